@@ -1,0 +1,63 @@
+#pragma once
+
+#include "framework/File.h"
+
+#include <cstdarg>
+#include <cstdint>
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace trov {
+
+class Error;
+
+// The process-wide text log. Lines are stamped with the time elapsed since the log was created and
+// dropped below the threshold level (0 most verbose; 2 banners, 3 errors, 4 start-up report).
+// Any thread: one lock keeps concurrent lines apart. Not for the audio thread's per-sample path.
+class Logger {
+public:
+    static constexpr std::size_t kBufferSize = 65536;
+    static constexpr std::size_t kMaxFormatLength = 512;
+
+    // Opens "<product>.log" in the application-data folder under the maker's sub-folder.
+    explicit Logger(int threshold);
+    // Opens the given file instead.
+    Logger(int threshold, const File& file);
+    Logger(const Logger&) = delete;
+    Logger& operator=(const Logger&) = delete;
+    virtual ~Logger();
+
+    void log(int level, const char* format, ...) __attribute__((format(printf, 3, 4)));
+    void logv(int level, const char* format, va_list args);
+    void log(int level, const std::string& text);
+    void logError(int level, const Error& error);
+    void setLevel(int level);
+    int getLevel() const;
+    const File& getFile() const { return file_; }
+
+    // The prefix "hh:mm:ss:mmm | " of a line written ms milliseconds after start.
+    static std::string formatPrefix(std::int64_t ms);
+
+private:
+    void open();
+    void writeBanner(const char* what);
+
+    File file_;
+    std::unique_ptr<std::ofstream> stream_;
+    int threshold_;
+    double start_;
+    mutable std::mutex mutex_;
+    std::unique_ptr<char[]> buffer_;
+};
+
+// The process-wide log, installed by the process-wide context; null before start-up and after unload.
+Logger* getLog();
+void setLog(Logger* log);
+
+// Log through the process-wide log when there is one.
+void logLine(int level, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void logErrorLine(int level, const Error& error);
+
+} // namespace trov

@@ -1,0 +1,23 @@
+#!/bin/sh
+# Installs what is needed, configures, builds and runs every test.
+#   tools/test.sh          AddressSanitizer + UndefinedBehaviorSanitizer (what CI runs)
+#   tools/test.sh tsan     ThreadSanitizer
+#   tools/test.sh release  plain optimised build
+set -eu
+cd "$(dirname "$0")/.."
+mode=${1:-asan}
+case "$mode" in
+    asan) sanitize="address,undefined"; type=RelWithDebInfo ;;
+    tsan) sanitize="thread"; type=RelWithDebInfo ;;
+    release) sanitize=""; type=Release ;;
+    *) echo "usage: tools/test.sh [asan|tsan|release]" >&2; exit 2 ;;
+esac
+jobs=$(nproc 2>/dev/null || echo 2)
+
+tools/install-deps.sh
+cmake -S . -B "build/$mode" -G Ninja -DCMAKE_BUILD_TYPE="$type" -DTROV_SANITIZE="$sanitize" >/dev/null
+cmake --build "build/$mode" -j "$jobs"
+ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 \
+UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+    ctest --test-dir "build/$mode" --output-on-failure -j "$jobs"
