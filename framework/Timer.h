@@ -1,0 +1,49 @@
+#pragma once
+
+#include "framework/Radio.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+namespace trov {
+
+namespace platform {
+class TimerQueueTimer;
+}
+
+// A periodic or one-shot clock on the platform's timer queue: a station that broadcasts a copy of its
+// message to its listeners at every tick. Ticks run on the timer-service thread, under this station's
+// lock; listeners hand work to their own thread. Destroying a timer waits for a tick in flight (unless
+// called from inside that tick), so no tick ever runs on a dead timer.
+class Timer : public Radio {
+public:
+    Timer(const Module* owner, const Message& message, int intervalMs, bool oneShot, bool startNow);
+    ~Timer() override;
+
+    virtual void start();
+    virtual void restart();
+    virtual void stop(bool final);
+    virtual bool isRunning() const;
+    virtual void tick();
+
+    // The period used from the next start.
+    void setInterval(int intervalMs);
+    void setMessage(const Message& message);
+
+private:
+    double reportedInterval_;
+    double secondsSinceStart_ = 0.0;
+    double secondsSincePrevious_ = 0.0;
+    double startTime_ = 0.0;
+    double lastTickTime_ = 0.0;
+    double period_;
+    std::unique_ptr<Message> message_;
+    bool oneShot_;
+    std::atomic<bool> running_{false};
+    std::mutex platformMutex_;
+    std::shared_ptr<platform::TimerQueueTimer> platformTimer_;
+};
+
+} // namespace trov
