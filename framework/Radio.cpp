@@ -58,7 +58,7 @@ Plugin* Radio::getPlugin() const {
     return environment->getPlugin(owner);
 }
 
-Editor* Radio::getEditor() const {
+EditorInterface* Radio::getEditor() const {
     Plugin* plugin = getPlugin();
     const StationEnvironment* environment = getStationEnvironment();
     if (plugin == nullptr || environment == nullptr)
