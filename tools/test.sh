@@ -32,7 +32,13 @@ if [ "$mode" = asan ] && [ -n "$(ls tests/fuzz/*_fuzz.cpp 2>/dev/null)" ] && com
     cmake --build build/fuzz -j "$jobs" --target $targets
     for target in $targets; do
         mkdir -p "build/fuzz/corpus/$target"
-        "build/fuzz/tests/$target" -runs="${TROV_FUZZ_RUNS:-20000}" -max_len=65536 \
-            -artifact_prefix="build/fuzz/$target-" "build/fuzz/corpus/$target" "tests/data/fuzz/$target" 2>&1 | tail -n 2
+        if ! "build/fuzz/tests/$target" -runs="${TROV_FUZZ_RUNS:-20000}" -max_len=65536 \
+            -artifact_prefix="build/fuzz/$target-" "build/fuzz/corpus/$target" "tests/data/fuzz/$target" \
+            >"build/fuzz/$target.log" 2>&1; then
+            tail -n 40 "build/fuzz/$target.log"
+            echo "fuzz target $target failed" >&2
+            exit 1
+        fi
+        tail -n 1 "build/fuzz/$target.log"
     done
 fi
