@@ -58,7 +58,7 @@ Plugin* Radio::getPlugin() const {
     return environment->getPlugin(owner);
 }
 
-Editor* Radio::getEditor() const {
+EditorInterface* Radio::getEditor() const {
     Plugin* plugin = getPlugin();
     const StationEnvironment* environment = getStationEnvironment();
     if (plugin == nullptr || environment == nullptr)
@@ -161,9 +161,11 @@ std::vector<Radio::Entry>::iterator Radio::findEntry(Radio* station) {
 Error Radio::addListener(Radio* listener) {
     if (listener == nullptr)
         return NoError();
-    removeListener(listener);
+    // Removal and insertion under one hold of the lock, so two threads adding the same listener at once
+    // cannot both insert it.
     {
         std::lock_guard guard(lock_);
+        removeListener(listener);
         auto at = std::lower_bound(listeners_.begin(), listeners_.end(), listener,
                                    [](const Entry& entry, Radio* key) { return entry.station < key; });
         listeners_.insert(at, Entry{listener, nextSerial_++});

@@ -12,7 +12,7 @@
 
 namespace trov {
 
-class Editor;
+class EditorInterface;
 class Module;
 class Plugin;
 class Resources;
@@ -36,7 +36,7 @@ public:
     virtual void init() {}
     virtual void exit() {}
     virtual Plugin* getPlugin() const;
-    virtual Editor* getEditor() const;
+    virtual EditorInterface* getEditor() const;
     virtual const Module* getOwner() const { return owner_; }
     virtual void setOwner(const Module* owner);
     virtual void tuneIn(std::string name);

@@ -4,7 +4,7 @@
 
 namespace trov {
 
-class Editor;
+class EditorInterface;
 class Module;
 class Plugin;
 class Radio;
@@ -18,7 +18,7 @@ class StationEnvironment {
 public:
     virtual ~StationEnvironment() = default;
     virtual Plugin* getPlugin(const Module* owner) const = 0;
-    virtual Editor* getEditor(const Plugin* plugin) const = 0;
+    virtual EditorInterface* getEditor(const Plugin* plugin) const = 0;
     virtual Settings* getSettings(const Module* owner) const = 0;
     // The parameter station of that name and instance, or null.
     virtual Radio* findParameter(Settings* settings, const std::string& name, int index) const = 0;
