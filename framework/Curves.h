@@ -9,7 +9,7 @@ namespace trov {
 // Curves the emulated instrument evaluates per sample. Pure functions, inline so the audio thread pays
 // no call; any thread.
 
-// 2^x to about 0.01 %: a cubic through the fraction, the integer part put straight into the exponent.
+// 2^x to within 0.02 %: a cubic through the fraction, the integer part put straight into the exponent.
 // Inputs whose integer part leaves the normal float exponents fall back to the exact function.
 inline float fastExp2(float x) {
     if (!(x >= -126.0f && x < 127.0f))

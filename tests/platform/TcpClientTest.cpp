@@ -1,0 +1,92 @@
+#include "LoopbackServer.h"
+
+#include "platform/TcpClient.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <random>
+#include <string>
+
+namespace trov::platform {
+namespace {
+
+std::string noise(std::size_t size) {
+    std::mt19937 engine(5);
+    std::string data(size, '\0');
+    for (char& c : data)
+        c = static_cast<char>(engine());
+    return data;
+}
+
+TEST(TcpClient, SendsEveryByteOfAPayloadLargerThanTheSocketBuffers) {
+    const std::string payload = noise(8 << 20);
+    std::string received;
+    {
+        test::LoopbackServer server([&](int fd) { received = test::LoopbackServer::readAll(fd); });
+        TcpClient client;
+        ASSERT_TRUE(client.connect("127.0.0.1", server.port(), 10000));
+        EXPECT_TRUE(client.sendAll(payload.data(), payload.size()));
+        client.close();
+    }
+    EXPECT_TRUE(received == payload) << "received " << received.size() << " of " << payload.size() << " bytes";
+}
+
+TEST(TcpClient, ASendThePeerNeverTakesFailsAfterTheTimeout) {
+    const std::string payload = noise(32 << 20);
+    std::atomic<bool> done{false};
+    test::LoopbackServer server([&](int) {
+        while (!done)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    });
+    TcpClient client;
+    ASSERT_TRUE(client.connect("127.0.0.1", server.port(), 200));
+    EXPECT_FALSE(client.sendAll(payload.data(), payload.size())) << "a partial send is not success";
+    done = true;
+}
+
+TEST(TcpClient, ReceivesUntilThePeerClosesCutToTheMaximum) {
+    const std::string reply = std::string(1500, 'a') + "dump received";
+    test::LoopbackServer server([&](int fd) {
+        test::LoopbackServer::readAll(fd, 4);
+        test::LoopbackServer::sendAll(fd, reply);
+    });
+    TcpClient client;
+    ASSERT_TRUE(client.connect("localhost", server.port(), 10000));
+    ASSERT_TRUE(client.sendAll("ping", 4));
+    std::string got;
+    ASSERT_TRUE(client.receive(got, 1024));
+    EXPECT_EQ(got, reply.substr(0, 1024));
+}
+
+TEST(TcpClient, AReplyWithoutACloseEndsWhenThePeerGoesQuiet) {
+    std::atomic<bool> done{false};
+    test::LoopbackServer server([&](int fd) {
+        test::LoopbackServer::sendAll(fd, "dump received");
+        while (!done)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    });
+    TcpClient client;
+    ASSERT_TRUE(client.connect("127.0.0.1", server.port(), 200));
+    std::string got;
+    EXPECT_TRUE(client.receive(got, 1024));
+    EXPECT_EQ(got, "dump received");
+    done = true;
+}
+
+TEST(TcpClient, ConnectingToAClosedPortOrAnUnknownHostFails) {
+    std::uint16_t port = 0;
+    { test::LoopbackServer unused([](int) {}); port = unused.port(); }
+    TcpClient client;
+    EXPECT_FALSE(client.connect("127.0.0.1", port, 1000));
+    EXPECT_FALSE(client.isConnected());
+    EXPECT_FALSE(client.sendAll("x", 1));
+    std::string got = "stale";
+    EXPECT_FALSE(client.receive(got, 1024));
+    EXPECT_EQ(got, "");
+    EXPECT_FALSE(client.connect("", port, 1000));
+}
+
+} // namespace
+} // namespace trov::platform
