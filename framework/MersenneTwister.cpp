@@ -58,7 +58,7 @@ void regenerateScalar(std::uint32_t* mt) {
     for (; k < kN - kM; ++k)
         mt[k] = twist(mt[k], mt[k + 1], mt[k + kM]);
     for (; k < kN - 1; ++k)
-        mt[k] = twist(mt[k], mt[k + 1], mt[k + kM - kN]);
+        mt[k] = twist(mt[k], mt[k + 1], mt[k - (kN - kM)]);
     mt[kN - 1] = twist(mt[kN - 1], mt[0], mt[kM - 1]);
 }
 
@@ -86,10 +86,9 @@ void regenerateVector(std::uint32_t* mt) {
         twistFour(mt, k, k + kM);
     for (; k < kN - kM; ++k)
         mt[k] = twist(mt[k], mt[k + 1], mt[k + kM]);
-    for (; k + 4 <= kN - 1; k += 4)
-        twistFour(mt, k, k + kM - kN);
-    for (; k < kN - 1; ++k)
-        mt[k] = twist(mt[k], mt[k + 1], mt[k + kM - kN]);
+    static_assert((kM - 1) % 4 == 0, "the second run is whole groups of four");
+    for (; k < kN - 1; k += 4)
+        twistFour(mt, k, k - (kN - kM));
     mt[kN - 1] = twist(mt[kN - 1], mt[0], mt[kM - 1]);
 }
 #endif
