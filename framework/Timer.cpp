@@ -1,6 +1,6 @@
 #include "framework/Timer.h"
 
-#include "platform/Clock.h"
+#include "framework/System.h"
 #include "platform/TimerQueue.h"
 
 #include <cmath>
@@ -41,7 +41,7 @@ void Timer::start() {
     platformTimer_ =
         platform::TimerQueue::defaultQueue().createTimer(periodMs, oneShot_ ? 0u : periodMs, [this] { tick(); });
     if (platformTimer_)
-        startTime_ = lastTickTime_ = platform::monotonicSeconds();
+        startTime_ = lastTickTime_ = getTime();
     running_ = true;
 }
 
@@ -77,7 +77,7 @@ void Timer::tick() {
         std::lock_guard guard(getLock());
         if (!running_)
             return;
-        const double now = platform::monotonicSeconds();
+        const double now = getTime();
         secondsSincePrevious_ = std::trunc(now - lastTickTime_);
         secondsSinceStart_ = std::trunc(now - startTime_);
         lastTickTime_ = now;

@@ -101,7 +101,9 @@ void TimerQueue::serve() {
         auto next = std::min_element(timers_.begin(), timers_.end(), firesBefore);
         const auto now = SteadyClock::now();
         if (now < (*next)->due) {
-            wake_.wait_until(lock, (*next)->due);
+            // A copy: the timer may be deleted and freed while we sleep.
+            const SteadyClock::time_point due = (*next)->due;
+            wake_.wait_until(lock, due);
             continue;
         }
         std::shared_ptr<TimerQueueTimer> timer = *next;

@@ -162,6 +162,7 @@ TEST(Timer, DestroyingATimerWaitsForItsTickInFlight) {
     ASSERT_TRUE(listener.waitForTicks(1));
     timer.reset();
     EXPECT_TRUE(tickEnded.load());
+    const std::size_t seen = listener.ticks().size();
     std::this_thread::sleep_for(30ms);
-    EXPECT_EQ(listener.ticks().size(), 1u);
+    EXPECT_EQ(listener.ticks().size(), seen);
 }

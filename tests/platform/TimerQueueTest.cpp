@@ -68,10 +68,12 @@ TEST(TimerQueue, OneShotTimerFiresOnceAndPeriodicKeepsFiringUntilDeleted) {
 TEST(TimerQueue, DeletedTimerNeverFires) {
     std::atomic<int> calls{0};
     TimerQueue queue;
-    auto timer = queue.createTimer(50, 10, [&] { ++calls; });
+    auto timer = queue.createTimer(60, 10, [&] { ++calls; });
+    std::this_thread::sleep_for(20ms); // the service thread now sleeps until this timer is due
     queue.deleteTimer(timer);
     queue.deleteTimer(timer);
     queue.deleteTimer(nullptr);
+    timer.reset(); // freed while the service thread still sleeps on its due time
     std::this_thread::sleep_for(120ms);
     EXPECT_EQ(calls.load(), 0);
 }
