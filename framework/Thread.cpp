@@ -74,7 +74,9 @@ void Thread::trigger() {
         done_->release();
 }
 
-void Thread::setPaused() { paused_.store(true); }
+void Thread::setPaused() {
+    paused_.store(true);
+}
 
 void Thread::pause() {
     if (!paused_.exchange(true))
@@ -85,9 +87,13 @@ void Thread::pause() {
         busy_.wait(true);
 }
 
-bool Thread::isPaused() const { return paused_.load(); }
+bool Thread::isPaused() const {
+    return paused_.load();
+}
 
-bool Thread::isBusy() const { return busy_.load(); }
+bool Thread::isBusy() const {
+    return busy_.load();
+}
 
 void Thread::stop() {
     if (!thread_.joinable())
@@ -110,7 +116,9 @@ void Thread::applyPriority() {
         ::setpriority(PRIO_PROCESS, static_cast<id_t>(id), niceFor(priority_.load()));
 }
 
-bool Thread::waitDone(unsigned milliseconds) { return done_ && done_->acquireFor(milliseconds); }
+bool Thread::waitDone(unsigned milliseconds) {
+    return done_ && done_->acquireFor(milliseconds);
+}
 
 void Thread::run() {
     workerId_.store(static_cast<long>(::gettid()));

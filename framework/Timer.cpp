@@ -38,8 +38,8 @@ void Timer::start() {
         return;
     // The lock keeps even an immediate first tick waiting until the times below are set.
     const unsigned periodMs = period_ > 0.0 ? static_cast<unsigned>(period_) : 0u;
-    platformTimer_ =
-        platform::TimerQueue::defaultQueue().createTimer(periodMs, oneShot_ ? 0u : periodMs, [this] { tick(); });
+    platformTimer_ = platform::TimerQueue::defaultQueue().createTimer(periodMs, oneShot_ ? 0u : periodMs,
+                                                                      [this] { tick(); });
     if (platformTimer_)
         startTime_ = lastTickTime_ = getTime();
     running_ = true;

@@ -99,7 +99,8 @@ std::size_t EventLoop::pump() {
             std::lock_guard guard(mutex_);
             handler = handlerFor(item.event);
             // A timer killed by an earlier handler of this pump delivers nothing more.
-            if (handler && item.fromTimer && windows_.at(item.event.window).timers.count(item.event.param) == 0)
+            if (handler && item.fromTimer &&
+                windows_.at(item.event.window).timers.count(item.event.param) == 0)
                 handler.reset();
         }
         if (!handler || !*handler)

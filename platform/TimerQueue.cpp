@@ -51,7 +51,8 @@ TimerQueue& TimerQueue::defaultQueue() {
     return *queue;
 }
 
-std::shared_ptr<TimerQueueTimer> TimerQueue::createTimer(unsigned dueMs, unsigned periodMs, Callback callback) {
+std::shared_ptr<TimerQueueTimer> TimerQueue::createTimer(unsigned dueMs, unsigned periodMs,
+                                                         Callback callback) {
     std::shared_ptr<TimerQueueTimer> timer;
     {
         std::lock_guard guard(mutex_);
@@ -62,6 +63,7 @@ std::shared_ptr<TimerQueueTimer> TimerQueue::createTimer(unsigned dueMs, unsigne
                 report(3, std::string("timer queue: cannot start the service thread: ") + error.what());
                 return nullptr;
             }
+            serviceId_ = thread_.get_id();
         }
         timer = std::make_shared<TimerQueueTimer>(this, std::move(callback),
                                                   SteadyClock::now() + std::chrono::milliseconds(dueMs),
@@ -92,7 +94,6 @@ bool TimerQueue::isServiceThread() const {
 
 void TimerQueue::serve() {
     std::unique_lock lock(mutex_);
-    serviceId_ = std::this_thread::get_id();
     while (!ending_) {
         if (timers_.empty()) {
             wake_.wait(lock);

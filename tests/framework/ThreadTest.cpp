@@ -1,6 +1,6 @@
+#include "framework/Thread.h"
 #include "framework/CriticalSection.h"
 #include "framework/Radio.h"
-#include "framework/Thread.h"
 
 #include <gtest/gtest.h>
 

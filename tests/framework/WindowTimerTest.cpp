@@ -1,5 +1,5 @@
-#include "framework/NativeWindow.h"
 #include "framework/WindowTimer.h"
+#include "framework/NativeWindow.h"
 #include "platform/EventLoop.h"
 
 #include <gtest/gtest.h>

@@ -32,8 +32,10 @@ TEST(EventLoop, PumpDeliversPostedEventsInOrderOnlyToLiveWindows) {
     EventLoop loop;
     std::vector<std::intptr_t> first;
     std::vector<std::intptr_t> second;
-    const WindowHandle a = loop.createWindow([&](const EventLoop::Event& event) { first.push_back(event.data); });
-    const WindowHandle b = loop.createWindow([&](const EventLoop::Event& event) { second.push_back(event.data); });
+    const WindowHandle a =
+        loop.createWindow([&](const EventLoop::Event& event) { first.push_back(event.data); });
+    const WindowHandle b =
+        loop.createWindow([&](const EventLoop::Event& event) { second.push_back(event.data); });
     ASSERT_NE(a, kNoWindow);
     ASSERT_NE(a, b);
     EXPECT_TRUE(loop.post(a, kPing, 0, 1));
