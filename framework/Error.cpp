@@ -1,7 +1,5 @@
 #include "framework/Error.h"
 
-#include "framework/File.h"
-
 namespace trov {
 
 Error::Error(const std::string& where, const std::string& message) : std::runtime_error(message), where_(where) {}
@@ -34,12 +32,6 @@ ErrorNoSuchControlType::ErrorNoSuchControlType(const std::string& where, const s
 
 ErrorImportFailed::ErrorImportFailed(const std::string& where) : Error(where, "Failed to import file", "EIFL") {}
 
-ErrorImportFailed::ErrorImportFailed(const std::string& where, const File& file)
-    : Error(where, "Failed to import file " + file.getPath(), "EIFL") {}
-
 ErrorExportFailed::ErrorExportFailed(const std::string& where) : Error(where, "Failed to export file", "EXFL") {}
-
-ErrorExportFailed::ErrorExportFailed(const std::string& where, const File& file)
-    : Error(where, "Failed to export file " + file.getPath(), "EXFL") {}
 
 } // namespace trov

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "framework/File.h"
-
 #include <cstdarg>
 #include <cstdint>
 #include <fstream>
@@ -23,8 +21,8 @@ public:
 
     // Opens "<product>.log" in the application-data folder under the maker's sub-folder.
     explicit Logger(int threshold);
-    // Opens the given file instead.
-    Logger(int threshold, const File& file);
+    // Opens the file at the given path instead.
+    Logger(int threshold, const std::string& path);
     Logger(const Logger&) = delete;
     Logger& operator=(const Logger&) = delete;
     virtual ~Logger();
@@ -35,7 +33,8 @@ public:
     void logError(int level, const Error& error);
     void setLevel(int level);
     int getLevel() const;
-    const File& getFile() const { return file_; }
+    // The log file's path; empty when lines go to the debugger output.
+    const std::string& getPath() const { return path_; }
 
     // The prefix "hh:mm:ss:mmm | " of a line written ms milliseconds after start.
     static std::string formatPrefix(std::int64_t ms);
@@ -43,8 +42,9 @@ public:
 private:
     void open();
     void writeBanner(const char* what);
+    void write(const char* text);
 
-    File file_;
+    std::string path_;
     std::unique_ptr<std::ofstream> stream_;
     int threshold_;
     double start_;

@@ -14,7 +14,7 @@ SharedObject& SharedObject::operator=(const SharedObject& other) {
     dropShare();
     other.counter_->fetch_add(1, std::memory_order_relaxed);
     counter_ = other.counter_;
-    released_ = false;
+    released_.store(false, std::memory_order_relaxed);
     return *this;
 }
 
@@ -34,7 +34,7 @@ void SharedObject::dropShare() {
 std::int32_t SharedObject::retain() { return counter_->fetch_add(1, std::memory_order_relaxed) + 1; }
 
 std::int32_t SharedObject::release() {
-    released_ = true;
+    released_.store(true, std::memory_order_relaxed);
     const std::int32_t count = counter_->fetch_sub(1, std::memory_order_acq_rel) - 1;
     if (count == 0) {
         deletingFromRelease_ = true;

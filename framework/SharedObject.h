@@ -22,14 +22,14 @@ public:
 
     bool isShared() const;
     std::int32_t getReferenceCount() const;
-    bool wasReleased() const { return released_; }
+    bool wasReleased() const { return released_.load(std::memory_order_relaxed); }
 
 private:
     // Drops this object's own share of the counter; frees it when this was the last.
     void dropShare();
 
     std::atomic<std::int32_t>* counter_;
-    bool released_ = false;
+    std::atomic<bool> released_{false};
     bool deletingFromRelease_ = false;
 };
 

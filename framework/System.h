@@ -17,7 +17,9 @@ void onNativeException();
 bool enableLowFragmentationHeap();
 // Sets flush-to-zero and denormals-are-zero for the calling thread.
 void initSSE2Exceptions();
-// 0 NT4, 1 2000, 2 XP and anything unknown, 3 XP/64, 4 Vista and later; this platform reports 2.
+// Operating-system codes of the system report: 0 NT4, 1 2000, 2 XP, 3 XP/64, 4 Vista, 5-7 Mac OS X 10.3-10.5,
+// 8 Linux. Logs the kernel's version numbers; this platform always reports kOSLinux.
+constexpr int kOSLinux = 8;
 int getOSVersion();
 
 // Seconds on the monotonic clock.

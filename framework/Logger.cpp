@@ -1,0 +1,135 @@
+#include "framework/Logger.h"
+
+#include "framework/Error.h"
+#include "framework/ProductIdentity.h"
+#include "framework/System.h"
+#include "platform/Diagnostics.h"
+#include "platform/UserFolders.h"
+
+#include <atomic>
+#include <cinttypes>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+namespace trov {
+
+namespace {
+std::atomic<Logger*> gLog{nullptr};
+}
+
+Logger::Logger(int threshold) : threshold_(threshold), start_(getTime()), buffer_(new char[kBufferSize]) {
+    const std::string appData = platform::applicationDataFolder();
+    if (!appData.empty()) {
+        const std::filesystem::path folder =
+            std::filesystem::path(appData) / getProductIdentity().getMakerName();
+        std::error_code ignored;
+        std::filesystem::create_directories(folder, ignored);
+        path_ = (folder / (getProductIdentity().getName() + ".log")).string();
+    }
+    open();
+}
+
+Logger::Logger(int threshold, const std::string& path)
+    : path_(path), threshold_(threshold), start_(getTime()), buffer_(new char[kBufferSize]) {
+    open();
+}
+
+Logger::~Logger() {
+    writeBanner("stopped");
+    std::lock_guard guard(mutex_);
+    stream_.reset();
+}
+
+void Logger::open() {
+    // A file that cannot be opened leaves a failed stream: its lines are lost, nothing is reported.
+    if (!path_.empty())
+        stream_ = std::make_unique<std::ofstream>(path_, std::ios::out | std::ios::trunc | std::ios::binary);
+    writeBanner("started");
+}
+
+void Logger::writeBanner(const char* what) {
+    log(2, "---- %s logger %s @ %s %s --------", getProductIdentity().getName().c_str(), what, timeText().c_str(),
+        dateText().c_str());
+}
+
+std::string Logger::formatPrefix(std::int64_t ms) {
+    char prefix[64];
+    std::snprintf(prefix, sizeof prefix, "%02" PRId64 ":%02" PRId64 ":%02" PRId64 ":%03" PRId64 " | ", ms / 3600000,
+                  ms / 60000 % 60, ms / 1000 % 60, ms % 1000);
+    return prefix;
+}
+
+void Logger::log(int level, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    logv(level, format, args);
+    va_end(args);
+}
+
+void Logger::logv(int level, const char* format, va_list args) {
+    if (format == nullptr || std::strlen(format) >= kMaxFormatLength)
+        return;
+    std::lock_guard guard(mutex_);
+    if (level < threshold_)
+        return;
+    std::vsnprintf(buffer_.get(), kBufferSize, format, args);
+    write(buffer_.get());
+}
+
+void Logger::log(int level, const std::string& text) { log(level, "%s", text.c_str()); }
+
+void Logger::logError(int level, const Error& error) {
+    log(level, "!! %s [%s] at %s", error.getMessage().c_str(), error.getCode().c_str(), error.getWhere().c_str());
+}
+
+void Logger::write(const char* text) {
+    const auto ms = static_cast<std::int64_t>(std::llround((getTime() - start_) * 1000.0));
+    const std::string prefix = formatPrefix(ms);
+    if (stream_) {
+        *stream_ << prefix << text << '\n';
+        stream_->flush();
+    } else {
+        platform::debugOutput(prefix);
+        platform::debugOutput(text);
+        platform::debugOutput("\n");
+    }
+}
+
+void Logger::setLevel(int level) {
+    std::lock_guard guard(mutex_);
+    threshold_ = level;
+}
+
+int Logger::getLevel() const {
+    std::lock_guard guard(mutex_);
+    return threshold_;
+}
+
+Logger* getLog() { return gLog.load(std::memory_order_acquire); }
+
+void setLog(Logger* log) {
+    gLog.store(log, std::memory_order_release);
+    if (log != nullptr)
+        platform::setDiagnosticSink([](int level, const std::string& text) { logLine(level, "%s", text.c_str()); });
+    else
+        platform::setDiagnosticSink(nullptr);
+}
+
+void logLine(int level, const char* format, ...) {
+    Logger* log = getLog();
+    if (log == nullptr)
+        return;
+    va_list args;
+    va_start(args, format);
+    log->logv(level, format, args);
+    va_end(args);
+}
+
+void logErrorLine(int level, const Error& error) {
+    if (Logger* log = getLog())
+        log->logError(level, error);
+}
+
+} // namespace trov

@@ -1,0 +1,236 @@
+#include "framework/Radio.h"
+
+#include "support/FakeStationEnvironment.h"
+#include "support/LogCapture.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <vector>
+
+using namespace trov;
+using trov::test::FakeStationEnvironment;
+
+namespace {
+// A listener that records what it receives and the subscription hooks that ran.
+class Recorder : public Radio {
+public:
+    explicit Recorder(const Module* owner = nullptr) : Radio(owner) {}
+    bool receive(const Message& m) override {
+        codes.push_back(m.code);
+        if (onReceive)
+            onReceive(m);
+        return Radio::receive(m);
+    }
+    void listenerAdded(Radio* l) override { hooks.push_back("added:" + std::to_string(reinterpret_cast<std::uintptr_t>(l))); }
+    void listenerRemoved(Radio* l) override {
+        hooks.push_back("removed:" + std::to_string(reinterpret_cast<std::uintptr_t>(l)));
+    }
+    std::vector<int> codes;
+    std::vector<std::string> hooks;
+    std::function<void(const Message&)> onReceive;
+};
+
+std::string id(Radio* r) { return std::to_string(reinterpret_cast<std::uintptr_t>(r)); }
+
+SystemMessage note(int code) { return SystemMessage(nullptr, code, 0); }
+} // namespace
+
+TEST(Radio, AListenerAddedTwiceIsDeliveredOnceAndReAddedThroughRemoval) {
+    Recorder station;
+    Recorder listener;
+    station.addListener(&listener);
+    station.addListener(&listener);
+    EXPECT_EQ(station.getListenerCount(), 1u);
+    station.broadcast(note(1));
+    EXPECT_EQ(listener.codes, std::vector<int>{1});
+    // removal hook for a listener never added, then the add; on the second add removal runs before the add
+    EXPECT_EQ(station.hooks,
+              (std::vector<std::string>{"removed:" + id(&listener), "added:" + id(&listener),
+                                        "removed:" + id(&listener), "added:" + id(&listener)}));
+}
+
+TEST(Radio, BroadcastWithoutListenersSucceeds) {
+    Recorder station;
+    EXPECT_FALSE(station.broadcast(note(1)).failed());
+}
+
+TEST(Radio, BroadcastReachesListenersInAscendingAddressOrder) {
+    std::vector<Recorder> listeners(5);
+    Recorder station;
+    std::vector<Radio*> order;
+    for (auto it = listeners.rbegin(); it != listeners.rend(); ++it) {
+        it->onReceive = [&order, r = &*it](const Message&) { order.push_back(r); };
+        station.addListener(&*it);
+    }
+    station.broadcast(note(1));
+    ASSERT_EQ(order.size(), 5u);
+    for (std::size_t i = 1; i < order.size(); ++i)
+        EXPECT_LT(order[i - 1], order[i]);
+}
+
+TEST(Radio, BaseReceiveAcceptsOnlyParameterValues) {
+    Radio station;
+    EXPECT_TRUE(station.receive(ParameterMessage(nullptr, Code::kParameterValue, "x", 0, 0, 0.0f, 0)));
+    EXPECT_FALSE(station.receive(ParameterMessage(nullptr, Code::kParameterReset, "x", 0, 0, 0.0f, 0)));
+    EXPECT_FALSE(station.receive(SystemMessage(nullptr, Code::kParameterValue, 0)));
+}
+
+TEST(Radio, ListenersMayBroadcastInTurnOnTheSameThread) {
+    Recorder first;
+    Recorder second;
+    Recorder third;
+    first.addListener(&second);
+    second.addListener(&third);
+    second.onReceive = [&](const Message& m) { second.broadcast(note(m.code + 1)); };
+    first.broadcast(note(10));
+    EXPECT_EQ(third.codes, std::vector<int>{11});
+}
+
+TEST(Radio, AListenerMayLeaveOrJoinDuringABroadcast) {
+    Recorder station;
+    auto leaving = std::make_unique<Recorder>();
+    Recorder remover;
+    Recorder joiner;
+    Recorder* gone = leaving.get();
+    station.addListener(&remover);
+    station.addListener(gone);
+    // Whatever the address order, the remover takes the other listener out and destroys it; the
+    // destroyed one must never be called afterwards, and the newcomer only from the next broadcast on.
+    remover.onReceive = [&](const Message&) {
+        if (leaving) {
+            station.removeListener(gone);
+            leaving.reset();
+            station.addListener(&joiner);
+        }
+    };
+    station.broadcast(note(1));
+    EXPECT_TRUE(joiner.codes.empty());
+    station.broadcast(note(2));
+    EXPECT_EQ(joiner.codes, std::vector<int>{2});
+    EXPECT_EQ(remover.codes, (std::vector<int>{1, 2}));
+}
+
+TEST(Radio, AListenerMayTuneItselfOutFromItsOwnReceive) {
+    Recorder station;
+    Recorder self;
+    Recorder other;
+    station.addListener(&self);
+    station.addListener(&other);
+    self.onReceive = [&](const Message&) { self.tuneOutOf(&station); };
+    station.broadcast(note(1));
+    station.broadcast(note(2));
+    EXPECT_EQ(self.codes, std::vector<int>{1});
+    EXPECT_EQ(other.codes, (std::vector<int>{1, 2}));
+}
+
+TEST(Radio, DestroyingAStationForcesItsListenersOutAndLogsEach) {
+    test::LogCapture capture(0);
+    Recorder a;
+    Recorder b;
+    {
+        Recorder station;
+        station.addListener(&a);
+        station.addListener(&b);
+    }
+    EXPECT_EQ(capture.count("forced tuning out of listener 0x"), 2);
+    EXPECT_NE(capture.text().find("Radio::0x"), std::string::npos);
+}
+
+TEST(Radio, ADestroyedListenerLeavesEveryStationItListenedTo) {
+    Recorder s1;
+    Recorder s2;
+    {
+        Recorder listener;
+        s1.addListener(&listener);
+        s2.addListener(&listener);
+        EXPECT_TRUE(s1.hasListener(&listener));
+    }
+    EXPECT_EQ(s1.getListenerCount(), 0u);
+    EXPECT_EQ(s2.getListenerCount(), 0u);
+    s1.broadcast(note(1)); // would touch freed memory under AddressSanitizer if it were left behind
+}
+
+TEST(Radio, ACopyHasTheSameListenersButNoNames) {
+    FakeStationEnvironment env;
+    const Module* module = env.makeModule();
+    Recorder parameter;
+    env.addParameter(module, "Cutoff", 0, &parameter);
+    Recorder listener;
+    Recorder station(module);
+    station.addListener(&listener);
+    station.tuneIn("Cutoff");
+    Radio copy(station);
+    EXPECT_TRUE(copy.hasListener(&listener));
+    EXPECT_TRUE(copy.getTunedNames().empty());
+    EXPECT_EQ(copy.getOwner(), module);
+}
+
+TEST(Radio, TuningInByNameConnectsToEveryInstanceUntilTheFirstGap) {
+    FakeStationEnvironment env;
+    const Module* module = env.makeModule();
+    Recorder p0, p1, p2, q0, q2;
+    env.addParameter(module, "Level", 0, &p0);
+    env.addParameter(module, "Level", 1, &p1);
+    env.addParameter(module, "Level", 2, &p2);
+    env.addParameter(module, "Pan", 0, &q0);
+    env.addParameter(module, "Pan", 2, &q2);
+    Recorder station(module);
+    station.tuneIn("Level");
+    station.tuneIn("Pan");
+    EXPECT_TRUE(p0.hasListener(&station));
+    EXPECT_TRUE(p1.hasListener(&station));
+    EXPECT_TRUE(p2.hasListener(&station));
+    EXPECT_TRUE(q0.hasListener(&station));
+    EXPECT_FALSE(q2.hasListener(&station));
+}
+
+TEST(Radio, TuningInWithoutParameterRemembersTheName) {
+    Recorder station;
+    station.tuneIn("Nowhere");
+    station.tuneIn("");
+    EXPECT_EQ(station.getTunedNames(), std::set<std::string>{"Nowhere"});
+}
+
+TEST(Radio, TuningOutReportsUnknownNamesAndForgetsThem) {
+    FakeStationEnvironment env;
+    const Module* module = env.makeModule();
+    Recorder p0;
+    env.addParameter(module, "Cutoff", 0, &p0);
+    Recorder station(module);
+    station.tuneIn("Cutoff");
+    station.tuneIn("Ghost");
+    EXPECT_FALSE(station.tuneOut("").failed());
+    const Error unknown = station.tuneOut("Ghost");
+    EXPECT_EQ(unknown.getCode(), "ENSP");
+    EXPECT_EQ(unknown.getMessage(), "Parameter Ghost does not exist");
+    EXPECT_FALSE(unknown.getWhere().empty());
+    EXPECT_FALSE(station.tuneOut("Cutoff").failed());
+    EXPECT_FALSE(p0.hasListener(&station));
+    EXPECT_TRUE(station.getTunedNames().empty());
+}
+
+TEST(Radio, AnOwnerChangeMovesOnlyModuleScopeSubscriptions) {
+    FakeStationEnvironment env;
+    const Module* upper = env.makeModule();
+    const Module* lower = env.makeModule();
+    Recorder upperCutoff, lowerCutoff, shared;
+    env.addParameter(upper, "Cutoff", 0, &upperCutoff);
+    env.addParameter(lower, "Cutoff", 0, &lowerCutoff);
+    env.addParameter(upper, "Volume", 0, &shared, /*moduleScope=*/false);
+    env.addParameter(lower, "Volume", 0, &shared, /*moduleScope=*/false);
+    Recorder station(upper);
+    station.tuneIn("Cutoff");
+    station.tuneIn("Volume");
+
+    station.setOwner(upper); // same owner: nothing happens
+    EXPECT_TRUE(upperCutoff.hasListener(&station));
+
+    station.setOwner(lower);
+    EXPECT_EQ(station.getOwner(), lower);
+    EXPECT_FALSE(upperCutoff.hasListener(&station));
+    EXPECT_TRUE(lowerCutoff.hasListener(&station));
+    EXPECT_TRUE(shared.hasListener(&station));
+}
