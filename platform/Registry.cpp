@@ -61,7 +61,8 @@ RegistryNode& findOrCreateKey(RegistryNode& root, const std::vector<std::string>
     for (const std::string& level : levels) {
         RegistryNode* child = node->findChild(level);
         if (child == nullptr) {
-            child = &node->findOrAddChild(level);
+            child = &node->children.emplace_back();
+            child->name = level;
             created = true;
         }
         node = child;

@@ -1,7 +1,6 @@
 #include "framework/File.h"
 
 #include "framework/FileTestFolder.h"
-#include "framework/ProductIdentity.h"
 
 #include <gtest/gtest.h>
 
@@ -139,19 +138,10 @@ TEST_F(FileDisk, OpeningAMissingFileFailsUnlessOpenedForWriting) {
     EXPECT_EQ(missing.getSize(), 7);
 }
 
-class TemporaryProduct : public ProductIdentity {
-public:
-    std::string getName() const override { return "Sampler"; }
-    std::string getMakerName() const override { return "Maker"; }
-    std::string getVersionString() const override { return "1.0"; }
-};
-
 TEST_F(FileDisk, TemporaryFilesAreCreatedUnderTheirFinalNames) {
-    TemporaryProduct product;
-    setProductIdentity(&product);
+    test::ScopedProduct product;
     const File first = makeTemporaryFile("wav");
     const File second = makeTemporaryFile("wav");
-    setProductIdentity(nullptr);
     EXPECT_TRUE(first.exists());
     EXPECT_NE(first, second);
     EXPECT_EQ(first.getFolder(), Folder(temp_.path()));

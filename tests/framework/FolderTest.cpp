@@ -2,7 +2,6 @@
 
 #include "framework/File.h"
 #include "framework/FileTestFolder.h"
-#include "framework/ProductIdentity.h"
 #include "platform/Responder.h"
 
 #include <gtest/gtest.h>
@@ -135,16 +134,8 @@ TEST(FolderBrowse, TakesTheChosenFolderOrKeepsItsOwnWhenCancelled) {
     EXPECT_EQ(scripted.questions()[0].caption, "Pick a folder");
 }
 
-class TestProduct : public ProductIdentity {
-public:
-    std::string getName() const override { return "Sampler"; }
-    std::string getMakerName() const override { return "Maker"; }
-    std::string getVersionString() const override { return "1.0"; }
-};
-
 TEST(StandardFolder, FollowsTheUserFoldersWithMakerAndProduct) {
-    TestProduct product;
-    setProductIdentity(&product);
+    test::ScopedProduct product;
     ::setenv("XDG_STATE_HOME", "/state", 1);
     ::setenv("XDG_DOCUMENTS_DIR", "/docs", 1);
     EXPECT_EQ(getStandardFolder(1).getPath(), "/state/Maker/Sampler");
@@ -159,7 +150,6 @@ TEST(StandardFolder, FollowsTheUserFoldersWithMakerAndProduct) {
     EXPECT_TRUE(getStandardFolder(1).isEmpty());
     if (home != nullptr)
         ::setenv("HOME", savedHome.c_str(), 1);
-    setProductIdentity(nullptr);
 }
 
 } // namespace
