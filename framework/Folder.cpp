@@ -3,6 +3,7 @@
 #include "framework/File.h"
 #include "framework/NativeWindow.h"
 #include "framework/ProductIdentity.h"
+#include "platform/Paths.h"
 #include "platform/Responder.h"
 #include "platform/UserFolders.h"
 
@@ -60,18 +61,7 @@ Folder::~Folder() = default;
 void Folder::setPath(const std::string& path) {
     components_.clear();
     relative_ = isRelativePath(path);
-    std::string component;
-    for (char c : path) {
-        if (c == '/' || c == '\\') {
-            if (!component.empty())
-                components_.push_back(std::move(component));
-            component.clear();
-        } else {
-            component += c;
-        }
-    }
-    if (!component.empty())
-        components_.push_back(std::move(component));
+    components_ = platform::splitPath(path);
 }
 
 std::string Folder::getPath() const {

@@ -1,6 +1,7 @@
 #include "platform/Registry.h"
 
 #include "platform/Diagnostics.h"
+#include "platform/Paths.h"
 #include "platform/UserFolders.h"
 
 #include <cerrno>
@@ -18,23 +19,6 @@
 namespace trov::platform {
 
 namespace {
-
-std::vector<std::string> splitKeyPath(const std::string& path) {
-    std::vector<std::string> levels;
-    std::string level;
-    for (char c : path) {
-        if (c == '/' || c == '\\') {
-            if (!level.empty())
-                levels.push_back(std::move(level));
-            level.clear();
-        } else {
-            level += c;
-        }
-    }
-    if (!level.empty())
-        levels.push_back(std::move(level));
-    return levels;
-}
 
 bool levelsWithinLimits(const std::vector<std::string>& levels) {
     if (levels.size() > RegistryNode::kMaxDepth)
@@ -313,7 +297,7 @@ std::unique_ptr<RegistryKey> RegistryKey::open(RegistryRoot root, const std::str
         report(3, "no registry store file: neither the variable nor a configuration folder names one");
         return nullptr;
     }
-    return openLevels(storeFor(file), splitKeyPath(path), create);
+    return openLevels(storeFor(file), splitPath(path), create);
 }
 
 std::unique_ptr<RegistryKey> RegistryKey::openLevels(std::shared_ptr<RegistryStore> store,
@@ -337,14 +321,14 @@ std::unique_ptr<RegistryKey> RegistryKey::openLevels(std::shared_ptr<RegistrySto
 
 std::unique_ptr<RegistryKey> RegistryKey::openChild(const std::string& subPath, bool create) const {
     std::vector<std::string> levels = levels_;
-    for (std::string& level : splitKeyPath(subPath))
+    for (std::string& level : splitPath(subPath))
         levels.push_back(std::move(level));
     return openLevels(store_, std::move(levels), create);
 }
 
 bool RegistryKey::hasChild(const std::string& subPath) const {
     std::vector<std::string> levels = levels_;
-    for (std::string& level : splitKeyPath(subPath))
+    for (std::string& level : splitPath(subPath))
         levels.push_back(std::move(level));
     return store_->read([&](const RegistryNode& root) { return findKey(root, levels) != nullptr; });
 }
