@@ -1,4 +1,4 @@
-#include "../platform/ChildProcess.h"
+#include "platform/ChildProcess.h"
 
 #include "framework/Random.h"
 

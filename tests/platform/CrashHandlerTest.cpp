@@ -1,4 +1,4 @@
-#include "ChildProcess.h"
+#include "platform/ChildProcess.h"
 
 #include "platform/CrashHandler.h"
 

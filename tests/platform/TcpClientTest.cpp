@@ -1,4 +1,4 @@
-#include "LoopbackServer.h"
+#include "platform/LoopbackServer.h"
 
 #include "platform/TcpClient.h"
 

@@ -1,0 +1,114 @@
+#include "framework/CPUMeter.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+namespace trov {
+namespace {
+
+// A meter on a clock the test sets.
+class ClockedMeter : public CPUMeter {
+public:
+    explicit ClockedMeter(int history) : CPUMeter(history) {}
+    std::atomic<double> time{1000.0};
+
+protected:
+    double now() const override { return time.load(); }
+};
+
+TimerMessage tick(const Radio* sender) { return TimerMessage(sender, Code::kTimerTick, makeTimerId("CPUx"), 0); }
+
+TEST(CPUMeter, ASectionBusyFiveOfEveryFiftyMillisecondsLoadsATenth) {
+    ClockedMeter meter(4);
+    EXPECT_TRUE(meter.receive(tick(nullptr))) << "the first tick only starts timing";
+    for (int cycle = 0; cycle < 8; ++cycle) {
+        meter.begin();
+        meter.time = meter.time + 0.005;
+        meter.end();
+        EXPECT_DOUBLE_EQ(meter.getLastEnd(), meter.time.load());
+        meter.time = meter.time + 0.045;
+        EXPECT_TRUE(meter.receive(tick(nullptr)));
+    }
+    EXPECT_NEAR(meter.getAverageLoad(), 0.1, 1e-9);
+    EXPECT_NEAR(meter.getPeakLoad(), 0.1, 1e-9);
+}
+
+TEST(CPUMeter, TheFirstTickAddsNothingAndClearsTheBusyTime) {
+    ClockedMeter meter(2);
+    meter.begin();
+    meter.time = meter.time + 0.5;
+    meter.endNoStamp();
+    EXPECT_EQ(meter.getLastEnd(), 0.0) << "endNoStamp leaves the end time";
+    meter.update();
+    EXPECT_EQ(meter.getPeakLoad(), 0.0);
+    EXPECT_EQ(meter.getHistory().getSlotPeak(1), 0.0);
+    meter.time = meter.time + 0.05;
+    meter.update();
+    EXPECT_EQ(meter.getPeakLoad(), 0.0) << "the busy time before the first tick was dropped";
+    // A tick at the same instant as the previous one adds nothing (no division by zero).
+    meter.begin();
+    meter.time = meter.time + 0.01;
+    meter.end();
+    meter.update();
+    meter.update();
+    EXPECT_DOUBLE_EQ(meter.getAverageLoad(), (0.0 + 0.01 / 0.01) / 2);
+}
+
+TEST(CPUMeter, BeginCycleSmoothsThePeriodBetweenStarts) {
+    ClockedMeter meter(1);
+    EXPECT_EQ(meter.getPeriod(), 1.0);
+    meter.time = 10.0;
+    meter.beginCycle();
+    EXPECT_DOUBLE_EQ(meter.getPeriod(), 0.99 * 1.0 + 0.01 * 10.0) << "the first start is measured from 0";
+    meter.time = 10.01;
+    meter.beginCycle();
+    EXPECT_DOUBLE_EQ(meter.getPeriod(), 0.99 * (0.99 + 0.1) + 0.01 * (10.01 - 10.0));
+    const double before = meter.getPeriod();
+    meter.beginCycle();
+    EXPECT_EQ(meter.getPeriod(), before) << "a start at the same instant leaves the period";
+    meter.begin();
+    EXPECT_EQ(meter.getPeriod(), before) << "begin does not smooth";
+    for (int i = 0; i < 2000; ++i) {
+        meter.time = meter.time + 0.02;
+        meter.beginCycle();
+    }
+    EXPECT_NEAR(meter.getPeriod(), 0.02, 1e-6);
+}
+
+TEST(CPUMeter, LoadColoursAreGreenThenYellowFromHalfThenRedFromThreeQuarters) {
+    const auto check = [](double load, int red, int green) {
+        const Color c = CPUMeter::loadColor(load);
+        EXPECT_EQ(c.red, red) << load;
+        EXPECT_EQ(c.green, green) << load;
+        EXPECT_EQ(c.blue, 0) << load;
+        EXPECT_EQ(c.alpha, 255) << load;
+    };
+    check(0.0, 0, 255);
+    check(0.4999, 0, 255);
+    check(0.5, 255, 255);
+    check(0.7499, 255, 255);
+    check(0.75, 255, 0);
+    check(3.0, 255, 0);
+}
+
+TEST(CPUMeter, ItsOwnTimerUpdatesTheHistoryWhileTheMeasuredThreadWorks) {
+    using namespace std::chrono_literals;
+    CPUMeter meter(10);
+    meter.init();
+    meter.init(); // a second init keeps the one timer
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (meter.getPeakLoad() == 0.0 && std::chrono::steady_clock::now() < deadline) {
+        meter.beginCycle();
+        std::this_thread::sleep_for(5ms);
+        meter.end();
+        std::this_thread::sleep_for(5ms);
+    }
+    EXPECT_GT(meter.getPeakLoad(), 0.0);
+    EXPECT_LE(meter.getPeakLoad(), 1.5);
+}
+
+} // namespace
+} // namespace trov
