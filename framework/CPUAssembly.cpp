@@ -11,7 +11,9 @@ namespace trov {
 
 namespace {
 
-constexpr std::uint32_t bit(unsigned n) { return std::uint32_t{1} << n; }
+constexpr std::uint32_t bit(unsigned n) {
+    return std::uint32_t{1} << n;
+}
 
 // Names by model number; an empty entry is a model the table does not know.
 std::string byModel(std::initializer_list<const char*> names, unsigned model) {
@@ -24,23 +26,25 @@ std::string byModel(std::initializer_list<const char*> names, unsigned model) {
 std::string intelName(unsigned family, unsigned model, unsigned extendedFamily, unsigned extendedModel) {
     switch (family) {
     case 4:
-        return byModel({"INTEL 486 DX-25/33", "INTEL 486 DX-50", "INTEL 486 SX", "INTEL 486 DX2", "INTEL 486 SL",
-                        "INTEL 486 SX2", "", "INTEL 486 DX2-WB", "INTEL 486 DX4", "INTEL 486 DX4-WB"},
+        return byModel({"INTEL 486 DX-25/33", "INTEL 486 DX-50", "INTEL 486 SX", "INTEL 486 DX2",
+                        "INTEL 486 SL", "INTEL 486 SX2", "", "INTEL 486 DX2-WB", "INTEL 486 DX4",
+                        "INTEL 486 DX4-WB"},
                        model);
     case 5:
         return byModel({"INTEL Pentium 60/66 A-step", "INTEL Pentium 60/66", "INTEL Pentium 75-200",
-                        "INTEL OverDrive PODP5V83", "INTEL Pentium MMX", "", "", "INTEL Mobile Pentium 75-200",
-                        "INTEL Mobile Pentium MMX"},
+                        "INTEL OverDrive PODP5V83", "INTEL Pentium MMX", "", "",
+                        "INTEL Mobile Pentium 75-200", "INTEL Mobile Pentium MMX"},
                        model);
     case 6:
         // Later family-6 processors carry their model's high bits in the extended model; the table
         // predates them, and naming them after an early model with the same low bits would be wrong.
         if (extendedModel != 0)
             return "unknown";
-        return byModel({"", "INTEL  Pentium Pro A-Step", "INTEL  Pentium Pro", "INTEL  Pentium II Klamath", "",
-                        "INTEL  Pentium II Deschutes", "INTEL  Celeron Mendocino", "INTEL  Pentium III Katmai",
-                        "INTEL  Pentium III Coppermine", "INTEL  Mobile Pentium III",
-                        "INTEL  Pentium III (0.18um)", "INTEL  Pentium III (0.13um)"},
+        return byModel({"", "INTEL  Pentium Pro A-Step", "INTEL  Pentium Pro", "INTEL  Pentium II Klamath",
+                        "", "INTEL  Pentium II Deschutes", "INTEL  Celeron Mendocino",
+                        "INTEL  Pentium III Katmai", "INTEL  Pentium III Coppermine",
+                        "INTEL  Mobile Pentium III", "INTEL  Pentium III (0.18um)",
+                        "INTEL  Pentium III (0.13um)"},
                        model);
     case 7:
         return "INTEL Itanium";
@@ -60,8 +64,8 @@ std::string intelName(unsigned family, unsigned model, unsigned extendedFamily, 
 std::string amdName(unsigned family, unsigned model, unsigned extendedFamily, unsigned extendedModel) {
     switch (family) {
     case 4:
-        return byModel({"", "", "", "AMD 486 DX2", "", "", "", "AMD 486 DX2-WB", "AMD 486 DX4", "AMD 486 DX4-WB",
-                        "", "", "", "", "AMD Am5x86-WT", "AMD Am5x86-WB"},
+        return byModel({"", "", "", "AMD 486 DX2", "", "", "", "AMD 486 DX2-WB", "AMD 486 DX4",
+                        "AMD 486 DX4-WB", "", "", "", "", "AMD Am5x86-WT", "AMD Am5x86-WB"},
                        model);
     case 5:
         return byModel({"AMD K5 SSA5", "AMD K5", "AMD K5", "AMD K5", "", "", "AMD K6", "AMD K6", "AMD K6-2",
@@ -87,7 +91,9 @@ CPUAssembly::CPUAssembly() : CPUAssembly(platform::hardwareCpuId()) {}
 
 CPUAssembly::CPUAssembly(const platform::CpuIdSource& source) : source_(&source) {}
 
-bool CPUAssembly::isCPUIDSupported() const { return source_->hasCpuId(); }
+bool CPUAssembly::isCPUIDSupported() const {
+    return source_->hasCpuId();
+}
 
 bool CPUAssembly::identify() {
     if (!isCPUIDSupported())
@@ -139,7 +145,9 @@ std::uint64_t CPUAssembly::measureClock() {
     return source_->timeStampCounter() - first;
 }
 
-std::uint32_t CPUAssembly::getClockMHz() const { return static_cast<std::uint32_t>(clockTicks_ / 1000000u); }
+std::uint32_t CPUAssembly::getClockMHz() const {
+    return static_cast<std::uint32_t>(clockTicks_ / 1000000u);
+}
 
 std::string CPUAssembly::lookupModelName(const std::string& vendor, unsigned family, unsigned model,
                                          unsigned extendedFamily, unsigned extendedModel) {

@@ -9,7 +9,8 @@ namespace {
 constexpr auto kRelaxed = std::memory_order_relaxed;
 }
 
-CPUMeter::CPUMeter(int historyLength) : history_(historyLength > 0 ? static_cast<std::size_t>(historyLength) : 0, 1) {}
+CPUMeter::CPUMeter(int historyLength)
+    : history_(historyLength > 0 ? static_cast<std::size_t>(historyLength) : 0, 1) {}
 
 CPUMeter::~CPUMeter() {
     if (timer_) {
@@ -36,9 +37,13 @@ bool CPUMeter::receive(const Message& message) {
     return Radio::receive(message);
 }
 
-double CPUMeter::now() const { return getTime(); }
+double CPUMeter::now() const {
+    return getTime();
+}
 
-void CPUMeter::begin() { lastStart_.store(now(), kRelaxed); }
+void CPUMeter::begin() {
+    lastStart_.store(now(), kRelaxed);
+}
 
 void CPUMeter::beginCycle() {
     const double t = now();

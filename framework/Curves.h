@@ -17,7 +17,8 @@ inline float fastExp2(float x) {
     // Adding 1.5 * 2^23 rounds to an integer in the low mantissa bits; less half a step it is floor(x).
     constexpr float kRoundingBias = 12582912.0f;
     const float t = x - 0.5f + kRoundingBias;
-    const auto n = static_cast<std::int32_t>(std::bit_cast<std::uint32_t>(t) - std::bit_cast<std::uint32_t>(kRoundingBias));
+    const auto n = static_cast<std::int32_t>(std::bit_cast<std::uint32_t>(t) -
+                                             std::bit_cast<std::uint32_t>(kRoundingBias));
     const float f = x - static_cast<float>(n);
     const float p = ((0.07944023609161377f * f + 0.2244943380355835f) * f + 0.6960656642913818f) * f + 1.0f;
     return std::bit_cast<float>(std::bit_cast<std::uint32_t>(p) + (static_cast<std::uint32_t>(n) << 23));

@@ -16,7 +16,8 @@ std::atomic<FloatArrayPath> gForcedPath{FloatArrayPath::Automatic};
 
 FloatArrayPath automaticPath() {
 #if defined(__SSE__)
-    static const FloatArrayPath path = instructionSet() >= 3 ? FloatArrayPath::Vector : FloatArrayPath::Scalar;
+    static const FloatArrayPath path =
+        instructionSet() >= 3 ? FloatArrayPath::Vector : FloatArrayPath::Scalar;
     return path;
 #else
     return FloatArrayPath::Scalar;
@@ -26,30 +27,37 @@ FloatArrayPath automaticPath() {
 struct Add {
     static float apply(float a, float b) { return a + b; }
 #if defined(__SSE__)
-    static __m128 apply(__m128 a, __m128 b) { return _mm_add_ps(a, b); }
+    static __m128 apply(__m128 a, __m128 b) {
+        return _mm_add_ps(a, b);
+    }
 #endif
 };
 struct Subtract {
     static float apply(float a, float b) { return a - b; }
 #if defined(__SSE__)
-    static __m128 apply(__m128 a, __m128 b) { return _mm_sub_ps(a, b); }
+    static __m128 apply(__m128 a, __m128 b) {
+        return _mm_sub_ps(a, b);
+    }
 #endif
 };
 struct Multiply {
     static float apply(float a, float b) { return a * b; }
 #if defined(__SSE__)
-    static __m128 apply(__m128 a, __m128 b) { return _mm_mul_ps(a, b); }
+    static __m128 apply(__m128 a, __m128 b) {
+        return _mm_mul_ps(a, b);
+    }
 #endif
 };
 struct Divide {
     static float apply(float a, float b) { return a / b; }
 #if defined(__SSE__)
-    static __m128 apply(__m128 a, __m128 b) { return _mm_div_ps(a, b); }
+    static __m128 apply(__m128 a, __m128 b) {
+        return _mm_div_ps(a, b);
+    }
 #endif
 };
 
-template <class Op>
-void run(float* dst, const float* src, std::size_t count) {
+template <class Op> void run(float* dst, const float* src, std::size_t count) {
     std::size_t i = 0;
 #if defined(__SSE__)
     if (getFloatArrayPath() == FloatArrayPath::Vector) {
@@ -64,7 +72,9 @@ void run(float* dst, const float* src, std::size_t count) {
 
 } // namespace
 
-void setFloatArrayPath(FloatArrayPath path) { gForcedPath.store(path, std::memory_order_relaxed); }
+void setFloatArrayPath(FloatArrayPath path) {
+    gForcedPath.store(path, std::memory_order_relaxed);
+}
 
 FloatArrayPath getFloatArrayPath() {
     const FloatArrayPath forced = gForcedPath.load(std::memory_order_relaxed);
@@ -77,9 +87,17 @@ FloatArrayPath getFloatArrayPath() {
 #endif
 }
 
-void addFloats(float* dst, const float* src, std::size_t count) { run<Add>(dst, src, count); }
-void subtractFloats(float* dst, const float* src, std::size_t count) { run<Subtract>(dst, src, count); }
-void multiplyFloats(float* dst, const float* src, std::size_t count) { run<Multiply>(dst, src, count); }
-void divideFloats(float* dst, const float* src, std::size_t count) { run<Divide>(dst, src, count); }
+void addFloats(float* dst, const float* src, std::size_t count) {
+    run<Add>(dst, src, count);
+}
+void subtractFloats(float* dst, const float* src, std::size_t count) {
+    run<Subtract>(dst, src, count);
+}
+void multiplyFloats(float* dst, const float* src, std::size_t count) {
+    run<Multiply>(dst, src, count);
+}
+void divideFloats(float* dst, const float* src, std::size_t count) {
+    run<Divide>(dst, src, count);
+}
 
 } // namespace trov

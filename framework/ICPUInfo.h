@@ -5,7 +5,8 @@
 
 namespace trov {
 
-// Queries about the processor the system runs on: identity, features and clock.
+// Queries about the processor the system runs on: identity, features and clock. An implementation object
+// is used by one thread at a time.
 class ICPUInfo {
 public:
     virtual ~ICPUInfo() = default;

@@ -76,7 +76,8 @@ inline void twistFour(std::uint32_t* mt, std::size_t k, std::size_t far) {
     const __m128i distant = _mm_loadu_si128(reinterpret_cast<const __m128i*>(mt + far));
     const __m128i y = _mm_or_si128(_mm_and_si128(current, upper), _mm_and_si128(next, lower));
     const __m128i odd = _mm_sub_epi32(_mm_setzero_si128(), _mm_and_si128(y, one));
-    const __m128i result = _mm_xor_si128(_mm_xor_si128(distant, _mm_srli_epi32(y, 1)), _mm_and_si128(odd, matrix));
+    const __m128i result =
+        _mm_xor_si128(_mm_xor_si128(distant, _mm_srli_epi32(y, 1)), _mm_and_si128(odd, matrix));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(mt + k), result);
 }
 
@@ -135,9 +136,13 @@ std::uint32_t nextWord() {
 
 } // namespace
 
-void setTwisterPath(TwisterPath path) { gPath.store(path, std::memory_order_relaxed); }
+void setTwisterPath(TwisterPath path) {
+    gPath.store(path, std::memory_order_relaxed);
+}
 
-void seedMersenneTwister(std::uint32_t seed) { twister().seed(seed); }
+void seedMersenneTwister(std::uint32_t seed) {
+    twister().seed(seed);
+}
 
 double randomDouble() {
     Twister& t = twister();

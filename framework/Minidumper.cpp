@@ -96,9 +96,9 @@ bool Minidumper::reportPreviousCrash() {
     // Without a report server there is nowhere to send the dump, so the user is not asked.
     if (exists && modified > lastOffered && !server.empty()) {
         const ProductIdentity& product = getProductIdentity();
-        const std::string question = productName_ +
-                                     " may have crashed last time it was run.  Can I report the error to " +
-                                     product.getMakerName() + " for analysis so the bug that caused this can be fixed?";
+        const std::string question =
+            productName_ + " may have crashed last time it was run.  Can I report the error to " +
+            product.getMakerName() + " for analysis so the bug that caused this can be fixed?";
         if (askOkCancel(question))
             connected = upload(dump, server);
     }
@@ -141,12 +141,9 @@ bool Minidumper::upload(const File& dump, const std::string& server) {
 std::string Minidumper::buildRequest(const std::string& host, const std::string& userAgent,
                                      const std::string& dump) {
     static constexpr char kDigits[] = "0123456789abcdef";
-    std::string request = std::string("POST ") + kReportPath + " HTTP/1.1\r\n" +
-                          "Host: " + host + "\r\n" +
-                          "User-Agent: " + userAgent + "\r\n" +
-                          "Content-Type: application/crash-dump\r\n" +
-                          "Content-Length: " + std::to_string(2 * dump.size()) + "\r\n" +
-                          "\r\n";
+    std::string request = std::string("POST ") + kReportPath + " HTTP/1.1\r\n" + "Host: " + host + "\r\n" +
+                          "User-Agent: " + userAgent + "\r\n" + "Content-Type: application/crash-dump\r\n" +
+                          "Content-Length: " + std::to_string(2 * dump.size()) + "\r\n" + "\r\n";
     request.reserve(request.size() + 2 * dump.size());
     for (const char c : dump) {
         const auto byte = static_cast<unsigned char>(c);

@@ -29,7 +29,8 @@ void seedMersenneTwister(std::uint32_t seed);
 // discards one output.
 double randomDouble();
 
-// RANROT-W: 17 pairs of 32-bit words with lags 17 and 10; values in [0, 1) with a 64-bit mantissa.
+// RANROT-W: 17 pairs of 32-bit words read at two positions 10 pairs apart; values in [0, 1) with a
+// 64-bit mantissa.
 void ranrotInit(std::uint32_t seed);
 long double ranrotRandom();
 

@@ -11,6 +11,11 @@ constexpr std::uint32_t kDefaultSeed = 5489u;
 constexpr int kPairs = 17;
 constexpr int kSecondLag = 10;
 
+struct RanrotWords {
+    std::uint32_t first;
+    std::uint32_t second;
+};
+
 // State words are atomics read and written relaxed, so draws from several threads may interleave or
 // repeat values; lags are only ever stored wrapped into 0..16, so no draw indexes outside the buffer.
 struct Ranrot {
@@ -18,8 +23,8 @@ struct Ranrot {
     std::atomic<int> lag1{0};
     std::atomic<int> lag2{kSecondLag};
 
-    // One step: returns the two words it stores at lag 1 (first, second).
-    void step(std::uint32_t& first, std::uint32_t& second) {
+    // One step: the two words it stores at lag 1.
+    RanrotWords step() {
         const int p1 = lag1.load(std::memory_order_relaxed);
         const int p2 = lag2.load(std::memory_order_relaxed);
         const std::uint32_t sum1 = std::rotl(words[2 * p1].load(std::memory_order_relaxed), 19) +
@@ -31,8 +36,7 @@ struct Ranrot {
         words[2 * p1 + 1].store(sum1, std::memory_order_relaxed);
         lag1.store(p1 == 0 ? kPairs - 1 : p1 - 1, std::memory_order_relaxed);
         lag2.store(p2 == 0 ? kPairs - 1 : p2 - 1, std::memory_order_relaxed);
-        first = sum2;
-        second = sum1;
+        return {sum2, sum1};
     }
 };
 
@@ -44,7 +48,8 @@ struct Mother {
         std::uint32_t v[5];
         for (int i = 0; i < 5; ++i)
             v[i] = x[i].load(std::memory_order_relaxed);
-        const std::uint64_t sum = 2111111111ull * v[3] + 1492ull * v[2] + 1776ull * v[1] + 5115ull * v[0] + v[4];
+        const std::uint64_t sum =
+            2111111111ull * v[3] + 1492ull * v[2] + 1776ull * v[1] + 5115ull * v[0] + v[4];
         x[3].store(v[2], std::memory_order_relaxed);
         x[2].store(v[1], std::memory_order_relaxed);
         x[1].store(v[0], std::memory_order_relaxed);
@@ -75,47 +80,33 @@ void seedRanrotWords(Ranrot& r, std::uint32_t& s) {
     r.lag2.store(kSecondLag, std::memory_order_relaxed);
 }
 
-struct Combined {
-    Ranrot ranrot;
-    Mother mother;
-
-    Combined() { seed(kDefaultSeed); }
+// RANROT-W alone, or stepped together with its own Mother-of-All whose word and carry are added in.
+class RanrotGenerator {
+public:
+    explicit RanrotGenerator(bool withMother) : withMother_(withMother) { seed(kDefaultSeed); }
 
     void seed(std::uint32_t s) {
-        seedRanrotWords(ranrot, s);
-        for (auto& word : mother.x)
-            word.store(nextRanrotSeedWord(s), std::memory_order_relaxed);
+        seedRanrotWords(ranrot_, s);
+        if (withMother_)
+            for (auto& word : mother_.x)
+                word.store(nextRanrotSeedWord(s), std::memory_order_relaxed);
         for (int i = 0; i < 30; ++i)
             draw();
     }
 
     long double draw() {
-        std::uint32_t first = 0;
-        std::uint32_t second = 0;
-        ranrot.step(first, second);
-        const std::uint32_t low = mother.step() + second;
-        const std::uint32_t high = std::rotl(mother.carry(), 8) + first;
+        const RanrotWords words = ranrot_.step();
+        if (!withMother_)
+            return fromMantissa(words.first, words.second);
+        const std::uint32_t low = mother_.step() + words.second;
+        const std::uint32_t high = std::rotl(mother_.carry(), 8) + words.first;
         return fromMantissa(high, low);
     }
-};
 
-struct PlainRanrot {
-    Ranrot ranrot;
-
-    PlainRanrot() { seed(kDefaultSeed); }
-
-    void seed(std::uint32_t s) {
-        seedRanrotWords(ranrot, s);
-        for (int i = 0; i < 30; ++i)
-            draw();
-    }
-
-    long double draw() {
-        std::uint32_t first = 0;
-        std::uint32_t second = 0;
-        ranrot.step(first, second);
-        return fromMantissa(first, second);
-    }
+private:
+    const bool withMother_;
+    Ranrot ranrot_;
+    Mother mother_;
 };
 
 struct PlainMother {
@@ -133,8 +124,8 @@ struct PlainMother {
     }
 };
 
-PlainRanrot& plainRanrot() {
-    static PlainRanrot r;
+RanrotGenerator& plainRanrot() {
+    static RanrotGenerator r(false);
     return r;
 }
 
@@ -143,21 +134,35 @@ PlainMother& plainMother() {
     return m;
 }
 
-Combined& combined() {
-    static Combined c;
+RanrotGenerator& combined() {
+    static RanrotGenerator c(true);
     return c;
 }
 
 } // namespace
 
-void ranrotInit(std::uint32_t seed) { plainRanrot().seed(seed); }
-long double ranrotRandom() { return plainRanrot().draw(); }
+void ranrotInit(std::uint32_t seed) {
+    plainRanrot().seed(seed);
+}
+long double ranrotRandom() {
+    return plainRanrot().draw();
+}
 
-void motherInit(std::uint32_t seed) { plainMother().seed(seed); }
-std::uint32_t motherBits() { return plainMother().mother.step(); }
-double motherRandom() { return static_cast<double>(motherBits()) * 0x1p-32; }
+void motherInit(std::uint32_t seed) {
+    plainMother().seed(seed);
+}
+std::uint32_t motherBits() {
+    return plainMother().mother.step();
+}
+double motherRandom() {
+    return static_cast<double>(motherBits()) * 0x1p-32;
+}
 
-void seedCombinedRandom(std::uint32_t seed) { combined().seed(seed); }
-long double combinedRandom() { return combined().draw(); }
+void seedCombinedRandom(std::uint32_t seed) {
+    combined().seed(seed);
+}
+long double combinedRandom() {
+    return combined().draw();
+}
 
 } // namespace trov

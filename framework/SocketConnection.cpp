@@ -10,7 +10,9 @@ SocketConnection::SocketConnection(const std::string& host, int port)
         connected_ = client_->connect(host, static_cast<std::uint16_t>(port), kTimeoutMs);
 }
 
-SocketConnection::~SocketConnection() { close(); }
+SocketConnection::~SocketConnection() {
+    close();
+}
 
 bool SocketConnection::send(const std::string& text) {
     if (!connected_)

@@ -17,7 +17,9 @@ namespace {
 #if TROV_X86
 // Writes a pattern into the XMM0 image of an FXSAVE area, loads it with FXRSTOR and saves again: only when
 // the system has enabled the saving of vector state does the pattern come back.
-#define TROV_ALL_XMM "xmm0", "xmm1", "xmm2", "xmm3", "xmm4", "xmm5", "xmm6", "xmm7", "xmm8", "xmm9", "xmm10", "xmm11", "xmm12", "xmm13", "xmm14", "xmm15"
+#define TROV_ALL_XMM                                                                                         \
+    "xmm0", "xmm1", "xmm2", "xmm3", "xmm4", "xmm5", "xmm6", "xmm7", "xmm8", "xmm9", "xmm10", "xmm11",        \
+        "xmm12", "xmm13", "xmm14", "xmm15"
 bool vectorStateSurvives() {
     alignas(16) unsigned char original[512];
     alignas(16) unsigned char probe[512];
@@ -62,7 +64,9 @@ public:
 #endif
     }
 
-    double referenceSeconds() const override { return monotonicSeconds(); }
+    double referenceSeconds() const override {
+        return monotonicSeconds();
+    }
 
     bool savesVectorRegisters() const override {
 #if TROV_X86

@@ -79,7 +79,8 @@ public:
     Writer& number(long value) {
         char digits[24];
         std::size_t n = 0;
-        unsigned long magnitude = value < 0 ? 0ul - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
+        unsigned long magnitude =
+            value < 0 ? 0ul - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
         do {
             digits[sizeof digits - 1 - n++] = static_cast<char>('0' + magnitude % 10);
             magnitude /= 10;
@@ -207,15 +208,18 @@ void writeRegisters(Writer& out, const void* context) {
     static constexpr struct {
         const char* name;
         int index;
-    } kRegisters[] = {{"rax", REG_RAX}, {"rbx", REG_RBX}, {"rcx", REG_RCX}, {"rdx", REG_RDX},
-                      {"rsi", REG_RSI}, {"rdi", REG_RDI}, {"rbp", REG_RBP}, {"rsp", REG_RSP},
-                      {"r8", REG_R8},   {"r9", REG_R9},   {"r10", REG_R10}, {"r11", REG_R11},
-                      {"r12", REG_R12}, {"r13", REG_R13}, {"r14", REG_R14}, {"r15", REG_R15},
+    } kRegisters[] = {{"rax", REG_RAX}, {"rbx", REG_RBX},   {"rcx", REG_RCX}, {"rdx", REG_RDX},
+                      {"rsi", REG_RSI}, {"rdi", REG_RDI},   {"rbp", REG_RBP}, {"rsp", REG_RSP},
+                      {"r8", REG_R8},   {"r9", REG_R9},     {"r10", REG_R10}, {"r11", REG_R11},
+                      {"r12", REG_R12}, {"r13", REG_R13},   {"r14", REG_R14}, {"r15", REG_R15},
                       {"rip", REG_RIP}, {"eflags", REG_EFL}};
     const auto* uc = static_cast<const ucontext_t*>(context);
     out.text("registers\n");
     for (const auto& r : kRegisters)
-        out.text(r.name).text(" ").hex(static_cast<std::uintptr_t>(uc->uc_mcontext.gregs[r.index])).text("\n");
+        out.text(r.name)
+            .text(" ")
+            .hex(static_cast<std::uintptr_t>(uc->uc_mcontext.gregs[r.index]))
+            .text("\n");
 }
 
 // Follows the frame-pointer chain, reading a frame only where the memory map says it is readable, so a
@@ -245,21 +249,38 @@ struct Registers {
     std::uintptr_t sp = 0;
     std::uintptr_t fp = 0;
 };
-Registers registersOf(const void*) { return {}; }
-void writeRegisters(Writer& out, const void*) { out.text("registers\nunavailable\n"); }
-void writeBacktrace(Writer& out, const Registers&) { out.text("backtrace\nunavailable\n"); }
+Registers registersOf(const void*) {
+    return {};
+}
+void writeRegisters(Writer& out, const void*) {
+    out.text("registers\nunavailable\n");
+}
+void writeBacktrace(Writer& out, const Registers&) {
+    out.text("backtrace\nunavailable\n");
+}
 #endif
 
 void writeDump(int signal, const siginfo_t* info, const void* context, const char* name) {
     const Registers regs = registersOf(context);
     if (::ftruncate(gDumpFd, 0) != 0 || ::lseek(gDumpFd, 0, SEEK_SET) != 0) {
-        Writer(STDERR_FILENO).text("  failed to save dump file to '").text(gDumpPath).text("' (error ").number(errno).text(")\n");
+        Writer(STDERR_FILENO)
+            .text("  failed to save dump file to '")
+            .text(gDumpPath)
+            .text("' (error ")
+            .number(errno)
+            .text(")\n");
         return;
     }
     {
         Writer out(gDumpFd);
         out.text("minidumper caught exception ").text(name).text(", creating dump\n");
-        out.text("signal ").number(signal).text(" ").text(signalName(signal)).text(" code ").number(info->si_code).text("\n");
+        out.text("signal ")
+            .number(signal)
+            .text(" ")
+            .text(signalName(signal))
+            .text(" code ")
+            .number(info->si_code)
+            .text("\n");
         out.text("address ").hex(reinterpret_cast<std::uintptr_t>(info->si_addr)).text("\n");
         writeRegisters(out, context);
     }
@@ -289,11 +310,17 @@ void onCrash(int signal, siginfo_t* info, void* context) {
     if (!gHandling.exchange(true)) {
         const Registers regs = registersOf(context);
         const auto address = reinterpret_cast<std::uintptr_t>(info->si_addr);
-        const bool nearStack = regs.sp != 0 && address + kStackReach > regs.sp && address < regs.sp + kStackReach;
+        const bool nearStack =
+            regs.sp != 0 && address + kStackReach > regs.sp && address < regs.sp + kStackReach;
         const char* name = exceptionName(signal, info->si_code, nearStack);
         Writer(STDERR_FILENO).text("minidumper caught exception ").text(name).text(", creating dump\n");
         if (gDumpFd < 0)
-            Writer(STDERR_FILENO).text("  failed to create dump file '").text(gDumpPath).text("' (error ").number(gOpenError).text(")\n");
+            Writer(STDERR_FILENO)
+                .text("  failed to create dump file '")
+                .text(gDumpPath)
+                .text("' (error ")
+                .number(gOpenError)
+                .text(")\n");
         else
             writeDump(signal, info, context, name);
         restorePreviousHandlers();

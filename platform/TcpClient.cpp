@@ -65,7 +65,9 @@ void setTimeouts(int fd, int timeoutMs) {
 
 } // namespace
 
-TcpClient::~TcpClient() { close(); }
+TcpClient::~TcpClient() {
+    close();
+}
 
 bool TcpClient::connect(const std::string& host, std::uint16_t port, int timeoutMs) {
     close();

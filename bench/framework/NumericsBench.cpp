@@ -31,7 +31,9 @@ void BM_RandomDouble(benchmark::State& state) {
     setTwisterPath(TwisterPath::Automatic);
     state.SetItemsProcessed(state.iterations() * kMillion);
 }
-BENCHMARK(BM_RandomDouble)->Arg(static_cast<int>(TwisterPath::Scalar))->Arg(static_cast<int>(TwisterPath::Vector));
+BENCHMARK(BM_RandomDouble)
+    ->Arg(static_cast<int>(TwisterPath::Scalar))
+    ->Arg(static_cast<int>(TwisterPath::Vector));
 
 void BM_RandomUnitLcg(benchmark::State& state) {
     seedRandom(1);
@@ -127,7 +129,9 @@ void BM_AddFloats(benchmark::State& state) {
     setFloatArrayPath(FloatArrayPath::Automatic);
     state.SetItemsProcessed(state.iterations() * kMillion);
 }
-BENCHMARK(BM_AddFloats)->Arg(static_cast<int>(FloatArrayPath::Scalar))->Arg(static_cast<int>(FloatArrayPath::Vector));
+BENCHMARK(BM_AddFloats)
+    ->Arg(static_cast<int>(FloatArrayPath::Scalar))
+    ->Arg(static_cast<int>(FloatArrayPath::Vector));
 
 } // namespace
 } // namespace trov

@@ -19,7 +19,9 @@ protected:
     double now() const override { return time.load(); }
 };
 
-TimerMessage tick(const Radio* sender) { return TimerMessage(sender, Code::kTimerTick, makeTimerId("CPUx"), 0); }
+TimerMessage tick(const Radio* sender) {
+    return TimerMessage(sender, Code::kTimerTick, makeTimerId("CPUx"), 0);
+}
 
 TEST(CPUMeter, ASectionBusyFiveOfEveryFiftyMillisecondsLoadsATenth) {
     ClockedMeter meter(4);

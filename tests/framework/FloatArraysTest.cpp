@@ -1,5 +1,5 @@
-#include "framework/Curves.h"
 #include "framework/FloatArrays.h"
+#include "framework/Curves.h"
 #include "framework/LengthPrefixedText.h"
 
 #include <gtest/gtest.h>
@@ -78,17 +78,6 @@ TEST(FloatArrays, VectorAndScalarPathsAgreeWithAPlainLoopForEveryLengthAndAlignm
     }
 }
 
-TEST(FloatArrays, SevenUnalignedElementsMatchTheFirstSevenOfEightAligned) {
-    const std::vector<float> dst = {1, 2, 3, 4, 5, 6, 7, 8};
-    const std::vector<float> src = {0.5f, -1, 2, 0.25f, 8, -3, 1e-3f, 9};
-    for (const NamedOp& op : operations()) {
-        const auto eight = runAt(FloatArrayPath::Automatic, op.op, dst, src, 0, 0);
-        const auto seven = runAt(FloatArrayPath::Automatic, op.op, std::vector<float>(dst.begin(), dst.end() - 1),
-                                 std::vector<float>(src.begin(), src.end() - 1), 1, 3);
-        EXPECT_EQ(seven, std::vector<float>(eight.begin(), eight.end() - 1)) << op.name;
-    }
-}
-
 TEST(FloatArrays, SpecialValuesComeOutTheSameOnBothPaths) {
     const float inf = std::numeric_limits<float>::infinity();
     const std::vector<float> dst = {0.0f, -0.0f, inf, 1.0f, 1e-40f, 3.0f, -inf, 1e38f};
@@ -107,7 +96,9 @@ TEST(FloatArrays, SpecialValuesComeOutTheSameOnBothPaths) {
     }
 }
 
-double relativeError(double approx, double exact) { return std::fabs(approx - exact) / exact; }
+double relativeError(double approx, double exact) {
+    return std::fabs(approx - exact) / exact;
+}
 
 TEST(Curves, FastExp2StaysWithinItsErrorBoundOverTheNormalRange) {
     EXPECT_LT(relativeError(fastExp2(0.25f), 1.189207), 0.002);

@@ -11,9 +11,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <filesystem>
 #include <memory>
 #include <sys/socket.h>
 
@@ -22,15 +22,17 @@ namespace {
 
 using platform::BoxAnswer;
 
-const char* const kQuestion = "Sampler may have crashed last time it was run.  Can I report the error to Maker for "
-                              "analysis so the bug that caused this can be fixed?";
+const char* const kQuestion =
+    "Sampler may have crashed last time it was run.  Can I report the error to Maker for "
+    "analysis so the bug that caused this can be fixed?";
 
 // The next start: a fresh application-data folder, per-user preferences, a scripted user and a log.
 class MinidumperTest : public testing::Test {
 protected:
     void SetUp() override {
         ::setenv("XDG_STATE_HOME", (folder_ / "state").c_str(), 1);
-        preferences_ = std::make_unique<Preferences>(platform::RegistryRoot::User, "Software\\Maker\\Sampler");
+        preferences_ =
+            std::make_unique<Preferences>(platform::RegistryRoot::User, "Software\\Maker\\Sampler");
         setProcessPreferences(nullptr, preferences_.get());
     }
     void TearDown() override {
@@ -142,7 +144,8 @@ TEST_F(MinidumperTest, ACrashInAChildLeavesADumpThatTheNextStartOffersOnceAndUpl
     ASSERT_EQ(questionsAsked(), 1u);
     EXPECT_EQ(user_.questions()[0].text, kQuestion);
     EXPECT_EQ(user_.questions()[0].box, platform::BoxKind::OkCancel);
-    EXPECT_TRUE(server.request() == requestFor(server.address(), hexOf(dump))) << server.request().substr(0, 300);
+    EXPECT_TRUE(server.request() == requestFor(server.address(), hexOf(dump)))
+        << server.request().substr(0, 300);
     EXPECT_EQ(lastCrashDump(), modified);
     EXPECT_EQ(log_.count("failed to send dump"), 0) << log_.text();
     EXPECT_EQ(log_.count("Minidumper: enabled"), 2) << "in the crashed child and at this start";
@@ -160,12 +163,14 @@ TEST_F(MinidumperTest, TheRequestCarriesEveryDumpByteAsTwoLowerCaseHexDigits) {
     Minidumper dumper;
     server.finish();
     EXPECT_EQ(server.request(), "POST /cgi-bin/crashdump.cgi HTTP/1.1\r\n"
-                                "Host: " + server.address() + "\r\n"
-                                "User-Agent: Sampler/1.0\r\n"
-                                "Content-Type: application/crash-dump\r\n"
-                                "Content-Length: 6\r\n"
-                                "\r\n"
-                                "00ab10");
+                                "Host: " +
+                                    server.address() +
+                                    "\r\n"
+                                    "User-Agent: Sampler/1.0\r\n"
+                                    "Content-Type: application/crash-dump\r\n"
+                                    "Content-Length: 6\r\n"
+                                    "\r\n"
+                                    "00ab10");
 }
 
 TEST_F(MinidumperTest, SendCrashDumpFalseAsksNothingAndKeepsLastCrashDump) {

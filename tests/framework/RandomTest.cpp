@@ -42,7 +42,8 @@ TEST(MersenneTwister, DrawsTheStandardWordsUntemperedAfterDiscardingTheFirst) {
                 const double scaled = u * 4294967296.0;
                 ASSERT_EQ(scaled, std::floor(scaled)) << "resolution is 2^-32";
                 ASSERT_EQ(temper(static_cast<std::uint32_t>(scaled)), reference())
-                    << "seed " << seed << " draw " << i << (path == TwisterPath::Vector ? " vector" : " scalar");
+                    << "seed " << seed << " draw " << i
+                    << (path == TwisterPath::Vector ? " vector" : " scalar");
             }
         }
     }

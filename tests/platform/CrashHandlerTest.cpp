@@ -57,7 +57,9 @@ void writeThroughABadPointer() {
     *reinterpret_cast<volatile int*>(address) = 1;
 }
 
-void raiseFloatingPointSignal() { ::raise(SIGFPE); }
+void raiseFloatingPointSignal() {
+    ::raise(SIGFPE);
+}
 
 TEST_F(CrashHandlerTest, AFaultInAChildLeavesADumpAndReachesThePreviousHandler) {
     const auto outcome = test::runInChild(
