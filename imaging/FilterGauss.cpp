@@ -13,8 +13,8 @@ constexpr FilterGaussFn kVariantTable[kVariantTableSize] = {
     nullptr,
     filterGaussPortable,
     filterGaussVariant2,
-    filterGaussPortable, // the SSE2 variants are not built yet
-    filterGaussPortable,
+    filterGaussVariant3,
+    filterGaussVariant4,
 };
 
 // Relaxed: calls on other threads only need some valid index, never an ordering with other data.

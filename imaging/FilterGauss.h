@@ -25,6 +25,11 @@ FilterStatus filterGaussPortable(const std::uint8_t* src, std::int32_t srcStep, 
                                  std::int32_t dstStep, std::int32_t width, std::int32_t height, SmoothingMask mask);
 FilterStatus filterGaussVariant2(const std::uint8_t* src, std::int32_t srcStep, std::uint8_t* dst,
                                  std::int32_t dstStep, std::int32_t width, std::int32_t height, SmoothingMask mask);
+// Variants 3 and 4: the SSE2 drivers through copies 2 and 1 of the kernel table.
+FilterStatus filterGaussVariant3(const std::uint8_t* src, std::int32_t srcStep, std::uint8_t* dst,
+                                 std::int32_t dstStep, std::int32_t width, std::int32_t height, SmoothingMask mask);
+FilterStatus filterGaussVariant4(const std::uint8_t* src, std::int32_t srcStep, std::uint8_t* dst,
+                                 std::int32_t dstStep, std::int32_t width, std::int32_t height, SmoothingMask mask);
 
 // The argument checks every implementation entry makes first: null pointer, size, step, mask, in that
 // order. Ok means the call may go ahead.
