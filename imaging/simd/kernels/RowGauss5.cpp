@@ -20,7 +20,20 @@ struct GaussFloat {
     }
 };
 
-using Gauss16 = IntegerRows<GaussianMask, Ops16>;
+// The 16-bit rows with shared terms, exact modulo 2^16 like every form of them: with X = P0 + P4,
+// Y = P1 + P3, Z = P2 and E = 2X + 8Y + 13Z, A = E - (Y + Z), B = 4E - (X + Y), C = 12X + 52Y + 127Z.
+struct Gauss16 {
+    static void compute(__m128i p0, __m128i p1, __m128i p2, __m128i p3, __m128i p4, __m128i& a, __m128i& b,
+                        __m128i& c) {
+        const __m128i x = _mm_add_epi16(p0, p4);
+        const __m128i y = _mm_add_epi16(p1, p3);
+        const __m128i e =
+            _mm_add_epi16(_mm_add_epi16(_mm_slli_epi16(x, 1), _mm_slli_epi16(y, 3)), times16<13>(p2));
+        a = _mm_sub_epi16(e, _mm_add_epi16(y, p2));
+        b = _mm_sub_epi16(_mm_slli_epi16(e, 2), _mm_add_epi16(x, y));
+        c = _mm_add_epi16(_mm_add_epi16(times16<12>(x), times16<52>(y)), times16<127>(p2));
+    }
+};
 using Gauss32 = IntegerRows<GaussianMask, Ops32>;
 
 } // namespace
