@@ -1,0 +1,35 @@
+#pragma once
+
+#include "imaging/FilterStatus.h"
+#include "imaging/simd/KernelTable.h"
+
+#include <cstdint>
+
+namespace trov::imaging {
+
+// The SSE2 drivers behind variants 3 and 4. They stream the image through row buffers and take their
+// kernels from a kernel table, so they serve every mask kind (0 Laplacian-type, 1 Gaussian, 5x5 only),
+// data kind (0 8u, 1 16s, 2 32f, 3 8u to 16s, 4 8s to 16s; the 3x3 driver takes 0 to 2) and channel code
+// (1 one channel, 2 four, 3 three, 4 four with the destination's alpha kept). Arguments are the checked
+// arguments of an entry; the source must be readable two (5x5) or one (3x3) pixels around the region.
+// Both return Ok or NoMemory (destination untouched) and end with a store fence, so the non-temporal
+// stores are complete when they return. Re-entrant; any thread.
+
+// Masks every SSE exception for the call (and for the Gaussian mask over 8u and 16s data rounds to
+// nearest, which its conversions rely on), restoring the caller's MXCSR controls on every path. Each
+// source row is filtered once before the destination row over it is written, so equal source and
+// destination images give the same result as separate ones.
+FilterStatus drive5x5(const KernelTable& table, const void* src, std::int32_t srcStep, void* dst,
+                      std::int32_t dstStep, std::int32_t width, std::int32_t height, std::int32_t maskKind,
+                      std::int32_t dataKind, std::int32_t channelCode);
+
+// Re-reads the three source rows of every destination row: the destination must not overlap the source
+// rows still to be read. Does not touch MXCSR.
+FilterStatus drive3x3(const KernelTable& table, const void* src, std::int32_t srcStep, void* dst,
+                      std::int32_t dstStep, std::int32_t width, std::int32_t height, std::int32_t dataKind,
+                      std::int32_t channelCode);
+
+// Orders the non-temporal stores before any later store.
+void storeFence();
+
+} // namespace trov::imaging
