@@ -87,7 +87,7 @@ private:
     const char* other(Kind kind, const char* p) const;
     const char* startTag(const char* p, std::string_view* name, bool* opened);
     const char* element(const char* p);
-    static bool endTagAt(const char* p, std::string_view name);
+    const char* endTag(const char* p, std::string_view name) const;
     bool countItem();
     bool enterElement(std::size_t depth);
     const char* fail(const char* why) {
@@ -229,9 +229,10 @@ const char* Walker::readText(const char* p, std::string* out, const char* endTag
         out->clear();
     while (p && *p && !startsWith(p, endTag, false))
         p = getChar(p, out);
-    if (p)
+    // A text that ends with its terminator, or without one, ends the parse.
+    if (p && *p)
         p += std::strlen(endTag);
-    return p;
+    return (p && *p) ? p : nullptr;
 }
 
 const char* Walker::attribute(const char* p, std::string_view* name, std::string* value) const {
@@ -314,8 +315,7 @@ const char* Walker::comment(const char* p) const {
     p += 4;
     while (p && *p && !startsWith(p, "-->", false))
         ++p;
-    // An unterminated comment steps past the terminator; the padding catches it.
-    if (p)
+    if (p && *p)
         p += 3;
     return p;
 }
@@ -345,7 +345,7 @@ const char* Walker::text(const char* p) const {
     if (startsWith(p, "<![CDATA[", false))
         return cdata(p);
     p = readText(p, nullptr, "<");
-    return p ? p - 1 : nullptr;
+    return (p && *p) ? p - 1 : nullptr;
 }
 
 const char* Walker::other(Kind kind, const char* p) const {
@@ -381,13 +381,15 @@ bool Walker::enterElement(std::size_t depth) {
     return true;
 }
 
-bool Walker::endTagAt(const char* p, std::string_view name) {
+const char* Walker::endTag(const char* p, std::string_view name) const {
+    // "</name", white space, ">"; the name is matched as a prefix, as the parser does.
     if (p[0] != '<' || p[1] != '/')
-        return false;
+        return nullptr;
     for (std::size_t i = 0; i < name.size(); ++i)
         if (p[2 + i] != name[i])
-            return false;
-    return p[2 + name.size()] == '>';
+            return nullptr;
+    p = skipWhite(p + 2 + name.size());
+    return (p && *p == '>') ? p + 1 : nullptr;
 }
 
 const char* Walker::startTag(const char* p, std::string_view* name, bool* opened) {
@@ -478,9 +480,9 @@ const char* Walker::element(const char* p) {
                 break;
             if (!p || !*p)
                 return fail("Error reading end tag.");
-            if (!endTagAt(p, open.back()))
+            p = endTag(p, open.back());
+            if (p == nullptr)
                 return fail("Error reading end tag.");
-            p += open.back().size() + 3;
             open.pop_back();
             if (open.empty())
                 return p;
@@ -542,9 +544,11 @@ std::string parseXml(TiXmlDocument& document, const std::string& text) {
     if (text.size() > kMaxTextBytes)
         return "document is too large";
     prepareXml();
+    // The parser reads a C string: the text ends at its first NUL.
+    const std::size_t length = std::min(text.size(), text.find('\0'));
     std::string padded;
-    padded.reserve(text.size() + kPadding);
-    padded.append(text);
+    padded.reserve(length + kPadding);
+    padded.append(text, 0, length);
     padded.append(kPadding, '\0');
     const XmlShape shape = measureXml(padded.c_str());
     if (shape.limit != nullptr)

@@ -19,7 +19,8 @@ namespace {
 void checkGuardAgainstParser(const std::string& text) {
     using namespace trov::dictionary_xml;
     prepareXml();
-    std::string padded = text;
+    // As the dictionary does: the parser reads the text up to its first NUL.
+    std::string padded = text.substr(0, text.find('\0'));
     padded.append(kPadding, '\0');
     const XmlShape shape = measureXml(padded.c_str());
     if (shape.limit != nullptr)
