@@ -2,10 +2,7 @@
 
 #include "framework/Radio.h"
 
-#include <atomic>
-#include <cstdint>
 #include <memory>
-#include <mutex>
 
 namespace trov {
 
@@ -15,8 +12,11 @@ class TimerQueueTimer;
 
 // A periodic or one-shot clock on the platform's timer queue: a station that broadcasts a copy of its
 // message to its listeners at every tick. Ticks run on the timer-service thread, under this station's
-// lock; listeners hand work to their own thread. Destroying a timer waits for a tick in flight (unless
-// called from inside that tick), so no tick ever runs on a dead timer.
+// lock; listeners hand work to their own thread. Stopping or destroying a timer waits for a tick in flight
+// (unless called from inside a tick), so no tick ever runs on a dead timer. Hence a timer must not be
+// stopped or destroyed by a thread that holds its lock, nor destroyed from inside its own tick; a derived
+// timer whose tick uses its own members stops the timer in its own destructor.
+// Owner thread: any one thread starts, stops and configures a timer; `tick` runs on the service thread.
 class Timer : public Radio {
 public:
     Timer(const Module* owner, const Message& message, int intervalMs, bool oneShot, bool startNow);
@@ -33,7 +33,8 @@ public:
     void setMessage(const Message& message);
 
 private:
-    double reportedInterval_;
+    // All guarded by the station's lock, which a tick holds throughout.
+    const double reportedInterval_;
     double secondsSinceStart_ = 0.0;
     double secondsSincePrevious_ = 0.0;
     double startTime_ = 0.0;
@@ -41,8 +42,7 @@ private:
     double period_;
     std::unique_ptr<Message> message_;
     bool oneShot_;
-    std::atomic<bool> running_{false};
-    std::mutex platformMutex_;
+    bool running_ = false;
     std::shared_ptr<platform::TimerQueueTimer> platformTimer_;
 };
 

@@ -19,7 +19,7 @@ cmake -S . -B "build/$mode" -G Ninja -DCMAKE_BUILD_TYPE="$type" -DTROV_SANITIZE=
 cmake --build "build/$mode" -j "$jobs"
 ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 \
 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:atexit_sleep_ms=0 \
     ctest --test-dir "build/$mode" --output-on-failure -j "$jobs"
 
 # The fuzz targets also run under libFuzzer for a bounded number of inputs (clang), on top of the seed

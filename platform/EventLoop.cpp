@@ -1,0 +1,153 @@
+#include "platform/EventLoop.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace trov::platform {
+
+EventLoop& EventLoop::instance() {
+    // Never destroyed: windows and timers of other process-wide objects may go during their teardown.
+    static EventLoop* loop = new EventLoop;
+    return *loop;
+}
+
+WindowHandle EventLoop::createWindow(Handler handler) {
+    std::lock_guard guard(mutex_);
+    const WindowHandle window = nextHandle_++;
+    windows_[window].handler = std::make_shared<Handler>(std::move(handler));
+    return window;
+}
+
+void EventLoop::destroyWindow(WindowHandle window) {
+    std::lock_guard guard(mutex_);
+    if (windows_.erase(window) == 0)
+        return;
+    events_.erase(std::remove_if(events_.begin(), events_.end(),
+                                 [window](const Event& event) { return event.window == window; }),
+                  events_.end());
+}
+
+bool EventLoop::isWindow(WindowHandle window) const {
+    std::lock_guard guard(mutex_);
+    return windows_.count(window) != 0;
+}
+
+bool EventLoop::post(WindowHandle window, std::uint32_t code, std::uintptr_t param, std::intptr_t data) {
+    {
+        std::lock_guard guard(mutex_);
+        if (windows_.count(window) == 0)
+            return false;
+        events_.push_back(Event{window, code, param, data});
+    }
+    wake_.notify_all();
+    return true;
+}
+
+std::uintptr_t EventLoop::setTimer(WindowHandle window, std::uintptr_t id, unsigned periodMs) {
+    if (id == 0)
+        return 0;
+    {
+        std::lock_guard guard(mutex_);
+        auto it = windows_.find(window);
+        if (it == windows_.end())
+            return 0;
+        const Clock::duration period = std::chrono::milliseconds(std::max(periodMs, kMinimumTimerPeriodMs));
+        it->second.timers[id] = {period, Clock::now() + period};
+    }
+    // A sleeping `run` must learn about the earlier deadline.
+    wake_.notify_all();
+    return id;
+}
+
+bool EventLoop::killTimer(WindowHandle window, std::uintptr_t id) {
+    std::lock_guard guard(mutex_);
+    auto it = windows_.find(window);
+    return it != windows_.end() && it->second.timers.erase(id) != 0;
+}
+
+std::shared_ptr<EventLoop::Handler> EventLoop::handlerFor(const Event& event) const {
+    auto it = windows_.find(event.window);
+    return it != windows_.end() ? it->second.handler : nullptr;
+}
+
+std::size_t EventLoop::pump() {
+    struct Pending {
+        Event event;
+        bool fromTimer;
+    };
+    std::vector<Pending> pending;
+    {
+        std::lock_guard guard(mutex_);
+        for (const Event& event : events_)
+            pending.push_back({event, false});
+        events_.clear();
+        const Clock::time_point now = Clock::now();
+        for (auto& [window, state] : windows_) {
+            for (auto& [id, timer] : state.timers) {
+                auto& [period, due] = timer;
+                if (due > now)
+                    continue;
+                pending.push_back({Event{window, kTimerEvent, id, 0}, true});
+                due = now + period;
+            }
+        }
+    }
+    std::size_t delivered = 0;
+    for (const Pending& item : pending) {
+        std::shared_ptr<Handler> handler;
+        {
+            std::lock_guard guard(mutex_);
+            handler = handlerFor(item.event);
+            // A timer killed by an earlier handler of this pump delivers nothing more.
+            if (handler && item.fromTimer &&
+                windows_.at(item.event.window).timers.count(item.event.param) == 0)
+                handler.reset();
+        }
+        if (!handler || !*handler)
+            continue;
+        (*handler)(item.event);
+        ++delivered;
+    }
+    return delivered;
+}
+
+int EventLoop::run() {
+    for (;;) {
+        pump();
+        std::unique_lock lock(mutex_);
+        if (quit_)
+            return quitCode_;
+        if (!events_.empty())
+            continue;
+        Clock::time_point earliest = Clock::time_point::max();
+        for (const auto& [window, state] : windows_)
+            for (const auto& [id, timer] : state.timers)
+                earliest = std::min(earliest, timer.second);
+        if (earliest == Clock::time_point::max())
+            wake_.wait(lock);
+        else
+            wake_.wait_until(lock, earliest);
+    }
+}
+
+void EventLoop::postQuit(int code) {
+    {
+        std::lock_guard guard(mutex_);
+        if (!quit_)
+            quitCode_ = code;
+        quit_ = true;
+    }
+    wake_.notify_all();
+}
+
+bool EventLoop::quitRequested() const {
+    std::lock_guard guard(mutex_);
+    return quit_;
+}
+
+int EventLoop::quitCode() const {
+    std::lock_guard guard(mutex_);
+    return quitCode_;
+}
+
+} // namespace trov::platform

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "platform/WindowHandle.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+
+namespace trov::platform {
+
+// The in-process window system and message loop of the user-interface thread: windows with an event
+// handler each, a queue of posted events, window timers and the quit request.
+//
+// Events are delivered only by `pump` and `run`, on the thread that calls them: handlers run there, never
+// on the poster's thread. Posting, timers and the quit request are safe from any thread. Windows are
+// created and destroyed on the pumping thread; during a handler, windows, timers and posts may be changed
+// freely (a destroyed window or killed timer gets no further events, even ones already collected).
+class EventLoop {
+public:
+    struct Event {
+        WindowHandle window = kNoWindow;
+        std::uint32_t code = 0;
+        std::uintptr_t param = 0; // the timer id of a timer event
+        std::intptr_t data = 0;
+    };
+    using Handler = std::function<void(const Event&)>;
+
+    static constexpr std::uint32_t kTimerEvent = 0x0113;
+    // Codes from here on are free for the windows' owners.
+    static constexpr std::uint32_t kFirstUserEvent = 0x0400;
+    // Shorter timer periods are raised to this.
+    static constexpr unsigned kMinimumTimerPeriodMs = 10;
+
+    EventLoop() = default;
+    EventLoop(const EventLoop&) = delete;
+    EventLoop& operator=(const EventLoop&) = delete;
+
+    // The process-wide loop of the user-interface thread; it lives until the process ends.
+    static EventLoop& instance();
+
+    WindowHandle createWindow(Handler handler);
+    // Drops the window's pending events and timers. Unknown handles are ignored.
+    void destroyWindow(WindowHandle window);
+    bool isWindow(WindowHandle window) const;
+
+    // Queues an event for the window; false when there is no such window.
+    bool post(WindowHandle window, std::uint32_t code, std::uintptr_t param = 0, std::intptr_t data = 0);
+
+    // Starts (or, for an id the window already uses, re-periods) a timer that delivers a timer event with
+    // the id every periodMs. At most one timer event per timer is delivered per pump, however late the
+    // pump. Returns the id, or 0 for an unknown window or the id 0.
+    std::uintptr_t setTimer(WindowHandle window, std::uintptr_t id, unsigned periodMs);
+    // False when the window has no such timer.
+    bool killTimer(WindowHandle window, std::uintptr_t id);
+
+    // Delivers the events pending now (posted ones in order, then due timers) on the calling thread and
+    // returns how many were delivered. Events posted by the handlers wait for the next pump.
+    std::size_t pump();
+    // Pumps, sleeping in between until an event is posted or a timer is due, until a quit is requested;
+    // returns the quit code.
+    int run();
+    void postQuit(int code);
+    bool quitRequested() const;
+    int quitCode() const;
+
+private:
+    using Clock = std::chrono::steady_clock;
+    struct Window {
+        std::shared_ptr<Handler> handler;
+        std::map<std::uintptr_t, std::pair<Clock::duration, Clock::time_point>> timers; // period, next due
+    };
+
+    std::shared_ptr<Handler> handlerFor(const Event& event) const;
+
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    std::map<WindowHandle, Window> windows_;
+    std::deque<Event> events_;
+    WindowHandle nextHandle_ = 1;
+    bool quit_ = false;
+    int quitCode_ = 0;
+};
+
+} // namespace trov::platform

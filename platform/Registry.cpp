@@ -1,0 +1,396 @@
+#include "platform/Registry.h"
+
+#include "platform/Diagnostics.h"
+#include "platform/Paths.h"
+#include "platform/UserFolders.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace trov::platform {
+
+namespace {
+
+bool levelsWithinLimits(const std::vector<std::string>& levels) {
+    if (levels.size() > RegistryNode::kMaxDepth)
+        return false;
+    for (const std::string& level : levels)
+        if (level.size() > RegistryNode::kMaxKeyName)
+            return false;
+    return true;
+}
+
+template <typename Node>
+Node* findKey(Node& root, const std::vector<std::string>& levels) {
+    Node* node = &root;
+    for (const std::string& level : levels) {
+        node = node->findChild(level);
+        if (node == nullptr)
+            return nullptr;
+    }
+    return node;
+}
+
+RegistryNode& findOrCreateKey(RegistryNode& root, const std::vector<std::string>& levels, bool& created) {
+    RegistryNode* node = &root;
+    for (const std::string& level : levels) {
+        RegistryNode* child = node->findChild(level);
+        if (child == nullptr) {
+            child = &node->children.emplace_back();
+            child->name = level;
+            created = true;
+        }
+        node = child;
+    }
+    return *node;
+}
+
+std::string errnoText() { return std::strerror(errno); }
+
+// What identifies one version of the store file: a writer always renames a new file into place.
+struct FileIdentity {
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    std::int64_t modified = 0; // nanoseconds
+    std::int64_t changed = 0;
+
+    static FileIdentity of(const struct stat& st) {
+        FileIdentity id;
+        id.exists = true;
+        id.device = st.st_dev;
+        id.inode = st.st_ino;
+        id.size = st.st_size;
+        id.modified = std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+        id.changed = std::int64_t(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+        return id;
+    }
+    bool operator==(const FileIdentity&) const = default;
+};
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    ~FileDescriptor() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    int get() const { return fd_; }
+    // Closes now, reporting whether the close (which may flush) succeeded.
+    bool close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd < 0 || ::close(fd) == 0;
+    }
+
+private:
+    int fd_;
+};
+
+bool writeAll(int fd, const std::uint8_t* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+enum class Change { None, Made, Refused };
+
+} // namespace
+
+// One root's tree and the file that keeps it. All access goes through read and write, under the mutex.
+class RegistryStore {
+public:
+    explicit RegistryStore(std::string file) : file_(std::move(file)) {}
+
+    const std::string& file() const { return file_; }
+
+    template <typename Read>
+    auto read(Read&& reader) {
+        std::lock_guard guard(mutex_);
+        refresh();
+        return reader(static_cast<const RegistryNode&>(root_));
+    }
+
+    // Applies change to the current tree and saves it. False when the change was refused or could not be
+    // saved; the tree then stays as stored.
+    bool write(const std::function<Change(RegistryNode&)>& change) {
+        std::lock_guard guard(mutex_);
+        FileDescriptor lock(lockForWriting());
+        refresh();
+        switch (change(root_)) {
+        case Change::None:
+            return true;
+        case Change::Refused:
+            return false;
+        case Change::Made:
+            break;
+        }
+        if (save())
+            return true;
+        load();
+        return false;
+    }
+
+private:
+    // Serialises writers across processes; the store file itself cannot carry the lock since every save
+    // replaces it. Without a lock file (unwritable folder) the save fails anyway.
+    int lockForWriting() {
+        std::error_code ignored;
+        std::filesystem::create_directories(std::filesystem::path(file_).parent_path(), ignored);
+        const int fd = ::open((file_ + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        if (fd >= 0) {
+            while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+            }
+        }
+        return fd;
+    }
+
+    void refresh() {
+        struct stat st;
+        const FileIdentity now = ::stat(file_.c_str(), &st) == 0 ? FileIdentity::of(st) : FileIdentity();
+        if (!loadedOnce_ || !(now == loaded_))
+            load();
+    }
+
+    void load() {
+        loadedOnce_ = true;
+        root_ = RegistryNode();
+        loaded_ = FileIdentity();
+        unreadable_ = false;
+        FileDescriptor fd(::open(file_.c_str(), O_RDONLY | O_CLOEXEC));
+        if (fd.get() < 0) {
+            if (errno != ENOENT)
+                setUnreadable(errnoText());
+            return;
+        }
+        struct stat st;
+        if (::fstat(fd.get(), &st) != 0)
+            return setUnreadable(errnoText());
+        loaded_ = FileIdentity::of(st);
+        if (st.st_size == 0)
+            return;
+        if (static_cast<std::uint64_t>(st.st_size) > RegistryNode::kMaxStoreSize)
+            return setUnreadable("larger than " + std::to_string(RegistryNode::kMaxStoreSize) + " bytes");
+        std::vector<std::uint8_t> bytes(static_cast<std::size_t>(st.st_size));
+        std::size_t got = 0;
+        while (got < bytes.size()) {
+            const ssize_t n = ::read(fd.get(), bytes.data() + got, bytes.size() - got);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            got += static_cast<std::size_t>(n);
+        }
+        std::string error;
+        if (!RegistryNode::parse(bytes.data(), got, root_, error))
+            setUnreadable(error);
+    }
+
+    void setUnreadable(const std::string& why) {
+        unreadable_ = true;
+        report(3, "registry store '" + file_ + "' is unreadable (" + why + "); reading it as empty, it is kept as '" +
+                      file_ + ".unreadable' at the next write");
+    }
+
+    bool save() {
+        const std::vector<std::uint8_t> bytes = root_.serialize();
+        if (bytes.size() > RegistryNode::kMaxStoreSize) {
+            report(3, "registry store '" + file_ + "' would exceed its size limit; write refused");
+            return false;
+        }
+        std::string temporary = file_ + ".XXXXXX";
+        FileDescriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
+        if (fd.get() < 0)
+            return saveFailed("cannot create a temporary file: " + errnoText(), std::string());
+        if (!writeAll(fd.get(), bytes.data(), bytes.size()) || ::fchmod(fd.get(), 0644) != 0 ||
+            ::fsync(fd.get()) != 0 || !fd.close())
+            return saveFailed(errnoText(), temporary);
+        // A store we could not read is kept aside rather than overwritten.
+        if (unreadable_ && ::rename(file_.c_str(), (file_ + ".unreadable").c_str()) != 0 && errno != ENOENT)
+            return saveFailed("cannot keep the unreadable store: " + errnoText(), temporary);
+        unreadable_ = false;
+        if (::rename(temporary.c_str(), file_.c_str()) != 0)
+            return saveFailed(errnoText(), temporary);
+        const std::string folder = std::filesystem::path(file_).parent_path().string();
+        FileDescriptor directory(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (directory.get() >= 0)
+            ::fsync(directory.get());
+        struct stat st;
+        loaded_ = ::stat(file_.c_str(), &st) == 0 ? FileIdentity::of(st) : FileIdentity();
+        return true;
+    }
+
+    bool saveFailed(const std::string& why, const std::string& temporary) {
+        if (!temporary.empty())
+            ::unlink(temporary.c_str());
+        report(3, "registry store '" + file_ + "' could not be saved: " + why);
+        return false;
+    }
+
+    const std::string file_;
+    std::mutex mutex_;
+    RegistryNode root_;
+    FileIdentity loaded_;
+    bool loadedOnce_ = false;
+    bool unreadable_ = false;
+};
+
+namespace {
+
+// One store per file in the process, alive while any key of it is open.
+std::shared_ptr<RegistryStore> storeFor(const std::string& file) {
+    static std::mutex mutex;
+    static std::map<std::string, std::weak_ptr<RegistryStore>> stores;
+    std::lock_guard guard(mutex);
+    for (auto it = stores.begin(); it != stores.end();)
+        it = it->second.expired() ? stores.erase(it) : std::next(it);
+    std::weak_ptr<RegistryStore>& slot = stores[file];
+    std::shared_ptr<RegistryStore> store = slot.lock();
+    if (!store) {
+        store = std::make_shared<RegistryStore>(file);
+        slot = store;
+    }
+    return store;
+}
+
+} // namespace
+
+std::string registryStoreFile(RegistryRoot root) {
+    const bool machine = root == RegistryRoot::Machine;
+    const char* variable = std::getenv(machine ? "TROV_MACHINE_REGISTRY" : "TROV_USER_REGISTRY");
+    if (variable != nullptr && *variable != '\0')
+        return variable;
+    const std::string config = configFolder();
+    if (config.empty())
+        return std::string();
+    return config + (machine ? "/trov-registry/machine.reg" : "/trov-registry/user.reg");
+}
+
+RegistryKey::RegistryKey(std::shared_ptr<RegistryStore> store, std::vector<std::string> levels)
+    : store_(std::move(store)), levels_(std::move(levels)) {}
+
+RegistryKey::~RegistryKey() = default;
+
+std::unique_ptr<RegistryKey> RegistryKey::open(RegistryRoot root, const std::string& path, bool create) {
+    const std::string file = registryStoreFile(root);
+    if (file.empty()) {
+        report(3, "no registry store file: neither the variable nor a configuration folder names one");
+        return nullptr;
+    }
+    return openLevels(storeFor(file), splitPath(path), create);
+}
+
+std::unique_ptr<RegistryKey> RegistryKey::openLevels(std::shared_ptr<RegistryStore> store,
+                                                     std::vector<std::string> levels, bool create) {
+    if (!levelsWithinLimits(levels))
+        return nullptr;
+    bool found = false;
+    if (create) {
+        found = store->write([&](RegistryNode& root) {
+            bool created = false;
+            findOrCreateKey(root, levels, created);
+            return created ? Change::Made : Change::None;
+        });
+    } else {
+        found = store->read([&](const RegistryNode& root) { return findKey(root, levels) != nullptr; });
+    }
+    if (!found)
+        return nullptr;
+    return std::unique_ptr<RegistryKey>(new RegistryKey(std::move(store), std::move(levels)));
+}
+
+std::unique_ptr<RegistryKey> RegistryKey::openChild(const std::string& subPath, bool create) const {
+    std::vector<std::string> levels = levels_;
+    for (std::string& level : splitPath(subPath))
+        levels.push_back(std::move(level));
+    return openLevels(store_, std::move(levels), create);
+}
+
+bool RegistryKey::hasChild(const std::string& subPath) const {
+    std::vector<std::string> levels = levels_;
+    for (std::string& level : splitPath(subPath))
+        levels.push_back(std::move(level));
+    return store_->read([&](const RegistryNode& root) { return findKey(root, levels) != nullptr; });
+}
+
+std::optional<RegistryValue> RegistryKey::getValue(const std::string& name) const {
+    return store_->read([&](const RegistryNode& root) -> std::optional<RegistryValue> {
+        const RegistryNode* key = findKey(root, levels_);
+        const RegistryValue* value = key != nullptr ? key->findValue(name) : nullptr;
+        if (value == nullptr)
+            return std::nullopt;
+        return *value;
+    });
+}
+
+bool RegistryKey::setValue(const std::string& name, RegistryType type, const void* data, std::size_t size) {
+    if (name.size() > RegistryNode::kMaxValueName || size > RegistryNode::kMaxValueSize ||
+        (data == nullptr && size > 0))
+        return false;
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    std::vector<std::uint8_t> copy(bytes, bytes + size);
+    return store_->write([&](RegistryNode& root) {
+        // A key that another writer removed comes back: this handle was opened for writing.
+        bool created = false;
+        findOrCreateKey(root, levels_, created).setValue(name, type, std::move(copy));
+        return Change::Made;
+    });
+}
+
+bool RegistryKey::deleteValue(const std::string& name) {
+    return store_->write([&](RegistryNode& root) {
+        RegistryNode* key = findKey(root, levels_);
+        return key != nullptr && key->removeValue(name) ? Change::Made : Change::None;
+    });
+}
+
+bool RegistryKey::clearValues() {
+    return store_->write([&](RegistryNode& root) {
+        RegistryNode* key = findKey(root, levels_);
+        if (key == nullptr || key->values.empty())
+            return Change::None;
+        key->values.clear();
+        return Change::Made;
+    });
+}
+
+std::vector<std::string> RegistryKey::getValueNames() const {
+    return store_->read([&](const RegistryNode& root) {
+        std::vector<std::string> names;
+        if (const RegistryNode* key = findKey(root, levels_))
+            for (const RegistryValue& value : key->values)
+                names.push_back(value.name);
+        return names;
+    });
+}
+
+std::string RegistryKey::getPath() const {
+    std::string path;
+    for (const std::string& level : levels_)
+        path += (path.empty() ? "" : "\\") + level;
+    return path;
+}
+
+const std::string& RegistryKey::getStoreFile() const { return store_->file(); }
+
+} // namespace trov::platform

@@ -1,0 +1,153 @@
+#include "framework/File.h"
+
+#include "framework/FileTestFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace trov;
+
+namespace {
+
+using Components = std::vector<std::string>;
+
+TEST(FileNames, PathSplitsAtTheLastSeparatorOfEitherKind) {
+    const File file("a/b\\c.wav");
+    EXPECT_EQ(file.getFolder().getComponents(), (Components{"a", "b"}));
+    EXPECT_EQ(file.getName(), "c.wav");
+    EXPECT_EQ(file.getPath(), "a/b/c.wav");
+    const File bare("c.wav");
+    EXPECT_TRUE(bare.getFolder().isEmpty());
+    EXPECT_EQ(bare.getPath(), "c.wav");
+    EXPECT_EQ(File("/root.txt").getPath(), "/root.txt");
+    EXPECT_EQ(File("D:\\x.wav").getPath(), "D:/x.wav");
+}
+
+TEST(FileNames, ExtensionIsAfterTheLastDot) {
+    const File archive("archive.tar.gz");
+    EXPECT_EQ(archive.getExtension(), "gz");
+    EXPECT_EQ(archive.getBaseName(), "archive.tar");
+    const File readme("README");
+    EXPECT_EQ(readme.getExtension(), "");
+    EXPECT_EQ(readme.getBaseName(), "README");
+}
+
+TEST(FileNames, SettingBaseNameOrExtensionKeepsTheOtherPart) {
+    File file("/x/README");
+    file.setExtension("wav");
+    EXPECT_EQ(file.getName(), "README.wav");
+    file.setBaseName("Kick");
+    EXPECT_EQ(file.getPath(), "/x/Kick.wav");
+    file.setExtension("");
+    EXPECT_EQ(file.getName(), "Kick");
+    file.setBaseName("Snare");
+    EXPECT_EQ(file.getName(), "Snare");
+}
+
+TEST(FileNames, EqualityAndFolderPrefixCompareComponents) {
+    EXPECT_EQ(File("/a/b/c.wav"), File("a\\b/c.wav"));
+    EXPECT_NE(File("/a/b/c.wav"), File("/a/c.wav"));
+    const File file("/samples/kit/kick.wav");
+    EXPECT_TRUE(file.folderIsPrefixOf(Folder("/samples/kit")));
+    EXPECT_TRUE(file.folderIsPrefixOf(Folder("/samples/kit/more")));
+    EXPECT_FALSE(file.folderIsPrefixOf(Folder("/samples")));
+    EXPECT_FALSE(file.folderIsPrefixOf(Folder("/samples/other")));
+    EXPECT_EQ(file.nameOnly().getPath(), "kick.wav");
+    EXPECT_EQ(File(Folder("/base"), File("sub/x.wav")).getPath(), "/base/sub/x.wav");
+}
+
+TEST(FileNames, CopiesTakeTheNameButNeverTheOpenStream) {
+    test::FileTestFolder temp;
+    File source(temp.write("data.bin", "abcd"));
+    ASSERT_TRUE(source.openRead());
+    File copy(source);
+    EXPECT_EQ(copy.getPath(), source.getPath());
+    EXPECT_FALSE(copy.isOpen());
+    File assigned;
+    assigned = source;
+    EXPECT_FALSE(assigned.isOpen());
+    EXPECT_TRUE(source.isOpen());
+}
+
+class FileDisk : public testing::Test {
+protected:
+    test::FileTestFolder temp_;
+};
+
+TEST_F(FileDisk, UniqueNamesCountUpFromOne) {
+    temp_.write("Sample 1.wav", "");
+    temp_.write("Sample 2.wav", "");
+    File file(temp_ / "whatever.wav");
+    file.makeUnique("Sample #");
+    EXPECT_EQ(file.getName(), "Sample 3.wav");
+    File other(temp_ / "take.aif");
+    other.makeUnique("Take #b");
+    EXPECT_EQ(other.getName(), "Take 1b.aif");
+}
+
+TEST_F(FileDisk, SizeTextUsesTheLargestUnitBelow1024) {
+    const std::pair<std::size_t, const char*> cases[] = {
+        {0, "0.0 bytes"}, {1024, "1024.0 bytes"}, {1025, "1.0 kB"}, {1536, "1.5 kB"}, {3 << 20, "3.0 MB"}};
+    for (const auto& [size, text] : cases) {
+        File file(temp_.write("sized", std::string(size, 'x')));
+        EXPECT_EQ(file.getSize(), static_cast<std::int64_t>(size));
+        EXPECT_EQ(file.getSizeText(), text);
+    }
+    EXPECT_EQ(File(temp_ / "missing").getSize(), 0);
+    EXPECT_EQ(File(temp_ / "missing").getModificationTime(), 0);
+    EXPECT_GT(File(temp_.write("dated", "")).getModificationTime(), 0);
+}
+
+TEST_F(FileDisk, CreateOnlyMakesNewFiles) {
+    const File file(temp_ / "new.txt");
+    EXPECT_FALSE(file.exists());
+    EXPECT_TRUE(file.create());
+    EXPECT_TRUE(file.exists());
+    EXPECT_FALSE(file.create());
+    EXPECT_FALSE(File(temp_ / "no/such/folder.txt").create());
+}
+
+TEST_F(FileDisk, ReadingStopsShortAtTheEndAndReportsIt) {
+    File file(temp_.write("short.bin", "abc"));
+    ASSERT_TRUE(file.open(true));
+    char buffer[8] = {};
+    EXPECT_FALSE(file.read(buffer, 4, true));
+    EXPECT_TRUE(file.seek(1));
+    EXPECT_EQ(file.tell(), 1);
+    EXPECT_TRUE(file.read(buffer, 2, true));
+    EXPECT_EQ(std::string(buffer, 2), "bc");
+    EXPECT_FALSE(file.read(buffer, 1, true));
+    EXPECT_EQ(file.tell(), 3);
+    EXPECT_TRUE(file.close());
+    EXPECT_FALSE(file.isOpen());
+    EXPECT_EQ(file.tell(), -1);
+    EXPECT_FALSE(file.read(buffer, 1, true));
+}
+
+TEST_F(FileDisk, OpeningAMissingFileFailsUnlessOpenedForWriting) {
+    File missing(temp_ / "missing.bin");
+    EXPECT_FALSE(missing.openRead());
+    EXPECT_FALSE(missing.isOpen());
+    EXPECT_NE(missing.getStream(), nullptr);
+    EXPECT_FALSE(missing.exists());
+    EXPECT_TRUE(missing.open(false));
+    EXPECT_TRUE(missing.exists());
+    *missing.getStream() << "written";
+    missing.close();
+    EXPECT_EQ(missing.getSize(), 7);
+}
+
+TEST_F(FileDisk, TemporaryFilesAreCreatedUnderTheirFinalNames) {
+    test::ScopedProduct product;
+    const File first = makeTemporaryFile("wav");
+    const File second = makeTemporaryFile("wav");
+    EXPECT_TRUE(first.exists());
+    EXPECT_NE(first, second);
+    EXPECT_EQ(first.getFolder(), Folder(temp_.path()));
+    EXPECT_EQ(first.getExtension(), "wav");
+    EXPECT_EQ(first.getName().rfind("Sampler ", 0), 0u);
+    EXPECT_EQ(first.getSize(), 0);
+}
+
+} // namespace

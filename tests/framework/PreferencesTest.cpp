@@ -1,0 +1,206 @@
+#include "framework/Preferences.h"
+
+#include "framework/FileTestFolder.h"
+#include "support/LogCapture.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <memory>
+
+using namespace trov;
+using platform::RegistryRoot;
+
+namespace {
+
+const char* const kPath = "Software\\Maker\\Product";
+
+class PreferencesTest : public testing::Test {
+protected:
+    std::unique_ptr<Preferences> open(RegistryRoot root = RegistryRoot::User) {
+        return std::make_unique<Preferences>(root, kPath);
+    }
+    test::FileTestFolder folder_;
+};
+
+using Names = std::vector<std::string>;
+
+TEST_F(PreferencesTest, ValuesKeysAndClearingPersistAcrossStoreObjects) {
+    {
+        auto writer = open();
+        ASSERT_TRUE(writer->isOpen());
+        EXPECT_FALSE(writer->setString("InstallPath", "/opt/ostrel").failed());
+        EXPECT_FALSE(writer->setLong("LogLevel", -7).failed());
+        EXPECT_FALSE(writer->setBool("SendCrashDump", true).failed());
+        std::unique_ptr<Preferences> child(writer->createChild("MIDI Controllers"));
+        ASSERT_TRUE(child);
+        EXPECT_FALSE(child->setLong("7", 3).failed());
+    }
+    auto reader = open();
+    std::string path;
+    std::int32_t level = 0;
+    bool send = false;
+    EXPECT_TRUE(reader->getString("installpath", path));
+    EXPECT_EQ(path, "/opt/ostrel");
+    EXPECT_TRUE(reader->getLong("LogLevel", level));
+    EXPECT_EQ(level, -7);
+    EXPECT_TRUE(reader->getBool("SendCrashDump", send));
+    EXPECT_TRUE(send);
+    EXPECT_EQ(reader->getKeys(), (Names{"InstallPath", "LogLevel", "SendCrashDump"}));
+    EXPECT_TRUE(reader->exists("MIDI Controllers"));
+
+    auto other = open();
+    EXPECT_TRUE(reader->clearChild("midi controllers"));
+    std::unique_ptr<Preferences> cleared(other->openChild("MIDI Controllers"));
+    ASSERT_TRUE(cleared);
+    EXPECT_TRUE(cleared->getKeys().empty());
+    EXPECT_FALSE(other->clear().failed());
+    EXPECT_TRUE(open()->getKeys().empty());
+}
+
+TEST_F(PreferencesTest, TwoObjectsOnOneKeySeeEachOthersWrites) {
+    auto first = open();
+    auto second = open();
+    EXPECT_FALSE(first->setFloat("Tune", 0.25f).failed());
+    float tune = 0;
+    EXPECT_TRUE(second->getFloat("Tune", tune));
+    EXPECT_EQ(tune, 0.25f);
+    auto machine = open(RegistryRoot::Machine);
+    EXPECT_FALSE(machine->getFloat("Tune", tune));
+}
+
+TEST_F(PreferencesTest, MissingValuesLeaveTheOutValueUntouched) {
+    auto prefs = open();
+    std::string text = "keep";
+    std::int32_t number = 42;
+    bool flag = true;
+    float real = 1.5f;
+    char buffer[4] = {'k', 'e', 'e', 'p'};
+    EXPECT_FALSE(prefs->getString("none", text));
+    EXPECT_FALSE(prefs->getLong("none", number));
+    EXPECT_FALSE(prefs->getBool("none", flag));
+    EXPECT_FALSE(prefs->getFloat("none", real));
+    EXPECT_FALSE(prefs->getData("none", buffer, sizeof buffer));
+    EXPECT_EQ(prefs->getSize("none"), 0u);
+    EXPECT_FALSE(prefs->exists("none"));
+    EXPECT_EQ(text, "keep");
+    EXPECT_EQ(number, 42);
+    EXPECT_TRUE(flag);
+    EXPECT_EQ(real, 1.5f);
+    EXPECT_EQ(std::string(buffer, 4), "keep");
+}
+
+TEST_F(PreferencesTest, StringsReadUpToTheirNulOrTheEndOfTheStoredBytes) {
+    auto prefs = open();
+    EXPECT_FALSE(prefs->setString("with", "abc").failed());
+    EXPECT_EQ(prefs->getSize("with"), 4u);
+    EXPECT_FALSE(prefs->setData("without", "xyz", 3).failed());
+    EXPECT_EQ(prefs->getSize("without"), 3u);
+    std::string text;
+    EXPECT_TRUE(prefs->getString("with", text));
+    EXPECT_EQ(text, "abc");
+    EXPECT_TRUE(prefs->getString("without", text));
+    EXPECT_EQ(text, "xyz");
+    EXPECT_FALSE(prefs->setString("empty", "").failed());
+    EXPECT_TRUE(prefs->getString("empty", text));
+    EXPECT_EQ(text, "");
+}
+
+TEST_F(PreferencesTest, AStringNamedLikeAChildKeyIsFoundButLeftUnchanged) {
+    auto prefs = open();
+    std::unique_ptr<Preferences> child(prefs->createChild("Sample Folders"));
+    ASSERT_TRUE(child);
+    std::string text = "keep";
+    EXPECT_TRUE(prefs->getString("Sample Folders", text));
+    EXPECT_EQ(text, "keep");
+}
+
+TEST_F(PreferencesTest, NumbersReadOnlyFromFourStoredBytes) {
+    auto prefs = open();
+    EXPECT_FALSE(prefs->setLong("two", 2).failed());
+    bool flag = false;
+    EXPECT_TRUE(prefs->getBool("two", flag));
+    EXPECT_TRUE(flag);
+
+    EXPECT_FALSE(prefs->setString("short", "ab").failed()); // three bytes
+    EXPECT_FALSE(prefs->setString("long", "abcdefg").failed());
+    const std::uint8_t two[2] = {1, 1};
+    EXPECT_FALSE(prefs->setData("pair", two, 2).failed());
+    for (const char* name : {"short", "long", "pair"}) {
+        std::int32_t number = 42;
+        float real = 1.5f;
+        bool truth = false;
+        EXPECT_FALSE(prefs->getLong(name, number)) << name;
+        EXPECT_FALSE(prefs->getFloat(name, real)) << name;
+        EXPECT_FALSE(prefs->getBool(name, truth)) << name;
+        EXPECT_EQ(number, 42);
+        EXPECT_EQ(real, 1.5f);
+        EXPECT_FALSE(truth);
+    }
+    // Readers do not check the type: four string bytes are a number.
+    EXPECT_FALSE(prefs->setString("four", "abc").failed());
+    std::int32_t number = 0;
+    EXPECT_TRUE(prefs->getLong("four", number));
+    EXPECT_EQ(number, 'a' | ('b' << 8) | ('c' << 16));
+}
+
+TEST_F(PreferencesTest, FloatsReadBackBitIdentical) {
+    auto prefs = open();
+    const float values[] = {0.1f, -0.0f, std::numeric_limits<float>::denorm_min(),
+                            std::numeric_limits<float>::infinity(), std::nanf("0x2a")};
+    for (float value : values) {
+        EXPECT_FALSE(prefs->setFloat("f", value).failed());
+        float back = 0;
+        EXPECT_TRUE(open()->getFloat("f", back));
+        EXPECT_EQ(std::memcmp(&back, &value, sizeof value), 0) << value;
+    }
+}
+
+TEST_F(PreferencesTest, ChildrenOpenOnlyWhereEveryLevelExistsAndCarryTheParentsPath) {
+    auto prefs = open();
+    std::unique_ptr<Preferences> a(prefs->createChild("A"));
+    ASSERT_TRUE(a);
+    EXPECT_EQ(prefs->openChild("A/B"), nullptr);
+    std::unique_ptr<Preferences> b(prefs->createChild("A/B"));
+    ASSERT_TRUE(b);
+    EXPECT_EQ(b->getPath(), kPath);
+    EXPECT_FALSE(b->setLong("deep", 1).failed());
+    std::unique_ptr<Preferences> reopened(open()->openChild("a\\b"));
+    ASSERT_TRUE(reopened);
+    EXPECT_EQ(reopened->getKeys(), (Names{"deep"}));
+}
+
+TEST_F(PreferencesTest, ClearingKeepsChildKeys) {
+    auto prefs = open();
+    std::unique_ptr<Preferences> child(prefs->createChild("Child"));
+    EXPECT_FALSE(child->setLong("inner", 1).failed());
+    for (const char* name : {"a", "b", "c"})
+        EXPECT_FALSE(prefs->setLong(name, 1).failed());
+    EXPECT_FALSE(prefs->clear().failed());
+    EXPECT_TRUE(prefs->getKeys().empty());
+    EXPECT_TRUE(prefs->exists("Child"));
+    EXPECT_EQ(child->getKeys(), (Names{"inner"}));
+}
+
+TEST_F(PreferencesTest, AKeyThatCannotBeOpenedLogsAndRefusesEveryWrite) {
+    test::LogCapture log;
+    folder_.write("plain", "a file, not a folder");
+    ::setenv("TROV_USER_REGISTRY", (folder_ / "plain/user.reg").c_str(), 1);
+    auto prefs = open();
+    EXPECT_FALSE(prefs->isOpen());
+    EXPECT_EQ(log.count("failed to open preferences Software\\Maker\\Product"), 1);
+    const Error error = prefs->setLong("LogLevel", 1);
+    EXPECT_EQ(error.getCode(), "EPNS");
+    EXPECT_EQ(error.getMessage(), "Preferences key 'Software\\Maker\\Product\\LogLevel' could not be saved");
+    EXPECT_EQ(error.getWhere(), "Preferences::setLong");
+    EXPECT_TRUE(prefs->clear().failed());
+    EXPECT_EQ(prefs->createChild("X"), nullptr);
+    EXPECT_FALSE(prefs->clearChild("X"));
+    std::int32_t level = 5;
+    EXPECT_FALSE(prefs->getLong("LogLevel", level));
+    EXPECT_TRUE(prefs->getKeys().empty());
+}
+
+} // namespace

@@ -1,0 +1,165 @@
+#include "platform/EventLoop.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
+#include <thread>
+#include <vector>
+
+using trov::platform::EventLoop;
+using trov::platform::kNoWindow;
+using trov::platform::WindowHandle;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr std::uint32_t kPing = EventLoop::kFirstUserEvent + 1;
+
+// Runs the loop on a thread of its own; a loop that never quits fails the test instead of hanging it.
+int runWithWatchdog(EventLoop& loop) {
+    auto result = std::async(std::launch::async, [&] { return loop.run(); });
+    if (result.wait_for(5s) != std::future_status::ready) {
+        ADD_FAILURE() << "the loop did not quit";
+        loop.postQuit(-1);
+    }
+    return result.get();
+}
+
+} // namespace
+
+TEST(EventLoop, PumpDeliversPostedEventsInOrderOnlyToLiveWindows) {
+    EventLoop loop;
+    std::vector<std::intptr_t> first;
+    std::vector<std::intptr_t> second;
+    const WindowHandle a =
+        loop.createWindow([&](const EventLoop::Event& event) { first.push_back(event.data); });
+    const WindowHandle b =
+        loop.createWindow([&](const EventLoop::Event& event) { second.push_back(event.data); });
+    ASSERT_NE(a, kNoWindow);
+    ASSERT_NE(a, b);
+    EXPECT_TRUE(loop.post(a, kPing, 0, 1));
+    EXPECT_TRUE(loop.post(b, kPing, 0, 2));
+    EXPECT_TRUE(loop.post(a, kPing, 0, 3));
+    EXPECT_FALSE(loop.post(kNoWindow, kPing));
+    EXPECT_FALSE(loop.post(b + 100, kPing));
+    EXPECT_EQ(loop.pump(), 3u);
+    EXPECT_EQ(first, (std::vector<std::intptr_t>{1, 3}));
+    EXPECT_EQ(second, (std::vector<std::intptr_t>{2}));
+    EXPECT_EQ(loop.pump(), 0u);
+
+    loop.post(b, kPing, 0, 4);
+    loop.destroyWindow(b);
+    EXPECT_FALSE(loop.isWindow(b));
+    EXPECT_FALSE(loop.post(b, kPing));
+    EXPECT_EQ(loop.pump(), 0u);
+    EXPECT_EQ(second.size(), 1u);
+}
+
+TEST(EventLoop, EventsPostedByAHandlerWaitForTheNextPump) {
+    EventLoop loop;
+    int calls = 0;
+    WindowHandle window = kNoWindow;
+    window = loop.createWindow([&](const EventLoop::Event&) {
+        ++calls;
+        loop.post(window, kPing);
+    });
+    loop.post(window, kPing);
+    EXPECT_EQ(loop.pump(), 1u);
+    EXPECT_EQ(loop.pump(), 1u);
+    EXPECT_EQ(calls, 2);
+}
+
+TEST(EventLoop, WindowTimerTicksArriveOnThePumpingThread) {
+    EventLoop loop;
+    std::vector<std::thread::id> threads;
+    std::vector<std::uintptr_t> ids;
+    const WindowHandle window = loop.createWindow([&](const EventLoop::Event& event) {
+        if (event.code != EventLoop::kTimerEvent)
+            return;
+        threads.push_back(std::this_thread::get_id());
+        ids.push_back(event.param);
+        if (ids.size() == 3)
+            loop.postQuit(7);
+    });
+    EXPECT_EQ(loop.setTimer(window, 275, 10), 275u);
+    EXPECT_EQ(loop.setTimer(window + 1, 275, 10), 0u);
+    EXPECT_EQ(loop.setTimer(window, 0, 10), 0u);
+
+    std::thread::id runner;
+    auto result = std::async(std::launch::async, [&] {
+        runner = std::this_thread::get_id();
+        return loop.run();
+    });
+    if (result.wait_for(5s) != std::future_status::ready)
+        loop.postQuit(-1);
+    EXPECT_EQ(result.get(), 7);
+    ASSERT_EQ(ids.size(), 3u);
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        EXPECT_EQ(ids[i], 275u);
+        EXPECT_EQ(threads[i], runner);
+    }
+    EXPECT_TRUE(loop.quitRequested());
+    EXPECT_EQ(loop.quitCode(), 7);
+}
+
+TEST(EventLoop, KilledTimerDeliversNothingEvenWhenAlreadyDue) {
+    EventLoop loop;
+    int ticksOfOther = 0;
+    WindowHandle window = kNoWindow;
+    window = loop.createWindow([&](const EventLoop::Event& event) {
+        if (event.param == 1)
+            loop.killTimer(window, 2); // both are due in the same pump
+        else
+            ++ticksOfOther;
+    });
+    loop.setTimer(window, 1, 10);
+    loop.setTimer(window, 2, 10);
+    std::this_thread::sleep_for(40ms);
+    EXPECT_EQ(loop.pump(), 1u);
+    EXPECT_EQ(ticksOfOther, 0);
+    EXPECT_FALSE(loop.killTimer(window, 2));
+    EXPECT_TRUE(loop.killTimer(window, 1));
+    std::this_thread::sleep_for(30ms);
+    EXPECT_EQ(loop.pump(), 0u);
+}
+
+TEST(EventLoop, LatePumpDeliversOneTickPerTimer) {
+    EventLoop loop;
+    int ticks = 0;
+    const WindowHandle window = loop.createWindow([&](const EventLoop::Event&) { ++ticks; });
+    loop.setTimer(window, 9, 10);
+    std::this_thread::sleep_for(60ms);
+    loop.pump();
+    EXPECT_EQ(ticks, 1);
+    loop.destroyWindow(window);
+    std::this_thread::sleep_for(30ms);
+    EXPECT_EQ(loop.pump(), 0u);
+}
+
+TEST(EventLoop, RunWakesForEventsPostedFromOtherThreadsAndEndsOnQuit) {
+    EventLoop loop;
+    std::vector<std::intptr_t> seen;
+    const WindowHandle window = loop.createWindow([&](const EventLoop::Event& event) {
+        seen.push_back(event.data);
+        if (event.data == 3)
+            loop.postQuit(42);
+    });
+    std::thread poster([&] {
+        for (std::intptr_t i = 1; i <= 3; ++i) {
+            std::this_thread::sleep_for(5ms);
+            loop.post(window, kPing, 0, i);
+        }
+    });
+    EXPECT_FALSE(loop.quitRequested());
+    EXPECT_EQ(runWithWatchdog(loop), 42);
+    poster.join();
+    EXPECT_EQ(seen, (std::vector<std::intptr_t>{1, 2, 3}));
+}
+
+TEST(EventLoop, QuitRequestedBeforeRunEndsItAtOnceKeepingTheFirstCode) {
+    EventLoop loop;
+    loop.postQuit(3);
+    loop.postQuit(4);
+    EXPECT_EQ(runWithWatchdog(loop), 3);
+}

@@ -1,0 +1,180 @@
+#include "platform/Registry.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using namespace trov::platform;
+
+namespace {
+
+class RegistryTest : public testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "trov-registry-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        folder_ = pattern;
+        userFile_ = (folder_ / "sub" / "user.reg").string();
+        ::setenv("TROV_USER_REGISTRY", userFile_.c_str(), 1);
+        ::setenv("TROV_MACHINE_REGISTRY", (folder_ / "machine.reg").c_str(), 1);
+    }
+    void TearDown() override {
+        ::unsetenv("TROV_USER_REGISTRY");
+        ::unsetenv("TROV_MACHINE_REGISTRY");
+        fs::remove_all(folder_);
+    }
+
+    static std::unique_ptr<RegistryKey> product(RegistryRoot root = RegistryRoot::User) {
+        return RegistryKey::open(root, "Software\\Maker/Product", true);
+    }
+    static bool setText(RegistryKey& key, const std::string& name, const std::string& text) {
+        return key.setValue(name, RegistryType::String, text.c_str(), text.size() + 1);
+    }
+    static std::string text(const RegistryKey& key, const std::string& name) {
+        const auto value = key.getValue(name);
+        return value ? std::string(value->data.begin(), value->data.end()) : std::string("<missing>");
+    }
+
+    fs::path folder_;
+    std::string userFile_;
+};
+
+using Names = std::vector<std::string>;
+
+TEST_F(RegistryTest, ValuesPersistThroughTheFileToKeysOpenedLater) {
+    {
+        auto key = product();
+        ASSERT_TRUE(key);
+        ASSERT_TRUE(setText(*key, "InstallPath", "/opt/x"));
+        const std::int32_t level = 2;
+        ASSERT_TRUE(key->setValue("LogLevel", RegistryType::Dword, &level, 4));
+    }
+    ASSERT_TRUE(fs::exists(userFile_));
+    auto again = RegistryKey::open(RegistryRoot::User, "software\\maker\\product", false);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(text(*again, "installpath"), std::string("/opt/x\0", 7));
+    const auto level = again->getValue("LOGLEVEL");
+    ASSERT_TRUE(level);
+    EXPECT_EQ(level->type, RegistryType::Dword);
+    EXPECT_EQ(level->data, (std::vector<std::uint8_t>{2, 0, 0, 0}));
+    EXPECT_EQ(again->getPath(), "software\\maker\\product");
+}
+
+TEST_F(RegistryTest, NamesCompareIgnoringCaseAndKeepTheirFirstSpellingAndPosition) {
+    auto key = product();
+    ASSERT_TRUE(setText(*key, "Zeta", "1"));
+    ASSERT_TRUE(setText(*key, "Alpha", "2"));
+    ASSERT_TRUE(setText(*key, "Mid", "3"));
+    ASSERT_TRUE(setText(*key, "ZETA", "4"));
+    EXPECT_EQ(key->getValueNames(), (Names{"Zeta", "Alpha", "Mid"}));
+    EXPECT_EQ(text(*key, "zeta"), std::string("4\0", 2));
+    ASSERT_TRUE(key->deleteValue("alpha"));
+    ASSERT_TRUE(setText(*key, "Alpha", "5"));
+    EXPECT_EQ(product()->getValueNames(), (Names{"Zeta", "Mid", "Alpha"}));
+}
+
+TEST_F(RegistryTest, ChildKeysOpenOnlyWhenEveryLevelExistsUnlessCreated) {
+    auto key = product();
+    ASSERT_TRUE(key->openChild("A", true));
+    EXPECT_FALSE(key->openChild("A/B", false));
+    EXPECT_TRUE(key->hasChild("a"));
+    EXPECT_FALSE(key->hasChild("A\\B"));
+    auto b = key->openChild("A\\B", true);
+    ASSERT_TRUE(b);
+    EXPECT_EQ(b->getPath(), "Software\\Maker\\Product\\A\\B");
+    ASSERT_TRUE(setText(*b, "v", "x"));
+    auto reopened = RegistryKey::open(RegistryRoot::User, "Software/Maker/Product/a/b", false);
+    ASSERT_TRUE(reopened);
+    EXPECT_EQ(reopened->getValueNames(), (Names{"v"}));
+}
+
+TEST_F(RegistryTest, MachineAndUserRootsAreSeparateStores) {
+    ASSERT_TRUE(setText(*product(RegistryRoot::Machine), "Where", "machine"));
+    EXPECT_FALSE(product(RegistryRoot::User)->getValue("Where"));
+    EXPECT_TRUE(fs::exists(folder_ / "machine.reg"));
+}
+
+TEST_F(RegistryTest, OversizedValuesAndNamesAreRefusedAndNothingChanges) {
+    auto key = product();
+    std::vector<std::uint8_t> big(RegistryNode::kMaxValueSize + 1);
+    EXPECT_FALSE(key->setValue("big", RegistryType::Binary, big.data(), big.size()));
+    EXPECT_FALSE(key->setValue(std::string(RegistryNode::kMaxValueName + 1, 'n'), RegistryType::Binary, "x", 1));
+    EXPECT_FALSE(key->openChild(std::string(RegistryNode::kMaxKeyName + 1, 'k'), true));
+    EXPECT_TRUE(key->getValueNames().empty());
+}
+
+TEST_F(RegistryTest, AStoreThatCannotBeWrittenOpensNoNewKey) {
+    std::ofstream(folder_ / "plain") << "not a folder";
+    ::setenv("TROV_USER_REGISTRY", (folder_ / "plain" / "user.reg").c_str(), 1);
+    EXPECT_FALSE(RegistryKey::open(RegistryRoot::User, "Software", true));
+}
+
+TEST_F(RegistryTest, AnUnreadableStoreReadsAsEmptyAndIsKeptAsideAtTheNextWrite) {
+    fs::create_directories(fs::path(userFile_).parent_path());
+    std::ofstream(userFile_, std::ios::binary) << "garbage that is no store";
+    auto key = product();
+    ASSERT_TRUE(key);
+    ASSERT_TRUE(setText(*key, "fresh", "1"));
+    std::ifstream kept(userFile_ + ".unreadable", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "garbage that is no store");
+    EXPECT_EQ(RegistryKey::open(RegistryRoot::User, "Software/Maker/Product", false)->getValueNames(),
+              (Names{"fresh"}));
+}
+
+TEST_F(RegistryTest, WritesFromAnotherProcessAreSeenAndNoneIsLost) {
+    auto key = product();
+    ASSERT_TRUE(setText(*key, "before", "1"));
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        auto own = product();
+        bool ok = own != nullptr;
+        for (int i = 0; i < 40 && ok; ++i)
+            ok = setText(*own, "child" + std::to_string(i), "c");
+        ::_exit(ok ? 0 : 1);
+    }
+    bool ok = true;
+    for (int i = 0; i < 40; ++i)
+        ok = setText(*key, "parent" + std::to_string(i), "p") && ok;
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(key->getValueNames().size(), 81u);
+    EXPECT_EQ(text(*key, "child39"), std::string("c\0", 2));
+}
+
+TEST_F(RegistryTest, ThreadsWritingThroughSeparateKeysLoseNothing) {
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([t] {
+            auto key = RegistryKey::open(RegistryRoot::User, "Software/T" + std::to_string(t % 2), true);
+            for (int i = 0; i < 25; ++i) {
+                const std::int32_t v = i;
+                key->setValue("v" + std::to_string(t) + "_" + std::to_string(i), RegistryType::Dword, &v, 4);
+            }
+        });
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(RegistryKey::open(RegistryRoot::User, "Software/T0", false)->getValueNames().size(), 50u);
+    EXPECT_EQ(RegistryKey::open(RegistryRoot::User, "Software/T1", false)->getValueNames().size(), 50u);
+}
+
+TEST(RegistryStoreFile, ComesFromTheVariableElseTheConfigurationFolder) {
+    ::setenv("TROV_MACHINE_REGISTRY", "/somewhere/m.reg", 1);
+    ::unsetenv("TROV_USER_REGISTRY");
+    ::setenv("XDG_CONFIG_HOME", "/cfg", 1);
+    EXPECT_EQ(registryStoreFile(RegistryRoot::Machine), "/somewhere/m.reg");
+    EXPECT_EQ(registryStoreFile(RegistryRoot::User), "/cfg/trov-registry/user.reg");
+    ::unsetenv("TROV_MACHINE_REGISTRY");
+    ::unsetenv("XDG_CONFIG_HOME");
+}
+
+} // namespace
