@@ -174,6 +174,9 @@ private:
     TiXmlElement* valueEntry(const std::string& key, const char* typeTag, int index, bool byTag) const;
     bool readText(const std::string& key, const char* typeTag, int index, const std::string& attribute,
                   bool byTag, std::string* text, std::string* display = nullptr) const;
+    template <class T, class Convert>
+    bool readAs(const std::string& key, const char* typeTag, int index, const std::string& attribute, bool byTag,
+                T* value, Convert convert, std::string* display = nullptr) const;
     bool writeText(const std::string& key, const std::string& text, int index, bool replace, bool withIndex);
     TiXmlElement* appendElement(const std::string& key);
 

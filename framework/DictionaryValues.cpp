@@ -73,6 +73,10 @@ locale_t cLocale() {
 
 // The decimal floating-point number at the start of the text, 0 when there is none.
 double leadingFloat(const std::string& text) { return ::strtod_l(text.c_str(), nullptr, cLocale()); }
+float leadingFloat32(const std::string& text) { return static_cast<float>(leadingFloat(text)); }
+
+// Only the exact text "true" is true.
+bool isTrue(const std::string& text) { return text == "true"; }
 
 template <class T>
 T fromString(const std::string& text) {
@@ -142,62 +146,44 @@ bool Dictionary::writeText(const std::string& key, const std::string& text, int 
     return parent->LinkEndChild(entry) != nullptr;
 }
 
-bool Dictionary::getBool(const std::string& key, bool* value, int index, const std::string& attribute) const {
+template <class T, class Convert>
+bool Dictionary::readAs(const std::string& key, const char* typeTag, int index, const std::string& attribute,
+                        bool byTag, T* value, Convert convert, std::string* display) const {
     std::string text;
-    if (!readText(key, "bool", index, attribute, false, &text))
+    if (!readText(key, typeTag, index, attribute, byTag, &text, display))
         return false;
-    *value = text == "true";
+    *value = convert(text);
     return true;
+}
+
+bool Dictionary::getBool(const std::string& key, bool* value, int index, const std::string& attribute) const {
+    return readAs(key, "bool", index, attribute, false, value, isTrue);
 }
 
 bool Dictionary::getLong(const std::string& key, std::int32_t* value, int index,
                          const std::string& attribute) const {
-    std::string text;
-    if (!readText(key, "integer", index, attribute, false, &text))
-        return false;
-    *value = leadingInteger(text);
-    return true;
+    return readAs(key, "integer", index, attribute, false, value, leadingInteger);
 }
 
 bool Dictionary::getInteger(const std::string& key, int* value, int index, const std::string& attribute) const {
-    std::int32_t number = 0;
-    if (!getLong(key, &number, index, attribute))
-        return false;
-    *value = number;
-    return true;
+    return readAs(key, "integer", index, attribute, false, value, leadingInteger);
 }
 
 bool Dictionary::getIndex(const std::string& key, int* value, int index, const std::string& attribute) const {
-    std::string text;
-    if (!readText(key, "index", index, attribute, false, &text))
-        return false;
-    *value = leadingInteger(text);
-    return true;
+    return readAs(key, "index", index, attribute, false, value, leadingInteger);
 }
 
 bool Dictionary::getFloat(const std::string& key, float* value, int index, const std::string& attribute) const {
-    std::string text;
-    if (!readText(key, "float", index, attribute, false, &text))
-        return false;
-    *value = static_cast<float>(leadingFloat(text));
-    return true;
+    return readAs(key, "float", index, attribute, false, value, leadingFloat32);
 }
 
 bool Dictionary::getDouble(const std::string& key, double* value, int index, const std::string& attribute) const {
-    std::string text;
-    if (!readText(key, "float", index, attribute, false, &text))
-        return false;
-    *value = leadingFloat(text);
-    return true;
+    return readAs(key, "float", index, attribute, false, value, leadingFloat);
 }
 
 bool Dictionary::getString(const std::string& key, std::string* value, int index,
                            const std::string& attribute) const {
-    std::string text;
-    if (!readText(key, "string", index, attribute, false, &text))
-        return false;
-    *value = unescapeNewlines(text);
-    return true;
+    return readAs(key, "string", index, attribute, false, value, unescapeNewlines);
 }
 
 bool Dictionary::getData(const std::string& key, std::vector<std::uint8_t>* data, std::size_t expectedLength,
@@ -214,56 +200,32 @@ bool Dictionary::getData(const std::string& key, std::vector<std::uint8_t>* data
 
 bool Dictionary::getIntegerDisplay(const std::string& key, int* value, std::string* display, int index,
                                    const std::string& attribute) const {
-    std::string text;
-    if (!readText(key, "integer", index, attribute, false, &text, display))
-        return false;
-    *value = leadingInteger(text);
-    return true;
+    return readAs(key, "integer", index, attribute, false, value, leadingInteger, display);
 }
 
 bool Dictionary::getFloatDisplay(const std::string& key, float* value, std::string* display, int index,
                                  const std::string& attribute) const {
-    std::string text;
-    if (!readText(key, "float", index, attribute, false, &text, display))
-        return false;
-    *value = static_cast<float>(leadingFloat(text));
-    return true;
+    return readAs(key, "float", index, attribute, false, value, leadingFloat32, display);
 }
 
 bool Dictionary::getStringDisplay(const std::string& key, std::string* value, std::string* display, int index,
                                   const std::string& attribute) const {
-    std::string text;
-    if (!readText(key, "string", index, attribute, false, &text, display))
-        return false;
-    *value = unescapeNewlines(text);
-    return true;
+    return readAs(key, "string", index, attribute, false, value, unescapeNewlines, display);
 }
 
 bool Dictionary::getIntegerByTag(const std::string& key, int* value, int index,
                                  const std::string& attribute) const {
-    std::string text;
-    if (!readText(key, "integer", index, attribute, true, &text))
-        return false;
-    *value = leadingInteger(text);
-    return true;
+    return readAs(key, "integer", index, attribute, true, value, leadingInteger);
 }
 
 bool Dictionary::getStringByTag(const std::string& key, std::string* value, int index,
                                 const std::string& attribute) const {
-    std::string text;
-    if (!readText(key, "string", index, attribute, true, &text))
-        return false;
-    *value = unescapeNewlines(text);
-    return true;
+    return readAs(key, "string", index, attribute, true, value, unescapeNewlines);
 }
 
 bool Dictionary::getIntegerText(const std::string& key, std::string* text, int index,
                                 const std::string& attribute) const {
-    std::string raw;
-    if (!readText(key, "integer", index, attribute, false, &raw))
-        return false;
-    *text = unescapeNewlines(raw);
-    return true;
+    return readAs(key, "integer", index, attribute, false, text, unescapeNewlines);
 }
 
 template <class T>
@@ -278,11 +240,7 @@ const char* Dictionary::typeName() {
 
 template <class T>
 bool Dictionary::getValue(const std::string& key, T* value, int index, const std::string& attribute) const {
-    std::string text;
-    if (!readText(key, typeName<T>(), index, attribute, false, &text))
-        return false;
-    *value = fromString<T>(text);
-    return true;
+    return readAs(key, typeName<T>(), index, attribute, false, value, fromString<T>);
 }
 
 template <class T>

@@ -1,5 +1,6 @@
 #include "framework/Dictionary.h"
-#include "framework/ProductIdentity.h"
+
+#include "FileTestFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -35,22 +36,6 @@ Dictionary reparsed(const Dictionary& dictionary) {
     EXPECT_TRUE(copy.parse(dictionary.toDocumentText()));
     return copy;
 }
-
-class TestProduct : public ProductIdentity {
-public:
-    std::string getName() const override { return "TestSampler"; }
-    std::string getMakerName() const override { return "TestMaker"; }
-    std::string getVersionString() const override { return "1.2.0"; }
-};
-
-class ProductScope {
-public:
-    ProductScope() { setProductIdentity(&product_); }
-    ~ProductScope() { setProductIdentity(nullptr); }
-
-private:
-    TestProduct product_;
-};
 
 TEST(DictionaryValues, StoresNumbersInTheirFixedFormats) {
     Dictionary d;
@@ -293,7 +278,7 @@ TEST(DictionaryValues, WritesAndReadsTheCreatorRecord) {
 }
 
 TEST(DictionaryCompatibility, RefusesADocumentWithoutCreator) {
-    ProductScope product;
+    test::ScopedProduct product;
     Dictionary d{std::string("<dict><file-format value=\"0.7.0\" /></dict>")};
     std::string message;
     EXPECT_FALSE(d.checkCompatibility(message));
@@ -302,7 +287,7 @@ TEST(DictionaryCompatibility, RefusesADocumentWithoutCreator) {
 }
 
 TEST(DictionaryCompatibility, RefusesADocumentOfAnotherProduct) {
-    ProductScope product;
+    test::ScopedProduct product;
     Dictionary d{std::string("<dict><info creator=\"Other\" version=\"2.0\" /></dict>")};
     std::string message;
     EXPECT_FALSE(d.checkCompatibility(message));
@@ -311,19 +296,19 @@ TEST(DictionaryCompatibility, RefusesADocumentOfAnotherProduct) {
 }
 
 TEST(DictionaryCompatibility, RefusesAFormatOfANewerMajorVersion) {
-    ProductScope product;
-    Dictionary d{std::string("<dict><info creator=\"TestSampler\" version=\"9.0\" /><file-format value=\"1.0\" /></dict>")};
+    test::ScopedProduct product;
+    Dictionary d{std::string("<dict><info creator=\"Sampler\" version=\"9.0\" /><file-format value=\"1.0\" /></dict>")};
     std::string message;
     EXPECT_FALSE(d.checkCompatibility(message));
-    EXPECT_EQ(message, "These settings were created by an older version of TestSampler and cannot be loaded.\n"
+    EXPECT_EQ(message, "These settings were created by an older version of Sampler and cannot be loaded.\n"
                        "(Format is 1.0, this plugin requires 0.7 or newer.)");
 }
 
 TEST(DictionaryCompatibility, AcceptsThisProductsFormatsAndLeavesTheMessage) {
-    ProductScope product;
-    for (const char* xml : {"<dict><info creator=\"TestSampler\" version=\"1.2.0\" /><file-format value=\"0.7.0\" /></dict>",
-                            "<dict><info creator=\"TestSampler\" version=\"1.0\" /></dict>",
-                            "<dict><info creator=\"TestSampler\" version=\"1.0\" /><string name=\"file-format\" value=\"0.5\" /></dict>"}) {
+    test::ScopedProduct product;
+    for (const char* xml : {"<dict><info creator=\"Sampler\" version=\"1.2.0\" /><file-format value=\"0.7.0\" /></dict>",
+                            "<dict><info creator=\"Sampler\" version=\"1.0\" /></dict>",
+                            "<dict><info creator=\"Sampler\" version=\"1.0\" /><string name=\"file-format\" value=\"0.5\" /></dict>"}) {
         Dictionary d{std::string(xml)};
         std::string message = "untouched";
         EXPECT_TRUE(d.checkCompatibility(message)) << xml;
