@@ -66,11 +66,11 @@ TEST(DictionaryFile, BrokenFileLeavesAnEmptyDocument) {
 
 TEST(DictionaryFile, LoadingReadsLineEndsAsLineFeeds) {
     test::FileTestFolder folder;
-    const File file(folder.write("spec.xml", "<dict>\r\n<s>one\r\ntwo\rthree</s>\r\n</dict>\r\n"));
-    const Dictionary spec(file);
-    EXPECT_TRUE(spec.readsTypedLayout());
+    const File file(folder.write("controls.xml", "<dict>\r\n<s>one\r\ntwo\rthree</s>\r\n</dict>\r\n"));
+    const Dictionary controls(file);
+    EXPECT_TRUE(controls.readsTypedLayout());
     std::string s;
-    ASSERT_TRUE(spec.getStringByTag("s", &s));
+    ASSERT_TRUE(controls.getStringByTag("s", &s));
     EXPECT_EQ(s, "one\ntwo\nthree");
 }
 
