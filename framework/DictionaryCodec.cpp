@@ -1,0 +1,133 @@
+#include "framework/DictionaryCodec.h"
+
+#include <crypto++/base64.h>
+#include <crypto++/filters.h>
+#include <crypto++/gzip.h>
+
+#include <algorithm>
+#include <array>
+#include <exception>
+#include <iostream>
+#include <stdexcept>
+
+namespace trov {
+
+namespace {
+
+constexpr unsigned kDeflateLevel = 3;
+constexpr unsigned kLog2Window = 15;
+// A gzip member is at least its 10-byte header and its 8-byte trailer.
+constexpr std::size_t kGzipFraming = 18;
+
+// Codec failures go to the process's standard output, as they always have, not to the log.
+void reportFailure(const std::exception* e) {
+    if (e != nullptr)
+        std::cout << "unsuccessful!  caught unknown: " << e->what() << std::endl;
+    else
+        std::cout << "unsuccessful!" << std::endl;
+}
+
+// Appends to a byte vector, refusing to grow past a limit (the size the stream declares).
+class BoundedSink : public CryptoPP::Bufferless<CryptoPP::Sink> {
+public:
+    BoundedSink(std::vector<std::uint8_t>& output, std::size_t limit) : output_(output), limit_(limit) {}
+
+    std::size_t Put2(const CryptoPP::byte* bytes, std::size_t length, int, bool) override {
+        const std::size_t room = limit_ - output_.size();
+        output_.insert(output_.end(), bytes, bytes + std::min(length, room));
+        if (length > room)
+            throw std::length_error("decoded data is longer than its stream declares");
+        return 0;
+    }
+
+private:
+    std::vector<std::uint8_t>& output_;
+    std::size_t limit_;
+};
+
+std::array<signed char, 256> makeAlphabetTable() {
+    std::array<signed char, 256> table{};
+    table.fill(-1);
+    for (int i = 0; i < 64; ++i)
+        table[static_cast<unsigned char>(kPackedWordAlphabet[i])] = static_cast<signed char>(i);
+    return table;
+}
+
+const std::array<signed char, 256>& alphabetTable() {
+    static const std::array<signed char, 256> table = makeAlphabetTable();
+    return table;
+}
+
+} // namespace
+
+void gzipBase64Encode(std::string& text, const std::uint8_t* data, std::size_t length) {
+    text.clear();
+    static const std::uint8_t kNothing = 0;
+    try {
+        CryptoPP::StringSource source(
+            data != nullptr ? data : &kNothing, data != nullptr ? length : 0, true,
+            new CryptoPP::Gzip(new CryptoPP::Base64Encoder(new CryptoPP::StringSink(text), false), kDeflateLevel,
+                               kLog2Window, true));
+    } catch (const std::exception& e) {
+        reportFailure(&e);
+    } catch (...) {
+        reportFailure(nullptr);
+    }
+}
+
+bool gzipBase64Decode(const std::string& text, std::vector<std::uint8_t>& data) {
+    data.clear();
+    try {
+        std::string stream;
+        CryptoPP::StringSource unbase(text, true, new CryptoPP::Base64Decoder(new CryptoPP::StringSink(stream)));
+        if (stream.size() < kGzipFraming)
+            throw std::invalid_argument("text holds no gzip stream");
+        // The trailer's last word is the unpacked length (modulo 2^32): no valid stream yields more.
+        const auto* tail = reinterpret_cast<const std::uint8_t*>(stream.data() + stream.size() - 4);
+        const std::size_t declared = std::size_t{tail[0]} | std::size_t{tail[1]} << 8 | std::size_t{tail[2]} << 16 |
+                                     std::size_t{tail[3]} << 24;
+        if (declared > kMaxDataBytes)
+            throw std::length_error("decoded data would be too large");
+        CryptoPP::StringSource unzip(stream, true, new CryptoPP::Gunzip(new BoundedSink(data, declared)));
+        // Bytes behind the gzip member come through unpacked; a stream with any is not ours.
+        if (data.size() != declared)
+            throw std::length_error("decoded data is shorter than its stream declares");
+        return true;
+    } catch (const std::exception& e) {
+        reportFailure(&e);
+    } catch (...) {
+        reportFailure(nullptr);
+    }
+    return false;
+}
+
+bool isPackedWordText(const std::string& text) {
+    const auto& table = alphabetTable();
+    return std::all_of(text.begin(), text.end(),
+                       [&](char c) { return table[static_cast<unsigned char>(c)] >= 0; });
+}
+
+PackedWordReader::PackedWordReader(std::string text) : text_(std::move(text)) {}
+
+std::uint32_t PackedWordReader::readWord() {
+    const auto& table = alphabetTable();
+    std::uint32_t word = 0;
+    int need = 32;
+    while (need > 0) {
+        if (unusedBits_ == 0) {
+            const int value =
+                position_ < text_.size() ? table[static_cast<unsigned char>(text_[position_])] : 0;
+            current_ = value >= 0 ? static_cast<unsigned>(value) : 0;
+            unusedBits_ = 6;
+            ++position_;
+        }
+        const int take = std::min(unusedBits_, need);
+        const unsigned bits = (current_ >> (unusedBits_ - take)) & ((1u << take) - 1u);
+        word = (word << take) | bits;
+        unusedBits_ -= take;
+        need -= take;
+    }
+    return word;
+}
+
+} // namespace trov

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace trov {
+
+// The text forms of binary "data" values in dictionary documents. Every function may be called from any
+// thread; a PackedWordReader belongs to one thread.
+
+// The most bytes one value may decode into: what a hostile length or gzip stream can make us allocate.
+constexpr std::size_t kMaxDataBytes = std::size_t{512} << 20;
+
+// The characters of the packed-word form; a character's value is its position.
+constexpr char kPackedWordAlphabet[] = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ+-";
+
+// Packs the bytes with gzip (deflate level 3, window 2^15, data that does not shrink is stored) and writes
+// them as Base64 without line breaks. The text is cleared first.
+void gzipBase64Encode(std::string& text, const std::uint8_t* data, std::size_t length);
+
+// Reads a gzip+Base64 text back. False when it does not decode: bad Base64, a broken or truncated stream,
+// or more bytes than the stream declares (or than kMaxDataBytes); `data` then holds what was decoded
+// before the failure.
+bool gzipBase64Decode(const std::string& text, std::vector<std::uint8_t>& data);
+
+// True when every character of the text is in the packed-word alphabet; an empty text is.
+bool isPackedWordText(const std::string& text);
+
+// Reads the older packed-word form: a stream of bits, six per character, most significant first, from
+// which each word takes the next 32 bits. Characters past the end of the text, and characters outside the
+// alphabet, read as 0.
+class PackedWordReader {
+public:
+    explicit PackedWordReader(std::string text);
+    std::uint32_t readWord();
+
+private:
+    std::string text_;
+    std::size_t position_ = 0;
+    unsigned current_ = 0;
+    int unusedBits_ = 0;
+};
+
+} // namespace trov

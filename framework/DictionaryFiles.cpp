@@ -1,0 +1,97 @@
+// Loading and saving dictionary documents as files.
+#include "framework/Dictionary.h"
+
+#include "framework/DictionaryXml.h"
+#include "framework/File.h"
+#include "framework/Logger.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace trov {
+
+namespace {
+
+// What the XML library's file loader does before parsing: CR LF and lone CR become LF.
+void normalizeNewlines(std::string& text) {
+    std::size_t out = 0;
+    for (std::size_t in = 0; in < text.size(); ++in) {
+        if (text[in] == '\r') {
+            text[out++] = '\n';
+            if (in + 1 < text.size() && text[in + 1] == '\n')
+                ++in;
+        } else {
+            text[out++] = text[in];
+        }
+    }
+    text.resize(out);
+}
+
+bool readWholeFile(const std::string& path, std::string& text) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    if (size < 0 || static_cast<std::uint64_t>(size) > dictionary_xml::kMaxTextBytes)
+        return false;
+    in.seekg(0, std::ios::beg);
+    text.resize(static_cast<std::size_t>(size));
+    in.read(text.data(), size);
+    return in.gcount() == size;
+}
+
+// Writes beside the target and renames over it, so that a failed save never leaves a cut-off document.
+bool writeFileAtomically(const std::string& path, const std::string& text) {
+    std::string temporary = path + ".XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0)
+        return false;
+    struct stat existing {};
+    const mode_t mode = ::stat(path.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : 0644;
+    bool ok = ::fchmod(fd, mode) == 0;
+    std::size_t written = 0;
+    while (ok && written < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
+        if (n < 0 && errno == EINTR)
+            continue;
+        ok = n > 0;
+        if (ok)
+            written += static_cast<std::size_t>(n);
+    }
+    ok = ::fsync(fd) == 0 && ok;
+    ok = ::close(fd) == 0 && ok;
+    if (ok)
+        ok = std::rename(temporary.c_str(), path.c_str()) == 0;
+    if (!ok)
+        ::unlink(temporary.c_str());
+    return ok;
+}
+
+} // namespace
+
+Dictionary::Dictionary(const File& file) : Dictionary() { load(file); }
+
+bool Dictionary::load(const File& file) {
+    if (!file.exists())
+        return false;
+    std::string text;
+    if (!readWholeFile(file.getPath(), text)) {
+        logLine(3, "%s: cannot read %s", __PRETTY_FUNCTION__, file.getPath().c_str());
+        clear();
+        return false;
+    }
+    normalizeNewlines(text);
+    return readDocument(text, __PRETTY_FUNCTION__);
+}
+
+bool Dictionary::save(const File& file) const {
+    return document_ != nullptr && writeFileAtomically(file.getPath(), toDocumentText());
+}
+
+} // namespace trov

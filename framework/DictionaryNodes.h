@@ -1,0 +1,25 @@
+#pragma once
+
+// Internal to the dictionary: walking and naming the nodes of its XML document.
+
+#include <string>
+
+class TiXmlElement;
+class TiXmlNode;
+
+namespace trov::dictionary_nodes {
+
+// The n-th (from 0) child element whose tag is `tag` (any tag when empty) and, when `name` is given, whose
+// "name" attribute is `name`. Other kinds of nodes are skipped.
+TiXmlElement* findChild(const TiXmlNode* node, const std::string& tag, const std::string& name, int n);
+// The n-th child node of any kind.
+TiXmlNode* nthChildNode(const TiXmlNode* node, int n);
+// Child elements with the tag; every child node when the tag is empty.
+int countChildren(const TiXmlNode* node, const std::string& tag);
+// The attribute's text, or null when the element or its attribute is absent.
+const std::string* attributeOf(const TiXmlElement* element, const std::string& attribute);
+// Whether the XML parser reads the text back as the same element or attribute name, so that a document
+// written with it can be loaded again.
+bool isElementName(const std::string& name);
+
+} // namespace trov::dictionary_nodes

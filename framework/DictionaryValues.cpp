@@ -1,0 +1,396 @@
+// Typed values, the creator record, the compatibility check and binary values of trov::Dictionary.
+#include "framework/Dictionary.h"
+
+#include "framework/DictionaryCodec.h"
+#include "framework/DictionaryNodes.h"
+#include "framework/ProductIdentity.h"
+#include "framework/StringUtils.h"
+#include "framework/Version.h"
+
+#include <tinyxml.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cstdlib>
+#include <limits>
+#include <locale.h>
+#include <locale>
+#include <sstream>
+#include <type_traits>
+
+namespace trov {
+
+using namespace dictionary_nodes;
+
+namespace {
+
+// Enough for any float in fixed notation with eight decimals (49 characters), so no value is cut.
+constexpr std::size_t kNumberBuffer = 64;
+
+std::string formatFixed8(float value) {
+    char buffer[kNumberBuffer];
+    const auto result = std::to_chars(buffer, buffer + kNumberBuffer, static_cast<double>(value),
+                                      std::chars_format::fixed, 8);
+    return std::string(buffer, result.ptr);
+}
+
+std::string formatDouble(double value) {
+    char buffer[kNumberBuffer];
+    const auto result = std::to_chars(buffer, buffer + kNumberBuffer, value, std::chars_format::general, 16);
+    return std::string(buffer, result.ptr);
+}
+
+std::string formatInteger(long long value) {
+    char buffer[kNumberBuffer];
+    const auto result = std::to_chars(buffer, buffer + kNumberBuffer, value);
+    return std::string(buffer, result.ptr);
+}
+
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+
+// The decimal integer at the start of the text after blanks, 0 when there is none; values beyond 32 bits
+// saturate.
+std::int32_t leadingInteger(const std::string& text) {
+    std::size_t at = 0;
+    while (at < text.size() && isBlank(text[at]))
+        ++at;
+    bool negative = false;
+    if (at < text.size() && (text[at] == '+' || text[at] == '-'))
+        negative = text[at++] == '-';
+    long long value = 0;
+    constexpr long long kLimit = 1LL << 31;
+    for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at)
+        value = std::min(value * 10 + (text[at] - '0'), kLimit);
+    if (negative)
+        return static_cast<std::int32_t>(-value);
+    return static_cast<std::int32_t>(std::min(value, kLimit - 1));
+}
+
+locale_t cLocale() {
+    static const locale_t locale = ::newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    return locale;
+}
+
+// The decimal floating-point number at the start of the text, 0 when there is none.
+double leadingFloat(const std::string& text) { return ::strtod_l(text.c_str(), nullptr, cLocale()); }
+float leadingFloat32(const std::string& text) { return static_cast<float>(leadingFloat(text)); }
+
+// Only the exact text "true" is true.
+bool isTrue(const std::string& text) { return text == "true"; }
+
+template <class T>
+T fromString(const std::string& text) {
+    std::istringstream in(text);
+    in.imbue(std::locale::classic());
+    T value{};
+    in >> value;
+    return value;
+}
+
+template <class T>
+std::string toString(const T& value) {
+    std::ostringstream out;
+    out.imbue(std::locale::classic());
+    out.precision(16);
+    out << value;
+    return out.str();
+}
+
+} // namespace
+
+TiXmlElement* Dictionary::valueEntry(const std::string& key, const char* typeTag, int index, bool byTag) const {
+    if (typedRead_ && !byTag)
+        return findChild(node_, typeTag, key, index);
+    return findChild(node_, key, "", index);
+}
+
+bool Dictionary::readText(const std::string& key, const char* typeTag, int index, const std::string& attribute,
+                          bool byTag, std::string* text, std::string* display) const {
+    if (key.empty())
+        return false;
+    if (const std::string* own = attributeOf(element(), key)) {
+        *text = *own;
+        return true;
+    }
+    const TiXmlElement* entry = valueEntry(key, typeTag, index, byTag);
+    if (entry == nullptr)
+        return false;
+    if (const std::string* value = attributeOf(entry, attribute)) {
+        *text = *value;
+    } else {
+        const TiXmlNode* first = entry->FirstChild();
+        if (first == nullptr || first->ToText() == nullptr)
+            return false;
+        *text = first->ValueStr();
+    }
+    if (display != nullptr)
+        if (const std::string* shown = attributeOf(entry, "display"))
+            *display = *shown;
+    return true;
+}
+
+bool Dictionary::writeText(const std::string& key, const std::string& text, int index, bool replace,
+                           bool withIndex) {
+    TiXmlNode* parent = container();
+    if (parent == nullptr || !isElementName(key))
+        return false;
+    if (replace)
+        if (TiXmlElement* entry = findChild(parent, key, "", withIndex ? index : 0)) {
+            entry->SetAttribute(std::string("value"), text);
+            return true;
+        }
+    auto* entry = new TiXmlElement(key);
+    if (withIndex)
+        entry->SetAttribute(std::string("index"), formatInteger(index));
+    entry->SetAttribute(std::string("value"), text);
+    return parent->LinkEndChild(entry) != nullptr;
+}
+
+template <class T, class Convert>
+bool Dictionary::readAs(const std::string& key, const char* typeTag, int index, const std::string& attribute,
+                        bool byTag, T* value, Convert convert, std::string* display) const {
+    std::string text;
+    if (!readText(key, typeTag, index, attribute, byTag, &text, display))
+        return false;
+    *value = convert(text);
+    return true;
+}
+
+bool Dictionary::getBool(const std::string& key, bool* value, int index, const std::string& attribute) const {
+    return readAs(key, "bool", index, attribute, false, value, isTrue);
+}
+
+bool Dictionary::getLong(const std::string& key, std::int32_t* value, int index,
+                         const std::string& attribute) const {
+    return readAs(key, "integer", index, attribute, false, value, leadingInteger);
+}
+
+bool Dictionary::getInteger(const std::string& key, int* value, int index, const std::string& attribute) const {
+    return readAs(key, "integer", index, attribute, false, value, leadingInteger);
+}
+
+bool Dictionary::getIndex(const std::string& key, int* value, int index, const std::string& attribute) const {
+    return readAs(key, "index", index, attribute, false, value, leadingInteger);
+}
+
+bool Dictionary::getFloat(const std::string& key, float* value, int index, const std::string& attribute) const {
+    return readAs(key, "float", index, attribute, false, value, leadingFloat32);
+}
+
+bool Dictionary::getDouble(const std::string& key, double* value, int index, const std::string& attribute) const {
+    return readAs(key, "float", index, attribute, false, value, leadingFloat);
+}
+
+bool Dictionary::getString(const std::string& key, std::string* value, int index,
+                           const std::string& attribute) const {
+    return readAs(key, "string", index, attribute, false, value, unescapeNewlines);
+}
+
+bool Dictionary::getData(const std::string& key, std::vector<std::uint8_t>* data, std::size_t expectedLength,
+                         int index, const std::string& attribute) const {
+    std::string text;
+    if (!readText(key, "data", index, attribute, false, &text))
+        return false;
+    std::vector<std::uint8_t> decoded;
+    if (!decodeData(text, &decoded, expectedLength))
+        return false;
+    *data = std::move(decoded);
+    return true;
+}
+
+bool Dictionary::getIntegerDisplay(const std::string& key, int* value, std::string* display, int index,
+                                   const std::string& attribute) const {
+    return readAs(key, "integer", index, attribute, false, value, leadingInteger, display);
+}
+
+bool Dictionary::getFloatDisplay(const std::string& key, float* value, std::string* display, int index,
+                                 const std::string& attribute) const {
+    return readAs(key, "float", index, attribute, false, value, leadingFloat32, display);
+}
+
+bool Dictionary::getStringDisplay(const std::string& key, std::string* value, std::string* display, int index,
+                                  const std::string& attribute) const {
+    return readAs(key, "string", index, attribute, false, value, unescapeNewlines, display);
+}
+
+bool Dictionary::getIntegerByTag(const std::string& key, int* value, int index,
+                                 const std::string& attribute) const {
+    return readAs(key, "integer", index, attribute, true, value, leadingInteger);
+}
+
+bool Dictionary::getStringByTag(const std::string& key, std::string* value, int index,
+                                const std::string& attribute) const {
+    return readAs(key, "string", index, attribute, true, value, unescapeNewlines);
+}
+
+bool Dictionary::getIntegerText(const std::string& key, std::string* text, int index,
+                                const std::string& attribute) const {
+    return readAs(key, "integer", index, attribute, false, text, unescapeNewlines);
+}
+
+template <class T>
+const char* Dictionary::typeName() {
+    if constexpr (std::is_same_v<T, bool>)
+        return "bool";
+    else if constexpr (std::is_integral_v<T>)
+        return "integer";
+    else
+        return "float";
+}
+
+template <class T>
+bool Dictionary::getValue(const std::string& key, T* value, int index, const std::string& attribute) const {
+    return readAs(key, typeName<T>(), index, attribute, false, value, fromString<T>);
+}
+
+template <class T>
+T Dictionary::getEntryValue(const Dictionary& dictionary, const std::string& name) {
+    T value{};
+    dictionary.getValue(name, &value);
+    return value;
+}
+
+template <class T>
+bool Dictionary::setValue(const std::string& key, const T& value, bool replace) {
+    TiXmlNode* parent = container();
+    if (parent == nullptr || key.empty() || (!typedRead_ && !isElementName(key)))
+        return false;
+    const std::string text = toString(value);
+    TiXmlElement* entry = valueEntry(key, typeName<T>(), 0, false);
+    if (replace && entry != nullptr) {
+        entry->SetAttribute(std::string("value"), text);
+        return true;
+    }
+    auto* created = new TiXmlElement(typedRead_ ? typeName<T>() : key);
+    if (typedRead_)
+        created->SetAttribute(std::string("name"), key);
+    created->SetAttribute(std::string("index"), std::string("0"));
+    created->SetAttribute(std::string("value"), text);
+    return parent->LinkEndChild(created) != nullptr;
+}
+
+#define TROV_DICTIONARY_VALUE_TYPE(T)                                                                         \
+    template const char* Dictionary::typeName<T>();                                                           \
+    template bool Dictionary::getValue<T>(const std::string&, T*, int, const std::string&) const;            \
+    template T Dictionary::getEntryValue<T>(const Dictionary&, const std::string&);                           \
+    template bool Dictionary::setValue<T>(const std::string&, const T&, bool);
+TROV_DICTIONARY_VALUE_TYPE(std::int32_t)
+TROV_DICTIONARY_VALUE_TYPE(bool)
+TROV_DICTIONARY_VALUE_TYPE(float)
+TROV_DICTIONARY_VALUE_TYPE(double)
+#undef TROV_DICTIONARY_VALUE_TYPE
+
+bool Dictionary::boolValue(const std::string& key) const {
+    bool value = false;
+    getBool(key, &value);
+    return value;
+}
+
+int Dictionary::integerValue(const std::string& key) const {
+    int value = -1;
+    getInteger(key, &value);
+    return value;
+}
+
+std::string Dictionary::stringValue(const std::string& key) const {
+    std::string value;
+    getString(key, &value);
+    return value;
+}
+
+bool Dictionary::setBool(const std::string& key, bool value, int index, bool replace) {
+    return writeText(key, value ? "true" : "false", index, replace, true);
+}
+
+bool Dictionary::setInteger(const std::string& key, std::int32_t value, int index, bool replace) {
+    return writeText(key, formatInteger(value), index, replace, true);
+}
+
+bool Dictionary::setIndex(const std::string& key, int value, int index, bool replace) {
+    return writeText(key, formatInteger(value), index, replace, true);
+}
+
+bool Dictionary::setFloat(const std::string& key, float value, int index, bool replace) {
+    return writeText(key, formatFixed8(value), index, replace, true);
+}
+
+bool Dictionary::setDouble(const std::string& key, double value, int index, bool replace) {
+    return writeText(key, formatDouble(value), index, replace, true);
+}
+
+bool Dictionary::setString(const std::string& key, const std::string& value, int, bool replace) {
+    return writeText(key, value, 0, replace, false);
+}
+
+bool Dictionary::setData(const std::string& key, const std::uint8_t* data, std::size_t length, int index,
+                         bool replace) {
+    std::string text;
+    encodeData(text, data, length);
+    return writeText(key, text, index, replace, true);
+}
+
+bool Dictionary::writeInfo(const std::string& creator, const std::string& version) {
+    TiXmlElement* info = appendElement("info");
+    if (info == nullptr)
+        return false;
+    info->SetAttribute(std::string("creator"), creator);
+    info->SetAttribute(std::string("version"), version);
+    return true;
+}
+
+void Dictionary::readInfo(std::string* creator, std::string* version) const {
+    const TiXmlElement* info = findChild(node_, "info", "", 0);
+    if (const std::string* text = attributeOf(info, "creator"))
+        *creator = *text;
+    if (const std::string* text = attributeOf(info, "version"))
+        *version = *text;
+}
+
+bool Dictionary::checkCompatibility(std::string& message) {
+    detectLayout();
+    std::string creator = "an unknown plugin";
+    std::string version;
+    readInfo(&creator, &version);
+    std::string fileFormat;
+    getString("file-format", &fileFormat);
+    const ProductIdentity& product = getProductIdentity();
+    if (creator != product.getName()) {
+        message = "These settings were created by " + creator + " and cannot be loaded.\n\n";
+        toText(message);
+        return false;
+    }
+    // Only the first parts are compared: every format this product's major version wrote is read.
+    const Version required = product.getFileFormatVersion();
+    if (!required.isAtLeast(Version(fileFormat), 1)) {
+        message = "These settings were created by an older version of " + creator + " and cannot be loaded.\n" +
+                  "(Format is " + (fileFormat.empty() ? std::string("unspecified") : fileFormat) +
+                  ", this plugin requires " + required.toString() + " or newer.)";
+        return false;
+    }
+    return true;
+}
+
+void Dictionary::encodeData(std::string& text, const std::uint8_t* data, std::size_t length) {
+    gzipBase64Encode(text, data, length);
+}
+
+bool Dictionary::decodeData(const std::string& text, std::vector<std::uint8_t>* data, std::size_t expectedLength) {
+    data->clear();
+    // Every gzip+Base64 text begins with the code of the gzip header, which is also made of packed-word
+    // characters: that beginning decides.
+    const bool gzipped = text.compare(0, 4, "H4sI") == 0;
+    if (gzipped || !isPackedWordText(text))
+        return gzipBase64Decode(text, *data);
+    if (expectedLength > kMaxDataBytes)
+        return false;
+    data->assign(expectedLength, 0);
+    PackedWordReader reader(text);
+    for (std::size_t at = 0; at + 4 <= expectedLength; at += 4) {
+        const std::uint32_t word = reader.readWord();
+        for (int byte = 0; byte < 4; ++byte)
+            (*data)[at + static_cast<std::size_t>(byte)] = static_cast<std::uint8_t>(word >> (8 * byte));
+    }
+    return true;
+}
+
+} // namespace trov

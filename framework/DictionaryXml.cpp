@@ -1,0 +1,566 @@
+#include "framework/DictionaryXml.h"
+
+#include <tinyxml.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <mutex>
+#include <string_view>
+#include <vector>
+
+namespace trov::dictionary_xml {
+
+namespace {
+
+// The walker follows the parser's reading rules step by step (white space, names, entities, multi-byte
+// characters, quoting, comments, CDATA, declarations and its lenient unquoted attributes), because a
+// simpler scan could be fooled into counting fewer levels than the parser will recurse into. The rules are
+// those of TinyXML 2.6.2; the document parse fuzz target checks that walk and parser agree.
+
+enum class Encoding { kUnknown, kUtf8, kLegacy };
+enum class Kind { kNone, kDeclaration, kComment, kCData, kUnknown, kElement };
+
+int utf8Length(unsigned char c) {
+    if (c >= 0xC2 && c <= 0xDF)
+        return 2;
+    if (c >= 0xE0 && c <= 0xEF)
+        return 3;
+    if (c >= 0xF0 && c <= 0xF4)
+        return 4;
+    return 1;
+}
+
+bool isWhite(char c) { return std::isspace(static_cast<unsigned char>(c)) || c == '\n' || c == '\r'; }
+bool isAlpha(unsigned char c) { return c < 127 ? std::isalpha(c) != 0 : true; }
+bool isAlphaNum(unsigned char c) { return c < 127 ? std::isalnum(c) != 0 : true; }
+
+// Code points of 2^21 and above give nothing, as in the parser.
+void appendUtf8(unsigned long code, std::string& out) {
+    if (code < 0x80) {
+        out.push_back(static_cast<char>(code));
+    } else if (code < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (code >> 6)));
+        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    } else if (code < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (code >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    } else if (code < 0x200000) {
+        out.push_back(static_cast<char>(0xF0 | (code >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    }
+}
+
+struct Entity {
+    const char* text;
+    std::size_t length;
+    char value;
+};
+constexpr Entity kEntities[] = {{"&amp;", 5, '&'}, {"&lt;", 4, '<'}, {"&gt;", 4, '>'}, {"&quot;", 6, '"'},
+                                {"&apos;", 6, '\''}};
+
+class Walker {
+public:
+    explicit Walker(const char* text) : text_(text) {}
+    XmlShape run();
+
+private:
+    int toLower(int v, Encoding encoding) const;
+    bool startsWith(const char* p, const char* tag, bool ignoreCase, Encoding encoding) const;
+    bool startsWith(const char* p, const char* tag, bool ignoreCase) const {
+        return startsWith(p, tag, ignoreCase, encoding_);
+    }
+    const char* skipWhite(const char* p) const;
+    const char* readName(const char* p) const;
+    const char* getEntity(const char* p, std::string* out) const;
+    const char* getChar(const char* p, std::string* out) const;
+    const char* readText(const char* p, std::string* out, const char* endTag) const;
+    const char* attribute(const char* p, std::string_view* name, std::string* value) const;
+    Kind identify(const char* p) const;
+    const char* declaration(const char* p, std::string* encoding) const;
+    const char* comment(const char* p) const;
+    const char* cdata(const char* p) const;
+    const char* unknown(const char* p) const;
+    const char* text(const char* p) const;
+    const char* other(Kind kind, const char* p) const;
+    const char* startTag(const char* p, std::string_view* name, bool* opened);
+    const char* element(const char* p);
+    const char* endTag(const char* p, std::string_view name) const;
+    bool countItem();
+    bool enterElement(std::size_t depth);
+    const char* fail(const char* why) {
+        if (shape_.stop == nullptr)
+            shape_.stop = why;
+        return nullptr;
+    }
+
+    const char* text_;
+    Encoding encoding_ = Encoding::kUnknown;
+    XmlShape shape_;
+    std::vector<std::string_view> attributes_;
+};
+
+int Walker::toLower(int v, Encoding encoding) const {
+    if (encoding == Encoding::kUtf8)
+        return v < 128 ? std::tolower(v) : v;
+    return std::tolower(v);
+}
+
+bool Walker::startsWith(const char* p, const char* tag, bool ignoreCase, Encoding encoding) const {
+    if (p == nullptr || *p == 0)
+        return false;
+    const char* q = p;
+    if (ignoreCase) {
+        while (*q && *tag && toLower(*q, encoding) == toLower(*tag, encoding)) {
+            ++q;
+            ++tag;
+        }
+    } else {
+        while (*q && *tag && *q == *tag) {
+            ++q;
+            ++tag;
+        }
+    }
+    return *tag == 0;
+}
+
+const char* Walker::skipWhite(const char* p) const {
+    if (p == nullptr || *p == 0)
+        return nullptr;
+    if (encoding_ == Encoding::kUtf8) {
+        while (*p) {
+            const auto* u = reinterpret_cast<const unsigned char*>(p);
+            // Byte-order marks and the two UTF-8 non-characters count as white space.
+            if (u[0] == 0xEF && ((u[1] == 0xBB && u[2] == 0xBF) || (u[1] == 0xBF && (u[2] == 0xBE || u[2] == 0xBF)))) {
+                p += 3;
+                continue;
+            }
+            if (isWhite(*p))
+                ++p;
+            else
+                break;
+        }
+    } else {
+        while ((*p && isWhite(*p)) || *p == '\n' || *p == '\r')
+            ++p;
+    }
+    return p;
+}
+
+const char* Walker::readName(const char* p) const {
+    if (p && *p && (isAlpha(static_cast<unsigned char>(*p)) || *p == '_')) {
+        while (p && *p &&
+               (isAlphaNum(static_cast<unsigned char>(*p)) || *p == '_' || *p == '-' || *p == '.' || *p == ':'))
+            ++p;
+        return p;
+    }
+    return nullptr;
+}
+
+const char* Walker::getEntity(const char* p, std::string* out) const {
+    if (p[1] && p[1] == '#' && p[2]) {
+        unsigned long code = 0;
+        unsigned multiplier = 1;
+        std::ptrdiff_t delta = 0;
+        const bool hex = p[2] == 'x';
+        if (hex && !p[3])
+            return nullptr;
+        const char* q = std::strchr(p + (hex ? 3 : 2), ';');
+        if (q == nullptr || !*q)
+            return nullptr;
+        delta = q - p;
+        --q;
+        const char stop = hex ? 'x' : '#';
+        while (*q != stop) {
+            unsigned digit = 0;
+            if (*q >= '0' && *q <= '9')
+                digit = static_cast<unsigned>(*q - '0');
+            else if (hex && *q >= 'a' && *q <= 'f')
+                digit = static_cast<unsigned>(*q - 'a' + 10);
+            else if (hex && *q >= 'A' && *q <= 'F')
+                digit = static_cast<unsigned>(*q - 'A' + 10);
+            else
+                return nullptr;
+            code += multiplier * digit;
+            multiplier *= hex ? 16 : 10;
+            --q;
+        }
+        if (out != nullptr) {
+            if (encoding_ == Encoding::kUtf8)
+                appendUtf8(code, *out);
+            else
+                out->push_back(static_cast<char>(code));
+        }
+        return p + delta + 1;
+    }
+    for (const Entity& entity : kEntities)
+        if (std::strncmp(entity.text, p, entity.length) == 0) {
+            if (out != nullptr)
+                out->push_back(entity.value);
+            return p + entity.length;
+        }
+    // An unknown entity's ampersand is dropped from the text.
+    return p + 1;
+}
+
+const char* Walker::getChar(const char* p, std::string* out) const {
+    const int length = encoding_ == Encoding::kUtf8 ? utf8Length(static_cast<unsigned char>(*p)) : 1;
+    if (length == 1) {
+        if (*p == '&')
+            return getEntity(p, out);
+        if (out != nullptr)
+            out->push_back(*p);
+        return p + 1;
+    }
+    if (out != nullptr) {
+        char bytes[4] = {0, 0, 0, 0};
+        for (int i = 0; p[i] && i < length; ++i)
+            bytes[i] = p[i];
+        out->append(bytes, static_cast<std::size_t>(length));
+    }
+    // A lead byte takes its continuation bytes whatever they are, even a terminator.
+    return p + length;
+}
+
+const char* Walker::readText(const char* p, std::string* out, const char* endTag) const {
+    if (out != nullptr)
+        out->clear();
+    while (p && *p && !startsWith(p, endTag, false))
+        p = getChar(p, out);
+    // A text that ends with its terminator, or without one, ends the parse.
+    if (p && *p)
+        p += std::strlen(endTag);
+    return (p && *p) ? p : nullptr;
+}
+
+const char* Walker::attribute(const char* p, std::string_view* name, std::string* value) const {
+    p = skipWhite(p);
+    if (!p || !*p)
+        return nullptr;
+    const char* start = p;
+    p = readName(p);
+    if (!p || !*p)
+        return nullptr;
+    if (name != nullptr)
+        *name = std::string_view(start, static_cast<std::size_t>(p - start));
+    p = skipWhite(p);
+    if (!p || !*p || *p != '=')
+        return nullptr;
+    p = skipWhite(p + 1);
+    if (!p || !*p)
+        return nullptr;
+    if (*p == '\'')
+        return readText(p + 1, value, "'");
+    if (*p == '"')
+        return readText(p + 1, value, "\"");
+    if (value != nullptr)
+        value->clear();
+    while (p && *p && !isWhite(*p) && *p != '\n' && *p != '\r' && *p != '/' && *p != '>') {
+        if (*p == '\'' || *p == '"')
+            return nullptr;
+        if (value != nullptr)
+            value->push_back(*p);
+        ++p;
+    }
+    return p;
+}
+
+Kind Walker::identify(const char* p) const {
+    p = skipWhite(p);
+    if (!p || !*p || *p != '<')
+        return Kind::kNone;
+    if (startsWith(p, "<?xml", true))
+        return Kind::kDeclaration;
+    if (startsWith(p, "<!--", false))
+        return Kind::kComment;
+    if (startsWith(p, "<![CDATA[", false))
+        return Kind::kCData;
+    if (startsWith(p, "<!", false))
+        return Kind::kUnknown;
+    if (isAlpha(static_cast<unsigned char>(p[1])) || p[1] == '_')
+        return Kind::kElement;
+    return Kind::kUnknown;
+}
+
+const char* Walker::declaration(const char* p, std::string* encoding) const {
+    p = skipWhite(p);
+    if (!p || !*p || !startsWith(p, "<?xml", true))
+        return nullptr;
+    p += 5;
+    std::string value;
+    while (p && *p) {
+        if (*p == '>')
+            return p + 1;
+        p = skipWhite(p);
+        if (startsWith(p, "version", true) || startsWith(p, "standalone", true)) {
+            p = attribute(p, nullptr, nullptr);
+        } else if (startsWith(p, "encoding", true)) {
+            p = attribute(p, nullptr, &value);
+            if (encoding != nullptr)
+                *encoding = value;
+        } else {
+            while (p && *p && *p != '>' && !isWhite(*p))
+                ++p;
+        }
+    }
+    return nullptr;
+}
+
+const char* Walker::comment(const char* p) const {
+    p = skipWhite(p);
+    if (!startsWith(p, "<!--", false))
+        return nullptr;
+    p += 4;
+    while (p && *p && !startsWith(p, "-->", false))
+        ++p;
+    if (p && *p)
+        p += 3;
+    return p;
+}
+
+const char* Walker::cdata(const char* p) const {
+    if (!startsWith(p, "<![CDATA[", false))
+        return nullptr;
+    p += 9;
+    while (p && *p && !startsWith(p, "]]>", false))
+        ++p;
+    return readText(p, nullptr, "]]>");
+}
+
+const char* Walker::unknown(const char* p) const {
+    p = skipWhite(p);
+    if (!p || !*p || *p != '<')
+        return nullptr;
+    ++p;
+    while (p && *p && *p != '>')
+        ++p;
+    if (p && *p == '>')
+        return p + 1;
+    return p;
+}
+
+const char* Walker::text(const char* p) const {
+    if (startsWith(p, "<![CDATA[", false))
+        return cdata(p);
+    p = readText(p, nullptr, "<");
+    return (p && *p) ? p - 1 : nullptr;
+}
+
+const char* Walker::other(Kind kind, const char* p) const {
+    switch (kind) {
+    case Kind::kDeclaration:
+        return declaration(p, nullptr);
+    case Kind::kComment:
+        return comment(p);
+    case Kind::kCData:
+        return cdata(p);
+    default:
+        return unknown(p);
+    }
+}
+
+bool Walker::countItem() {
+    if (++shape_.items > kMaxItems) {
+        shape_.limit = "document holds too many elements and attributes";
+        return false;
+    }
+    return true;
+}
+
+bool Walker::enterElement(std::size_t depth) {
+    ++shape_.elements;
+    if (!countItem())
+        return false;
+    if (depth > static_cast<std::size_t>(kMaxDepth)) {
+        shape_.limit = "document is nested too deeply";
+        return false;
+    }
+    shape_.maxDepth = std::max(shape_.maxDepth, static_cast<int>(depth));
+    return true;
+}
+
+const char* Walker::endTag(const char* p, std::string_view name) const {
+    // "</name", white space, ">"; the name is matched as a prefix, as the parser does.
+    if (p[0] != '<' || p[1] != '/')
+        return nullptr;
+    for (std::size_t i = 0; i < name.size(); ++i)
+        if (p[2 + i] != name[i])
+            return nullptr;
+    p = skipWhite(p + 2 + name.size());
+    return (p && *p == '>') ? p + 1 : nullptr;
+}
+
+const char* Walker::startTag(const char* p, std::string_view* name, bool* opened) {
+    p = skipWhite(p);
+    if (!p || !*p || *p != '<')
+        return fail("Error parsing Element.");
+    p = skipWhite(p + 1);
+    const char* start = p;
+    p = readName(p);
+    if (!p || !*p)
+        return fail("Failed to read Element name");
+    *name = std::string_view(start, static_cast<std::size_t>(p - start));
+    attributes_.clear();
+    while (p && *p) {
+        p = skipWhite(p);
+        if (!p || !*p)
+            return fail("Error reading Attributes.");
+        if (*p == '/') {
+            ++p;
+            if (*p != '>')
+                return fail("Error: empty tag.");
+            *opened = false;
+            return p + 1;
+        }
+        if (*p == '>') {
+            *opened = true;
+            return p + 1;
+        }
+        std::string_view attributeName;
+        p = attribute(p, &attributeName, nullptr);
+        if (!p || !*p)
+            return fail("Error reading Attributes.");
+        for (std::string_view seen : attributes_)
+            if (seen == attributeName)
+                return fail("Error: duplicate attribute.");
+        if (attributes_.size() >= kMaxAttributesPerElement) {
+            shape_.limit = "document holds an element with too many attributes";
+            return nullptr;
+        }
+        if (!countItem())
+            return nullptr;
+        attributes_.push_back(attributeName);
+    }
+    return p;
+}
+
+const char* Walker::element(const char* p) {
+    // The names of the elements whose content is being read, outermost first; p is at an element start.
+    std::vector<std::string_view> open;
+    for (;;) {
+        if (!enterElement(open.size() + 1))
+            return nullptr;
+        std::string_view name;
+        bool opened = false;
+        p = startTag(p, &name, &opened);
+        if (p == nullptr)
+            return nullptr;
+        if (opened)
+            open.push_back(name);
+        else if (open.empty())
+            return p;
+        // Content of the innermost open element, until a child element starts or the element closes.
+        for (;;) {
+            const char* withWhite = p;
+            p = skipWhite(p);
+            bool childStarts = false;
+            while (p && *p) {
+                if (*p != '<') {
+                    if (!countItem())
+                        return nullptr;
+                    p = text(withWhite);
+                } else if (startsWith(p, "</", false)) {
+                    break;
+                } else {
+                    const Kind kind = identify(p);
+                    if (kind == Kind::kElement) {
+                        childStarts = true;
+                        break;
+                    }
+                    if (!countItem())
+                        return nullptr;
+                    p = other(kind, p);
+                }
+                withWhite = p;
+                p = skipWhite(p);
+            }
+            if (childStarts)
+                break;
+            if (!p || !*p)
+                return fail("Error reading end tag.");
+            p = endTag(p, open.back());
+            if (p == nullptr)
+                return fail("Error reading end tag.");
+            open.pop_back();
+            if (open.empty())
+                return p;
+        }
+    }
+}
+
+XmlShape Walker::run() {
+    const char* p = text_;
+    if (!p || !*p)
+        return shape_;
+    const auto* u = reinterpret_cast<const unsigned char*>(p);
+    if (u[0] == 0xEF && u[1] == 0xBB && u[2] == 0xBF)
+        encoding_ = Encoding::kUtf8;
+    p = skipWhite(p);
+    while (p && *p) {
+        const Kind kind = identify(p);
+        if (kind == Kind::kNone)
+            break;
+        if (kind == Kind::kElement) {
+            p = element(p);
+        } else {
+            if (!countItem())
+                return shape_;
+            if (kind == Kind::kDeclaration) {
+                std::string encoding;
+                p = declaration(p, &encoding);
+                if (p == nullptr)
+                    fail("Error parsing Declaration.");
+                // The first declaration decides how the rest of the text is read.
+                if (encoding_ == Encoding::kUnknown) {
+                    if (encoding.empty() || startsWith(encoding.c_str(), "UTF-8", true, Encoding::kUnknown) ||
+                        startsWith(encoding.c_str(), "UTF8", true, Encoding::kUnknown))
+                        encoding_ = Encoding::kUtf8;
+                    else
+                        encoding_ = Encoding::kLegacy;
+                }
+            } else {
+                p = other(kind, p);
+            }
+        }
+        if (shape_.limit != nullptr)
+            return shape_;
+        p = skipWhite(p);
+    }
+    return shape_;
+}
+
+} // namespace
+
+XmlShape measureXml(const char* text) { return Walker(text).run(); }
+
+void prepareXml() {
+    static std::once_flag once;
+    std::call_once(once, [] { TiXmlBase::SetCondenseWhiteSpace(false); });
+}
+
+std::string parseXml(TiXmlDocument& document, const std::string& text) {
+    if (text.size() > kMaxTextBytes)
+        return "document is too large";
+    prepareXml();
+    // The parser reads a C string: the text ends at its first NUL.
+    const std::size_t length = std::min(text.size(), text.find('\0'));
+    std::string padded;
+    padded.reserve(length + kPadding);
+    padded.append(text, 0, length);
+    padded.append(kPadding, '\0');
+    const XmlShape shape = measureXml(padded.c_str());
+    if (shape.limit != nullptr)
+        return shape.limit;
+    document.Parse(padded.c_str());
+    if (document.Error())
+        return document.ErrorDesc();
+    // Some malformed texts end the parse early without an error; a half-read document is no document.
+    if (shape.stop != nullptr)
+        return shape.stop;
+    return {};
+}
+
+} // namespace trov::dictionary_xml

@@ -1,0 +1,94 @@
+#include "framework/Dictionary.h"
+#include "framework/File.h"
+
+#include "FileTestFolder.h"
+#include "support/LogCapture.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace trov {
+namespace {
+
+std::string readBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+TEST(DictionaryFile, SavedDocumentLoadsBackEqual) {
+    test::FileTestFolder folder;
+    Dictionary bank;
+    bank.writeInfo("Sampler", "1.0");
+    bank.setString("file-format", "0.7.0");
+    Dictionary::View program = bank.addArray("programs")->addDictionary("program");
+    program->setFloat("Cutoff", 0.25f);
+    program->setString("name", "multi\nline & <marked>");
+    const std::uint8_t data[] = {1, 2, 3, 4, 5, 6, 7};
+    program->setData("sampledata", data, sizeof data);
+
+    const File file(folder / "bank.kmd");
+    ASSERT_TRUE(bank.save(file));
+    EXPECT_EQ(readBytes(file.getPath()).rfind("<?xml version=\"1.0\" standalone=\"no\" ?>\n<dict>\n", 0), 0u);
+
+    const Dictionary loaded(file);
+    EXPECT_FALSE(loaded.readsTypedLayout());
+    EXPECT_TRUE(loaded == bank);
+    std::vector<std::uint8_t> back;
+    ASSERT_TRUE(loaded.getDictionary("programs/program")->getData("sampledata", &back));
+    EXPECT_EQ(back, std::vector<std::uint8_t>(data, data + sizeof data));
+}
+
+TEST(DictionaryFile, MissingFileLeavesTheDictionaryAsItWas) {
+    test::FileTestFolder folder;
+    Dictionary dictionary;
+    dictionary.setInteger("kept", 1);
+    EXPECT_FALSE(dictionary.load(File(folder / "absent.kmd")));
+    EXPECT_EQ(dictionary.integerValue("kept"), 1);
+}
+
+TEST(DictionaryFile, BrokenFileLeavesAnEmptyDocument) {
+    test::FileTestFolder folder;
+    test::LogCapture log(3);
+    const File file(folder.write("broken.kmd", "<dict><a value=\"1\" />"));
+    Dictionary dictionary;
+    dictionary.setInteger("gone", 1);
+    EXPECT_FALSE(dictionary.load(file));
+    std::string text;
+    dictionary.toText(text);
+    EXPECT_EQ(text, "<dict />");
+    EXPECT_EQ(log.count("bool trov::Dictionary::load(const trov::File&): "), 1);
+}
+
+TEST(DictionaryFile, LoadingReadsLineEndsAsLineFeeds) {
+    test::FileTestFolder folder;
+    const File file(folder.write("controls.xml", "<dict>\r\n<s>one\r\ntwo\rthree</s>\r\n</dict>\r\n"));
+    const Dictionary controls(file);
+    EXPECT_TRUE(controls.readsTypedLayout());
+    std::string s;
+    ASSERT_TRUE(controls.getStringByTag("s", &s));
+    EXPECT_EQ(s, "one\ntwo\nthree");
+}
+
+TEST(DictionaryFile, SavingReplacesTheWholeFileAndLeavesNothingElse) {
+    test::FileTestFolder folder;
+    const File file(folder.write("patch.kpr", std::string(100000, 'x')));
+    Dictionary patch;
+    patch.setInteger("v", 3);
+    ASSERT_TRUE(patch.save(file));
+    EXPECT_EQ(readBytes(file.getPath()), patch.toDocumentText());
+    int entries = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.path()))
+        entries += entry.path().filename() == "patch.kpr" ? 0 : 1;
+    EXPECT_EQ(entries, 0);
+
+    EXPECT_FALSE(patch.save(File(folder / "no/such/folder/patch.kpr")));
+    EXPECT_FALSE(std::filesystem::exists(folder / "no"));
+}
+
+} // namespace
+} // namespace trov
