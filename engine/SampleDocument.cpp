@@ -184,6 +184,8 @@ bool Sample::loadSliceFile(const File& audioFile) {
     side.setExtension("mrk");
     if (!side.exists() || !side.openRead() || side.getStream() == nullptr)
         return false;
+    // Positions from the file are kept inside the sample; slices that end before they start are dropped.
+    const std::int32_t last = info_.frames > 0 ? info_.frames - 1 : std::max(end_, 0);
     slices_.clear();
     std::int32_t previous = -1;
     std::string line;
@@ -191,21 +193,14 @@ bool Sample::loadSliceFile(const File& audioFile) {
     while (slices_.size() < kMaxSlices && readBoundedLine(in, line)) {
         if (line.compare(0, 4, "Pos=") != 0)
             continue;
-        const std::int32_t position = leadingInteger(line, 4);
+        const std::int32_t position = std::clamp(leadingInteger(line, 4), 0, last);
         if (previous >= 0)
-            slices_.push_back({previous, oneBefore(position)});
+            slices_.push_back({previous, position - 1});
         previous = position;
     }
     if (previous >= 0 && slices_.size() < kMaxSlices)
-        slices_.push_back({previous, oneBefore(end_)});
+        slices_.push_back({previous, std::clamp(oneBefore(end_), -1, last)});
     side.close();
-
-    // Positions from the file are kept inside the sample; slices that end before they start are dropped.
-    const std::int32_t last = info_.frames > 0 ? info_.frames - 1 : std::max(end_, 0);
-    for (Slice& slice : slices_) {
-        slice.start = std::clamp(slice.start, 0, last);
-        slice.end = std::clamp(slice.end, -1, last);
-    }
     std::erase_if(slices_, [](const Slice& slice) { return slice.end < slice.start; });
     if (!slices_.empty()) {
         loop_.start = slices_.front().start;
