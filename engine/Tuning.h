@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace trov {
+
+class Dictionary;
+class File;
+
+// A keyboard tuning: maps a MIDI key and a detune in cents to a frequency through a table of scale-degree
+// ratios whose last entry is the period (the octave for ordinary scales), anchored at one key and base
+// frequency. The plug-in keeps a list of tunings; banks store them as dictionaries.
+// Threads: built and edited on the user-interface thread; `getFrequency` may be called from any thread
+// while no edit runs.
+class Tuning {
+public:
+    static constexpr const char* kDefaultDescription = "Equal Temperament";
+    static constexpr double kDefaultFrequency = 6.875;
+
+    // No ratios yet: every key reads 0 Hz until a scale is set.
+    Tuning() = default;
+    Tuning(const Tuning&) = default;
+    Tuning& operator=(const Tuning&) = default;
+    virtual ~Tuning();
+
+    // Twelve equal steps per octave: 2^(1/12) .. 2.
+    virtual void setEqualTemperament();
+    // Reads a scale file; the plain tuning reads none.
+    virtual bool load(const File& file);
+    // Replaces the tuning by the dictionary's "description", "anchor", "frequency" and "factor" entries.
+    virtual bool read(const Dictionary& dictionary);
+    // Writes the tuning; the "factor" entries are appended, so write into a dictionary of its own.
+    virtual bool write(Dictionary& dictionary) const;
+
+    // Tunings are told apart by their descriptions.
+    bool operator==(const Tuning& other) const { return description_ == other.description_; }
+    bool operator!=(const Tuning& other) const { return !(*this == other); }
+
+    const std::string& getDescription() const { return description_; }
+    void setDescription(const std::string& description) { description_ = description; }
+    void setAnchor(std::int32_t key, double frequency);
+    std::int32_t getAnchor() const { return anchor_; }
+    double getBaseFrequency() const { return frequency_; }
+    const std::vector<double>& getRatios() const { return ratios_; }
+
+    // Hz of key detuned by cents; 0 without ratios. Keys below the anchor fall into lower periods.
+    double getFrequency(int key, double cents) const;
+
+protected:
+    std::string description_ = kDefaultDescription;
+    std::vector<double> ratios_;
+    std::int32_t anchor_ = 0;
+    double frequency_ = kDefaultFrequency;
+};
+
+} // namespace trov

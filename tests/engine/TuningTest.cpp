@@ -1,0 +1,141 @@
+#include "engine/Tuning.h"
+#include "engine/TuningSCL.h"
+#include "framework/Dictionary.h"
+#include "framework/File.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+namespace trov {
+namespace {
+
+bool parses(TuningSCL& tuning, const std::string& text) {
+    std::istringstream in(text);
+    return tuning.parse(in);
+}
+
+TEST(Tuning, WithoutRatiosEveryKeyIsSilent) {
+    Tuning tuning;
+    EXPECT_EQ(tuning.getDescription(), "Equal Temperament");
+    EXPECT_EQ(tuning.getFrequency(69, 0.0), 0.0);
+    EXPECT_FALSE(tuning.load(File("/nonexistent.scl")));
+}
+
+TEST(Tuning, EqualTemperamentFrequencies) {
+    Tuning tuning;
+    tuning.setEqualTemperament();
+    ASSERT_EQ(tuning.getRatios().size(), 12u);
+    EXPECT_DOUBLE_EQ(tuning.getRatios().back(), 2.0);
+    EXPECT_NEAR(tuning.getFrequency(71, 0.0), 440.0, 1e-9);
+    EXPECT_NEAR(tuning.getFrequency(83, 0.0), 880.0, 1e-9);
+    EXPECT_NEAR(tuning.getFrequency(71, 1200.0), 880.0, 1e-9);
+    EXPECT_NEAR(tuning.getFrequency(69, 0.0), 392.0, 0.005);
+    EXPECT_NEAR(tuning.getFrequency(-1, 0.0), 6.875, 1e-12);
+    EXPECT_NEAR(tuning.getFrequency(-13, 0.0), 3.4375, 1e-12);
+    // Far below the anchor the periods are counted, not stepped through.
+    EXPECT_EQ(tuning.getFrequency(-2000000000, 0.0), 0.0);
+}
+
+TEST(Tuning, CopiesCompareByDescription) {
+    Tuning a;
+    a.setEqualTemperament();
+    Tuning b(a);
+    b.setAnchor(60, 261.6);
+    EXPECT_TRUE(a == b);
+    b.setDescription("Other");
+    EXPECT_TRUE(a != b);
+    a = b;
+    EXPECT_EQ(a.getAnchor(), 60);
+}
+
+TEST(Tuning, TravelsThroughADocument) {
+    TuningSCL source;
+    ASSERT_TRUE(parses(source, "Just\n3\n5/4\n3/2\n2/1\n"));
+    source.setAnchor(60, 261.6255653005986);
+    Dictionary written;
+    written.setString("file-format", "0.7.0");
+    ASSERT_TRUE(source.write(written));
+
+    Tuning read;
+    read.setEqualTemperament();
+    ASSERT_TRUE(read.read(Dictionary(written.toDocumentText())));
+    EXPECT_EQ(read.getDescription(), "Just");
+    EXPECT_EQ(read.getAnchor(), 60);
+    ASSERT_EQ(read.getRatios().size(), 3u);
+    for (int key = 40; key < 80; ++key)
+        EXPECT_NEAR(read.getFrequency(key, 13.0) / source.getFrequency(key, 13.0), 1.0, 1e-14) << key;
+}
+
+TEST(TuningSCL, ReadsCentsAndRatios) {
+    TuningSCL tuning;
+    ASSERT_TRUE(parses(tuning, "! test.scl\n!\nA test scale\r\n 4\n!\n3/2\n2\n100.0\n700.0 ! fifth\n"));
+    EXPECT_EQ(tuning.getDescription(), "A test scale");
+    const auto& ratios = tuning.getRatios();
+    ASSERT_EQ(ratios.size(), 4u);
+    EXPECT_DOUBLE_EQ(ratios[0], 1.5);
+    EXPECT_DOUBLE_EQ(ratios[1], 2.0);
+    EXPECT_NEAR(ratios[2], std::pow(2.0, 1.0 / 12.0), 1e-15);
+    EXPECT_NEAR(ratios[3], 1.4983071, 5e-8);
+}
+
+TEST(TuningSCL, ALastLineWithoutLineFeedLoads) {
+    TuningSCL tuning;
+    EXPECT_TRUE(parses(tuning, "Two\n2\n3/2\n2/1"));
+    EXPECT_EQ(tuning.getRatios().size(), 2u);
+}
+
+TEST(TuningSCL, RefusesBrokenScalesAndKeepsWhatItHad) {
+    const char* broken[] = {
+        "",                        // nothing
+        "! only comments\n",       // no description
+        "Name\n",                  // no count
+        "Name\n0\n",               // zero degrees
+        "Name\n-3\n1/1\n",         // negative count
+        "Name\nmany\n1/1\n",       // count that is no number
+        "Name\n3\n3/2\n2/1\n",     // fewer degrees than counted
+        "Name\n2\n3/0\n2/1\n",     // division by zero
+        "Name\n2\n-3/2\n2/1\n",    // negative ratio
+        "Name\n2\n0/1\n2/1\n",     // zero ratio
+        "Name\n1\n\n",             // empty degree line
+        "Name\n1\n100000000.0\n",  // infinite ratio
+        "Name\n1\nnan.\n",         // undefined ratio
+        "Name\n2147483647\n3/2\n", // a count far beyond the lines
+    };
+    for (const char* text : broken) {
+        TuningSCL tuning;
+        tuning.setEqualTemperament();
+        EXPECT_FALSE(parses(tuning, text)) << text;
+        EXPECT_EQ(tuning.getDescription(), "Equal Temperament") << text;
+        EXPECT_EQ(tuning.getRatios().size(), 12u) << text;
+    }
+}
+
+TEST(TuningSCL, LongLinesAreCutNotHeld) {
+    TuningSCL tuning;
+    const std::string description(100000, 'x');
+    ASSERT_TRUE(parses(tuning, description + "\n1\n" + std::string(50000, ' ') + "2/1\n") == false);
+    ASSERT_TRUE(parses(tuning, description + "\n1\n2/1\n"));
+    EXPECT_EQ(tuning.getDescription().size(), TuningSCL::kMaxLineLength);
+}
+
+TEST(TuningSCL, LoadsFromAFile) {
+    const std::string path =
+        (std::filesystem::temp_directory_path() / ("trov-scale-" + std::to_string(::getpid()) + ".scl"))
+            .string();
+    std::ofstream(path) << "! pelog\nPelog\n2\n150.0\n2/1\n";
+    TuningSCL tuning;
+    EXPECT_TRUE(tuning.load(File(path)));
+    EXPECT_EQ(tuning.getDescription(), "Pelog");
+    std::filesystem::remove(path);
+    EXPECT_FALSE(tuning.load(File(path)));
+    EXPECT_EQ(tuning.getDescription(), "Pelog");
+}
+
+} // namespace
+} // namespace trov
