@@ -1,6 +1,7 @@
 // How a sample travels in documents: its dictionary keys and the ".mrk" slice side file.
 #include "engine/Sample.h"
 
+#include "engine/LineReader.h"
 #include "framework/File.h"
 
 #include <algorithm>
@@ -43,18 +44,6 @@ std::int32_t leadingInteger(const std::string& text, std::size_t from) {
 
 std::int32_t oneBefore(std::int32_t frame) {
     return frame == std::numeric_limits<std::int32_t>::min() ? frame : frame - 1;
-}
-
-// One line without its line feed; false at the end of the stream. Keeps at most kMaxLineKept characters.
-bool readBoundedLine(std::streambuf& in, std::string& line) {
-    line.clear();
-    int c = in.sbumpc();
-    if (c == std::char_traits<char>::eof())
-        return false;
-    for (; c != std::char_traits<char>::eof() && c != '\n'; c = in.sbumpc())
-        if (line.size() < kMaxLineKept)
-            line.push_back(static_cast<char>(c));
-    return true;
 }
 
 } // namespace
@@ -189,8 +178,8 @@ bool Sample::loadSliceFile(const File& audioFile) {
     slices_.clear();
     std::int32_t previous = -1;
     std::string line;
-    std::streambuf& in = *side.getStream()->rdbuf();
-    while (slices_.size() < kMaxSlices && readBoundedLine(in, line)) {
+    LineReader lines(*side.getStream(), kMaxLineKept);
+    while (slices_.size() < kMaxSlices && lines.next(line)) {
         if (line.compare(0, 4, "Pos=") != 0)
             continue;
         const std::int32_t position = std::clamp(leadingInteger(line, 4), 0, last);

@@ -1,5 +1,6 @@
 #include "engine/TuningSCL.h"
 
+#include "engine/LineReader.h"
 #include "framework/File.h"
 #include "framework/Logger.h"
 
@@ -13,22 +14,9 @@ namespace trov {
 
 namespace {
 
-// One line without its line feed, at most kMaxLineLength characters of it; false when the stream has
-// nothing left. A last line that ends at the end of the stream counts.
-bool readLine(std::streambuf& in, std::string& line) {
-    line.clear();
-    int c = in.sbumpc();
-    if (c == std::char_traits<char>::eof())
-        return false;
-    for (; c != std::char_traits<char>::eof() && c != '\n'; c = in.sbumpc())
-        if (line.size() < TuningSCL::kMaxLineLength)
-            line.push_back(static_cast<char>(c));
-    return true;
-}
-
 // The next line that is not a comment.
-bool readContentLine(std::streambuf& in, std::string& line) {
-    while (readLine(in, line))
+bool readContentLine(LineReader& in, std::string& line) {
+    while (in.next(line))
         if (line.empty() || line[0] != '!')
             return true;
     return false;
@@ -91,18 +79,16 @@ bool TuningSCL::load(const File& file) {
 }
 
 bool TuningSCL::parse(std::istream& in) {
-    std::streambuf* buffer = in.rdbuf();
-    if (buffer == nullptr)
-        return false;
+    LineReader lines(in, kMaxLineLength);
     std::string description;
     std::string line;
     std::vector<double> ratios;
     try {
-        if (!readContentLine(*buffer, description))
+        if (!readContentLine(lines, description))
             return false;
         while (!description.empty() && (description.back() == '\r' || description.back() == '\n'))
             description.pop_back();
-        if (!readContentLine(*buffer, line))
+        if (!readContentLine(lines, line))
             return false;
         const long long count = leadingInteger(line, 0);
         if (count <= 0)
@@ -110,7 +96,7 @@ bool TuningSCL::parse(std::istream& in) {
         // Every degree needs a line of its own, so the count cannot make us read or hold more than the
         // stream has.
         for (long long degree = 0; degree < count; ++degree) {
-            if (!readContentLine(*buffer, line))
+            if (!readContentLine(lines, line))
                 return false;
             const double ratio = degreeRatio(line);
             if (ratio == 0.0)
