@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <clocale>
+#include <locale>
 #include <cmath>
 
 using namespace trov;
@@ -132,15 +132,17 @@ TEST(ValueDisplay, PrecisionSetsTheDecimals) {
     EXPECT_EQ(fine.getText(), "0.1250");
 }
 
+class CommaDecimals : public std::numpunct<char> {
+protected:
+    char do_decimal_point() const override { return ','; }
+};
+
 TEST(ValueDisplay, TextsIgnoreTheProcessLocale) {
-    if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr && std::setlocale(LC_ALL, "fr_FR.UTF-8") == nullptr)
-        GTEST_SKIP() << "no locale with a decimal comma";
-    std::locale::global(std::locale(std::setlocale(LC_ALL, nullptr)));
+    const std::locale previous = std::locale::global(std::locale(std::locale::classic(), new CommaDecimals));
     ParameterValue<float> p(nullptr, "Q", "Q", 0.0f, 0.5f, 1.0f);
     const std::string shown = p.getText();
     const bool parsed = p.setText("0.25", Sender::kHost);
-    std::locale::global(std::locale::classic());
-    std::setlocale(LC_ALL, "C");
+    std::locale::global(previous);
     EXPECT_EQ(shown, "0.50");
     EXPECT_TRUE(parsed);
     EXPECT_FLOAT_EQ(p.getValue(), 0.25f);
