@@ -22,6 +22,7 @@ namespace {
 constexpr double kSmallestStep = 1.1920928955078125e-07; // 2^-23
 // The step size reported for an unstepped value.
 constexpr double kUnstepped = 2.220446049250313e-16;
+constexpr std::int32_t kMaxPrecision = 17;
 
 template <class T>
 bool readTyped(const Dictionary& item, const std::string& key, T* out) {
@@ -313,11 +314,10 @@ void ParameterValue<T>::read(const Dictionary& item) {
             displayMin_ = static_cast<float>(min_);
         if (!display->getFloat("max", &displayMax_))
             displayMax_ = static_cast<float>(max_);
-        std::int32_t precision = 0;
-        if (display->getLong("precision", &precision))
-            precision_ = precision;
-        else
-            precision_ = 2;
+        std::int32_t precision = 2;
+        display->getLong("precision", &precision);
+        // More decimals than a double holds only make the text longer.
+        precision_ = std::clamp(precision, 0, kMaxPrecision);
     }
     base_ = scaling_ == kScalingExponential ? 32.0f : 2.0f;
 

@@ -25,6 +25,11 @@ ParameterManager* makeManager(const Module* owner) {
     return info != nullptr ? info->createParameterManager(owner) : new ParameterManager(owner);
 }
 
+// What one specification may build: section instances and parameters together. Far beyond any real
+// product, small enough that a broken "instances" count cannot exhaust time or memory.
+constexpr int kBuildLimit = 1 << 16;
+const char* const kBuildWhere = "trov::Error trov::Settings::load(const trov::Dictionary&)";
+
 bool isModuleLevel(const Parameter& parameter) {
     return parameter.getScope() == Parameter::kScopeZone || parameter.getScope() == Parameter::kScopeModule;
 }
@@ -93,6 +98,7 @@ Error Settings::load(const File& file) {
 Error Settings::load(const Dictionary& specification) {
     ParameterList built;
     auto root = std::make_unique<SettingsSection>();
+    buildBudget_ = kBuildLimit;
     try {
         if (const Dictionary::View parameters = specification.getArray("parameters"))
             build(*parameters, *root, built, 0);
@@ -118,6 +124,7 @@ void Settings::build(const Dictionary& node, SettingsSection& section, Parameter
         const std::string count = child->getAttribute("instances");
         const long instances = count.empty() ? 1 : std::strtol(count.c_str(), nullptr, 10);
         for (long j = 0; j < instances; ++j) {
+            spendBudget();
             auto record = std::make_unique<SettingsSection>(child->getAttribute("name"));
             build(*child, *record, out, static_cast<int>(j));
             if (!record->isEmpty())
@@ -134,12 +141,18 @@ void Settings::build(const Dictionary& node, SettingsSection& section, Parameter
         std::unique_ptr<Parameter> parameter = manager_->createFromDictionary(*child);
         if (!parameter)
             continue;
+        spendBudget();
         parameter->setInstance(instance);
         parameter->read(*child);
         if (parameter->testFlags(Parameter::kAutomatable))
             section.addAutomatableName(parameter->getName());
         out.push_back(std::move(parameter));
     }
+}
+
+void Settings::spendBudget() {
+    if (--buildBudget_ < 0)
+        throw GeneralError(kBuildWhere, "specification too large");
 }
 
 void Settings::indexParameters() {

@@ -100,6 +100,9 @@ private:
     template <class Kind>
     Kind* find(std::string_view name) const;
     void indexParameters();
+    // Counts one more section instance or parameter of the specification being built; throws when there
+    // are more than any product has.
+    void spendBudget();
 
     std::unique_ptr<ParameterManager> manager_;
     std::unique_ptr<ParameterScheduler> scheduler_;
@@ -109,6 +112,7 @@ private:
     std::unique_ptr<SettingsSection> root_;
     Dictionary specification_;
     std::atomic<bool> stepParameters_{true};
+    int buildBudget_ = 0;
 };
 
 } // namespace trov

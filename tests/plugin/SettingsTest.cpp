@@ -228,6 +228,9 @@ TEST_F(SettingsTest, FailedLoadsReturnTheErrorAndKeepTheTree) {
     Error typeError = tree_.load(Dictionary(specification(item("Odd", "ParameterValue", "text", ""))));
     EXPECT_EQ(typeError.getCode(), "ENSPT");
     EXPECT_EQ(typeError.getMessage(), "Unknown parameter type ParameterValue<text>");
+    Error sizeError = tree_.load(Dictionary(specification(
+        "<section name=\"Huge\" instances=\"100000000\"><section instances=\"100000000\"/></section>")));
+    EXPECT_EQ(sizeError.getMessage(), "specification too large");
     test::FileTestFolder folder;
     Error fileError = tree_.load(File(folder / "missing.xml"));
     EXPECT_EQ(fileError.getCode(), "EIFL");

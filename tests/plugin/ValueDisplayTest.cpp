@@ -130,6 +130,11 @@ TEST(ValueDisplay, PrecisionSetsTheDecimals) {
     EXPECT_EQ(p.getText(), "440");
     auto fine = floatShown(display("linear", "0", "1", "4"), 0.0f, 0.125f, 1.0f);
     EXPECT_EQ(fine.getText(), "0.1250");
+    // A broken precision cannot make the text grow without bound.
+    auto broken = floatShown(display("linear", "0", "1", "2000000000"), 0.0f, 0.125f, 1.0f);
+    EXPECT_EQ(broken.getText(), "0.12500000000000000");
+    auto negative = floatShown(display("linear", "0", "1", "-3"), 0.0f, 0.125f, 1.0f);
+    EXPECT_EQ(negative.getText(), "0");
 }
 
 class CommaDecimals : public std::numpunct<char> {
