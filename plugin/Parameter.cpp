@@ -94,6 +94,11 @@ void Parameter::sendTo(Radio* station, const ParameterMessage& message) {
         station->receive(message);
 }
 
+void Parameter::writeTextEntry(Dictionary& dictionary, const std::string& text) const {
+    if (const Dictionary::View entry = dictionary.addDictionary(identifier_))
+        entry->setString("value", text);
+}
+
 std::unique_ptr<Preferences> Parameter::openPreferences() {
     Preferences* user = getUserPreferences();
     if (user == nullptr)

@@ -100,6 +100,9 @@ protected:
     // The per-user child key "Preferences" where persistent parameters keep their values (created when
     // missing); null without per-user preferences.
     static std::unique_ptr<Preferences> openPreferences();
+    // Adds a sub-dictionary named after the parameter holding text as its "value": the document form of
+    // the kinds whose value is a text.
+    void writeTextEntry(Dictionary& dictionary, const std::string& text) const;
 
 private:
     // Longer aliases first; aliases of equal length count as one.

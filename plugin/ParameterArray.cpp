@@ -86,8 +86,7 @@ void ParameterArray<T>::read(const Dictionary& item) {
 
 template <class T>
 void ParameterArray<T>::write(Dictionary& dictionary) const {
-    if (const Dictionary::View entry = dictionary.addDictionary(getName()))
-        entry->setString("value", getItemsText());
+    writeTextEntry(dictionary, getItemsText());
 }
 
 template <class T>

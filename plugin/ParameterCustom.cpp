@@ -31,8 +31,7 @@ void ParameterCustom::read(const Dictionary& item) {
 }
 
 void ParameterCustom::write(Dictionary& dictionary) const {
-    if (const Dictionary::View entry = dictionary.addDictionary(getName()))
-        entry->setString("value", text_);
+    writeTextEntry(dictionary, text_);
 }
 
 void ParameterCustom::notifyListeners() {

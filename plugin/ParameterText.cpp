@@ -43,8 +43,7 @@ void ParameterText::read(const Dictionary& item) {
 }
 
 void ParameterText::write(Dictionary& dictionary) const {
-    if (const Dictionary::View entry = dictionary.addDictionary(getName()))
-        entry->setString("value", getValue());
+    writeTextEntry(dictionary, getValue());
 }
 
 void ParameterText::notifyListeners() {

@@ -77,47 +77,44 @@ struct Tree {
     std::vector<std::string> names;
 };
 
-void BM_TypedLookupByName(benchmark::State& state) {
+// Looks the names up in turn, one per iteration.
+template <class Lookup>
+void runLookups(benchmark::State& state, Lookup lookup) {
     Tree tree;
     std::size_t i = 0;
     float sum = 0.0f;
     for (auto _ : state) {
-        const std::string& name = tree.names[i];
-        switch (i % 4) {
-        case 1:
-            sum += static_cast<float>(tree.settings.getLong(name));
-            break;
-        case 2:
-            sum += tree.settings.getBool(name) ? 1.0f : 0.0f;
-            break;
-        default:
-            sum += tree.settings.getFloat(name);
-        }
+        sum += lookup(tree.settings, tree.names[i], i % 4);
         i = i + 1 == tree.names.size() ? 0 : i + 1;
     }
     benchmark::DoNotOptimize(sum);
     state.SetItemsProcessed(state.iterations());
 }
+
+void BM_TypedLookupByName(benchmark::State& state) {
+    runLookups(state, [](const Settings& settings, const std::string& name, std::size_t kind) {
+        switch (kind) {
+        case 1:
+            return static_cast<float>(settings.getLong(name));
+        case 2:
+            return settings.getBool(name) ? 1.0f : 0.0f;
+        default:
+            return settings.getFloat(name);
+        }
+    });
+}
 BENCHMARK(BM_TypedLookupByName)->Iterations(1000000);
 
 // The reference: walking the parameters and comparing names, as a tree without an index would.
 void BM_LinearScanLookupReference(benchmark::State& state) {
-    Tree tree;
-    std::size_t i = 0;
-    float sum = 0.0f;
-    for (auto _ : state) {
-        const std::string& name = tree.names[i];
-        for (int p = 0; p < tree.settings.getParameterCount(); ++p) {
-            const Parameter* parameter = tree.settings.getParameterAt(p);
-            if (parameter->getName() == name) {
-                sum += parameter->getNormalized();
-                break;
-            }
+    runLookups(state, [](const Settings& settings, const std::string& name, std::size_t) {
+        for (int p = 0; p < settings.getParameterCount(); ++p) {
+            const Parameter* parameter = settings.getParameterAt(p);
+            if (parameter->getName() == name)
+                return parameter->getNormalized();
         }
-        i = i + 1 == tree.names.size() ? 0 : i + 1;
-    }
-    benchmark::DoNotOptimize(sum);
-    state.SetItemsProcessed(state.iterations());
+        return 0.0f;
+    });
 }
 BENCHMARK(BM_LinearScanLookupReference)->Iterations(1000000);
 

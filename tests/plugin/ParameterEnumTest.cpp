@@ -1,6 +1,5 @@
 #include "plugin/ParameterEnum.h"
 
-#include "framework/FileTestFolder.h"
 #include "framework/Preferences.h"
 #include "plugin/PluginTestSupport.h"
 
@@ -151,13 +150,7 @@ TEST(ParameterEnum, FloatListsWriteEightDecimalsAndLongListsNone) {
 
 class PersistentEnumTest : public testing::Test {
 protected:
-    PersistentEnumTest() : user_(platform::RegistryRoot::User, "Software\\Maker\\Test") {
-        setProcessPreferences(nullptr, &user_);
-    }
-    ~PersistentEnumTest() override { setProcessPreferences(nullptr, nullptr); }
-
-    test::FileTestFolder folder_;
-    Preferences user_;
+    test::ScopedUserPreferences preferences_;
 };
 
 TEST_F(PersistentEnumTest, SelectionSurvivesThroughThePreferencesAndOutOfRangeIsIgnored) {
@@ -171,7 +164,7 @@ TEST_F(PersistentEnumTest, SelectionSurvivesThroughThePreferencesAndOutOfRangeIs
     restored.init();
     EXPECT_EQ(restored.getSelected(), 2u);
 
-    std::unique_ptr<Preferences> stored(user_.openChild("Preferences"));
+    const std::unique_ptr<Preferences> stored = preferences_.stored();
     ASSERT_FALSE(stored->setLong("Mode", 9).failed());
     auto kept = modes(persistent + "<integer name=\"value\" value=\"1\"/>");
     kept.init();

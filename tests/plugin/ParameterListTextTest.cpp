@@ -1,4 +1,3 @@
-#include "framework/FileTestFolder.h"
 #include "framework/Preferences.h"
 #include "plugin/ParameterArray.h"
 #include "plugin/ParameterCustom.h"
@@ -170,13 +169,7 @@ TEST(ParameterText, SetAndReadOnDifferentThreads) {
 
 class PersistentTextTest : public testing::Test {
 protected:
-    PersistentTextTest() : user_(platform::RegistryRoot::User, "Software\\Maker\\Test") {
-        setProcessPreferences(nullptr, &user_);
-    }
-    ~PersistentTextTest() override { setProcessPreferences(nullptr, nullptr); }
-
-    test::FileTestFolder folder_;
-    Preferences user_;
+    test::ScopedUserPreferences preferences_;
 };
 
 TEST_F(PersistentTextTest, PersistentTextIsRestoredAtInit) {

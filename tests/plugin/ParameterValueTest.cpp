@@ -1,6 +1,5 @@
 #include "plugin/ParameterValue.h"
 
-#include "framework/FileTestFolder.h"
 #include "framework/Preferences.h"
 #include "plugin/PluginTestSupport.h"
 #include "plugin/Settings.h"
@@ -239,13 +238,7 @@ TEST(ParameterValue, WritesUnderItsNameAtItsInstance) {
 
 class PersistentValueTest : public testing::Test {
 protected:
-    PersistentValueTest() : user_(platform::RegistryRoot::User, "Software\\Maker\\Test") {
-        setProcessPreferences(nullptr, &user_);
-    }
-    ~PersistentValueTest() override { setProcessPreferences(nullptr, nullptr); }
-
-    test::FileTestFolder folder_;
-    Preferences user_;
+    test::ScopedUserPreferences preferences_;
 };
 
 TEST_F(PersistentValueTest, PersistentValueIsStoredAtExitAndRestoredAtInit) {
@@ -266,7 +259,7 @@ TEST_F(PersistentValueTest, PersistentValueIsStoredAtExitAndRestoredAtInit) {
     EXPECT_FLOAT_EQ(restored.getValue(), 0.8f);
     EXPECT_EQ(recorder.last().flags, Sender::kSettings);
 
-    std::unique_ptr<Preferences> stored(user_.openChild("Preferences"));
+    const std::unique_ptr<Preferences> stored = preferences_.stored();
     ASSERT_TRUE(stored);
     float value = 0;
     EXPECT_TRUE(stored->getFloat("Volume", value));
@@ -276,7 +269,7 @@ TEST_F(PersistentValueTest, NonPersistentValueLeavesThePreferencesAlone) {
     LongValue p(nullptr, "Octave", "Octave", -2, 0, 2);
     p.setValue(2, Sender::kHost);
     p.exit();
-    std::unique_ptr<Preferences> stored(user_.openChild("Preferences"));
+    const std::unique_ptr<Preferences> stored = preferences_.stored();
     std::int32_t value = 0;
     EXPECT_FALSE(stored && stored->getLong("Octave", value));
 }

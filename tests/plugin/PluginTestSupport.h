@@ -1,12 +1,15 @@
 #pragma once
 
 #include "framework/Dictionary.h"
+#include "framework/FileTestFolder.h"
 #include "framework/Font.h"
 #include "framework/Message.h"
+#include "framework/Preferences.h"
 #include "framework/Radio.h"
 #include "plugin/PluginEnvironment.h"
 #include "plugin/PluginInfo.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -77,6 +80,24 @@ public:
     ScopedPluginInfo& operator=(const ScopedPluginInfo&) = delete;
 
     TestPluginInfo info;
+};
+
+// Per-user preferences of the process in a temporary registry store, for the scope.
+class ScopedUserPreferences {
+public:
+    ScopedUserPreferences() : user_(platform::RegistryRoot::User, "Software\\Maker\\Test") {
+        setProcessPreferences(nullptr, &user_);
+    }
+    ~ScopedUserPreferences() { setProcessPreferences(nullptr, nullptr); }
+    ScopedUserPreferences(const ScopedUserPreferences&) = delete;
+    ScopedUserPreferences& operator=(const ScopedUserPreferences&) = delete;
+
+    // The child key persistent parameters use, or null while it does not exist.
+    std::unique_ptr<Preferences> stored() const { return std::unique_ptr<Preferences>(user_.openChild("Preferences")); }
+
+private:
+    FileTestFolder folder_; // first: it points the registry stand-in at its folder
+    Preferences user_;
 };
 
 // A station that records every parameter message it receives.
