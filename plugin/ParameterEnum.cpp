@@ -24,6 +24,12 @@ bool readEntryValue(const Dictionary& item, Stored* value) {
         return item.getLong("value", value);
 }
 
+// A selection is written as an index; hand-written specifications in the typed layout may give it as an
+// integer as well.
+bool readIndex(const Dictionary& item, const std::string& key, int* index) {
+    return item.getIndex(key, index) || item.getInteger(key, index);
+}
+
 std::string entryText(const std::string& value) { return value; }
 
 std::string entryText(float value) {
@@ -161,20 +167,21 @@ void ParameterEnum<T>::read(const Dictionary& item) {
         }
     }
 
-    std::int32_t index = 0;
-    if (item.getLong("value", &index))
+    int index = 0;
+    if (readIndex(item, "value", &index))
         select(static_cast<std::uint32_t>(index), Sender::kDocument);
-    if (item.getLong("defval", &index))
+    if (readIndex(item, "defval", &index))
         setDefault(static_cast<std::uint32_t>(index), Sender::kDocument);
 
     std::string unit;
     if (item.getString("unit", &unit))
         setUnit(unit);
 
+    std::int32_t stored = 0;
     if (testFlags(kPersistent))
         if (const Preferences* user = getUserPreferences())
-            if (user->getLong(getName(), index))
-                select(static_cast<std::uint32_t>(index), Sender::kDocument);
+            if (user->getLong(getName(), stored))
+                select(static_cast<std::uint32_t>(stored), Sender::kDocument);
 }
 
 template <class T>

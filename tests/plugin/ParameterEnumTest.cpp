@@ -45,6 +45,12 @@ TEST(ParameterEnum, ReadsValuesAndSelectsTheGivenEntry) {
     EXPECT_DOUBLE_EQ(p.getStepSize(), 0.5);
 }
 
+TEST(ParameterEnum, SelectionReadsAsIndexOrInteger) {
+    EXPECT_EQ(modes("<index name=\"value\" value=\"1\"/>").getSelected(), 1u);
+    EXPECT_EQ(modes("<integer name=\"value\" value=\"2\"/>").getSelected(), 2u);
+    EXPECT_EQ(modes("<integer name=\"value\" value=\"-1\"/>").getSelected(), 0u);
+}
+
 TEST(ParameterEnum, NormalisedValuesMapByFloorAndStayInTheList) {
     auto p = counted(4);
     p.setNormalized(0.5f, Sender::kHost);
