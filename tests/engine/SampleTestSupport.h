@@ -1,0 +1,52 @@
+#pragma once
+
+#include "engine/Sample.h"
+#include "framework/SharedObject.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace trov::test {
+
+// A sample holding the given values (frames after frames, channels interleaved).
+inline SharedObjectPtr<Sample> makeSample(const std::vector<float>& values, int channels = 1) {
+    SampleInfo info;
+    info.layout = SampleInfo::kInterleaved;
+    info.channels = channels;
+    info.frames =
+        static_cast<std::int32_t>(values.size() / static_cast<std::size_t>(channels > 0 ? channels : 1));
+    info.data = const_cast<float*>(values.data());
+    return SharedObjectPtr<Sample>(new Sample(nullptr, info));
+}
+
+// A ramp with a few sign changes, different at every frame.
+inline std::vector<float> makeRamp(int frames) {
+    std::vector<float> values(static_cast<std::size_t>(frames));
+    for (int i = 0; i < frames; ++i)
+        values[static_cast<std::size_t>(i)] =
+            std::sin(0.01f * static_cast<float>(i)) * 0.5f + 0.001f * (i % 7);
+    return values;
+}
+
+inline std::vector<float> valuesOf(const Sample& sample) {
+    const SampleInfo info = sample.getInfo();
+    if (info.data == nullptr)
+        return {};
+    return std::vector<float>(info.data, info.data + info.frames * (info.channels > 0 ? info.channels : 1));
+}
+
+inline std::uint32_t bitsOf(float value) {
+    std::uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
+// The guard after the last frame repeats the first value, bit for bit.
+inline bool holdsGuard(const Sample& sample) {
+    const SampleInfo info = sample.getInfo();
+    return info.data != nullptr && bitsOf(info.data[info.frames]) == bitsOf(info.data[0]);
+}
+
+} // namespace trov::test
