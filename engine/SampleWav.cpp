@@ -60,15 +60,11 @@ Error SampleWav::loadStream(std::istream& in, bool loadData) {
     info_.creator.clear();
     info_.comment.clear();
     if (loadData) {
-        const std::size_t values = static_cast<std::size_t>(coding.frames) * static_cast<std::size_t>(coding.channels);
-        float* data = allocateData(values + static_cast<std::size_t>(coding.channels));
-        if (data == nullptr) {
+        if (allocateData(static_cast<std::size_t>(coding.frames) + 1) == nullptr) {
             releaseData();
             return ErrorImportFailed(kWhere);
         }
-        decodeWavSamples(coding, format.blockAlign, chunks_.data.bytes.data(), data);
-        info_.frames = coding.frames;
-        mixToMono();
+        decodeMono(coding);
         // The raw bytes are not needed once decoded.
         chunks_.data.bytes = std::vector<std::uint8_t>();
     }
@@ -78,6 +74,36 @@ Error SampleWav::loadStream(std::istream& in, bool loadData) {
     readLoop();
     readSlices();
     return NoError();
+}
+
+// Decodes the data chunk and averages the channels of each frame into the mono data, piece by piece, so
+// that the interleaved values never need a buffer of their own.
+void SampleWav::decodeMono(const WavCoding& coding) {
+    constexpr std::int32_t kFramesPerPiece = 4096;
+    const std::size_t blockAlign = chunks_.format.blockAlign;
+    const std::uint8_t* bytes = chunks_.data.bytes.data();
+    float* data = getData();
+    info_.frames = coding.frames;
+    info_.channels = 1;
+    if (coding.channels == 1) {
+        decodeWavSamples(coding, blockAlign, bytes, coding.frames, data);
+    } else {
+        const float divisor = static_cast<float>(coding.channels);
+        std::vector<float> piece(static_cast<std::size_t>(kFramesPerPiece) * coding.channels);
+        for (std::int32_t first = 0; first < coding.frames; first += kFramesPerPiece) {
+            const std::int32_t count = std::min(kFramesPerPiece, coding.frames - first);
+            decodeWavSamples(coding, blockAlign, bytes + static_cast<std::size_t>(first) * blockAlign, count,
+                             piece.data());
+            const float* value = piece.data();
+            for (std::int32_t i = 0; i < count; ++i) {
+                float sum = 0.0f;
+                for (int c = 0; c < coding.channels; ++c)
+                    sum += *value++ / divisor;
+                data[first + i] = sum;
+            }
+        }
+    }
+    writeGuard();
 }
 
 void SampleWav::readPitch() {

@@ -28,6 +28,7 @@ public:
     const WavChunks& getChunks() const { return chunks_; }
 
 private:
+    void decodeMono(const WavCoding& coding);
     void readPitch();
     void readLoop();
     void readSlices();

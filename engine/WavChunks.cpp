@@ -235,10 +235,11 @@ std::uint32_t readWord(const std::uint8_t* p) {
 }
 
 template <int N, bool IsFloat>
-void decodeAll(const WavCoding& coding, std::size_t blockAlign, const std::uint8_t* bytes, float* out) {
+void decodeAll(const WavCoding& coding, std::size_t blockAlign, const std::uint8_t* bytes, std::int32_t frames,
+               float* out) {
     constexpr float kScale = 0x1p-31f;
     const int channels = coding.channels;
-    for (std::int32_t frame = 0; frame < coding.frames; ++frame) {
+    for (std::int32_t frame = 0; frame < frames; ++frame) {
         const std::uint8_t* p = bytes + static_cast<std::size_t>(frame) * blockAlign;
         for (int c = 0; c < channels; ++c, p += N) {
             const std::uint32_t v = readWord<N>(p);
@@ -252,6 +253,31 @@ void decodeAll(const WavCoding& coding, std::size_t blockAlign, const std::uint8
             }
             *out++ = value;
         }
+    }
+}
+
+// The top N bytes of the 32-bit word of each value, least significant first.
+template <int N>
+void encodeAll(const float* values, std::size_t count, std::uint8_t* out) {
+    constexpr double kFullScale = 2147483648.0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const float x = values[i];
+        std::uint32_t w;
+        if constexpr (N == 4) {
+            std::memcpy(&w, &x, sizeof w);
+        } else {
+            // Clamped first, so that full scale never wraps round to the opposite sign. The conversion to
+            // an integer truncates toward zero.
+            const double clamped = std::isnan(x) ? 0.0 : std::clamp(static_cast<double>(x), -1.0, 1.0);
+            if constexpr (N == 1)
+                w = static_cast<std::uint32_t>(
+                    std::min<std::int64_t>(static_cast<std::int64_t>((clamped + 1.0) * kFullScale), 0xFFFFFFFF));
+            else
+                w = static_cast<std::uint32_t>(static_cast<std::int32_t>(
+                    std::min<std::int64_t>(static_cast<std::int64_t>(clamped * kFullScale), 0x7FFFFFFF)));
+        }
+        for (int b = 4 - N; b < 4; ++b)
+            *out++ = static_cast<std::uint8_t>(w >> (8 * b));
     }
 }
 
@@ -306,6 +332,7 @@ bool WavChunks::read(std::istream& in, bool loadData) {
 
 std::vector<std::uint8_t> WavChunks::write() const {
     ByteSink sink;
+    sink.out.reserve(12 + 24 + 9 + data.bytes.size() + 44 + 24 * sampler.loops.size() + 12 + 24 * cue.points.size() + 16);
     sink.id(FourCC("RIFF"));
     sink.u32(0);
     sink.id(FourCC("WAVE"));
@@ -375,49 +402,44 @@ bool WavCoding::fromChunks(const WavChunks& chunks) {
     return true;
 }
 
-void decodeWavSamples(const WavCoding& coding, std::size_t blockAlign, const std::uint8_t* bytes, float* out) {
+void decodeWavSamples(const WavCoding& coding, std::size_t blockAlign, const std::uint8_t* bytes, std::int32_t frames,
+                      float* out) {
     switch (coding.bytesPerValue) {
     case 1:
-        decodeAll<1, false>(coding, blockAlign, bytes, out);
+        decodeAll<1, false>(coding, blockAlign, bytes, frames, out);
         break;
     case 2:
-        decodeAll<2, false>(coding, blockAlign, bytes, out);
+        decodeAll<2, false>(coding, blockAlign, bytes, frames, out);
         break;
     case 3:
-        decodeAll<3, false>(coding, blockAlign, bytes, out);
+        decodeAll<3, false>(coding, blockAlign, bytes, frames, out);
         break;
     case 4:
         if (coding.isFloat)
-            decodeAll<4, true>(coding, blockAlign, bytes, out);
+            decodeAll<4, true>(coding, blockAlign, bytes, frames, out);
         else
-            decodeAll<4, false>(coding, blockAlign, bytes, out);
+            decodeAll<4, false>(coding, blockAlign, bytes, frames, out);
         break;
     default:
-        std::fill_n(out, static_cast<std::size_t>(coding.frames) * coding.channels, 0.0f);
+        std::fill_n(out, static_cast<std::size_t>(frames) * coding.channels, 0.0f);
         break;
     }
 }
 
 void encodeWavSamples(const float* values, std::size_t count, int bytesPerValue, std::uint8_t* out) {
-    constexpr double kFullScale = 2147483648.0;
-    for (std::size_t i = 0; i < count; ++i) {
-        const float x = values[i];
-        std::uint32_t w;
-        if (bytesPerValue == 4) {
-            std::memcpy(&w, &x, sizeof w);
-        } else {
-            // Clamped first, so that full scale never wraps round to the opposite sign.
-            const double clamped = std::isnan(x) ? 0.0 : std::clamp(static_cast<double>(x), -1.0, 1.0);
-            if (bytesPerValue == 1) {
-                const double scaled = std::trunc((clamped + 1.0) * kFullScale);
-                w = static_cast<std::uint32_t>(std::min(scaled, 4294967295.0));
-            } else {
-                const double scaled = std::trunc(clamped * kFullScale);
-                w = static_cast<std::uint32_t>(static_cast<std::int32_t>(std::min(scaled, 2147483647.0)));
-            }
-        }
-        for (int b = 4 - bytesPerValue; b < 4; ++b)
-            *out++ = static_cast<std::uint8_t>(w >> (8 * b));
+    switch (bytesPerValue) {
+    case 1:
+        encodeAll<1>(values, count, out);
+        break;
+    case 2:
+        encodeAll<2>(values, count, out);
+        break;
+    case 3:
+        encodeAll<3>(values, count, out);
+        break;
+    default:
+        encodeAll<4>(values, count, out);
+        break;
     }
 }
 
