@@ -60,17 +60,25 @@ bool resolve(void* module, const char* name, Function& out) {
     return out != nullptr;
 }
 
+// Looks every entry point up, also after one is found missing.
 bool resolveAll(Binding& b) {
-    void* m = b.module;
-    return resolve(m, "Open", b.open) & resolve(m, "Close", b.close) & resolve(m, "REXCreate", b.create) &
-           resolve(m, "REXDelete", b.destroy) & resolve(m, "REXGetInfo", b.getInfo) &
-           resolve(m, "REXGetInfoFromBuffer", b.getInfoFromBuffer) &
-           resolve(m, "REXGetCreatorInfo", b.getCreatorInfo) & resolve(m, "REXGetSliceInfo", b.getSliceInfo) &
-           resolve(m, "REXSetOutputSampleRate", b.setOutputSampleRate) &
-           resolve(m, "REXRenderSlice", b.renderSlice) & resolve(m, "REXStartPreview", b.startPreview) &
-           resolve(m, "REXStopPreview", b.stopPreview) &
-           resolve(m, "REXRenderPreviewBatch", b.renderPreviewBatch) &
-           resolve(m, "REXSetPreviewTempo", b.setPreviewTempo);
+    bool complete = true;
+    auto take = [&](const char* name, auto& out) { complete = resolve(b.module, name, out) && complete; };
+    take("Open", b.open);
+    take("Close", b.close);
+    take("REXCreate", b.create);
+    take("REXDelete", b.destroy);
+    take("REXGetInfo", b.getInfo);
+    take("REXGetInfoFromBuffer", b.getInfoFromBuffer);
+    take("REXGetCreatorInfo", b.getCreatorInfo);
+    take("REXGetSliceInfo", b.getSliceInfo);
+    take("REXSetOutputSampleRate", b.setOutputSampleRate);
+    take("REXRenderSlice", b.renderSlice);
+    take("REXStartPreview", b.startPreview);
+    take("REXStopPreview", b.stopPreview);
+    take("REXRenderPreviewBatch", b.renderPreviewBatch);
+    take("REXSetPreviewTempo", b.setPreviewTempo);
+    return complete;
 }
 
 // Opens one candidate file; on failure says why in the library's own codes.
