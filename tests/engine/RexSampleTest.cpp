@@ -1,0 +1,206 @@
+#include "engine/SampleREX.h"
+
+#include "engine/RexTempoSource.h"
+#include "engine/RexTestSupport.h"
+#include "engine/SampleFiles.h"
+#include "engine/SampleTestSupport.h"
+#include "framework/Dictionary.h"
+#include "framework/File.h"
+#include "platform/Responder.h"
+#include "support/LogCapture.h"
+
+#include <gtest/gtest.h>
+
+using namespace trov;
+
+namespace {
+
+class RexSample : public test::RexFixture {
+protected:
+    RexSample() : scoped_(responder_) {
+        installLibrary();
+        EXPECT_EQ(loadRexLibrary(), kRexOk);
+    }
+
+    // A loaded (not yet rendered) sample of the loop.
+    std::unique_ptr<SampleREX> loadLoop(const rexstub::Loop& loop, const std::string& name = "loop.rx2") {
+        auto sample = std::make_unique<SampleREX>();
+        const Error result = sample->load(File(writeLoop(name, loop)), true);
+        EXPECT_EQ(result.getCode(), "EAOK") << result.getMessage();
+        return sample;
+    }
+
+    test::ScopedProduct product_;
+    platform::ScriptedResponder responder_;
+    platform::ScopedResponder scoped_;
+};
+
+class FixedTempo : public RexTempoSource {
+public:
+    explicit FixedTempo(double tempo) : tempo_(tempo) { install(this); }
+    ~FixedTempo() override { install(nullptr); }
+    double getTempo() const override { return tempo_; }
+
+private:
+    double tempo_;
+};
+
+TEST_F(RexSample, LoadingReadsTheFormatSliceCountAndCreatorTexts) {
+    rexstub::Loop loop = threeSlices();
+    loop.hasCreator = true;
+    loop.creator[0] = "Drummer";
+    loop.creator[3] = "drums@example.org";
+    loop.creator[4] = "Dry kit";
+    const auto sample = loadLoop(loop);
+    const SampleInfo info = sample->getInfo();
+    EXPECT_EQ(info.channels, 2);
+    EXPECT_EQ(info.bitDepth, 16);
+    EXPECT_EQ(info.frames, 0);
+    EXPECT_EQ(info.creator, "Drummer <drums@example.org>");
+    EXPECT_EQ(info.comment, "Dry kit");
+    EXPECT_EQ(sample->getSliceCount(), 3);
+
+    loop.creator[3].clear();
+    EXPECT_EQ(loadLoop(loop, "plain.rex")->getInfo().creator, "Drummer");
+    EXPECT_EQ(loadLoop(threeSlices(), "anonymous.rex")->getInfo().creator, "");
+}
+
+TEST_F(RexSample, RendersEverySliceAtItsPlaceForTheTempo) {
+    const auto sample = loadLoop(threeSlices());
+    ASSERT_TRUE(sample->render(120.0));
+    // One bar of 4 x 15360 PPQ at 120 BPM and 44.1 kHz ends at frame 88200.
+    EXPECT_EQ(sample->getEnd(), 88200);
+    const SampleInfo info = sample->getInfo();
+    ASSERT_EQ(info.frames, 88201);
+    EXPECT_EQ(info.channels, 1);
+    ASSERT_EQ(sample->getSliceCount(), 3);
+    EXPECT_EQ(sample->getSlice(0).start, 0);
+    EXPECT_EQ(sample->getSlice(0).end, 1000);
+    EXPECT_EQ(sample->getSlice(1).start, 22050);
+    EXPECT_EQ(sample->getSlice(2).start, 44100);
+    EXPECT_EQ(sample->getSlice(2).end, 45100);
+    // Left at the slice's level, right at half of it, averaged.
+    EXPECT_FLOAT_EQ(info.data[0], 0.375f);
+    EXPECT_FLOAT_EQ(info.data[999], 0.375f);
+    EXPECT_EQ(info.data[1000], 0.0f);
+    EXPECT_FLOAT_EQ(info.data[22050], -0.375f);
+    EXPECT_FLOAT_EQ(info.data[45099], 0.75f);
+    EXPECT_TRUE(test::holdsGuard(*sample));
+    EXPECT_EQ(sample->getLoop().mode, Sample::kLoopOff);
+
+    ASSERT_TRUE(sample->render(60.0));
+    EXPECT_EQ(sample->getEnd(), 176400);
+    EXPECT_EQ(sample->getSlice(1).start, 44100);
+    EXPECT_DOUBLE_EQ(sample->getRenderedTempo(), 60.0);
+}
+
+TEST_F(RexSample, OverlappingSlicesAreCutAtTheNextSlicesStart) {
+    rexstub::Loop loop = threeSlices();
+    loop.slices[0].frames = 30000;
+    const auto sample = loadLoop(loop);
+    ASSERT_TRUE(sample->render(120.0));
+    EXPECT_EQ(sample->getSlice(0).end, 22049);
+    EXPECT_EQ(sample->getSlice(1).end, 23050);
+}
+
+TEST_F(RexSample, RenderingAgainAtTheSameTempoChangesNothing) {
+    const auto sample = loadLoop(threeSlices());
+    ASSERT_TRUE(sample->render(120.0));
+    sample->getData()[5] = 42.0f;
+    EXPECT_TRUE(sample->render(120.0));
+    EXPECT_EQ(sample->getData()[5], 42.0f);
+    EXPECT_TRUE(sample->render(100.0));
+    EXPECT_FLOAT_EQ(sample->getData()[5], 0.375f);
+}
+
+TEST_F(RexSample, TransposingRendersAtTheHostTempoOverThePitchRatio) {
+    FixedTempo host(100.0);
+    const auto sample = loadLoop(threeSlices());
+    ASSERT_TRUE(sample->render(120.0));
+    EXPECT_FALSE(sample->needsProcessing());
+    Dictionary settings;
+    settings.setInteger("SampleDetuneCoarse", 12);
+    sample->applySettings(settings);
+    EXPECT_DOUBLE_EQ(sample->getRenderedTempo(), 50.0);
+    EXPECT_TRUE(sample->needsProcessing());
+    EXPECT_EQ(sample->getEnd(), 2 * 88200 * 120 / 100);
+
+    // The same transposition again does not render again.
+    sample->getData()[3] = 7.0f;
+    sample->applySettings(settings);
+    EXPECT_EQ(sample->getData()[3], 7.0f);
+}
+
+TEST_F(RexSample, ASliceThatFailsToRenderKeepsTheSlicesBeforeItAndThePlayableData) {
+    test::LogCapture log(0);
+    rexstub::Loop loop = threeSlices();
+    loop.slices.push_back({45000, 500, 0.25f, false});
+    loop.slices[2].failsToRender = true;
+    const auto sample = loadLoop(loop);
+    EXPECT_FALSE(sample->render(120.0));
+    EXPECT_EQ(sample->getSliceCount(), 1);
+    EXPECT_EQ(sample->getInfo().channels, 1);
+    EXPECT_FLOAT_EQ(sample->getData()[0], 0.375f);
+    EXPECT_TRUE(test::holdsGuard(*sample));
+    EXPECT_EQ(log.count("SampleREX::render::REXRenderSlice() failed: 666"), 1);
+}
+
+TEST_F(RexSample, ATempoThatIsNoTempoRendersNothing) {
+    const auto sample = loadLoop(threeSlices());
+    EXPECT_FALSE(sample->render(0.0));
+    EXPECT_FALSE(sample->render(-1.0));
+    EXPECT_EQ(sample->getData(), nullptr);
+    EXPECT_TRUE(sample->render(120.0));
+}
+
+TEST_F(RexSample, TheFactoryLoadsLoopFilesRenderedAtOneHundredTwentyBeatsPerMinute) {
+    const std::string path = writeLoop("beat.rx2", threeSlices());
+    SharedObjectPtr<Sample> sample(loadSampleFile(nullptr, File(path), true));
+    ASSERT_TRUE(sample);
+    auto* loop = dynamic_cast<SampleREX*>(sample.get());
+    ASSERT_NE(loop, nullptr);
+    EXPECT_DOUBLE_EQ(loop->getRenderedTempo(), 120.0);
+    EXPECT_EQ(sample->getInfo().frames, 88201);
+    EXPECT_TRUE(responder_.questions().empty());
+}
+
+TEST_F(RexSample, ALoopWithoutSlicesIsShownToTheUserAndABrokenOneLeftToOtherReaders) {
+    test::LogCapture log(0);
+    rexstub::Loop empty = threeSlices();
+    empty.slices.clear();
+    EXPECT_FALSE(SharedObjectPtr<Sample>(loadSampleFile(nullptr, File(writeLoop("empty.rex", empty)), true)));
+    const auto questions = responder_.questions();
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_NE(questions[0].text.find("This ReCycle file does not contain any active slices."), std::string::npos);
+    EXPECT_EQ(log.count("This ReCycle file does not contain any active slices."), 1);
+
+    const std::string broken = folder_.write("broken.rex", "TRXS and then nothing sensible");
+    EXPECT_FALSE(SharedObjectPtr<Sample>(loadSampleFile(nullptr, File(broken), true)));
+    EXPECT_EQ(responder_.questions().size(), 1u);
+    SampleREX direct;
+    const Error result = direct.loadFile(File(broken));
+    EXPECT_EQ(result.getCode(), "EIFL");
+    EXPECT_EQ(result.getMessage(), "Failed to import file " + rexErrorText(kRexFileCorrupt));
+}
+
+TEST_F(RexSample, ClonesShareTheLoopObjectWhichOutlivesTheOriginal) {
+    auto original = loadLoop(threeSlices());
+    ASSERT_TRUE(original->render(120.0));
+    std::unique_ptr<Sample> copy(original->clone());
+    original.reset();
+    ASSERT_NE(dynamic_cast<SampleREX*>(copy.get()), nullptr);
+    EXPECT_TRUE(copy->render(90.0));
+    EXPECT_EQ(copy->getSlice(1).start, 29400);
+}
+
+TEST_F(RexSample, WithoutTheLibraryLoopFilesAreNotTaken) {
+    const std::string path = writeLoop("late.rex", threeSlices());
+    unloadRexLibrary();
+    SampleREX sample;
+    const Error result = sample.loadFile(File(path));
+    EXPECT_EQ(result.getCode(), "EIFL");
+    EXPECT_EQ(result.getMessage(), "Failed to import file " + rexErrorText(kRexLibraryNotLoaded));
+    EXPECT_EQ(sample.load(File(path), true).getCode(), "EIFL");
+}
+
+} // namespace

@@ -1,0 +1,217 @@
+#include "engine/SampleWav.h"
+
+#include "engine/SampleTestSupport.h"
+#include "engine/WavTestFiles.h"
+#include "engine/WavTestSamples.h"
+#include "framework/File.h"
+#include "framework/FileTestFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+using namespace trov;
+using test::EditableWav;
+using test::readU32;
+
+namespace {
+
+class WavWrite : public testing::Test {
+protected:
+    // Saves the sample and gives the file's bytes.
+    std::vector<std::uint8_t> write(const Sample& sample) {
+        File file(folder_ / "out.wav");
+        EXPECT_EQ(sample.save(file).getCode(), "EAOK");
+        return test::fileBytes(file.getPath());
+    }
+    // Saves the sample and reads it back.
+    void roundTrip(const Sample& sample, SampleWav& back) {
+        File file(folder_ / "trip.wav");
+        ASSERT_EQ(sample.save(file).getCode(), "EAOK");
+        ASSERT_EQ(back.load(file, true).getCode(), "EAOK");
+    }
+
+    test::FileTestFolder folder_;
+};
+
+std::string idAt(const std::vector<std::uint8_t>& bytes, std::size_t at) {
+    return std::string(bytes.begin() + static_cast<std::ptrdiff_t>(at), bytes.begin() + static_cast<std::ptrdiff_t>(at + 4));
+}
+
+TEST_F(WavWrite, WritesFormatDataSamplerCueAndInstrumentInOrderWithExactSizes) {
+    EditableWav sample({0.5f, -0.5f, 0.25f, 0.0f}, 16, 48000);
+    sample.setLoopPoints({Sample::kLoopOn, 1, 3});
+    sample.setSliceList({{0, 1}, {2, 3}});
+    const auto bytes = write(sample);
+
+    ASSERT_EQ(bytes.size(), 12u + (8 + 16) + (8 + 8) + (8 + 60) + (8 + 76) + (8 + 8));
+    EXPECT_EQ(idAt(bytes, 0), "RIFF");
+    EXPECT_EQ(readU32(bytes, 4), bytes.size() - 8);
+    EXPECT_EQ(idAt(bytes, 8), "WAVE");
+    std::size_t at = 12;
+    for (auto [id, size] : {std::pair<const char*, std::uint32_t>{"fmt ", 16}, {"data", 8}, {"smpl", 60}, {"cue ", 76},
+                            {"inst", 8}}) {
+        EXPECT_EQ(idAt(bytes, at), id);
+        EXPECT_EQ(readU32(bytes, at + 4), size) << id;
+        at += 8 + size;
+    }
+    // Format: PCM, one channel, 48 kHz, 96000 bytes a second, 2-byte blocks, 16 bits.
+    EXPECT_EQ(readU32(bytes, 20), 0x00010001u);
+    EXPECT_EQ(readU32(bytes, 24), 48000u);
+    EXPECT_EQ(readU32(bytes, 28), 96000u);
+    EXPECT_EQ(readU32(bytes, 32), 0x00100002u);
+    // Sampler: one loop, no sampler data, loop 1..3.
+    const std::size_t smpl = 12 + 24 + 16;
+    EXPECT_EQ(readU32(bytes, smpl + 8 + 28), 1u);
+    EXPECT_EQ(readU32(bytes, smpl + 8 + 32), 0u);
+    EXPECT_EQ(readU32(bytes, smpl + 8 + 36 + 8), 1u);
+    EXPECT_EQ(readU32(bytes, smpl + 8 + 36 + 12), 3u);
+    // Cue: each slice's start, then the last slice's end.
+    const std::size_t cue = smpl + 8 + 60;
+    EXPECT_EQ(readU32(bytes, cue + 8), 3u);
+    EXPECT_EQ(readU32(bytes, cue + 12 + 20), 0u);
+    EXPECT_EQ(readU32(bytes, cue + 12 + 24 + 20), 2u);
+    EXPECT_EQ(readU32(bytes, cue + 12 + 48 + 20), 3u);
+}
+
+TEST_F(WavWrite, SamplesWithoutLoopOrSlicesWriteEmptyLoopAndCueLists) {
+    EditableWav sample({0.5f, 0.5f}, 24);
+    const auto bytes = write(sample);
+    const std::size_t smpl = 12 + 24 + 8 + 6;
+    EXPECT_EQ(idAt(bytes, smpl), "smpl");
+    EXPECT_EQ(readU32(bytes, smpl + 4), 36u);
+    EXPECT_EQ(idAt(bytes, smpl + 44), "cue ");
+    EXPECT_EQ(readU32(bytes, smpl + 48), 4u);
+    EXPECT_EQ(readU32(bytes, smpl + 52), 0u);
+}
+
+TEST_F(WavWrite, OddSizedDataIsFollowedByAPadByte) {
+    EditableWav sample({0.0f, 0.5f, -0.5f}, 8);
+    const auto bytes = write(sample);
+    EXPECT_EQ(readU32(bytes, 36 + 4), 3u);
+    EXPECT_EQ(bytes[36 + 8 + 3], 0);
+    EXPECT_EQ(idAt(bytes, 36 + 8 + 4), "smpl");
+    SampleWav back;
+    roundTrip(sample, back);
+    EXPECT_EQ(test::valuesOf(back), (std::vector<float>{0.0f, 0.5f, -0.5f}));
+}
+
+TEST_F(WavWrite, NegativeDetuneIsWrittenFromTheKeyBelowAndReadsBackTheSamePitch) {
+    EditableWav sample(std::vector<float>(16, 0.0f), 16);
+    sample.setRootNote(60);
+    sample.setDetune(-30);
+    const auto bytes = write(sample);
+    const std::size_t smpl = 12 + 24 + 8 + 32;
+    EXPECT_EQ(readU32(bytes, smpl + 8 + 12), 59u);
+    EXPECT_EQ(readU32(bytes, smpl + 8 + 16), static_cast<std::uint32_t>(std::llround(70 * 4294967296.0 / 100)));
+
+    SampleWav back;
+    roundTrip(sample, back);
+    EXPECT_EQ(back.getRootNote(), 59);
+    EXPECT_EQ(back.getDetune(), 70);
+}
+
+TEST_F(WavWrite, EveryDetuneWithinASemitoneReadsBackUnchanged) {
+    for (int detune = -99; detune <= 99; ++detune) {
+        EditableWav sample({0.0f, 0.0f}, 16);
+        sample.setRootNote(64);
+        sample.setDetune(detune);
+        SampleWav back;
+        roundTrip(sample, back);
+        EXPECT_EQ(back.getRootNote() * 100 + back.getDetune(), 6400 + detune) << detune;
+        EXPECT_EQ(back.getDetune(), detune < 0 ? detune + 100 : detune) << detune;
+    }
+}
+
+TEST_F(WavWrite, FullScaleAndBeyondAreClampedRatherThanWrapped) {
+    const std::vector<float> values = {1.0f, -1.0f, 1.5f, -2.0f, std::numeric_limits<float>::quiet_NaN()};
+    struct Case {
+        int bits;
+        std::vector<float> expected;
+    };
+    const float top16 = 32767.0f / 32768.0f;
+    const float top24 = 8388607.0f / 8388608.0f;
+    for (const Case& c : {Case{8, {0.9921875f, -1.0f, 0.9921875f, -1.0f, 0.0f}},
+                          Case{16, {top16, -1.0f, top16, -1.0f, 0.0f}}, Case{24, {top24, -1.0f, top24, -1.0f, 0.0f}}}) {
+        EditableWav sample(values, c.bits);
+        SampleWav back;
+        roundTrip(sample, back);
+        EXPECT_EQ(test::valuesOf(back), c.expected) << c.bits << " bits";
+    }
+}
+
+TEST_F(WavWrite, IntegerSamplesRoundTripBitExactlyAndFloatsKeepTheirBits) {
+    std::vector<float> ramp;
+    for (int i = -8; i < 8; ++i)
+        ramp.push_back(static_cast<float>(i * 1048576 + 3) / 8388608.0f);
+    EditableWav wide(ramp, 24);
+    SampleWav back;
+    roundTrip(wide, back);
+    EXPECT_EQ(test::valuesOf(back), ramp);
+    EXPECT_EQ(back.getInfo().bitDepth, 24);
+
+    const std::vector<float> loud = {1.5f, -3.25f, 1e-30f};
+    EditableWav floats(loud, 32);
+    const auto bytes = write(floats);
+    EXPECT_EQ(readU32(bytes, 20) & 0xFFFF, 3u);
+    SampleWav floatBack;
+    roundTrip(floats, floatBack);
+    EXPECT_EQ(test::valuesOf(floatBack), loud);
+}
+
+TEST_F(WavWrite, ASampleWithoutUsableBitDepthIsWrittenAsFloats) {
+    EditableWav sample({0.1f, -0.2f}, 0);
+    const auto bytes = write(sample);
+    EXPECT_EQ(readU32(bytes, 20) & 0xFFFF, 3u);
+    EXPECT_EQ(readU32(bytes, 32) >> 16, 32u);
+    SampleWav back;
+    roundTrip(sample, back);
+    EXPECT_EQ(test::valuesOf(back), (std::vector<float>{0.1f, -0.2f}));
+}
+
+TEST_F(WavWrite, LoopAndSlicesReadBackFromTheirChunks) {
+    EditableWav sample(std::vector<float>(10000, 0.25f), 16);
+    sample.setLoopPoints({Sample::kLoopOn, 1000, 8999});
+    sample.setSliceList({{0, 999}, {1000, 4999}, {5000, 9998}});
+    SampleWav back;
+    roundTrip(sample, back);
+    const Sample::Loop loop = back.getLoop();
+    EXPECT_EQ(loop.mode, Sample::kLoopOn);
+    EXPECT_EQ(loop.start, 1000);
+    EXPECT_EQ(loop.end, 8999);
+    // Three slices are written as four cue points: the starts, then the last slice's end.
+    ASSERT_EQ(back.getChunks().cue.points.size(), 4u);
+    ASSERT_GE(back.getSliceCount(), 3);
+    EXPECT_EQ(back.getSlice(0).start, 0);
+    EXPECT_EQ(back.getSlice(0).end, 999);
+    EXPECT_EQ(back.getSlice(1).start, 1000);
+    EXPECT_EQ(back.getSlice(1).end, 4999);
+    EXPECT_EQ(back.getSlice(2).start, 5000);
+}
+
+TEST_F(WavWrite, InstrumentChunkNamesTheSamePitchAndTheFullRange) {
+    EditableWav sample({0.0f, 0.0f}, 16);
+    sample.setRootNote(60);
+    sample.setDetune(-30);
+    const auto bytes = write(sample);
+    const std::size_t inst = bytes.size() - 16;
+    ASSERT_EQ(idAt(bytes, inst), "inst");
+    EXPECT_EQ(bytes[inst + 8], 60);                           // 59 and 70 hundredths: 60 less 30 cents
+    EXPECT_EQ(static_cast<std::int8_t>(bytes[inst + 9]), -30);
+    EXPECT_EQ(bytes[inst + 11], 0);
+    EXPECT_EQ(bytes[inst + 12], 127);
+    EXPECT_EQ(bytes[inst + 13], 1);
+    EXPECT_EQ(bytes[inst + 14], 127);
+    EXPECT_EQ(bytes[inst + 15], 0);
+}
+
+TEST_F(WavWrite, AFileThatCannotBeWrittenReportsTheExportFailure) {
+    EditableWav sample({0.0f}, 16);
+    File file(folder_ / "missing-folder/out.wav");
+    const Error result = sample.save(file);
+    EXPECT_EQ(result.getCode(), "EXFL");
+    EXPECT_NE(result.getMessage().find("Failed to export file"), std::string::npos);
+}
+
+} // namespace
