@@ -1,5 +1,6 @@
 #include "engine/SampleREX.h"
 
+#include "engine/Note.h"
 #include "engine/RexLibrary.h"
 #include "engine/RexTempoSource.h"
 #include "engine/SampleFileSupport.h"
@@ -35,12 +36,6 @@ public:
 std::string textOf(const char (&field)[256]) { return std::string(field, strnlen(field, sizeof field)); }
 
 REXHandle handleOf(const std::shared_ptr<void>& object) { return object.get(); }
-
-// The speed factor of a transposition: 2^((semitones + cents / 100) / 12), the exponent in single precision.
-double pitchRatio(std::int32_t semitones, float cents) {
-    const float exponent = (static_cast<float>(semitones) + cents * 0.01f) * 0.083333336f;
-    return std::pow(2.0, static_cast<double>(exponent));
-}
 
 } // namespace
 
@@ -216,7 +211,7 @@ void SampleREX::applySettings(const Dictionary& settings) {
     settings.getLong(kDetuneKey, &wanted);
     settings_.getLong(kDetuneKey, &current);
     if (wanted != current) {
-        render(RexTempoSource::currentTempo() / pitchRatio(wanted, 0.0f));
+        render(RexTempoSource::currentTempo() / pitchRatio(static_cast<float>(wanted), 0.0f));
         settings_.setInteger(kDetuneKey, wanted);
     }
     Sample::applySettings(settings);
