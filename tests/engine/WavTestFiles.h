@@ -100,7 +100,10 @@ public:
     }
 
 private:
-    void text(const char* id) { bytes_.insert(bytes_.end(), id, id + 4); }
+    void text(const char* id) {
+        for (int i = 0; i < 4; ++i)
+            bytes_.push_back(static_cast<std::uint8_t>(id[i]));
+    }
     void u32(std::uint32_t value) { put(bytes_, value, 4); }
 
     Bytes bytes_;
