@@ -30,8 +30,10 @@ auto findNamed(T& items, const std::string& wanted, Name nameOf) -> decltype(ite
 class Writer {
 public:
     void bytes(const void* data, std::size_t size) {
-        const auto* p = static_cast<const std::uint8_t*>(data);
-        out_.insert(out_.end(), p, p + size);
+        const std::size_t at = out_.size();
+        out_.resize(at + size);
+        if (size > 0)
+            std::memcpy(out_.data() + at, data, size);
     }
     void u16(std::uint16_t v) {
         const std::uint8_t b[2] = {std::uint8_t(v), std::uint8_t(v >> 8)};
@@ -87,14 +89,14 @@ public:
         return true;
     }
     bool u16(std::uint16_t& v) {
-        std::uint8_t b[2];
+        std::uint8_t b[2] = {};
         if (!bytes(b, 2))
             return false;
         v = static_cast<std::uint16_t>(b[0] | (b[1] << 8));
         return true;
     }
     bool u32(std::uint32_t& v) {
-        std::uint8_t b[4];
+        std::uint8_t b[4] = {};
         if (!bytes(b, 4))
             return false;
         v = std::uint32_t(b[0]) | (std::uint32_t(b[1]) << 8) | (std::uint32_t(b[2]) << 16) | (std::uint32_t(b[3]) << 24);
