@@ -194,13 +194,5 @@ TEST_F(MinidumperTest, AnUnreachableServerOnlyLeavesALogLine) {
     EXPECT_TRUE(platform::isCrashHandlerInstalled()) << "start-up goes on";
 }
 
-TEST_F(MinidumperTest, TheDumpFileLivesInTheMakersApplicationDataFolder) {
-    Minidumper dumper;
-    EXPECT_EQ(dumper.getDumpFile().getPath(), dumpPath());
-    EXPECT_TRUE(std::filesystem::is_directory(folder_ / "state/Maker"));
-    EXPECT_FALSE(std::filesystem::exists(dumpPath())) << "no dump before a crash";
-    EXPECT_EQ(log_.count("Minidumper: enabled"), 1);
-}
-
 } // namespace
 } // namespace trov
