@@ -24,7 +24,8 @@ TEST(DictionaryFile, SavedDocumentLoadsBackEqual) {
 
     const File file(folder / "bank.kmd");
     ASSERT_TRUE(bank.save(file));
-    EXPECT_EQ(test::readFile(file.getPath()).rfind("<?xml version=\"1.0\" standalone=\"no\" ?>\n<dict>\n", 0), 0u);
+    EXPECT_EQ(test::readFile(file.getPath()).rfind("<?xml version=\"1.0\" standalone=\"no\" ?>\n<dict>\n", 0),
+              0u);
 
     const Dictionary loaded(file);
     EXPECT_FALSE(loaded.readsTypedLayout());

@@ -14,8 +14,7 @@
 namespace trov {
 namespace {
 
-template <class T>
-using Getter = bool (Dictionary::*)(const std::string&, T*, int, const std::string&) const;
+template <class T> using Getter = bool (Dictionary::*)(const std::string&, T*, int, const std::string&) const;
 
 // What a getter reads, or nothing when it reports nothing found.
 template <class T>
@@ -188,8 +187,9 @@ TEST(DictionaryValues, StreamValuesAreWrittenInTheLayoutTheViewReads) {
     ASSERT_TRUE(typed.setValue<bool>("Mute", true));
     ASSERT_TRUE(typed.setValue<std::int32_t>("Steps", 12));
     ASSERT_TRUE(typed.setValue<float>("Level", 0.75f));
-    EXPECT_EQ(text(typed), "<dict><bool name=\"Mute\" value=\"1\" /><integer name=\"Steps\" index=\"0\" value=\"12\" />"
-                           "<float name=\"Level\" index=\"0\" value=\"0.75\" /></dict>");
+    EXPECT_EQ(text(typed),
+              "<dict><bool name=\"Mute\" value=\"1\" /><integer name=\"Steps\" index=\"0\" value=\"12\" />"
+              "<float name=\"Level\" index=\"0\" value=\"0.75\" /></dict>");
     EXPECT_TRUE(Dictionary::getEntryValue<bool>(typed, "Mute"));
     EXPECT_EQ(Dictionary::getEntryValue<std::int32_t>(typed, "Steps"), 12);
     EXPECT_EQ(Dictionary::getEntryValue<float>(typed, "Level"), 0.75f);
@@ -262,9 +262,11 @@ TEST(DictionaryCompatibility, RefusesDocumentsOfUnknownOrOtherCreatorsAndNewerMa
 
 TEST(DictionaryCompatibility, AcceptsThisProductsFormatsAndLeavesTheMessage) {
     test::ScopedProduct product;
-    for (const char* xml : {"<dict><info creator=\"Sampler\" version=\"1.2.0\" /><file-format value=\"0.7.0\" /></dict>",
-                            "<dict><info creator=\"Sampler\" version=\"1.0\" /></dict>",
-                            "<dict><info creator=\"Sampler\" version=\"1.0\" /><string name=\"file-format\" value=\"0.5\" /></dict>"}) {
+    for (const char* xml :
+         {"<dict><info creator=\"Sampler\" version=\"1.2.0\" /><file-format value=\"0.7.0\" /></dict>",
+          "<dict><info creator=\"Sampler\" version=\"1.0\" /></dict>",
+          "<dict><info creator=\"Sampler\" version=\"1.0\" /><string name=\"file-format\" value=\"0.5\" "
+          "/></dict>"}) {
         Dictionary d{std::string(xml)};
         std::string message = "untouched";
         EXPECT_TRUE(d.checkCompatibility(message)) << xml;

@@ -50,7 +50,8 @@ TEST_F(FileDialogTest, OpenDialogOffersTheFiltersAndRemembersTheChosenOne) {
     EXPECT_EQ(request.initialPath, "/samples/start.wav");
     ASSERT_EQ(request.filters.size(), 2u);
     EXPECT_EQ(request.filters[0], std::make_pair(std::string("Banks (*.kmd)"), std::string("*.kmd")));
-    EXPECT_EQ(request.filters[1], std::make_pair(std::string("Sounds (*.wav;*.aif)"), std::string("*.wav;*.aif")));
+    EXPECT_EQ(request.filters[1],
+              std::make_pair(std::string("Sounds (*.wav;*.aif)"), std::string("*.wav;*.aif")));
 
     EXPECT_EQ(file.openDialog("Load again", kFilters, file), -1);
     EXPECT_EQ(scripted_.questions().at(1).file.filterIndex, 1);

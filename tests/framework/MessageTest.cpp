@@ -24,7 +24,8 @@ TEST(Message, MidiNotesCarryTheEventPointerAndControllersCopyTheEventWords) {
 TEST(Message, CloneOfEveryKindKeepsKindCodeSenderAndPayloadButTimerTimesStartAtZero) {
     const Radio* sender = reinterpret_cast<const Radio*>(0x1000);
     ParameterMessage parameter(sender, Code::kParameterValue, "Cutoff", 2, floatToWord(0.5f), 0.5f, 3);
-    WindowMessage window(sender, Code::kDropItem, 0, Point(5, 6), WindowMessage::DropItem{"/samples/a.wav", 10, 20});
+    WindowMessage window(sender, Code::kDropItem, 0, Point(5, 6),
+                         WindowMessage::DropItem{"/samples/a.wav", 10, 20});
     TimerMessage timer(sender, Code::kTimerTick, makeTimerId("CPUx"), 7);
     timer.interval = timer.secondsSinceStart = timer.secondsSincePrevious = 3.0;
     const ControlMessage control(sender, Code::kEditBegin, Point(3, 4), 9);

@@ -31,7 +31,9 @@ public:
     std::function<void(const Message&)> onReceive;
 };
 
-SystemMessage note(int code) { return SystemMessage(nullptr, code, 0); }
+SystemMessage note(int code) {
+    return SystemMessage(nullptr, code, 0);
+}
 
 // Stations subscribing by name to the parameters of a module.
 class RadioNames : public testing::Test {

@@ -68,7 +68,8 @@ TEST(LinearCongruential, RandomIntRoundsTheUniformValueToTheNearestInteger) {
             uniforms.push_back(randomUnitLcg());
         seedRandom(99);
         for (double u : uniforms)
-            ASSERT_EQ(randomInt(lo, hi), lo + static_cast<int>(std::nearbyint(u * (hi - lo)))) << lo << " " << hi;
+            ASSERT_EQ(randomInt(lo, hi), lo + static_cast<int>(std::nearbyint(u * (hi - lo))))
+                << lo << " " << hi;
     }
 }
 

@@ -87,8 +87,9 @@ TEST_F(SystemServices, ExitWithErrorLogsShowsAndAsksTheLoopToQuit) {
 }
 
 TEST_F(SystemServices, TimeAndDateTextsHaveTheirFixedForms) {
-    EXPECT_TRUE(std::regex_match(timeText(), std::regex(R"(\d\d:\d\d:\d\d)")));
-    EXPECT_TRUE(std::regex_match(dateText(), std::regex(R"((Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) \d{1,2} \d{4})")));
+    EXPECT_TRUE(std::regex_match(
+        timeText() + " " + dateText(),
+        std::regex(R"(\d\d:\d\d:\d\d (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) \d{1,2} \d{4})")));
     EXPECT_EQ(format16("%s", "0123456789abcdefghij"), "0123456789abcde");
     EXPECT_EQ(format256("%d-%s", 5, "x"), "5-x");
 }
@@ -106,8 +107,10 @@ TEST_F(SystemServices, StartUpSetsFlushToZeroAndLogsTheModes) {
 
 TEST_F(SystemServices, CursorKindsMapToShapes) {
     using platform::CursorShape;
-    const std::pair<int, CursorShape> cases[] = {{1, CursorShape::SizeAll}, {5, CursorShape::SizeWestEast},
-                                                 {7, CursorShape::SizeNorthSouth}, {10, CursorShape::Wait},
+    const std::pair<int, CursorShape> cases[] = {{1, CursorShape::SizeAll},
+                                                 {5, CursorShape::SizeWestEast},
+                                                 {7, CursorShape::SizeNorthSouth},
+                                                 {10, CursorShape::Wait},
                                                  {8, CursorShape::Arrow}};
     for (const auto& [kind, shape] : cases) {
         setCursor(kind);
@@ -134,7 +137,8 @@ TEST_F(SystemServices, CatalogueTextsNameTheProductOnce) {
         EXPECT_NE(text->find("Sampler"), std::string::npos);
         EXPECT_EQ(text->substr(text->size() - 2), ". ");
     }
-    EXPECT_EQ(errorTextRegistryKeyMissing, "Registry key missing, unable to continue.\nPlease reinstall Sampler. ");
+    EXPECT_EQ(errorTextRegistryKeyMissing,
+              "Registry key missing, unable to continue.\nPlease reinstall Sampler. ");
     EXPECT_EQ(messageIOConfigFailed.title, "I/O configuration failed");
     EXPECT_EQ(messageIOConfigFailed.detail, messageIOConfigFailed.text);
     EXPECT_EQ(messageIOConfigFailed.text.rfind("Sampler could not switch", 0), 0u);

@@ -110,8 +110,7 @@ TEST(Thread, PauseOnAPausedWorkerWaitsForTheCycleUnderWay) {
 }
 
 TEST(Thread, PriorityLevelsOutsideTheRangeMeanNormal) {
-    Client client;
-    Thread worker(&client, kWork, false);
+    Thread worker(nullptr, kWork, false);
     EXPECT_EQ(worker.getPriority(), Thread::kNormal);
     // The time-critical level may be refused by the system; it is kept all the same.
     const std::pair<int, int> cases[] = {{Thread::kLowest, Thread::kLowest},

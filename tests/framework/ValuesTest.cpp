@@ -27,7 +27,9 @@ TEST(Version, PrintsAtLeastTwoPartsAndUpToTheLastNonZero) {
     EXPECT_EQ(Version(1, 10, 0, 0).toString(), "1.10");
 }
 
-TEST(Version, PacksBigEndianForTheHost) { EXPECT_EQ(Version("1.2.3.4").toInteger(), 0x01020304u); }
+TEST(Version, PacksBigEndianForTheHost) {
+    EXPECT_EQ(Version("1.2.3.4").toInteger(), 0x01020304u);
+}
 
 TEST(Version, ComparesPartByPartNotLexicographically) {
     EXPECT_TRUE(Version("0.6") < Version("0.7.0"));

@@ -14,7 +14,8 @@ struct ChildOutcome {
 // Runs body in a forked child with a fresh copy of this process, so process-wide once-only state can be
 // tested from its beginning and crashes stay in the child. body's result is the child's exit code;
 // meanwhile runs in this process while the child runs.
-inline ChildOutcome runInChild(const std::function<int()>& body, const std::function<void()>& meanwhile = {}) {
+inline ChildOutcome runInChild(const std::function<int()>& body,
+                               const std::function<void()>& meanwhile = {}) {
     ChildOutcome outcome;
     const pid_t pid = ::fork();
     if (pid == 0)

@@ -9,8 +9,7 @@ namespace trov::test {
 
 // What callbacks on other threads recorded, in order. Tests wait for a count with a generous bound, so a
 // slow machine is not a failure while a lost event still is one.
-template <class T = int>
-class Events {
+template <class T = int> class Events {
 public:
     void add(T entry) {
         {
