@@ -79,9 +79,7 @@ TEST(Radio, BaseReceiveAcceptsOnlyParameterValues) {
 }
 
 TEST(Radio, ListenersMayBroadcastInTurnOnTheSameThread) {
-    Recorder first;
-    Recorder second;
-    Recorder third;
+    Recorder first, second, third;
     first.addListener(&second);
     second.addListener(&third);
     second.onReceive = [&](const Message& m) { second.broadcast(note(m.code + 1)); };
@@ -92,8 +90,7 @@ TEST(Radio, ListenersMayBroadcastInTurnOnTheSameThread) {
 TEST(Radio, AListenerMayLeaveOrJoinDuringABroadcast) {
     Recorder station;
     auto leaving = std::make_unique<Recorder>();
-    Recorder remover;
-    Recorder joiner;
+    Recorder remover, joiner;
     Recorder* gone = leaving.get();
     station.addListener(&remover);
     station.addListener(gone);
@@ -115,8 +112,7 @@ TEST(Radio, AListenerMayLeaveOrJoinDuringABroadcast) {
 
 TEST(Radio, AListenerMayTuneItselfOutFromItsOwnReceive) {
     Recorder station;
-    Recorder self;
-    Recorder other;
+    Recorder self, other;
     station.addListener(&self);
     station.addListener(&other);
     self.onReceive = [&](const Message&) { self.tuneOutOf(&station); };
@@ -128,8 +124,7 @@ TEST(Radio, AListenerMayTuneItselfOutFromItsOwnReceive) {
 
 TEST(Radio, DestroyingAStationForcesItsListenersOutAndLogsEach) {
     test::LogCapture capture(0);
-    Recorder a;
-    Recorder b;
+    Recorder a, b;
     {
         Recorder station;
         station.addListener(&a);
