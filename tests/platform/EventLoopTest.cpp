@@ -94,7 +94,7 @@ TEST(EventLoop, WindowTimerTicksArriveOnThePumpingThread) {
     EXPECT_EQ(loop.quitCode(), 7);
 }
 
-TEST(EventLoop, KilledTimerDeliversNothingEvenWhenAlreadyDue) {
+TEST(EventLoop, KilledTimerOrWindowGetsNoTickEvenWhenAlreadyDue) {
     EventLoop loop;
     int ticksOfOther = 0;
     WindowHandle window = kNoWindow;
@@ -107,23 +107,14 @@ TEST(EventLoop, KilledTimerDeliversNothingEvenWhenAlreadyDue) {
     loop.setTimer(window, 1, 10);
     loop.setTimer(window, 2, 10);
     std::this_thread::sleep_for(40ms);
-    EXPECT_EQ(loop.pump(), 1u);
+    EXPECT_EQ(loop.pump(), 1u) << "a late pump delivers one tick per timer";
     EXPECT_EQ(ticksOfOther, 0);
     EXPECT_FALSE(loop.killTimer(window, 2));
     EXPECT_TRUE(loop.killTimer(window, 1));
     std::this_thread::sleep_for(30ms);
     EXPECT_EQ(loop.pump(), 0u);
-}
-
-TEST(EventLoop, LatePumpDeliversOneTickPerTimer) {
-    EventLoop loop;
-    int ticks = 0;
-    const WindowHandle window = loop.createWindow([&](const EventLoop::Event&) { ++ticks; });
-    loop.setTimer(window, 9, 10);
-    std::this_thread::sleep_for(60ms);
-    loop.pump();
-    EXPECT_EQ(ticks, 1);
-    loop.destroyWindow(window);
+    loop.setTimer(window, 3, 10);
+    loop.destroyWindow(window); // takes its timers along
     std::this_thread::sleep_for(30ms);
     EXPECT_EQ(loop.pump(), 0u);
 }
