@@ -16,25 +16,19 @@ namespace {
 class FakeCpu : public platform::CpuIdSource {
 public:
     FakeCpu(const char* vendor, std::uint32_t signature, std::uint32_t edx = 0, std::uint32_t ecx = 0) {
-        platform::CpuIdRegisters leaf0;
-        leaf0.eax = 1;
-        std::memcpy(&leaf0.ebx, vendor, 4);
-        std::memcpy(&leaf0.edx, vendor + 4, 4);
-        std::memcpy(&leaf0.ecx, vendor + 8, 4);
-        leaves[0] = leaf0;
+        leaves[0].eax = 1;
+        std::memcpy(&leaves[0].ebx, vendor, 4);
+        std::memcpy(&leaves[0].edx, vendor + 4, 4);
+        std::memcpy(&leaves[0].ecx, vendor + 8, 4);
         leaves[1] = {signature, 0, ecx, edx};
     }
-
     bool hasCpuId() const override { return cpuid; }
     platform::CpuIdRegisters query(std::uint32_t leaf) const override {
         const auto it = leaves.find(leaf);
         return it != leaves.end() ? it->second : platform::CpuIdRegisters{};
     }
     std::uint64_t timeStampCounter() const override { return static_cast<std::uint64_t>(now * hertz); }
-    double referenceSeconds() const override {
-        now += 0.25;
-        return now;
-    }
+    double referenceSeconds() const override { return now += 0.25; }
     bool savesVectorRegisters() const override { return vectorState; }
 
     std::map<std::uint32_t, platform::CpuIdRegisters> leaves;
@@ -49,45 +43,47 @@ constexpr std::uint32_t signature(unsigned family, unsigned model, unsigned exte
     return stepping | (model << 4) | (family << 8) | (extendedModel << 16) | (extendedFamily << 20);
 }
 
-std::string nameOf(const char* vendor, std::uint32_t sig) {
-    FakeCpu cpu(vendor, sig);
-    CPUAssembly assembly(cpu);
-    EXPECT_TRUE(assembly.identify());
-    return assembly.getModelName();
-}
-
-TEST(CPUAssembly, NamesKnownProcessorsFromTheirSignature) {
-    EXPECT_EQ(nameOf("GenuineIntel", signature(4, 0)), "INTEL 486 DX-25/33");
-    EXPECT_EQ(nameOf("GenuineIntel", signature(4, 9)), "INTEL 486 DX4-WB");
-    EXPECT_EQ(nameOf("GenuineIntel", signature(5, 4)), "INTEL Pentium MMX");
-    EXPECT_EQ(nameOf("GenuineIntel", signature(6, 7)), "INTEL  Pentium III Katmai");
-    EXPECT_EQ(nameOf("GenuineIntel", signature(6, 11)), "INTEL  Pentium III (0.13um)");
-    EXPECT_EQ(nameOf("GenuineIntel", signature(7, 3)), "INTEL Itanium");
-    EXPECT_EQ(nameOf("GenuineIntel", signature(15, 0, 0, 1)), "INTEL Pentium IV (0.18 \u00B5m)");
-    EXPECT_EQ(nameOf("GenuineIntel", signature(15, 2, 0, 3)), "INTEL Pentium IV (0.09 \u00B5m)");
-    EXPECT_EQ(nameOf("GenuineIntel", signature(15, 0, 1)), "INTEL Itanium 2 (IA-64)");
-    EXPECT_EQ(nameOf("AuthenticAMD", signature(4, 14)), "AMD Am5x86-WT");
-    EXPECT_EQ(nameOf("AuthenticAMD", signature(5, 0)), "AMD K5 SSA5");
-    EXPECT_EQ(nameOf("AuthenticAMD", signature(5, 3)), "AMD K5");
-    EXPECT_EQ(nameOf("AuthenticAMD", signature(5, 7)), "AMD K6");
-    EXPECT_EQ(nameOf("AuthenticAMD", signature(5, 13)), "AMD K6-3+");
-    EXPECT_EQ(nameOf("AuthenticAMD", signature(6, 1)), "AMD Athlon (25um)");
-    EXPECT_EQ(nameOf("AuthenticAMD", signature(6, 10)), "AMD Athlon Barton");
-    EXPECT_EQ(nameOf("AuthenticAMD", signature(15, 0, 0, 5)), "AMD Athlon 64FX Operon");
-    EXPECT_EQ(nameOf("CyrixInstead", signature(5, 2)), "Cyrix");
-    EXPECT_EQ(nameOf("CentaurHauls", signature(6, 9)), "Centaur");
-}
-
-TEST(CPUAssembly, ProcessorsTheTableDoesNotKnowAreUnknown) {
-    EXPECT_EQ(nameOf("GenuineIntel", signature(6, 4)), "unknown");
-    EXPECT_EQ(nameOf("GenuineIntel", signature(6, 13)), "unknown");
-    // A current family-6 part: its low model bits alone would name a Pentium III.
-    EXPECT_EQ(nameOf("GenuineIntel", signature(6, 7, 0, 10)), "unknown");
-    EXPECT_EQ(nameOf("GenuineIntel", signature(4, 6)), "unknown");
-    EXPECT_EQ(nameOf("AuthenticAMD", signature(15, 0, 0, 6)), "unknown");
-    EXPECT_EQ(nameOf("AuthenticAMD", signature(15, 1, 8, 7)), "unknown");
-    EXPECT_EQ(nameOf("AuthenticAMD", signature(5, 4)), "unknown");
-    EXPECT_EQ(nameOf("HygonGenuine", signature(15, 0, 9)), "unknown");
+TEST(CPUAssembly, NamesProcessorsFromTheirSignatureAndOthersUnknown) {
+    const struct {
+        const char* vendor;
+        std::uint32_t signature;
+        const char* name;
+    } cases[] = {
+        {"GenuineIntel", signature(4, 0), "INTEL 486 DX-25/33"},
+        {"GenuineIntel", signature(4, 9), "INTEL 486 DX4-WB"},
+        {"GenuineIntel", signature(5, 4), "INTEL Pentium MMX"},
+        {"GenuineIntel", signature(6, 7), "INTEL  Pentium III Katmai"},
+        {"GenuineIntel", signature(6, 11), "INTEL  Pentium III (0.13um)"},
+        {"GenuineIntel", signature(7, 3), "INTEL Itanium"},
+        {"GenuineIntel", signature(15, 0, 0, 1), "INTEL Pentium IV (0.18 \u00B5m)"},
+        {"GenuineIntel", signature(15, 2, 0, 3), "INTEL Pentium IV (0.09 \u00B5m)"},
+        {"GenuineIntel", signature(15, 0, 1), "INTEL Itanium 2 (IA-64)"},
+        {"AuthenticAMD", signature(4, 14), "AMD Am5x86-WT"},
+        {"AuthenticAMD", signature(5, 0), "AMD K5 SSA5"},
+        {"AuthenticAMD", signature(5, 3), "AMD K5"},
+        {"AuthenticAMD", signature(5, 7), "AMD K6"},
+        {"AuthenticAMD", signature(5, 13), "AMD K6-3+"},
+        {"AuthenticAMD", signature(6, 1), "AMD Athlon (25um)"},
+        {"AuthenticAMD", signature(6, 10), "AMD Athlon Barton"},
+        {"AuthenticAMD", signature(15, 0, 0, 5), "AMD Athlon 64FX Operon"},
+        {"CyrixInstead", signature(5, 2), "Cyrix"},
+        {"CentaurHauls", signature(6, 9), "Centaur"},
+        {"GenuineIntel", signature(6, 4), "unknown"},
+        {"GenuineIntel", signature(6, 13), "unknown"},
+        // A current family-6 part: its low model bits alone would name a Pentium III.
+        {"GenuineIntel", signature(6, 7, 0, 10), "unknown"},
+        {"GenuineIntel", signature(4, 6), "unknown"},
+        {"AuthenticAMD", signature(15, 0, 0, 6), "unknown"},
+        {"AuthenticAMD", signature(15, 1, 8, 7), "unknown"},
+        {"AuthenticAMD", signature(5, 4), "unknown"},
+        {"HygonGenuine", signature(15, 0, 9), "unknown"},
+    };
+    for (const auto& c : cases) {
+        FakeCpu cpu(c.vendor, c.signature);
+        CPUAssembly assembly(cpu);
+        EXPECT_TRUE(assembly.identify());
+        EXPECT_EQ(assembly.getModelName(), c.name) << c.vendor << " " << std::hex << c.signature;
+    }
 }
 
 TEST(CPUAssembly, SplitsTheSignatureAndReadsTheFeatureFlags) {
@@ -114,14 +110,12 @@ TEST(CPUAssembly, SplitsTheSignatureAndReadsTheFeatureFlags) {
 
 TEST(CPUAssembly, ClockInMegahertzUsesAllSixtyFourBitsOfTheTicks) {
     FakeCpu cpu("GenuineIntel", signature(6, 8));
-    cpu.hertz = 3e9;
     CPUAssembly assembly(cpu);
-    ASSERT_TRUE(assembly.identify());
-    EXPECT_EQ(assembly.getClockMHz(), 3000u);
-
-    cpu.hertz = 5.2e9; // more ticks in a second than 32 bits hold
-    ASSERT_TRUE(assembly.identify());
-    EXPECT_EQ(assembly.getClockMHz(), 5200u);
+    for (double hertz : {3e9, 5.2e9}) { // 5.2 GHz: more ticks in a second than 32 bits hold
+        cpu.hertz = hertz;
+        ASSERT_TRUE(assembly.identify());
+        EXPECT_EQ(assembly.getClockMHz(), static_cast<std::uint32_t>(hertz / 1e6));
+    }
 }
 
 TEST(CPUAssembly, WithoutCpuidNothingIsIdentifiedAndTheLevelIsZero) {

@@ -13,27 +13,27 @@ namespace {
 class ClockedMeter : public CPUMeter {
 public:
     explicit ClockedMeter(int history) : CPUMeter(history) {}
+    void busy(double seconds) {
+        begin();
+        time = time + seconds;
+        end();
+    }
     std::atomic<double> time{1000.0};
 
 protected:
     double now() const override { return time.load(); }
 };
 
-TimerMessage tick(const Radio* sender) {
-    return TimerMessage(sender, Code::kTimerTick, makeTimerId("CPUx"), 0);
-}
-
 TEST(CPUMeter, ASectionBusyFiveOfEveryFiftyMillisecondsLoadsATenth) {
     ClockedMeter meter(4);
-    EXPECT_TRUE(meter.receive(tick(nullptr))) << "the first tick only starts timing";
+    const TimerMessage tick(nullptr, Code::kTimerTick, makeTimerId("CPUx"), 0);
+    EXPECT_TRUE(meter.receive(tick)) << "the first tick only starts timing";
     for (int cycle = 0; cycle < 8; ++cycle) {
-        meter.begin();
-        meter.time = meter.time + 0.005;
-        meter.end();
-        EXPECT_DOUBLE_EQ(meter.getLastEnd(), meter.time.load());
+        meter.busy(0.005);
         meter.time = meter.time + 0.045;
-        EXPECT_TRUE(meter.receive(tick(nullptr)));
+        EXPECT_TRUE(meter.receive(tick));
     }
+    EXPECT_DOUBLE_EQ(meter.getLastEnd(), meter.time.load() - 0.045);
     EXPECT_NEAR(meter.getAverageLoad(), 0.1, 1e-9);
     EXPECT_NEAR(meter.getPeakLoad(), 0.1, 1e-9);
 }
@@ -45,15 +45,12 @@ TEST(CPUMeter, TheFirstTickAddsNothingAndClearsTheBusyTime) {
     meter.endNoStamp();
     EXPECT_EQ(meter.getLastEnd(), 0.0) << "endNoStamp leaves the end time";
     meter.update();
-    EXPECT_EQ(meter.getPeakLoad(), 0.0);
     EXPECT_EQ(meter.getHistory().getSlotPeak(1), 0.0);
     meter.time = meter.time + 0.05;
     meter.update();
     EXPECT_EQ(meter.getPeakLoad(), 0.0) << "the busy time before the first tick was dropped";
     // A tick at the same instant as the previous one adds nothing (no division by zero).
-    meter.begin();
-    meter.time = meter.time + 0.01;
-    meter.end();
+    meter.busy(0.01);
     meter.update();
     meter.update();
     EXPECT_DOUBLE_EQ(meter.getAverageLoad(), (0.0 + 0.01 / 0.01) / 2);
@@ -61,10 +58,9 @@ TEST(CPUMeter, TheFirstTickAddsNothingAndClearsTheBusyTime) {
 
 TEST(CPUMeter, BeginCycleSmoothsThePeriodBetweenStarts) {
     ClockedMeter meter(1);
-    EXPECT_EQ(meter.getPeriod(), 1.0);
     meter.time = 10.0;
     meter.beginCycle();
-    EXPECT_DOUBLE_EQ(meter.getPeriod(), 0.99 * 1.0 + 0.01 * 10.0) << "the first start is measured from 0";
+    EXPECT_DOUBLE_EQ(meter.getPeriod(), 0.99 * 1.0 + 0.01 * 10.0) << "starts at 1, measured from 0";
     meter.time = 10.01;
     meter.beginCycle();
     EXPECT_DOUBLE_EQ(meter.getPeriod(), 0.99 * (0.99 + 0.1) + 0.01 * (10.01 - 10.0));
@@ -81,19 +77,14 @@ TEST(CPUMeter, BeginCycleSmoothsThePeriodBetweenStarts) {
 }
 
 TEST(CPUMeter, LoadColoursAreGreenThenYellowFromHalfThenRedFromThreeQuarters) {
-    const auto check = [](double load, int red, int green) {
-        const Color c = CPUMeter::loadColor(load);
-        EXPECT_EQ(c.red, red) << load;
-        EXPECT_EQ(c.green, green) << load;
-        EXPECT_EQ(c.blue, 0) << load;
-        EXPECT_EQ(c.alpha, 255) << load;
-    };
-    check(0.0, 0, 255);
-    check(0.4999, 0, 255);
-    check(0.5, 255, 255);
-    check(0.7499, 255, 255);
-    check(0.75, 255, 0);
-    check(3.0, 255, 0);
+    const struct {
+        double load;
+        int red, green;
+    } cases[] = {{0.0, 0, 255},      {0.4999, 0, 255}, {0.5, 255, 255},
+                 {0.7499, 255, 255}, {0.75, 255, 0},   {3.0, 255, 0}};
+    for (const auto& c : cases)
+        EXPECT_EQ(CPUMeter::loadColor(c.load), Color(c.red, c.green, 0, 255)) << c.load;
+    EXPECT_EQ(CPUMeter::loadColor(0.0).alpha, 255);
 }
 
 TEST(CPUMeter, ItsOwnTimerUpdatesTheHistoryWhileTheMeasuredThreadWorks) {

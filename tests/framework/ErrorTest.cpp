@@ -8,41 +8,35 @@ TEST(Error, SuccessAndEmptyCodeAreNotFailures) {
     EXPECT_FALSE(NoError().failed());
     EXPECT_EQ(NoError().getCode(), "EAOK");
     EXPECT_EQ(NoError().getMessage(), "");
-    EXPECT_EQ(NoError().getWhere(), "");
     EXPECT_FALSE(Error("here", "plain").failed());
     EXPECT_TRUE(GeneralError("here").failed());
-    EXPECT_EQ(GeneralError("here").getCode(), "EGEN");
 }
 
-TEST(Error, MessagesAreBuiltExactlyFromTheirArguments) {
-    EXPECT_EQ(GeneralError("w", "Broken").getMessage(), "Broken");
-    EXPECT_EQ(ErrorPrefsKeyNotFound("w", "InstallPath").getMessage(), "Preferences key 'InstallPath' not found");
-    EXPECT_EQ(ErrorPrefsKeyNotSaved("w", "A\\B").getMessage(), "Preferences key 'A\\B' could not be saved");
-    EXPECT_EQ(ErrorNoSuchParameter("w", "Cutoff").getMessage(), "Parameter Cutoff does not exist");
-    EXPECT_EQ(ErrorNoSuchParameterType("w", "float", "Cutoff").getMessage(), "Unknown parameter type float<Cutoff>");
-    EXPECT_EQ(ErrorNoSuchControlType("w", "knob", "Volume").getMessage(), "Unknown control type knob<Volume>");
-    EXPECT_EQ(ErrorImportFailed("w").getMessage(), "Failed to import file");
-    EXPECT_EQ(ErrorExportFailed("w").getMessage(), "Failed to export file");
-}
-
-TEST(Error, EachKindCarriesItsCode) {
-    EXPECT_EQ(ErrorPrefsKeyNotFound("w", "k").getCode(), "EPKNF");
-    EXPECT_EQ(ErrorPrefsKeyNotSaved("w", "k").getCode(), "EPNS");
-    EXPECT_EQ(ErrorNoSuchParameter("w", "n").getCode(), "ENSP");
-    EXPECT_EQ(ErrorNoSuchParameterType("w", "t", "n").getCode(), "ENSPT");
-    EXPECT_EQ(ErrorNoSuchControlType("w", "t", "n").getCode(), "ENSCT");
-    EXPECT_EQ(ErrorImportFailed("w").getCode(), "EIFL");
-    EXPECT_EQ(ErrorExportFailed("w").getCode(), "EXFL");
-}
-
-TEST(Error, CopiedIntoThePlainTypeKeepsCodeAndTexts) {
-    Error copy = ErrorPrefsKeyNotFound("Preferences::get", "LogLevel");
-    EXPECT_TRUE(copy.failed());
-    EXPECT_EQ(copy.getCode(), "EPKNF");
-    EXPECT_EQ(copy.getWhere(), "Preferences::get");
-    EXPECT_STREQ(copy.what(), "Preferences key 'LogLevel' not found");
+// Every kind copied into the plain type keeps its code, its exact message and where it happened.
+TEST(Error, EachKindCarriesItsCodeAndExactMessageIntoThePlainType) {
+    const struct {
+        Error error;
+        const char* code;
+        const char* message;
+    } cases[] = {
+        {GeneralError("w", "Broken"), "EGEN", "Broken"},
+        {ErrorPrefsKeyNotFound("w", "InstallPath"), "EPKNF", "Preferences key 'InstallPath' not found"},
+        {ErrorPrefsKeyNotSaved("w", "A\\B"), "EPNS", "Preferences key 'A\\B' could not be saved"},
+        {ErrorNoSuchParameter("w", "Cutoff"), "ENSP", "Parameter Cutoff does not exist"},
+        {ErrorNoSuchParameterType("w", "float", "Cutoff"), "ENSPT", "Unknown parameter type float<Cutoff>"},
+        {ErrorNoSuchControlType("w", "knob", "Volume"), "ENSCT", "Unknown control type knob<Volume>"},
+        {ErrorImportFailed("w"), "EIFL", "Failed to import file"},
+        {ErrorExportFailed("w"), "EXFL", "Failed to export file"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_TRUE(c.error.failed()) << c.code;
+        EXPECT_EQ(c.error.getCode(), c.code);
+        EXPECT_EQ(c.error.getMessage(), c.message);
+        EXPECT_STREQ(c.error.what(), c.message);
+        EXPECT_EQ(c.error.getWhere(), "w");
+    }
     Error assigned = NoError();
-    assigned = copy;
+    assigned = cases[1].error;
     EXPECT_EQ(assigned.getCode(), "EPKNF");
 }
 

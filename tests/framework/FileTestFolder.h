@@ -1,50 +1,9 @@
 #pragma once
 
 #include "framework/ProductIdentity.h"
-
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <string>
-#include <unistd.h>
+#include "support/FileTestFolder.h"
 
 namespace trov::test {
-
-// A fresh folder under the system's temporary folder, removed with everything in it at the end of the
-// scope. The registry stand-in's stores and the temporary folder are pointed into it for the scope.
-class FileTestFolder {
-public:
-    FileTestFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "trov-files-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) != nullptr)
-            path_ = pattern;
-        ::setenv("TROV_USER_REGISTRY", (path_ + "/user.reg").c_str(), 1);
-        ::setenv("TROV_MACHINE_REGISTRY", (path_ + "/machine.reg").c_str(), 1);
-        ::setenv("TMPDIR", path_.c_str(), 1);
-    }
-    ~FileTestFolder() {
-        ::unsetenv("TROV_USER_REGISTRY");
-        ::unsetenv("TROV_MACHINE_REGISTRY");
-        ::unsetenv("TMPDIR");
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    FileTestFolder(const FileTestFolder&) = delete;
-    FileTestFolder& operator=(const FileTestFolder&) = delete;
-
-    const std::string& path() const { return path_; }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-    // Writes bytes to a file below the folder and gives its path.
-    std::string write(const std::string& name, const std::string& bytes) const {
-        const std::string file = *this / name;
-        std::filesystem::create_directories(std::filesystem::path(file).parent_path());
-        std::ofstream(file, std::ios::binary) << bytes;
-        return file;
-    }
-
-private:
-    std::string path_;
-};
 
 // A product identity registered for the scope, naming the folders and files made after it.
 class ScopedProduct : public ProductIdentity {

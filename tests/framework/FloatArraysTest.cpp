@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <limits>
@@ -29,12 +30,6 @@ std::vector<NamedOp> operations() {
             {"divide", divideFloats, [](float a, float b) { return a / b; }}};
 }
 
-class PathGuard {
-public:
-    explicit PathGuard(FloatArrayPath path) { setFloatArrayPath(path); }
-    ~PathGuard() { setFloatArrayPath(FloatArrayPath::Automatic); }
-};
-
 // Runs op on dst/src copies placed at the given float offsets inside larger buffers, so both aligned and
 // unaligned starts are tried, with sentinels after the last element.
 std::vector<float> runAt(FloatArrayPath path, ArrayOp op, const std::vector<float>& dst,
@@ -46,8 +41,9 @@ std::vector<float> runAt(FloatArrayPath path, ArrayOp op, const std::vector<floa
     std::fill(std::begin(srcBuffer), std::end(srcBuffer), kSentinel);
     std::copy(dst.begin(), dst.end(), dstBuffer + dstOffset);
     std::copy(src.begin(), src.end(), srcBuffer + srcOffset);
-    PathGuard guard(path);
+    setFloatArrayPath(path);
     op(dstBuffer + dstOffset, srcBuffer + srcOffset, dst.size());
+    setFloatArrayPath(FloatArrayPath::Automatic);
     for (std::size_t i = dstOffset + dst.size(); i < 80; ++i)
         EXPECT_EQ(dstBuffer[i], kSentinel) << "written past the count at " << i;
     return std::vector<float>(dstBuffer + dstOffset, dstBuffer + dstOffset + dst.size());
@@ -58,15 +54,12 @@ TEST(FloatArrays, VectorAndScalarPathsAgreeWithAPlainLoopForEveryLengthAndAlignm
     std::uniform_real_distribution<float> values(-4.0f, 4.0f);
     for (const NamedOp& op : operations()) {
         for (std::size_t count = 0; count <= 67; ++count) {
-            std::vector<float> dst(count);
-            std::vector<float> src(count);
+            std::vector<float> dst(count), src(count), expected(count);
             for (std::size_t i = 0; i < count; ++i) {
                 dst[i] = values(engine);
                 src[i] = values(engine);
-            }
-            std::vector<float> expected(count);
-            for (std::size_t i = 0; i < count; ++i)
                 expected[i] = op.reference(dst[i], src[i]);
+            }
             for (std::size_t dstOffset : {0u, 1u, 3u})
                 for (std::size_t srcOffset : {0u, 2u}) {
                     EXPECT_EQ(runAt(FloatArrayPath::Scalar, op.op, dst, src, dstOffset, srcOffset), expected)
@@ -78,32 +71,11 @@ TEST(FloatArrays, VectorAndScalarPathsAgreeWithAPlainLoopForEveryLengthAndAlignm
     }
 }
 
-TEST(FloatArrays, SpecialValuesComeOutTheSameOnBothPaths) {
-    const float inf = std::numeric_limits<float>::infinity();
-    const std::vector<float> dst = {0.0f, -0.0f, inf, 1.0f, 1e-40f, 3.0f, -inf, 1e38f};
-    const std::vector<float> src = {0.0f, 0.0f, inf, 0.0f, 1e-40f, -0.0f, 2.0f, 1e38f};
-    for (const NamedOp& op : operations()) {
-        const auto scalar = runAt(FloatArrayPath::Scalar, op.op, dst, src, 0, 0);
-        const auto vector = runAt(FloatArrayPath::Vector, op.op, dst, src, 0, 0);
-        for (std::size_t i = 0; i < dst.size(); ++i) {
-            // NaN results are compared by being NaN; everything else bit for bit, signed zeros included.
-            EXPECT_EQ(std::isnan(scalar[i]), std::isnan(vector[i])) << op.name << " " << i;
-            if (!std::isnan(scalar[i])) {
-                EXPECT_EQ(scalar[i], vector[i]) << op.name << " " << i;
-                EXPECT_EQ(std::signbit(scalar[i]), std::signbit(vector[i])) << op.name << " " << i;
-            }
-        }
-    }
-}
-
 double relativeError(double approx, double exact) {
     return std::fabs(approx - exact) / exact;
 }
 
 TEST(Curves, FastExp2StaysWithinItsErrorBoundOverTheNormalRange) {
-    EXPECT_LT(relativeError(fastExp2(0.25f), 1.189207), 0.002);
-    EXPECT_LT(relativeError(fastExp2(3.5f), 11.3137), 0.002);
-    EXPECT_LT(relativeError(fastExp2(-1.5f), 0.353553), 0.002);
     double worst = 0.0;
     for (float x = -125.0f; x < 126.0f; x += 0.0137f)
         worst = std::max(worst, relativeError(fastExp2(x), std::exp2(static_cast<double>(x))));
@@ -139,29 +111,20 @@ TEST(Curves, SaturateIsOddWithSlopePointSixFiveAtZeroAndQuadraticGrowth) {
     EXPECT_NEAR(saturate(1e6) / 1e12, 1.3, 1e-4);
 }
 
-TEST(LengthPrefixedText, StoresTheLengthThenTheCharactersCutToTheMaximum) {
-    const std::string long300(300, 'x');
+// The bytes written for the text, up to the first one left untouched.
+std::string prefixed(const std::string& text, std::size_t maximum) {
     std::vector<unsigned char> buffer(400, 0xEE);
-    toLengthPrefixedText(buffer.data(), long300, 255);
-    EXPECT_EQ(buffer[0], 255);
-    EXPECT_EQ(std::string(buffer.begin() + 1, buffer.begin() + 256), long300.substr(0, 255));
-    EXPECT_EQ(buffer[256], 0xEE);
+    toLengthPrefixedText(buffer.data(), text, maximum);
+    return std::string(buffer.begin(), std::find(buffer.begin(), buffer.end(), 0xEE));
+}
 
-    std::fill(buffer.begin(), buffer.end(), 0xEE);
-    toLengthPrefixedText(buffer.data(), "Piano", 31);
-    EXPECT_EQ(buffer[0], 5);
-    EXPECT_EQ(std::string(buffer.begin() + 1, buffer.begin() + 6), "Piano");
-    EXPECT_EQ(buffer[6], 0xEE) << "no terminator";
-
-    std::fill(buffer.begin(), buffer.end(), 0xEE);
-    toLengthPrefixedText(buffer.data(), "Grand Piano", 4);
-    EXPECT_EQ(buffer[0], 4);
-    EXPECT_EQ(buffer[5], 0xEE);
-
+TEST(LengthPrefixedText, StoresTheLengthThenTheCharactersCutToTheMaximumWithoutTerminator) {
+    const std::string long300(300, 'x');
+    EXPECT_EQ(prefixed(long300, 255), "\xFF" + long300.substr(0, 255));
+    EXPECT_EQ(prefixed("Piano", 31), "\x05Piano");
+    EXPECT_EQ(prefixed("Grand Piano", 4), "\x04Gran");
     // One byte cannot count past 255, whatever the maximum.
-    toLengthPrefixedText(buffer.data(), long300, 1000);
-    EXPECT_EQ(buffer[0], 255);
-    EXPECT_EQ(buffer[256], 0xEE);
+    EXPECT_EQ(prefixed(long300, 1000), "\xFF" + long300.substr(0, 255));
 }
 
 } // namespace

@@ -15,27 +15,25 @@ namespace {
 
 using Components = std::vector<std::string>;
 
-TEST(FolderPath, DrivePathsAreAbsoluteAndReadBackWithSlashes) {
-    const Folder folder("D:\\Samples\\Drums");
-    EXPECT_EQ(folder.getComponents(), (Components{"D:", "Samples", "Drums"}));
-    EXPECT_FALSE(folder.isRelative());
-    EXPECT_EQ(folder.getPath(), "D:/Samples/Drums");
-}
-
-TEST(FolderPath, ALeadingSeparatorMakesItAbsoluteAndIsWrittenBack) {
-    const Folder folder("\\Samples");
-    EXPECT_EQ(folder.getComponents(), (Components{"Samples"}));
-    EXPECT_FALSE(folder.isRelative());
-    EXPECT_EQ(folder.getPath(), "/Samples");
-    EXPECT_EQ(Folder("//server/share").getPath(), "/server/share");
+TEST(FolderPath, SplitsAtEitherSeparatorDropsEmptyPiecesAndWritesBackWithSlashes) {
+    const struct {
+        const char* text;
+        Components components;
+        bool relative;
+        const char* path;
+    } cases[] = {
+        {"D:\\Samples\\Drums", {"D:", "Samples", "Drums"}, false, "D:/Samples/Drums"},
+        {"\\Samples", {"Samples"}, false, "/Samples"},
+        {"./a//b/", {".", "a", "b"}, true, "./a/b"},
+        {"//server/share", {"server", "share"}, false, "/server/share"},
+    };
+    for (const auto& c : cases) {
+        const Folder folder(c.text);
+        EXPECT_EQ(folder.getComponents(), c.components) << c.text;
+        EXPECT_EQ(folder.isRelative(), c.relative) << c.text;
+        EXPECT_EQ(folder.getPath(), c.path);
+    }
     EXPECT_EQ(Folder("/").getPath(), "/");
-}
-
-TEST(FolderPath, EmptyPiecesAreDroppedAndDotsKept) {
-    const Folder folder("./a//b/");
-    EXPECT_EQ(folder.getComponents(), (Components{".", "a", "b"}));
-    EXPECT_TRUE(folder.isRelative());
-    EXPECT_EQ(folder.getPath(), "./a/b");
     EXPECT_EQ(Folder("").getPath(), "");
     EXPECT_TRUE(isRelativePath("ab:c"));
     EXPECT_FALSE(isRelativePath("c:"));
@@ -60,8 +58,7 @@ TEST(FolderPath, AppendingARelativeFolderExtendsAndAnAbsoluteOneReplaces) {
     EXPECT_EQ((Folder("rel") + Folder("D:\\x")).getPath(), "D:/x");
     EXPECT_EQ(base.append(Folder("x")).getPath(), "/samples/x");
     EXPECT_EQ(base.getPath(), "/samples/x");
-    const File file = Folder("/samples") + File("kit\\kick.wav");
-    EXPECT_EQ(file.getPath(), "/samples/kit/kick.wav");
+    EXPECT_EQ((Folder("/samples") + File("kit\\kick.wav")).getPath(), "/samples/kit/kick.wav");
 }
 
 TEST(FolderPath, EqualityComparesComponentsNotTheRelativeFlag) {

@@ -2,18 +2,15 @@
 
 #include "framework/FileTestFolder.h"
 #include "framework/Preferences.h"
-#include "platform/ChildProcess.h"
 #include "platform/CrashHandler.h"
-#include "platform/LoopbackServer.h"
 #include "platform/Responder.h"
+#include "support/ChildProcess.h"
 #include "support/LogCapture.h"
+#include "support/LoopbackServer.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <sys/socket.h>
 
@@ -21,66 +18,26 @@ namespace trov {
 namespace {
 
 using platform::BoxAnswer;
+using test::LoopbackServer;
 
-const char* const kQuestion =
-    "Sampler may have crashed last time it was run.  Can I report the error to Maker for "
-    "analysis so the bug that caused this can be fixed?";
-
-// The next start: a fresh application-data folder, per-user preferences, a scripted user and a log.
-class MinidumperTest : public testing::Test {
-protected:
-    void SetUp() override {
-        ::setenv("XDG_STATE_HOME", (folder_ / "state").c_str(), 1);
-        preferences_ =
-            std::make_unique<Preferences>(platform::RegistryRoot::User, "Software\\Maker\\Sampler");
-        setProcessPreferences(nullptr, preferences_.get());
-    }
-    void TearDown() override {
-        setProcessPreferences(nullptr, nullptr);
-        ::unsetenv("XDG_STATE_HOME");
-    }
-
-    std::string dumpPath() const { return folder_ / "state/Maker/Sampler.dmp"; }
-    std::int64_t writeDump(const std::string& bytes) {
-        folder_.write("state/Maker/Sampler.dmp", bytes);
-        return File(dumpPath()).getModificationTime();
-    }
-    std::int32_t lastCrashDump() const {
-        std::int32_t value = -1;
-        preferences_->getLong("LastCrashDump", value);
-        return value;
-    }
-    std::size_t questionsAsked() const { return user_.questions().size(); }
-
-    test::FileTestFolder folder_;
-    test::ScopedProduct product_;
-    test::LogCapture log_;
-    std::unique_ptr<Preferences> preferences_;
-    platform::ScriptedResponder user_;
-    platform::ScopedResponder scopedUser_{user_};
-};
-
-std::string readRequest(int fd) {
-    std::string request;
-    char c;
-    while (request.find("\r\n\r\n") == std::string::npos && ::recv(fd, &c, 1, 0) == 1)
-        request += c;
-    const std::size_t at = request.find("Content-Length: ");
-    const std::size_t length = at == std::string::npos ? 0 : std::stoul(request.substr(at + 16));
-    return request + test::LoopbackServer::readAll(fd, length);
-}
+const std::string kAccepted = "HTTP/1.1 200 OK\r\n\r\ndump received\n";
 
 // Serves one upload: reads the headers and as many body bytes as they announce, answers with the reply,
 // then keeps whatever else the client sends before it closes.
 class ReportServer {
 public:
     explicit ReportServer(std::string reply)
-        : server_(std::make_unique<test::LoopbackServer>([this, reply = std::move(reply)](int fd) {
+        : server_(std::make_unique<LoopbackServer>([this, reply = std::move(reply)](int fd) {
               connected_ = true;
-              request_ = readRequest(fd);
-              test::LoopbackServer::sendAll(fd, reply);
+              char c;
+              while (request_.find("\r\n\r\n") == std::string::npos && ::recv(fd, &c, 1, 0) == 1)
+                  request_ += c;
+              const std::size_t at = request_.find("Content-Length: ");
+              request_ += LoopbackServer::readAll(
+                  fd, at == std::string::npos ? 0 : std::stoul(request_.substr(at + 16)));
+              LoopbackServer::sendAll(fd, reply);
               ::shutdown(fd, SHUT_WR);
-              request_ += test::LoopbackServer::readAll(fd);
+              request_ += LoopbackServer::readAll(fd);
           })),
           address_("127.0.0.1:" + std::to_string(server_->port())) {}
 
@@ -93,47 +50,65 @@ public:
 private:
     std::string request_;
     bool connected_ = false;
-    std::unique_ptr<test::LoopbackServer> server_;
+    std::unique_ptr<LoopbackServer> server_;
     std::string address_;
 };
 
-std::string requestFor(const std::string& host, const std::string& hexBody) {
-    return "POST /cgi-bin/crashdump.cgi HTTP/1.1\r\nHost: " + host +
-           "\r\nUser-Agent: Sampler/1.0\r\nContent-Type: application/crash-dump\r\nContent-Length: " +
-           std::to_string(hexBody.size()) + "\r\n\r\n" + hexBody;
-}
-
-std::string hexOf(const std::string& bytes) {
-    static const char digits[] = "0123456789abcdef";
-    std::string hex;
-    for (unsigned char c : bytes) {
-        hex += digits[c >> 4];
-        hex += digits[c & 15];
+// The next start: a fresh application-data folder, per-user preferences, a scripted user and a log.
+class MinidumperTest : public testing::Test {
+protected:
+    MinidumperTest() {
+        ::setenv("XDG_STATE_HOME", (folder_ / "state").c_str(), 1);
+        setProcessPreferences(nullptr, &preferences_);
     }
-    return hex;
-}
+    ~MinidumperTest() override {
+        setProcessPreferences(nullptr, nullptr);
+        ::unsetenv("XDG_STATE_HOME");
+    }
 
-const std::string kAccepted = "HTTP/1.1 200 OK\r\n\r\ndump received\n";
+    std::string dumpPath() const { return folder_ / "state/Maker/Sampler.dmp"; }
+    std::int64_t writeDump(const std::string& bytes) {
+        folder_.write("state/Maker/Sampler.dmp", bytes);
+        return File(dumpPath()).getModificationTime();
+    }
+    std::int32_t lastCrashDump() {
+        std::int32_t value = -1;
+        preferences_.getLong("LastCrashDump", value);
+        return value;
+    }
+    // Starts up with a report server giving the reply and the user answering the question, if asked.
+    std::unique_ptr<ReportServer> startWithServer(const std::string& reply, BoxAnswer answer) {
+        auto server = std::make_unique<ReportServer>(reply);
+        preferences_.setString("CrashReportServer", server->address());
+        user_.queueBox(answer);
+        { Minidumper dumper; }
+        server->finish();
+        return server;
+    }
+    std::size_t questionsAsked() const { return user_.questions().size(); }
+
+    test::FileTestFolder folder_;
+    test::ScopedProduct product_;
+    test::LogCapture log_;
+    Preferences preferences_{platform::RegistryRoot::User, "Software\\Maker\\Sampler"};
+    platform::ScriptedResponder user_;
+    platform::ScopedResponder scopedUser_{user_};
+};
 
 TEST_F(MinidumperTest, ACrashInAChildLeavesADumpThatTheNextStartOffersOnceAndUploads) {
-    const auto outcome = test::runInChild([](int) {
+    const auto outcome = test::runInChild([] {
         Minidumper dumper;
         volatile std::uintptr_t address = 8;
         *reinterpret_cast<volatile int*>(address) = 1;
         return 0;
     });
     EXPECT_FALSE(outcome.exited && outcome.exitCode == 0);
-    std::string dump;
-    {
-        std::ifstream in(dumpPath(), std::ios::binary);
-        dump.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
+    const std::string dump = test::readFile(dumpPath());
     ASSERT_EQ(dump.rfind("minidumper caught exception Access violation, creating dump\n", 0), 0u) << dump;
     const std::int64_t modified = File(dumpPath()).getModificationTime();
 
-    const std::string expected = requestFor("", hexOf(dump));
     ReportServer server(kAccepted);
-    preferences_->setString("CrashReportServer", server.address());
+    preferences_.setString("CrashReportServer", server.address());
     user_.queueBox(BoxAnswer::Ok);
     {
         Minidumper dumper;
@@ -142,10 +117,11 @@ TEST_F(MinidumperTest, ACrashInAChildLeavesADumpThatTheNextStartOffersOnceAndUpl
     EXPECT_FALSE(platform::isCrashHandlerInstalled()) << "removed with the dumper";
     server.finish();
     ASSERT_EQ(questionsAsked(), 1u);
-    EXPECT_EQ(user_.questions()[0].text, kQuestion);
+    EXPECT_EQ(user_.questions()[0].text,
+              "Sampler may have crashed last time it was run.  Can I report the error to Maker for "
+              "analysis so the bug that caused this can be fixed?");
     EXPECT_EQ(user_.questions()[0].box, platform::BoxKind::OkCancel);
-    EXPECT_TRUE(server.request() == requestFor(server.address(), hexOf(dump)))
-        << server.request().substr(0, 300);
+    EXPECT_TRUE(server.request() == Minidumper::buildRequest(server.address(), "Sampler/1.0", dump));
     EXPECT_EQ(lastCrashDump(), modified);
     EXPECT_EQ(log_.count("failed to send dump"), 0) << log_.text();
     EXPECT_EQ(log_.count("Minidumper: enabled"), 2) << "in the crashed child and at this start";
@@ -156,52 +132,34 @@ TEST_F(MinidumperTest, ACrashInAChildLeavesADumpThatTheNextStartOffersOnceAndUpl
 
 TEST_F(MinidumperTest, TheRequestCarriesEveryDumpByteAsTwoLowerCaseHexDigits) {
     writeDump(std::string("\x00\xAB\x10", 3));
-    const std::string body = "00ab10";
-    ReportServer server(kAccepted);
-    preferences_->setString("CrashReportServer", server.address());
-    user_.queueBox(BoxAnswer::Ok);
-    Minidumper dumper;
-    server.finish();
-    EXPECT_EQ(server.request(), "POST /cgi-bin/crashdump.cgi HTTP/1.1\r\n"
-                                "Host: " +
-                                    server.address() +
-                                    "\r\n"
-                                    "User-Agent: Sampler/1.0\r\n"
-                                    "Content-Type: application/crash-dump\r\n"
-                                    "Content-Length: 6\r\n"
-                                    "\r\n"
-                                    "00ab10");
+    const auto server = startWithServer(kAccepted, BoxAnswer::Ok);
+    EXPECT_EQ(server->request(), "POST /cgi-bin/crashdump.cgi HTTP/1.1\r\nHost: " + server->address() +
+                                     "\r\nUser-Agent: Sampler/1.0\r\nContent-Type: application/crash-dump\r\n"
+                                     "Content-Length: 6\r\n\r\n00ab10");
 }
 
-TEST_F(MinidumperTest, SendCrashDumpFalseAsksNothingAndKeepsLastCrashDump) {
+TEST_F(MinidumperTest, NothingIsOfferedWhenReportsAreOffOrTheDumpIsNoNewerThanTheLastOffered) {
     writeDump("dump");
-    preferences_->setBool("SendCrashDump", false);
-    preferences_->setLong("LastCrashDump", 5);
-    preferences_->setString("CrashReportServer", "127.0.0.1:9");
+    preferences_.setBool("SendCrashDump", false);
+    preferences_.setLong("LastCrashDump", 5);
+    preferences_.setString("CrashReportServer", "127.0.0.1:9");
     Minidumper dumper;
     EXPECT_FALSE(dumper.reportPreviousCrash());
-    EXPECT_EQ(questionsAsked(), 0u);
     EXPECT_EQ(lastCrashDump(), 5);
-}
 
-TEST_F(MinidumperTest, ADumpNoNewerThanTheLastOfferedIsNotOffered) {
+    preferences_.setBool("SendCrashDump", true);
     const std::int64_t modified = writeDump("dump");
-    preferences_->setLong("LastCrashDump", static_cast<std::int32_t>(modified));
-    preferences_->setString("CrashReportServer", "127.0.0.1:9");
-    Minidumper dumper;
+    preferences_.setLong("LastCrashDump", static_cast<std::int32_t>(modified));
+    EXPECT_FALSE(dumper.reportPreviousCrash());
     EXPECT_EQ(questionsAsked(), 0u);
     EXPECT_EQ(lastCrashDump(), modified);
 }
 
 TEST_F(MinidumperTest, DecliningSendsNothingButStillRemembersTheDump) {
     const std::int64_t modified = writeDump("dump");
-    ReportServer server(kAccepted);
-    preferences_->setString("CrashReportServer", server.address());
-    user_.queueBox(BoxAnswer::Cancel);
-    Minidumper dumper;
-    server.finish();
+    const auto server = startWithServer(kAccepted, BoxAnswer::Cancel);
     EXPECT_EQ(questionsAsked(), 1u);
-    EXPECT_FALSE(server.connected());
+    EXPECT_FALSE(server->connected());
     EXPECT_EQ(lastCrashDump(), modified);
 }
 
@@ -212,7 +170,7 @@ TEST_F(MinidumperTest, WithoutAReportServerNothingIsOfferedAndWithoutADumpTheMar
     EXPECT_EQ(lastCrashDump(), modified);
 
     std::filesystem::remove(dumpPath());
-    preferences_->setString("CrashReportServer", "127.0.0.1:9");
+    preferences_.setString("CrashReportServer", "127.0.0.1:9");
     EXPECT_FALSE(dumper.reportPreviousCrash());
     EXPECT_EQ(lastCrashDump(), 0);
     EXPECT_EQ(questionsAsked(), 0u);
@@ -220,37 +178,20 @@ TEST_F(MinidumperTest, WithoutAReportServerNothingIsOfferedAndWithoutADumpTheMar
 
 TEST_F(MinidumperTest, AWrongReplyIsLoggedAndOnlyItsFirst1024BytesCount) {
     writeDump("dump");
-    const std::string late = std::string(1100, 'x') + "dump received";
-    ReportServer server(late);
-    preferences_->setString("CrashReportServer", server.address());
-    user_.queueBox(BoxAnswer::Ok);
-    Minidumper dumper;
-    server.finish();
-    EXPECT_TRUE(server.connected());
+    const auto server = startWithServer(std::string(1100, 'x') + "dump received", BoxAnswer::Ok);
+    EXPECT_TRUE(server->connected());
     EXPECT_EQ(log_.count("failed to send dump: " + std::string(1024, 'x') + "\n"), 1) << log_.text().size();
 }
 
 TEST_F(MinidumperTest, AnUnreachableServerOnlyLeavesALogLine) {
     const std::int64_t modified = writeDump("dump");
-    std::string closed;
-    {
-        ReportServer unused(kAccepted);
-        closed = unused.address();
-    }
-    preferences_->setString("CrashReportServer", closed);
+    const std::string closed = ReportServer(kAccepted).address();
+    preferences_.setString("CrashReportServer", closed);
     user_.queueBox(BoxAnswer::Ok);
     Minidumper dumper;
     EXPECT_EQ(log_.count("failed to send dump: cannot connect to '" + closed + "'"), 1) << log_.text();
     EXPECT_EQ(lastCrashDump(), modified);
     EXPECT_TRUE(platform::isCrashHandlerInstalled()) << "start-up goes on";
-}
-
-TEST_F(MinidumperTest, TheDumpFileLivesInTheMakersApplicationDataFolder) {
-    Minidumper dumper;
-    EXPECT_EQ(dumper.getDumpFile().getPath(), dumpPath());
-    EXPECT_TRUE(std::filesystem::is_directory(folder_ / "state/Maker"));
-    EXPECT_FALSE(std::filesystem::exists(dumpPath())) << "no dump before a crash";
-    EXPECT_EQ(log_.count("Minidumper: enabled"), 1);
 }
 
 } // namespace

@@ -16,6 +16,7 @@ using platform::RegistryRoot;
 namespace {
 
 const char* const kPath = "Software\\Maker\\Product";
+using Names = std::vector<std::string>;
 
 class PreferencesTest : public testing::Test {
 protected:
@@ -23,9 +24,8 @@ protected:
         return std::make_unique<Preferences>(root, kPath);
     }
     test::FileTestFolder folder_;
+    std::unique_ptr<Preferences> prefs_ = open();
 };
-
-using Names = std::vector<std::string>;
 
 TEST_F(PreferencesTest, ValuesKeysAndClearingPersistAcrossStoreObjects) {
     {
@@ -50,6 +50,7 @@ TEST_F(PreferencesTest, ValuesKeysAndClearingPersistAcrossStoreObjects) {
     EXPECT_TRUE(send);
     EXPECT_EQ(reader->getKeys(), (Names{"InstallPath", "LogLevel", "SendCrashDump"}));
     EXPECT_TRUE(reader->exists("MIDI Controllers"));
+    EXPECT_TRUE(open(RegistryRoot::Machine)->getKeys().empty()) << "the machine's store is another";
 
     auto other = open();
     EXPECT_TRUE(reader->clearChild("midi controllers"));
@@ -60,31 +61,16 @@ TEST_F(PreferencesTest, ValuesKeysAndClearingPersistAcrossStoreObjects) {
     EXPECT_TRUE(open()->getKeys().empty());
 }
 
-TEST_F(PreferencesTest, TwoObjectsOnOneKeySeeEachOthersWrites) {
-    auto first = open();
-    auto second = open();
-    EXPECT_FALSE(first->setFloat("Tune", 0.25f).failed());
-    float tune = 0;
-    EXPECT_TRUE(second->getFloat("Tune", tune));
-    EXPECT_EQ(tune, 0.25f);
-    auto machine = open(RegistryRoot::Machine);
-    EXPECT_FALSE(machine->getFloat("Tune", tune));
-}
-
 TEST_F(PreferencesTest, MissingValuesLeaveTheOutValueUntouched) {
-    auto prefs = open();
     std::string text = "keep";
     std::int32_t number = 42;
     bool flag = true;
     float real = 1.5f;
     char buffer[4] = {'k', 'e', 'e', 'p'};
-    EXPECT_FALSE(prefs->getString("none", text));
-    EXPECT_FALSE(prefs->getLong("none", number));
-    EXPECT_FALSE(prefs->getBool("none", flag));
-    EXPECT_FALSE(prefs->getFloat("none", real));
-    EXPECT_FALSE(prefs->getData("none", buffer, sizeof buffer));
-    EXPECT_EQ(prefs->getSize("none"), 0u);
-    EXPECT_FALSE(prefs->exists("none"));
+    EXPECT_FALSE(prefs_->getString("none", text) || prefs_->getLong("none", number) ||
+                 prefs_->getBool("none", flag) || prefs_->getFloat("none", real) ||
+                 prefs_->getData("none", buffer, sizeof buffer) || prefs_->exists("none"));
+    EXPECT_EQ(prefs_->getSize("none"), 0u);
     EXPECT_EQ(text, "keep");
     EXPECT_EQ(number, 42);
     EXPECT_TRUE(flag);
@@ -93,95 +79,77 @@ TEST_F(PreferencesTest, MissingValuesLeaveTheOutValueUntouched) {
 }
 
 TEST_F(PreferencesTest, StringsReadUpToTheirNulOrTheEndOfTheStoredBytes) {
-    auto prefs = open();
-    EXPECT_FALSE(prefs->setString("with", "abc").failed());
-    EXPECT_EQ(prefs->getSize("with"), 4u);
-    EXPECT_FALSE(prefs->setData("without", "xyz", 3).failed());
-    EXPECT_EQ(prefs->getSize("without"), 3u);
-    std::string text;
-    EXPECT_TRUE(prefs->getString("with", text));
-    EXPECT_EQ(text, "abc");
-    EXPECT_TRUE(prefs->getString("without", text));
-    EXPECT_EQ(text, "xyz");
-    EXPECT_FALSE(prefs->setString("empty", "").failed());
-    EXPECT_TRUE(prefs->getString("empty", text));
-    EXPECT_EQ(text, "");
-}
-
-TEST_F(PreferencesTest, AStringNamedLikeAChildKeyIsFoundButLeftUnchanged) {
-    auto prefs = open();
-    std::unique_ptr<Preferences> child(prefs->createChild("Sample Folders"));
-    ASSERT_TRUE(child);
+    EXPECT_FALSE(prefs_->setString("with", "abc").failed());
+    EXPECT_FALSE(prefs_->setData("without", "xyz", 3).failed());
+    EXPECT_FALSE(prefs_->setString("empty", "").failed());
+    EXPECT_EQ(prefs_->getSize("with"), 4u);
+    EXPECT_EQ(prefs_->getSize("without"), 3u);
+    for (const auto& [name, stored] : {std::pair{"with", "abc"}, {"without", "xyz"}, {"empty", ""}}) {
+        std::string text = "old";
+        EXPECT_TRUE(prefs_->getString(name, text));
+        EXPECT_EQ(text, stored);
+    }
+    // A name that names a child key but no value is found, and the text left as it was.
+    std::unique_ptr<Preferences> child(prefs_->createChild("Sample Folders"));
     std::string text = "keep";
-    EXPECT_TRUE(prefs->getString("Sample Folders", text));
+    EXPECT_TRUE(prefs_->getString("Sample Folders", text));
     EXPECT_EQ(text, "keep");
 }
 
 TEST_F(PreferencesTest, NumbersReadOnlyFromFourStoredBytes) {
-    auto prefs = open();
-    EXPECT_FALSE(prefs->setLong("two", 2).failed());
+    EXPECT_FALSE(prefs_->setLong("two", 2).failed());
     bool flag = false;
-    EXPECT_TRUE(prefs->getBool("two", flag));
+    EXPECT_TRUE(prefs_->getBool("two", flag));
     EXPECT_TRUE(flag);
 
-    EXPECT_FALSE(prefs->setString("short", "ab").failed()); // three bytes
-    EXPECT_FALSE(prefs->setString("long", "abcdefg").failed());
+    EXPECT_FALSE(prefs_->setString("short", "ab").failed()); // three bytes
+    EXPECT_FALSE(prefs_->setString("long", "abcdefg").failed());
     const std::uint8_t two[2] = {1, 1};
-    EXPECT_FALSE(prefs->setData("pair", two, 2).failed());
+    EXPECT_FALSE(prefs_->setData("pair", two, 2).failed());
     for (const char* name : {"short", "long", "pair"}) {
         std::int32_t number = 42;
         float real = 1.5f;
         bool truth = false;
-        EXPECT_FALSE(prefs->getLong(name, number)) << name;
-        EXPECT_FALSE(prefs->getFloat(name, real)) << name;
-        EXPECT_FALSE(prefs->getBool(name, truth)) << name;
+        EXPECT_FALSE(prefs_->getLong(name, number)) << name;
+        EXPECT_FALSE(prefs_->getFloat(name, real)) << name;
+        EXPECT_FALSE(prefs_->getBool(name, truth)) << name;
         EXPECT_EQ(number, 42);
         EXPECT_EQ(real, 1.5f);
         EXPECT_FALSE(truth);
     }
     // Readers do not check the type: four string bytes are a number.
-    EXPECT_FALSE(prefs->setString("four", "abc").failed());
+    EXPECT_FALSE(prefs_->setString("four", "abc").failed());
     std::int32_t number = 0;
-    EXPECT_TRUE(prefs->getLong("four", number));
+    EXPECT_TRUE(prefs_->getLong("four", number));
     EXPECT_EQ(number, 'a' | ('b' << 8) | ('c' << 16));
 }
 
 TEST_F(PreferencesTest, FloatsReadBackBitIdentical) {
-    auto prefs = open();
     const float values[] = {0.1f, -0.0f, std::numeric_limits<float>::denorm_min(),
                             std::numeric_limits<float>::infinity(), std::nanf("0x2a")};
     for (float value : values) {
-        EXPECT_FALSE(prefs->setFloat("f", value).failed());
+        EXPECT_FALSE(prefs_->setFloat("f", value).failed());
         float back = 0;
         EXPECT_TRUE(open()->getFloat("f", back));
         EXPECT_EQ(std::memcmp(&back, &value, sizeof value), 0) << value;
     }
 }
 
-TEST_F(PreferencesTest, ChildrenOpenOnlyWhereEveryLevelExistsAndCarryTheParentsPath) {
-    auto prefs = open();
-    std::unique_ptr<Preferences> a(prefs->createChild("A"));
+TEST_F(PreferencesTest, ChildrenOpenOnlyWhereEveryLevelExistsAndClearingKeepsThem) {
+    std::unique_ptr<Preferences> a(prefs_->createChild("A"));
     ASSERT_TRUE(a);
-    EXPECT_EQ(prefs->openChild("A/B"), nullptr);
-    std::unique_ptr<Preferences> b(prefs->createChild("A/B"));
+    EXPECT_FALSE(a->setLong("inner", 1).failed());
+    EXPECT_EQ(prefs_->openChild("A/B"), nullptr);
+    std::unique_ptr<Preferences> b(prefs_->createChild("A/B"));
     ASSERT_TRUE(b);
     EXPECT_EQ(b->getPath(), kPath);
-    EXPECT_FALSE(b->setLong("deep", 1).failed());
-    std::unique_ptr<Preferences> reopened(open()->openChild("a\\b"));
-    ASSERT_TRUE(reopened);
-    EXPECT_EQ(reopened->getKeys(), (Names{"deep"}));
-}
 
-TEST_F(PreferencesTest, ClearingKeepsChildKeys) {
-    auto prefs = open();
-    std::unique_ptr<Preferences> child(prefs->createChild("Child"));
-    EXPECT_FALSE(child->setLong("inner", 1).failed());
     for (const char* name : {"a", "b", "c"})
-        EXPECT_FALSE(prefs->setLong(name, 1).failed());
-    EXPECT_FALSE(prefs->clear().failed());
-    EXPECT_TRUE(prefs->getKeys().empty());
-    EXPECT_TRUE(prefs->exists("Child"));
-    EXPECT_EQ(child->getKeys(), (Names{"inner"}));
+        EXPECT_FALSE(prefs_->setLong(name, 1).failed());
+    EXPECT_FALSE(prefs_->clear().failed());
+    EXPECT_TRUE(prefs_->getKeys().empty());
+    EXPECT_TRUE(prefs_->exists("A"));
+    EXPECT_EQ(a->getKeys(), (Names{"inner"}));
 }
 
 TEST_F(PreferencesTest, AKeyThatCannotBeOpenedLogsAndRefusesEveryWrite) {

@@ -1,4 +1,4 @@
-#include "platform/ChildProcess.h"
+#include "support/ChildProcess.h"
 
 #include "framework/Random.h"
 
@@ -49,25 +49,6 @@ TEST(MersenneTwister, DrawsTheStandardWordsUntemperedAfterDiscardingTheFirst) {
     }
 }
 
-TEST(MersenneTwister, RandomDoubleStaysBelowOneAndFillsTheUnitInterval) {
-    seedMersenneTwister(42);
-    double low = 1.0;
-    double high = 0.0;
-    double sum = 0.0;
-    constexpr int kDraws = 200000;
-    for (int i = 0; i < kDraws; ++i) {
-        const double u = randomDouble();
-        ASSERT_GE(u, 0.0);
-        ASSERT_LT(u, 1.0);
-        low = std::min(low, u);
-        high = std::max(high, u);
-        sum += u;
-    }
-    EXPECT_LT(low, 1e-4);
-    EXPECT_GT(high, 1.0 - 1e-4);
-    EXPECT_NEAR(sum / kDraws, 0.5, 0.01);
-}
-
 TEST(LinearCongruential, SeedsSignExtendedAndStepsByItsConstants) {
     seedRandom(1);
     EXPECT_EQ(randomUnitLcg(), 0x41cce7a0 * 0x1p-52);
@@ -78,31 +59,17 @@ TEST(LinearCongruential, SeedsSignExtendedAndStepsByItsConstants) {
     EXPECT_EQ(randomUnitLcg(), 711319350 * 0x1p-52);
 }
 
-TEST(LinearCongruential, RandomIntRoundsToNearestAndGivesTheBoundsHalfAsOften) {
-    seedRandom(2024);
-    constexpr int kDraws = 260000;
-    std::vector<int> counts(26, 0);
-    for (int i = 0; i < kDraws; ++i) {
-        const int v = randomInt(0, 25);
-        ASSERT_GE(v, 0);
-        ASSERT_LE(v, 25);
-        ++counts[v];
-    }
-    const double inner = kDraws / 25.0;
-    for (int v = 1; v < 25; ++v)
-        EXPECT_NEAR(counts[v], inner, inner * 0.05) << v;
-    EXPECT_NEAR(counts[0], inner / 2, inner * 0.05);
-    EXPECT_NEAR(counts[25], inner / 2, inner * 0.05);
-
-    // Against the same uniform values rounded by the standard library (nearest, ties to even).
-    for (auto [lo, hi] : {std::pair{0, 65535}, std::pair{-40, 17}, std::pair{44, 4410}, std::pair{7, 7}}) {
+// Rounding to nearest gives the bounds half as often as the values in between.
+TEST(LinearCongruential, RandomIntRoundsTheUniformValueToTheNearestInteger) {
+    for (auto [lo, hi] : {std::pair{0, 25}, std::pair{0, 65535}, std::pair{-40, 17}, std::pair{7, 7}}) {
         seedRandom(99);
         std::vector<double> uniforms;
         for (int i = 0; i < 1000; ++i)
             uniforms.push_back(randomUnitLcg());
         seedRandom(99);
         for (double u : uniforms)
-            ASSERT_EQ(randomInt(lo, hi), lo + static_cast<int>(std::nearbyint(u * (hi - lo))));
+            ASSERT_EQ(randomInt(lo, hi), lo + static_cast<int>(std::nearbyint(u * (hi - lo))))
+                << lo << " " << hi;
     }
 }
 
@@ -164,7 +131,7 @@ std::string seedEachAndDraw(std::uint32_t seed) {
 
 // seedRandomGenerators acts once per process, so each case runs in a fresh child.
 TEST(SeedRandomGenerators, SeedsEveryGeneratorOnceAndIgnoresLaterSeeds) {
-    const auto outcome = test::runInChild([](int) {
+    const auto outcome = test::runInChild([] {
         seedRandomGenerators(0xFFFFFFF0u);
         seedRandomGenerators(77);
         const std::string seeded = drawAll();
@@ -179,7 +146,7 @@ TEST(SeedRandomGenerators, SeedsEveryGeneratorOnceAndIgnoresLaterSeeds) {
 }
 
 TEST(SeedRandomGenerators, SeedZeroUsesTheCalendarSecondSoProcessesOfOneSecondAgree) {
-    const auto outcome = test::runInChild([](int) {
+    const auto outcome = test::runInChild([] {
         const auto before = static_cast<std::uint32_t>(std::time(nullptr));
         seedRandomGenerators(0);
         const auto after = static_cast<std::uint32_t>(std::time(nullptr));

@@ -1,8 +1,8 @@
 #include "framework/System.h"
 
+#include "framework/FileTestFolder.h"
 #include "framework/MessageText.h"
 #include "framework/NativeWindow.h"
-#include "framework/ProductIdentity.h"
 #include "platform/Responder.h"
 #include "platform/Shell.h"
 #include "support/LogCapture.h"
@@ -17,28 +17,21 @@ using platform::BoxAnswer;
 using platform::BoxKind;
 
 namespace {
-struct TestProduct : ProductIdentity {
-    std::string getName() const override { return "Corvale"; }
-    std::string getMakerName() const override { return "Vennikt"; }
-    std::string getVersionString() const override { return "1.2.7"; }
-};
-
 struct Window : NativeWindow {
     platform::WindowHandle getHandle() const override { return 77; }
 };
 
 class SystemServices : public ::testing::Test {
 protected:
-    SystemServices() : scoped(responder) { setProductIdentity(&product); }
     ~SystemServices() override {
-        setProductIdentity(nullptr);
         platform::clearKeyStates();
         platform::resetQuitRequest();
         platform::setQuitHandler(nullptr);
     }
-    TestProduct product;
+    test::ScopedProduct product;
+    test::LogCapture log;
     platform::ScriptedResponder responder;
-    platform::ScopedResponder scoped;
+    platform::ScopedResponder scoped{responder};
 };
 } // namespace
 
@@ -59,10 +52,8 @@ TEST_F(SystemServices, ModifierKeysFollowTheirExclusionRules) {
 }
 
 TEST_F(SystemServices, MessageBoxesAreCaptionedWithTheProductAndMapAnswers) {
-    responder.queueBox(BoxAnswer::Yes);
-    responder.queueBox(BoxAnswer::No);
-    responder.queueBox(BoxAnswer::Closed);
-    responder.queueBox(BoxAnswer::Ok);
+    for (BoxAnswer answer : {BoxAnswer::Yes, BoxAnswer::No, BoxAnswer::Closed, BoxAnswer::Ok})
+        responder.queueBox(answer);
     Window window;
     EXPECT_EQ(askYesNoCancel("Save?", &window), 0);
     EXPECT_EQ(askYesNoCancel("Save?"), 1);
@@ -72,7 +63,7 @@ TEST_F(SystemServices, MessageBoxesAreCaptionedWithTheProductAndMapAnswers) {
     EXPECT_TRUE(showInfoMessage("Done"));
     const auto questions = responder.questions();
     ASSERT_EQ(questions.size(), 6u);
-    EXPECT_EQ(questions[0].caption, "Corvale");
+    EXPECT_EQ(questions[0].caption, "Sampler");
     EXPECT_EQ(questions[0].owner, 77u);
     EXPECT_EQ(questions[1].owner, platform::kNoWindow);
     EXPECT_EQ(questions[3].box, BoxKind::OkCancel);
@@ -80,53 +71,51 @@ TEST_F(SystemServices, MessageBoxesAreCaptionedWithTheProductAndMapAnswers) {
 }
 
 TEST_F(SystemServices, ExitWithErrorLogsShowsAndAsksTheLoopToQuit) {
-    test::LogCapture capture(0);
     int quitCode = -1;
     platform::setQuitHandler([&](int code) { quitCode = code; });
     exitWithError("Registry key missing", NoError());
-    EXPECT_EQ(capture.count("!!"), 0);
-    EXPECT_EQ(capture.count("Registry key missing"), 1);
+    EXPECT_EQ(log.count("!!"), 0);
+    EXPECT_EQ(log.count("Registry key missing"), 1);
     EXPECT_EQ(quitCode, 0);
     EXPECT_TRUE(platform::isQuitRequested());
     exitWithError("Broken", Error("where", "plain"));
-    EXPECT_EQ(capture.count("!! plain [] at where"), 1);
+    EXPECT_EQ(log.count("!! plain [] at where"), 1);
     const auto questions = responder.questions();
     ASSERT_EQ(questions.size(), 2u);
-    EXPECT_EQ(questions[0].text, "Registry key missing\n\nCorvale will exit.");
+    EXPECT_EQ(questions[0].text, "Registry key missing\n\nSampler will exit.");
     EXPECT_EQ(questions[0].box, BoxKind::Error);
 }
 
 TEST_F(SystemServices, TimeAndDateTextsHaveTheirFixedForms) {
-    EXPECT_TRUE(std::regex_match(timeText(), std::regex(R"(\d\d:\d\d:\d\d)")));
-    EXPECT_TRUE(std::regex_match(dateText(), std::regex(R"((Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) \d{1,2} \d{4})")));
+    EXPECT_TRUE(std::regex_match(
+        timeText() + " " + dateText(),
+        std::regex(R"(\d\d:\d\d:\d\d (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) \d{1,2} \d{4})")));
     EXPECT_EQ(format16("%s", "0123456789abcdefghij"), "0123456789abcde");
     EXPECT_EQ(format256("%d-%s", 5, "x"), "5-x");
 }
 
 TEST_F(SystemServices, StartUpSetsFlushToZeroAndLogsTheModes) {
-    test::LogCapture capture(0);
     const unsigned saved = _mm_getcsr();
     _mm_setcsr(saved & ~0x8040u);
     EXPECT_TRUE(initSystem());
     EXPECT_EQ(_mm_getcsr() & 0x8040u, 0x8040u);
     _mm_setcsr(saved);
-    EXPECT_EQ(capture.count("SSE2 exceptions: disabled"), 1);
-    EXPECT_EQ(capture.count("Low-fragmentation heap: "), 1);
-    EXPECT_EQ(capture.count("OS version is "), 1);
+    for (const char* line : {"SSE2 exceptions: disabled", "Low-fragmentation heap: ", "OS version is "})
+        EXPECT_EQ(log.count(line), 1) << line;
     EXPECT_EQ(getOSVersion(), kOSLinux);
 }
 
 TEST_F(SystemServices, CursorKindsMapToShapes) {
-    setCursor(1);
-    EXPECT_EQ(platform::getCursorShape(), platform::CursorShape::SizeAll);
-    setCursor(5);
-    EXPECT_EQ(platform::getCursorShape(), platform::CursorShape::SizeWestEast);
-    setCursor(7);
-    EXPECT_EQ(platform::getCursorShape(), platform::CursorShape::SizeNorthSouth);
-    setCursor(10);
-    EXPECT_EQ(platform::getCursorShape(), platform::CursorShape::Wait);
-    setCursor(8);
-    EXPECT_EQ(platform::getCursorShape(), platform::CursorShape::Arrow);
+    using platform::CursorShape;
+    const std::pair<int, CursorShape> cases[] = {{1, CursorShape::SizeAll},
+                                                 {5, CursorShape::SizeWestEast},
+                                                 {7, CursorShape::SizeNorthSouth},
+                                                 {10, CursorShape::Wait},
+                                                 {8, CursorShape::Arrow}};
+    for (const auto& [kind, shape] : cases) {
+        setCursor(kind);
+        EXPECT_EQ(platform::getCursorShape(), shape) << kind;
+    }
 }
 
 TEST_F(SystemServices, LibraryLookUpFindsRealFunctionsAndNullOtherwise) {
@@ -144,14 +133,15 @@ TEST_F(SystemServices, CatalogueTextsNameTheProductOnce) {
     initMessageCatalogue();
     for (const std::string* text : {&errorTextLoadingControls, &errorTextRegistryKeyMissing,
                                     &errorTextLoadingResources, &errorTextLoadingSettings}) {
-        EXPECT_EQ(text->find("Corvale"), text->rfind("Corvale"));
-        EXPECT_NE(text->find("Corvale"), std::string::npos);
+        EXPECT_EQ(text->find("Sampler"), text->rfind("Sampler"));
+        EXPECT_NE(text->find("Sampler"), std::string::npos);
         EXPECT_EQ(text->substr(text->size() - 2), ". ");
     }
-    EXPECT_EQ(errorTextRegistryKeyMissing, "Registry key missing, unable to continue.\nPlease reinstall Corvale. ");
+    EXPECT_EQ(errorTextRegistryKeyMissing,
+              "Registry key missing, unable to continue.\nPlease reinstall Sampler. ");
     EXPECT_EQ(messageIOConfigFailed.title, "I/O configuration failed");
     EXPECT_EQ(messageIOConfigFailed.detail, messageIOConfigFailed.text);
-    EXPECT_EQ(messageIOConfigFailed.text.rfind("Corvale could not switch", 0), 0u);
+    EXPECT_EQ(messageIOConfigFailed.text.rfind("Sampler could not switch", 0), 0u);
     EXPECT_EQ(MessageText("t", "x", "").detail, "x");
     EXPECT_EQ(MessageText("t", "x", "longer").detail, "longer");
 }

@@ -2,13 +2,12 @@
 #include "framework/CriticalSection.h"
 #include "framework/Radio.h"
 
+#include "support/Events.h"
+
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <condition_variable>
 #include <future>
 #include <memory>
-#include <mutex>
 #include <thread>
 
 using trov::Message;
@@ -17,176 +16,120 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// A client that counts its cycles and can hold a cycle until released.
+// A client that records the code of each cycle, checks the cycle runs on the worker, and can hold a cycle
+// until a gate opens. Everything but the records is set before the worker starts.
 class Client : public trov::Radio {
 public:
     bool receive(const Message& message) override {
-        std::unique_lock lock(mutex_);
-        ++cycles_;
-        code_ = message.code;
-        worker_ = std::this_thread::get_id();
-        changed_.notify_all();
-        changed_.wait(lock, [&] { return !holding_; });
-        if (slowMs_ > 0) {
-            lock.unlock();
-            std::this_thread::sleep_for(std::chrono::milliseconds(slowMs_));
-            lock.lock();
-        }
-        ++finished_;
-        return keepGoing_;
+        EXPECT_NE(std::this_thread::get_id(), owner_);
+        cycles.add(message.code);
+        if (gate.valid())
+            gate.wait();
+        std::this_thread::sleep_for(slow);
+        ++finished;
+        return keepGoing;
     }
-
-    bool waitForCycles(int count) {
-        std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, 3s, [&] { return cycles_ >= count; });
-    }
-    void hold() {
-        std::lock_guard guard(mutex_);
-        holding_ = true;
-    }
-    void release() {
-        {
-            std::lock_guard guard(mutex_);
-            holding_ = false;
-        }
-        changed_.notify_all();
-    }
-    void endAfterNextCycle() {
-        std::lock_guard guard(mutex_);
-        keepGoing_ = false;
-    }
-    void beSlow(int ms) {
-        std::lock_guard guard(mutex_);
-        slowMs_ = ms;
-    }
-    int cycles() {
-        std::lock_guard guard(mutex_);
-        return cycles_;
-    }
-    int finished() {
-        std::lock_guard guard(mutex_);
-        return finished_;
-    }
-    std::int32_t code() {
-        std::lock_guard guard(mutex_);
-        return code_;
-    }
-    std::thread::id worker() {
-        std::lock_guard guard(mutex_);
-        return worker_;
-    }
+    trov::test::Events<std::int32_t> cycles;
+    std::atomic<int> finished{0};
+    std::shared_future<void> gate;
+    std::chrono::milliseconds slow{0};
+    bool keepGoing = true;
 
 private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    int cycles_ = 0;
-    int finished_ = 0;
-    std::int32_t code_ = 0;
-    std::thread::id worker_;
-    bool holding_ = false;
-    bool keepGoing_ = true;
-    int slowMs_ = 0;
+    const std::thread::id owner_ = std::this_thread::get_id();
 };
 
 const Message kWork(nullptr, trov::kKindSystem, trov::Code::kWorkerData, 0);
 
 } // namespace
 
-TEST(Thread, WorkerBuiltRunningCallsItsClientOnceWithoutTrigger) {
-    Client client;
-    Thread worker(&client, kWork, true);
-    ASSERT_TRUE(client.waitForCycles(1));
+TEST(Thread, BuiltRunningItCallsItsClientOnceAndBuiltPausedOnlyAfterATrigger) {
+    Client running;
+    Thread first(&running, kWork, true);
+    Client paused;
+    Thread second(&paused, kWork, false);
+    ASSERT_TRUE(running.cycles.waitFor(1));
     std::this_thread::sleep_for(50ms);
-    EXPECT_EQ(client.cycles(), 1);
-    EXPECT_EQ(client.code(), trov::Code::kWorkerData);
-    EXPECT_NE(client.worker(), std::this_thread::get_id());
-    EXPECT_FALSE(worker.isPaused());
-}
-
-TEST(Thread, PausedWorkerCallsItsClientOnlyAfterTrigger) {
-    Client client;
-    Thread worker(&client, kWork, false);
-    std::this_thread::sleep_for(50ms);
-    EXPECT_EQ(client.cycles(), 0);
-    EXPECT_TRUE(worker.isPaused());
-    worker.trigger();
-    EXPECT_FALSE(worker.isPaused());
-    ASSERT_TRUE(client.waitForCycles(1));
-    worker.trigger();
-    ASSERT_TRUE(client.waitForCycles(2));
+    EXPECT_EQ(running.cycles.all(), std::vector<std::int32_t>{trov::Code::kWorkerData});
+    EXPECT_FALSE(first.isPaused());
+    EXPECT_EQ(paused.cycles.size(), 0u);
+    EXPECT_TRUE(second.isPaused());
+    second.trigger();
+    EXPECT_FALSE(second.isPaused());
+    ASSERT_TRUE(paused.cycles.waitFor(1));
+    second.trigger();
+    ASSERT_TRUE(paused.cycles.waitFor(2));
 }
 
 TEST(Thread, TriggersBeforeTheWorkerWakesCoalesceIntoOneCycle) {
+    std::promise<void> open;
     Client client;
-    client.hold();
+    client.gate = open.get_future().share();
     Thread worker(&client, kWork, true);
-    ASSERT_TRUE(client.waitForCycles(1));
+    ASSERT_TRUE(client.cycles.waitFor(1));
     EXPECT_TRUE(worker.isBusy());
-    worker.trigger();
-    worker.trigger();
-    worker.trigger();
-    client.release();
-    ASSERT_TRUE(client.waitForCycles(2));
+    for (int i = 0; i < 3; ++i)
+        worker.trigger();
+    open.set_value();
+    ASSERT_TRUE(client.cycles.waitFor(2));
     std::this_thread::sleep_for(80ms);
-    EXPECT_EQ(client.cycles(), 2);
+    EXPECT_EQ(client.cycles.size(), 2u);
 }
 
-TEST(Thread, ClientReturningFalseEndsTheWorker) {
-    Client client;
-    client.endAfterNextCycle();
-    Thread worker(&client, kWork, true);
-    ASSERT_TRUE(client.waitForCycles(1));
-    worker.trigger();
-    std::this_thread::sleep_for(80ms);
-    EXPECT_EQ(client.cycles(), 1);
-}
+TEST(Thread, WorkerEndsWhenItsClientReturnsFalseOrWhenStopped) {
+    Client ending;
+    ending.keepGoing = false;
+    Thread first(&ending, kWork, true);
+    ASSERT_TRUE(ending.cycles.waitFor(1));
+    first.trigger();
 
-TEST(Thread, StoppedWorkerRunsNoFurtherCycle) {
     Client client;
-    Thread worker(&client, kWork, false);
-    worker.stop();
-    EXPECT_TRUE(worker.isPaused());
-    worker.trigger();
-    std::this_thread::sleep_for(50ms);
-    EXPECT_EQ(client.cycles(), 0);
+    Thread stopped(&client, kWork, false);
+    stopped.stop();
+    EXPECT_TRUE(stopped.isPaused());
+    stopped.trigger();
+    std::this_thread::sleep_for(80ms);
+    EXPECT_EQ(ending.cycles.size(), 1u);
+    EXPECT_EQ(client.cycles.size(), 0u);
 }
 
 TEST(Thread, PauseOnAPausedWorkerWaitsForTheCycleUnderWay) {
+    std::promise<void> open;
     Client client;
-    client.hold();
+    client.gate = open.get_future().share();
     Thread worker(&client, kWork, true);
-    ASSERT_TRUE(client.waitForCycles(1));
+    ASSERT_TRUE(client.cycles.waitFor(1));
     worker.pause(); // was running: only marks it paused
     EXPECT_TRUE(worker.isPaused());
     auto waiting = std::async(std::launch::async, [&] { worker.pause(); });
     EXPECT_EQ(waiting.wait_for(50ms), std::future_status::timeout);
-    client.release();
+    open.set_value();
     EXPECT_EQ(waiting.wait_for(3s), std::future_status::ready);
-    EXPECT_EQ(client.finished(), 1);
+    EXPECT_EQ(client.finished, 1);
     EXPECT_FALSE(worker.isBusy());
 }
 
 TEST(Thread, PriorityLevelsOutsideTheRangeMeanNormal) {
-    Client client;
-    Thread worker(&client, kWork, false);
+    Thread worker(nullptr, kWork, false);
     EXPECT_EQ(worker.getPriority(), Thread::kNormal);
-    worker.setPriority(Thread::kLowest);
-    EXPECT_EQ(worker.getPriority(), Thread::kLowest);
-    worker.setPriority(7);
-    EXPECT_EQ(worker.getPriority(), Thread::kNormal);
-    worker.setPriority(-1);
-    EXPECT_EQ(worker.getPriority(), Thread::kNormal);
-    worker.setPriority(Thread::kTimeCritical); // may be refused by the system; kept all the same
-    EXPECT_EQ(worker.getPriority(), Thread::kTimeCritical);
+    // The time-critical level may be refused by the system; it is kept all the same.
+    const std::pair<int, int> cases[] = {{Thread::kLowest, Thread::kLowest},
+                                         {7, Thread::kNormal},
+                                         {-1, Thread::kNormal},
+                                         {Thread::kTimeCritical, Thread::kTimeCritical}};
+    for (const auto& [level, kept] : cases) {
+        worker.setPriority(level);
+        EXPECT_EQ(worker.getPriority(), kept) << level;
+    }
 }
 
 TEST(Thread, DestructionWaitsForTheCycleUnderWay) {
     Client client;
-    client.beSlow(100);
+    client.slow = 100ms;
     auto worker = std::make_unique<Thread>(&client, kWork, true);
-    ASSERT_TRUE(client.waitForCycles(1));
+    ASSERT_TRUE(client.cycles.waitFor(1));
     worker.reset();
-    EXPECT_EQ(client.finished(), 1);
+    EXPECT_EQ(client.finished, 1);
 }
 
 TEST(Thread, WorkerWithoutClientStillSignalsEachCycle) {

@@ -27,7 +27,9 @@ TEST(Version, PrintsAtLeastTwoPartsAndUpToTheLastNonZero) {
     EXPECT_EQ(Version(1, 10, 0, 0).toString(), "1.10");
 }
 
-TEST(Version, PacksBigEndianForTheHost) { EXPECT_EQ(Version("1.2.3.4").toInteger(), 0x01020304u); }
+TEST(Version, PacksBigEndianForTheHost) {
+    EXPECT_EQ(Version("1.2.3.4").toInteger(), 0x01020304u);
+}
 
 TEST(Version, ComparesPartByPartNotLexicographically) {
     EXPECT_TRUE(Version("0.6") < Version("0.7.0"));
@@ -40,19 +42,13 @@ TEST(Version, ComparesPartByPartNotLexicographically) {
     EXPECT_FALSE(Version("0.7") < Version("0.7"));
 }
 
-TEST(Range, ContainsItsBoundsAndAnEmptyRangeNothing) {
+TEST(Range, ContainsItsBoundsOverlapsWhenSharingAValueAndAnEmptyRangeNothing) {
     const KeyRange one(36, 36);
     EXPECT_TRUE(one.contains(36));
-    EXPECT_FALSE(one.contains(35));
-    EXPECT_FALSE(one.contains(37));
+    EXPECT_FALSE(one.contains(35) || one.contains(37));
     const KeyRange empty(36, 35);
-    EXPECT_FALSE(empty.contains(35));
-    EXPECT_FALSE(empty.contains(36));
-    EXPECT_FALSE(empty.overlaps(KeyRange(0, 127)));
-    EXPECT_FALSE(KeyRange(0, 127).overlaps(empty));
-}
-
-TEST(Range, OverlapsWhenSharingAValue) {
+    EXPECT_FALSE(empty.contains(35) || empty.contains(36));
+    EXPECT_FALSE(empty.overlaps(KeyRange(0, 127)) || KeyRange(0, 127).overlaps(empty));
     EXPECT_TRUE(KeyRange(0, 10).overlaps(KeyRange(10, 20)));
     EXPECT_FALSE(KeyRange(0, 9).overlaps(KeyRange(10, 20)));
     EXPECT_TRUE(KeyRange(5, 6).overlaps(KeyRange(0, 127)));
@@ -112,6 +108,8 @@ TEST(TextParser, ReportsAKeywordCompletedByAnOverlappingMatch) {
 }
 
 TEST(TextParser, FollowsSeveralKeywordsAndReportsOnePerCall) {
+    TextParser none;
+    EXPECT_EQ(none.feed('a'), "") << "without keywords nothing is reported";
     TextParser parser;
     parser.addKeyword("xy");
     parser.addKeyword("yz");
@@ -136,10 +134,4 @@ TEST(TextParser, FollowsSeveralKeywordsAndReportsOnePerCall) {
     EXPECT_EQ(same.feed('q'), "b");
     EXPECT_EQ(same.feed('q'), "xab");
     EXPECT_EQ(same.feed('q'), "");
-}
-
-TEST(TextParser, WithoutKeywordsReportsNothing) {
-    TextParser parser;
-    for (char c : std::string("anything"))
-        EXPECT_EQ(parser.feed(c), "");
 }

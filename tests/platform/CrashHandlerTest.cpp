@@ -1,43 +1,27 @@
-#include "platform/ChildProcess.h"
-
 #include "platform/CrashHandler.h"
+
+#include "support/ChildProcess.h"
+#include "support/FileTestFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace trov::platform {
 namespace {
 
 class CrashHandlerTest : public testing::Test {
 protected:
-    void SetUp() override {
-        folder_ = std::filesystem::temp_directory_path() /
-                  ("trov-crash-" + std::to_string(::getpid()) + "-" +
-                   testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(folder_);
-        dumpPath_ = (folder_ / "Product.dmp").string();
-    }
-    void TearDown() override { std::filesystem::remove_all(folder_); }
+    std::string dump() const { return test::readFile(dumpPath_); }
+    bool prepared() const { return std::filesystem::exists(dumpPath_ + ".new"); }
 
-    std::string dump() const {
-        std::ifstream in(dumpPath_, std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-
-    std::filesystem::path folder_;
-    std::string dumpPath_;
+    test::FileTestFolder folder_;
+    const std::string dumpPath_ = folder_ / "Product.dmp";
 };
 
 // A handler the crash handler must hand the signal on to, standing in for a host's or the default one.
 void previousHandler(int signal) {
-    const char line[] = "previous handler got the signal\n";
-    (void)::write(2, line, sizeof line - 1);
     ::_exit(100 + signal);
 }
 
@@ -57,33 +41,28 @@ void writeThroughABadPointer() {
     *reinterpret_cast<volatile int*>(address) = 1;
 }
 
-void raiseFloatingPointSignal() {
-    ::raise(SIGFPE);
-}
-
 TEST_F(CrashHandlerTest, AFaultInAChildLeavesADumpAndReachesThePreviousHandler) {
     const auto outcome = test::runInChild(
-        [&](int) { return crashWithPreviousHandler(dumpPath_, SIGSEGV, writeThroughABadPointer); });
+        [&] { return crashWithPreviousHandler(dumpPath_, SIGSEGV, writeThroughABadPointer); });
     EXPECT_TRUE(outcome.exited);
     EXPECT_EQ(outcome.exitCode, 100 + SIGSEGV) << "the fault recurs for the handler that was there before";
 
     const std::string text = dump();
     EXPECT_EQ(text.rfind("minidumper caught exception Access violation, creating dump\n", 0), 0u) << text;
-    EXPECT_NE(text.find("\nsignal 11 SIGSEGV code 1\n"), std::string::npos);
-    EXPECT_NE(text.find("\naddress 0x0000000000000010\n"), std::string::npos);
+    for (const char* part : {
+             "\nsignal 11 SIGSEGV code 1\n", "\naddress 0x0000000000000010\n",
 #if defined(__x86_64__)
-    EXPECT_NE(text.find("\nrip 0x"), std::string::npos);
-    EXPECT_NE(text.find("\nrsp 0x"), std::string::npos);
+                 "\nrip 0x", "\nrsp 0x",
 #endif
-    EXPECT_NE(text.find("\nbacktrace\n#0 0x"), std::string::npos);
-    EXPECT_NE(text.find("\nmemory map\n"), std::string::npos);
-    EXPECT_NE(text.find("[stack]"), std::string::npos);
-    EXPECT_FALSE(std::filesystem::exists(dumpPath_ + ".new")) << "the prepared file took the dump's name";
+                 "\nbacktrace\n#0 0x", "\nmemory map\n", "[stack]"
+         })
+        EXPECT_NE(text.find(part), std::string::npos) << part;
+    EXPECT_FALSE(prepared()) << "the prepared file took the dump's name";
 }
 
 TEST_F(CrashHandlerTest, ASentSignalIsWrittenAndSentAgainToThePreviousHandler) {
     const auto outcome = test::runInChild(
-        [&](int) { return crashWithPreviousHandler(dumpPath_, SIGFPE, raiseFloatingPointSignal); });
+        [&] { return crashWithPreviousHandler(dumpPath_, SIGFPE, [] { ::raise(SIGFPE); }); });
     EXPECT_TRUE(outcome.exited);
     EXPECT_EQ(outcome.exitCode, 100 + SIGFPE);
     EXPECT_NE(dump().find("\nsignal 8 SIGFPE code "), std::string::npos) << dump();
@@ -98,7 +77,7 @@ int recurse(int depth, volatile char* previous) {
 }
 
 TEST_F(CrashHandlerTest, AStackOverflowIsWrittenFromTheAlternateStack) {
-    const auto outcome = test::runInChild([&](int) {
+    const auto outcome = test::runInChild([&] {
         installCrashHandler(dumpPath_);
         return recurse(0, nullptr);
     });
@@ -106,18 +85,16 @@ TEST_F(CrashHandlerTest, AStackOverflowIsWrittenFromTheAlternateStack) {
     EXPECT_EQ(dump().rfind("minidumper caught exception Stack overflow, creating dump\n", 0), 0u) << dump();
 }
 
-TEST_F(CrashHandlerTest, AnEarlierDumpStaysUntilACrashReplacesIt) {
-    { std::ofstream(dumpPath_) << "earlier dump"; }
+TEST_F(CrashHandlerTest, AnEarlierDumpStaysUntilACrashAndAnUnwritableFolderIsReportedAtInstall) {
+    folder_.write("Product.dmp", "earlier dump");
     ASSERT_EQ(installCrashHandler(dumpPath_), 0);
     EXPECT_TRUE(isCrashHandlerInstalled());
     removeCrashHandler();
     EXPECT_FALSE(isCrashHandlerInstalled());
     EXPECT_EQ(dump(), "earlier dump");
-    EXPECT_FALSE(std::filesystem::exists(dumpPath_ + ".new"));
-}
+    EXPECT_FALSE(prepared());
 
-TEST_F(CrashHandlerTest, AnUnwritableFolderIsReportedAtInstall) {
-    EXPECT_NE(installCrashHandler((folder_ / "missing" / "Product.dmp").string()), 0);
+    EXPECT_NE(installCrashHandler(folder_ / "missing/Product.dmp"), 0);
     EXPECT_TRUE(isCrashHandlerInstalled());
     removeCrashHandler();
 }

@@ -1,14 +1,12 @@
 #include "platform/Registry.h"
 
+#include "support/ChildProcess.h"
+#include "support/FileTestFolder.h"
+
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace trov::platform;
@@ -17,19 +15,8 @@ namespace {
 
 class RegistryTest : public testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "trov-registry-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
-        userFile_ = (folder_ / "sub" / "user.reg").string();
-        ::setenv("TROV_USER_REGISTRY", userFile_.c_str(), 1);
-        ::setenv("TROV_MACHINE_REGISTRY", (folder_ / "machine.reg").c_str(), 1);
-    }
-    void TearDown() override {
-        ::unsetenv("TROV_USER_REGISTRY");
-        ::unsetenv("TROV_MACHINE_REGISTRY");
-        fs::remove_all(folder_);
-    }
+    // The user's store one level down, so saving must make its folder.
+    RegistryTest() { ::setenv("TROV_USER_REGISTRY", userFile_.c_str(), 1); }
 
     static std::unique_ptr<RegistryKey> product(RegistryRoot root = RegistryRoot::User) {
         return RegistryKey::open(root, "Software\\Maker/Product", true);
@@ -42,8 +29,8 @@ protected:
         return value ? std::string(value->data.begin(), value->data.end()) : std::string("<missing>");
     }
 
-    fs::path folder_;
-    std::string userFile_;
+    trov::test::FileTestFolder folder_;
+    const std::string userFile_ = folder_ / "sub/user.reg";
 };
 
 using Names = std::vector<std::string>;
@@ -69,10 +56,8 @@ TEST_F(RegistryTest, ValuesPersistThroughTheFileToKeysOpenedLater) {
 
 TEST_F(RegistryTest, NamesCompareIgnoringCaseAndKeepTheirFirstSpellingAndPosition) {
     auto key = product();
-    ASSERT_TRUE(setText(*key, "Zeta", "1"));
-    ASSERT_TRUE(setText(*key, "Alpha", "2"));
-    ASSERT_TRUE(setText(*key, "Mid", "3"));
-    ASSERT_TRUE(setText(*key, "ZETA", "4"));
+    for (const auto& [name, value] : {std::pair{"Zeta", "1"}, {"Alpha", "2"}, {"Mid", "3"}, {"ZETA", "4"}})
+        ASSERT_TRUE(setText(*key, name, value));
     EXPECT_EQ(key->getValueNames(), (Names{"Zeta", "Alpha", "Mid"}));
     EXPECT_EQ(text(*key, "zeta"), std::string("4\0", 2));
     ASSERT_TRUE(key->deleteValue("alpha"));
@@ -105,47 +90,44 @@ TEST_F(RegistryTest, OversizedValuesAndNamesAreRefusedAndNothingChanges) {
     auto key = product();
     std::vector<std::uint8_t> big(RegistryNode::kMaxValueSize + 1);
     EXPECT_FALSE(key->setValue("big", RegistryType::Binary, big.data(), big.size()));
-    EXPECT_FALSE(key->setValue(std::string(RegistryNode::kMaxValueName + 1, 'n'), RegistryType::Binary, "x", 1));
+    EXPECT_FALSE(
+        key->setValue(std::string(RegistryNode::kMaxValueName + 1, 'n'), RegistryType::Binary, "x", 1));
     EXPECT_FALSE(key->openChild(std::string(RegistryNode::kMaxKeyName + 1, 'k'), true));
     EXPECT_TRUE(key->getValueNames().empty());
 }
 
-TEST_F(RegistryTest, AStoreThatCannotBeWrittenOpensNoNewKey) {
-    std::ofstream(folder_ / "plain") << "not a folder";
-    ::setenv("TROV_USER_REGISTRY", (folder_ / "plain" / "user.reg").c_str(), 1);
-    EXPECT_FALSE(RegistryKey::open(RegistryRoot::User, "Software", true));
-}
-
 TEST_F(RegistryTest, AnUnreadableStoreReadsAsEmptyAndIsKeptAsideAtTheNextWrite) {
-    fs::create_directories(fs::path(userFile_).parent_path());
-    std::ofstream(userFile_, std::ios::binary) << "garbage that is no store";
+    folder_.write("sub/user.reg", "garbage that is no store");
     auto key = product();
     ASSERT_TRUE(key);
     ASSERT_TRUE(setText(*key, "fresh", "1"));
-    std::ifstream kept(userFile_ + ".unreadable", std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "garbage that is no store");
+    EXPECT_EQ(trov::test::readFile(userFile_ + ".unreadable"), "garbage that is no store");
     EXPECT_EQ(RegistryKey::open(RegistryRoot::User, "Software/Maker/Product", false)->getValueNames(),
               (Names{"fresh"}));
+
+    // A store that cannot be written opens no new key.
+    folder_.write("plain", "not a folder");
+    ::setenv("TROV_USER_REGISTRY", (folder_ / "plain/user.reg").c_str(), 1);
+    EXPECT_FALSE(RegistryKey::open(RegistryRoot::User, "Software", true));
 }
 
 TEST_F(RegistryTest, WritesFromAnotherProcessAreSeenAndNoneIsLost) {
     auto key = product();
     ASSERT_TRUE(setText(*key, "before", "1"));
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        auto own = product();
-        bool ok = own != nullptr;
-        for (int i = 0; i < 40 && ok; ++i)
-            ok = setText(*own, "child" + std::to_string(i), "c");
-        ::_exit(ok ? 0 : 1);
-    }
     bool ok = true;
-    for (int i = 0; i < 40; ++i)
-        ok = setText(*key, "parent" + std::to_string(i), "p") && ok;
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    const auto child = trov::test::runInChild(
+        [&] {
+            auto own = product();
+            for (int i = 0; i < 40 && own; ++i)
+                if (!setText(*own, "child" + std::to_string(i), "c"))
+                    return 1;
+            return own ? 0 : 1;
+        },
+        [&] {
+            for (int i = 0; i < 40; ++i)
+                ok = setText(*key, "parent" + std::to_string(i), "p") && ok;
+        });
+    ASSERT_TRUE(child.exited && child.exitCode == 0);
     EXPECT_TRUE(ok);
     EXPECT_EQ(key->getValueNames().size(), 81u);
     EXPECT_EQ(text(*key, "child39"), std::string("c\0", 2));

@@ -1,16 +1,17 @@
-#include "platform/LoopbackServer.h"
-
 #include "platform/TcpClient.h"
+
+#include "support/LoopbackServer.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <random>
 #include <string>
 
 namespace trov::platform {
 namespace {
+
+using test::LoopbackServer;
 
 std::string noise(std::size_t size) {
     std::mt19937 engine(5);
@@ -20,11 +21,24 @@ std::string noise(std::size_t size) {
     return data;
 }
 
+// A server that sends its greeting, then neither reads nor closes until the test is done with it.
+struct SilentServer {
+    explicit SilentServer(std::string greeting)
+        : server([this, greeting = std::move(greeting)](int fd) {
+              LoopbackServer::sendAll(fd, greeting);
+              while (!done)
+                  std::this_thread::sleep_for(std::chrono::milliseconds(5));
+          }) {}
+    ~SilentServer() { done = true; }
+    std::atomic<bool> done{false};
+    LoopbackServer server; // last: its thread ends before the flag goes
+};
+
 TEST(TcpClient, SendsEveryByteOfAPayloadLargerThanTheSocketBuffers) {
     const std::string payload = noise(8 << 20);
     std::string received;
     {
-        test::LoopbackServer server([&](int fd) { received = test::LoopbackServer::readAll(fd); });
+        LoopbackServer server([&](int fd) { received = LoopbackServer::readAll(fd); });
         TcpClient client;
         ASSERT_TRUE(client.connect("127.0.0.1", server.port(), 10000));
         EXPECT_TRUE(client.sendAll(payload.data(), payload.size()));
@@ -36,36 +50,25 @@ TEST(TcpClient, SendsEveryByteOfAPayloadLargerThanTheSocketBuffers) {
 
 TEST(TcpClient, ASendThePeerNeverTakesFailsAfterTheTimeout) {
     const std::string payload = noise(32 << 20);
-    std::atomic<bool> done{false};
-    test::LoopbackServer server([&](int) {
-        while (!done)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    });
+    SilentServer peer("");
     TcpClient client;
-    ASSERT_TRUE(client.connect("127.0.0.1", server.port(), 200));
+    ASSERT_TRUE(client.connect("127.0.0.1", peer.server.port(), 200));
     EXPECT_FALSE(client.sendAll(payload.data(), payload.size())) << "a partial send is not success";
-    done = true;
 }
 
 TEST(TcpClient, AReplyWithoutACloseEndsWhenThePeerGoesQuiet) {
-    std::atomic<bool> done{false};
-    test::LoopbackServer server([&](int fd) {
-        test::LoopbackServer::sendAll(fd, "dump received");
-        while (!done)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    });
+    SilentServer peer("dump received");
     TcpClient client;
-    ASSERT_TRUE(client.connect("127.0.0.1", server.port(), 200));
+    ASSERT_TRUE(client.connect("127.0.0.1", peer.server.port(), 200));
     std::string got;
     EXPECT_TRUE(client.receive(got, 1024));
     EXPECT_EQ(got, "dump received");
-    done = true;
 }
 
 TEST(TcpClient, ConnectingToAClosedPortOrAnUnknownHostFails) {
     std::uint16_t port = 0;
     {
-        test::LoopbackServer unused([](int) {});
+        LoopbackServer unused([](int) {});
         port = unused.port();
     }
     TcpClient client;

@@ -1,67 +1,41 @@
 #include "platform/TimerQueue.h"
 
+#include "support/Events.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <mutex>
 #include <thread>
-#include <vector>
 
 using trov::platform::TimerQueue;
 using trov::platform::TimerQueueTimer;
+using trov::test::Events;
 using namespace std::chrono_literals;
 
-namespace {
-
-// Callbacks record here; tests wait on it with generous bounds.
-struct Log {
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::vector<int> entries;
-
-    void add(int entry) {
-        {
-            std::lock_guard guard(mutex);
-            entries.push_back(entry);
-        }
-        changed.notify_all();
-    }
-    bool waitForCount(std::size_t count, std::chrono::milliseconds bound = 3000ms) {
-        std::unique_lock lock(mutex);
-        return changed.wait_for(lock, bound, [&] { return entries.size() >= count; });
-    }
-    std::vector<int> snapshot() {
-        std::lock_guard guard(mutex);
-        return entries;
-    }
-};
-
-} // namespace
-
 TEST(TimerQueue, FiresTimersInDueOrderNotCreationOrder) {
-    Log log;
+    Events<> fired;
     TimerQueue queue;
-    auto late = queue.createTimer(90, 0, [&] { log.add(3); });
-    auto early = queue.createTimer(30, 0, [&] { log.add(1); });
-    auto middle = queue.createTimer(60, 0, [&] { log.add(2); });
-    ASSERT_TRUE(log.waitForCount(3));
-    EXPECT_EQ(log.snapshot(), (std::vector<int>{1, 2, 3}));
+    auto late = queue.createTimer(90, 0, [&] { fired.add(3); });
+    auto early = queue.createTimer(30, 0, [&] { fired.add(1); });
+    auto middle = queue.createTimer(60, 0, [&] { fired.add(2); });
+    ASSERT_TRUE(fired.waitFor(3));
+    EXPECT_EQ(fired.all(), (std::vector<int>{1, 2, 3}));
 }
 
 TEST(TimerQueue, OneShotTimerFiresOnceAndPeriodicKeepsFiringUntilDeleted) {
-    Log once;
-    Log periodic;
+    Events<> fired;
     TimerQueue queue;
-    auto single = queue.createTimer(5, 0, [&] { once.add(0); });
-    auto repeating = queue.createTimer(5, 5, [&] { periodic.add(0); });
-    ASSERT_TRUE(periodic.waitForCount(5));
+    auto single = queue.createTimer(5, 0, [&] { fired.add(1); });
+    auto repeating = queue.createTimer(5, 5, [&] { fired.add(0); });
+    ASSERT_TRUE(fired.waitFor(6));
     queue.deleteTimer(repeating);
-    const std::size_t afterDelete = periodic.snapshot().size();
+    const std::size_t afterDelete = fired.size();
     std::this_thread::sleep_for(60ms);
-    EXPECT_EQ(periodic.snapshot().size(), afterDelete);
-    EXPECT_EQ(once.snapshot().size(), 1u);
+    const std::vector<int> all = fired.all();
+    EXPECT_EQ(all.size(), afterDelete);
+    EXPECT_EQ(std::count(all.begin(), all.end(), 1), 1);
     queue.deleteTimer(single); // an expired one-shot timer may still be deleted
 }
 
@@ -79,7 +53,7 @@ TEST(TimerQueue, DeletedTimerNeverFires) {
 }
 
 TEST(TimerQueue, DeletingWaitsForTheCallbackUnderWay) {
-    Log entered;
+    Events<> entered;
     std::atomic<bool> finished{false};
     TimerQueue queue;
     auto timer = queue.createTimer(1, 0, [&] {
@@ -87,13 +61,13 @@ TEST(TimerQueue, DeletingWaitsForTheCallbackUnderWay) {
         std::this_thread::sleep_for(100ms);
         finished = true;
     });
-    ASSERT_TRUE(entered.waitForCount(1));
+    ASSERT_TRUE(entered.waitFor(1));
     queue.deleteTimer(timer);
     EXPECT_TRUE(finished.load());
 }
 
 TEST(TimerQueue, CallbackMayDeleteItsOwnTimerWithoutDeadlock) {
-    Log log;
+    Events<> fired;
     TimerQueue queue;
     std::mutex handleMutex;
     std::shared_ptr<TimerQueueTimer> self;
@@ -102,23 +76,23 @@ TEST(TimerQueue, CallbackMayDeleteItsOwnTimerWithoutDeadlock) {
         EXPECT_TRUE(queue.isServiceThread());
         std::lock_guard guard(handleMutex);
         queue.deleteTimer(self);
-        log.add(0);
+        fired.add(0);
     });
     EXPECT_FALSE(queue.isServiceThread());
     hold.unlock();
-    ASSERT_TRUE(log.waitForCount(1));
+    ASSERT_TRUE(fired.waitFor(1));
     std::this_thread::sleep_for(50ms);
-    EXPECT_EQ(log.snapshot().size(), 1u);
+    EXPECT_EQ(fired.size(), 1u);
 }
 
 TEST(TimerQueue, DestroyingTheQueueWithLiveTimersEndsItsThread) {
-    Log log;
+    Events<> fired;
     {
         TimerQueue queue;
-        auto timer = queue.createTimer(1, 1, [&] { log.add(0); });
-        ASSERT_TRUE(log.waitForCount(2));
+        auto timer = queue.createTimer(1, 1, [&] { fired.add(0); });
+        ASSERT_TRUE(fired.waitFor(2));
     }
-    const std::size_t count = log.snapshot().size();
+    const std::size_t count = fired.size();
     std::this_thread::sleep_for(30ms);
-    EXPECT_EQ(log.snapshot().size(), count);
+    EXPECT_EQ(fired.size(), count);
 }

@@ -1,13 +1,10 @@
 #pragma once
 
 #include "framework/Logger.h"
+#include "support/FileTestFolder.h"
 
-#include <filesystem>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
-#include <unistd.h>
 
 namespace trov::test {
 
@@ -15,8 +12,9 @@ namespace trov::test {
 class LogCapture {
 public:
     explicit LogCapture(int threshold = 0) {
+        static int made = 0;
         path_ = (std::filesystem::temp_directory_path() /
-                 ("trov-log-" + std::to_string(::getpid()) + "-" + std::to_string(counter()++) + ".log"))
+                 ("trov-log-" + std::to_string(::getpid()) + "-" + std::to_string(made++) + ".log"))
                     .string();
         log_ = std::make_unique<Logger>(threshold, path_);
         setLog(log_.get());
@@ -27,12 +25,7 @@ public:
         std::filesystem::remove(path_);
     }
     Logger& log() { return *log_; }
-    std::string text() const {
-        std::ifstream in(path_);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
+    std::string text() const { return readFile(path_); }
     int count(const std::string& needle) const {
         const std::string all = text();
         int n = 0;
@@ -42,10 +35,6 @@ public:
     }
 
 private:
-    static int& counter() {
-        static int n = 0;
-        return n;
-    }
     std::string path_;
     std::unique_ptr<Logger> log_;
 };
