@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 
 namespace trov::imaging {
@@ -16,119 +17,92 @@ using namespace testing;
 // Read during static initialisation, before any test can change it.
 const std::int32_t indexAtLoad = variantIndex();
 
-// A processor described by the fields the set-up looks at.
-struct FakeProcessor final : CpuidSource {
-    bool cpuid = true;
-    const char* vendor = "GenuineIntel";
+// What a played processor reports.
+struct Features {
     std::uint32_t family = 6;
-    bool mmx = true, sse = true, sse2 = true, sse3 = false, htt = false, longMode = false;
+    bool mmx = false, sse = false, sse2 = false, sse3 = false;
     std::uint32_t logicalProcessors = 1;
-    bool extendedLeaf = true;
+    bool htt = false, longMode = false, extendedLeaf = true, cpuid = true;
+    const char* vendor = "GenuineIntel";
+};
 
-    bool idFlagToggles() const override { return cpuid; }
+// Plays a processor for its lifetime.
+class FakeProcessor final : public CpuidSource {
+public:
+    Features f;
+    explicit FakeProcessor(const Features& features) : f(features), previous_(setCpuidSource(this)) {}
+    ~FakeProcessor() override { setCpuidSource(previous_); }
+    FakeProcessor(const FakeProcessor&) = delete;
+    FakeProcessor& operator=(const FakeProcessor&) = delete;
+
+    bool idFlagToggles() const override { return f.cpuid; }
     CpuidRegisters query(std::uint32_t leaf) const override {
         CpuidRegisters r;
-        switch (leaf) {
-        case 0:
+        if (leaf == 0) {
             r.eax = 2;
-            std::memcpy(&r.ebx, vendor, 4);
-            std::memcpy(&r.edx, vendor + 4, 4);
-            std::memcpy(&r.ecx, vendor + 8, 4);
-            break;
-        case 1:
-            r.eax = (family << 8) | (2u << 12) | (5u << 4) | 3u;
-            r.ebx = logicalProcessors << 16;
-            r.edx = (1u << 4) | (mmx ? 1u << 23 : 0) | (sse ? 1u << 25 : 0) | (sse2 ? 1u << 26 : 0) |
-                    (htt ? 1u << 28 : 0);
-            r.ecx = sse3 ? 1u : 0;
-            break;
-        case 2:
+            std::memcpy(&r.ebx, f.vendor, 4);
+            std::memcpy(&r.edx, f.vendor + 4, 4);
+            std::memcpy(&r.ecx, f.vendor + 8, 4);
+        } else if (leaf == 1) {
+            r.eax = (f.family << 8) | (2u << 12) | (5u << 4) | 3u; // type 2, model 5, stepping 3
+            r.ebx = f.logicalProcessors << 16;
+            r.edx = (1u << 4) | (f.mmx ? 1u << 23 : 0) | (f.sse ? 1u << 25 : 0) | (f.sse2 ? 1u << 26 : 0) |
+                    (f.htt ? 1u << 28 : 0);
+            r.ecx = f.sse3 ? 1u : 0;
+        } else if (leaf == 2) {
             r.eax = 0x665B5001;
             r.edx = 0x007A7000;
-            break;
-        case 0x80000000u:
-            r.eax = extendedLeaf ? 0x80000008u : 0x80000000u;
-            break;
-        case 0x80000001u:
-            r.edx = longMode ? 1u << 29 : 0;
-            break;
-        default:
-            break;
+        } else if (leaf == 0x80000000u) {
+            r.eax = f.extendedLeaf ? 0x80000008u : 0x80000000u;
+        } else if (leaf == 0x80000001u) {
+            r.edx = f.longMode ? 1u << 29 : 0;
         }
         return r;
     }
-};
-
-class PlayedProcessor {
-public:
-    explicit PlayedProcessor(const FakeProcessor& fake) : previous_(setCpuidSource(&fake)) {}
-    ~PlayedProcessor() { setCpuidSource(previous_); }
-    PlayedProcessor(const PlayedProcessor&) = delete;
-    PlayedProcessor& operator=(const PlayedProcessor&) = delete;
 
 private:
     const CpuidSource* previous_;
 };
 
-FakeProcessor processor(std::uint32_t family, bool mmx, bool sse, bool sse2, bool sse3 = false,
-                        bool multiThreading = false, bool longMode = false) {
-    FakeProcessor p;
-    p.family = family;
-    p.mmx = mmx;
-    p.sse = sse;
-    p.sse2 = sse2;
-    p.sse3 = sse3;
-    p.htt = multiThreading;
-    p.logicalProcessors = multiThreading ? 2 : 1;
-    p.longMode = longMode;
-    return p;
-}
-
 struct Row {
-    FakeProcessor cpu;
+    Features cpu;
     std::int32_t code;
     std::int32_t variant;
+    FilterStatus status = FilterStatus::Ok;
 };
 
 TEST(ProcessorSetup, ClassifiesAndSelectsEveryRowOfTheTables) {
-    FakeProcessor noCpuid;
-    noCpuid.cpuid = false;
-    FakeProcessor otherVendor;
-    otherVendor.vendor = "AuthenticAMD";
-    FakeProcessor htFlagOneLogical = processor(15, true, true, true, false, true);
-    htFlagOneLogical.logicalProcessors = 1;
-
     const Row rows[] = {
-        {processor(5, false, false, false), 1, 1},
-        {processor(5, true, false, false), 2, 1},
-        {processor(6, false, false, false), 3, 1},
-        {processor(6, true, false, false), 4, 1},
-        {processor(6, true, true, false), 5, 2},
-        {processor(6, true, true, true), 9, 3},
-        {processor(15, true, true, false), 17, 2},
-        {processor(15, true, true, true, false, false), 6, 3},
-        {processor(15, true, true, true, false, true), 7, 3},
-        {htFlagOneLogical, 6, 3},
-        {processor(15, true, true, true, true, false, false), 8, 2},
-        {processor(15, true, true, true, true, false, true), 32, 4},
-        {processor(7, false, false, false), 16, 2},
-        {processor(4, true, true, true), 0, 1},
-        {processor(16, true, true, true), 0, 1},
+        {{.family = 5}, 1, 1},
+        {{.family = 5, .mmx = true}, 2, 1},
+        {{.family = 6}, 3, 1},
+        {{.family = 6, .mmx = true}, 4, 1},
+        {{.family = 6, .mmx = true, .sse = true}, 5, 2},
+        {{.family = 6, .mmx = true, .sse = true, .sse2 = true}, 9, 3},
+        {{.family = 15, .mmx = true, .sse = true}, 17, 2},
+        {{.family = 15, .mmx = true, .sse = true, .sse2 = true}, 6, 3},
+        {{.family = 15, .mmx = true, .sse = true, .sse2 = true, .logicalProcessors = 2, .htt = true}, 7, 3},
+        {{.family = 15, .mmx = true, .sse = true, .sse2 = true, .htt = true}, 6, 3}, // one logical processor
+        {{.family = 15, .mmx = true, .sse = true, .sse2 = true, .sse3 = true}, 8, 2},
+        {{.family = 15, .mmx = true, .sse = true, .sse2 = true, .sse3 = true, .longMode = true}, 32, 4},
+        // The 64-bit flag counts only when extended leaf 0x80000001 exists.
+        {{.family = 15, .mmx = true, .sse = true, .sse2 = true, .sse3 = true, .longMode = true, .extendedLeaf = false},
+         8, 2},
+        {{.family = 7}, 16, 2},
+        {{.family = 4, .mmx = true, .sse = true, .sse2 = true}, 0, 1},
+        {{.family = 16, .mmx = true, .sse = true, .sse2 = true}, 0, 1},
+        {{.family = 6, .mmx = true, .sse = true, .sse2 = true, .cpuid = false}, 0, 1,
+         FilterStatus::ProcessorNotRecognised},
+        {{.family = 6, .mmx = true, .sse = true, .sse2 = true, .vendor = "AuthenticAMD"}, 0, 1,
+         FilterStatus::ProcessorNotRecognised},
     };
     VariantIndexGuard restore;
     for (const Row& row : rows) {
-        PlayedProcessor played(row.cpu);
+        FakeProcessor played(row.cpu);
         EXPECT_EQ(classifyProcessor(), row.code) << "family " << row.cpu.family;
         storeVariantIndex(0);
-        EXPECT_EQ(selectVariantForProcessor(), FilterStatus::Ok);
+        EXPECT_EQ(selectVariantForProcessor(), row.status) << "code " << row.code;
         EXPECT_EQ(variantIndex(), row.variant) << "code " << row.code;
-    }
-    for (const FakeProcessor& unknown : {noCpuid, otherVendor}) {
-        PlayedProcessor played(unknown);
-        EXPECT_EQ(classifyProcessor(), 0);
-        storeVariantIndex(3);
-        EXPECT_EQ(selectVariantForProcessor(), FilterStatus::ProcessorNotRecognised);
-        EXPECT_EQ(variantIndex(), 1);
     }
 }
 
@@ -148,37 +122,27 @@ TEST(ProcessorSetup, SelectsByCodeAndRefusesCodesOutsideMinusOneToNine) {
 }
 
 TEST(ProcessorSetup, ReadsTheInformationFieldsFromTheirBits) {
-    FakeProcessor cpu = processor(15, true, false, true, true, true, true);
-    cpu.logicalProcessors = 4;
-    PlayedProcessor played(cpu);
+    FakeProcessor cpu(
+        {.family = 15, .mmx = true, .sse2 = true, .sse3 = true, .logicalProcessors = 4, .htt = true, .longMode = true});
     ProcessorInfo info;
     readProcessorInfo(info);
-    EXPECT_EQ(info.family, 15);
-    EXPECT_EQ(info.stepping, 3);
-    EXPECT_EQ(info.model, 5);
-    EXPECT_EQ(info.type, 2);
+    // family, stepping, model, type, mmx, sse, sse2, multi-threading, sse3, 64-bit
+    EXPECT_EQ((std::array{info.family, info.stepping, info.model, info.type, info.mmx, info.sse, info.sse2,
+                          info.multiThreading, info.sse3, info.longMode}),
+              (std::array{15, 3, 5, 2, 1, 0, 1, 1, 1, 1}));
     EXPECT_EQ(info.cacheEax, 0x665B5001);
     EXPECT_EQ(info.cacheEdx, 0x007A7000);
     EXPECT_EQ(info.features, static_cast<std::int32_t>(cpu.query(1).edx));
-    EXPECT_EQ(info.mmx, 1);
-    EXPECT_EQ(info.sse, 0);
-    EXPECT_EQ(info.sse2, 1);
-    EXPECT_EQ(info.multiThreading, 1);
-    EXPECT_EQ(info.sse3, 1);
-    EXPECT_EQ(info.longMode, 1);
     EXPECT_EQ(hasTimeStampCounter(), 1);
     EXPECT_EQ(highestCpuidLeaf(), 2u);
-
-    cpu.extendedLeaf = false;
-    readProcessorInfo(info);
-    EXPECT_EQ(info.longMode, 0) << "the 64-bit flag needs extended leaf 0x80000001";
+    EXPECT_EQ(hasLongMode(), 1);
+    cpu.f.extendedLeaf = false;
     EXPECT_EQ(hasLongMode(), 0);
 }
 
 TEST(ProcessorSetup, FeatureQueriesAreZeroWithoutCpuid) {
-    FakeProcessor cpu = processor(15, true, true, true, true, true, true);
-    cpu.cpuid = false;
-    PlayedProcessor played(cpu);
+    FakeProcessor cpu({.family = 15, .mmx = true, .sse = true, .sse2 = true, .sse3 = true, .logicalProcessors = 2,
+                       .htt = true, .longMode = true, .cpuid = false});
     EXPECT_EQ(hasCpuid(), 0);
     EXPECT_EQ(highestCpuidLeaf(), 0u);
     EXPECT_EQ(hasMmx() + hasSse() + hasSse2() + hasSse3() + hasMultiThreading() + hasLongMode() +
@@ -195,14 +159,18 @@ TEST(ProcessorSetup, ThisProcessorHasTheFeaturesEveryX8664ProcessorHas) {
     EXPECT_EQ(hasTimeStampCounter(), 1);
 }
 
-TEST(ProcessorSetup, VariantIndexStartsAtOneAndTheDescriptorIsRegisteredAtLoad) {
+TEST(ProcessorSetup, VariantIndexStartsAtOneAndTheDescriptorWithItsVariantTableIsRegisteredAtLoad) {
     EXPECT_EQ(indexAtLoad, 1);
     const FunctionDescriptor& descriptor = filterGaussDescriptor();
     EXPECT_EQ(descriptorListHead(), &descriptor);
     EXPECT_STREQ(descriptor.tag, "i");
     EXPECT_STREQ(descriptor.name, "filterGauss_8u_C4");
-    EXPECT_EQ(descriptor.variants, variantTable());
     EXPECT_EQ(descriptor.next, nullptr);
+    ASSERT_EQ(descriptor.variants, variantTable());
+    EXPECT_EQ((std::array{descriptor.variants[0], descriptor.variants[1], descriptor.variants[2],
+                          descriptor.variants[3], descriptor.variants[4]}),
+              (std::array<FilterGaussFn, 5>{nullptr, filterGaussPortable, filterGaussVariant2, filterGaussVariant3,
+                                            filterGaussVariant4}));
     registerFilterGaussDescriptor();
     EXPECT_EQ(descriptorListHead(), &descriptor) << "a repeated registration changes nothing";
     EXPECT_EQ(descriptor.next, nullptr);
@@ -216,15 +184,6 @@ TEST(ProcessorSetup, PushDescriptorReturnsThePreviousHeadAndLeavesNextAlone) {
     EXPECT_EQ(other.next, nullptr);
     EXPECT_EQ(pushDescriptor(previous), &other);
     EXPECT_EQ(descriptorListHead(), &filterGaussDescriptor());
-}
-
-TEST(ProcessorSetup, VariantTableHoldsTheImplementationsAfterAnEmptyEntry) {
-    const FilterGaussFn* table = variantTable();
-    EXPECT_EQ(table[0], nullptr);
-    EXPECT_EQ(table[1], &filterGaussPortable);
-    EXPECT_EQ(table[2], &filterGaussVariant2);
-    EXPECT_NE(table[3], nullptr);
-    EXPECT_NE(table[4], nullptr);
 }
 
 } // namespace

@@ -1,92 +1,104 @@
-#include "SmoothingTestSupport.h"
+#include "KernelTestSupport.h"
 
 #include "imaging/PortableSmoothing.h"
 #include "imaging/Variant2.h"
+#include "imaging/simd/kernels/ColumnKernels5.h"
+#include "imaging/simd/kernels/HorizontalKernels3.h"
 
 #include <gtest/gtest.h>
+
+#include <initializer_list>
 
 namespace trov::imaging {
 namespace {
 
 using namespace testing;
 
-constexpr std::int32_t kLargest3x3Sum = 16 * 255;
-constexpr std::int32_t kLargest5x5Sum = 571 * 255;
+struct RowShare {
+    int weight;
+    int largest;
+};
 
-using Column3Fn = void (*)(const std::int32_t*, const std::int32_t*, const std::int32_t*, std::uint8_t*,
-                           std::ptrdiff_t);
-
-// Feeds every sum of the range through a column kernel, once as one long row and once an element at a time
-// (so that the tail paths see every value too).
-void expectEvery3x3SumRounded(Column3Fn column) {
-    const std::size_t n = kLargest3x3Sum + 1;
-    std::vector<std::int32_t> sums(n), zeros(n, 0), halves(n);
-    for (std::size_t t = 0; t < n; ++t) {
-        sums[t] = static_cast<std::int32_t>(t);
-        halves[t] = static_cast<std::int32_t>(t / 4); // the same t spread over the three rows
+// Every sum 0..largest split over rows of the given weights, each row taking as much as it can in the
+// order given: small sums sit in the first row alone, the largest fill every row to what a row pass gives.
+std::vector<std::vector<std::int32_t>> spreadSums(int largest, std::initializer_list<RowShare> shares) {
+    std::vector<std::vector<std::int32_t>> rows(shares.size(), std::vector<std::int32_t>(largest + 1));
+    for (int s = 0; s <= largest; ++s) {
+        int rest = s;
+        std::size_t r = 0;
+        for (const RowShare& share : shares) {
+            rows[r][s] = std::min(rest / share.weight, share.largest);
+            rest -= rows[r++][s] * share.weight;
+        }
     }
-    std::vector<std::uint8_t> out(n), spread(n), single(n);
-    std::vector<std::int32_t> rest(n);
-    for (std::size_t t = 0; t < n; ++t)
-        rest[t] = sums[t] - 3 * halves[t];
-    column(sums.data(), zeros.data(), zeros.data(), out.data(), static_cast<std::ptrdiff_t>(n));
-    column(halves.data(), halves.data(), rest.data(), spread.data(), static_cast<std::ptrdiff_t>(n));
-    for (std::size_t t = 0; t < n; ++t)
-        column(&sums[t], &zeros[t], &zeros[t], &single[t], 1);
-    for (std::size_t t = 0; t < n; ++t) {
-        ASSERT_EQ(out[t], divide16HalfToEven(static_cast<std::int64_t>(t))) << "t " << t;
-        ASSERT_EQ(spread[t], out[t]) << "t " << t;
-        ASSERT_EQ(single[t], out[t]) << "t " << t;
-    }
+    return rows;
 }
 
-using Column5Fn = void (*)(const std::int32_t*, const std::int32_t*, const std::int32_t*, const std::int32_t*,
-                           const std::int32_t*, std::uint8_t*, std::ptrdiff_t);
-
-void expectEvery5x5SumRounded(Column5Fn column) {
-    const std::size_t n = kLargest5x5Sum + 1;
-    std::vector<std::int32_t> sums(n), zeros(n, 0), fifths(n), rest(n);
-    for (std::size_t s = 0; s < n; ++s) {
-        sums[s] = static_cast<std::int32_t>(s);
-        fifths[s] = static_cast<std::int32_t>(s / 5);
-        rest[s] = sums[s] - 4 * fifths[s];
+// Runs a pass over every sum as one row and again in runs of one, two and three elements, so that every
+// tail path sees every value.
+template <class Pass>
+void expectEverySumRounded(int largest, int divisor, Pass&& pass) {
+    std::vector<std::uint8_t> whole(largest + 1), pieces(largest + 1);
+    pass(0, largest + 1, whole.data());
+    for (int t = 0, k = 0; t <= largest; ++k) {
+        const int count = std::min(1 + k % 3, largest + 1 - t);
+        pass(t, count, &pieces[t]);
+        t += count;
     }
-    std::vector<std::uint8_t> out(n), spread(n), single(n);
-    column(sums.data(), zeros.data(), zeros.data(), zeros.data(), zeros.data(), out.data(),
-           static_cast<std::ptrdiff_t>(n));
-    column(fifths.data(), fifths.data(), rest.data(), fifths.data(), fifths.data(), spread.data(),
-           static_cast<std::ptrdiff_t>(n));
-    for (std::size_t s = 0; s < n; ++s)
-        column(&zeros[s], &zeros[s], &sums[s], &zeros[s], &zeros[s], &single[s], 1);
-    for (std::size_t s = 0; s < n; ++s) {
-        ASSERT_EQ(out[s], divide571Nearest(static_cast<std::int64_t>(s))) << "s " << s;
-        ASSERT_EQ(spread[s], out[s]) << "s " << s;
-        ASSERT_EQ(single[s], out[s]) << "s " << s;
+    for (int t = 0; t <= largest; ++t) {
+        ASSERT_EQ(whole[t], divideNearest(t, divisor)) << "sum " << t;
+        ASSERT_EQ(pieces[t], whole[t]) << "sum " << t;
     }
 }
 
-TEST(Rounding, ThreeByThreeColumnSumsRoundHalfToEvenOverTheWholeRange) {
-    expectEvery3x3SumRounded(columnSum121Round);
-    expectEvery3x3SumRounded(columnSum121Round2);
+TEST(Rounding, EveryThreeByThreeSumRoundsHalfToEvenInEveryForm) {
+    constexpr int kLargest = 16 * 255;
+    const auto rows = spreadSums(kLargest, {{2, 4 * 255}, {1, 4 * 255}, {1, 4 * 255}});
+    const std::int32_t *centre = rows[0].data(), *above = rows[1].data(), *below = rows[2].data();
+    for (auto column : {columnSum121Round, columnSum121Round2})
+        expectEverySumRounded(kLargest, 16, [&](int t, int count, std::uint8_t* out) {
+            column(above + t, centre + t, below + t, out, count);
+        });
+    // The SSE2 horizontal pass: four independent sums per call, one per channel.
+    alignas(32) std::uint16_t row[32] = {};
+    std::uint8_t out[4];
+    for (int t0 = 0; t0 <= kLargest; t0 += 4) {
+        for (int ch = 0; ch < 4; ++ch) {
+            const int t = std::min(t0 + ch, kLargest);
+            row[ch] = static_cast<std::uint16_t>(above[t]);
+            row[4 + ch] = static_cast<std::uint16_t>(centre[t]);
+            row[8 + ch] = static_cast<std::uint16_t>(below[t]);
+        }
+        horzGauss3_8u_C4(row, out, 4);
+        for (int ch = 0; ch < 4; ++ch)
+            ASSERT_EQ(out[ch], divideNearest(std::min(t0 + ch, kLargest), 16)) << "sum " << t0 + ch;
+    }
 }
 
-TEST(Rounding, FiveByFiveColumnSumsRoundToNearestOverTheWholeRange) {
-    expectEvery5x5SumRounded(columnSum5x5Round);
-    expectEvery5x5SumRounded(columnSum5x5Round2);
-}
-
-TEST(Rounding, WorkedValuesOfBothDivisions) {
-    EXPECT_EQ(roundDiv16HalfEven(8), 0);
-    EXPECT_EQ(roundDiv16HalfEven(9), 1);
-    EXPECT_EQ(roundDiv16HalfEven(24), 2);
-    EXPECT_EQ(roundDiv16HalfEven(40), 2);
-    EXPECT_EQ(roundDiv16HalfEven(56), 4);
-    EXPECT_EQ(roundDiv16HalfEven(4080), 255);
-    EXPECT_EQ(roundDiv571(285), 0);
-    EXPECT_EQ(roundDiv571(286), 1);
-    EXPECT_EQ(roundDiv571(856), 1);
-    EXPECT_EQ(roundDiv571(857), 2);
-    EXPECT_EQ(roundDiv571(571 * 255), 255);
+TEST(Rounding, EveryFiveByFiveSumRoundsToNearestInEveryForm) {
+    constexpr int kLargest = 571 * 255;
+    const auto rows =
+        spreadSums(kLargest, {{1, 255 * 255}, {1, 128 * 255}, {1, 128 * 255}, {1, 30 * 255}, {1, 30 * 255}});
+    const std::int32_t *c2 = rows[0].data(), *b1 = rows[1].data(), *b3 = rows[2].data(), *a0 = rows[3].data(),
+                       *a4 = rows[4].data();
+    for (auto column : {columnSum5x5Round, columnSum5x5Round2})
+        expectEverySumRounded(kLargest, 571, [&](int t, int count, std::uint8_t* out) {
+            column(a0 + t, b1 + t, c2 + t, b3 + t, a4 + t, out, count);
+        });
+    // The SSE2 8u member, under the rounding to nearest its driver sets.
+    const auto length = static_cast<std::size_t>(roundUp(kLargest + 1, 16));
+    AlignedRow<std::uint16_t> narrow(5 * length); // rows a0, b1, c2, b3, a4 one after another
+    const std::int32_t* wide[5] = {a0, b1, c2, b3, a4};
+    for (std::size_t r = 0; r < 5; ++r)
+        for (int s = 0; s <= kLargest; ++s)
+            narrow[r * length + s] = static_cast<std::uint16_t>(wide[r][s]);
+    std::vector<std::uint8_t> out(kLargest + 1);
+    runUnderMxcsr(getMxcsr() & ~kMxcsrRoundingField, [&] {
+        colGauss5_8u(&narrow[0], &narrow[length], &narrow[2 * length], &narrow[3 * length], &narrow[4 * length],
+                     out.data(), kLargest + 1);
+    });
+    for (int s = 0; s <= kLargest; ++s)
+        ASSERT_EQ(out[s], divideNearest(s, 571)) << "sum " << s;
 }
 
 } // namespace
