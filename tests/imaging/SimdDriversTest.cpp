@@ -9,36 +9,6 @@ namespace {
 
 using namespace testing;
 
-// Overflow, underflow and inexact unmasked must neither trap nor come back masked; a refused row block
-// leaves MXCSR and the destination as they were.
-TEST(SimdDrivers, CallerMxcsrComesBackOnEveryPathAndUnmaskedExceptionsNeverTrap) {
-    std::mt19937 rng(47);
-    const Image8u src(40, 4, 2, 0, 0, rng);
-    for (SmoothingMask mask : kBothMasks) {
-        const std::vector<std::uint8_t> expected = referenceSmooth(src, mask);
-        for (bool refuse : {false, true})
-            for (std::uint32_t mode : kRoundingModes)
-                for (std::uint32_t unmasked : {0u, 0x1C00u})
-                    for (int variant : {3, 4}) {
-                        RefusingHeap refusing;
-                        HeapGuard installed(refuse ? static_cast<RowHeap&>(refusing) : processRowHeap());
-                        Image8u dst(40, 4, 1, 0, 0, rng);
-                        const std::vector<unsigned char> before = dst.bytes;
-                        const std::uint32_t mxcsr = (getMxcsr() & ~(kMxcsrRoundingField | unmasked)) | mode;
-                        FilterStatus status = FilterStatus::BadMask;
-                        const std::uint32_t after = runUnderMxcsr(mxcsr, [&] {
-                            status = variantEntry(variant)(src.origin(), src.step, dst.origin(), dst.step, 40, 4, mask);
-                        });
-                        EXPECT_EQ(after & kControlBits, mxcsr & kControlBits) << "variant " << variant;
-                        EXPECT_EQ(status, refuse ? FilterStatus::NoMemory : FilterStatus::Ok);
-                        if (refuse)
-                            EXPECT_EQ(dst.bytes, before);
-                        else
-                            EXPECT_EQ(dst.rectangle(), expected);
-                    }
-    }
-}
-
 // The 3x3 driver re-reads source rows after writing the rows above them: a destination one row below the
 // source overlaps rows still to be read and must give what separate images give.
 TEST(SimdDrivers, ThreeByThreeDestinationOverlappingRowsStillToBeReadGivesTheReferenceBytes) {

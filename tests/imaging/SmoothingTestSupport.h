@@ -141,85 +141,57 @@ inline std::vector<std::uint8_t> referenceSmooth(const Image8u& src, SmoothingMa
 // preceding page.
 class GuardedBytes {
 public:
-    GuardedBytes(std::size_t size, bool tailAligned) : size_(size) {
+    GuardedBytes(std::size_t size, bool tailAligned) {
         const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
         const std::size_t body = (size + page - 1) / page * page;
         mapped_ = body + 2 * page;
-        void* map = mmap(nullptr, mapped_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (map == MAP_FAILED)
-            throw std::runtime_error("mmap failed");
+        void* map = mmap(nullptr, mapped_, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (map == MAP_FAILED || mprotect(static_cast<std::uint8_t*>(map) + page, body, PROT_READ | PROT_WRITE) != 0)
+            throw std::runtime_error("cannot map guarded bytes");
         base_ = static_cast<std::uint8_t*>(map);
-        mprotect(base_, page, PROT_NONE);
-        mprotect(base_ + page + body, page, PROT_NONE);
         data_ = tailAligned ? base_ + page + body - size : base_ + page;
     }
     ~GuardedBytes() { munmap(base_, mapped_); }
     GuardedBytes(const GuardedBytes&) = delete;
     GuardedBytes& operator=(const GuardedBytes&) = delete;
-
     std::uint8_t* data() { return data_; }
-    std::size_t size() const { return size_; }
-    void fill(std::mt19937& rng) {
-        for (std::size_t i = 0; i < size_; ++i)
-            data_[i] = static_cast<std::uint8_t>(rng());
-    }
 
 private:
-    std::size_t size_;
-    std::size_t mapped_ = 0;
-    std::uint8_t* base_ = nullptr;
-    std::uint8_t* data_ = nullptr;
+    std::size_t mapped_;
+    std::uint8_t* base_;
+    std::uint8_t* data_;
 };
 
-// A heap that refuses every block and remembers the sizes asked for.
-class RefusingHeap final : public RowHeap {
+// A heap installed for its lifetime that remembers the sizes asked for and counts releases; it refuses
+// every block when built with `refuse`, else passes through to the process heap.
+class TestHeap final : public RowHeap {
 public:
     std::vector<std::size_t> requests;
     int releases = 0;
-    void* allocate(std::size_t bytes, std::size_t) noexcept override {
-        requests.push_back(bytes);
-        return nullptr;
-    }
-    void release(void*, std::size_t) noexcept override { ++releases; }
-};
 
-// A heap that passes through to the process heap and counts blocks.
-class CountingHeap final : public RowHeap {
-public:
-    int allocations = 0;
-    int releases = 0;
+    explicit TestHeap(bool refuse = false) : refuse_(refuse), previous_(setRowHeap(this)) {}
+    ~TestHeap() override { setRowHeap(previous_); }
+    TestHeap(const TestHeap&) = delete;
+    TestHeap& operator=(const TestHeap&) = delete;
+
     void* allocate(std::size_t bytes, std::size_t alignment) noexcept override {
-        ++allocations;
-        return processRowHeap().allocate(bytes, alignment);
+        requests.push_back(bytes);
+        return refuse_ ? nullptr : processRowHeap().allocate(bytes, alignment);
     }
     void release(void* block, std::size_t alignment) noexcept override {
         ++releases;
         processRowHeap().release(block, alignment);
     }
-};
-
-// Installs a heap for the guard's lifetime.
-class HeapGuard {
-public:
-    explicit HeapGuard(RowHeap& heap) : previous_(setRowHeap(&heap)) {}
-    ~HeapGuard() { setRowHeap(previous_); }
-    HeapGuard(const HeapGuard&) = delete;
-    HeapGuard& operator=(const HeapGuard&) = delete;
 
 private:
+    bool refuse_;
     RowHeap* previous_;
 };
 
 // Restores the variant index when it goes.
-class VariantIndexGuard {
-public:
-    VariantIndexGuard() : saved_(variantIndex()) {}
-    ~VariantIndexGuard() { storeVariantIndex(saved_); }
-    VariantIndexGuard(const VariantIndexGuard&) = delete;
-    VariantIndexGuard& operator=(const VariantIndexGuard&) = delete;
-
-private:
-    std::int32_t saved_;
+struct VariantIndexGuard {
+    std::int32_t saved = variantIndex();
+    ~VariantIndexGuard() { storeVariantIndex(saved); }
 };
 
 // The implementation entries 1 to 4 of the variant table.

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <initializer_list>
 
 namespace trov::imaging {
@@ -99,6 +100,36 @@ TEST(Rounding, EveryFiveByFiveSumRoundsToNearestInEveryForm) {
     });
     for (int s = 0; s <= kLargest; ++s)
         ASSERT_EQ(out[s], divideNearest(s, 571)) << "sum " << s;
+}
+
+// Sources sit between inaccessible pages, against the page after them for even n and the page before
+// them for odd n. Strided destinations at 8-, 4- and 1-byte offsets take the MMX loop, the MMX loop after
+// one scalar element, and the scalar loop alone.
+TEST(RowPasses, ThreeByThreeRowSumsFollowTheirFormulaOnEveryPathTouchingOnlyTheirElements) {
+    std::mt19937 rng(1);
+    alignas(16) std::uint8_t storage[4 * 41 + 16];
+    for (std::ptrdiff_t c = 1; c <= 4; ++c)
+        for (std::ptrdiff_t n = 1; n <= 41; ++n) {
+            GuardedBytes s(static_cast<std::size_t>(n + 2 * c), n % 2 == 0);
+            fillRandom<std::uint8_t>(s.data(), n + 2 * c, rng);
+            for (RowSum121Fn pass : {rowSum121, sum121Strided})
+                for (std::size_t offset : {0, 4, 1}) {
+                    if (pass == rowSum121 && offset != 0)
+                        continue;
+                    std::memset(storage, 0xAB, sizeof storage);
+                    pass(s.data(), reinterpret_cast<std::int32_t*>(storage + offset), n, c);
+                    for (std::ptrdiff_t j = 0; j < n; ++j) {
+                        std::int32_t value;
+                        std::memcpy(&value, storage + offset + 4 * j, 4);
+                        ASSERT_EQ(value, s.data()[j] + 2 * s.data()[j + c] + s.data()[j + 2 * c])
+                            << "c " << c << " n " << n << " offset " << offset << " j " << j;
+                    }
+                    const auto untouched = [](std::uint8_t b) { return b == 0xAB; };
+                    ASSERT_TRUE(std::all_of(storage, storage + offset, untouched) &&
+                                std::all_of(storage + offset + 4 * n, std::end(storage), untouched))
+                        << "wrote outside the row, c " << c << " n " << n;
+                }
+        }
 }
 
 } // namespace
