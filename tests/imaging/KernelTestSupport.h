@@ -61,22 +61,16 @@ void withSourceTypes(Source source, F&& f) {
     }
 }
 
-// The 5x5 row formulas: Gaussian, and the Laplacian-type mask in the operation orders of its one-,
-// three- and four-channel float members (the integer forms are exact and share one formula).
+// The 5x5 row formulas in single precision: Gaussian, and the Laplacian-type mask in the operation orders
+// of its one-, three- and four-channel float members (the integer members are exact: the mask rows).
 enum class Formula { Gauss, LaplaceC1, LaplaceC3, LaplaceC4 };
 
-// The three output rows of one element from its five taps, in integers.
-struct Exact {
-    long long a, b, c;
-};
-inline Exact integerRows(Formula formula, long long p0, long long p1, long long p2, long long p3, long long p4) {
-    const long long s04 = p0 + p4, s13 = p1 + p3;
-    if (formula == Formula::Gauss)
-        return {2 * s04 + 7 * s13 + 12 * p2, 7 * s04 + 31 * s13 + 52 * p2, 12 * s04 + 52 * s13 + 127 * p2};
-    return {-s04 - 3 * s13 - 4 * p2, -3 * s04 + 6 * p2, -4 * s04 + 6 * s13 + 20 * p2};
+inline Formula formulaOf(bool gauss, int channels) {
+    if (gauss)
+        return Formula::Gauss;
+    return channels == 1 ? Formula::LaplaceC1 : channels == 3 ? Formula::LaplaceC3 : Formula::LaplaceC4;
 }
 
-// The same in single precision, in each member's order of operations.
 struct Floats {
     float a, b, c;
 };

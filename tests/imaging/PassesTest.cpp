@@ -107,27 +107,21 @@ TEST(Rounding, EveryFiveByFiveSumRoundsToNearestInEveryForm) {
 // one scalar element, and the scalar loop alone.
 TEST(RowPasses, ThreeByThreeRowSumsFollowTheirFormulaOnEveryPathTouchingOnlyTheirElements) {
     std::mt19937 rng(1);
-    alignas(16) std::uint8_t storage[4 * 41 + 16];
     for (std::ptrdiff_t c = 1; c <= 4; ++c)
-        for (std::ptrdiff_t n = 1; n <= 41; ++n) {
+        for (int n = 1; n <= 41; ++n) {
             GuardedBytes s(static_cast<std::size_t>(n + 2 * c), n % 2 == 0);
             fillRandom<std::uint8_t>(s.data(), n + 2 * c, rng);
             for (RowSum121Fn pass : {rowSum121, sum121Strided})
-                for (std::size_t offset : {0, 4, 1}) {
+                for (int offset : {0, 4, 1}) {
                     if (pass == rowSum121 && offset != 0)
                         continue;
-                    std::memset(storage, 0xAB, sizeof storage);
-                    pass(s.data(), reinterpret_cast<std::int32_t*>(storage + offset), n, c);
-                    for (std::ptrdiff_t j = 0; j < n; ++j) {
-                        std::int32_t value;
-                        std::memcpy(&value, storage + offset + 4 * j, 4);
-                        ASSERT_EQ(value, s.data()[j] + 2 * s.data()[j + c] + s.data()[j + 2 * c])
+                    Image<std::int32_t> dst(n, 1, 1, 0, offset, rng, 1);
+                    const std::vector<unsigned char> before = dst.bytes;
+                    pass(s.data(), reinterpret_cast<std::int32_t*>(dst.origin()), n, c);
+                    for (int j = 0; j < n; ++j)
+                        ASSERT_EQ(dst.at(j, 0, 0), s.data()[j] + 2 * s.data()[j + c] + s.data()[j + 2 * c])
                             << "c " << c << " n " << n << " offset " << offset << " j " << j;
-                    }
-                    const auto untouched = [](std::uint8_t b) { return b == 0xAB; };
-                    ASSERT_TRUE(std::all_of(storage, storage + offset, untouched) &&
-                                std::all_of(storage + offset + 4 * n, std::end(storage), untouched))
-                        << "wrote outside the row, c " << c << " n " << n;
+                    ASSERT_TRUE(dst.changedOnlyInside(before)) << "wrote outside the row, c " << c << " n " << n;
                 }
         }
 }

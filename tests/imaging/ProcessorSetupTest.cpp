@@ -44,7 +44,7 @@ public:
             std::memcpy(&r.edx, f.vendor + 4, 4);
             std::memcpy(&r.ecx, f.vendor + 8, 4);
         } else if (leaf == 1) {
-            r.eax = (f.family << 8) | (2u << 12) | (5u << 4) | 3u; // type 2, model 5, stepping 3
+            r.eax = (f.family << 8) | (2u << 12) | (0xAu << 4) | 0xBu; // type 2, model 10, stepping 11
             r.ebx = f.logicalProcessors << 16;
             r.edx = (1u << 4) | (f.mmx ? 1u << 23 : 0) | (f.sse ? 1u << 25 : 0) | (f.sse2 ? 1u << 26 : 0) |
                     (f.htt ? 1u << 28 : 0);
@@ -132,7 +132,7 @@ TEST(ProcessorSetup, ReadsEveryFieldAndFeatureFromItsBitsAndNothingWithoutCpuid)
     // family, stepping, model, type, mmx, sse, sse2, multi-threading, sse3, 64-bit
     EXPECT_EQ((std::array{info.family, info.stepping, info.model, info.type, info.mmx, info.sse, info.sse2,
                           info.multiThreading, info.sse3, info.longMode}),
-              (std::array{15, 3, 5, 2, 1, 0, 1, 1, 1, 1}));
+              (std::array{15, 11, 10, 2, 1, 0, 1, 1, 1, 1}));
     EXPECT_EQ(info.cacheEax, 0x665B5001);
     EXPECT_EQ(info.cacheEdx, 0x007A7000);
     EXPECT_EQ(info.features, static_cast<std::int32_t>(cpu.query(1).edx));
