@@ -27,7 +27,8 @@ public:
     // True when bytes from element `from` on still hold `fill`.
     bool untouchedFrom(std::size_t from, unsigned char fill = 0xA5) const {
         const auto* bytes = reinterpret_cast<const unsigned char*>(data_);
-        return std::all_of(bytes + from * sizeof(T), bytes + count_ * sizeof(T), [=](unsigned char b) { return b == fill; });
+        return std::all_of(bytes + from * sizeof(T), bytes + count_ * sizeof(T),
+                           [=](unsigned char b) { return b == fill; });
     }
 
 private:

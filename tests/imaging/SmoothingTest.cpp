@@ -49,7 +49,8 @@ TEST(Smoothing, EveryVariantMatchesTheReferenceReadingOnlyItsNeighbourhoodAndLea
                         const std::uint32_t mxcsr = (base | kRoundingModes[m]) & ~(m % 2 ? 0x1C00u : 0u);
                         FilterStatus status = FilterStatus::BadMask;
                         const std::uint32_t after = runUnderMxcsr(mxcsr, [&] {
-                            status = variantEntry(variant)(origin, src.step, dst.origin(), dst.step, width, height, mask);
+                            status =
+                                variantEntry(variant)(origin, src.step, dst.origin(), dst.step, width, height, mask);
                         });
                         const std::string what = describe(variant, mask, width, height) + " mode " + std::to_string(m) +
                                                  (refuse ? " refused" : "");
@@ -112,7 +113,8 @@ TEST(Smoothing, PublicEntryRunsTheSelectedVariantAndVariantOneForIndexesWithoutO
             ASSERT_EQ(filterGauss_8u_C4(src.origin(), src.step, dst.origin(), dst.step, 23, 5, mask), FilterStatus::Ok);
             EXPECT_EQ(dst.rectangle(), referenceSmooth(src, mask)) << "index " << index;
             const int variant = index >= 1 && index <= 4 ? index : 1;
-            EXPECT_EQ(requestsOf(filterGauss_8u_C4, mask), requestsOf(variantEntry(variant), mask)) << "index " << index;
+            EXPECT_EQ(requestsOf(filterGauss_8u_C4, mask), requestsOf(variantEntry(variant), mask))
+                << "index " << index;
         }
 }
 

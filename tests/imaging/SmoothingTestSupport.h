@@ -70,7 +70,8 @@ struct Image {
     unsigned char* origin() { return bytes.data() + first; }
     const unsigned char* origin() const { return bytes.data() + first; }
     std::size_t offsetOf(int x, int y, int k) const {
-        return first + static_cast<std::ptrdiff_t>(y) * step + (static_cast<std::ptrdiff_t>(x) * elements + k) * sizeof(T);
+        return first + static_cast<std::ptrdiff_t>(y) * step +
+               (static_cast<std::ptrdiff_t>(x) * elements + k) * sizeof(T);
     }
     T at(int x, int y, int k) const { return loadAt<T>(&bytes[offsetOf(x, y, k)], 0); }
     std::vector<T> rectangle() const {
