@@ -1,14 +1,11 @@
 #pragma once
 
 // Typed rows for the kernel tests: aligned blocks of exactly the documented size (so that reads past them
-// show under AddressSanitizer), sentinels to prove what was not written, random values per sample type.
+// show under AddressSanitizer), sentinels to prove what was not written, and the 5x5 row formulas.
 
 #include "SmoothingTestSupport.h"
 
-#include <array>
-#include <cmath>
-#include <cstring>
-#include <limits>
+#include <algorithm>
 #include <new>
 
 namespace trov::imaging::testing {
@@ -26,35 +23,18 @@ public:
     AlignedRow& operator=(const AlignedRow&) = delete;
 
     T* data() { return data_; }
-    const T* data() const { return data_; }
     T& operator[](std::size_t i) { return data_[i]; }
-    std::size_t size() const { return count_; }
     // True when bytes from element `from` on still hold `fill`.
     bool untouchedFrom(std::size_t from, unsigned char fill = 0xA5) const {
         const auto* bytes = reinterpret_cast<const unsigned char*>(data_);
-        for (std::size_t b = from * sizeof(T); b < count_ * sizeof(T); ++b)
-            if (bytes[b] != fill)
-                return false;
-        return true;
+        return std::all_of(bytes + from * sizeof(T), bytes + count_ * sizeof(T),
+                           [=](unsigned char b) { return b == fill; });
     }
 
 private:
     std::size_t count_;
     T* data_;
 };
-
-template <class T>
-T randomValue(std::mt19937& rng, T lo = std::numeric_limits<T>::lowest(), T hi = std::numeric_limits<T>::max()) {
-    if constexpr (std::is_floating_point_v<T>) {
-        // Values with full fractions and mixed magnitudes, so every rounding shows.
-        std::uniform_real_distribution<T> unit(-1, 1);
-        const T magnitude = std::ldexp(T(1), static_cast<int>(rng() % 20) - 5);
-        return unit(rng) * magnitude;
-    } else {
-        std::uniform_int_distribution<long long> dist(lo, hi);
-        return static_cast<T>(dist(rng));
-    }
-}
 
 template <class T>
 bool sameBits(T a, T b) {
@@ -65,36 +45,33 @@ constexpr std::ptrdiff_t roundUp(std::ptrdiff_t n, std::ptrdiff_t grain) { retur
 
 template <class T>
 T saturate(long long v) {
-    return static_cast<T>(std::min<long long>(std::max<long long>(v, std::numeric_limits<T>::min()),
-                                              std::numeric_limits<T>::max()));
+    return static_cast<T>(std::clamp<long long>(v, std::numeric_limits<T>::min(), std::numeric_limits<T>::max()));
 }
 
-// Nearest integer, halves to even, independent of the rounding mode in force.
-inline long long roundHalfEven(double v) {
-    const double f = std::floor(v);
-    const double diff = v - f;
-    long long r = static_cast<long long>(f);
-    if (diff > 0.5 || (diff == 0.5 && (r & 1)))
-        ++r;
-    return r;
+// Source sample kinds of the row-wise kernels; each widens into one row element type.
+enum class Source { U8, S8, S16, F32 };
+
+// Calls f.template operator()<Sample, RowElement>() for `source`.
+template <class F>
+void withSourceTypes(Source source, F&& f) {
+    switch (source) {
+    case Source::U8: return f.template operator()<std::uint8_t, std::uint16_t>();
+    case Source::S8: return f.template operator()<std::int8_t, std::int16_t>();
+    case Source::S16: return f.template operator()<std::int16_t, std::int32_t>();
+    case Source::F32: return f.template operator()<float, float>();
+    }
 }
 
-// The 5x5 row formulas: Gaussian, and the Laplacian-type mask in the operation orders of its one-,
-// three- and four-channel float members (the integer forms are exact and share one formula).
+// The 5x5 row formulas in single precision: Gaussian, and the Laplacian-type mask in the operation orders
+// of its one-, three- and four-channel float members (the integer members are exact: the mask rows).
 enum class Formula { Gauss, LaplaceC1, LaplaceC3, LaplaceC4 };
 
-// The three output rows of one element from its five taps, in integers.
-struct Exact {
-    long long a, b, c;
-};
-inline Exact integerRows(Formula formula, long long p0, long long p1, long long p2, long long p3, long long p4) {
-    const long long s04 = p0 + p4, s13 = p1 + p3;
-    if (formula == Formula::Gauss)
-        return {2 * s04 + 7 * s13 + 12 * p2, 7 * s04 + 31 * s13 + 52 * p2, 12 * s04 + 52 * s13 + 127 * p2};
-    return {-s04 - 3 * s13 - 4 * p2, -3 * s04 + 6 * p2, -4 * s04 + 6 * s13 + 20 * p2};
+inline Formula formulaOf(bool gauss, int channels) {
+    if (gauss)
+        return Formula::Gauss;
+    return channels == 1 ? Formula::LaplaceC1 : channels == 3 ? Formula::LaplaceC3 : Formula::LaplaceC4;
 }
 
-// The same in single precision, in each member's order of operations.
 struct Floats {
     float a, b, c;
 };

@@ -1,205 +1,218 @@
 #pragma once
 
-// Test-side images, an independent reference convolution and guard helpers for the smoothing tests.
-// Nothing here calls or copies the implementation.
+// Random images, an independent reference convolution, guard pages, test heaps and MXCSR helpers for the
+// smoothing tests. Nothing here calls or copies the implementation.
 
 #include "imaging/FilterGauss.h"
-#include "imaging/FilterStatus.h"
 #include "imaging/RowHeap.h"
-#include "imaging/SmoothingMask.h"
+#include "imaging/cpu/FloatEnvironment.h"
 
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <random>
 #include <stdexcept>
 #include <vector>
 
 namespace trov::imaging::testing {
 
-inline int maskRadius(SmoothingMask mask) { return mask == SmoothingMask::Mask3x3 ? 1 : 2; }
-
-// An image of four-channel pixels with `margin` extra pixels on every side of a width x height
-// rectangle, filled with random bytes. `origin` is the rectangle's top-left pixel; its address modulo 16
-// is `alignment`; `step` is at least the padded row.
-struct Image {
-    std::vector<std::uint8_t> storage;
-    std::uint8_t* origin = nullptr;
-    std::int32_t step = 0;
-    int width = 0;
-    int height = 0;
-    int margin = 0;
-
-    Image(int w, int h, int marginPixels, int extraStepBytes, int alignment, std::mt19937& rng)
-        : width(w), height(h), margin(marginPixels) {
-        step = 4 * (w + 2 * marginPixels) + extraStepBytes;
-        const std::size_t bytes = static_cast<std::size_t>(step) * (h + 2 * marginPixels) + 64;
-        storage.resize(bytes);
-        std::uniform_int_distribution<int> byte(0, 255);
-        for (auto& b : storage)
-            b = static_cast<std::uint8_t>(byte(rng));
-        std::uint8_t* first = storage.data() + 16;
-        const auto pad = (alignment - static_cast<int>(reinterpret_cast<std::uintptr_t>(first + 4 * margin +
-                                                                                          step * margin) % 16) + 16) % 16;
-        origin = first + pad + static_cast<std::ptrdiff_t>(step) * margin + 4 * margin;
+template <class T>
+T randomValue(std::mt19937& rng, T lo = std::numeric_limits<T>::lowest(), T hi = std::numeric_limits<T>::max()) {
+    if constexpr (std::is_floating_point_v<T>) {
+        // Values with full fractions and mixed magnitudes, so every rounding shows.
+        std::uniform_real_distribution<T> unit(-1, 1);
+        return unit(rng) * std::ldexp(T(1), static_cast<int>(rng() % 20) - 5);
+    } else {
+        return static_cast<T>(std::uniform_int_distribution<long long>(lo, hi)(rng));
     }
-    std::uint8_t& at(int x, int y, int ch) { return origin[static_cast<std::ptrdiff_t>(y) * step + 4 * x + ch]; }
-    std::uint8_t at(int x, int y, int ch) const {
-        return origin[static_cast<std::ptrdiff_t>(y) * step + 4 * x + ch];
+}
+
+// Value i of the T values at p, which need not be aligned.
+template <class T>
+T loadAt(const void* p, std::ptrdiff_t i) {
+    T v;
+    std::memcpy(&v, static_cast<const unsigned char*>(p) + i * static_cast<std::ptrdiff_t>(sizeof(T)), sizeof v);
+    return v;
+}
+
+template <class T>
+void fillRandom(void* p, std::ptrdiff_t count, std::mt19937& rng) {
+    for (std::ptrdiff_t i = 0; i < count; ++i) {
+        const T v = randomValue<T>(rng);
+        std::memcpy(static_cast<unsigned char*>(p) + i * static_cast<std::ptrdiff_t>(sizeof(T)), &v, sizeof v);
+    }
+}
+
+// A width x height rectangle of `elements`-element pixels of T with `margin` pixels on every side, filled
+// with random values. The rectangle starts at `alignment` modulo 16 (a multiple of sizeof(T)); rows are
+// `step` bytes apart: the padded row plus `extraStep` (a multiple of sizeof(T)). Copies are independent.
+template <class T>
+struct Image {
+    int width, height, elements;
+    std::int32_t step;
+    std::size_t first; // the rectangle's first byte
+    std::vector<unsigned char> bytes;
+
+    Image(int w, int h, int margin, int extraStep, int alignment, std::mt19937& rng, int elementsPerPixel = 4)
+        : width(w), height(h), elements(elementsPerPixel) {
+        const int pixel = elements * static_cast<int>(sizeof(T));
+        step = pixel * (w + 2 * margin) + extraStep;
+        bytes.resize(static_cast<std::size_t>(step) * (h + 2 * margin) + 32);
+        fillRandom<T>(bytes.data(), static_cast<std::ptrdiff_t>(bytes.size() / sizeof(T)), rng);
+        first = static_cast<std::size_t>(step) * margin + pixel * margin;
+        first += (alignment - reinterpret_cast<std::uintptr_t>(bytes.data() + first) % 16 + 16) % 16;
+    }
+    unsigned char* origin() { return bytes.data() + first; }
+    const unsigned char* origin() const { return bytes.data() + first; }
+    std::size_t offsetOf(int x, int y, int k) const {
+        return first + static_cast<std::ptrdiff_t>(y) * step +
+               (static_cast<std::ptrdiff_t>(x) * elements + k) * sizeof(T);
+    }
+    T at(int x, int y, int k) const { return loadAt<T>(&bytes[offsetOf(x, y, k)], 0); }
+    std::vector<T> rectangle() const {
+        std::vector<T> out;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                for (int k = 0; k < elements; ++k)
+                    out.push_back(at(x, y, k));
+        return out;
+    }
+    // True when every byte outside the rectangle still holds its value in `before`.
+    bool changedOnlyInside(const std::vector<unsigned char>& before) const {
+        const auto rowBytes = static_cast<std::ptrdiff_t>(width * elements * sizeof(T));
+        for (std::size_t i = 0; i < bytes.size(); ++i) {
+            const std::ptrdiff_t offset = static_cast<std::ptrdiff_t>(i) - static_cast<std::ptrdiff_t>(first);
+            const bool inside = offset >= 0 && offset / step < height && offset % step < rowBytes;
+            if (!inside && bytes[i] != before[i])
+                return false;
+        }
+        return true;
     }
 };
 
-inline std::uint8_t divide16HalfToEven(std::int64_t t) {
-    std::int64_t q = t / 16;
-    const std::int64_t r = t % 16;
-    if (r > 8 || (r == 8 && q % 2 == 1))
-        ++q;
-    return static_cast<std::uint8_t>(q);
+using Image8u = Image<std::uint8_t>;
+
+// The masks by their weights, centre in the middle.
+inline constexpr int kGauss3[3][3] = {{1, 2, 1}, {2, 4, 2}, {1, 2, 1}};
+inline constexpr int kGauss5[5][5] = {
+    {2, 7, 12, 7, 2}, {7, 31, 52, 31, 7}, {12, 52, 127, 52, 12}, {7, 31, 52, 31, 7}, {2, 7, 12, 7, 2}};
+inline constexpr int kLaplace5[5][5] = {
+    {-1, -3, -4, -3, -1}, {-3, 0, 6, 0, -3}, {-4, 6, 20, 6, -4}, {-3, 0, 6, 0, -3}, {-1, -3, -4, -3, -1}};
+
+template <class T, int N>
+long long weightedSum(const Image<T>& image, int x, int y, int k, const int (&weights)[N][N]) {
+    long long sum = 0;
+    for (int dy = 0; dy < N; ++dy)
+        for (int dx = 0; dx < N; ++dx)
+            sum += weights[dy][dx] * static_cast<long long>(image.at(x + dx - N / 2, y + dy - N / 2, k));
+    return sum;
 }
 
-inline std::uint8_t divide571Nearest(std::int64_t s) { return static_cast<std::uint8_t>((2 * s + 571) / 1142); }
+// The integer nearest to s / d, halves to even.
+inline long long divideNearest(long long s, long long d) {
+    long long q = s / d, r = s % d;
+    if (r < 0) {
+        r += d;
+        --q;
+    }
+    return 2 * r > d || (2 * r == d && q % 2 != 0) ? q + 1 : q;
+}
 
-// The smoothed rectangle, straight from the mask's definition: width x height x 4 bytes, row by row.
-inline std::vector<std::uint8_t> referenceSmooth(const Image& src, SmoothingMask mask) {
-    static constexpr int kWeights3[3][3] = {{1, 2, 1}, {2, 4, 2}, {1, 2, 1}};
-    static constexpr int kWeights5[5][5] = {{2, 7, 12, 7, 2},
-                                            {7, 31, 52, 31, 7},
-                                            {12, 52, 127, 52, 12},
-                                            {7, 31, 52, 31, 7},
-                                            {2, 7, 12, 7, 2}};
-    const int r = maskRadius(mask);
-    std::vector<std::uint8_t> out(static_cast<std::size_t>(src.width) * src.height * 4);
+inline int maskRadius(SmoothingMask mask) { return mask == SmoothingMask::Mask3x3 ? 1 : 2; }
+
+// The smoothed rectangle, straight from the mask's definition.
+inline std::vector<std::uint8_t> referenceSmooth(const Image8u& src, SmoothingMask mask) {
+    std::vector<std::uint8_t> out;
     for (int y = 0; y < src.height; ++y)
         for (int x = 0; x < src.width; ++x)
-            for (int ch = 0; ch < 4; ++ch) {
-                std::int64_t sum = 0;
-                for (int dy = -r; dy <= r; ++dy)
-                    for (int dx = -r; dx <= r; ++dx) {
-                        const int w = r == 1 ? kWeights3[dy + 1][dx + 1] : kWeights5[dy + 2][dx + 2];
-                        sum += w * src.at(x + dx, y + dy, ch);
-                    }
-                out[(static_cast<std::size_t>(y) * src.width + x) * 4 + ch] =
-                    r == 1 ? divide16HalfToEven(sum) : divide571Nearest(sum);
-            }
-    return out;
-}
-
-// The rectangle of `image` as width x height x 4 bytes.
-inline std::vector<std::uint8_t> rectangleOf(const Image& image) {
-    std::vector<std::uint8_t> out;
-    for (int y = 0; y < image.height; ++y)
-        for (int x = 0; x < image.width; ++x)
             for (int ch = 0; ch < 4; ++ch)
-                out.push_back(image.at(x, y, ch));
+                out.push_back(static_cast<std::uint8_t>(mask == SmoothingMask::Mask3x3
+                                                            ? divideNearest(weightedSum(src, x, y, ch, kGauss3), 16)
+                                                            : divideNearest(weightedSum(src, x, y, ch, kGauss5), 571)));
     return out;
-}
-
-// True when every byte of `after` outside the rectangle of `image` equals `before`.
-inline bool onlyRectangleChanged(const Image& image, const std::vector<std::uint8_t>& before) {
-    const std::uint8_t* base = image.storage.data();
-    for (std::size_t i = 0; i < before.size(); ++i) {
-        const std::ptrdiff_t offset = base + i - image.origin;
-        const std::ptrdiff_t row = offset >= 0 ? offset / image.step : -1;
-        const std::ptrdiff_t column = offset >= 0 ? offset % image.step : -1;
-        const bool inside = offset >= 0 && row < image.height && column < 4 * image.width;
-        if (!inside && base[i] != before[i])
-            return false;
-    }
-    return true;
 }
 
 // Bytes with inaccessible pages right before and right after them: reading or writing one byte outside
-// faults. Pass `tailAligned` to put the last byte against the following page, else the first byte against
-// the preceding page.
+// faults. `tailAligned` puts the last byte against the following page, else the first byte against the
+// preceding page.
 class GuardedBytes {
 public:
-    GuardedBytes(std::size_t size, bool tailAligned) : size_(size) {
-        page_ = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-        const std::size_t body = (size + page_ - 1) / page_ * page_;
-        mapped_ = body + 2 * page_;
-        void* map = mmap(nullptr, mapped_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (map == MAP_FAILED)
-            throw std::runtime_error("mmap failed");
+    GuardedBytes(std::size_t size, bool tailAligned) {
+        const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+        const std::size_t body = (size + page - 1) / page * page;
+        mapped_ = body + 2 * page;
+        void* map = mmap(nullptr, mapped_, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (map == MAP_FAILED || mprotect(static_cast<std::uint8_t*>(map) + page, body, PROT_READ | PROT_WRITE) != 0)
+            throw std::runtime_error("cannot map guarded bytes");
         base_ = static_cast<std::uint8_t*>(map);
-        mprotect(base_, page_, PROT_NONE);
-        mprotect(base_ + page_ + body, page_, PROT_NONE);
-        data_ = tailAligned ? base_ + page_ + body - size : base_ + page_;
+        data_ = tailAligned ? base_ + page + body - size : base_ + page;
     }
     ~GuardedBytes() { munmap(base_, mapped_); }
     GuardedBytes(const GuardedBytes&) = delete;
     GuardedBytes& operator=(const GuardedBytes&) = delete;
-
     std::uint8_t* data() { return data_; }
-    std::size_t size() const { return size_; }
 
 private:
-    std::size_t size_;
-    std::size_t page_ = 0;
-    std::size_t mapped_ = 0;
-    std::uint8_t* base_ = nullptr;
-    std::uint8_t* data_ = nullptr;
+    std::size_t mapped_;
+    std::uint8_t* base_;
+    std::uint8_t* data_;
 };
 
-// A heap that refuses every block and remembers the sizes asked for.
-class RefusingHeap final : public RowHeap {
+// A heap installed for its lifetime that remembers the sizes asked for and counts releases; it refuses
+// every block when built with `refuse`, else passes through to the process heap.
+class TestHeap final : public RowHeap {
 public:
     std::vector<std::size_t> requests;
-    void* allocate(std::size_t bytes, std::size_t) noexcept override {
-        requests.push_back(bytes);
-        return nullptr;
-    }
-    void release(void*, std::size_t) noexcept override { ++unexpectedReleases; }
-    int unexpectedReleases = 0;
-};
-
-// A heap that passes through to the process heap and counts blocks.
-class CountingHeap final : public RowHeap {
-public:
-    int allocations = 0;
     int releases = 0;
-    std::vector<std::uintptr_t> addresses;
+
+    explicit TestHeap(bool refuse = false) : refuse_(refuse), previous_(setRowHeap(this)) {}
+    ~TestHeap() override { setRowHeap(previous_); }
+    TestHeap(const TestHeap&) = delete;
+    TestHeap& operator=(const TestHeap&) = delete;
+
     void* allocate(std::size_t bytes, std::size_t alignment) noexcept override {
-        ++allocations;
-        void* block = processRowHeap().allocate(bytes, alignment);
-        addresses.push_back(reinterpret_cast<std::uintptr_t>(block));
-        return block;
+        requests.push_back(bytes);
+        return refuse_ ? nullptr : processRowHeap().allocate(bytes, alignment);
     }
     void release(void* block, std::size_t alignment) noexcept override {
         ++releases;
         processRowHeap().release(block, alignment);
     }
-};
-
-// Installs a heap for the guard's lifetime.
-class HeapGuard {
-public:
-    explicit HeapGuard(RowHeap& heap) : previous_(setRowHeap(&heap)) {}
-    ~HeapGuard() { setRowHeap(previous_); }
-    HeapGuard(const HeapGuard&) = delete;
-    HeapGuard& operator=(const HeapGuard&) = delete;
 
 private:
+    bool refuse_;
     RowHeap* previous_;
 };
 
 // Restores the variant index when it goes.
-class VariantIndexGuard {
-public:
-    VariantIndexGuard() : saved_(variantIndex()) {}
-    ~VariantIndexGuard() { storeVariantIndex(saved_); }
-    VariantIndexGuard(const VariantIndexGuard&) = delete;
-    VariantIndexGuard& operator=(const VariantIndexGuard&) = delete;
-
-private:
-    std::int32_t saved_;
+struct VariantIndexGuard {
+    std::int32_t saved = variantIndex();
+    ~VariantIndexGuard() { storeVariantIndex(saved); }
 };
 
 // The implementation entries 1 to 4 of the variant table.
 inline FilterGaussFn variantEntry(int variant) { return variantTable()[variant]; }
 
 inline constexpr SmoothingMask kBothMasks[] = {SmoothingMask::Mask3x3, SmoothingMask::Mask5x5};
+
+inline constexpr std::uint32_t kRoundingModes[] = {0x0000, 0x2000, 0x4000, 0x6000}; // nearest, down, up, zero
+inline constexpr std::uint32_t kControlBits = 0xFFC0;                              // all but the exception flags
+
+// Runs `call` with MXCSR set to `mxcsr` and gives back the MXCSR found afterwards; the test's own MXCSR is
+// back in place before anything else runs.
+template <class Call>
+std::uint32_t runUnderMxcsr(std::uint32_t mxcsr, Call&& call) {
+    const std::uint32_t saved = getMxcsr();
+    loadMxcsr(mxcsr);
+    call();
+    const std::uint32_t after = getMxcsr();
+    loadMxcsr(saved);
+    return after;
+}
 
 } // namespace trov::imaging::testing
