@@ -10,67 +10,58 @@ namespace {
 
 class ParameterSchedulerTest : public testing::Test {
 protected:
-    // Whether a value is scheduled at the offset, and which.
-    std::pair<bool, float> at(const ParameterScheduler& scheduler, const char* name, int offset) {
+    // Whether a value is scheduled at the offset, and which (-1 when none).
+    std::pair<bool, float> at(const char* name, int offset) const {
         float value = -1.0f;
-        const bool found = scheduler.getScheduled(name, offset, value);
+        const bool found = scheduler_.getScheduled(name, offset, value);
         return {found, value};
     }
+    static std::pair<bool, float> holds(float value) { return {true, value}; }
 
     test::ScopedPluginInfo product_;
+    ParameterScheduler scheduler_;
+    const std::pair<bool, float> none_{false, -1.0f};
 };
 
-TEST_F(ParameterSchedulerTest, OffsetsShareTheSlotOfTheirControlStep) {
-    ParameterScheduler scheduler;
-    ASSERT_EQ(scheduler.getStepSize(), 32);
-    scheduler.schedule("Cutoff", 31, 0.5f);
-    EXPECT_EQ(at(scheduler, "Cutoff", 0), std::make_pair(true, 0.5f));
-    scheduler.schedule("Cutoff", 32, 0.75f);
-    EXPECT_EQ(at(scheduler, "Cutoff", 63), std::make_pair(true, 0.75f));
-    EXPECT_EQ(at(scheduler, "Cutoff", 0), std::make_pair(true, 0.5f));
-    EXPECT_EQ(at(scheduler, "Resonance", 0), std::make_pair(false, -1.0f));
-}
-
-TEST_F(ParameterSchedulerTest, SlotsEndFourStepsBehindTheLastScheduledOne) {
-    ParameterScheduler scheduler;
-    scheduler.schedule("Cutoff", 100, 0.25f);
-    EXPECT_EQ(at(scheduler, "Cutoff", 96), std::make_pair(true, 0.25f));
-    EXPECT_EQ(at(scheduler, "Cutoff", 0), std::make_pair(true, 0.0f));
-    EXPECT_EQ(at(scheduler, "Cutoff", 6 * 32), std::make_pair(true, 0.0f));
-    EXPECT_EQ(at(scheduler, "Cutoff", 7 * 32), std::make_pair(false, -1.0f));
+TEST_F(ParameterSchedulerTest, OffsetsShareTheSlotOfTheirControlStepAndSlotsEndFourStepsBehindTheLast) {
+    ASSERT_EQ(scheduler_.getStepSize(), 32);
+    scheduler_.schedule("Cutoff", 31, 0.5f);
+    scheduler_.schedule("Cutoff", 100, 0.25f);
+    EXPECT_EQ(at("Cutoff", 0), holds(0.5f));
+    EXPECT_EQ(at("Cutoff", 32), holds(0.0f));
+    EXPECT_EQ(at("Cutoff", 96), holds(0.25f));
+    EXPECT_EQ(at("Cutoff", 6 * 32), holds(0.0f));
+    EXPECT_EQ(at("Cutoff", 7 * 32), none_);
+    EXPECT_EQ(at("Cutoff", -1), none_);
+    EXPECT_EQ(at("Resonance", 0), none_);
     // A smaller offset afterwards drops the later slots.
-    scheduler.schedule("Cutoff", 10, 0.5f);
-    EXPECT_EQ(at(scheduler, "Cutoff", 3 * 32), std::make_pair(true, 0.25f));
-    EXPECT_EQ(at(scheduler, "Cutoff", 4 * 32), std::make_pair(false, -1.0f));
-    EXPECT_EQ(at(scheduler, "Cutoff", -1), std::make_pair(false, -1.0f));
+    scheduler_.schedule("Cutoff", 40, 0.75f);
+    EXPECT_EQ(at("Cutoff", 63), holds(0.75f));
+    EXPECT_EQ(at("Cutoff", 96), holds(0.25f));
+    EXPECT_EQ(at("Cutoff", 5 * 32 - 1), holds(0.0f));
+    EXPECT_EQ(at("Cutoff", 5 * 32), none_);
 }
 
-TEST_F(ParameterSchedulerTest, ClearEmptiesEveryNameUntilScheduledAgain) {
-    ParameterScheduler scheduler;
-    scheduler.schedule("A", 0, 1.0f);
-    scheduler.schedule("B", 64, 2.0f);
-    scheduler.clear();
-    EXPECT_FALSE(at(scheduler, "A", 0).first);
-    EXPECT_FALSE(at(scheduler, "B", 64).first);
-    scheduler.schedule("B", 64, 3.0f);
-    EXPECT_EQ(at(scheduler, "B", 64), std::make_pair(true, 3.0f));
-    EXPECT_FALSE(at(scheduler, "A", 0).first);
+TEST_F(ParameterSchedulerTest, ClearedAndReservedNamesHoldNothingUntilScheduled) {
+    scheduler_.schedule("A", 0, 1.0f);
+    scheduler_.clear();
+    scheduler_.reserve({"A", "B"}, 512);
+    EXPECT_EQ(at("A", 0), none_);
+    EXPECT_EQ(at("B", 0), none_);
+    scheduler_.schedule("B", 511, 4.0f);
+    EXPECT_EQ(at("B", 480), holds(4.0f));
+    EXPECT_EQ(at("A", 0), none_);
 }
 
 TEST_F(ParameterSchedulerTest, StepSizeComesFromTheProductDescriptor) {
     product_.info.controlStep = 16;
     ParameterScheduler scheduler;
     scheduler.schedule("A", 16, 1.0f);
-    EXPECT_EQ(at(scheduler, "A", 0), std::make_pair(true, 0.0f));
-    EXPECT_EQ(at(scheduler, "A", 31), std::make_pair(true, 1.0f));
-}
-
-TEST_F(ParameterSchedulerTest, ReservedNamesHoldNothingUntilScheduled) {
-    ParameterScheduler scheduler;
-    scheduler.reserve({"A", "B"}, 512);
-    EXPECT_FALSE(at(scheduler, "A", 0).first);
-    scheduler.schedule("A", 511, 4.0f);
-    EXPECT_EQ(at(scheduler, "A", 480), std::make_pair(true, 4.0f));
+    float value = -1.0f;
+    EXPECT_TRUE(scheduler.getScheduled("A", 31, value));
+    EXPECT_EQ(value, 1.0f);
+    EXPECT_TRUE(scheduler.getScheduled("A", 15, value));
+    EXPECT_EQ(value, 0.0f);
 }
 
 } // namespace

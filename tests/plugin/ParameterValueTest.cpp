@@ -1,6 +1,8 @@
 #include "plugin/ParameterValue.h"
 
 #include "framework/Preferences.h"
+#include "plugin/ParameterEnum.h"
+#include "plugin/ParameterText.h"
 #include "plugin/PluginTestSupport.h"
 #include "plugin/Settings.h"
 
@@ -17,28 +19,25 @@ namespace {
 
 using FloatValue = ParameterValue<float>;
 using LongValue = ParameterValue<long>;
-using BoolValue = ParameterValue<bool>;
+using Flags = std::vector<std::int32_t>;
 
 constexpr double kUnstepped = 2.220446049250313e-16;
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 
 FloatValue floatWithSteps(float min, float max, int steps) {
     FloatValue p(nullptr, "Cutoff", "Cutoff", min, min, max);
-    p.read(typedItem("Cutoff", "<integer name=\"steps\" value=\"" + std::to_string(steps) +
-                                   "\" mode=\"always\"/>"));
+    p.read(typedItem("Cutoff",
+                     "<integer name=\"steps\" value=\"" + std::to_string(steps) + "\" mode=\"always\"/>"));
     return p;
 }
 
 TEST(ParameterValue, FloatStepsRoundHalvesToEvenOnTheGridFromZero) {
     FloatValue p = floatWithSteps(0.0f, 1.0f, 5);
     EXPECT_DOUBLE_EQ(p.getStepSize(), 0.25);
-    p.setValue(0.3f, Sender::kHost);
-    EXPECT_FLOAT_EQ(p.getValue(), 0.25f);
-    p.setValue(0.375f, Sender::kHost);
-    EXPECT_FLOAT_EQ(p.getValue(), 0.5f);
-    p.setValue(0.625f, Sender::kHost);
-    EXPECT_FLOAT_EQ(p.getValue(), 0.5f);
-    p.setValue(7.0f, Sender::kHost);
-    EXPECT_FLOAT_EQ(p.getValue(), 1.0f);
+    for (const auto& [set, stored] : {std::pair{0.3f, 0.25f}, {0.375f, 0.5f}, {0.625f, 0.5f}, {7.0f, 1.0f}}) {
+        p.setValue(set, Sender::kHost);
+        EXPECT_FLOAT_EQ(p.getValue(), stored) << set;
+    }
 }
 
 TEST(ParameterValue, QuantisedValueIsClampedBackIntoARangeOffTheGrid) {
@@ -59,14 +58,6 @@ TEST(ParameterValue, StepsBelowTwoAreIgnored) {
     }
 }
 
-TEST(ParameterValue, UnsteppedFloatOutsideATreeIsContinuous) {
-    FloatValue p(nullptr, "Gain", "Gain", 0.0f, 0.5f, 1.0f);
-    EXPECT_EQ(p.getStepSize(), kUnstepped);
-    EXPECT_EQ(p.getNumSteps(), Parameter::kContinuous);
-    p.setValue(0.123456f, Sender::kHost);
-    EXPECT_FLOAT_EQ(p.getValue(), 0.123456f);
-}
-
 TEST(ParameterValue, LongClampsAndRoundsNormalisedHalvesToEven) {
     LongValue p(nullptr, "Key", "Key", 0, 60, 127);
     p.setValue(200, Sender::kHost);
@@ -82,8 +73,7 @@ TEST(ParameterValue, LongClampsAndRoundsNormalisedHalvesToEven) {
 }
 
 TEST(ParameterValue, LongStoresThirtyTwoBitValues) {
-    const long min = std::numeric_limits<std::int32_t>::min();
-    const long max = std::numeric_limits<std::int32_t>::max();
+    const long min = std::numeric_limits<std::int32_t>::min(), max = std::numeric_limits<std::int32_t>::max();
     LongValue p(nullptr, "Wide", "Wide", min, 0, max);
     p.setValue(max, Sender::kHost);
     EXPECT_EQ(p.getValue(), max);
@@ -98,35 +88,20 @@ TEST(ParameterValue, LongStoresThirtyTwoBitValues) {
     EXPECT_EQ(stored, min);
 }
 
-TEST(ParameterValue, BoundsInTheWrongOrderStillClamp) {
-    FloatValue p(nullptr, "Flip", "Flip", 1.0f, 0.5f, 0.0f);
-    p.setValue(-3.0f, Sender::kHost);
-    EXPECT_FLOAT_EQ(p.getValue(), 0.0f);
-    p.setValue(3.0f, Sender::kHost);
-    EXPECT_FLOAT_EQ(p.getValue(), 1.0f);
-}
-
-TEST(ParameterValue, EqualBoundsGiveNormalisedZero) {
-    FloatValue p(nullptr, "Fixed", "Fixed", 2.0f, 2.0f, 2.0f);
-    EXPECT_EQ(p.getNormalized(), 0.0f);
+TEST(ParameterValue, BoundsInTheWrongOrderStillClampAndEqualBoundsGiveNormalisedZero) {
+    FloatValue flipped(nullptr, "Flip", "Flip", 1.0f, 0.5f, 0.0f);
+    flipped.setValue(-3.0f, Sender::kHost);
+    EXPECT_FLOAT_EQ(flipped.getValue(), 0.0f);
+    flipped.setValue(3.0f, Sender::kHost);
+    EXPECT_FLOAT_EQ(flipped.getValue(), 1.0f);
+    EXPECT_EQ(FloatValue(nullptr, "Fixed", "Fixed", 2.0f, 2.0f, 2.0f).getNormalized(), 0.0f);
     LongValue l(nullptr, "One", "One", 5, 5, 5);
     EXPECT_EQ(l.getNormalized(), 0.0f);
     EXPECT_EQ(l.getStepSize(), 0.0);
 }
 
-TEST(ParameterValue, NotANumberChangesNothing) {
-    FloatValue p(nullptr, "Gain", "Gain", 0.0f, 0.5f, 1.0f);
-    Recorder recorder;
-    p.addListener(&recorder);
-    recorder.entries.clear();
-    p.setValue(std::numeric_limits<float>::quiet_NaN(), Sender::kHost);
-    p.setNormalized(std::numeric_limits<float>::quiet_NaN(), Sender::kHost);
-    EXPECT_FLOAT_EQ(p.getValue(), 0.5f);
-    EXPECT_TRUE(recorder.entries.empty());
-}
-
 TEST(ParameterValue, BoolIsTwoStepsWhenSteppedAndTakesHalfAsTrue) {
-    BoolValue p(nullptr, "On", "On", false, false, true);
+    ParameterValue<bool> p(nullptr, "On", "On", false, false, true);
     p.setNormalized(0.49f, Sender::kHost);
     EXPECT_FALSE(p.getValue());
     p.setNormalized(0.5f, Sender::kHost);
@@ -141,60 +116,54 @@ TEST(ParameterValue, BoolIsTwoStepsWhenSteppedAndTakesHalfAsTrue) {
 TEST(ParameterValue, StepSwitchOfTheOwnersTreeDecidesForUnsteppedKinds) {
     test::ScopedPluginInfo scoped;
     Settings tree(test::fakeModule(3));
-    FloatValue p(test::fakeModule(3), "Gain", "Gain", 0.0f, 0.5f, 1.0f);
-    p.read(typedItem("Gain", "<integer name=\"steps\" value=\"11\"/>"));
-    EXPECT_EQ(p.getStepSize(), 0.1f);
-    tree.setStepParameters(false);
-    EXPECT_EQ(p.getStepSize(), kUnstepped);
-    p.setValue(0.33f, Sender::kHost);
-    EXPECT_FLOAT_EQ(p.getValue(), 0.33f);
-    tree.setStepParameters(true);
-    p.setValue(0.33f, Sender::kHost);
-    EXPECT_FLOAT_EQ(p.getValue(), 0.3f);
+    for (const Module* owner : {static_cast<const Module*>(nullptr), test::fakeModule(3)}) {
+        FloatValue p(owner, "Gain", "Gain", 0.0f, 0.5f, 1.0f);
+        p.read(typedItem("Gain", "<integer name=\"steps\" value=\"11\"/>"));
+        // Outside a tree, or in one that does not step, the value is continuous.
+        tree.setStepParameters(false);
+        EXPECT_EQ(p.getStepSize(), kUnstepped);
+        EXPECT_EQ(p.getNumSteps(), Parameter::kContinuous);
+        p.setValue(0.33f, Sender::kHost);
+        EXPECT_FLOAT_EQ(p.getValue(), 0.33f);
+        tree.setStepParameters(true);
+        p.setValue(0.33f, Sender::kHost);
+        EXPECT_FLOAT_EQ(p.getValue(), owner != nullptr ? 0.3f : 0.33f);
+        EXPECT_EQ(p.getStepSize(), owner != nullptr ? 0.1f : kUnstepped);
+    }
 }
 
-TEST(ParameterValue, BroadcastPolicyDecidesWhetherAValueIsTakenAndSent) {
+TEST(ParameterValue, BroadcastPolicyDecidesWhetherAValueIsTakenAndSentAndNaNIsIgnored) {
     FloatValue p(nullptr, "Gain", "Gain", 0.0f, 0.5f, 1.0f);
     Recorder recorder;
     p.addListener(&recorder);
-    recorder.entries.clear();
-
     p.setValue(0.5f, Sender::kHost);
-    EXPECT_TRUE(recorder.entries.empty());
+    p.setValue(kNaN, Sender::kHost);
+    p.setNormalized(kNaN, Sender::kHost);
+    EXPECT_FLOAT_EQ(p.getValue(), 0.5f);
     p.setValue(0.75f, Sender::kEditor);
-    ASSERT_EQ(recorder.entries.size(), 1u);
-    EXPECT_EQ(recorder.last().flags, Sender::kEditor);
-    EXPECT_EQ(recorder.last().code, Code::kParameterValue);
-    EXPECT_EQ(recorder.last().name, "Gain");
-    EXPECT_EQ(wordToFloat(recorder.last().extra), 0.75f);
-    EXPECT_FLOAT_EQ(recorder.last().value, 0.75f);
-    EXPECT_EQ(recorder.last().sender, &p);
+    const ParameterMessage& sent = recorder.last();
+    EXPECT_EQ(std::tuple(sent.code, sent.name, wordToFloat(sent.extra), sent.value, sent.sender),
+              std::tuple(Code::kParameterValue, "Gain", 0.75f, 0.75f, static_cast<Radio*>(&p)));
 
     p.read(typedItem("Gain", "<string name=\"broadcast\" value=\"always\"/>"));
     p.setValue(0.75f, Sender::kMidi);
-    EXPECT_EQ(recorder.entries.size(), 2u);
-
     p.read(typedItem("Gain", "<string name=\"broadcast\" value=\"never\"/>"));
     p.setValue(0.1f, Sender::kHost);
     EXPECT_FLOAT_EQ(p.getValue(), 0.75f);
-    EXPECT_EQ(recorder.entries.size(), 2u);
     // The current value still goes out when asked for.
     p.notifyListeners();
-    ASSERT_EQ(recorder.entries.size(), 3u);
-    EXPECT_EQ(recorder.last().flags, Sender::kSettings);
+    EXPECT_EQ(recorder.flags(),
+              (Flags{Sender::kNewListener, Sender::kEditor, Sender::kMidi, Sender::kSettings}));
 }
 
 TEST(ParameterValue, NewListenerAloneGetsTheCurrentValue) {
     LongValue p(nullptr, "Key", "Key", -10, -7, 10);
     p.setInstance(2);
-    Recorder first;
-    Recorder second;
+    Recorder first, second;
     p.addListener(&first);
-    ASSERT_EQ(first.entries.size(), 1u);
     p.addListener(&second);
-    EXPECT_EQ(first.entries.size(), 1u);
-    ASSERT_EQ(second.entries.size(), 1u);
-    EXPECT_EQ(second.last().flags, Sender::kNewListener);
+    EXPECT_EQ(first.flags(), Flags{Sender::kNewListener});
+    ASSERT_EQ(second.flags(), Flags{Sender::kNewListener});
     EXPECT_EQ(second.last().index, 2);
     EXPECT_EQ(static_cast<std::int32_t>(second.last().extra), -7);
 }
@@ -203,16 +172,12 @@ TEST(ParameterValue, ReceivesValueResetAndFeedbackMessages) {
     FloatValue p(nullptr, "Gain", "Gain", 0.0f, 0.25f, 2.0f);
     Recorder recorder;
     p.addListener(&recorder);
-    recorder.entries.clear();
     p.receive(ParameterMessage(nullptr, Code::kParameterValue, "Gain", 0, 0, 0.5f, Sender::kMidi));
     EXPECT_FLOAT_EQ(p.getValue(), 1.0f);
-    EXPECT_EQ(recorder.last().flags, Sender::kMidi);
     p.receive(ParameterMessage(nullptr, Code::kParameterReset, "Gain", 0, 0, 0.0f, Sender::kEditor));
     EXPECT_FLOAT_EQ(p.getValue(), 0.25f);
-    EXPECT_EQ(recorder.last().flags, Sender::kEditor);
-    const std::size_t sent = recorder.entries.size();
     p.receive(ParameterMessage(nullptr, Code::kParameterSetFromExtra, "Gain", 0, floatToWord(9.5f), 0.0f, 0));
-    EXPECT_EQ(recorder.entries.size(), sent);
+    EXPECT_EQ(recorder.flags(), (Flags{Sender::kNewListener, Sender::kMidi, Sender::kEditor}));
     p.read(typedItem("Gain", "<dict name=\"display\"><string name=\"scaling\" value=\"feedback\"/></dict>"));
     EXPECT_EQ(p.getText(), "9.50");
     EXPECT_FLOAT_EQ(p.getValue(), 0.25f);
@@ -236,42 +201,63 @@ TEST(ParameterValue, WritesUnderItsNameAtItsInstance) {
     EXPECT_EQ(entry->getAttribute("value"), "0.75000000");
 }
 
-class PersistentValueTest : public testing::Test {
+class ParameterPersistence : public testing::Test {
 protected:
+    // Reads the item into the parameter, then applies the step (init, exit, a change).
+    template <class Kind, class Step> static Kind& with(Kind& p, const std::string& entries, Step step) {
+        p.read(typedItem(p.getName(), entries));
+        step(p);
+        return p;
+    }
+
+    const std::string persistent_ = "<bool name=\"persistent\" value=\"true\"/>";
+    const std::string modes_ = persistent_ +
+                               "<array name=\"values\"><string value=\"a\"/><string value=\"b\"/>"
+                               "<string value=\"c\"/></array><integer name=\"value\" value=\"1\"/>";
     test::ScopedUserPreferences preferences_;
 };
 
-TEST_F(PersistentValueTest, PersistentValueIsStoredAtExitAndRestoredAtInit) {
-    const Dictionary item = typedItem("Volume", "<bool name=\"persistent\" value=\"true\"/>");
-    {
-        FloatValue p(nullptr, "Volume", "Volume", 0.0f, 0.5f, 1.0f);
-        p.read(item);
+TEST_F(ParameterPersistence, PersistentValuesAreStoredAtExitAndRestoredAtInit) {
+    FloatValue volume(nullptr, "Volume", "Volume", 0.0f, 0.5f, 1.0f), nextVolume = volume;
+    ParameterEnum<std::string> mode(nullptr, "Mode", "Mode"), nextMode = mode;
+    ParameterText folder(nullptr, "LastFolder", "LastFolder"), nextFolder = folder;
+    with(volume, persistent_, [](FloatValue& p) {
         p.init();
         EXPECT_FLOAT_EQ(p.getValue(), 0.5f);
         p.setValue(0.8f, Sender::kHost);
         p.exit();
-    }
-    FloatValue restored(nullptr, "Volume", "Volume", 0.0f, 0.5f, 1.0f);
-    restored.read(item);
-    Recorder recorder;
-    restored.addListener(&recorder);
-    restored.init();
-    EXPECT_FLOAT_EQ(restored.getValue(), 0.8f);
-    EXPECT_EQ(recorder.last().flags, Sender::kSettings);
+    });
+    with(mode, modes_, [](auto& p) {
+        p.select(2, Sender::kHost);
+        p.exit();
+    });
+    with(folder, persistent_, [](auto& p) {
+        p.setValue("/home/user/loops", Sender::kEditor);
+        p.exit();
+    });
+    float stored = 0;
+    EXPECT_TRUE(preferences_.stored()->getFloat("Volume", stored));
 
-    const std::unique_ptr<Preferences> stored = preferences_.stored();
-    ASSERT_TRUE(stored);
-    float value = 0;
-    EXPECT_TRUE(stored->getFloat("Volume", value));
+    Recorder recorder;
+    nextVolume.addListener(&recorder);
+    EXPECT_FLOAT_EQ(with(nextVolume, persistent_, [](auto& p) { p.init(); }).getValue(), 0.8f);
+    EXPECT_EQ(recorder.last().flags, Sender::kSettings);
+    EXPECT_EQ(with(nextMode, modes_, [](auto& p) { p.init(); }).getSelected(), 2u);
+    EXPECT_EQ(with(nextFolder, persistent_, [](auto& p) { p.init(); }).getValue(), "/home/user/loops");
 }
 
-TEST_F(PersistentValueTest, NonPersistentValueLeavesThePreferencesAlone) {
-    LongValue p(nullptr, "Octave", "Octave", -2, 0, 2);
-    p.setValue(2, Sender::kHost);
-    p.exit();
-    const std::unique_ptr<Preferences> stored = preferences_.stored();
+TEST_F(ParameterPersistence, StoredEntryOutsideTheListIsIgnoredAndOtherValuesLeaveThePreferencesAlone) {
+    ParameterEnum<std::string> mode(nullptr, "Mode", "Mode"), nextMode = mode;
+    LongValue octave(nullptr, "Octave", "Octave", -2, 0, 2);
+    with(mode, modes_, [](auto& p) { p.exit(); });
+    with(octave, "", [](auto& p) {
+        p.setValue(2, Sender::kHost);
+        p.exit();
+    });
+    ASSERT_FALSE(preferences_.stored()->setLong("Mode", 9).failed());
+    EXPECT_EQ(with(nextMode, modes_, [](auto& p) { p.init(); }).getSelected(), 1u);
     std::int32_t value = 0;
-    EXPECT_FALSE(stored && stored->getLong("Octave", value));
+    EXPECT_FALSE(preferences_.stored()->getLong("Octave", value));
 }
 
 } // namespace

@@ -1,6 +1,9 @@
 #include "plugin/PluginEnvironment.h"
 
+#include "framework/MessageText.h"
+#include "framework/System.h"
 #include "plugin/ParameterValue.h"
+#include "plugin/PluginInfo.h"
 #include "plugin/PluginTestSupport.h"
 #include "plugin/Settings.h"
 
@@ -13,10 +16,52 @@ using namespace trov;
 namespace {
 
 // Distinct identities of objects the plug-in layer only passes around.
-template <class T>
-T* identity(int n) {
+template <class T> T* identity(int n) {
     static char storage[8];
     return reinterpret_cast<T*>(&storage[n]);
+}
+
+TEST(PluginInfo, InstalledDescriptorIsTheProductIdentityAndInitBuildsTheCatalogueOnce) {
+    {
+        test::ScopedPluginInfo scoped;
+        EXPECT_EQ(getPluginInfo(), &scoped.info);
+        EXPECT_EQ(getProductIdentity().getName(), "Test Product-1");
+        EXPECT_FALSE(scoped.info.isInitialized());
+        scoped.info.init();
+        EXPECT_TRUE(scoped.info.isInitialized());
+        EXPECT_EQ(errorTextLoadingSettings,
+                  "Error loading settings, unable to continue.\nPlease reinstall Test Product-1. ");
+        scoped.info.name = "Renamed";
+        scoped.info.init();
+        EXPECT_NE(errorTextLoadingSettings.find("Test Product-1"), std::string::npos);
+    }
+    EXPECT_EQ(getPluginInfo(), nullptr);
+    EXPECT_NE(getProductIdentity().getName(), "Test Product-1");
+}
+
+TEST(PluginInfo, SystemReportNamesBuildSystemAndProcessor) {
+    test::TestPluginInfo info;
+    std::string report = "old";
+    info.getSystemReport(report);
+    EXPECT_EQ(report, "Build type: Release (i386)\nOperating system: Linux\nCPU: " + getCPUDescription() +
+                          " (x" + std::to_string(getProcessorCount()) + ")\n");
+    info.buildType = PluginInfo::kBuildDevelopment;
+    info.getSystemReport(report);
+    EXPECT_EQ(report.rfind("Build type: Development (i386)\n", 0), 0u);
+    info.buildType = 9;
+    info.getSystemReport(report);
+    EXPECT_EQ(report.rfind("Build type:  (i386)\n", 0), 0u);
+}
+
+TEST(PluginInfo, RegistryRootsVersionsAndNameMatching) {
+    test::TestPluginInfo info;
+    EXPECT_EQ(info.getRegistryRoot(0), platform::RegistryRoot::Machine);
+    EXPECT_EQ(info.getRegistryRoot(2), platform::RegistryRoot::User);
+    EXPECT_EQ(info.getFileFormatVersion(), Version(0, 7, 0));
+    EXPECT_EQ(info.getVersion(), Version(1, 2, 7));
+    EXPECT_TRUE(info.matchesName("TestProduct1"));
+    EXPECT_FALSE(info.matchesName("TestProduct2"));
+    EXPECT_FALSE(info.matchesName("Test Product-1"));
 }
 
 TEST(PluginEnvironment, StationsReachPluginEditorAndResourcesThroughTheirModule) {
@@ -24,17 +69,14 @@ TEST(PluginEnvironment, StationsReachPluginEditorAndResourcesThroughTheirModule)
     PluginEnvironment& environment = PluginEnvironment::instance();
     const Module* module = test::fakeModule(9);
     Plugin* plugin = identity<Plugin>(1);
-    EditorInterface* editor = identity<EditorInterface>(2);
-    Resources* resources = identity<Resources>(3);
-
     Radio station(module);
     EXPECT_EQ(station.getPlugin(), nullptr);
     environment.addModule(module, plugin);
-    environment.setEditor(plugin, editor);
-    environment.setResources(resources);
+    environment.setEditor(plugin, identity<EditorInterface>(2));
+    environment.setResources(identity<Resources>(3));
     EXPECT_EQ(station.getPlugin(), plugin);
-    EXPECT_EQ(station.getEditor(), editor);
-    EXPECT_EQ(station.getResources(), resources);
+    EXPECT_EQ(station.getEditor(), identity<EditorInterface>(2));
+    EXPECT_EQ(station.getResources(), identity<Resources>(3));
 
     environment.setEditor(plugin, nullptr);
     environment.removeModule(module);
