@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 namespace trov {
@@ -10,35 +12,35 @@ namespace {
 
 using Channel = IOChannel<float>;
 
-TEST(IOChannel, OwnedBuffersRoundUpToSixteenFrames) {
-    Channel empty(0);
-    EXPECT_EQ(empty.getData(), nullptr);
-    EXPECT_EQ(empty.getSize(), 0);
-    empty.setSize(1000);
-    EXPECT_EQ(empty.getSize(), 1008);
-    EXPECT_EQ(empty.getCapacity(), 1008);
-    EXPECT_TRUE(empty.ownsData());
-
-    Channel sized(1024, nullptr);
-    EXPECT_EQ(sized.getCapacity(), 1024);
-    EXPECT_EQ(sized.getSize(), 1024);
-    EXPECT_EQ(sized.getValidFrames(), 0);
-    EXPECT_EQ(sized.getGain(), 1.0f);
-    EXPECT_EQ(sized.getLevel(), 0.0f);
-
-    sized.setSize(100);
-    EXPECT_EQ(sized.getSize(), 100);
-    EXPECT_EQ(sized.getCapacity(), 1024);
+// Size, capacity and valid frames.
+std::tuple<int, int, int> shape(const Channel& channel) {
+    return {channel.getSize(), channel.getCapacity(), channel.getValidFrames()};
 }
 
-TEST(IOChannel, WrapsExternalMemoryWithoutOwningIt) {
+// An owned channel of frames values, all valid.
+Channel filled(int frames, float value) {
+    Channel channel(frames);
+    channel.clear();
+    std::fill(channel.getData(), channel.getData() + frames, value);
+    return channel;
+}
+
+TEST(IOChannel, OwnedBuffersRoundUpToSixteenFramesAndWrappedMemoryIsNotOwned) {
+    Channel empty(0);
+    EXPECT_EQ(empty.getData(), nullptr);
+    empty.setSize(1000);
+    EXPECT_EQ(std::pair(empty.getSize(), empty.getCapacity()), std::pair(1008, 1008));
+    EXPECT_TRUE(empty.ownsData());
+    Channel sized(1024, nullptr);
+    EXPECT_EQ(shape(sized), std::tuple(1024, 1024, 0));
+    sized.setSize(100);
+    EXPECT_EQ(shape(sized), std::tuple(100, 1024, 0));
+
     std::vector<float> host(64, 0.25f);
-    Channel channel(64, host.data());
-    EXPECT_EQ(channel.getData(), host.data());
-    EXPECT_EQ(channel.getSize(), 64);
-    EXPECT_EQ(channel.getValidFrames(), 64);
-    EXPECT_EQ(channel.getCapacity(), 0);
-    EXPECT_FALSE(channel.ownsData());
+    Channel wrapped(64, host.data());
+    EXPECT_EQ(wrapped.getData(), host.data());
+    EXPECT_EQ(shape(wrapped), std::tuple(64, 0, 64));
+    EXPECT_FALSE(wrapped.ownsData());
 }
 
 TEST(IOChannel, ValidFramesAndClearingStayInsideTheChannel) {
@@ -51,14 +53,10 @@ TEST(IOChannel, ValidFramesAndClearingStayInsideTheChannel) {
     wrapped.setValidFrames(0);
     wrapped.clear(20, 1000);
     EXPECT_EQ(wrapped.getValidFrames(), 32);
-    EXPECT_EQ(host[19], 1.0f);
-    EXPECT_EQ(host[31], 0.0f);
-    EXPECT_EQ(host[32], 1.0f);
+    EXPECT_EQ(std::tuple(host[19], host[31], host[32]), std::tuple(1.0f, 0.0f, 1.0f));
     wrapped.clear(-10, 5);
-    EXPECT_EQ(host[0], 0.0f);
-    EXPECT_EQ(host[5], 1.0f);
     wrapped.clear(40);
-    EXPECT_EQ(host[40], 1.0f);
+    EXPECT_EQ(std::tuple(host[0], host[5], host[40]), std::tuple(0.0f, 1.0f, 1.0f));
 }
 
 TEST(IOChannel, ViewsNeverFreeOrOutreachTheirSourcesMemory) {
@@ -81,9 +79,7 @@ TEST(IOChannel, ViewsNeverFreeOrOutreachTheirSourcesMemory) {
 
     std::vector<float> host(10, 0.0f);
     Channel wrapped(10, host.data());
-    Channel beyond(wrapped, 50, 10);
-    EXPECT_EQ(beyond.getSize(), 0);
-    EXPECT_EQ(beyond.getCapacity(), 0);
+    EXPECT_EQ(shape(Channel(wrapped, 50, 10)), std::tuple(0, 0, 0));
 }
 
 TEST(IOChannel, GrowingAViewGivesItABufferOfItsOwn) {
@@ -98,47 +94,35 @@ TEST(IOChannel, GrowingAViewGivesItABufferOfItsOwn) {
 }
 
 TEST(IOChannel, MixingAddsOrBlendsOverTheCommonSize) {
-    Channel a(16), b(32);
-    a.clear();
-    b.clear();
-    for (int i = 0; i < 16; ++i)
-        a.getData()[i] = 0.5f;
-    for (int i = 0; i < 32; ++i)
-        b.getData()[i] = 0.5f;
+    Channel a = filled(16, 0.5f), b = filled(32, 0.5f);
     a.mixFrom(b, false);
     EXPECT_FLOAT_EQ(a.getData()[0], 0.75f);
     EXPECT_EQ(a.getValidFrames(), 16);
-    for (int i = 0; i < 16; ++i)
-        a.getData()[i] = 0.5f;
+    std::fill(a.getData(), a.getData() + 16, 0.5f);
     a.mixFrom(b, true);
     EXPECT_FLOAT_EQ(a.getData()[15], 1.0f);
 }
 
 TEST(IOChannel, CopyingAndAppendingFollowTheValidFrames) {
-    Channel source(16), target(32);
-    source.clear();
+    Channel source = filled(16, 0.0f), target(32);
     for (int i = 0; i < 16; ++i)
         source.getData()[i] = static_cast<float>(i);
     source.setValidFrames(10);
     target.copyFrom(source);
-    EXPECT_EQ(target.getValidFrames(), 10);
-    EXPECT_EQ(target.getData()[9], 9.0f);
+    EXPECT_EQ(std::pair(target.getValidFrames(), target.getData()[9]), std::pair(10, 9.0f));
 
     Channel record(32);
     EXPECT_TRUE(record.appendFrom(source));
     EXPECT_TRUE(record.appendFrom(source));
-    EXPECT_EQ(record.getValidFrames(), 20);
-    EXPECT_EQ(record.getData()[19], 9.0f);
+    EXPECT_EQ(std::pair(record.getValidFrames(), record.getData()[19]), std::pair(20, 9.0f));
     EXPECT_TRUE(record.appendFrom(source));
     EXPECT_FALSE(record.appendFrom(source));
-    EXPECT_EQ(record.getValidFrames(), 32);
-    EXPECT_EQ(record.getData()[31], 1.0f);
+    EXPECT_EQ(std::pair(record.getValidFrames(), record.getData()[31]), std::pair(32, 1.0f));
     EXPECT_FALSE(record.appendFrom(source));
 }
 
 TEST(IOChannel, PeakCoversOnlyValidFrames) {
-    Channel channel(16);
-    channel.clear();
+    Channel channel = filled(16, 0.0f);
     channel.setValidFrames(0);
     channel.getData()[2] = -0.75f;
     EXPECT_EQ(channel.getPeak(), 0.0f);
@@ -147,15 +131,12 @@ TEST(IOChannel, PeakCoversOnlyValidFrames) {
 }
 
 TEST(IOChannel, AssignmentSharesTheMemoryAndFreeingLeavesOthersAlone) {
-    Channel a(32);
-    a.clear();
-    Channel b;
+    Channel a = filled(32, 0.0f), b;
     b = a;
     EXPECT_EQ(b.getData(), a.getData());
     EXPECT_EQ(b.getValidFrames(), 32);
     a.freeData();
-    EXPECT_EQ(a.getData(), nullptr);
-    EXPECT_EQ(a.getSize(), 0);
+    EXPECT_EQ(std::pair(a.getData(), a.getSize()), std::pair(static_cast<float*>(nullptr), 0));
     b.getData()[31] = 1.0f;
     EXPECT_EQ(b.getPeak(), 1.0f);
 }

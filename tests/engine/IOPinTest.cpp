@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <vector>
+#include <tuple>
 
 namespace trov {
 namespace {
@@ -22,16 +22,13 @@ Channel filled(float value) {
 }
 
 TEST(IOPin, MonoPinsFoldStereoSources) {
-    Channel left = filled(0.25f), right = filled(0.5f), out = filled(0.0f);
+    Channel left = filled(0.25f), right = filled(0.5f), out = filled(0.0f), single = filled(0.125f);
     IOPinStereo stereo(&left, &right);
-    IOPinMono mono(&out);
+    IOPinMono mono(&out), source(&single);
     mono.copyFrom(stereo);
     EXPECT_FLOAT_EQ(out.getData()[3], 0.75f);
     mono.mixFrom(stereo);
     EXPECT_FLOAT_EQ(out.getData()[3], 1.5f);
-
-    Channel single = filled(0.125f);
-    IOPinMono source(&single);
     mono.copyFrom(source);
     EXPECT_FLOAT_EQ(out.getData()[3], 0.125f);
     mono.mixFrom(source);
@@ -39,20 +36,15 @@ TEST(IOPin, MonoPinsFoldStereoSources) {
 }
 
 TEST(IOPin, StereoPinsSpreadMonoSourcesAndPairStereoOnes) {
-    Channel left = filled(0.0f), right = filled(0.0f), single = filled(0.5f);
-    IOPinStereo stereo(&left, &right);
+    Channel left = filled(0.0f), right = filled(0.0f), single = filled(0.5f), a = filled(0.1f), b = filled(0.2f);
+    IOPinStereo stereo(&left, &right), source(&a, &b);
     IOPinMono mono(&single);
     stereo.copyFrom(mono);
-    EXPECT_FLOAT_EQ(left.getData()[0], 0.5f);
-    EXPECT_FLOAT_EQ(right.getData()[0], 0.5f);
+    EXPECT_EQ(std::pair(left.getData()[0], right.getData()[0]), std::pair(0.5f, 0.5f));
     stereo.mixFrom(mono);
     EXPECT_FLOAT_EQ(right.getData()[0], 1.0f);
-
-    Channel a = filled(0.1f), b = filled(0.2f);
-    IOPinStereo source(&a, &b);
     stereo.copyFrom(source);
-    EXPECT_FLOAT_EQ(left.getData()[5], 0.1f);
-    EXPECT_FLOAT_EQ(right.getData()[5], 0.2f);
+    EXPECT_EQ(std::pair(left.getData()[5], right.getData()[5]), std::pair(0.1f, 0.2f));
     stereo.mixFrom(source);
     EXPECT_FLOAT_EQ(right.getData()[5], 0.4f);
 }
@@ -63,8 +55,8 @@ TEST(IOPin, AppendingReportsRoomOnlyWhileEveryChannelHasSome) {
     IOPinMono source(&single);
     EXPECT_TRUE(record.appendFrom(source));
     // The pin holds its own channel objects over the same memory.
-    EXPECT_EQ(record.getChannel(0)->getValidFrames(), 16);
-    EXPECT_EQ(record.getChannel(1)->getValidFrames(), 16);
+    EXPECT_EQ(std::pair(record.getChannel(0)->getValidFrames(), record.getChannel(1)->getValidFrames()),
+              std::pair(16, 16));
     EXPECT_FALSE(record.appendFrom(source));
     EXPECT_EQ(right.getData()[31], 0.5f);
 
@@ -78,9 +70,8 @@ TEST(IOPin, AppendingReportsRoomOnlyWhileEveryChannelHasSome) {
 TEST(IOPin, ChannelsAreFoundByIndexAndSpeakerId) {
     IOPinStereo stereo;
     EXPECT_EQ(stereo.getWidth(), 2);
-    EXPECT_EQ(stereo.channelIndexForId(1), 0);
-    EXPECT_EQ(stereo.channelIndexForId(2), 0);
-    EXPECT_EQ(stereo.channelIndexForId(3), 1);
+    EXPECT_EQ(std::tuple(stereo.channelIndexForId(1), stereo.channelIndexForId(2), stereo.channelIndexForId(3)),
+              std::tuple(0, 0, 1));
     EXPECT_EQ(stereo.getChannelFor(3), stereo.getChannel(1));
     EXPECT_EQ(stereo.getChannel(2), nullptr);
     EXPECT_EQ(stereo.getChannel(-1), nullptr);
@@ -93,9 +84,8 @@ TEST(IOPin, ChannelsAreFoundByIndexAndSpeakerId) {
     EXPECT_TRUE(mono.setChannel(0, channel));
     EXPECT_EQ(mono.getChannelDataFor(3), channel.getData());
     mono.setSize(8);
-    EXPECT_EQ(mono.getChannel(0)->getSize(), 8);
     mono.setValidFrames(100);
-    EXPECT_EQ(mono.getChannel(0)->getValidFrames(), 8);
+    EXPECT_EQ(std::pair(mono.getChannel(0)->getSize(), mono.getChannel(0)->getValidFrames()), std::pair(8, 8));
 
     std::unique_ptr<IOPin> clone(stereo.clone());
     EXPECT_EQ(clone->getChannelCount(), 2);
@@ -105,8 +95,7 @@ TEST(IOPin, ChannelsAreFoundByIndexAndSpeakerId) {
 TEST(IOPinConfig, PinSetsNumberChannelsAcrossPins) {
     EXPECT_EQ(IOPinConfig(3, 4).getPinCount(), 0);
     IOPinConfig stereoPair(2, 2);
-    EXPECT_EQ(stereoPair.getPinCount(), 2);
-    EXPECT_EQ(stereoPair.getChannelCount(), 4);
+    EXPECT_EQ(std::pair(stereoPair.getPinCount(), stereoPair.getChannelCount()), std::pair(2, 4));
     EXPECT_EQ(stereoPair.getChannel(5), nullptr);
     EXPECT_EQ(stereoPair.getChannel(-1), nullptr);
     EXPECT_EQ(stereoPair.getChannel(3), stereoPair.getPin(1)->getChannel(1));
@@ -117,26 +106,21 @@ TEST(IOPinConfig, PinSetsNumberChannelsAcrossPins) {
     EXPECT_FALSE(stereoPair.setChannel(4, channel));
 }
 
-TEST(IOPinConfig, CopiesShareThePinsUntilOneIsRefilled) {
+TEST(IOPinConfig, CopiesShareThePinsUntilOneIsRefilledAndConfigsCountBothSides) {
     IOPinConfig outputs(1, 8);
     IOPinConfig copy(outputs);
     EXPECT_EQ(copy.getPin(3), outputs.getPin(3));
     EXPECT_EQ(copy.fill(IOPinStereo(), 2), 2);
-    EXPECT_EQ(copy.getChannelCount(), 4);
-    EXPECT_EQ(outputs.getChannelCount(), 8);
+    EXPECT_EQ(std::pair(copy.getChannelCount(), outputs.getChannelCount()), std::pair(4, 8));
     IOPinConfig assigned;
     assigned = outputs;
     EXPECT_EQ(assigned.getPin(7), outputs.getPin(7));
-}
 
-TEST(IOConfig, HoldsInputsAndOutputs) {
     IOConfig config(IOPinConfig(1, 1), IOPinConfig(1, 8));
-    EXPECT_EQ(config.getInputChannelCount(), 1);
-    EXPECT_EQ(config.getOutputChannelCount(), 8);
+    EXPECT_EQ(std::pair(config.getInputChannelCount(), config.getOutputChannelCount()), std::pair(1, 8));
     config.setOutputs(IOPinConfig(2, 1));
     EXPECT_EQ(config.getOutputChannelCount(), 2);
-    const IOConfig empty;
-    EXPECT_EQ(empty.getInputs().getPinCount(), 0);
+    EXPECT_EQ(IOConfig().getInputs().getPinCount(), 0);
 }
 
 } // namespace

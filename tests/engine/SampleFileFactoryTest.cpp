@@ -6,7 +6,7 @@
 #include "engine/SampleWav.h"
 #include "engine/SampleWavpack.h"
 #include "engine/WavPackTestFiles.h"
-#include "engine/WavTestSamples.h"
+#include "engine/WavTestFiles.h"
 #include "framework/File.h"
 #include "framework/FileTestFolder.h"
 #include "platform/Responder.h"

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace trov::test {
@@ -15,8 +17,7 @@ inline SharedObjectPtr<Sample> makeSample(const std::vector<float>& values, int 
     SampleInfo info;
     info.layout = SampleInfo::kInterleaved;
     info.channels = channels;
-    info.frames =
-        static_cast<std::int32_t>(values.size() / static_cast<std::size_t>(channels > 0 ? channels : 1));
+    info.frames = static_cast<std::int32_t>(values.size() / static_cast<std::size_t>(channels > 0 ? channels : 1));
     info.data = const_cast<float*>(values.data());
     return SharedObjectPtr<Sample>(new Sample(nullptr, info));
 }
@@ -25,8 +26,7 @@ inline SharedObjectPtr<Sample> makeSample(const std::vector<float>& values, int 
 inline std::vector<float> makeRamp(int frames) {
     std::vector<float> values(static_cast<std::size_t>(frames));
     for (int i = 0; i < frames; ++i)
-        values[static_cast<std::size_t>(i)] =
-            std::sin(0.01f * static_cast<float>(i)) * 0.5f + 0.001f * (i % 7);
+        values[static_cast<std::size_t>(i)] = std::sin(0.01f * static_cast<float>(i)) * 0.5f + 0.001f * (i % 7);
     return values;
 }
 
@@ -47,6 +47,20 @@ inline std::uint32_t bitsOf(float value) {
 inline bool holdsGuard(const Sample& sample) {
     const SampleInfo info = sample.getInfo();
     return info.data != nullptr && bitsOf(info.data[info.frames]) == bitsOf(info.data[0]);
+}
+
+// Start and end of every slice.
+using Slices = std::vector<std::pair<std::int32_t, std::int32_t>>;
+inline Slices slicesOf(const Sample& sample) {
+    Slices slices;
+    for (int i = 0; i < sample.getSliceCount(); ++i)
+        slices.emplace_back(sample.getSlice(i).start, sample.getSlice(i).end);
+    return slices;
+}
+
+// Mode, start and end of the loop.
+inline std::tuple<std::int32_t, std::int32_t, std::int32_t> loopOf(const Sample& sample) {
+    return {sample.getLoop().mode, sample.getLoop().start, sample.getLoop().end};
 }
 
 } // namespace trov::test

@@ -2,7 +2,7 @@
 
 #include "engine/SampleTestSupport.h"
 #include "engine/WavTestFiles.h"
-#include "engine/WavTestSamples.h"
+#include "engine/WavTestFiles.h"
 #include "framework/File.h"
 #include "framework/FileTestFolder.h"
 
