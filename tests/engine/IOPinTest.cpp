@@ -36,7 +36,8 @@ TEST(IOPin, MonoPinsFoldStereoSources) {
 }
 
 TEST(IOPin, StereoPinsSpreadMonoSourcesAndPairStereoOnes) {
-    Channel left = filled(0.0f), right = filled(0.0f), single = filled(0.5f), a = filled(0.1f), b = filled(0.2f);
+    Channel left = filled(0.0f), right = filled(0.0f), single = filled(0.5f), a = filled(0.1f),
+            b = filled(0.2f);
     IOPinStereo stereo(&left, &right), source(&a, &b);
     IOPinMono mono(&single);
     stereo.copyFrom(mono);
@@ -70,8 +71,9 @@ TEST(IOPin, AppendingReportsRoomOnlyWhileEveryChannelHasSome) {
 TEST(IOPin, ChannelsAreFoundByIndexAndSpeakerId) {
     IOPinStereo stereo;
     EXPECT_EQ(stereo.getWidth(), 2);
-    EXPECT_EQ(std::tuple(stereo.channelIndexForId(1), stereo.channelIndexForId(2), stereo.channelIndexForId(3)),
-              std::tuple(0, 0, 1));
+    EXPECT_EQ(
+        std::tuple(stereo.channelIndexForId(1), stereo.channelIndexForId(2), stereo.channelIndexForId(3)),
+        std::tuple(0, 0, 1));
     EXPECT_EQ(stereo.getChannelFor(3), stereo.getChannel(1));
     EXPECT_EQ(stereo.getChannel(2), nullptr);
     EXPECT_EQ(stereo.getChannel(-1), nullptr);
@@ -85,7 +87,8 @@ TEST(IOPin, ChannelsAreFoundByIndexAndSpeakerId) {
     EXPECT_EQ(mono.getChannelDataFor(3), channel.getData());
     mono.setSize(8);
     mono.setValidFrames(100);
-    EXPECT_EQ(std::pair(mono.getChannel(0)->getSize(), mono.getChannel(0)->getValidFrames()), std::pair(8, 8));
+    EXPECT_EQ(std::pair(mono.getChannel(0)->getSize(), mono.getChannel(0)->getValidFrames()),
+              std::pair(8, 8));
 
     std::unique_ptr<IOPin> clone(stereo.clone());
     EXPECT_EQ(clone->getChannelCount(), 2);

@@ -22,8 +22,8 @@ TEST(Note, MidiEventsSetTheTypeOnlyForNoteOnAndOff) {
     Note note;
     EXPECT_EQ(std::pair(note.getType(), note.getSlot()), std::pair(0, Note::kAnySlot));
     note.setMidiEvent(0x90, 3, 64, 100, 0, 12, 7);
-    EXPECT_EQ(std::tuple(note.getType(), note.getChannel(), note.getKey(), note.getVelocity(), note.getOffset(),
-                         note.getExtra()),
+    EXPECT_EQ(std::tuple(note.getType(), note.getChannel(), note.getKey(), note.getVelocity(),
+                         note.getOffset(), note.getExtra()),
               std::tuple(Note::kNoteOn, 3, 64, 100, 12, 7u));
     note.setMidiEvent(0xB0, 1, 20, 5, -3, 0, 0);
     EXPECT_EQ(std::tuple(note.getType(), note.getKey(), note.getDetune()), std::tuple(Note::kNoteOn, 20, -3));
@@ -32,7 +32,8 @@ TEST(Note, MidiEventsSetTheTypeOnlyForNoteOnAndOff) {
 
     note.setSlot(5);
     note.clear();
-    EXPECT_EQ(std::tuple(note.getType(), note.getKey(), note.getSlot()), std::tuple(Note::kNoteOff, 0, Note::kAnySlot));
+    EXPECT_EQ(std::tuple(note.getType(), note.getKey(), note.getSlot()),
+              std::tuple(Note::kNoteOff, 0, Note::kAnySlot));
 }
 
 TEST(Note, OnlyRealChangesMakeTheFrequencyStale) {

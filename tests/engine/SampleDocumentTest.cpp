@@ -2,33 +2,40 @@
 
 #include "framework/Dictionary.h"
 #include "framework/File.h"
+#include "framework/FileTestFolder.h"
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <limits>
+#include <optional>
 #include <string>
-#include <unistd.h>
 
 namespace trov {
 namespace {
 
 using test::bitsOf;
 using test::holdsGuard;
+using test::loopOf;
 using test::makeRamp;
 using test::makeSample;
+using test::slicesOf;
 using test::valuesOf;
 
-std::vector<std::uint8_t> bytesOfFloats(const std::vector<float>& values) {
+// A document holding the values as "sampledata" and the given whole-number keys.
+Dictionary documentWith(const std::vector<float>& values,
+                        std::initializer_list<std::pair<const char*, std::int32_t>> keys = {}) {
     std::vector<std::uint8_t> bytes;
     for (float value : values)
         for (int b = 0; b < 4; ++b)
             bytes.push_back(static_cast<std::uint8_t>(bitsOf(value) >> (8 * b)));
-    return bytes;
+    Dictionary document;
+    for (const auto& [key, value] : keys)
+        document.setInteger(key, value);
+    if (!bytes.empty())
+        document.setData("sampledata", bytes.data(), bytes.size());
+    return document;
 }
 
 TEST(SampleDocument, AudioTravelsThroughDocumentTextBitForBit) {
@@ -48,28 +55,23 @@ TEST(SampleDocument, AudioTravelsThroughDocumentTextBitForBit) {
     written.setString("file-format", "0.7.0");
     sample->toDictionary(written);
     sample->writePositions(written);
-    const Dictionary read(written.toDocumentText());
-
     Sample loaded;
-    loaded.fromDictionary(read);
+    loaded.fromDictionary(Dictionary(written.toDocumentText()));
     const std::vector<float> back = valuesOf(loaded);
     ASSERT_EQ(back.size(), values.size());
     for (std::size_t i = 0; i < values.size(); ++i)
         ASSERT_EQ(bitsOf(back[i]), bitsOf(values[i])) << "frame " << i;
     EXPECT_TRUE(holdsGuard(loaded));
-    EXPECT_EQ(loaded.getInfo().channels, 1);
-    EXPECT_EQ(loaded.getRootNote(), 57);
-    EXPECT_EQ(loaded.getDetune(), -12);
-    EXPECT_EQ(loaded.getStart(), 20);
-    EXPECT_EQ(loaded.getEnd(), 1400);
-    EXPECT_EQ(loaded.getLoop().mode, Sample::kLoopOn);
-    EXPECT_EQ(loaded.getLoop().start, 100);
-    EXPECT_EQ(loaded.getLoop().end, 900);
+    EXPECT_EQ(std::tuple(loaded.getInfo().channels, loaded.getRootNote(), loaded.getDetune(),
+                         loaded.getStart(), loaded.getEnd()),
+              std::tuple(1, 57, -12, 20, 1400));
+    EXPECT_EQ(loopOf(loaded), std::tuple(Sample::kLoopOn, 100, 900));
 }
 
 TEST(SampleDocument, OlderTypedDocumentsAreReadToo) {
     const std::vector<float> values{0.75f, -0.5f, 0.25f};
-    const auto bytes = bytesOfFloats(values);
+    std::vector<std::uint8_t> bytes;
+    ASSERT_TRUE(documentWith(values).getData("sampledata", &bytes));
     std::string encoded;
     Dictionary::encodeData(encoded, bytes.data(), bytes.size());
     const Dictionary document(std::string("<dict><integer name=\"samples\" value=\"3\"/>") +
@@ -91,11 +93,9 @@ TEST(SampleDocument, KeysAreWrittenInTheirOrderAndAnEmptySampleHasNoData) {
     EXPECT_FALSE(written.findEntry("sampledata"));
     std::string text;
     written.toText(text);
-    const char* keys[] = {"channels",       "samples",           "samplerate",      "bitdepth",
-                          "SampleStart",    "SampleEnd",         "SampleLoopStart", "SampleLoopEnd",
-                          "SampleRootNote", "SampleDetuneCoarse"};
     std::size_t at = 0;
-    for (const char* key : keys) {
+    for (const char* key : {"channels", "samples", "samplerate", "bitdepth", "SampleStart", "SampleEnd",
+                            "SampleLoopStart", "SampleLoopEnd", "SampleRootNote", "SampleDetuneCoarse"}) {
         const std::size_t found = text.find(std::string("<") + key + " ");
         ASSERT_NE(found, std::string::npos) << key;
         EXPECT_GT(found, at) << key;
@@ -103,71 +103,38 @@ TEST(SampleDocument, KeysAreWrittenInTheirOrderAndAnEmptySampleHasNoData) {
     }
 }
 
-TEST(SampleDocument, SampleRootNoteWinsOverWaveRootNote) {
-    Dictionary document;
-    document.setInteger("WaveRootNote", 48);
-    document.setInteger("SampleRootNote", 50);
-    Sample sample;
-    sample.fromDictionary(document);
-    EXPECT_EQ(sample.getRootNote(), 50);
-}
-
-TEST(SampleDocument, AZeroEndMeansTheLastFrameOfTheDataHeldBefore) {
+TEST(SampleDocument, SampleRootNoteWinsAndAZeroEndMeansTheLastFrameHeldBefore) {
     auto sample = makeSample(makeRamp(1000));
-    Dictionary document;
-    document.setInteger("SampleEnd", 0);
-    document.setInteger("SampleLoopEnd", 700);
     sample->setLoop({Sample::kLoopOff, 30, 800});
-    sample->fromDictionary(document);
-    EXPECT_EQ(sample->getEnd(), 999);
-    EXPECT_EQ(sample->getLoop().mode, Sample::kLoopOn);
-    EXPECT_EQ(sample->getLoop().start, 30);
-    EXPECT_EQ(sample->getLoop().end, 700);
+    sample->fromDictionary(documentWith(
+        {}, {{"WaveRootNote", 48}, {"SampleRootNote", 50}, {"SampleEnd", 0}, {"SampleLoopEnd", 700}}));
+    EXPECT_EQ(std::pair(sample->getRootNote(), sample->getEnd()), std::pair(50, 999));
+    EXPECT_EQ(loopOf(*sample), std::tuple(Sample::kLoopOn, 30, 700));
 }
 
 TEST(SampleDocument, PositionsOutsideTheSampleAreClampedIntoIt) {
-    Dictionary document;
-    document.setInteger("SampleStart", -50);
-    document.setInteger("SampleEnd", 999999);
-    document.setInteger("SampleLoopStart", -3);
-    document.setInteger("SampleLoopEnd", std::numeric_limits<std::int32_t>::max());
-    const std::vector<float> values = makeRamp(600);
-    const auto bytes = bytesOfFloats(values);
-    document.setData("sampledata", bytes.data(), bytes.size());
     Sample sample;
-    sample.fromDictionary(document);
-    EXPECT_EQ(sample.getInfo().frames, 600);
-    EXPECT_EQ(sample.getStart(), 0);
-    EXPECT_EQ(sample.getEnd(), 599);
-    EXPECT_EQ(sample.getLoop().start, 0);
-    EXPECT_EQ(sample.getLoop().end, 599);
+    sample.fromDictionary(
+        documentWith(makeRamp(600), {{"SampleStart", -50},
+                                     {"SampleEnd", 999999},
+                                     {"SampleLoopStart", -3},
+                                     {"SampleLoopEnd", std::numeric_limits<std::int32_t>::max()}}));
+    EXPECT_EQ(std::tuple(sample.getInfo().frames, sample.getStart(), sample.getEnd()),
+              std::tuple(600, 0, 599));
+    EXPECT_EQ(loopOf(sample), std::tuple(Sample::kLoopOn, 0, 599));
 }
 
-TEST(SampleDocument, MultiChannelDataIsMixedToMono) {
-    const std::vector<float> stereo{1.0f, 0.0f, 0.5f, 0.25f, -1.0f, -0.5f};
-    const auto bytes = bytesOfFloats(stereo);
-    Dictionary document;
-    document.setInteger("channels", 2);
-    document.setInteger("samples", 3);
-    document.setData("sampledata", bytes.data(), bytes.size());
-    Sample sample;
-    sample.fromDictionary(document);
-    EXPECT_EQ(sample.getInfo().channels, 1);
-    EXPECT_EQ(sample.getInfo().frames, 3);
-    EXPECT_EQ(valuesOf(sample), (std::vector<float>{0.5f, 0.375f, -0.75f}));
-    EXPECT_TRUE(holdsGuard(sample));
-}
-
-TEST(SampleDocument, ChannelCountsBelowOneCountAsOne) {
-    const std::vector<float> values{0.5f, -0.25f, 0.125f};
-    const auto bytes = bytesOfFloats(values);
+TEST(SampleDocument, MultiChannelDataIsMixedToMonoAndChannelCountsBelowOneCountAsOne) {
+    Sample stereo;
+    stereo.fromDictionary(
+        documentWith({1.0f, 0.0f, 0.5f, 0.25f, -1.0f, -0.5f}, {{"channels", 2}, {"samples", 3}}));
+    EXPECT_EQ(std::pair(stereo.getInfo().channels, stereo.getInfo().frames), std::pair(1, 3));
+    EXPECT_EQ(valuesOf(stereo), (std::vector<float>{0.5f, 0.375f, -0.75f}));
+    EXPECT_TRUE(holdsGuard(stereo));
     for (int channels : {0, -7}) {
-        Dictionary document;
-        document.setInteger("channels", channels);
-        document.setData("sampledata", bytes.data(), bytes.size());
         Sample sample;
-        sample.fromDictionary(document);
-        EXPECT_EQ(valuesOf(sample), values) << channels;
+        sample.fromDictionary(documentWith({0.5f, -0.25f, 0.125f}, {{"channels", channels}}));
+        EXPECT_EQ(valuesOf(sample), (std::vector<float>{0.5f, -0.25f, 0.125f})) << channels;
         EXPECT_TRUE(holdsGuard(sample));
     }
 }
@@ -177,24 +144,22 @@ TEST(SampleDocument, UndecodableDataThrowsAndLeavesTheSampleEmpty) {
     Dictionary document;
     document.setString("sampledata", "H4sI!!!!not base64 at all");
     EXPECT_THROW(sample->fromDictionary(document), Exception::SampleDataCorrupt);
-    EXPECT_EQ(sample->getInfo().frames, 0);
-    EXPECT_EQ(sample->getData(), nullptr);
+    EXPECT_EQ(std::pair(sample->getInfo().frames, sample->getData()),
+              std::pair(0, static_cast<float*>(nullptr)));
 }
 
 TEST(SampleDocument, APackedTextNeverYieldsMoreThanItCarries) {
     // Four characters of the older packed form carry 24 bits: not even one float, whatever "samples" claims.
-    Dictionary document;
-    document.setInteger("samples", std::numeric_limits<std::int32_t>::max());
-    document.setInteger("channels", 1 << 30);
+    Dictionary document =
+        documentWith({}, {{"samples", std::numeric_limits<std::int32_t>::max()}, {"channels", 1 << 30}});
     document.setString("sampledata", "abcd");
     Sample sample;
     sample.fromDictionary(document);
-    EXPECT_EQ(sample.getInfo().frames, 0);
-    EXPECT_EQ(sample.getData(), nullptr);
+    EXPECT_EQ(std::pair(sample.getInfo().frames, sample.getData()),
+              std::pair(0, static_cast<float*>(nullptr)));
 
     // Eleven characters carry two words.
-    Dictionary two;
-    two.setInteger("samples", 100000000);
+    Dictionary two = documentWith({}, {{"samples", 100000000}});
     two.setString("sampledata", "0123456789a");
     Sample fresh;
     fresh.fromDictionary(two);
@@ -204,10 +169,7 @@ TEST(SampleDocument, APackedTextNeverYieldsMoreThanItCarries) {
 
 TEST(SampleDocument, ACountWithoutDataNeverClaimsMoreThanIsHeld) {
     auto sample = makeSample(makeRamp(100));
-    Dictionary document;
-    document.setInteger("samples", 5000000);
-    document.setInteger("channels", 4);
-    sample->fromDictionary(document);
+    sample->fromDictionary(documentWith({}, {{"samples", 5000000}, {"channels", 4}}));
     EXPECT_LE(sample->getInfo().frames * 4, 100);
     EXPECT_NO_FATAL_FAILURE(valuesOf(*sample));
     Dictionary rewritten;
@@ -224,98 +186,57 @@ TEST(SampleDocument, ResidentSamplesAreMaskedAndExportFollowsTheDocument) {
     document.setBool("resident", true);
     document.setBool("export", false);
     sample->fromDictionary(document);
-    EXPECT_EQ(sample->testFlags(Sample::kFlagResident), Sample::kFlagResident);
-    EXPECT_EQ(sample->testFlags(Sample::kFlagExport), 0u);
+    EXPECT_EQ(sample->testFlags(Sample::kFlagResident | Sample::kFlagExport), Sample::kFlagResident);
     EXPECT_EQ(bitsOf(sample->getData()[5]), bitsOf(ramp[5]) ^ Sample::kResidentMask);
     EXPECT_TRUE(holdsGuard(*sample));
-
-    Dictionary back;
-    back.setBool("resident", false);
-    back.setBool("export", true);
-    sample->fromDictionary(back);
+    document.setBool("resident", false);
+    document.setBool("export", true);
+    sample->fromDictionary(document);
     EXPECT_EQ(sample->testFlags(Sample::kFlagResident | Sample::kFlagExport), Sample::kFlagExport);
 }
 
-// Slice side files.
-
+// Slices from ".mrk" side files.
 class SliceFile : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "trov-slices-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
+    // A sample of frames loaded with the side file holding text (none when text is null).
+    SharedObjectPtr<Sample> slicedBy(const char* text, int frames, std::optional<Sample::Loop> loop = {}) {
+        auto sample = makeSample(makeRamp(frames));
+        if (loop)
+            sample->setLoop(*loop);
+        sample->setSlices(2);
+        if (text != nullptr)
+            folder_.write("loop.mrk", text);
+        else
+            std::filesystem::remove(folder_ / "loop.mrk");
+        EXPECT_FALSE(sample->loadSliceFile(File(folder_ / "loop.wav")));
+        return sample;
     }
-    void TearDown() override { std::filesystem::remove_all(folder_); }
 
-    File audioFile() const { return File(folder_ + "/loop.wav"); }
-    void writeSideFile(const std::string& text) const {
-        std::ofstream(folder_ + "/loop.mrk", std::ios::binary) << text;
-    }
-
-    std::string folder_;
+    test::FileTestFolder folder_;
 };
 
 TEST_F(SliceFile, PositionsBecomeSlicesEndingBeforeTheNextAndTheLoopSpansThem) {
-    auto sample = makeSample(makeRamp(10000));
-    writeSideFile("Pos=0\nPos=1000\r\nPos=5000\n");
-    EXPECT_FALSE(sample->loadSliceFile(audioFile()));
-    ASSERT_EQ(sample->getSliceCount(), 3);
-    EXPECT_EQ(sample->getSlice(0).start, 0);
-    EXPECT_EQ(sample->getSlice(0).end, 999);
-    EXPECT_EQ(sample->getSlice(1).start, 1000);
-    EXPECT_EQ(sample->getSlice(1).end, 4999);
-    EXPECT_EQ(sample->getSlice(2).start, 5000);
-    EXPECT_EQ(sample->getSlice(2).end, 9998);
-    EXPECT_EQ(sample->getLoop().start, 0);
-    EXPECT_EQ(sample->getLoop().end, 9998);
+    const auto sample = slicedBy("Pos=0\nPos=1000\r\nPos=5000\n", 10000);
+    EXPECT_EQ(slicesOf(*sample), (test::Slices{{0, 999}, {1000, 4999}, {5000, 9998}}));
+    EXPECT_EQ(std::pair(sample->getLoop().start, sample->getLoop().end), std::pair(0, 9998));
+    // A last line without a line feed counts.
+    EXPECT_EQ(slicesOf(*slicedBy("Pos=0\nPos=1500", 3000)), (test::Slices{{0, 1499}, {1500, 2998}}));
 }
 
-TEST_F(SliceFile, LinesWithoutPositionsLeaveNoSlicesAndTheLoopAlone) {
-    auto sample = makeSample(makeRamp(2000));
-    sample->setLoop({Sample::kLoopOn, 100, 1500});
-    writeSideFile("; comment\npos=10\n Pos=20\nPosition\n");
-    sample->loadSliceFile(audioFile());
+TEST_F(SliceFile, LinesWithoutPositionsLeaveNoSlicesAndAMissingFileChangesNothing) {
+    const auto sample =
+        slicedBy("; comment\npos=10\n Pos=20\nPosition\n", 2000, Sample::Loop{Sample::kLoopOn, 100, 1500});
     EXPECT_EQ(sample->getSliceCount(), 0);
-    EXPECT_EQ(sample->getLoop().start, 100);
-    EXPECT_EQ(sample->getLoop().end, 1500);
-}
-
-TEST_F(SliceFile, AMissingSideFileChangesNothing) {
-    auto sample = makeSample(makeRamp(2000));
-    sample->setSlices(2);
-    sample->loadSliceFile(audioFile());
-    EXPECT_EQ(sample->getSliceCount(), 2);
+    EXPECT_EQ(loopOf(*sample), std::tuple(Sample::kLoopOn, 100, 1500));
+    EXPECT_EQ(slicedBy(nullptr, 2000)->getSliceCount(), 2);
 }
 
 TEST_F(SliceFile, HostilePositionsAreClampedAndBackwardSlicesDropped) {
-    auto sample = makeSample(makeRamp(1000));
-    writeSideFile("Pos=-40\nPos=300\nPos=200\nPos=99999999999999\nPos=700\nPos=" + std::string(5000, '9') +
-                  "\nPos=x\n");
-    sample->loadSliceFile(audioFile());
+    const std::string text =
+        "Pos=-40\nPos=300\nPos=200\nPos=99999999999999\nPos=700\nPos=" + std::string(5000, '9') + "\nPos=x\n";
     // Positions 0, 300, 200, 999, 700, 999, 0: {300, 199}, {999, 699} and {999, -1} run backwards.
-    ASSERT_EQ(sample->getSliceCount(), 4);
-    EXPECT_EQ(sample->getSlice(0).start, 0);
-    EXPECT_EQ(sample->getSlice(0).end, 299);
-    EXPECT_EQ(sample->getSlice(1).start, 200);
-    EXPECT_EQ(sample->getSlice(1).end, 998);
-    EXPECT_EQ(sample->getSlice(2).start, 700);
-    EXPECT_EQ(sample->getSlice(2).end, 998);
-    EXPECT_EQ(sample->getSlice(3).start, 0);
-    EXPECT_EQ(sample->getSlice(3).end, 998);
-    for (int i = 0; i < sample->getSliceCount(); ++i) {
-        EXPECT_GE(sample->getSlice(i).start, 0);
-        EXPECT_LE(sample->getSlice(i).end, 999);
-        EXPECT_LE(sample->getSlice(i).start, sample->getSlice(i).end);
-    }
-}
-
-TEST_F(SliceFile, ALastLineWithoutLineFeedCounts) {
-    auto sample = makeSample(makeRamp(3000));
-    writeSideFile("Pos=0\nPos=1500");
-    sample->loadSliceFile(audioFile());
-    ASSERT_EQ(sample->getSliceCount(), 2);
-    EXPECT_EQ(sample->getSlice(1).start, 1500);
-    EXPECT_EQ(sample->getSlice(1).end, 2998);
+    EXPECT_EQ(slicesOf(*slicedBy(text.c_str(), 1000)),
+              (test::Slices{{0, 299}, {200, 998}, {700, 998}, {0, 998}}));
 }
 
 } // namespace

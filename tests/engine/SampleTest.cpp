@@ -10,43 +10,42 @@ namespace trov {
 namespace {
 
 using test::holdsGuard;
+using test::loopOf;
 using test::makeRamp;
 using test::makeSample;
 using test::valuesOf;
 
-TEST(SamplePositions, StartMustLeaveTheMinimumSpanBeforeTheEnd) {
+Dictionary flag(const char* key, bool on) {
+    Dictionary settings;
+    settings.setBool(key, on);
+    return settings;
+}
+
+TEST(SamplePositions, StartAndEndKeepTheMinimumSpanAndEndClampsToTheData) {
     auto sample = makeSample(makeRamp(4000));
     ASSERT_EQ(sample->getEnd(), 3999);
     sample->setStart(3999 - 511);
     EXPECT_EQ(sample->getStart(), 0);
     sample->setStart(3999 - 512);
-    EXPECT_EQ(sample->getStart(), 3999 - 512);
     sample->setStart(-1);
     EXPECT_EQ(sample->getStart(), 3999 - 512);
-}
 
-TEST(SamplePositions, EndClampsToTheDataOnlyWhenFarEnoughFromTheStart) {
-    auto sample = makeSample(makeRamp(4000));
-    sample->setStart(1000);
-    sample->setEnd(1511);
-    EXPECT_EQ(sample->getEnd(), 3999);
-    sample->setEnd(1512);
-    EXPECT_EQ(sample->getEnd(), 1512);
-    sample->setEnd(100000);
-    EXPECT_EQ(sample->getEnd(), 3999);
+    auto other = makeSample(makeRamp(4000));
+    other->setStart(1000);
+    other->setEnd(1511);
+    EXPECT_EQ(other->getEnd(), 3999);
+    other->setEnd(1512);
+    EXPECT_EQ(other->getEnd(), 1512);
+    other->setEnd(100000);
+    EXPECT_EQ(other->getEnd(), 3999);
 }
 
 TEST(SamplePositions, ShortLoopsGrowAtTheEndInsideTheDataAndShrinkAtTheStartPastIt) {
     auto sample = makeSample(makeRamp(4000));
     sample->setLoop({Sample::kLoopOn, 100, 200});
-    EXPECT_EQ(sample->getLoop().start, 100);
-    EXPECT_EQ(sample->getLoop().end, 612);
-    EXPECT_EQ(sample->getLoop().mode, Sample::kLoopOn);
-
+    EXPECT_EQ(loopOf(*sample), std::tuple(Sample::kLoopOn, 100, 612));
     sample->setLoop({Sample::kLoopOn, 3800, 4000});
-    EXPECT_EQ(sample->getLoop().start, 4000 - 512);
-    EXPECT_EQ(sample->getLoop().end, 4000);
-
+    EXPECT_EQ(loopOf(*sample), std::tuple(Sample::kLoopOn, 4000 - 512, 4000));
     sample->setLoop({Sample::kLoopOn, 0, 4000});
     EXPECT_EQ(sample->getLoop().start, 0);
     EXPECT_TRUE(sample->hasLoop());
@@ -56,29 +55,24 @@ TEST(SamplePositions, ShortLoopsGrowAtTheEndInsideTheDataAndShrinkAtTheStartPast
 
 TEST(SampleValues, LinearReadingUsesTheGuardAtTheLastFrameAndStaysInside) {
     auto sample = makeSample({0.0f, 1.0f, -1.0f, 0.5f});
-    EXPECT_FLOAT_EQ(sample->getValue(0, 0.5f), 0.5f);
-    EXPECT_FLOAT_EQ(sample->getValue(0, 1.25f), 0.5f);
-    EXPECT_FLOAT_EQ(sample->getValue(0, 3.0f), 0.5f);
-    EXPECT_FLOAT_EQ(sample->getValue(0, 100.0f), 0.5f);
-    EXPECT_FLOAT_EQ(sample->getValue(0, -3.0f), 0.0f);
-    EXPECT_FLOAT_EQ(sample->getValue(0, std::nanf("")), 0.0f);
+    const std::pair<float, float> reads[] = {{0.5f, 0.5f},   {1.25f, 0.5f}, {3.0f, 0.5f},
+                                             {100.0f, 0.5f}, {-3.0f, 0.0f}, {std::nanf(""), 0.0f}};
+    for (const auto& [position, value] : reads)
+        EXPECT_FLOAT_EQ(sample->getValue(0, position), value) << position;
     EXPECT_FLOAT_EQ(sample->getValue(7, 1.0f), 1.0f);
     EXPECT_TRUE(holdsGuard(*sample));
-
-    Sample empty;
-    EXPECT_EQ(empty.getValue(0, 1.0f), 0.0f);
+    EXPECT_EQ(Sample().getValue(0, 1.0f), 0.0f);
 }
 
-TEST(SampleValues, StereoDataIsHeldAsOneAveragedChannel) {
+TEST(SampleValues, StereoAndChannellessDataIsHeldAsOneChannel) {
     auto interleaved = makeSample({1.0f, 0.0f, 0.5f, -0.5f, 0.25f, 0.75f}, 2);
     interleaved->mixToMono();
-    EXPECT_EQ(interleaved->getInfo().channels, 1);
-    EXPECT_EQ(interleaved->getInfo().frames, 3);
+    EXPECT_EQ(std::pair(interleaved->getInfo().channels, interleaved->getInfo().frames), std::pair(1, 3));
     EXPECT_EQ(valuesOf(*interleaved), (std::vector<float>{0.5f, 0.0f, 0.5f}));
     EXPECT_TRUE(holdsGuard(*interleaved));
 
-    SampleInfo blocks;
     std::vector<float> values{1.0f, 0.5f, 0.25f, 0.0f, -0.5f, 0.75f};
+    SampleInfo blocks;
     blocks.channels = 2;
     blocks.frames = 3;
     blocks.data = values.data();
@@ -86,17 +80,23 @@ TEST(SampleValues, StereoDataIsHeldAsOneAveragedChannel) {
     sample.mixToMono();
     EXPECT_EQ(valuesOf(sample), (std::vector<float>{0.5f, 0.0f, 0.5f}));
     EXPECT_TRUE(holdsGuard(sample));
+
+    // A description without channels counts as mono.
+    blocks.channels = 0;
+    Sample mono(nullptr, blocks);
+    EXPECT_EQ(valuesOf(mono), (std::vector<float>{1.0f, 0.5f, 0.25f}));
+    EXPECT_TRUE(holdsGuard(mono));
+    EXPECT_EQ(mono.getEnd(), 2);
+    mono.mixToMono();
+    EXPECT_EQ(mono.getInfo().channels, 1);
+    EXPECT_EQ(valuesOf(mono), (std::vector<float>{1.0f, 0.5f, 0.25f}));
 }
 
 TEST(SampleValues, ZeroCrossingSearchesAlternatelyOutwards) {
     auto sample = makeSample({0.5f, 0.5f, -0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.0f});
-    EXPECT_EQ(sample->findZeroCrossing(4), 2);
-    EXPECT_EQ(sample->findZeroCrossing(5), 7);
-    EXPECT_EQ(sample->findZeroCrossing(7), 7);
-    EXPECT_EQ(sample->findZeroCrossing(-5), 2);
-    EXPECT_EQ(sample->findZeroCrossing(1000), 7);
-    auto flat = makeSample({0.5f, 0.5f, 0.5f});
-    EXPECT_EQ(flat->findZeroCrossing(1), 0);
+    for (const auto& [from, found] : {std::pair{4, 2}, {5, 7}, {7, 7}, {-5, 2}, {1000, 7}})
+        EXPECT_EQ(sample->findZeroCrossing(from), found) << from;
+    EXPECT_EQ(makeSample({0.5f, 0.5f, 0.5f})->findZeroCrossing(1), 0);
 }
 
 TEST(SampleEdits, ReversingTwiceRestoresDataPositionsAndLoop) {
@@ -105,24 +105,17 @@ TEST(SampleEdits, ReversingTwiceRestoresDataPositionsAndLoop) {
     sample->setStart(100);
     sample->setEnd(2500);
     sample->setLoop({Sample::kLoopOn, 700, 1900});
-    Dictionary reversed;
-    reversed.setBool("SampleReverse", true);
-    sample->applySettings(reversed);
-    EXPECT_EQ(sample->getStart(), 3000 - 2500 - 1);
-    EXPECT_EQ(sample->getEnd(), 3000 - 100 - 1);
-    EXPECT_EQ(sample->getLoop().start, 3000 - 1900 - 1);
-    EXPECT_EQ(sample->getLoop().end, 3000 - 700 - 1);
+    sample->applySettings(flag("SampleReverse", true));
+    EXPECT_EQ(std::pair(sample->getStart(), sample->getEnd()), std::pair(3000 - 2500 - 1, 3000 - 100 - 1));
+    EXPECT_EQ(loopOf(*sample), std::tuple(Sample::kLoopOn, 3000 - 1900 - 1, 3000 - 700 - 1));
     EXPECT_EQ(sample->getData()[0], ramp.back());
     EXPECT_TRUE(holdsGuard(*sample));
     EXPECT_TRUE(sample->needsProcessing());
 
-    Dictionary forward;
-    sample->applySettings(forward);
+    sample->applySettings(Dictionary());
     EXPECT_EQ(valuesOf(*sample), ramp);
-    EXPECT_EQ(sample->getStart(), 100);
-    EXPECT_EQ(sample->getEnd(), 2500);
-    EXPECT_EQ(sample->getLoop().start, 700);
-    EXPECT_EQ(sample->getLoop().end, 1900);
+    EXPECT_EQ(std::pair(sample->getStart(), sample->getEnd()), std::pair(100, 2500));
+    EXPECT_EQ(loopOf(*sample), std::tuple(Sample::kLoopOn, 700, 1900));
     EXPECT_TRUE(holdsGuard(*sample));
     EXPECT_FALSE(sample->needsProcessing());
 }
@@ -130,20 +123,15 @@ TEST(SampleEdits, ReversingTwiceRestoresDataPositionsAndLoop) {
 TEST(SampleEdits, NormalizingAndUndoingRestoresTheValuesAndKeepsTheGuard) {
     const std::vector<float> values{0.25f, -0.125f, 0.0625f, 0.2f};
     auto sample = makeSample(values);
-    Dictionary on;
-    on.setBool("SampleNormalize", true);
-    sample->applySettings(on);
-    EXPECT_FLOAT_EQ(sample->getGain(), 4.0f);
-    EXPECT_FLOAT_EQ(sample->getData()[0], 1.0f);
-    EXPECT_FLOAT_EQ(sample->getData()[1], -0.5f);
+    sample->applySettings(flag("SampleNormalize", true));
+    EXPECT_EQ(std::tuple(sample->getGain(), sample->getData()[0], sample->getData()[1]),
+              std::tuple(4.0f, 1.0f, -0.5f));
     EXPECT_TRUE(holdsGuard(*sample));
     // The same settings again change nothing.
-    sample->applySettings(on);
+    sample->applySettings(flag("SampleNormalize", true));
     EXPECT_FLOAT_EQ(sample->getData()[0], 1.0f);
 
-    Dictionary off;
-    off.setBool("SampleNormalize", false);
-    sample->applySettings(off);
+    sample->applySettings(flag("SampleNormalize", false));
     EXPECT_EQ(sample->getGain(), 1.0f);
     for (std::size_t i = 0; i < values.size(); ++i)
         EXPECT_FLOAT_EQ(sample->getData()[i], values[i]);
@@ -152,30 +140,23 @@ TEST(SampleEdits, NormalizingAndUndoingRestoresTheValuesAndKeepsTheGuard) {
 
 TEST(SampleEdits, SilenceAndInfinitiesAreNotNormalized) {
     auto silent = makeSample({0.0f, 0.0f, 0.0f});
-    Dictionary on;
-    on.setBool("SampleNormalize", true);
-    silent->applySettings(on);
+    silent->applySettings(flag("SampleNormalize", true));
     EXPECT_EQ(silent->getGain(), 1.0f);
     EXPECT_EQ(valuesOf(*silent), (std::vector<float>{0.0f, 0.0f, 0.0f}));
-
     auto infinite = makeSample({0.5f, INFINITY, 0.25f});
-    infinite->applySettings(on);
-    EXPECT_EQ(infinite->getGain(), 1.0f);
-    EXPECT_EQ(infinite->getData()[0], 0.5f);
+    infinite->applySettings(flag("SampleNormalize", true));
+    EXPECT_EQ(std::pair(infinite->getGain(), infinite->getData()[0]), std::pair(1.0f, 0.5f));
 }
 
 TEST(SampleEdits, InvertingAndMaskingKeepTheGuard) {
     const std::vector<float> ramp = makeRamp(16);
     auto sample = makeSample(ramp);
-    Dictionary inverted;
-    inverted.setBool("SampleInvertPhase", true);
-    sample->applySettings(inverted);
+    sample->applySettings(flag("SampleInvertPhase", true));
     EXPECT_EQ(sample->getData()[3], -ramp[3]);
     EXPECT_TRUE(holdsGuard(*sample));
 
     sample->applyResidentMask();
-    EXPECT_NE(test::bitsOf(sample->getData()[3]), test::bitsOf(-ramp[3]));
-    EXPECT_EQ(test::bitsOf(sample->getData()[3]) ^ Sample::kResidentMask, test::bitsOf(-ramp[3]));
+    EXPECT_EQ(test::bitsOf(sample->getData()[3]), test::bitsOf(-ramp[3]) ^ Sample::kResidentMask);
     EXPECT_TRUE(holdsGuard(*sample));
     sample->applyResidentMask();
     EXPECT_EQ(sample->getData()[3], -ramp[3]);
@@ -192,43 +173,23 @@ TEST(SampleCopies, CopiesOwnTheirDataAndSettings) {
     original->setLoop({Sample::kLoopOn, 10, 900});
     original->setSlices(2);
     SharedObjectPtr<Sample> copy(original->clone());
-    EXPECT_EQ(copy->getReferenceCount(), 1);
-    EXPECT_EQ(original->getReferenceCount(), 1);
+    EXPECT_EQ(std::pair(copy->getReferenceCount(), original->getReferenceCount()), std::pair(1, 1));
     EXPECT_NE(copy->getData(), original->getData());
     EXPECT_EQ(valuesOf(*copy), ramp);
     EXPECT_TRUE(holdsGuard(*copy));
-    EXPECT_EQ(copy->getLoop().end, 900);
-    EXPECT_EQ(copy->getSliceCount(), 2);
+    EXPECT_EQ(std::pair(copy->getLoop().end, copy->getSliceCount()), std::pair(900, 2));
 
-    Dictionary inverted;
-    inverted.setBool("SampleInvertPhase", true);
-    copy->applySettings(inverted);
+    copy->applySettings(flag("SampleInvertPhase", true));
     EXPECT_EQ(valuesOf(*original), ramp);
     EXPECT_FALSE(original->needsProcessing());
     EXPECT_TRUE(copy->needsProcessing());
 }
 
-TEST(SampleCopies, ADescriptionWithoutChannelsCountsAsMono) {
-    std::vector<float> values{0.1f, 0.2f, 0.3f};
-    SampleInfo info;
-    info.channels = 0;
-    info.frames = 3;
-    info.data = values.data();
-    Sample sample(nullptr, info);
-    EXPECT_EQ(valuesOf(sample), values);
-    EXPECT_TRUE(holdsGuard(sample));
-    EXPECT_EQ(sample.getEnd(), 2);
-    sample.mixToMono();
-    EXPECT_EQ(sample.getInfo().channels, 1);
-    EXPECT_EQ(valuesOf(sample), values);
-}
-
-TEST(SampleSlices, OutOfRangeSlicesReadAsEmpty) {
+TEST(SampleSlices, OutOfRangeSlicesReadAsEmptyAndCountsBelowZeroAsNone) {
     Sample sample;
     sample.setSlices(3);
     EXPECT_EQ(sample.getSliceCount(), 3);
-    EXPECT_EQ(sample.getSlice(3).end, 0);
-    EXPECT_EQ(sample.getSlice(-1).start, 0);
+    EXPECT_EQ(std::pair(sample.getSlice(3).end, sample.getSlice(-1).start), std::pair(0, 0));
     sample.setSlices(-4);
     EXPECT_EQ(sample.getSliceCount(), 0);
 }
@@ -237,12 +198,10 @@ class FixedFrequencies : public FrequencySource {
 public:
     double getFrequency(int key, double cents) const override {
         ++calls;
-        lastKey = key;
         lastCents = cents;
         return 100.0 + key;
     }
     mutable int calls = 0;
-    mutable int lastKey = 0;
     mutable double lastCents = 0.0;
 };
 
@@ -252,9 +211,8 @@ TEST(SampleFrequency, RootFrequencyIsAskedOnceUntilTheRootChanges) {
     sample.setDetune(30);
     FixedFrequencies module;
     EXPECT_FLOAT_EQ(sample.getRootFrequency(module), 148.0f);
-    EXPECT_EQ(module.lastCents, -30.0);
     EXPECT_FLOAT_EQ(sample.getRootFrequency(module), 148.0f);
-    EXPECT_EQ(module.calls, 1);
+    EXPECT_EQ(std::pair(module.calls, module.lastCents), std::pair(1, -30.0));
     sample.setRootNote(50);
     EXPECT_FLOAT_EQ(sample.getRootFrequency(module), 150.0f);
     EXPECT_EQ(module.calls, 2);
@@ -264,9 +222,8 @@ TEST(SampleData, ReleasingKeepsPositions) {
     auto sample = makeSample(makeRamp(2000));
     sample->setStart(300);
     sample->releaseData();
-    EXPECT_EQ(sample->getData(), nullptr);
-    EXPECT_EQ(sample->getInfo().frames, 0);
-    EXPECT_EQ(sample->getStart(), 300);
+    EXPECT_EQ(std::tuple(sample->getData(), sample->getInfo().frames, sample->getStart()),
+              std::tuple(static_cast<float*>(nullptr), 0, 300));
 }
 
 } // namespace

@@ -17,7 +17,8 @@ inline SharedObjectPtr<Sample> makeSample(const std::vector<float>& values, int 
     SampleInfo info;
     info.layout = SampleInfo::kInterleaved;
     info.channels = channels;
-    info.frames = static_cast<std::int32_t>(values.size() / static_cast<std::size_t>(channels > 0 ? channels : 1));
+    info.frames =
+        static_cast<std::int32_t>(values.size() / static_cast<std::size_t>(channels > 0 ? channels : 1));
     info.data = const_cast<float*>(values.data());
     return SharedObjectPtr<Sample>(new Sample(nullptr, info));
 }
@@ -26,7 +27,8 @@ inline SharedObjectPtr<Sample> makeSample(const std::vector<float>& values, int 
 inline std::vector<float> makeRamp(int frames) {
     std::vector<float> values(static_cast<std::size_t>(frames));
     for (int i = 0; i < frames; ++i)
-        values[static_cast<std::size_t>(i)] = std::sin(0.01f * static_cast<float>(i)) * 0.5f + 0.001f * (i % 7);
+        values[static_cast<std::size_t>(i)] =
+            std::sin(0.01f * static_cast<float>(i)) * 0.5f + 0.001f * (i % 7);
     return values;
 }
 

@@ -37,7 +37,8 @@ public:
     // A chunk with its declared size (the body's by default) and a pad byte after an odd body.
     WavBuilder& chunk(const char* id, const Bytes& body, std::int64_t declaredSize = -1) {
         text(id);
-        u32(static_cast<std::uint32_t>(declaredSize >= 0 ? declaredSize : static_cast<std::int64_t>(body.size())));
+        u32(static_cast<std::uint32_t>(declaredSize >= 0 ? declaredSize
+                                                         : static_cast<std::int64_t>(body.size())));
         bytes_.insert(bytes_.end(), body.begin(), body.end());
         if (body.size() % 2 != 0)
             bytes_.push_back(0);
@@ -74,8 +75,8 @@ public:
     }
     WavBuilder& sampler(std::uint32_t unityNote, std::uint32_t pitchFraction,
                         std::initializer_list<std::pair<std::uint32_t, std::uint32_t>> loops = {}) {
-        Bytes body = words({0, 0, 22675, unityNote, pitchFraction, 0, 0,
-                            static_cast<std::uint32_t>(loops.size()), 0});
+        Bytes body =
+            words({0, 0, 22675, unityNote, pitchFraction, 0, 0, static_cast<std::uint32_t>(loops.size()), 0});
         for (const auto& loop : loops) {
             const Bytes more = words({7, 0, loop.first, loop.second, 0, 0});
             body.insert(body.end(), more.begin(), more.end());
@@ -133,7 +134,8 @@ public:
     void setLoopPoints(const Loop& loop) { loop_ = loop; }
 
 private:
-    static SampleInfo infoFor(const std::vector<float>& values, std::int32_t bitDepth, std::int32_t sampleRate) {
+    static SampleInfo infoFor(const std::vector<float>& values, std::int32_t bitDepth,
+                              std::int32_t sampleRate) {
         SampleInfo info;
         info.channels = 1;
         info.frames = static_cast<std::int32_t>(values.size());

@@ -2,7 +2,6 @@
 
 #include "engine/SampleTestSupport.h"
 #include "engine/WavTestFiles.h"
-#include "engine/WavTestFiles.h"
 #include "framework/File.h"
 #include "framework/FileTestFolder.h"
 
@@ -10,9 +9,11 @@
 
 #include <cmath>
 #include <limits>
+#include <tuple>
 
 using namespace trov;
 using test::EditableWav;
+using test::loopOf;
 using test::readU32;
 
 namespace {
@@ -36,7 +37,8 @@ protected:
 };
 
 std::string idAt(const std::vector<std::uint8_t>& bytes, std::size_t at) {
-    return std::string(bytes.begin() + static_cast<std::ptrdiff_t>(at), bytes.begin() + static_cast<std::ptrdiff_t>(at + 4));
+    return std::string(bytes.begin() + static_cast<std::ptrdiff_t>(at),
+                       bytes.begin() + static_cast<std::ptrdiff_t>(at + 4));
 }
 
 TEST_F(WavWrite, WritesFormatDataSamplerCueAndInstrumentInOrderWithExactSizes) {
@@ -50,7 +52,10 @@ TEST_F(WavWrite, WritesFormatDataSamplerCueAndInstrumentInOrderWithExactSizes) {
     EXPECT_EQ(readU32(bytes, 4), bytes.size() - 8);
     EXPECT_EQ(idAt(bytes, 8), "WAVE");
     std::size_t at = 12;
-    for (auto [id, size] : {std::pair<const char*, std::uint32_t>{"fmt ", 16}, {"data", 8}, {"smpl", 60}, {"cue ", 76},
+    for (auto [id, size] : {std::pair<const char*, std::uint32_t>{"fmt ", 16},
+                            {"data", 8},
+                            {"smpl", 60},
+                            {"cue ", 76},
                             {"inst", 8}}) {
         EXPECT_EQ(idAt(bytes, at), id);
         EXPECT_EQ(readU32(bytes, at + 4), size) << id;
@@ -76,40 +81,38 @@ TEST_F(WavWrite, WritesFormatDataSamplerCueAndInstrumentInOrderWithExactSizes) {
 }
 
 TEST_F(WavWrite, SamplesWithoutLoopOrSlicesWriteEmptyLoopAndCueLists) {
-    EditableWav sample({0.5f, 0.5f}, 24);
-    const auto bytes = write(sample);
+    const auto bytes = write(EditableWav({0.5f, 0.5f}, 24));
     const std::size_t smpl = 12 + 24 + 8 + 6;
-    EXPECT_EQ(idAt(bytes, smpl), "smpl");
-    EXPECT_EQ(readU32(bytes, smpl + 4), 36u);
-    EXPECT_EQ(idAt(bytes, smpl + 44), "cue ");
-    EXPECT_EQ(readU32(bytes, smpl + 48), 4u);
-    EXPECT_EQ(readU32(bytes, smpl + 52), 0u);
+    EXPECT_EQ(std::pair(idAt(bytes, smpl), readU32(bytes, smpl + 4)), std::pair(std::string("smpl"), 36u));
+    EXPECT_EQ(std::tuple(idAt(bytes, smpl + 44), readU32(bytes, smpl + 48), readU32(bytes, smpl + 52)),
+              std::tuple("cue ", 4u, 0u));
 }
 
 TEST_F(WavWrite, OddSizedDataIsFollowedByAPadByte) {
     EditableWav sample({0.0f, 0.5f, -0.5f}, 8);
     const auto bytes = write(sample);
-    EXPECT_EQ(readU32(bytes, 36 + 4), 3u);
-    EXPECT_EQ(bytes[36 + 8 + 3], 0);
-    EXPECT_EQ(idAt(bytes, 36 + 8 + 4), "smpl");
+    EXPECT_EQ(std::tuple(readU32(bytes, 36 + 4), bytes[36 + 8 + 3], idAt(bytes, 36 + 8 + 4)),
+              std::tuple(3u, std::uint8_t{0}, "smpl"));
     SampleWav back;
     roundTrip(sample, back);
     EXPECT_EQ(test::valuesOf(back), (std::vector<float>{0.0f, 0.5f, -0.5f}));
 }
 
-TEST_F(WavWrite, NegativeDetuneIsWrittenFromTheKeyBelowAndReadsBackTheSamePitch) {
+TEST_F(WavWrite, NegativeDetuneIsWrittenFromTheKeyBelowAndTheInstrumentChunkNamesTheSamePitch) {
     EditableWav sample(std::vector<float>(16, 0.0f), 16);
     sample.setRootNote(60);
     sample.setDetune(-30);
     const auto bytes = write(sample);
-    const std::size_t smpl = 12 + 24 + 8 + 32;
-    EXPECT_EQ(readU32(bytes, smpl + 8 + 12), 59u);
-    EXPECT_EQ(readU32(bytes, smpl + 8 + 16), static_cast<std::uint32_t>(std::llround(70 * 4294967296.0 / 100)));
-
+    const std::size_t smpl = 12 + 24 + 8 + 32, inst = bytes.size() - 16;
+    EXPECT_EQ(std::pair(readU32(bytes, smpl + 8 + 12), readU32(bytes, smpl + 8 + 16)),
+              std::pair(59u, static_cast<std::uint32_t>(std::llround(70 * 4294967296.0 / 100))));
+    ASSERT_EQ(idAt(bytes, inst), "inst");
+    // 59 and 70 hundredths is 60 less 30 cents; keys 0-127, velocities 1-127, then the pad byte.
+    EXPECT_EQ(std::vector<int>(bytes.begin() + inst + 8, bytes.end()),
+              (std::vector<int>{60, 256 - 30, 0, 0, 127, 1, 127, 0}));
     SampleWav back;
     roundTrip(sample, back);
-    EXPECT_EQ(back.getRootNote(), 59);
-    EXPECT_EQ(back.getDetune(), 70);
+    EXPECT_EQ(std::pair(back.getRootNote(), back.getDetune()), std::pair(59, 70));
 }
 
 TEST_F(WavWrite, EveryDetuneWithinASemitoneReadsBackUnchanged) {
@@ -132,8 +135,9 @@ TEST_F(WavWrite, FullScaleAndBeyondAreClampedRatherThanWrapped) {
     };
     const float top16 = 32767.0f / 32768.0f;
     const float top24 = 8388607.0f / 8388608.0f;
-    for (const Case& c : {Case{8, {0.9921875f, -1.0f, 0.9921875f, -1.0f, 0.0f}},
-                          Case{16, {top16, -1.0f, top16, -1.0f, 0.0f}}, Case{24, {top24, -1.0f, top24, -1.0f, 0.0f}}}) {
+    for (const Case& c :
+         {Case{8, {0.9921875f, -1.0f, 0.9921875f, -1.0f, 0.0f}}, Case{16, {top16, -1.0f, top16, -1.0f, 0.0f}},
+          Case{24, {top24, -1.0f, top24, -1.0f, 0.0f}}}) {
         EditableWav sample(values, c.bits);
         SampleWav back;
         roundTrip(sample, back);
@@ -141,33 +145,24 @@ TEST_F(WavWrite, FullScaleAndBeyondAreClampedRatherThanWrapped) {
     }
 }
 
-TEST_F(WavWrite, IntegerSamplesRoundTripBitExactlyAndFloatsKeepTheirBits) {
+TEST_F(WavWrite, IntegerSamplesRoundTripBitExactlyAndFloatsOrUnusableDepthsAsFloatBits) {
     std::vector<float> ramp;
     for (int i = -8; i < 8; ++i)
         ramp.push_back(static_cast<float>(i * 1048576 + 3) / 8388608.0f);
-    EditableWav wide(ramp, 24);
     SampleWav back;
-    roundTrip(wide, back);
+    roundTrip(EditableWav(ramp, 24), back);
     EXPECT_EQ(test::valuesOf(back), ramp);
     EXPECT_EQ(back.getInfo().bitDepth, 24);
 
-    const std::vector<float> loud = {1.5f, -3.25f, 1e-30f};
-    EditableWav floats(loud, 32);
-    const auto bytes = write(floats);
-    EXPECT_EQ(readU32(bytes, 20) & 0xFFFF, 3u);
-    SampleWav floatBack;
-    roundTrip(floats, floatBack);
-    EXPECT_EQ(test::valuesOf(floatBack), loud);
-}
-
-TEST_F(WavWrite, ASampleWithoutUsableBitDepthIsWrittenAsFloats) {
-    EditableWav sample({0.1f, -0.2f}, 0);
-    const auto bytes = write(sample);
-    EXPECT_EQ(readU32(bytes, 20) & 0xFFFF, 3u);
-    EXPECT_EQ(readU32(bytes, 32) >> 16, 32u);
-    SampleWav back;
-    roundTrip(sample, back);
-    EXPECT_EQ(test::valuesOf(back), (std::vector<float>{0.1f, -0.2f}));
+    const std::vector<float> loud = {1.5f, -3.25f, 1e-30f, 0.1f};
+    for (int bits : {32, 0}) {
+        const auto bytes = write(EditableWav(loud, bits));
+        EXPECT_EQ(std::pair(readU32(bytes, 20) & 0xFFFF, readU32(bytes, 32) >> 16), std::pair(3u, 32u))
+            << bits;
+        SampleWav floats;
+        roundTrip(EditableWav(loud, bits), floats);
+        EXPECT_EQ(test::valuesOf(floats), loud) << bits;
+    }
 }
 
 TEST_F(WavWrite, LoopAndSlicesReadBackFromTheirChunks) {
@@ -176,34 +171,13 @@ TEST_F(WavWrite, LoopAndSlicesReadBackFromTheirChunks) {
     sample.setSliceList({{0, 999}, {1000, 4999}, {5000, 9998}});
     SampleWav back;
     roundTrip(sample, back);
-    const Sample::Loop loop = back.getLoop();
-    EXPECT_EQ(loop.mode, Sample::kLoopOn);
-    EXPECT_EQ(loop.start, 1000);
-    EXPECT_EQ(loop.end, 8999);
+    EXPECT_EQ(loopOf(back), std::tuple(Sample::kLoopOn, 1000, 8999));
     // Three slices are written as four cue points: the starts, then the last slice's end.
     ASSERT_EQ(back.getChunks().cue.points.size(), 4u);
-    ASSERT_GE(back.getSliceCount(), 3);
-    EXPECT_EQ(back.getSlice(0).start, 0);
-    EXPECT_EQ(back.getSlice(0).end, 999);
-    EXPECT_EQ(back.getSlice(1).start, 1000);
-    EXPECT_EQ(back.getSlice(1).end, 4999);
-    EXPECT_EQ(back.getSlice(2).start, 5000);
-}
-
-TEST_F(WavWrite, InstrumentChunkNamesTheSamePitchAndTheFullRange) {
-    EditableWav sample({0.0f, 0.0f}, 16);
-    sample.setRootNote(60);
-    sample.setDetune(-30);
-    const auto bytes = write(sample);
-    const std::size_t inst = bytes.size() - 16;
-    ASSERT_EQ(idAt(bytes, inst), "inst");
-    EXPECT_EQ(bytes[inst + 8], 60);                           // 59 and 70 hundredths: 60 less 30 cents
-    EXPECT_EQ(static_cast<std::int8_t>(bytes[inst + 9]), -30);
-    EXPECT_EQ(bytes[inst + 11], 0);
-    EXPECT_EQ(bytes[inst + 12], 127);
-    EXPECT_EQ(bytes[inst + 13], 1);
-    EXPECT_EQ(bytes[inst + 14], 127);
-    EXPECT_EQ(bytes[inst + 15], 0);
+    const test::Slices slices = test::slicesOf(back);
+    ASSERT_GE(slices.size(), 3u);
+    EXPECT_EQ(test::Slices(slices.begin(), slices.begin() + 2), (test::Slices{{0, 999}, {1000, 4999}}));
+    EXPECT_EQ(slices[2].first, 5000);
 }
 
 TEST_F(WavWrite, AFileThatCannotBeWrittenReportsTheExportFailure) {
