@@ -79,19 +79,18 @@ TEST_F(RexLibrary, TheFirstNameThatLoadsIsTheOneChecked) {
     EXPECT_EQ(loadRexLibrary(), kRexOk);
 }
 
-TEST_F(RexLibrary, ABrokenOrIncompleteLibraryIsReportedCorrupt) {
+TEST_F(RexLibrary, ABrokenIncompleteOrUnopenableLibraryIsReportedCorrupt) {
     folder_.write("install/REX Shared Library.so", "not a shared object");
     EXPECT_EQ(loadRexLibrary(), kRexLibraryCorrupt);
-
     std::filesystem::remove(std::filesystem::path(install_) / "REX Shared Library.so");
     installLibrary("REX Shared Library.so", "1.1.1", TROV_REXSTUB_PARTIAL);
     EXPECT_EQ(loadRexLibrary(), kRexLibraryCorrupt);
     EXPECT_FALSE(isRexLibraryLoaded());
     REXHandle handle = nullptr;
     EXPECT_EQ(REXCreate(&handle, "x", 1, nullptr, nullptr), kRexLibraryNotLoaded);
-}
 
-TEST_F(RexLibrary, ALibraryThatDoesNotOpenIsReportedCorrupt) {
+    std::filesystem::remove_all(install_);
+    std::filesystem::create_directories(install_);
     installLibrary();
     ::setenv("TROV_REXSTUB_OPEN_FAILS", "1", 1);
     const std::int32_t code = loadRexLibrary();
@@ -116,7 +115,7 @@ TEST_F(RexLibrary, StaysLoadedUntilTheLastUserUnloadsIt) {
     EXPECT_FALSE(isRexLibraryLoaded());
 }
 
-TEST(RexErrorText, SuccessAndUnknownCodesHaveNoText) {
+TEST(RexErrorText, KnownCodesHaveTheirTextAndSuccessAndUnknownCodesNone) {
     EXPECT_EQ(rexErrorText(kRexOk), "");
     EXPECT_EQ(rexErrorText(4), "");
     EXPECT_EQ(rexErrorText(103), "The REX DLL could not be found. Maybe REX is not installed on this system?");

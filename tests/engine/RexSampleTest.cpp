@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using namespace trov;
 
 namespace {
@@ -53,12 +55,9 @@ TEST_F(RexSample, LoadingReadsTheFormatSliceCountAndCreatorTexts) {
     loop.creator[4] = "Dry kit";
     const auto sample = loadLoop(loop);
     const SampleInfo info = sample->getInfo();
-    EXPECT_EQ(info.channels, 2);
-    EXPECT_EQ(info.bitDepth, 16);
-    EXPECT_EQ(info.frames, 0);
-    EXPECT_EQ(info.creator, "Drummer <drums@example.org>");
-    EXPECT_EQ(info.comment, "Dry kit");
-    EXPECT_EQ(sample->getSliceCount(), 3);
+    EXPECT_EQ(std::tuple(info.channels, info.bitDepth, info.frames, sample->getSliceCount()),
+              std::tuple(2, 16, 0, 3));
+    EXPECT_EQ(std::tuple(info.creator, info.comment), std::tuple("Drummer <drums@example.org>", "Dry kit"));
 
     loop.creator[3].clear();
     EXPECT_EQ(loadLoop(loop, "plain.rex")->getInfo().creator, "Drummer");
@@ -71,27 +70,17 @@ TEST_F(RexSample, RendersEverySliceAtItsPlaceForTheTempo) {
     // One bar of 4 x 15360 PPQ at 120 BPM and 44.1 kHz ends at frame 88200.
     EXPECT_EQ(sample->getEnd(), 88200);
     const SampleInfo info = sample->getInfo();
-    ASSERT_EQ(info.frames, 88201);
-    EXPECT_EQ(info.channels, 1);
-    ASSERT_EQ(sample->getSliceCount(), 3);
-    EXPECT_EQ(sample->getSlice(0).start, 0);
-    EXPECT_EQ(sample->getSlice(0).end, 1000);
-    EXPECT_EQ(sample->getSlice(1).start, 22050);
-    EXPECT_EQ(sample->getSlice(2).start, 44100);
-    EXPECT_EQ(sample->getSlice(2).end, 45100);
+    ASSERT_EQ(std::pair(info.frames, info.channels), std::pair(88201, 1));
+    EXPECT_EQ(test::slicesOf(*sample), (test::Slices{{0, 1000}, {22050, 23050}, {44100, 45100}}));
     // Left at the slice's level, right at half of it, averaged.
-    EXPECT_FLOAT_EQ(info.data[0], 0.375f);
-    EXPECT_FLOAT_EQ(info.data[999], 0.375f);
-    EXPECT_EQ(info.data[1000], 0.0f);
-    EXPECT_FLOAT_EQ(info.data[22050], -0.375f);
-    EXPECT_FLOAT_EQ(info.data[45099], 0.75f);
+    EXPECT_EQ(std::tuple(info.data[0], info.data[999], info.data[1000], info.data[22050], info.data[45099]),
+              std::tuple(0.375f, 0.375f, 0.0f, -0.375f, 0.75f));
     EXPECT_TRUE(test::holdsGuard(*sample));
     EXPECT_EQ(sample->getLoop().mode, Sample::kLoopOff);
 
     ASSERT_TRUE(sample->render(60.0));
-    EXPECT_EQ(sample->getEnd(), 176400);
-    EXPECT_EQ(sample->getSlice(1).start, 44100);
-    EXPECT_DOUBLE_EQ(sample->getRenderedTempo(), 60.0);
+    EXPECT_EQ(std::tuple(sample->getEnd(), sample->getSlice(1).start, sample->getRenderedTempo()),
+              std::tuple(176400, 44100, 60.0));
 }
 
 TEST_F(RexSample, OverlappingSlicesAreCutAtTheNextSlicesStart) {
@@ -99,8 +88,7 @@ TEST_F(RexSample, OverlappingSlicesAreCutAtTheNextSlicesStart) {
     loop.slices[0].frames = 30000;
     const auto sample = loadLoop(loop);
     ASSERT_TRUE(sample->render(120.0));
-    EXPECT_EQ(sample->getSlice(0).end, 22049);
-    EXPECT_EQ(sample->getSlice(1).end, 23050);
+    EXPECT_EQ(std::pair(sample->getSlice(0).end, sample->getSlice(1).end), std::pair(22049, 23050));
 }
 
 TEST_F(RexSample, RenderingAgainAtTheSameTempoChangesNothing) {
@@ -121,9 +109,8 @@ TEST_F(RexSample, TransposingRendersAtTheHostTempoOverThePitchRatio) {
     Dictionary settings;
     settings.setInteger("SampleDetuneCoarse", 12);
     sample->applySettings(settings);
-    EXPECT_DOUBLE_EQ(sample->getRenderedTempo(), 50.0);
-    EXPECT_TRUE(sample->needsProcessing());
-    EXPECT_EQ(sample->getEnd(), 2 * 88200 * 120 / 100);
+    EXPECT_EQ(std::tuple(sample->getRenderedTempo(), sample->needsProcessing(), sample->getEnd()),
+              std::tuple(50.0, true, 2 * 88200 * 120 / 100));
 
     // The same transposition again does not render again.
     sample->getData()[3] = 7.0f;
@@ -138,9 +125,8 @@ TEST_F(RexSample, ASliceThatFailsToRenderKeepsTheSlicesBeforeItAndThePlayableDat
     loop.slices[2].failsToRender = true;
     const auto sample = loadLoop(loop);
     EXPECT_FALSE(sample->render(120.0));
-    EXPECT_EQ(sample->getSliceCount(), 1);
-    EXPECT_EQ(sample->getInfo().channels, 1);
-    EXPECT_FLOAT_EQ(sample->getData()[0], 0.375f);
+    EXPECT_EQ(std::tuple(sample->getSliceCount(), sample->getInfo().channels, sample->getData()[0]),
+              std::tuple(1, 1, 0.375f));
     EXPECT_TRUE(test::holdsGuard(*sample));
     EXPECT_EQ(log.count("SampleREX::render::REXRenderSlice() failed: 666"), 1);
 }
@@ -159,8 +145,7 @@ TEST_F(RexSample, TheFactoryLoadsLoopFilesRenderedAtOneHundredTwentyBeatsPerMinu
     ASSERT_TRUE(sample);
     auto* loop = dynamic_cast<SampleREX*>(sample.get());
     ASSERT_NE(loop, nullptr);
-    EXPECT_DOUBLE_EQ(loop->getRenderedTempo(), 120.0);
-    EXPECT_EQ(sample->getInfo().frames, 88201);
+    EXPECT_EQ(std::pair(loop->getRenderedTempo(), sample->getInfo().frames), std::pair(120.0, 88201));
     EXPECT_TRUE(responder_.questions().empty());
 }
 
@@ -198,8 +183,8 @@ TEST_F(RexSample, WithoutTheLibraryLoopFilesAreNotTaken) {
     unloadRexLibrary();
     SampleREX sample;
     const Error result = sample.loadFile(File(path));
-    EXPECT_EQ(result.getCode(), "EIFL");
-    EXPECT_EQ(result.getMessage(), "Failed to import file " + rexErrorText(kRexLibraryNotLoaded));
+    EXPECT_EQ(std::tuple(result.getCode(), result.getMessage()),
+              std::tuple("EIFL", "Failed to import file " + rexErrorText(kRexLibraryNotLoaded)));
     EXPECT_EQ(sample.load(File(path), true).getCode(), "EIFL");
 }
 

@@ -2,15 +2,13 @@
 #include "engine/TuningSCL.h"
 #include "framework/Dictionary.h"
 #include "framework/File.h"
+#include "framework/FileTestFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <sstream>
-#include <unistd.h>
+#include <tuple>
 
 namespace trov {
 namespace {
@@ -20,15 +18,11 @@ bool parses(TuningSCL& tuning, const std::string& text) {
     return tuning.parse(in);
 }
 
-TEST(Tuning, WithoutRatiosEveryKeyIsSilent) {
+TEST(Tuning, EqualTemperamentFrequenciesAndWithoutRatiosEveryKeyIsSilent) {
     Tuning tuning;
     EXPECT_EQ(tuning.getDescription(), "Equal Temperament");
     EXPECT_EQ(tuning.getFrequency(69, 0.0), 0.0);
     EXPECT_FALSE(tuning.load(File("/nonexistent.scl")));
-}
-
-TEST(Tuning, EqualTemperamentFrequencies) {
-    Tuning tuning;
     tuning.setEqualTemperament();
     ASSERT_EQ(tuning.getRatios().size(), 12u);
     EXPECT_DOUBLE_EQ(tuning.getRatios().back(), 2.0);
@@ -65,9 +59,7 @@ TEST(Tuning, TravelsThroughADocument) {
     Tuning read;
     read.setEqualTemperament();
     ASSERT_TRUE(read.read(Dictionary(written.toDocumentText())));
-    EXPECT_EQ(read.getDescription(), "Just");
-    EXPECT_EQ(read.getAnchor(), 60);
-    ASSERT_EQ(read.getRatios().size(), 3u);
+    EXPECT_EQ(std::tuple(read.getDescription(), read.getAnchor(), read.getRatios().size()), std::tuple("Just", 60, 3u));
     for (int key = 40; key < 80; ++key)
         EXPECT_NEAR(read.getFrequency(key, 13.0) / source.getFrequency(key, 13.0), 1.0, 1e-14) << key;
 }
@@ -78,14 +70,10 @@ TEST(TuningSCL, ReadsCentsAndRatios) {
     EXPECT_EQ(tuning.getDescription(), "A test scale");
     const auto& ratios = tuning.getRatios();
     ASSERT_EQ(ratios.size(), 4u);
-    EXPECT_DOUBLE_EQ(ratios[0], 1.5);
-    EXPECT_DOUBLE_EQ(ratios[1], 2.0);
+    EXPECT_EQ(std::pair(ratios[0], ratios[1]), std::pair(1.5, 2.0));
     EXPECT_NEAR(ratios[2], std::pow(2.0, 1.0 / 12.0), 1e-15);
     EXPECT_NEAR(ratios[3], 1.4983071, 5e-8);
-}
-
-TEST(TuningSCL, ALastLineWithoutLineFeedLoads) {
-    TuningSCL tuning;
+    // A last line without a line feed counts.
     EXPECT_TRUE(parses(tuning, "Two\n2\n3/2\n2/1"));
     EXPECT_EQ(tuning.getRatios().size(), 2u);
 }
@@ -124,15 +112,15 @@ TEST(TuningSCL, LongLinesAreCutNotHeld) {
     EXPECT_EQ(tuning.getDescription().size(), TuningSCL::kMaxLineLength);
 }
 
-TEST(TuningSCL, LoadsFromAFile) {
-    const std::string path =
-        (std::filesystem::temp_directory_path() / ("trov-scale-" + std::to_string(::getpid()) + ".scl"))
-            .string();
-    std::ofstream(path) << "! pelog\nPelog\n2\n150.0\n2/1\n";
+TEST(TuningSCL, LoadsFromAFileAndKeepsItsScaleWhenTheFileIsGone) {
+    std::string path;
     TuningSCL tuning;
-    EXPECT_TRUE(tuning.load(File(path)));
-    EXPECT_EQ(tuning.getDescription(), "Pelog");
-    std::filesystem::remove(path);
+    {
+        test::FileTestFolder folder;
+        path = folder.write("pelog.scl", "! pelog\nPelog\n2\n150.0\n2/1\n");
+        EXPECT_TRUE(tuning.load(File(path)));
+        EXPECT_EQ(tuning.getDescription(), "Pelog");
+    }
     EXPECT_FALSE(tuning.load(File(path)));
     EXPECT_EQ(tuning.getDescription(), "Pelog");
 }
