@@ -28,37 +28,26 @@ using Flags = std::vector<std::int32_t>;
 constexpr double kUnstepped = 2.220446049250313e-16;
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 
-FloatValue floatWithSteps(float min, float max, int steps) {
-    FloatValue p(nullptr, "Cutoff", "Cutoff", min, min, max);
-    p.read(typedItem("Cutoff",
-                     "<integer name=\"steps\" value=\"" + std::to_string(steps) + "\" mode=\"always\"/>"));
-    return p;
-}
-
-TEST(ParameterValue, FloatStepsRoundHalvesToEvenOnTheGridFromZero) {
-    FloatValue p = floatWithSteps(0.0f, 1.0f, 5);
-    EXPECT_DOUBLE_EQ(p.getStepSize(), 0.25);
-    for (const auto& [set, stored] : {std::pair{0.3f, 0.25f}, {0.375f, 0.5f}, {0.625f, 0.5f}, {7.0f, 1.0f}}) {
-        p.setValue(set, Sender::kHost);
-        EXPECT_FLOAT_EQ(p.getValue(), stored) << set;
-    }
-}
-
-TEST(ParameterValue, QuantisedValueIsClampedBackIntoARangeOffTheGrid) {
-    // Steps of 0.5 from zero put 0.25 on 0.0, below the range.
-    FloatValue p = floatWithSteps(0.25f, 1.25f, 3);
-    p.setValue(1.0f, Sender::kHost);
-    p.setValue(0.25f, Sender::kHost);
-    EXPECT_FLOAT_EQ(p.getValue(), 0.25f);
-    EXPECT_GE(p.getNormalized(), 0.0f);
-}
-
-TEST(ParameterValue, StepsBelowTwoAreIgnored) {
-    for (int steps : {1, 0, -3}) {
-        FloatValue p = floatWithSteps(0.0f, 1.0f, steps);
-        EXPECT_EQ(p.getStepSize(), 0.0) << steps;
-        p.setValue(0.3f, Sender::kHost);
-        EXPECT_FLOAT_EQ(p.getValue(), 0.3f) << steps;
+TEST(ParameterValue, FloatStepsRoundHalvesToEvenOnTheGridFromZeroAndStayInTheRange) {
+    const struct {
+        float min, max;
+        int steps;
+        double stepSize;
+        float set, stored;
+    } rows[] = {
+        {0.0f, 1.0f, 5, 0.25, 0.3f, 0.25f}, {0.0f, 1.0f, 5, 0.25, 0.375f, 0.5f}, {0.0f, 1.0f, 5, 0.25, 0.625f, 0.5f},
+        {0.0f, 1.0f, 5, 0.25, 7.0f, 1.0f},
+        // Steps of 0.5 from zero put 0.25 on 0.0, below the range: the quantised value is clamped back.
+        {0.25f, 1.25f, 3, 0.5, 0.25f, 0.25f},
+        // Fewer than two steps are ignored.
+        {0.0f, 1.0f, 1, 0.0, 0.3f, 0.3f}, {0.0f, 1.0f, 0, 0.0, 0.3f, 0.3f}, {0.0f, 1.0f, -3, 0.0, 0.3f, 0.3f},
+    };
+    for (const auto& row : rows) {
+        FloatValue p(nullptr, "Cutoff", "Cutoff", row.min, row.max, row.max);
+        p.read(typedItem("Cutoff", "<integer name=\"steps\" value=\"" + std::to_string(row.steps) +
+                                       "\" mode=\"always\"/>"));
+        p.setValue(row.set, Sender::kHost);
+        EXPECT_EQ(std::pair(p.getStepSize(), p.getValue()), std::pair(row.stepSize, row.stored)) << row.set;
     }
 }
 
