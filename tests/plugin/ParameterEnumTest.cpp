@@ -99,9 +99,10 @@ TEST(ParameterEnum, WritesItsListOnceAndTheSelectionAtItsInstance) {
     EXPECT_EQ(document.count("Mode"), 1);
     const Dictionary::View entry = document.getDictionary("Mode");
     ASSERT_TRUE(entry);
-    EXPECT_EQ(entry->getArraySize("values"), 3);
-    EXPECT_EQ(entry->getArrayItem("values", 1)->getAttribute("display"), "Square");
-    EXPECT_EQ(entry->getArrayItem("values", 1)->getAttribute("value"), "square");
+    EXPECT_EQ(std::pair(entry->count("values"), entry->getArraySize("values")), std::pair(1, 3));
+    EXPECT_EQ(std::tuple(entry->getArrayItem("values", 1)->getAttribute("display"),
+                         entry->getArrayItem("values", 1)->getAttribute("value")),
+              std::tuple("Square", "square"));
 
     // Read back into a parameter that knows nothing of the list.
     ParameterEnum<std::string> restored(nullptr, "Mode", "Mode");
