@@ -50,8 +50,11 @@ TEST(Note, OnlyRealChangesMakeTheFrequencyStale) {
     EXPECT_TRUE(note.isDirty());
     EXPECT_FLOAT_EQ(note.computeFrequency(), 880.0f);
     note.addDetune(-1200);
-    EXPECT_EQ(note.getDetune(), -1200);
+    EXPECT_EQ(std::pair(note.getDetune(), note.isDirty()), std::pair(-1200, true));
     EXPECT_FLOAT_EQ(note.computeFrequency(), 440.0f);
+    note.setDetune(0);
+    EXPECT_TRUE(note.isDirty());
+    EXPECT_FLOAT_EQ(note.computeFrequency(), 880.0f);
     note.invalidate();
     EXPECT_TRUE(note.isDirty());
 }

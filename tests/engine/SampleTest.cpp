@@ -87,6 +87,7 @@ TEST(SampleValues, StereoAndChannellessDataIsHeldAsOneChannel) {
     EXPECT_EQ(valuesOf(mono), (std::vector<float>{1.0f, 0.5f, 0.25f}));
     EXPECT_TRUE(holdsGuard(mono));
     EXPECT_EQ(mono.getEnd(), 2);
+    EXPECT_EQ(valuesOf(*SharedObjectPtr<Sample>(mono.clone())), (std::vector<float>{1.0f, 0.5f, 0.25f}));
     mono.mixToMono();
     EXPECT_EQ(mono.getInfo().channels, 1);
     EXPECT_EQ(valuesOf(mono), (std::vector<float>{1.0f, 0.5f, 0.25f}));
@@ -97,6 +98,8 @@ TEST(SampleValues, ZeroCrossingSearchesAlternatelyOutwards) {
     for (const auto& [from, found] : {std::pair{4, 2}, {5, 7}, {7, 7}, {-5, 2}, {1000, 7}})
         EXPECT_EQ(sample->findZeroCrossing(from), found) << from;
     EXPECT_EQ(makeSample({0.5f, 0.5f, 0.5f})->findZeroCrossing(1), 0);
+    // At equal distance the left side wins.
+    EXPECT_EQ(makeSample({-0.5f, 0.5f, 0.5f, 0.5f, -0.5f})->findZeroCrossing(2), 0);
 }
 
 TEST(SampleEdits, ReversingTwiceRestoresDataPositionsAndLoop) {
@@ -172,17 +175,20 @@ TEST(SampleCopies, CopiesOwnTheirDataAndSettings) {
     auto original = makeSample(ramp);
     original->setLoop({Sample::kLoopOn, 10, 900});
     original->setSlices(2);
+    original->applySettings(flag("SampleInvertPhase", true));
     SharedObjectPtr<Sample> copy(original->clone());
     EXPECT_EQ(std::pair(copy->getReferenceCount(), original->getReferenceCount()), std::pair(1, 1));
     EXPECT_NE(copy->getData(), original->getData());
-    EXPECT_EQ(valuesOf(*copy), ramp);
+    EXPECT_EQ(valuesOf(*copy), valuesOf(*original));
     EXPECT_TRUE(holdsGuard(*copy));
-    EXPECT_EQ(std::pair(copy->getLoop().end, copy->getSliceCount()), std::pair(900, 2));
+    EXPECT_EQ(std::tuple(copy->getLoop().end, copy->getSliceCount(), copy->needsProcessing()),
+              std::tuple(900, 2, true));
 
-    copy->applySettings(flag("SampleInvertPhase", true));
-    EXPECT_EQ(valuesOf(*original), ramp);
-    EXPECT_FALSE(original->needsProcessing());
-    EXPECT_TRUE(copy->needsProcessing());
+    // Undoing the copy's inversion leaves the original inverted.
+    copy->applySettings(Dictionary());
+    EXPECT_EQ(valuesOf(*copy), ramp);
+    EXPECT_EQ(original->getData()[5], -ramp[5]);
+    EXPECT_TRUE(original->needsProcessing());
 }
 
 TEST(SampleSlices, OutOfRangeSlicesReadAsEmptyAndCountsBelowZeroAsNone) {

@@ -91,19 +91,25 @@ TEST_F(WavWrite, SamplesWithoutLoopOrSlicesWriteEmptyLoopAndCueListsAndOddDataAP
 }
 
 TEST_F(WavWrite, NegativeDetuneIsWrittenFromTheKeyBelowAndTheInstrumentChunkNamesTheSamePitch) {
-    EditableWav sample(std::vector<float>(16, 0.0f), 16);
-    sample.setRootNote(60);
-    sample.setDetune(-30);
-    const auto bytes = write(sample);
-    const std::size_t smpl = 12 + 24 + 8 + 32, inst = bytes.size() - 16;
-    EXPECT_EQ(wordsAt(bytes, {smpl + 8 + 12, smpl + 8 + 16}),
-              (Words{59u, static_cast<std::uint32_t>(std::llround(70 * 4294967296.0 / 100))}));
-    ASSERT_EQ(idAt(bytes, inst), "inst");
-    // 59 and 70 hundredths is 60 less 30 cents; keys 0-127, velocities 1-127, then the pad byte.
-    EXPECT_EQ(std::vector<int>(bytes.begin() + inst + 8, bytes.end()),
-              (std::vector<int>{60, 256 - 30, 0, 0, 127, 1, 127, 0}));
-    const auto back = roundTrip(sample);
-    EXPECT_EQ(std::pair(back->getRootNote(), back->getDetune()), std::pair(59, 70));
+    // 60 less 30 cents is 59 and 70 hundredths, nearer 60; 60 less 88 cents is 59 and 12, nearer 59.
+    const struct {
+        int detune, cents, instrumentNote, fineTune;
+    } rows[] = {{-30, 70, 60, 256 - 30}, {-88, 12, 59, 12}};
+    for (const auto& row : rows) {
+        EditableWav sample(std::vector<float>(16, 0.0f), 16);
+        sample.setRootNote(60);
+        sample.setDetune(row.detune);
+        const auto bytes = write(sample);
+        const std::size_t smpl = 12 + 24 + 8 + 32, inst = bytes.size() - 16;
+        EXPECT_EQ(wordsAt(bytes, {smpl + 8 + 12, smpl + 8 + 16}),
+                  (Words{59u, static_cast<std::uint32_t>(std::llround(row.cents * 4294967296.0 / 100))}));
+        ASSERT_EQ(idAt(bytes, inst), "inst");
+        // Keys 0-127, velocities 1-127, then the pad byte.
+        EXPECT_EQ(std::vector<int>(bytes.begin() + inst + 8, bytes.end()),
+                  (std::vector<int>{row.instrumentNote, row.fineTune, 0, 0, 127, 1, 127, 0}));
+        const auto back = roundTrip(sample);
+        EXPECT_EQ(std::pair(back->getRootNote(), back->getDetune()), std::pair(59, row.cents));
+    }
 }
 
 TEST_F(WavWrite, EveryDetuneWithinASemitoneReadsBackUnchanged) {
