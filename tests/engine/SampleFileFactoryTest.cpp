@@ -5,7 +5,6 @@
 #include "engine/SampleTestSupport.h"
 #include "engine/SampleWav.h"
 #include "engine/SampleWavpack.h"
-#include "engine/WavTestFiles.h"
 #include "framework/File.h"
 #include "framework/FileTestFolder.h"
 #include "platform/Responder.h"

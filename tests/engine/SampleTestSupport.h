@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/Sample.h"
+#include "engine/SampleWav.h"
 #include "framework/SharedObject.h"
 
 #include <cmath>
@@ -64,5 +65,26 @@ inline Slices slicesOf(const Sample& sample) {
 inline std::tuple<std::int32_t, std::int32_t, std::int32_t> loopOf(const Sample& sample) {
     return {sample.getLoop().mode, sample.getLoop().start, sample.getLoop().end};
 }
+
+// A mono WAV sample whose positions tests may set as freely as a file could.
+class EditableWav : public SampleWav {
+public:
+    EditableWav(const std::vector<float>& values, std::int32_t bitDepth, std::int32_t sampleRate = 44100)
+        : SampleWav(Sample(nullptr, infoFor(values, bitDepth, sampleRate))) {}
+    void setSliceList(const std::vector<Slice>& slices) { slices_ = slices; }
+    void setLoopPoints(const Loop& loop) { loop_ = loop; }
+
+private:
+    static SampleInfo infoFor(const std::vector<float>& values, std::int32_t bitDepth,
+                              std::int32_t sampleRate) {
+        SampleInfo info;
+        info.channels = 1;
+        info.frames = static_cast<std::int32_t>(values.size());
+        info.bitDepth = bitDepth;
+        info.sampleRate = sampleRate;
+        info.data = const_cast<float*>(values.data());
+        return info;
+    }
+};
 
 } // namespace trov::test

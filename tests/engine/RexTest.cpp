@@ -1,23 +1,189 @@
-#include "engine/SampleREX.h"
-
+#include "engine/RexLibrary.h"
 #include "engine/RexTempoSource.h"
-#include "engine/RexTestSupport.h"
 #include "engine/SampleFiles.h"
+#include "engine/SampleREX.h"
 #include "engine/SampleTestSupport.h"
+#include "engine/rexstub/RexStubFormat.h"
 #include "framework/Dictionary.h"
 #include "framework/File.h"
+#include "framework/FileTestFolder.h"
+#include "framework/Preferences.h"
 #include "platform/Responder.h"
 #include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
 #include <tuple>
 
 using namespace trov;
 
 namespace {
 
-class RexSample : public test::RexFixture {
+// A temporary install folder named by the machine preference "InstallPath", into which tests put the
+// stand-in REX library under the names and versions they need. Unloads the library at the end.
+class RexFixture : public testing::Test {
+protected:
+    RexFixture() {
+        install_ = folder_ / "install";
+        std::filesystem::create_directories(install_);
+        machine_ = std::make_unique<Preferences>(platform::RegistryRoot::Machine, "Software\\Maker\\Sampler");
+        machine_->setString("InstallPath", install_);
+        setProcessPreferences(machine_.get(), nullptr);
+    }
+    ~RexFixture() override {
+        while (isRexLibraryLoaded())
+            unloadRexLibrary();
+        setProcessPreferences(nullptr, nullptr);
+    }
+
+    // Puts the library under name, as a link to "<name>.<version>" when a version is given.
+    void installLibrary(const std::string& name = "REX Shared Library.so", const std::string& version = "1.1.1",
+                        const std::string& source = TROV_REXSTUB) {
+        const std::filesystem::path link = std::filesystem::path(install_) / name;
+        if (version.empty()) {
+            std::filesystem::copy_file(source, link);
+            return;
+        }
+        const std::filesystem::path target = std::filesystem::path(install_) / (name + "." + version);
+        std::filesystem::copy_file(source, target);
+        std::filesystem::create_symlink(target.filename(), link);
+    }
+
+    std::string writeLoop(const std::string& name, const rexstub::Loop& loop) {
+        const std::vector<char> bytes = rexstub::encode(loop);
+        return folder_.write(name, std::string(bytes.begin(), bytes.end()));
+    }
+
+    // Three one-second-apart slices of 1000 frames at 44.1 kHz in a one-bar loop.
+    static rexstub::Loop threeSlices() {
+        rexstub::Loop loop;
+        loop.slices = {{0, 1000, 0.5f, false}, {15360, 1000, -0.5f, false}, {30720, 1000, 1.0f, false}};
+        return loop;
+    }
+
+    test::FileTestFolder folder_;
+    std::string install_;
+    std::unique_ptr<Preferences> machine_;
+};
+
+class RexLibrary : public RexFixture {};
+
+TEST_F(RexLibrary, LoadsFromTheInstallFolderAndForwardsEveryCall) {
+    installLibrary();
+    ASSERT_EQ(loadRexLibrary(), kRexOk);
+    EXPECT_TRUE(isRexLibraryLoaded());
+
+    const std::vector<char> bytes = rexstub::encode(threeSlices());
+    REXInfo info{};
+    ASSERT_EQ(REXGetInfoFromBuffer(static_cast<std::int32_t>(bytes.size()), bytes.data(), sizeof info, &info), kRexOk);
+    EXPECT_EQ(info.sliceCount, 3);
+    EXPECT_EQ(info.ppqLength, 4 * 15360);
+
+    REXHandle handle = nullptr;
+    ASSERT_EQ(REXCreate(&handle, bytes.data(), static_cast<std::int32_t>(bytes.size()), nullptr, nullptr), kRexOk);
+    EXPECT_EQ(REXSetOutputSampleRate(handle, 8000), kRexInvalidSampleRate);
+    EXPECT_EQ(REXStartPreview(handle), kRexOk);
+    EXPECT_EQ(REXSetPreviewTempo(handle, 10000), kRexInvalidTempo);
+    EXPECT_EQ(REXStopPreview(handle), kRexOk);
+    EXPECT_EQ(REXStopPreview(handle), kRexNotBeingPreviewed);
+    REXDelete(&handle);
+    EXPECT_EQ(handle, nullptr);
+}
+
+TEST_F(RexLibrary, WithoutTheLibraryEveryCallAnswersNotLoaded) {
+    EXPECT_EQ(loadRexLibrary(), kRexLibraryNotFound);
+    EXPECT_FALSE(isRexLibraryLoaded());
+    REXHandle handle = nullptr;
+    EXPECT_EQ(REXCreate(&handle, "x", 1, nullptr, nullptr), kRexLibraryNotLoaded);
+    REXInfo info{};
+    EXPECT_EQ(REXGetInfo(handle, sizeof info, &info), kRexLibraryNotLoaded);
+    EXPECT_EQ(REXRenderSlice(handle, 0, 0, nullptr), kRexLibraryNotLoaded);
+    REXDelete(&handle);
+
+    machine_->clear();
+    EXPECT_EQ(loadRexLibrary(), kRexLibraryNotFound);
+    setProcessPreferences(nullptr, nullptr);
+    EXPECT_EQ(loadRexLibrary(), kRexLibraryNotFound);
+}
+
+TEST_F(RexLibrary, AcceptsVersionOnePointOnePointOneAndLater) {
+    struct Case {
+        const char* version;
+        std::int32_t expected;
+    };
+    for (const Case& c : {Case{"1.1.1", kRexOk}, Case{"1.2.0", kRexOk}, Case{"1.1.5.9", kRexOk},
+                          Case{"1.1.0", kRexLibraryTooOld}, Case{"1.0.999", kRexLibraryTooOld},
+                          Case{"0.9.9", kRexLibraryTooOld}, Case{"", kRexLibraryTooOld},
+                          Case{"2.0.0", kRexLibraryTooNew}}) {
+        std::filesystem::remove_all(install_);
+        std::filesystem::create_directories(install_);
+        installLibrary("REX Shared Library.so", c.version);
+        EXPECT_EQ(loadRexLibrary(), c.expected) << "version '" << c.version << "'";
+        EXPECT_EQ(isRexLibraryLoaded(), c.expected == kRexOk) << c.version;
+        while (isRexLibraryLoaded())
+            unloadRexLibrary();
+    }
+}
+
+TEST_F(RexLibrary, TheFirstNameThatLoadsIsTheOneChecked) {
+    installLibrary("REX Shared Library Debug.so", "2.0.0");
+    installLibrary("REX Shared Library.so", "1.1.1");
+    EXPECT_EQ(loadRexLibrary(), kRexLibraryTooNew);
+
+    std::filesystem::remove(std::filesystem::path(install_) / "REX Shared Library Debug.so");
+    installLibrary("REX Shared Library Beta.so", "1.5.0");
+    EXPECT_EQ(loadRexLibrary(), kRexOk);
+}
+
+TEST_F(RexLibrary, ABrokenIncompleteOrUnopenableLibraryIsReportedCorrupt) {
+    folder_.write("install/REX Shared Library.so", "not a shared object");
+    EXPECT_EQ(loadRexLibrary(), kRexLibraryCorrupt);
+    std::filesystem::remove(std::filesystem::path(install_) / "REX Shared Library.so");
+    installLibrary("REX Shared Library.so", "1.1.1", TROV_REXSTUB_PARTIAL);
+    EXPECT_EQ(loadRexLibrary(), kRexLibraryCorrupt);
+    EXPECT_FALSE(isRexLibraryLoaded());
+    REXHandle handle = nullptr;
+    EXPECT_EQ(REXCreate(&handle, "x", 1, nullptr, nullptr), kRexLibraryNotLoaded);
+
+    std::filesystem::remove_all(install_);
+    std::filesystem::create_directories(install_);
+    installLibrary();
+    ::setenv("TROV_REXSTUB_OPEN_FAILS", "1", 1);
+    const std::int32_t code = loadRexLibrary();
+    ::unsetenv("TROV_REXSTUB_OPEN_FAILS");
+    EXPECT_EQ(code, kRexLibraryCorrupt);
+    EXPECT_FALSE(isRexLibraryLoaded());
+    EXPECT_EQ(loadRexLibrary(), kRexOk);
+}
+
+TEST_F(RexLibrary, StaysLoadedUntilTheLastUserUnloadsIt) {
+    installLibrary();
+    ASSERT_EQ(loadRexLibrary(), kRexOk);
+    EXPECT_EQ(loadRexLibrary(), kRexLibraryAlreadyLoaded);
+    unloadRexLibrary();
+    EXPECT_TRUE(isRexLibraryLoaded());
+    REXInfo info{};
+    EXPECT_EQ(REXGetInfo(nullptr, sizeof info, &info), kRexInvalidHandle);
+    unloadRexLibrary();
+    EXPECT_FALSE(isRexLibraryLoaded());
+    EXPECT_EQ(REXGetInfo(nullptr, sizeof info, &info), kRexLibraryNotLoaded);
+    unloadRexLibrary();
+    EXPECT_FALSE(isRexLibraryLoaded());
+}
+
+TEST(RexErrorText, KnownCodesHaveTheirTextAndSuccessAndUnknownCodesNone) {
+    EXPECT_EQ(rexErrorText(kRexOk), "");
+    EXPECT_EQ(rexErrorText(4), "");
+    EXPECT_EQ(rexErrorText(103), "The REX DLL could not be found. Maybe REX is not installed on this system?");
+    EXPECT_EQ(rexErrorText(210), "Invalid tempo. The preview tempo must be in the range 20 BPM - 450 BPM, inclusive.");
+    EXPECT_EQ(rexErrorText(666), "Undefined error. If this happens, you've found a bug in the REX DLL.");
+}
+
+class RexSample : public RexFixture {
 protected:
     RexSample() : scoped_(responder_) {
         installLibrary();
