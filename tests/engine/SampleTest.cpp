@@ -1,52 +1,61 @@
 #include "SampleTestSupport.h"
 
 #include "engine/FrequencySource.h"
+#include "framework/Dictionary.h"
+#include "framework/File.h"
+#include "framework/FileTestFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <limits>
+#include <optional>
+#include <string>
 
 namespace trov {
 namespace {
 
+using test::bitsOf;
 using test::holdsGuard;
+using test::loopOf;
 using test::makeRamp;
 using test::makeSample;
+using test::slicesOf;
 using test::valuesOf;
 
-TEST(SamplePositions, StartMustLeaveTheMinimumSpanBeforeTheEnd) {
+Dictionary flag(const char* key, bool on) {
+    Dictionary settings;
+    settings.setBool(key, on);
+    return settings;
+}
+
+TEST(SamplePositions, StartAndEndKeepTheMinimumSpanAndEndClampsToTheData) {
     auto sample = makeSample(makeRamp(4000));
     ASSERT_EQ(sample->getEnd(), 3999);
     sample->setStart(3999 - 511);
     EXPECT_EQ(sample->getStart(), 0);
     sample->setStart(3999 - 512);
-    EXPECT_EQ(sample->getStart(), 3999 - 512);
     sample->setStart(-1);
     EXPECT_EQ(sample->getStart(), 3999 - 512);
-}
 
-TEST(SamplePositions, EndClampsToTheDataOnlyWhenFarEnoughFromTheStart) {
-    auto sample = makeSample(makeRamp(4000));
-    sample->setStart(1000);
-    sample->setEnd(1511);
-    EXPECT_EQ(sample->getEnd(), 3999);
-    sample->setEnd(1512);
-    EXPECT_EQ(sample->getEnd(), 1512);
-    sample->setEnd(100000);
-    EXPECT_EQ(sample->getEnd(), 3999);
+    auto other = makeSample(makeRamp(4000));
+    other->setStart(1000);
+    other->setEnd(1511);
+    EXPECT_EQ(other->getEnd(), 3999);
+    other->setEnd(1512);
+    EXPECT_EQ(other->getEnd(), 1512);
+    other->setEnd(100000);
+    EXPECT_EQ(other->getEnd(), 3999);
 }
 
 TEST(SamplePositions, ShortLoopsGrowAtTheEndInsideTheDataAndShrinkAtTheStartPastIt) {
     auto sample = makeSample(makeRamp(4000));
     sample->setLoop({Sample::kLoopOn, 100, 200});
-    EXPECT_EQ(sample->getLoop().start, 100);
-    EXPECT_EQ(sample->getLoop().end, 612);
-    EXPECT_EQ(sample->getLoop().mode, Sample::kLoopOn);
-
+    EXPECT_EQ(loopOf(*sample), std::tuple(Sample::kLoopOn, 100, 612));
     sample->setLoop({Sample::kLoopOn, 3800, 4000});
-    EXPECT_EQ(sample->getLoop().start, 4000 - 512);
-    EXPECT_EQ(sample->getLoop().end, 4000);
-
+    EXPECT_EQ(loopOf(*sample), std::tuple(Sample::kLoopOn, 4000 - 512, 4000));
     sample->setLoop({Sample::kLoopOn, 0, 4000});
     EXPECT_EQ(sample->getLoop().start, 0);
     EXPECT_TRUE(sample->hasLoop());
@@ -56,29 +65,24 @@ TEST(SamplePositions, ShortLoopsGrowAtTheEndInsideTheDataAndShrinkAtTheStartPast
 
 TEST(SampleValues, LinearReadingUsesTheGuardAtTheLastFrameAndStaysInside) {
     auto sample = makeSample({0.0f, 1.0f, -1.0f, 0.5f});
-    EXPECT_FLOAT_EQ(sample->getValue(0, 0.5f), 0.5f);
-    EXPECT_FLOAT_EQ(sample->getValue(0, 1.25f), 0.5f);
-    EXPECT_FLOAT_EQ(sample->getValue(0, 3.0f), 0.5f);
-    EXPECT_FLOAT_EQ(sample->getValue(0, 100.0f), 0.5f);
-    EXPECT_FLOAT_EQ(sample->getValue(0, -3.0f), 0.0f);
-    EXPECT_FLOAT_EQ(sample->getValue(0, std::nanf("")), 0.0f);
+    const std::pair<float, float> reads[] = {{0.5f, 0.5f},   {1.25f, 0.5f}, {3.0f, 0.5f},
+                                             {100.0f, 0.5f}, {-3.0f, 0.0f}, {std::nanf(""), 0.0f}};
+    for (const auto& [position, value] : reads)
+        EXPECT_FLOAT_EQ(sample->getValue(0, position), value) << position;
     EXPECT_FLOAT_EQ(sample->getValue(7, 1.0f), 1.0f);
     EXPECT_TRUE(holdsGuard(*sample));
-
-    Sample empty;
-    EXPECT_EQ(empty.getValue(0, 1.0f), 0.0f);
+    EXPECT_EQ(Sample().getValue(0, 1.0f), 0.0f);
 }
 
-TEST(SampleValues, StereoDataIsHeldAsOneAveragedChannel) {
+TEST(SampleValues, StereoAndChannellessDataIsHeldAsOneChannel) {
     auto interleaved = makeSample({1.0f, 0.0f, 0.5f, -0.5f, 0.25f, 0.75f}, 2);
     interleaved->mixToMono();
-    EXPECT_EQ(interleaved->getInfo().channels, 1);
-    EXPECT_EQ(interleaved->getInfo().frames, 3);
+    EXPECT_EQ(std::pair(interleaved->getInfo().channels, interleaved->getInfo().frames), std::pair(1, 3));
     EXPECT_EQ(valuesOf(*interleaved), (std::vector<float>{0.5f, 0.0f, 0.5f}));
     EXPECT_TRUE(holdsGuard(*interleaved));
 
-    SampleInfo blocks;
     std::vector<float> values{1.0f, 0.5f, 0.25f, 0.0f, -0.5f, 0.75f};
+    SampleInfo blocks;
     blocks.channels = 2;
     blocks.frames = 3;
     blocks.data = values.data();
@@ -86,17 +90,26 @@ TEST(SampleValues, StereoDataIsHeldAsOneAveragedChannel) {
     sample.mixToMono();
     EXPECT_EQ(valuesOf(sample), (std::vector<float>{0.5f, 0.0f, 0.5f}));
     EXPECT_TRUE(holdsGuard(sample));
+
+    // A description without channels counts as mono.
+    blocks.channels = 0;
+    Sample mono(nullptr, blocks);
+    EXPECT_EQ(valuesOf(mono), (std::vector<float>{1.0f, 0.5f, 0.25f}));
+    EXPECT_TRUE(holdsGuard(mono));
+    EXPECT_EQ(mono.getEnd(), 2);
+    EXPECT_EQ(valuesOf(*SharedObjectPtr<Sample>(mono.clone())), (std::vector<float>{1.0f, 0.5f, 0.25f}));
+    mono.mixToMono();
+    EXPECT_EQ(mono.getInfo().channels, 1);
+    EXPECT_EQ(valuesOf(mono), (std::vector<float>{1.0f, 0.5f, 0.25f}));
 }
 
 TEST(SampleValues, ZeroCrossingSearchesAlternatelyOutwards) {
     auto sample = makeSample({0.5f, 0.5f, -0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.0f});
-    EXPECT_EQ(sample->findZeroCrossing(4), 2);
-    EXPECT_EQ(sample->findZeroCrossing(5), 7);
-    EXPECT_EQ(sample->findZeroCrossing(7), 7);
-    EXPECT_EQ(sample->findZeroCrossing(-5), 2);
-    EXPECT_EQ(sample->findZeroCrossing(1000), 7);
-    auto flat = makeSample({0.5f, 0.5f, 0.5f});
-    EXPECT_EQ(flat->findZeroCrossing(1), 0);
+    for (const auto& [from, found] : {std::pair{4, 2}, {5, 7}, {7, 7}, {-5, 2}, {1000, 7}})
+        EXPECT_EQ(sample->findZeroCrossing(from), found) << from;
+    EXPECT_EQ(makeSample({0.5f, 0.5f, 0.5f})->findZeroCrossing(1), 0);
+    // At equal distance the left side wins.
+    EXPECT_EQ(makeSample({-0.5f, 0.5f, 0.5f, 0.5f, -0.5f})->findZeroCrossing(2), 0);
 }
 
 TEST(SampleEdits, ReversingTwiceRestoresDataPositionsAndLoop) {
@@ -105,24 +118,17 @@ TEST(SampleEdits, ReversingTwiceRestoresDataPositionsAndLoop) {
     sample->setStart(100);
     sample->setEnd(2500);
     sample->setLoop({Sample::kLoopOn, 700, 1900});
-    Dictionary reversed;
-    reversed.setBool("SampleReverse", true);
-    sample->applySettings(reversed);
-    EXPECT_EQ(sample->getStart(), 3000 - 2500 - 1);
-    EXPECT_EQ(sample->getEnd(), 3000 - 100 - 1);
-    EXPECT_EQ(sample->getLoop().start, 3000 - 1900 - 1);
-    EXPECT_EQ(sample->getLoop().end, 3000 - 700 - 1);
+    sample->applySettings(flag("SampleReverse", true));
+    EXPECT_EQ(std::pair(sample->getStart(), sample->getEnd()), std::pair(3000 - 2500 - 1, 3000 - 100 - 1));
+    EXPECT_EQ(loopOf(*sample), std::tuple(Sample::kLoopOn, 3000 - 1900 - 1, 3000 - 700 - 1));
     EXPECT_EQ(sample->getData()[0], ramp.back());
     EXPECT_TRUE(holdsGuard(*sample));
     EXPECT_TRUE(sample->needsProcessing());
 
-    Dictionary forward;
-    sample->applySettings(forward);
+    sample->applySettings(Dictionary());
     EXPECT_EQ(valuesOf(*sample), ramp);
-    EXPECT_EQ(sample->getStart(), 100);
-    EXPECT_EQ(sample->getEnd(), 2500);
-    EXPECT_EQ(sample->getLoop().start, 700);
-    EXPECT_EQ(sample->getLoop().end, 1900);
+    EXPECT_EQ(std::pair(sample->getStart(), sample->getEnd()), std::pair(100, 2500));
+    EXPECT_EQ(loopOf(*sample), std::tuple(Sample::kLoopOn, 700, 1900));
     EXPECT_TRUE(holdsGuard(*sample));
     EXPECT_FALSE(sample->needsProcessing());
 }
@@ -130,20 +136,15 @@ TEST(SampleEdits, ReversingTwiceRestoresDataPositionsAndLoop) {
 TEST(SampleEdits, NormalizingAndUndoingRestoresTheValuesAndKeepsTheGuard) {
     const std::vector<float> values{0.25f, -0.125f, 0.0625f, 0.2f};
     auto sample = makeSample(values);
-    Dictionary on;
-    on.setBool("SampleNormalize", true);
-    sample->applySettings(on);
-    EXPECT_FLOAT_EQ(sample->getGain(), 4.0f);
-    EXPECT_FLOAT_EQ(sample->getData()[0], 1.0f);
-    EXPECT_FLOAT_EQ(sample->getData()[1], -0.5f);
+    sample->applySettings(flag("SampleNormalize", true));
+    EXPECT_EQ(std::tuple(sample->getGain(), sample->getData()[0], sample->getData()[1]),
+              std::tuple(4.0f, 1.0f, -0.5f));
     EXPECT_TRUE(holdsGuard(*sample));
     // The same settings again change nothing.
-    sample->applySettings(on);
+    sample->applySettings(flag("SampleNormalize", true));
     EXPECT_FLOAT_EQ(sample->getData()[0], 1.0f);
 
-    Dictionary off;
-    off.setBool("SampleNormalize", false);
-    sample->applySettings(off);
+    sample->applySettings(flag("SampleNormalize", false));
     EXPECT_EQ(sample->getGain(), 1.0f);
     for (std::size_t i = 0; i < values.size(); ++i)
         EXPECT_FLOAT_EQ(sample->getData()[i], values[i]);
@@ -152,30 +153,23 @@ TEST(SampleEdits, NormalizingAndUndoingRestoresTheValuesAndKeepsTheGuard) {
 
 TEST(SampleEdits, SilenceAndInfinitiesAreNotNormalized) {
     auto silent = makeSample({0.0f, 0.0f, 0.0f});
-    Dictionary on;
-    on.setBool("SampleNormalize", true);
-    silent->applySettings(on);
+    silent->applySettings(flag("SampleNormalize", true));
     EXPECT_EQ(silent->getGain(), 1.0f);
     EXPECT_EQ(valuesOf(*silent), (std::vector<float>{0.0f, 0.0f, 0.0f}));
-
     auto infinite = makeSample({0.5f, INFINITY, 0.25f});
-    infinite->applySettings(on);
-    EXPECT_EQ(infinite->getGain(), 1.0f);
-    EXPECT_EQ(infinite->getData()[0], 0.5f);
+    infinite->applySettings(flag("SampleNormalize", true));
+    EXPECT_EQ(std::pair(infinite->getGain(), infinite->getData()[0]), std::pair(1.0f, 0.5f));
 }
 
 TEST(SampleEdits, InvertingAndMaskingKeepTheGuard) {
     const std::vector<float> ramp = makeRamp(16);
     auto sample = makeSample(ramp);
-    Dictionary inverted;
-    inverted.setBool("SampleInvertPhase", true);
-    sample->applySettings(inverted);
+    sample->applySettings(flag("SampleInvertPhase", true));
     EXPECT_EQ(sample->getData()[3], -ramp[3]);
     EXPECT_TRUE(holdsGuard(*sample));
 
     sample->applyResidentMask();
-    EXPECT_NE(test::bitsOf(sample->getData()[3]), test::bitsOf(-ramp[3]));
-    EXPECT_EQ(test::bitsOf(sample->getData()[3]) ^ Sample::kResidentMask, test::bitsOf(-ramp[3]));
+    EXPECT_EQ(test::bitsOf(sample->getData()[3]), test::bitsOf(-ramp[3]) ^ Sample::kResidentMask);
     EXPECT_TRUE(holdsGuard(*sample));
     sample->applyResidentMask();
     EXPECT_EQ(sample->getData()[3], -ramp[3]);
@@ -191,44 +185,27 @@ TEST(SampleCopies, CopiesOwnTheirDataAndSettings) {
     auto original = makeSample(ramp);
     original->setLoop({Sample::kLoopOn, 10, 900});
     original->setSlices(2);
+    original->applySettings(flag("SampleInvertPhase", true));
     SharedObjectPtr<Sample> copy(original->clone());
-    EXPECT_EQ(copy->getReferenceCount(), 1);
-    EXPECT_EQ(original->getReferenceCount(), 1);
+    EXPECT_EQ(std::pair(copy->getReferenceCount(), original->getReferenceCount()), std::pair(1, 1));
     EXPECT_NE(copy->getData(), original->getData());
-    EXPECT_EQ(valuesOf(*copy), ramp);
+    EXPECT_EQ(valuesOf(*copy), valuesOf(*original));
     EXPECT_TRUE(holdsGuard(*copy));
-    EXPECT_EQ(copy->getLoop().end, 900);
-    EXPECT_EQ(copy->getSliceCount(), 2);
+    EXPECT_EQ(std::tuple(copy->getLoop().end, copy->getSliceCount(), copy->needsProcessing()),
+              std::tuple(900, 2, true));
 
-    Dictionary inverted;
-    inverted.setBool("SampleInvertPhase", true);
-    copy->applySettings(inverted);
-    EXPECT_EQ(valuesOf(*original), ramp);
-    EXPECT_FALSE(original->needsProcessing());
-    EXPECT_TRUE(copy->needsProcessing());
+    // Undoing the copy's inversion leaves the original inverted.
+    copy->applySettings(Dictionary());
+    EXPECT_EQ(valuesOf(*copy), ramp);
+    EXPECT_EQ(original->getData()[5], -ramp[5]);
+    EXPECT_TRUE(original->needsProcessing());
 }
 
-TEST(SampleCopies, ADescriptionWithoutChannelsCountsAsMono) {
-    std::vector<float> values{0.1f, 0.2f, 0.3f};
-    SampleInfo info;
-    info.channels = 0;
-    info.frames = 3;
-    info.data = values.data();
-    Sample sample(nullptr, info);
-    EXPECT_EQ(valuesOf(sample), values);
-    EXPECT_TRUE(holdsGuard(sample));
-    EXPECT_EQ(sample.getEnd(), 2);
-    sample.mixToMono();
-    EXPECT_EQ(sample.getInfo().channels, 1);
-    EXPECT_EQ(valuesOf(sample), values);
-}
-
-TEST(SampleSlices, OutOfRangeSlicesReadAsEmpty) {
+TEST(SampleSlices, OutOfRangeSlicesReadAsEmptyAndCountsBelowZeroAsNone) {
     Sample sample;
     sample.setSlices(3);
     EXPECT_EQ(sample.getSliceCount(), 3);
-    EXPECT_EQ(sample.getSlice(3).end, 0);
-    EXPECT_EQ(sample.getSlice(-1).start, 0);
+    EXPECT_EQ(std::pair(sample.getSlice(3).end, sample.getSlice(-1).start), std::pair(0, 0));
     sample.setSlices(-4);
     EXPECT_EQ(sample.getSliceCount(), 0);
 }
@@ -237,12 +214,10 @@ class FixedFrequencies : public FrequencySource {
 public:
     double getFrequency(int key, double cents) const override {
         ++calls;
-        lastKey = key;
         lastCents = cents;
         return 100.0 + key;
     }
     mutable int calls = 0;
-    mutable int lastKey = 0;
     mutable double lastCents = 0.0;
 };
 
@@ -252,9 +227,8 @@ TEST(SampleFrequency, RootFrequencyIsAskedOnceUntilTheRootChanges) {
     sample.setDetune(30);
     FixedFrequencies module;
     EXPECT_FLOAT_EQ(sample.getRootFrequency(module), 148.0f);
-    EXPECT_EQ(module.lastCents, -30.0);
     EXPECT_FLOAT_EQ(sample.getRootFrequency(module), 148.0f);
-    EXPECT_EQ(module.calls, 1);
+    EXPECT_EQ(std::pair(module.calls, module.lastCents), std::pair(1, -30.0));
     sample.setRootNote(50);
     EXPECT_FLOAT_EQ(sample.getRootFrequency(module), 150.0f);
     EXPECT_EQ(module.calls, 2);
@@ -264,9 +238,224 @@ TEST(SampleData, ReleasingKeepsPositions) {
     auto sample = makeSample(makeRamp(2000));
     sample->setStart(300);
     sample->releaseData();
-    EXPECT_EQ(sample->getData(), nullptr);
-    EXPECT_EQ(sample->getInfo().frames, 0);
-    EXPECT_EQ(sample->getStart(), 300);
+    EXPECT_EQ(std::tuple(sample->getData(), sample->getInfo().frames, sample->getStart()),
+              std::tuple(static_cast<float*>(nullptr), 0, 300));
+}
+
+// A document holding the values as "sampledata" and the given whole-number keys.
+Dictionary documentWith(const std::vector<float>& values,
+                        std::initializer_list<std::pair<const char*, std::int32_t>> keys = {}) {
+    std::vector<std::uint8_t> bytes;
+    for (float value : values)
+        for (int b = 0; b < 4; ++b)
+            bytes.push_back(static_cast<std::uint8_t>(bitsOf(value) >> (8 * b)));
+    Dictionary document;
+    for (const auto& [key, value] : keys)
+        document.setInteger(key, value);
+    if (!bytes.empty())
+        document.setData("sampledata", bytes.data(), bytes.size());
+    return document;
+}
+
+TEST(SampleDocument, AudioTravelsThroughDocumentTextBitForBit) {
+    std::vector<float> values = makeRamp(1500);
+    values[1] = -0.0f;
+    values[2] = std::numeric_limits<float>::denorm_min();
+    values[3] = std::numeric_limits<float>::max();
+    values[4] = -1.0f;
+    auto sample = makeSample(values);
+    sample->setRootNote(57);
+    sample->setDetune(-12);
+    sample->setStart(20);
+    sample->setEnd(1400);
+    sample->setLoop({Sample::kLoopOn, 100, 900});
+
+    Dictionary written;
+    written.setString("file-format", "0.7.0");
+    sample->toDictionary(written);
+    sample->writePositions(written);
+    Sample loaded;
+    loaded.fromDictionary(Dictionary(written.toDocumentText()));
+    const std::vector<float> back = valuesOf(loaded);
+    ASSERT_EQ(back.size(), values.size());
+    for (std::size_t i = 0; i < values.size(); ++i)
+        ASSERT_EQ(bitsOf(back[i]), bitsOf(values[i])) << "frame " << i;
+    EXPECT_TRUE(holdsGuard(loaded));
+    EXPECT_EQ(std::tuple(loaded.getInfo().channels, loaded.getRootNote(), loaded.getDetune(),
+                         loaded.getStart(), loaded.getEnd()),
+              std::tuple(1, 57, -12, 20, 1400));
+    EXPECT_EQ(loopOf(loaded), std::tuple(Sample::kLoopOn, 100, 900));
+}
+
+TEST(SampleDocument, OlderTypedDocumentsAreReadToo) {
+    const std::vector<float> values{0.75f, -0.5f, 0.25f};
+    std::vector<std::uint8_t> bytes;
+    ASSERT_TRUE(documentWith(values).getData("sampledata", &bytes));
+    std::string encoded;
+    Dictionary::encodeData(encoded, bytes.data(), bytes.size());
+    const Dictionary document(std::string("<dict><integer name=\"samples\" value=\"3\"/>") +
+                              "<integer name=\"SampleRootNote\" value=\"40\"/>" +
+                              "<data name=\"sampledata\" value=\"" + encoded + "\"/></dict>");
+    ASSERT_TRUE(document.readsTypedLayout());
+    Sample sample;
+    sample.fromDictionary(document);
+    EXPECT_EQ(sample.getRootNote(), 40);
+    EXPECT_EQ(valuesOf(sample), values);
+    EXPECT_TRUE(holdsGuard(sample));
+}
+
+TEST(SampleDocument, KeysAreWrittenInTheirOrderAndAnEmptySampleHasNoData) {
+    Sample empty;
+    Dictionary written;
+    empty.toDictionary(written);
+    empty.writePositions(written);
+    EXPECT_FALSE(written.findEntry("sampledata"));
+    std::string text;
+    written.toText(text);
+    std::size_t at = 0;
+    for (const char* key : {"channels", "samples", "samplerate", "bitdepth", "SampleStart", "SampleEnd",
+                            "SampleLoopStart", "SampleLoopEnd", "SampleRootNote", "SampleDetuneCoarse"}) {
+        const std::size_t found = text.find(std::string("<") + key + " ");
+        ASSERT_NE(found, std::string::npos) << key;
+        EXPECT_GT(found, at) << key;
+        at = found;
+    }
+}
+
+TEST(SampleDocument, SampleRootNoteWinsAndAZeroEndMeansTheLastFrameHeldBefore) {
+    auto sample = makeSample(makeRamp(1000));
+    sample->setLoop({Sample::kLoopOff, 30, 800});
+    sample->fromDictionary(documentWith(
+        {}, {{"WaveRootNote", 48}, {"SampleRootNote", 50}, {"SampleEnd", 0}, {"SampleLoopEnd", 700}}));
+    EXPECT_EQ(std::pair(sample->getRootNote(), sample->getEnd()), std::pair(50, 999));
+    EXPECT_EQ(loopOf(*sample), std::tuple(Sample::kLoopOn, 30, 700));
+}
+
+TEST(SampleDocument, PositionsOutsideTheSampleAreClampedIntoIt) {
+    Sample sample;
+    sample.fromDictionary(
+        documentWith(makeRamp(600), {{"SampleStart", -50},
+                                     {"SampleEnd", 999999},
+                                     {"SampleLoopStart", -3},
+                                     {"SampleLoopEnd", std::numeric_limits<std::int32_t>::max()}}));
+    EXPECT_EQ(std::tuple(sample.getInfo().frames, sample.getStart(), sample.getEnd()),
+              std::tuple(600, 0, 599));
+    EXPECT_EQ(loopOf(sample), std::tuple(Sample::kLoopOn, 0, 599));
+}
+
+TEST(SampleDocument, MultiChannelDataIsMixedToMonoAndChannelCountsBelowOneCountAsOne) {
+    Sample stereo;
+    stereo.fromDictionary(
+        documentWith({1.0f, 0.0f, 0.5f, 0.25f, -1.0f, -0.5f}, {{"channels", 2}, {"samples", 3}}));
+    EXPECT_EQ(std::pair(stereo.getInfo().channels, stereo.getInfo().frames), std::pair(1, 3));
+    EXPECT_EQ(valuesOf(stereo), (std::vector<float>{0.5f, 0.375f, -0.75f}));
+    EXPECT_TRUE(holdsGuard(stereo));
+    for (int channels : {0, -7}) {
+        Sample sample;
+        sample.fromDictionary(documentWith({0.5f, -0.25f, 0.125f}, {{"channels", channels}}));
+        EXPECT_EQ(valuesOf(sample), (std::vector<float>{0.5f, -0.25f, 0.125f})) << channels;
+        EXPECT_TRUE(holdsGuard(sample));
+    }
+}
+
+TEST(SampleDocument, UndecodableDataThrowsAndLeavesTheSampleEmpty) {
+    auto sample = makeSample(makeRamp(800));
+    Dictionary document;
+    document.setString("sampledata", "H4sI!!!!not base64 at all");
+    EXPECT_THROW(sample->fromDictionary(document), Exception::SampleDataCorrupt);
+    EXPECT_EQ(std::pair(sample->getInfo().frames, sample->getData()),
+              std::pair(0, static_cast<float*>(nullptr)));
+}
+
+TEST(SampleDocument, APackedTextNeverYieldsMoreThanItCarries) {
+    // Four characters of the older packed form carry 24 bits: not even one float, whatever "samples" claims.
+    Dictionary document =
+        documentWith({}, {{"samples", std::numeric_limits<std::int32_t>::max()}, {"channels", 1 << 30}});
+    document.setString("sampledata", "abcd");
+    Sample sample;
+    sample.fromDictionary(document);
+    EXPECT_EQ(std::pair(sample.getInfo().frames, sample.getData()),
+              std::pair(0, static_cast<float*>(nullptr)));
+
+    // Eleven characters carry two words.
+    Dictionary two = documentWith({}, {{"samples", 100000000}});
+    two.setString("sampledata", "0123456789a");
+    Sample fresh;
+    fresh.fromDictionary(two);
+    EXPECT_EQ(fresh.getInfo().frames, 2);
+    EXPECT_TRUE(holdsGuard(fresh));
+}
+
+TEST(SampleDocument, ACountWithoutDataNeverClaimsMoreThanIsHeld) {
+    auto sample = makeSample(makeRamp(100));
+    sample->fromDictionary(documentWith({}, {{"samples", 5000000}, {"channels", 4}}));
+    EXPECT_LE(sample->getInfo().frames * 4, 100);
+    EXPECT_NO_FATAL_FAILURE(valuesOf(*sample));
+    Dictionary rewritten;
+    sample->toDictionary(rewritten);
+    std::vector<std::uint8_t> bytes;
+    ASSERT_TRUE(rewritten.getData("sampledata", &bytes));
+    EXPECT_LE(bytes.size(), 400u);
+}
+
+TEST(SampleDocument, ResidentSamplesAreMaskedAndExportFollowsTheDocument) {
+    const std::vector<float> ramp = makeRamp(64);
+    auto sample = makeSample(ramp);
+    Dictionary document;
+    document.setBool("resident", true);
+    document.setBool("export", false);
+    sample->fromDictionary(document);
+    EXPECT_EQ(sample->testFlags(Sample::kFlagResident | Sample::kFlagExport), Sample::kFlagResident);
+    EXPECT_EQ(bitsOf(sample->getData()[5]), bitsOf(ramp[5]) ^ Sample::kResidentMask);
+    EXPECT_TRUE(holdsGuard(*sample));
+    document.setBool("resident", false);
+    document.setBool("export", true);
+    sample->fromDictionary(document);
+    EXPECT_EQ(sample->testFlags(Sample::kFlagResident | Sample::kFlagExport), Sample::kFlagExport);
+}
+
+// Slices from ".mrk" side files.
+class SliceFile : public ::testing::Test {
+protected:
+    // A sample of frames loaded with the side file holding text (none when text is null).
+    SharedObjectPtr<Sample> slicedBy(const char* text, int frames, std::optional<Sample::Loop> loop = {}) {
+        auto sample = makeSample(makeRamp(frames));
+        if (loop)
+            sample->setLoop(*loop);
+        sample->setSlices(2);
+        if (text != nullptr)
+            folder_.write("loop.mrk", text);
+        else
+            std::filesystem::remove(folder_ / "loop.mrk");
+        EXPECT_FALSE(sample->loadSliceFile(File(folder_ / "loop.wav")));
+        return sample;
+    }
+
+    test::FileTestFolder folder_;
+};
+
+TEST_F(SliceFile, PositionsBecomeSlicesEndingBeforeTheNextAndTheLoopSpansThem) {
+    const auto sample = slicedBy("Pos=0\nPos=1000\r\nPos=5000\n", 10000);
+    EXPECT_EQ(slicesOf(*sample), (test::Slices{{0, 999}, {1000, 4999}, {5000, 9998}}));
+    EXPECT_EQ(std::pair(sample->getLoop().start, sample->getLoop().end), std::pair(0, 9998));
+    // A last line without a line feed counts.
+    EXPECT_EQ(slicesOf(*slicedBy("Pos=0\nPos=1500", 3000)), (test::Slices{{0, 1499}, {1500, 2998}}));
+}
+
+TEST_F(SliceFile, LinesWithoutPositionsLeaveNoSlicesAndAMissingFileChangesNothing) {
+    const auto sample =
+        slicedBy("; comment\npos=10\n Pos=20\nPosition\n", 2000, Sample::Loop{Sample::kLoopOn, 100, 1500});
+    EXPECT_EQ(sample->getSliceCount(), 0);
+    EXPECT_EQ(loopOf(*sample), std::tuple(Sample::kLoopOn, 100, 1500));
+    EXPECT_EQ(slicedBy(nullptr, 2000)->getSliceCount(), 2);
+}
+
+TEST_F(SliceFile, HostilePositionsAreClampedAndBackwardSlicesDropped) {
+    const std::string text =
+        "Pos=-40\nPos=300\nPos=200\nPos=99999999999999\nPos=700\nPos=" + std::string(5000, '9') + "\nPos=x\n";
+    // Positions 0, 300, 200, 999, 700, 999, 0: {300, 199}, {999, 699} and {999, -1} run backwards.
+    EXPECT_EQ(slicesOf(*slicedBy(text.c_str(), 1000)),
+              (test::Slices{{0, 299}, {200, 998}, {700, 998}, {0, 998}}));
 }
 
 } // namespace

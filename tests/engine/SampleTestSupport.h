@@ -1,11 +1,14 @@
 #pragma once
 
 #include "engine/Sample.h"
+#include "engine/SampleWav.h"
 #include "framework/SharedObject.h"
 
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace trov::test {
@@ -48,5 +51,40 @@ inline bool holdsGuard(const Sample& sample) {
     const SampleInfo info = sample.getInfo();
     return info.data != nullptr && bitsOf(info.data[info.frames]) == bitsOf(info.data[0]);
 }
+
+// Start and end of every slice.
+using Slices = std::vector<std::pair<std::int32_t, std::int32_t>>;
+inline Slices slicesOf(const Sample& sample) {
+    Slices slices;
+    for (int i = 0; i < sample.getSliceCount(); ++i)
+        slices.emplace_back(sample.getSlice(i).start, sample.getSlice(i).end);
+    return slices;
+}
+
+// Mode, start and end of the loop.
+inline std::tuple<std::int32_t, std::int32_t, std::int32_t> loopOf(const Sample& sample) {
+    return {sample.getLoop().mode, sample.getLoop().start, sample.getLoop().end};
+}
+
+// A mono WAV sample whose positions tests may set as freely as a file could.
+class EditableWav : public SampleWav {
+public:
+    EditableWav(const std::vector<float>& values, std::int32_t bitDepth, std::int32_t sampleRate = 44100)
+        : SampleWav(Sample(nullptr, infoFor(values, bitDepth, sampleRate))) {}
+    void setSliceList(const std::vector<Slice>& slices) { slices_ = slices; }
+    void setLoopPoints(const Loop& loop) { loop_ = loop; }
+
+private:
+    static SampleInfo infoFor(const std::vector<float>& values, std::int32_t bitDepth,
+                              std::int32_t sampleRate) {
+        SampleInfo info;
+        info.channels = 1;
+        info.frames = static_cast<std::int32_t>(values.size());
+        info.bitDepth = bitDepth;
+        info.sampleRate = sampleRate;
+        info.data = const_cast<float*>(values.data());
+        return info;
+    }
+};
 
 } // namespace trov::test

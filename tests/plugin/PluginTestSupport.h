@@ -1,6 +1,7 @@
 #pragma once
 
 #include "framework/Dictionary.h"
+#include "framework/Error.h"
 #include "framework/FileTestFolder.h"
 #include "framework/Font.h"
 #include "framework/Message.h"
@@ -93,7 +94,9 @@ public:
     ScopedUserPreferences& operator=(const ScopedUserPreferences&) = delete;
 
     // The child key persistent parameters use, or null while it does not exist.
-    std::unique_ptr<Preferences> stored() const { return std::unique_ptr<Preferences>(user_.openChild("Preferences")); }
+    std::unique_ptr<Preferences> stored() const {
+        return std::unique_ptr<Preferences>(user_.openChild("Preferences"));
+    }
 
 private:
     FileTestFolder folder_; // first: it points the registry stand-in at its folder
@@ -103,25 +106,21 @@ private:
 // A station that records every parameter message it receives.
 class Recorder : public Radio {
 public:
-    struct Entry {
-        const Radio* sender;
-        std::int32_t code;
-        std::string name;
-        std::int32_t index;
-        MessageWord extra;
-        float value;
-        std::int32_t flags;
-    };
-
     bool receive(const Message& message) override {
         if (const auto* change = dynamic_cast<const ParameterMessage*>(&message))
-            entries.push_back({change->sender, change->code, change->name, change->index, change->extra,
-                               change->value, change->flags});
+            entries.push_back(*change);
         return false;
     }
-    const Entry& last() const { return entries.back(); }
+    const ParameterMessage& last() const { return entries.back(); }
+    // The sender codes of the messages heard, in order.
+    std::vector<std::int32_t> flags() const {
+        std::vector<std::int32_t> codes;
+        for (const ParameterMessage& entry : entries)
+            codes.push_back(entry.flags);
+        return codes;
+    }
 
-    std::vector<Entry> entries;
+    std::vector<ParameterMessage> entries;
 };
 
 // A distinct module identity for owners and look-ups; never dereferenced.
@@ -141,10 +140,20 @@ inline Dictionary typedItem(const std::string& id, const std::string& entries) {
 
 // The same in the key-named layout this system writes: entries are elements named after their keys.
 inline Dictionary keyedItem(const std::string& id, const std::string& entries) {
-    Dictionary document(std::string("<?xml version=\"1.0\"?><dict><file-format value=\"0.7.0\"/><") + id + ">" +
-                        entries + "</" + id + "></dict>");
+    Dictionary document(std::string("<?xml version=\"1.0\"?><dict><file-format value=\"0.7.0\"/><") + id +
+                        ">" + entries + "</" + id + "></dict>");
     Dictionary::View item = document.getDictionary(id);
     return item ? Dictionary(*item) : Dictionary();
+}
+
+// The error the call throws; one that has not failed when it throws none.
+template <class Call> Error errorThrownBy(Call call) {
+    try {
+        call();
+    } catch (const Error& error) {
+        return error;
+    }
+    return NoError();
 }
 
 } // namespace trov::test
