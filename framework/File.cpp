@@ -260,9 +260,13 @@ int File::saveDialog(const std::string& title, const FileFilterList& filters, co
     if (chosen.getExtension().empty() && index >= 0 && static_cast<std::size_t>(index) < filters.size() &&
         !filters[static_cast<std::size_t>(index)].extensions.empty())
         chosen.setExtension(filters[static_cast<std::size_t>(index)].extensions.front());
-    if ((flags & kAskBeforeOverwrite) != 0 && chosen.exists() &&
-        !askOkCancel("'" + chosen.getPath() + "' already exists.  Overwrite?", owner))
-        return static_cast<int>(filters.size());
+    if ((flags & kAskBeforeOverwrite) != 0 && chosen.exists()) {
+        // Built by appending: GCC 12 misreports the operator+ chain here as overlapping copies.
+        std::string question = "'";
+        question.append(chosen.getPath()).append("' already exists.  Overwrite?");
+        if (!askOkCancel(question, owner))
+            return static_cast<int>(filters.size());
+    }
     setPath(chosen.getPath());
     return index;
 }
