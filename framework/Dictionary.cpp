@@ -81,7 +81,9 @@ bool Dictionary::readDocument(const std::string& text, const char* where) {
     return true;
 }
 
-bool Dictionary::parse(const std::string& xml) { return readDocument(xml, __PRETTY_FUNCTION__); }
+bool Dictionary::parse(const std::string& xml) {
+    return readDocument(xml, "bool trov::Dictionary::parse(const std::string&)");
+}
 
 bool Dictionary::toText(std::string& text) const {
     if (node_ != nullptr) {

@@ -78,16 +78,17 @@ bool writeFileAtomically(const std::string& path, const std::string& text) {
 Dictionary::Dictionary(const File& file) : Dictionary() { load(file); }
 
 bool Dictionary::load(const File& file) {
+    static const char* const where = "bool trov::Dictionary::load(const trov::File&)";
     if (!file.exists())
         return false;
     std::string text;
     if (!readWholeFile(file.getPath(), text)) {
-        logLine(3, "%s: cannot read %s", __PRETTY_FUNCTION__, file.getPath().c_str());
+        logLine(3, "%s: cannot read %s", where, file.getPath().c_str());
         clear();
         return false;
     }
     normalizeNewlines(text);
-    return readDocument(text, __PRETTY_FUNCTION__);
+    return readDocument(text, where);
 }
 
 bool Dictionary::save(const File& file) const {

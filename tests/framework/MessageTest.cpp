@@ -38,7 +38,8 @@ TEST(Message, CloneOfEveryKindKeepsKindCodeSenderAndPayloadButTimerTimesStartAtZ
           Kind{&resource, kKindResource}, Kind{&window, kKindWindow}, Kind{&system, kKindSystem},
           Kind{&timer, kKindTimer}}) {
         std::unique_ptr<Message> copy(original->clone());
-        EXPECT_EQ(typeid(*copy), typeid(*original));
+        const Message& copied = *copy;
+        EXPECT_EQ(typeid(copied), typeid(*original));
         EXPECT_EQ(original->kind, kind);
         EXPECT_EQ(copy->kind, kind);
         EXPECT_EQ(copy->code, original->code);

@@ -48,7 +48,7 @@ TEST(Smoothing, EveryVariantMatchesTheReferenceReadingOnlyItsNeighbourhoodAndLea
                         const std::vector<unsigned char> before = dst.bytes;
                         const std::uint32_t mxcsr = (base | kRoundingModes[m]) & ~(m % 2 ? 0x1C00u : 0u);
                         FilterStatus status = FilterStatus::BadMask;
-                        const std::uint32_t after = runUnderMxcsr(mxcsr, [&] {
+                        const std::uint32_t after = runUnderMxcsr(mxcsr, [&, width = width, height = height] {
                             status =
                                 variantEntry(variant)(origin, src.step, dst.origin(), dst.step, width, height, mask);
                         });

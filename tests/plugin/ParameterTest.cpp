@@ -134,7 +134,7 @@ TEST_F(ParameterManagerTest, KnownClassWithAnotherTypeIsAnError) {
                                      {"ParameterValue", "string"},
                                      {"ParameterEnum", "bool"},
                                      {"ParameterArray", "string"}}) {
-        const Error error = test::errorThrownBy([&] { make(kind, type); });
+        const Error error = test::errorThrownBy([&, &kind = kind, &type = type] { make(kind, type); });
         EXPECT_EQ(error.getCode(), "ENSPT");
         EXPECT_EQ(error.getMessage(), "Unknown parameter type " + kind + "<" + type + ">");
         EXPECT_NE(error.getWhere().find("createFromDictionary"), std::string::npos);
