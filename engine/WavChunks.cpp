@@ -58,7 +58,10 @@ private:
 
 class ByteSink {
 public:
-    void id(const FourCC& code) { out.insert(out.end(), code.data(), code.data() + 4); }
+    void id(const FourCC& code) {
+        for (int i = 0; i < 4; ++i)
+            out.push_back(static_cast<std::uint8_t>(code.data()[i]));
+    }
     void u32(std::uint32_t value) { put(value, 4); }
     void u16(std::uint16_t value) { put(value, 2); }
     void u8(std::uint8_t value) { out.push_back(value); }
