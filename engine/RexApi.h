@@ -71,24 +71,24 @@ using REXHandle = void*;
 using REXCreateCallback = std::int32_t (*)(std::int32_t percent, void* userData);
 
 namespace rexapi {
-using Open = char (*)();                                                        // "Open"
-using Close = void (*)();                                                       // "Close"
+using Open = char (*)();  // "Open"
+using Close = void (*)(); // "Close"
 using Create = std::int32_t (*)(REXHandle* handle, const char* buffer, std::int32_t size,
-                                REXCreateCallback callback, void* userData);    // "REXCreate"
-using Delete = void (*)(REXHandle* handle);                                     // "REXDelete"
+                                REXCreateCallback callback, void* userData);              // "REXCreate"
+using Delete = void (*)(REXHandle* handle);                                               // "REXDelete"
 using GetInfo = std::int32_t (*)(REXHandle handle, std::int32_t infoSize, REXInfo* info); // "REXGetInfo"
 using GetInfoFromBuffer = std::int32_t (*)(std::int32_t bufferSize, const char* buffer, std::int32_t infoSize,
-                                           REXInfo* info);                      // "REXGetInfoFromBuffer"
+                                           REXInfo* info); // "REXGetInfoFromBuffer"
 using GetCreatorInfo = std::int32_t (*)(REXHandle handle, std::int32_t infoSize,
-                                        REXCreatorInfo* info);                  // "REXGetCreatorInfo"
+                                        REXCreatorInfo* info); // "REXGetCreatorInfo"
 using GetSliceInfo = std::int32_t (*)(REXHandle handle, std::int32_t slice, std::int32_t infoSize,
-                                      REXSliceInfo* info);                      // "REXGetSliceInfo"
+                                      REXSliceInfo* info);                         // "REXGetSliceInfo"
 using SetOutputSampleRate = std::int32_t (*)(REXHandle handle, std::int32_t rate); // "REXSetOutputSampleRate"
 // Writes frames values into outputs[0] and, for stereo, outputs[1].
 using RenderSlice = std::int32_t (*)(REXHandle handle, std::int32_t slice, std::int32_t frames,
-                                     float* outputs[2]);                        // "REXRenderSlice"
-using StartPreview = std::int32_t (*)(REXHandle handle);                        // "REXStartPreview"
-using StopPreview = std::int32_t (*)(REXHandle handle);                         // "REXStopPreview"
+                                     float* outputs[2]); // "REXRenderSlice"
+using StartPreview = std::int32_t (*)(REXHandle handle); // "REXStartPreview"
+using StopPreview = std::int32_t (*)(REXHandle handle);  // "REXStopPreview"
 using RenderPreviewBatch = std::int32_t (*)(REXHandle handle, std::int32_t frames,
                                             float* outputs[2]);                 // "REXRenderPreviewBatch"
 using SetPreviewTempo = std::int32_t (*)(REXHandle handle, std::int32_t tempo); // "REXSetPreviewTempo"

@@ -54,8 +54,7 @@ void freeModule(Binding& b) {
     b.useCount = 0;
 }
 
-template <typename Function>
-bool resolve(void* module, const char* name, Function& out) {
+template <typename Function> bool resolve(void* module, const char* name, Function& out) {
     out = reinterpret_cast<Function>(dlsym(module, name));
     return out != nullptr;
 }
@@ -92,7 +91,7 @@ void* openModule(const std::filesystem::path& path, std::int32_t& code) {
     if (module == nullptr) {
         const char* reason = dlerror();
         code = reason != nullptr && std::strstr(reason, "memory") != nullptr ? kRexLibraryOutOfMemory
-                                                                              : kRexLibraryCorrupt;
+                                                                             : kRexLibraryCorrupt;
     }
     return module;
 }
@@ -183,7 +182,9 @@ void unloadRexLibrary() {
     freeModule(b);
 }
 
-bool isRexLibraryLoaded() { return binding().module != nullptr; }
+bool isRexLibraryLoaded() {
+    return binding().module != nullptr;
+}
 
 std::string rexErrorText(std::int32_t code) {
     switch (code) {
@@ -192,10 +193,12 @@ std::string rexErrorText(std::int32_t code) {
     case kRexNoCreatorInfo:
         return "There is no optional creator-supplied information in this file.";
     case kRexLibraryOutOfMemory:
-        return "Couldn't load the REX DLL because there is too little free memory. Quit some other application, "
+        return "Couldn't load the REX DLL because there is too little free memory. Quit some other "
+               "application, "
                "then try again.";
     case kRexLibraryCorrupt:
-        return "Couldn't load the REX DLL. The DLL file may be corrupt. Please re-install REX, then try again. If "
+        return "Couldn't load the REX DLL. The DLL file may be corrupt. Please re-install REX, then try "
+               "again. If "
                "it still doesn't work after that, call tech support.";
     case kRexLibraryTooOld:
         return "Couldn't load the REX DLL because it is too old. Please update the DLL, then try again.";
@@ -205,35 +208,43 @@ std::string rexErrorText(std::int32_t code) {
         return "The REX DLL could not be used because it is newer than this application is expecting. Please "
                "update the application, or install an older version of the REX DLL.";
     case kRexOutOfMemory:
-        return "The operation could not be completed because there is too little free memory. Quit some other "
+        return "The operation could not be completed because there is too little free memory. Quit some "
+               "other "
                "application, then try again.";
     case kRexFileCorrupt:
         return "The format of this file is unknown or the file is corrupt.";
     case kRexFileTooNew:
-        return "This REX2 file was created by a later version of ReCycle and cannot be loaded with this version "
+        return "This REX2 file was created by a later version of ReCycle and cannot be loaded with this "
+               "version "
                "of the REX DLL. Please update the DLL, then try again.";
     case kRexFileWithoutBarsAndBeats:
-        return "This ReCycle file cannot be used because its \"Bars\" and \"Beats\" settings have not been set.";
+        return "This ReCycle file cannot be used because its \"Bars\" and \"Beats\" settings have not been "
+               "set.";
     case kRexSystemTooOld:
         return "Couldn't load the REX DLL because it requires a newer version of Windows or Mac OS than is "
                "installed on this machine.";
     case kRexLibraryNotLoaded:
-        return "The REX DLL has not been loaded. You must call REXLoadDLL() before any other function in the REX "
+        return "The REX DLL has not been loaded. You must call REXLoadDLL() before any other function in the "
+               "REX "
                "API.";
     case kRexLibraryAlreadyLoaded:
         return "The REX DLL is already loaded. You may not nest calls to REXLoadDLL().";
     case kRexInvalidHandle:
-        return "Invalid handle. The handle you supplied to the function does not refer to a REX object currently "
+        return "Invalid handle. The handle you supplied to the function does not refer to a REX object "
+               "currently "
                "in memory.";
     case kRexInvalidSize:
-        return "Invalid size. The fSize field of the REXInfo or REXSliceInfo structure was not set up correctly. "
-               "Please set the field to \"sizeof(REXInfo)\" or \"sizeof(REXSliceInfo)\" prior to the function "
+        return "Invalid size. The fSize field of the REXInfo or REXSliceInfo structure was not set up "
+               "correctly. "
+               "Please set the field to \"sizeof(REXInfo)\" or \"sizeof(REXSliceInfo)\" prior to the "
+               "function "
                "call.";
     case kRexInvalidArgument:
         return "Invalid argument. One of the parameters you supplied is out of range. Please check the "
                "documentation on this function for more specific help.";
     case kRexInvalidSlice:
-        return "Invalid slice. The slice number you have supplied is out of range. Check the fSliceCount member "
+        return "Invalid slice. The slice number you have supplied is out of range. Check the fSliceCount "
+               "member "
                "of the REXInfo structure for this REX object, to see how many slices this object has.";
     case kRexInvalidSampleRate:
         return "Invalid sample rate. The sample rate must be in the range 11025 Hz - 1000000 Hz, inclusive.";
@@ -241,7 +252,8 @@ std::string rexErrorText(std::int32_t code) {
         return "The buffer you have supplied is too small for this slice. Check the documentation on "
                "REXRenderSlice() for an example on how to calculate the needed buffer size.";
     case kRexIsBeingPreviewed:
-        return "This REX object is being previewed. You must stop the preview by calling REXStopPreview() before "
+        return "This REX object is being previewed. You must stop the preview by calling REXStopPreview() "
+               "before "
                "previewing can be restarted or before changing the output sample rate.";
     case kRexNotBeingPreviewed:
         return "This object is not currently being previewed. You must not call REXRenderBatch() or "
@@ -257,8 +269,7 @@ std::string rexErrorText(std::int32_t code) {
 
 // Forwarders: a missing library or entry point answers "not loaded".
 namespace {
-template <typename Function, typename... Args>
-std::int32_t forward(Function function, Args&&... args) {
+template <typename Function, typename... Args> std::int32_t forward(Function function, Args&&... args) {
     return function != nullptr ? function(std::forward<Args>(args)...) : kRexLibraryNotLoaded;
 }
 } // namespace
@@ -286,7 +297,8 @@ std::int32_t REXGetCreatorInfo(REXHandle handle, std::int32_t infoSize, REXCreat
     return forward(binding().getCreatorInfo, handle, infoSize, info);
 }
 
-std::int32_t REXGetSliceInfo(REXHandle handle, std::int32_t slice, std::int32_t infoSize, REXSliceInfo* info) {
+std::int32_t REXGetSliceInfo(REXHandle handle, std::int32_t slice, std::int32_t infoSize,
+                             REXSliceInfo* info) {
     return forward(binding().getSliceInfo, handle, slice, infoSize, info);
 }
 
@@ -298,9 +310,13 @@ std::int32_t REXRenderSlice(REXHandle handle, std::int32_t slice, std::int32_t f
     return forward(binding().renderSlice, handle, slice, frames, outputs);
 }
 
-std::int32_t REXStartPreview(REXHandle handle) { return forward(binding().startPreview, handle); }
+std::int32_t REXStartPreview(REXHandle handle) {
+    return forward(binding().startPreview, handle);
+}
 
-std::int32_t REXStopPreview(REXHandle handle) { return forward(binding().stopPreview, handle); }
+std::int32_t REXStopPreview(REXHandle handle) {
+    return forward(binding().stopPreview, handle);
+}
 
 std::int32_t REXRenderPreviewBatch(REXHandle handle, std::int32_t frames, float* outputs[2]) {
     return forward(binding().renderPreviewBatch, handle, frames, outputs);

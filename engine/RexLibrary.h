@@ -18,8 +18,8 @@ namespace trov {
 // the forwarders on the thread that loads samples, never while the library is being unloaded.
 
 // File names tried in order inside the install folder; the first that loads wins.
-inline constexpr const char* kRexLibraryNames[] = {"REX Shared Library Debug.so", "REX Shared Library Beta.so",
-                                                   "REX Shared Library.so"};
+inline constexpr const char* kRexLibraryNames[] = {"REX Shared Library Debug.so",
+                                                   "REX Shared Library Beta.so", "REX Shared Library.so"};
 
 // kRexOk, kRexLibraryAlreadyLoaded (the use count grew) or the reason the library could not be used.
 std::int32_t loadRexLibrary();
@@ -33,7 +33,8 @@ std::int32_t REXCreate(REXHandle* handle, const char* buffer, std::int32_t size,
                        void* userData);
 void REXDelete(REXHandle* handle);
 std::int32_t REXGetInfo(REXHandle handle, std::int32_t infoSize, REXInfo* info);
-std::int32_t REXGetInfoFromBuffer(std::int32_t bufferSize, const char* buffer, std::int32_t infoSize, REXInfo* info);
+std::int32_t REXGetInfoFromBuffer(std::int32_t bufferSize, const char* buffer, std::int32_t infoSize,
+                                  REXInfo* info);
 std::int32_t REXGetCreatorInfo(REXHandle handle, std::int32_t infoSize, REXCreatorInfo* info);
 std::int32_t REXGetSliceInfo(REXHandle handle, std::int32_t slice, std::int32_t infoSize, REXSliceInfo* info);
 std::int32_t REXSetOutputSampleRate(REXHandle handle, std::int32_t rate);

@@ -9,7 +9,9 @@ namespace {
 std::atomic<const RexTempoSource*> installed{nullptr};
 }
 
-void RexTempoSource::install(const RexTempoSource* source) { installed.store(source); }
+void RexTempoSource::install(const RexTempoSource* source) {
+    installed.store(source);
+}
 
 double RexTempoSource::currentTempo() {
     const RexTempoSource* source = installed.load();

@@ -117,7 +117,9 @@ void finishLoading(Reader reader, Sample& sample, const File& file) {
 
 } // namespace
 
-bool Sample::acceptsFile(const File& file) { return extensionInList(file, kSoundFileExtensions); }
+bool Sample::acceptsFile(const File& file) {
+    return extensionInList(file, kSoundFileExtensions);
+}
 
 Error Sample::load(const File& file, bool loadData) {
     static const char* const kWhere = "Sample::load";
@@ -170,7 +172,8 @@ Error Sample::load(const File& file, bool loadData) {
         // An instrument chunk without loops leaves the loop off.
         if (instrument.loop_count > 0) {
             const auto& first = instrument.loops[0];
-            loop_ = {first.mode == SF_LOOP_NONE ? kLoopOff : kLoopOn, toFrame(first.start), toFrame(first.end)};
+            loop_ = {first.mode == SF_LOOP_NONE ? kLoopOff : kLoopOn, toFrame(first.start),
+                     toFrame(first.end)};
             if (getData() != nullptr)
                 loop_ = boundedLoop(loop_, info_.frames);
         }

@@ -33,9 +33,13 @@ public:
         : Error(where, "Failed to import file " + reason, "EIFL") {}
 };
 
-std::string textOf(const char (&field)[256]) { return std::string(field, strnlen(field, sizeof field)); }
+std::string textOf(const char (&field)[256]) {
+    return std::string(field, strnlen(field, sizeof field));
+}
 
-REXHandle handleOf(const std::shared_ptr<void>& object) { return object.get(); }
+REXHandle handleOf(const std::shared_ptr<void>& object) {
+    return object.get();
+}
 
 } // namespace
 
@@ -51,9 +55,13 @@ SampleREX::SampleREX(const SampleREX& other) : Sample(other), object_(other.obje
 
 SampleREX::~SampleREX() = default;
 
-Sample* SampleREX::clone() const { return new SampleREX(*this); }
+Sample* SampleREX::clone() const {
+    return new SampleREX(*this);
+}
 
-bool SampleREX::acceptsFile(const File& file) { return extensionInList(file, kRexExtensions); }
+bool SampleREX::acceptsFile(const File& file) {
+    return extensionInList(file, kRexExtensions);
+}
 
 Error SampleREX::loadFile(const File& file) {
     static const char* const kWhere = "SampleREX::loadFile";

@@ -17,9 +17,13 @@ constexpr std::uint16_t kTagFloat = 3;
 
 // Bit depths outside 1..32 cannot be written as integers; such samples are written as 32-bit floats,
 // which lose nothing.
-int writtenBitDepth(std::int32_t bitDepth) { return bitDepth >= 1 && bitDepth <= 32 ? bitDepth : 32; }
+int writtenBitDepth(std::int32_t bitDepth) {
+    return bitDepth >= 1 && bitDepth <= 32 ? bitDepth : 32;
+}
 
-std::int32_t clampKey(std::int64_t key) { return static_cast<std::int32_t>(std::clamp<std::int64_t>(key, 0, 127)); }
+std::int32_t clampKey(std::int64_t key) {
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(key, 0, 127));
+}
 
 } // namespace
 
@@ -31,9 +35,13 @@ SampleWav::SampleWav(const SampleWav& other) : Sample(other), chunks_(other.chun
 
 SampleWav::~SampleWav() = default;
 
-Sample* SampleWav::clone() const { return new SampleWav(*this); }
+Sample* SampleWav::clone() const {
+    return new SampleWav(*this);
+}
 
-bool SampleWav::acceptsFile(const File& file) { return extensionInList(file, kWavExtensions); }
+bool SampleWav::acceptsFile(const File& file) {
+    return extensionInList(file, kWavExtensions);
+}
 
 Error SampleWav::load(const File& file, bool loadData) {
     std::ifstream in(file.getPath(), std::ios::binary);
@@ -126,7 +134,8 @@ void SampleWav::readLoop() {
         return;
     }
     auto toFrame = [](std::uint32_t value) {
-        return static_cast<std::int32_t>(std::min<std::uint32_t>(value, std::numeric_limits<std::int32_t>::max()));
+        return static_cast<std::int32_t>(
+            std::min<std::uint32_t>(value, std::numeric_limits<std::int32_t>::max()));
     };
     loop_ = {kLoopOn, toFrame(loops.front().start), toFrame(loops.front().end)};
     if (getData() != nullptr)
@@ -138,7 +147,8 @@ void SampleWav::readSlices() {
     const auto& points = chunks_.cue.points;
     // Without data the points are taken as they stand; with data they are kept inside it.
     const bool bounded = getData() != nullptr;
-    const std::int64_t last = bounded ? std::max<std::int64_t>(end_, 0) : std::numeric_limits<std::int32_t>::max();
+    const std::int64_t last =
+        bounded ? std::max<std::int64_t>(end_, 0) : std::numeric_limits<std::int32_t>::max();
     auto frameAt = [&](std::size_t i) { return std::min<std::int64_t>(points[i].sampleOffset, last); };
     for (std::size_t i = 0; i < points.size(); ++i) {
         const std::int64_t start = frameAt(i);

@@ -32,9 +32,13 @@ SampleWavpack::SampleWavpack(const SampleWavpack& other) : Sample(other) {}
 
 SampleWavpack::~SampleWavpack() = default;
 
-Sample* SampleWavpack::clone() const { return new SampleWavpack(*this); }
+Sample* SampleWavpack::clone() const {
+    return new SampleWavpack(*this);
+}
 
-bool SampleWavpack::acceptsFile(const File& file) { return extensionInList(file, kWavpackExtensions); }
+bool SampleWavpack::acceptsFile(const File& file) {
+    return extensionInList(file, kWavpackExtensions);
+}
 
 Error SampleWavpack::load(const File& file, bool loadData) {
     static const char* const kWhere = "SampleWavpack::load";
@@ -52,7 +56,8 @@ Error SampleWavpack::load(const File& file, bool loadData) {
         return GeneralError(kWhere, kSampleCorruptText);
     info_.channels = channels;
     info_.bitDepth = bytesPerSample * 8;
-    info_.sampleRate = static_cast<std::int32_t>(std::min<std::uint32_t>(WavpackGetSampleRate(context.get()), 0x7FFFFFFF));
+    info_.sampleRate =
+        static_cast<std::int32_t>(std::min<std::uint32_t>(WavpackGetSampleRate(context.get()), 0x7FFFFFFF));
     info_.creator.clear();
     info_.comment.clear();
 
@@ -78,7 +83,8 @@ Error SampleWavpack::load(const File& file, bool loadData) {
                     if (isFloat)
                         std::memcpy(&x, value, sizeof x);
                     else
-                        x = static_cast<float>(static_cast<std::int32_t>(static_cast<std::uint32_t>(*value) << shift)) *
+                        x = static_cast<float>(
+                                static_cast<std::int32_t>(static_cast<std::uint32_t>(*value) << shift)) *
                             0x1p-31f;
                     sum += x / divisor;
                 }

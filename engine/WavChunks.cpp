@@ -182,8 +182,8 @@ void parseLabelledText(BodyCursor& body, WavChunks::LabelledText& text) {
 
 // Parses one understood chunk body into its record; a body too short for its fixed fields leaves the
 // record as it was.
-void parseChunk(WavChunks& chunks, const FourCC& id, std::uint32_t size, const std::vector<std::uint8_t>& bytes,
-                bool& hasFormat) {
+void parseChunk(WavChunks& chunks, const FourCC& id, std::uint32_t size,
+                const std::vector<std::uint8_t>& bytes, bool& hasFormat) {
     BodyCursor body(bytes.data(), bytes.size());
     auto keep = [&](auto& record, auto parse) {
         auto parsed = record;
@@ -210,10 +210,11 @@ void parseChunk(WavChunks& chunks, const FourCC& id, std::uint32_t size, const s
     } else if (id == chunk::kLabelledText) {
         keep(chunks.labelledText, parseLabelledText);
     } else if (id == chunk::kLabel || id == chunk::kNote) {
-        keep(id == chunk::kLabel ? chunks.label : chunks.note, [](BodyCursor& cursor, WavChunks::Label& label) {
-            label.cuePointId = cursor.u32();
-            label.text = cursor.word();
-        });
+        keep(id == chunk::kLabel ? chunks.label : chunks.note,
+             [](BodyCursor& cursor, WavChunks::Label& label) {
+                 label.cuePointId = cursor.u32();
+                 label.text = cursor.word();
+             });
     } else if (id == chunk::kStretch) {
         chunks.stretch.id = id;
         chunks.stretch.size = size;
@@ -221,16 +222,15 @@ void parseChunk(WavChunks& chunks, const FourCC& id, std::uint32_t size, const s
 }
 
 bool isUnderstood(const FourCC& id) {
-    for (const FourCC& known : {chunk::kFormat, chunk::kSampler, chunk::kCue, chunk::kPlaylist, chunk::kAcid,
-                                chunk::kInstrument, chunk::kLabelledText, chunk::kLabel, chunk::kNote,
-                                chunk::kStretch})
+    for (const FourCC& known :
+         {chunk::kFormat, chunk::kSampler, chunk::kCue, chunk::kPlaylist, chunk::kAcid, chunk::kInstrument,
+          chunk::kLabelledText, chunk::kLabel, chunk::kNote, chunk::kStretch})
         if (id == known)
             return true;
     return false;
 }
 
-template <int N>
-std::uint32_t readWord(const std::uint8_t* p) {
+template <int N> std::uint32_t readWord(const std::uint8_t* p) {
     std::uint32_t v = 0;
     for (int i = N - 1; i >= 0; --i)
         v = (v << 8) | p[i];
@@ -238,8 +238,8 @@ std::uint32_t readWord(const std::uint8_t* p) {
 }
 
 template <int N, bool IsFloat>
-void decodeAll(const WavCoding& coding, std::size_t blockAlign, const std::uint8_t* bytes, std::int32_t frames,
-               float* out) {
+void decodeAll(const WavCoding& coding, std::size_t blockAlign, const std::uint8_t* bytes,
+               std::int32_t frames, float* out) {
     constexpr float kScale = 0x1p-31f;
     const int channels = coding.channels;
     for (std::int32_t frame = 0; frame < frames; ++frame) {
@@ -260,8 +260,7 @@ void decodeAll(const WavCoding& coding, std::size_t blockAlign, const std::uint8
 }
 
 // The top N bytes of the 32-bit word of each value, least significant first.
-template <int N>
-void encodeAll(const float* values, std::size_t count, std::uint8_t* out) {
+template <int N> void encodeAll(const float* values, std::size_t count, std::uint8_t* out) {
     constexpr double kFullScale = 2147483648.0;
     for (std::size_t i = 0; i < count; ++i) {
         const float x = values[i];
@@ -273,8 +272,8 @@ void encodeAll(const float* values, std::size_t count, std::uint8_t* out) {
             // an integer truncates toward zero.
             const double clamped = std::isnan(x) ? 0.0 : std::clamp(static_cast<double>(x), -1.0, 1.0);
             if constexpr (N == 1)
-                w = static_cast<std::uint32_t>(
-                    std::min<std::int64_t>(static_cast<std::int64_t>((clamped + 1.0) * kFullScale), 0xFFFFFFFF));
+                w = static_cast<std::uint32_t>(std::min<std::int64_t>(
+                    static_cast<std::int64_t>((clamped + 1.0) * kFullScale), 0xFFFFFFFF));
             else
                 w = static_cast<std::uint32_t>(static_cast<std::int32_t>(
                     std::min<std::int64_t>(static_cast<std::int64_t>(clamped * kFullScale), 0x7FFFFFFF)));
@@ -313,7 +312,8 @@ bool WavChunks::read(std::istream& in, bool loadData) {
         const std::uint32_t size = BodyCursor(chunkHeader + 4, 4).u32();
         const std::uint64_t bodyStart = position + 8;
         // Nothing is read past the end of the stream, whatever the chunk says.
-        const std::size_t available = static_cast<std::size_t>(std::min<std::uint64_t>(size, length - bodyStart));
+        const std::size_t available =
+            static_cast<std::size_t>(std::min<std::uint64_t>(size, length - bodyStart));
         if (id == chunk::kData) {
             if (loadData) {
                 data.id = id;
@@ -335,7 +335,8 @@ bool WavChunks::read(std::istream& in, bool loadData) {
 
 std::vector<std::uint8_t> WavChunks::write() const {
     ByteSink sink;
-    sink.out.reserve(12 + 24 + 9 + data.bytes.size() + 44 + 24 * sampler.loops.size() + 12 + 24 * cue.points.size() + 16);
+    sink.out.reserve(12 + 24 + 9 + data.bytes.size() + 44 + 24 * sampler.loops.size() + 12 +
+                     24 * cue.points.size() + 16);
     sink.id(FourCC("RIFF"));
     sink.u32(0);
     sink.id(FourCC("WAVE"));
@@ -355,12 +356,14 @@ std::vector<std::uint8_t> WavChunks::write() const {
         sink.u8(0);
 
     sink.chunk(chunk::kSampler, 36 + 24 * sampler.loops.size());
-    for (std::uint32_t field : {sampler.manufacturer, sampler.product, sampler.samplePeriod, sampler.unityNote,
-                                sampler.pitchFraction, sampler.smpteFormat, sampler.smpteOffset,
-                                static_cast<std::uint32_t>(sampler.loops.size()), std::uint32_t{0}})
+    for (std::uint32_t field :
+         {sampler.manufacturer, sampler.product, sampler.samplePeriod, sampler.unityNote,
+          sampler.pitchFraction, sampler.smpteFormat, sampler.smpteOffset,
+          static_cast<std::uint32_t>(sampler.loops.size()), std::uint32_t{0}})
         sink.u32(field);
     for (const Loop& loop : sampler.loops)
-        for (std::uint32_t field : {loop.identifier, loop.type, loop.start, loop.end, loop.fraction, loop.playCount})
+        for (std::uint32_t field :
+             {loop.identifier, loop.type, loop.start, loop.end, loop.fraction, loop.playCount})
             sink.u32(field);
 
     sink.chunk(chunk::kCue, 4 + 24 * cue.points.size());
@@ -405,8 +408,8 @@ bool WavCoding::fromChunks(const WavChunks& chunks) {
     return true;
 }
 
-void decodeWavSamples(const WavCoding& coding, std::size_t blockAlign, const std::uint8_t* bytes, std::int32_t frames,
-                      float* out) {
+void decodeWavSamples(const WavCoding& coding, std::size_t blockAlign, const std::uint8_t* bytes,
+                      std::int32_t frames, float* out) {
     switch (coding.bytesPerValue) {
     case 1:
         decodeAll<1, false>(coding, blockAlign, bytes, frames, out);
@@ -452,7 +455,8 @@ void detuneToSampler(std::int32_t rootNote, std::int32_t detune, std::uint32_t& 
     const std::int32_t semitones = detune >= 0 ? detune / 100 : -((99 - detune) / 100);
     const std::int64_t cents = static_cast<std::int64_t>(detune) - 100LL * semitones;
     unityNote = static_cast<std::uint32_t>(std::clamp(rootNote + semitones, 0, 127));
-    pitchFraction = static_cast<std::uint32_t>(std::llround(static_cast<double>(cents) * 4294967296.0 / 100.0));
+    pitchFraction =
+        static_cast<std::uint32_t>(std::llround(static_cast<double>(cents) * 4294967296.0 / 100.0));
 }
 
 std::int32_t pitchFractionToDetune(std::uint32_t pitchFraction) {

@@ -41,7 +41,7 @@ struct WavChunks {
     };
     struct Data {
         FourCC id = chunk::kData;
-        std::uint32_t size = 0; // bytes read, never more than the file had
+        std::uint32_t size = 0;          // bytes read, never more than the file had
         std::vector<std::uint8_t> bytes; // until the sample has decoded them
     };
     struct Format {
@@ -161,8 +161,8 @@ struct WavCoding {
 
 // frames x channels values, interleaved, from the data bytes of frames frames starting at bytes, each frame
 // read at its block offset.
-void decodeWavSamples(const WavCoding& coding, std::size_t blockAlign, const std::uint8_t* bytes, std::int32_t frames,
-                      float* out);
+void decodeWavSamples(const WavCoding& coding, std::size_t blockAlign, const std::uint8_t* bytes,
+                      std::int32_t frames, float* out);
 // count values in n-byte little-endian words: unsigned for n = 1, signed for n = 2 and 3, float for 4.
 // Values are clamped to -1..1 before an integer conversion.
 void encodeWavSamples(const float* values, std::size_t count, int bytesPerValue, std::uint8_t* out);

@@ -14,7 +14,8 @@ const Color colorGreen(0, 255, 0, 255);
 const Color colorCyan(0, 255, 255, 255);
 const Color colorBlue(0, 0, 255, 255);
 
-Color::Color(std::int16_t r, std::int16_t g, std::int16_t b, std::int16_t a) : red(r), green(g), blue(b), alpha(a) {
+Color::Color(std::int16_t r, std::int16_t g, std::int16_t b, std::int16_t a)
+    : red(r), green(g), blue(b), alpha(a) {
     clamp();
 }
 

@@ -17,7 +17,8 @@ public:
     virtual ~Color() = default;
 
     virtual void getRGB(std::int16_t& red, std::int16_t& green, std::int16_t& blue) const;
-    virtual void getRGBA(std::int16_t& red, std::int16_t& green, std::int16_t& blue, std::int16_t& alpha) const;
+    virtual void getRGBA(std::int16_t& red, std::int16_t& green, std::int16_t& blue,
+                         std::int16_t& alpha) const;
     // The low bytes packed as 0x00BBGGRR.
     virtual std::uint32_t toCOLORREF() const;
     virtual void brighten(std::uint16_t amount);

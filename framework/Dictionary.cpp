@@ -23,9 +23,13 @@ std::shared_ptr<TiXmlDocument> newDocument() {
 
 } // namespace
 
-Dictionary::Dictionary() : document_(newDocument()) { node_ = document_->RootElement(); }
+Dictionary::Dictionary() : document_(newDocument()) {
+    node_ = document_->RootElement();
+}
 
-Dictionary::Dictionary(const std::string& xml) : Dictionary() { parse(xml); }
+Dictionary::Dictionary(const std::string& xml) : Dictionary() {
+    parse(xml);
+}
 
 Dictionary::Dictionary(const Dictionary& other)
     : SharedObject(other), document_(other.document_), node_(other.node_), typedRead_(other.typedRead_) {}
@@ -46,7 +50,9 @@ Dictionary& Dictionary::operator=(const Dictionary& other) {
 // The document is held jointly, so whichever view goes last frees it, on whatever thread.
 Dictionary::~Dictionary() = default;
 
-TiXmlElement* Dictionary::element() const { return node_ != nullptr ? node_->ToElement() : nullptr; }
+TiXmlElement* Dictionary::element() const {
+    return node_ != nullptr ? node_->ToElement() : nullptr;
+}
 
 TiXmlNode* Dictionary::container() const {
     if (node_ == nullptr || (node_->ToElement() == nullptr && node_->ToDocument() == nullptr))
@@ -150,13 +156,17 @@ void Dictionary::detectLayout() {
         typedRead_ = Version(format) < Version("0.6");
 }
 
-int Dictionary::count(const std::string& tag) const { return countChildren(node_, tag); }
+int Dictionary::count(const std::string& tag) const {
+    return countChildren(node_, tag);
+}
 
 Dictionary::View Dictionary::getChild(int n, const std::string& tag) const {
     return viewOn(tag.empty() ? nthChildNode(node_, n) : findChild(node_, tag, "", n));
 }
 
-Dictionary::View Dictionary::getElement(const std::string& key) const { return viewOn(findChild(node_, key, "", 0)); }
+Dictionary::View Dictionary::getElement(const std::string& key) const {
+    return viewOn(findChild(node_, key, "", 0));
+}
 
 Dictionary::View Dictionary::getDictionary(const std::string& path, int index) const {
     TiXmlNode* node = node_;
@@ -174,7 +184,9 @@ Dictionary::View Dictionary::getDictionary(const std::string& path, int index) c
     return viewOn(node);
 }
 
-Dictionary::View Dictionary::addDictionary(const std::string& key) { return viewOn(appendElement(key)); }
+Dictionary::View Dictionary::addDictionary(const std::string& key) {
+    return viewOn(appendElement(key));
+}
 
 Dictionary::View Dictionary::getArray(const std::string& key) const {
     return viewOn(typedRead_ ? findChild(node_, "array", key, 0) : findChild(node_, key, "", 0));
@@ -185,7 +197,9 @@ int Dictionary::getArraySize(const std::string& key) const {
     return array ? countChildren(array->node_, "") : 0;
 }
 
-Dictionary::View Dictionary::addArray(const std::string& key) { return viewOn(appendElement(key)); }
+Dictionary::View Dictionary::addArray(const std::string& key) {
+    return viewOn(appendElement(key));
+}
 
 Dictionary::View Dictionary::getArrayItem(const std::string& key, int index) const {
     const View array = getArray(key);
@@ -196,7 +210,8 @@ Dictionary::View Dictionary::getArrayDictionary(const std::string& key, const st
     const View array = getArray(key);
     if (!array)
         return nullptr;
-    return viewOn(typedRead_ ? findChild(array->node_, "dict", name, 0) : findChild(array->node_, name, "", 0));
+    return viewOn(typedRead_ ? findChild(array->node_, "dict", name, 0)
+                             : findChild(array->node_, name, "", 0));
 }
 
 Dictionary::View Dictionary::findEntry(const std::string& key) const {
@@ -239,7 +254,8 @@ std::string Dictionary::getAttribute(const std::string& attribute) const {
     return value != nullptr ? *value : std::string();
 }
 
-bool Dictionary::setAttribute(const std::string& key, const std::string& attribute, const std::string& value) {
+bool Dictionary::setAttribute(const std::string& key, const std::string& attribute,
+                              const std::string& value) {
     TiXmlElement* target = key.empty() ? element() : findChild(node_, key, "", 0);
     if (target == nullptr || !isElementName(attribute))
         return false;

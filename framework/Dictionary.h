@@ -88,12 +88,16 @@ public:
     // Typed values. A getter looks for an attribute named key on this element, then for the index-th
     // entry of the key, and reads the named attribute of the entry or else its text; it writes the result
     // only when found. Numbers are read and written in the C locale. Longs are stored as 32 bits.
-    bool getBool(const std::string& key, bool* value, int index = 0, const std::string& attribute = "value") const;
+    bool getBool(const std::string& key, bool* value, int index = 0,
+                 const std::string& attribute = "value") const;
     bool getLong(const std::string& key, std::int32_t* value, int index = 0,
                  const std::string& attribute = "value") const;
-    bool getInteger(const std::string& key, int* value, int index = 0, const std::string& attribute = "value") const;
-    bool getIndex(const std::string& key, int* value, int index = 0, const std::string& attribute = "value") const;
-    bool getFloat(const std::string& key, float* value, int index = 0, const std::string& attribute = "value") const;
+    bool getInteger(const std::string& key, int* value, int index = 0,
+                    const std::string& attribute = "value") const;
+    bool getIndex(const std::string& key, int* value, int index = 0,
+                  const std::string& attribute = "value") const;
+    bool getFloat(const std::string& key, float* value, int index = 0,
+                  const std::string& attribute = "value") const;
     bool getDouble(const std::string& key, double* value, int index = 0,
                    const std::string& attribute = "value") const;
     // Backslash, backslash, "n" in the stored text reads as a line feed.
@@ -120,19 +124,17 @@ public:
                         const std::string& attribute = "value") const;
     // Stream conversions of the whole text; for std::int32_t, bool, float and double.
     template <class T>
-    bool getValue(const std::string& key, T* value, int index = 0, const std::string& attribute = "value") const;
+    bool getValue(const std::string& key, T* value, int index = 0,
+                  const std::string& attribute = "value") const;
     // The "value" of the entry named name, or T() when there is none.
-    template <class T>
-    static T getEntryValue(const Dictionary& dictionary, const std::string& name);
+    template <class T> static T getEntryValue(const Dictionary& dictionary, const std::string& name);
     // Writes in the layout the view reads, so that getValue finds it again.
-    template <class T>
-    bool setValue(const std::string& key, const T& value, bool replace = true);
+    template <class T> bool setValue(const std::string& key, const T& value, bool replace = true);
     // The typed-layout tag of a value type.
-    template <class T>
-    static const char* typeName();
+    template <class T> static const char* typeName();
 
-    bool boolValue(const std::string& key) const;    // false when absent
-    int integerValue(const std::string& key) const;  // -1 when absent
+    bool boolValue(const std::string& key) const;   // false when absent
+    int integerValue(const std::string& key) const; // -1 when absent
     std::string stringValue(const std::string& key) const;
 
     // Setters write the entry named key: with replace, the index-th existing one gets the new "value";
@@ -157,7 +159,8 @@ public:
 
     // Binary values: gzip and Base64; the older packed-word form is read too.
     static void encodeData(std::string& text, const std::uint8_t* data, std::size_t length);
-    static bool decodeData(const std::string& text, std::vector<std::uint8_t>* data, std::size_t expectedLength);
+    static bool decodeData(const std::string& text, std::vector<std::uint8_t>* data,
+                           std::size_t expectedLength);
 
 private:
     Dictionary(const Dictionary& parent, TiXmlNode* node);
@@ -175,8 +178,8 @@ private:
     bool readText(const std::string& key, const char* typeTag, int index, const std::string& attribute,
                   bool byTag, std::string* text, std::string* display = nullptr) const;
     template <class T, class Convert>
-    bool readAs(const std::string& key, const char* typeTag, int index, const std::string& attribute, bool byTag,
-                T* value, Convert convert, std::string* display = nullptr) const;
+    bool readAs(const std::string& key, const char* typeTag, int index, const std::string& attribute,
+                bool byTag, T* value, Convert convert, std::string* display = nullptr) const;
     bool writeText(const std::string& key, const std::string& text, int index, bool replace, bool withIndex);
     TiXmlElement* appendElement(const std::string& key);
 

@@ -66,8 +66,8 @@ void gzipBase64Encode(std::string& text, const std::uint8_t* data, std::size_t l
     try {
         CryptoPP::StringSource source(
             data != nullptr ? data : &kNothing, data != nullptr ? length : 0, true,
-            new CryptoPP::Gzip(new CryptoPP::Base64Encoder(new CryptoPP::StringSink(text), false), kDeflateLevel,
-                               kLog2Window, true));
+            new CryptoPP::Gzip(new CryptoPP::Base64Encoder(new CryptoPP::StringSink(text), false),
+                               kDeflateLevel, kLog2Window, true));
     } catch (const std::exception& e) {
         reportFailure(&e);
     } catch (...) {
@@ -79,13 +79,14 @@ bool gzipBase64Decode(const std::string& text, std::vector<std::uint8_t>& data) 
     data.clear();
     try {
         std::string stream;
-        CryptoPP::StringSource unbase(text, true, new CryptoPP::Base64Decoder(new CryptoPP::StringSink(stream)));
+        CryptoPP::StringSource unbase(text, true,
+                                      new CryptoPP::Base64Decoder(new CryptoPP::StringSink(stream)));
         if (stream.size() < kGzipFraming)
             throw std::invalid_argument("text holds no gzip stream");
         // The trailer's last word is the unpacked length (modulo 2^32): no valid stream yields more.
         const auto* tail = reinterpret_cast<const std::uint8_t*>(stream.data() + stream.size() - 4);
-        const std::size_t declared = std::size_t{tail[0]} | std::size_t{tail[1]} << 8 | std::size_t{tail[2]} << 16 |
-                                     std::size_t{tail[3]} << 24;
+        const std::size_t declared = std::size_t{tail[0]} | std::size_t{tail[1]} << 8 |
+                                     std::size_t{tail[2]} << 16 | std::size_t{tail[3]} << 24;
         if (declared > kMaxDataBytes)
             throw std::length_error("decoded data would be too large");
         CryptoPP::StringSource unzip(stream, true, new CryptoPP::Gunzip(new BoundedSink(data, declared)));

@@ -75,7 +75,9 @@ bool writeFileAtomically(const std::string& path, const std::string& text) {
 
 } // namespace
 
-Dictionary::Dictionary(const File& file) : Dictionary() { load(file); }
+Dictionary::Dictionary(const File& file) : Dictionary() {
+    load(file);
+}
 
 bool Dictionary::load(const File& file) {
     static const char* const where = "bool trov::Dictionary::load(const trov::File&)";

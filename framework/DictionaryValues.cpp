@@ -46,7 +46,9 @@ std::string formatInteger(long long value) {
     return std::string(buffer, result.ptr);
 }
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
 
 // The decimal integer at the start of the text after blanks, 0 when there is none; values beyond 32 bits
 // saturate.
@@ -72,14 +74,19 @@ locale_t cLocale() {
 }
 
 // The decimal floating-point number at the start of the text, 0 when there is none.
-double leadingFloat(const std::string& text) { return ::strtod_l(text.c_str(), nullptr, cLocale()); }
-float leadingFloat32(const std::string& text) { return static_cast<float>(leadingFloat(text)); }
+double leadingFloat(const std::string& text) {
+    return ::strtod_l(text.c_str(), nullptr, cLocale());
+}
+float leadingFloat32(const std::string& text) {
+    return static_cast<float>(leadingFloat(text));
+}
 
 // Only the exact text "true" is true.
-bool isTrue(const std::string& text) { return text == "true"; }
+bool isTrue(const std::string& text) {
+    return text == "true";
+}
 
-template <class T>
-T fromString(const std::string& text) {
+template <class T> T fromString(const std::string& text) {
     std::istringstream in(text);
     in.imbue(std::locale::classic());
     T value{};
@@ -87,8 +94,7 @@ T fromString(const std::string& text) {
     return value;
 }
 
-template <class T>
-std::string toString(const T& value) {
+template <class T> std::string toString(const T& value) {
     std::ostringstream out;
     out.imbue(std::locale::classic());
     out.precision(16);
@@ -98,14 +104,16 @@ std::string toString(const T& value) {
 
 } // namespace
 
-TiXmlElement* Dictionary::valueEntry(const std::string& key, const char* typeTag, int index, bool byTag) const {
+TiXmlElement* Dictionary::valueEntry(const std::string& key, const char* typeTag, int index,
+                                     bool byTag) const {
     if (typedRead_ && !byTag)
         return findChild(node_, typeTag, key, index);
     return findChild(node_, key, "", index);
 }
 
-bool Dictionary::readText(const std::string& key, const char* typeTag, int index, const std::string& attribute,
-                          bool byTag, std::string* text, std::string* display) const {
+bool Dictionary::readText(const std::string& key, const char* typeTag, int index,
+                          const std::string& attribute, bool byTag, std::string* text,
+                          std::string* display) const {
     if (key.empty())
         return false;
     if (const std::string* own = attributeOf(element(), key)) {
@@ -165,7 +173,8 @@ bool Dictionary::getLong(const std::string& key, std::int32_t* value, int index,
     return readAs(key, "integer", index, attribute, false, value, leadingInteger);
 }
 
-bool Dictionary::getInteger(const std::string& key, int* value, int index, const std::string& attribute) const {
+bool Dictionary::getInteger(const std::string& key, int* value, int index,
+                            const std::string& attribute) const {
     return readAs(key, "integer", index, attribute, false, value, leadingInteger);
 }
 
@@ -173,11 +182,13 @@ bool Dictionary::getIndex(const std::string& key, int* value, int index, const s
     return readAs(key, "index", index, attribute, false, value, leadingInteger);
 }
 
-bool Dictionary::getFloat(const std::string& key, float* value, int index, const std::string& attribute) const {
+bool Dictionary::getFloat(const std::string& key, float* value, int index,
+                          const std::string& attribute) const {
     return readAs(key, "float", index, attribute, false, value, leadingFloat32);
 }
 
-bool Dictionary::getDouble(const std::string& key, double* value, int index, const std::string& attribute) const {
+bool Dictionary::getDouble(const std::string& key, double* value, int index,
+                           const std::string& attribute) const {
     return readAs(key, "float", index, attribute, false, value, leadingFloat);
 }
 
@@ -228,8 +239,7 @@ bool Dictionary::getIntegerText(const std::string& key, std::string* text, int i
     return readAs(key, "integer", index, attribute, false, text, unescapeNewlines);
 }
 
-template <class T>
-const char* Dictionary::typeName() {
+template <class T> const char* Dictionary::typeName() {
     if constexpr (std::is_same_v<T, bool>)
         return "bool";
     else if constexpr (std::is_integral_v<T>)
@@ -243,15 +253,13 @@ bool Dictionary::getValue(const std::string& key, T* value, int index, const std
     return readAs(key, typeName<T>(), index, attribute, false, value, fromString<T>);
 }
 
-template <class T>
-T Dictionary::getEntryValue(const Dictionary& dictionary, const std::string& name) {
+template <class T> T Dictionary::getEntryValue(const Dictionary& dictionary, const std::string& name) {
     T value{};
     dictionary.getValue(name, &value);
     return value;
 }
 
-template <class T>
-bool Dictionary::setValue(const std::string& key, const T& value, bool replace) {
+template <class T> bool Dictionary::setValue(const std::string& key, const T& value, bool replace) {
     TiXmlNode* parent = container();
     if (parent == nullptr || key.empty() || (!typedRead_ && !isElementName(key)))
         return false;
@@ -269,10 +277,10 @@ bool Dictionary::setValue(const std::string& key, const T& value, bool replace) 
     return parent->LinkEndChild(created) != nullptr;
 }
 
-#define TROV_DICTIONARY_VALUE_TYPE(T)                                                                         \
-    template const char* Dictionary::typeName<T>();                                                           \
+#define TROV_DICTIONARY_VALUE_TYPE(T)                                                                        \
+    template const char* Dictionary::typeName<T>();                                                          \
     template bool Dictionary::getValue<T>(const std::string&, T*, int, const std::string&) const;            \
-    template T Dictionary::getEntryValue<T>(const Dictionary&, const std::string&);                           \
+    template T Dictionary::getEntryValue<T>(const Dictionary&, const std::string&);                          \
     template bool Dictionary::setValue<T>(const std::string&, const T&, bool);
 TROV_DICTIONARY_VALUE_TYPE(std::int32_t)
 TROV_DICTIONARY_VALUE_TYPE(bool)
@@ -362,9 +370,10 @@ bool Dictionary::checkCompatibility(std::string& message) {
     // Only the first parts are compared: every format this product's major version wrote is read.
     const Version required = product.getFileFormatVersion();
     if (!required.isAtLeast(Version(fileFormat), 1)) {
-        message = "These settings were created by an older version of " + creator + " and cannot be loaded.\n" +
-                  "(Format is " + (fileFormat.empty() ? std::string("unspecified") : fileFormat) +
-                  ", this plugin requires " + required.toString() + " or newer.)";
+        message = "These settings were created by an older version of " + creator +
+                  " and cannot be loaded.\n" + "(Format is " +
+                  (fileFormat.empty() ? std::string("unspecified") : fileFormat) + ", this plugin requires " +
+                  required.toString() + " or newer.)";
         return false;
     }
     return true;
@@ -374,7 +383,8 @@ void Dictionary::encodeData(std::string& text, const std::uint8_t* data, std::si
     gzipBase64Encode(text, data, length);
 }
 
-bool Dictionary::decodeData(const std::string& text, std::vector<std::uint8_t>* data, std::size_t expectedLength) {
+bool Dictionary::decodeData(const std::string& text, std::vector<std::uint8_t>* data,
+                            std::size_t expectedLength) {
     data->clear();
     // Every gzip+Base64 text begins with the code of the gzip header, which is also made of packed-word
     // characters: that beginning decides.

@@ -31,9 +31,15 @@ int utf8Length(unsigned char c) {
     return 1;
 }
 
-bool isWhite(char c) { return std::isspace(static_cast<unsigned char>(c)) || c == '\n' || c == '\r'; }
-bool isAlpha(unsigned char c) { return c < 127 ? std::isalpha(c) != 0 : true; }
-bool isAlphaNum(unsigned char c) { return c < 127 ? std::isalnum(c) != 0 : true; }
+bool isWhite(char c) {
+    return std::isspace(static_cast<unsigned char>(c)) || c == '\n' || c == '\r';
+}
+bool isAlpha(unsigned char c) {
+    return c < 127 ? std::isalpha(c) != 0 : true;
+}
+bool isAlphaNum(unsigned char c) {
+    return c < 127 ? std::isalnum(c) != 0 : true;
+}
 
 // Code points of 2^21 and above give nothing, as in the parser.
 void appendUtf8(unsigned long code, std::string& out) {
@@ -59,8 +65,8 @@ struct Entity {
     std::size_t length;
     char value;
 };
-constexpr Entity kEntities[] = {{"&amp;", 5, '&'}, {"&lt;", 4, '<'}, {"&gt;", 4, '>'}, {"&quot;", 6, '"'},
-                                {"&apos;", 6, '\''}};
+constexpr Entity kEntities[] = {
+    {"&amp;", 5, '&'}, {"&lt;", 4, '<'}, {"&gt;", 4, '>'}, {"&quot;", 6, '"'}, {"&apos;", 6, '\''}};
 
 class Walker {
 public:
@@ -134,7 +140,8 @@ const char* Walker::skipWhite(const char* p) const {
         while (*p) {
             const auto* u = reinterpret_cast<const unsigned char*>(p);
             // Byte-order marks and the two UTF-8 non-characters count as white space.
-            if (u[0] == 0xEF && ((u[1] == 0xBB && u[2] == 0xBF) || (u[1] == 0xBF && (u[2] == 0xBE || u[2] == 0xBF)))) {
+            if (u[0] == 0xEF &&
+                ((u[1] == 0xBB && u[2] == 0xBF) || (u[1] == 0xBF && (u[2] == 0xBE || u[2] == 0xBF)))) {
                 p += 3;
                 continue;
             }
@@ -152,8 +159,9 @@ const char* Walker::skipWhite(const char* p) const {
 
 const char* Walker::readName(const char* p) const {
     if (p && *p && (isAlpha(static_cast<unsigned char>(*p)) || *p == '_')) {
-        while (p && *p &&
-               (isAlphaNum(static_cast<unsigned char>(*p)) || *p == '_' || *p == '-' || *p == '.' || *p == ':'))
+        while (
+            p && *p &&
+            (isAlphaNum(static_cast<unsigned char>(*p)) || *p == '_' || *p == '-' || *p == '.' || *p == ':'))
             ++p;
         return p;
     }
@@ -534,7 +542,9 @@ XmlShape Walker::run() {
 
 } // namespace
 
-XmlShape measureXml(const char* text) { return Walker(text).run(); }
+XmlShape measureXml(const char* text) {
+    return Walker(text).run();
+}
 
 void prepareXml() {
     static std::once_flag once;

@@ -14,6 +14,8 @@ EditorServicesFactory& editorServices() {
     return factory != nullptr ? *factory : null;
 }
 
-void setEditorServices(EditorServicesFactory* factory) { gFactory.store(factory, std::memory_order_release); }
+void setEditorServices(EditorServicesFactory* factory) {
+    gFactory.store(factory, std::memory_order_release);
+}
 
 } // namespace trov

@@ -2,7 +2,8 @@
 
 namespace trov {
 
-Error::Error(const std::string& where, const std::string& message) : std::runtime_error(message), where_(where) {}
+Error::Error(const std::string& where, const std::string& message)
+    : std::runtime_error(message), where_(where) {}
 
 Error::Error(const std::string& where, const std::string& message, const std::string& code)
     : std::runtime_error(message), where_(where), code_(code) {}
@@ -30,8 +31,10 @@ ErrorNoSuchControlType::ErrorNoSuchControlType(const std::string& where, const s
                                                const std::string& name)
     : Error(where, "Unknown control type " + type + "<" + name + ">", "ENSCT") {}
 
-ErrorImportFailed::ErrorImportFailed(const std::string& where) : Error(where, "Failed to import file", "EIFL") {}
+ErrorImportFailed::ErrorImportFailed(const std::string& where)
+    : Error(where, "Failed to import file", "EIFL") {}
 
-ErrorExportFailed::ErrorExportFailed(const std::string& where) : Error(where, "Failed to export file", "EXFL") {}
+ErrorExportFailed::ErrorExportFailed(const std::string& where)
+    : Error(where, "Failed to export file", "EXFL") {}
 
 } // namespace trov

@@ -24,7 +24,9 @@ namespace {
 // The save dialog starts on the filter chosen last in this process.
 std::atomic<int> gLastSaveFilterIndex{0};
 
-bool statPath(const std::string& path, struct stat& st) { return ::stat(path.c_str(), &st) == 0; }
+bool statPath(const std::string& path, struct stat& st) {
+    return ::stat(path.c_str(), &st) == 0;
+}
 
 std::string patternsOf(const FileFilter& filter) {
     std::string patterns;
@@ -45,7 +47,8 @@ platform::FileDialogRequest dialogRequest(bool save, const std::string& title, c
         const std::string patterns = patternsOf(filter);
         request.filters.emplace_back(filter.description + " (" + patterns + ")", patterns);
     }
-    request.filterIndex = filterIndex >= 0 && static_cast<std::size_t>(filterIndex) < filters.size() ? filterIndex : 0;
+    request.filterIndex =
+        filterIndex >= 0 && static_cast<std::size_t>(filterIndex) < filters.size() ? filterIndex : 0;
     request.initialPath = initial.getPath();
     request.owner = handleOf(owner);
     return request;
@@ -55,9 +58,13 @@ platform::FileDialogRequest dialogRequest(bool save, const std::string& title, c
 
 File::File() = default;
 
-File::File(const std::string& path) { setPath(path); }
+File::File(const std::string& path) {
+    setPath(path);
+}
 
-File::File(const char* path) { setPath(path != nullptr ? std::string(path) : std::string()); }
+File::File(const char* path) {
+    setPath(path != nullptr ? std::string(path) : std::string());
+}
 
 File::File(const File& other) : IOStream(other), folder_(other.folder_), name_(other.name_) {}
 
@@ -99,9 +106,13 @@ bool File::folderIsPrefixOf(const Folder& folder) const {
     return theirs.size() >= mine.size() && std::equal(mine.begin(), mine.end(), theirs.begin());
 }
 
-std::string File::getName() const { return name_; }
+std::string File::getName() const {
+    return name_;
+}
 
-void File::setName(const std::string& name) { name_ = name; }
+void File::setName(const std::string& name) {
+    name_ = name;
+}
 
 std::string File::getBaseName() const {
     const std::size_t dot = name_.rfind('.');
@@ -131,7 +142,9 @@ File File::nameOnly() const {
     return file;
 }
 
-bool File::operator==(const File& other) const { return folder_ == other.folder_ && name_ == other.name_; }
+bool File::operator==(const File& other) const {
+    return folder_ == other.folder_ && name_ == other.name_;
+}
 
 void File::makeUnique(const std::string& pattern) {
     const std::size_t hash = pattern.find('#');
@@ -203,7 +216,9 @@ bool File::close() {
     return true;
 }
 
-bool File::isOpen() const { return stream_ && stream_->is_open(); }
+bool File::isOpen() const {
+    return stream_ && stream_->is_open();
+}
 
 bool File::read(void* data, std::size_t size, bool) {
     if (!isOpen())
@@ -273,7 +288,8 @@ int File::saveDialog(const std::string& title, const FileFilterList& filters, co
 
 File makeTemporaryFile(const std::string& extension) {
     const std::string suffix = extension.empty() ? std::string() : "." + extension;
-    std::string path = platform::temporaryFolder() + "/" + getProductIdentity().getName() + " XXXXXX" + suffix;
+    std::string path =
+        platform::temporaryFolder() + "/" + getProductIdentity().getName() + " XXXXXX" + suffix;
     const int fd = ::mkstemps(path.data(), static_cast<int>(suffix.size()));
     if (fd < 0) {
         logLine(3, "cannot create a temporary file %s: %s", path.c_str(), std::strerror(errno));

@@ -23,8 +23,7 @@ bool isDirectory(const std::string& path) {
 }
 
 // Calls visit(name, isDirectory) for every entry but "." and "..", in the file system's order.
-template <typename Visit>
-void forEachEntry(const std::string& path, Visit visit) {
+template <typename Visit> void forEachEntry(const std::string& path, Visit visit) {
     DIR* dir = ::opendir(path.empty() ? "." : path.c_str());
     if (dir == nullptr)
         return;
@@ -50,7 +49,9 @@ bool isRelativePath(const std::string& text) {
 
 Folder::Folder() = default;
 
-Folder::Folder(const std::string& path) { setPath(path); }
+Folder::Folder(const std::string& path) {
+    setPath(path);
+}
 
 Folder::Folder(const Folder&) = default;
 
@@ -76,7 +77,9 @@ std::string Folder::getPath() const {
     return path;
 }
 
-std::string Folder::getName() const { return components_.empty() ? std::string() : components_.back(); }
+std::string Folder::getName() const {
+    return components_.empty() ? std::string() : components_.back();
+}
 
 Folder Folder::getParent() const {
     Folder parent(*this);
@@ -106,11 +109,17 @@ Folder Folder::operator+(const Folder& other) const {
     return result;
 }
 
-File Folder::operator+(const File& file) const { return File(*this, file); }
+File Folder::operator+(const File& file) const {
+    return File(*this, file);
+}
 
-bool Folder::operator==(const Folder& other) const { return components_ == other.components_; }
+bool Folder::operator==(const Folder& other) const {
+    return components_ == other.components_;
+}
 
-bool Folder::exists() const { return isDirectory(getPath()); }
+bool Folder::exists() const {
+    return isDirectory(getPath());
+}
 
 Folder Folder::getCurrent() {
     char buffer[PATH_MAX];
@@ -119,7 +128,9 @@ Folder Folder::getCurrent() {
     return Folder(buffer);
 }
 
-bool Folder::setCurrent() const { return ::chdir(getPath().c_str()) == 0; }
+bool Folder::setCurrent() const {
+    return ::chdir(getPath().c_str()) == 0;
+}
 
 bool Folder::create() const {
     if (exists())

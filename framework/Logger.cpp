@@ -50,14 +50,14 @@ void Logger::open() {
 }
 
 void Logger::writeBanner(const char* what) {
-    log(2, "---- %s logger %s @ %s %s --------", getProductIdentity().getName().c_str(), what, timeText().c_str(),
-        dateText().c_str());
+    log(2, "---- %s logger %s @ %s %s --------", getProductIdentity().getName().c_str(), what,
+        timeText().c_str(), dateText().c_str());
 }
 
 std::string Logger::formatPrefix(std::int64_t ms) {
     char prefix[64];
-    std::snprintf(prefix, sizeof prefix, "%02" PRId64 ":%02" PRId64 ":%02" PRId64 ":%03" PRId64 " | ", ms / 3600000,
-                  ms / 60000 % 60, ms / 1000 % 60, ms % 1000);
+    std::snprintf(prefix, sizeof prefix, "%02" PRId64 ":%02" PRId64 ":%02" PRId64 ":%03" PRId64 " | ",
+                  ms / 3600000, ms / 60000 % 60, ms / 1000 % 60, ms % 1000);
     return prefix;
 }
 
@@ -78,10 +78,13 @@ void Logger::logv(int level, const char* format, va_list args) {
     write(buffer_.get());
 }
 
-void Logger::log(int level, const std::string& text) { log(level, "%s", text.c_str()); }
+void Logger::log(int level, const std::string& text) {
+    log(level, "%s", text.c_str());
+}
 
 void Logger::logError(int level, const Error& error) {
-    log(level, "!! %s [%s] at %s", error.getMessage().c_str(), error.getCode().c_str(), error.getWhere().c_str());
+    log(level, "!! %s [%s] at %s", error.getMessage().c_str(), error.getCode().c_str(),
+        error.getWhere().c_str());
 }
 
 void Logger::write(const char* text) {
@@ -107,12 +110,15 @@ int Logger::getLevel() const {
     return threshold_;
 }
 
-Logger* getLog() { return gLog.load(std::memory_order_acquire); }
+Logger* getLog() {
+    return gLog.load(std::memory_order_acquire);
+}
 
 void setLog(Logger* log) {
     gLog.store(log, std::memory_order_release);
     if (log != nullptr)
-        platform::setDiagnosticSink([](int level, const std::string& text) { logLine(level, "%s", text.c_str()); });
+        platform::setDiagnosticSink(
+            [](int level, const std::string& text) { logLine(level, "%s", text.c_str()); });
     else
         platform::setDiagnosticSink(nullptr);
 }

@@ -90,12 +90,10 @@ inline float wordToFloat(MessageWord word) {
     std::memcpy(&value, &bits, sizeof value);
     return value;
 }
-template <class T>
-MessageWord pointerToWord(T* pointer) {
+template <class T> MessageWord pointerToWord(T* pointer) {
     return reinterpret_cast<MessageWord>(pointer);
 }
-template <class T>
-T* wordToPointer(MessageWord word) {
+template <class T> T* wordToPointer(MessageWord word) {
     return reinterpret_cast<T*>(word);
 }
 
@@ -194,8 +192,8 @@ public:
 
     WindowMessage(const Radio* sender, std::int32_t code, std::int32_t value)
         : Message(sender, kKindWindow, code, 0), value(value) {}
-    WindowMessage(const Radio* sender, std::int32_t code, std::int32_t value, std::int32_t s0, std::int32_t s1,
-                  std::int32_t s2, MessageWord extra)
+    WindowMessage(const Radio* sender, std::int32_t code, std::int32_t value, std::int32_t s0,
+                  std::int32_t s1, std::int32_t s2, MessageWord extra)
         : Message(sender, kKindWindow, code, extra), value(value), state{s0, s1, s2} {}
     WindowMessage(const Radio* sender, std::int32_t code, std::int32_t value, const Point& where,
                   MessageWord extra)

@@ -26,12 +26,15 @@ void initMessageCatalogue() {
 
 void initErrorTexts() {
     const std::string product = getProductIdentity().getName();
-    errorTextLoadingControls =
-        "Error loading controls!  The plugin will function but no editor will be available.\nPlease reinstall " +
-        product + ". ";
-    errorTextRegistryKeyMissing = "Registry key missing, unable to continue.\nPlease reinstall " + product + ". ";
-    errorTextLoadingResources = "Error loading resources, unable to continue.\nPlease reinstall " + product + ". ";
-    errorTextLoadingSettings = "Error loading settings, unable to continue.\nPlease reinstall " + product + ". ";
+    errorTextLoadingControls = "Error loading controls!  The plugin will function but no editor will be "
+                               "available.\nPlease reinstall " +
+                               product + ". ";
+    errorTextRegistryKeyMissing =
+        "Registry key missing, unable to continue.\nPlease reinstall " + product + ". ";
+    errorTextLoadingResources =
+        "Error loading resources, unable to continue.\nPlease reinstall " + product + ". ";
+    errorTextLoadingSettings =
+        "Error loading settings, unable to continue.\nPlease reinstall " + product + ". ";
 }
 
 } // namespace trov

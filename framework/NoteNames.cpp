@@ -15,6 +15,8 @@ bool isWhiteKey(int key) {
     }
 }
 
-bool isBlackKey(int key) { return !isWhiteKey(key); }
+bool isBlackKey(int key) {
+    return !isWhiteKey(key);
+}
 
 } // namespace trov

@@ -162,9 +162,13 @@ bool Preferences::clearChild(const std::string& subPath) {
     return !child->clear().failed();
 }
 
-Preferences* getMachinePreferences() { return gMachinePreferences.load(std::memory_order_acquire); }
+Preferences* getMachinePreferences() {
+    return gMachinePreferences.load(std::memory_order_acquire);
+}
 
-Preferences* getUserPreferences() { return gUserPreferences.load(std::memory_order_acquire); }
+Preferences* getUserPreferences() {
+    return gUserPreferences.load(std::memory_order_acquire);
+}
 
 void setProcessPreferences(Preferences* machine, Preferences* user) {
     gMachinePreferences.store(machine, std::memory_order_release);

@@ -21,6 +21,8 @@ const ProductIdentity& getProductIdentity() {
     return identity != nullptr ? *identity : unnamed;
 }
 
-void setProductIdentity(const ProductIdentity* identity) { gIdentity.store(identity, std::memory_order_release); }
+void setProductIdentity(const ProductIdentity* identity) {
+    gIdentity.store(identity, std::memory_order_release);
+}
 
 } // namespace trov

@@ -12,7 +12,9 @@ namespace {
 std::atomic<const StationEnvironment*> gEnvironment{nullptr};
 } // namespace
 
-const StationEnvironment* getStationEnvironment() { return gEnvironment.load(std::memory_order_acquire); }
+const StationEnvironment* getStationEnvironment() {
+    return gEnvironment.load(std::memory_order_acquire);
+}
 
 void setStationEnvironment(const StationEnvironment* environment) {
     gEnvironment.store(environment, std::memory_order_release);
@@ -36,8 +38,8 @@ Radio::~Radio() {
         std::lock_guard guard(lock_);
         while (!listeners_.empty()) {
             Radio* listener = listeners_.front().station;
-            logLine(0, "Radio::0x%lx : forced tuning out of listener 0x%lx", reinterpret_cast<unsigned long>(this),
-                    reinterpret_cast<unsigned long>(listener));
+            logLine(0, "Radio::0x%lx : forced tuning out of listener 0x%lx",
+                    reinterpret_cast<unsigned long>(this), reinterpret_cast<unsigned long>(listener));
             listener->tuneOutOf(this);
         }
     }
@@ -135,8 +137,9 @@ Error Radio::tuneOut(std::string name) const {
     }
     const StationEnvironment* environment = getStationEnvironment();
     Settings* settings = getSettings();
-    Radio* parameter =
-        environment != nullptr && settings != nullptr ? environment->findParameter(settings, name, 0) : nullptr;
+    Radio* parameter = environment != nullptr && settings != nullptr
+                           ? environment->findParameter(settings, name, 0)
+                           : nullptr;
     if (parameter == nullptr)
         return ErrorNoSuchParameter("trov::Error trov::Radio::tuneOut(std::string) const", name);
     return const_cast<Radio*>(this)->tuneOutOf(parameter);
@@ -214,11 +217,13 @@ Error Radio::broadcast(const Message& message) {
     for (;;) {
         if (changes_ != seenChanges) {
             seenChanges = changes_;
-            i = last == nullptr ? 0
-                                : static_cast<std::size_t>(
-                                      std::upper_bound(listeners_.begin(), listeners_.end(), last,
-                                                       [](Radio* key, const Entry& entry) { return key < entry.station; }) -
-                                      listeners_.begin());
+            i = last == nullptr
+                    ? 0
+                    : static_cast<std::size_t>(std::upper_bound(listeners_.begin(), listeners_.end(), last,
+                                                                [](Radio* key, const Entry& entry) {
+                                                                    return key < entry.station;
+                                                                }) -
+                                               listeners_.begin());
         }
         if (i >= listeners_.size())
             break;

@@ -6,8 +6,7 @@ namespace trov {
 
 // A closed interval [low, high], used for key and velocity ranges. A range with low > high is empty: it
 // contains and overlaps nothing.
-template <class T>
-struct Range {
+template <class T> struct Range {
     T low{};
     T high{};
 

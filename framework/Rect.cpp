@@ -24,9 +24,13 @@ void Rect::scaleSize(float fx, float fy) {
     bottom = top + static_cast<std::int32_t>(static_cast<float>(getHeight()) * fy);
 }
 
-Rect Rect::operator+(const Point& p) const { return Rect(left + p.x, top + p.y, getWidth(), getHeight()); }
+Rect Rect::operator+(const Point& p) const {
+    return Rect(left + p.x, top + p.y, getWidth(), getHeight());
+}
 
-Rect Rect::operator-(const Point& p) const { return Rect(left - p.x, top - p.y, getWidth(), getHeight()); }
+Rect Rect::operator-(const Point& p) const {
+    return Rect(left - p.x, top - p.y, getWidth(), getHeight());
+}
 
 Rect& Rect::operator+=(const Point& p) {
     offset(p.x, p.y);
@@ -45,11 +49,21 @@ void Rect::offset(std::int32_t dx, std::int32_t dy) {
     bottom += dy;
 }
 
-void Rect::moveCenterTo(const Point& p) { offset(p - getCenter()); }
-void Rect::moveTopLeftTo(const Point& p) { offset(p - getTopLeft()); }
-void Rect::moveTopRightTo(const Point& p) { offset(p - getTopRight()); }
-void Rect::moveBottomLeftTo(const Point& p) { offset(p - getBottomLeft()); }
-void Rect::moveBottomRightTo(const Point& p) { offset(p - getBottomRight()); }
+void Rect::moveCenterTo(const Point& p) {
+    offset(p - getCenter());
+}
+void Rect::moveTopLeftTo(const Point& p) {
+    offset(p - getTopLeft());
+}
+void Rect::moveTopRightTo(const Point& p) {
+    offset(p - getTopRight());
+}
+void Rect::moveBottomLeftTo(const Point& p) {
+    offset(p - getBottomLeft());
+}
+void Rect::moveBottomRightTo(const Point& p) {
+    offset(p - getBottomRight());
+}
 
 void Rect::centerIn(const Rect& r) {
     moveTopLeftTo({r.left + (r.getWidth() - getWidth()) / 2, r.top + (r.getHeight() - getHeight()) / 2});

@@ -31,7 +31,9 @@ void SharedObject::dropShare() {
     counter_ = nullptr;
 }
 
-std::int32_t SharedObject::retain() { return counter_->fetch_add(1, std::memory_order_relaxed) + 1; }
+std::int32_t SharedObject::retain() {
+    return counter_->fetch_add(1, std::memory_order_relaxed) + 1;
+}
 
 std::int32_t SharedObject::release() {
     released_.store(true, std::memory_order_relaxed);

@@ -35,8 +35,7 @@ private:
 
 // Holds one counted reference for a scope. It takes over a reference its producer already retained and
 // releases it once; it cannot be copied, only moved.
-template <class T>
-class SharedObjectPtr {
+template <class T> class SharedObjectPtr {
 public:
     SharedObjectPtr() = default;
     explicit SharedObjectPtr(T* object) : object_(object) {}

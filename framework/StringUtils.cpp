@@ -33,7 +33,9 @@ std::string toUpperCase(const std::string& text) {
     return result;
 }
 
-std::string unescapeNewlines(const std::string& text) { return replaceAll(text, "\\\\n", "\n"); }
+std::string unescapeNewlines(const std::string& text) {
+    return replaceAll(text, "\\\\n", "\n");
+}
 
 std::string replaceAll(const std::string& text, const std::string& search, const std::string& replacement) {
     std::string result = text;

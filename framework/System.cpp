@@ -26,8 +26,7 @@ std::tm localNow() {
     return local;
 }
 
-template <std::size_t N>
-std::string formatInto(const char* format, va_list args) {
+template <std::size_t N> std::string formatInto(const char* format, va_list args) {
     char buffer[N];
     std::vsnprintf(buffer, N, format, args);
     return buffer;
@@ -76,11 +75,17 @@ int getOSVersion() {
     return kOSLinux;
 }
 
-double getTime() { return platform::monotonicSeconds(); }
+double getTime() {
+    return platform::monotonicSeconds();
+}
 
-void sleep(unsigned milliseconds) { platform::sleepMilliseconds(milliseconds); }
+void sleep(unsigned milliseconds) {
+    platform::sleepMilliseconds(milliseconds);
+}
 
-int getProcessorCount() { return platform::processorCount(); }
+int getProcessorCount() {
+    return platform::processorCount();
+}
 
 bool isKeyDown(int virtualKey) {
     const bool shift = platform::getKeyState(kKeyShift);
@@ -192,7 +197,9 @@ void* getLibraryFunction(const std::string& library, const std::string& function
     return platform::findLibraryFunction(library, function);
 }
 
-void openURL(const std::string& text) { platform::responder().openUrl(text); }
+void openURL(const std::string& text) {
+    platform::responder().openUrl(text);
+}
 
 void exitWithError(const std::string& message, const Error& error) {
     if (error.getCode() != "EAOK")

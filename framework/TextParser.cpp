@@ -4,7 +4,9 @@
 
 namespace trov {
 
-void TextParser::addKeyword(const std::string& keyword) { entries_.push_back(Entry{keyword, {}, false}); }
+void TextParser::addKeyword(const std::string& keyword) {
+    entries_.push_back(Entry{keyword, {}, false});
+}
 
 std::string TextParser::feed(char c) {
     for (Entry& entry : entries_) {

@@ -43,8 +43,8 @@ std::string Version::toString() const {
 }
 
 std::uint32_t Version::toInteger() const {
-    return (std::uint32_t{parts_[0]} << 24) | (std::uint32_t{parts_[1]} << 16) | (std::uint32_t{parts_[2]} << 8) |
-           std::uint32_t{parts_[3]};
+    return (std::uint32_t{parts_[0]} << 24) | (std::uint32_t{parts_[1]} << 16) |
+           (std::uint32_t{parts_[2]} << 8) | std::uint32_t{parts_[3]};
 }
 
 bool Version::operator==(const Version& other) const {

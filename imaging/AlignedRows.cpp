@@ -13,10 +13,10 @@ namespace {
 class ProcessHeap final : public RowHeap {
 public:
     void* allocate(std::size_t bytes, std::size_t alignment) noexcept override {
-        return ::operator new(bytes, std::align_val_t{alignment}, std::nothrow);
+        return ::operator new (bytes, std::align_val_t{alignment}, std::nothrow);
     }
     void release(void* block, std::size_t alignment) noexcept override {
-        ::operator delete(block, std::align_val_t{alignment});
+        ::operator delete (block, std::align_val_t{alignment});
     }
 };
 
@@ -36,9 +36,13 @@ void* allocateRow(std::ptrdiff_t count, std::size_t elementSize) {
 
 } // namespace
 
-RowHeap* setRowHeap(RowHeap* heap) { return installedHeap.exchange(heap, std::memory_order_acq_rel); }
+RowHeap* setRowHeap(RowHeap* heap) {
+    return installedHeap.exchange(heap, std::memory_order_acq_rel);
+}
 
-RowHeap& processRowHeap() { return processHeap; }
+RowHeap& processRowHeap() {
+    return processHeap;
+}
 
 std::int32_t* alignedAllocInt32(std::ptrdiff_t count) {
     return static_cast<std::int32_t*>(allocateRow(count, sizeof(std::int32_t)));

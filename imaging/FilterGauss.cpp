@@ -10,11 +10,7 @@ namespace trov::imaging {
 namespace {
 
 constexpr FilterGaussFn kVariantTable[kVariantTableSize] = {
-    nullptr,
-    filterGaussPortable,
-    filterGaussVariant2,
-    filterGaussVariant3,
-    filterGaussVariant4,
+    nullptr, filterGaussPortable, filterGaussVariant2, filterGaussVariant3, filterGaussVariant4,
 };
 
 // Relaxed: calls on other threads only need some valid index, never an ordering with other data.
@@ -26,18 +22,26 @@ std::atomic<std::int32_t> currentVariant{1};
 
 } // namespace
 
-const FilterGaussFn* variantTable() { return kVariantTable; }
+const FilterGaussFn* variantTable() {
+    return kVariantTable;
+}
 
-std::int32_t variantIndex() { return currentVariant.load(std::memory_order_relaxed); }
+std::int32_t variantIndex() {
+    return currentVariant.load(std::memory_order_relaxed);
+}
 
-void storeVariantIndex(std::int32_t index) { currentVariant.store(index, std::memory_order_relaxed); }
+void storeVariantIndex(std::int32_t index) {
+    currentVariant.store(index, std::memory_order_relaxed);
+}
 
 FilterStatus filterGauss_8u_C4(const std::uint8_t* src, std::int32_t srcStep, std::uint8_t* dst,
-                               std::int32_t dstStep, std::int32_t width, std::int32_t height, SmoothingMask mask) {
+                               std::int32_t dstStep, std::int32_t width, std::int32_t height,
+                               SmoothingMask mask) {
     const std::int32_t index = variantIndex();
     // Index 0 (reachable through processor code -1) has no implementation: run variant 1 rather than
     // jump through the empty entry.
-    const FilterGaussFn entry = (index >= 1 && index < kVariantTableSize) ? kVariantTable[index] : kVariantTable[1];
+    const FilterGaussFn entry =
+        (index >= 1 && index < kVariantTableSize) ? kVariantTable[index] : kVariantTable[1];
     return entry(src, srcStep, dst, dstStep, width, height, mask);
 }
 
@@ -56,7 +60,8 @@ FilterStatus checkFilterArguments(const std::uint8_t* src, std::int32_t srcStep,
 }
 
 FilterStatus filterGaussPortable(const std::uint8_t* src, std::int32_t srcStep, std::uint8_t* dst,
-                                 std::int32_t dstStep, std::int32_t width, std::int32_t height, SmoothingMask mask) {
+                                 std::int32_t dstStep, std::int32_t width, std::int32_t height,
+                                 SmoothingMask mask) {
     const FilterStatus status = checkFilterArguments(src, srcStep, dst, dstStep, width, height, mask);
     if (status != FilterStatus::Ok)
         return status;

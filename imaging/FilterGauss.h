@@ -13,7 +13,8 @@ namespace trov::imaging {
 // Exactly width x height pixels of the destination are written, and nothing on an error.
 // Any thread; calls may run at once when no call's destination overlaps another call's images.
 FilterStatus filterGauss_8u_C4(const std::uint8_t* src, std::int32_t srcStep, std::uint8_t* dst,
-                               std::int32_t dstStep, std::int32_t width, std::int32_t height, SmoothingMask mask);
+                               std::int32_t dstStep, std::int32_t width, std::int32_t height,
+                               SmoothingMask mask);
 
 // The implementations behind the public entry. All take the same arguments, make the same checks in the
 // same order and give the same bytes whenever the destination does not overlap the source.
@@ -22,14 +23,18 @@ using FilterGaussFn = FilterStatus (*)(const std::uint8_t* src, std::int32_t src
                                        SmoothingMask mask);
 
 FilterStatus filterGaussPortable(const std::uint8_t* src, std::int32_t srcStep, std::uint8_t* dst,
-                                 std::int32_t dstStep, std::int32_t width, std::int32_t height, SmoothingMask mask);
+                                 std::int32_t dstStep, std::int32_t width, std::int32_t height,
+                                 SmoothingMask mask);
 FilterStatus filterGaussVariant2(const std::uint8_t* src, std::int32_t srcStep, std::uint8_t* dst,
-                                 std::int32_t dstStep, std::int32_t width, std::int32_t height, SmoothingMask mask);
+                                 std::int32_t dstStep, std::int32_t width, std::int32_t height,
+                                 SmoothingMask mask);
 // Variants 3 and 4: the SSE2 drivers through copies 2 and 1 of the kernel table.
 FilterStatus filterGaussVariant3(const std::uint8_t* src, std::int32_t srcStep, std::uint8_t* dst,
-                                 std::int32_t dstStep, std::int32_t width, std::int32_t height, SmoothingMask mask);
+                                 std::int32_t dstStep, std::int32_t width, std::int32_t height,
+                                 SmoothingMask mask);
 FilterStatus filterGaussVariant4(const std::uint8_t* src, std::int32_t srcStep, std::uint8_t* dst,
-                                 std::int32_t dstStep, std::int32_t width, std::int32_t height, SmoothingMask mask);
+                                 std::int32_t dstStep, std::int32_t width, std::int32_t height,
+                                 SmoothingMask mask);
 
 // The argument checks every implementation entry makes first: null pointer, size, step, mask, in that
 // order. Ok means the call may go ahead.

@@ -37,8 +37,8 @@ void columnSum121Round(const std::int32_t* above, const std::int32_t* centre, co
 }
 
 FilterStatus smooth3x3Rows(const std::uint8_t* src, std::int32_t srcStep, std::uint8_t* dst,
-                          std::int32_t dstStep, std::int32_t width, std::int32_t height, std::int32_t channels,
-                          RowSum121Fn rowSum, ColumnSum121Fn columnSum) {
+                           std::int32_t dstStep, std::int32_t width, std::int32_t height,
+                           std::int32_t channels, RowSum121Fn rowSum, ColumnSum121Fn columnSum) {
     const std::ptrdiff_t n = std::ptrdiff_t{width} * channels;
     if (n > PTRDIFF_MAX / 3)
         return FilterStatus::NoMemory;
@@ -72,7 +72,8 @@ FilterStatus smooth3x3Portable(const std::uint8_t* src, std::int32_t srcStep, st
     return smooth3x3Rows(src, srcStep, dst, dstStep, width, height, channels, rowSum121, columnSum121Round);
 }
 
-void rowSums5x5(const std::uint8_t* row, std::int32_t* a, std::int32_t* b, std::int32_t* c, std::ptrdiff_t n) {
+void rowSums5x5(const std::uint8_t* row, std::int32_t* a, std::int32_t* b, std::int32_t* c,
+                std::ptrdiff_t n) {
     // Each source byte is multiplied once by each of the six distinct weights; the products of the five
     // pixels under the mask stay in a table whose slots rotate, so every output is five additions.
     constexpr std::int32_t kWeights[6] = {2, 7, 12, 31, 52, 127};
@@ -140,9 +141,8 @@ FilterStatus smooth5x5Rings(const std::uint8_t* src, std::int32_t srcStep, std::
             rowSums(src + y * srcStep - 8, a, b, c, n);
         },
         [&](std::ptrdiff_t y, const std::int32_t* a0, const std::int32_t* b1, const std::int32_t* c2,
-            const std::int32_t* b3, const std::int32_t* a4) {
-            columnSum(a0, b1, c2, b3, a4, dst + y * dstStep, n);
-        });
+            const std::int32_t* b3,
+            const std::int32_t* a4) { columnSum(a0, b1, c2, b3, a4, dst + y * dstStep, n); });
     alignedFree(block);
     return FilterStatus::Ok;
 }

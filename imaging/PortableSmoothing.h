@@ -22,8 +22,8 @@ using ColumnSum121Fn = void (*)(const std::int32_t*, const std::int32_t*, const 
 // The 3x3 smoothing of `channels`-channel pixels with the given row and column passes: three row
 // buffers in one block, rotated. Ok or NoMemory.
 FilterStatus smooth3x3Rows(const std::uint8_t* src, std::int32_t srcStep, std::uint8_t* dst,
-                          std::int32_t dstStep, std::int32_t width, std::int32_t height, std::int32_t channels,
-                          RowSum121Fn rowSum, ColumnSum121Fn columnSum);
+                           std::int32_t dstStep, std::int32_t width, std::int32_t height,
+                           std::int32_t channels, RowSum121Fn rowSum, ColumnSum121Fn columnSum);
 // Variant 1's 3x3 smoothing (the entry passes 4 channels).
 FilterStatus smooth3x3Portable(const std::uint8_t* src, std::int32_t srcStep, std::uint8_t* dst,
                                std::int32_t dstStep, std::int32_t width, std::int32_t height,
@@ -36,7 +36,8 @@ void rowSums5x5(const std::uint8_t* row, std::int32_t* a, std::int32_t* b, std::
 void columnSum5x5Round(const std::int32_t* a0, const std::int32_t* b1, const std::int32_t* c2,
                        const std::int32_t* b3, const std::int32_t* a4, std::uint8_t* out, std::ptrdiff_t n);
 
-using RowSums5x5Fn = void (*)(const std::uint8_t*, std::int32_t*, std::int32_t*, std::int32_t*, std::ptrdiff_t);
+using RowSums5x5Fn = void (*)(const std::uint8_t*, std::int32_t*, std::int32_t*, std::int32_t*,
+                              std::ptrdiff_t);
 using ColumnSum5x5Fn = void (*)(const std::int32_t*, const std::int32_t*, const std::int32_t*,
                                 const std::int32_t*, const std::int32_t*, std::uint8_t*, std::ptrdiff_t);
 

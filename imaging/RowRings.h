@@ -16,7 +16,8 @@ namespace trov::imaging {
 // rows: the twelve buffers; rowPass(y, a, b, c) filters source row y; columnPass(y, a0, b1, c2, b3, a4)
 // writes destination row y.
 template <class Row, class RowPass, class ColumnPass>
-void runFiveRowRings(Row* const (&rows)[12], std::ptrdiff_t height, RowPass&& rowPass, ColumnPass&& columnPass) {
+void runFiveRowRings(Row* const (&rows)[12], std::ptrdiff_t height, RowPass&& rowPass,
+                     ColumnPass&& columnPass) {
     Row* a[5] = {rows[0], rows[1], rows[2], rows[3], rows[4]};
     Row* b[4] = {rows[5], rows[6], rows[7], rows[8]};
     Row* c[3] = {rows[9], rows[10], rows[11]};

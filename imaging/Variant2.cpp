@@ -50,15 +50,16 @@ void sum121Strided(const std::uint8_t* s, std::int32_t* dst, std::ptrdiff_t coun
     const auto src = reinterpret_cast<std::uintptr_t>(s);
     const auto span = static_cast<std::uintptr_t>(c4);
     const auto k = static_cast<std::uintptr_t>(stride);
-    if (c4 > 0 && d % 4 == 0 && rangesApart(d, 4 * span, src, span) && rangesApart(d, 4 * span, src + k, span) &&
-        rangesApart(d, 4 * span, src + 2 * k, span)) {
+    if (c4 > 0 && d % 4 == 0 && rangesApart(d, 4 * span, src, span) &&
+        rangesApart(d, 4 * span, src + k, span) && rangesApart(d, 4 * span, src + 2 * k, span)) {
         if (d % 8 != 0)
             scalar(i++);
         for (; i + 2 <= c4; i += 2) {
             const __m64 left = widenTwoBytes(s + i);
             const __m64 centre = widenTwoBytes(s + i + stride);
             const __m64 right = widenTwoBytes(s + i + 2 * stride);
-            *reinterpret_cast<__m64*>(dst + i) = _mm_add_pi32(_mm_add_pi32(left, right), _mm_slli_pi32(centre, 1));
+            *reinterpret_cast<__m64*>(dst + i) =
+                _mm_add_pi32(_mm_add_pi32(left, right), _mm_slli_pi32(centre, 1));
         }
         if (i < c4)
             scalar(i++);
@@ -68,8 +69,8 @@ void sum121Strided(const std::uint8_t* s, std::int32_t* dst, std::ptrdiff_t coun
         scalar(i);
 }
 
-void columnSum121Round2(const std::int32_t* r0, const std::int32_t* r1, const std::int32_t* r2, std::uint8_t* dst,
-                        std::ptrdiff_t n) {
+void columnSum121Round2(const std::int32_t* r0, const std::int32_t* r1, const std::int32_t* r2,
+                        std::uint8_t* dst, std::ptrdiff_t n) {
     auto element = [&](std::ptrdiff_t i) {
         dst[i] = roundDiv16HalfEven(static_cast<std::uint32_t>(r0[i] + 2 * r1[i] + r2[i]));
     };
@@ -130,7 +131,9 @@ void rowSums5x5Cached(const std::uint8_t* row, std::int32_t* a, std::int32_t* b,
 
 void columnSum5x5Round2(const std::int32_t* a0, const std::int32_t* b1, const std::int32_t* c2,
                         const std::int32_t* b3, const std::int32_t* a4, std::uint8_t* out, std::ptrdiff_t n) {
-    auto sum = [&](std::ptrdiff_t i) { return static_cast<std::uint32_t>(a0[i] + b1[i] + c2[i] + b3[i] + a4[i]); };
+    auto sum = [&](std::ptrdiff_t i) {
+        return static_cast<std::uint32_t>(a0[i] + b1[i] + c2[i] + b3[i] + a4[i]);
+    };
     std::ptrdiff_t i = 0;
     for (; i + 4 <= n; i += 4)
         for (std::ptrdiff_t k = i; k < i + 4; ++k)
@@ -141,7 +144,8 @@ void columnSum5x5Round2(const std::int32_t* a0, const std::int32_t* b1, const st
 }
 
 FilterStatus filterGaussVariant2(const std::uint8_t* src, std::int32_t srcStep, std::uint8_t* dst,
-                                 std::int32_t dstStep, std::int32_t width, std::int32_t height, SmoothingMask mask) {
+                                 std::int32_t dstStep, std::int32_t width, std::int32_t height,
+                                 SmoothingMask mask) {
     const FilterStatus status = checkFilterArguments(src, srcStep, dst, dstStep, width, height, mask);
     if (status != FilterStatus::Ok)
         return status;

@@ -20,8 +20,8 @@ FilterStatus smooth3x3Variant2(const std::uint8_t* src, std::int32_t srcStep, st
 // elements, go through a scalar loop. No byte past s[count - 1 + 2 stride] is read.
 void sum121Strided(const std::uint8_t* s, std::int32_t* dst, std::ptrdiff_t count, std::ptrdiff_t stride);
 // t = r0 + 2 r1 + r2, written as t/16 rounded to nearest, halves to even.
-void columnSum121Round2(const std::int32_t* r0, const std::int32_t* r1, const std::int32_t* r2, std::uint8_t* dst,
-                        std::ptrdiff_t n);
+void columnSum121Round2(const std::int32_t* r0, const std::int32_t* r1, const std::int32_t* r2,
+                        std::uint8_t* dst, std::ptrdiff_t n);
 
 // The same results as rowSums5x5 and columnSum5x5Round.
 void rowSums5x5Cached(const std::uint8_t* row, std::int32_t* a, std::int32_t* b, std::int32_t* c,

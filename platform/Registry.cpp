@@ -29,8 +29,7 @@ bool levelsWithinLimits(const std::vector<std::string>& levels) {
     return true;
 }
 
-template <typename Node>
-Node* findKey(Node& root, const std::vector<std::string>& levels) {
+template <typename Node> Node* findKey(Node& root, const std::vector<std::string>& levels) {
     Node* node = &root;
     for (const std::string& level : levels) {
         node = node->findChild(level);
@@ -54,7 +53,9 @@ RegistryNode& findOrCreateKey(RegistryNode& root, const std::vector<std::string>
     return *node;
 }
 
-std::string errnoText() { return std::strerror(errno); }
+std::string errnoText() {
+    return std::strerror(errno);
+}
 
 // What identifies one version of the store file: a writer always renames a new file into place.
 struct FileIdentity {
@@ -124,8 +125,7 @@ public:
 
     const std::string& file() const { return file_; }
 
-    template <typename Read>
-    auto read(Read&& reader) {
+    template <typename Read> auto read(Read&& reader) {
         std::lock_guard guard(mutex_);
         refresh();
         return reader(static_cast<const RegistryNode&>(root_));
@@ -208,8 +208,8 @@ private:
 
     void setUnreadable(const std::string& why) {
         unreadable_ = true;
-        report(3, "registry store '" + file_ + "' is unreadable (" + why + "); reading it as empty, it is kept as '" +
-                      file_ + ".unreadable' at the next write");
+        report(3, "registry store '" + file_ + "' is unreadable (" + why +
+                      "); reading it as empty, it is kept as '" + file_ + ".unreadable' at the next write");
     }
 
     bool save() {
@@ -232,7 +232,8 @@ private:
         if (::rename(temporary.c_str(), file_.c_str()) != 0)
             return saveFailed(errnoText(), temporary);
         const std::string folder = std::filesystem::path(file_).parent_path().string();
-        FileDescriptor directory(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        FileDescriptor directory(
+            ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         if (directory.get() >= 0)
             ::fsync(directory.get());
         struct stat st;
@@ -391,6 +392,8 @@ std::string RegistryKey::getPath() const {
     return path;
 }
 
-const std::string& RegistryKey::getStoreFile() const { return store_->file(); }
+const std::string& RegistryKey::getStoreFile() const {
+    return store_->file();
+}
 
 } // namespace trov::platform

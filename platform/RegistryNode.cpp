@@ -11,7 +11,9 @@ namespace {
 
 constexpr char kMagic[4] = {'T', 'R', 'R', 'G'};
 
-char foldCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char foldCase(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 std::string folded(const std::string& text) {
     std::string result = text;
@@ -40,7 +42,8 @@ public:
         bytes(b, 2);
     }
     void u32(std::uint32_t v) {
-        const std::uint8_t b[4] = {std::uint8_t(v), std::uint8_t(v >> 8), std::uint8_t(v >> 16), std::uint8_t(v >> 24)};
+        const std::uint8_t b[4] = {std::uint8_t(v), std::uint8_t(v >> 8), std::uint8_t(v >> 16),
+                                   std::uint8_t(v >> 24)};
         bytes(b, 4);
     }
     void name(const std::string& text) {
@@ -99,7 +102,8 @@ public:
         std::uint8_t b[4] = {};
         if (!bytes(b, 4))
             return false;
-        v = std::uint32_t(b[0]) | (std::uint32_t(b[1]) << 8) | (std::uint32_t(b[2]) << 16) | (std::uint32_t(b[3]) << 24);
+        v = std::uint32_t(b[0]) | (std::uint32_t(b[1]) << 8) | (std::uint32_t(b[2]) << 16) |
+            (std::uint32_t(b[3]) << 24);
         return true;
     }
     bool name(std::string& out, std::size_t limit) {
@@ -166,9 +170,8 @@ private:
 } // namespace
 
 bool registryNamesEqual(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return foldCase(x) == foldCase(y);
-           });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [](char x, char y) { return foldCase(x) == foldCase(y); });
 }
 
 const RegistryNode* RegistryNode::findChild(const std::string& childName) const {
@@ -203,8 +206,9 @@ void RegistryNode::setValue(const std::string& valueName, RegistryType type, std
 }
 
 bool RegistryNode::removeValue(const std::string& valueName) {
-    const auto it = std::find_if(values.begin(), values.end(),
-                                 [&](const RegistryValue& v) { return registryNamesEqual(v.name, valueName); });
+    const auto it = std::find_if(values.begin(), values.end(), [&](const RegistryValue& v) {
+        return registryNamesEqual(v.name, valueName);
+    });
     if (it == values.end())
         return false;
     values.erase(it);
@@ -228,11 +232,12 @@ bool RegistryNode::parse(const std::uint8_t* data, std::size_t size, RegistryNod
     char magic[sizeof kMagic];
     std::uint32_t version = 0;
     RegistryNode root;
-    bool ok = reader.bytes(magic, sizeof magic) &&
-              (std::memcmp(magic, kMagic, sizeof magic) == 0 || reader.fail("not a registry store")) &&
-              reader.u32(version) &&
-              (version == kFormatVersion || reader.fail("unknown format version " + std::to_string(version))) &&
-              reader.key(root, 0) && (reader.atEnd() || reader.fail("trailing bytes"));
+    bool ok =
+        reader.bytes(magic, sizeof magic) &&
+        (std::memcmp(magic, kMagic, sizeof magic) == 0 || reader.fail("not a registry store")) &&
+        reader.u32(version) &&
+        (version == kFormatVersion || reader.fail("unknown format version " + std::to_string(version))) &&
+        reader.key(root, 0) && (reader.atEnd() || reader.fail("trailing bytes"));
     if (!ok) {
         error = reader.error();
         return false;

@@ -29,7 +29,9 @@ Responder& responder() {
     return installed != nullptr ? *installed : headless;
 }
 
-void setResponder(Responder* r) { gResponder.store(r, std::memory_order_release); }
+void setResponder(Responder* r) {
+    gResponder.store(r, std::memory_order_release);
+}
 
 BoxAnswer HeadlessResponder::messageBox(WindowHandle, const std::string& caption, const std::string& text,
                                         BoxKind kind) {
@@ -38,7 +40,8 @@ BoxAnswer HeadlessResponder::messageBox(WindowHandle, const std::string& caption
 }
 
 FileDialogAnswer HeadlessResponder::fileDialog(const FileDialogRequest& request) {
-    report(3, std::string(request.save ? "save" : "open") + " dialog cancelled (no desktop): " + request.title);
+    report(3,
+           std::string(request.save ? "save" : "open") + " dialog cancelled (no desktop): " + request.title);
     return {};
 }
 
@@ -47,7 +50,9 @@ std::string HeadlessResponder::browseFolder(WindowHandle, const std::string& tit
     return {};
 }
 
-void HeadlessResponder::openUrl(const std::string& url) { report(3, "not opening (no desktop): " + url); }
+void HeadlessResponder::openUrl(const std::string& url) {
+    report(3, "not opening (no desktop): " + url);
+}
 
 void ScriptedResponder::queueBox(BoxAnswer answer) {
     std::lock_guard guard(mutex_);
@@ -64,8 +69,8 @@ void ScriptedResponder::queueFolder(std::string path) {
     folders_.push_back(std::move(path));
 }
 
-BoxAnswer ScriptedResponder::messageBox(WindowHandle owner, const std::string& caption, const std::string& text,
-                                        BoxKind kind) {
+BoxAnswer ScriptedResponder::messageBox(WindowHandle owner, const std::string& caption,
+                                        const std::string& text, BoxKind kind) {
     std::lock_guard guard(mutex_);
     Question q;
     q.kind = "box";

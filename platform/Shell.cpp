@@ -29,9 +29,13 @@ void clearKeyStates() {
         key.store(false, std::memory_order_relaxed);
 }
 
-void setCursorShape(CursorShape shape) { gCursor.store(shape, std::memory_order_relaxed); }
+void setCursorShape(CursorShape shape) {
+    gCursor.store(shape, std::memory_order_relaxed);
+}
 
-CursorShape getCursorShape() { return gCursor.load(std::memory_order_relaxed); }
+CursorShape getCursorShape() {
+    return gCursor.load(std::memory_order_relaxed);
+}
 
 void requestQuit(int code) {
     gQuit.store(true, std::memory_order_release);
@@ -44,9 +48,13 @@ void requestQuit(int code) {
         handler(code);
 }
 
-bool isQuitRequested() { return gQuit.load(std::memory_order_acquire); }
+bool isQuitRequested() {
+    return gQuit.load(std::memory_order_acquire);
+}
 
-void resetQuitRequest() { gQuit.store(false, std::memory_order_release); }
+void resetQuitRequest() {
+    gQuit.store(false, std::memory_order_release);
+}
 
 void setQuitHandler(std::function<void(int)> handler) {
     std::lock_guard guard(gQuitMutex);

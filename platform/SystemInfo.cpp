@@ -19,6 +19,8 @@ int processorCount() {
     return count > 0 ? static_cast<int>(count) : 1;
 }
 
-void enableFlushToZero() { _mm_setcsr(_mm_getcsr() | 0x8040u); }
+void enableFlushToZero() {
+    _mm_setcsr(_mm_getcsr() | 0x8040u);
+}
 
 } // namespace trov::platform

@@ -12,13 +12,19 @@ namespace trov {
 namespace {
 
 // Ranges order by low bound, then by high bound.
-bool itemLess(const std::string& a, const std::string& b) { return a < b; }
+bool itemLess(const std::string& a, const std::string& b) {
+    return a < b;
+}
 bool itemLess(const Range<short>& a, const Range<short>& b) {
     return a.low != b.low ? a.low < b.low : a.high < b.high;
 }
 
-std::string itemText(const std::string& item) { return item; }
-std::string itemText(const Range<short>& item) { return std::to_string(item.low) + ":" + std::to_string(item.high); }
+std::string itemText(const std::string& item) {
+    return item;
+}
+std::string itemText(const Range<short>& item) {
+    return std::to_string(item.low) + ":" + std::to_string(item.high);
+}
 
 // A string piece yields its first word.
 bool parseItem(const std::string& piece, std::string* item) {
@@ -53,21 +59,17 @@ template <class T>
 ParameterArray<T>::ParameterArray(const ParameterArray& other)
     : Parameter(other), items_(other.items_), sorted_(other.sorted_) {}
 
-template <class T>
-ParameterArray<T>::~ParameterArray() = default;
+template <class T> ParameterArray<T>::~ParameterArray() = default;
 
-template <class T>
-void ParameterArray<T>::listenerAdded(Radio* listener) {
+template <class T> void ParameterArray<T>::listenerAdded(Radio* listener) {
     sendTo(listener, makeMessage(items_.size(), 0.0f, Sender::kNewListener));
 }
 
-template <class T>
-std::int32_t ParameterArray<T>::getType() const {
+template <class T> std::int32_t ParameterArray<T>::getType() const {
     return std::is_same_v<T, std::string> ? kTypeString : kTypeUnknown;
 }
 
-template <class T>
-void ParameterArray<T>::read(const Dictionary& item) {
+template <class T> void ParameterArray<T>::read(const Dictionary& item) {
     Parameter::read(item);
     std::string text;
     if (!item.getString("value", &text))
@@ -84,13 +86,11 @@ void ParameterArray<T>::read(const Dictionary& item) {
     }
 }
 
-template <class T>
-void ParameterArray<T>::write(Dictionary& dictionary) const {
+template <class T> void ParameterArray<T>::write(Dictionary& dictionary) const {
     writeTextEntry(dictionary, getItemsText());
 }
 
-template <class T>
-std::string ParameterArray<T>::getItemsText() const {
+template <class T> std::string ParameterArray<T>::getItemsText() const {
     std::string text;
     for (std::size_t i = 0; i < items_.size(); ++i) {
         if (i != 0)
@@ -100,13 +100,11 @@ std::string ParameterArray<T>::getItemsText() const {
     return text;
 }
 
-template <class T>
-T ParameterArray<T>::getItem(int index) const {
+template <class T> T ParameterArray<T>::getItem(int index) const {
     return index >= 0 && index < getCount() ? items_[static_cast<std::size_t>(index)] : T{};
 }
 
-template <class T>
-int ParameterArray<T>::addItem(const T& item, int sender) {
+template <class T> int ParameterArray<T>::addItem(const T& item, int sender) {
     int at = getCount();
     if (sorted_) {
         const auto position = std::upper_bound(items_.begin(), items_.end(), item,
@@ -120,21 +118,18 @@ int ParameterArray<T>::addItem(const T& item, int sender) {
     return at;
 }
 
-template <class T>
-void ParameterArray<T>::setItem(int index, const T& item, int sender) {
+template <class T> void ParameterArray<T>::setItem(int index, const T& item, int sender) {
     if (index >= 0 && index < getCount())
         items_[static_cast<std::size_t>(index)] = item;
     announce(index, sender);
 }
 
-template <class T>
-void ParameterArray<T>::removeItem(int index) {
+template <class T> void ParameterArray<T>::removeItem(int index) {
     if (index >= 0 && index < getCount())
         items_.erase(items_.begin() + index);
 }
 
-template <class T>
-void ParameterArray<T>::announce(int index, int sender) {
+template <class T> void ParameterArray<T>::announce(int index, int sender) {
     broadcast(makeMessage(static_cast<MessageWord>(static_cast<std::intptr_t>(index)), 0.0f, sender));
 }
 

@@ -14,8 +14,7 @@ namespace trov {
 // kept in ascending order. In documents it is the items joined by "|" (a range as "low:high"). It has no
 // normalised value; a change message carries an item index as its extra word.
 // Threads: user-interface thread.
-template <class T>
-class ParameterArray : public Parameter {
+template <class T> class ParameterArray : public Parameter {
 public:
     ParameterArray(const Module* owner, std::string identifier, std::string label,
                    bool sorted = std::is_same_v<T, std::string>);

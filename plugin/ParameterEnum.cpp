@@ -14,8 +14,7 @@ namespace trov {
 
 namespace {
 
-template <class Stored>
-bool readEntryValue(const Dictionary& item, Stored* value) {
+template <class Stored> bool readEntryValue(const Dictionary& item, Stored* value) {
     if constexpr (std::is_same_v<Stored, std::string>)
         return item.getString("value", value);
     else if constexpr (std::is_same_v<Stored, float>)
@@ -30,7 +29,9 @@ bool readIndex(const Dictionary& item, const std::string& key, int* index) {
     return item.getIndex(key, index) || item.getInteger(key, index);
 }
 
-std::string entryText(const std::string& value) { return value; }
+std::string entryText(const std::string& value) {
+    return value;
+}
 
 std::string entryText(float value) {
     std::ostringstream out;
@@ -50,11 +51,9 @@ ParameterEnum<T>::ParameterEnum(const ParameterEnum& other)
     : Parameter(other), entries_(other.entries_), selected_(other.selected_.load(std::memory_order_relaxed)),
       default_(other.default_) {}
 
-template <class T>
-ParameterEnum<T>::~ParameterEnum() = default;
+template <class T> ParameterEnum<T>::~ParameterEnum() = default;
 
-template <class T>
-void ParameterEnum<T>::init() {
+template <class T> void ParameterEnum<T>::init() {
     if (!testFlags(kPersistent))
         return;
     std::int32_t index = 0;
@@ -63,16 +62,14 @@ void ParameterEnum<T>::init() {
             select(static_cast<std::uint32_t>(index), Sender::kSettings);
 }
 
-template <class T>
-void ParameterEnum<T>::exit() {
+template <class T> void ParameterEnum<T>::exit() {
     if (!testFlags(kPersistent))
         return;
     if (const auto preferences = openPreferences())
         (void)preferences->setLong(getName(), static_cast<std::int32_t>(getSelected()));
 }
 
-template <class T>
-bool ParameterEnum<T>::receive(const Message& message) {
+template <class T> bool ParameterEnum<T>::receive(const Message& message) {
     const auto* change = dynamic_cast<const ParameterMessage*>(&message);
     // An extra word of 0 selects nothing: entry 0 is reached only through setNormalized or select.
     if (change != nullptr && message.kind == kKindParameter && message.code == Code::kParameterValue &&
@@ -81,48 +78,41 @@ bool ParameterEnum<T>::receive(const Message& message) {
     return false;
 }
 
-template <class T>
-ParameterMessage ParameterEnum<T>::currentMessage(int sender) const {
+template <class T> ParameterMessage ParameterEnum<T>::currentMessage(int sender) const {
     return makeMessage(getSelected(), getNormalized(), sender);
 }
 
-template <class T>
-void ParameterEnum<T>::listenerAdded(Radio* listener) {
+template <class T> void ParameterEnum<T>::listenerAdded(Radio* listener) {
     sendTo(listener, currentMessage(Sender::kNewListener));
 }
 
-template <class T>
-void ParameterEnum<T>::notifyListeners() {
+template <class T> void ParameterEnum<T>::notifyListeners() {
     broadcast(currentMessage(Sender::kSettings));
 }
 
-template <class T>
-float ParameterEnum<T>::getNormalized() const {
+template <class T> float ParameterEnum<T>::getNormalized() const {
     // With fewer than two entries there is no position to report.
     if (entries_.size() < 2)
         return 0.0f;
     return static_cast<float>(getSelected()) / static_cast<float>(entries_.size() - 1);
 }
 
-template <class T>
-void ParameterEnum<T>::setNormalized(float value, int sender) {
+template <class T> void ParameterEnum<T>::setNormalized(float value, int sender) {
     if (entries_.empty() || std::isnan(value))
         return;
     const double count = static_cast<double>(entries_.size());
     // Below 0 is the first entry, not (as an unsigned wrap would make it) the last.
     const double position = value > 0.0f ? std::floor(count * static_cast<double>(value)) : 0.0;
-    const std::uint32_t index =
-        position >= count ? static_cast<std::uint32_t>(entries_.size() - 1) : static_cast<std::uint32_t>(position);
+    const std::uint32_t index = position >= count ? static_cast<std::uint32_t>(entries_.size() - 1)
+                                                  : static_cast<std::uint32_t>(position);
     select(index, sender);
 }
 
-template <class T>
-std::string ParameterEnum<T>::getText() const {
+template <class T> std::string ParameterEnum<T>::getText() const {
     return getLabel(getSelected());
 }
 
-template <class T>
-bool ParameterEnum<T>::setText(const std::string& text, int /*sender*/) {
+template <class T> bool ParameterEnum<T>::setText(const std::string& text, int /*sender*/) {
     const std::uint32_t selected = getSelected();
     if (selected >= entries_.size())
         return false;
@@ -130,18 +120,15 @@ bool ParameterEnum<T>::setText(const std::string& text, int /*sender*/) {
     return true;
 }
 
-template <class T>
-double ParameterEnum<T>::getStepSize() const {
+template <class T> double ParameterEnum<T>::getStepSize() const {
     return entries_.size() < 2 ? 0.0 : 1.0 / static_cast<double>(entries_.size() - 1);
 }
 
-template <class T>
-std::int32_t ParameterEnum<T>::getNumSteps() const {
+template <class T> std::int32_t ParameterEnum<T>::getNumSteps() const {
     return static_cast<std::int32_t>(entries_.size());
 }
 
-template <class T>
-std::int32_t ParameterEnum<T>::getType() const {
+template <class T> std::int32_t ParameterEnum<T>::getType() const {
     if constexpr (std::is_same_v<T, std::string>)
         return kTypeEnum;
     else if constexpr (std::is_same_v<T, float>)
@@ -150,8 +137,7 @@ std::int32_t ParameterEnum<T>::getType() const {
         return kTypeLong;
 }
 
-template <class T>
-void ParameterEnum<T>::read(const Dictionary& item) {
+template <class T> void ParameterEnum<T>::read(const Dictionary& item) {
     Parameter::read(item);
 
     if (const Dictionary::View values = item.getArray("values")) {
@@ -184,8 +170,7 @@ void ParameterEnum<T>::read(const Dictionary& item) {
                 select(static_cast<std::uint32_t>(stored), Sender::kDocument);
 }
 
-template <class T>
-void ParameterEnum<T>::write(Dictionary& dictionary) const {
+template <class T> void ParameterEnum<T>::write(Dictionary& dictionary) const {
     Dictionary::View entry = dictionary.getDictionary(getName());
     const bool added = !entry;
     if (added)
@@ -206,46 +191,38 @@ void ParameterEnum<T>::write(Dictionary& dictionary) const {
     entry->setIndex("value", static_cast<int>(getSelected()), getInstance(), true);
 }
 
-template <class T>
-void ParameterEnum<T>::addValue(const T& value, const std::string& display) {
+template <class T> void ParameterEnum<T>::addValue(const T& value, const std::string& display) {
     entries_.push_back(Entry{static_cast<Stored>(value), display});
 }
 
-template <class T>
-T ParameterEnum<T>::getValue() const {
+template <class T> T ParameterEnum<T>::getValue() const {
     return getValueAt(getSelected());
 }
 
-template <class T>
-T ParameterEnum<T>::getDefaultValue() const {
+template <class T> T ParameterEnum<T>::getDefaultValue() const {
     return getValueAt(default_);
 }
 
-template <class T>
-void ParameterEnum<T>::select(std::uint32_t index, int sender) {
+template <class T> void ParameterEnum<T>::select(std::uint32_t index, int sender) {
     if (index == getSelected() || index >= entries_.size())
         return;
     selected_.store(index, std::memory_order_relaxed);
     broadcast(makeMessage(index, getNormalized(), sender));
 }
 
-template <class T>
-void ParameterEnum<T>::setDefault(std::uint32_t index, int /*sender*/) {
+template <class T> void ParameterEnum<T>::setDefault(std::uint32_t index, int /*sender*/) {
     default_ = index;
 }
 
-template <class T>
-T ParameterEnum<T>::getValueAt(std::uint32_t index) const {
+template <class T> T ParameterEnum<T>::getValueAt(std::uint32_t index) const {
     return index < entries_.size() ? static_cast<T>(entries_[index].value) : T{};
 }
 
-template <class T>
-std::string ParameterEnum<T>::getLabel(std::uint32_t index) const {
+template <class T> std::string ParameterEnum<T>::getLabel(std::uint32_t index) const {
     return index < entries_.size() ? entries_[index].display : std::string();
 }
 
-template <class T>
-void ParameterEnum<T>::setLabelAt(std::uint32_t index, const std::string& display) {
+template <class T> void ParameterEnum<T>::setLabelAt(std::uint32_t index, const std::string& display) {
     if (index < entries_.size())
         entries_[index].display = display;
 }

@@ -15,8 +15,7 @@ namespace trov {
 // Integers are stored and written as 32 bits whatever the width of long.
 // Threads: entries are set up on the user-interface thread; the selection may be changed on one thread
 // at a time and read lock-free from any.
-template <class T>
-class ParameterEnum : public Parameter {
+template <class T> class ParameterEnum : public Parameter {
 public:
     using Stored = std::conditional_t<std::is_same_v<T, long>, std::int32_t, T>;
     struct Entry {

@@ -6,18 +6,25 @@ namespace trov {
 
 ParameterKeyranges::ParameterKeyranges(const Module* owner, std::string identifier, std::string label,
                                        bool overlapsAllowed)
-    : ParameterArray(owner, std::move(identifier), std::move(label), false), overlapsAllowed_(overlapsAllowed) {}
+    : ParameterArray(owner, std::move(identifier), std::move(label), false),
+      overlapsAllowed_(overlapsAllowed) {}
 
 ParameterKeyranges::ParameterKeyranges(const ParameterKeyranges& other)
     : ParameterArray(other), overlapsAllowed_(other.overlapsAllowed_) {}
 
 ParameterKeyranges::~ParameterKeyranges() = default;
 
-void ParameterKeyranges::read(const Dictionary& item) { ParameterArray::read(item); }
+void ParameterKeyranges::read(const Dictionary& item) {
+    ParameterArray::read(item);
+}
 
-void ParameterKeyranges::write(Dictionary& dictionary) const { ParameterArray::write(dictionary); }
+void ParameterKeyranges::write(Dictionary& dictionary) const {
+    ParameterArray::write(dictionary);
+}
 
-int ParameterKeyranges::addItem(const Range<short>& item, int sender) { return ParameterArray::addItem(item, sender); }
+int ParameterKeyranges::addItem(const Range<short>& item, int sender) {
+    return ParameterArray::addItem(item, sender);
+}
 
 void ParameterKeyranges::setItem(int index, const Range<short>& item, int sender) {
     if (index >= 0 && index < getCount()) {

@@ -17,13 +17,13 @@ namespace trov {
 
 namespace {
 
-const char* const kCreateWhere = "std::unique_ptr<trov::Parameter> trov::ParameterManager::createFromDictionary("
-                                 "const trov::Dictionary&)";
+const char* const kCreateWhere =
+    "std::unique_ptr<trov::Parameter> trov::ParameterManager::createFromDictionary("
+    "const trov::Dictionary&)";
 const char* const kCopyWhere = "std::unique_ptr<trov::Parameter> trov::ParameterManager::createCopy("
                                "const trov::Parameter&)";
 
-template <class T>
-T readOr(const Dictionary& item, const std::string& key, T fallback) {
+template <class T> T readOr(const Dictionary& item, const std::string& key, T fallback) {
     T value = fallback;
     if constexpr (std::is_same_v<T, float>)
         item.getFloat(key, &value);
@@ -32,8 +32,7 @@ T readOr(const Dictionary& item, const std::string& key, T fallback) {
     return value;
 }
 
-template <class Kind>
-std::unique_ptr<Parameter> copyAs(const Parameter& parameter) {
+template <class Kind> std::unique_ptr<Parameter> copyAs(const Parameter& parameter) {
     if (const auto* kind = dynamic_cast<const Kind*>(&parameter))
         return std::make_unique<Kind>(*kind);
     return nullptr;

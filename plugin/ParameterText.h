@@ -13,7 +13,8 @@ namespace trov {
 // Threads: any.
 class ParameterText : public Parameter {
 public:
-    ParameterText(const Module* owner, std::string identifier, std::string label, std::string text = std::string());
+    ParameterText(const Module* owner, std::string identifier, std::string label,
+                  std::string text = std::string());
     ParameterText(const ParameterText& other);
     ~ParameterText() override;
 

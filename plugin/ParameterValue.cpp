@@ -24,8 +24,7 @@ constexpr double kSmallestStep = 1.1920928955078125e-07; // 2^-23
 constexpr double kUnstepped = 2.220446049250313e-16;
 constexpr std::int32_t kMaxPrecision = 17;
 
-template <class T>
-bool readTyped(const Dictionary& item, const std::string& key, T* out) {
+template <class T> bool readTyped(const Dictionary& item, const std::string& key, T* out) {
     if constexpr (std::is_same_v<T, bool>) {
         return item.getBool(key, out);
     } else if constexpr (std::is_same_v<T, float>) {
@@ -39,8 +38,7 @@ bool readTyped(const Dictionary& item, const std::string& key, T* out) {
     }
 }
 
-template <class T>
-bool readPreference(const Preferences& preferences, const std::string& name, T* out) {
+template <class T> bool readPreference(const Preferences& preferences, const std::string& name, T* out) {
     if constexpr (std::is_same_v<T, bool>) {
         return preferences.getBool(name, *out);
     } else if constexpr (std::is_same_v<T, float>) {
@@ -57,8 +55,8 @@ bool readPreference(const Preferences& preferences, const std::string& name, T* 
 } // namespace
 
 template <class T>
-ParameterValue<T>::ParameterValue(const Module* owner, std::string identifier, std::string label, const T& min,
-                                  const T& def, const T& max)
+ParameterValue<T>::ParameterValue(const Module* owner, std::string identifier, std::string label,
+                                  const T& min, const T& def, const T& max)
     : Parameter(owner, std::move(identifier), std::move(label)), value_(narrow(static_cast<double>(def))),
       min_(narrow(static_cast<double>(min))), max_(narrow(static_cast<double>(max))),
       default_(narrow(static_cast<double>(def))), displayMin_(static_cast<float>(min_)),
@@ -66,17 +64,15 @@ ParameterValue<T>::ParameterValue(const Module* owner, std::string identifier, s
 
 template <class T>
 ParameterValue<T>::ParameterValue(const ParameterValue& other)
-    : Parameter(other), value_(other.value_.load(std::memory_order_relaxed)), min_(other.min_), max_(other.max_),
-      default_(other.default_), step_(other.step_), alwaysStepped_(other.alwaysStepped_),
+    : Parameter(other), value_(other.value_.load(std::memory_order_relaxed)), min_(other.min_),
+      max_(other.max_), default_(other.default_), step_(other.step_), alwaysStepped_(other.alwaysStepped_),
       curveMode_(other.curveMode_), curveBase_(other.curveBase_), scaling_(other.scaling_),
       feedbackValue_(other.feedbackValue_), displayMin_(other.displayMin_), displayMax_(other.displayMax_),
       base_(other.base_), precision_(other.precision_), feedbackConverter_(other.feedbackConverter_) {}
 
-template <class T>
-ParameterValue<T>::~ParameterValue() = default;
+template <class T> ParameterValue<T>::~ParameterValue() = default;
 
-template <class T>
-typename ParameterValue<T>::Stored ParameterValue<T>::narrow(double value) {
+template <class T> typename ParameterValue<T>::Stored ParameterValue<T>::narrow(double value) {
     if constexpr (std::is_same_v<T, bool>)
         return value != 0.0;
     else if constexpr (std::is_same_v<T, float>)
@@ -85,16 +81,14 @@ typename ParameterValue<T>::Stored ParameterValue<T>::narrow(double value) {
         return detail::saturate32(detail::roundHalfEven(value));
 }
 
-template <class T>
-MessageWord ParameterValue<T>::toWord(Stored value) {
+template <class T> MessageWord ParameterValue<T>::toWord(Stored value) {
     if constexpr (std::is_same_v<T, float>)
         return floatToWord(value);
     else
         return static_cast<MessageWord>(static_cast<std::intptr_t>(value));
 }
 
-template <class T>
-typename ParameterValue<T>::Stored ParameterValue<T>::fromWord(MessageWord word) {
+template <class T> typename ParameterValue<T>::Stored ParameterValue<T>::fromWord(MessageWord word) {
     if constexpr (std::is_same_v<T, bool>)
         return word != 0;
     else if constexpr (std::is_same_v<T, float>)
@@ -103,8 +97,7 @@ typename ParameterValue<T>::Stored ParameterValue<T>::fromWord(MessageWord word)
         return static_cast<std::int32_t>(static_cast<std::intptr_t>(word));
 }
 
-template <class T>
-void ParameterValue<T>::init() {
+template <class T> void ParameterValue<T>::init() {
     if (!testFlags(kPersistent))
         return;
     if (const auto preferences = openPreferences()) {
@@ -114,8 +107,7 @@ void ParameterValue<T>::init() {
     }
 }
 
-template <class T>
-void ParameterValue<T>::exit() {
+template <class T> void ParameterValue<T>::exit() {
     if (!testFlags(kPersistent))
         return;
     const auto preferences = openPreferences();
@@ -131,8 +123,7 @@ void ParameterValue<T>::exit() {
         (void)preferences->setLong(getName(), value);
 }
 
-template <class T>
-bool ParameterValue<T>::receive(const Message& message) {
+template <class T> bool ParameterValue<T>::receive(const Message& message) {
     const auto* change = dynamic_cast<const ParameterMessage*>(&message);
     if (change == nullptr || message.kind != kKindParameter)
         return false;
@@ -152,28 +143,23 @@ bool ParameterValue<T>::receive(const Message& message) {
     return false;
 }
 
-template <class T>
-ParameterMessage ParameterValue<T>::currentMessage(int sender) const {
+template <class T> ParameterMessage ParameterValue<T>::currentMessage(int sender) const {
     return makeMessage(toWord(value_.load(std::memory_order_relaxed)), getNormalized(), sender);
 }
 
-template <class T>
-void ParameterValue<T>::listenerAdded(Radio* listener) {
+template <class T> void ParameterValue<T>::listenerAdded(Radio* listener) {
     sendTo(listener, currentMessage(Sender::kNewListener));
 }
 
-template <class T>
-void ParameterValue<T>::notifyListeners() {
+template <class T> void ParameterValue<T>::notifyListeners() {
     broadcast(currentMessage(Sender::kSettings));
 }
 
-template <class T>
-void ParameterValue<T>::reset() {
+template <class T> void ParameterValue<T>::reset() {
     setValue(getDefault(), Sender::kSettings);
 }
 
-template <class T>
-double ParameterValue<T>::position() const {
+template <class T> double ParameterValue<T>::position() const {
     const double value = static_cast<double>(value_.load(std::memory_order_relaxed));
     if constexpr (std::is_same_v<T, bool>)
         return value != 0.0 ? 1.0 : 0.0;
@@ -184,13 +170,11 @@ double ParameterValue<T>::position() const {
     return (value - static_cast<double>(min_)) / span;
 }
 
-template <class T>
-float ParameterValue<T>::getNormalized() const {
+template <class T> float ParameterValue<T>::getNormalized() const {
     return static_cast<float>(position());
 }
 
-template <class T>
-void ParameterValue<T>::setNormalized(float value, int sender) {
+template <class T> void ParameterValue<T>::setNormalized(float value, int sender) {
     if (std::isnan(value))
         return;
     if constexpr (std::is_same_v<T, bool>) {
@@ -204,13 +188,11 @@ void ParameterValue<T>::setNormalized(float value, int sender) {
     }
 }
 
-template <class T>
-void ParameterValue<T>::setValue(const T& value, int sender) {
+template <class T> void ParameterValue<T>::setValue(const T& value, int sender) {
     setFromDouble(static_cast<double>(value), sender);
 }
 
-template <class T>
-void ParameterValue<T>::setFromDouble(double value, int sender) {
+template <class T> void ParameterValue<T>::setFromDouble(double value, int sender) {
     if (std::isnan(value))
         return;
     const double lo = std::min(static_cast<double>(min_), static_cast<double>(max_));
@@ -228,16 +210,14 @@ void ParameterValue<T>::setFromDouble(double value, int sender) {
     broadcast(makeMessage(toWord(next), getNormalized(), sender));
 }
 
-template <class T>
-bool ParameterValue<T>::isStepped() const {
+template <class T> bool ParameterValue<T>::isStepped() const {
     if (alwaysStepped_)
         return true;
     const Settings* settings = getSettings();
     return settings != nullptr && settings->getStepParameters();
 }
 
-template <class T>
-double ParameterValue<T>::getStepSize() const {
+template <class T> double ParameterValue<T>::getStepSize() const {
     if (!isStepped())
         return kUnstepped;
     if constexpr (std::is_same_v<T, bool>) {
@@ -252,8 +232,7 @@ double ParameterValue<T>::getStepSize() const {
     }
 }
 
-template <class T>
-std::int32_t ParameterValue<T>::getNumSteps() const {
+template <class T> std::int32_t ParameterValue<T>::getNumSteps() const {
     if (!isStepped())
         return kContinuous;
     if constexpr (std::is_same_v<T, bool>) {
@@ -270,8 +249,7 @@ std::int32_t ParameterValue<T>::getNumSteps() const {
     }
 }
 
-template <class T>
-std::int32_t ParameterValue<T>::getType() const {
+template <class T> std::int32_t ParameterValue<T>::getType() const {
     if constexpr (std::is_same_v<T, bool>)
         return kTypeBool;
     else if constexpr (std::is_same_v<T, float>)
@@ -280,8 +258,7 @@ std::int32_t ParameterValue<T>::getType() const {
         return kTypeLong;
 }
 
-template <class T>
-void ParameterValue<T>::read(const Dictionary& item) {
+template <class T> void ParameterValue<T>::read(const Dictionary& item) {
     Parameter::read(item);
 
     std::int32_t steps = 0;
@@ -326,8 +303,7 @@ void ParameterValue<T>::read(const Dictionary& item) {
         setValue(value, Sender::kDocument);
 }
 
-template <class T>
-void ParameterValue<T>::write(Dictionary& dictionary) const {
+template <class T> void ParameterValue<T>::write(Dictionary& dictionary) const {
     const Stored value = value_.load(std::memory_order_relaxed);
     if constexpr (std::is_same_v<T, bool>)
         dictionary.setBool(getName(), value, getInstance(), true);
@@ -337,49 +313,41 @@ void ParameterValue<T>::write(Dictionary& dictionary) const {
         dictionary.setInteger(getName(), value, getInstance(), true);
 }
 
-template <class T>
-void ParameterValue<T>::setFeedbackValue(const T& value, int /*sender*/) {
+template <class T> void ParameterValue<T>::setFeedbackValue(const T& value, int /*sender*/) {
     const Stored next = narrow(static_cast<double>(value));
     if (next != feedbackValue_)
         feedbackValue_ = next;
 }
 
-template <class T>
-void ParameterValue<T>::setDisplayRange(float min, float max) {
+template <class T> void ParameterValue<T>::setDisplayRange(float min, float max) {
     setDisplayMin(min);
     setDisplayMax(max);
 }
 
-template <class T>
-void ParameterValue<T>::setMin(const T& min) {
+template <class T> void ParameterValue<T>::setMin(const T& min) {
     min_ = narrow(static_cast<double>(min));
 }
 
-template <class T>
-void ParameterValue<T>::setMax(const T& max) {
+template <class T> void ParameterValue<T>::setMax(const T& max) {
     max_ = narrow(static_cast<double>(max));
 }
 
-template <class T>
-void ParameterValue<T>::setRange(const T& min, const T& max) {
+template <class T> void ParameterValue<T>::setRange(const T& min, const T& max) {
     setMin(min);
     setMax(max);
 }
 
-template <class T>
-void ParameterValue<T>::setDefault(const T& def) {
+template <class T> void ParameterValue<T>::setDefault(const T& def) {
     default_ = narrow(static_cast<double>(def));
 }
 
-template <class T>
-void ParameterValue<T>::setStep(const T& step) {
+template <class T> void ParameterValue<T>::setStep(const T& step) {
     step_ = narrow(static_cast<double>(step));
 }
 
 // Display units.
 
-template <class T>
-double ParameterValue<T>::displayFromNormalized(double n) const {
+template <class T> double ParameterValue<T>::displayFromNormalized(double n) const {
     const double a = displayMin_;
     const double b = displayMax_;
     switch (scaling_) {
@@ -402,8 +370,7 @@ double ParameterValue<T>::displayFromNormalized(double n) const {
     return a + (b - a) * n;
 }
 
-template <class T>
-double ParameterValue<T>::normalizedFromDisplay(double d) const {
+template <class T> double ParameterValue<T>::normalizedFromDisplay(double d) const {
     const double a = displayMin_;
     const double b = displayMax_;
     switch (scaling_) {
@@ -425,8 +392,7 @@ double ParameterValue<T>::normalizedFromDisplay(double d) const {
     return a == b ? 0.0 : (d - a) / (b - a);
 }
 
-template <class T>
-T ParameterValue<T>::getDisplayValue() const {
+template <class T> T ParameterValue<T>::getDisplayValue() const {
     const double display = displayFromNormalized(position());
     if constexpr (std::is_same_v<T, bool>) {
         return display != 0.0;
@@ -441,13 +407,11 @@ T ParameterValue<T>::getDisplayValue() const {
     }
 }
 
-template <class T>
-void ParameterValue<T>::setDisplayValue(const T& display, int sender) {
+template <class T> void ParameterValue<T>::setDisplayValue(const T& display, int sender) {
     setNormalized(static_cast<float>(normalizedFromDisplay(static_cast<double>(display))), sender);
 }
 
-template <class T>
-std::string ParameterValue<T>::getText() const {
+template <class T> std::string ParameterValue<T>::getText() const {
     const T display = getDisplayValue();
     if constexpr (std::is_same_v<T, bool>) {
         return display ? "true" : "false";
@@ -463,8 +427,7 @@ std::string ParameterValue<T>::getText() const {
     }
 }
 
-template <class T>
-bool ParameterValue<T>::setText(const std::string& text, int sender) {
+template <class T> bool ParameterValue<T>::setText(const std::string& text, int sender) {
     std::istringstream in(text);
     in.imbue(std::locale::classic());
     T display{};
@@ -475,8 +438,7 @@ bool ParameterValue<T>::setText(const std::string& text, int sender) {
     return true;
 }
 
-template <class T>
-T ParameterValue<T>::getCurvedValue() const {
+template <class T> T ParameterValue<T>::getCurvedValue() const {
     const double min = static_cast<double>(min_);
     const double span = static_cast<double>(max_) - min;
     const double x = static_cast<double>(value_.load(std::memory_order_relaxed));

@@ -18,8 +18,7 @@ class FeedbackConverter;
 // Integers are stored, written and sent as 32 bits whatever the width of long.
 // Threads: set on any one thread at a time (user interface, host automation, MIDI); the value itself is
 // read lock-free, so the audio thread may read it while it changes.
-template <class T>
-class ParameterValue : public Parameter {
+template <class T> class ParameterValue : public Parameter {
 public:
     using Stored = std::conditional_t<std::is_same_v<T, long>, std::int32_t, T>;
 

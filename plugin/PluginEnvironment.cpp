@@ -40,7 +40,9 @@ bool PluginEnvironment::isModuleScope(const Radio* parameter) const {
     return p != nullptr && p->getScope() == Parameter::kScopeModule;
 }
 
-Resources* PluginEnvironment::getResources() const { return resources_.load(std::memory_order_acquire); }
+Resources* PluginEnvironment::getResources() const {
+    return resources_.load(std::memory_order_acquire);
+}
 
 void PluginEnvironment::addSettings(const Module* owner, Settings* settings) {
     if (owner == nullptr || settings == nullptr)
@@ -79,9 +81,13 @@ void PluginEnvironment::setEditor(const Plugin* plugin, EditorInterface* editor)
         editors_.erase(plugin);
 }
 
-void PluginEnvironment::setResources(Resources* resources) { resources_.store(resources, std::memory_order_release); }
+void PluginEnvironment::setResources(Resources* resources) {
+    resources_.store(resources, std::memory_order_release);
+}
 
-void installPluginEnvironment() { setStationEnvironment(&PluginEnvironment::instance()); }
+void installPluginEnvironment() {
+    setStationEnvironment(&PluginEnvironment::instance());
+}
 
 void uninstallPluginEnvironment() {
     if (getStationEnvironment() == &PluginEnvironment::instance())

@@ -18,15 +18,10 @@ const char* buildTypeName(int type) {
 }
 
 const char* osName(int code) {
-    static const char* const names[] = {"Windows NT",
-                                        "Windows 2000",
-                                        "Windows XP",
-                                        "Windows XP/64",
-                                        "Windows Vista",
-                                        "Mac OSX 10.3 (Panther)",
-                                        "Mac OSX 10.4 (Tiger)",
-                                        "Mac OSX 10.5 (Leopard)",
-                                        "Linux"};
+    static const char* const names[] = {
+        "Windows NT",           "Windows 2000",           "Windows XP",
+        "Windows XP/64",        "Windows Vista",          "Mac OSX 10.3 (Panther)",
+        "Mac OSX 10.4 (Tiger)", "Mac OSX 10.5 (Leopard)", "Linux"};
     return code >= 0 && code <= kOSLinux ? names[code] : "(unknown)";
 }
 } // namespace
@@ -55,17 +50,25 @@ platform::RegistryRoot PluginInfo::getRegistryRoot(int user) const {
     return user == 0 ? platform::RegistryRoot::Machine : platform::RegistryRoot::User;
 }
 
-Version PluginInfo::getVersion() const { return Version(getVersionString()); }
+Version PluginInfo::getVersion() const {
+    return Version(getVersionString());
+}
 
-Version PluginInfo::getFileFormatVersion() const { return Version("0.7.0"); }
+Version PluginInfo::getFileFormatVersion() const {
+    return Version("0.7.0");
+}
 
 bool PluginInfo::matchesName(const std::string& name) const {
     return name == filterCharacters(getName(), kFilterAlphanumeric);
 }
 
-ParameterManager* PluginInfo::createParameterManager(const Module* owner) { return new ParameterManager(owner); }
+ParameterManager* PluginInfo::createParameterManager(const Module* owner) {
+    return new ParameterManager(owner);
+}
 
-PluginInfo* getPluginInfo() { return gPluginInfo.load(std::memory_order_acquire); }
+PluginInfo* getPluginInfo() {
+    return gPluginInfo.load(std::memory_order_acquire);
+}
 
 void setPluginInfo(PluginInfo* info) {
     gPluginInfo.store(info, std::memory_order_release);

@@ -191,8 +191,9 @@ Error Settings::copyParameters(const Settings& source) {
 }
 
 Parameter* Settings::getParameterAt(int position) const {
-    return position >= 0 && position < getParameterCount() ? parameters_[static_cast<std::size_t>(position)].get()
-                                                          : nullptr;
+    return position >= 0 && position < getParameterCount()
+               ? parameters_[static_cast<std::size_t>(position)].get()
+               : nullptr;
 }
 
 Parameter* Settings::getParameter(std::string_view name, int instance) const {
@@ -214,8 +215,7 @@ int Settings::getAutomatableIndex(std::string_view name, int instance) const {
     return it != end && it->second < automatableCount_ ? it->second : -1;
 }
 
-template <class Kind>
-Kind* Settings::find(std::string_view name) const {
+template <class Kind> Kind* Settings::find(std::string_view name) const {
     return dynamic_cast<Kind*>(getParameter(name));
 }
 

@@ -97,8 +97,7 @@ protected:
     void build(const Dictionary& node, SettingsSection& section, ParameterList& out, int instance);
 
 private:
-    template <class Kind>
-    Kind* find(std::string_view name) const;
+    template <class Kind> Kind* find(std::string_view name) const;
     void indexParameters();
     // Counts one more section instance or parameter of the specification being built; throws when there
     // are more than any product has.

@@ -84,7 +84,8 @@ void BM_SampleGetValue(benchmark::State& state) {
 BENCHMARK(BM_SampleGetValue);
 
 void BM_ChannelMix(benchmark::State& state) {
-    IOChannel<float> a(static_cast<std::int32_t>(state.range(0))), b(static_cast<std::int32_t>(state.range(0)));
+    IOChannel<float> a(static_cast<std::int32_t>(state.range(0))),
+        b(static_cast<std::int32_t>(state.range(0)));
     a.clear();
     b.clear();
     const bool add = state.range(1) != 0;

@@ -20,7 +20,8 @@ constexpr int kFrames = 10 * kRate;
 constexpr int kChannels = 2;
 
 std::string benchPath(const char* name) {
-    return (std::filesystem::temp_directory_path() / ("trov-wavbench-" + std::to_string(::getpid()) + "-" + name))
+    return (std::filesystem::temp_directory_path() /
+            ("trov-wavbench-" + std::to_string(::getpid()) + "-" + name))
         .string();
 }
 
@@ -62,8 +63,7 @@ const std::string& sourceFile() {
 }
 
 // SampleWav reads with our reader, the plain Sample through libsndfile.
-template <class Reader>
-void BM_Load(benchmark::State& state) {
+template <class Reader> void BM_Load(benchmark::State& state) {
     const trov::File file(sourceFile());
     for (auto _ : state) {
         Reader sample;

@@ -22,7 +22,9 @@ constexpr int kZones = 8;
 
 using Clock = std::chrono::steady_clock;
 
-double seconds(Clock::time_point from, Clock::time_point to) { return std::chrono::duration<double>(to - from).count(); }
+double seconds(Clock::time_point from, Clock::time_point to) {
+    return std::chrono::duration<double>(to - from).count();
+}
 
 // Audio-like floats: decaying partials with a little noise, little-endian as documents store them.
 std::vector<std::vector<std::uint8_t>> makeSamples() {
@@ -34,7 +36,8 @@ std::vector<std::vector<std::uint8_t>> makeSamples() {
         for (std::size_t i = 0; i < frames.size(); ++i) {
             const float t = static_cast<float>(i) / 44100.0f;
             const float f = 55.0f * static_cast<float>(s + 1);
-            frames[i] = std::exp(-t) * (0.6f * std::sin(6.2831853f * f * t) + 0.3f * std::sin(6.2831853f * 2.01f * f * t)) +
+            frames[i] = std::exp(-t) * (0.6f * std::sin(6.2831853f * f * t) +
+                                        0.3f * std::sin(6.2831853f * 2.01f * f * t)) +
                         hiss(noise);
         }
         std::vector<std::uint8_t> bytes(kSampleBytes);

@@ -37,11 +37,21 @@ std::atomic<long> gAllocations{0};
         return p;
     throw std::bad_alloc();
 }
-[[gnu::noinline]] void* operator new[](std::size_t size) { return operator new(size); }
-[[gnu::noinline]] void operator delete(void* p) noexcept { std::free(p); }
-[[gnu::noinline]] void operator delete[](void* p) noexcept { std::free(p); }
-[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-[[gnu::noinline]] void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+[[gnu::noinline]] void* operator new[](std::size_t size) {
+    return operator new(size);
+}
+[[gnu::noinline]] void operator delete(void* p) noexcept {
+    std::free(p);
+}
+[[gnu::noinline]] void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+[[gnu::noinline]] void operator delete[](void* p, std::size_t) noexcept {
+    std::free(p);
+}
 #endif
 
 using namespace trov;
@@ -50,7 +60,9 @@ namespace {
 
 constexpr int kParameterCount = 120;
 
-std::string nameOf(int i) { return "ParameterNumber" + std::to_string(i); }
+std::string nameOf(int i) {
+    return "ParameterNumber" + std::to_string(i);
+}
 
 // 120 parameters of the four value kinds, a quarter of them automatable.
 std::string specification() {
@@ -78,8 +90,7 @@ struct Tree {
 };
 
 // Looks the names up in turn, one per iteration.
-template <class Lookup>
-void runLookups(benchmark::State& state, Lookup lookup) {
+template <class Lookup> void runLookups(benchmark::State& state, Lookup lookup) {
     Tree tree;
     std::size_t i = 0;
     float sum = 0.0f;

@@ -39,7 +39,9 @@ std::uint32_t exceptionsToPortable(std::uint32_t word) {
     return portable;
 }
 
-void waitForX87() { asm volatile("fwait"); }
+void waitForX87() {
+    asm volatile("fwait");
+}
 
 } // namespace
 
@@ -49,7 +51,9 @@ std::uint32_t setMxcsrBits(std::uint32_t value, std::uint32_t mask) {
     return old;
 }
 
-std::uint32_t getMxcsr() { return _mm_getcsr(); }
+std::uint32_t getMxcsr() {
+    return _mm_getcsr();
+}
 
 std::uint32_t resetMxcsr() {
     const std::uint32_t old = _mm_getcsr();
@@ -57,7 +61,9 @@ std::uint32_t resetMxcsr() {
     return old;
 }
 
-void loadMxcsr(std::uint32_t value) { _mm_setcsr(value); }
+void loadMxcsr(std::uint32_t value) {
+    _mm_setcsr(value);
+}
 
 void changeMxcsrRounding(std::uint32_t rounding) {
     if ((_mm_getcsr() & kMxcsrRoundingField) != (rounding & kMxcsrRoundingField))
@@ -102,9 +108,14 @@ std::uint32_t x87ControlToPortable(std::uint32_t control) {
     std::uint32_t portable = exceptionsToPortable(control);
     portable |= (control & kX87Rounding) >> 2;
     switch (control & kX87Precision) {
-    case 0x0200: portable |= 0x10000; break; // 53 bits
-    case 0x0000: portable |= 0x20000; break; // 24 bits
-    default: break;                          // 64 bits, and the reserved 0x0100
+    case 0x0200:
+        portable |= 0x10000;
+        break; // 53 bits
+    case 0x0000:
+        portable |= 0x20000;
+        break; // 24 bits
+    default:
+        break; // 64 bits, and the reserved 0x0100
     }
     if (control & kX87Infinity)
         portable |= kPortableInfinity;
@@ -118,16 +129,23 @@ std::uint32_t portableToX87Control(std::uint32_t portable) {
             control |= pair.x87;
     control |= (portable & kPortableRounding) << 2;
     switch (portable & kPortablePrecision) {
-    case 0x00000: control |= 0x0300; break; // 64 bits
-    case 0x10000: control |= 0x0200; break; // 53 bits
-    default: break;                         // 24 bits, also for 0x30000
+    case 0x00000:
+        control |= 0x0300;
+        break; // 64 bits
+    case 0x10000:
+        control |= 0x0200;
+        break; // 53 bits
+    default:
+        break; // 24 bits, also for 0x30000
     }
     if (portable & kPortableInfinity)
         control |= kX87Infinity;
     return control;
 }
 
-std::uint32_t x87StatusToPortable(std::uint32_t status) { return exceptionsToPortable(status); }
+std::uint32_t x87StatusToPortable(std::uint32_t status) {
+    return exceptionsToPortable(status);
+}
 
 std::uint32_t setFloatControl(std::uint32_t value, std::uint32_t mask) {
     waitForX87();
@@ -142,7 +160,9 @@ std::uint32_t getFloatStatus() {
     return x87StatusToPortable(getX87StatusWord());
 }
 
-std::uint32_t takeFloatStatus() { return x87StatusToPortable(takeX87StatusWord()); }
+std::uint32_t takeFloatStatus() {
+    return x87StatusToPortable(takeX87StatusWord());
+}
 
 std::int32_t isNanDouble(double value) {
     const auto bits = std::bit_cast<std::uint64_t>(value);
@@ -163,6 +183,8 @@ std::int32_t hasDenormalsAreZero() {
     return mxcsrMask != 0 && (mxcsrMask & kMxcsrDenormalsAreZero) ? 1 : 0;
 }
 
-std::uint64_t readTimeStampCounter() { return __rdtsc(); }
+std::uint64_t readTimeStampCounter() {
+    return __rdtsc();
+}
 
 } // namespace trov::imaging

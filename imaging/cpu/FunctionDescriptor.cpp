@@ -16,9 +16,13 @@ FunctionDescriptor* pushDescriptor(FunctionDescriptor* descriptor) {
     return listHead.exchange(descriptor, std::memory_order_acq_rel);
 }
 
-FunctionDescriptor* descriptorListHead() { return listHead.load(std::memory_order_acquire); }
+FunctionDescriptor* descriptorListHead() {
+    return listHead.load(std::memory_order_acquire);
+}
 
-const FunctionDescriptor& filterGaussDescriptor() { return filterGaussRecord; }
+const FunctionDescriptor& filterGaussDescriptor() {
+    return filterGaussRecord;
+}
 
 void registerFilterGaussDescriptor() {
     if (filterGaussRegistered)

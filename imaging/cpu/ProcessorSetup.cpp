@@ -34,10 +34,14 @@ public:
 const ThisProcessor thisProcessor;
 std::atomic<const CpuidSource*> installedSource{nullptr};
 
-std::int32_t bit(std::uint32_t word, int index) { return static_cast<std::int32_t>((word >> index) & 1u); }
+std::int32_t bit(std::uint32_t word, int index) {
+    return static_cast<std::int32_t>((word >> index) & 1u);
+}
 
 // A leaf-1 flag, 0 without CPUID.
-std::int32_t leaf1Edx(int index) { return hasCpuid() ? bit(cpuidSource().query(1).edx, index) : 0; }
+std::int32_t leaf1Edx(int index) {
+    return hasCpuid() ? bit(cpuidSource().query(1).edx, index) : 0;
+}
 
 std::int32_t multiThreadingOf(const CpuidRegisters& leaf1) {
     return bit(leaf1.edx, 28) && ((leaf1.ebx >> 16) & 0xFFu) > 1 ? 1 : 0;
@@ -51,10 +55,19 @@ std::int32_t longModeOf(const CpuidSource& cpuid) {
 
 std::int32_t variantForProcessorCode(std::int32_t code) {
     switch (code) {
-    case 5: case 8: case 16: case 17: return 2;
-    case 6: case 7: case 9: return 3;
-    case 32: return 4;
-    default: return 1;
+    case 5:
+    case 8:
+    case 16:
+    case 17:
+        return 2;
+    case 6:
+    case 7:
+    case 9:
+        return 3;
+    case 32:
+        return 4;
+    default:
+        return 1;
     }
 }
 
@@ -69,7 +82,9 @@ const CpuidSource& cpuidSource() {
     return source ? *source : thisProcessor;
 }
 
-std::int32_t hasCpuid() { return cpuidSource().idFlagToggles() ? 1 : 0; }
+std::int32_t hasCpuid() {
+    return cpuidSource().idFlagToggles() ? 1 : 0;
+}
 
 std::int32_t isGenuineIntel() {
     const CpuidRegisters leaf0 = cpuidSource().query(0);
@@ -146,13 +161,29 @@ FilterStatus selectVariantByCode(std::int32_t code) {
     return FilterStatus::Ok;
 }
 
-std::uint32_t highestCpuidLeaf() { return hasCpuid() ? cpuidSource().query(0).eax : 0; }
-std::int32_t hasTimeStampCounter() { return leaf1Edx(4); }
-std::int32_t hasMmx() { return leaf1Edx(23); }
-std::int32_t hasSse() { return leaf1Edx(25); }
-std::int32_t hasSse2() { return leaf1Edx(26); }
-std::int32_t hasMultiThreading() { return hasCpuid() ? multiThreadingOf(cpuidSource().query(1)) : 0; }
-std::int32_t hasSse3() { return hasCpuid() ? bit(cpuidSource().query(1).ecx, 0) : 0; }
-std::int32_t hasLongMode() { return hasCpuid() ? longModeOf(cpuidSource()) : 0; }
+std::uint32_t highestCpuidLeaf() {
+    return hasCpuid() ? cpuidSource().query(0).eax : 0;
+}
+std::int32_t hasTimeStampCounter() {
+    return leaf1Edx(4);
+}
+std::int32_t hasMmx() {
+    return leaf1Edx(23);
+}
+std::int32_t hasSse() {
+    return leaf1Edx(25);
+}
+std::int32_t hasSse2() {
+    return leaf1Edx(26);
+}
+std::int32_t hasMultiThreading() {
+    return hasCpuid() ? multiThreadingOf(cpuidSource().query(1)) : 0;
+}
+std::int32_t hasSse3() {
+    return hasCpuid() ? bit(cpuidSource().query(1).ecx, 0) : 0;
+}
+std::int32_t hasLongMode() {
+    return hasCpuid() ? longModeOf(cpuidSource()) : 0;
+}
 
 } // namespace trov::imaging

@@ -8,19 +8,19 @@ namespace trov::imaging {
 
 // What readProcessorInfo learns from CPUID. Every flag is 0 or 1.
 struct ProcessorInfo {
-    std::int32_t family = 0;     // leaf 1 EAX bits 8-11
-    std::int32_t stepping = 0;   // bits 0-3
-    std::int32_t model = 0;      // bits 4-7
-    std::int32_t type = 0;       // bits 12-13
-    std::int32_t features = 0;   // leaf 1 EDX
-    std::int32_t cacheEax = 0;   // leaf 2 EAX
-    std::int32_t cacheEdx = 0;   // leaf 2 EDX
-    std::int32_t mmx = 0;        // leaf 1 EDX bit 23
-    std::int32_t sse = 0;        // EDX bit 25
-    std::int32_t sse2 = 0;       // EDX bit 26
+    std::int32_t family = 0;         // leaf 1 EAX bits 8-11
+    std::int32_t stepping = 0;       // bits 0-3
+    std::int32_t model = 0;          // bits 4-7
+    std::int32_t type = 0;           // bits 12-13
+    std::int32_t features = 0;       // leaf 1 EDX
+    std::int32_t cacheEax = 0;       // leaf 2 EAX
+    std::int32_t cacheEdx = 0;       // leaf 2 EDX
+    std::int32_t mmx = 0;            // leaf 1 EDX bit 23
+    std::int32_t sse = 0;            // EDX bit 25
+    std::int32_t sse2 = 0;           // EDX bit 26
     std::int32_t multiThreading = 0; // EDX bit 28 with more than one logical processor (EBX bits 16-23)
-    std::int32_t sse3 = 0;       // leaf 1 ECX bit 0
-    std::int32_t longMode = 0;   // extended leaf 0x80000001 EDX bit 29, when that leaf exists
+    std::int32_t sse3 = 0;           // leaf 1 ECX bit 0
+    std::int32_t longMode = 0;       // extended leaf 0x80000001 EDX bit 29, when that leaf exists
 };
 
 // The choice of implementation from what the processor reports (through the CpuidSource in force).

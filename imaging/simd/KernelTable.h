@@ -20,8 +20,8 @@ const KernelTable& kernelTableCopy1();
 const KernelTable& kernelTableCopy2();
 
 // Where the arrays the drivers index begin: slot = start + position.
-inline constexpr std::size_t kRowArray5x5 = 0;        // positions 1-33: 8 x data kind + 4 x mask kind + channel code
-inline constexpr std::size_t kColumnArray5x5 = 41;    // positions 0-16: 4 x data kind + 2 x mask kind + code / 4
+inline constexpr std::size_t kRowArray5x5 = 0; // positions 1-33: 8 x data kind + 4 x mask kind + channel code
+inline constexpr std::size_t kColumnArray5x5 = 41; // positions 0-16: 4 x data kind + 2 x mask kind + code / 4
 inline constexpr std::size_t kVerticalArray3x3 = 273; // positions 0-8: box and Gaussian member per data kind
 inline constexpr std::size_t kHorizontalArray3x3 = 282; // positions 0-11: 4 x data kind + channel code - 1
 

@@ -16,17 +16,24 @@ namespace trov::imaging {
 namespace {
 
 // With 32-bit widths and heights every size below fits a 64-bit ptrdiff_t.
-constexpr std::ptrdiff_t roundUp16(std::ptrdiff_t n) { return (n + 15) & ~std::ptrdiff_t{15}; }
+constexpr std::ptrdiff_t roundUp16(std::ptrdiff_t n) {
+    return (n + 15) & ~std::ptrdiff_t{15};
+}
 
-std::ptrdiff_t elementsPerPixel(std::int32_t channelCode) { return channelCode == 2 ? 4 : channelCode; }
+std::ptrdiff_t elementsPerPixel(std::int32_t channelCode) {
+    return channelCode == 2 ? 4 : channelCode;
+}
 
-std::ptrdiff_t sourceSampleSize(std::int32_t dataKind) { return dataKind == 1 ? 2 : dataKind == 2 ? 4 : 1; }
+std::ptrdiff_t sourceSampleSize(std::int32_t dataKind) {
+    return dataKind == 1 ? 2 : dataKind == 2 ? 4 : 1;
+}
 
 // Intermediate elements are 32-bit for 16s and 32f data, 16-bit otherwise.
-std::ptrdiff_t intermediateSize(std::int32_t dataKind) { return dataKind == 1 || dataKind == 2 ? 4 : 2; }
+std::ptrdiff_t intermediateSize(std::int32_t dataKind) {
+    return dataKind == 1 || dataKind == 2 ? 4 : 2;
+}
 
-template <class Kernel>
-Kernel kernelAt(const KernelTable& table, std::size_t slot) {
+template <class Kernel> Kernel kernelAt(const KernelTable& table, std::size_t slot) {
     return reinterpret_cast<Kernel>(table.slots[slot]);
 }
 
@@ -77,12 +84,15 @@ FilterStatus filterGaussSimd(const KernelTable& table, const std::uint8_t* src, 
 
 } // namespace
 
-void storeFence() { _mm_sfence(); }
+void storeFence() {
+    _mm_sfence();
+}
 
 FilterStatus drive5x5(const KernelTable& table, const void* src, std::int32_t srcStep, void* dst,
                       std::int32_t dstStep, std::int32_t width, std::int32_t height, std::int32_t maskKind,
                       std::int32_t dataKind, std::int32_t channelCode) {
-    const auto rowKernel = kernelAt<RowKernel5>(table, kRowArray5x5 + 8 * dataKind + 4 * maskKind + channelCode);
+    const auto rowKernel =
+        kernelAt<RowKernel5>(table, kRowArray5x5 + 8 * dataKind + 4 * maskKind + channelCode);
     const auto columnKernel =
         kernelAt<ColumnKernel5>(table, kColumnArray5x5 + 4 * dataKind + 2 * maskKind + channelCode / 4);
     const std::ptrdiff_t e = elementsPerPixel(channelCode);
@@ -106,9 +116,8 @@ FilterStatus drive5x5(const KernelTable& table, const void* src, std::int32_t sr
             rowKernel(first + y * srcStep, a, b, c, n);
         },
         [&](std::ptrdiff_t y, const std::uint8_t* a0, const std::uint8_t* b1, const std::uint8_t* c2,
-            const std::uint8_t* b3, const std::uint8_t* a4) {
-            columnKernel(a0, b1, c2, b3, a4, out + y * dstStep, n);
-        });
+            const std::uint8_t* b3,
+            const std::uint8_t* a4) { columnKernel(a0, b1, c2, b3, a4, out + y * dstStep, n); });
     alignedFree(block);
     storeFence();
     return FilterStatus::Ok;
@@ -118,7 +127,8 @@ FilterStatus drive3x3(const KernelTable& table, const void* src, std::int32_t sr
                       std::int32_t dstStep, std::int32_t width, std::int32_t height, std::int32_t dataKind,
                       std::int32_t channelCode) {
     const auto vertical = kernelAt<VerticalKernel3>(table, kVerticalArray3x3 + 2 * dataKind + 1);
-    const auto horizontal = kernelAt<HorizontalKernel3>(table, kHorizontalArray3x3 + 4 * dataKind + channelCode - 1);
+    const auto horizontal =
+        kernelAt<HorizontalKernel3>(table, kHorizontalArray3x3 + 4 * dataKind + channelCode - 1);
     const std::ptrdiff_t e = elementsPerPixel(channelCode);
     const std::ptrdiff_t n = width * e;
     const std::ptrdiff_t m = (std::ptrdiff_t{width} + 2) * e;
@@ -142,12 +152,14 @@ FilterStatus drive3x3(const KernelTable& table, const void* src, std::int32_t sr
 }
 
 FilterStatus filterGaussVariant3(const std::uint8_t* src, std::int32_t srcStep, std::uint8_t* dst,
-                                 std::int32_t dstStep, std::int32_t width, std::int32_t height, SmoothingMask mask) {
+                                 std::int32_t dstStep, std::int32_t width, std::int32_t height,
+                                 SmoothingMask mask) {
     return filterGaussSimd(kernelTableCopy2(), src, srcStep, dst, dstStep, width, height, mask);
 }
 
 FilterStatus filterGaussVariant4(const std::uint8_t* src, std::int32_t srcStep, std::uint8_t* dst,
-                                 std::int32_t dstStep, std::int32_t width, std::int32_t height, SmoothingMask mask) {
+                                 std::int32_t dstStep, std::int32_t width, std::int32_t height,
+                                 SmoothingMask mask) {
     return filterGaussSimd(kernelTableCopy1(), src, srcStep, dst, dstStep, width, height, mask);
 }
 

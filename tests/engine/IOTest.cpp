@@ -145,7 +145,8 @@ TEST(IOChannel, AssignmentSharesTheMemoryAndFreeingLeavesOthersAlone) {
 }
 
 TEST(IOPin, MonoPinsFoldStereoSources) {
-    Channel left = filled(16, 0.25f), right = filled(16, 0.5f), out = filled(16, 0.0f), single = filled(16, 0.125f);
+    Channel left = filled(16, 0.25f), right = filled(16, 0.5f), out = filled(16, 0.0f),
+            single = filled(16, 0.125f);
     IOPinStereo stereo(&left, &right);
     IOPinMono mono(&out), source(&single);
     mono.copyFrom(stereo);
@@ -159,8 +160,8 @@ TEST(IOPin, MonoPinsFoldStereoSources) {
 }
 
 TEST(IOPin, StereoPinsSpreadMonoSourcesAndPairStereoOnes) {
-    Channel left = filled(16, 0.0f), right = filled(16, 0.0f), single = filled(16, 0.5f), a = filled(16, 0.1f),
-            b = filled(16, 0.2f);
+    Channel left = filled(16, 0.0f), right = filled(16, 0.0f), single = filled(16, 0.5f),
+            a = filled(16, 0.1f), b = filled(16, 0.2f);
     IOPinStereo stereo(&left, &right), source(&a, &b);
     IOPinMono mono(&single);
     stereo.copyFrom(mono);

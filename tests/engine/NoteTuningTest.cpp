@@ -1,5 +1,5 @@
-#include "engine/Note.h"
 #include "engine/FrequencySource.h"
+#include "engine/Note.h"
 #include "engine/Tuning.h"
 #include "engine/TuningSCL.h"
 #include "framework/Dictionary.h"
@@ -144,7 +144,8 @@ TEST(Tuning, TravelsThroughADocument) {
     Tuning read;
     read.setEqualTemperament();
     ASSERT_TRUE(read.read(Dictionary(written.toDocumentText())));
-    EXPECT_EQ(std::tuple(read.getDescription(), read.getAnchor(), read.getRatios().size()), std::tuple("Just", 60, 3u));
+    EXPECT_EQ(std::tuple(read.getDescription(), read.getAnchor(), read.getRatios().size()),
+              std::tuple("Just", 60, 3u));
     for (int key = 40; key < 80; ++key)
         EXPECT_NEAR(read.getFrequency(key, 13.0) / source.getFrequency(key, 13.0), 1.0, 1e-14) << key;
 }

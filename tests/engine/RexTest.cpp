@@ -41,8 +41,8 @@ protected:
     }
 
     // Puts the library under name, as a link to "<name>.<version>" when a version is given.
-    void installLibrary(const std::string& name = "REX Shared Library.so", const std::string& version = "1.1.1",
-                        const std::string& source = TROV_REXSTUB) {
+    void installLibrary(const std::string& name = "REX Shared Library.so",
+                        const std::string& version = "1.1.1", const std::string& source = TROV_REXSTUB) {
         const std::filesystem::path link = std::filesystem::path(install_) / name;
         if (version.empty()) {
             std::filesystem::copy_file(source, link);
@@ -79,12 +79,14 @@ TEST_F(RexLibrary, LoadsFromTheInstallFolderAndForwardsEveryCall) {
 
     const std::vector<char> bytes = rexstub::encode(threeSlices());
     REXInfo info{};
-    ASSERT_EQ(REXGetInfoFromBuffer(static_cast<std::int32_t>(bytes.size()), bytes.data(), sizeof info, &info), kRexOk);
+    ASSERT_EQ(REXGetInfoFromBuffer(static_cast<std::int32_t>(bytes.size()), bytes.data(), sizeof info, &info),
+              kRexOk);
     EXPECT_EQ(info.sliceCount, 3);
     EXPECT_EQ(info.ppqLength, 4 * 15360);
 
     REXHandle handle = nullptr;
-    ASSERT_EQ(REXCreate(&handle, bytes.data(), static_cast<std::int32_t>(bytes.size()), nullptr, nullptr), kRexOk);
+    ASSERT_EQ(REXCreate(&handle, bytes.data(), static_cast<std::int32_t>(bytes.size()), nullptr, nullptr),
+              kRexOk);
     EXPECT_EQ(REXSetOutputSampleRate(handle, 8000), kRexInvalidSampleRate);
     EXPECT_EQ(REXStartPreview(handle), kRexOk);
     EXPECT_EQ(REXSetPreviewTempo(handle, 10000), kRexInvalidTempo);
@@ -115,10 +117,10 @@ TEST_F(RexLibrary, AcceptsVersionOnePointOnePointOneAndLater) {
         const char* version;
         std::int32_t expected;
     };
-    for (const Case& c : {Case{"1.1.1", kRexOk}, Case{"1.2.0", kRexOk}, Case{"1.1.5.9", kRexOk},
-                          Case{"1.1.0", kRexLibraryTooOld}, Case{"1.0.999", kRexLibraryTooOld},
-                          Case{"0.9.9", kRexLibraryTooOld}, Case{"", kRexLibraryTooOld},
-                          Case{"2.0.0", kRexLibraryTooNew}}) {
+    for (const Case& c :
+         {Case{"1.1.1", kRexOk}, Case{"1.2.0", kRexOk}, Case{"1.1.5.9", kRexOk},
+          Case{"1.1.0", kRexLibraryTooOld}, Case{"1.0.999", kRexLibraryTooOld},
+          Case{"0.9.9", kRexLibraryTooOld}, Case{"", kRexLibraryTooOld}, Case{"2.0.0", kRexLibraryTooNew}}) {
         std::filesystem::remove_all(install_);
         std::filesystem::create_directories(install_);
         installLibrary("REX Shared Library.so", c.version);
@@ -178,8 +180,10 @@ TEST_F(RexLibrary, StaysLoadedUntilTheLastUserUnloadsIt) {
 TEST(RexErrorText, KnownCodesHaveTheirTextAndSuccessAndUnknownCodesNone) {
     EXPECT_EQ(rexErrorText(kRexOk), "");
     EXPECT_EQ(rexErrorText(4), "");
-    EXPECT_EQ(rexErrorText(103), "The REX DLL could not be found. Maybe REX is not installed on this system?");
-    EXPECT_EQ(rexErrorText(210), "Invalid tempo. The preview tempo must be in the range 20 BPM - 450 BPM, inclusive.");
+    EXPECT_EQ(rexErrorText(103),
+              "The REX DLL could not be found. Maybe REX is not installed on this system?");
+    EXPECT_EQ(rexErrorText(210),
+              "Invalid tempo. The preview tempo must be in the range 20 BPM - 450 BPM, inclusive.");
     EXPECT_EQ(rexErrorText(666), "Undefined error. If this happens, you've found a bug in the REX DLL.");
 }
 
@@ -322,7 +326,8 @@ TEST_F(RexSample, ALoopWithoutSlicesIsShownToTheUserAndABrokenOneLeftToOtherRead
     EXPECT_FALSE(SharedObjectPtr<Sample>(loadSampleFile(nullptr, File(writeLoop("empty.rex", empty)), true)));
     const auto questions = responder_.questions();
     ASSERT_EQ(questions.size(), 1u);
-    EXPECT_NE(questions[0].text.find("This ReCycle file does not contain any active slices."), std::string::npos);
+    EXPECT_NE(questions[0].text.find("This ReCycle file does not contain any active slices."),
+              std::string::npos);
     EXPECT_EQ(log.count("This ReCycle file does not contain any active slices."), 1);
 
     const std::string broken = folder_.write("broken.rex", "TRXS and then nothing sensible");

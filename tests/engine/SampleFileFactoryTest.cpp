@@ -41,8 +41,9 @@ struct WavPackFile {
             return false;
         WavpackContext* context = WavpackOpenFileOutput(
             [](void* id, void* data, std::int32_t count) {
-                return static_cast<int>(std::fwrite(data, 1, static_cast<std::size_t>(count),
-                                                    static_cast<std::FILE*>(id)) == static_cast<std::size_t>(count));
+                return static_cast<int>(
+                    std::fwrite(data, 1, static_cast<std::size_t>(count), static_cast<std::FILE*>(id)) ==
+                    static_cast<std::size_t>(count));
             },
             out, nullptr);
         WavpackConfig config{};
@@ -66,7 +67,8 @@ struct WavPackFile {
 
 // Writes interleaved values through libsndfile as exact integers (each value a multiple of 2^-31), with an
 // instrument chunk when given one.
-bool writeSoundFile(const std::string& path, int format, int channels, int rate, const std::vector<float>& values,
+bool writeSoundFile(const std::string& path, int format, int channels, int rate,
+                    const std::vector<float>& values,
                     std::optional<SF_INSTRUMENT> instrument = std::nullopt) {
     SF_INFO info{};
     info.channels = channels;
@@ -97,11 +99,26 @@ std::string bigEndian(std::initializer_list<std::pair<std::size_t, int>> fields)
 // A 16-bit mono AIFF file of 4000 frames at 44.1 kHz whose instrument chunk has a sustain loop over the
 // markers at frames 1000 and 3000 (libsndfile does not write instrument chunks into AIFF files).
 std::string aiffWithInstrument(std::size_t baseNote, std::size_t playMode) {
-    auto chunk = [](const char* id, const std::string& body) { return id + bigEndian({{body.size(), 4}}) + body; };
-    const std::string comm = bigEndian({{1, 2}, {4000, 4}, {16, 2}}) + std::string("\x40\x0E\xAC\x44\0\0\0\0\0\0", 10);
-    const std::string mark = bigEndian({{2, 2}, {1, 2}, {1000, 4}}) + "\3beg" + bigEndian({{2, 2}, {3000, 4}}) + "\3beg";
-    const std::string inst = bigEndian({{baseNote, 1}, {0, 1}, {0, 1}, {127, 1}, {1, 1}, {127, 1}, {0, 2},
-                                        {playMode, 2}, {1, 2}, {2, 2}, {0, 2}, {0, 2}, {0, 2}});
+    auto chunk = [](const char* id, const std::string& body) {
+        return id + bigEndian({{body.size(), 4}}) + body;
+    };
+    const std::string comm =
+        bigEndian({{1, 2}, {4000, 4}, {16, 2}}) + std::string("\x40\x0E\xAC\x44\0\0\0\0\0\0", 10);
+    const std::string mark =
+        bigEndian({{2, 2}, {1, 2}, {1000, 4}}) + "\3beg" + bigEndian({{2, 2}, {3000, 4}}) + "\3beg";
+    const std::string inst = bigEndian({{baseNote, 1},
+                                        {0, 1},
+                                        {0, 1},
+                                        {127, 1},
+                                        {1, 1},
+                                        {127, 1},
+                                        {0, 2},
+                                        {playMode, 2},
+                                        {1, 2},
+                                        {2, 2},
+                                        {0, 2},
+                                        {0, 2},
+                                        {0, 2}});
     std::string sound(8, '\0');
     for (int i = 0; i < 4000; ++i)
         sound += bigEndian({{0x1000, 2}});
@@ -168,7 +185,8 @@ TEST_F(SampleFileFactory, AiffInstrumentChunkGivesRootNoteAndLoopAndModeNoneKeep
     SharedObjectPtr<Sample> none = load(folder_.write("none.aif", aiffWithInstrument(50, 0)));
     ASSERT_TRUE(none);
     EXPECT_EQ(none->getRootNote(), 50);
-    // libsndfile reports a loop that does not play as no loop at all: the loop stays off over the second half.
+    // libsndfile reports a loop that does not play as no loop at all: the loop stays off over the second
+    // half.
     EXPECT_EQ(loopOf(*none), std::tuple(Sample::kLoopOff, 2000, 3999));
 }
 
@@ -178,7 +196,8 @@ TEST_F(SampleFileFactory, AnInstrumentChunkWithoutLoopsLeavesTheLoopOff) {
     SF_INSTRUMENT instrument{};
     instrument.basenote = 62;
     instrument.key_hi = instrument.velocity_hi = 127;
-    ASSERT_TRUE(writeSoundFile(folder_ / "noloop.wav", SF_FORMAT_WAV | SF_FORMAT_DOUBLE, 1, 44100, values, instrument));
+    ASSERT_TRUE(writeSoundFile(folder_ / "noloop.wav", SF_FORMAT_WAV | SF_FORMAT_DOUBLE, 1, 44100, values,
+                               instrument));
     SharedObjectPtr<Sample> sample = load(folder_ / "noloop.wav");
     ASSERT_TRUE(sample);
     EXPECT_EQ(dynamic_cast<SampleWav*>(sample.get()), nullptr);
@@ -264,8 +283,8 @@ TEST_F(SampleFileFactory, FilesNoReaderTakesGiveNullWithoutTellingTheUser) {
 }
 
 TEST_F(SampleFileFactory, ExtensionsAnyReaderTakesAreLoadable) {
-    for (const char* name : {"a.wav", "b.WAV", "c.aif", "d.aifc", "e.aiff", "f.au", "g.snd", "h.rex", "i.rx2",
-                             "j.rcy", "k.wv"})
+    for (const char* name :
+         {"a.wav", "b.WAV", "c.aif", "d.aifc", "e.aiff", "f.au", "g.snd", "h.rex", "i.rx2", "j.rcy", "k.wv"})
         EXPECT_TRUE(canLoadSampleFile(File(name))) << name;
     for (const char* name : {"a.txt", "b", "c.wvx", "d.w", "e.mp3"})
         EXPECT_FALSE(canLoadSampleFile(File(name))) << name;

@@ -55,7 +55,8 @@ public:
     WavBuilder& chunk(const char* id, const Bytes& body, std::int64_t declaredSize = -1) {
         for (int i = 0; i < 4; ++i)
             bytes_.push_back(static_cast<std::uint8_t>(id[i]));
-        bytes_ += fields({{static_cast<std::uint32_t>(declaredSize >= 0 ? declaredSize : std::int64_t(body.size())), 4}});
+        bytes_ += fields(
+            {{static_cast<std::uint32_t>(declaredSize >= 0 ? declaredSize : std::int64_t(body.size())), 4}});
         bytes_ += body;
         if (body.size() % 2 != 0)
             bytes_.push_back(0);
@@ -64,7 +65,8 @@ public:
     WavBuilder& format(std::uint16_t tag, std::uint16_t channels, std::uint32_t rate, std::uint16_t bits,
                        int blockAlign = -1) {
         const std::uint32_t align = blockAlign >= 0 ? blockAlign : channels * ((bits + 7) / 8);
-        return chunk("fmt ", fields({{tag, 2}, {channels, 2}, {rate, 4}, {rate * align, 4}, {align, 2}, {bits, 2}}));
+        return chunk("fmt ",
+                     fields({{tag, 2}, {channels, 2}, {rate, 4}, {rate * align, 4}, {align, 2}, {bits, 2}}));
     }
     // Values as n-byte little-endian words.
     WavBuilder& data(std::initializer_list<std::uint32_t> values, int bytesPerValue) {
@@ -133,12 +135,22 @@ Loaded load(const WavBuilder& wav, bool loadData = true) {
     return loaded;
 }
 
-std::vector<float> valuesOf(const Loaded& loaded) { return test::valuesOf(*loaded.sample); }
+std::vector<float> valuesOf(const Loaded& loaded) {
+    return test::valuesOf(*loaded.sample);
+}
 
 WavBuilder::Bytes extensibleFormat(std::uint16_t coding, std::uint16_t channels, std::uint16_t bits) {
     const std::uint32_t align = channels * (bits / 8);
-    WavBuilder::Bytes body = WavBuilder::fields({{0xFFFE, 2}, {channels, 2}, {48000, 4}, {48000u * align, 4},
-                                                 {align, 2}, {bits, 2}, {22, 2}, {bits, 2}, {3, 4}, {coding, 2}});
+    WavBuilder::Bytes body = WavBuilder::fields({{0xFFFE, 2},
+                                                 {channels, 2},
+                                                 {48000, 4},
+                                                 {48000u * align, 4},
+                                                 {align, 2},
+                                                 {bits, 2},
+                                                 {22, 2},
+                                                 {bits, 2},
+                                                 {3, 4},
+                                                 {coding, 2}});
     return body += {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x38, 0x9B, 0x71, 0x00};
 }
 
@@ -326,7 +338,8 @@ protected:
 };
 
 std::string idAt(const std::vector<std::uint8_t>& bytes, std::size_t at) {
-    return std::string(bytes.begin() + static_cast<std::ptrdiff_t>(at), bytes.begin() + static_cast<std::ptrdiff_t>(at + 4));
+    return std::string(bytes.begin() + static_cast<std::ptrdiff_t>(at),
+                       bytes.begin() + static_cast<std::ptrdiff_t>(at + 4));
 }
 
 // The little-endian words at the given offsets.
@@ -347,7 +360,10 @@ TEST_F(WavWrite, WritesFormatDataSamplerCueAndInstrumentInOrderWithExactSizes) {
     EXPECT_EQ(idAt(bytes, 0) + idAt(bytes, 8), "RIFFWAVE");
     EXPECT_EQ(readU32(bytes, 4), bytes.size() - 8);
     std::size_t at = 12;
-    for (auto [id, size] : {std::pair<const char*, std::uint32_t>{"fmt ", 16}, {"data", 8}, {"smpl", 60}, {"cue ", 76},
+    for (auto [id, size] : {std::pair<const char*, std::uint32_t>{"fmt ", 16},
+                            {"data", 8},
+                            {"smpl", 60},
+                            {"cue ", 76},
                             {"inst", 8}}) {
         EXPECT_EQ(std::pair(idAt(bytes, at), readU32(bytes, at + 4)), std::pair(std::string(id), size));
         at += 8 + size;
@@ -429,7 +445,8 @@ TEST_F(WavWrite, IntegerSamplesRoundTripBitExactlyAndFloatsOrUnusableDepthsAsFlo
     const std::vector<float> loud = {1.5f, -3.25f, 1e-30f, 0.1f};
     for (int bits : {32, 0}) {
         const auto bytes = write(EditableWav(loud, bits));
-        EXPECT_EQ(std::pair(readU32(bytes, 20) & 0xFFFF, readU32(bytes, 32) >> 16), std::pair(3u, 32u)) << bits;
+        EXPECT_EQ(std::pair(readU32(bytes, 20) & 0xFFFF, readU32(bytes, 32) >> 16), std::pair(3u, 32u))
+            << bits;
         EXPECT_EQ(test::valuesOf(*roundTrip(EditableWav(loud, bits))), loud) << bits;
     }
 }

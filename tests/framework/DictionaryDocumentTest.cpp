@@ -42,16 +42,18 @@ TEST(DictionaryDocument, WritesEntriesAsElementsNamedAfterTheirKeys) {
     Dictionary::View program = programs->addDictionary("program");
     program->setBool("Loop", false, 1);
     program->setInteger("Offset", -3);
-    EXPECT_EQ(text(dictionary),
-              "<dict><info creator=\"TestSampler\" version=\"1.2.0\" /><file-format value=\"0.7.0\" />"
-              "<Cutoff index=\"0\" value=\"0.50000000\" /><programs><program><Loop index=\"1\" value=\"false\" />"
-              "<Offset index=\"0\" value=\"-3\" /></program></programs></dict>");
-    EXPECT_EQ(dictionary.toDocumentText(),
-              "<?xml version=\"1.0\" standalone=\"no\" ?>\n<dict>\n"
-              "    <info creator=\"TestSampler\" version=\"1.2.0\" />\n    <file-format value=\"0.7.0\" />\n"
-              "    <Cutoff index=\"0\" value=\"0.50000000\" />\n    <programs>\n        <program>\n"
-              "            <Loop index=\"1\" value=\"false\" />\n            <Offset index=\"0\" value=\"-3\" />\n"
-              "        </program>\n    </programs>\n</dict>\n");
+    EXPECT_EQ(
+        text(dictionary),
+        "<dict><info creator=\"TestSampler\" version=\"1.2.0\" /><file-format value=\"0.7.0\" />"
+        "<Cutoff index=\"0\" value=\"0.50000000\" /><programs><program><Loop index=\"1\" value=\"false\" />"
+        "<Offset index=\"0\" value=\"-3\" /></program></programs></dict>");
+    EXPECT_EQ(
+        dictionary.toDocumentText(),
+        "<?xml version=\"1.0\" standalone=\"no\" ?>\n<dict>\n"
+        "    <info creator=\"TestSampler\" version=\"1.2.0\" />\n    <file-format value=\"0.7.0\" />\n"
+        "    <Cutoff index=\"0\" value=\"0.50000000\" />\n    <programs>\n        <program>\n"
+        "            <Loop index=\"1\" value=\"false\" />\n            <Offset index=\"0\" value=\"-3\" />\n"
+        "        </program>\n    </programs>\n</dict>\n");
 }
 
 TEST(DictionaryDocument, RefusesKeysThatWouldNotReadBackAsElementNames) {
@@ -92,7 +94,8 @@ TEST(DictionaryDocument, StandsOnTheDocumentWhenTheRootIsNotDict) {
 }
 
 TEST(DictionaryDocument, FollowsPathsSplitAtSlashesAndBackslashes) {
-    Dictionary dictionary{std::string("<dict><file-format value=\"0.7\" /><a><b><c><v value=\"7\" /></c></b></a></dict>")};
+    Dictionary dictionary{
+        std::string("<dict><file-format value=\"0.7\" /><a><b><c><v value=\"7\" /></c></b></a></dict>")};
     Dictionary::View c = dictionary.getDictionary("a/b\\c");
     ASSERT_TRUE(c);
     EXPECT_EQ(c->integerValue("v"), 7);
@@ -101,7 +104,8 @@ TEST(DictionaryDocument, FollowsPathsSplitAtSlashesAndBackslashes) {
     EXPECT_EQ(*same, dictionary);
     EXPECT_FALSE(dictionary.getDictionary("a/x/c"));
 
-    Dictionary typed{std::string("<dict><dict name=\"a\"><dict name=\"b\"><integer name=\"v\" value=\"9\" /></dict></dict></dict>")};
+    Dictionary typed{std::string(
+        "<dict><dict name=\"a\"><dict name=\"b\"><integer name=\"v\" value=\"9\" /></dict></dict></dict>")};
     Dictionary::View b = typed.getDictionary("a/b");
     ASSERT_TRUE(b);
     EXPECT_EQ(b->integerValue("v"), 9);
@@ -110,7 +114,8 @@ TEST(DictionaryDocument, FollowsPathsSplitAtSlashesAndBackslashes) {
 TEST(DictionaryDocument, ChildViewKeepsTheDocumentAfterItsParentIsGone) {
     Dictionary::View child;
     {
-        Dictionary parent{std::string("<dict><file-format value=\"0.7\" /><inner><v value=\"5\" /></inner></dict>")};
+        Dictionary parent{
+            std::string("<dict><file-format value=\"0.7\" /><inner><v value=\"5\" /></inner></dict>")};
         child = parent.getDictionary("inner");
         EXPECT_TRUE(parent.isShared());
     }
@@ -120,7 +125,8 @@ TEST(DictionaryDocument, ChildViewKeepsTheDocumentAfterItsParentIsGone) {
 }
 
 TEST(DictionaryDocument, ViewsShareOneDocumentAndReplacingItLeavesTheOtherViewsOnTheOldOne) {
-    Dictionary dictionary{std::string("<dict><file-format value=\"0.7\" /><inner><v value=\"5\" /></inner></dict>")};
+    Dictionary dictionary{
+        std::string("<dict><file-format value=\"0.7\" /><inner><v value=\"5\" /></inner></dict>")};
     Dictionary::View inner = dictionary.getDictionary("inner");
     Dictionary copy = dictionary;
     copy.setInteger("w", 3);
@@ -191,9 +197,8 @@ TEST(DictionaryDocument, CopiesDeeplyAndKeepsTheLayout) {
     copy.copyFrom(*typed.getDictionary("a"));
     EXPECT_TRUE(copy.readsTypedLayout());
     EXPECT_EQ(copy.integerValue("v"), 4);
-    EXPECT_EQ(copy.toDocumentText(),
-              "<?xml version=\"1.0\" standalone=\"no\" ?>\n<dict name=\"a\">\n"
-              "    <integer name=\"v\" value=\"4\" />\n</dict>\n");
+    EXPECT_EQ(copy.toDocumentText(), "<?xml version=\"1.0\" standalone=\"no\" ?>\n<dict name=\"a\">\n"
+                                     "    <integer name=\"v\" value=\"4\" />\n</dict>\n");
     copy.setAttribute("integer", "value", "8");
     EXPECT_EQ(typed.getDictionary("a")->integerValue("v"), 4);
 
@@ -209,7 +214,9 @@ TEST(DictionaryDocument, AppendsDeepCopiesOfOtherViews) {
     EXPECT_TRUE(target.appendChild(*part));
     EXPECT_TRUE(part->appendTo(target));
     part->setInteger("v", 2);
-    EXPECT_EQ(text(target), "<dict><part><v index=\"0\" value=\"1\" /></part><part><v index=\"0\" value=\"1\" /></part></dict>");
+    EXPECT_EQ(
+        text(target),
+        "<dict><part><v index=\"0\" value=\"1\" /></part><part><v index=\"0\" value=\"1\" /></part></dict>");
 }
 
 TEST(DictionaryDocument, ReadsArraysInBothLayouts) {
@@ -221,15 +228,17 @@ TEST(DictionaryDocument, ReadsArraysInBothLayouts) {
     EXPECT_EQ(named.getArrayDictionary("zones", "zone")->stringValue("id"), "a");
     EXPECT_EQ(named.getArraySize("missing"), 0);
 
-    Dictionary typed{std::string("<dict><array name=\"zones\"><dict name=\"first\"><string name=\"id\" value=\"a\" /></dict>"
-                                 "<dict name=\"second\"><string name=\"id\" value=\"b\" /></dict></array></dict>")};
+    Dictionary typed{std::string(
+        "<dict><array name=\"zones\"><dict name=\"first\"><string name=\"id\" value=\"a\" /></dict>"
+        "<dict name=\"second\"><string name=\"id\" value=\"b\" /></dict></array></dict>")};
     EXPECT_EQ(typed.getArraySize("zones"), 2);
     EXPECT_EQ(typed.getArrayDictionary("zones", "second")->stringValue("id"), "b");
     EXPECT_EQ(typed.getArrayItem("zones", 0)->getName(), "first");
 }
 
 TEST(DictionaryDocument, FindsEntriesAndKeysByLayout) {
-    Dictionary named{std::string("<dict gain=\"2\"><file-format value=\"0.7\" /><a value=\"1\" /><b>text</b><c /></dict>")};
+    Dictionary named{std::string(
+        "<dict gain=\"2\"><file-format value=\"0.7\" /><a value=\"1\" /><b>text</b><c /></dict>")};
     EXPECT_EQ(named.findEntry("a")->getAttribute("value"), "1");
     EXPECT_TRUE(named.hasKey("gain"));
     EXPECT_TRUE(named.hasKey("a"));
@@ -246,11 +255,11 @@ TEST(DictionaryDocument, MalformedTextLeavesAnEmptyDocumentAndIsLogged) {
     const char* broken[] = {
         "",
         "   ",
-        "<dict><a value=\"1\" />",                 // truncated
-        "<dict><a value=\"1\"></b></dict>",        // mismatched end tag
-        "<dict a=\"1\" a=\"2\"><b /></dict>",      // duplicate attribute on the root
-        "<?xml version=\"1.0",                     // cut-off declaration
-        "<dict><a value=\"&#xZZ;\" /></dict>",     // broken character reference
+        "<dict><a value=\"1\" />",             // truncated
+        "<dict><a value=\"1\"></b></dict>",    // mismatched end tag
+        "<dict a=\"1\" a=\"2\"><b /></dict>",  // duplicate attribute on the root
+        "<?xml version=\"1.0",                 // cut-off declaration
+        "<dict><a value=\"&#xZZ;\" /></dict>", // broken character reference
     };
     for (const char* xml : broken) {
         Dictionary dictionary;

@@ -11,22 +11,28 @@
 
 namespace {
 
-const char* const kReference =
-    "<?xml version=\"1.0\"?><dict><array name=\"parameters\">"
-    "<dict name=\"Gain\"><string name=\"class\" value=\"ParameterValue\"/><string name=\"type\" value=\"float\"/>"
-    "<string name=\"scope\" value=\"module\"/></dict>"
-    "<dict name=\"Key\"><string name=\"class\" value=\"ParameterValue\"/><string name=\"type\" value=\"integer\"/>"
-    "<string name=\"scope\" value=\"zone\"/></dict>"
-    "<dict name=\"On\"><string name=\"class\" value=\"ParameterValue\"/><string name=\"type\" value=\"bool\"/>"
-    "</dict>"
-    "<dict name=\"Mode\"><string name=\"class\" value=\"ParameterEnum\"/><string name=\"type\" value=\"string\"/>"
-    "<string name=\"scope\" value=\"program\"/><array name=\"values\"><string value=\"a\"/><string value=\"b\"/>"
-    "</array></dict>"
-    "<dict name=\"Path\"><string name=\"class\" value=\"ParameterText\"/></dict>"
-    "<dict name=\"List\"><string name=\"class\" value=\"ParameterArray\"/><string name=\"type\" value=\"custom\"/>"
-    "</dict>"
-    "<dict name=\"Note\"><string name=\"class\" value=\"ParameterCustom\"/><string name=\"type\" value=\"custom\"/>"
-    "</dict></array></dict>";
+const char* const kReference = "<?xml version=\"1.0\"?><dict><array name=\"parameters\">"
+                               "<dict name=\"Gain\"><string name=\"class\" value=\"ParameterValue\"/><string "
+                               "name=\"type\" value=\"float\"/>"
+                               "<string name=\"scope\" value=\"module\"/></dict>"
+                               "<dict name=\"Key\"><string name=\"class\" value=\"ParameterValue\"/><string "
+                               "name=\"type\" value=\"integer\"/>"
+                               "<string name=\"scope\" value=\"zone\"/></dict>"
+                               "<dict name=\"On\"><string name=\"class\" value=\"ParameterValue\"/><string "
+                               "name=\"type\" value=\"bool\"/>"
+                               "</dict>"
+                               "<dict name=\"Mode\"><string name=\"class\" value=\"ParameterEnum\"/><string "
+                               "name=\"type\" value=\"string\"/>"
+                               "<string name=\"scope\" value=\"program\"/><array name=\"values\"><string "
+                               "value=\"a\"/><string value=\"b\"/>"
+                               "</array></dict>"
+                               "<dict name=\"Path\"><string name=\"class\" value=\"ParameterText\"/></dict>"
+                               "<dict name=\"List\"><string name=\"class\" value=\"ParameterArray\"/><string "
+                               "name=\"type\" value=\"custom\"/>"
+                               "</dict>"
+                               "<dict name=\"Note\"><string name=\"class\" "
+                               "value=\"ParameterCustom\"/><string name=\"type\" value=\"custom\"/>"
+                               "</dict></array></dict>";
 
 void exercise(trov::Settings& settings) {
     for (int i = 0; i < settings.getParameterCount() && i < 256; ++i) {

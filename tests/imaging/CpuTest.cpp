@@ -89,14 +89,25 @@ TEST(ProcessorSetup, ClassifiesAndSelectsEveryRowOfTheTables) {
         {{.family = 15, .mmx = true, .sse = true, .sse2 = true, .sse3 = true}, 8, 2},
         {{.family = 15, .mmx = true, .sse = true, .sse2 = true, .sse3 = true, .longMode = true}, 32, 4},
         // The 64-bit flag counts only when extended leaf 0x80000001 exists.
-        {{.family = 15, .mmx = true, .sse = true, .sse2 = true, .sse3 = true, .longMode = true, .extendedLeaf = false},
-         8, 2},
+        {{.family = 15,
+          .mmx = true,
+          .sse = true,
+          .sse2 = true,
+          .sse3 = true,
+          .longMode = true,
+          .extendedLeaf = false},
+         8,
+         2},
         {{.family = 7}, 16, 2},
         {{.family = 4, .mmx = true, .sse = true, .sse2 = true}, 0, 1},
         {{.family = 16, .mmx = true, .sse = true, .sse2 = true}, 0, 1},
-        {{.family = 6, .mmx = true, .sse = true, .sse2 = true, .cpuid = false}, 0, 1,
+        {{.family = 6, .mmx = true, .sse = true, .sse2 = true, .cpuid = false},
+         0,
+         1,
          FilterStatus::ProcessorNotRecognised},
-        {{.family = 6, .mmx = true, .sse = true, .sse2 = true, .vendor = "AuthenticAMD"}, 0, 1,
+        {{.family = 6, .mmx = true, .sse = true, .sse2 = true, .vendor = "AuthenticAMD"},
+         0,
+         1,
          FilterStatus::ProcessorNotRecognised},
     };
     VariantIndexGuard restore;
@@ -128,8 +139,13 @@ TEST(ProcessorSetup, ReadsEveryFieldAndFeatureFromItsBitsAndNothingWithoutCpuid)
     // This processor: what every x86-64 processor has.
     EXPECT_EQ((std::array{hasCpuid(), hasMmx(), hasSse(), hasSse2(), hasLongMode(), hasTimeStampCounter()}),
               (std::array{1, 1, 1, 1, 1, 1}));
-    FakeProcessor cpu(
-        {.family = 15, .mmx = true, .sse2 = true, .sse3 = true, .logicalProcessors = 4, .htt = true, .longMode = true});
+    FakeProcessor cpu({.family = 15,
+                       .mmx = true,
+                       .sse2 = true,
+                       .sse3 = true,
+                       .logicalProcessors = 4,
+                       .htt = true,
+                       .longMode = true});
     ProcessorInfo info;
     readProcessorInfo(info);
     // family, stepping, model, type, mmx, sse, sse2, multi-threading, sse3, 64-bit
@@ -146,8 +162,8 @@ TEST(ProcessorSetup, ReadsEveryFieldAndFeatureFromItsBitsAndNothingWithoutCpuid)
     cpu.f.extendedLeaf = false;
     EXPECT_EQ(hasLongMode(), 0) << "the 64-bit flag needs extended leaf 0x80000001";
     cpu.f.cpuid = false;
-    EXPECT_EQ((std::array{hasCpuid(), static_cast<std::int32_t>(highestCpuidLeaf()), hasMmx(), hasSse(), hasSse2(),
-                          hasSse3(), hasMultiThreading(), hasLongMode(), hasTimeStampCounter()}),
+    EXPECT_EQ((std::array{hasCpuid(), static_cast<std::int32_t>(highestCpuidLeaf()), hasMmx(), hasSse(),
+                          hasSse2(), hasSse3(), hasMultiThreading(), hasLongMode(), hasTimeStampCounter()}),
               (std::array{0, 0, 0, 0, 0, 0, 0, 0, 0}));
 }
 
@@ -161,8 +177,8 @@ TEST(ProcessorSetup, VariantIndexStartsAtOneAndTheDescriptorListHoldsTheOperatio
     ASSERT_EQ(descriptor.variants, variantTable());
     EXPECT_EQ((std::array{descriptor.variants[0], descriptor.variants[1], descriptor.variants[2],
                           descriptor.variants[3], descriptor.variants[4]}),
-              (std::array<FilterGaussFn, 5>{nullptr, filterGaussPortable, filterGaussVariant2, filterGaussVariant3,
-                                            filterGaussVariant4}));
+              (std::array<FilterGaussFn, 5>{nullptr, filterGaussPortable, filterGaussVariant2,
+                                            filterGaussVariant3, filterGaussVariant4}));
     registerFilterGaussDescriptor();
     EXPECT_EQ(descriptorListHead(), &descriptor) << "a repeated registration changes nothing";
     EXPECT_EQ(descriptor.next, nullptr);
@@ -200,9 +216,9 @@ TEST(FloatEnvironment, X87ControlWordsConvertBothWaysRowByRow) {
         std::uint32_t portable, x87;
     };
     const Row rows[] = {
-        {0x10, 0x0001},     {0x08, 0x0004},     {0x04, 0x0008},      {0x02, 0x0010},
-        {0x01, 0x0020},     {0x80000, 0x0002},  {0x100, 0x0400},     {0x200, 0x0800},
-        {0x300, 0x0C00},    {0x10000, 0x0200},  {0x20000, 0x0000},   {0x40000, 0x1000},
+        {0x10, 0x0001},  {0x08, 0x0004},    {0x04, 0x0008},    {0x02, 0x0010},
+        {0x01, 0x0020},  {0x80000, 0x0002}, {0x100, 0x0400},   {0x200, 0x0800},
+        {0x300, 0x0C00}, {0x10000, 0x0200}, {0x20000, 0x0000}, {0x40000, 0x1000},
     };
     // A word with 64-bit precision (x87 0x0300, portable 0) is the neutral base of each row.
     for (const Row& row : rows) {
@@ -245,8 +261,12 @@ TEST(FloatEnvironment, NanAndFiniteTestsLookAtExponentAndFraction) {
     const struct {
         double value;
         std::int32_t nan, finite;
-    } rows[] = {{Limits::infinity(), 0, 0},      {-Limits::infinity(), 0, 0}, {Limits::quiet_NaN(), 1, 0},
-                {Limits::signaling_NaN(), 1, 0}, {0.0, 0, 1},                 {Limits::max(), 0, 1},
+    } rows[] = {{Limits::infinity(), 0, 0},
+                {-Limits::infinity(), 0, 0},
+                {Limits::quiet_NaN(), 1, 0},
+                {Limits::signaling_NaN(), 1, 0},
+                {0.0, 0, 1},
+                {Limits::max(), 0, 1},
                 {Limits::denorm_min(), 0, 1}};
     for (const auto& row : rows) {
         EXPECT_EQ(isNanDouble(row.value), row.nan) << row.value;

@@ -11,14 +11,13 @@
 namespace trov::imaging::testing {
 
 // `count` elements of T, 32-byte aligned, every byte set to `fill`.
-template <class T>
-class AlignedRow {
+template <class T> class AlignedRow {
 public:
     explicit AlignedRow(std::size_t count, unsigned char fill = 0xA5)
-        : count_(count), data_(static_cast<T*>(::operator new(count * sizeof(T), std::align_val_t{32}))) {
+        : count_(count), data_(static_cast<T*>(::operator new (count * sizeof(T), std::align_val_t{32}))) {
         std::memset(static_cast<void*>(data_), fill, count * sizeof(T));
     }
-    ~AlignedRow() { ::operator delete(data_, std::align_val_t{32}); }
+    ~AlignedRow() { ::operator delete (data_, std::align_val_t{32}); }
     AlignedRow(const AlignedRow&) = delete;
     AlignedRow& operator=(const AlignedRow&) = delete;
 
@@ -36,29 +35,33 @@ private:
     T* data_;
 };
 
-template <class T>
-bool sameBits(T a, T b) {
+template <class T> bool sameBits(T a, T b) {
     return std::memcmp(&a, &b, sizeof(T)) == 0;
 }
 
-constexpr std::ptrdiff_t roundUp(std::ptrdiff_t n, std::ptrdiff_t grain) { return (n + grain - 1) / grain * grain; }
+constexpr std::ptrdiff_t roundUp(std::ptrdiff_t n, std::ptrdiff_t grain) {
+    return (n + grain - 1) / grain * grain;
+}
 
-template <class T>
-T saturate(long long v) {
-    return static_cast<T>(std::clamp<long long>(v, std::numeric_limits<T>::min(), std::numeric_limits<T>::max()));
+template <class T> T saturate(long long v) {
+    return static_cast<T>(
+        std::clamp<long long>(v, std::numeric_limits<T>::min(), std::numeric_limits<T>::max()));
 }
 
 // Source sample kinds of the row-wise kernels; each widens into one row element type.
 enum class Source { U8, S8, S16, F32 };
 
 // Calls f.template operator()<Sample, RowElement>() for `source`.
-template <class F>
-void withSourceTypes(Source source, F&& f) {
+template <class F> void withSourceTypes(Source source, F&& f) {
     switch (source) {
-    case Source::U8: return f.template operator()<std::uint8_t, std::uint16_t>();
-    case Source::S8: return f.template operator()<std::int8_t, std::int16_t>();
-    case Source::S16: return f.template operator()<std::int16_t, std::int32_t>();
-    case Source::F32: return f.template operator()<float, float>();
+    case Source::U8:
+        return f.template operator()<std::uint8_t, std::uint16_t>();
+    case Source::S8:
+        return f.template operator()<std::int8_t, std::int16_t>();
+    case Source::S16:
+        return f.template operator()<std::int16_t, std::int32_t>();
+    case Source::F32:
+        return f.template operator()<float, float>();
     }
 }
 

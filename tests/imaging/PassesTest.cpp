@@ -37,8 +37,7 @@ std::vector<std::vector<std::int32_t>> spreadSums(int largest, std::initializer_
 
 // Runs a pass over every sum as one row and again in runs of one, two and three elements, so that every
 // tail path sees every value.
-template <class Pass>
-void expectEverySumRounded(int largest, int divisor, Pass&& pass) {
+template <class Pass> void expectEverySumRounded(int largest, int divisor, Pass&& pass) {
     std::vector<std::uint8_t> whole(largest + 1), pieces(largest + 1);
     pass(0, largest + 1, whole.data());
     for (int t = 0, k = 0; t <= largest; ++k) {
@@ -95,8 +94,8 @@ TEST(Rounding, EveryFiveByFiveSumRoundsToNearestInEveryForm) {
             narrow[r * length + s] = static_cast<std::uint16_t>(wide[r][s]);
     std::vector<std::uint8_t> out(kLargest + 1);
     runUnderMxcsr(getMxcsr() & ~kMxcsrRoundingField, [&] {
-        colGauss5_8u(&narrow[0], &narrow[length], &narrow[2 * length], &narrow[3 * length], &narrow[4 * length],
-                     out.data(), kLargest + 1);
+        colGauss5_8u(&narrow[0], &narrow[length], &narrow[2 * length], &narrow[3 * length],
+                     &narrow[4 * length], out.data(), kLargest + 1);
     });
     for (int s = 0; s <= kLargest; ++s)
         ASSERT_EQ(out[s], divideNearest(s, 571)) << "sum " << s;
@@ -121,7 +120,8 @@ TEST(RowPasses, ThreeByThreeRowSumsFollowTheirFormulaOnEveryPathTouchingOnlyThei
                     for (int j = 0; j < n; ++j)
                         ASSERT_EQ(dst.at(j, 0, 0), s.data()[j] + 2 * s.data()[j + c] + s.data()[j + 2 * c])
                             << "c " << c << " n " << n << " offset " << offset << " j " << j;
-                    ASSERT_TRUE(dst.changedOnlyInside(before)) << "wrote outside the row, c " << c << " n " << n;
+                    ASSERT_TRUE(dst.changedOnlyInside(before))
+                        << "wrote outside the row, c " << c << " n " << n;
                 }
         }
 }

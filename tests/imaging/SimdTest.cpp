@@ -66,9 +66,9 @@ TEST(VerticalKernels3, EveryMemberSumsItsThreeRowsReadingAndWritingExactlyNEleme
                 for (bool tailAligned : {false, true})
                     if (VerticalKernel3 kernel = smooth ? f.smooth : f.box)
                         withSourceTypes(f.source, [&]<class S, class Out>() {
-                            check.template operator()<S, Out>(std::string(smooth ? "vertSmooth3_" : "vertBox3_") +
-                                                                  f.name,
-                                                              kernel, smooth, n, tailAligned);
+                            check.template operator()<S, Out>(
+                                std::string(smooth ? "vertSmooth3_" : "vertBox3_") + f.name, kernel, smooth,
+                                n, tailAligned);
                         });
 }
 
@@ -82,14 +82,19 @@ TEST(HorizontalKernels3, EveryMemberDividesItsWeightedSumAndWritesExactlyItsElem
         HorizontalKernel3 members[4]; // channel codes 1 to 4: C1, C4, C3, C4 keeping alpha
     };
     const Family families[] = {
-        {"horzGauss3_8u", Row::U16, {horzGauss3_8u_C1, horzGauss3_8u_C4, horzGauss3_8u_C3, horzGauss3_8u_KeepAlpha}},
-        {"horzGauss3_16s", Row::Biased32,
+        {"horzGauss3_8u",
+         Row::U16,
+         {horzGauss3_8u_C1, horzGauss3_8u_C4, horzGauss3_8u_C3, horzGauss3_8u_KeepAlpha}},
+        {"horzGauss3_16s",
+         Row::Biased32,
          {horzGauss3_16s_C1, horzGauss3_16s_C4, horzGauss3_16s_C3, horzGauss3_16s_KeepAlpha}},
-        {"horzGauss3_32f", Row::F32,
+        {"horzGauss3_32f",
+         Row::F32,
          {horzGauss3_32f_C1, horzGauss3_32f_C4, horzGauss3_32f_C3, horzGauss3_32f_KeepAlpha}},
     };
     std::mt19937 rng(37);
-    auto check = [&]<class R, class Out>(const Family& f, int code, std::ptrdiff_t n, int offset, bool extremes) {
+    auto check = [&]<class R, class Out>(const Family& f, int code, std::ptrdiff_t n, int offset,
+                                         bool extremes) {
         const int c = code == 2 ? 4 : code;
         const std::ptrdiff_t used = n + 2 * c;
         AlignedRow<R> row(static_cast<std::size_t>(roundUp(used, 16) + 24));
@@ -99,7 +104,8 @@ TEST(HorizontalKernels3, EveryMemberDividesItsWeightedSumAndWritesExactlyItsElem
             else if (f.row == Row::U16)
                 row[i] = static_cast<R>(randomValue<int>(rng, 0, 1020));
             else
-                row[i] = extremes ? (rng() % 2 ? 0 : 262140) : static_cast<R>(randomValue<int>(rng, 0, 262140));
+                row[i] =
+                    extremes ? (rng() % 2 ? 0 : 262140) : static_cast<R>(randomValue<int>(rng, 0, 262140));
         }
         Image<Out> dst(static_cast<int>(n), 1, 1, 0, offset, rng, 1);
         const Image<Out> before = dst;
@@ -112,7 +118,8 @@ TEST(HorizontalKernels3, EveryMemberDividesItsWeightedSumAndWritesExactlyItsElem
             else if constexpr (std::is_floating_point_v<R>)
                 want = (c == 4 ? (l + m) + (m + r) : (l + (m + m)) + r) * 0.0625f;
             else
-                want = saturate<Out>(divideNearest(l + 2LL * m + r - (f.row == Row::Biased32 ? 4 * 131072 : 0), 16));
+                want = saturate<Out>(
+                    divideNearest(l + 2LL * m + r - (f.row == Row::Biased32 ? 4 * 131072 : 0), 16));
             ASSERT_TRUE(sameBits(dst.at(static_cast<int>(j), 0, 0), want))
                 << f.name << " code " << code << " n " << n << " offset " << offset << " j " << j;
         }
@@ -147,10 +154,19 @@ TEST(RowKernels5, EveryMemberFollowsItsFormulaReadingExactlyItsSamples) {
         {"rowGauss5_8u", Source::U8, true, {rowGauss5_8u_C1, rowGauss5_8u_C3, rowGauss5_8u_C4}},
         {"rowGauss5_16s", Source::S16, true, {rowGauss5_16s_C1, rowGauss5_16s_C3, rowGauss5_16s_C4}},
         {"rowGauss5_32f", Source::F32, true, {rowGauss5_32f_C1, rowGauss5_32f_C3, rowGauss5_32f_C4}},
-        {"rowLaplacian5_8u", Source::U8, false, {rowLaplacian5_8u_C1, rowLaplacian5_8u_C3, rowLaplacian5_8u_C4}},
+        {"rowLaplacian5_8u",
+         Source::U8,
+         false,
+         {rowLaplacian5_8u_C1, rowLaplacian5_8u_C3, rowLaplacian5_8u_C4}},
         {"rowLaplacian5_8s", Source::S8, false, {rowLaplacian5_8s_C1, nullptr, nullptr}},
-        {"rowLaplacian5_16s", Source::S16, false, {rowLaplacian5_16s_C1, rowLaplacian5_16s_C3, rowLaplacian5_16s_C4}},
-        {"rowLaplacian5_32f", Source::F32, false, {rowLaplacian5_32f_C1, rowLaplacian5_32f_C3, rowLaplacian5_32f_C4}},
+        {"rowLaplacian5_16s",
+         Source::S16,
+         false,
+         {rowLaplacian5_16s_C1, rowLaplacian5_16s_C3, rowLaplacian5_16s_C4}},
+        {"rowLaplacian5_32f",
+         Source::F32,
+         false,
+         {rowLaplacian5_32f_C1, rowLaplacian5_32f_C3, rowLaplacian5_32f_C4}},
     };
     constexpr int kChannels[3] = {1, 3, 4};
     std::mt19937 rng(17);
@@ -196,8 +212,8 @@ TEST(RowKernels5, EveryMemberFollowsItsFormulaReadingExactlyItsSamples) {
                 for (int layout = 0; layout < 3; ++layout)
                     if (f.members[member])
                         withSourceTypes(f.source, [&]<class S, class Out>() {
-                            check.template operator()<S, Out>(f, member, (pixels == 31 ? 517 : pixels) *
-                                                                             kChannels[member], layout);
+                            check.template operator()<S, Out>(
+                                f, member, (pixels == 31 ? 517 : pixels) * kChannels[member], layout);
                         });
 }
 
@@ -260,10 +276,12 @@ TEST(ColumnKernels5, EveryMemberFollowsItsFormulaAndWritesExactlyItsElements) {
             } else {
                 const long long exact = 0LL + v[0] + v[1] + v[2] + v[3] + v[4];
                 // Laplacian and plain sums wrap in the row's width before they saturate.
-                want = gauss ? saturate<Out>(divideNearest(exact, 571)) : saturate<Out>(static_cast<Row>(exact));
+                want =
+                    gauss ? saturate<Out>(divideNearest(exact, 571)) : saturate<Out>(static_cast<Row>(exact));
             }
             ASSERT_TRUE(sameBits(dst.at(static_cast<int>(i), 0, 0), want))
-                << f.name << (keepAlpha ? " keeping alpha" : "") << " n " << n << " offset " << offset << " i " << i;
+                << f.name << (keepAlpha ? " keeping alpha" : "") << " n " << n << " offset " << offset
+                << " i " << i;
         }
         ASSERT_TRUE(dst.changedOnlyInside(before.bytes)) << f.name << " n " << n;
     };
@@ -278,19 +296,28 @@ TEST(ColumnKernels5, EveryMemberFollowsItsFormulaAndWritesExactlyItsElements) {
                         check.template operator()<Row, Out>(f, keepAlpha, n, offset);
                     };
                     switch (f.kind) {
-                    case Kind::Gauss8u: run.template operator()<std::uint16_t, std::uint8_t>(); break;
-                    case Kind::Laplacian8u: run.template operator()<std::int16_t, std::uint8_t>(); break;
+                    case Kind::Gauss8u:
+                        run.template operator()<std::uint16_t, std::uint8_t>();
+                        break;
+                    case Kind::Laplacian8u:
+                        run.template operator()<std::int16_t, std::uint8_t>();
+                        break;
                     case Kind::Gauss16s:
-                    case Kind::Laplacian16s: run.template operator()<std::int32_t, std::int16_t>(); break;
+                    case Kind::Laplacian16s:
+                        run.template operator()<std::int32_t, std::int16_t>();
+                        break;
                     case Kind::Gauss32f:
-                    case Kind::Laplacian32f: run.template operator()<float, float>(); break;
-                    case Kind::Sum16s: run.template operator()<std::int16_t, std::int16_t>(); break;
+                    case Kind::Laplacian32f:
+                        run.template operator()<float, float>();
+                        break;
+                    case Kind::Sum16s:
+                        run.template operator()<std::int16_t, std::int16_t>();
+                        break;
                     }
                 }
 }
 
-template <class Fn>
-KernelSlot as(Fn* kernel) {
+template <class Fn> KernelSlot as(Fn* kernel) {
     return reinterpret_cast<KernelSlot>(kernel);
 }
 
@@ -298,7 +325,8 @@ KernelSlot as(Fn* kernel) {
 // too; all other slots are empty.
 TEST(KernelTable, BothCopiesFollowTheLayoutSlotBySlot) {
     std::map<std::size_t, KernelSlot> layout;
-    auto place = [&layout](std::initializer_list<std::size_t> starts, std::initializer_list<KernelSlot> kernels) {
+    auto place = [&layout](std::initializer_list<std::size_t> starts,
+                           std::initializer_list<KernelSlot> kernels) {
         for (std::size_t start : starts) {
             std::size_t slot = start;
             for (KernelSlot kernel : kernels)
@@ -306,31 +334,54 @@ TEST(KernelTable, BothCopiesFollowTheLayoutSlotBySlot) {
         }
     };
     place({1, 345}, {
-        as(rowLaplacian5_8u_C1), as(rowLaplacian5_8u_C4), as(rowLaplacian5_8u_C3), as(rowLaplacian5_8u_C4),
-        as(rowGauss5_8u_C1),      as(rowGauss5_8u_C4),      as(rowGauss5_8u_C3),      as(rowGauss5_8u_C4),
-        as(rowLaplacian5_16s_C1), as(rowLaplacian5_16s_C4), as(rowLaplacian5_16s_C3), as(rowLaplacian5_16s_C4),
-        as(rowGauss5_16s_C1),     as(rowGauss5_16s_C4),     as(rowGauss5_16s_C3),     as(rowGauss5_16s_C4),
-        as(rowLaplacian5_32f_C1), as(rowLaplacian5_32f_C4), as(rowLaplacian5_32f_C3), as(rowLaplacian5_32f_C4),
-        as(rowGauss5_32f_C1),     as(rowGauss5_32f_C4),     as(rowGauss5_32f_C3),     as(rowGauss5_32f_C4),
-        as(rowLaplacian5_8u_C1),  as(rowLaplacian5_8u_C1),  as(rowLaplacian5_8u_C1),  as(rowLaplacian5_8u_C1),
-        as(rowLaplacian5_8u_C1),  as(rowLaplacian5_8u_C1),  as(rowLaplacian5_8u_C1),  as(rowLaplacian5_8u_C1),
-        as(rowLaplacian5_8s_C1),
-    });
+                        as(rowLaplacian5_8u_C1),  as(rowLaplacian5_8u_C4),  as(rowLaplacian5_8u_C3),
+                        as(rowLaplacian5_8u_C4),  as(rowGauss5_8u_C1),      as(rowGauss5_8u_C4),
+                        as(rowGauss5_8u_C3),      as(rowGauss5_8u_C4),      as(rowLaplacian5_16s_C1),
+                        as(rowLaplacian5_16s_C4), as(rowLaplacian5_16s_C3), as(rowLaplacian5_16s_C4),
+                        as(rowGauss5_16s_C1),     as(rowGauss5_16s_C4),     as(rowGauss5_16s_C3),
+                        as(rowGauss5_16s_C4),     as(rowLaplacian5_32f_C1), as(rowLaplacian5_32f_C4),
+                        as(rowLaplacian5_32f_C3), as(rowLaplacian5_32f_C4), as(rowGauss5_32f_C1),
+                        as(rowGauss5_32f_C4),     as(rowGauss5_32f_C3),     as(rowGauss5_32f_C4),
+                        as(rowLaplacian5_8u_C1),  as(rowLaplacian5_8u_C1),  as(rowLaplacian5_8u_C1),
+                        as(rowLaplacian5_8u_C1),  as(rowLaplacian5_8u_C1),  as(rowLaplacian5_8u_C1),
+                        as(rowLaplacian5_8u_C1),  as(rowLaplacian5_8u_C1),  as(rowLaplacian5_8s_C1),
+                    });
     place({41, 385}, {
-        as(colLaplacian5_8u),  as(colLaplacian5_8u_KeepAlpha),  as(colGauss5_8u),  as(colGauss5_8u_KeepAlpha),
-        as(colLaplacian5_16s), as(colLaplacian5_16s_KeepAlpha), as(colGauss5_16s), as(colGauss5_16s_KeepAlpha),
-        as(colLaplacian5_32f), as(colLaplacian5_32f_KeepAlpha), as(colGauss5_32f), as(colGauss5_32f_KeepAlpha),
-        as(colSum5_16s),       as(colSum5_16s),                 as(colSum5_16s),   as(colSum5_16s),
-        as(colSum5_16s),
-    });
+                         as(colLaplacian5_8u),
+                         as(colLaplacian5_8u_KeepAlpha),
+                         as(colGauss5_8u),
+                         as(colGauss5_8u_KeepAlpha),
+                         as(colLaplacian5_16s),
+                         as(colLaplacian5_16s_KeepAlpha),
+                         as(colGauss5_16s),
+                         as(colGauss5_16s_KeepAlpha),
+                         as(colLaplacian5_32f),
+                         as(colLaplacian5_32f_KeepAlpha),
+                         as(colGauss5_32f),
+                         as(colGauss5_32f_KeepAlpha),
+                         as(colSum5_16s),
+                         as(colSum5_16s),
+                         as(colSum5_16s),
+                         as(colSum5_16s),
+                         as(colSum5_16s),
+                     });
     place({273, 110}, {as(vertBox3_8u16u), as(vertSmooth3_8u16u), as(vertBox3_16s32s), as(vertSmooth3_16s32s),
                        as(vertBox3_32f), as(vertSmooth3_32f), as(vertBox3_8u16u), as(vertBox3_8u16u),
                        as(vertBox3_8s16s)});
     place({282, 134}, {
-        as(horzGauss3_8u_C1),  as(horzGauss3_8u_C4),  as(horzGauss3_8u_C3),  as(horzGauss3_8u_KeepAlpha),
-        as(horzGauss3_16s_C1), as(horzGauss3_16s_C4), as(horzGauss3_16s_C3), as(horzGauss3_16s_KeepAlpha),
-        as(horzGauss3_32f_C1), as(horzGauss3_32f_C4), as(horzGauss3_32f_C3), as(horzGauss3_32f_KeepAlpha),
-    });
+                          as(horzGauss3_8u_C1),
+                          as(horzGauss3_8u_C4),
+                          as(horzGauss3_8u_C3),
+                          as(horzGauss3_8u_KeepAlpha),
+                          as(horzGauss3_16s_C1),
+                          as(horzGauss3_16s_C4),
+                          as(horzGauss3_16s_C3),
+                          as(horzGauss3_16s_KeepAlpha),
+                          as(horzGauss3_32f_C1),
+                          as(horzGauss3_32f_C4),
+                          as(horzGauss3_32f_C3),
+                          as(horzGauss3_32f_KeepAlpha),
+                      });
     EXPECT_NE(&kernelTableCopy1(), &kernelTableCopy2());
     for (const KernelTable* table : {&kernelTableCopy1(), &kernelTableCopy2()})
         for (std::size_t s = 0; s < kKernelTableSlots; ++s) {
@@ -342,7 +393,8 @@ TEST(KernelTable, BothCopiesFollowTheLayoutSlotBySlot) {
 // One output element from the masks' weights (integer data) or from the row formulas in the kernels'
 // order of operations (float data).
 template <class In, class Out>
-Out referenceElement(const Image<In>& src, int x, int y, int k, bool fiveByFive, int maskKind, int channelCode) {
+Out referenceElement(const Image<In>& src, int x, int y, int k, bool fiveByFive, int maskKind,
+                     int channelCode) {
     if constexpr (std::is_floating_point_v<In>) {
         if (!fiveByFive) {
             auto column = [&](int cx) {
@@ -378,28 +430,30 @@ void checkDriver(bool fiveByFive, int maskKind, int dataKind, int channelCode, s
     const std::uint32_t base = getMxcsr() & ~kMxcsrRoundingField;
     for (int width : {1, 2, 3, 5, 8, 13, 21, 40}) {
         const int height = 1 + width % 3;
-        const Image<In> src(width, height, 2, 4 * (width % 3), static_cast<int>(sizeof(In)) * width % 16, rng, e);
+        const Image<In> src(width, height, 2, 4 * (width % 3), static_cast<int>(sizeof(In)) * width % 16, rng,
+                            e);
         Image<Out> dst(width, height, 1, 8, 0, rng, e);
         const Image<Out> before = dst;
         const std::uint32_t mxcsr = base | kRoundingModes[width % 4];
         FilterStatus status = FilterStatus::BadMask;
         std::vector<Out> expected;
         const std::uint32_t after = runUnderMxcsr(mxcsr, [&] {
-            status = fiveByFive ? drive5x5(kernelTableCopy1(), src.origin(), src.step, dst.origin(), dst.step, width,
-                                           height, maskKind, dataKind, channelCode)
-                                : drive3x3(kernelTableCopy1(), src.origin(), src.step, dst.origin(), dst.step, width,
-                                           height, dataKind, channelCode);
+            status = fiveByFive ? drive5x5(kernelTableCopy1(), src.origin(), src.step, dst.origin(), dst.step,
+                                           width, height, maskKind, dataKind, channelCode)
+                                : drive3x3(kernelTableCopy1(), src.origin(), src.step, dst.origin(), dst.step,
+                                           width, height, dataKind, channelCode);
             for (int y = 0; y < height; ++y)
                 for (int x = 0; x < width; ++x)
                     for (int k = 0; k < e; ++k)
-                        expected.push_back(channelCode == 4 && k == 3
-                                               ? before.at(x, y, k)
-                                               : referenceElement<In, Out>(src, x, y, k, fiveByFive, maskKind,
-                                                                           channelCode));
+                        expected.push_back(
+                            channelCode == 4 && k == 3
+                                ? before.at(x, y, k)
+                                : referenceElement<In, Out>(src, x, y, k, fiveByFive, maskKind, channelCode));
         });
-        const std::string what = std::string(fiveByFive ? "5x5" : "3x3") + " mask kind " + std::to_string(maskKind) +
-                                 " data kind " + std::to_string(dataKind) + " channel code " +
-                                 std::to_string(channelCode) + " width " + std::to_string(width);
+        const std::string what = std::string(fiveByFive ? "5x5" : "3x3") + " mask kind " +
+                                 std::to_string(maskKind) + " data kind " + std::to_string(dataKind) +
+                                 " channel code " + std::to_string(channelCode) + " width " +
+                                 std::to_string(width);
         ASSERT_EQ(status, FilterStatus::Ok) << what;
         EXPECT_EQ(after & kControlBits, mxcsr & kControlBits) << what;
         const std::vector<Out> got = dst.rectangle();

@@ -36,7 +36,8 @@ TEST(Smoothing, EveryVariantMatchesTheReferenceReadingOnlyItsNeighbourhoodAndLea
             const int r = maskRadius(mask);
             const Image8u src(width, height, r, 4 * (width % 3), 0, rng);
             const std::vector<std::uint8_t> expected = referenceSmooth(src, mask);
-            const std::size_t lead = src.offsetOf(-r, -r, 0), size = src.offsetOf(width + r, height + r - 1, 0) - lead;
+            const std::size_t lead = src.offsetOf(-r, -r, 0),
+                              size = src.offsetOf(width + r, height + r - 1, 0) - lead;
             GuardedBytes guarded(size, width % 2 == 0);
             std::memcpy(guarded.data(), &src.bytes[lead], size);
             const std::uint8_t* origin = guarded.data() + (src.first - lead);
@@ -49,11 +50,11 @@ TEST(Smoothing, EveryVariantMatchesTheReferenceReadingOnlyItsNeighbourhoodAndLea
                         const std::uint32_t mxcsr = (base | kRoundingModes[m]) & ~(m % 2 ? 0x1C00u : 0u);
                         FilterStatus status = FilterStatus::BadMask;
                         const std::uint32_t after = runUnderMxcsr(mxcsr, [&, width = width, height = height] {
-                            status =
-                                variantEntry(variant)(origin, src.step, dst.origin(), dst.step, width, height, mask);
+                            status = variantEntry(variant)(origin, src.step, dst.origin(), dst.step, width,
+                                                           height, mask);
                         });
-                        const std::string what = describe(variant, mask, width, height) + " mode " + std::to_string(m) +
-                                                 (refuse ? " refused" : "");
+                        const std::string what = describe(variant, mask, width, height) + " mode " +
+                                                 std::to_string(m) + (refuse ? " refused" : "");
                         ASSERT_EQ(after & kControlBits, mxcsr & kControlBits) << what;
                         ASSERT_EQ(heap.requests.size(), 1u) << what << ": one row block per call";
                         ASSERT_EQ(heap.releases, refuse ? 0 : 1) << what;
@@ -84,13 +85,14 @@ TEST(Smoothing, InPlaceAndOverlappingCallsEqualSeparateImageCalls) {
                         Image8u view = image; // the source rectangle, then the written one
                         view.height = height;
                         const std::vector<std::uint8_t> expected = referenceSmooth(view, mask);
-                        ASSERT_EQ(variantEntry(variant)(image.origin(), image.step, image.origin() + below * image.step,
-                                                        image.step, width, height, mask),
+                        ASSERT_EQ(variantEntry(variant)(image.origin(), image.step,
+                                                        image.origin() + below * image.step, image.step,
+                                                        width, height, mask),
                                   FilterStatus::Ok);
                         view.bytes = image.bytes;
                         view.first += static_cast<std::size_t>(below * image.step);
-                        EXPECT_EQ(view.rectangle(), expected)
-                            << describe(variant, mask, width, height) << (below ? " one row below" : " in place");
+                        EXPECT_EQ(view.rectangle(), expected) << describe(variant, mask, width, height)
+                                                              << (below ? " one row below" : " in place");
                     }
 }
 
@@ -110,7 +112,8 @@ TEST(Smoothing, PublicEntryRunsTheSelectedVariantAndVariantOneForIndexesWithoutO
         for (SmoothingMask mask : kBothMasks) {
             storeVariantIndex(index);
             Image8u dst(23, 5, 1, 0, 0, rng);
-            ASSERT_EQ(filterGauss_8u_C4(src.origin(), src.step, dst.origin(), dst.step, 23, 5, mask), FilterStatus::Ok);
+            ASSERT_EQ(filterGauss_8u_C4(src.origin(), src.step, dst.origin(), dst.step, 23, 5, mask),
+                      FilterStatus::Ok);
             EXPECT_EQ(dst.rectangle(), referenceSmooth(src, mask)) << "index " << index;
             const int variant = index >= 1 && index <= 4 ? index : 1;
             EXPECT_EQ(requestsOf(filterGauss_8u_C4, mask), requestsOf(variantEntry(variant), mask))
@@ -161,16 +164,22 @@ TEST(FilterArguments, EveryEntryReportsTheFirstFailingCheckWithoutTouchingMemory
         storeVariantIndex(n - 5); // what the public entry (n > 4) sees: indexes 0 to 4
         const FilterGaussFn entry = n <= 4 ? variantEntry(n) : filterGauss_8u_C4;
         for (const Call& call : kBadCalls)
-            EXPECT_EQ(callWithUntouchableImages(entry, call), call.expected) << "entry " << n << " mask " << call.mask;
+            EXPECT_EQ(callWithUntouchableImages(entry, call), call.expected)
+                << "entry " << n << " mask " << call.mask;
     }
     EXPECT_TRUE(heap.requests.empty());
 }
 
 TEST(FilterArguments, StatusAndMaskCodesHaveTheirFixedValues) {
     using S = FilterStatus;
-    const std::pair<S, int> codes[] = {{S::Ok, 0},       {S::BadSize, -6}, {S::NullPointer, -8},
-                                       {S::NoMemory, -9}, {S::BadStep, -14}, {S::BadMask, -33},
-                                       {S::ProcessorNotRecognised, 20}, {S::UnknownProcessorCode, 21}};
+    const std::pair<S, int> codes[] = {{S::Ok, 0},
+                                       {S::BadSize, -6},
+                                       {S::NullPointer, -8},
+                                       {S::NoMemory, -9},
+                                       {S::BadStep, -14},
+                                       {S::BadMask, -33},
+                                       {S::ProcessorNotRecognised, 20},
+                                       {S::UnknownProcessorCode, 21}};
     for (const auto& [status, code] : codes)
         EXPECT_EQ(static_cast<int>(status), code);
     EXPECT_EQ(static_cast<int>(SmoothingMask::Mask3x3), 33);
@@ -206,9 +215,12 @@ TEST(RowBuffers, SizesBeyond32BitsAreComputedExactlyAndRefusedCleanly) {
     std::uint8_t dst[64] = {};
     const std::int32_t width = INT32_MAX;
     const std::uint64_t n = 4ull * static_cast<std::uint64_t>(width);
-    EXPECT_EQ(filterGaussPortable(src + 40, 8, dst, 8, width, 1, SmoothingMask::Mask3x3), FilterStatus::NoMemory);
-    EXPECT_EQ(filterGaussPortable(src + 40, 8, dst, 8, width, 1, SmoothingMask::Mask5x5), FilterStatus::NoMemory);
-    EXPECT_EQ(filterGaussVariant2(src + 40, 8, dst, 8, width, 1, SmoothingMask::Mask3x3), FilterStatus::NoMemory);
+    EXPECT_EQ(filterGaussPortable(src + 40, 8, dst, 8, width, 1, SmoothingMask::Mask3x3),
+              FilterStatus::NoMemory);
+    EXPECT_EQ(filterGaussPortable(src + 40, 8, dst, 8, width, 1, SmoothingMask::Mask5x5),
+              FilterStatus::NoMemory);
+    EXPECT_EQ(filterGaussVariant2(src + 40, 8, dst, 8, width, 1, SmoothingMask::Mask3x3),
+              FilterStatus::NoMemory);
     ASSERT_EQ(heap.requests.size(), 3u);
     EXPECT_EQ(heap.requests[0], 3 * 4 * n);
     EXPECT_EQ(heap.requests[1], 12 * 4 * n);

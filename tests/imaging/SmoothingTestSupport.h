@@ -22,7 +22,8 @@
 namespace trov::imaging::testing {
 
 template <class T>
-T randomValue(std::mt19937& rng, T lo = std::numeric_limits<T>::lowest(), T hi = std::numeric_limits<T>::max()) {
+T randomValue(std::mt19937& rng, T lo = std::numeric_limits<T>::lowest(),
+              T hi = std::numeric_limits<T>::max()) {
     if constexpr (std::is_floating_point_v<T>) {
         // Values with full fractions and mixed magnitudes, so every rounding shows.
         std::uniform_real_distribution<T> unit(-1, 1);
@@ -33,26 +34,25 @@ T randomValue(std::mt19937& rng, T lo = std::numeric_limits<T>::lowest(), T hi =
 }
 
 // Value i of the T values at p, which need not be aligned.
-template <class T>
-T loadAt(const void* p, std::ptrdiff_t i) {
+template <class T> T loadAt(const void* p, std::ptrdiff_t i) {
     T v;
-    std::memcpy(&v, static_cast<const unsigned char*>(p) + i * static_cast<std::ptrdiff_t>(sizeof(T)), sizeof v);
+    std::memcpy(&v, static_cast<const unsigned char*>(p) + i * static_cast<std::ptrdiff_t>(sizeof(T)),
+                sizeof v);
     return v;
 }
 
-template <class T>
-void fillRandom(void* p, std::ptrdiff_t count, std::mt19937& rng) {
+template <class T> void fillRandom(void* p, std::ptrdiff_t count, std::mt19937& rng) {
     for (std::ptrdiff_t i = 0; i < count; ++i) {
         const T v = randomValue<T>(rng);
-        std::memcpy(static_cast<unsigned char*>(p) + i * static_cast<std::ptrdiff_t>(sizeof(T)), &v, sizeof v);
+        std::memcpy(static_cast<unsigned char*>(p) + i * static_cast<std::ptrdiff_t>(sizeof(T)), &v,
+                    sizeof v);
     }
 }
 
 // A width x height rectangle of `elements`-element pixels of T with `margin` pixels on every side, filled
 // with random values. The rectangle starts at `alignment` modulo 16 (a multiple of sizeof(T)); rows are
 // `step` bytes apart: the padded row plus `extraStep` (a multiple of sizeof(T)). Copies are independent.
-template <class T>
-struct Image {
+template <class T> struct Image {
     int width, height, elements;
     std::int32_t step;
     std::size_t first; // the rectangle's first byte
@@ -123,7 +123,9 @@ inline long long divideNearest(long long s, long long d) {
     return 2 * r > d || (2 * r == d && q % 2 != 0) ? q + 1 : q;
 }
 
-inline int maskRadius(SmoothingMask mask) { return mask == SmoothingMask::Mask3x3 ? 1 : 2; }
+inline int maskRadius(SmoothingMask mask) {
+    return mask == SmoothingMask::Mask3x3 ? 1 : 2;
+}
 
 // The smoothed rectangle, straight from the mask's definition.
 inline std::vector<std::uint8_t> referenceSmooth(const Image8u& src, SmoothingMask mask) {
@@ -131,9 +133,10 @@ inline std::vector<std::uint8_t> referenceSmooth(const Image8u& src, SmoothingMa
     for (int y = 0; y < src.height; ++y)
         for (int x = 0; x < src.width; ++x)
             for (int ch = 0; ch < 4; ++ch)
-                out.push_back(static_cast<std::uint8_t>(mask == SmoothingMask::Mask3x3
-                                                            ? divideNearest(weightedSum(src, x, y, ch, kGauss3), 16)
-                                                            : divideNearest(weightedSum(src, x, y, ch, kGauss5), 571)));
+                out.push_back(
+                    static_cast<std::uint8_t>(mask == SmoothingMask::Mask3x3
+                                                  ? divideNearest(weightedSum(src, x, y, ch, kGauss3), 16)
+                                                  : divideNearest(weightedSum(src, x, y, ch, kGauss5), 571)));
     return out;
 }
 
@@ -147,7 +150,8 @@ public:
         const std::size_t body = (size + page - 1) / page * page;
         mapped_ = body + 2 * page;
         void* map = mmap(nullptr, mapped_, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (map == MAP_FAILED || mprotect(static_cast<std::uint8_t*>(map) + page, body, PROT_READ | PROT_WRITE) != 0)
+        if (map == MAP_FAILED ||
+            mprotect(static_cast<std::uint8_t*>(map) + page, body, PROT_READ | PROT_WRITE) != 0)
             throw std::runtime_error("cannot map guarded bytes");
         base_ = static_cast<std::uint8_t*>(map);
         data_ = tailAligned ? base_ + page + body - size : base_ + page;
@@ -196,17 +200,18 @@ struct VariantIndexGuard {
 };
 
 // The implementation entries 1 to 4 of the variant table.
-inline FilterGaussFn variantEntry(int variant) { return variantTable()[variant]; }
+inline FilterGaussFn variantEntry(int variant) {
+    return variantTable()[variant];
+}
 
 inline constexpr SmoothingMask kBothMasks[] = {SmoothingMask::Mask3x3, SmoothingMask::Mask5x5};
 
 inline constexpr std::uint32_t kRoundingModes[] = {0x0000, 0x2000, 0x4000, 0x6000}; // nearest, down, up, zero
-inline constexpr std::uint32_t kControlBits = 0xFFC0;                              // all but the exception flags
+inline constexpr std::uint32_t kControlBits = 0xFFC0; // all but the exception flags
 
 // Runs `call` with MXCSR set to `mxcsr` and gives back the MXCSR found afterwards; the test's own MXCSR is
 // back in place before anything else runs.
-template <class Call>
-std::uint32_t runUnderMxcsr(std::uint32_t mxcsr, Call&& call) {
+template <class Call> std::uint32_t runUnderMxcsr(std::uint32_t mxcsr, Call&& call) {
     const std::uint32_t saved = getMxcsr();
     loadMxcsr(mxcsr);
     call();

@@ -35,12 +35,16 @@ TEST(ParameterValue, FloatStepsRoundHalvesToEvenOnTheGridFromZeroAndStayInTheRan
         double stepSize;
         float set, stored;
     } rows[] = {
-        {0.0f, 1.0f, 5, 0.25, 0.3f, 0.25f}, {0.0f, 1.0f, 5, 0.25, 0.375f, 0.5f}, {0.0f, 1.0f, 5, 0.25, 0.625f, 0.5f},
+        {0.0f, 1.0f, 5, 0.25, 0.3f, 0.25f},
+        {0.0f, 1.0f, 5, 0.25, 0.375f, 0.5f},
+        {0.0f, 1.0f, 5, 0.25, 0.625f, 0.5f},
         {0.0f, 1.0f, 5, 0.25, 7.0f, 1.0f},
         // Steps of 0.5 from zero put 0.25 on 0.0, below the range: the quantised value is clamped back.
         {0.25f, 1.25f, 3, 0.5, 0.25f, 0.25f},
         // Fewer than two steps are ignored.
-        {0.0f, 1.0f, 1, 0.0, 0.3f, 0.3f}, {0.0f, 1.0f, 0, 0.0, 0.3f, 0.3f}, {0.0f, 1.0f, -3, 0.0, 0.3f, 0.3f},
+        {0.0f, 1.0f, 1, 0.0, 0.3f, 0.3f},
+        {0.0f, 1.0f, 0, 0.0, 0.3f, 0.3f},
+        {0.0f, 1.0f, -3, 0.0, 0.3f, 0.3f},
     };
     for (const auto& row : rows) {
         FloatValue p(nullptr, "Cutoff", "Cutoff", row.min, row.max, row.max);

@@ -11,8 +11,7 @@ namespace {
 // The five rows in the order A(y-2), B(y-1), C(y), B(y+1), A(y+2).
 struct FiveRows {
     const unsigned char* row[5];
-    template <std::size_t ElementSize>
-    __m128i load(int r, std::ptrdiff_t element) const {
+    template <std::size_t ElementSize> __m128i load(int r, std::ptrdiff_t element) const {
         return loadAligned(row[r] + element * static_cast<std::ptrdiff_t>(ElementSize));
     }
 };
@@ -48,10 +47,12 @@ __m128i gaussHalf8u(const FiveRows& rows, std::ptrdiff_t i) {
     const __m128i outer = _mm_add_epi16(rows.load<2>(0, i), rows.load<2>(4, i));
     const __m128i inner = _mm_add_epi16(rows.load<2>(1, i), rows.load<2>(3, i));
     const __m128i centre = rows.load<2>(2, i);
-    __m128i lo = _mm_add_epi32(_mm_add_epi32(_mm_unpacklo_epi16(outer, zero), _mm_unpacklo_epi16(inner, zero)),
-                               _mm_unpacklo_epi16(centre, zero));
-    __m128i hi = _mm_add_epi32(_mm_add_epi32(_mm_unpackhi_epi16(outer, zero), _mm_unpackhi_epi16(inner, zero)),
-                               _mm_unpackhi_epi16(centre, zero));
+    __m128i lo =
+        _mm_add_epi32(_mm_add_epi32(_mm_unpacklo_epi16(outer, zero), _mm_unpacklo_epi16(inner, zero)),
+                      _mm_unpacklo_epi16(centre, zero));
+    __m128i hi =
+        _mm_add_epi32(_mm_add_epi32(_mm_unpackhi_epi16(outer, zero), _mm_unpackhi_epi16(inner, zero)),
+                      _mm_unpackhi_epi16(centre, zero));
     lo = _mm_cvtps_epi32(_mm_mul_ps(_mm_cvtepi32_ps(lo), scale));
     hi = _mm_cvtps_epi32(_mm_mul_ps(_mm_cvtepi32_ps(hi), scale));
     return _mm_packs_epi32(lo, hi);
@@ -93,7 +94,9 @@ struct Gauss16s {
 };
 struct Laplacian32f {
     static constexpr std::size_t kOut = 4;
-    static __m128i block(const FiveRows& rows, std::ptrdiff_t i) { return _mm_castps_si128(sumFloat(rows, i)); }
+    static __m128i block(const FiveRows& rows, std::ptrdiff_t i) {
+        return _mm_castps_si128(sumFloat(rows, i));
+    }
 };
 struct Gauss32f {
     static constexpr std::size_t kOut = 4;
@@ -121,10 +124,10 @@ void columnPass(const void* a0, const void* b1, const void* c2, const void* b3, 
 
 } // namespace
 
-#define TROV_COLUMN_KERNEL(name, Kind, keepAlpha)                                                                \
-    void name(const void* a0, const void* b1, const void* c2, const void* b3, const void* a4, void* dst,       \
-              std::ptrdiff_t n) {                                                                              \
-        columnPass<Kind, keepAlpha>(a0, b1, c2, b3, a4, dst, n);                                               \
+#define TROV_COLUMN_KERNEL(name, Kind, keepAlpha)                                                            \
+    void name(const void* a0, const void* b1, const void* c2, const void* b3, const void* a4, void* dst,     \
+              std::ptrdiff_t n) {                                                                            \
+        columnPass<Kind, keepAlpha>(a0, b1, c2, b3, a4, dst, n);                                             \
     }
 
 TROV_COLUMN_KERNEL(colLaplacian5_8u, Laplacian8u, false)

@@ -12,30 +12,30 @@ namespace trov::imaging {
 // 8u and 16s). Leaf routines without state; any thread.
 
 // 16-bit signed rows, summed with wrap-around, saturated to 0..255.
-void colLaplacian5_8u(const void* a0, const void* b1, const void* c2, const void* b3, const void* a4, void* dst,
-                      std::ptrdiff_t n);
-void colLaplacian5_8u_KeepAlpha(const void* a0, const void* b1, const void* c2, const void* b3, const void* a4,
-                                void* dst, std::ptrdiff_t n);
+void colLaplacian5_8u(const void* a0, const void* b1, const void* c2, const void* b3, const void* a4,
+                      void* dst, std::ptrdiff_t n);
+void colLaplacian5_8u_KeepAlpha(const void* a0, const void* b1, const void* c2, const void* b3,
+                                const void* a4, void* dst, std::ptrdiff_t n);
 // 16-bit unsigned rows; the 32-bit sum in single precision times 0.0017513135, converted, saturated.
 void colGauss5_8u(const void* a0, const void* b1, const void* c2, const void* b3, const void* a4, void* dst,
                   std::ptrdiff_t n);
 void colGauss5_8u_KeepAlpha(const void* a0, const void* b1, const void* c2, const void* b3, const void* a4,
                             void* dst, std::ptrdiff_t n);
 // 32-bit rows, summed with wrap-around, saturated to 16 bits.
-void colLaplacian5_16s(const void* a0, const void* b1, const void* c2, const void* b3, const void* a4, void* dst,
-                       std::ptrdiff_t n);
-void colLaplacian5_16s_KeepAlpha(const void* a0, const void* b1, const void* c2, const void* b3, const void* a4,
-                                 void* dst, std::ptrdiff_t n);
+void colLaplacian5_16s(const void* a0, const void* b1, const void* c2, const void* b3, const void* a4,
+                       void* dst, std::ptrdiff_t n);
+void colLaplacian5_16s_KeepAlpha(const void* a0, const void* b1, const void* c2, const void* b3,
+                                 const void* a4, void* dst, std::ptrdiff_t n);
 // 32-bit rows; the sum in double precision times 0.0017513134851138354, converted, saturated to 16 bits.
 void colGauss5_16s(const void* a0, const void* b1, const void* c2, const void* b3, const void* a4, void* dst,
                    std::ptrdiff_t n);
 void colGauss5_16s_KeepAlpha(const void* a0, const void* b1, const void* c2, const void* b3, const void* a4,
                              void* dst, std::ptrdiff_t n);
 // Float rows added as ((((A(y-2) + B(y-1)) + C(y)) + B(y+1)) + A(y+2)).
-void colLaplacian5_32f(const void* a0, const void* b1, const void* c2, const void* b3, const void* a4, void* dst,
-                       std::ptrdiff_t n);
-void colLaplacian5_32f_KeepAlpha(const void* a0, const void* b1, const void* c2, const void* b3, const void* a4,
-                                 void* dst, std::ptrdiff_t n);
+void colLaplacian5_32f(const void* a0, const void* b1, const void* c2, const void* b3, const void* a4,
+                       void* dst, std::ptrdiff_t n);
+void colLaplacian5_32f_KeepAlpha(const void* a0, const void* b1, const void* c2, const void* b3,
+                                 const void* a4, void* dst, std::ptrdiff_t n);
 // The same sum times 0.0017513135.
 void colGauss5_32f(const void* a0, const void* b1, const void* c2, const void* b3, const void* a4, void* dst,
                    std::ptrdiff_t n);

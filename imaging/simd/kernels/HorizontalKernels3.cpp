@@ -17,8 +17,7 @@ void loadBlocks(const void* row, std::ptrdiff_t j, __m128i (&blocks)[Count]) {
 }
 
 // Sixteen 8u results from 16-bit column sums.
-template <int C>
-struct Gauss8u {
+template <int C> struct Gauss8u {
     static constexpr std::size_t kOut = 1;
     static __m128i block(const void* row, std::ptrdiff_t j) {
         __m128i r[3];
@@ -26,7 +25,8 @@ struct Gauss8u {
         __m128i half[2];
         for (std::size_t h = 0; h < 2; ++h) {
             const __m128i centre = window<2 * C>(r, h);
-            const __m128i s = _mm_add_epi16(_mm_add_epi16(r[h], window<4 * C>(r, h)), _mm_add_epi16(centre, centre));
+            const __m128i s =
+                _mm_add_epi16(_mm_add_epi16(r[h], window<4 * C>(r, h)), _mm_add_epi16(centre, centre));
             half[h] = roundDiv16Lanes16(s);
         }
         return _mm_packus_epi16(half[0], half[1]);
@@ -34,8 +34,7 @@ struct Gauss8u {
 };
 
 // Eight 16s results from biased 32-bit column sums: four biases of 131072 make 32768 after the shift.
-template <int C>
-struct Gauss16s {
+template <int C> struct Gauss16s {
     static constexpr std::size_t kOut = 2;
     static __m128i block(const void* row, std::ptrdiff_t j) {
         __m128i r[4];
@@ -43,15 +42,15 @@ struct Gauss16s {
         __m128i quad[2];
         for (std::size_t q = 0; q < 2; ++q) {
             const __m128i centre = window<4 * C>(r, q);
-            const __m128i s = _mm_add_epi32(_mm_add_epi32(r[q], window<8 * C>(r, q)), _mm_add_epi32(centre, centre));
+            const __m128i s =
+                _mm_add_epi32(_mm_add_epi32(r[q], window<8 * C>(r, q)), _mm_add_epi32(centre, centre));
             quad[q] = _mm_sub_epi32(roundDiv16Lanes32(s), _mm_set1_epi32(32768));
         }
         return _mm_packs_epi32(quad[0], quad[1]);
     }
 };
 
-template <int C>
-struct Gauss32f {
+template <int C> struct Gauss32f {
     static constexpr std::size_t kOut = 4;
     static __m128i block(const void* row, std::ptrdiff_t j) {
         __m128i r[3];
@@ -79,17 +78,41 @@ void horizontalPass(const void* row, void* dst, std::ptrdiff_t n) {
 
 } // namespace
 
-void horzGauss3_8u_C1(const void* row, void* dst, std::ptrdiff_t n) { horizontalPass<Gauss8u<1>>(row, dst, n); }
-void horzGauss3_8u_C3(const void* row, void* dst, std::ptrdiff_t n) { horizontalPass<Gauss8u<3>>(row, dst, n); }
-void horzGauss3_8u_C4(const void* row, void* dst, std::ptrdiff_t n) { horizontalPass<Gauss8u<4>>(row, dst, n); }
-void horzGauss3_8u_KeepAlpha(const void* row, void* dst, std::ptrdiff_t n) { horizontalPass<Gauss8u<4>, true>(row, dst, n); }
-void horzGauss3_16s_C1(const void* row, void* dst, std::ptrdiff_t n) { horizontalPass<Gauss16s<1>>(row, dst, n); }
-void horzGauss3_16s_C3(const void* row, void* dst, std::ptrdiff_t n) { horizontalPass<Gauss16s<3>>(row, dst, n); }
-void horzGauss3_16s_C4(const void* row, void* dst, std::ptrdiff_t n) { horizontalPass<Gauss16s<4>>(row, dst, n); }
-void horzGauss3_16s_KeepAlpha(const void* row, void* dst, std::ptrdiff_t n) { horizontalPass<Gauss16s<4>, true>(row, dst, n); }
-void horzGauss3_32f_C1(const void* row, void* dst, std::ptrdiff_t n) { horizontalPass<Gauss32f<1>>(row, dst, n); }
-void horzGauss3_32f_C3(const void* row, void* dst, std::ptrdiff_t n) { horizontalPass<Gauss32f<3>>(row, dst, n); }
-void horzGauss3_32f_C4(const void* row, void* dst, std::ptrdiff_t n) { horizontalPass<Gauss32f<4>>(row, dst, n); }
-void horzGauss3_32f_KeepAlpha(const void* row, void* dst, std::ptrdiff_t n) { horizontalPass<Gauss32f<4>, true>(row, dst, n); }
+void horzGauss3_8u_C1(const void* row, void* dst, std::ptrdiff_t n) {
+    horizontalPass<Gauss8u<1>>(row, dst, n);
+}
+void horzGauss3_8u_C3(const void* row, void* dst, std::ptrdiff_t n) {
+    horizontalPass<Gauss8u<3>>(row, dst, n);
+}
+void horzGauss3_8u_C4(const void* row, void* dst, std::ptrdiff_t n) {
+    horizontalPass<Gauss8u<4>>(row, dst, n);
+}
+void horzGauss3_8u_KeepAlpha(const void* row, void* dst, std::ptrdiff_t n) {
+    horizontalPass<Gauss8u<4>, true>(row, dst, n);
+}
+void horzGauss3_16s_C1(const void* row, void* dst, std::ptrdiff_t n) {
+    horizontalPass<Gauss16s<1>>(row, dst, n);
+}
+void horzGauss3_16s_C3(const void* row, void* dst, std::ptrdiff_t n) {
+    horizontalPass<Gauss16s<3>>(row, dst, n);
+}
+void horzGauss3_16s_C4(const void* row, void* dst, std::ptrdiff_t n) {
+    horizontalPass<Gauss16s<4>>(row, dst, n);
+}
+void horzGauss3_16s_KeepAlpha(const void* row, void* dst, std::ptrdiff_t n) {
+    horizontalPass<Gauss16s<4>, true>(row, dst, n);
+}
+void horzGauss3_32f_C1(const void* row, void* dst, std::ptrdiff_t n) {
+    horizontalPass<Gauss32f<1>>(row, dst, n);
+}
+void horzGauss3_32f_C3(const void* row, void* dst, std::ptrdiff_t n) {
+    horizontalPass<Gauss32f<3>>(row, dst, n);
+}
+void horzGauss3_32f_C4(const void* row, void* dst, std::ptrdiff_t n) {
+    horizontalPass<Gauss32f<4>>(row, dst, n);
+}
+void horzGauss3_32f_KeepAlpha(const void* row, void* dst, std::ptrdiff_t n) {
+    horizontalPass<Gauss32f<4>, true>(row, dst, n);
+}
 
 } // namespace trov::imaging

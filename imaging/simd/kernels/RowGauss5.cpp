@@ -38,16 +38,34 @@ using Gauss32 = IntegerRows<GaussianMask, Ops32>;
 
 } // namespace
 
-void rowGauss5_8u_C1(const void* s, void* a, void* b, void* c, std::ptrdiff_t n) { rowPass5<Lanes8u, 1, Gauss16>(s, a, b, c, n); }
-void rowGauss5_8u_C3(const void* s, void* a, void* b, void* c, std::ptrdiff_t n) { rowPass5<Lanes8u, 3, Gauss16>(s, a, b, c, n); }
-void rowGauss5_8u_C4(const void* s, void* a, void* b, void* c, std::ptrdiff_t n) { rowPass5<Lanes8u, 4, Gauss16>(s, a, b, c, n); }
+void rowGauss5_8u_C1(const void* s, void* a, void* b, void* c, std::ptrdiff_t n) {
+    rowPass5<Lanes8u, 1, Gauss16>(s, a, b, c, n);
+}
+void rowGauss5_8u_C3(const void* s, void* a, void* b, void* c, std::ptrdiff_t n) {
+    rowPass5<Lanes8u, 3, Gauss16>(s, a, b, c, n);
+}
+void rowGauss5_8u_C4(const void* s, void* a, void* b, void* c, std::ptrdiff_t n) {
+    rowPass5<Lanes8u, 4, Gauss16>(s, a, b, c, n);
+}
 
-void rowGauss5_16s_C1(const void* s, void* a, void* b, void* c, std::ptrdiff_t n) { rowPass5<Lanes16s, 1, Gauss32>(s, a, b, c, n); }
-void rowGauss5_16s_C3(const void* s, void* a, void* b, void* c, std::ptrdiff_t n) { rowPass5<Lanes16s, 3, Gauss32>(s, a, b, c, n); }
-void rowGauss5_16s_C4(const void* s, void* a, void* b, void* c, std::ptrdiff_t n) { rowPass5<Lanes16s, 4, Gauss32>(s, a, b, c, n); }
+void rowGauss5_16s_C1(const void* s, void* a, void* b, void* c, std::ptrdiff_t n) {
+    rowPass5<Lanes16s, 1, Gauss32>(s, a, b, c, n);
+}
+void rowGauss5_16s_C3(const void* s, void* a, void* b, void* c, std::ptrdiff_t n) {
+    rowPass5<Lanes16s, 3, Gauss32>(s, a, b, c, n);
+}
+void rowGauss5_16s_C4(const void* s, void* a, void* b, void* c, std::ptrdiff_t n) {
+    rowPass5<Lanes16s, 4, Gauss32>(s, a, b, c, n);
+}
 
-void rowGauss5_32f_C1(const void* s, void* a, void* b, void* c, std::ptrdiff_t n) { rowPass5Float<1, GaussFloat>(s, a, b, c, n); }
-void rowGauss5_32f_C3(const void* s, void* a, void* b, void* c, std::ptrdiff_t n) { rowPass5Float<3, GaussFloat>(s, a, b, c, n); }
-void rowGauss5_32f_C4(const void* s, void* a, void* b, void* c, std::ptrdiff_t n) { rowPass5Float<4, GaussFloat>(s, a, b, c, n); }
+void rowGauss5_32f_C1(const void* s, void* a, void* b, void* c, std::ptrdiff_t n) {
+    rowPass5Float<1, GaussFloat>(s, a, b, c, n);
+}
+void rowGauss5_32f_C3(const void* s, void* a, void* b, void* c, std::ptrdiff_t n) {
+    rowPass5Float<3, GaussFloat>(s, a, b, c, n);
+}
+void rowGauss5_32f_C4(const void* s, void* a, void* b, void* c, std::ptrdiff_t n) {
+    rowPass5Float<4, GaussFloat>(s, a, b, c, n);
+}
 
 } // namespace trov::imaging

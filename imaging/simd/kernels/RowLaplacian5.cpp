@@ -13,7 +13,9 @@ __m128 six(__m128 x) {
     const __m128 three = mulBy(x, 3.0f);
     return _mm_add_ps(three, three);
 }
-__m128 twelve(__m128 x) { return mulBy(mulBy(x, 3.0f), 4.0f); }
+__m128 twelve(__m128 x) {
+    return mulBy(mulBy(x, 3.0f), 4.0f);
+}
 
 struct Terms {
     __m128 n, s13, p2;
@@ -39,7 +41,8 @@ struct LaplaceFloatC1 {
         const Terms t(i0, i1, i2, i3, i4);
         a = asInt(_mm_sub_ps(_mm_sub_ps(t.n, mulBy(t.s13, 3.0f)), mulBy(t.p2, 4.0f)));
         b = asInt(t.bRow());
-        c = asInt(_mm_add_ps(_mm_add_ps(mulBy(t.n, 4.0f), six(t.s13)), _mm_add_ps(mulBy(t.p2, 8.0f), twelve(t.p2))));
+        c = asInt(_mm_add_ps(_mm_add_ps(mulBy(t.n, 4.0f), six(t.s13)),
+                             _mm_add_ps(mulBy(t.p2, 8.0f), twelve(t.p2))));
     }
 };
 
@@ -60,17 +63,37 @@ using Laplace32 = IntegerRows<LaplacianMask, Ops32>;
 
 } // namespace
 
-void rowLaplacian5_8u_C1(const void* s, void* a, void* b, void* c, std::ptrdiff_t n) { rowPass5<Lanes8u, 1, Laplace16>(s, a, b, c, n); }
-void rowLaplacian5_8u_C3(const void* s, void* a, void* b, void* c, std::ptrdiff_t n) { rowPass5<Lanes8u, 3, Laplace16>(s, a, b, c, n); }
-void rowLaplacian5_8u_C4(const void* s, void* a, void* b, void* c, std::ptrdiff_t n) { rowPass5<Lanes8u, 4, Laplace16, true>(s, a, b, c, n); }
-void rowLaplacian5_8s_C1(const void* s, void* a, void* b, void* c, std::ptrdiff_t n) { rowPass5<Lanes8s, 1, Laplace16>(s, a, b, c, n); }
+void rowLaplacian5_8u_C1(const void* s, void* a, void* b, void* c, std::ptrdiff_t n) {
+    rowPass5<Lanes8u, 1, Laplace16>(s, a, b, c, n);
+}
+void rowLaplacian5_8u_C3(const void* s, void* a, void* b, void* c, std::ptrdiff_t n) {
+    rowPass5<Lanes8u, 3, Laplace16>(s, a, b, c, n);
+}
+void rowLaplacian5_8u_C4(const void* s, void* a, void* b, void* c, std::ptrdiff_t n) {
+    rowPass5<Lanes8u, 4, Laplace16, true>(s, a, b, c, n);
+}
+void rowLaplacian5_8s_C1(const void* s, void* a, void* b, void* c, std::ptrdiff_t n) {
+    rowPass5<Lanes8s, 1, Laplace16>(s, a, b, c, n);
+}
 
-void rowLaplacian5_16s_C1(const void* s, void* a, void* b, void* c, std::ptrdiff_t n) { rowPass5<Lanes16s, 1, Laplace32>(s, a, b, c, n); }
-void rowLaplacian5_16s_C3(const void* s, void* a, void* b, void* c, std::ptrdiff_t n) { rowPass5<Lanes16s, 3, Laplace32>(s, a, b, c, n); }
-void rowLaplacian5_16s_C4(const void* s, void* a, void* b, void* c, std::ptrdiff_t n) { rowPass5<Lanes16s, 4, Laplace32>(s, a, b, c, n); }
+void rowLaplacian5_16s_C1(const void* s, void* a, void* b, void* c, std::ptrdiff_t n) {
+    rowPass5<Lanes16s, 1, Laplace32>(s, a, b, c, n);
+}
+void rowLaplacian5_16s_C3(const void* s, void* a, void* b, void* c, std::ptrdiff_t n) {
+    rowPass5<Lanes16s, 3, Laplace32>(s, a, b, c, n);
+}
+void rowLaplacian5_16s_C4(const void* s, void* a, void* b, void* c, std::ptrdiff_t n) {
+    rowPass5<Lanes16s, 4, Laplace32>(s, a, b, c, n);
+}
 
-void rowLaplacian5_32f_C1(const void* s, void* a, void* b, void* c, std::ptrdiff_t n) { rowPass5Float<1, LaplaceFloatC1>(s, a, b, c, n); }
-void rowLaplacian5_32f_C3(const void* s, void* a, void* b, void* c, std::ptrdiff_t n) { rowPass5Float<3, LaplaceFloatC3>(s, a, b, c, n); }
-void rowLaplacian5_32f_C4(const void* s, void* a, void* b, void* c, std::ptrdiff_t n) { rowPass5Float<4, LaplaceFloatC4>(s, a, b, c, n); }
+void rowLaplacian5_32f_C1(const void* s, void* a, void* b, void* c, std::ptrdiff_t n) {
+    rowPass5Float<1, LaplaceFloatC1>(s, a, b, c, n);
+}
+void rowLaplacian5_32f_C3(const void* s, void* a, void* b, void* c, std::ptrdiff_t n) {
+    rowPass5Float<3, LaplaceFloatC3>(s, a, b, c, n);
+}
+void rowLaplacian5_32f_C4(const void* s, void* a, void* b, void* c, std::ptrdiff_t n) {
+    rowPass5Float<4, LaplaceFloatC4>(s, a, b, c, n);
+}
 
 } // namespace trov::imaging

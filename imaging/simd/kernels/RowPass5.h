@@ -35,32 +35,29 @@ struct Lanes16s {
     }
 };
 
-template <bool Aligned>
-struct Lanes32f {
+template <bool Aligned> struct Lanes32f {
     using Sample = float;
     static constexpr int kPerStep = 4;
     static constexpr int kLaneBytes = 4;
-    static __m128i load(const Sample* p) { return _mm_castps_si128(Aligned ? _mm_load_ps(p) : _mm_loadu_ps(p)); }
+    static __m128i load(const Sample* p) {
+        return _mm_castps_si128(Aligned ? _mm_load_ps(p) : _mm_loadu_ps(p));
+    }
 };
 
 // Integer lane operations for 16-bit and 32-bit lanes.
 struct Ops16 {
     static __m128i add(__m128i a, __m128i b) { return _mm_add_epi16(a, b); }
-    template <int K>
-    static __m128i times(__m128i x) { return times16<K>(x); }
+    template <int K> static __m128i times(__m128i x) { return times16<K>(x); }
 };
 struct Ops32 {
     static __m128i add(__m128i a, __m128i b) { return _mm_add_epi32(a, b); }
-    template <int K>
-    static __m128i times(__m128i x) { return times32<K>(x); }
+    template <int K> static __m128i times(__m128i x) { return times32<K>(x); }
 };
 
 // Integer rows of a symmetric mask: each output row is w04 (P0 + P4) + w13 (P1 + P3) + w2 P2, exact in the
 // lane width (wrapping intermediate values are allowed; the final values fit).
-template <class Mask, class Ops>
-struct IntegerRows {
-    template <const int (&W)[3]>
-    static __m128i row(__m128i s04, __m128i s13, __m128i p2) {
+template <class Mask, class Ops> struct IntegerRows {
+    template <const int (&W)[3]> static __m128i row(__m128i s04, __m128i s13, __m128i p2) {
         return Ops::add(Ops::add(Ops::template times<W[0]>(s04), Ops::template times<W[1]>(s13)),
                         Ops::template times<W[2]>(p2));
     }
@@ -149,8 +146,14 @@ void rowPass5Float(const void* srcRow, void* aRow, void* bRow, void* cRow, std::
 }
 
 // Single-precision helpers; every product and sum is rounded once, in the order written.
-inline __m128 asFloat(__m128i v) { return _mm_castsi128_ps(v); }
-inline __m128i asInt(__m128 v) { return _mm_castps_si128(v); }
-inline __m128 mulBy(__m128 x, float k) { return _mm_mul_ps(x, _mm_set1_ps(k)); }
+inline __m128 asFloat(__m128i v) {
+    return _mm_castsi128_ps(v);
+}
+inline __m128i asInt(__m128 v) {
+    return _mm_castps_si128(v);
+}
+inline __m128 mulBy(__m128 x, float k) {
+    return _mm_mul_ps(x, _mm_set1_ps(k));
+}
 
 } // namespace trov::imaging::simd

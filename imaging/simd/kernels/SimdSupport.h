@@ -10,7 +10,9 @@
 
 namespace trov::imaging::simd {
 
-inline bool isAligned16(const void* p) { return (reinterpret_cast<std::uintptr_t>(p) & 15u) == 0; }
+inline bool isAligned16(const void* p) {
+    return (reinterpret_cast<std::uintptr_t>(p) & 15u) == 0;
+}
 
 // `bytes` (0 to 16) bytes from p in the low end of a vector, zeros above. Reads nothing else.
 inline __m128i loadExact(const void* p, std::size_t bytes) {
@@ -26,8 +28,12 @@ inline void storeExact(void* p, __m128i v, std::size_t bytes) {
     std::memcpy(p, tmp, bytes);
 }
 
-inline __m128i loadAligned(const void* p) { return _mm_load_si128(static_cast<const __m128i*>(p)); }
-inline __m128i load8(const void* p) { return _mm_loadl_epi64(static_cast<const __m128i*>(p)); }
+inline __m128i loadAligned(const void* p) {
+    return _mm_load_si128(static_cast<const __m128i*>(p));
+}
+inline __m128i load8(const void* p) {
+    return _mm_loadl_epi64(static_cast<const __m128i*>(p));
+}
 
 // The 16 bytes that start `Offset` bytes into a run of 16-byte blocks held in registers.
 template <int Offset, std::size_t N>
@@ -57,8 +63,7 @@ constexpr int log2Exact(int k) {
 // Lane-wise multiplication by a constant, exact modulo the lane width. Powers of two and their
 // neighbours become a shift and an addition or subtraction; other constants a multiplication (16-bit
 // lanes) or a sum of shifts (32-bit lanes: SSE2 has no 32-bit lane multiplication).
-template <int K>
-inline __m128i times16(__m128i x) {
+template <int K> inline __m128i times16(__m128i x) {
     if constexpr (K < 0)
         return _mm_sub_epi16(_mm_setzero_si128(), times16<-K>(x));
     else if constexpr (K == 0)
@@ -78,8 +83,7 @@ inline __m128i times16(__m128i x) {
     }
 }
 
-template <int K>
-inline __m128i times32(__m128i x) {
+template <int K> inline __m128i times32(__m128i x) {
     if constexpr (K < 0) {
         return _mm_sub_epi32(_mm_setzero_si128(), times32<-K>(x));
     } else if constexpr (K == 0) {
@@ -96,8 +100,7 @@ inline __m128i times32(__m128i x) {
 }
 
 // One set lane of 0xFF.. on the last element of every four-element pixel, for an element size in bytes.
-template <std::size_t ElementSize>
-inline __m128i alphaLanes() {
+template <std::size_t ElementSize> inline __m128i alphaLanes() {
     if constexpr (ElementSize == 1)
         return _mm_set1_epi32(static_cast<int>(0xFF000000u));
     else if constexpr (ElementSize == 2)

@@ -83,16 +83,14 @@ void integerPass(const void* top, void* rowOut, std::ptrdiff_t n, std::ptrdiff_t
     }
 }
 
-template <bool Smooth>
-float combineFloat(float t, float m, float b) {
+template <bool Smooth> float combineFloat(float t, float m, float b) {
     if constexpr (Smooth)
         return (t + b) + (m + m);
     else
         return (t + m) + b;
 }
 
-template <bool Smooth>
-__m128 combineFloat(__m128 t, __m128 m, __m128 b) {
+template <bool Smooth> __m128 combineFloat(__m128 t, __m128 m, __m128 b) {
     if constexpr (Smooth)
         return _mm_add_ps(_mm_add_ps(t, b), _mm_add_ps(m, m));
     else
@@ -106,7 +104,8 @@ void floatPass(const void* top, void* rowOut, std::ptrdiff_t n, std::ptrdiff_t s
     const auto* b = reinterpret_cast<const float*>(static_cast<const unsigned char*>(top) + 2 * srcStep);
     auto* out = static_cast<float*>(rowOut);
     auto block = [&](std::ptrdiff_t i) {
-        _mm_store_ps(out + i, combineFloat<Smooth>(_mm_loadu_ps(t + i), _mm_loadu_ps(m + i), _mm_loadu_ps(b + i)));
+        _mm_store_ps(out + i,
+                     combineFloat<Smooth>(_mm_loadu_ps(t + i), _mm_loadu_ps(m + i), _mm_loadu_ps(b + i)));
     };
     std::ptrdiff_t i = 0;
     for (; i + 8 <= n; i += 8) {
@@ -126,12 +125,26 @@ void floatPass(const void* top, void* rowOut, std::ptrdiff_t n, std::ptrdiff_t s
 
 } // namespace
 
-void vertSmooth3_8u16u(const void* top, void* row, std::ptrdiff_t n, std::ptrdiff_t step) { integerPass<Widen8u, true>(top, row, n, step); }
-void vertBox3_8u16u(const void* top, void* row, std::ptrdiff_t n, std::ptrdiff_t step) { integerPass<Widen8u, false>(top, row, n, step); }
-void vertBox3_8s16s(const void* top, void* row, std::ptrdiff_t n, std::ptrdiff_t step) { integerPass<Widen8s, false>(top, row, n, step); }
-void vertSmooth3_16s32s(const void* top, void* row, std::ptrdiff_t n, std::ptrdiff_t step) { integerPass<Widen16s, true>(top, row, n, step); }
-void vertBox3_16s32s(const void* top, void* row, std::ptrdiff_t n, std::ptrdiff_t step) { integerPass<Widen16s, false>(top, row, n, step); }
-void vertSmooth3_32f(const void* top, void* row, std::ptrdiff_t n, std::ptrdiff_t step) { floatPass<true>(top, row, n, step); }
-void vertBox3_32f(const void* top, void* row, std::ptrdiff_t n, std::ptrdiff_t step) { floatPass<false>(top, row, n, step); }
+void vertSmooth3_8u16u(const void* top, void* row, std::ptrdiff_t n, std::ptrdiff_t step) {
+    integerPass<Widen8u, true>(top, row, n, step);
+}
+void vertBox3_8u16u(const void* top, void* row, std::ptrdiff_t n, std::ptrdiff_t step) {
+    integerPass<Widen8u, false>(top, row, n, step);
+}
+void vertBox3_8s16s(const void* top, void* row, std::ptrdiff_t n, std::ptrdiff_t step) {
+    integerPass<Widen8s, false>(top, row, n, step);
+}
+void vertSmooth3_16s32s(const void* top, void* row, std::ptrdiff_t n, std::ptrdiff_t step) {
+    integerPass<Widen16s, true>(top, row, n, step);
+}
+void vertBox3_16s32s(const void* top, void* row, std::ptrdiff_t n, std::ptrdiff_t step) {
+    integerPass<Widen16s, false>(top, row, n, step);
+}
+void vertSmooth3_32f(const void* top, void* row, std::ptrdiff_t n, std::ptrdiff_t step) {
+    floatPass<true>(top, row, n, step);
+}
+void vertBox3_32f(const void* top, void* row, std::ptrdiff_t n, std::ptrdiff_t step) {
+    floatPass<false>(top, row, n, step);
+}
 
 } // namespace trov::imaging

@@ -33,7 +33,8 @@ struct Object {
     std::int32_t previewTempo = 120000;
 
     std::int32_t outputFrames(const Slice& slice) const {
-        return static_cast<std::int32_t>(std::lround(static_cast<double>(slice.frames) * outputRate / sourceRate));
+        return static_cast<std::int32_t>(
+            std::lround(static_cast<double>(slice.frames) * outputRate / sourceRate));
     }
 };
 
@@ -94,7 +95,8 @@ std::int32_t parse(const char* buffer, std::int32_t size, Object& object) {
         Slice slice{};
         std::int32_t bits = 0;
         std::int32_t fails = 0;
-        if (!in.integer(slice.ppqPosition) || !in.integer(slice.frames) || !in.integer(bits) || !in.integer(fails))
+        if (!in.integer(slice.ppqPosition) || !in.integer(slice.frames) || !in.integer(bits) ||
+            !in.integer(fails))
             return kRexFileCorrupt;
         std::memcpy(&slice.level, &bits, sizeof bits);
         slice.failsToRender = fails != 0;
@@ -104,8 +106,8 @@ std::int32_t parse(const char* buffer, std::int32_t size, Object& object) {
     }
     if (!in.atEnd()) {
         REXCreatorInfo& c = object.creator;
-        if (!in.text(c.name) || !in.text(c.rights) || !in.text(c.url) || !in.text(c.email) || !in.text(c.freeText) ||
-            !in.atEnd())
+        if (!in.text(c.name) || !in.text(c.rights) || !in.text(c.url) || !in.text(c.email) ||
+            !in.text(c.freeText) || !in.atEnd())
             return kRexFileCorrupt;
         object.hasCreator = true;
     }
@@ -120,7 +122,9 @@ std::int32_t parse(const char* buffer, std::int32_t size, Object& object) {
 
 #define REXSTUB_EXPORT extern "C" __attribute__((visibility("default")))
 
-REXSTUB_EXPORT char Open() { return std::getenv("TROV_REXSTUB_OPEN_FAILS") == nullptr ? 1 : 0; }
+REXSTUB_EXPORT char Open() {
+    return std::getenv("TROV_REXSTUB_OPEN_FAILS") == nullptr ? 1 : 0;
+}
 
 REXSTUB_EXPORT void Close() {}
 
