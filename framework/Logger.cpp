@@ -68,7 +68,16 @@ void Logger::log(int level, const char* format, ...) {
     va_end(args);
 }
 
+namespace {
+thread_local std::uint64_t tLogRequests = 0;
+}
+
+std::uint64_t logRequestsOnThisThread() noexcept {
+    return tLogRequests;
+}
+
 void Logger::logv(int level, const char* format, va_list args) {
+    ++tLogRequests;
     if (format == nullptr || std::strlen(format) >= kMaxFormatLength)
         return;
     std::lock_guard guard(mutex_);
@@ -125,8 +134,10 @@ void setLog(Logger* log) {
 
 void logLine(int level, const char* format, ...) {
     Logger* log = getLog();
-    if (log == nullptr)
+    if (log == nullptr) {
+        ++tLogRequests;
         return;
+    }
     va_list args;
     va_start(args, format);
     log->logv(level, format, args);
@@ -136,6 +147,8 @@ void logLine(int level, const char* format, ...) {
 void logErrorLine(int level, const Error& error) {
     if (Logger* log = getLog())
         log->logError(level, error);
+    else
+        ++tLogRequests;
 }
 
 } // namespace trov

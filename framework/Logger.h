@@ -60,4 +60,8 @@ void setLog(Logger* log);
 void logLine(int level, const char* format, ...) __attribute__((format(printf, 2, 3)));
 void logErrorLine(int level, const Error& error);
 
+// How many lines the calling thread has asked to log since it started, written or not (below the
+// threshold, or with no log installed). Tests use it to prove that a path never logs.
+std::uint64_t logRequestsOnThisThread() noexcept;
+
 } // namespace trov

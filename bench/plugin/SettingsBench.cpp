@@ -3,6 +3,7 @@
 #include "plugin/ParameterScheduler.h"
 #include "plugin/PluginEnvironment.h"
 #include "plugin/Settings.h"
+#include "support/AllocationCounter.h"
 
 #include <benchmark/benchmark.h>
 
@@ -11,48 +12,6 @@
 #include <new>
 #include <string>
 #include <vector>
-
-// Every allocation of the program is counted, so a benchmark can show that a path allocates nothing. The
-// sanitizers bring their own allocator, so sanitized builds do not count.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define TROV_COUNT_ALLOCATIONS 0
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define TROV_COUNT_ALLOCATIONS 0
-#endif
-#endif
-#ifndef TROV_COUNT_ALLOCATIONS
-#define TROV_COUNT_ALLOCATIONS 1
-#endif
-
-namespace {
-std::atomic<long> gAllocations{0};
-}
-
-#if TROV_COUNT_ALLOCATIONS
-// Kept out of line so that the compiler does not pair malloc and free with new and delete expressions.
-[[gnu::noinline]] void* operator new(std::size_t size) {
-    gAllocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size))
-        return p;
-    throw std::bad_alloc();
-}
-[[gnu::noinline]] void* operator new[](std::size_t size) {
-    return operator new(size);
-}
-[[gnu::noinline]] void operator delete(void* p) noexcept {
-    std::free(p);
-}
-[[gnu::noinline]] void operator delete[](void* p) noexcept {
-    std::free(p);
-}
-[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
-[[gnu::noinline]] void operator delete[](void* p, std::size_t) noexcept {
-    std::free(p);
-}
-#endif
 
 using namespace trov;
 
@@ -153,11 +112,11 @@ void BM_ScheduleAndReadBlock(benchmark::State& state) {
         return sum;
     };
     benchmark::DoNotOptimize(block()); // the first block sizes the storage
-    const long before = gAllocations.load(std::memory_order_relaxed);
+    const std::uint64_t before = trov::test::allocationsInProcess();
     for (auto _ : state)
         benchmark::DoNotOptimize(block());
-    const long allocations = gAllocations.load(std::memory_order_relaxed) - before;
-    state.counters["allocations"] = TROV_COUNT_ALLOCATIONS ? static_cast<double>(allocations) : -1.0;
+    const std::uint64_t allocations = trov::test::allocationsInProcess() - before;
+    state.counters["allocations"] = static_cast<double>(allocations);
     if (allocations != 0)
         state.SkipWithError("the scheduling path allocated after the first block");
     state.SetItemsProcessed(state.iterations() * kNames * kSteps);

@@ -1,0 +1,135 @@
+#include "support/AllocationCounter.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define TROV_SANITIZER_ALLOCATOR 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define TROV_SANITIZER_ALLOCATOR 1
+#endif
+#endif
+#ifndef TROV_SANITIZER_ALLOCATOR
+#define TROV_SANITIZER_ALLOCATOR 0
+#endif
+
+namespace {
+
+// Plain integers: the counters are touched from inside the allocator, where nothing may allocate.
+thread_local std::uint64_t tAllocations = 0;
+std::atomic<std::uint64_t> gAllocations{0};
+
+void count() noexcept {
+    ++tAllocations;
+    gAllocations.fetch_add(1, std::memory_order_relaxed);
+}
+
+} // namespace
+
+namespace trov::test {
+
+std::uint64_t allocationsOnThisThread() noexcept {
+    return tAllocations;
+}
+std::uint64_t allocationsInProcess() noexcept {
+    return gAllocations.load(std::memory_order_relaxed);
+}
+
+} // namespace trov::test
+
+#if TROV_SANITIZER_ALLOCATOR
+
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*mallocHook)(const volatile void*,
+                                                                            std::size_t),
+                                                         void (*freeHook)(const volatile void*));
+
+namespace {
+
+void onMalloc(const volatile void*, std::size_t) {
+    count();
+}
+void onFree(const volatile void*) {}
+
+const int gHooksInstalled = __sanitizer_install_malloc_and_free_hooks(onMalloc, onFree);
+
+} // namespace
+
+#else
+
+namespace {
+
+void* allocate(std::size_t size) {
+    count();
+    if (void* p = std::malloc(size == 0 ? 1 : size))
+        return p;
+    throw std::bad_alloc();
+}
+
+void* allocateAligned(std::size_t size, std::align_val_t alignment) {
+    count();
+    const auto align = static_cast<std::size_t>(alignment);
+    const std::size_t rounded = (size + align - 1) / align * align;
+    if (void* p = std::aligned_alloc(align, rounded == 0 ? align : rounded))
+        return p;
+    throw std::bad_alloc();
+}
+
+} // namespace
+
+// Kept out of line so that the compiler does not pair malloc and free with new and delete expressions.
+[[gnu::noinline]] void* operator new(std::size_t size) {
+    return allocate(size);
+}
+[[gnu::noinline]] void* operator new[](std::size_t size) {
+    return allocate(size);
+}
+[[gnu::noinline]] void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    try {
+        return allocate(size);
+    } catch (...) {
+        return nullptr;
+    }
+}
+[[gnu::noinline]] void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
+    return operator new(size, tag);
+}
+[[gnu::noinline]] void* operator new(std::size_t size, std::align_val_t alignment) {
+    return allocateAligned(size, alignment);
+}
+[[gnu::noinline]] void* operator new[](std::size_t size, std::align_val_t alignment) {
+    return allocateAligned(size, alignment);
+}
+[[gnu::noinline]] void operator delete(void* p) noexcept {
+    std::free(p);
+}
+[[gnu::noinline]] void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+[[gnu::noinline]] void operator delete[](void* p, std::size_t) noexcept {
+    std::free(p);
+}
+[[gnu::noinline]] void operator delete(void* p, const std::nothrow_t&) noexcept {
+    std::free(p);
+}
+[[gnu::noinline]] void operator delete[](void* p, const std::nothrow_t&) noexcept {
+    std::free(p);
+}
+[[gnu::noinline]] void operator delete(void* p, std::align_val_t) noexcept {
+    std::free(p);
+}
+[[gnu::noinline]] void operator delete[](void* p, std::align_val_t) noexcept {
+    std::free(p);
+}
+[[gnu::noinline]] void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
+    std::free(p);
+}
+[[gnu::noinline]] void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
+    std::free(p);
+}
+
+#endif
