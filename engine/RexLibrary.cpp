@@ -1,11 +1,9 @@
 #include "engine/RexLibrary.h"
 
 #include "framework/Preferences.h"
-
-#include <dlfcn.h>
+#include "platform/Library.h"
 
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <system_error>
 #include <utility>
@@ -14,9 +12,8 @@ namespace trov {
 
 namespace {
 
-struct Binding {
-    void* module = nullptr;
-    std::int32_t useCount = 0;
+// The library's entry points; all null while it is not loaded.
+struct EntryPoints {
     rexapi::Open open = nullptr;
     rexapi::Close close = nullptr;
     rexapi::Create create = nullptr;
@@ -33,67 +30,67 @@ struct Binding {
     rexapi::SetPreviewTempo setPreviewTempo = nullptr;
 };
 
+struct Binding {
+    platform::Library module;
+    std::int32_t useCount = 0;
+    EntryPoints entry;
+};
+
+// Never destroyed: a loop file released by another static's destructor may still call REXDelete at exit.
 Binding& binding() {
-    static Binding instance;
+    static Binding& instance = *new Binding();
     return instance;
 }
 
-void clearEntryPoints(Binding& b) {
-    void* module = b.module;
-    const std::int32_t useCount = b.useCount;
-    b = Binding();
-    b.module = module;
-    b.useCount = useCount;
+EntryPoints& entry() {
+    return binding().entry;
 }
 
 void freeModule(Binding& b) {
-    clearEntryPoints(b);
-    if (b.module != nullptr)
-        dlclose(b.module);
-    b.module = nullptr;
+    b.entry = EntryPoints();
+    b.module.unload();
     b.useCount = 0;
 }
 
-template <typename Function> bool resolve(void* module, const char* name, Function& out) {
-    out = reinterpret_cast<Function>(dlsym(module, name));
+template <typename Function> bool resolve(const platform::Library& module, const char* name, Function& out) {
+    out = reinterpret_cast<Function>(module.findSymbol(name));
     return out != nullptr;
 }
 
 // Looks every entry point up, also after one is found missing.
 bool resolveAll(Binding& b) {
     bool complete = true;
+    EntryPoints& e = b.entry;
     auto take = [&](const char* name, auto& out) { complete = resolve(b.module, name, out) && complete; };
-    take("Open", b.open);
-    take("Close", b.close);
-    take("REXCreate", b.create);
-    take("REXDelete", b.destroy);
-    take("REXGetInfo", b.getInfo);
-    take("REXGetInfoFromBuffer", b.getInfoFromBuffer);
-    take("REXGetCreatorInfo", b.getCreatorInfo);
-    take("REXGetSliceInfo", b.getSliceInfo);
-    take("REXSetOutputSampleRate", b.setOutputSampleRate);
-    take("REXRenderSlice", b.renderSlice);
-    take("REXStartPreview", b.startPreview);
-    take("REXStopPreview", b.stopPreview);
-    take("REXRenderPreviewBatch", b.renderPreviewBatch);
-    take("REXSetPreviewTempo", b.setPreviewTempo);
+    take("Open", e.open);
+    take("Close", e.close);
+    take("REXCreate", e.create);
+    take("REXDelete", e.destroy);
+    take("REXGetInfo", e.getInfo);
+    take("REXGetInfoFromBuffer", e.getInfoFromBuffer);
+    take("REXGetCreatorInfo", e.getCreatorInfo);
+    take("REXGetSliceInfo", e.getSliceInfo);
+    take("REXSetOutputSampleRate", e.setOutputSampleRate);
+    take("REXRenderSlice", e.renderSlice);
+    take("REXStartPreview", e.startPreview);
+    take("REXStopPreview", e.stopPreview);
+    take("REXRenderPreviewBatch", e.renderPreviewBatch);
+    take("REXSetPreviewTempo", e.setPreviewTempo);
     return complete;
 }
 
-// Opens one candidate file; on failure says why in the library's own codes.
-void* openModule(const std::filesystem::path& path, std::int32_t& code) {
+// Opens one candidate file into module; on failure says why in the library's own codes.
+bool openModule(const std::filesystem::path& path, platform::Library& module, std::int32_t& code) {
     std::error_code error;
     if (!std::filesystem::exists(path, error)) {
         code = kRexLibraryNotFound;
-        return nullptr;
+        return false;
     }
-    void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (module == nullptr) {
-        const char* reason = dlerror();
-        code = reason != nullptr && std::strstr(reason, "memory") != nullptr ? kRexLibraryOutOfMemory
-                                                                             : kRexLibraryCorrupt;
-    }
-    return module;
+    if (module.load(path.string()))
+        return true;
+    code = module.getLoadError().find("memory") != std::string::npos ? kRexLibraryOutOfMemory
+                                                                     : kRexLibraryCorrupt;
+    return false;
 }
 
 // The three leading numbers after ".so." in the name of the file the path resolves to; 0 when absent.
@@ -137,7 +134,7 @@ std::int32_t checkVersion(const std::filesystem::path& path) {
 
 std::int32_t loadRexLibrary() {
     Binding& b = binding();
-    if (b.module != nullptr) {
+    if (b.module.isLoaded()) {
         ++b.useCount;
         return kRexLibraryAlreadyLoaded;
     }
@@ -149,13 +146,14 @@ std::int32_t loadRexLibrary() {
 
     std::int32_t code = kRexLibraryNotFound;
     std::filesystem::path path;
+    bool opened = false;
     for (const char* name : kRexLibraryNames) {
         path = std::filesystem::path(folder) / name;
-        b.module = openModule(path, code);
-        if (b.module != nullptr)
+        opened = openModule(path, b.module, code);
+        if (opened)
             break;
     }
-    if (b.module == nullptr)
+    if (!opened)
         return code;
 
     code = checkVersion(path);
@@ -164,7 +162,7 @@ std::int32_t loadRexLibrary() {
         return code;
     }
     b.useCount = 1;
-    if (!resolveAll(b) || !b.open()) {
+    if (!resolveAll(b) || !b.entry.open()) {
         freeModule(b);
         return kRexLibraryCorrupt;
     }
@@ -175,15 +173,15 @@ void unloadRexLibrary() {
     Binding& b = binding();
     if (b.useCount > 0)
         --b.useCount;
-    if (b.useCount > 0 || b.module == nullptr)
+    if (b.useCount > 0 || !b.module.isLoaded())
         return;
-    if (b.close != nullptr)
-        b.close();
+    if (b.entry.close != nullptr)
+        b.entry.close();
     freeModule(b);
 }
 
 bool isRexLibraryLoaded() {
-    return binding().module != nullptr;
+    return binding().module.isLoaded();
 }
 
 std::string rexErrorText(std::int32_t code) {
@@ -276,54 +274,54 @@ template <typename Function, typename... Args> std::int32_t forward(Function fun
 
 std::int32_t REXCreate(REXHandle* handle, const char* buffer, std::int32_t size, REXCreateCallback callback,
                        void* userData) {
-    return forward(binding().create, handle, buffer, size, callback, userData);
+    return forward(entry().create, handle, buffer, size, callback, userData);
 }
 
 void REXDelete(REXHandle* handle) {
-    if (binding().destroy != nullptr)
-        binding().destroy(handle);
+    if (entry().destroy != nullptr)
+        entry().destroy(handle);
 }
 
 std::int32_t REXGetInfo(REXHandle handle, std::int32_t infoSize, REXInfo* info) {
-    return forward(binding().getInfo, handle, infoSize, info);
+    return forward(entry().getInfo, handle, infoSize, info);
 }
 
 std::int32_t REXGetInfoFromBuffer(std::int32_t bufferSize, const char* buffer, std::int32_t infoSize,
                                   REXInfo* info) {
-    return forward(binding().getInfoFromBuffer, bufferSize, buffer, infoSize, info);
+    return forward(entry().getInfoFromBuffer, bufferSize, buffer, infoSize, info);
 }
 
 std::int32_t REXGetCreatorInfo(REXHandle handle, std::int32_t infoSize, REXCreatorInfo* info) {
-    return forward(binding().getCreatorInfo, handle, infoSize, info);
+    return forward(entry().getCreatorInfo, handle, infoSize, info);
 }
 
 std::int32_t REXGetSliceInfo(REXHandle handle, std::int32_t slice, std::int32_t infoSize,
                              REXSliceInfo* info) {
-    return forward(binding().getSliceInfo, handle, slice, infoSize, info);
+    return forward(entry().getSliceInfo, handle, slice, infoSize, info);
 }
 
 std::int32_t REXSetOutputSampleRate(REXHandle handle, std::int32_t rate) {
-    return forward(binding().setOutputSampleRate, handle, rate);
+    return forward(entry().setOutputSampleRate, handle, rate);
 }
 
 std::int32_t REXRenderSlice(REXHandle handle, std::int32_t slice, std::int32_t frames, float* outputs[2]) {
-    return forward(binding().renderSlice, handle, slice, frames, outputs);
+    return forward(entry().renderSlice, handle, slice, frames, outputs);
 }
 
 std::int32_t REXStartPreview(REXHandle handle) {
-    return forward(binding().startPreview, handle);
+    return forward(entry().startPreview, handle);
 }
 
 std::int32_t REXStopPreview(REXHandle handle) {
-    return forward(binding().stopPreview, handle);
+    return forward(entry().stopPreview, handle);
 }
 
 std::int32_t REXRenderPreviewBatch(REXHandle handle, std::int32_t frames, float* outputs[2]) {
-    return forward(binding().renderPreviewBatch, handle, frames, outputs);
+    return forward(entry().renderPreviewBatch, handle, frames, outputs);
 }
 
 std::int32_t REXSetPreviewTempo(REXHandle handle, std::int32_t tempo) {
-    return forward(binding().setPreviewTempo, handle, tempo);
+    return forward(entry().setPreviewTempo, handle, tempo);
 }
 
 } // namespace trov

@@ -1,12 +1,12 @@
 #include "engine/Sample.h"
 
 #include "engine/FrequencySource.h"
+#include "engine/SampleBuffer.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <new>
 
 namespace trov {
 
@@ -99,9 +99,7 @@ void Sample::applySettings(const Dictionary& settings) {
 
 void Sample::releaseData() {
     info_.frames = 0;
-    buffer_.reset();
-    capacity_ = 0;
-    info_.data = nullptr;
+    releaseDataBuffer();
 }
 
 Error Sample::loadStream(std::istream& /*in*/, bool /*loadData*/) {
@@ -171,7 +169,7 @@ float Sample::getValue(int channel, float position) const {
     const float f = p - static_cast<float>(i);
     const std::size_t here = static_cast<std::size_t>(stride * i + c);
     const std::size_t next = static_cast<std::size_t>(stride * (i + 1) + c);
-    const float b = next < capacity_ ? data[next] : data[here];
+    const float b = next < buffer_.size() ? data[next] : data[here];
     return (1.0f - f) * data[here] + f * b;
 }
 
@@ -183,7 +181,8 @@ float Sample::getRootFrequency(const FrequencySource& module) {
 }
 
 int Sample::findZeroCrossing(int position) const {
-    const std::int64_t frames = std::min<std::int64_t>(info_.frames, static_cast<std::int64_t>(capacity_));
+    const std::int64_t frames =
+        std::min<std::int64_t>(info_.frames, static_cast<std::int64_t>(buffer_.size()));
     if (info_.data == nullptr || frames <= 0)
         return 0;
     const std::int64_t p = std::clamp<std::int64_t>(position, 0, frames - 1);
@@ -211,27 +210,24 @@ void Sample::mixToMono() {
         writeGuard();
         return;
     }
-    const std::size_t frames = static_cast<std::size_t>(info_.frames);
-    const std::size_t stride = static_cast<std::size_t>(channels);
-    std::unique_ptr<float[]> mono(new (std::nothrow) float[frames + 1]());
-    if (!mono) {
-        releaseData();
-        return;
+    // A buffer shorter than its description gives only the whole frames (or channel blocks) it holds.
+    const std::size_t held = heldValueCount();
+    std::size_t frames = static_cast<std::size_t>(info_.frames);
+    float* data = info_.data;
+    // In place: no frame reads below its own index.
+    if (info_.layout == SampleInfo::kInterleaved) {
+        frames = held / static_cast<std::size_t>(channels);
+        averageInterleaved(data, frames, static_cast<std::size_t>(channels), data);
+    } else {
+        const std::size_t blocks = held / frames;
+        if (blocks == 0)
+            frames = held;
+        averageChannels(data, frames, std::max<std::size_t>(blocks, 1), 1, frames, data);
     }
-    const float* source = info_.data;
-    const bool interleaved = info_.layout == SampleInfo::kInterleaved;
-    const float divisor = static_cast<float>(channels);
-    for (std::size_t c = 0; c < stride; ++c)
-        for (std::size_t i = 0; i < frames; ++i) {
-            const std::size_t at = interleaved ? stride * i + c : frames * c + i;
-            // A buffer shorter than its description reads silence rather than past its end.
-            if (at < capacity_)
-                mono[i] += source[at] / divisor;
-        }
-    buffer_ = std::move(mono);
-    capacity_ = frames + 1;
-    info_.data = buffer_.get();
+    info_.frames = static_cast<std::int32_t>(frames);
     info_.channels = 1;
+    // The block only shrinks here; should the C library refuse, the larger block stays.
+    resizeData(frames + 1);
     writeGuard();
 }
 
@@ -251,13 +247,16 @@ void Sample::applyResidentMask() {
 
 float* Sample::allocateData(std::size_t count) {
     releaseDataBuffer();
-    if (count == 0 || count > kMaxDataValues)
+    if (count > kMaxDataValues || !buffer_.allocate(count))
         return nullptr;
-    buffer_.reset(new (std::nothrow) float[count]());
-    if (!buffer_)
+    info_.data = buffer_.data();
+    return info_.data;
+}
+
+float* Sample::resizeData(std::size_t count) {
+    if (count > kMaxDataValues || !buffer_.resize(count))
         return nullptr;
-    capacity_ = count;
-    info_.data = buffer_.get();
+    info_.data = buffer_.data();
     return info_.data;
 }
 
@@ -266,7 +265,7 @@ void Sample::writeGuard() {
         return;
     const std::size_t at =
         static_cast<std::size_t>(std::max(info_.channels, 1)) * static_cast<std::size_t>(info_.frames);
-    if (at < capacity_)
+    if (at < buffer_.size())
         info_.data[at] = info_.data[0];
 }
 
@@ -275,12 +274,11 @@ std::size_t Sample::heldValueCount() const {
         return 0;
     const std::size_t count =
         static_cast<std::size_t>(std::max(info_.channels, 1)) * static_cast<std::size_t>(info_.frames);
-    return std::min(count, capacity_);
+    return std::min(count, buffer_.size());
 }
 
 void Sample::releaseDataBuffer() {
-    buffer_.reset();
-    capacity_ = 0;
+    buffer_.release();
     info_.data = nullptr;
 }
 

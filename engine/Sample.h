@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/SampleBuffer.h"
 #include "engine/SampleInfo.h"
 #include "framework/Dictionary.h"
 #include "framework/Error.h"
@@ -66,7 +67,8 @@ public:
 
     // A new copy of the same class with a count of one, held by the caller.
     virtual Sample* clone() const;
-    // Reads an audio file; "EIFL" means the class does not take the file, so the next reader may try.
+    // Reads an audio file; an import failure (kErrorImportFailed) means the class does not take the file, so
+    // the next reader may try.
     virtual Error load(const File& file, bool loadData);
     virtual Error save(File& file) const;
     // Applies the own settings again (after a loader replaced the data).
@@ -82,7 +84,8 @@ public:
     virtual void applySettings(const Dictionary& settings);
     // Frees the data; positions stay.
     virtual void releaseData();
-    // The reader of a subclass that reads from a stream; the plain sample takes no stream ("EIFL").
+    // The reader of a subclass that reads from a stream; the plain sample takes no stream (an import
+    // failure).
     virtual Error loadStream(std::istream& in, bool loadData);
 
     // Whether the sound-file reader takes the file's extension.
@@ -136,8 +139,12 @@ protected:
     // data) when count exceeds kMaxDataValues or memory is short. info_.data is only ever set through
     // this and releaseData.
     float* allocateData(std::size_t count);
+    // Grows or shrinks the buffer to count floats, keeping the values that still fit (new ones are zero);
+    // null, with the buffer as it was, when count is 0, exceeds kMaxDataValues or memory is short. For
+    // readers that learn the length as frames arrive: they grow it, then trim it to what they read.
+    float* resizeData(std::size_t count);
     // The number of floats allocated behind info_.data.
-    std::size_t getDataCapacity() const { return capacity_; }
+    std::size_t getDataCapacity() const { return buffer_.size(); }
     // data[channels x frames] = data[0], when the buffer has room for it.
     void writeGuard();
     // channels x frames (a channel count below 1 counts as 1), bounded by what the buffer holds.
@@ -162,13 +169,14 @@ private:
     void undoNormalize();
     void reverse();
     void invert();
-    // Reads "sampledata" into the data; throws Exception::SampleDataCorrupt when it does not decode.
-    void readSampleData(const Dictionary& dictionary, std::int32_t declaredFrames);
+    // Decodes "sampledata" of channels-wide frames into mono values with the guard, returning the frames;
+    // throws Exception::SampleDataCorrupt when it does not decode. The sample itself is not touched.
+    static std::int32_t readSampleData(const Dictionary& dictionary, std::int32_t declaredFrames,
+                                       std::int32_t channels, SampleBuffer& into);
     // Clamps start, end and loop into the frames held (when there are any).
     void clampPositions();
 
-    std::unique_ptr<float[]> buffer_;
-    std::size_t capacity_ = 0;
+    SampleBuffer buffer_;
 };
 
 } // namespace trov

@@ -49,6 +49,17 @@ std::int32_t oneBefore(std::int32_t frame) {
 } // namespace
 
 void Sample::fromDictionary(const Dictionary& dictionary) {
+    // The data decodes first, into a buffer of its own: a document whose data is corrupt throws before
+    // anything of the sample has changed.
+    std::int32_t channels = info_.channels;
+    dictionary.getLong("channels", &channels);
+    std::int32_t frames = info_.frames;
+    const bool framesDeclared = dictionary.getInteger("samples", &frames);
+    const bool dataGiven = static_cast<bool>(dictionary.findEntry(kSampleDataKey));
+    SampleBuffer incoming;
+    const std::int32_t incomingFrames =
+        dataGiven ? readSampleData(dictionary, frames, channels, incoming) : 0;
+
     const std::int32_t framesBefore = info_.frames;
     dictionary.getInteger("SampleStart", &start_);
     dictionary.getInteger("SampleEnd", &end_);
@@ -67,7 +78,9 @@ void Sample::fromDictionary(const Dictionary& dictionary) {
     if (dictionary.getBool("resident", &flag)) {
         if (flag) {
             flags_ |= kFlagResident;
-            applyResidentMask();
+            // New data arrives as stored; only data already held is masked.
+            if (!dataGiven)
+                applyResidentMask();
         } else {
             flags_ &= ~kFlagResident;
         }
@@ -75,29 +88,31 @@ void Sample::fromDictionary(const Dictionary& dictionary) {
     if (dictionary.getBool("export", &flag))
         flags_ = flag ? (flags_ | kFlagExport) : (flags_ & ~kFlagExport);
 
-    dictionary.getLong("channels", &info_.channels);
-    std::int32_t frames = info_.frames;
-    dictionary.getInteger("samples", &frames);
     dictionary.getInteger("samplerate", &info_.sampleRate);
     dictionary.getLong("bitdepth", &info_.bitDepth);
-    if (dictionary.findEntry(kSampleDataKey)) {
-        readSampleData(dictionary, frames);
-    } else {
-        // Without new data the count may not claim more frames than the buffer holds.
-        info_.frames = std::max(frames, 0);
-        if (info_.data != nullptr) {
-            const std::size_t channels = static_cast<std::size_t>(std::max(info_.channels, 1));
-            const std::size_t held = getDataCapacity() > 0 ? (getDataCapacity() - 1) / channels : 0;
-            info_.frames = static_cast<std::int32_t>(
-                std::min<std::size_t>(static_cast<std::size_t>(info_.frames), held));
+    // The frame and channel counts follow the data actually held, which a player trusts them to describe:
+    // without new data, data held keeps its counts and no data means no frames.
+    if (dataGiven) {
+        releaseDataBuffer();
+        info_.channels = channels;
+        info_.frames = incomingFrames;
+        if (incomingFrames > 0) {
+            buffer_ = std::move(incoming);
+            info_.data = buffer_.data();
+            info_.channels = 1;
+            info_.layout = SampleInfo::kInterleaved;
         }
+    } else if (info_.data == nullptr) {
+        info_.channels = channels;
+        if (framesDeclared)
+            info_.frames = 0;
     }
     clampPositions();
 }
 
-void Sample::readSampleData(const Dictionary& dictionary, std::int32_t declaredFrames) {
-    releaseData();
-    const std::uint64_t channels = static_cast<std::uint64_t>(std::max(info_.channels, 1));
+std::int32_t Sample::readSampleData(const Dictionary& dictionary, std::int32_t declaredFrames,
+                                    std::int32_t channelCount, SampleBuffer& into) {
+    const std::uint64_t channels = static_cast<std::uint64_t>(std::max(channelCount, 1));
     // The older packed-word form does not say how many bytes it holds: take the declared count, but never
     // more than the text can carry (six bits per character), so a short text cannot make us allocate much.
     std::uint64_t expected = 0;
@@ -116,19 +131,22 @@ void Sample::readSampleData(const Dictionary& dictionary, std::int32_t declaredF
         throw Exception::SampleDataCorrupt();
     const std::uint64_t frames = bytes.size() / (4 * channels);
     if (frames == 0)
-        return;
+        return 0;
+    // One block for the values as stored, mixed down in place and trimmed to the mono frames and guard.
     const std::uint64_t values = frames * channels;
-    if (frames > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()) ||
-        allocateData(static_cast<std::size_t>(values) + 1) == nullptr)
+    if (frames >= static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()) ||
+        values >= kMaxDataValues || !into.allocate(static_cast<std::size_t>(values) + 1))
         throw Exception::SampleDataCorrupt();
-    float* data = info_.data;
+    float* data = into.data();
     for (std::size_t i = 0; i < values; ++i) {
         const std::uint32_t word = readLittleEndian(&bytes[4 * i]);
         std::memcpy(&data[i], &word, sizeof word);
     }
-    info_.frames = static_cast<std::int32_t>(frames);
-    info_.layout = SampleInfo::kInterleaved;
-    mixToMono();
+    averageInterleaved(data, static_cast<std::size_t>(frames), static_cast<std::size_t>(channels), data);
+    into.resize(static_cast<std::size_t>(frames) + 1);
+    data = into.data();
+    data[frames] = data[0];
+    return static_cast<std::int32_t>(frames);
 }
 
 void Sample::clampPositions() {

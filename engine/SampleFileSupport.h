@@ -21,5 +21,7 @@ Sample::Loop boundedLoop(Sample::Loop loop, std::int32_t frames);
 // A file whose audio a sample cannot hold.
 inline const char* const kSampleTooLargeText = "The sample file is too large to be loaded.";
 inline const char* const kSampleCorruptText = "The sample file is corrupt and could not be loaded.";
+// A file no reader takes; the log line names the file after it.
+inline const char* const kSampleUnsupportedText = "unsupported or damaged sample file";
 
 } // namespace trov

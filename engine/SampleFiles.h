@@ -14,8 +14,9 @@ class Sample;
 bool canLoadSampleFile(const File& file);
 
 // A new sample (one reference, held by the caller) or null. Tries the REX, WAV, sound-file and WavPack
-// readers in that order. A file no reader takes gives null silently; a file a reader recognises but cannot
-// load is logged and shown to the user. With loadData the sample's settings, its ".mrk" slices and its
+// readers in that order. A missing file, or one no reader takes, gives null and an error line in the log
+// naming the file ("unsupported or damaged sample file"); a file a reader recognises but cannot load is
+// logged and shown to the user. With loadData the sample's settings, its ".mrk" slices and its
 // rendering at 120 beats per minute are applied too.
 Sample* loadSampleFile(Radio* parent, const File& file, bool loadData);
 

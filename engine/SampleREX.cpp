@@ -30,7 +30,7 @@ constexpr std::size_t kRenderSlack = 256;
 class RexImportFailed : public Error {
 public:
     RexImportFailed(const std::string& where, const std::string& reason)
-        : Error(where, "Failed to import file " + reason, "EIFL") {}
+        : Error(where, "Failed to import file " + reason, kErrorImportFailed) {}
 };
 
 std::string textOf(const char (&field)[256]) {

@@ -1,5 +1,6 @@
 #include "engine/SampleWav.h"
 
+#include "engine/SampleBuffer.h"
 #include "engine/SampleFileSupport.h"
 #include "framework/File.h"
 
@@ -85,30 +86,27 @@ Error SampleWav::loadStream(std::istream& in, bool loadData) {
 }
 
 // Decodes the data chunk and averages the channels of each frame into the mono data, piece by piece, so
-// that the interleaved values never need a buffer of their own.
+// that the interleaved values never need a buffer of their own. A piece holds a bounded number of values
+// and never more frames than the chunk has.
 void SampleWav::decodeMono(const WavCoding& coding) {
-    constexpr std::int32_t kFramesPerPiece = 4096;
+    constexpr std::size_t kValuesPerPiece = 65536;
     const std::size_t blockAlign = chunks_.format.blockAlign;
+    const std::size_t channels = static_cast<std::size_t>(coding.channels);
     const std::uint8_t* bytes = chunks_.data.bytes.data();
     float* data = getData();
     info_.frames = coding.frames;
     info_.channels = 1;
-    if (coding.channels == 1) {
+    if (channels == 1) {
         decodeWavSamples(coding, blockAlign, bytes, coding.frames, data);
     } else {
-        const float divisor = static_cast<float>(coding.channels);
-        std::vector<float> piece(static_cast<std::size_t>(kFramesPerPiece) * coding.channels);
-        for (std::int32_t first = 0; first < coding.frames; first += kFramesPerPiece) {
-            const std::int32_t count = std::min(kFramesPerPiece, coding.frames - first);
+        const std::int32_t framesPerPiece = static_cast<std::int32_t>(std::min<std::size_t>(
+            std::max<std::size_t>(kValuesPerPiece / channels, 1), static_cast<std::size_t>(coding.frames)));
+        std::vector<float> piece(static_cast<std::size_t>(framesPerPiece) * channels);
+        for (std::int32_t first = 0; first < coding.frames; first += framesPerPiece) {
+            const std::int32_t count = std::min(framesPerPiece, coding.frames - first);
             decodeWavSamples(coding, blockAlign, bytes + static_cast<std::size_t>(first) * blockAlign, count,
                              piece.data());
-            const float* value = piece.data();
-            for (std::int32_t i = 0; i < count; ++i) {
-                float sum = 0.0f;
-                for (int c = 0; c < coding.channels; ++c)
-                    sum += *value++ / divisor;
-                data[first + i] = sum;
-            }
+            averageInterleaved(piece.data(), static_cast<std::size_t>(count), channels, data + first);
         }
     }
     writeGuard();

@@ -18,7 +18,8 @@ public:
     ~SampleWav() override;
 
     Sample* clone() const override;
-    // "EIFL" when the file cannot be opened or is not a WAV file this reader decodes.
+    // An import failure (kErrorImportFailed) when the file cannot be opened or is not a WAV file this reader
+    // decodes.
     Error load(const File& file, bool loadData) override;
     Error loadStream(std::istream& in, bool loadData) override;
     // Writes "fmt ", "data", "smpl", "cue " and "inst" at the sample's bit depth.

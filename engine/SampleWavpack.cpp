@@ -1,5 +1,6 @@
 #include "engine/SampleWavpack.h"
 
+#include "engine/SampleBuffer.h"
 #include "engine/SampleFileSupport.h"
 #include "framework/File.h"
 
@@ -15,9 +16,10 @@ namespace trov {
 namespace {
 
 constexpr const char* kWavpackExtensions = "*.wv;";
-// Frames unpacked per call: the decoder's output is taken in pieces of this size, so that a file whose
-// length is unknown (or wrong) only ever costs the memory of what it really holds.
-constexpr std::uint32_t kFramesPerPiece = 4096;
+// Values unpacked per call, whatever the channel count.
+constexpr std::size_t kValuesPerPiece = 65536;
+// Frames the buffer holds at first (unless the file declares fewer).
+constexpr std::size_t kFirstFrames = 65536;
 
 struct ContextCloser {
     void operator()(WavpackContext* context) const { WavpackCloseFile(context); }
@@ -38,6 +40,68 @@ Sample* SampleWavpack::clone() const {
 
 bool SampleWavpack::acceptsFile(const File& file) {
     return extensionInList(file, kWavpackExtensions);
+}
+
+// Unpacks every frame straight into the sample's buffer, which grows as frames arrive (doubling, but never
+// past a length the file declares) and ends trimmed to the frames read and the guard: a file that lies
+// about its length, or gives none, costs only what it really holds.
+Error SampleWavpack::decodeMono(WavpackContext* context) {
+    static const char* const kWhere = "SampleWavpack::load";
+    const std::size_t channels = static_cast<std::size_t>(info_.channels);
+    const bool isFloat = (WavpackGetMode(context) & MODE_FLOAT) != 0;
+    const int shift = 32 - info_.bitDepth;
+    const std::int64_t declared = WavpackGetNumSamples64(context);
+    // The library may touch room for every channel of the file, though it fills only the reduced ones.
+    const std::size_t fileChannels =
+        std::max(static_cast<std::size_t>(std::max(WavpackGetNumChannels(context), 0)), channels);
+    const std::uint32_t framesPerPiece =
+        static_cast<std::uint32_t>(std::max<std::size_t>(kValuesPerPiece / fileChannels, 1));
+    std::vector<std::int32_t> piece(framesPerPiece * fileChannels);
+    std::vector<float> values(framesPerPiece * channels);
+
+    std::size_t capacity = 0;
+    std::size_t done = 0;
+    float* data = nullptr;
+    for (;;) {
+        const std::uint32_t count = WavpackUnpackSamples(context, piece.data(), framesPerPiece);
+        if (count == 0)
+            break;
+        const std::size_t needed = done + count;
+        if (needed >= kMaxDataValues) {
+            releaseData();
+            return GeneralError(kWhere, kSampleTooLargeText);
+        }
+        if (needed > capacity) {
+            std::size_t grown = std::max({needed, 2 * capacity, kFirstFrames});
+            if (declared >= static_cast<std::int64_t>(needed))
+                grown = std::min(grown, static_cast<std::size_t>(declared));
+            capacity = std::min(grown, kMaxDataValues - 1);
+            data = resizeData(capacity + 1);
+            if (data == nullptr) {
+                releaseData();
+                return GeneralError(kWhere, kSampleTooLargeText);
+            }
+        }
+        for (std::size_t i = 0; i < count * channels; ++i) {
+            if (isFloat)
+                std::memcpy(&values[i], &piece[i], sizeof(float));
+            else
+                values[i] = static_cast<float>(
+                                static_cast<std::int32_t>(static_cast<std::uint32_t>(piece[i]) << shift)) *
+                            0x1p-31f;
+        }
+        averageInterleaved(values.data(), count, channels, data + done);
+        done = needed;
+    }
+    if (done == 0) {
+        releaseData();
+        return GeneralError(kWhere, kSampleCorruptText);
+    }
+    resizeData(done + 1);
+    info_.frames = static_cast<std::int32_t>(done);
+    info_.channels = 1;
+    writeGuard();
+    return NoError();
 }
 
 Error SampleWavpack::load(const File& file, bool loadData) {
@@ -61,52 +125,14 @@ Error SampleWavpack::load(const File& file, bool loadData) {
     info_.creator.clear();
     info_.comment.clear();
 
-    std::vector<float> mono;
     if (loadData) {
-        const bool isFloat = (WavpackGetMode(context.get()) & MODE_FLOAT) != 0;
-        const int shift = 32 - info_.bitDepth;
-        const float divisor = static_cast<float>(channels);
-        // The library may touch room for every channel of the file, though it fills only the reduced ones.
-        const int fileChannels = std::max(WavpackGetNumChannels(context.get()), channels);
-        std::vector<std::int32_t> piece(static_cast<std::size_t>(kFramesPerPiece) * fileChannels);
-        for (;;) {
-            const std::uint32_t count = WavpackUnpackSamples(context.get(), piece.data(), kFramesPerPiece);
-            if (count == 0)
-                break;
-            if (mono.size() + count >= kMaxDataValues)
-                return GeneralError(kWhere, kSampleTooLargeText);
-            const std::int32_t* value = piece.data();
-            for (std::uint32_t i = 0; i < count; ++i) {
-                float sum = 0.0f;
-                for (int c = 0; c < channels; ++c, ++value) {
-                    float x;
-                    if (isFloat)
-                        std::memcpy(&x, value, sizeof x);
-                    else
-                        x = static_cast<float>(
-                                static_cast<std::int32_t>(static_cast<std::uint32_t>(*value) << shift)) *
-                            0x1p-31f;
-                    sum += x / divisor;
-                }
-                mono.push_back(sum);
-            }
-        }
-        if (mono.empty())
-            return GeneralError(kWhere, kSampleCorruptText);
+        const Error decoded = decodeMono(context.get());
+        if (decoded.failed())
+            return decoded;
     } else {
         const std::int64_t declared = WavpackGetNumSamples64(context.get());
         if (declared > 0 && declared < static_cast<std::int64_t>(kMaxDataValues))
             info_.frames = static_cast<std::int32_t>(declared);
-    }
-
-    if (!mono.empty()) {
-        float* data = allocateData(mono.size() + 1);
-        if (data == nullptr)
-            return GeneralError(kWhere, kSampleTooLargeText);
-        std::copy(mono.begin(), mono.end(), data);
-        info_.frames = static_cast<std::int32_t>(mono.size());
-        info_.channels = 1;
-        writeGuard();
     }
     start_ = 0;
     end_ = info_.frames - 1;

@@ -2,6 +2,8 @@
 
 #include "engine/Sample.h"
 
+struct WavpackContext;
+
 namespace trov {
 
 // A sample decoded from a WavPack file (with its correction file when one lies beside it). Multichannel
@@ -14,10 +16,14 @@ public:
     ~SampleWavpack() override;
 
     Sample* clone() const override;
-    // "EIFL" when WavPack does not open the file; without loadData only the format is read.
+    // An import failure (kErrorImportFailed) when WavPack does not open the file; without loadData only the
+    // format is read.
     Error load(const File& file, bool loadData) override;
 
     static bool acceptsFile(const File& file);
+
+private:
+    Error decodeMono(WavpackContext* context);
 };
 
 } // namespace trov

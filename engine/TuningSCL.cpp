@@ -9,6 +9,7 @@
 #include <istream>
 #include <new>
 #include <string>
+#include <system_error>
 
 namespace trov {
 
@@ -42,7 +43,8 @@ long long leadingInteger(const std::string& text, std::size_t at) {
     return value;
 }
 
-// The ratio of a degree line; 0 when the line gives none (a non-positive, infinite or undefined ratio).
+// The ratio of a degree line; 0 when the line gives none (a non-positive, infinite or undefined ratio, or
+// cents out of the range of double).
 double degreeRatio(const std::string& line) {
     double ratio = 0.0;
     if (line.find('.') != std::string::npos) {
@@ -50,7 +52,10 @@ double degreeRatio(const std::string& line) {
         if (at < line.size() && line[at] == '+')
             ++at;
         double cents = 0.0;
-        std::from_chars(line.data() + at, line.data() + line.size(), cents);
+        // A value beyond the range of double is left unparsed (read as 0) by from_chars: refuse it.
+        if (std::from_chars(line.data() + at, line.data() + line.size(), cents).ec ==
+            std::errc::result_out_of_range)
+            return 0.0;
         ratio = std::pow(2.0, cents / 1200.0);
     } else {
         const long long numerator = leadingInteger(line, 0);

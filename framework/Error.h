@@ -7,6 +7,17 @@ namespace trov {
 
 class File;
 
+// The codes an Error carries, one per kind of failure; kErrorOK marks success.
+inline constexpr const char* kErrorOK = "EAOK";
+inline constexpr const char* kErrorGeneral = "EGEN";
+inline constexpr const char* kErrorPrefsKeyNotFound = "EPKNF";
+inline constexpr const char* kErrorPrefsKeyNotSaved = "EPNS";
+inline constexpr const char* kErrorNoSuchParameter = "ENSP";
+inline constexpr const char* kErrorNoSuchParameterType = "ENSPT";
+inline constexpr const char* kErrorNoSuchControlType = "ENSCT";
+inline constexpr const char* kErrorImportFailed = "EIFL";
+inline constexpr const char* kErrorExportFailed = "EXFL";
+
 // Result and exception type of framework operations. The code, not the class, carries the kind of
 // failure: a subclass copied into an Error keeps its code and texts. An empty code is not a failure.
 class Error : public std::runtime_error {
@@ -16,7 +27,13 @@ public:
     Error& operator=(const Error&) = default;
     ~Error() override;
 
-    bool failed() const { return !code_.empty() && code_ != "EAOK"; }
+    bool failed() const { return !code_.empty() && code_ != kErrorOK; }
+    // Success said outright (kErrorOK); an error without a code is neither ok nor failed.
+    bool ok() const { return code_ == kErrorOK; }
+    // The file was not imported (kErrorImportFailed); sample readers answer so for a file they do not take.
+    bool isImportFailure() const { return code_ == kErrorImportFailed; }
+    bool isExportFailure() const { return code_ == kErrorExportFailed; }
+    bool hasCode(const char* code) const { return code_ == code; }
     std::string getCode() const { return code_; }
     std::string getWhere() const { return where_; }
     std::string getMessage() const { return what(); }

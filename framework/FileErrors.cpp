@@ -5,9 +5,9 @@
 namespace trov {
 
 ErrorImportFailed::ErrorImportFailed(const std::string& where, const File& file)
-    : Error(where, "Failed to import file " + file.getPath(), "EIFL") {}
+    : Error(where, "Failed to import file " + file.getPath(), kErrorImportFailed) {}
 
 ErrorExportFailed::ErrorExportFailed(const std::string& where, const File& file)
-    : Error(where, "Failed to export file " + file.getPath(), "EXFL") {}
+    : Error(where, "Failed to export file " + file.getPath(), kErrorExportFailed) {}
 
 } // namespace trov

@@ -202,7 +202,7 @@ void openURL(const std::string& text) {
 }
 
 void exitWithError(const std::string& message, const Error& error) {
-    if (error.getCode() != "EAOK")
+    if (!error.ok())
         logErrorLine(3, error);
     logLine(3, "%s", message.c_str());
     showErrorMessage(message + "\n\n" + getProductIdentity().getName() + " will exit.");

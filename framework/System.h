@@ -55,7 +55,7 @@ void openURL(const std::string& text);
 // Model name, " @ ", the clock in whole MHz and "MHz".
 std::string getCPUDescription();
 
-// Logs the error (unless its code is "EAOK") and the message, shows the message with the product name and
+// Logs the error (unless it is `ok`) and the message, shows the message with the product name and
 // " will exit.", and asks the host's message loop to quit. Returns to its caller, which stops what it did.
 void exitWithError(const std::string& message, const Error& error);
 

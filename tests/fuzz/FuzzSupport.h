@@ -1,0 +1,83 @@
+#pragma once
+
+// What the sample-file fuzz targets share: a scratch folder for the files the readers open, and the
+// invariants every loaded sample keeps.
+#include "engine/Sample.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <system_error>
+#include <unistd.h>
+
+namespace trov::fuzz {
+
+inline void check(bool condition) {
+    if (!condition)
+        std::abort();
+}
+
+// A temporary folder made on first use and removed at exit.
+class ScratchFolder {
+public:
+    static const std::string& path() {
+        static ScratchFolder folder;
+        return folder.path_;
+    }
+
+private:
+    ScratchFolder() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "trov-fuzz-XXXXXX").string();
+        check(::mkdtemp(pattern.data()) != nullptr);
+        path_ = pattern;
+    }
+    ~ScratchFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+
+    std::string path_;
+};
+
+// Writes the bytes to name in the scratch folder and returns the file's path.
+inline std::string writeScratchFile(const std::string& name, const std::uint8_t* data, std::size_t size) {
+    const std::string path = ScratchFolder::path() + "/" + name;
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    return path;
+}
+
+// A sample class with its buffer's size in view.
+template <typename Base> class Probe : public Base {
+public:
+    using Base::getDataCapacity;
+};
+
+// A sample holding data: mono, the guard after the last frame, positions, loop and slices inside it.
+inline void checkHeldData(const Sample& sample) {
+    const SampleInfo info = sample.getInfo();
+    check(info.data != nullptr && info.frames > 0 && info.channels == 1);
+    check(std::memcmp(&info.data[info.frames], &info.data[0], sizeof(float)) == 0);
+    const std::int32_t last = info.frames - 1;
+    check(sample.getStart() >= 0 && sample.getStart() <= last);
+    check(sample.getEnd() >= 0 && sample.getEnd() <= last);
+    check(sample.getLoop().start >= 0 && sample.getLoop().start <= last);
+    check(sample.getLoop().end >= 0 && sample.getLoop().end <= last);
+    for (int i = 0; i < sample.getSliceCount(); ++i) {
+        const Sample::Slice slice = sample.getSlice(i);
+        check(slice.start >= 0 && slice.start <= slice.end && slice.end <= last);
+    }
+    check(info.rootNote >= 0 && info.rootNote <= 127);
+    sample.getValue(0, static_cast<float>(info.frames));
+}
+
+// A freshly loaded sample keeps no more buffer than its frames and the guard.
+template <typename Base> void checkTrimmed(const Probe<Base>& sample) {
+    check(sample.getDataCapacity() == static_cast<std::size_t>(sample.getInfo().frames) + 1);
+}
+
+} // namespace trov::fuzz
