@@ -73,7 +73,9 @@ public:
     virtual Error save(File& file) const;
     // Applies the own settings again (after a loader replaced the data).
     virtual void updateSettings();
-    // Sample documents: the keys of the sample's dictionary.
+    // Sample documents: the keys of the sample's dictionary. Reading throws Exception::SampleDataCorrupt
+    // for data that does not decode, leaving the sample exactly as it was; without data the frame and
+    // channel counts stay those of the data held, and a declared count without any gives no frames.
     virtual void fromDictionary(const Dictionary& dictionary);
     virtual void writePositions(Dictionary& dictionary) const;
     virtual void toDictionary(Dictionary& dictionary) const;

@@ -18,8 +18,11 @@ namespace {
 constexpr const char* kWavpackExtensions = "*.wv;";
 // Values unpacked per call, whatever the channel count.
 constexpr std::size_t kValuesPerPiece = 65536;
-// Frames the buffer holds at first (unless the file declares fewer).
+// Frames the buffer holds at first when the file gives no length.
 constexpr std::size_t kFirstFrames = 65536;
+// A declared length is taken at its word up to this many frames per byte of file (far more than audio
+// compresses to, short of silence); beyond that the buffer grows as frames arrive.
+constexpr std::int64_t kPlausibleFramesPerByte = 16;
 
 struct ContextCloser {
     void operator()(WavpackContext* context) const { WavpackCloseFile(context); }
@@ -42,9 +45,10 @@ bool SampleWavpack::acceptsFile(const File& file) {
     return extensionInList(file, kWavpackExtensions);
 }
 
-// Unpacks every frame straight into the sample's buffer, which grows as frames arrive (doubling, but never
-// past a length the file declares) and ends trimmed to the frames read and the guard: a file that lies
-// about its length, or gives none, costs only what it really holds.
+// Unpacks every frame straight into the sample's buffer and ends trimmed to the frames read and the guard.
+// The buffer is reserved once for the length the file declares when its size makes that plausible, and
+// otherwise grows as frames arrive (doubling, but never past the declared length): a file that lies about
+// its length, or gives none, costs only what it really holds.
 Error SampleWavpack::decodeMono(WavpackContext* context) {
     static const char* const kWhere = "SampleWavpack::load";
     const std::size_t channels = static_cast<std::size_t>(info_.channels);
@@ -62,6 +66,14 @@ Error SampleWavpack::decodeMono(WavpackContext* context) {
     std::size_t capacity = 0;
     std::size_t done = 0;
     float* data = nullptr;
+    const std::int64_t plausible =
+        std::max<std::int64_t>(WavpackGetFileSize64(context), 0) * kPlausibleFramesPerByte;
+    if (declared > 0 && declared < static_cast<std::int64_t>(kMaxDataValues) && declared <= plausible) {
+        capacity = static_cast<std::size_t>(declared);
+        data = resizeData(capacity + 1);
+        if (data == nullptr)
+            return GeneralError(kWhere, kSampleTooLargeText);
+    }
     for (;;) {
         const std::uint32_t count = WavpackUnpackSamples(context, piece.data(), framesPerPiece);
         if (count == 0)

@@ -178,6 +178,8 @@ TEST(TuningSCL, RefusesBrokenScalesAndKeepsWhatItHad) {
         "Name\n2\n0/1\n2/1\n",     // zero ratio
         "Name\n1\n\n",             // empty degree line
         "Name\n1\n100000000.0\n",  // infinite ratio
+        "Name\n2\n1e400.0\n2/1\n", // cents beyond the range of double
+        "Name\n2\n2/1\n-1e400.0\n",
         "Name\n1\nnan.\n",         // undefined ratio
         "Name\n2147483647\n3/2\n", // a count far beyond the lines
     };

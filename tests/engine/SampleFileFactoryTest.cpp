@@ -8,6 +8,7 @@
 #include "framework/File.h"
 #include "framework/FileTestFolder.h"
 #include "platform/Responder.h"
+#include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -18,6 +19,7 @@
 #include <cstring>
 #include <fstream>
 #include <optional>
+#include <sys/resource.h>
 #include <tuple>
 
 using namespace trov;
@@ -34,6 +36,8 @@ struct WavPackFile {
     bool isFloat = false;
     bool unknownLength = false;
     std::vector<std::int32_t> values{};
+    // The length the header gives instead of the real one (when above 0).
+    std::int64_t claimedFrames = 0;
 
     bool write(const std::string& path) const {
         std::FILE* out = std::fopen(path.c_str(), "wb");
@@ -55,7 +59,11 @@ struct WavPackFile {
         config.float_norm_exp = isFloat ? 127 : 0;
         const std::int64_t frames = static_cast<std::int64_t>(values.size()) / channels;
         std::vector<std::int32_t> copy = values;
-        const bool ok = WavpackSetConfiguration64(context, &config, unknownLength ? -1 : frames, nullptr) &&
+        const bool ok = WavpackSetConfiguration64(context, &config,
+                                                  unknownLength       ? -1
+                                                  : claimedFrames > 0 ? claimedFrames
+                                                                      : frames,
+                                                  nullptr) &&
                         WavpackPackInit(context) &&
                         WavpackPackSamples(context, copy.data(), static_cast<std::uint32_t>(frames)) &&
                         WavpackFlushSamples(context);
@@ -64,6 +72,42 @@ struct WavPackFile {
         return ok;
     }
 };
+
+// Writes frames of 8-bit mono noise, which does not compress, in pieces: the writing itself costs little
+// memory.
+bool writeNoiseWavPack(const std::string& path, int frames) {
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    if (out == nullptr)
+        return false;
+    WavpackContext* context = WavpackOpenFileOutput(
+        [](void* id, void* data, std::int32_t count) {
+            return static_cast<int>(
+                std::fwrite(data, 1, static_cast<std::size_t>(count), static_cast<std::FILE*>(id)) ==
+                static_cast<std::size_t>(count));
+        },
+        out, nullptr);
+    WavpackConfig config{};
+    config.bytes_per_sample = 1;
+    config.bits_per_sample = 8;
+    config.num_channels = 1;
+    config.channel_mask = 4;
+    config.sample_rate = 44100;
+    bool ok = WavpackSetConfiguration64(context, &config, frames, nullptr) && WavpackPackInit(context);
+    std::vector<std::int32_t> piece(4096);
+    std::uint32_t state = 1;
+    for (int done = 0; ok && done < frames; done += 4096) {
+        for (std::int32_t& value : piece) {
+            state = state * 1664525u + 1013904223u;
+            value = static_cast<std::int8_t>(state >> 24);
+        }
+        ok = WavpackPackSamples(context, piece.data(),
+                                static_cast<std::uint32_t>(std::min(4096, frames - done)));
+    }
+    ok = ok && WavpackFlushSamples(context);
+    WavpackCloseFile(context);
+    std::fclose(out);
+    return ok;
+}
 
 // Writes interleaved values through libsndfile as exact integers (each value a multiple of 2^-31), with an
 // instrument chunk when given one.
@@ -124,6 +168,49 @@ std::string aiffWithInstrument(std::size_t baseNote, std::size_t playMode) {
         sound += bigEndian({{0x1000, 2}});
     const std::string form =
         "AIFF" + chunk("COMM", comm) + chunk("MARK", mark) + chunk("INST", inst) + chunk("SSND", sound);
+    return "FORM" + bigEndian({{form.size(), 4}}) + form;
+}
+
+// The plain and WavPack samples with their buffer's size in view.
+template <typename Base> class Held : public Base {
+public:
+    using Base::getDataCapacity;
+};
+
+// The most memory the process has held at once, in bytes.
+std::int64_t peakResidentBytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return std::int64_t{usage.ru_maxrss} * 1024;
+}
+constexpr std::int64_t kMiB = 1 << 20;
+
+// A 12-bit DWVW AIFC file whose COMM chunk claims the given frames over a few bytes of sound: libsndfile
+// believes the count of this coding.
+std::string dwvwClaiming(std::size_t frames) {
+    auto chunk = [](const char* id, const std::string& body) {
+        return id + bigEndian({{body.size(), 4}}) + body;
+    };
+    const std::string comm = bigEndian({{1, 2}, {frames, 4}, {12, 2}}) +
+                             std::string("\x40\x0B\xFA\0\0\0\0\0\0\0", 10) + "DWVW" + std::string(2, '\0');
+    const std::string form = "AIFC" + chunk("FVER", bigEndian({{0xA2805140, 4}})) + chunk("COMM", comm) +
+                             chunk("SSND", std::string(8, '\0') + std::string(34, '\x55'));
+    return "FORM" + bigEndian({{form.size(), 4}}) + form;
+}
+
+// A 16-bit mono AIFF of the given frames followed by an application chunk of padding bytes, so that the
+// file's length suggests far more frames than it has.
+std::string aiffWithTrailer(int frames, std::size_t padding) {
+    auto chunk = [](const char* id, const std::string& body) {
+        return id + bigEndian({{body.size(), 4}}) + body;
+    };
+    const std::string comm = bigEndian({{1, 2}, {static_cast<std::size_t>(frames), 4}, {16, 2}}) +
+                             std::string("\x40\x0E\xAC\x44\0\0\0\0\0\0", 10);
+    std::string sound(8, '\0');
+    for (int i = 0; i < frames; ++i)
+        sound += bigEndian({{0x2000, 2}});
+    const std::string form =
+        "AIFF" + chunk("COMM", comm) + chunk("SSND", sound) + chunk("APPL", std::string(padding, '\0'));
     return "FORM" + bigEndian({{form.size(), 4}}) + form;
 }
 
@@ -273,12 +360,16 @@ TEST_F(SampleFileFactory, WithoutLoadDataASampleHasItsFormatButNoDataSettingsOrS
     EXPECT_EQ(test::slicesOf(*full), (test::Slices{{0, 2999}, {3000, 8998}}));
 }
 
-TEST_F(SampleFileFactory, FilesNoReaderTakesGiveNullWithoutTellingTheUser) {
+TEST_F(SampleFileFactory, FilesNoReaderTakesGiveNullAndAnErrorLineNamingTheFile) {
+    test::LogCapture log;
     std::ofstream(folder_ / "text.wav") << "this is not audio at all";
     std::ofstream(folder_ / "empty.wv");
     EXPECT_FALSE(load(folder_ / "text.wav"));
     EXPECT_FALSE(load(folder_ / "empty.wv"));
     EXPECT_FALSE(load(folder_ / "missing.wav"));
+    EXPECT_EQ(log.count("unsupported or damaged sample file " + folder_ / "text.wav"), 1);
+    EXPECT_EQ(log.count("unsupported or damaged sample file " + folder_ / "empty.wv"), 1);
+    EXPECT_EQ(log.count(folder_ / "missing.wav"), 1);
     EXPECT_TRUE(responder_.questions().empty());
 }
 
@@ -301,6 +392,73 @@ TEST_F(SampleFileFactory, TheSoundFileWriterWritesFloatWavThatReadsBackExactly) 
     EXPECT_EQ(test::valuesOf(*back), values);
     File nowhere(folder_ / "no/such/folder.wav");
     EXPECT_EQ(sample->save(nowhere).getCode(), "EXFL");
+}
+
+TEST_F(SampleFileFactory, AHeaderClaimingHalfABillionFramesCostsOnlyWhatTheFileHolds) {
+    const std::string path = folder_.write("claim.aifc", dwvwClaiming(500000000));
+    const std::int64_t before = peakResidentBytes();
+    Held<Sample> sample;
+    const Error result = sample.load(File(path), true);
+    EXPECT_LT(peakResidentBytes() - before, 64 * kMiB);
+    // The sound chunk decodes to nothing here: refused as corrupt, holding nothing.
+    EXPECT_TRUE(result.failed());
+    EXPECT_EQ(std::tuple(sample.getInfo().frames, sample.getData(), sample.getDataCapacity()),
+              std::tuple(0, static_cast<float*>(nullptr), std::size_t{0}));
+}
+
+TEST_F(SampleFileFactory, SoundFilesKeepOnlyTheFramesTheyHoldWhateverTheirLengthSuggests) {
+    Held<Sample> padded;
+    ASSERT_TRUE(padded.load(File(folder_.write("padded.aif", aiffWithTrailer(25, 40000))), true).ok());
+    EXPECT_EQ(std::pair(padded.getInfo().frames, padded.getDataCapacity()), std::pair(25, std::size_t{26}));
+    EXPECT_EQ(padded.getData()[24], 0.25f);
+    EXPECT_TRUE(test::holdsGuard(padded));
+
+    // Compressed codings hold more frames than bytes: the buffer grows as they arrive.
+    for (int format : {SF_FORMAT_WAV | SF_FORMAT_GSM610, SF_FORMAT_WAV | SF_FORMAT_IMA_ADPCM}) {
+        const int channels = (format & SF_FORMAT_SUBMASK) == SF_FORMAT_GSM610 ? 1 : 2;
+        ASSERT_TRUE(writeSoundFile(folder_ / "packed.wav", format, channels, 8000, ramp(30000, channels)));
+        SF_INFO declared{};
+        sf_close(sf_open((folder_ / "packed.wav").c_str(), SFM_READ, &declared));
+        Held<Sample> packed;
+        ASSERT_TRUE(packed.load(File(folder_ / "packed.wav"), true).ok()) << format;
+        EXPECT_GE(declared.frames, 30000);
+        EXPECT_EQ(packed.getInfo().frames, declared.frames) << format;
+        EXPECT_EQ(packed.getDataCapacity(), static_cast<std::size_t>(declared.frames) + 1) << format;
+        EXPECT_TRUE(test::holdsGuard(packed));
+    }
+}
+
+TEST_F(SampleFileFactory, WavPackFilesKeepOnlyTheFramesTheyHoldWhateverTheirHeaderSays) {
+    WavPackFile file{.values = std::vector<std::int32_t>(3000, 8192), .claimedFrames = 500000000};
+    ASSERT_TRUE(file.write(folder_ / "lying.wv"));
+    Held<SampleWavpack> lying;
+    ASSERT_TRUE(lying.load(File(folder_ / "lying.wv"), true).ok());
+    EXPECT_EQ(std::pair(lying.getInfo().frames, lying.getDataCapacity()), std::pair(3000, std::size_t{3001}));
+    EXPECT_EQ(lying.getData()[2999], 0.25f);
+
+    // A length past the first allocation and not given in the header.
+    WavPackFile unknown{.unknownLength = true, .values = std::vector<std::int32_t>(300000, -16384)};
+    ASSERT_TRUE(unknown.write(folder_ / "long.wv"));
+    Held<SampleWavpack> grown;
+    ASSERT_TRUE(grown.load(File(folder_ / "long.wv"), true).ok());
+    EXPECT_EQ(std::pair(grown.getInfo().frames, grown.getDataCapacity()),
+              std::pair(300000, std::size_t{300001}));
+    EXPECT_EQ(test::valuesOf(grown), std::vector<float>(300000, -0.5f));
+    EXPECT_TRUE(test::holdsGuard(grown));
+}
+
+TEST_F(SampleFileFactory, WavPackDecodesIntoTheSamplesOwnBufferWithoutASecondCopy) {
+    // Just past a power of two, where a collecting vector holds twice the values.
+    constexpr int kFrames = (1 << 22) + 4096;
+    ASSERT_TRUE(writeNoiseWavPack(folder_ / "noise.wv", kFrames));
+    const std::int64_t before = peakResidentBytes();
+    Held<SampleWavpack> sample;
+    ASSERT_TRUE(sample.load(File(folder_ / "noise.wv"), true).ok());
+    // The 16 MiB of values and what the decoder needs, not a collected copy besides.
+    EXPECT_LT(peakResidentBytes() - before, std::int64_t{kFrames} * 4 * 2);
+    EXPECT_EQ(std::pair(sample.getInfo().frames, sample.getDataCapacity()),
+              std::pair(kFrames, std::size_t{kFrames} + 1));
+    EXPECT_TRUE(test::holdsGuard(sample));
 }
 
 } // namespace

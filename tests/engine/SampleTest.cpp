@@ -1,6 +1,7 @@
 #include "SampleTestSupport.h"
 
 #include "engine/FrequencySource.h"
+#include "engine/SampleBuffer.h"
 #include "framework/Dictionary.h"
 #include "framework/File.h"
 #include "framework/FileTestFolder.h"
@@ -110,6 +111,45 @@ TEST(SampleValues, ZeroCrossingSearchesAlternatelyOutwards) {
     EXPECT_EQ(makeSample({0.5f, 0.5f, 0.5f})->findZeroCrossing(1), 0);
     // At equal distance the left side wins.
     EXPECT_EQ(makeSample({-0.5f, 0.5f, 0.5f, 0.5f, -0.5f})->findZeroCrossing(2), 0);
+}
+
+TEST(SampleChannels, AveragingHalvesExactlyNeverOverflowsAndWorksInPlace) {
+    const float big = std::numeric_limits<float>::max();
+    const float tiny = std::numeric_limits<float>::denorm_min();
+    std::vector<float> stereo{big, big, -big, big, 0.75f, 0.25f, tiny * 2, 0.0f, 1.0f, -3.0f};
+    std::vector<float> mono(5);
+    averageInterleaved(stereo.data(), 5, 2, mono.data());
+    EXPECT_EQ(mono, (std::vector<float>{big, 0.0f, 0.5f, tiny, -1.0f}));
+
+    // In place, frame after frame and channel block after channel block.
+    averageInterleaved(stereo.data(), 5, 2, stereo.data());
+    EXPECT_EQ(std::vector<float>(stereo.begin(), stereo.begin() + 5), mono);
+    std::vector<float> blocks{1.0f, 2.0f, 3.0f, 3.0f, 2.0f, 1.0f, 2.0f, 2.0f, 2.0f};
+    averageChannels(blocks.data(), 3, 3, 1, 3, blocks.data());
+    EXPECT_EQ(std::vector<float>(blocks.begin(), blocks.begin() + 3), std::vector<float>(3, 2.0f));
+    std::vector<float> one{0.1f, -0.2f};
+    averageInterleaved(one.data(), 2, 1, one.data());
+    EXPECT_EQ(one, (std::vector<float>{0.1f, -0.2f}));
+}
+
+TEST(SampleChannels, BufferGrowsAndShrinksKeepingItsValuesAndARefusedSizeChangesNothing) {
+    SampleBuffer buffer;
+    EXPECT_FALSE(buffer.resize(0));
+    ASSERT_TRUE(buffer.resize(3));
+    EXPECT_EQ(std::vector<float>(buffer.data(), buffer.data() + 3), std::vector<float>(3, 0.0f));
+    for (int i = 0; i < 3; ++i)
+        buffer.data()[i] = static_cast<float>(i + 1);
+    ASSERT_TRUE(buffer.resize(100000));
+    EXPECT_EQ(std::vector<float>(buffer.data(), buffer.data() + 5),
+              (std::vector<float>{1.0f, 2.0f, 3.0f, 0.0f, 0.0f}));
+    EXPECT_EQ(buffer.data()[99999], 0.0f);
+    ASSERT_TRUE(buffer.resize(2));
+    EXPECT_EQ(std::pair(buffer.size(), buffer.data()[1]), std::pair(std::size_t{2}, 2.0f));
+    EXPECT_FALSE(buffer.resize(std::numeric_limits<std::size_t>::max()));
+    EXPECT_EQ(std::pair(buffer.size(), buffer.data()[0]), std::pair(std::size_t{2}, 1.0f));
+    SampleBuffer moved(std::move(buffer));
+    EXPECT_EQ(std::pair(buffer.data(), moved.size()),
+              std::pair(static_cast<float*>(nullptr), std::size_t{2}));
 }
 
 TEST(SampleEdits, ReversingTwiceRestoresDataPositionsAndLoop) {
@@ -358,13 +398,32 @@ TEST(SampleDocument, MultiChannelDataIsMixedToMonoAndChannelCountsBelowOneCountA
     }
 }
 
-TEST(SampleDocument, UndecodableDataThrowsAndLeavesTheSampleEmpty) {
-    auto sample = makeSample(makeRamp(800));
-    Dictionary document;
+TEST(SampleDocument, UndecodableDataThrowsAndLeavesTheSampleExactlyAsItWas) {
+    const std::vector<float> ramp = makeRamp(800);
+    auto sample = makeSample(ramp);
+    sample->setStart(10);
+    sample->setEnd(700);
+    sample->setLoop({Sample::kLoopOn, 50, 600});
+    const float* data = sample->getData();
+    Dictionary document = documentWith({}, {{"SampleStart", 3},
+                                            {"SampleEnd", 20},
+                                            {"SampleLoopStart", 1},
+                                            {"SampleRootNote", 40},
+                                            {"channels", 2},
+                                            {"samples", 9},
+                                            {"samplerate", 8000}});
+    document.setBool("resident", true);
+    document.setBool("export", false);
     document.setString("sampledata", "H4sI!!!!not base64 at all");
     EXPECT_THROW(sample->fromDictionary(document), Exception::SampleDataCorrupt);
-    EXPECT_EQ(std::pair(sample->getInfo().frames, sample->getData()),
-              std::pair(0, static_cast<float*>(nullptr)));
+    const SampleInfo info = sample->getInfo();
+    EXPECT_EQ(std::tuple(info.data, info.frames, info.channels, info.sampleRate, info.rootNote),
+              std::tuple(data, 800, 1, 44100, 60));
+    EXPECT_EQ(std::tuple(sample->getStart(), sample->getEnd(), sample->testFlags(~0u)),
+              std::tuple(10, 700, Sample::kFlagExport));
+    EXPECT_EQ(loopOf(*sample), std::tuple(Sample::kLoopOn, 50, 600));
+    EXPECT_EQ(valuesOf(*sample), ramp);
+    EXPECT_TRUE(holdsGuard(*sample));
 }
 
 TEST(SampleDocument, APackedTextNeverYieldsMoreThanItCarries) {
@@ -386,16 +445,25 @@ TEST(SampleDocument, APackedTextNeverYieldsMoreThanItCarries) {
     EXPECT_TRUE(holdsGuard(fresh));
 }
 
-TEST(SampleDocument, ACountWithoutDataNeverClaimsMoreThanIsHeld) {
-    auto sample = makeSample(makeRamp(100));
+TEST(SampleDocument, CountsWithoutDataFollowTheDataActuallyHeld) {
+    // Data held keeps its counts, whatever the document claims.
+    const std::vector<float> ramp = makeRamp(100);
+    auto sample = makeSample(ramp);
     sample->fromDictionary(documentWith({}, {{"samples", 5000000}, {"channels", 4}}));
-    EXPECT_LE(sample->getInfo().frames * 4, 100);
-    EXPECT_NO_FATAL_FAILURE(valuesOf(*sample));
+    EXPECT_EQ(std::pair(sample->getInfo().frames, sample->getInfo().channels), std::pair(100, 1));
+    EXPECT_EQ(valuesOf(*sample), ramp);
+    EXPECT_TRUE(holdsGuard(*sample));
+
+    // Without data a declared count gives no frames, which no player can be misled by.
+    Sample empty;
+    empty.fromDictionary(documentWith({}, {{"samples", 5000}, {"channels", 2}, {"SampleEnd", 4000}}));
+    EXPECT_EQ(std::tuple(empty.getInfo().frames, empty.getData(), empty.getInfo().channels),
+              std::tuple(0, static_cast<float*>(nullptr), 2));
     Dictionary rewritten;
-    sample->toDictionary(rewritten);
-    std::vector<std::uint8_t> bytes;
-    ASSERT_TRUE(rewritten.getData("sampledata", &bytes));
-    EXPECT_LE(bytes.size(), 400u);
+    empty.toDictionary(rewritten);
+    std::int32_t samples = -1;
+    EXPECT_TRUE(rewritten.getInteger("samples", &samples));
+    EXPECT_EQ(samples, 0);
 }
 
 TEST(SampleDocument, ResidentSamplesAreMaskedAndExportFollowsTheDocument) {

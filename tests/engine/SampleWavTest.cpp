@@ -14,6 +14,7 @@
 #include <limits>
 #include <memory>
 #include <sstream>
+#include <sys/resource.h>
 #include <tuple>
 
 using namespace trov;
@@ -120,6 +121,13 @@ std::uint32_t readU32(const std::vector<std::uint8_t>& bytes, std::size_t at) {
 std::vector<std::uint8_t> fileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::vector<std::uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// The most memory the process has held at once, in bytes.
+std::int64_t peakResidentBytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return std::int64_t{usage.ru_maxrss} * 1024;
 }
 
 struct Loaded {
@@ -282,6 +290,23 @@ TEST(WavRead, TruncatedDataIsCutToTheWholeFramesPresent) {
     WavBuilder streaming = WavBuilder().format(1, 1, 44100, 8);
     streaming.chunk("data", {0, 255}, 0xFFFFFFFF);
     EXPECT_EQ(valuesOf(load(streaming)), (std::vector<float>{-1.0f, 0.9921875f}));
+}
+
+TEST(WavRead, ManyChannelsAreMixedDownInPiecesBoundedByTheFramesPresent) {
+    // One frame of 65535 eight-bit channels: 64 KiB of file, alternately full scale up and down.
+    WavBuilder::Bytes frame(65535);
+    for (std::size_t c = 0; c < frame.size(); ++c)
+        frame[c] = c % 2 == 0 ? 0x00 : 0xFF;
+    WavBuilder wav = WavBuilder().format(1, 65535, 8000, 8);
+    wav.chunk("data", frame);
+    const std::int64_t before = peakResidentBytes();
+    const Loaded loaded = load(wav);
+    EXPECT_LT(peakResidentBytes() - before, std::int64_t{64} << 20);
+    ASSERT_TRUE(loaded.result.ok());
+    ASSERT_EQ(loaded.sample->getInfo().frames, 1);
+    // 32768 values of -1 and 32767 of 127/128, each scaled before the sum.
+    EXPECT_NEAR(loaded.sample->getData()[0], (32767.0 * 127.0 / 128.0 - 32768.0) / 65535.0, 1e-5);
+    EXPECT_TRUE(test::holdsGuard(*loaded.sample));
 }
 
 TEST(WavRead, CountsAndPositionsAreBoundedByTheirChunkAndTheData) {

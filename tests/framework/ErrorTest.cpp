@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using namespace trov;
 
 TEST(Error, SuccessAndEmptyCodeAreNotFailures) {
@@ -38,6 +40,28 @@ TEST(Error, EachKindCarriesItsCodeAndExactMessageIntoThePlainType) {
     Error assigned = NoError();
     assigned = cases[1].error;
     EXPECT_EQ(assigned.getCode(), "EPKNF");
+}
+
+TEST(Error, PredicatesTellSuccessAndImportAndExportFailuresApart) {
+    const struct {
+        Error error;
+        bool ok, failed, importFailure, exportFailure;
+    } cases[] = {
+        {NoError(), true, false, false, false},
+        {Error("w", "no code"), false, false, false, false},
+        {GeneralError("w"), false, true, false, false},
+        {ErrorImportFailed("w"), false, true, true, false},
+        {ErrorExportFailed("w"), false, true, false, true},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(
+            std::tuple(c.error.ok(), c.error.failed(), c.error.isImportFailure(), c.error.isExportFailure()),
+            std::tuple(c.ok, c.failed, c.importFailure, c.exportFailure))
+            << c.error.getCode();
+        EXPECT_TRUE(c.error.hasCode(c.error.getCode().c_str()));
+    }
+    EXPECT_STREQ(kErrorImportFailed, "EIFL");
+    EXPECT_TRUE(ErrorPrefsKeyNotSaved("w", "k").hasCode(kErrorPrefsKeyNotSaved));
 }
 
 TEST(Error, IsThrownAndCaughtAsAStandardRuntimeError) {

@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         auto* sample = new trov::SampleWav();
         const trov::Error result = sample->loadStream(in, loadData);
         if (result.failed())
-            check(result.getCode() == "EIFL");
+            check(result.isImportFailure());
         else if (loadData)
             checkLoaded(*sample);
         sample->release();
