@@ -10,7 +10,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <iosfwd>
-#include <memory>
 #include <vector>
 
 namespace trov {

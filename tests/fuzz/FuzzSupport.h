@@ -57,7 +57,7 @@ public:
     using Base::getDataCapacity;
 };
 
-// A sample holding data: mono, the guard after the last frame, positions, loop and slices inside it.
+// A sample holding data: mono, the guard after the last frame, start, end, loop points and slices inside it.
 inline void checkHeldData(const Sample& sample) {
     const SampleInfo info = sample.getInfo();
     check(info.data != nullptr && info.frames > 0 && info.channels == 1);
@@ -71,8 +71,14 @@ inline void checkHeldData(const Sample& sample) {
         const Sample::Slice slice = sample.getSlice(i);
         check(slice.start >= 0 && slice.start <= slice.end && slice.end <= last);
     }
-    check(info.rootNote >= 0 && info.rootNote <= 127);
     sample.getValue(0, static_cast<float>(info.frames));
+}
+
+// A sample a file reader loaded: held data, a loop that runs forward and a root note that is a MIDI key.
+inline void checkLoadedFile(const Sample& sample) {
+    checkHeldData(sample);
+    check(sample.getLoop().start <= sample.getLoop().end);
+    check(sample.getRootNote() >= 0 && sample.getRootNote() <= 127);
 }
 
 // A freshly loaded sample keeps no more buffer than its frames and the guard.

@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (sample == nullptr)
         return 0;
     if (loadData)
-        checkHeldData(*sample);
+        checkLoadedFile(*sample);
     else
         check(sample->getData() == nullptr);
     sample->release();

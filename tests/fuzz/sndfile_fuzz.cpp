@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const trov::Error result = sample->load(trov::File(path), loadData);
         check(result.failed() || result.ok());
         if (result.ok() && loadData) {
-            checkHeldData(*sample);
+            checkLoadedFile(*sample);
             checkTrimmed(*sample);
         } else if (result.ok()) {
             check(sample->getData() == nullptr && sample->getInfo().frames >= 0);
