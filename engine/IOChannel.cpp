@@ -73,12 +73,12 @@ template <class T> void IOChannel<T>::setSize(std::int32_t frames) {
     validFrames_ = std::min(validFrames_, size_);
 }
 
-template <class T> std::int32_t IOChannel<T>::setValidFrames(std::int32_t frames) {
+template <class T> std::int32_t IOChannel<T>::setValidFrames(std::int32_t frames) noexcept {
     validFrames_ = std::clamp(frames, 0, size_);
     return validFrames_;
 }
 
-template <class T> void IOChannel<T>::clear(std::int32_t start, std::int32_t count) {
+template <class T> void IOChannel<T>::clear(std::int32_t start, std::int32_t count) noexcept {
     const std::int32_t from = std::clamp(start, 0, size_);
     const std::int32_t n = count < 0 ? size_ - from : std::min(count, size_ - from);
     if (data_ == nullptr || n <= 0)
@@ -87,7 +87,7 @@ template <class T> void IOChannel<T>::clear(std::int32_t start, std::int32_t cou
     validFrames_ = std::max(validFrames_, from + n);
 }
 
-template <class T> void IOChannel<T>::copyFrom(const IOChannel& source) {
+template <class T> void IOChannel<T>::copyFrom(const IOChannel& source) noexcept {
     if (source.data_ == data_ || data_ == nullptr)
         return;
     const std::int32_t n = std::min(source.data_ != nullptr ? source.validFrames_ : 0, size_);
@@ -96,7 +96,7 @@ template <class T> void IOChannel<T>::copyFrom(const IOChannel& source) {
     validFrames_ = std::max(n, 0);
 }
 
-template <class T> void IOChannel<T>::mixFrom(const IOChannel& source, bool add) {
+template <class T> void IOChannel<T>::mixFrom(const IOChannel& source, bool add) noexcept {
     const std::int32_t n = (data_ == nullptr || source.data_ == nullptr) ? 0 : std::min(source.size_, size_);
     const T* in = source.data_;
     if (add)
@@ -108,7 +108,7 @@ template <class T> void IOChannel<T>::mixFrom(const IOChannel& source, bool add)
     validFrames_ = n;
 }
 
-template <class T> bool IOChannel<T>::appendFrom(const IOChannel& source) {
+template <class T> bool IOChannel<T>::appendFrom(const IOChannel& source) noexcept {
     const std::int32_t n = (data_ == nullptr || source.data_ == nullptr)
                                ? 0
                                : std::min(source.validFrames_, size_ - validFrames_);
@@ -119,7 +119,7 @@ template <class T> bool IOChannel<T>::appendFrom(const IOChannel& source) {
     return validFrames_ < size_;
 }
 
-template <class T> T IOChannel<T>::getPeak() const {
+template <class T> T IOChannel<T>::getPeak() const noexcept {
     T peak = T(0);
     for (std::int32_t i = 0; i < validFrames_; ++i)
         peak = std::max(peak, static_cast<T>(std::fabs(data_[i])));

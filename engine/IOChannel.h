@@ -35,31 +35,31 @@ public:
     // A size above the capacity allocates anew; otherwise only the size changes.
     void setSize(std::int32_t frames);
     // Clamped to 0..size; returns the new count.
-    std::int32_t setValidFrames(std::int32_t frames);
+    std::int32_t setValidFrames(std::int32_t frames) noexcept;
     // Zeroes count samples from start (count < 0: to the end), bounded by the size; valid frames grow to
     // cover them.
-    void clear(std::int32_t start = 0, std::int32_t count = -1);
-    void copyFrom(const IOChannel& source);
+    void clear(std::int32_t start = 0, std::int32_t count = -1) noexcept;
+    void copyFrom(const IOChannel& source) noexcept;
     // add: a + b; otherwise a + b - a*b. Over the common size, which becomes the valid frames.
-    void mixFrom(const IOChannel& source, bool add);
+    void mixFrom(const IOChannel& source, bool add) noexcept;
     // Appends the source's valid frames after the own; true while room remains.
-    bool appendFrom(const IOChannel& source);
+    bool appendFrom(const IOChannel& source) noexcept;
     // Largest absolute value over the valid frames; 0 when there are none.
-    T getPeak() const;
+    T getPeak() const noexcept;
 
-    T* getData() const { return data_; }
-    std::int32_t getSize() const { return size_; }
-    std::int32_t getCapacity() const { return capacity_; }
-    std::int32_t getValidFrames() const { return validFrames_; }
-    bool ownsData() const { return ownsData_; }
-    float getGain() const { return gain_; }
-    void setGain(float gain) { gain_ = gain; }
-    float getLevel() const { return level_; }
-    void setLevel(float level) { level_ = level; }
+    T* getData() const noexcept { return data_; }
+    std::int32_t getSize() const noexcept { return size_; }
+    std::int32_t getCapacity() const noexcept { return capacity_; }
+    std::int32_t getValidFrames() const noexcept { return validFrames_; }
+    bool ownsData() const noexcept { return ownsData_; }
+    float getGain() const noexcept { return gain_; }
+    void setGain(float gain) noexcept { gain_ = gain; }
+    float getLevel() const noexcept { return level_; }
+    void setLevel(float level) noexcept { level_ = level; }
 
 private:
     // The frames this channel's pointer may reach: the capacity of owned memory, the size of wrapped memory.
-    std::int32_t extent() const { return ownsData_ ? capacity_ : size_; }
+    std::int32_t extent() const noexcept { return ownsData_ ? capacity_ : size_; }
 
     std::shared_ptr<T[]> memory_; // the allocation data_ points into, shared by views and copies
     T* data_ = nullptr;

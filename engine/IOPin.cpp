@@ -6,7 +6,7 @@ IOPin::IOPin(std::int32_t width) : width_(width) {}
 
 IOPin::~IOPin() = default;
 
-bool IOPin::appendFrom(const IOPin& source) {
+bool IOPin::appendFrom(const IOPin& source) noexcept {
     const std::int32_t width = source.getWidth();
     if (width != 1 && width != 2)
         return true;
@@ -19,17 +19,17 @@ bool IOPin::appendFrom(const IOPin& source) {
     return room;
 }
 
-int IOPin::channelIndexForId(int /*id*/) const {
+int IOPin::channelIndexForId(int /*id*/) const noexcept {
     return 0;
 }
 
-IOChannel<float>* IOPin::getChannel(int index) {
+IOChannel<float>* IOPin::getChannel(int index) noexcept {
     return index >= 0 && index < static_cast<int>(channels_.size())
                ? &channels_[static_cast<std::size_t>(index)]
                : nullptr;
 }
 
-const IOChannel<float>* IOPin::getChannel(int index) const {
+const IOChannel<float>* IOPin::getChannel(int index) const noexcept {
     return index >= 0 && index < static_cast<int>(channels_.size())
                ? &channels_[static_cast<std::size_t>(index)]
                : nullptr;
@@ -42,12 +42,12 @@ bool IOPin::setChannel(int index, const IOChannel<float>& channel) {
     return true;
 }
 
-float* IOPin::getChannelDataFor(int id) {
+float* IOPin::getChannelDataFor(int id) noexcept {
     IOChannel<float>* channel = getChannelFor(id);
     return channel != nullptr ? channel->getData() : nullptr;
 }
 
-void IOPin::setValidFrames(std::int32_t frames) {
+void IOPin::setValidFrames(std::int32_t frames) noexcept {
     for (IOChannel<float>& channel : channels_)
         channel.setValidFrames(frames);
 }

@@ -19,24 +19,24 @@ public:
 
     // A heap copy of the same class, sharing the channels' memory.
     virtual IOPin* clone() const = 0;
-    virtual int getChannelCount() const = 0;
-    virtual void copyFrom(const IOPin& source) = 0;
-    virtual void mixFrom(const IOPin& source) = 0;
+    virtual int getChannelCount() const noexcept = 0;
+    virtual void copyFrom(const IOPin& source) noexcept = 0;
+    virtual void mixFrom(const IOPin& source) noexcept = 0;
     // Each own channel appends the source channel of the same index (a mono source feeds every channel);
     // true while every own channel still has room. A source of another width appends nothing.
-    virtual bool appendFrom(const IOPin& source);
+    virtual bool appendFrom(const IOPin& source) noexcept;
     // The channel that carries a speaker id.
-    virtual int channelIndexForId(int id) const;
+    virtual int channelIndexForId(int id) const noexcept;
 
-    std::int32_t getWidth() const { return width_; }
+    std::int32_t getWidth() const noexcept { return width_; }
     // Null when out of range.
-    IOChannel<float>* getChannel(int index);
-    const IOChannel<float>* getChannel(int index) const;
+    IOChannel<float>* getChannel(int index) noexcept;
+    const IOChannel<float>* getChannel(int index) const noexcept;
     // Slot index takes over the channel's memory; false when out of range.
     bool setChannel(int index, const IOChannel<float>& channel);
-    IOChannel<float>* getChannelFor(int id) { return getChannel(channelIndexForId(id)); }
-    float* getChannelDataFor(int id);
-    void setValidFrames(std::int32_t frames);
+    IOChannel<float>* getChannelFor(int id) noexcept { return getChannel(channelIndexForId(id)); }
+    float* getChannelDataFor(int id) noexcept;
+    void setValidFrames(std::int32_t frames) noexcept;
     void setSize(std::int32_t frames);
 
 protected:

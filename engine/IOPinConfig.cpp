@@ -26,7 +26,7 @@ IOPinConfig& IOPinConfig::operator=(const IOPinConfig& other) {
 
 IOPinConfig::~IOPinConfig() = default;
 
-int IOPinConfig::getPinCount() const {
+int IOPinConfig::getPinCount() const noexcept {
     int count = 0;
     for (const auto& pin : *pins_)
         if (pin->getWidth() != 0)
@@ -34,20 +34,20 @@ int IOPinConfig::getPinCount() const {
     return count;
 }
 
-IOPin* IOPinConfig::getPin(int index) const {
+IOPin* IOPinConfig::getPin(int index) const noexcept {
     return index >= 0 && index < static_cast<int>(pins_->size())
                ? (*pins_)[static_cast<std::size_t>(index)].get()
                : nullptr;
 }
 
-int IOPinConfig::getChannelCount() const {
+int IOPinConfig::getChannelCount() const noexcept {
     int count = 0;
     for (const auto& pin : *pins_)
         count += pin->getChannelCount();
     return count;
 }
 
-IOPin* IOPinConfig::pinOfChannel(int n, int* index) const {
+IOPin* IOPinConfig::pinOfChannel(int n, int* index) const noexcept {
     if (n < 0)
         return nullptr;
     for (const auto& pin : *pins_) {
@@ -60,7 +60,7 @@ IOPin* IOPinConfig::pinOfChannel(int n, int* index) const {
     return nullptr;
 }
 
-IOChannel<float>* IOPinConfig::getChannel(int n) const {
+IOChannel<float>* IOPinConfig::getChannel(int n) const noexcept {
     int index = 0;
     IOPin* pin = pinOfChannel(n, &index);
     return pin != nullptr ? pin->getChannel(index) : nullptr;

@@ -21,12 +21,12 @@ public:
     IOPinConfig& operator=(const IOPinConfig& other);
     ~IOPinConfig() override;
 
-    int getPinCount() const;
+    int getPinCount() const noexcept;
     // Null when out of range.
-    IOPin* getPin(int index) const;
-    int getChannelCount() const;
+    IOPin* getPin(int index) const noexcept;
+    int getChannelCount() const noexcept;
     // The n-th channel over all pins; null / false when out of range.
-    IOChannel<float>* getChannel(int n) const;
+    IOChannel<float>* getChannel(int n) const noexcept;
     bool setChannel(int n, const IOChannel<float>& channel);
     // Replaces the pins (other copies keep the old ones) by count clones of the prototype.
     int fill(const IOPin& prototype, int count);
@@ -34,7 +34,7 @@ public:
 private:
     using Pins = std::vector<std::unique_ptr<IOPin>>;
     // The pin holding channel n, and n's index within it.
-    IOPin* pinOfChannel(int n, int* index) const;
+    IOPin* pinOfChannel(int n, int* index) const noexcept;
 
     std::shared_ptr<Pins> pins_;
 };

@@ -10,7 +10,7 @@ IOPin* IOPinMono::clone() const {
     return new IOPinMono(*this);
 }
 
-void IOPinMono::copyFrom(const IOPin& source) {
+void IOPinMono::copyFrom(const IOPin& source) noexcept {
     const IOChannel<float>* first = source.getChannel(0);
     if (first == nullptr || (source.getWidth() != 1 && source.getWidth() != 2))
         return;
@@ -21,14 +21,14 @@ void IOPinMono::copyFrom(const IOPin& source) {
                 channels_[0].mixFrom(*further, true);
 }
 
-void IOPinMono::mixFrom(const IOPin& source) {
+void IOPinMono::mixFrom(const IOPin& source) noexcept {
     const int count = source.getWidth() == 1 ? 1 : (source.getWidth() == 2 ? source.getChannelCount() : 0);
     for (int i = 0; i < count; ++i)
         if (const IOChannel<float>* channel = source.getChannel(i))
             channels_[0].mixFrom(*channel, true);
 }
 
-int IOPinMono::channelIndexForId(int /*id*/) const {
+int IOPinMono::channelIndexForId(int /*id*/) const noexcept {
     return 0;
 }
 

@@ -11,10 +11,10 @@ public:
     explicit IOPinMono(const IOChannel<float>* channel = nullptr);
 
     IOPin* clone() const override;
-    int getChannelCount() const override { return 1; }
-    void copyFrom(const IOPin& source) override;
-    void mixFrom(const IOPin& source) override;
-    int channelIndexForId(int id) const override;
+    int getChannelCount() const noexcept override { return 1; }
+    void copyFrom(const IOPin& source) noexcept override;
+    void mixFrom(const IOPin& source) noexcept override;
+    int channelIndexForId(int id) const noexcept override;
 };
 
 } // namespace trov

@@ -11,7 +11,7 @@ IOPin* IOPinStereo::clone() const {
     return new IOPinStereo(*this);
 }
 
-void IOPinStereo::copyFrom(const IOPin& source) {
+void IOPinStereo::copyFrom(const IOPin& source) noexcept {
     const std::int32_t width = source.getWidth();
     if (width != 1 && width != 2)
         return;
@@ -20,7 +20,7 @@ void IOPinStereo::copyFrom(const IOPin& source) {
             channels_[static_cast<std::size_t>(i)].copyFrom(*from);
 }
 
-void IOPinStereo::mixFrom(const IOPin& source) {
+void IOPinStereo::mixFrom(const IOPin& source) noexcept {
     const std::int32_t width = source.getWidth();
     if (width != 1 && width != 2)
         return;
@@ -29,7 +29,7 @@ void IOPinStereo::mixFrom(const IOPin& source) {
             channels_[static_cast<std::size_t>(i)].mixFrom(*from, true);
 }
 
-int IOPinStereo::channelIndexForId(int id) const {
+int IOPinStereo::channelIndexForId(int id) const noexcept {
     return id == kRightChannelId ? 1 : 0;
 }
 

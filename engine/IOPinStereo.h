@@ -13,11 +13,11 @@ public:
     explicit IOPinStereo(const IOChannel<float>* left = nullptr, const IOChannel<float>* right = nullptr);
 
     IOPin* clone() const override;
-    int getChannelCount() const override { return 2; }
-    void copyFrom(const IOPin& source) override;
-    void mixFrom(const IOPin& source) override;
+    int getChannelCount() const noexcept override { return 2; }
+    void copyFrom(const IOPin& source) noexcept override;
+    void mixFrom(const IOPin& source) noexcept override;
     // Id 3 is the right channel; every other id the left.
-    int channelIndexForId(int id) const override;
+    int channelIndexForId(int id) const noexcept override;
 };
 
 } // namespace trov

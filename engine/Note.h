@@ -17,47 +17,47 @@ public:
     static constexpr std::int32_t kNoteOff = 2;
     static constexpr std::int32_t kAnySlot = -1;
 
-    explicit Note(const FrequencySource* owner = nullptr);
+    explicit Note(const FrequencySource* owner = nullptr) noexcept;
     // The other note's event data for this owner; the frequency is computed anew.
-    Note(const FrequencySource* owner, const Note& other);
-    Note(const Note& other);
+    Note(const FrequencySource* owner, const Note& other) noexcept;
+    Note(const Note& other) noexcept;
     // Copies the event data and keeps the own owner; the frequency is computed anew.
-    Note& operator=(const Note& other);
+    Note& operator=(const Note& other) noexcept;
     virtual ~Note();
 
     // Every event field but the type back to its default.
-    void clear();
+    void clear() noexcept;
     // Status 0x90 makes a note-on, 0x80 a note-off; any other status keeps the type.
     void setMidiEvent(int status, int channel, int key, int velocity, int detune, std::int32_t offset,
-                      std::uint32_t extra);
+                      std::uint32_t extra) noexcept;
 
-    std::int32_t getType() const { return data_.type; }
-    int getChannel() const { return data_.channel; }
-    int getKey() const { return data_.key; }
-    int getVelocity() const { return data_.velocity; }
-    int getDetune() const { return data_.detune; }
-    std::int32_t getOffset() const { return data_.offset; }
-    std::uint32_t getExtra() const { return data_.extra; }
+    std::int32_t getType() const noexcept { return data_.type; }
+    int getChannel() const noexcept { return data_.channel; }
+    int getKey() const noexcept { return data_.key; }
+    int getVelocity() const noexcept { return data_.velocity; }
+    int getDetune() const noexcept { return data_.detune; }
+    std::int32_t getOffset() const noexcept { return data_.offset; }
+    std::uint32_t getExtra() const noexcept { return data_.extra; }
     // The voice slot asked for, kAnySlot for any.
-    int getSlot() const { return static_cast<std::int16_t>(data_.slot); }
-    void setSlot(int slot) { data_.slot = slot; }
-    const FrequencySource* getOwner() const { return owner_; }
+    int getSlot() const noexcept { return static_cast<std::int16_t>(data_.slot); }
+    void setSlot(int slot) noexcept { data_.slot = slot; }
+    const FrequencySource* getOwner() const noexcept { return owner_; }
 
-    void setKey(int key);
-    void transpose(int semitones);
-    void setDetune(int cents);
-    void addDetune(int cents);
-    void invalidate() { dirty_ = true; }
-    bool isDirty() const { return dirty_; }
+    void setKey(int key) noexcept;
+    void transpose(int semitones) noexcept;
+    void setDetune(int cents) noexcept;
+    void addDetune(int cents) noexcept;
+    void invalidate() noexcept { dirty_ = true; }
+    bool isDirty() const noexcept { return dirty_; }
 
     // Velocity scaled to 0..1.
-    float getVelocityAmount() const;
-    bool isBlackKey() const;
+    float getVelocityAmount() const noexcept;
+    bool isBlackKey() const noexcept;
     // Asks the owner for the key's frequency with the detune, caches and returns it. Without an owner the
     // cached value stays.
-    float computeFrequency();
+    float computeFrequency() noexcept;
     // The cached frequency (1 Hz until first computed).
-    float getFrequency() const { return frequency_; }
+    float getFrequency() const noexcept { return frequency_; }
 
 private:
     // What a copy copies: fifteen words.
@@ -88,6 +88,6 @@ private:
 };
 
 // The frequency ratio of an interval: 2^((semitones + cents / 100) / 12).
-double pitchRatio(float semitones, float cents);
+double pitchRatio(float semitones, float cents) noexcept;
 
 } // namespace trov

@@ -138,7 +138,7 @@ void Sample::setLoop(const Loop& loop) {
         loop_.start = toInt32(std::min<std::int64_t>(loop_.start, std::int64_t{loop_.end} - kMinimumSpan));
 }
 
-Sample::Slice Sample::getSlice(int index) const {
+Sample::Slice Sample::getSlice(int index) const noexcept {
     if (index < 0 || index >= getSliceCount())
         return {};
     return slices_[static_cast<std::size_t>(index)];
@@ -148,7 +148,7 @@ void Sample::setSlices(int count) {
     slices_.resize(static_cast<std::size_t>(std::max(count, 0)));
 }
 
-float Sample::getValue(int channel, float position) const {
+float Sample::getValue(int channel, float position) const noexcept {
     const float* data = info_.data;
     const std::int64_t frames = std::min<std::int64_t>(
         info_.frames,
@@ -173,7 +173,7 @@ float Sample::getValue(int channel, float position) const {
     return (1.0f - f) * data[here] + f * b;
 }
 
-float Sample::getRootFrequency(const FrequencySource& module) {
+float Sample::getRootFrequency(const FrequencySource& module) noexcept {
     if (rootFrequency_ < 1.0f)
         rootFrequency_ =
             static_cast<float>(module.getFrequency(info_.rootNote, -static_cast<double>(info_.detune)));

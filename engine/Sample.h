@@ -92,39 +92,40 @@ public:
     // Whether the sound-file reader takes the file's extension.
     static bool acceptsFile(const File& file);
 
-    float* getData() { return info_.data; }
-    const float* getData() const { return info_.data; }
-    // A copy of the block; its data pointer points into this sample.
-    SampleInfo getInfo() const { return info_; }
-    std::int32_t getRootNote() const { return info_.rootNote; }
+    float* getData() noexcept { return info_.data; }
+    const float* getData() const noexcept { return info_.data; }
+    // The block; its data pointer points into this sample. Read it in place on the audio thread: a copy
+    // copies the creator and comment texts.
+    const SampleInfo& getInfo() const noexcept { return info_; }
+    std::int32_t getRootNote() const noexcept { return info_.rootNote; }
     void setRootNote(std::int32_t note);
-    std::int32_t getDetune() const { return info_.detune; }
+    std::int32_t getDetune() const noexcept { return info_.detune; }
     void setDetune(std::int32_t detune);
-    std::int32_t getStart() const { return start_; }
-    std::int32_t getEnd() const { return end_; }
+    std::int32_t getStart() const noexcept { return start_; }
+    std::int32_t getEnd() const noexcept { return end_; }
     // Taken only when it leaves kMinimumSpan frames before the end; the loop is then checked again.
     void setStart(std::int32_t frame);
     // Taken only when at least kMinimumSpan frames after the start; clamped to the last frame.
     void setEnd(std::int32_t frame);
-    bool hasLoop() const { return loop_.start != loop_.end; }
-    Loop getLoop() const { return loop_; }
+    bool hasLoop() const noexcept { return loop_.start != loop_.end; }
+    Loop getLoop() const noexcept { return loop_; }
     // Stores the loop, lengthening it to kMinimumSpan frames (or shortening its start when it reaches
     // past the data).
     void setLoop(const Loop& loop);
-    int getSliceCount() const { return static_cast<int>(slices_.size()); }
+    int getSliceCount() const noexcept { return static_cast<int>(slices_.size()); }
     // {0, 0} when out of range.
-    Slice getSlice(int index) const;
+    Slice getSlice(int index) const noexcept;
     // Resizes the list; new entries are {0, 0}.
     void setSlices(int count);
-    std::uint32_t testFlags(std::uint32_t mask) const { return flags_ & mask; }
+    std::uint32_t testFlags(std::uint32_t mask) const noexcept { return flags_ & mask; }
     // The factor the last normalize applied; 1.0 when none is in force.
-    float getGain() const { return gain_; }
+    float getGain() const noexcept { return gain_; }
 
     // One value at a fractional frame position, by the interpolation mode; positions outside the data
     // read its nearest frame, and a sample without data reads 0.
-    float getValue(int channel, float position) const;
+    float getValue(int channel, float position) const noexcept;
     // The frequency of the root note (detuned) in the module's tuning, cached after the first call.
-    float getRootFrequency(const FrequencySource& module);
+    float getRootFrequency(const FrequencySource& module) noexcept;
     // The frame nearest to position, searching alternately left and right, whose sign differs from the
     // sign at position; position itself when its value is 0; 0 when none differs.
     int findZeroCrossing(int position) const;
@@ -138,14 +139,14 @@ public:
 protected:
     // For readers. Replaces the data by count zeroed floats and points info_.data at them; null (and no
     // data) when count exceeds kMaxDataValues or memory is short. info_.data is only ever set through
-    // this and releaseData.
+    // this, resizeData and releaseData (and by a document's data).
     float* allocateData(std::size_t count);
     // Grows or shrinks the buffer to count floats, keeping the values that still fit (new ones are zero);
     // null, with the buffer as it was, when count is 0, exceeds kMaxDataValues or memory is short. For
     // readers that learn the length as frames arrive: they grow it, then trim it to what they read.
     float* resizeData(std::size_t count);
     // The number of floats allocated behind info_.data.
-    std::size_t getDataCapacity() const { return buffer_.size(); }
+    std::size_t getDataCapacity() const noexcept { return buffer_.size(); }
     // data[channels x frames] = data[0], when the buffer has room for it.
     void writeGuard();
     // channels x frames (a channel count below 1 counts as 1), bounded by what the buffer holds.

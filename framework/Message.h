@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 namespace trov {
 
@@ -79,21 +80,21 @@ constexpr std::int32_t kSampleRateChanged = 3004;
 // The extra word is pointer-sized: it carries numbers, pointers and float bit patterns.
 using MessageWord = std::uintptr_t;
 
-inline MessageWord floatToWord(float value) {
+inline MessageWord floatToWord(float value) noexcept {
     std::uint32_t bits;
     std::memcpy(&bits, &value, sizeof bits);
     return bits;
 }
-inline float wordToFloat(MessageWord word) {
+inline float wordToFloat(MessageWord word) noexcept {
     const auto bits = static_cast<std::uint32_t>(word);
     float value;
     std::memcpy(&value, &bits, sizeof value);
     return value;
 }
-template <class T> MessageWord pointerToWord(T* pointer) {
+template <class T> MessageWord pointerToWord(T* pointer) noexcept {
     return reinterpret_cast<MessageWord>(pointer);
 }
-template <class T> T* wordToPointer(MessageWord word) {
+template <class T> T* wordToPointer(MessageWord word) noexcept {
     return reinterpret_cast<T*>(word);
 }
 
@@ -101,7 +102,7 @@ template <class T> T* wordToPointer(MessageWord word) {
 // one for later (timers, workers) keep a `clone`.
 class Message {
 public:
-    Message(const Radio* sender, std::int32_t kind, std::int32_t code, MessageWord extra)
+    Message(const Radio* sender, std::int32_t kind, std::int32_t code, MessageWord extra) noexcept
         : sender(const_cast<Radio*>(sender)), kind(kind), code(code), extra(extra) {}
     Message(const Message&) = default;
     Message& operator=(const Message&) = default;
@@ -143,18 +144,45 @@ public:
     std::int32_t time = 0;
 };
 
+// A parameter change. Built on the sender's stack, it views the parameter's own name rather than copying
+// it, so a change allocates nothing whatever the name's length; a copy or a clone owns its name and never
+// views another message's storage. The name viewed must outlive the message: a temporary string is
+// refused at compile time.
 class ParameterMessage : public Message {
 public:
-    ParameterMessage(const Radio* sender, std::int32_t code, std::string name, std::int32_t index,
-                     MessageWord extra, float value, std::int32_t flags)
-        : Message(sender, kKindParameter, code, extra), name(std::move(name)), value(value), index(index),
-          flags(flags) {}
+    ParameterMessage(const Radio* sender, std::int32_t code, std::string_view name, std::int32_t index,
+                     MessageWord extra, float value, std::int32_t flags) noexcept
+        : Message(sender, kKindParameter, code, extra), name(name), value(value), index(index), flags(flags) {
+    }
+    ParameterMessage(const Radio* sender, std::int32_t code, const char* name, std::int32_t index,
+                     MessageWord extra, float value, std::int32_t flags) noexcept
+        : ParameterMessage(sender, code, std::string_view(name), index, extra, value, flags) {}
+    ParameterMessage(const Radio* sender, std::int32_t code, std::string&& name, std::int32_t index,
+                     MessageWord extra, float value, std::int32_t flags) = delete;
+    ParameterMessage(const ParameterMessage& other)
+        : Message(other), value(other.value), index(other.index), flags(other.flags), ownedName_(other.name) {
+        name = ownedName_;
+    }
+    ParameterMessage& operator=(const ParameterMessage& other) {
+        if (this != &other) {
+            Message::operator=(other);
+            ownedName_.assign(other.name);
+            name = ownedName_;
+            value = other.value;
+            index = other.index;
+            flags = other.flags;
+        }
+        return *this;
+    }
     ParameterMessage* clone() const override { return new ParameterMessage(*this); }
 
-    std::string name;
+    std::string_view name;
     float value;
     std::int32_t index;
     std::int32_t flags; // the sender code of the change
+
+private:
+    std::string ownedName_; // empty unless this message is a copy
 };
 
 class PluginMessage : public Message {

@@ -79,13 +79,13 @@ void Parameter::getAliases(std::list<std::string>& aliases) const {
     aliases.insert(aliases.end(), aliases_.begin(), aliases_.end());
 }
 
-bool Parameter::policyAccepts(bool unchanged) const {
+bool Parameter::policyAccepts(bool unchanged) const noexcept {
     if (broadcast_ == kBroadcastNever)
         return false;
     return broadcast_ == kBroadcastAlways || !unchanged;
 }
 
-ParameterMessage Parameter::makeMessage(MessageWord extra, float normalized, int sender) const {
+ParameterMessage Parameter::makeMessage(MessageWord extra, float normalized, int sender) const noexcept {
     return ParameterMessage(this, Code::kParameterValue, identifier_, instance_, extra, normalized, sender);
 }
 

@@ -92,9 +92,10 @@ public:
 
 protected:
     // Whether the broadcast policy takes a new value, given whether it equals the current one.
-    bool policyAccepts(bool unchanged) const;
-    // The change message with this parameter's name and instance.
-    ParameterMessage makeMessage(MessageWord extra, float normalized, int sender) const;
+    bool policyAccepts(bool unchanged) const noexcept;
+    // The change message with this parameter's name and instance; it views the name, so it must not
+    // outlive the parameter (copy it to keep it).
+    ParameterMessage makeMessage(MessageWord extra, float normalized, int sender) const noexcept;
     // Sends the message to one station only, as a newly tuned-in listener gets the current value.
     static void sendTo(Radio* station, const ParameterMessage& message);
     // The per-user child key "Preferences" where persistent parameters keep their values (created when

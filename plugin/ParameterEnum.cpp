@@ -90,7 +90,7 @@ template <class T> void ParameterEnum<T>::notifyListeners() {
     broadcast(currentMessage(Sender::kSettings));
 }
 
-template <class T> float ParameterEnum<T>::getNormalized() const {
+template <class T> float ParameterEnum<T>::getNormalized() const noexcept {
     // With fewer than two entries there is no position to report.
     if (entries_.size() < 2)
         return 0.0f;

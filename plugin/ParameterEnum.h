@@ -31,7 +31,7 @@ public:
     void exit() override;
     bool receive(const Message& message) override;
     void listenerAdded(Radio* listener) override;
-    float getNormalized() const override;
+    float getNormalized() const noexcept override;
     void setNormalized(float value, int sender) override;
     std::string getText() const override;
     // Renames the selected entry; sends nothing.
@@ -56,9 +56,9 @@ public:
     std::string getLabel(std::uint32_t index) const;
     void setLabelAt(std::uint32_t index, const std::string& display);
     void clearValues() { entries_.clear(); }
-    std::uint32_t getCount() const { return static_cast<std::uint32_t>(entries_.size()); }
-    std::uint32_t getSelected() const { return selected_.load(std::memory_order_relaxed); }
-    std::uint32_t getDefault() const { return default_; }
+    std::uint32_t getCount() const noexcept { return static_cast<std::uint32_t>(entries_.size()); }
+    std::uint32_t getSelected() const noexcept { return selected_.load(std::memory_order_relaxed); }
+    std::uint32_t getDefault() const noexcept { return default_; }
 
     using Parameter::getLabel;
 

@@ -18,7 +18,7 @@ ParameterScheduler::ParameterScheduler(const Module* owner) : Radio(owner), step
 
 ParameterScheduler::~ParameterScheduler() = default;
 
-std::size_t ParameterScheduler::slotsFor(int offset) const {
+std::size_t ParameterScheduler::slotsFor(int offset) const noexcept {
     return static_cast<std::size_t>(offset / stepSize_) + 4;
 }
 
@@ -35,7 +35,7 @@ void ParameterScheduler::schedule(std::string_view name, int offset, float value
     it->second[index] = value;
 }
 
-bool ParameterScheduler::getScheduled(std::string_view name, int offset, float& value) const {
+bool ParameterScheduler::getScheduled(std::string_view name, int offset, float& value) const noexcept {
     if (offset < 0)
         return false;
     const auto it = schedules_.find(name);
@@ -46,7 +46,7 @@ bool ParameterScheduler::getScheduled(std::string_view name, int offset, float& 
     return true;
 }
 
-void ParameterScheduler::clear() {
+void ParameterScheduler::clear() noexcept {
     for (auto& [name, slots] : schedules_)
         slots.clear();
 }

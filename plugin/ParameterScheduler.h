@@ -22,17 +22,17 @@ public:
     // Slot offset / step is set to value; the name's slots end 4 behind it.
     virtual void schedule(std::string_view name, int offset, float value);
     // False, leaving value untouched, when nothing is scheduled for the name at that offset.
-    virtual bool getScheduled(std::string_view name, int offset, float& value) const;
+    virtual bool getScheduled(std::string_view name, int offset, float& value) const noexcept;
     // Empties every name's slots; the names stay.
-    virtual void clear();
+    virtual void clear() noexcept;
 
     // Sizes the slots of the names given, and of every name scheduled later, for blocks of up to
     // maxFrames frames.
     void reserve(const std::vector<std::string>& names, int maxFrames);
-    int getStepSize() const { return stepSize_; }
+    int getStepSize() const noexcept { return stepSize_; }
 
 private:
-    std::size_t slotsFor(int offset) const;
+    std::size_t slotsFor(int offset) const noexcept;
 
     std::map<std::string, std::vector<float>, std::less<>> schedules_;
     int stepSize_;

@@ -72,7 +72,7 @@ ParameterValue<T>::ParameterValue(const ParameterValue& other)
 
 template <class T> ParameterValue<T>::~ParameterValue() = default;
 
-template <class T> typename ParameterValue<T>::Stored ParameterValue<T>::narrow(double value) {
+template <class T> typename ParameterValue<T>::Stored ParameterValue<T>::narrow(double value) noexcept {
     if constexpr (std::is_same_v<T, bool>)
         return value != 0.0;
     else if constexpr (std::is_same_v<T, float>)
@@ -81,14 +81,14 @@ template <class T> typename ParameterValue<T>::Stored ParameterValue<T>::narrow(
         return detail::saturate32(detail::roundHalfEven(value));
 }
 
-template <class T> MessageWord ParameterValue<T>::toWord(Stored value) {
+template <class T> MessageWord ParameterValue<T>::toWord(Stored value) noexcept {
     if constexpr (std::is_same_v<T, float>)
         return floatToWord(value);
     else
         return static_cast<MessageWord>(static_cast<std::intptr_t>(value));
 }
 
-template <class T> typename ParameterValue<T>::Stored ParameterValue<T>::fromWord(MessageWord word) {
+template <class T> typename ParameterValue<T>::Stored ParameterValue<T>::fromWord(MessageWord word) noexcept {
     if constexpr (std::is_same_v<T, bool>)
         return word != 0;
     else if constexpr (std::is_same_v<T, float>)
@@ -159,7 +159,7 @@ template <class T> void ParameterValue<T>::reset() {
     setValue(getDefault(), Sender::kSettings);
 }
 
-template <class T> double ParameterValue<T>::position() const {
+template <class T> double ParameterValue<T>::position() const noexcept {
     const double value = static_cast<double>(value_.load(std::memory_order_relaxed));
     if constexpr (std::is_same_v<T, bool>)
         return value != 0.0 ? 1.0 : 0.0;
@@ -170,7 +170,7 @@ template <class T> double ParameterValue<T>::position() const {
     return (value - static_cast<double>(min_)) / span;
 }
 
-template <class T> float ParameterValue<T>::getNormalized() const {
+template <class T> float ParameterValue<T>::getNormalized() const noexcept {
     return static_cast<float>(position());
 }
 

@@ -38,7 +38,7 @@ public:
     bool receive(const Message& message) override;
     void listenerAdded(Radio* listener) override;
     void reset() override;
-    float getNormalized() const override;
+    float getNormalized() const noexcept override;
     void setNormalized(float value, int sender) override;
     std::string getText() const override;
     // False, changing nothing, when the text does not begin with a value.
@@ -50,7 +50,7 @@ public:
     void write(Dictionary& dictionary) const override;
     void notifyListeners() override;
 
-    virtual T getValue() const { return static_cast<T>(value_.load(std::memory_order_relaxed)); }
+    virtual T getValue() const noexcept { return static_cast<T>(value_.load(std::memory_order_relaxed)); }
     virtual T getMin() const { return static_cast<T>(min_); }
     virtual T getMax() const { return static_cast<T>(max_); }
     virtual T getDefault() const { return static_cast<T>(default_); }
@@ -80,12 +80,12 @@ public:
     std::int32_t getPrecision() const { return precision_; }
 
 private:
-    static Stored narrow(double value);
-    static MessageWord toWord(Stored value);
-    static Stored fromWord(MessageWord word);
+    static Stored narrow(double value) noexcept;
+    static MessageWord toWord(Stored value) noexcept;
+    static Stored fromWord(MessageWord word) noexcept;
 
     // The normalised value in double precision.
-    double position() const;
+    double position() const noexcept;
     bool isStepped() const;
     void setFromDouble(double value, int sender);
     double displayFromNormalized(double normalized) const;

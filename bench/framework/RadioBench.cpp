@@ -36,7 +36,7 @@ static void BM_BroadcastSystemMessage(benchmark::State& state) {
 }
 BENCHMARK(BM_BroadcastSystemMessage)->Arg(1)->Arg(8)->Arg(64);
 
-// What a parameter change costs: the message is built (name copied) and broadcast.
+// What a parameter change costs: the message is built (viewing the name, never copying it) and broadcast.
 static void BM_BuildAndBroadcastParameterMessage(benchmark::State& state) {
     Fan fan(static_cast<int>(state.range(0)));
     const std::string name = "VCFCutoffFrequency";

@@ -19,7 +19,9 @@ namespace {
 class TunedModule : public FrequencySource {
 public:
     TunedModule() { tuning.setEqualTemperament(); }
-    double getFrequency(int key, double cents) const override { return tuning.getFrequency(key, cents); }
+    double getFrequency(int key, double cents) const noexcept override {
+        return tuning.getFrequency(key, cents);
+    }
     Tuning tuning;
 };
 

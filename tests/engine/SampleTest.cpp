@@ -252,7 +252,7 @@ TEST(SampleSlices, OutOfRangeSlicesReadAsEmptyAndCountsBelowZeroAsNone) {
 
 class FixedFrequencies : public FrequencySource {
 public:
-    double getFrequency(int key, double cents) const override {
+    double getFrequency(int key, double cents) const noexcept override {
         ++calls;
         lastCents = cents;
         return 100.0 + key;

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
+#include <tuple>
+#include <type_traits>
 
 using namespace trov;
 
@@ -62,4 +65,40 @@ TEST(Message, ExtraWordCarriesFloatsAndFullWidthPointersAndTimerIdsPackTheFirstC
     EXPECT_EQ(wordToPointer<int>(pointerToWord(&local)), &local);
     static_assert(sizeof(MessageWord) == sizeof(void*));
     EXPECT_EQ(makeTimerId("CPUx"), 0x43505578);
+}
+
+// A message views a name that outlives it; a temporary would leave it dangling, so it does not compile.
+static_assert(std::is_constructible_v<ParameterMessage, const Radio*, std::int32_t, const std::string&,
+                                      std::int32_t, MessageWord, float, std::int32_t>);
+static_assert(!std::is_constructible_v<ParameterMessage, const Radio*, std::int32_t, std::string,
+                                       std::int32_t, MessageWord, float, std::int32_t>);
+
+TEST(Message, AParameterMessageViewsItsNameButEveryCopyOwnsOneThatOutlivesItsSource) {
+    // Short names live inside the string object, long ones on the heap: both must survive their source.
+    for (const char* text : {"Cutoff", "SampleInvertPhase"}) {
+        auto name = std::make_unique<std::string>(text);
+        auto original = std::make_unique<ParameterMessage>(nullptr, Code::kParameterValue, *name, 1,
+                                                           floatToWord(0.5f), 0.5f, 2);
+        EXPECT_EQ(original->name.data(), name->data()) << "built without a copy";
+
+        auto copy = std::make_unique<ParameterMessage>(*original);
+        std::unique_ptr<Message> clone(original->clone());
+        ParameterMessage assigned(nullptr, Code::kParameterReset, "Other", 0, 0, 0.0f, 0);
+        assigned = *copy;
+        ParameterMessage& alias = assigned;
+        assigned = alias;
+        name.reset();
+        original.reset();
+        // A copy of a copy owns its own text too.
+        ParameterMessage second(*copy);
+        copy.reset();
+
+        const ParameterMessage* const copies[] = {&assigned, &second,
+                                                  static_cast<const ParameterMessage*>(clone.get())};
+        for (const ParameterMessage* message : copies) {
+            EXPECT_EQ(message->name, text);
+            EXPECT_EQ(std::tuple(message->code, message->index, message->value, message->flags),
+                      std::tuple(Code::kParameterValue, 1, 0.5f, 2));
+        }
+    }
 }

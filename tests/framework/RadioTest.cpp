@@ -1,5 +1,6 @@
 #include "framework/Radio.h"
 
+#include "support/AllocationGuard.h"
 #include "support/FakeStationEnvironment.h"
 #include "support/LogCapture.h"
 
@@ -29,6 +30,22 @@ public:
     std::vector<int> codes;
     std::vector<std::pair<char, Radio*>> hooks;
     std::function<void(const Message&)> onReceive;
+};
+
+// Counts what it hears in plain fields, so that hearing allocates nothing itself; may leave a station
+// from inside its receive.
+class Counter : public Radio {
+public:
+    bool receive(const Message& m) override {
+        ++heard;
+        lastCode = m.code;
+        if (leaveFrom != nullptr)
+            tuneOutOf(leaveFrom);
+        return false;
+    }
+    int heard = 0;
+    int lastCode = -1;
+    Radio* leaveFrom = nullptr;
 };
 
 SystemMessage note(int code) {
@@ -108,6 +125,25 @@ TEST(Radio, AListenerMayLeaveOrJoinDuringABroadcast) {
     station.broadcast(note(2));
     EXPECT_EQ(joiner.codes, std::vector<int>{2});
     EXPECT_EQ(remover.codes, (std::vector<int>{1, 2}));
+}
+
+TEST(Radio, BroadcastToSeveralListenersAllocatesNothingEvenWhenOneLeavesDuringIt) {
+    Radio station;
+    Counter listeners[8];
+    for (Counter& listener : listeners)
+        station.addListener(&listener);
+    listeners[3].leaveFrom = &station;
+    {
+        trov::test::AllocationGuard guard("broadcast");
+        station.broadcast(
+            ParameterMessage(&station, Code::kParameterValue, "SampleInvertPhase", 0, 0, 1.0f, 0));
+        station.broadcast(SystemMessage(&station, Code::kRedrawRequest, 0));
+    }
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(std::pair(listeners[i].heard, listeners[i].lastCode),
+                  i == 3 ? std::pair(1, Code::kParameterValue) : std::pair(2, Code::kRedrawRequest))
+            << i;
+    EXPECT_EQ(station.getListenerCount(), 7u);
 }
 
 TEST(Radio, AListenerMayTuneItselfOutFromItsOwnReceive) {
