@@ -78,10 +78,10 @@ std::int32_t toFrame(unsigned int value) {
     return static_cast<std::int32_t>(std::min<unsigned int>(value, std::numeric_limits<std::int32_t>::max()));
 }
 
-// Reads every frame and averages the channels into a buffer that resize(count) grows to count floats,
-// keeping its values, and answers (null when memory is short). The buffer starts at what the file's length
-// can hold, grows as frames arrive (never past the declared count) and ends trimmed to the frames read and
-// one guard value. Returns the frames read; fits is false when the buffer could not grow.
+// Reads every frame and averages the channels into the sample's buffer; resize(count) resizes it to count
+// floats, keeping its values, and returns it (null when memory is short). The buffer starts at what the
+// file's length can hold, grows as frames arrive (never past the declared count) and ends trimmed to the
+// frames read and one guard value. Returns the frames read; fits is false when the buffer could not grow.
 template <typename Resize>
 sf_count_t readMono(SNDFILE* handle, const SF_INFO& format, std::int64_t fileSize, Resize resize,
                     bool& fits) {
