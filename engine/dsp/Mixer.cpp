@@ -26,6 +26,14 @@ void Mixer::setPanLaw(std::int32_t law) {
     }
 }
 
+namespace {
+// Most calls find the count already covered: skip the call then.
+inline void growValidFrames(IOChannel<float>& out, std::int32_t frames) {
+    if (frames > out.getValidFrames())
+        out.setValidFrames(frames);
+}
+} // namespace
+
 std::int32_t Mixer::span(const IOChannel<float>& out, const IOChannel<float>& in) noexcept {
     if (out.getData() == nullptr || in.getData() == nullptr)
         return 0;
@@ -53,7 +61,7 @@ void Mixer::mix(IOChannel<float>& out, const IOChannel<float>& in, float gain) c
     default:
         return;
     }
-    out.setValidFrames(std::max(out.getValidFrames(), n));
+    growValidFrames(out, n);
 }
 
 void Mixer::copy(IOChannel<float>& out, const IOChannel<float>& in, float gain) const noexcept {
@@ -62,7 +70,7 @@ void Mixer::copy(IOChannel<float>& out, const IOChannel<float>& in, float gain) 
     const float* b = in.getData();
     for (std::int32_t i = 0; i < n; ++i)
         a[i] = b[i] * gain;
-    out.setValidFrames(std::max(out.getValidFrames(), n));
+    growValidFrames(out, n);
 }
 
 void Mixer::add(IOChannel<float>& out, const IOChannel<float>& in, float gain) noexcept {
@@ -71,7 +79,7 @@ void Mixer::add(IOChannel<float>& out, const IOChannel<float>& in, float gain) n
     const float* b = in.getData();
     for (std::int32_t i = 0; i < n; ++i)
         a[i] += b[i] * gain;
-    out.setValidFrames(std::max(out.getValidFrames(), n));
+    growValidFrames(out, n);
 }
 
 void Mixer::mixPin(IOPin& out, const IOPin& in, float gain, float pan) const noexcept {

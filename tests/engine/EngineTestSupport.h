@@ -50,6 +50,7 @@ private:
 
 // What the test descriptor's voices do.
 enum class VoiceKind {
+    Base,      // the base voice itself
     Tracing,   // base behaviour, every call written to the descriptor's trace
     Rendering, // borrows a temporary buffer of its module for its life and renders a constant
     Refusing,  // stays free when started
@@ -68,22 +69,24 @@ public:
     ~TracingVoice() override { live_.fetch_sub(1); }
     void noteOn(const Note& note) noexcept override {
         Voice::noteOn(note);
-        write("+" + std::to_string(note.getKey()));
+        write('+', note.getKey());
     }
     void changeNote(const Note& note) noexcept override {
         Voice::changeNote(note);
-        write("~" + std::to_string(note.getKey()));
+        write('~', note.getKey());
     }
     void noteOff(const Note& note, bool immediate) noexcept override {
         Voice::noteOff(note, immediate);
-        write(immediate ? "!" : "-");
+        write(immediate ? '!' : '-');
     }
 
 private:
-    void write(const std::string& what) {
+    void write(char what, int key = kNoKey) {
         if (trace_ != nullptr)
-            trace_->push_back(std::to_string(serial_) + what);
+            trace_->push_back(std::to_string(serial_) + what + (key == kNoKey ? "" : std::to_string(key)));
     }
+
+    static constexpr int kNoKey = -1000;
 
     int serial_;
     std::vector<std::string>* trace_;
@@ -163,6 +166,8 @@ public:
     Voice* createVoice(const Module* owner, int slot, const Note& note) override {
         voicesMade.fetch_add(1);
         switch (voiceKind) {
+        case VoiceKind::Base:
+            return new Voice(owner, slot, note);
         case VoiceKind::Tracing:
             return new TracingVoice(owner, slot, note, voicesMade.load() - 1, trace, liveVoices);
         case VoiceKind::Rendering:

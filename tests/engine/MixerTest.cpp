@@ -174,19 +174,6 @@ TEST(Mixer, PinsOfEveryWidthPairSpreadFoldOrPassTheirChannelsByPan) {
         }
 }
 
-TEST(Mixer, ACentredMonoInputReachesEachSideAtGainTimesPanGain) {
-    Mixer mixer;
-    IOPinStereo out;
-    out.setSize(16);
-    out.getChannel(0)->clear();
-    out.getChannel(1)->clear();
-    Channel source = channelOf(16, 1.0f, 16);
-    IOPinMono in(&source);
-    mixer.mixPin(out, in, 0.5f, 0.5f);
-    EXPECT_FLOAT_EQ(out.getChannel(0)->getData()[3], 0.5f * mixer.getPanGain());
-    EXPECT_FLOAT_EQ(out.getChannel(1)->getData()[3], 0.5f * mixer.getPanGain());
-}
-
 TEST(Mixer, PinsOfUnknownWidthAreLeftAlone) {
     Mixer mixer;
     for (const auto& [outWidth, inWidth] :

@@ -61,9 +61,8 @@ TEST_F(ModuleTest, InitFillsThePoolWithThirtyTwoBuffersThenGrowsOneAtATimeWithAL
 
 TEST_F(ModuleTest, BuffersAreLentInPoolOrderAndAForeignChannelChangesNothing) {
     ModulePtr module = descriptor_.makeModule();
-    std::vector<IOChannel<float>*> lent;
-    for (int i = 0; i < 4; ++i)
-        lent.push_back(module->getTempBuffer());
+    const std::vector<IOChannel<float>*> lent = {module->getTempBuffer(), module->getTempBuffer(),
+                                                 module->getTempBuffer(), module->getTempBuffer()};
     module->releaseTempBuffer(lent[2]);
     module->releaseTempBuffer(lent[1]);
     EXPECT_EQ(module->getTempBuffer(), lent[1]); // the first free entry, not the last given back
@@ -110,16 +109,6 @@ TEST_F(ModuleTest, OwnsACopyOfTheSettingsAndRegistersForItsStations) {
     }
     EXPECT_EQ(environment.getPlugin(gone), nullptr);
     EXPECT_EQ(environment.getSettings(gone), nullptr);
-}
-
-TEST_F(ModuleTest, NameIndexAndGainAreKept) {
-    ModulePtr module = descriptor_.makeModule();
-    EXPECT_EQ(std::tuple(module->getIndex(), module->getName(), module->getGain()), std::tuple(0, "", 1.0f));
-    module->setName("Lower");
-    module->setIndex(1);
-    module->setGain(0.5f);
-    EXPECT_EQ(std::tuple(module->getIndex(), module->getName(), module->getGain()),
-              std::tuple(1, "Lower", 0.5f));
 }
 
 TEST_F(ModuleTest, ProgramZoneManagerAndFrequencyComeFromThePlugInForTheModulesIndex) {

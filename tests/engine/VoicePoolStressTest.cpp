@@ -86,6 +86,7 @@ TEST(VoicePoolStress, NotesRenderingAndResetsOnThreeThreadsLeaveNothingBehind) {
         std::tuple(0, 0, 0));
     // Every borrowed buffer came back: the whole pool can be lent again without growing.
     std::vector<IOChannel<float>*> lent;
+    lent.reserve(Module::kTempBufferCount);
     for (int i = 0; i < module->getTempBufferCount(); ++i)
         lent.push_back(module->getTempBuffer());
     EXPECT_EQ(module->getTempBufferCount(), Module::kTempBufferCount);
