@@ -58,12 +58,7 @@ void BM_MixerAgainstPlainLoops(benchmark::State& state) {
     const float gain = 1e-4f;
     const float sideGain = 0.5f * gain * mixer.getPanGain();
 
-    double mixerSeconds = 0.0;
-    double plainSeconds = 0.0;
-    std::uint64_t allocations = 0;
-    for (auto _ : state) {
-        const std::uint64_t before = test::allocationsInProcess();
-        auto start = std::chrono::steady_clock::now();
+    auto mixBatch = [&] {
         for (int call = 0; call < kCallsPerBatch; ++call) {
             if (which == kMixPinMonoIntoStereo)
                 mixer.mixPin(out, in, gain, 0.5f);
@@ -71,10 +66,8 @@ void BM_MixerAgainstPlainLoops(benchmark::State& state) {
                 mixer.mix(left, source, gain);
             benchmark::ClobberMemory();
         }
-        const double mixed = secondsSince(start);
-        allocations += test::allocationsInProcess() - before;
-
-        start = std::chrono::steady_clock::now();
+    };
+    auto plainBatch = [&] {
         for (int call = 0; call < kCallsPerBatch; ++call) {
             if (which == kMixPinMonoIntoStereo) {
                 plainScaledAdd(left.getData(), source.getData(), frames, sideGain);
@@ -84,9 +77,28 @@ void BM_MixerAgainstPlainLoops(benchmark::State& state) {
             }
             benchmark::ClobberMemory();
         }
-        const double plain = secondsSince(start);
+    };
+    auto timed = [](auto&& batch) {
+        const auto start = std::chrono::steady_clock::now();
+        batch();
+        return secondsSince(start);
+    };
+
+    double mixerSeconds = 0.0;
+    double plainSeconds = 0.0;
+    std::uint64_t allocations = 0;
+    bool mixerFirst = true;
+    for (auto _ : state) {
+        // Alternate which goes first, so neither always finds the caches the other left.
+        if (!mixerFirst)
+            plainSeconds += timed(plainBatch);
+        const std::uint64_t before = test::allocationsOnThisThread();
+        const double mixed = timed(mixBatch);
+        allocations += test::allocationsOnThisThread() - before;
+        if (mixerFirst)
+            plainSeconds += timed(plainBatch);
+        mixerFirst = !mixerFirst;
         mixerSeconds += mixed;
-        plainSeconds += plain;
         state.SetIterationTime(mixed);
     }
     const double calls = static_cast<double>(state.iterations()) * kCallsPerBatch;
