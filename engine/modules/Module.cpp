@@ -70,7 +70,7 @@ ZoneManager* Module::getZoneManager() const {
     return services_.getZoneManager(index_);
 }
 
-double Module::getFrequency(int key, double cents) const {
+double Module::getFrequency(int key, double cents) const noexcept {
     return services_.getFrequency(key, cents);
 }
 

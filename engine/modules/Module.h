@@ -63,7 +63,7 @@ public:
     // What the current preset gives this module's index; null when there is none.
     Program* getProgram() const;
     ZoneManager* getZoneManager() const;
-    double getFrequency(int key, double cents) const override;
+    double getFrequency(int key, double cents) const noexcept override;
 
     // Lends a free channel of the pool (the first in pool order); grows the pool by one when none is free.
     // Const, as borrowers know their module only as their owner: lending changes nothing else.

@@ -18,7 +18,7 @@ public:
     // That program's zone manager; null when there is none.
     virtual ZoneManager* getZoneManager(int moduleIndex) const = 0;
     // Hz of the key detuned by cents.
-    virtual double getFrequency(int key, double cents) const = 0;
+    virtual double getFrequency(int key, double cents) const noexcept = 0;
 };
 
 } // namespace trov

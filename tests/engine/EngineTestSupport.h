@@ -33,7 +33,7 @@ public:
         return moduleIndex >= 0 && moduleIndex < 2 ? reinterpret_cast<ZoneManager*>(&managers_[moduleIndex])
                                                    : nullptr;
     }
-    double getFrequency(int key, double cents) const override {
+    double getFrequency(int key, double cents) const noexcept override {
         askedKey = key;
         return 440.0 * std::pow(2.0, (key - 69 + cents / 100.0) / 12.0);
     }

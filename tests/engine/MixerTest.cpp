@@ -117,9 +117,9 @@ public:
             channels_.emplace_back(16);
     }
     IOPin* clone() const override { return new WidePin(*this); }
-    int getChannelCount() const override { return 3; }
-    void copyFrom(const IOPin&) override {}
-    void mixFrom(const IOPin&) override {}
+    int getChannelCount() const noexcept override { return 3; }
+    void copyFrom(const IOPin&) noexcept override {}
+    void mixFrom(const IOPin&) noexcept override {}
 };
 
 std::unique_ptr<IOPin> pinOf(int width) {
