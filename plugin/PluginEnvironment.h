@@ -11,8 +11,8 @@ namespace trov {
 
 // What stations find through their owner module: the module's plug-in and settings tree, the editor of
 // a plug-in, parameters by name and instance, and the shared resources. Settings trees register
-// themselves for their owner module; modules, editors and the resource manager are registered by their
-// makers. The first tree registered for a module is its settings until it leaves.
+// themselves for their owner module, modules for their plug-in; editors and the resource manager are
+// registered by their makers. The first tree registered for a module is its settings until it leaves.
 // Threads: any; one short lock guards the tables (look-ups allocate nothing).
 class PluginEnvironment : public StationEnvironment {
 public:

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "engine/IOChannel.h"
+#include "framework/Radio.h"
+
+#include <cstdint>
+
+namespace trov {
+
+class IOPinConfig;
+class Note;
+
+// Renders the audio of one module. The module makes its engine through the product descriptor in its
+// `init`, forwards `process`, `reset` and `query` to it and owns it; the engine's owner (as a station) is
+// that module. Every note the engine handles is broadcast to its listeners (the editor's keyboards) as a
+// MIDI message, code 0 for a note-on and 1 otherwise, the extra word pointing at the note.
+// Threads: `handleEvent` on the thread that delivers notes (the MIDI thread), `process` on the audio
+// thread; both are real-time paths. Set-up (`setBlockSize`, `reset`) on the user-interface thread.
+// Listeners are called during `handleEvent` under the engine's lock and must not allocate or block.
+class Engine : public Radio {
+public:
+    explicit Engine(Module* module);
+    ~Engine() override;
+
+    // Stops everything that sounds.
+    virtual void reset();
+    // Frames per host block, given before processing starts.
+    virtual void setBlockSize(std::int32_t frames);
+    // The engine's value for the host binding.
+    virtual int query() const;
+    virtual void handleEvent(const Note& note) noexcept;
+    virtual void process(IOPinConfig& inputs, IOPinConfig& outputs, std::int32_t frames) noexcept = 0;
+    // The channel that carries the engine's modulation signal for the block; null without one.
+    virtual IOChannel<float>* getModulationBuffer(int index);
+    virtual float getParameterValue(int index) const;
+    virtual void setModulation(float value);
+
+    std::int32_t getBlockSize() const { return blockSize_; }
+    Module* getModule() const { return module_; }
+
+private:
+    Module* module_;
+    std::int32_t blockSize_ = 0;
+};
+
+} // namespace trov

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "engine/Note.h"
+#include "framework/Radio.h"
+#include "framework/SharedObject.h"
+
+#include <atomic>
+#include <cstdint>
+
+namespace trov {
+
+class IOPin;
+
+// One sounding unit of a voice pool: its slot, its state and the note it plays. The pool drives it through
+// `noteOn`, `changeNote`, `noteOff` and renders it through `render`; the instrument's voice derives from it
+// and makes the sound. The base plays silence.
+//
+// Made by the product descriptor's `createVoice` and counted: the pool holds one reference and lets it go
+// only on the thread that resets the pool (never the audio thread); an editor may hold another. Threads:
+// the pool calls every operation under its lock, so a voice's operations never overlap; `getState` may
+// be read from anywhere.
+class Voice : public Radio, public SharedObject {
+public:
+    static constexpr std::int32_t kPlaying = 1;
+    static constexpr std::int32_t kReleasing = 2;
+    static constexpr std::int32_t kFree = 4;
+
+    // Free until its first `noteOn`; its note belongs to the owner module.
+    Voice(const Module* owner, int slot, const Note& note);
+    ~Voice() override;
+
+    // Takes the note's data and starts playing.
+    virtual void noteOn(const Note& note) noexcept;
+    // Takes the note's data and keeps its state (a voice handed over to another key).
+    virtual void changeNote(const Note& note) noexcept;
+    // Renders this block into output (input may be null); true while the voice made sound. Subclasses
+    // move the state to kReleasing while a release sounds and to kFree when it has ended.
+    virtual bool render(const IOPin* input, IOPin& output) noexcept;
+    virtual void noteOff(const Note& note, bool immediate) noexcept;
+
+    std::int32_t getState() const noexcept { return state_.load(std::memory_order_relaxed); }
+    int getSlot() const { return slot_; }
+    const Note& getNote() const { return note_; }
+
+protected:
+    void setState(std::int32_t state) noexcept { state_.store(state, std::memory_order_relaxed); }
+    Note& note() { return note_; }
+
+private:
+    std::int32_t slot_;
+    std::atomic<std::int32_t> state_{kFree};
+    Note note_;
+};
+
+} // namespace trov
