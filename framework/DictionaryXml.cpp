@@ -298,7 +298,6 @@ const char* Walker::declaration(const char* p, std::string* encoding) const {
     if (!p || !*p || !startsWith(p, "<?xml", true))
         return nullptr;
     p += 5;
-    std::string value;
     while (p && *p) {
         if (*p == '>')
             return p + 1;
@@ -306,9 +305,12 @@ const char* Walker::declaration(const char* p, std::string* encoding) const {
         if (startsWith(p, "version", true) || startsWith(p, "standalone", true)) {
             p = attribute(p, nullptr, nullptr);
         } else if (startsWith(p, "encoding", true)) {
+            // Each encoding attribute is read afresh and kept as a C string: a character reference to
+            // NUL ("&#;", "&#0;") ends the name there, and an empty name means UTF-8.
+            std::string value;
             p = attribute(p, nullptr, &value);
             if (encoding != nullptr)
-                *encoding = value;
+                *encoding = value.c_str();
         } else {
             while (p && *p && *p != '>' && !isWhite(*p))
                 ++p;
