@@ -317,8 +317,6 @@ TEST(DictionaryDocument, AnEncodingThatReadsAsEmptyCannotHideNestingBehindAByteO
 }
 
 TEST(DictionaryDocument, GuardCountsTheElementsTheParserBuildsWhateverTheDeclaredEncoding) {
-    // Behind each declaration: a byte-order mark (white space only in UTF-8), then text that may
-    // start with a lead byte that swallows the next "<" in UTF-8 only.
     const char* declarations[] = {"",
                                   "<?xml version=\"1.0\"?>",
                                   "<?xml encoding=\"UTF-8\"?>",
@@ -329,10 +327,26 @@ TEST(DictionaryDocument, GuardCountsTheElementsTheParserBuildsWhateverTheDeclare
                                   "<?xml encoding=\"latin1\" encoding\"?>",
                                   "<?xml encoding=\"latin1\" encoding=\"\"?>",
                                   "<?xml encoding=\"\" encoding=\"latin1\"?>"};
+    // A byte-order mark is white space in UTF-8 only, and there a lead byte takes the bytes after it
+    // whatever they are, a closing quote or "<" included; entities may reach past a quote.
+    const char* bodies[] = {"\xEF\xBB\xBF<a><b/><c/></a>",
+                            "<a>\xEF\xBB\xBF<b/></a>",
+                            "<a>\xC3<b/>x</a>",
+                            "<a x=\"ab\xC3\"><b/></a>",
+                            "<a x=\"\xE0\xA0\"y\"><b/></a>",
+                            "<a x='\xF0"
+                            "ab'c'><b/></a>",
+                            "<a x=\"\xF0"
+                            "abc\"><b/></a>",
+                            "<a x=\"\xC3\xA9\"><b/></a>",
+                            "<a x=\"&amp;&#65;\"><b/></a>",
+                            "<a x=\"&#1\" y=\"2;\"><b/></a>",
+                            "<a x=\"&#x\"><b/></a>",
+                            "<a x=\"plain\" y='also plain'><b/><c z=\"\"/></a>",
+                            "<a x=\"unterminated"};
     dictionary_xml::prepareXml();
     for (const char* declaration : declarations)
-        for (const char* body :
-             {"\xEF\xBB\xBF<a><b/><c/></a>", "<a>\xEF\xBB\xBF<b/></a>", "<a>\xC3<b/>x</a>"}) {
+        for (const char* body : bodies) {
             const std::string xml = std::string(declaration) + body;
             std::string padded = xml + std::string(dictionary_xml::kPadding, '\0');
             const dictionary_xml::XmlShape shape = dictionary_xml::measureXml(padded.c_str());
