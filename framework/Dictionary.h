@@ -57,6 +57,8 @@ public:
     bool operator==(const Dictionary& other) const;
     bool operator!=(const Dictionary& other) const { return !(*this == other); }
     bool isValid() const { return node_ != nullptr; }
+    // Whether the view stands on an element, rather than on text, a comment or another kind of node.
+    bool hasElement() const { return element() != nullptr; }
     bool readsTypedLayout() const { return typedRead_; }
 
     // Structure. An empty tag matches child nodes of any kind, text included.

@@ -1,6 +1,7 @@
 #include "framework/DictionaryCodec.h"
 
 #include <crypto++/base64.h>
+#include <crypto++/basecode.h>
 #include <crypto++/filters.h>
 #include <crypto++/gzip.h>
 
@@ -18,6 +19,13 @@ constexpr unsigned kDeflateLevel = 3;
 constexpr unsigned kLog2Window = 15;
 // A gzip member is at least its 10-byte header and its 8-byte trailer.
 constexpr std::size_t kGzipFraming = 18;
+// Deflate packs at most 258 bytes into one code of at least two bits: no stream unpacks to more than
+// about 1032 times its size.
+constexpr std::size_t kMaxDeflateRatio = 1032;
+// The standard Base64 alphabet, padded with "=".
+constexpr CryptoPP::byte kBase64Alphabet[] =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+constexpr int kBase64Padding = '=';
 
 // Codec failures go to the process's standard output, as they always have, not to the log.
 void reportFailure(const std::exception* e) {
@@ -30,7 +38,11 @@ void reportFailure(const std::exception* e) {
 // Appends to a byte vector, refusing to grow past a limit (the size the stream declares).
 class BoundedSink : public CryptoPP::Bufferless<CryptoPP::Sink> {
 public:
-    BoundedSink(std::vector<std::uint8_t>& output, std::size_t limit) : output_(output), limit_(limit) {}
+    // Room for the output is reserved up to `expected` bytes.
+    BoundedSink(std::vector<std::uint8_t>& output, std::size_t limit, std::size_t expected)
+        : output_(output), limit_(limit) {
+        output_.reserve(std::min(limit, expected));
+    }
 
     std::size_t Put2(const CryptoPP::byte* bytes, std::size_t length, int, bool) override {
         const std::size_t room = limit_ - output_.size();
@@ -64,9 +76,12 @@ void gzipBase64Encode(std::string& text, const std::uint8_t* data, std::size_t l
     text.clear();
     static const std::uint8_t kNothing = 0;
     try {
+        // The plain Base64 stage: without line breaks, Base64Encoder's grouping stage adds nothing but a
+        // copy of every character.
         CryptoPP::StringSource source(
             data != nullptr ? data : &kNothing, data != nullptr ? length : 0, true,
-            new CryptoPP::Gzip(new CryptoPP::Base64Encoder(new CryptoPP::StringSink(text), false),
+            new CryptoPP::Gzip(new CryptoPP::BaseN_Encoder(kBase64Alphabet, 6, new CryptoPP::StringSink(text),
+                                                           kBase64Padding),
                                kDeflateLevel, kLog2Window, true));
     } catch (const std::exception& e) {
         reportFailure(&e);
@@ -79,6 +94,7 @@ bool gzipBase64Decode(const std::string& text, std::vector<std::uint8_t>& data) 
     data.clear();
     try {
         std::string stream;
+        stream.reserve(text.size() / 4 * 3 + 3);
         CryptoPP::StringSource unbase(text, true,
                                       new CryptoPP::Base64Decoder(new CryptoPP::StringSink(stream)));
         if (stream.size() < kGzipFraming)
@@ -89,7 +105,9 @@ bool gzipBase64Decode(const std::string& text, std::vector<std::uint8_t>& data) 
                                      std::size_t{tail[2]} << 16 | std::size_t{tail[3]} << 24;
         if (declared > kMaxDataBytes)
             throw std::length_error("decoded data would be too large");
-        CryptoPP::StringSource unzip(stream, true, new CryptoPP::Gunzip(new BoundedSink(data, declared)));
+        CryptoPP::StringSource unzip(
+            stream, true,
+            new CryptoPP::Gunzip(new BoundedSink(data, declared, stream.size() * kMaxDeflateRatio)));
         // Bytes behind the gzip member come through unpacked; a stream with any is not ours.
         if (data.size() != declared)
             throw std::length_error("decoded data is shorter than its stream declares");

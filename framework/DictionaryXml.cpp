@@ -70,7 +70,7 @@ constexpr Entity kEntities[] = {
 
 class Walker {
 public:
-    explicit Walker(const char* text) : text_(text) {}
+    explicit Walker(const char* text) : text_(text), end_(text + std::strlen(text)) {}
     XmlShape run();
 
 private:
@@ -83,6 +83,7 @@ private:
     const char* readName(const char* p) const;
     const char* getEntity(const char* p, std::string* out) const;
     const char* getChar(const char* p, std::string* out) const;
+    const char* plainTextEnd(const char* p, char endTag) const;
     const char* readText(const char* p, std::string* out, const char* endTag) const;
     const char* attribute(const char* p, std::string_view* name, std::string* value) const;
     Kind identify(const char* p) const;
@@ -104,6 +105,8 @@ private:
     }
 
     const char* text_;
+    // The text's terminating NUL.
+    const char* end_;
     Encoding encoding_ = Encoding::kUnknown;
     XmlShape shape_;
     std::vector<std::string_view> attributes_;
@@ -233,9 +236,33 @@ const char* Walker::getChar(const char* p, std::string* out) const {
     return p + length;
 }
 
+// Where a text read up to a one-byte terminator ends, found without reading it character by character
+// (binary values make documents mostly attribute text), or null when the text needs that reading. The
+// first terminator byte ends the text unless an entity or a multi-byte character could reach past it: the
+// text before it holds no "&" and, in UTF-8, none of the three bytes before it starts a character that
+// would take it in.
+const char* Walker::plainTextEnd(const char* p, char endTag) const {
+    const auto length = static_cast<std::size_t>(end_ - p);
+    const auto* q = static_cast<const char*>(std::memchr(p, endTag, length));
+    if (q == nullptr || std::memchr(p, '&', static_cast<std::size_t>(q - p)) != nullptr)
+        return nullptr;
+    if (encoding_ == Encoding::kUtf8)
+        for (const char* r = q - std::min<std::ptrdiff_t>(3, q - p); r < q; ++r)
+            if (utf8Length(static_cast<unsigned char>(*r)) > q - r)
+                return nullptr;
+    return q;
+}
+
 const char* Walker::readText(const char* p, std::string* out, const char* endTag) const {
     if (out != nullptr)
         out->clear();
+    // Past the text's end (a multi-byte character can step over the NUL) there is nothing to search.
+    if (p && *p && endTag[0] != 0 && endTag[1] == 0)
+        if (const char* q = plainTextEnd(p, endTag[0])) {
+            if (out != nullptr)
+                out->assign(p, q);
+            return q[1] != 0 ? q + 1 : nullptr;
+        }
     while (p && *p && !startsWith(p, endTag, false))
         p = getChar(p, out);
     // A text that ends with its terminator, or without one, ends the parse.
@@ -298,7 +325,6 @@ const char* Walker::declaration(const char* p, std::string* encoding) const {
     if (!p || !*p || !startsWith(p, "<?xml", true))
         return nullptr;
     p += 5;
-    std::string value;
     while (p && *p) {
         if (*p == '>')
             return p + 1;
@@ -306,9 +332,12 @@ const char* Walker::declaration(const char* p, std::string* encoding) const {
         if (startsWith(p, "version", true) || startsWith(p, "standalone", true)) {
             p = attribute(p, nullptr, nullptr);
         } else if (startsWith(p, "encoding", true)) {
+            // Each encoding attribute is read afresh and kept as a C string: a character reference to
+            // NUL ("&#;", "&#0;") ends the name there, and an empty name means UTF-8.
+            std::string value;
             p = attribute(p, nullptr, &value);
             if (encoding != nullptr)
-                *encoding = value;
+                *encoding = value.c_str();
         } else {
             while (p && *p && *p != '>' && !isWhite(*p))
                 ++p;
@@ -564,6 +593,8 @@ std::string parseXml(TiXmlDocument& document, const std::string& text) {
     const XmlShape shape = measureXml(padded.c_str());
     if (shape.limit != nullptr)
         return shape.limit;
+    // Nothing reads the parser's rows and columns; tracking them costs a second pass over every byte.
+    document.SetTabSize(0);
     document.Parse(padded.c_str());
     if (document.Error())
         return document.ErrorDesc();

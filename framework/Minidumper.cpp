@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <cctype>
 #include <fstream>
-#include <iterator>
 
 namespace trov {
 
@@ -36,12 +35,20 @@ bool splitServer(const std::string& server, std::string& host, int& port) {
     return !host.empty() && port > 0 && port <= 65535;
 }
 
-bool readWhole(const File& file, std::string& out) {
+enum class ReadResult { kRead, kUnreadable, kTooLarge };
+
+// Reads at most `limit` bytes and refuses a file with more, whatever its size said: it may have grown,
+// or be no regular file at all.
+ReadResult readAtMost(const File& file, std::size_t limit, std::string& out) {
     std::ifstream in(file.getPath(), std::ios::binary);
     if (!in)
-        return false;
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+        return ReadResult::kUnreadable;
+    out.resize(limit + 1);
+    in.read(out.data(), static_cast<std::streamsize>(out.size()));
+    if (in.bad())
+        return ReadResult::kUnreadable;
+    out.resize(static_cast<std::size_t>(in.gcount()));
+    return out.size() > limit ? ReadResult::kTooLarge : ReadResult::kRead;
 }
 
 } // namespace
@@ -99,7 +106,11 @@ bool Minidumper::reportPreviousCrash() {
         const std::string question =
             productName_ + " may have crashed last time it was run.  Can I report the error to " +
             product.getMakerName() + " for analysis so the bug that caused this can be fixed?";
-        if (askOkCancel(question))
+        // The user is not asked about a dump that would not be sent.
+        if (static_cast<std::uint64_t>(dump.getSize()) > kMaxDumpBytes)
+            logLine(1, "failed to send dump: '%s' is larger than %zu bytes", dump.getPath().c_str(),
+                    kMaxDumpBytes);
+        else if (askOkCancel(question))
             connected = upload(dump, server);
     }
     // Offered once, whatever the answer.
@@ -121,7 +132,13 @@ bool Minidumper::upload(const File& dump, const std::string& server) {
         return false;
     }
     std::string contents;
-    if (!readWhole(dump, contents)) {
+    const ReadResult read = readAtMost(dump, kMaxDumpBytes, contents);
+    if (read == ReadResult::kTooLarge) {
+        logLine(1, "failed to send dump: '%s' is larger than %zu bytes", dump.getPath().c_str(),
+                kMaxDumpBytes);
+        return true;
+    }
+    if (read != ReadResult::kRead) {
         logLine(1, "failed to send dump: cannot read '%s'", dump.getPath().c_str());
         return true;
     }

@@ -2,6 +2,7 @@
 
 #include "framework/File.h"
 
+#include <cstddef>
 #include <string>
 
 namespace trov {
@@ -16,6 +17,9 @@ namespace trov {
 class Minidumper {
 public:
     static constexpr const char* kReportPath = "/cgi-bin/crashdump.cgi";
+    // Our text dumps take tens of kilobytes; a larger file is no dump of ours and is neither offered nor
+    // read (the request doubles it).
+    static constexpr std::size_t kMaxDumpBytes = std::size_t{4} << 20;
 
     // Takes the product name, reports a previous crash, then installs the handler.
     Minidumper();
@@ -27,7 +31,8 @@ public:
     // "<application data>/<maker>/<product>.dmp".
     File getDumpFile() const;
     // Offers a dump newer than the one last offered and uploads it when the user agrees. True when the
-    // upload connection was made. Failures leave a log line and never stop the start-up.
+    // upload connection was made. Failures, and a dump above kMaxDumpBytes, leave a log line and never
+    // stop the start-up.
     bool reportPreviousCrash();
 
     // The HTTP request that carries a dump: headers, then every byte as two lower-case hex digits.

@@ -4,21 +4,8 @@
 #include "framework/StationEnvironment.h"
 
 #include <algorithm>
-#include <atomic>
 
 namespace trov {
-
-namespace {
-std::atomic<const StationEnvironment*> gEnvironment{nullptr};
-} // namespace
-
-const StationEnvironment* getStationEnvironment() {
-    return gEnvironment.load(std::memory_order_acquire);
-}
-
-void setStationEnvironment(const StationEnvironment* environment) {
-    gEnvironment.store(environment, std::memory_order_release);
-}
 
 Radio::Radio(const Module* owner) : owner_(owner) {}
 

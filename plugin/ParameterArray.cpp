@@ -74,6 +74,8 @@ template <class T> void ParameterArray<T>::read(const Dictionary& item) {
     std::string text;
     if (!item.getString("value", &text))
         return;
+    // A read restores a state: the items read replace those held, quietly, as removeItem does.
+    items_.clear();
     std::size_t start = 0;
     for (;;) {
         const std::size_t end = text.find('|', start);

@@ -28,7 +28,8 @@ public:
     bool setText(const std::string& /*text*/, int /*sender*/) override { return false; }
     std::int32_t getNumSteps() const override { return static_cast<std::int32_t>(items_.size()); }
     std::int32_t getType() const override;
-    // Adds every item of the "|"-separated "value"; pieces that hold no item are skipped.
+    // Replaces the items with those of the "|"-separated "value", each added as addItem does; pieces that
+    // hold no item are skipped. Without a "value" the items stay.
     void read(const Dictionary& item) override;
     void write(Dictionary& dictionary) const override;
 

@@ -2,7 +2,6 @@
 
 #include "framework/Dictionary.h"
 #include "framework/Preferences.h"
-#include "plugin/DictionaryItems.h"
 
 #include <cmath>
 #include <iomanip>
@@ -145,7 +144,7 @@ template <class T> void ParameterEnum<T>::read(const Dictionary& item) {
         const int count = values->count("");
         for (int i = 0; i < count; ++i) {
             const Dictionary::View entry = values->getChild(i, "");
-            if (!entry || !detail::isElement(*entry))
+            if (!entry || !entry->hasElement())
                 continue;
             Entry next{Stored{}, entry->getAttribute("display")};
             readEntryValue(*entry, &next.value);

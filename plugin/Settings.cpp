@@ -2,7 +2,6 @@
 
 #include "framework/File.h"
 #include "framework/Logger.h"
-#include "plugin/DictionaryItems.h"
 #include "plugin/ParameterCustom.h"
 #include "plugin/ParameterEnum.h"
 #include "plugin/ParameterManager.h"
@@ -314,7 +313,7 @@ void Settings::loadParameters(const Dictionary& dictionary, std::int32_t scope) 
     const int count = values->count("");
     for (int i = 0; i < count; ++i) {
         const Dictionary::View item = values->getChild(i, "");
-        if (!item || !detail::isElement(*item))
+        if (!item || !item->hasElement())
             continue;
         const std::string index = item->getAttribute("index");
         const long instance = index.empty() ? 0 : std::strtol(index.c_str(), nullptr, 10);

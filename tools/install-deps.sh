@@ -7,7 +7,7 @@ packages="build-essential g++ cmake ninja-build pkg-config git
 googletest libgtest-dev libgmock-dev libbenchmark-dev
 clang libclang-rt-14-dev
 libtinyxml-dev libcrypto++-dev libsndfile1-dev libwavpack-dev
-libpng-dev zlib1g-dev libfreetype-dev fonts-dejavu-core"
+libpng-dev zlib1g-dev libfreetype-dev fonts-dejavu-core locales"
 
 missing=""
 for p in $packages; do
@@ -25,4 +25,18 @@ if [ -n "$missing" ]; then
     apt-get update -qq >/dev/null
     # shellcheck disable=SC2086
     apt-get install -y -qq --no-install-recommends $missing >/dev/null
+fi
+
+# A locale with a decimal comma, so that the tests proving numbers ignore the process locale run.
+if ! locale -a 2>/dev/null | grep -qix 'de_DE\.utf-\?8'; then
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "install-deps: run as root to generate the de_DE.UTF-8 locale" >&2
+    else
+        if grep -q '^# *de_DE\.UTF-8 UTF-8' /etc/locale.gen; then
+            sed -i 's/^# *\(de_DE\.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+        elif ! grep -q '^de_DE\.UTF-8 UTF-8' /etc/locale.gen; then
+            echo 'de_DE.UTF-8 UTF-8' >>/etc/locale.gen
+        fi
+        locale-gen >/dev/null
+    fi
 fi

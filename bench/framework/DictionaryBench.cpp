@@ -1,5 +1,7 @@
 // A bank-sized document carrying 20 MB of sample data, written to text and read back, against plain zlib
-// deflate and inflate of the same bytes measured in the same run.
+// deflate (level 3) and inflate of the same bytes measured in the same run. "speed_vs_zlib" is zlib's time
+// over the document's: the goal is at least 0.45. The document keeps Crypto++'s gzip, which alone takes
+// well over zlib's time, so what is ours to win is the Base64 stage and the XML text around it.
 #include "framework/Dictionary.h"
 
 #include <benchmark/benchmark.h>
@@ -115,14 +117,19 @@ std::size_t zlibRoundTrip(const std::vector<std::vector<std::uint8_t>>& samples)
 
 void BM_DictionaryBankWith20MBOfSamples(benchmark::State& state) {
     const auto samples = makeSamples();
-    double dictionaryTime = 0;
+    double writeTime = 0;
+    double readTime = 0;
     double zlibTime = 0;
     std::size_t textBytes = 0;
     for (auto _ : state) {
         const auto start = Clock::now();
-        trov::Dictionary bank;
-        writeBank(bank, samples);
-        const std::string text = bank.toDocumentText();
+        std::string text;
+        {
+            trov::Dictionary bank;
+            writeBank(bank, samples);
+            text = bank.toDocumentText();
+        }
+        const auto written = Clock::now();
         const std::size_t read = readBank(text);
         const auto middle = Clock::now();
         const std::size_t reference = zlibRoundTrip(samples);
@@ -130,13 +137,16 @@ void BM_DictionaryBankWith20MBOfSamples(benchmark::State& state) {
         if (read != kSamples * kSampleBytes || reference != read)
             state.SkipWithError("round trip lost data");
         textBytes = text.size();
-        dictionaryTime += seconds(start, middle);
+        writeTime += seconds(start, written);
+        readTime += seconds(written, middle);
         zlibTime += seconds(middle, end);
         state.SetIterationTime(seconds(start, middle));
     }
     const double runs = static_cast<double>(state.iterations());
+    state.counters["write_ms"] = 1000.0 * writeTime / runs;
+    state.counters["read_ms"] = 1000.0 * readTime / runs;
     state.counters["zlib_ms"] = 1000.0 * zlibTime / runs;
-    state.counters["ratio_to_zlib"] = dictionaryTime / zlibTime;
+    state.counters["speed_vs_zlib"] = zlibTime / (writeTime + readTime);
     state.counters["text_MB"] = static_cast<double>(textBytes) / (1 << 20);
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(kSamples * kSampleBytes));
 }

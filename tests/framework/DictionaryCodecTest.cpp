@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -84,6 +85,29 @@ TEST(DictionaryCodec, EncodesAsGzipInBase64WithoutLineBreaks) {
     // Data that does not shrink is stored, so it grows by little more than the framing.
     const Bytes noise = randomBytes(100000, 7);
     EXPECT_LT(unbase64(encode(noise)).size(), noise.size() + 100);
+}
+
+TEST(DictionaryCodec, TextIsExactlyTheBase64OfTheGzipStreamAsDocumentsHaveAlwaysHeldIt) {
+    // Texts as documents hold them; every padding case of the last group.
+    const std::pair<const char*, const char*> known[] = {
+        {"", "H4sIAAAAAAAAAwMAAAAAAAAAAAA="},
+        {"a", "H4sIAAAAAAAAA0sEAEO+t+gBAAAA"},
+        {"ab", "H4sIAAAAAAAAA0tMAgBtSIOeAgAAAA=="},
+        {"abc", "H4sIAAAAAAAAA0tMSgYAwkEkNQMAAAA="},
+        {"abcde", "H4sIAAAAAAAAA0tMSk5JBQBl2IeFBQAAAA=="},
+    };
+    for (const auto& [bytes, text] : known)
+        EXPECT_EQ(encode(Bytes(bytes, bytes + std::strlen(bytes))), text) << bytes;
+    // The same as the library's line-breaking encoder with line breaks off, at every size up to some
+    // blocks of the gzip stage.
+    for (std::size_t size : {std::size_t{1}, std::size_t{2}, std::size_t{57}, std::size_t{4095},
+                             std::size_t{65537}, std::size_t{300001}})
+        for (const Bytes& bytes : {randomBytes(size, 3), Bytes(size, 0x5A)}) {
+            std::string stream;
+            CryptoPP::StringSource source(bytes.data(), bytes.size(), true,
+                                          new CryptoPP::Gzip(new CryptoPP::StringSink(stream), 3, 15, true));
+            EXPECT_EQ(encode(bytes), base64(stream)) << size;
+        }
 }
 
 TEST(DictionaryCodec, ReadsTheLegacyPackedWordsToTheirExactBytes) {

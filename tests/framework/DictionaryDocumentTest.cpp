@@ -1,8 +1,10 @@
 #include "framework/Dictionary.h"
+#include "framework/DictionaryXml.h"
 
 #include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
+#include <tinyxml.h>
 
 #include <atomic>
 #include <string>
@@ -25,6 +27,13 @@ std::string nested(int depth) {
     for (int i = 0; i < depth; ++i)
         xml += "</a>";
     return xml;
+}
+
+std::size_t elementsOf(const TiXmlNode& node) {
+    std::size_t count = node.ToElement() != nullptr ? 1 : 0;
+    for (const TiXmlNode* child = node.FirstChild(); child != nullptr; child = child->NextSibling())
+        count += elementsOf(*child);
+    return count;
 }
 
 TEST(DictionaryDocument, NewDictionaryPrintsDeclarationAndEmptyDictRoot) {
@@ -182,6 +191,18 @@ TEST(DictionaryDocument, CountsTextNodesWhenNoTagIsGiven) {
     EXPECT_FALSE(dictionary.getChild(2, "a"));
 }
 
+TEST(DictionaryDocument, KnowsWhetherAViewStandsOnAnElement) {
+    // A nameless typed entry is an element; text, comments, character data and processing instructions
+    // are not, whatever their text looks like.
+    Dictionary dictionary{std::string("<dict>text<string value=\"a\" /><!-- note --><![CDATA[<b/>]]>"
+                                      "<?pi x?><!DOCTYPE d><c /></dict>")};
+    std::vector<bool> elements;
+    for (int i = 0; i < dictionary.count(""); ++i)
+        elements.push_back(dictionary.getChild(i, "")->hasElement());
+    EXPECT_EQ(elements, (std::vector<bool>{false, true, false, false, false, false, true}));
+    EXPECT_TRUE(dictionary.hasElement());
+}
+
 TEST(DictionaryDocument, ComparesChildCountAndCompactText) {
     Dictionary a{std::string("<dict><x value=\"1\" /></dict>")};
     Dictionary b{std::string("<dict>\n  <x value=\"1\" />\n</dict>")};
@@ -280,6 +301,59 @@ TEST(DictionaryDocument, RefusesDocumentsNestedTooDeeplyForTheParser) {
     EXPECT_FALSE(deep.parse(sneaky));
     EXPECT_TRUE(deep.parse("<dict>" + nested(200) + "</dict>"));
     EXPECT_EQ(deep.count("a"), 1);
+}
+
+TEST(DictionaryDocument, AnEncodingThatReadsAsEmptyCannotHideNestingBehindAByteOrderMark) {
+    // A character reference to NUL ends the declared encoding's name: the parser reads it as empty, which
+    // means UTF-8, and so skips the byte-order mark after the declaration as white space.
+    for (const char* encoding : {"&#;", "&#0;", "&#x0;", "&#0;latin1"}) {
+        const std::string head =
+            std::string("<?xml version=\"1.0\" encoding=\"") + encoding + "\"?>\xEF\xBB\xBF";
+        Dictionary deep;
+        EXPECT_FALSE(deep.parse(head + "<dict>" + nested(100000) + "</dict>")) << encoding;
+        EXPECT_TRUE(deep.parse(head + "<dict>" + nested(3) + "</dict>")) << encoding;
+        EXPECT_EQ(deep.count("a"), 1) << encoding;
+    }
+}
+
+TEST(DictionaryDocument, GuardCountsTheElementsTheParserBuildsWhateverTheDeclaredEncoding) {
+    const char* declarations[] = {"",
+                                  "<?xml version=\"1.0\"?>",
+                                  "<?xml encoding=\"UTF-8\"?>",
+                                  "<?xml encoding='utf8'?>",
+                                  "<?xml encoding=\"latin1\"?>",
+                                  "<?xml encoding=\"&#;\"?>",
+                                  "<?xml encoding=\"&#0;x\"?>",
+                                  "<?xml encoding=\"latin1\" encoding\"?>",
+                                  "<?xml encoding=\"latin1\" encoding=\"\"?>",
+                                  "<?xml encoding=\"\" encoding=\"latin1\"?>"};
+    // A byte-order mark is white space in UTF-8 only, and there a lead byte takes the bytes after it
+    // whatever they are, a closing quote or "<" included; entities may reach past a quote.
+    const char* bodies[] = {"\xEF\xBB\xBF<a><b/><c/></a>",
+                            "<a>\xEF\xBB\xBF<b/></a>",
+                            "<a>\xC3<b/>x</a>",
+                            "<a x=\"ab\xC3\"><b/></a>",
+                            "<a x=\"\xE0\xA0\"y\"><b/></a>",
+                            "<a x='\xF0"
+                            "ab'c'><b/></a>",
+                            "<a x=\"\xF0"
+                            "abc\"><b/></a>",
+                            "<a x=\"\xC3\xA9\"><b/></a>",
+                            "<a x=\"&amp;&#65;\"><b/></a>",
+                            "<a x=\"&#1\" y=\"2;\"><b/></a>",
+                            "<a x=\"&#x\"><b/></a>",
+                            "<a x=\"plain\" y='also plain'><b/><c z=\"\"/></a>",
+                            "<a x=\"unterminated"};
+    dictionary_xml::prepareXml();
+    for (const char* declaration : declarations)
+        for (const char* body : bodies) {
+            const std::string xml = std::string(declaration) + body;
+            std::string padded = xml + std::string(dictionary_xml::kPadding, '\0');
+            const dictionary_xml::XmlShape shape = dictionary_xml::measureXml(padded.c_str());
+            TiXmlDocument document;
+            document.Parse(padded.c_str());
+            EXPECT_EQ(shape.elements, elementsOf(document)) << xml;
+        }
 }
 
 TEST(DictionaryDocument, RefusesElementsWithTooManyAttributes) {

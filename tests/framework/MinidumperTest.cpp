@@ -183,6 +183,35 @@ TEST_F(MinidumperTest, AWrongReplyIsLoggedAndOnlyItsFirst1024BytesCount) {
     EXPECT_EQ(log_.count("failed to send dump: " + std::string(1024, 'x') + "\n"), 1) << log_.text().size();
 }
 
+TEST_F(MinidumperTest, ADumpAboveTheLimitIsNeitherOfferedNorSentAndOneAtTheLimitIs) {
+    const std::string tooLarge = "failed to send dump: '" + dumpPath() + "' is larger than 4194304 bytes";
+    std::int64_t modified = writeDump(std::string(Minidumper::kMaxDumpBytes + 1, 'd'));
+    auto server = startWithServer(kAccepted, BoxAnswer::Ok);
+    EXPECT_EQ(questionsAsked(), 0u);
+    EXPECT_FALSE(server->connected());
+    EXPECT_EQ(log_.count(tooLarge), 1) << log_.text();
+    EXPECT_EQ(lastCrashDump(), modified);
+
+    modified = writeDump(std::string(Minidumper::kMaxDumpBytes, 'd'));
+    preferences_.setLong("LastCrashDump", 0);
+    server = startWithServer(kAccepted, BoxAnswer::Ok);
+    EXPECT_EQ(questionsAsked(), 1u);
+    EXPECT_NE(server->request().find("Content-Length: 8388608\r\n"), std::string::npos);
+    EXPECT_EQ(log_.count("failed to send dump"), 1) << log_.text();
+}
+
+TEST_F(MinidumperTest, ADumpWhoseSizeSaysNothingIsReadOnlyUpToTheLimit) {
+    // A device reads endlessly but reports no size.
+    folder_.write("state/Maker/Other.dmp", "");
+    std::filesystem::create_symlink("/dev/zero", dumpPath());
+    const auto server = startWithServer(kAccepted, BoxAnswer::Ok);
+    EXPECT_EQ(questionsAsked(), 1u);
+    EXPECT_TRUE(server->connected());
+    EXPECT_EQ(server->request(), "") << "nothing is sent";
+    EXPECT_EQ(log_.count("failed to send dump: '" + dumpPath() + "' is larger than 4194304 bytes"), 1)
+        << log_.text();
+}
+
 TEST_F(MinidumperTest, AnUnreachableServerOnlyLeavesALogLine) {
     const std::int64_t modified = writeDump("dump");
     const std::string closed = ReportServer(kAccepted).address();

@@ -26,6 +26,7 @@ void checkGuardAgainstParser(const std::string& text) {
     if (shape.limit != nullptr)
         return;
     TiXmlDocument document;
+    document.SetTabSize(0);
     document.Parse(padded.c_str());
     std::size_t elements = 0;
     int depth = 0;

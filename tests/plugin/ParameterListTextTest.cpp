@@ -186,6 +186,26 @@ TEST(ParameterArray, RangesReadWithAnyOneSeparator) {
     EXPECT_EQ(writtenText(p), "36:96|10:20|1:2");
 }
 
+TEST(ParameterArray, ReadingAStateAgainReplacesTheItemsInsteadOfAddingToThem) {
+    const Dictionary state = typedItem("List", "<string name=\"value\" value=\"b|a\"/>");
+    ParameterArray<std::string> names(nullptr, "List", "List");
+    names.addItem("old", Sender::kEditor);
+    names.read(state);
+    names.read(state);
+    EXPECT_EQ(itemsOf(names), (std::vector<std::string>{"a", "b"}));
+    // Without a value there is nothing to restore; an empty value is an empty list.
+    names.read(typedItem("List", ""));
+    EXPECT_EQ(names.getCount(), 2);
+    names.read(typedItem("List", "<string name=\"value\" value=\"\"/>"));
+    EXPECT_EQ(names.getCount(), 0);
+
+    const Dictionary ranges = typedItem("List", "<string name=\"value\" value=\"36:96|0:10\"/>");
+    ParameterKeyranges zones(nullptr, "List", "List");
+    zones.read(ranges);
+    zones.read(ranges);
+    EXPECT_EQ(itemsOf<Key>(zones), (std::vector<Key>{Key(36, 96), Key(0, 10)}));
+}
+
 TEST(ParameterKeyranges, EditedRangeIsTrimmedAgainstOthersThenSortedUnlessOverlapsAreAllowed) {
     for (bool overlaps : {false, true}) {
         ParameterKeyranges p(nullptr, "Zones", "Zones", overlaps);
