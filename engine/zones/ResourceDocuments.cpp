@@ -196,8 +196,9 @@ void Resources::writeSamples(Dictionary& dictionary, const std::set<std::string>
                 item.sample->toDictionary(*entry);
         }
     }
+    // Only the hold taken above goes: a sample nobody took yet stays for the next purge to judge.
     for (const Item& item : items)
-        releaseSample(item.sample);
+        item.sample->release();
 }
 
 } // namespace trov

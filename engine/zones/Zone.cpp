@@ -95,13 +95,14 @@ void Zone::releaseSample() {
 }
 
 void Zone::setSample(const std::string& name) {
+    // The new sample is taken before the old one goes back, so setting the sample the zone already plays
+    // never drops it from the resources in between.
+    Resources* resources = getResources();
+    Sample* next = resources != nullptr && !name.empty() ? resources->acquireSample(name, File()) : nullptr;
     releaseSample();
     sampleName_ = name;
-    Resources* resources = getResources();
-    if (resources == nullptr || name.empty())
-        return;
-    shared_ = resources->acquireSample(name, File());
-    sample_ = shared_;
+    shared_ = next;
+    sample_ = next;
     if (sample_ != nullptr)
         sample_->setOwner(getOwner());
 }

@@ -1,6 +1,7 @@
 // How a zone travels in program documents: "id", "min", "max", "parameters", "loops" and "slices".
 #include "engine/zones/Zone.h"
 
+#include "framework/SharedObject.h"
 #include "plugin/DictionaryItems.h"
 
 #include <algorithm>
@@ -52,6 +53,10 @@ template <class Visit> void forEachItem(const Dictionary& dictionary, const std:
 } // namespace
 
 void Zone::fromDictionary(const Dictionary& dictionary) {
+    // Held through the reading, so a document naming the sample the zone plays finds it still loaded.
+    if (shared_ != nullptr)
+        shared_->retain();
+    const SharedObjectPtr<Sample> previous(shared_);
     releaseSample();
     dictionary_.clear();
     int low = 0;

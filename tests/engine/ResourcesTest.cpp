@@ -345,6 +345,7 @@ TEST_F(ResourcesTest, SavedSamplesHoldEachFilesAudioOnceAndReadBackShared) {
     withData.setString("file-format", "0.7.0");
     resources().saveSamples(withData, true);
     EXPECT_EQ(withData.getArraySize("samples"), 4);
+    ASSERT_NE(resources().findSample("E1"), nullptr);
     // The file's audio once; each sample without a file keeps its own.
     EXPECT_EQ(countWithData(withData), 3);
     Dictionary positionsOnly;
@@ -356,6 +357,12 @@ TEST_F(ResourcesTest, SavedSamplesHoldEachFilesAudioOnceAndReadBackShared) {
     Dictionary some;
     resources().saveSamplesOf(some, {"B", "E2", "H"}, true);
     EXPECT_EQ(some.getArraySize("samples"), 2);
+    // Saving takes nothing away, not even samples nobody has taken yet.
+    resources().addSampleFile("Untaken", File(world_.writeWav("untaken.wav", 900)));
+    Dictionary more;
+    resources().saveSamples(more, false);
+    EXPECT_NE(resources().findSample("Untaken"), nullptr);
+    EXPECT_NE(resources().findSample("E1"), nullptr);
 
     // Read back elsewhere after the file is gone: both ids share the one embedded copy.
     std::filesystem::remove(path);

@@ -146,7 +146,8 @@ TEST_F(ZoneTest, DocumentWithoutIdLeavesTheZoneClearedUnderANewRandomName) {
     EXPECT_EQ(zone->getSampleName().size(), 39u);
     EXPECT_EQ(zone->getParameterLong("SampleStart"), 0);
     EXPECT_EQ(zone->getKeyRange(), KeyRange(36, 59));
-    // The sample went back to the resources, and with its last user gone it left them.
+    // The sample went back to the resources; with no user left the next purge takes it.
+    world_.resources->purgeUnused();
     EXPECT_EQ(world_.resources->findSample(id), nullptr);
 }
 
@@ -182,6 +183,23 @@ TEST_F(ZoneTest, TheOnlyUserOfASampleFindsItAgainAfterProcessing) {
     zone->prepareSample();
     EXPECT_NE(zone->getSample(), nullptr);
     EXPECT_EQ(zone->getSample(), world_.resources->findSample(id));
+}
+
+TEST_F(ZoneTest, NamingTheSampleAZonePlaysAgainKeepsASampleThatHasNoFile) {
+    // A sample from a document has no file to be loaded again from: dropping it in between would lose it.
+    std::string id;
+    {
+        const SharedObjectPtr<Sample> recorded = test::makeSample(test::makeRamp(2000));
+        id = world_.resources->addSample("", recorded.get(), "");
+    }
+    const SharedObjectPtr<Zone> zone(new Zone(nullptr, world_.parent.get(), KeyRange(36, 40), id));
+    Sample* sample = zone->getSample();
+    ASSERT_NE(sample, nullptr);
+    zone->setSample(id);
+    EXPECT_EQ(zone->getSample(), sample);
+    zone->fromDictionary(zoneItem(test::rangeText(36, 40, id)));
+    EXPECT_EQ(zone->getSample(), sample);
+    EXPECT_EQ(world_.resources->findSample(id), sample);
 }
 
 TEST_F(ZoneTest, PreparingKeepsTheSamplesRootNoteAndDetuneApartFromTheZonesSemitones) {
