@@ -23,7 +23,7 @@ const char* const kParametersKey = "parameters";
 
 Zone::Zone(ZoneManager* manager, Radio* parent, const KeyRange& range, const std::string& sampleName)
     : Radio(parent != nullptr ? parent->getOwner() : nullptr), manager_(manager),
-      range_(range), loops_{Loop{}} {
+      range_(pack(range)), loops_{Loop{}} {
     if (Settings* settings = getSettings())
         settings->saveParameters(dictionary_, Parameter::kScopeZone);
     else
@@ -32,7 +32,7 @@ Zone::Zone(ZoneManager* manager, Radio* parent, const KeyRange& range, const std
 }
 
 Zone::Zone(const Zone& other)
-    : Radio(other), SharedObject(), manager_(other.getManager()), range_(other.getKeyRange()),
+    : Radio(other), SharedObject(), manager_(other.getManager()), range_(pack(other.getKeyRange())),
       sampleName_(other.sampleName_), loops_(other.loops_), slices_(other.slices_) {
     dictionary_.copyFrom(other.dictionary_);
     takeSampleOf(other);
@@ -46,7 +46,7 @@ Zone& Zone::operator=(const Zone& other) {
     loops_ = other.loops_;
     slices_ = other.slices_;
     setManager(other.getManager());
-    range_.store(other.getKeyRange(), std::memory_order_relaxed);
+    storeKeyRange(other.getKeyRange());
     sampleName_ = other.sampleName_;
     takeSampleOf(other);
     return *this;
@@ -137,7 +137,7 @@ void Zone::setLoopEnabled(int mode) {
 
 void Zone::setKeyRange(const KeyRange& range) {
     if (isValidKeyRange(range) && range != getKeyRange())
-        range_.store(range, std::memory_order_relaxed);
+        storeKeyRange(range);
 }
 
 Zone::Slice Zone::getSlice(int index) const {

@@ -75,7 +75,7 @@ public:
     Sample* getSample() const { return sample_; }
     bool holdsPrivateCopy() const { return ownsPrivateCopy_; }
     // Any thread.
-    KeyRange getKeyRange() const noexcept { return range_.load(std::memory_order_relaxed); }
+    KeyRange getKeyRange() const noexcept { return unpack(range_.load(std::memory_order_relaxed)); }
     // Taken when valid (0 <= low <= high <= 127).
     void setKeyRange(const KeyRange& range);
     int getSliceCount() const { return static_cast<int>(slices_.size()); }
@@ -107,11 +107,23 @@ public:
     // The manager detaches its zones when it ends.
     void setManager(ZoneManager* manager) { manager_.store(manager, std::memory_order_release); }
 
-    static bool isValidKeyRange(const KeyRange& range) {
+    static bool isValidKeyRange(const KeyRange& range) noexcept {
         return 0 <= range.low && range.low <= range.high && range.high <= 127;
     }
 
 private:
+    // The range travels as one word, so a look-up on another thread never sees half of a change.
+    static std::uint32_t pack(const KeyRange& range) noexcept {
+        return static_cast<std::uint32_t>(static_cast<std::uint16_t>(range.low)) << 16 |
+               static_cast<std::uint16_t>(range.high);
+    }
+    static KeyRange unpack(std::uint32_t word) noexcept {
+        return KeyRange(static_cast<std::int16_t>(word >> 16), static_cast<std::int16_t>(word & 0xFFFF));
+    }
+    void storeKeyRange(const KeyRange& range) noexcept {
+        range_.store(pack(range), std::memory_order_relaxed);
+    }
+
     // Gives both held samples back; the id stays.
     void dropSample();
     void takeSampleOf(const Zone& other);
@@ -121,7 +133,7 @@ private:
     bool takeDroppedFile(const std::string& path, std::int32_t first, std::int32_t second, bool region);
 
     std::atomic<ZoneManager*> manager_;
-    std::atomic<KeyRange> range_;
+    std::atomic<std::uint32_t> range_;
     Dictionary dictionary_;
     std::string sampleName_;
     Sample* sample_ = nullptr; // the sample played: shared_ or the processed copy

@@ -67,7 +67,7 @@ void Zone::fromDictionary(const Dictionary& dictionary) {
     const bool hasId = dictionary.getString("id", &id);
     if (!hasLow || !hasHigh || !hasId)
         return;
-    range_.store(KeyRange(keyOf(low), keyOf(high)), std::memory_order_relaxed);
+    storeKeyRange(KeyRange(keyOf(low), keyOf(high)));
     setSample(id);
 
     Dictionary::View values = dictionary.getDictionary(kParametersKey);
