@@ -7,6 +7,8 @@
 #include "engine/zones/Zone.h"
 #include "framework/File.h"
 #include "framework/Message.h"
+#include "plugin/Parameter.h"
+#include "plugin/Settings.h"
 #include "support/AllocationGuard.h"
 
 #include <gtest/gtest.h>
@@ -247,6 +249,26 @@ TEST_F(ZoneManagerTest, ARefusedImportChangesNothing) {
         EXPECT_EQ(manager->getZoneSampleName(1), "S1");
     }
     EXPECT_TRUE(world_.missing.asked.empty());
+}
+
+TEST_F(ZoneManagerTest, ActivatingMakesTheFirstZoneCurrentWhenNoneIsAndLoadsItsValues) {
+    RecordingManager manager(journal_, world_.parent.get());
+    manager.fromDictionary(Dictionary(
+        "<?xml version=\"1.0\"?><dict><file-format value=\"0.7.0\"/><zones><zone>" +
+        test::rangeText(36, 47, "A") + "<parameters><SampleStart value=\"250\"/></parameters></zone><zone>" +
+        test::rangeText(48, 59, "B") + "</zone></zones></dict>"));
+    manager.clearSelection();
+    world_.settings->setLong("SampleStart", 3, Sender::kEditor);
+    journal_.events.clear();
+    manager.activate();
+    EXPECT_TRUE(manager.isActive());
+    EXPECT_EQ(manager.getCurrentZoneIndex(), 0);
+    EXPECT_EQ(journal_.events, std::vector<std::string>{"selected:36"});
+    // The zone's stored values went to the zone-scope parameters.
+    EXPECT_EQ(world_.settings->getLong("SampleStart"), 250);
+    manager.deactivate();
+    EXPECT_FALSE(manager.isActive());
+    EXPECT_EQ(journal_.events, (std::vector<std::string>{"selected:36", "deselected:36"}));
 }
 
 TEST_F(ZoneManagerTest, DropsAreImportedOnlyWhileActive) {
