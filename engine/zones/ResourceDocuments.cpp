@@ -2,7 +2,6 @@
 #include "engine/Sample.h"
 #include "engine/zones/Resources.h"
 #include "framework/Logger.h"
-#include "plugin/DictionaryItems.h"
 
 #include <exception>
 #include <mutex>
@@ -20,7 +19,7 @@ template <class Visit> void forEachItem(const Dictionary& dictionary, const std:
         return;
     const int count = array->count("");
     for (int i = 0; i < count; ++i)
-        if (const Dictionary::View item = array->getChild(i, ""); item && detail::isElement(*item))
+        if (const Dictionary::View item = array->getChild(i, ""); item && item->hasElement())
             visit(*item);
 }
 

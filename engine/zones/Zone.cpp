@@ -1,5 +1,6 @@
 #include "engine/zones/Zone.h"
 
+#include "engine/modules/Module.h"
 #include "engine/zones/Resources.h"
 #include "engine/zones/ZoneManager.h"
 #include "framework/File.h"
@@ -150,8 +151,9 @@ Zone::Loop Zone::getLoop() const {
     return loops_.empty() ? Loop{} : loops_.front();
 }
 
-float Zone::getRootFrequency(const FrequencySource& module) const {
-    return sample_ != nullptr ? sample_->getRootFrequency(module) : 0.0f;
+float Zone::getRootFrequency() const {
+    const Module* module = getOwner();
+    return sample_ != nullptr && module != nullptr ? sample_->getRootFrequency(*module) : 0.0f;
 }
 
 bool Zone::isCurrent() const {

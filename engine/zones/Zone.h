@@ -13,7 +13,6 @@
 
 namespace trov {
 
-class FrequencySource;
 class ZoneManager;
 
 // A key range of the keyboard mapped to one sample, with the zone-scope parameter values that go with it
@@ -85,8 +84,9 @@ public:
     // Loop 0; all zero without loops.
     Loop getLoop() const;
     std::string getSampleName() const { return sampleName_; }
-    // The sample's root frequency in that module's tuning; 0 without a sample.
-    float getRootFrequency(const FrequencySource& module) const;
+    // The sample's root frequency in the tuning of the zone's module (its owner); 0 without a sample or
+    // module.
+    float getRootFrequency() const;
     // Whether the manager's current zone is this one.
     bool isCurrent() const;
     // Applies the zone's values to its sample: a processed private copy when the values ask for

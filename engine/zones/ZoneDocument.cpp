@@ -2,7 +2,6 @@
 #include "engine/zones/Zone.h"
 
 #include "framework/SharedObject.h"
-#include "plugin/DictionaryItems.h"
 
 #include <algorithm>
 #include <limits>
@@ -46,7 +45,7 @@ template <class Visit> void forEachItem(const Dictionary& dictionary, const std:
         return;
     const int count = array->count("");
     for (int i = 0; i < count; ++i)
-        if (const Dictionary::View item = array->getChild(i, ""); item && detail::isElement(*item))
+        if (const Dictionary::View item = array->getChild(i, ""); item && item->hasElement())
             visit(*item);
 }
 
@@ -113,7 +112,7 @@ void Zone::readParameters(const Dictionary& values) {
     const int count = values.count("");
     for (int i = 0; i < count; ++i) {
         const Dictionary::View item = values.getChild(i, "");
-        if (!item || !detail::isElement(*item))
+        if (!item || !item->hasElement())
             continue;
         const Dictionary::View entry = target->addDictionary(item->getName());
         if (!entry)

@@ -8,7 +8,6 @@
 #include "framework/File.h"
 #include "framework/Message.h"
 #include "framework/SharedObject.h"
-#include "plugin/DictionaryItems.h"
 #include "plugin/PluginInfo.h"
 
 #include <mutex>
@@ -116,7 +115,7 @@ void ZoneManager::fromDictionary(const Dictionary& dictionary) {
         const int count = array ? array->count("") : 0;
         for (int i = 0; i < count; ++i) {
             const Dictionary::View item = array->getChild(i, "");
-            if (!item || !detail::isElement(*item))
+            if (!item || !item->hasElement())
                 continue;
             fresh.push_back(createZoneObject(this, KeyRange(0, 0), ""));
             fresh.back()->fromDictionary(*item);

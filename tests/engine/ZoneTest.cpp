@@ -1,8 +1,10 @@
 #include "engine/zones/Zone.h"
 
+#include "engine/EngineTestSupport.h"
 #include "engine/Sample.h"
 #include "engine/SampleTestSupport.h"
 #include "engine/ZoneTestSupport.h"
+#include "engine/modules/Module.h"
 #include "engine/zones/Resources.h"
 #include "framework/File.h"
 #include "framework/Message.h"
@@ -216,6 +218,19 @@ TEST_F(ZoneTest, PreparingKeepsTheSamplesRootNoteAndDetuneApartFromTheZonesSemit
     EXPECT_EQ(zone->getSample()->getDetune(), -30);
     EXPECT_EQ(zone->getParameterLong("SampleDetuneCoarse"), 7);
     EXPECT_EQ(shared->getDetune(), -30);
+}
+
+TEST_F(ZoneTest, RootFrequencyIsTheSamplesRootNoteInItsModulesTuning) {
+    test::PluginDouble plugin;
+    Module module(nullptr, plugin, *world_.settings);
+    const std::string path = world_.writeWav("Samples/low.wav", 2000, 48);
+    const std::string id = world_.resources->addSampleFile("", File(path));
+    const SharedObjectPtr<Zone> zone(new Zone(nullptr, &module, KeyRange(36, 59), id));
+    EXPECT_EQ(zone->getOwner(), &module);
+    EXPECT_NEAR(zone->getRootFrequency(), 440.0 * std::pow(2.0, (48 - 69) / 12.0), 1e-3);
+    EXPECT_EQ(plugin.askedKey, 48);
+    const SharedObjectPtr<Zone> silent(new Zone(nullptr, &module, KeyRange(36, 59), "nothing"));
+    EXPECT_EQ(silent->getRootFrequency(), 0.0f);
 }
 
 TEST_F(ZoneTest, PreparingWritesTheSamplesClampedPositionsIntoTheValues) {
