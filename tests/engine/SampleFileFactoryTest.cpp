@@ -2,12 +2,13 @@
 
 #include "engine/Sample.h"
 #include "engine/SampleREX.h"
-#include "engine/SampleTestSupport.h"
 #include "engine/SampleWav.h"
 #include "engine/SampleWavpack.h"
 #include "framework/File.h"
-#include "framework/FileTestFolder.h"
 #include "platform/Responder.h"
+#include "support/FileTestFolder.h"
+#include "support/SampleTestSupport.h"
+#include "support/ScopedProduct.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>

@@ -1,9 +1,8 @@
-#include "SampleTestSupport.h"
-
 #include "engine/FrequencySource.h"
 #include "framework/Dictionary.h"
 #include "framework/File.h"
-#include "framework/FileTestFolder.h"
+#include "support/FileTestFolder.h"
+#include "support/SampleTestSupport.h"
 
 #include <gtest/gtest.h>
 

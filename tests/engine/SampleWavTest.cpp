@@ -1,8 +1,8 @@
 #include "engine/SampleWav.h"
 
-#include "engine/SampleTestSupport.h"
 #include "framework/File.h"
-#include "framework/FileTestFolder.h"
+#include "support/FileTestFolder.h"
+#include "support/SampleTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -2,13 +2,13 @@
 
 #include "framework/Dictionary.h"
 #include "framework/Error.h"
-#include "framework/FileTestFolder.h"
 #include "framework/Font.h"
 #include "framework/Message.h"
 #include "framework/Preferences.h"
 #include "framework/Radio.h"
 #include "plugin/PluginEnvironment.h"
 #include "plugin/PluginInfo.h"
+#include "support/FileTestFolder.h"
 
 #include <memory>
 #include <string>
