@@ -14,6 +14,8 @@ Note::Note(const FrequencySource* owner, const Note& other) : data_(other.data_)
 Note::Note(const Note& other) : Note(other.owner_, other) {}
 
 Note& Note::operator=(const Note& other) {
+    if (this == &other)
+        return *this;
     data_ = other.data_;
     dirty_ = true;
     frequency_ = 1.0f;

@@ -104,7 +104,7 @@ TEST(HorizontalKernels3, EveryMemberDividesItsWeightedSumAndWritesExactlyItsElem
                 row[i] = static_cast<R>(randomValue<int>(rng, 0, 1020));
             else
                 row[i] =
-                    extremes ? (rng() % 2 ? 0 : 262140) : static_cast<R>(randomValue<int>(rng, 0, 262140));
+                    static_cast<R>(extremes ? (rng() % 2 ? 0 : 262140) : randomValue<int>(rng, 0, 262140));
         }
         Image<Out> dst(static_cast<int>(n), 1, 1, 0, offset, rng, 1);
         const Image<Out> before = dst;
