@@ -2,13 +2,14 @@
 
 #include "engine/Sample.h"
 #include "engine/SampleREX.h"
-#include "engine/SampleTestSupport.h"
 #include "engine/SampleWav.h"
 #include "engine/SampleWavpack.h"
 #include "framework/File.h"
-#include "framework/FileTestFolder.h"
 #include "platform/Responder.h"
+#include "support/FileTestFolder.h"
 #include "support/LogCapture.h"
+#include "support/SampleTestSupport.h"
+#include "support/ScopedProduct.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -98,7 +99,7 @@ bool writeNoiseWavPack(const std::string& path, int frames) {
     for (int done = 0; ok && done < frames; done += 4096) {
         for (std::int32_t& value : piece) {
             state = state * 1664525u + 1013904223u;
-            value = static_cast<std::int8_t>(state >> 24);
+            value = static_cast<std::int32_t>(state >> 24) - 128;
         }
         ok = WavpackPackSamples(context, piece.data(),
                                 static_cast<std::uint32_t>(std::min(4096, frames - done)));
@@ -363,7 +364,7 @@ TEST_F(SampleFileFactory, WithoutLoadDataASampleHasItsFormatButNoDataSettingsOrS
 TEST_F(SampleFileFactory, FilesNoReaderTakesGiveNullAndAnErrorLineNamingTheFile) {
     test::LogCapture log;
     std::ofstream(folder_ / "text.wav") << "this is not audio at all";
-    std::ofstream(folder_ / "empty.wv");
+    std::ofstream(folder_ / "empty.wv").close();
     EXPECT_FALSE(load(folder_ / "text.wav"));
     EXPECT_FALSE(load(folder_ / "empty.wv"));
     EXPECT_FALSE(load(folder_ / "missing.wav"));

@@ -1,8 +1,8 @@
 #include "engine/SampleWav.h"
 
-#include "engine/SampleTestSupport.h"
 #include "framework/File.h"
-#include "framework/FileTestFolder.h"
+#include "support/FileTestFolder.h"
+#include "support/SampleTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -272,7 +272,7 @@ TEST(WavRead, FilesItCannotDecodeAreLeftToTheNextReader) {
     for (std::size_t i = 0; i < refused.size(); ++i)
         EXPECT_EQ(load(refused[i]).result.getCode(), "EIFL") << "case " << i;
 
-    std::istringstream notRiff("RIFX\0\0\0\0WAVE");
+    std::istringstream notRiff(std::string("RIFX\0\0\0\0WAVE", 12));
     SampleWav sample;
     EXPECT_EQ(sample.loadStream(notRiff, true).getCode(), "EIFL");
     std::istringstream empty("");

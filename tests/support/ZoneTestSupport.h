@@ -1,7 +1,6 @@
 #pragma once
 
 #include "engine/Sample.h"
-#include "engine/SampleTestSupport.h"
 #include "engine/zones/MissingSampleHandler.h"
 #include "engine/zones/Resources.h"
 #include "engine/zones/SampleManager.h"
@@ -11,9 +10,10 @@
 #include "framework/File.h"
 #include "framework/Preferences.h"
 #include "plugin/PluginEnvironment.h"
-#include "plugin/PluginTestSupport.h"
 #include "plugin/Settings.h"
 #include "support/FileTestFolder.h"
+#include "support/PluginTestSupport.h"
+#include "support/SampleTestSupport.h"
 
 #include <filesystem>
 #include <memory>
@@ -105,7 +105,7 @@ public:
 
     // A mono 16-bit WAV file of the given length below the folder; its path.
     std::string writeWav(const std::string& name, int frames, int rootNote = 60) const {
-        const std::string path = files / name;
+        std::string path = files / name;
         std::filesystem::create_directories(std::filesystem::path(path).parent_path());
         EditableWav wav(makeRamp(frames), 16);
         wav.setRootNote(rootNote);

@@ -7,8 +7,8 @@
 #include "engine/modules/PluginServices.h"
 #include "engine/voices/Voice.h"
 #include "framework/Dictionary.h"
-#include "plugin/PluginTestSupport.h"
 #include "plugin/Settings.h"
+#include "support/PluginTestSupport.h"
 
 #include <algorithm>
 #include <atomic>
