@@ -107,7 +107,7 @@ private:
     ByController controllerToTarget_;
     Modes inverts_;
     Modes ranges_;
-    std::unique_ptr<PopupMenuInterface> menu_;
+    std::unique_ptr<PopupMenuInterface> menu_; // a native menu (owner word 1) living as long as the mapper
     T learnTarget_ = nullptr;
     Timer learnTimer_;
 };
