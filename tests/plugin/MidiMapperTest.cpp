@@ -5,9 +5,9 @@
 #include "framework/Preferences.h"
 #include "plugin/Parameter.h"
 #include "plugin/PluginEnvironment.h"
-#include "plugin/PluginTestSupport.h"
 #include "plugin/Settings.h"
 #include "support/AllocationGuard.h"
+#include "support/PluginTestSupport.h"
 
 #include <gtest/gtest.h>
 
