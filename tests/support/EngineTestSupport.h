@@ -9,6 +9,7 @@
 #include "framework/Dictionary.h"
 #include "plugin/Settings.h"
 #include "support/PluginTestSupport.h"
+#include "support/TestHost.h"
 
 #include <algorithm>
 #include <atomic>
@@ -20,7 +21,8 @@
 namespace trov::test {
 
 // The plug-in instance as a module sees it: two programs with a zone manager each (distinct addresses,
-// never dereferenced) and an equal-tempered tuning with A4 (key 69) at 440 Hz. Remembers what it was asked.
+// never dereferenced), the host a test gives it, and an equal-tempered tuning with A4 (key 69) at 440 Hz.
+// Remembers what it was asked.
 class PluginDouble : public PluginServices {
 public:
     Program* getProgram(int moduleIndex) const override {
@@ -33,6 +35,7 @@ public:
         return moduleIndex >= 0 && moduleIndex < 2 ? reinterpret_cast<ZoneManager*>(&managers_[moduleIndex])
                                                    : nullptr;
     }
+    HostInterface* getHost() const override { return host; }
     double getFrequency(int key, double cents) const noexcept override {
         askedKey = key;
         return 440.0 * std::pow(2.0, (key - 69 + cents / 100.0) / 12.0);
@@ -42,6 +45,7 @@ public:
 
     mutable int askedIndex = -1;
     mutable int askedKey = -1;
+    HostInterface* host = nullptr; // none unless a test gives one
 
 private:
     mutable char programs_[2] = {};
