@@ -6,6 +6,8 @@
 #include "engine/modules/Module.h"
 #include "engine/modules/PluginServices.h"
 #include "engine/voices/Voice.h"
+#include "engine/zones/SampleManager.h"
+#include "engine/zones/ZoneManager.h"
 #include "framework/Dictionary.h"
 #include "plugin/Settings.h"
 #include "support/PluginTestSupport.h"
@@ -156,9 +158,12 @@ public:
 };
 
 // The test descriptor of the engine layer: real modules (with the plug-in double), synthesiser engines
-// (or counting ones) and voices of the chosen kind.
+// (or counting ones), voices of the chosen kind, zone and sample managers.
 class EngineTestPluginInfo : public TestPluginInfo {
 public:
+    SampleManager* createSampleManager(const Module* owner) override { return new SampleManager(owner); }
+    // Without programs, zone managers take this station as their parent (and its module).
+    ZoneManager* createZoneManager(Program*) override { return new ZoneManager(zoneParent); }
     Module* createModule(Plugin* plugin, Settings& settings) override {
         return new Module(plugin, services, settings);
     }
@@ -185,6 +190,7 @@ public:
     }
 
     PluginDouble services;
+    Radio* zoneParent = nullptr;
     bool makeEngines = true;
     bool countingEngines = false;
     VoiceKind voiceKind = VoiceKind::Tracing;

@@ -11,6 +11,7 @@
 #include "framework/Preferences.h"
 #include "plugin/PluginEnvironment.h"
 #include "plugin/Settings.h"
+#include "support/EngineTestSupport.h"
 #include "support/FileTestFolder.h"
 #include "support/PluginTestSupport.h"
 #include "support/SampleTestSupport.h"
@@ -22,15 +23,8 @@
 
 namespace trov::test {
 
-// A product descriptor whose factories make real zone and sample managers.
-class ZoneTestPluginInfo : public TestPluginInfo {
-public:
-    SampleManager* createSampleManager(const Module* owner) override { return new SampleManager(owner); }
-    // Programs are not built yet: the managers take this station as their parent (and its module).
-    ZoneManager* createZoneManager(Program*) override { return new ZoneManager(zoneParent); }
-
-    Radio* zoneParent = nullptr;
-};
+// The engine layer's test descriptor: real modules, engines, voices, zone and sample managers.
+using ZoneTestPluginInfo = EngineTestPluginInfo;
 
 // A missing-sample handler that answers with a fixed file (or skips) and counts the questions.
 class ScriptedMissingSample : public MissingSampleHandler {
