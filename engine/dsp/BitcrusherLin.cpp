@@ -18,8 +18,11 @@ std::int32_t BitcrusherLin::process(const IOChannel<float>& in, IOChannel<float>
     const std::int32_t frames = spanOf(in, out);
     const float* source = in.getData();
     float* target = out.getData();
+    // Locals: the stores could otherwise alias the members and keep the loop from vectorising.
+    const float levels = levels_;
+    const float step = step_;
     for (std::int32_t i = 0; i < frames; ++i)
-        target[i] = quantiseValue(source[i]);
+        target[i] = roundHalfEven(levels * source[i]) * step;
     return out.setValidFrames(frames);
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "engine/dsp/Bitcrusher.h"
+#include "engine/dsp/FloatIndex.h"
 
-#include <cmath>
 #include <cstdint>
 
 namespace trov {
@@ -27,7 +27,7 @@ public:
     float getStep() const noexcept { return step_; }
 
 private:
-    float quantiseValue(float x) const noexcept { return std::rint(levels_ * x) * step_; }
+    float quantiseValue(float x) const noexcept { return roundHalfEven(levels_ * x) * step_; }
 
     std::int32_t bits_ = 0;
     float levels_ = 1.0f;

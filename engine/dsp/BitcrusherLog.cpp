@@ -44,8 +44,11 @@ std::int32_t BitcrusherLog::process(const IOChannel<float>& in, IOChannel<float>
     const std::int32_t frames = spanOf(in, out);
     const float* source = in.getData();
     float* target = out.getData();
+    // Locals: the stores could otherwise alias the members and keep the loop from vectorising.
+    const std::uint32_t clearMask = clearMask_;
+    const std::int32_t exponentFloor = exponentFloor_;
     for (std::int32_t i = 0; i < frames; ++i)
-        target[i] = quantiseValue(source[i]);
+        target[i] = crush(source[i], clearMask, exponentFloor);
     return out.setValidFrames(frames);
 }
 

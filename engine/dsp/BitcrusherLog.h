@@ -31,10 +31,13 @@ public:
     std::int32_t getMantissaBits() const noexcept { return mantissaBits_; }
 
 private:
-    float quantiseValue(float x) const noexcept {
+    float quantiseValue(float x) const noexcept { return crush(x, clearMask_, exponentFloor_); }
+    // Without branches, so that block loops vectorise.
+    static float crush(float x, std::uint32_t clearMask, std::int32_t exponentFloor) noexcept {
         const auto word = std::bit_cast<std::uint32_t>(x);
         const std::int32_t exponent = static_cast<std::int32_t>((word >> 23) & 0xffu) - 127;
-        return std::bit_cast<float>(exponent < exponentFloor_ ? 0u : word & clearMask_);
+        const std::uint32_t keep = 0u - static_cast<std::uint32_t>(exponent >= exponentFloor);
+        return std::bit_cast<float>(word & clearMask & keep);
     }
 
     std::int32_t bits_ = 0;

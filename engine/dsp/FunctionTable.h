@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/dsp/FloatIndex.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -15,17 +17,29 @@ namespace trov {
 // up at once. `lookup` is noexcept and allocation-free for the audio thread.
 template <class T> class FunctionTable {
 public:
-    // Samples f at size points; fewer than two points sample f at lo only.
+    // Positions keep a fraction's precision in single precision up to here.
+    static constexpr std::uint32_t kMaxSize = std::uint32_t{1} << 20;
+
+    // Samples f at size points (at most 2^20); fewer than two points sample f at lo only.
     template <class Function>
     FunctionTable(T lo, T hi, std::uint32_t size, Function f)
-        : lo_(lo), hi_(hi), size_(std::max<std::uint32_t>(size, 1)), data_(new T[std::size_t{size_} + 2]) {
+        : lo_(lo), hi_(hi), size_(std::clamp<std::uint32_t>(size, 1, kMaxSize)),
+          data_(new T[std::size_t{size_} + 2]) {
+        // Spaced by size, not size - 1: a lookup reads slightly ahead of the sampled point, which the
+        // tables' users were tuned against.
+        scale_ = static_cast<float>(static_cast<T>(size_) / (hi_ - lo_));
+        // A domain that is empty, reversed, not finite or too narrow for the scale holds f(lo) alone (f(0)
+        // without a finite lo), over a unit domain.
+        if (!(std::isfinite(lo_) && std::isfinite(hi_) && lo_ < hi_ && std::isfinite(scale_))) {
+            lo_ = std::isfinite(lo_) ? lo_ : T(0);
+            hi_ = lo_ + T(1);
+            size_ = 1;
+            scale_ = 1.0f;
+        }
         const std::uint32_t last = size_ - 1;
         for (std::uint32_t i = 0; i < size_; ++i)
             data_[i] = last == 0 ? static_cast<T>(f(lo_)) : static_cast<T>(f(i * (hi_ - lo_) / last + lo_));
         data_[size_] = data_[size_ + 1] = data_[last];
-        // Spaced by size, not size - 1: a lookup reads slightly ahead of the sampled point, which the
-        // tables' users were tuned against.
-        scale_ = static_cast<float>(static_cast<T>(size_) / (hi_ - lo_));
     }
     FunctionTable(const FunctionTable&) = delete;
     FunctionTable& operator=(const FunctionTable&) = delete;
@@ -33,15 +47,15 @@ public:
     FunctionTable& operator=(FunctionTable&&) noexcept = default;
     ~FunctionTable() = default;
 
-    // The interpolated value at x. Below lo it is the first point, past hi the last; NaN reads as lo.
+    // The interpolated value at x. Below lo it is the first point, past hi the last; NaN reads as lo. One
+    // multiply, one conversion, one interpolation.
     T lookup(T x) const noexcept {
-        // The position is clamped while still a floating-point value: NaN, infinite and huge arguments
-        // never reach the integer conversion.
-        const T u = std::fmin(std::fmax((x - lo_) * static_cast<T>(scale_), T(0)), static_cast<T>(size_));
+        // The argument is clamped to the domain while still floating-point. The position u then lies within
+        // 0..size (give or take a rounding), so i stays within 0..size and i + 1 within the guards.
+        const T u = (clampPosition(x, lo_, hi_) - lo_) * static_cast<T>(scale_);
         // u - 0.5 rounded half to even is the whole part of u (or u - 1 at a whole u, with the same value).
-        const T whole = std::rint(u - T(0.5));
-        const T fraction = u - whole;
-        const auto i = std::min(static_cast<std::uint32_t>(whole), size_ - 1);
+        const std::int32_t i = roundToInt(u - T(0.5));
+        const T fraction = u - static_cast<T>(i);
         return data_[i] + (data_[i + 1] - data_[i]) * fraction;
     }
 

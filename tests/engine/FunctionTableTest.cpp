@@ -116,4 +116,17 @@ TEST(FunctionTable, DegenerateSizesAndDomainsStayInsideTheTable) {
         EXPECT_EQ(point.lookup(x), 4.0f) << x;
     }
     EXPECT_EQ(none.getSize(), 1u);
+
+    // Reversed, infinite and too narrow domains hold f(lo) alone, and every argument reads it.
+    const FunctionTable<float> reversed(2.0f, 1.0f, 16, [](float x) { return x; });
+    const FunctionTable<float> endless(0.0f, std::numeric_limits<float>::infinity(), 16,
+                                       [](float x) { return x; });
+    const FunctionTable<double> narrow(0.0, 1e-300, 64, [](double x) { return x + 3.0; });
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    for (const float x : {nan, -1e30f, 0.0f, 1.5f, 2.0f, 1e30f}) {
+        EXPECT_EQ(reversed.lookup(x), 2.0f) << x;
+        EXPECT_EQ(endless.lookup(x), 0.0f) << x;
+        EXPECT_EQ(narrow.lookup(static_cast<double>(x)), 3.0) << x;
+    }
+    EXPECT_EQ(std::pair(reversed.getSize(), narrow.getSize()), std::pair(1u, 1u));
 }
