@@ -5,6 +5,20 @@
 
 namespace trov {
 
+namespace {
+
+// Targets stay within this many steps of 0, so that the level can be rounded by adding and taking away
+// 1.5 x 2^23: the sum's unit in the last place is 1, and the current rounding mode (nearest, ties to even,
+// as std::rint) does the rounding without a branch.
+constexpr float kLargestTarget = 4194304.0f;  // 2^22
+constexpr float kRoundingShift = 12582912.0f; // 1.5 x 2^23
+
+inline float roundToStep(float level) noexcept {
+    return (level + kRoundingShift) - kRoundingShift;
+}
+
+} // namespace
+
 EnvelopeDiscreteSloped::EnvelopeDiscreteSloped(const Module* owner, std::uint32_t steps)
     : Envelope(owner), steps_(std::max(steps, 1u)) {
     segments_.reserve(kMaxSegments);
@@ -31,8 +45,8 @@ bool EnvelopeDiscreteSloped::addSegment(float fraction, std::int32_t millisecond
                                         bool hold) noexcept {
     if (segments_.size() >= kMaxSegments || !std::isfinite(fraction) || !std::isfinite(scale))
         return false;
-    const Segment segment{
-        static_cast<float>(steps_) * fraction, samplesFor(milliseconds), scale, hold, milliseconds, true};
+    const float target = std::clamp(static_cast<float>(steps_) * fraction, -kLargestTarget, kLargestTarget);
+    const Segment segment{target, samplesFor(milliseconds), scale, hold, milliseconds, true};
     segments_.insert(segments_.end() - 1, segment);
     return true;
 }
@@ -49,7 +63,7 @@ bool EnvelopeDiscreteSloped::isActive() const noexcept {
 
 float EnvelopeDiscreteSloped::nextValue() noexcept {
     level_ += slope_;
-    return std::rint(level_) * scale_;
+    return roundToStep(level_) * scale_;
 }
 
 void EnvelopeDiscreteSloped::release() noexcept {
@@ -120,12 +134,12 @@ std::int32_t EnvelopeDiscreteSloped::walk(const float* in, float* out, std::int3
         if (in == nullptr) {
             for (std::int32_t i = done; i < done + n; ++i) {
                 level += slope;
-                out[i] = std::rint(level) * scale;
+                out[i] = roundToStep(level) * scale;
             }
         } else {
             for (std::int32_t i = done; i < done + n; ++i) {
                 level += slope;
-                out[i] = in[i] * (std::rint(level) * scale);
+                out[i] = in[i] * (roundToStep(level) * scale);
             }
         }
         level_ = level;

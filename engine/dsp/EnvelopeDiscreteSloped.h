@@ -38,9 +38,9 @@ public:
 
     // Level and slope 0, only the end segment, at its start.
     void reset() noexcept override;
-    // Inserts before the end segment: target steps x fraction, length rate x milliseconds / 1000 samples
-    // (whole samples, rounded toward 0; under one sample it is a jump). False when the envelope is full
-    // or fraction or scale is not finite.
+    // Inserts before the end segment: target steps x fraction (held within 2^22 steps of 0), length
+    // rate x milliseconds / 1000 samples (whole samples, rounded toward 0; under one sample it is a jump).
+    // False when the envelope is full or fraction or scale is not finite.
     bool addSegment(float fraction, std::int32_t milliseconds, float scale, bool hold) noexcept;
     // Segment lengths follow a changed sample rate.
     void update() noexcept override;

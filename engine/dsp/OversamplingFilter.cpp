@@ -65,16 +65,33 @@ bool OversamplingFilter::design(double transition) noexcept {
 }
 
 void OversamplingFilter::decimate(float* out, const float* in, std::int32_t n) noexcept {
+    // y = (odd - y1) k + x1, written as c - k y1 with c = odd k + x1 independent of the feedback, and two
+    // outputs a step: y[i+1] = c[i+1] - k c[i] + k^2 y[i-1]. The feedback chain is then one product and
+    // one sum per pair instead of three operations per output; the rounding differs by an ulp at most.
     const float k = k_;
+    const float kk = k * k;
     float x1 = x1_;
     float y1 = y1_;
-    for (std::int32_t i = 0; i < n; ++i) {
+    std::int32_t i = 0;
+    for (; i + 1 < n; i += 2) {
+        const float even0 = in[2 * i];
+        const float odd0 = in[2 * i + 1];
+        const float even1 = in[2 * i + 2];
+        const float odd1 = in[2 * i + 3];
+        const float c0 = odd0 * k + x1;
+        const float c1 = odd1 * k + odd0;
+        const float y0 = c0 - k * y1; // normal or 0 while y1 is: k y1 stays far above the subnormals
+        y1 = snapToZero((c1 - k * c0) + kk * y1);
+        x1 = odd1;
+        out[i] = (y0 + even0) * 0.5f;
+        out[i + 1] = (y1 + even1) * 0.5f;
+    }
+    if (i < n) {
         const float even = in[2 * i];
         const float odd = in[2 * i + 1];
-        const float y = snapToZero((odd - y1) * k + x1);
+        y1 = snapToZero((odd * k + x1) - k * y1);
         x1 = odd;
-        y1 = y;
-        out[i] = (y + even) * 0.5f;
+        out[i] = (y1 + even) * 0.5f;
     }
     x1_ = x1;
     y1_ = y1;

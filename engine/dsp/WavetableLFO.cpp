@@ -4,6 +4,7 @@
 #include "engine/dsp/FixedPhase.h"
 #include "engine/modules/Module.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace trov {
@@ -49,9 +50,16 @@ std::int32_t WavetableLFO::render(IOChannel<float>& out) noexcept {
 
     const float* table = getWavetable()->getData();
     float* target = out.getData();
-    for (std::int32_t i = 0; i < frames; ++i) {
-        target[i] = readAt(table, phase);
-        phase += increment;
+    for (std::int32_t i = 0; i < frames;) {
+        // The samples before the phase reaches the wrap point run without a check each.
+        const std::uint32_t room = wrap - phase;
+        const std::int64_t untilWrap =
+            increment == 0 ? frames : (room + std::int64_t{increment} - 1) / increment;
+        const auto run = static_cast<std::int32_t>(std::min<std::int64_t>(untilWrap, frames - i));
+        for (const std::int32_t end = i + run; i < end; ++i) {
+            target[i] = readAt(table, phase);
+            phase += increment;
+        }
         if (phase >= wrap)
             phase -= wrap;
     }

@@ -47,7 +47,7 @@ protected:
     std::int32_t prepareTable(float frequency) noexcept;
     // Linear interpolation between the value at the phase's index and the next (the guard at the end).
     static float readAt(const float* data, std::uint32_t phase) noexcept {
-        const std::uint32_t index = phase >> kFractionBits;
+        const std::size_t index = phase >> kFractionBits;
         const float weight = static_cast<float>(phase & kFractionMask) * (1.0f / 1024.0f);
         return data[index] + (data[index + 1] - data[index]) * weight;
     }

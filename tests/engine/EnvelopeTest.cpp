@@ -231,7 +231,9 @@ TEST_F(Envelopes, AddingSegmentsStopsWhenFullOrGivenNonFiniteValues) {
     EnvelopeDiscreteSloped envelope(module.get(), 32);
     EXPECT_FALSE(envelope.addSegment(std::numeric_limits<float>::quiet_NaN(), 10, 1.0f, false));
     EXPECT_FALSE(envelope.addSegment(0.5f, 10, std::numeric_limits<float>::infinity(), false));
-    int added = 0;
+    EXPECT_TRUE(envelope.addSegment(1e9f, 10, 1.0f, false)); // held within 2^22 steps
+    EXPECT_EQ(envelope.getSegments()[0].target, 4194304.0f);
+    int added = 1;
     while (envelope.addSegment(0.5f, 1, 1.0f, false))
         ++added;
     EXPECT_EQ(added, int(EnvelopeDiscreteSloped::kMaxSegments) - 1);

@@ -79,6 +79,31 @@ TEST(OversamplingFilter, MagnitudeMatchesThePolyphaseTransferFunction) {
     }
 }
 
+TEST(OversamplingFilter, FollowsTheAllPassRecurrenceInBlocksOfAnySize) {
+    OversamplingFilter filter = designed();
+    const double k = filter.getCoefficient();
+    const std::vector<float> signal = sine(2 * 400, 0.7);
+    // y = (odd - y1) k + x1 and out = (y + even) / 2, in double precision.
+    std::vector<double> expected;
+    double x1 = 0.0;
+    double y1 = 0.0;
+    for (std::size_t i = 0; i < 400; ++i) {
+        const double y = (signal[2 * i + 1] - y1) * k + x1;
+        x1 = signal[2 * i + 1];
+        y1 = y;
+        expected.push_back((y + signal[2 * i]) * 0.5);
+    }
+    std::vector<float> out(400);
+    std::size_t done = 0;
+    for (const std::int32_t block : {1, 7, 33, 2, 256, 101}) {
+        filter.decimate(out.data() + done, signal.data() + 2 * done, block);
+        done += static_cast<std::size_t>(block);
+    }
+    ASSERT_EQ(done, 400u);
+    for (std::size_t i = 0; i < 400; ++i)
+        ASSERT_NEAR(out[i], expected[i], 1e-6) << i;
+}
+
 TEST(OversamplingFilter, DecimatesInPlaceWithoutAllocating) {
     OversamplingFilter apart = designed();
     OversamplingFilter inPlace = designed();
