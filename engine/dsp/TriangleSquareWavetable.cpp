@@ -6,7 +6,7 @@
 namespace trov {
 
 TriangleSquareWavetable::TriangleSquareWavetable() {
-    buildLevels();
+    buildLevels(); // sizes the levels; each is then drawn from the shape at its own length
     renderLevels(0.0f);
 }
 
