@@ -94,15 +94,3 @@ TEST(EQ, SettersUpdateOnlyOnChangeAndGainlessTypesKeepGainZero) {
     EXPECT_EQ(band.updates - before, 3);
     EXPECT_EQ(std::pair(band.getShape3(), band.getExtra()), std::pair(0.125f, 9.0f));
 }
-
-TEST(EQ, ResponseOneIsTheSecondaryResponseAndAnyOtherThePrimary) {
-    Band band;
-    std::vector<float> values(5, 0.0f);
-    band.fillResponse(1, values);
-    EXPECT_EQ(values, std::vector<float>(5, 2.0f));
-    band.fillResponse(0, values);
-    EXPECT_EQ(values, std::vector<float>(5, 1.0f));
-    values.assign(5, 0.0f);
-    band.fillResponse(7, values);
-    EXPECT_EQ(values, std::vector<float>(5, 1.0f));
-}
