@@ -1,6 +1,7 @@
 // The sample players in blocks of 256 at 44.1 kHz. Counters: ns per output sample (goals: SampleOsc with
 // jitter at a 27 kHz clock 6, shown beside the same player without jitter; GranularNoiseOsc 3) and
-// allocations per block (goal 0).
+// allocations per block (goal 0). A plain linearly interpolated read at a fractional position, the least
+// any player does per sample, runs beside them as the machine's yardstick.
 
 #include "engine/dsp/GranularNoiseOsc.h"
 #include "engine/dsp/SampleOsc.h"
@@ -50,6 +51,40 @@ template <class Player> void runBlocks(benchmark::State& state, Player& player) 
         static_cast<double>(test::allocationsOnThisThread() - allocationsBefore) /
         static_cast<double>(blocks);
 }
+
+// The yardstick, out of line like a player's render.
+__attribute__((noinline)) double plainRead(float* out, std::int32_t frames, const float* data,
+                                           double position, double step) {
+    for (std::int32_t k = 0; k < frames; ++k) {
+        const auto i = static_cast<std::int32_t>(position);
+        const float weight = static_cast<float>(position - i);
+        out[k] += data[i] + weight * (data[i + 1] - data[i]);
+        position += step;
+    }
+    return position;
+}
+
+class PlainReader {
+public:
+    explicit PlainReader(const std::vector<float>& data) : data_(data) {}
+    std::int32_t render(IOChannel<float>& out) {
+        const double end = static_cast<double>(data_.size()) - 2000.0;
+        position_ =
+            plainRead(out.getData(), out.getSize(), data_.data(), position_ < end ? position_ : 0.0, 1.37);
+        return out.setValidFrames(out.getSize());
+    }
+
+private:
+    const std::vector<float>& data_;
+    double position_ = 0.0;
+};
+
+void BM_PlainInterpolatedRead(benchmark::State& state) {
+    const std::vector<float> data = noiseSeconds(4);
+    PlainReader reader(data);
+    runBlocks(state, reader);
+}
+BENCHMARK(BM_PlainInterpolatedRead);
 
 // range(0): 1 with the voice's jitter of 0.25 frames, 0 without.
 void BM_SampleOsc27kHzClock(benchmark::State& state) {

@@ -16,7 +16,7 @@ namespace {
 // Grain positions lie inside the data; clamping first still keeps any position from indexing outside.
 inline std::int32_t frameAt(double position, double last) noexcept {
     const double p = position > 0.0 ? (position < last ? position : last) : 0.0;
-    return static_cast<std::int32_t>(p + 0.5);
+    return static_cast<std::int32_t>(p + 0.5); // NOLINT(bugprone-incorrect-roundings): nonnegative, half up
 }
 
 } // namespace

@@ -32,40 +32,88 @@ void readValue(const Dictionary& values, const char* key, std::int32_t low, std:
         *value = std::clamp(read, low, high);
 }
 
-// Renders count samples from the position (in ticks), adding into out.
-template <bool kJitter>
-double playBlock(float* out, std::int32_t count, double position, double step, double framesPerTick,
-                 const float* data, std::int32_t frames, double jitter, float interpolation,
-                 float amplitude) noexcept {
-    const double last = static_cast<double>(frames - 1);
-    const std::int32_t lastPair = frames - 2;
+// The jitter's uniform numbers: a linear congruential generator per player, whose high bits are drawn.
+// The process-wide twister costs more than a whole sample's budget per draw.
+inline double nextUnit(std::uint32_t& state) noexcept {
+    state = state * 1664525u + 1013904223u;
+    return static_cast<double>(state) * 0x1p-32;
+}
+
+// What a block reads and how.
+struct Reading {
+    const float* data;
+    std::int32_t frames; // at least 2
+    double framesPerTick;
+    double jitter;
+    float interpolation;
+    float amplitude;
+};
+
+// Renders count samples from the position (in ticks), adding into out. kClamp keeps every read inside
+// the data; without it the caller has shown that no read leaves it.
+template <bool kJitter, bool kClamp>
+double playRun(float* out, std::int32_t count, double position, double step, const Reading& reading,
+               std::uint32_t& random) noexcept {
+    const float* data = reading.data;
+    const double framesPerTick = reading.framesPerTick;
+    const double jitter = reading.jitter;
+    const float interpolation = reading.interpolation;
+    const float amplitude = reading.amplitude;
+    const double last = static_cast<double>(reading.frames - 1);
+    const std::int32_t lastPair = reading.frames - 2;
+    std::uint32_t state = random;
     for (std::int32_t k = 0; k < count; ++k) {
-        // The position rounded to a whole tick (half up; it is never far below 0), then to frames.
-        const double tick = static_cast<double>(static_cast<std::int64_t>(position + 0.5));
+        // The position rounded half up to a whole tick, then to frames. It is never far below 0, where
+        // truncation rounds towards zero, and lround's exactness just below one half is not worth its call.
+        const double tick = static_cast<double>(
+            static_cast<std::int64_t>(position + 0.5)); // NOLINT(bugprone-incorrect-roundings)
         double f = tick * framesPerTick;
         if constexpr (kJitter)
-            f += jitter * randomDouble();
-        // NaN and anything outside the data read the nearest end.
-        f = f > 0.0 ? f : 0.0;
-        f = f < last ? f : last;
-        const std::int32_t i = std::min(static_cast<std::int32_t>(f), lastPair);
+            f += jitter * nextUnit(state);
+        std::int32_t i;
+        if constexpr (kClamp) {
+            // NaN and anything outside the data read the nearest end.
+            f = f > 0.0 ? f : 0.0;
+            f = f < last ? f : last;
+            i = std::min(static_cast<std::int32_t>(f), lastPair);
+        } else {
+            i = static_cast<std::int32_t>(f);
+        }
         const float weight = static_cast<float>(f - static_cast<double>(i));
         const float s0 = data[i];
         const float s1 = data[i + 1];
         out[k] += (weight * (s1 - s0) * interpolation + s0) * amplitude;
         position += step;
     }
+    random = state;
     return position;
+}
+
+// Renders count samples whose positions stay below limitTicks; returns the position after them.
+double playBlock(float* out, std::int32_t count, double position, double step, double limitTicks,
+                 const Reading& reading, std::uint32_t& random) noexcept {
+    // The position only grows towards the limit, so the reads of a run that starts at or above 0 and whose
+    // last tick and jitter stay below the last pair of frames need no clamping.
+    const double highest = (limitTicks + 0.5) * reading.framesPerTick + reading.jitter;
+    const bool inside =
+        position >= 0.0 && reading.jitter >= 0.0 && highest <= static_cast<double>(reading.frames - 2);
+    if (reading.jitter != 0.0)
+        return inside ? playRun<true, false>(out, count, position, step, reading, random)
+                      : playRun<true, true>(out, count, position, step, reading, random);
+    return inside ? playRun<false, false>(out, count, position, step, reading, random)
+                  : playRun<false, true>(out, count, position, step, reading, random);
 }
 
 } // namespace
 
-SampleOsc::SampleOsc(const Module* owner, Zone* zone) : Oscillator(owner) {
+SampleOsc::SampleOsc(const Module* owner, Zone* zone)
+    : Oscillator(owner), jitterState_(static_cast<std::uint32_t>(randomDouble() * 0x1p32)) {
     sampleName_.reserve(kNameCapacity);
     setZone(zone);
 }
 
-SampleOsc::SampleOsc(const Module* owner, const std::string& sampleName) : Oscillator(owner) {
+SampleOsc::SampleOsc(const Module* owner, const std::string& sampleName)
+    : Oscillator(owner), jitterState_(static_cast<std::uint32_t>(randomDouble() * 0x1p32)) {
     sampleName_.reserve(kNameCapacity);
     setSampleName(sampleName);
     if (sample_ == nullptr && !sampleName.empty())
@@ -204,6 +252,11 @@ void SampleOsc::setFrequency(float hz) noexcept {
 void SampleOsc::restart() noexcept {
     playing_ = false;
     if (zone_ != nullptr) {
+        // The zone may have been given another sample since it was taken.
+        if (Sample* current = zone_->getSample(); current != sample_) {
+            sample_ = current;
+            applyClock();
+        }
         start_ = zoneValues_.start;
         end_ = zoneValues_.end;
         const Zone::Loop loop = zone_->getLoop();
@@ -260,7 +313,13 @@ std::int32_t SampleOsc::render(IOChannel<float>& out) noexcept {
     float* data = out.getData();
     std::fill(data + valid, data + size, 0.0f);
 
-    const double jitter = getJitter();
+    Reading reading;
+    reading.data = sample_->getData();
+    reading.frames = frames;
+    reading.framesPerTick = framesPerTick_;
+    reading.jitter = getJitter();
+    reading.interpolation = interpolation_;
+    reading.amplitude = getAmplitude();
     std::int32_t written = 0;
     while (written < size) {
         // Whole output samples before the position reaches the limit.
@@ -275,12 +334,7 @@ std::int32_t SampleOsc::render(IOChannel<float>& out) noexcept {
         }
         const std::int32_t left = size - written;
         const std::int32_t count = ahead >= left ? left : static_cast<std::int32_t>(ahead);
-        position_ =
-            jitter != 0.0
-                ? playBlock<true>(data + written, count, position_, step, framesPerTick_, sample_->getData(),
-                                  frames, jitter, interpolation_, getAmplitude())
-                : playBlock<false>(data + written, count, position_, step, framesPerTick_, sample_->getData(),
-                                   frames, jitter, interpolation_, getAmplitude());
+        position_ = playBlock(data + written, count, position_, step, limitTicks, reading, jitterState_);
         written += count;
         if (!looping) {
             // The end is reached once no whole sample is left before it.

@@ -46,7 +46,9 @@ public:
     // Plays the loaded resource sample of that name over its own start and end, without zone, then
     // restarts; a missing one plays nothing. An equal name changes nothing.
     void setSampleName(const std::string& name) noexcept;
-    // Clamped into the sample; the position moves to the start and the loop is clamped into the range.
+    // The output range of the base stays reachable beside the frame range.
+    using Oscillator::setRange;
+    // Frames, clamped into the sample; the position moves to the start and the loop into the range.
     void setRange(std::int32_t start, std::int32_t end) noexcept;
     // Mode 0 is off; the loop points are clamped into start..end.
     void setLoop(std::int32_t mode, std::int32_t loopStart, std::int32_t loopEnd) noexcept;
@@ -126,6 +128,7 @@ private:
     double framesPerTick_ = 1.0;
     double position_ = 0.0;
     bool playing_ = false;
+    std::uint32_t jitterState_; // each player's own sequence, seeded from the process-wide generator
 };
 
 } // namespace trov

@@ -317,6 +317,29 @@ TEST_F(SampleOscTest, ZoneValuesOutsideTheSampleAreClampedAndNoReadLeavesIt) {
     EXPECT_FALSE(none.isActive());
 }
 
+TEST_F(SampleOscTest, ReadsNearTheEndOfTheSampleNeverGoPastItsLastFrame) {
+    // Ends at and just before the last frame, clocks of one to four frames a tick, with and without jitter:
+    // on a ramp every read rises until the end and stays within the frames (the value after the last one
+    // repeats the first, so a read past the end would fall back towards 0).
+    for (const std::int32_t end : {990, 996, 997, 998, 999}) {
+        for (const double clock : {44100.0, 27000.0, 14700.0, 11025.0}) {
+            for (const float jitter : {0.0f, 0.7f, 2.5f}) {
+                auto osc = player();
+                osc->setClockRate(clock);
+                osc->setJitter(jitter);
+                osc->setRange(900, end);
+                const std::vector<float> signal = renderSignal(*osc, 1000, 64);
+                ASSERT_FALSE(signal.empty());
+                bool inside = true;
+                for (std::size_t k = 0; k < signal.size(); ++k)
+                    inside = inside && signal[k] >= 899.0f && signal[k] <= 999.0f &&
+                             (jitter != 0.0f || k == 0 || signal[k] >= signal[k - 1]);
+                EXPECT_TRUE(inside) << end << " " << clock << " " << jitter;
+            }
+        }
+    }
+}
+
 TEST_F(SampleOscTest, NothingIsRenderedWhenStartEqualsEndOrThePitchCannotBeHad) {
     IOChannel<float> block = emptyBlock(32);
     auto untouched = [&block](SampleOsc& osc) {
