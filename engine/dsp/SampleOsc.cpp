@@ -32,11 +32,11 @@ void readValue(const Dictionary& values, const char* key, std::int32_t low, std:
         *value = std::clamp(read, low, high);
 }
 
-// The jitter's uniform numbers: a linear congruential generator per player, whose high bits are drawn.
-// The process-wide twister costs more than a whole sample's budget per draw.
-inline double nextUnit(std::uint32_t& state) noexcept {
+// The jitter's uniform numbers: a linear congruential generator per player, read as a fraction of 2^32
+// (its high bits weigh most). The process-wide twister costs more than a whole sample's budget per draw.
+inline std::uint32_t nextRandom(std::uint32_t& state) noexcept {
     state = state * 1664525u + 1013904223u;
-    return static_cast<double>(state) * 0x1p-32;
+    return state;
 }
 
 // What a block reads and how.
@@ -56,20 +56,20 @@ double playRun(float* out, std::int32_t count, double position, double step, con
                std::uint32_t& random) noexcept {
     const float* data = reading.data;
     const double framesPerTick = reading.framesPerTick;
-    const double jitter = reading.jitter;
+    const double jitterScale = reading.jitter * 0x1p-32;
     const float interpolation = reading.interpolation;
     const float amplitude = reading.amplitude;
     const double last = static_cast<double>(reading.frames - 1);
     const std::int32_t lastPair = reading.frames - 2;
     std::uint32_t state = random;
+    // The position runs half a tick ahead, so that truncating it rounds half up to a whole tick. It is
+    // never far below 0, where truncation rounds towards zero.
+    double ahead = position + 0.5;
     for (std::int32_t k = 0; k < count; ++k) {
-        // The position rounded half up to a whole tick, then to frames. It is never far below 0, where
-        // truncation rounds towards zero, and lround's exactness just below one half is not worth its call.
-        const double tick = static_cast<double>(
-            static_cast<std::int64_t>(position + 0.5)); // NOLINT(bugprone-incorrect-roundings)
+        const double tick = static_cast<double>(static_cast<std::int64_t>(ahead));
         double f = tick * framesPerTick;
         if constexpr (kJitter)
-            f += jitter * nextUnit(state);
+            f += static_cast<double>(nextRandom(state)) * jitterScale;
         std::int32_t i;
         if constexpr (kClamp) {
             // NaN and anything outside the data read the nearest end.
@@ -83,10 +83,10 @@ double playRun(float* out, std::int32_t count, double position, double step, con
         const float s0 = data[i];
         const float s1 = data[i + 1];
         out[k] += (weight * (s1 - s0) * interpolation + s0) * amplitude;
-        position += step;
+        ahead += step;
     }
     random = state;
-    return position;
+    return ahead - 0.5;
 }
 
 // Renders count samples whose positions stay below limitTicks; returns the position after them.

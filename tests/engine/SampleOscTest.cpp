@@ -139,18 +139,15 @@ TEST_F(SampleOscTest, TheBlockThatReachesTheEndIsCompletedWithZerosAndThePlayerS
     EXPECT_FALSE(osc->isActive());
     block.setValidFrames(0);
     EXPECT_EQ(osc->render(block), 0);
-}
 
-TEST_F(SampleOscTest, OutputIsAddedToTheValidFramesAndTheRestIsClearedFirst) {
-    auto osc = player();
-    osc->setInterpolation(0.0f);
-    IOChannel<float> block = emptyBlock(64);
-    std::fill_n(block.getData(), 64, 0.5f);
+    // What the output holds in its valid frames is added to; the rest is cleared first.
+    osc->setRange(0, 999);
+    osc->restart();
+    std::fill_n(block.getData(), 256, 0.5f);
     block.setValidFrames(16);
-    EXPECT_EQ(osc->render(block), 64);
-    EXPECT_EQ(block.getValidFrames(), 64);
-    EXPECT_EQ(block.getData()[3], 3.5f);
-    EXPECT_EQ(block.getData()[40], 40.0f);
+    EXPECT_EQ(osc->render(block), 256);
+    EXPECT_EQ(std::tuple(block.getValidFrames(), block.getData()[3], block.getData()[40]),
+              std::tuple(256, 3.5f, 40.0f));
 }
 
 TEST_F(SampleOscTest, JitterMovesEveryReadForwardByUpToItsAmount) {
