@@ -63,8 +63,10 @@ void TimerAnimation::tick() {
                 std::clamp(static_cast<double>(step_) + elapsed, 0.0, static_cast<double>(steps_ - 1));
             step_ = static_cast<int>(step);
         }
-        const float value =
-            from_ + (to_ - from_) * static_cast<float>(step_) / static_cast<float>(steps_ - 1);
+        // The last step is the end value itself, whatever the rounding of the steps before it.
+        const float value = step_ >= steps_ - 1 ? to_
+                                                : from_ + (to_ - from_) * static_cast<float>(step_) /
+                                                              static_cast<float>(steps_ - 1);
         if (Message* message = getMessage())
             message->extra = floatToWord(value);
     }
