@@ -115,27 +115,19 @@ void stretchPixels(Surface& dst, const NativeRect& clip, const NativeRect& to, c
 
 void blendRow(Pixel* dst, const Pixel* src, std::size_t count, std::uint32_t constantAlpha,
               bool sourceAlpha) {
-    if (sourceAlpha) {
-        if (constantAlpha == 255) {
-            for (std::size_t i = 0; i < count; ++i) {
-                const Pixel s = src[i];
-                const std::uint32_t a = alphaOf(s);
-                if (a == 255)
-                    dst[i] = s;
-                else if (a != 0)
-                    dst[i] = blendOver(s, dst[i]);
-            }
-        } else {
-            for (std::size_t i = 0; i < count; ++i)
-                dst[i] = blendOver(scalePixel(src[i], constantAlpha), dst[i]);
-        }
-        return;
-    }
-    for (std::size_t i = 0; i < count; ++i) {
-        const Pixel s = src[i];
-        const Pixel scaled = makePixel(div255(blueOf(s) * constantAlpha), div255(greenOf(s) * constantAlpha),
-                                       div255(redOf(s) * constantAlpha), constantAlpha);
-        dst[i] = blendOver(scaled, dst[i]);
+    // Branch-free: a clear source pixel leaves the destination as it is and an opaque one replaces it by
+    // the same arithmetic, and skins mix both finely enough to defeat branch prediction.
+    if (sourceAlpha && constantAlpha == 255) {
+        for (std::size_t i = 0; i < count; ++i)
+            dst[i] = blendOver(src[i], dst[i]);
+    } else if (sourceAlpha) {
+        for (std::size_t i = 0; i < count; ++i)
+            dst[i] = blendOver(scalePixel(src[i], constantAlpha), dst[i]);
+    } else {
+        // The source's own alpha is replaced by an opaque one before scaling, so the result's alpha is
+        // the constant.
+        for (std::size_t i = 0; i < count; ++i)
+            dst[i] = blendOver(scalePixel(src[i] | 0xFF000000u, constantAlpha), dst[i]);
     }
 }
 

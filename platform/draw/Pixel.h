@@ -48,17 +48,19 @@ constexpr Pixel premultiply(std::uint32_t blue, std::uint32_t green, std::uint32
     return makePixel(div255(blue * alpha), div255(green * alpha), div255(red * alpha), alpha);
 }
 
-// All four channels scaled by a / 255.
+// All four channels scaled by a / 255, rounded: two channels at a time in 16-bit lanes, each lane rounded
+// exactly as div255 does.
 constexpr Pixel scalePixel(Pixel p, std::uint32_t a) {
-    return makePixel(div255(blueOf(p) * a), div255(greenOf(p) * a), div255(redOf(p) * a),
-                     div255(alphaOf(p) * a));
+    std::uint32_t blueRed = (p & 0x00FF00FFu) * a + 0x00800080u;
+    std::uint32_t greenAlpha = ((p >> 8) & 0x00FF00FFu) * a + 0x00800080u;
+    blueRed = ((blueRed + ((blueRed >> 8) & 0x00FF00FFu)) >> 8) & 0x00FF00FFu;
+    greenAlpha = ((greenAlpha + ((greenAlpha >> 8) & 0x00FF00FFu)) >> 8) & 0x00FF00FFu;
+    return blueRed | (greenAlpha << 8);
 }
 
-// A premultiplied pixel over another.
+// A premultiplied pixel over another: src + dst * (255 - src alpha) / 255 on every channel.
 constexpr Pixel blendOver(Pixel src, Pixel dst) {
-    const std::uint32_t keep = 255u - alphaOf(src);
-    return makePixel(blueOf(src) + div255(blueOf(dst) * keep), greenOf(src) + div255(greenOf(dst) * keep),
-                     redOf(src) + div255(redOf(dst) * keep), alphaOf(src) + div255(alphaOf(dst) * keep));
+    return src + scalePixel(dst, 255u - alphaOf(src));
 }
 
 // An opaque colour laid over a pixel with a coverage of 0..255 (antialiased text and shapes).

@@ -38,6 +38,16 @@ TEST(Pixels, RoundedDivisionBy255IsExactOverTheWholeProductRange) {
         ASSERT_EQ(div255(x), (x + 127u) / 255u) << x;
 }
 
+TEST(Pixels, ScalingTwoChannelsAtOnceRoundsEachExactlyAsOneAtATime) {
+    for (std::uint32_t a = 0; a <= 255; ++a)
+        for (std::uint32_t c = 0; c <= 255; ++c) {
+            const Pixel p = makePixel(c, 255 - c, c / 2, c);
+            ASSERT_EQ(scalePixel(p, a), makePixel((c * a + 127) / 255, ((255 - c) * a + 127) / 255,
+                                                  (c / 2 * a + 127) / 255, (c * a + 127) / 255))
+                << a << " " << c;
+        }
+}
+
 TEST(Pixels, PremultiplyingRoundsSoThatOpaqueColoursKeepTheirValue) {
     EXPECT_EQ(premultiply(255, 254, 1, 255), makePixel(255, 254, 1, 255));
     EXPECT_EQ(premultiply(200, 100, 50, 128), makePixel(100, 50, 25, 128));
