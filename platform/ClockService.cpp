@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
+#include <thread>
 #include <vector>
 
 namespace trov::platform {
@@ -10,28 +12,36 @@ namespace {
 
 std::atomic<ClockService*> gClock{nullptr};
 
-// Recursive: a timer fired by `ManualClock::advance` may make or destroy a timer queue of its own.
-std::recursive_mutex& clientsMutex() {
-    static auto* mutex = new std::recursive_mutex;
-    return *mutex;
-}
+// The registered clients, and the one whose timer a manual clock is firing. The lock is never held while
+// a timer fires, so callbacks may take any lock and make or drop timer queues and event loops.
+struct Clients {
+    std::mutex mutex;
+    std::condition_variable idle;
+    std::vector<ClockClient*> list;
+    ClockClient* firing = nullptr;
+    std::thread::id firingThread;
+};
 
-std::vector<ClockClient*>& clients() {
-    static auto* list = new std::vector<ClockClient*>;
-    return *list;
+Clients& clients() {
+    static auto* instance = new Clients;
+    return *instance;
 }
 
 } // namespace
 
 void addClockClient(ClockClient* client) {
-    std::lock_guard guard(clientsMutex());
-    clients().push_back(client);
+    Clients& c = clients();
+    std::lock_guard guard(c.mutex);
+    c.list.push_back(client);
 }
 
 void removeClockClient(ClockClient* client) {
-    std::lock_guard guard(clientsMutex());
-    auto& list = clients();
-    list.erase(std::remove(list.begin(), list.end(), client), list.end());
+    Clients& c = clients();
+    std::unique_lock lock(c.mutex);
+    c.list.erase(std::remove(c.list.begin(), c.list.end(), client), c.list.end());
+    // A timer of the client firing on another thread finishes before the client goes.
+    if (c.firingThread != std::this_thread::get_id())
+        c.idle.wait(lock, [&] { return c.firing != client; });
 }
 
 ClockService& clockService() {
@@ -41,9 +51,10 @@ ClockService& clockService() {
 }
 
 void setClockService(ClockService* clock) {
-    std::lock_guard guard(clientsMutex());
+    Clients& c = clients();
+    std::lock_guard guard(c.mutex);
     gClock.store(clock, std::memory_order_release);
-    for (ClockClient* client : clients())
+    for (ClockClient* client : c.list)
         client->clockChanged();
 }
 
@@ -68,21 +79,26 @@ void ManualClock::stall(unsigned ms) {
 }
 
 void ManualClock::advance(unsigned ms) {
-    std::lock_guard clientsGuard(clientsMutex());
+    Clients& c = clients();
     const ClockTime target = now() + std::chrono::milliseconds(ms);
     for (;;) {
-        // Looked up afresh each time: a callback may have added or removed clients.
         ClockClient* earliest = nullptr;
         ClockTime due = ClockTime::max();
-        for (ClockClient* client : clients()) {
-            const ClockTime next = client->nextDue();
-            if (next < due) {
-                due = next;
-                earliest = client;
+        {
+            // Looked up afresh each time: a callback may have added or removed clients.
+            std::lock_guard guard(c.mutex);
+            for (ClockClient* client : c.list) {
+                const ClockTime next = client->nextDue();
+                if (next < due) {
+                    due = next;
+                    earliest = client;
+                }
             }
+            if (earliest == nullptr || due > target)
+                break;
+            c.firing = earliest;
+            c.firingThread = std::this_thread::get_id();
         }
-        if (earliest == nullptr || due > target)
-            break;
         ClockTime at;
         {
             std::lock_guard guard(mutex_);
@@ -90,6 +106,12 @@ void ManualClock::advance(unsigned ms) {
             at = now_;
         }
         earliest->fireDue(at);
+        {
+            std::lock_guard guard(c.mutex);
+            c.firing = nullptr;
+            c.firingThread = std::thread::id();
+        }
+        c.idle.notify_all();
     }
     std::lock_guard guard(mutex_);
     now_ = std::max(now_, target);

@@ -144,7 +144,8 @@ private:
         glyph.width = columns * scale_;
         glyph.height = rows * scale_;
         glyph.advance = (columns + 1) * scale_;
-        glyph.coverage.assign(static_cast<std::size_t>(glyph.width * glyph.height), 0);
+        glyph.coverage.assign(static_cast<std::size_t>(glyph.width) * static_cast<std::size_t>(glyph.height),
+                              0);
         if (!ink)
             return glyph;
         int row = 0;
@@ -155,11 +156,13 @@ private:
                 column = 0;
                 continue;
             }
-            if (ch == '#')
-                for (int dy = 0; dy < scale_; ++dy)
+            if (ch == '#') {
+                for (int dy = 0; dy < scale_; ++dy) {
+                    const int at = (row * scale_ + dy) * glyph.width + column * scale_;
                     for (int dx = 0; dx < scale_; ++dx)
-                        glyph.coverage[static_cast<std::size_t>((row * scale_ + dy) * glyph.width +
-                                                                column * scale_ + dx)] = 255;
+                        glyph.coverage[static_cast<std::size_t>(at) + static_cast<std::size_t>(dx)] = 255;
+                }
+            }
             ++column;
         }
         return glyph;
