@@ -4,6 +4,7 @@
 #include "framework/NativeWindow.h"
 #include "framework/ProductIdentity.h"
 #include "platform/Clock.h"
+#include "platform/ClockService.h"
 #include "platform/Library.h"
 #include "platform/Responder.h"
 #include "platform/Shell.h"
@@ -76,7 +77,7 @@ int getOSVersion() {
 }
 
 double getTime() {
-    return platform::monotonicSeconds();
+    return platform::clockSeconds();
 }
 
 void sleep(unsigned milliseconds) {

@@ -22,7 +22,7 @@ void initSSE2Exceptions();
 constexpr int kOSLinux = 8;
 int getOSVersion();
 
-// Seconds on the monotonic clock.
+// Seconds on the installed platform clock: the monotonic clock, or a test's manual clock.
 double getTime();
 void sleep(unsigned milliseconds);
 int getProcessorCount();

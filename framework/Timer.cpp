@@ -37,7 +37,8 @@ void Timer::start() {
     if (platformTimer_)
         return;
     // The lock keeps even an immediate first tick waiting until the times below are set.
-    const unsigned periodMs = period_ > 0.0 ? static_cast<unsigned>(period_) : 0u;
+    // A period that truncates to 0 ms would make a periodic timer a one-shot one: it runs at 1 ms instead.
+    const unsigned periodMs = period_ >= 1.0 ? static_cast<unsigned>(period_) : 1u;
     platformTimer_ = platform::TimerQueue::defaultQueue().createTimer(periodMs, oneShot_ ? 0u : periodMs,
                                                                       [this] { tick(); });
     if (platformTimer_)

@@ -28,9 +28,15 @@ public:
     virtual bool isRunning() const;
     virtual void tick();
 
-    // The period used from the next start.
+    // The period used from the next start; a period under 1 ms runs at 1 ms.
     void setInterval(int intervalMs);
     void setMessage(const Message& message);
+
+protected:
+    // For derived timers' ticks, under the station's lock.
+    double getPeriod() const { return period_; }
+    double getLastTickTime() const { return lastTickTime_; }
+    Message* getMessage() { return message_.get(); }
 
 private:
     // All guarded by the station's lock, which a tick holds throughout.

@@ -5,6 +5,14 @@
 
 namespace trov::platform {
 
+EventLoop::EventLoop() {
+    addClockClient(this);
+}
+
+EventLoop::~EventLoop() {
+    removeClockClient(this);
+}
+
 EventLoop& EventLoop::instance() {
     // Never destroyed: windows and timers of other process-wide objects may go during their teardown.
     static EventLoop* loop = new EventLoop;
@@ -51,8 +59,8 @@ std::uintptr_t EventLoop::setTimer(WindowHandle window, std::uintptr_t id, unsig
         auto it = windows_.find(window);
         if (it == windows_.end())
             return 0;
-        const Clock::duration period = std::chrono::milliseconds(std::max(periodMs, kMinimumTimerPeriodMs));
-        it->second.timers[id] = {period, Clock::now() + period};
+        const Duration period = std::chrono::milliseconds(std::max(periodMs, kMinimumTimerPeriodMs));
+        it->second.timers[id] = {period, clockNow() + period};
     }
     // A sleeping `run` must learn about the earlier deadline.
     wake_.notify_all();
@@ -81,7 +89,7 @@ std::size_t EventLoop::pump() {
         for (const Event& event : events_)
             pending.push_back({event, false});
         events_.clear();
-        const Clock::time_point now = Clock::now();
+        const ClockTime now = clockNow();
         for (auto& [window, state] : windows_) {
             for (auto& [id, timer] : state.timers) {
                 auto& [period, due] = timer;
@@ -94,14 +102,14 @@ std::size_t EventLoop::pump() {
     }
     std::size_t delivered = 0;
     for (const Pending& item : pending) {
+        if (item.fromTimer) {
+            delivered += deliverTimer(item.event) ? 1 : 0;
+            continue;
+        }
         std::shared_ptr<Handler> handler;
         {
             std::lock_guard guard(mutex_);
             handler = handlerFor(item.event);
-            // A timer killed by an earlier handler of this pump delivers nothing more.
-            if (handler && item.fromTimer &&
-                windows_.at(item.event.window).timers.count(item.event.param) == 0)
-                handler.reset();
         }
         if (!handler || !*handler)
             continue;
@@ -109,6 +117,57 @@ std::size_t EventLoop::pump() {
         ++delivered;
     }
     return delivered;
+}
+
+bool EventLoop::deliverTimer(const Event& event) {
+    std::shared_ptr<Handler> handler;
+    {
+        std::lock_guard guard(mutex_);
+        handler = handlerFor(event);
+        // A timer killed by an earlier handler delivers nothing more.
+        if (handler && windows_.at(event.window).timers.count(event.param) == 0)
+            handler.reset();
+    }
+    if (!handler || !*handler)
+        return false;
+    (*handler)(event);
+    return true;
+}
+
+ClockTime EventLoop::nextDue() {
+    std::lock_guard guard(mutex_);
+    ClockTime earliest = ClockTime::max();
+    for (const auto& [window, state] : windows_)
+        for (const auto& [id, timer] : state.timers)
+            earliest = std::min(earliest, timer.second);
+    return earliest;
+}
+
+bool EventLoop::fireDue(ClockTime now) {
+    Event event;
+    {
+        std::lock_guard guard(mutex_);
+        ClockTime earliest = ClockTime::max();
+        for (auto& [window, state] : windows_) {
+            for (auto& [id, timer] : state.timers) {
+                if (timer.second < earliest) {
+                    earliest = timer.second;
+                    event = Event{window, kTimerEvent, id, 0};
+                }
+            }
+        }
+        if (earliest > now)
+            return false;
+        auto& [period, due] = windows_.at(event.window).timers.at(event.param);
+        due = now + period;
+    }
+    deliverTimer(event);
+    return true;
+}
+
+void EventLoop::clockChanged() {
+    { std::lock_guard guard(mutex_); }
+    wake_.notify_all();
 }
 
 int EventLoop::run() {
@@ -119,11 +178,13 @@ int EventLoop::run() {
             return quitCode_;
         if (!events_.empty())
             continue;
-        Clock::time_point earliest = Clock::time_point::max();
-        for (const auto& [window, state] : windows_)
-            for (const auto& [id, timer] : state.timers)
-                earliest = std::min(earliest, timer.second);
-        if (earliest == Clock::time_point::max())
+        // Under a manual clock the timers are the clock's to deliver; only a post or a quit wakes us.
+        ClockTime earliest = ClockTime::max();
+        if (!clockService().isManual())
+            for (const auto& [window, state] : windows_)
+                for (const auto& [id, timer] : state.timers)
+                    earliest = std::min(earliest, timer.second);
+        if (earliest == ClockTime::max())
             wake_.wait(lock);
         else
             wake_.wait_until(lock, earliest);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ClockService.h"
 #include "platform/WindowHandle.h"
 
 #include <chrono>
@@ -20,7 +21,9 @@ namespace trov::platform {
 // on the poster's thread. Posting, timers and the quit request are safe from any thread. Windows are
 // created and destroyed on the pumping thread; during a handler, windows, timers and posts may be changed
 // freely (a destroyed window or killed timer gets no further events, even ones already collected).
-class EventLoop {
+// Timers run on the installed clock (`clockService`); under a manual clock, advancing it delivers the
+// window timers that fall due on the advancing thread, and `run` sleeps until an event is posted.
+class EventLoop : private ClockClient {
 public:
     struct Event {
         WindowHandle window = kNoWindow;
@@ -36,7 +39,8 @@ public:
     // Shorter timer periods are raised to this.
     static constexpr unsigned kMinimumTimerPeriodMs = 10;
 
-    EventLoop() = default;
+    EventLoop();
+    ~EventLoop() override;
     EventLoop(const EventLoop&) = delete;
     EventLoop& operator=(const EventLoop&) = delete;
 
@@ -69,11 +73,17 @@ public:
     int quitCode() const;
 
 private:
-    using Clock = std::chrono::steady_clock;
+    using Duration = std::chrono::steady_clock::duration;
     struct Window {
         std::shared_ptr<Handler> handler;
-        std::map<std::uintptr_t, std::pair<Clock::duration, Clock::time_point>> timers; // period, next due
+        std::map<std::uintptr_t, std::pair<Duration, ClockTime>> timers; // period, next due
     };
+
+    ClockTime nextDue() override;
+    bool fireDue(ClockTime now) override;
+    void clockChanged() override;
+    // Delivers a timer event unless an earlier handler has killed the timer or its window meanwhile.
+    bool deliverTimer(const Event& event);
 
     std::shared_ptr<Handler> handlerFor(const Event& event) const;
 

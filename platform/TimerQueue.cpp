@@ -9,20 +9,18 @@
 
 namespace trov::platform {
 
-using SteadyClock = std::chrono::steady_clock; // CLOCK_MONOTONIC
-
 class TimerQueueTimer {
 public:
-    TimerQueueTimer(const TimerQueue* queue, TimerQueue::Callback callback, SteadyClock::time_point due,
-                    SteadyClock::duration period, unsigned long long sequence)
+    TimerQueueTimer(const TimerQueue* queue, TimerQueue::Callback callback, ClockTime due,
+                    std::chrono::steady_clock::duration period, unsigned long long sequence)
         : queue(queue), callback(std::move(callback)), due(due), period(period), sequence(sequence) {}
 
     const TimerQueue* const queue;
     const TimerQueue::Callback callback;
     // The rest is guarded by the queue's mutex.
-    SteadyClock::time_point due;
-    const SteadyClock::duration period; // zero for a one-shot timer
-    unsigned long long sequence;        // breaks ties between equal due times: first come, first served
+    ClockTime due;
+    const std::chrono::steady_clock::duration period; // zero for a one-shot timer
+    unsigned long long sequence; // breaks ties between equal due times: first come, first served
 };
 
 namespace {
@@ -33,9 +31,12 @@ bool firesBefore(const std::shared_ptr<TimerQueueTimer>& a, const std::shared_pt
 
 } // namespace
 
-TimerQueue::TimerQueue() = default;
+TimerQueue::TimerQueue() {
+    addClockClient(this);
+}
 
 TimerQueue::~TimerQueue() {
+    removeClockClient(this);
     {
         std::lock_guard guard(mutex_);
         ending_ = true;
@@ -66,7 +67,7 @@ std::shared_ptr<TimerQueueTimer> TimerQueue::createTimer(unsigned dueMs, unsigne
             serviceId_ = thread_.get_id();
         }
         timer = std::make_shared<TimerQueueTimer>(this, std::move(callback),
-                                                  SteadyClock::now() + std::chrono::milliseconds(dueMs),
+                                                  clockNow() + std::chrono::milliseconds(dueMs),
                                                   std::chrono::milliseconds(periodMs), nextSequence_++);
         timers_.push_back(timer);
     }
@@ -81,8 +82,9 @@ void TimerQueue::deleteTimer(const std::shared_ptr<TimerQueueTimer>& timer) {
     auto it = std::find(timers_.begin(), timers_.end(), timer);
     if (it != timers_.end())
         timers_.erase(it);
-    // Only one callback runs at a time, so on the service thread no callback of another timer is under way.
-    if (std::this_thread::get_id() == serviceId_)
+    // Only one callback runs at a time, so on the thread running one no callback of another timer is under
+    // way.
+    if (inFlight_ && std::this_thread::get_id() == inFlightThread_)
         return;
     finished_.wait(lock, [&] { return inFlight_ != timer; });
 }
@@ -92,48 +94,76 @@ bool TimerQueue::isServiceThread() const {
     return std::this_thread::get_id() == serviceId_;
 }
 
+void TimerQueue::runEarliest(std::unique_lock<std::mutex>& lock, ClockTime now) {
+    auto next = std::min_element(timers_.begin(), timers_.end(), firesBefore);
+    std::shared_ptr<TimerQueueTimer> timer = *next;
+    if (timer->period == std::chrono::steady_clock::duration::zero()) {
+        timers_.erase(next);
+    } else {
+        timer->due += timer->period;
+        // A late service thread skips the ticks it missed rather than firing them in a burst.
+        if (timer->due <= now)
+            timer->due = now + timer->period;
+        timer->sequence = nextSequence_++;
+    }
+    inFlight_ = timer;
+    inFlightThread_ = std::this_thread::get_id();
+    lock.unlock();
+    try {
+        timer->callback();
+    } catch (const std::exception& error) {
+        report(3, std::string("timer queue: a timer callback failed: ") + error.what());
+    } catch (...) {
+        report(3, "timer queue: a timer callback failed");
+    }
+    lock.lock();
+    inFlight_.reset();
+    inFlightThread_ = std::thread::id();
+    finished_.notify_all();
+    // The last reference may go here; whatever the callback captured is released without the lock.
+    lock.unlock();
+    timer.reset();
+    lock.lock();
+}
+
 void TimerQueue::serve() {
     std::unique_lock lock(mutex_);
     while (!ending_) {
-        if (timers_.empty()) {
+        // Under a manual clock the timers are the clock's to fire; a clock change wakes us.
+        if (timers_.empty() || clockService().isManual()) {
             wake_.wait(lock);
             continue;
         }
         auto next = std::min_element(timers_.begin(), timers_.end(), firesBefore);
-        const auto now = SteadyClock::now();
+        const ClockTime now = clockNow();
         if (now < (*next)->due) {
             // A copy: the timer may be deleted and freed while we sleep.
-            const SteadyClock::time_point due = (*next)->due;
+            const ClockTime due = (*next)->due;
             wake_.wait_until(lock, due);
             continue;
         }
-        std::shared_ptr<TimerQueueTimer> timer = *next;
-        if (timer->period == SteadyClock::duration::zero()) {
-            timers_.erase(next);
-        } else {
-            timer->due += timer->period;
-            // A late service thread skips the ticks it missed rather than firing them in a burst.
-            if (timer->due <= now)
-                timer->due = now + timer->period;
-            timer->sequence = nextSequence_++;
-        }
-        inFlight_ = timer;
-        lock.unlock();
-        try {
-            timer->callback();
-        } catch (const std::exception& error) {
-            report(3, std::string("timer queue: a timer callback failed: ") + error.what());
-        } catch (...) {
-            report(3, "timer queue: a timer callback failed");
-        }
-        lock.lock();
-        inFlight_.reset();
-        finished_.notify_all();
-        // The last reference may go here; whatever the callback captured is released without the lock.
-        lock.unlock();
-        timer.reset();
-        lock.lock();
+        runEarliest(lock, now);
     }
+}
+
+ClockTime TimerQueue::nextDue() {
+    std::lock_guard guard(mutex_);
+    if (timers_.empty())
+        return ClockTime::max();
+    return (*std::min_element(timers_.begin(), timers_.end(), firesBefore))->due;
+}
+
+bool TimerQueue::fireDue(ClockTime now) {
+    std::unique_lock lock(mutex_);
+    if (timers_.empty() || (*std::min_element(timers_.begin(), timers_.end(), firesBefore))->due > now)
+        return false;
+    runEarliest(lock, now);
+    return true;
+}
+
+void TimerQueue::clockChanged() {
+    { std::lock_guard guard(mutex_); }
+    wake_.notify_all();
 }
 
 } // namespace trov::platform

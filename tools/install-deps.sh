@@ -7,7 +7,7 @@ packages="build-essential g++ cmake ninja-build pkg-config git
 googletest libgtest-dev libgmock-dev libbenchmark-dev
 clang libclang-rt-14-dev
 libtinyxml-dev libcrypto++-dev libsndfile1-dev libwavpack-dev
-libpng-dev zlib1g-dev libfreetype-dev fonts-dejavu-core locales"
+libpng-dev zlib1g-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-liberation2 locales"
 
 missing=""
 for p in $packages; do
