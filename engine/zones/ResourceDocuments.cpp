@@ -1,0 +1,203 @@
+// The resources' documents: the resource description, the "samples" of state documents read and written.
+#include "engine/Sample.h"
+#include "engine/zones/Resources.h"
+#include "framework/Logger.h"
+
+#include <exception>
+#include <mutex>
+
+namespace trov {
+
+namespace {
+
+const char* const kSamplesKey = "samples";
+
+// The element items of an array.
+template <class Visit> void forEachItem(const Dictionary& dictionary, const std::string& key, Visit visit) {
+    const Dictionary::View array = dictionary.getArray(key);
+    if (!array)
+        return;
+    const int count = array->count("");
+    for (int i = 0; i < count; ++i)
+        if (const Dictionary::View item = array->getChild(i, ""); item && item->hasElement())
+            visit(*item);
+}
+
+// Reads a sample dictionary into the sample; a broken embedded sample is logged and leaves it empty.
+void readInto(Sample& sample, const Dictionary& item) {
+    try {
+        sample.fromDictionary(item);
+    } catch (const std::exception& exception) {
+        logLine(3, "caught exception: %s", exception.what());
+    }
+}
+
+} // namespace
+
+Error Resources::load(const File& file) {
+    Dictionary description;
+    if (!description.load(file))
+        return ErrorImportFailed("Resources::load", file);
+    {
+        std::lock_guard guard(lock_);
+        description_ = description;
+    }
+    readSamples();
+    return NoError();
+}
+
+std::optional<Dictionary> Resources::descriptionItem(const std::string& id) const {
+    std::lock_guard guard(lock_);
+    const Dictionary::View item = description_.getArrayDictionary(kSamplesKey, id);
+    if (!item)
+        return std::nullopt;
+    Dictionary copy;
+    copy.copyFrom(*item);
+    return copy;
+}
+
+File Resources::descriptionFile(const std::string& filename) const {
+    if (!isRelativePath(filename))
+        return File(filename);
+    return samplesFolder_ + File(filename);
+}
+
+void Resources::readSamples() {
+    // A document of its own, so that loading (which looks items up again) never shares one.
+    Dictionary description;
+    {
+        std::lock_guard guard(lock_);
+        description.copyFrom(description_);
+    }
+    forEachItem(description, kSamplesKey, [this](const Dictionary& item) {
+        const std::string name = item.getName();
+        if (name.empty())
+            return;
+        Sample* sample = acquireSample(name, File());
+        if (sample == nullptr) {
+            sample = new Sample(this);
+            readInto(*sample, item);
+            if (sample->getData() == nullptr) {
+                sample->release();
+                logLine(3, "Resources: sample %s of the description did not load, skipped", name.c_str());
+                return;
+            }
+            std::lock_guard guard(lock_);
+            if (Sample* cached = retainCached(name)) {
+                sample->release();
+                sample = cached;
+            } else {
+                cacheEntry(name, sample, File());
+            }
+        }
+        // Resident samples hold one more reference for good; the others are the cache's until the next
+        // purge finds them unused.
+        if (sample->testFlags(Sample::kFlagResident)) {
+            std::lock_guard guard(lock_);
+            if (residents_.insert(sample).second)
+                sample->retain();
+        }
+        sample->release();
+    });
+}
+
+void Resources::readDocumentSamples(const Dictionary& dictionary) {
+    forEachItem(dictionary, kSamplesKey, [this](const Dictionary& item) { readSampleItem(item); });
+}
+
+void Resources::readSampleItem(const Dictionary& item) {
+    std::string id;
+    std::string filename;
+    item.getString("id", &id);
+    item.getString("filename", &filename);
+    if (id.empty())
+        return;
+    // A known id names the sample already in use: its data is never replaced under its players.
+    if (findSample(id) != nullptr)
+        return;
+    const bool embedded = item.findEntry("sampledata") != nullptr;
+    if (!filename.empty() && !embedded) {
+        const File file(filename);
+        bool shared = false;
+        {
+            std::lock_guard guard(lock_);
+            for (const auto& [other, entry] : samples_)
+                shared = shared || (!entry.file.getName().empty() && entry.file.getPath() == file.getPath());
+        }
+        if (Sample* sample = acquireSample(id, file)) {
+            // The document's positions and flags go to a sample loaded for it (resident data is unmasked
+            // once); a sample another id already uses is taken as it is.
+            if (!shared)
+                readInto(*sample, item);
+            sample->release(); // the cache keeps it
+            announce(id);
+        } else {
+            logLine(3, "Resources: sample %s (%s) not found, skipped", id.c_str(), filename.c_str());
+        }
+        return;
+    }
+    Sample* sample = new Sample(this);
+    readInto(*sample, item);
+    if (sample->getData() != nullptr) {
+        addSample(id, sample, filename);
+        sample->release(); // the cache keeps it
+        return;
+    }
+    sample->release();
+    // Without usable embedded audio the recorded file may still do (a patch file's samples have none).
+    if (filename.empty() || filename.find("kpr") != std::string::npos)
+        return;
+    File file(filename);
+    if (!locateSampleFile(file))
+        return;
+    if (Sample* located = acquireSample(id, file)) {
+        located->release(); // the cache keeps it
+        announce(id);
+    }
+}
+
+void Resources::saveSamples(Dictionary& dictionary, bool withData) {
+    writeSamples(dictionary, nullptr, withData);
+}
+
+void Resources::saveSamplesOf(Dictionary& dictionary, const std::set<std::string>& ids, bool withData) {
+    writeSamples(dictionary, &ids, withData);
+}
+
+void Resources::writeSamples(Dictionary& dictionary, const std::set<std::string>* ids, bool withData) {
+    struct Item {
+        std::string id;
+        std::string filename;
+        Sample* sample;
+    };
+    // Taken under the lock, written (and the audio encoded) after it.
+    std::vector<Item> items;
+    {
+        std::lock_guard guard(lock_);
+        for (const auto& [id, entry] : samples_) {
+            if ((ids != nullptr && ids->count(id) == 0) || !entry.sample->testFlags(Sample::kFlagExport))
+                continue;
+            entry.sample->retain();
+            items.push_back(
+                {id, entry.file.getName().empty() ? std::string() : entry.file.getPath(), entry.sample});
+        }
+    }
+    const Dictionary::View array = dictionary.addArray(kSamplesKey);
+    std::set<std::string> filesWritten;
+    for (const Item& item : items) {
+        if (const Dictionary::View entry = array ? array->addDictionary("sample") : nullptr) {
+            entry->setString("id", item.id);
+            entry->setString("filename", item.filename);
+            item.sample->writePositions(*entry);
+            // A file's audio once; samples without a file each keep their own.
+            const bool written = !item.filename.empty() && !filesWritten.insert(item.filename).second;
+            if (withData && !written)
+                item.sample->toDictionary(*entry);
+        }
+    }
+    // Only the hold taken above goes: a sample nobody took yet stays for the next purge to judge.
+    for (const Item& item : items)
+        item.sample->release();
+}
+
+} // namespace trov

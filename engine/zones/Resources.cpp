@@ -1,0 +1,355 @@
+// The resources' sample cache: ids, look-ups, loading, counting and the search for missing files.
+#include "engine/zones/Resources.h"
+
+#include "engine/Sample.h"
+#include "engine/SampleFiles.h"
+#include "engine/zones/MissingSampleHandler.h"
+#include "framework/EditorServices.h"
+#include "framework/Logger.h"
+#include "framework/Preferences.h"
+#include "framework/Random.h"
+#include "plugin/PluginEnvironment.h"
+
+#include <algorithm>
+#include <exception>
+#include <mutex>
+#include <optional>
+#include <set>
+
+namespace trov {
+
+namespace {
+
+constexpr int kIdLetters = 32;
+constexpr int kIdGroup = 4;
+// The search looks at a search folder, its parent and its grandparent...
+constexpr int kSearchLevels = 3;
+// ...each followed by up to two of the missing file's own last folder names.
+constexpr std::size_t kKeptFolderNames = 2;
+
+thread_local int cacheOnlyDepth = 0;
+
+// The machine preference "InstallPath" followed by the named folder preference.
+Folder installFolder(const char* subfolder) {
+    std::string install;
+    std::string sub;
+    if (const Preferences* machine = getMachinePreferences()) {
+        machine->getString("InstallPath", install);
+        machine->getString(subfolder, sub);
+    }
+    return Folder(install) + Folder(sub);
+}
+
+} // namespace
+
+Resources::CacheOnlyScope::CacheOnlyScope() {
+    ++cacheOnlyDepth;
+}
+
+Resources::CacheOnlyScope::~CacheOnlyScope() {
+    --cacheOnlyDepth;
+}
+
+Resources::Resources(Radio* parent)
+    : Radio(parent != nullptr ? parent->getOwner() : nullptr), samplesFolder_(installFolder("SamplesDir")) {
+    logLine(2, "Resources::samplesPath = %s", samplesFolder_.getPath().c_str());
+    addSampleFolder(getStandardFolder(1));
+    addSampleFolder(getStandardFolder(2));
+}
+
+Resources::~Resources() {
+    PluginEnvironment& environment = PluginEnvironment::instance();
+    if (environment.getResources() == this)
+        environment.setResources(nullptr);
+    std::set<Sample*> cached;
+    std::set<BitmapInterface*> bitmaps;
+    {
+        std::lock_guard guard(lock_);
+        for (Sample* resident : residents_)
+            resident->release();
+        residents_.clear();
+        for (Sample* retained : retainedForLoad_)
+            retained->release();
+        retainedForLoad_.clear();
+        for (const auto& [id, entry] : samples_)
+            cached.insert(entry.sample);
+        samples_.clear();
+    }
+    {
+        std::lock_guard guard(bitmapsMutex_);
+        for (const auto& [name, bitmap] : bitmaps_)
+            bitmaps.insert(bitmap);
+        bitmaps_.clear();
+    }
+    // Only the cache's own references go: whoever still holds a sample or bitmap keeps it.
+    for (Sample* sample : cached)
+        sample->release();
+    for (BitmapInterface* bitmap : bitmaps)
+        bitmap->release();
+}
+
+bool Resources::isSampleFile(const File& file) {
+    return canLoadSampleFile(file);
+}
+
+std::string Resources::createId() {
+    std::string id;
+    id.reserve(kIdLetters + kIdLetters / kIdGroup - 1);
+    for (int i = 0; i < kIdLetters; ++i) {
+        if (i > 0 && i % kIdGroup == 0)
+            id += '-';
+        id += static_cast<char>('A' + randomInt(0, 25));
+    }
+    return id;
+}
+
+bool Resources::isCached(const Sample* sample) const {
+    for (const auto& [id, entry] : samples_)
+        if (entry.sample == sample)
+            return true;
+    return false;
+}
+
+void Resources::eraseEntriesOf(Sample* sample) {
+    std::erase_if(samples_, [sample](const auto& item) { return item.second.sample == sample; });
+}
+
+Sample* Resources::retainCached(const std::string& id) {
+    const auto it = samples_.find(id);
+    if (it == samples_.end())
+        return nullptr;
+    it->second.sample->retain();
+    return it->second.sample;
+}
+
+void Resources::cacheEntry(const std::string& id, Sample* sample, const File& file) {
+    const auto it = samples_.find(id);
+    Sample* previous = it != samples_.end() ? it->second.sample : nullptr;
+    if (previous == sample) {
+        it->second.file = file;
+        return;
+    }
+    if (!isCached(sample))
+        sample->retain();
+    samples_[id] = Entry{sample, file};
+    // A sample that lost its last id is no longer the cache's.
+    if (previous != nullptr && !isCached(previous))
+        previous->release();
+}
+
+void Resources::releaseLocked(Sample* sample) {
+    if (!isCached(sample)) {
+        sample->release();
+        return;
+    }
+    // A release the cache's own reference would answer: the sample goes with its entries rather than
+    // leaving them dangling.
+    if (sample->getReferenceCount() <= 1) {
+        eraseEntriesOf(sample);
+        sample->release();
+        return;
+    }
+    // The cache's reference keeps the count above zero, so this release never deletes; when it leaves
+    // only that reference, nobody uses the sample any more.
+    if (sample->release() == 1) {
+        eraseEntriesOf(sample);
+        sample->release();
+    }
+}
+
+Sample* Resources::findSample(const std::string& id) const {
+    if (id.empty())
+        return nullptr;
+    std::lock_guard guard(lock_);
+    const auto it = samples_.find(id);
+    return it != samples_.end() ? it->second.sample : nullptr;
+}
+
+File Resources::getSampleFile(const std::string& id) const {
+    std::lock_guard guard(lock_);
+    const auto it = samples_.find(id);
+    return it != samples_.end() ? it->second.file : File();
+}
+
+Sample* Resources::acquireSample(const std::string& id, const File& file) {
+    if (id.empty())
+        return nullptr;
+    {
+        std::lock_guard guard(lock_);
+        if (Sample* cached = retainCached(id))
+            return cached;
+        if (!file.getName().empty()) {
+            const std::string path = file.getPath();
+            for (const auto& [other, entry] : samples_) {
+                if (entry.file.getName().empty() || entry.file.getPath() != path)
+                    continue;
+                Sample* sample = entry.sample;
+                cacheEntry(id, sample, entry.file);
+                sample->retain();
+                return sample;
+            }
+        }
+    }
+    if (cacheOnlyDepth > 0)
+        return nullptr;
+    return loadSampleFile(id, file, true);
+}
+
+Sample* Resources::loadSample(const std::string& id, const File& file) {
+    return acquireSample(id, file);
+}
+
+Sample* Resources::loadSampleFile(const std::string& id, const File& file, bool loadData) {
+    if (cacheOnlyDepth > 0)
+        return nullptr;
+    File source(file);
+    std::optional<Dictionary> item;
+    if (source.getName().empty()) {
+        // Without a file the description says where the id's sample lies; an id it does not know is
+        // simply not found: no search, no question.
+        item = descriptionItem(id);
+        std::string filename;
+        if (!item || !item->getString("filename", &filename) || filename.empty())
+            return nullptr;
+        source = descriptionFile(filename);
+    }
+    if (!source.exists() && !locateSampleFile(source))
+        return nullptr;
+    Sample* sample = trov::loadSampleFile(this, source, loadData);
+    if (sample == nullptr)
+        return nullptr;
+    if (item) {
+        // The description's keys (positions, flags, the unmasking of resident data) go with every load.
+        try {
+            sample->fromDictionary(*item);
+        } catch (const std::exception& exception) {
+            logLine(3, "caught exception: %s", exception.what());
+        }
+        if (loadData && sample->getData() == nullptr) {
+            sample->release();
+            return nullptr;
+        }
+    }
+    std::lock_guard guard(lock_);
+    // Another thread may have loaded the id meanwhile: one object per id.
+    if (Sample* cached = retainCached(id)) {
+        sample->release();
+        return cached;
+    }
+    cacheEntry(id, sample, source);
+    return sample;
+}
+
+std::string Resources::addSample(const std::string& id, Sample* sample, const std::string& filename) {
+    const std::string key = id.empty() ? createId() : id;
+    if (sample == nullptr)
+        return key;
+    {
+        std::lock_guard guard(lock_);
+        cacheEntry(key, sample, filename.empty() ? File() : File(filename));
+    }
+    announce(key);
+    return key;
+}
+
+void Resources::announce(const std::string& id) {
+    broadcast(ResourceMessage(this, Code::kResourceAdded, id, 0));
+}
+
+std::string Resources::addSampleFile(const std::string& id, const File& file) {
+    const std::string key = id.empty() ? createId() : id;
+    // The cache keeps what loaded; whoever takes the id next holds it.
+    if (Sample* sample = acquireSample(key, file))
+        sample->release();
+    announce(key);
+    return key;
+}
+
+void Resources::releaseSample(Sample* sample) {
+    if (sample == nullptr)
+        return;
+    std::lock_guard guard(lock_);
+    releaseLocked(sample);
+}
+
+void Resources::releaseSampleById(const std::string& id) {
+    std::lock_guard guard(lock_);
+    const auto it = samples_.find(id);
+    if (it != samples_.end())
+        releaseLocked(it->second.sample);
+}
+
+void Resources::retainAll() {
+    std::lock_guard guard(lock_);
+    std::set<Sample*> cached;
+    for (const auto& [id, entry] : samples_)
+        if (cached.insert(entry.sample).second) {
+            entry.sample->retain();
+            retainedForLoad_.push_back(entry.sample);
+        }
+}
+
+void Resources::purgeUnused() {
+    std::lock_guard guard(lock_);
+    // A retained sample may have left the cache meanwhile; this is then its last reference.
+    for (Sample* retained : retainedForLoad_)
+        retained->release();
+    retainedForLoad_.clear();
+    std::set<Sample*> unused;
+    for (const auto& [id, entry] : samples_)
+        if (entry.sample->getReferenceCount() == 1)
+            unused.insert(entry.sample);
+    for (Sample* sample : unused) {
+        eraseEntriesOf(sample);
+        sample->release();
+    }
+}
+
+void Resources::addSampleFolder(const Folder& folder) {
+    if (folder.isEmpty() || !folder.exists())
+        return;
+    logLine(2, "adding %s to resources", folder.getPath().c_str());
+    std::lock_guard guard(lock_);
+    if (std::find(searchFolders_.begin(), searchFolders_.end(), folder) == searchFolders_.end())
+        searchFolders_.push_back(folder);
+}
+
+bool Resources::locateSampleFile(File& file) {
+    if (file.exists())
+        return true;
+    std::vector<Folder> folders;
+    {
+        std::lock_guard guard(lock_);
+        folders = searchFolders_;
+    }
+    const Folder recorded = file.getFolder();
+    const File name = file.nameOnly();
+    std::set<std::string> tried;
+    for (const Folder& searchFolder : folders) {
+        Folder level = searchFolder;
+        for (int up = 0; up < kSearchLevels && !level.isEmpty(); ++up, level = level.getParent()) {
+            for (std::size_t kept = 0; kept <= kKeptFolderNames; ++kept) {
+                if (kept > recorded.getComponents().size())
+                    break;
+                const Folder candidate = level + recorded.getTail(kept);
+                if (!tried.insert(candidate.getPath()).second)
+                    continue;
+                const File found(candidate, name);
+                logLine(0, "candidate: %s", found.getPath().c_str());
+                if (found.exists()) {
+                    file = found;
+                    return true;
+                }
+            }
+        }
+    }
+    logLine(3, "Unable to locate sample file %s", file.getPath().c_str());
+    MissingSampleHandler* handler = missingSampleHandler_.load(std::memory_order_acquire);
+    return handler != nullptr && handler->askForSample(file);
+}
+
+void Resources::setMissingSampleHandler(MissingSampleHandler* handler) {
+    missingSampleHandler_.store(handler, std::memory_order_release);
+}
+
+} // namespace trov

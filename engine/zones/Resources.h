@@ -1,0 +1,155 @@
+#pragma once
+
+#include "framework/CriticalSection.h"
+#include "framework/Dictionary.h"
+#include "framework/Error.h"
+#include "framework/File.h"
+#include "framework/Folder.h"
+#include "framework/Radio.h"
+
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace trov {
+
+class BitmapInterface;
+class MissingSampleHandler;
+class Sample;
+
+// The process-wide resource manager: the resource description, the editor's skin bitmaps by name (loaded
+// on first use through the editor services) and every sample any plug-in instance uses, by resource id,
+// shared between instances. Created and loaded by the process-wide context and registered as the station
+// environment's resources; zone managers listen to it (a ResourceMessage, code 0, names every sample
+// added).
+//
+// Counting: the cache holds one reference of its own on every cached sample and bitmap; every acquire
+// hands the caller one more. A sample whose last user gives it back through the resources leaves the
+// cache; one that nobody took since it was loaded stays until the next purge. Resident samples of the
+// description keep an extra reference until the resources end.
+//
+// Threads: any instance and the sample players reach the sample cache; one lock guards it and is never
+// held over file loading or a dialog (files are loaded first, then the lock is taken to look up, insert or
+// swap). Bitmaps are asked for by the editor thread.
+class Resources : public Radio {
+public:
+    // While one exists on a thread, that thread's acquires only look in the cache: no file is read and
+    // nobody is asked. Holders of a lock that note dispatch takes keep one for as long as they hold it.
+    class CacheOnlyScope {
+    public:
+        CacheOnlyScope();
+        ~CacheOnlyScope();
+        CacheOnlyScope(const CacheOnlyScope&) = delete;
+        CacheOnlyScope& operator=(const CacheOnlyScope&) = delete;
+    };
+
+    explicit Resources(Radio* parent = nullptr);
+    Resources(const Resources&) = delete;
+    Resources& operator=(const Resources&) = delete;
+    ~Resources() override;
+
+    // One more reference on every cached sample, held until the next purge (before a document load, so
+    // that purgeUnused after it keeps exactly the samples still in use).
+    virtual void retainAll();
+    // The "samples" of a state document: embedded audio, or files found by their recorded names.
+    virtual void readDocumentSamples(const Dictionary& dictionary);
+    // Gives back what retainAll took; samples no one else holds leave the cache.
+    virtual void purgeUnused();
+    virtual void saveSamples(Dictionary& dictionary) { saveSamples(dictionary, true); }
+
+    // Reads the description and loads its own samples; ErrorImportFailed when it cannot be read.
+    Error load(const File& file);
+
+    // With one reference for the caller (releaseBitmap gives it back); null when the description has no
+    // such bitmap or its file does not load. Editor thread.
+    BitmapInterface* getBitmap(const std::string& name);
+    void releaseBitmap(BitmapInterface* bitmap);
+
+    static bool isSampleFile(const File& file);
+    // 32 letters in 8 groups of 4 joined by "-".
+    static std::string createId();
+
+    // The cached sample of the id, no reference added; null for an empty or unknown id.
+    Sample* findSample(const std::string& id) const;
+    // The sample of the id with one reference for the caller: cached, already cached under another id
+    // for the same file, or loaded from the file (the description's file when the file has no name).
+    // Null for an empty id, and for an id with neither a file nor a description entry.
+    Sample* acquireSample(const std::string& id, const File& file);
+    // The same; the caller owns the returned reference.
+    Sample* loadSample(const std::string& id, const File& file);
+    // Loads the file (or the description's file of the id) and caches it under the id; one reference for
+    // the caller, null when nothing loads.
+    Sample* loadSampleFile(const std::string& id, const File& file, bool loadData);
+    // Caches the sample under the id (a new id when empty) with the file it came from; the caller keeps
+    // its own reference. Returns the id.
+    std::string addSample(const std::string& id, Sample* sample, const std::string& filename);
+    // Loads the file into the cache under the id (a new id when empty); the id, whether or not it loaded.
+    std::string addSampleFile(const std::string& id, const File& file);
+    // The file the id's sample came from; an empty file when unknown.
+    File getSampleFile(const std::string& id) const;
+    // One reference back; a sample no one else holds leaves the cache.
+    void releaseSample(Sample* sample);
+    void releaseSampleById(const std::string& id);
+
+    // Adds an existing folder to the folders searched for missing sample files.
+    void addSampleFolder(const Folder& folder);
+    // True when the file exists or was found (the file then names it) in a search folder, its parent or
+    // its grandparent, under up to two of its own last folder names; otherwise the missing-sample
+    // handler decides.
+    bool locateSampleFile(File& file);
+    // Who answers for a missing sample file (not owned; null: skip it).
+    void setMissingSampleHandler(MissingSampleHandler* handler);
+
+    // A "samples" array with every exported sample ("id", "filename", positions) and, with data, the
+    // format and audio of each, a file's audio only once.
+    void saveSamples(Dictionary& dictionary, bool withData);
+    // The same for the samples of the given ids.
+    void saveSamplesOf(Dictionary& dictionary, const std::set<std::string>& ids, bool withData);
+
+    const Folder& getSamplesFolder() const { return samplesFolder_; }
+
+private:
+    struct Entry {
+        Sample* sample = nullptr;
+        File file; // no name for samples that came from a document
+    };
+
+    // The description's own samples, in order; one that does not load is logged and skipped.
+    void readSamples();
+    void readSampleItem(const Dictionary& item);
+    void announce(const std::string& id);
+    // Under the lock: one more reference on the id's sample, or null.
+    Sample* retainCached(const std::string& id);
+    // Under the lock: caches the sample under the id; the cache takes its reference when the sample is new
+    // to it. A sample that loses its last entry gives the cache's reference back.
+    void cacheEntry(const std::string& id, Sample* sample, const File& file);
+    // Under the lock: one reference back; entries go when only the cache still holds the sample.
+    void releaseLocked(Sample* sample);
+    void eraseEntriesOf(Sample* sample);
+    bool isCached(const Sample* sample) const;
+    // A copy of the description's item of the id, if it has one.
+    std::optional<Dictionary> descriptionItem(const std::string& id) const;
+    // A relative description file name lies in the samples folder.
+    File descriptionFile(const std::string& filename) const;
+    void writeSamples(Dictionary& dictionary, const std::set<std::string>* ids, bool withData);
+    const Folder& bitmapsFolder();
+
+    Dictionary description_;
+    std::map<std::string, BitmapInterface*> bitmaps_;
+    std::map<std::string, Entry> samples_;
+    Folder samplesFolder_;
+    Folder bitmapsFolder_;
+    bool bitmapsFolderKnown_ = false;
+    mutable CriticalSection lock_; // the sample cache and the description
+    std::mutex bitmapsMutex_;
+    std::vector<Folder> searchFolders_;
+    std::set<Sample*> residents_;          // each holds one extra reference
+    std::vector<Sample*> retainedForLoad_; // references taken by retainAll
+    std::atomic<MissingSampleHandler*> missingSampleHandler_{nullptr};
+};
+
+} // namespace trov

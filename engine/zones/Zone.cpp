@@ -1,0 +1,283 @@
+#include "engine/zones/Zone.h"
+
+#include "engine/modules/Module.h"
+#include "engine/zones/Resources.h"
+#include "engine/zones/ZoneManager.h"
+#include "framework/File.h"
+#include "framework/Logger.h"
+#include "framework/Message.h"
+#include "plugin/Parameter.h"
+#include "plugin/Settings.h"
+
+#include <exception>
+
+namespace trov {
+
+namespace {
+
+// A file dropped on a control: the extra word points to its path text.
+constexpr std::int32_t kDropFile = 3021;
+
+const char* const kParametersKey = "parameters";
+
+} // namespace
+
+Zone::Zone(ZoneManager* manager, Radio* parent, const KeyRange& range, const std::string& sampleName)
+    : Radio(parent != nullptr ? parent->getOwner() : nullptr), manager_(manager),
+      range_(pack(range)), loops_{Loop{}} {
+    if (Settings* settings = getSettings())
+        settings->saveParameters(dictionary_, Parameter::kScopeZone);
+    else
+        dictionary_.addDictionary(kParametersKey);
+    setSample(sampleName);
+}
+
+Zone::Zone(const Zone& other)
+    : Radio(other), SharedObject(), manager_(other.getManager()), range_(pack(other.getKeyRange())),
+      sampleName_(other.sampleName_), loops_(other.loops_), slices_(other.slices_) {
+    dictionary_.copyFrom(other.dictionary_);
+    takeSampleOf(other);
+}
+
+Zone& Zone::operator=(const Zone& other) {
+    if (this == &other)
+        return *this;
+    dropSample();
+    dictionary_.copyFrom(other.dictionary_);
+    loops_ = other.loops_;
+    slices_ = other.slices_;
+    setManager(other.getManager());
+    storeKeyRange(other.getKeyRange());
+    sampleName_ = other.sampleName_;
+    takeSampleOf(other);
+    return *this;
+}
+
+Zone::~Zone() {
+    dropSample();
+}
+
+void Zone::takeSampleOf(const Zone& other) {
+    // The other zone's hold on the resources' sample is repeated rather than looked up again by name, so a
+    // copy never loads a file.
+    if (other.shared_ != nullptr) {
+        other.shared_->retain();
+        shared_ = other.shared_;
+    }
+    if (other.ownsPrivateCopy_ && other.sample_ != nullptr) {
+        other.sample_->retain();
+        sample_ = other.sample_;
+        ownsPrivateCopy_ = true;
+    } else {
+        sample_ = shared_;
+        ownsPrivateCopy_ = false;
+    }
+}
+
+void Zone::dropSample() {
+    Sample* privateCopy = ownsPrivateCopy_ ? sample_ : nullptr;
+    Sample* shared = shared_;
+    sample_ = nullptr;
+    shared_ = nullptr;
+    ownsPrivateCopy_ = false;
+    if (privateCopy != nullptr)
+        privateCopy->release();
+    if (shared == nullptr)
+        return;
+    if (Resources* resources = getResources())
+        resources->releaseSample(shared);
+    else
+        shared->release();
+}
+
+void Zone::releaseSample() {
+    dropSample();
+    sampleName_ = Resources::createId();
+}
+
+void Zone::setSample(const std::string& name) {
+    // The new sample is taken before the old one goes back, so setting the sample the zone already plays
+    // never drops it from the resources in between.
+    Resources* resources = getResources();
+    Sample* next = resources != nullptr && !name.empty() ? resources->acquireSample(name, File()) : nullptr;
+    releaseSample();
+    sampleName_ = name;
+    shared_ = next;
+    sample_ = next;
+    if (sample_ != nullptr)
+        sample_->setOwner(getOwner());
+}
+
+void Zone::updateParameters() {
+    if (Settings* settings = getSettings())
+        settings->loadParameters(dictionary_, Parameter::kScopeZone);
+}
+
+void Zone::publishLoopState() {
+    Settings* settings = getSettings();
+    if (settings == nullptr)
+        return;
+    settings->setString("CurrentSample", sampleName_, Sender::kSettings);
+    settings->setBool("SampleLoopOn", getLoop().mode != kLoopOff, Sender::kSettings);
+}
+
+void Zone::activate(const Loop& loop) {
+    if (loops_.empty())
+        loops_.push_back(loop);
+    else
+        loops_.front() = loop;
+    publishLoopState();
+}
+
+void Zone::setLoopEnabled(int mode) {
+    if (loops_.empty())
+        return;
+    loops_.front().mode = mode;
+    publishLoopState();
+}
+
+void Zone::setKeyRange(const KeyRange& range) {
+    if (isValidKeyRange(range) && range != getKeyRange())
+        storeKeyRange(range);
+}
+
+Zone::Slice Zone::getSlice(int index) const {
+    if (index < 0 || index >= getSliceCount())
+        return {};
+    return slices_[static_cast<std::size_t>(index)];
+}
+
+Zone::Loop Zone::getLoop() const {
+    return loops_.empty() ? Loop{} : loops_.front();
+}
+
+float Zone::getRootFrequency() const {
+    const Module* module = getOwner();
+    return sample_ != nullptr && module != nullptr ? sample_->getRootFrequency(*module) : 0.0f;
+}
+
+bool Zone::isCurrent() const {
+    const ZoneManager* manager = getManager();
+    return manager != nullptr && manager->isCurrentZone(this);
+}
+
+void Zone::prepareSample() {
+    if (sample_ == nullptr)
+        return;
+    // The zone's "SampleDetuneCoarse" counts semitones, the sample's detune cents: reading the zone's
+    // values must not retune the sample, so its own root note and detune are put back afterwards.
+    const std::int32_t rootNote = sample_->getRootNote();
+    const std::int32_t detune = sample_->getDetune();
+    // Work on a copy of our own: the shared sample, or a processed copy another zone shares since a copy
+    // of this zone was made, is never changed here.
+    if (!ownsPrivateCopy_ || sample_->getReferenceCount() > 1) {
+        Sample* copy = sample_->clone();
+        if (ownsPrivateCopy_)
+            sample_->release();
+        sample_ = copy;
+        ownsPrivateCopy_ = true;
+    }
+    const Dictionary::View values = dictionary_.getDictionary(kParametersKey);
+    if (values) {
+        try {
+            sample_->fromDictionary(*values);
+        } catch (const std::exception& exception) {
+            logLine(3, "caught exception: %s", exception.what());
+        }
+        sample_->setRootNote(rootNote);
+        sample_->setDetune(detune);
+    }
+    if (!loops_.empty())
+        sample_->setLoop(loops_.front());
+    if (values) {
+        sample_->applySettings(*values);
+        // Only the positions go back into the values: the sample's root note and detune are its own.
+        Dictionary positions;
+        sample_->writePositions(positions);
+        for (const char* key : {"SampleStart", "SampleEnd", "SampleLoopStart", "SampleLoopEnd"}) {
+            int value = 0;
+            if (positions.getInteger(key, &value))
+                values->setInteger(key, value);
+        }
+    }
+    if (!sample_->needsProcessing() && shared_ != nullptr) {
+        sample_->release();
+        sample_ = shared_;
+        ownsPrivateCopy_ = false;
+        if (!loops_.empty())
+            shared_->setLoop(loops_.front());
+    }
+    if (ZoneManager* manager = getManager())
+        manager->zoneChanged(this);
+}
+
+std::int32_t Zone::getParameterLong(const std::string& name) const {
+    std::int32_t value = 0;
+    if (const Dictionary::View values = dictionary_.getDictionary(kParametersKey))
+        values->getLong(name, &value);
+    return value;
+}
+
+bool Zone::getParameterBool(const std::string& name) const {
+    // The typed reader takes "true" as the settings write it (a plain stream read of the text would not).
+    bool value = false;
+    if (const Dictionary::View values = dictionary_.getDictionary(kParametersKey))
+        values->getBool(name, &value);
+    return value;
+}
+
+void Zone::setParameterLong(const std::string& name, std::int32_t value, int sender) {
+    if (!isCurrent())
+        return;
+    if (Settings* settings = getSettings())
+        settings->setLong(name, value, sender);
+}
+
+bool Zone::receive(const Message& message) {
+    if (message.kind == kKindParameter && message.code == Code::kParameterValue) {
+        const auto* change = dynamic_cast<const ParameterMessage*>(&message);
+        Settings* settings = getSettings();
+        Parameter* parameter = change != nullptr && settings != nullptr
+                                   ? settings->getParameter(change->name, change->index)
+                                   : nullptr;
+        // A name the settings do not know is none of the zone's business.
+        if (parameter == nullptr)
+            return false;
+        Dictionary::View values = dictionary_.getDictionary(kParametersKey);
+        if (!values)
+            values = dictionary_.addDictionary(kParametersKey);
+        if (values)
+            parameter->write(*values);
+        return true;
+    }
+    if (message.kind == kKindWindow && message.code == Code::kDropItem) {
+        const auto* window = dynamic_cast<const WindowMessage*>(&message);
+        if (window == nullptr)
+            return false;
+        const WindowMessage::DropItem& item = window->drop;
+        return takeDroppedFile(item.text, item.first, item.second, item.first != 0 || item.second != 0);
+    }
+    if (message.kind == kKindWindow && message.code == kDropFile) {
+        const char* path = wordToPointer<const char>(message.extra);
+        return path != nullptr && takeDroppedFile(path, 0, 0, false);
+    }
+    return Radio::receive(message);
+}
+
+bool Zone::takeDroppedFile(const std::string& path, std::int32_t first, std::int32_t second, bool region) {
+    Resources* resources = getResources();
+    if (resources == nullptr || path.empty())
+        return false;
+    const std::string id = resources->addSampleFile("", File(path));
+    // A file that does not load leaves the zone with the sample it had.
+    if (resources->findSample(id) == nullptr)
+        return false;
+    setSample(id);
+    if (region) {
+        dictionary_.setInteger("SampleStart", first);
+        dictionary_.setInteger("SampleEnd", second);
+    }
+    return true;
+}
+
+} // namespace trov

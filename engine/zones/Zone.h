@@ -1,0 +1,146 @@
+#pragma once
+
+#include "engine/Sample.h"
+#include "framework/Dictionary.h"
+#include "framework/Radio.h"
+#include "framework/Range.h"
+#include "framework/SharedObject.h"
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace trov {
+
+class ZoneManager;
+
+// A key range of the keyboard mapped to one sample, with the zone-scope parameter values that go with it
+// (start and end points, loop switch, processing switches, transposition) in the child "parameters" of its
+// dictionary, its loops and its slices. The zone holds its sample by resource id through the process-wide
+// resources; when its settings ask for processed data (normalize, reverse, invert, loop-file
+// transposition) it plays a private processed copy and keeps its hold on the shared sample, so that
+// switching the processing off finds the shared one again.
+//
+// Reference-counted: a zone manager holds one reference per listed zone, voices hold theirs while they
+// play it. Threads: built, read from documents, edited and released on the user-interface thread (the
+// manager calls its hooks under the manager's lock); the key range may be read from any thread, and a
+// voice reads the sample and the values of a zone it holds. No operation here may run on the audio thread
+// except getKeyRange.
+class Zone : public Radio, public SharedObject {
+public:
+    using Loop = Sample::Loop;
+    using Slice = Sample::Slice;
+
+    // Loop modes of a zone (and their words in documents: "off", "until-release", "in-release").
+    static constexpr std::int32_t kLoopOff = 0;
+    static constexpr std::int32_t kLoopUntilRelease = 1;
+    static constexpr std::int32_t kLoopInRelease = 2;
+
+    // The zone-scope parameter values of the owner module's settings become the zone's "parameters";
+    // then the sample of that id is taken from the resources.
+    Zone(ZoneManager* manager, Radio* parent, const KeyRange& range, const std::string& sampleName);
+    // A new zone with its own count: same manager, range, values, loops, slices and sample; a processed
+    // copy held by the other zone is shared with it.
+    Zone(const Zone& other);
+    Zone& operator=(const Zone& other);
+    ~Zone() override;
+
+    // A parameter change of the owner's settings is stored in "parameters"; a dropped sample file becomes
+    // the zone's sample.
+    bool receive(const Message& message) override;
+
+    // Loads the stored values into the owner's zone-scope parameters.
+    virtual void updateParameters();
+    // Called by the manager when the zone stops being current.
+    virtual void deselected() {}
+    // Reads "id", "min", "max", "parameters" (older documents: "settings"), "loops" and "slices"; without
+    // all of "id", "min" and "max" the zone stays cleared under a new random id.
+    virtual void fromDictionary(const Dictionary& dictionary);
+    virtual void toDictionary(Dictionary& dictionary) const;
+    // Releases the current sample, then holds the resources' sample of that id (none when it is unknown;
+    // the zone keeps the id and plays nothing).
+    virtual void setSample(const std::string& name);
+    // Gives the sample back and takes a new random id.
+    virtual void releaseSample();
+    // The loop becomes loop 0; "CurrentSample" and "SampleLoopOn" are published.
+    virtual void activate(const Loop& loop);
+    // Sets loop 0's mode (when the zone has loops) and publishes as activate does.
+    virtual void setLoopEnabled(int mode);
+    // Called by the manager when the zone becomes current.
+    virtual void selected() {}
+
+    // The sample played, shared or processed; null without one. No reference is added.
+    Sample* getSample() const { return sample_; }
+    bool holdsPrivateCopy() const { return ownsPrivateCopy_; }
+    // Any thread.
+    KeyRange getKeyRange() const noexcept { return unpack(range_.load(std::memory_order_relaxed)); }
+    // Taken when valid (0 <= low <= high <= 127).
+    void setKeyRange(const KeyRange& range);
+    int getSliceCount() const { return static_cast<int>(slices_.size()); }
+    // {0, 0} out of range.
+    Slice getSlice(int index) const;
+    int getLoopCount() const { return static_cast<int>(loops_.size()); }
+    // Loop 0; all zero without loops.
+    Loop getLoop() const;
+    std::string getSampleName() const { return sampleName_; }
+    // The sample's root frequency in the tuning of the zone's module (its owner); 0 without a sample or
+    // module.
+    float getRootFrequency() const;
+    // Whether the manager's current zone is this one.
+    bool isCurrent() const;
+    // Applies the zone's values to its sample: a processed private copy when the values ask for
+    // processing, the shared sample otherwise. "parameters" receives the sample's clamped positions; the
+    // sample keeps its own root note and detune.
+    void prepareSample();
+
+    // Values of "parameters": 0 and false when absent.
+    std::int32_t getParameterLong(const std::string& name) const;
+    bool getParameterBool(const std::string& name) const;
+    // Only while the zone is current: the owner's parameter of that name takes the value; its change
+    // message, handed back to the zone, stores it.
+    void setParameterLong(const std::string& name, std::int32_t value, int sender);
+
+    // The dictionary holding "parameters" (and "SampleStart"/"SampleEnd" after a dropped region).
+    const Dictionary& getDictionary() const { return dictionary_; }
+    ZoneManager* getManager() const { return manager_.load(std::memory_order_acquire); }
+    // The manager detaches its zones when it ends.
+    void setManager(ZoneManager* manager) { manager_.store(manager, std::memory_order_release); }
+
+    static bool isValidKeyRange(const KeyRange& range) noexcept {
+        return 0 <= range.low && range.low <= range.high && range.high <= 127;
+    }
+
+private:
+    // The range travels as one word, so a look-up on another thread never sees half of a change.
+    static std::uint32_t pack(const KeyRange& range) noexcept {
+        return static_cast<std::uint32_t>(static_cast<std::uint16_t>(range.low)) << 16 |
+               static_cast<std::uint16_t>(range.high);
+    }
+    static KeyRange unpack(std::uint32_t word) noexcept {
+        return KeyRange(static_cast<std::int16_t>(word >> 16), static_cast<std::int16_t>(word & 0xFFFF));
+    }
+    void storeKeyRange(const KeyRange& range) noexcept {
+        range_.store(pack(range), std::memory_order_relaxed);
+    }
+
+    // Gives both held samples back; the id stays.
+    void dropSample();
+    void takeSampleOf(const Zone& other);
+    void publishLoopState();
+    // Copies the values child of a document into "parameters", in the key-named layout.
+    void readParameters(const Dictionary& values);
+    bool takeDroppedFile(const std::string& path, std::int32_t first, std::int32_t second, bool region);
+
+    std::atomic<ZoneManager*> manager_;
+    std::atomic<std::uint32_t> range_;
+    Dictionary dictionary_;
+    std::string sampleName_;
+    Sample* sample_ = nullptr; // the sample played: shared_ or the processed copy
+    Sample* shared_ = nullptr; // the resources' sample, one reference held
+    bool ownsPrivateCopy_ = false;
+    std::vector<Loop> loops_;
+    std::vector<Slice> slices_;
+};
+
+} // namespace trov

@@ -1,0 +1,156 @@
+// How a zone travels in program documents: "id", "min", "max", "parameters", "loops" and "slices".
+#include "engine/zones/Zone.h"
+
+#include "framework/SharedObject.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace trov {
+
+namespace {
+
+const char* const kParametersKey = "parameters";
+// Attributes a value entry carries besides its name.
+const char* const kEntryAttributes[] = {"value", "index", "display"};
+
+std::int32_t loopModeOf(const std::string& word) {
+    if (word == "until-release")
+        return Zone::kLoopUntilRelease;
+    if (word == "in-release")
+        return Zone::kLoopInRelease;
+    return Zone::kLoopOff;
+}
+
+const char* loopWordOf(std::int32_t mode) {
+    switch (mode) {
+    case Zone::kLoopUntilRelease:
+        return "until-release";
+    case Zone::kLoopInRelease:
+        return "in-release";
+    default:
+        return "off";
+    }
+}
+
+std::int16_t keyOf(int value) {
+    return static_cast<std::int16_t>(std::clamp<int>(value, std::numeric_limits<std::int16_t>::min(),
+                                                     std::numeric_limits<std::int16_t>::max()));
+}
+
+// The items of an array that are elements (stray text and comments are no items).
+template <class Visit> void forEachItem(const Dictionary& dictionary, const std::string& key, Visit visit) {
+    const Dictionary::View array = dictionary.getArray(key);
+    if (!array)
+        return;
+    const int count = array->count("");
+    for (int i = 0; i < count; ++i)
+        if (const Dictionary::View item = array->getChild(i, ""); item && item->hasElement())
+            visit(*item);
+}
+
+} // namespace
+
+void Zone::fromDictionary(const Dictionary& dictionary) {
+    // Held through the reading, so a document naming the sample the zone plays finds it still loaded.
+    if (shared_ != nullptr)
+        shared_->retain();
+    const SharedObjectPtr<Sample> previous(shared_);
+    releaseSample();
+    dictionary_.clear();
+    int low = 0;
+    int high = 0;
+    std::string id;
+    const bool hasLow = dictionary.getInteger("min", &low);
+    const bool hasHigh = dictionary.getInteger("max", &high);
+    const bool hasId = dictionary.getString("id", &id);
+    if (!hasLow || !hasHigh || !hasId)
+        return;
+    storeKeyRange(KeyRange(keyOf(low), keyOf(high)));
+    setSample(id);
+
+    Dictionary::View values = dictionary.getDictionary(kParametersKey);
+    if (!values)
+        values = dictionary.getDictionary("settings");
+    if (values)
+        readParameters(*values);
+    else
+        dictionary_.addDictionary(kParametersKey);
+
+    loops_.clear();
+    forEachItem(dictionary, "loops", [this](const Dictionary& item) {
+        Loop loop;
+        item.getInteger("start", &loop.start);
+        item.getInteger("end", &loop.end);
+        std::string word;
+        if (item.getString("mode", &word))
+            loop.mode = loopModeOf(word);
+        loops_.push_back(loop);
+    });
+    slices_.clear();
+    forEachItem(dictionary, "slices", [this](const Dictionary& item) {
+        Slice slice;
+        item.getInteger("start", &slice.start);
+        item.getInteger("end", &slice.end);
+        slices_.push_back(slice);
+    });
+    prepareSample();
+}
+
+void Zone::readParameters(const Dictionary& values) {
+    if (!values.readsTypedLayout()) {
+        if (dictionary_.appendChild(values))
+            if (const Dictionary::View copy = dictionary_.getChild(dictionary_.count("") - 1, ""))
+                copy->setName(kParametersKey);
+        return;
+    }
+    // Older documents name each entry by an attribute; the zone keeps the key-named layout it writes, so a
+    // document read in the old layout is saved without losing its values.
+    const Dictionary::View target = dictionary_.addDictionary(kParametersKey);
+    if (!target)
+        return;
+    const int count = values.count("");
+    for (int i = 0; i < count; ++i) {
+        const Dictionary::View item = values.getChild(i, "");
+        if (!item || !item->hasElement())
+            continue;
+        const Dictionary::View entry = target->addDictionary(item->getName());
+        if (!entry)
+            continue;
+        for (const char* attribute : kEntryAttributes) {
+            const std::string text = item->getAttribute(attribute);
+            if (!text.empty())
+                entry->setAttribute("", attribute, text);
+        }
+        const int children = item->count("");
+        for (int c = 0; c < children; ++c)
+            if (const Dictionary::View child = item->getChild(c, ""))
+                entry->appendChild(*child);
+    }
+}
+
+void Zone::toDictionary(Dictionary& dictionary) const {
+    const KeyRange range = getKeyRange();
+    dictionary.setString("id", sampleName_);
+    dictionary.setInteger("min", range.low);
+    dictionary.setInteger("max", range.high);
+    if (const Dictionary::View values = dictionary_.getDictionary(kParametersKey))
+        dictionary.appendChild(*values);
+    if (const Dictionary::View loops = dictionary.addArray("loops")) {
+        for (const Loop& loop : loops_) {
+            const Dictionary::View item = loops->addDictionary("loop");
+            item->setInteger("start", loop.start);
+            item->setInteger("end", loop.end);
+            item->setString("mode", loopWordOf(loop.mode));
+        }
+    }
+    if (const Dictionary::View slices = dictionary.addArray("slices")) {
+        for (const Slice& slice : slices_) {
+            const Dictionary::View item = slices->addDictionary("slice");
+            item->setInteger("start", slice.start);
+            item->setInteger("end", slice.end);
+        }
+    }
+}
+
+} // namespace trov

@@ -1,0 +1,61 @@
+// fuzz-links: trov_engine
+// Reads arbitrary text as the resource description (from a file, as at start-up) and as the "samples" of
+// a state document, asks for every bitmap it names and saves the samples again. Nothing may crash, and
+// every saved item must name a sample the resources hold.
+#include "engine/Sample.h"
+#include "engine/zones/Resources.h"
+#include "framework/Dictionary.h"
+#include "framework/File.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+void check(bool condition) {
+    if (!condition)
+        std::abort();
+}
+
+const std::string& descriptionPath() {
+    static const std::string path = [] {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "trov-resources-fuzz-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr)
+            std::abort();
+        return pattern + "/resources.xml";
+    }();
+    return path;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    std::ofstream(descriptionPath(), std::ios::binary | std::ios::trunc) << text;
+
+    trov::Resources resources;
+    if (!resources.load(trov::File(descriptionPath())).failed()) {
+        const trov::Dictionary description{trov::File(descriptionPath())};
+        if (const trov::Dictionary::View bitmaps = description.getDictionary("bitmaps"))
+            for (int i = 0; i < bitmaps->count("") && i < 64; ++i)
+                if (const trov::Dictionary::View item = bitmaps->getChild(i, ""))
+                    resources.releaseBitmap(resources.getBitmap(item->getName()));
+    }
+    resources.readDocumentSamples(trov::Dictionary(text));
+    trov::Dictionary saved;
+    resources.saveSamples(saved, true);
+    const trov::Dictionary::View items = saved.getArray("samples");
+    for (int i = 0; items && i < items->count(""); ++i) {
+        std::string id;
+        items->getChild(i, "")->getString("id", &id);
+        check(resources.findSample(id) != nullptr);
+    }
+    resources.retainAll();
+    resources.purgeUnused();
+    return 0;
+}
