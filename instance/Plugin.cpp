@@ -24,6 +24,7 @@
 #include "plugin/Settings.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 
 namespace trov {
@@ -516,7 +517,10 @@ bool Plugin::receive(const Message& message) {
         if (message.code == Code::kController) {
             const auto* controller = dynamic_cast<const MidiMessage*>(&message);
             if (controller != nullptr && controller->number == kProgramSelect) {
-                selectPreset(static_cast<int>(controller->value * 127.0f));
+                // Converted only inside the bank: a value outside it (or not a number) selects nothing.
+                const float index = controller->value * 127.0f;
+                if (index >= 0.0f && index < static_cast<float>(getPresetCount()))
+                    selectPreset(static_cast<int>(index));
                 return true;
             }
         }

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cmath>
 #include <regex>
 #include <set>
 
@@ -263,13 +264,14 @@ TEST_F(PluginTest, ControllerOneNinetyTwoAndCurrentProgramSelectPresets) {
     const struct {
         float value;
         int preset;
-    } cases[] = {{5.5f / 127.0f, 5}, {4.999f / 127.0f, 4}, {15.5f / 127.0f, 15}, {1.0f, 15}};
+    } cases[] = {{5.5f / 127.0f, 5}, {4.999f / 127.0f, 4}, {5.0f * (1.0f / 127.0f), 5}, {15.5f / 127.0f, 15},
+                 {1.0f, 15},         {-0.5f, 15},          {std::nanf(""), 15},         {1e30f, 15}};
     int expected = 0;
     for (const auto& c : cases) {
         const ControllerEvent event{Plugin::kProgramSelect, c.value, 0};
         EXPECT_TRUE(plugin->receive(MidiMessage(nullptr, Code::kController, &event)));
-        // 127 is out of range and leaves the last selection.
-        expected = c.value == 1.0f ? expected : c.preset;
+        // Outside the bank (127 too) the last selection stays.
+        expected = c.preset;
         EXPECT_EQ(plugin->getCurrentPresetIndex(), expected) << c.value;
     }
     const ControllerEvent other{7, 0.5f, 0};
