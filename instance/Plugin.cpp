@@ -313,6 +313,7 @@ Program* Plugin::getProgram(int moduleIndex) const {
 }
 
 ZoneManager* Plugin::getZoneManager(int moduleIndex) const {
+    ReaderEpochs::Read read(readers_);
     const Program* program = getProgram(moduleIndex);
     return program != nullptr ? program->getZoneManager() : nullptr;
 }

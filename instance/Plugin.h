@@ -125,7 +125,9 @@ public:
     // Null out of range.
     Preset* getPreset(int index) const;
     std::string getCurrentPresetName() const;
-    // The current preset's program for the module, null when none; any thread.
+    // The current preset's program for the module, null when none. Any thread; what it returns stays
+    // valid for the block (audio thread, inside `process`) or the note hand-off (MIDI thread) that asked,
+    // and on the user-interface thread until that thread changes the presets.
     Program* getProgram(int moduleIndex) const override;
     ZoneManager* getZoneManager(int moduleIndex) const override;
     // Makes the preset current and activates it; no preset is current for an index out of range.
