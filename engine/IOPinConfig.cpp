@@ -19,6 +19,8 @@ IOPinConfig::IOPinConfig(int channelsPerPin, int pinCount) : IOPinConfig() {
 }
 
 IOPinConfig& IOPinConfig::operator=(const IOPinConfig& other) {
+    if (this == &other)
+        return *this;
     SharedObject::operator=(other);
     pins_ = other.pins_;
     return *this;

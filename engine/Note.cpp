@@ -14,6 +14,8 @@ Note::Note(const FrequencySource* owner, const Note& other) noexcept : data_(oth
 Note::Note(const Note& other) noexcept : Note(other.owner_, other) {}
 
 Note& Note::operator=(const Note& other) noexcept {
+    if (this == &other)
+        return *this;
     data_ = other.data_;
     dirty_ = true;
     frequency_ = 1.0f;

@@ -46,7 +46,8 @@ Sample::Sample(Radio* parent, const SampleInfo& info) : Sample(parent) {
     end_ = info_.frames - 1;
 }
 
-Sample::Sample(const Sample& other)
+// A copy is a new sample with its own reference count, so the count is not copied.
+Sample::Sample(const Sample& other) // NOLINT(bugprone-copy-constructor-init)
     : Radio(other), SharedObject(), info_(other.info_), flags_(other.flags_),
       rootFrequency_(other.rootFrequency_), interpolation_(other.interpolation_), start_(other.start_),
       end_(other.end_), loop_(other.loop_), slices_(other.slices_), gain_(other.gain_) {

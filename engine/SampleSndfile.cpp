@@ -87,7 +87,8 @@ sf_count_t readMono(SNDFILE* handle, const SF_INFO& format, std::int64_t fileSiz
                     bool& fits) {
     const sf_count_t declared = format.frames;
     const std::size_t channels = static_cast<std::size_t>(format.channels);
-    const sf_count_t framesPerPiece = std::max<sf_count_t>(1, kValuesPerPiece / channels);
+    const sf_count_t framesPerPiece =
+        std::max<sf_count_t>(1, static_cast<sf_count_t>(kValuesPerPiece / channels));
     const sf_count_t fit =
         std::max<std::int64_t>(fileSize, 0) / (bytesPerValueOf(format.format) * format.channels);
     sf_count_t capacity = std::clamp<sf_count_t>(fit, 1, declared);

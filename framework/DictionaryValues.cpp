@@ -277,6 +277,8 @@ template <class T> bool Dictionary::setValue(const std::string& key, const T& va
     return parent->LinkEndChild(created) != nullptr;
 }
 
+// T names a type in a template argument list, where parentheses are not allowed.
+// NOLINTBEGIN(bugprone-macro-parentheses)
 #define TROV_DICTIONARY_VALUE_TYPE(T)                                                                        \
     template const char* Dictionary::typeName<T>();                                                          \
     template bool Dictionary::getValue<T>(const std::string&, T*, int, const std::string&) const;            \
@@ -287,6 +289,7 @@ TROV_DICTIONARY_VALUE_TYPE(bool)
 TROV_DICTIONARY_VALUE_TYPE(float)
 TROV_DICTIONARY_VALUE_TYPE(double)
 #undef TROV_DICTIONARY_VALUE_TYPE
+// NOLINTEND(bugprone-macro-parentheses)
 
 bool Dictionary::boolValue(const std::string& key) const {
     bool value = false;

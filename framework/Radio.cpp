@@ -90,7 +90,7 @@ void Radio::setOwner(const Module* owner) {
                 tuneInTo(parameter);
 }
 
-void Radio::tuneIn(std::string name) {
+void Radio::tuneIn(const std::string& name) {
     if (name.empty())
         return;
     {
@@ -115,7 +115,7 @@ void Radio::tuneInTo(Radio* station) {
         station->addListener(this);
 }
 
-Error Radio::tuneOut(std::string name) const {
+Error Radio::tuneOut(const std::string& name) const {
     if (name.empty())
         return NoError();
     {

@@ -39,7 +39,7 @@ public:
     virtual EditorInterface* getEditor() const;
     virtual const Module* getOwner() const { return owner_; }
     virtual void setOwner(const Module* owner);
-    virtual void tuneIn(std::string name);
+    virtual void tuneIn(const std::string& name);
     virtual void tuneInTo(Radio* station);
     virtual bool receive(const Message& message);
     virtual void listenerAdded(Radio* /*listener*/) {}
@@ -49,7 +49,7 @@ public:
     Error addListener(Radio* listener);
     Error removeListener(Radio* listener);
     Error tuneOutOf(Radio* station);
-    Error tuneOut(std::string name) const;
+    Error tuneOut(const std::string& name) const;
     bool hasListener(Radio* station);
     std::size_t getListenerCount();
     Settings* getSettings() const;

@@ -9,7 +9,7 @@ SharedObject::SharedObject(const SharedObject& other) : counter_(other.counter_)
 }
 
 SharedObject& SharedObject::operator=(const SharedObject& other) {
-    if (counter_ == other.counter_)
+    if (this == &other || counter_ == other.counter_)
         return *this;
     dropShare();
     other.counter_->fetch_add(1, std::memory_order_relaxed);

@@ -66,7 +66,7 @@ FilterStatus filterGaussPortable(const std::uint8_t* src, std::int32_t srcStep, 
     if (status != FilterStatus::Ok)
         return status;
     if (mask == SmoothingMask::Mask3x3)
-        return smooth3x3Portable(src, srcStep, dst, dstStep, width, height, 4);
+        return smooth3x3Portable(src, srcStep, dst, dstStep, width, height, kChannelsPerPixel);
     return smooth5x5Rings(src, srcStep, dst, dstStep, width, height, rowSums5x5, columnSum5x5Round);
 }
 

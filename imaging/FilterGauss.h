@@ -16,6 +16,9 @@ FilterStatus filterGauss_8u_C4(const std::uint8_t* src, std::int32_t srcStep, st
                                std::int32_t dstStep, std::int32_t width, std::int32_t height,
                                SmoothingMask mask);
 
+// Elements per pixel of the images the entries smooth.
+inline constexpr std::int32_t kChannelsPerPixel = 4;
+
 // The implementations behind the public entry. All take the same arguments, make the same checks in the
 // same order and give the same bytes whenever the destination does not overlap the source.
 using FilterGaussFn = FilterStatus (*)(const std::uint8_t* src, std::int32_t srcStep, std::uint8_t* dst,

@@ -150,7 +150,7 @@ FilterStatus filterGaussVariant2(const std::uint8_t* src, std::int32_t srcStep, 
     if (status != FilterStatus::Ok)
         return status;
     if (mask == SmoothingMask::Mask3x3)
-        return smooth3x3Variant2(src, srcStep, dst, dstStep, width, height, 4);
+        return smooth3x3Variant2(src, srcStep, dst, dstStep, width, height, kChannelsPerPixel);
     return smooth5x5Rings(src, srcStep, dst, dstStep, width, height, rowSums5x5Cached, columnSum5x5Round2);
 }
 

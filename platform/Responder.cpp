@@ -12,7 +12,6 @@ std::atomic<Responder*> gResponder{nullptr};
 BoxAnswer safeAnswer(BoxKind kind) {
     switch (kind) {
     case BoxKind::OkCancel:
-        return BoxAnswer::Cancel;
     case BoxKind::YesNoCancel:
         return BoxAnswer::Cancel;
     case BoxKind::Info:

@@ -70,6 +70,10 @@ ZoneManager* Module::getZoneManager() const {
     return services_.getZoneManager(index_);
 }
 
+HostInterface* Module::getHost() const {
+    return services_.getHost();
+}
+
 double Module::getFrequency(int key, double cents) const noexcept {
     return services_.getFrequency(key, cents);
 }

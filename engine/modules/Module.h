@@ -15,6 +15,7 @@
 namespace trov {
 
 class Engine;
+class HostInterface;
 class IOPinConfig;
 class PluginServices;
 class Program;
@@ -63,6 +64,8 @@ public:
     // What the current preset gives this module's index; null when there is none.
     Program* getProgram() const;
     ZoneManager* getZoneManager() const;
+    // The plug-in's host; null without one.
+    HostInterface* getHost() const;
     double getFrequency(int key, double cents) const noexcept override;
 
     // Lends a free channel of the pool (the first in pool order); grows the pool by one when none is free.

@@ -241,7 +241,7 @@ Sample* Resources::loadSampleFile(const std::string& id, const File& file, bool 
 }
 
 std::string Resources::addSample(const std::string& id, Sample* sample, const std::string& filename) {
-    const std::string key = id.empty() ? createId() : id;
+    std::string key = id.empty() ? createId() : id;
     if (sample == nullptr)
         return key;
     {
@@ -257,7 +257,7 @@ void Resources::announce(const std::string& id) {
 }
 
 std::string Resources::addSampleFile(const std::string& id, const File& file) {
-    const std::string key = id.empty() ? createId() : id;
+    std::string key = id.empty() ? createId() : id;
     // The cache keeps what loaded; whoever takes the id next holds it.
     if (Sample* sample = acquireSample(key, file))
         sample->release();

@@ -32,7 +32,8 @@ Zone::Zone(ZoneManager* manager, Radio* parent, const KeyRange& range, const std
     setSample(sampleName);
 }
 
-Zone::Zone(const Zone& other)
+// A copy is a new zone with its own reference count, so the count is not copied.
+Zone::Zone(const Zone& other) // NOLINT(bugprone-copy-constructor-init)
     : Radio(other), SharedObject(), manager_(other.getManager()), range_(pack(other.getKeyRange())),
       sampleName_(other.sampleName_), loops_(other.loops_), slices_(other.slices_) {
     dictionary_.copyFrom(other.dictionary_);

@@ -1,7 +1,7 @@
 #include "imaging/cpu/ProcessorSetup.h"
 
 #include "imaging/FilterGauss.h"
-#include "imaging/cpu/CpuidSource.h"
+#include "imaging/cpu/CpuIdSource.h"
 
 #include <cpuid.h>
 #include <x86intrin.h>
@@ -15,7 +15,7 @@ namespace {
 
 constexpr unsigned long long kIdFlag = 1ull << 21;
 
-class ThisProcessor final : public CpuidSource {
+class ThisProcessor final : public CpuIdSource {
 public:
     bool idFlagToggles() const override {
         const unsigned long long original = __readeflags();
@@ -24,15 +24,15 @@ public:
         __writeeflags(original);
         return ((original ^ toggled) & kIdFlag) != 0;
     }
-    CpuidRegisters query(std::uint32_t leaf) const override {
-        CpuidRegisters r;
+    CpuIdRegisters query(std::uint32_t leaf) const override {
+        CpuIdRegisters r;
         __cpuid_count(leaf, 0, r.eax, r.ebx, r.ecx, r.edx);
         return r;
     }
 };
 
 const ThisProcessor thisProcessor;
-std::atomic<const CpuidSource*> installedSource{nullptr};
+std::atomic<const CpuIdSource*> installedSource{nullptr};
 
 std::int32_t bit(std::uint32_t word, int index) {
     return static_cast<std::int32_t>((word >> index) & 1u);
@@ -40,14 +40,14 @@ std::int32_t bit(std::uint32_t word, int index) {
 
 // A leaf-1 flag, 0 without CPUID.
 std::int32_t leaf1Edx(int index) {
-    return hasCpuid() ? bit(cpuidSource().query(1).edx, index) : 0;
+    return hasCpuid() ? bit(cpuIdSource().query(1).edx, index) : 0;
 }
 
-std::int32_t multiThreadingOf(const CpuidRegisters& leaf1) {
+std::int32_t multiThreadingOf(const CpuIdRegisters& leaf1) {
     return bit(leaf1.edx, 28) && ((leaf1.ebx >> 16) & 0xFFu) > 1 ? 1 : 0;
 }
 
-std::int32_t longModeOf(const CpuidSource& cpuid) {
+std::int32_t longModeOf(const CpuIdSource& cpuid) {
     if (cpuid.query(0x80000000u).eax < 0x80000001u)
         return 0;
     return bit(cpuid.query(0x80000001u).edx, 29);
@@ -73,21 +73,21 @@ std::int32_t variantForProcessorCode(std::int32_t code) {
 
 } // namespace
 
-const CpuidSource* setCpuidSource(const CpuidSource* source) {
+const CpuIdSource* setCpuIdSource(const CpuIdSource* source) {
     return installedSource.exchange(source, std::memory_order_acq_rel);
 }
 
-const CpuidSource& cpuidSource() {
-    const CpuidSource* source = installedSource.load(std::memory_order_acquire);
+const CpuIdSource& cpuIdSource() {
+    const CpuIdSource* source = installedSource.load(std::memory_order_acquire);
     return source ? *source : thisProcessor;
 }
 
 std::int32_t hasCpuid() {
-    return cpuidSource().idFlagToggles() ? 1 : 0;
+    return cpuIdSource().idFlagToggles() ? 1 : 0;
 }
 
 std::int32_t isGenuineIntel() {
-    const CpuidRegisters leaf0 = cpuidSource().query(0);
+    const CpuIdRegisters leaf0 = cpuIdSource().query(0);
     char vendor[12];
     std::memcpy(vendor, &leaf0.ebx, 4);
     std::memcpy(vendor + 4, &leaf0.edx, 4);
@@ -96,9 +96,9 @@ std::int32_t isGenuineIntel() {
 }
 
 void readProcessorInfo(ProcessorInfo& info) {
-    const CpuidSource& cpuid = cpuidSource();
-    const CpuidRegisters leaf1 = cpuid.query(1);
-    const CpuidRegisters leaf2 = cpuid.query(2);
+    const CpuIdSource& cpuid = cpuIdSource();
+    const CpuIdRegisters leaf1 = cpuid.query(1);
+    const CpuIdRegisters leaf2 = cpuid.query(2);
     info.family = static_cast<std::int32_t>((leaf1.eax >> 8) & 0xFu);
     info.stepping = static_cast<std::int32_t>(leaf1.eax & 0xFu);
     info.model = static_cast<std::int32_t>((leaf1.eax >> 4) & 0xFu);
@@ -161,8 +161,8 @@ FilterStatus selectVariantByCode(std::int32_t code) {
     return FilterStatus::Ok;
 }
 
-std::uint32_t highestCpuidLeaf() {
-    return hasCpuid() ? cpuidSource().query(0).eax : 0;
+std::uint32_t highestCpuIdLeaf() {
+    return hasCpuid() ? cpuIdSource().query(0).eax : 0;
 }
 std::int32_t hasTimeStampCounter() {
     return leaf1Edx(4);
@@ -177,13 +177,13 @@ std::int32_t hasSse2() {
     return leaf1Edx(26);
 }
 std::int32_t hasMultiThreading() {
-    return hasCpuid() ? multiThreadingOf(cpuidSource().query(1)) : 0;
+    return hasCpuid() ? multiThreadingOf(cpuIdSource().query(1)) : 0;
 }
 std::int32_t hasSse3() {
-    return hasCpuid() ? bit(cpuidSource().query(1).ecx, 0) : 0;
+    return hasCpuid() ? bit(cpuIdSource().query(1).ecx, 0) : 0;
 }
 std::int32_t hasLongMode() {
-    return hasCpuid() ? longModeOf(cpuidSource()) : 0;
+    return hasCpuid() ? longModeOf(cpuIdSource()) : 0;
 }
 
 } // namespace trov::imaging

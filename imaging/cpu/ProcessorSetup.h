@@ -23,7 +23,7 @@ struct ProcessorInfo {
     std::int32_t longMode = 0;       // extended leaf 0x80000001 EDX bit 29, when that leaf exists
 };
 
-// The choice of implementation from what the processor reports (through the CpuidSource in force).
+// The choice of implementation from what the processor reports (through the CpuIdSource in force).
 // Nothing else in the system calls the two select operations; until one runs every call takes variant 1.
 // Any thread; the variant index they write is read by concurrent calls without further ordering.
 
@@ -42,7 +42,7 @@ FilterStatus selectVariantForProcessor();
 FilterStatus selectVariantByCode(std::int32_t code);
 
 // Single feature queries, each 0 or 1 (0 without CPUID).
-std::uint32_t highestCpuidLeaf();
+std::uint32_t highestCpuIdLeaf();
 std::int32_t hasTimeStampCounter();
 std::int32_t hasMmx();
 std::int32_t hasSse();

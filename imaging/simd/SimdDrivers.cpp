@@ -20,17 +20,22 @@ constexpr std::ptrdiff_t roundUp16(std::ptrdiff_t n) {
     return (n + 15) & ~std::ptrdiff_t{15};
 }
 
-std::ptrdiff_t elementsPerPixel(std::int32_t channelCode) {
-    return channelCode == 2 ? 4 : channelCode;
+// The kinds' values are the kernel table's index terms.
+template <class Kind> constexpr std::size_t term(Kind kind) {
+    return static_cast<std::size_t>(kind);
 }
 
-std::ptrdiff_t sourceSampleSize(std::int32_t dataKind) {
-    return dataKind == 1 ? 2 : dataKind == 2 ? 4 : 1;
+std::ptrdiff_t elementsPerPixel(ChannelCode channels) {
+    return channels == ChannelCode::Four ? 4 : static_cast<std::ptrdiff_t>(channels);
+}
+
+std::ptrdiff_t sourceSampleSize(DataKind data) {
+    return data == DataKind::S16 ? 2 : data == DataKind::F32 ? 4 : 1;
 }
 
 // Intermediate elements are 32-bit for 16s and 32f data, 16-bit otherwise.
-std::ptrdiff_t intermediateSize(std::int32_t dataKind) {
-    return dataKind == 1 || dataKind == 2 ? 4 : 2;
+std::ptrdiff_t intermediateSize(DataKind data) {
+    return data == DataKind::S16 || data == DataKind::F32 ? 4 : 2;
 }
 
 template <class Kernel> Kernel kernelAt(const KernelTable& table, std::size_t slot) {
@@ -74,12 +79,13 @@ FilterStatus filterGaussSimd(const KernelTable& table, const std::uint8_t* src, 
     if (status != FilterStatus::Ok)
         return status;
     if (mask == SmoothingMask::Mask5x5)
-        return drive5x5(table, src, srcStep, dst, dstStep, width, height, 1, 0, 2);
+        return drive5x5(table, src, srcStep, dst, dstStep, width, height, MaskKind::Gaussian, DataKind::U8,
+                        ChannelCode::Four);
     // The 3x3 driver re-reads source rows after writing the rows above them; a destination in the way
     // takes the portable path, which gives the same bytes.
     if (destinationMeetsNeighbourhood(src, srcStep, dst, dstStep, width, height))
-        return smooth3x3Portable(src, srcStep, dst, dstStep, width, height, 4);
-    return drive3x3(table, src, srcStep, dst, dstStep, width, height, 0, 2);
+        return smooth3x3Portable(src, srcStep, dst, dstStep, width, height, kChannelsPerPixel);
+    return drive3x3(table, src, srcStep, dst, dstStep, width, height, DataKind::U8, ChannelCode::Four);
 }
 
 } // namespace
@@ -89,17 +95,18 @@ void storeFence() {
 }
 
 FilterStatus drive5x5(const KernelTable& table, const void* src, std::int32_t srcStep, void* dst,
-                      std::int32_t dstStep, std::int32_t width, std::int32_t height, std::int32_t maskKind,
-                      std::int32_t dataKind, std::int32_t channelCode) {
+                      std::int32_t dstStep, std::int32_t width, std::int32_t height, MaskKind mask,
+                      DataKind data, ChannelCode channels) {
     const auto rowKernel =
-        kernelAt<RowKernel5>(table, kRowArray5x5 + 8 * dataKind + 4 * maskKind + channelCode);
-    const auto columnKernel =
-        kernelAt<ColumnKernel5>(table, kColumnArray5x5 + 4 * dataKind + 2 * maskKind + channelCode / 4);
-    const std::ptrdiff_t e = elementsPerPixel(channelCode);
+        kernelAt<RowKernel5>(table, kRowArray5x5 + 8 * term(data) + 4 * term(mask) + term(channels));
+    const auto columnKernel = kernelAt<ColumnKernel5>(table, kColumnArray5x5 + 4 * term(data) +
+                                                                 2 * term(mask) + term(channels) / 4);
+    const std::ptrdiff_t e = elementsPerPixel(channels);
     const std::ptrdiff_t n = width * e;
-    const std::ptrdiff_t rowBytes = intermediateSize(dataKind) * roundUp16(n);
+    const std::ptrdiff_t rowBytes = intermediateSize(data) * roundUp16(n);
 
-    const CallFloatControls controls(maskKind == 1 && (dataKind == 0 || dataKind == 1));
+    const CallFloatControls controls(mask == MaskKind::Gaussian &&
+                                     (data == DataKind::U8 || data == DataKind::S16));
     std::uint8_t* block = alignedAllocBytes(12 * rowBytes);
     if (!block)
         return FilterStatus::NoMemory;
@@ -108,7 +115,7 @@ FilterStatus drive5x5(const KernelTable& table, const void* src, std::int32_t sr
         rows[k] = block + k * rowBytes;
 
     // Source row y starts two pixels left of the region.
-    const auto* first = static_cast<const std::uint8_t*>(src) - 2 * e * sourceSampleSize(dataKind);
+    const auto* first = static_cast<const std::uint8_t*>(src) - 2 * e * sourceSampleSize(data);
     auto* out = static_cast<std::uint8_t*>(dst);
     runFiveRowRings(
         rows, height,
@@ -124,23 +131,23 @@ FilterStatus drive5x5(const KernelTable& table, const void* src, std::int32_t sr
 }
 
 FilterStatus drive3x3(const KernelTable& table, const void* src, std::int32_t srcStep, void* dst,
-                      std::int32_t dstStep, std::int32_t width, std::int32_t height, std::int32_t dataKind,
-                      std::int32_t channelCode) {
-    const auto vertical = kernelAt<VerticalKernel3>(table, kVerticalArray3x3 + 2 * dataKind + 1);
+                      std::int32_t dstStep, std::int32_t width, std::int32_t height, DataKind data,
+                      ChannelCode channels) {
+    const auto vertical = kernelAt<VerticalKernel3>(table, kVerticalArray3x3 + 2 * term(data) + 1);
     const auto horizontal =
-        kernelAt<HorizontalKernel3>(table, kHorizontalArray3x3 + 4 * dataKind + channelCode - 1);
-    const std::ptrdiff_t e = elementsPerPixel(channelCode);
+        kernelAt<HorizontalKernel3>(table, kHorizontalArray3x3 + 4 * term(data) + term(channels) - 1);
+    const std::ptrdiff_t e = elementsPerPixel(channels);
     const std::ptrdiff_t n = width * e;
     const std::ptrdiff_t m = (std::ptrdiff_t{width} + 2) * e;
     // The row covers one pixel more on each side, with room for the horizontal pass's whole-block reads.
     const std::ptrdiff_t paddedWidth = roundUp16(roundUp16(width) + 2 * e);
-    const std::ptrdiff_t rowBytes = 2 * e * paddedWidth * (dataKind == 0 ? 1 : 2);
+    const std::ptrdiff_t rowBytes = 2 * e * paddedWidth * (data == DataKind::U8 ? 1 : 2);
 
     std::uint8_t* row = alignedAllocBytes(rowBytes);
     if (!row)
         return FilterStatus::NoMemory;
     // Source row y - 1, one pixel left of the region.
-    const auto* top = static_cast<const std::uint8_t*>(src) - srcStep - e * sourceSampleSize(dataKind);
+    const auto* top = static_cast<const std::uint8_t*>(src) - srcStep - e * sourceSampleSize(data);
     auto* out = static_cast<std::uint8_t*>(dst);
     for (std::ptrdiff_t y = 0; y < height; ++y) {
         vertical(top + y * srcStep, row, m, srcStep);

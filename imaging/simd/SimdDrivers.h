@@ -1,6 +1,7 @@
 #pragma once
 
 #include "imaging/FilterStatus.h"
+#include "imaging/simd/KernelKinds.h"
 #include "imaging/simd/KernelTable.h"
 
 #include <cstdint>
@@ -8,9 +9,8 @@
 namespace trov::imaging {
 
 // The SSE2 drivers behind variants 3 and 4. They stream the image through row buffers and take their
-// kernels from a kernel table, so they serve every mask kind (0 Laplacian-type, 1 Gaussian, 5x5 only),
-// data kind (0 8u, 1 16s, 2 32f, 3 8u to 16s, 4 8s to 16s; the 3x3 driver takes 0 to 2) and channel code
-// (1 one channel, 2 four, 3 three, 4 four with the destination's alpha kept). Arguments are the checked
+// kernels from a kernel table, so they serve every mask kind (5x5 only), data kind (the 3x3 driver takes
+// U8, S16 and F32) and channel code. Arguments are the checked
 // arguments of an entry; the source must be readable two (5x5) or one (3x3) pixels around the region.
 // Both return Ok or NoMemory (destination untouched) and end with a store fence, so the non-temporal
 // stores are complete when they return. Re-entrant; any thread.
@@ -20,14 +20,14 @@ namespace trov::imaging {
 // source row is filtered once before the destination row over it is written, so equal source and
 // destination images give the same result as separate ones.
 FilterStatus drive5x5(const KernelTable& table, const void* src, std::int32_t srcStep, void* dst,
-                      std::int32_t dstStep, std::int32_t width, std::int32_t height, std::int32_t maskKind,
-                      std::int32_t dataKind, std::int32_t channelCode);
+                      std::int32_t dstStep, std::int32_t width, std::int32_t height, MaskKind mask,
+                      DataKind data, ChannelCode channels);
 
 // Re-reads the three source rows of every destination row: the destination must not overlap the source
 // rows still to be read. Does not touch MXCSR.
 FilterStatus drive3x3(const KernelTable& table, const void* src, std::int32_t srcStep, void* dst,
-                      std::int32_t dstStep, std::int32_t width, std::int32_t height, std::int32_t dataKind,
-                      std::int32_t channelCode);
+                      std::int32_t dstStep, std::int32_t width, std::int32_t height, DataKind data,
+                      ChannelCode channels);
 
 // Orders the non-temporal stores before any later store.
 void storeFence();

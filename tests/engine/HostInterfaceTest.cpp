@@ -1,21 +1,16 @@
 #include "engine/HostInterface.h"
 #include "engine/IOPinMono.h"
 #include "engine/IOPinStereo.h"
+#include "support/TestHost.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
 using namespace trov;
+using trov::test::TestHost;
 
 namespace {
-
-class TestHost : public HostInterface {
-public:
-    double getTempo() const override { return 120.0; }
-    double getSongPosition() const override { return 0.0; }
-    std::string getHostName() const override { return "Test"; }
-};
 
 class SystemRecorder : public Radio {
 public:

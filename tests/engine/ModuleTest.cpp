@@ -1,10 +1,10 @@
 #include "engine/modules/Module.h"
-#include "engine/EngineTestSupport.h"
 #include "engine/IOPinConfig.h"
 #include "engine/Note.h"
 #include "engine/modules/EngineSynth.h"
 #include "plugin/Parameter.h"
 #include "plugin/PluginEnvironment.h"
+#include "support/EngineTestSupport.h"
 #include "support/LogCapture.h"
 
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 #include "engine/TuningSCL.h"
 #include "framework/Dictionary.h"
 #include "framework/File.h"
-#include "framework/FileTestFolder.h"
+#include "support/FileTestFolder.h"
 
 #include <gtest/gtest.h>
 

@@ -2,13 +2,13 @@
 
 #include "engine/Sample.h"
 #include "engine/SampleFiles.h"
-#include "engine/SampleTestSupport.h"
-#include "engine/ZoneTestSupport.h"
 #include "framework/EditorServices.h"
 #include "framework/File.h"
 #include "framework/Folder.h"
 #include "framework/Message.h"
 #include "support/LogCapture.h"
+#include "support/SampleTestSupport.h"
+#include "support/ZoneTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -2,14 +2,15 @@
 #include "engine/RexTempoSource.h"
 #include "engine/SampleFiles.h"
 #include "engine/SampleREX.h"
-#include "engine/SampleTestSupport.h"
-#include "engine/rexstub/RexStubFormat.h"
 #include "framework/Dictionary.h"
 #include "framework/File.h"
-#include "framework/FileTestFolder.h"
 #include "framework/Preferences.h"
 #include "platform/Responder.h"
+#include "support/FileTestFolder.h"
 #include "support/LogCapture.h"
+#include "support/RexStubFormat.h"
+#include "support/SampleTestSupport.h"
+#include "support/ScopedProduct.h"
 
 #include <gtest/gtest.h>
 

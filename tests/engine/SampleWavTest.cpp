@@ -1,8 +1,9 @@
 #include "engine/SampleWav.h"
 
-#include "engine/SampleTestSupport.h"
 #include "framework/File.h"
-#include "framework/FileTestFolder.h"
+#include "support/FileTestFolder.h"
+#include "support/PeakMemory.h"
+#include "support/SampleTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +15,6 @@
 #include <limits>
 #include <memory>
 #include <sstream>
-#include <sys/resource.h>
 #include <tuple>
 
 using namespace trov;
@@ -121,13 +121,6 @@ std::uint32_t readU32(const std::vector<std::uint8_t>& bytes, std::size_t at) {
 std::vector<std::uint8_t> fileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::vector<std::uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-// The most memory the process has held at once, in bytes.
-std::int64_t peakResidentBytes() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return std::int64_t{usage.ru_maxrss} * 1024;
 }
 
 struct Loaded {
@@ -272,7 +265,7 @@ TEST(WavRead, FilesItCannotDecodeAreLeftToTheNextReader) {
     for (std::size_t i = 0; i < refused.size(); ++i)
         EXPECT_EQ(load(refused[i]).result.getCode(), "EIFL") << "case " << i;
 
-    std::istringstream notRiff("RIFX\0\0\0\0WAVE");
+    std::istringstream notRiff(std::string("RIFX\0\0\0\0WAVE", 12));
     SampleWav sample;
     EXPECT_EQ(sample.loadStream(notRiff, true).getCode(), "EIFL");
     std::istringstream empty("");
@@ -299,9 +292,8 @@ TEST(WavRead, ManyChannelsAreMixedDownInPiecesBoundedByTheFramesPresent) {
         frame[c] = c % 2 == 0 ? 0x00 : 0xFF;
     WavBuilder wav = WavBuilder().format(1, 65535, 8000, 8);
     wav.chunk("data", frame);
-    const std::int64_t before = peakResidentBytes();
-    const Loaded loaded = load(wav);
-    EXPECT_LT(peakResidentBytes() - before, std::int64_t{64} << 20);
+    Loaded loaded;
+    EXPECT_LT(test::peakGrowth([&] { loaded = load(wav); }), std::int64_t{64} << 20);
     ASSERT_TRUE(loaded.result.ok());
     ASSERT_EQ(loaded.sample->getInfo().frames, 1);
     // 32768 values of -1 and 32767 of 127/128, each scaled before the sum.

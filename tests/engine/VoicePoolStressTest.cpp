@@ -1,9 +1,9 @@
-#include "engine/EngineTestSupport.h"
 #include "engine/IOPinStereo.h"
 #include "engine/Note.h"
 #include "engine/modules/EngineSynth.h"
 #include "engine/modules/Module.h"
 #include "engine/voices/ChoirDynamic.h"
+#include "support/EngineTestSupport.h"
 
 #include <gtest/gtest.h>
 

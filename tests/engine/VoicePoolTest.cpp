@@ -1,4 +1,3 @@
-#include "engine/EngineTestSupport.h"
 #include "engine/IOPinMono.h"
 #include "engine/IOPinStereo.h"
 #include "engine/Note.h"
@@ -8,6 +7,7 @@
 #include "engine/voices/Voice.h"
 #include "framework/Message.h"
 #include "support/AllocationGuard.h"
+#include "support/EngineTestSupport.h"
 
 #include <gtest/gtest.h>
 

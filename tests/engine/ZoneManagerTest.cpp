@@ -1,7 +1,6 @@
 #include "engine/zones/ZoneManager.h"
 
 #include "engine/Note.h"
-#include "engine/ZoneTestSupport.h"
 #include "engine/zones/Resources.h"
 #include "engine/zones/SampleManager.h"
 #include "engine/zones/Zone.h"
@@ -10,6 +9,7 @@
 #include "plugin/Parameter.h"
 #include "plugin/Settings.h"
 #include "support/AllocationGuard.h"
+#include "support/ZoneTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // Note dispatch against list edits: run under ThreadSanitizer (build/tsan) to prove the zone list's locking.
-#include "engine/ZoneTestSupport.h"
 #include "engine/zones/Resources.h"
 #include "engine/zones/Zone.h"
 #include "engine/zones/ZoneManager.h"
+#include "support/ZoneTestSupport.h"
 
 #include <gtest/gtest.h>
 

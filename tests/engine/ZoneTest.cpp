@@ -1,15 +1,15 @@
 #include "engine/zones/Zone.h"
 
-#include "engine/EngineTestSupport.h"
 #include "engine/Sample.h"
-#include "engine/SampleTestSupport.h"
-#include "engine/ZoneTestSupport.h"
 #include "engine/modules/Module.h"
 #include "engine/zones/Resources.h"
 #include "framework/File.h"
 #include "framework/Message.h"
 #include "plugin/Parameter.h"
 #include "plugin/Settings.h"
+#include "support/EngineTestSupport.h"
+#include "support/SampleTestSupport.h"
+#include "support/ZoneTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -194,7 +194,8 @@ TEST(DictionaryCodec, NeverDecodesPastTheLengthTheStreamDeclares) {
         return ok;
     };
     Bytes data;
-    EXPECT_FALSE(decodeWithTrailer("\x00\x04\x00\x00", data));
+    EXPECT_FALSE(decodeWithTrailer(
+        "\x00\x04\x00\x00", data)); // NOLINT(bugprone-string-literal-with-embedded-nul): four bytes are read
     EXPECT_EQ(data.size(), 1024u);
     // A trailer claiming more than any value may hold is refused before anything is unpacked.
     EXPECT_FALSE(decodeWithTrailer("\xFF\xFF\xFF\xFF", data));

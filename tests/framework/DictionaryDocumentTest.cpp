@@ -334,10 +334,8 @@ TEST(DictionaryDocument, GuardCountsTheElementsTheParserBuildsWhateverTheDeclare
                             "<a>\xC3<b/>x</a>",
                             "<a x=\"ab\xC3\"><b/></a>",
                             "<a x=\"\xE0\xA0\"y\"><b/></a>",
-                            "<a x='\xF0"
-                            "ab'c'><b/></a>",
-                            "<a x=\"\xF0"
-                            "abc\"><b/></a>",
+                            "<a x='\xF0\x61\x62'c'><b/></a>",
+                            "<a x=\"\xF0\x61\x62\x63\"><b/></a>",
                             "<a x=\"\xC3\xA9\"><b/></a>",
                             "<a x=\"&amp;&#65;\"><b/></a>",
                             "<a x=\"&#1\" y=\"2;\"><b/></a>",

@@ -1,7 +1,7 @@
 #include "framework/Dictionary.h"
 #include "framework/File.h"
 
-#include "FileTestFolder.h"
+#include "support/FileTestFolder.h"
 #include "support/LogCapture.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "framework/Dictionary.h"
 
-#include "FileTestFolder.h"
+#include "support/ScopedProduct.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "framework/File.h"
 
-#include "framework/FileTestFolder.h"
 #include "framework/Preferences.h"
 #include "platform/Responder.h"
+#include "support/FileTestFolder.h"
 
 #include <gtest/gtest.h>
 

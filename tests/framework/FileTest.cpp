@@ -1,6 +1,7 @@
 #include "framework/File.h"
 
-#include "framework/FileTestFolder.h"
+#include "support/FileTestFolder.h"
+#include "support/ScopedProduct.h"
 
 #include <gtest/gtest.h>
 

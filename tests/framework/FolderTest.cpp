@@ -1,8 +1,9 @@
 #include "framework/Folder.h"
 
 #include "framework/File.h"
-#include "framework/FileTestFolder.h"
 #include "platform/Responder.h"
+#include "support/FileTestFolder.h"
+#include "support/ScopedProduct.h"
 
 #include <gtest/gtest.h>
 

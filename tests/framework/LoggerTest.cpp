@@ -1,8 +1,9 @@
 #include "framework/Logger.h"
 
 #include "framework/Error.h"
-#include "framework/FileTestFolder.h"
+#include "support/FileTestFolder.h"
 #include "support/LogCapture.h"
+#include "support/ScopedProduct.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,13 @@
 #include "framework/Minidumper.h"
 
-#include "framework/FileTestFolder.h"
 #include "framework/Preferences.h"
 #include "platform/CrashHandler.h"
 #include "platform/Responder.h"
 #include "support/ChildProcess.h"
+#include "support/FileTestFolder.h"
 #include "support/LogCapture.h"
 #include "support/LoopbackServer.h"
+#include "support/ScopedProduct.h"
 
 #include <gtest/gtest.h>
 

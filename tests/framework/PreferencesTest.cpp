@@ -1,6 +1,6 @@
 #include "framework/Preferences.h"
 
-#include "framework/FileTestFolder.h"
+#include "support/FileTestFolder.h"
 #include "support/LogCapture.h"
 
 #include <gtest/gtest.h>

@@ -26,7 +26,7 @@ TEST(SharedObject, CopiesShareOneCounterAndAssignmentMovesToTheSourcesCounter) {
     EXPECT_EQ(a.getReferenceCount(), 1);
     EXPECT_FALSE(a.isShared());
     {
-        Counted b(a);
+        Counted b(a); // NOLINT(performance-unnecessary-copy-initialization): the copy is what shares
         EXPECT_TRUE(a.isShared());
         EXPECT_TRUE(b.isShared());
         EXPECT_EQ(a.getReferenceCount(), 2);
@@ -89,7 +89,7 @@ TEST(SharedObjectPtr, ReleasesItsReferenceOnceAndNullDoesNothing) {
     {
         SharedObjectPtr<Counted> holder(object);
         SharedObjectPtr<Counted> moved(std::move(holder));
-        EXPECT_FALSE(holder);
+        EXPECT_FALSE(holder); // NOLINT(bugprone-use-after-move): a moved-from holder is empty
         EXPECT_EQ(moved.get(), object);
     }
     EXPECT_EQ(deaths, 0);

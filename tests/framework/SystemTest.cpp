@@ -1,11 +1,11 @@
 #include "framework/System.h"
 
-#include "framework/FileTestFolder.h"
 #include "framework/MessageText.h"
 #include "framework/NativeWindow.h"
 #include "platform/Responder.h"
 #include "platform/Shell.h"
 #include "support/LogCapture.h"
+#include "support/ScopedProduct.h"
 
 #include <gtest/gtest.h>
 

@@ -45,7 +45,7 @@ private:
 
 // Writes the bytes to name in the scratch folder and returns the file's path.
 inline std::string writeScratchFile(const std::string& name, const std::uint8_t* data, std::size_t size) {
-    const std::string path = ScratchFolder::path() + "/" + name;
+    std::string path = ScratchFolder::path() + "/" + name;
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     return path;
@@ -59,7 +59,7 @@ public:
 
 // A sample holding data: mono, the guard after the last frame, start, end, loop points and slices inside it.
 inline void checkHeldData(const Sample& sample) {
-    const SampleInfo info = sample.getInfo();
+    const SampleInfo& info = sample.getInfo();
     check(info.data != nullptr && info.frames > 0 && info.channels == 1);
     check(std::memcmp(&info.data[info.frames], &info.data[0], sizeof(float)) == 0);
     const std::int32_t last = info.frames - 1;

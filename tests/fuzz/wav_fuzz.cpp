@@ -18,7 +18,7 @@ void check(bool condition) {
 }
 
 void checkLoaded(const trov::SampleWav& sample) {
-    const trov::SampleInfo info = sample.getInfo();
+    const trov::SampleInfo& info = sample.getInfo();
     check(info.frames > 0 && info.channels == 1 && info.data != nullptr);
     check(std::memcmp(&info.data[info.frames], &info.data[0], sizeof(float)) == 0);
     check(sample.getStart() == 0 && sample.getEnd() == info.frames - 1);

@@ -1,9 +1,8 @@
-#include "SmoothingTestSupport.h"
-
-#include "imaging/cpu/CpuidSource.h"
+#include "imaging/cpu/CpuIdSource.h"
 #include "imaging/cpu/FloatEnvironment.h"
 #include "imaging/cpu/FunctionDescriptor.h"
 #include "imaging/cpu/ProcessorSetup.h"
+#include "support/SmoothingTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -30,17 +29,17 @@ struct Features {
 };
 
 // Plays a processor for its lifetime.
-class FakeProcessor final : public CpuidSource {
+class FakeProcessor final : public CpuIdSource {
 public:
     Features f;
-    explicit FakeProcessor(const Features& features) : f(features), previous_(setCpuidSource(this)) {}
-    ~FakeProcessor() override { setCpuidSource(previous_); }
+    explicit FakeProcessor(const Features& features) : f(features), previous_(setCpuIdSource(this)) {}
+    ~FakeProcessor() override { setCpuIdSource(previous_); }
     FakeProcessor(const FakeProcessor&) = delete;
     FakeProcessor& operator=(const FakeProcessor&) = delete;
 
     bool idFlagToggles() const override { return f.cpuid; }
-    CpuidRegisters query(std::uint32_t leaf) const override {
-        CpuidRegisters r;
+    CpuIdRegisters query(std::uint32_t leaf) const override {
+        CpuIdRegisters r;
         if (leaf == 0) {
             r.eax = 2;
             std::memcpy(&r.ebx, f.vendor, 4);
@@ -64,7 +63,7 @@ public:
     }
 
 private:
-    const CpuidSource* previous_;
+    const CpuIdSource* previous_;
 };
 
 struct Row {
@@ -155,14 +154,14 @@ TEST(ProcessorSetup, ReadsEveryFieldAndFeatureFromItsBitsAndNothingWithoutCpuid)
     EXPECT_EQ(info.cacheEax, 0x665B5001);
     EXPECT_EQ(info.cacheEdx, 0x007A7000);
     EXPECT_EQ(info.features, static_cast<std::int32_t>(cpu.query(1).edx));
-    EXPECT_EQ(highestCpuidLeaf(), 2u);
+    EXPECT_EQ(highestCpuIdLeaf(), 2u);
     EXPECT_EQ((std::array{hasMmx(), hasSse(), hasSse2(), hasSse3(), hasMultiThreading(), hasLongMode(),
                           hasTimeStampCounter()}),
               (std::array{1, 0, 1, 1, 1, 1, 1}));
     cpu.f.extendedLeaf = false;
     EXPECT_EQ(hasLongMode(), 0) << "the 64-bit flag needs extended leaf 0x80000001";
     cpu.f.cpuid = false;
-    EXPECT_EQ((std::array{hasCpuid(), static_cast<std::int32_t>(highestCpuidLeaf()), hasMmx(), hasSse(),
+    EXPECT_EQ((std::array{hasCpuid(), static_cast<std::int32_t>(highestCpuIdLeaf()), hasMmx(), hasSse(),
                           hasSse2(), hasSse3(), hasMultiThreading(), hasLongMode(), hasTimeStampCounter()}),
               (std::array{0, 0, 0, 0, 0, 0, 0, 0, 0}));
 }

@@ -1,9 +1,8 @@
-#include "KernelTestSupport.h"
-
 #include "imaging/PortableSmoothing.h"
 #include "imaging/Variant2.h"
 #include "imaging/simd/kernels/ColumnKernels5.h"
 #include "imaging/simd/kernels/HorizontalKernels3.h"
+#include "support/KernelTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,5 @@
-#include "SmoothingTestSupport.h"
-
 #include "imaging/AlignedRows.h"
+#include "support/SmoothingTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -70,7 +70,7 @@ TEST_F(CrashHandlerTest, ASentSignalIsWrittenAndSentAgainToThePreviousHandler) {
 
 int recurse(int depth, volatile char* previous) {
     volatile char frame[2048];
-    frame[0] = previous != nullptr ? previous[0] : 1;
+    frame[0] = previous != nullptr ? previous[0] : char{1};
     if (depth < 100000000)
         return recurse(depth + 1, frame) + frame[1];
     return frame[0];

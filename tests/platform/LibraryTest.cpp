@@ -19,7 +19,7 @@ TEST(Library, LoadsFindsSymbolsAndUnloadsOnRequestOrWhenMovedOver) {
     EXPECT_EQ(library.findSymbol("no_such_symbol_anywhere"), nullptr);
 
     Library moved(std::move(library));
-    EXPECT_FALSE(library.isLoaded());
+    EXPECT_FALSE(library.isLoaded()); // NOLINT(bugprone-use-after-move): moved-from state is specified
     EXPECT_TRUE(moved.isLoaded());
     moved.unload();
     EXPECT_FALSE(moved.isLoaded());

@@ -3,9 +3,9 @@
 #include "plugin/ParameterEnum.h"
 #include "plugin/ParameterScheduler.h"
 #include "plugin/ParameterValue.h"
-#include "plugin/PluginTestSupport.h"
 #include "plugin/Settings.h"
 #include "support/AllocationGuard.h"
+#include "support/PluginTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include "plugin/ParameterEnum.h"
 #include "plugin/ParameterKeyranges.h"
 #include "plugin/ParameterText.h"
-#include "plugin/PluginTestSupport.h"
+#include "support/PluginTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -7,8 +7,8 @@
 #include "plugin/ParameterManager.h"
 #include "plugin/ParameterText.h"
 #include "plugin/ParameterValue.h"
-#include "plugin/PluginTestSupport.h"
 #include "support/LogCapture.h"
+#include "support/PluginTestSupport.h"
 
 #include <gtest/gtest.h>
 

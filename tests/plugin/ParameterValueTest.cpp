@@ -4,9 +4,9 @@
 #include "plugin/FeedbackConverter.h"
 #include "plugin/ParameterEnum.h"
 #include "plugin/ParameterText.h"
-#include "plugin/PluginTestSupport.h"
 #include "plugin/Settings.h"
 #include "plugin/ValueScaling.h"
+#include "support/PluginTestSupport.h"
 
 #include <gtest/gtest.h>
 

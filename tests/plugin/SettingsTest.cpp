@@ -1,7 +1,6 @@
 #include "plugin/Settings.h"
 
 #include "framework/File.h"
-#include "framework/FileTestFolder.h"
 #include "framework/MessageText.h"
 #include "framework/System.h"
 #include "plugin/ParameterEnum.h"
@@ -10,8 +9,9 @@
 #include "plugin/ParameterValue.h"
 #include "plugin/PluginEnvironment.h"
 #include "plugin/PluginInfo.h"
-#include "plugin/PluginTestSupport.h"
+#include "support/FileTestFolder.h"
 #include "support/LogCapture.h"
+#include "support/PluginTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -41,6 +41,7 @@ std::uint64_t allocationsInProcess() noexcept {
 
 #if TROV_SANITIZER_ALLOCATOR
 
+// NOLINTNEXTLINE(bugprone-reserved-identifier): the sanitizer runtime's own entry point
 extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*mallocHook)(const volatile void*,
                                                                             std::size_t),
                                                          void (*freeHook)(const volatile void*));

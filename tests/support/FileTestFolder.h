@@ -43,7 +43,7 @@ public:
     std::string operator/(const std::string& name) const { return path_ + "/" + name; }
     // Writes bytes to a file below the folder and gives its path.
     std::string write(const std::string& name, const std::string& bytes) const {
-        const std::string file = *this / name;
+        std::string file = *this / name;
         std::filesystem::create_directories(std::filesystem::path(file).parent_path());
         std::ofstream(file, std::ios::binary) << bytes;
         return file;

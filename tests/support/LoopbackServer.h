@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <netinet/in.h>
+#include <stdexcept>
 #include <string>
 #include <sys/socket.h>
 #include <thread>
@@ -21,9 +22,12 @@ public:
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t size = sizeof address;
-        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), size);
-        ::listen(listener_, 1);
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size);
+        if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
+            ::listen(listener_, 1) != 0 ||
+            ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+            ::close(listener_);
+            throw std::runtime_error("LoopbackServer: cannot listen on 127.0.0.1");
+        }
         port_ = ntohs(address.sin_port);
         thread_ = std::thread([this, handler = std::move(handler)] {
             const int fd = ::accept(listener_, nullptr, nullptr);

@@ -6,9 +6,12 @@
 #include "engine/modules/Module.h"
 #include "engine/modules/PluginServices.h"
 #include "engine/voices/Voice.h"
+#include "engine/zones/SampleManager.h"
+#include "engine/zones/ZoneManager.h"
 #include "framework/Dictionary.h"
-#include "plugin/PluginTestSupport.h"
 #include "plugin/Settings.h"
+#include "support/PluginTestSupport.h"
+#include "support/TestHost.h"
 
 #include <algorithm>
 #include <atomic>
@@ -20,7 +23,8 @@
 namespace trov::test {
 
 // The plug-in instance as a module sees it: two programs with a zone manager each (distinct addresses,
-// never dereferenced) and an equal-tempered tuning with A4 (key 69) at 440 Hz. Remembers what it was asked.
+// never dereferenced), the host a test gives it, and an equal-tempered tuning with A4 (key 69) at 440 Hz.
+// Remembers what it was asked.
 class PluginDouble : public PluginServices {
 public:
     Program* getProgram(int moduleIndex) const override {
@@ -33,6 +37,7 @@ public:
         return moduleIndex >= 0 && moduleIndex < 2 ? reinterpret_cast<ZoneManager*>(&managers_[moduleIndex])
                                                    : nullptr;
     }
+    HostInterface* getHost() const override { return host; }
     double getFrequency(int key, double cents) const noexcept override {
         askedKey = key;
         return 440.0 * std::pow(2.0, (key - 69 + cents / 100.0) / 12.0);
@@ -42,6 +47,7 @@ public:
 
     mutable int askedIndex = -1;
     mutable int askedKey = -1;
+    HostInterface* host = nullptr; // none unless a test gives one
 
 private:
     mutable char programs_[2] = {};
@@ -152,9 +158,12 @@ public:
 };
 
 // The test descriptor of the engine layer: real modules (with the plug-in double), synthesiser engines
-// (or counting ones) and voices of the chosen kind.
+// (or counting ones), voices of the chosen kind, zone and sample managers.
 class EngineTestPluginInfo : public TestPluginInfo {
 public:
+    SampleManager* createSampleManager(const Module* owner) override { return new SampleManager(owner); }
+    // Without programs, zone managers take this station as their parent (and its module).
+    ZoneManager* createZoneManager(Program*) override { return new ZoneManager(zoneParent); }
     Module* createModule(Plugin* plugin, Settings& settings) override {
         return new Module(plugin, services, settings);
     }
@@ -181,6 +190,7 @@ public:
     }
 
     PluginDouble services;
+    Radio* zoneParent = nullptr;
     bool makeEngines = true;
     bool countingEngines = false;
     VoiceKind voiceKind = VoiceKind::Tracing;

@@ -29,12 +29,12 @@ inline std::vector<float> makeRamp(int frames) {
     std::vector<float> values(static_cast<std::size_t>(frames));
     for (int i = 0; i < frames; ++i)
         values[static_cast<std::size_t>(i)] =
-            std::sin(0.01f * static_cast<float>(i)) * 0.5f + 0.001f * (i % 7);
+            std::sin(0.01f * static_cast<float>(i)) * 0.5f + 0.001f * static_cast<float>(i % 7);
     return values;
 }
 
 inline std::vector<float> valuesOf(const Sample& sample) {
-    const SampleInfo info = sample.getInfo();
+    const SampleInfo& info = sample.getInfo();
     if (info.data == nullptr)
         return {};
     return std::vector<float>(info.data, info.data + info.frames * (info.channels > 0 ? info.channels : 1));
@@ -48,7 +48,7 @@ inline std::uint32_t bitsOf(float value) {
 
 // The guard after the last frame repeats the first value, bit for bit.
 inline bool holdsGuard(const Sample& sample) {
-    const SampleInfo info = sample.getInfo();
+    const SampleInfo& info = sample.getInfo();
     return info.data != nullptr && bitsOf(info.data[info.frames]) == bitsOf(info.data[0]);
 }
 

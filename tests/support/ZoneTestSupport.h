@@ -1,7 +1,6 @@
 #pragma once
 
 #include "engine/Sample.h"
-#include "engine/SampleTestSupport.h"
 #include "engine/zones/MissingSampleHandler.h"
 #include "engine/zones/Resources.h"
 #include "engine/zones/SampleManager.h"
@@ -11,9 +10,11 @@
 #include "framework/File.h"
 #include "framework/Preferences.h"
 #include "plugin/PluginEnvironment.h"
-#include "plugin/PluginTestSupport.h"
 #include "plugin/Settings.h"
+#include "support/EngineTestSupport.h"
 #include "support/FileTestFolder.h"
+#include "support/PluginTestSupport.h"
+#include "support/SampleTestSupport.h"
 
 #include <filesystem>
 #include <memory>
@@ -22,15 +23,8 @@
 
 namespace trov::test {
 
-// A product descriptor whose factories make real zone and sample managers.
-class ZoneTestPluginInfo : public TestPluginInfo {
-public:
-    SampleManager* createSampleManager(const Module* owner) override { return new SampleManager(owner); }
-    // Programs are not built yet: the managers take this station as their parent (and its module).
-    ZoneManager* createZoneManager(Program*) override { return new ZoneManager(zoneParent); }
-
-    Radio* zoneParent = nullptr;
-};
+// The engine layer's test descriptor: real modules, engines, voices, zone and sample managers.
+using ZoneTestPluginInfo = EngineTestPluginInfo;
 
 // A missing-sample handler that answers with a fixed file (or skips) and counts the questions.
 class ScriptedMissingSample : public MissingSampleHandler {
@@ -105,7 +99,7 @@ public:
 
     // A mono 16-bit WAV file of the given length below the folder; its path.
     std::string writeWav(const std::string& name, int frames, int rootNote = 60) const {
-        const std::string path = files / name;
+        std::string path = files / name;
         std::filesystem::create_directories(std::filesystem::path(path).parent_path());
         EditableWav wav(makeRamp(frames), 16);
         wav.setRootNote(rootNote);

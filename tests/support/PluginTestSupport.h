@@ -1,28 +1,19 @@
 #pragma once
 
+#include "engine/IOConfig.h" // the plug-in layer only declares it; every test program links the engine
 #include "framework/Dictionary.h"
 #include "framework/Error.h"
-#include "framework/FileTestFolder.h"
 #include "framework/Font.h"
 #include "framework/Message.h"
 #include "framework/Preferences.h"
 #include "framework/Radio.h"
 #include "plugin/PluginEnvironment.h"
 #include "plugin/PluginInfo.h"
+#include "support/FileTestFolder.h"
 
 #include <memory>
 #include <string>
 #include <vector>
-
-// The plug-in layer names the input/output configuration only by declaration; the engine layer defines
-// it. This test program links no engine, so a stand-in completes the type for the test descriptor.
-namespace trov {
-class IOConfig {
-public:
-    int inputs = 1;
-    int outputs = 2;
-};
-} // namespace trov
 
 namespace trov::test {
 

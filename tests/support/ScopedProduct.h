@@ -1,7 +1,8 @@
 #pragma once
 
 #include "framework/ProductIdentity.h"
-#include "support/FileTestFolder.h"
+
+#include <string>
 
 namespace trov::test {
 

@@ -3,7 +3,7 @@
 // Typed rows for the kernel tests: aligned blocks of exactly the documented size (so that reads past them
 // show under AddressSanitizer), sentinels to prove what was not written, and the 5x5 row formulas.
 
-#include "SmoothingTestSupport.h"
+#include "support/SmoothingTestSupport.h"
 
 #include <algorithm>
 #include <new>
