@@ -97,7 +97,7 @@ public:
     // Every module in index order, then the frame counter. Audio thread.
     virtual void process(IOPinConfig& inputs, IOPinConfig& outputs, std::int32_t frames) noexcept;
 
-    HostInterface* getHost() const { return host_.load(std::memory_order_acquire); }
+    HostInterface* getHost() const override { return host_.load(std::memory_order_acquire); }
     void setHost(HostInterface* host) { host_.store(host, std::memory_order_release); }
     MidiMapper<Parameter*>* getMidiMapper() const { return midiMapper_.get(); }
     int getTag() const { return tag_; }

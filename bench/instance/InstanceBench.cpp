@@ -11,9 +11,9 @@
 
 #include "engine/IOPinConfig.h"
 #include "framework/CPUMeter.h"
-#include "instance/InstanceTestSupport.h"
 #include "plugin/MidiMapper.h"
 #include "support/AllocationCounter.h"
+#include "support/InstanceTestSupport.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,4 +1,4 @@
-#include "InstanceTestSupport.h"
+#include "support/InstanceTestSupport.h"
 
 #include "engine/IOPinConfig.h"
 #include "framework/CPUMeter.h"

@@ -1,11 +1,11 @@
-#include "InstanceTestSupport.h"
+#include "support/InstanceTestSupport.h"
 
-#include "engine/SampleTestSupport.h"
 #include "engine/Tuning.h"
 #include "framework/Dictionary.h"
 #include "framework/File.h"
 #include "framework/Folder.h"
 #include "plugin/Parameter.h"
+#include "support/SampleTestSupport.h"
 
 #include <gtest/gtest.h>
 

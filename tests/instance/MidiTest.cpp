@@ -1,4 +1,4 @@
-#include "InstanceTestSupport.h"
+#include "support/InstanceTestSupport.h"
 
 #include "plugin/MidiMapper.h"
 #include "plugin/Parameter.h"

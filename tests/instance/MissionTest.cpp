@@ -1,4 +1,4 @@
-#include "InstanceTestSupport.h"
+#include "support/InstanceTestSupport.h"
 
 #include "framework/Logger.h"
 #include "framework/StationEnvironment.h"

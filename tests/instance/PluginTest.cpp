@@ -1,4 +1,4 @@
-#include "InstanceTestSupport.h"
+#include "support/InstanceTestSupport.h"
 
 #include "engine/IOPinConfig.h"
 #include "engine/RexTempoSource.h"
@@ -425,6 +425,7 @@ TEST_F(PluginTest, ResettingMemoryRemakesProgramsResetsModulesAndKeepsTheEditors
 
 TEST_F(PluginTest, TheActiveInstanceOwnsTheResourcesAndLendsItsHostsTempo) {
     auto plugin = world.makePlugin();
+    world.host.tempo = 98.0;
     plugin->activate();
     EXPECT_EQ(world.resources->getOwner(), plugin->getModule(0));
     EXPECT_DOUBLE_EQ(RexTempoSource::currentTempo(), 98.0);

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "engine/HostInterface.h"
-#include "engine/IOConfig.h"
 #include "engine/Note.h"
 #include "engine/Tuning.h"
 #include "engine/modules/Engine.h"
@@ -10,7 +9,6 @@
 #include "engine/zones/SampleManager.h"
 #include "engine/zones/ZoneManager.h"
 #include "framework/EditorServices.h"
-#include "framework/Font.h"
 #include "framework/Message.h"
 #include "framework/NativeWindow.h"
 #include "framework/Preferences.h"
@@ -24,6 +22,8 @@
 #include "plugin/PluginInfo.h"
 #include "plugin/Settings.h"
 #include "support/FileTestFolder.h"
+#include "support/PluginTestSupport.h"
+#include "support/TestHost.h"
 
 #include <algorithm>
 #include <array>
@@ -91,39 +91,18 @@ public:
     void process(IOPinConfig&, IOPinConfig&, std::int32_t) noexcept override {}
 };
 
-// The product descriptor of the instance tests: two modules, sixteen presets, real modules and zone
-// managers, engines of the chosen kind.
-class InstanceTestPluginInfo : public PluginInfo {
+// The product descriptor of the instance tests: the plug-in layer's test descriptor with real instances,
+// modules and zone managers, and engines of the chosen kind.
+class InstanceTestPluginInfo : public TestPluginInfo {
 public:
     enum class Engines { Counting, Null, None };
 
-    InstanceTestPluginInfo() : configs_{IOConfig(IOPinConfig(2, 1), IOPinConfig(2, 1))} {}
-
-    std::string getMakerName() const override { return "Maker"; }
-    std::uint32_t getMakerCode() const override { return 0x4d6b7220; }
-    std::string getName() const override { return name; }
-    std::string getCopyright() const override { return "(c) Maker"; }
-    std::uint32_t getProductCode() const override { return 0x54737431; }
-    std::string getRegistryPath() const override { return "Software\\Maker\\" + name; }
-    std::int32_t getChunkVersion() const override { return 1; }
-    std::string getVersionString() const override { return "1.2.7"; }
-    int getBuildType() const override { return kBuildRelease; }
-    int getCategory() const override { return 10; }
-    int getModuleCount() const override { return 2; }
-    int getPresetCount() const override { return 16; }
-    int getControlStepSize() const override { return 32; }
-    const std::vector<IOConfig>& getIOConfigs() const override { return configs_; }
-    IOConfig getCurrentIOConfig(const IOConfig& requested) const override { return requested; }
-    bool supportsFeature(int feature) const override { return feature == kFeatureMidiInput; }
-    KeyRange getKeyRange() const override { return KeyRange(36, 96); }
-    const Font* getFont(int /*index*/) const override { return &font_; }
-    void copyFont(int /*index*/, const Font& font) override { font_ = font; }
+    InstanceTestPluginInfo() { name = "Corvale Test"; }
 
     Plugin* createPlugin(HostInterface* host, int tag) override { return new Plugin(host, tag); }
     Module* createModule(Plugin* plugin, Settings& settings) override {
         return new Module(plugin, *plugin, settings);
     }
-    EditorInterface* createEditor(Plugin*, const Module*) override { return nullptr; }
     Engine* createEngine(Module* module) override {
         switch (engines) {
         case Engines::Counting:
@@ -135,27 +114,10 @@ public:
         }
         return nullptr;
     }
-    Voice* createVoice(const Module*, int, const Note&) override { return nullptr; }
-    ControlManager* createControlManager(EditorInterface*) override { return nullptr; }
     SampleManager* createSampleManager(const Module* owner) override { return new SampleManager(owner); }
     ZoneManager* createZoneManager(Program* program) override { return new ZoneManager(program); }
 
-    std::string name = "Corvale Test";
     Engines engines = Engines::Counting;
-
-private:
-    std::vector<IOConfig> configs_;
-    Font font_;
-};
-
-// A host with a settable tempo.
-class TestHost : public HostInterface {
-public:
-    double getTempo() const override { return tempo; }
-    double getSongPosition() const override { return 0.0; }
-    std::string getHostName() const override { return "Test"; }
-
-    double tempo = 98.0;
 };
 
 // An open editor with a window, recording what the instance asks of it.
