@@ -47,7 +47,7 @@ protected:
     }
     // A WAV file of the given length below the test folder; its path.
     std::string writeWav(const std::string& name, int frames) {
-        const std::string path = world.files / name;
+        std::string path = world.files / name;
         std::filesystem::create_directories(std::filesystem::path(path).parent_path());
         EditableWav wav(makeRamp(frames), 16);
         File file(path);
