@@ -1,5 +1,6 @@
 #include "engine/modules/Module.h"
 
+#include "engine/dsp/FlushDenormals.h"
 #include "engine/modules/Engine.h"
 #include "engine/modules/PluginServices.h"
 #include "framework/Logger.h"
@@ -54,8 +55,10 @@ void Module::reset() {
 }
 
 void Module::process(IOPinConfig& inputs, IOPinConfig& outputs, std::int32_t frames) noexcept {
-    if (engine_ != nullptr)
-        engine_->process(inputs, outputs, frames);
+    if (engine_ == nullptr)
+        return;
+    const ScopedFlushDenormals flush;
+    engine_->process(inputs, outputs, frames);
 }
 
 int Module::queryEngine() const {

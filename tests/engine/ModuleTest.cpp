@@ -1,6 +1,7 @@
 #include "engine/modules/Module.h"
 #include "engine/IOPinConfig.h"
 #include "engine/Note.h"
+#include "engine/dsp/FlushDenormals.h"
 #include "engine/modules/EngineSynth.h"
 #include "plugin/Parameter.h"
 #include "plugin/PluginEnvironment.h"
@@ -138,7 +139,12 @@ TEST_F(ModuleTest, ProcessResetAndQueryGoToTheEngine) {
     ASSERT_NE(engine, nullptr);
     EXPECT_EQ(engine->getModule(), module.get());
     IOPinConfig inputs(2, 1), outputs(2, 1);
+    // The engine renders with subnormals flushed; the caller's control word comes back afterwards.
+    const unsigned callers = _mm_getcsr() & ~ScopedFlushDenormals::kFlushBits;
+    _mm_setcsr(callers);
     module->process(inputs, outputs, 64);
+    EXPECT_EQ(engine->controlWord, callers | ScopedFlushDenormals::kFlushBits);
+    EXPECT_EQ(_mm_getcsr(), callers);
     module->reset();
     EXPECT_EQ(std::tuple(engine->processed, engine->lastFrames, engine->resets, module->queryEngine()),
               std::tuple(1, 64, 1, 7));

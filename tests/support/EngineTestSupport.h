@@ -13,6 +13,8 @@
 #include "support/PluginTestSupport.h"
 #include "support/TestHost.h"
 
+#include <xmmintrin.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -145,6 +147,7 @@ public:
     void process(IOPinConfig& /*inputs*/, IOPinConfig& /*outputs*/, std::int32_t frames) noexcept override {
         ++processed;
         lastFrames = frames;
+        controlWord = _mm_getcsr();
     }
     void reset() override {
         ++resets;
@@ -155,6 +158,7 @@ public:
     int processed = 0;
     int resets = 0;
     std::int32_t lastFrames = 0;
+    unsigned controlWord = 0; // the floating-point control word the last block ran under
 };
 
 // The test descriptor of the engine layer: real modules (with the plug-in double), synthesiser engines
