@@ -121,7 +121,6 @@ private:
     mutable CriticalSection zonesLock_;
     std::atomic<bool> active_{false};
     std::atomic<bool> mixMode_{false};
-    Resources* resources_ = nullptr; // listened to
 };
 
 } // namespace trov

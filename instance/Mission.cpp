@@ -1,0 +1,174 @@
+#include "instance/Mission.h"
+
+#include "engine/RexApi.h"
+#include "engine/RexLibrary.h"
+#include "engine/zones/Resources.h"
+#include "framework/Error.h"
+#include "framework/File.h"
+#include "framework/Logger.h"
+#include "framework/MessageText.h"
+#include "framework/Minidumper.h"
+#include "framework/Preferences.h"
+#include "framework/Random.h"
+#include "framework/System.h"
+#include "instance/Plugin.h"
+#include "plugin/PluginEnvironment.h"
+#include "plugin/PluginInfo.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+
+namespace trov {
+
+namespace {
+
+// The build date as "Mon d yyyy" (the compiler pads a one-digit day with a blank).
+std::string buildDate() {
+    std::string date = __DATE__;
+    if (const std::size_t doubled = date.find("  "); doubled != std::string::npos)
+        date.erase(doubled, 1);
+    return date;
+}
+
+unsigned long addressOf(const void* object) {
+    return static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(object));
+}
+
+// Built when the module loads, torn down when it unloads.
+[[maybe_unused]] Mission& gLoadTime = Mission::instance();
+
+} // namespace
+
+Mission::Mission() = default;
+
+Mission::~Mission() {
+    tearDown();
+}
+
+Mission& Mission::instance() {
+    static Mission mission;
+    return mission;
+}
+
+void Mission::start() {
+    // Once: a failed start has asked the host to quit and is not tried again.
+    PluginInfo* info = getPluginInfo();
+    if (started_ || startCalled_ || info == nullptr)
+        return;
+    startCalled_ = true;
+
+    logger_ = new Logger(2);
+    setLog(logger_);
+    logger_->log(4, "%s %s (built @ %s %s)", info->getName().c_str(), info->getVersionString().c_str(),
+                 __TIME__, buildDate().c_str());
+    std::string report;
+    info->getSystemReport(report);
+    logger_->log(4, report);
+    initSystem();
+
+    machinePreferences_ = new Preferences(info->getRegistryRoot(0), info->getRegistryPath());
+    userPreferences_ = new Preferences(info->getRegistryRoot(1), info->getRegistryPath());
+    setProcessPreferences(machinePreferences_, userPreferences_);
+    // The library lies in the install folder that the machine preferences name.
+    const std::int32_t rex = loadRexLibrary();
+    rexLoaded_ = rex == kRexOk || rex == kRexLibraryAlreadyLoaded;
+    if (!rexLoaded_)
+        logger_->log(3, "REX initialization failed!");
+
+    std::int32_t level = 0;
+    if (userPreferences_->getLong("LogLevel", level))
+        logger_->setLevel(level);
+    installPluginEnvironment();
+    info->init();
+    seedRandomGenerators(0);
+    minidumper_ = new Minidumper();
+    loadResources();
+}
+
+void Mission::loadResources() {
+    std::string install;
+    if (!machinePreferences_->getString("InstallPath", install)) {
+        const ErrorPrefsKeyNotFound error("void __thiscall trov::Mission::start(void)", "InstallPath");
+        logger_->logError(3, error);
+        exitWithError(errorTextRegistryKeyMissing, NoError());
+        return;
+    }
+    std::string description;
+    machinePreferences_->getString("ResourcesXmlFile", description);
+    resources_ = new Resources();
+    PluginEnvironment::instance().setResources(resources_);
+    const Error result = resources_->load(Folder(install) + File(description));
+    if (result.ok())
+        started_ = true;
+    else
+        exitWithError(errorTextLoadingResources, result);
+}
+
+void Mission::tearDown() {
+    instances_.clear();
+    active_ = nullptr;
+    if (resources_ != nullptr) {
+        PluginEnvironment& environment = PluginEnvironment::instance();
+        if (environment.getResources() == resources_)
+            environment.setResources(nullptr);
+        delete resources_;
+        resources_ = nullptr;
+    }
+    if (machinePreferences_ != nullptr || userPreferences_ != nullptr) {
+        setProcessPreferences(nullptr, nullptr);
+        delete machinePreferences_;
+        delete userPreferences_;
+        machinePreferences_ = userPreferences_ = nullptr;
+    }
+    if (logger_ != nullptr) {
+        if (getLog() == logger_)
+            setLog(nullptr);
+        delete logger_; // writes the log's closing line
+        logger_ = nullptr;
+    }
+    if (startCalled_) {
+        // The descriptor is the module's; it goes with the context that started it.
+        PluginInfo* info = getPluginInfo();
+        setPluginInfo(nullptr);
+        delete info;
+        uninstallPluginEnvironment();
+    }
+    if (rexLoaded_) {
+        rexLoaded_ = false;
+        unloadRexLibrary();
+    }
+    // The crash handler must not outlive the module.
+    delete minidumper_;
+    minidumper_ = nullptr;
+    started_ = false;
+    startCalled_ = false;
+}
+
+void Mission::signIn(Plugin* plugin) {
+    if (plugin == nullptr)
+        return;
+    if (instances_.empty()) {
+        plugin->activate();
+        active_ = plugin;
+    }
+    instances_.push_back(plugin);
+    logLine(2, "plugin 0x%lx signed in", addressOf(plugin));
+}
+
+void Mission::signOut(Plugin* plugin) {
+    if (plugin == nullptr)
+        return;
+    if (plugin == active_) {
+        plugin->deactivate();
+        active_ = nullptr;
+    }
+    std::erase(instances_, plugin);
+    logLine(2, "plugin 0x%lx signed out", addressOf(plugin));
+    if (!instances_.empty()) {
+        active_ = instances_.front();
+        active_->activate();
+    }
+}
+
+} // namespace trov

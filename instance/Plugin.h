@@ -1,0 +1,240 @@
+#pragma once
+
+#include "engine/RexTempoSource.h"
+#include "engine/Tuning.h"
+#include "engine/modules/PluginServices.h"
+#include "engine/zones/MissingSampleHandler.h"
+#include "framework/CriticalSection.h"
+#include "framework/Radio.h"
+#include "instance/MidiEvent.h"
+#include "instance/ReaderEpochs.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace trov {
+
+class CPUMeter;
+class Dictionary;
+class File;
+class HostInterface;
+class IOPinConfig;
+class Parameter;
+class Preset;
+template <class T> class MidiMapper;
+
+// One plug-in instance: loads the plug-in specification into a bank of presets with one program per
+// module, owns the modules, the tunings, the controller mapper and the table of CPU meters the editor
+// registers, turns MIDI into notes and controller values, runs every module for each block and counts the
+// frames, and writes and reads its state as documents. A station whose owner is its first module; the
+// modules reach it as their PluginServices, the resources as their missing-sample question.
+//
+// Made by the host binding (through the product descriptor), which calls `init` right after construction
+// and owns it. Threads:
+// - audio: `process`, `beginCpuMeter`, `endCpuMeter`, `getFrequency`, `getProgram`, `getZoneManager`;
+//   never blocks, allocates or logs.
+// - MIDI: `midiEvent`, `applyController` and the MIDI branch of `receive`. Notes are handed to the engines
+//   under the instance's lock.
+// - user interface: everything else. Switching presets, remaking programs, changing tunings and swapping
+//   modules take the instance's lock only to publish the change; what the audio and MIDI threads may still
+//   read is freed only after their reads have ended (`ReaderEpochs`), never under a lock and never over
+//   file loading. Parameter changes arrive under the sending parameter's station lock.
+class Plugin : public Radio, public PluginServices, public MissingSampleHandler {
+public:
+    // Ids of the table of CPU meters the editor registers (0 engine, 1 MIDI, ...).
+    static constexpr int kCpuMeterSlots = 16;
+    // Plug-in message codes broadcast by the instance.
+    static constexpr std::int32_t kPresetSelected = Code::kPluginNotice;
+    static constexpr std::int32_t kPresetChanged = Code::kPluginStateChanged;
+    // MIDI controller numbers beyond the 128 MIDI controllers.
+    static constexpr int kPitchBend = 128;
+    static constexpr int kChannelPressure = 129;
+    static constexpr int kModulationWheel = 1;
+    static constexpr int kProgramSelect = 192;
+    // Window codes a drag and drop brings.
+    static constexpr std::int32_t kDropFile = 3021;
+
+    Plugin(HostInterface* host, int tag);
+    Plugin(const Plugin&) = delete;
+    Plugin& operator=(const Plugin&) = delete;
+    ~Plugin() override;
+
+    // Loads the specification named by the machine preferences "InstallPath" and "SettingsXmlFile", fills
+    // the bank, makes the modules, programs, mapper and tunings. A specification that does not load ends
+    // the host application (fatal message) and is thrown as its load error.
+    void init() override;
+    void exit() override;
+    // The host's open editor; null without host or editor.
+    EditorInterface* getEditor() const override;
+    // Notes, preset selection by controller 192 and "CurrentProgram", drags and drops.
+    bool receive(const Message& message) override;
+
+    // The shared resources follow the active instance: their owner becomes its first module, it answers
+    // their missing-sample question and its host their loops' tempo.
+    virtual void activate();
+    virtual void deactivate();
+    // New programs for every preset, modules reset, the current preset activated again.
+    virtual void resetMemory();
+    virtual void reset();
+    // The host's largest block; engines and parameter schedules are sized for it.
+    virtual void setMaxBlockSize(int frames);
+    // A settings document or a sample file the sample readers take.
+    virtual bool acceptsFile(const File& file) const;
+    // The instrument loads banks, patches, samples and tunings; the base loads nothing.
+    virtual bool loadFile(const File& file);
+    virtual bool importFile(const File& file);
+    virtual void beginCpuMeter(int id) noexcept;
+    virtual void endCpuMeter(int id) noexcept;
+    virtual int getPresetCount() const;
+    // Ignored out of range; otherwise switches and announces (plug-in message 0, display flicker).
+    virtual void selectPreset(int index);
+    virtual void midiEvent(const MidiEvent* event);
+    // Every module in index order, then the frame counter. Audio thread.
+    virtual void process(IOPinConfig& inputs, IOPinConfig& outputs, std::int32_t frames) noexcept;
+
+    HostInterface* getHost() const override { return host_.load(std::memory_order_acquire); }
+    void setHost(HostInterface* host) { host_.store(host, std::memory_order_release); }
+    MidiMapper<Parameter*>* getMidiMapper() const { return midiMapper_.get(); }
+    int getTag() const { return tag_; }
+
+    // Modules.
+    int getModuleCount() const noexcept;
+    // Null out of range.
+    Module* getModule(int index) const noexcept;
+    Module* getFirstModule() const noexcept { return getModule(0); }
+    // 0 when the module is not one of this instance's.
+    int getModuleIndex(const Module* module) const;
+    void swapModules(int a, int b);
+
+    // Automatable parameters, numbered across the modules.
+    int getAutomatableCount() const;
+    // Null out of range; stores the parameter's module when asked.
+    Parameter* getAutomatableParameter(int index, Module** module = nullptr) const;
+    // -1 when the module is not this instance's or the parameter is not automatable.
+    int getAutomatableIndex(const Module* module, const std::string& name, int instance) const;
+
+    // Presets.
+    Preset* getCurrentPreset() const;
+    // -1 when none is current.
+    int getCurrentPresetIndex() const { return currentPreset_.load(std::memory_order_acquire); }
+    // Null out of range.
+    Preset* getPreset(int index) const;
+    std::string getCurrentPresetName() const;
+    // The current preset's program for the module, null when none. Any thread; what it returns stays
+    // valid for the block (audio thread, inside `process`) or the note hand-off (MIDI thread) that asked,
+    // and on the user-interface thread until that thread changes the presets.
+    Program* getProgram(int moduleIndex) const override;
+    ZoneManager* getZoneManager(int moduleIndex) const override;
+    // Makes the preset current and activates it; no preset is current for an index out of range.
+    void switchPreset(int index);
+    void notifyPresetChanged();
+
+    // Tunings.
+    Tuning getCurrentTuning() const;
+    int getCurrentTuningIndex() const;
+    std::string getCurrentTuningName() const;
+    // Empty out of range.
+    std::string getTuningName(int index) const;
+    int getTuningCount() const;
+    // Ignored out of range; otherwise announced (MIDI message 3).
+    void selectTuning(int index);
+    // A tuning of the same description becomes current instead of a copy; the current index.
+    int addTuning(const Tuning& tuning);
+    // In the current tuning. Any thread; never blocks.
+    double getFrequency(int key, double cents) const noexcept override;
+
+    // The editor's CPU meters by id (0..kCpuMeterSlots-1; others are ignored). Once removeCpuMeter
+    // returns, no block uses the meter any more.
+    void addCpuMeter(int id, CPUMeter* meter);
+    void removeCpuMeter(int id);
+
+    // Frames processed divided by the host's rate; 0.0 without host.
+    double getElapsedSeconds() const;
+    // Wraps from INT32_MAX to INT32_MIN.
+    std::int32_t getFramesProcessed() const;
+    int queryFirstEngine() const;
+    bool isRunning() const { return running_.load(std::memory_order_relaxed); }
+
+    // MIDI input. Controllers 0-127, kPitchBend, kChannelPressure; value 0..1.
+    void applyController(int controller, float value, int offset);
+    // Held while the MIDI thread writes the modules' parameter schedules; a block that reads them takes
+    // it too, briefly.
+    std::mutex& getScheduleLock() const { return scheduleMutex_; }
+
+    // Documents.
+    void writeHeader(Dictionary& document) const;
+    void writeParameters(Dictionary& document) const;
+    void writeTunings(Dictionary& document) const;
+    // The samples of every preset; with data their audio too.
+    void writeResources(Dictionary& document, bool withData) const;
+    // The samples of the current preset, without audio.
+    void writeProgramResources(Dictionary& document) const;
+    virtual void writeState(Dictionary& document, bool withData);
+    void writeProgram(Dictionary& document) const;
+    // False when the document is refused or reading fails (the user is told).
+    virtual bool readState(const Dictionary& document);
+    // Reads that program of the document into the current preset.
+    void readProgram(const Dictionary& document, int programIndex = 0);
+    void readTunings(const Dictionary& document);
+    int selectFirstNonEmptyPreset();
+    // True when the document lists a sample of that id (it is then loaded into the resources).
+    bool loadSampleFromFile(const File& file, const std::string& id);
+    // The missing-sample dialog: true when the user located the file.
+    bool askForSample(File& file) override;
+
+private:
+    friend class Preset;
+    using ModuleList = std::vector<Module*>;
+    using TuningList = std::vector<std::unique_ptr<Tuning>>;
+
+    // The active instance's host as the loops' tempo source.
+    class HostTempo : public RexTempoSource {
+    public:
+        explicit HostTempo(const Plugin& plugin) : plugin_(plugin) {}
+        double getTempo() const override;
+
+    private:
+        const Plugin& plugin_;
+    };
+
+    const ModuleList* modules() const noexcept { return modules_.load(std::memory_order_acquire); }
+    // Publishes the list; lists are kept until destruction, as the MIDI thread reads them without a lock.
+    void publishModules(ModuleList list);
+    // Under lock_: the current tuning's pointer for readers.
+    void publishTuning();
+    void handNoteToEngines(const Message& message);
+    void activateCurrentPreset();
+    void loadSpecification(Settings& specification);
+    void reserveSchedules(int frames);
+    // Builds the bank's programs from the document's "programs".
+    void readPrograms(const Dictionary& document);
+    void readPluginParameters(const Dictionary& document);
+    void refreshEditor();
+
+    std::atomic<bool> running_{true};
+    mutable CriticalSection lock_;
+    mutable ReaderEpochs readers_;
+    const int tag_;
+    std::atomic<HostInterface*> host_;
+    std::atomic<ModuleList*> modules_{nullptr};
+    std::vector<std::unique_ptr<ModuleList>> moduleLists_; // every list published, the current last
+    std::vector<std::unique_ptr<Preset>> presets_;         // made by init, never resized after
+    std::atomic<int> currentPreset_{-1};
+    std::recursive_mutex presetMutex_; // one switch at a time (the UI and a MIDI controller may both switch)
+    TuningList tunings_;               // under lock_
+    int currentTuning_ = 0;            // under lock_
+    std::atomic<const Tuning*> frequencyTuning_{nullptr};
+    std::array<std::atomic<CPUMeter*>, kCpuMeterSlots> cpuMeters_{};
+    std::unique_ptr<MidiMapper<Parameter*>> midiMapper_;
+    std::atomic<std::uint32_t> framesProcessed_{0};
+    mutable std::mutex scheduleMutex_;
+    HostTempo hostTempo_{*this};
+    bool active_ = false;
+};
+
+} // namespace trov

@@ -1,0 +1,345 @@
+// The instance's state documents: the bank (plug-in parameters, programs, samples, tunings), the current
+// patch, and the question for a sample file that cannot be found.
+#include "engine/modules/Module.h"
+#include "engine/zones/Resources.h"
+#include "framework/Dictionary.h"
+#include "framework/EditorServices.h"
+#include "framework/File.h"
+#include "framework/Logger.h"
+#include "framework/System.h"
+#include "instance/Plugin.h"
+#include "instance/Preset.h"
+#include "plugin/Parameter.h"
+#include "plugin/PluginInfo.h"
+#include "plugin/Settings.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <exception>
+#include <set>
+
+namespace trov {
+
+namespace {
+
+const char* const kParameters = "parameters";
+const char* const kPrograms = "programs";
+const char* const kResources = "resources";
+const char* const kTunings = "tunings";
+
+// The user's login name, or an empty text when the environment does not say.
+std::string loginName() {
+    for (const char* variable : {"LOGNAME", "USER"})
+        if (const char* name = std::getenv(variable); name != nullptr && *name != '\0')
+            return name;
+    return std::string();
+}
+
+const NativeWindow* windowOf(const EditorInterface* editor) {
+    return editor != nullptr ? editor->getWindow() : nullptr;
+}
+
+// The plug-in parameters a bank carries: exported, not kept in the preferences.
+bool isDocumentParameter(const Parameter& parameter) {
+    return parameter.getScope() == Parameter::kScopePlugin && parameter.testFlags(Parameter::kExport) &&
+           !parameter.testFlags(Parameter::kPersistent);
+}
+
+// The element items of the document's array, in order.
+template <class Visit> void forEachItem(const Dictionary& array, const std::string& tag, Visit visit) {
+    const int count = array.count(tag);
+    for (int i = 0; i < count; ++i)
+        if (const Dictionary::View item = array.getChild(i, tag); item && item->hasElement())
+            visit(*item);
+}
+
+} // namespace
+
+void Plugin::writeHeader(Dictionary& document) const {
+    const PluginInfo* info = getPluginInfo();
+    const ProductIdentity& product = getProductIdentity();
+    document.writeInfo(product.getName(), product.getVersionString());
+    const Version format = info != nullptr ? info->getFileFormatVersion() : product.getFileFormatVersion();
+    document.setString("file-format", std::to_string(format.getPart(0)) + "." +
+                                          std::to_string(format.getPart(1)) + "." +
+                                          std::to_string(format.getPart(2)));
+    document.setString("author", loginName());
+}
+
+void Plugin::writeParameters(Dictionary& document) const {
+    const Dictionary::View array = document.addArray(kParameters);
+    const Module* first = getFirstModule();
+    const Settings* settings = first != nullptr ? first->getSettings() : nullptr;
+    if (!array || settings == nullptr)
+        return;
+    for (int i = 0; i < settings->getParameterCount(); ++i)
+        if (const Parameter* parameter = settings->getParameterAt(i);
+            parameter != nullptr && isDocumentParameter(*parameter))
+            parameter->write(*array);
+}
+
+void Plugin::writeTunings(Dictionary& document) const {
+    std::vector<Tuning> tunings;
+    int current = 0;
+    {
+        std::lock_guard guard(lock_);
+        for (const std::unique_ptr<Tuning>& tuning : tunings_)
+            tunings.push_back(*tuning);
+        current = currentTuning_;
+    }
+    const Dictionary::View array = document.addArray(kTunings);
+    if (!array)
+        return;
+    array->setInteger("current", current);
+    for (const Tuning& tuning : tunings)
+        if (const Dictionary::View item = array->addDictionary("tuning"))
+            tuning.write(*item);
+}
+
+void Plugin::writeResources(Dictionary& document, bool withData) const {
+    std::set<std::string> ids;
+    std::set<std::string> ofPreset;
+    for (const std::unique_ptr<Preset>& preset : presets_) {
+        preset->getSampleIds(ofPreset);
+        ids.insert(ofPreset.begin(), ofPreset.end());
+    }
+    const Dictionary::View resources = document.addDictionary(kResources);
+    if (Resources* shared = getResources(); shared != nullptr && resources)
+        shared->saveSamplesOf(*resources, ids, withData);
+}
+
+void Plugin::writeProgramResources(Dictionary& document) const {
+    std::set<std::string> ids;
+    if (const Preset* preset = getCurrentPreset())
+        preset->getSampleIds(ids);
+    const Dictionary::View resources = document.addDictionary(kResources);
+    if (Resources* shared = getResources(); shared != nullptr && resources)
+        shared->saveSamplesOf(*resources, ids, false);
+}
+
+void Plugin::writeState(Dictionary& document, bool withData) {
+    writeHeader(document);
+    writeParameters(document);
+    if (const Dictionary::View programs = document.addArray(kPrograms))
+        for (const std::unique_ptr<Preset>& preset : presets_)
+            if (const Dictionary::View program = programs->addDictionary("program"))
+                preset->write(*program);
+    writeResources(document, withData);
+    writeTunings(document);
+}
+
+void Plugin::writeProgram(Dictionary& document) const {
+    writeHeader(document);
+    if (const Dictionary::View programs = document.addArray(kPrograms))
+        if (const Preset* preset = getCurrentPreset())
+            if (const Dictionary::View program = programs->addDictionary("program"))
+                preset->write(*program);
+    writeProgramResources(document);
+}
+
+bool Plugin::readState(const Dictionary& document) {
+    EditorInterface* editor = getEditor();
+    Dictionary checked(document);
+    std::string refusal;
+    if (!checked.checkCompatibility(refusal)) {
+        showErrorMessage(refusal, windowOf(editor));
+        return false;
+    }
+    const Module* shown = editor != nullptr ? editor->getEditedModule() : nullptr;
+    Resources* resources = getResources();
+    try {
+        if (resources != nullptr) {
+            resources->retainAll();
+            if (const Dictionary::View samples = document.getDictionary(kResources))
+                resources->readDocumentSamples(*samples);
+        }
+        readTunings(document);
+        {
+            std::lock_guard switching(presetMutex_);
+            readPrograms(document);
+            const int before = getCurrentPresetIndex();
+            // The bank's values reach the parameters now, not at the next preset change.
+            if (selectFirstNonEmptyPreset() == before)
+                activateCurrentPreset();
+        }
+        readPluginParameters(document);
+    } catch (const std::exception& exception) {
+        if (resources != nullptr)
+            resources->purgeUnused();
+        logLine(3, "reading settings failed: %s", exception.what());
+        showErrorMessage(std::string("The settings could not be read.\n\n") + exception.what(),
+                         windowOf(editor));
+        return false;
+    }
+    if (resources != nullptr)
+        resources->purgeUnused();
+    if (editor != nullptr) {
+        if (shown != nullptr)
+            editor->showModule(getModuleIndex(shown));
+        editor->draw(nullptr);
+    }
+    notifyPresetChanged();
+    return true;
+}
+
+void Plugin::readPrograms(const Dictionary& document) {
+    const Dictionary::View programs = document.getArray(kPrograms);
+    for (std::size_t i = 0; i < presets_.size(); ++i) {
+        const Dictionary::View item = programs ? programs->getChild(static_cast<int>(i), "program") : nullptr;
+        if (item)
+            presets_[i]->read(*item);
+        else
+            presets_[i]->createPrograms();
+    }
+}
+
+void Plugin::readPluginParameters(const Dictionary& document) {
+    const Dictionary::View array = document.getArray(kParameters);
+    const Module* first = getFirstModule();
+    const Settings* settings = first != nullptr ? first->getSettings() : nullptr;
+    if (!array || settings == nullptr)
+        return;
+    forEachItem(*array, "", [&](const Dictionary& item) {
+        const std::string index = item.getAttribute("index");
+        const long instance = index.empty() ? 0 : std::strtol(index.c_str(), nullptr, 10);
+        Parameter* parameter = instance >= 0 && instance <= INT32_MAX
+                                   ? settings->getParameter(item.getName(), static_cast<int>(instance))
+                                   : nullptr;
+        if (parameter == nullptr || !isDocumentParameter(*parameter))
+            return;
+        try {
+            parameter->read(item);
+        } catch (const Error& error) {
+            // A broken item costs only its own value.
+            logErrorLine(3, error);
+        }
+    });
+}
+
+void Plugin::readProgram(const Dictionary& document, int programIndex) {
+    Resources* resources = getResources();
+    if (resources != nullptr)
+        resources->retainAll();
+    const Dictionary::View programs = document.getArray(kPrograms);
+    const Dictionary::View item =
+        programs && programIndex >= 0 ? programs->getChild(programIndex, "program") : nullptr;
+    if (item) {
+        if (resources != nullptr)
+            if (const Dictionary::View samples = document.getDictionary(kResources))
+                resources->readDocumentSamples(*samples);
+        std::lock_guard switching(presetMutex_);
+        if (Preset* preset = getCurrentPreset()) {
+            preset->read(*item);
+            activateCurrentPreset();
+        }
+    }
+    if (resources != nullptr)
+        resources->purgeUnused();
+    notifyPresetChanged();
+}
+
+void Plugin::readTunings(const Dictionary& document) {
+    TuningList fresh;
+    {
+        std::lock_guard guard(lock_);
+        if (!tunings_.empty())
+            fresh.push_back(std::make_unique<Tuning>(*tunings_.front()));
+    }
+    int current = 0;
+    const Dictionary::View array = document.getArray(kTunings);
+    if (array)
+        forEachItem(*array, "tuning", [&](const Dictionary& item) {
+            auto tuning = std::make_unique<Tuning>();
+            if (!tuning->read(item))
+                return;
+            const auto same = std::find_if(fresh.begin(), fresh.end(),
+                                           [&](const std::unique_ptr<Tuning>& t) { return *t == *tuning; });
+            if (same != fresh.end()) {
+                current = static_cast<int>(same - fresh.begin());
+            } else {
+                fresh.push_back(std::move(tuning));
+                current = static_cast<int>(fresh.size()) - 1;
+            }
+        });
+    TuningList old;
+    {
+        std::lock_guard guard(lock_);
+        old.swap(tunings_);
+        tunings_.swap(fresh);
+        currentTuning_ = tunings_.empty() ? 0 : current;
+        publishTuning();
+    }
+    // A block or note may still read an old tuning.
+    readers_.synchronize();
+    old.clear();
+    // Read into a local: an index the list does not have leaves the tuning read last current.
+    int stored = current;
+    if (array && (!array->getInteger("current", &stored) || stored < 0 || stored >= getTuningCount()))
+        stored = current;
+    selectTuning(stored);
+}
+
+int Plugin::selectFirstNonEmptyPreset() {
+    const Preset* current = getCurrentPreset();
+    if (current == nullptr || !current->isEmpty())
+        return getCurrentPresetIndex();
+    for (std::size_t i = 0; i < presets_.size(); ++i)
+        if (!presets_[i]->isEmpty()) {
+            selectPreset(static_cast<int>(i));
+            return static_cast<int>(i);
+        }
+    return getCurrentPresetIndex();
+}
+
+bool Plugin::loadSampleFromFile(const File& file, const std::string& id) {
+    Dictionary document;
+    if (!document.load(file))
+        return false;
+    const Dictionary::View resources = document.getDictionary(kResources);
+    const Dictionary::View samples = resources ? resources->getArray("samples") : nullptr;
+    if (!samples)
+        return false;
+    bool found = false;
+    forEachItem(*samples, "", [&](const Dictionary& item) {
+        std::string itemId;
+        if (found || !item.getString("id", &itemId) || itemId != id)
+            return;
+        found = true;
+        Dictionary single;
+        if (const Dictionary::View array = single.addArray("samples"))
+            array->appendChild(item);
+        if (Resources* shared = getResources())
+            shared->readDocumentSamples(single);
+    });
+    return found;
+}
+
+bool Plugin::askForSample(File& file) {
+    const EditorInterface* editor = getEditor();
+    if (editor == nullptr)
+        return false;
+    const NativeWindow* window = editor->getWindow();
+    const std::string name = file.getName();
+    if (askYesNoCancel(
+            "The sample '" + name +
+                "' could not be found!\r\nDo you want to locate it yourself?\r\nChoose Cancel to skip "
+                "the sample.",
+            window) != 0)
+        return false;
+    FileFilterList filters;
+    FileFilter filter;
+    filter.description = "Locate sample '" + name + "'.";
+    if (!file.getExtension().empty())
+        filter.extensions.push_back(file.getExtension());
+    filters.push_back(filter);
+    File chosen(file);
+    if (chosen.openDialog("Missing sample", filters, file, window) < 0)
+        return false;
+    if (askOkCancel("Include this folder in future searches?", window))
+        if (Resources* resources = getResources())
+            resources->addSampleFolder(chosen.getFolder());
+    file = chosen;
+    return true;
+}
+
+} // namespace trov

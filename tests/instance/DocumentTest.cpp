@@ -1,0 +1,403 @@
+#include "support/InstanceTestSupport.h"
+
+#include "engine/Tuning.h"
+#include "framework/Dictionary.h"
+#include "framework/File.h"
+#include "framework/Folder.h"
+#include "plugin/Parameter.h"
+#include "support/SampleTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace trov;
+using namespace trov::test;
+using platform::BoxAnswer;
+
+namespace {
+
+class DocumentTest : public testing::Test {
+protected:
+    ZoneManager* zones(Plugin& plugin, int preset, int module) {
+        return plugin.getPreset(preset)->getProgram(module)->getZoneManager();
+    }
+    // A bank worth saving: named presets, zones in preset 3, stored module values, plug-in values, tunings.
+    void fill(Plugin& plugin) {
+        for (int i = 0; i < 16; ++i)
+            plugin.getPreset(i)->setName("bank " + std::to_string(i));
+        zones(plugin, 3, 1)->createZone(KeyRange(40, 50), "S-ONE");
+        zones(plugin, 3, 1)->createZone(KeyRange(51, 60), "S-TWO");
+        Settings* upper = plugin.getModule(0)->getSettings();
+        upper->setFloat("Cutoff", 5.0f, Sender::kEditor);
+        plugin.getPreset(3)->getProgram(0)->init();
+        upper->setFloat("Cutoff", 0.0f, Sender::kEditor);
+        upper->setFloat("Volume", 0.25f, Sender::kEditor);
+        upper->setFloat("Secret", 0.875f, Sender::kEditor);
+        upper->setFloat("Hidden", 0.75f, Sender::kEditor);
+        Tuning stretched;
+        stretched.setEqualTemperament();
+        stretched.setDescription("Stretched");
+        plugin.addTuning(stretched);
+    }
+    std::string write(Plugin& plugin, bool withData = false) {
+        Dictionary document;
+        plugin.writeState(document, withData);
+        return document.toDocumentText();
+    }
+    // A WAV file of the given length below the test folder; its path.
+    std::string writeWav(const std::string& name, int frames) {
+        std::string path = world.files / name;
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+        EditableWav wav(makeRamp(frames), 16);
+        File file(path);
+        wav.save(file);
+        return path;
+    }
+    // New, empty shared resources, as in a new process.
+    void freshResources() {
+        world.resources = std::make_unique<Resources>();
+        PluginEnvironment::instance().setResources(world.resources.get());
+    }
+
+    InstanceWorld world;
+};
+
+TEST_F(DocumentTest, AStateWrittenAndReadRestoresTheBankOnAFreshInstance) {
+    auto source = world.makePlugin();
+    fill(*source);
+    const std::string text = write(*source);
+    EXPECT_NE(text.find("Volume"), std::string::npos);
+    EXPECT_EQ(text.find("Secret"), std::string::npos); // persistent: kept in the preferences
+    EXPECT_EQ(text.find("Hidden"), std::string::npos); // not exported
+    EXPECT_EQ(text.find("CurrentProgram"), std::string::npos);
+
+    auto target = world.makePlugin();
+    ASSERT_TRUE(target->readState(Dictionary(text)));
+    for (int i = 0; i < 16; ++i) {
+        EXPECT_EQ(target->getPreset(i)->getName(), "bank " + std::to_string(i));
+        EXPECT_EQ(target->getPreset(i)->getId(), source->getPreset(i)->getId());
+    }
+    std::set<std::string> ids;
+    target->getPreset(3)->getSampleIds(ids);
+    EXPECT_EQ(ids, (std::set<std::string>{"S-ONE", "S-TWO"}));
+    EXPECT_EQ(zones(*target, 3, 1)->getZoneKeyRange(1).low, 51);
+    // Preset 0 is empty, so the first preset with zones is selected, and its values play at once.
+    EXPECT_EQ(target->getCurrentPresetIndex(), 3);
+    EXPECT_FLOAT_EQ(target->getModule(0)->getSettings()->getFloat("Cutoff"), 5.0f);
+    EXPECT_FLOAT_EQ(target->getModule(0)->getSettings()->getFloat("Volume"), 0.25f);
+    EXPECT_FLOAT_EQ(target->getModule(0)->getSettings()->getFloat("Hidden"), 0.5f);
+    EXPECT_EQ(target->getTuningCount(), 2);
+    EXPECT_EQ(target->getCurrentTuningIndex(), 1);
+    EXPECT_EQ(target->getTuningName(1), "Stretched");
+    EXPECT_EQ(write(*target).substr(text.find("<programs")), text.substr(text.find("<programs")));
+}
+
+TEST_F(DocumentTest, TheHeaderNamesCreatorVersionFormatAndAuthor) {
+    ::setenv("LOGNAME", "ada", 1);
+    auto plugin = world.makePlugin();
+    Dictionary document;
+    plugin->writeHeader(document);
+    std::string creator;
+    std::string version;
+    document.readInfo(&creator, &version);
+    EXPECT_EQ(creator, "Corvale Test");
+    EXPECT_EQ(version, "1.2.7");
+    EXPECT_EQ(document.stringValue("file-format"), "0.7.0");
+    EXPECT_EQ(document.stringValue("author"), "ada");
+}
+
+TEST_F(DocumentTest, ADocumentOfAnotherCreatorOrFormatIsRefusedWithNothingChanged) {
+    auto source = world.makePlugin();
+    fill(*source);
+    world.info.name = "Other Product";
+    const std::string foreign = write(*source);
+    world.info.name = "Corvale Test";
+    std::string newer = write(*source);
+    newer.replace(newer.find("0.7.0"), 5, "1.0.0");
+
+    auto target = world.makePlugin();
+    target->selectPreset(2);
+    for (const std::string& text : {foreign, newer}) {
+        EXPECT_FALSE(target->readState(Dictionary(text)));
+        EXPECT_EQ(target->getPreset(1)->getName(), "init 2");
+        EXPECT_EQ(target->getTuningCount(), 1);
+        EXPECT_EQ(target->getCurrentPresetIndex(), 2);
+        EXPECT_FLOAT_EQ(target->getModule(0)->getSettings()->getFloat("Volume"), 0.5f);
+    }
+    const auto questions = world.responder.questions();
+    ASSERT_EQ(questions.size(), 2u);
+    EXPECT_EQ(
+        questions[0].text.rfind("These settings were created by Other Product and cannot be loaded.", 0), 0u);
+    EXPECT_NE(questions[1].text.find("requires 0.7"), std::string::npos);
+    EXPECT_EQ(questions[0].box, platform::BoxKind::Error);
+}
+
+TEST_F(DocumentTest, AnEmptyCurrentPresetGivesWayToTheFirstNonEmptyOne) {
+    auto source = world.makePlugin();
+    zones(*source, 5, 0)->createZone(KeyRange(36, 40), "S-FIVE");
+    zones(*source, 9, 0)->createZone(KeyRange(36, 40), "S-NINE");
+    auto target = world.makePlugin();
+    target->readState(Dictionary(write(*source)));
+    EXPECT_EQ(target->getCurrentPresetIndex(), 5);
+    EXPECT_EQ(target->selectFirstNonEmptyPreset(), 5);
+
+    // Only empty presets: the current one stays.
+    auto empty = world.makePlugin();
+    auto another = world.makePlugin();
+    another->selectPreset(2);
+    another->readState(Dictionary(write(*empty)));
+    EXPECT_EQ(another->getCurrentPresetIndex(), 2);
+    EXPECT_TRUE(zones(*another, 2, 0)->isActive());
+}
+
+TEST_F(DocumentTest, TuningsAreNotDuplicatedAndABadCurrentIndexIsNeverStored) {
+    auto source = world.makePlugin();
+    Tuning stretched;
+    stretched.setEqualTemperament();
+    stretched.setDescription("Stretched");
+    source->addTuning(stretched);
+    Dictionary document;
+    source->writeTunings(document);
+
+    auto target = world.makePlugin();
+    MessageRecorder recorder;
+    target->addListener(&recorder);
+    for (int current : {0, 1, 7, -3}) {
+        document.getArray("tunings")->setInteger("current", current);
+        target->readTunings(document);
+        EXPECT_EQ(target->getTuningCount(), 2) << current; // the default's description is not added again
+        const int expected = current == 0 ? 0 : 1;         // out of range: the tuning read last
+        EXPECT_EQ(target->getCurrentTuningIndex(), expected) << current;
+        EXPECT_EQ(target->getCurrentTuningName(), expected == 0 ? "Equal Temperament" : "Stretched");
+    }
+    EXPECT_EQ(recorder.count(kKindMidi, Code::kProgramChanged), 4);
+    target->removeListener(&recorder);
+
+    // A document without tunings keeps only the first.
+    target->readTunings(Dictionary(std::string("<?xml version=\"1.0\"?><dict/>")));
+    EXPECT_EQ(target->getTuningCount(), 1);
+    EXPECT_EQ(target->getCurrentTuningIndex(), 0);
+}
+
+TEST_F(DocumentTest, AProgramIsReadByIndexIntoTheCurrentPreset) {
+    auto source = world.makePlugin();
+    fill(*source);
+    const Dictionary document(write(*source));
+    auto target = world.makePlugin();
+    MessageRecorder recorder;
+    target->addListener(&recorder);
+    target->readProgram(document, 3);
+    EXPECT_EQ(target->getCurrentPresetIndex(), 0);
+    EXPECT_EQ(target->getPreset(0)->getName(), "bank 3");
+    EXPECT_EQ(target->getZoneManager(1)->getZoneCount(), 2);
+    EXPECT_TRUE(target->getZoneManager(1)->isActive());
+    EXPECT_FLOAT_EQ(target->getModule(0)->getSettings()->getFloat("Cutoff"), 5.0f);
+    EXPECT_EQ(target->getPreset(3)->getName(), "init 4");
+    for (int index : {99, -1})
+        target->readProgram(document, index);
+    EXPECT_EQ(target->getPreset(0)->getName(), "bank 3");
+    EXPECT_EQ(recorder.count(kKindPlugin, Plugin::kPresetChanged), 3);
+    target->removeListener(&recorder);
+}
+
+TEST_F(DocumentTest, APatchHoldsTheCurrentProgramAndItsSamplesWithoutAudio) {
+    auto plugin = world.makePlugin();
+    const std::string id = world.resources->addSampleFile("", File(writeWav("Samples/a.wav", 600)));
+    zones(*plugin, 0, 0)->createZone(KeyRange(36, 96), id);
+    world.resources->addSampleFile("", File(writeWav("Samples/unused.wav", 300)));
+    plugin->getPreset(0)->setName("patch");
+    Dictionary patch;
+    plugin->writeProgram(patch);
+    EXPECT_EQ(patch.getArraySize("programs"), 1);
+    EXPECT_EQ(patch.getArrayItem("programs", 0)->stringValue("name"), "patch");
+    const Dictionary::View samples = patch.getDictionary("resources/samples");
+    ASSERT_TRUE(samples);
+    EXPECT_EQ(samples->count("sample"), 1);
+    EXPECT_EQ(samples->getChild(0, "sample")->stringValue("id"), id);
+    EXPECT_EQ(patch.toDocumentText().find("sampledata"), std::string::npos);
+
+    Dictionary bank;
+    plugin->writeState(bank, true);
+    EXPECT_NE(bank.toDocumentText().find("sampledata"), std::string::npos);
+}
+
+TEST_F(DocumentTest, ABankWithAudioRestoresItsSamplesWhereTheFilesAreGone) {
+    auto source = world.makePlugin();
+    const std::string path = writeWav("Samples/gone.wav", 500);
+    const std::string id = world.resources->addSampleFile("", File(path));
+    zones(*source, 0, 0)->createZone(KeyRange(36, 96), id);
+    const std::string withAudio = write(*source, true);
+    const std::string withoutAudio = write(*source, false);
+    source.reset();
+    std::filesystem::remove(path);
+
+    freshResources();
+    auto target = world.makePlugin();
+    target->readState(Dictionary(withoutAudio));
+    EXPECT_EQ(world.resources->findSample(id), nullptr);
+    target->readState(Dictionary(withAudio));
+    ASSERT_NE(world.resources->findSample(id), nullptr);
+    EXPECT_EQ(world.resources->findSample(id)->getInfo().frames, 500);
+}
+
+TEST_F(DocumentTest, ASampleIsLoadedFromASavedDocumentById) {
+    auto source = world.makePlugin();
+    const std::string id = world.resources->addSampleFile("", File(writeWav("Samples/b.wav", 300)));
+    zones(*source, 0, 0)->createZone(KeyRange(36, 96), id);
+    Dictionary bank;
+    source->writeState(bank, true);
+    const std::string file = world.files / "bank.xml";
+    ASSERT_TRUE(bank.save(File(file)));
+    source.reset();
+
+    freshResources();
+    auto target = world.makePlugin();
+    EXPECT_FALSE(target->loadSampleFromFile(File(file), "NO-SUCH-ID"));
+    EXPECT_FALSE(target->loadSampleFromFile(File(world.files / "missing.xml"), id));
+    EXPECT_EQ(world.resources->findSample(id), nullptr);
+    EXPECT_TRUE(target->loadSampleFromFile(File(file), id));
+    EXPECT_NE(world.resources->findSample(id), nullptr);
+}
+
+TEST_F(DocumentTest, ImportingAFileReadsTheBankAndMakesItsFolderCurrent) {
+    auto source = world.makePlugin();
+    fill(*source);
+    const std::string file = world.files / "banks/import.xml";
+    std::filesystem::create_directories(world.files / "banks");
+    Dictionary bank;
+    source->writeState(bank, false);
+    ASSERT_TRUE(bank.save(File(file)));
+    world.files.write("banks/broken.xml", "<dict><unclosed");
+
+    const Folder before = Folder::getCurrent();
+    auto target = world.makePlugin();
+    EXPECT_FALSE(target->importFile(File(world.files / "banks/none.xml")));
+    EXPECT_FALSE(target->importFile(File(world.files / "banks/broken.xml")));
+    EXPECT_EQ(target->getPreset(1)->getName(), "init 2");
+    EXPECT_TRUE(target->importFile(File(file)));
+    EXPECT_EQ(target->getPreset(1)->getName(), "bank 1");
+    EXPECT_EQ(std::filesystem::weakly_canonical(Folder::getCurrent().getPath()),
+              std::filesystem::weakly_canonical(world.files / "banks"));
+    before.setCurrent();
+}
+
+TEST_F(DocumentTest, BrokenOrForeignParameterItemsCostOnlyThemselves) {
+    auto plugin = world.makePlugin();
+    const std::string text =
+        "<?xml version=\"1.0\"?><dict><info creator=\"Corvale Test\" version=\"1.2.7\"/>"
+        "<file-format value=\"0.7.0\"/><parameters>"
+        "<Volume value=\"0.125\" scope=\"nonsense\"/><Cutoff value=\"3\"/>"
+        "<Hidden value=\"0.25\"/><Nothing value=\"1\"/><Volume index=\"-4\" value=\"0.3\"/>"
+        "</parameters></dict>";
+    EXPECT_TRUE(plugin->readState(Dictionary(text)));
+    const Settings* settings = plugin->getModule(0)->getSettings();
+    EXPECT_FLOAT_EQ(settings->getFloat("Volume"), 0.5f);
+    EXPECT_FLOAT_EQ(settings->getFloat("Cutoff"), 0.0f);
+    EXPECT_FLOAT_EQ(settings->getFloat("Hidden"), 0.5f);
+    // Presets missing from the document get fresh, empty programs.
+    EXPECT_TRUE(plugin->getPreset(0)->isEmpty());
+    EXPECT_EQ(plugin->getPreset(15)->getProgramCount(), 2);
+}
+
+TEST_F(DocumentTest, AfterReadingTheEditorKeepsItsModuleAndIsRedrawn) {
+    auto source = world.makePlugin();
+    fill(*source);
+    auto target = world.makePlugin();
+    FakeEditor editor;
+    editor.edited = target->getModule(1);
+    world.host.setEditor(&editor);
+    MessageRecorder recorder;
+    target->addListener(&recorder);
+    EXPECT_TRUE(target->readState(Dictionary(write(*source))));
+    ASSERT_FALSE(editor.shown.empty());
+    EXPECT_EQ(editor.shown.back(), 1);
+    EXPECT_GE(editor.redraws, 1);
+    EXPECT_EQ(recorder.count(kKindPlugin, Plugin::kPresetChanged), 1);
+    target->removeListener(&recorder);
+    world.host.setEditor(nullptr);
+}
+
+class MissingSampleTest : public DocumentTest {
+protected:
+    MissingSampleTest() { world.host.setEditor(&editor); }
+    ~MissingSampleTest() override { world.host.setEditor(nullptr); }
+
+    // Whether the resources' search finds a moved file named like one in "Found".
+    bool searchFindsMovedFile() {
+        File moved("/nowhere/at/all/found.wav");
+        return world.resources->locateSampleFile(moved);
+    }
+
+    FakeEditor editor;
+    std::unique_ptr<Plugin> plugin = world.makePlugin();
+};
+
+TEST_F(MissingSampleTest, WithoutAnEditorNobodyIsAsked) {
+    world.host.setEditor(nullptr);
+    File file("/lost/a.wav");
+    EXPECT_FALSE(plugin->askForSample(file));
+    EXPECT_TRUE(world.responder.questions().empty());
+}
+
+TEST_F(MissingSampleTest, NoOrCancelSkipsTheSampleAndLeavesTheFile) {
+    for (BoxAnswer answer : {BoxAnswer::No, BoxAnswer::Cancel, BoxAnswer::Closed}) {
+        world.responder.queueBox(answer);
+        File file("/lost/a.wav");
+        EXPECT_FALSE(plugin->askForSample(file));
+        EXPECT_EQ(file.getPath(), "/lost/a.wav");
+    }
+    const auto questions = world.responder.questions();
+    ASSERT_EQ(questions.size(), 3u);
+    EXPECT_EQ(questions[0].text,
+              "The sample 'a.wav' could not be found!\r\nDo you want to locate it yourself?\r\n"
+              "Choose Cancel to skip the sample.");
+    EXPECT_EQ(questions[0].box, platform::BoxKind::YesNoCancel);
+    EXPECT_EQ(questions[0].owner, FakeEditor::kWindow);
+}
+
+TEST_F(MissingSampleTest, ACancelledOpenDialogSkipsTheSampleWithoutTheFolderQuestion) {
+    world.responder.queueBox(BoxAnswer::Yes);
+    world.responder.queueFile(platform::FileDialogAnswer{false, "", 0});
+    File file("/lost/a.wav");
+    EXPECT_FALSE(plugin->askForSample(file));
+    EXPECT_EQ(file.getPath(), "/lost/a.wav");
+    const auto questions = world.responder.questions();
+    ASSERT_EQ(questions.size(), 2u);
+    EXPECT_EQ(questions[1].kind, "file");
+    EXPECT_EQ(questions[1].file.title, "Missing sample");
+    ASSERT_EQ(questions[1].file.filters.size(), 1u);
+    EXPECT_EQ(questions[1].file.filters[0].first, "Locate sample 'a.wav'. (*.wav)");
+    EXPECT_EQ(questions[1].file.initialPath, "/lost/a.wav");
+    EXPECT_EQ(questions[1].file.owner, FakeEditor::kWindow);
+}
+
+TEST_F(MissingSampleTest, ALocatedFileIsTakenAndItsFolderSearchedWhenTheUserAgrees) {
+    const std::string found = writeWav("Found/found.wav", 100);
+    for (BoxAnswer folderAnswer : {BoxAnswer::Cancel, BoxAnswer::Ok}) {
+        world.responder.queueBox(BoxAnswer::Yes);
+        world.responder.queueFile(platform::FileDialogAnswer{true, found, 0});
+        world.responder.queueBox(folderAnswer);
+        File file("/lost/found.wav");
+        EXPECT_TRUE(plugin->askForSample(file));
+        EXPECT_EQ(file.getPath(), found);
+        EXPECT_EQ(searchFindsMovedFile(), folderAnswer == BoxAnswer::Ok);
+    }
+    const auto questions = world.responder.questions();
+    ASSERT_EQ(questions.size(), 6u);
+    EXPECT_EQ(questions[2].text, "Include this folder in future searches?");
+    EXPECT_EQ(questions[2].box, platform::BoxKind::OkCancel);
+}
+
+TEST_F(MissingSampleTest, TheActiveInstanceAnswersTheResourcesQuestion) {
+    plugin->activate();
+    world.responder.queueBox(BoxAnswer::No);
+    File moved("/nowhere/else.wav");
+    EXPECT_FALSE(world.resources->locateSampleFile(moved));
+    EXPECT_EQ(world.responder.questions().size(), 1u);
+    plugin->deactivate();
+    EXPECT_FALSE(world.resources->locateSampleFile(moved));
+    EXPECT_EQ(world.responder.questions().size(), 1u);
+}
+
+} // namespace
