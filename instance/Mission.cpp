@@ -1,7 +1,7 @@
 #include "instance/Mission.h"
 
-#include "engine/RexApi.h"
-#include "engine/RexLibrary.h"
+#include "engine/samples/RexApi.h"
+#include "engine/samples/RexLibrary.h"
 #include "engine/zones/Resources.h"
 #include "framework/Error.h"
 #include "framework/File.h"

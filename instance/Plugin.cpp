@@ -1,10 +1,10 @@
 // The instance core: construction and start, modules, presets, tunings, CPU meters, blocks and messages.
 #include "instance/Plugin.h"
 
-#include "engine/HostInterface.h"
-#include "engine/SampleFiles.h"
+#include "engine/io/HostInterface.h"
 #include "engine/modules/Engine.h"
 #include "engine/modules/Module.h"
+#include "engine/samples/SampleFiles.h"
 #include "engine/zones/Resources.h"
 #include "framework/CPUMeter.h"
 #include "framework/EditorServices.h"

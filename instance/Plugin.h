@@ -1,8 +1,8 @@
 #pragma once
 
-#include "engine/RexTempoSource.h"
-#include "engine/Tuning.h"
 #include "engine/modules/PluginServices.h"
+#include "engine/notes/Tuning.h"
+#include "engine/samples/RexTempoSource.h"
 #include "engine/zones/MissingSampleHandler.h"
 #include "framework/CriticalSection.h"
 #include "framework/Radio.h"

@@ -1,7 +1,7 @@
 // MIDI input: notes to the engines, controllers through the mapper to parameters, the editor and engines.
-#include "engine/Note.h"
 #include "engine/modules/Engine.h"
 #include "engine/modules/Module.h"
+#include "engine/notes/Note.h"
 #include "framework/EditorServices.h"
 #include "instance/Plugin.h"
 #include "plugin/MidiMapper.h"

@@ -4,13 +4,13 @@
 // forms. Counters: ns_per_sample (goals: crushers, DAC and table lookup 2, waveshaper 5), plain_ns,
 // x_plain and allocations per block.
 
-#include "engine/Sample.h"
-#include "engine/dsp/BitcrusherLin.h"
-#include "engine/dsp/BitcrusherLog.h"
-#include "engine/dsp/DACLadder.h"
 #include "engine/dsp/FunctionTable.h"
 #include "engine/dsp/VectorPath.h"
-#include "engine/dsp/Waveshaper.h"
+#include "engine/dsp/effects/BitcrusherLin.h"
+#include "engine/dsp/effects/BitcrusherLog.h"
+#include "engine/dsp/effects/DACLadder.h"
+#include "engine/dsp/effects/Waveshaper.h"
+#include "engine/samples/Sample.h"
 #include "engine/zones/Resources.h"
 #include "plugin/PluginEnvironment.h"
 #include "support/AllocationCounter.h"

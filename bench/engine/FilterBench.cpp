@@ -4,9 +4,9 @@
 // decay and the same count of noise in one run, flushing off as the processor starts: x_signal is the
 // tail's time over the noise's (goal: within 1.2), so subnormal states would show here.
 
-#include "engine/dsp/DCBlocker.h"
-#include "engine/dsp/LP1Filter.h"
-#include "engine/dsp/OversamplingFilter.h"
+#include "engine/dsp/effects/DCBlocker.h"
+#include "engine/dsp/effects/LP1Filter.h"
+#include "engine/dsp/effects/OversamplingFilter.h"
 #include "support/AllocationCounter.h"
 
 #include <benchmark/benchmark.h>

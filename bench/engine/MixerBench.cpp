@@ -2,9 +2,9 @@
 // on 64- and 512-frame channels. Counters: ns per call, x_plain (time relative to the plain loops; goal:
 // mode 0 within 1.25, mode 2 and the mono-into-stereo pin within 2.5) and allocations per call.
 
-#include "engine/IOPinMono.h"
-#include "engine/IOPinStereo.h"
 #include "engine/dsp/Mixer.h"
+#include "engine/io/IOPinMono.h"
+#include "engine/io/IOPinStereo.h"
 #include "support/AllocationCounter.h"
 
 #include <benchmark/benchmark.h>

@@ -1,5 +1,5 @@
-#include "engine/IOChannel.h"
-#include "engine/Sample.h"
+#include "engine/io/IOChannel.h"
+#include "engine/samples/Sample.h"
 #include "framework/Dictionary.h"
 
 #include <benchmark/benchmark.h>

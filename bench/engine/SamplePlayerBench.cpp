@@ -3,8 +3,8 @@
 // allocations per block (goal 0). A plain linearly interpolated read at a fractional position, the least
 // any player does per sample, runs beside them as the machine's yardstick.
 
-#include "engine/dsp/GranularNoiseOsc.h"
-#include "engine/dsp/SampleOsc.h"
+#include "engine/dsp/oscillators/GranularNoiseOsc.h"
+#include "engine/dsp/oscillators/SampleOsc.h"
 #include "support/AllocationCounter.h"
 #include "support/PlayerTestSupport.h"
 

@@ -3,10 +3,10 @@
 // a 64-frame block. Counters: ns per pair or walk, budget_percent (of the block's real-time budget) and
 // allocations per pair or walk (goal 0).
 
-#include "engine/IOPinStereo.h"
-#include "engine/Note.h"
+#include "engine/io/IOPinStereo.h"
 #include "engine/modules/EngineSynth.h"
 #include "engine/modules/Module.h"
+#include "engine/notes/Note.h"
 #include "engine/voices/ChoirDynamic.h"
 #include "support/AllocationCounter.h"
 #include "support/EngineTestSupport.h"

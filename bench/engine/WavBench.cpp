@@ -1,7 +1,7 @@
 // Loading and saving a 10-second 24-bit stereo WAV file through our reader and writer, against libsndfile
 // reading and writing the same file in the same run.
-#include "engine/Sample.h"
-#include "engine/SampleWav.h"
+#include "engine/samples/Sample.h"
+#include "engine/samples/SampleWav.h"
 #include "framework/File.h"
 
 #include <benchmark/benchmark.h>

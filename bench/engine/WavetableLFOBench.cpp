@@ -1,7 +1,7 @@
 // The triangle/square LFO on blocks of 256 at 44.1 kHz: free running at 5 Hz, and retriggered from the
 // song position every block. Counters: ns_per_sample (budget 3), allocs_per_block.
 
-#include "engine/dsp/TriangleSquareWaveLFO.h"
+#include "engine/dsp/oscillators/TriangleSquareWaveLFO.h"
 #include "support/AllocationCounter.h"
 
 #include <benchmark/benchmark.h>

@@ -9,7 +9,7 @@
 // and without an editor that receives them. Counter: budget_pct per controller, against a 64-frame block's
 // budget (goal under 1), and allocs per controller.
 
-#include "engine/IOPinConfig.h"
+#include "engine/io/IOPinConfig.h"
 #include "framework/CPUMeter.h"
 #include "plugin/MidiMapper.h"
 #include "support/AllocationCounter.h"

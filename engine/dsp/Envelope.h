@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/dsp/Effect.h"
+#include "engine/dsp/effects/Effect.h"
 
 namespace trov {
 

@@ -1,6 +1,6 @@
 #include "engine/dsp/HostRate.h"
 
-#include "engine/HostInterface.h"
+#include "engine/io/HostInterface.h"
 #include "engine/modules/Module.h"
 #include "framework/Message.h"
 

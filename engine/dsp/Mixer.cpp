@@ -1,6 +1,6 @@
 #include "engine/dsp/Mixer.h"
 
-#include "engine/IOPin.h"
+#include "engine/io/IOPin.h"
 
 #include <algorithm>
 #include <cmath>

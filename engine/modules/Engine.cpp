@@ -1,7 +1,7 @@
 #include "engine/modules/Engine.h"
 
-#include "engine/Note.h"
 #include "engine/modules/Module.h"
+#include "engine/notes/Note.h"
 #include "framework/Message.h"
 
 namespace trov {

@@ -1,6 +1,6 @@
 #include "engine/modules/EngineSynth.h"
 
-#include "engine/Note.h"
+#include "engine/notes/Note.h"
 
 namespace trov {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engine/IOPinStereo.h"
 #include "engine/dsp/Mixer.h"
+#include "engine/io/IOPinStereo.h"
 #include "engine/modules/Engine.h"
 #include "engine/voices/ChoirDynamic.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engine/FrequencySource.h"
-#include "engine/IOChannel.h"
+#include "engine/io/IOChannel.h"
+#include "engine/notes/FrequencySource.h"
 #include "framework/Radio.h"
 #include "framework/SharedObject.h"
 

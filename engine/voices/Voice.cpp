@@ -1,6 +1,6 @@
 #include "engine/voices/Voice.h"
 
-#include "engine/IOPin.h"
+#include "engine/io/IOPin.h"
 #include "engine/modules/Module.h"
 
 namespace trov {

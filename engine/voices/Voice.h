@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/Note.h"
+#include "engine/notes/Note.h"
 #include "framework/Radio.h"
 #include "framework/SharedObject.h"
 

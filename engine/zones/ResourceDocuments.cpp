@@ -1,5 +1,5 @@
 // The resources' documents: the resource description, the "samples" of state documents read and written.
-#include "engine/Sample.h"
+#include "engine/samples/Sample.h"
 #include "engine/zones/Resources.h"
 #include "framework/Logger.h"
 

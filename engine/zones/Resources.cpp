@@ -1,8 +1,8 @@
 // The resources' sample cache: ids, look-ups, loading, counting and the search for missing files.
 #include "engine/zones/Resources.h"
 
-#include "engine/Sample.h"
-#include "engine/SampleFiles.h"
+#include "engine/samples/Sample.h"
+#include "engine/samples/SampleFiles.h"
 #include "engine/zones/MissingSampleHandler.h"
 #include "framework/EditorServices.h"
 #include "framework/Logger.h"

@@ -1,6 +1,6 @@
 #include "engine/zones/SampleManager.h"
 
-#include "engine/Note.h"
+#include "engine/notes/Note.h"
 #include "engine/zones/Zone.h"
 
 namespace trov {

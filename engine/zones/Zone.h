@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/Sample.h"
+#include "engine/samples/Sample.h"
 #include "framework/Dictionary.h"
 #include "framework/Radio.h"
 #include "framework/Range.h"

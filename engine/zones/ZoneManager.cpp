@@ -1,7 +1,7 @@
 #include "engine/zones/ZoneManager.h"
 
-#include "engine/Sample.h"
-#include "engine/SampleFiles.h"
+#include "engine/samples/Sample.h"
+#include "engine/samples/SampleFiles.h"
 #include "engine/zones/Resources.h"
 #include "engine/zones/Zone.h"
 #include "framework/Dictionary.h"

@@ -1,14 +1,14 @@
 // What the audio thread does with channels, pins, samples and notes today, each under the allocation and
 // log-request guard. Everything is built and sized before the guard, as the set-up thread would.
 
-#include "engine/FrequencySource.h"
-#include "engine/IOChannel.h"
-#include "engine/IOPinConfig.h"
-#include "engine/IOPinMono.h"
-#include "engine/IOPinStereo.h"
-#include "engine/Note.h"
-#include "engine/Sample.h"
-#include "engine/Tuning.h"
+#include "engine/io/IOChannel.h"
+#include "engine/io/IOPinConfig.h"
+#include "engine/io/IOPinMono.h"
+#include "engine/io/IOPinStereo.h"
+#include "engine/notes/FrequencySource.h"
+#include "engine/notes/Note.h"
+#include "engine/notes/Tuning.h"
+#include "engine/samples/Sample.h"
 #include "support/AllocationGuard.h"
 
 #include <gtest/gtest.h>

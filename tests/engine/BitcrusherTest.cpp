@@ -1,7 +1,7 @@
-#include "engine/IOPinMono.h"
-#include "engine/IOPinStereo.h"
-#include "engine/dsp/BitcrusherLin.h"
-#include "engine/dsp/BitcrusherLog.h"
+#include "engine/dsp/effects/BitcrusherLin.h"
+#include "engine/dsp/effects/BitcrusherLog.h"
+#include "engine/io/IOPinMono.h"
+#include "engine/io/IOPinStereo.h"
 #include "support/AllocationGuard.h"
 
 #include <gtest/gtest.h>

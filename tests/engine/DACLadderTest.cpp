@@ -1,6 +1,6 @@
-#include "engine/dsp/DACLadder.h"
-#include "engine/IOPinStereo.h"
+#include "engine/dsp/effects/DACLadder.h"
 #include "engine/dsp/VectorPath.h"
+#include "engine/io/IOPinStereo.h"
 #include "support/AllocationGuard.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
-#include "engine/IOPinMono.h"
-#include "engine/IOPinStereo.h"
-#include "engine/dsp/Effect.h"
 #include "engine/dsp/FixedPhase.h"
-#include "engine/dsp/Oscillator.h"
+#include "engine/dsp/effects/Effect.h"
+#include "engine/dsp/oscillators/Oscillator.h"
+#include "engine/io/IOPinMono.h"
+#include "engine/io/IOPinStereo.h"
 #include "support/AllocationGuard.h"
 #include "support/EngineTestSupport.h"
 

@@ -1,4 +1,4 @@
-#include "engine/dsp/EQ.h"
+#include "engine/dsp/effects/EQ.h"
 
 #include <gtest/gtest.h>
 

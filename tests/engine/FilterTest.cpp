@@ -1,7 +1,7 @@
-#include "engine/IOPinMono.h"
-#include "engine/IOPinStereo.h"
-#include "engine/dsp/DCBlocker.h"
-#include "engine/dsp/LP1Filter.h"
+#include "engine/dsp/effects/DCBlocker.h"
+#include "engine/dsp/effects/LP1Filter.h"
+#include "engine/io/IOPinMono.h"
+#include "engine/io/IOPinStereo.h"
 #include "support/AllocationGuard.h"
 #include "support/ResponseTestSupport.h"
 

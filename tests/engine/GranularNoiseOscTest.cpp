@@ -1,4 +1,4 @@
-#include "engine/dsp/GranularNoiseOsc.h"
+#include "engine/dsp/oscillators/GranularNoiseOsc.h"
 
 #include "framework/Random.h"
 #include "support/AllocationGuard.h"

@@ -1,6 +1,6 @@
-#include "engine/HostInterface.h"
-#include "engine/IOPinMono.h"
-#include "engine/IOPinStereo.h"
+#include "engine/io/HostInterface.h"
+#include "engine/io/IOPinMono.h"
+#include "engine/io/IOPinStereo.h"
 #include "support/TestHost.h"
 
 #include <gtest/gtest.h>

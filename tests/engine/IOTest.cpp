@@ -1,7 +1,7 @@
-#include "engine/IOChannel.h"
-#include "engine/IOConfig.h"
-#include "engine/IOPinMono.h"
-#include "engine/IOPinStereo.h"
+#include "engine/io/IOChannel.h"
+#include "engine/io/IOConfig.h"
+#include "engine/io/IOPinMono.h"
+#include "engine/io/IOPinStereo.h"
 
 #include <gtest/gtest.h>
 

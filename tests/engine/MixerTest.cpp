@@ -1,6 +1,6 @@
 #include "engine/dsp/Mixer.h"
-#include "engine/IOPinMono.h"
-#include "engine/IOPinStereo.h"
+#include "engine/io/IOPinMono.h"
+#include "engine/io/IOPinStereo.h"
 
 #include <gtest/gtest.h>
 

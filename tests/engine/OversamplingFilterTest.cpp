@@ -1,4 +1,4 @@
-#include "engine/dsp/OversamplingFilter.h"
+#include "engine/dsp/effects/OversamplingFilter.h"
 #include "support/AllocationGuard.h"
 #include "support/ResponseTestSupport.h"
 

@@ -1,7 +1,7 @@
 #include "engine/zones/Resources.h"
 
-#include "engine/Sample.h"
-#include "engine/SampleFiles.h"
+#include "engine/samples/Sample.h"
+#include "engine/samples/SampleFiles.h"
 #include "framework/EditorServices.h"
 #include "framework/File.h"
 #include "framework/Folder.h"

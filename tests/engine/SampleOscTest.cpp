@@ -1,4 +1,4 @@
-#include "engine/dsp/SampleOsc.h"
+#include "engine/dsp/oscillators/SampleOsc.h"
 
 #include "engine/modules/EngineSynth.h"
 #include "engine/zones/Zone.h"

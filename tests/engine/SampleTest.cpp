@@ -1,5 +1,5 @@
-#include "engine/FrequencySource.h"
-#include "engine/SampleBuffer.h"
+#include "engine/notes/FrequencySource.h"
+#include "engine/samples/SampleBuffer.h"
 #include "framework/Dictionary.h"
 #include "framework/File.h"
 #include "support/FileTestFolder.h"

@@ -1,4 +1,4 @@
-#include "engine/SampleWav.h"
+#include "engine/samples/SampleWav.h"
 
 #include "framework/File.h"
 #include "support/FileTestFolder.h"

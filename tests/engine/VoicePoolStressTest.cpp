@@ -1,7 +1,7 @@
-#include "engine/IOPinStereo.h"
-#include "engine/Note.h"
+#include "engine/io/IOPinStereo.h"
 #include "engine/modules/EngineSynth.h"
 #include "engine/modules/Module.h"
+#include "engine/notes/Note.h"
 #include "engine/voices/ChoirDynamic.h"
 #include "support/EngineTestSupport.h"
 

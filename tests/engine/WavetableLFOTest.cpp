@@ -1,5 +1,5 @@
 #include "engine/dsp/FixedPhase.h"
-#include "engine/dsp/TriangleSquareWaveLFO.h"
+#include "engine/dsp/oscillators/TriangleSquareWaveLFO.h"
 #include "support/AllocationGuard.h"
 #include "support/EngineTestSupport.h"
 

@@ -1,4 +1,4 @@
-#include "engine/dsp/WavetableOsc.h"
+#include "engine/dsp/oscillators/WavetableOsc.h"
 #include "support/AllocationGuard.h"
 #include "support/ResponseTestSupport.h"
 

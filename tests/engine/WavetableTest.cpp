@@ -1,5 +1,5 @@
-#include "engine/dsp/OversamplingFilter.h"
-#include "engine/dsp/TriangleSquareWavetable.h"
+#include "engine/dsp/effects/OversamplingFilter.h"
+#include "engine/dsp/oscillators/TriangleSquareWavetable.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "engine/zones/ZoneManager.h"
 
-#include "engine/Note.h"
+#include "engine/notes/Note.h"
 #include "engine/zones/Resources.h"
 #include "engine/zones/SampleManager.h"
 #include "engine/zones/Zone.h"

@@ -1,7 +1,7 @@
 #include "engine/zones/Zone.h"
 
-#include "engine/Sample.h"
 #include "engine/modules/Module.h"
+#include "engine/samples/Sample.h"
 #include "engine/zones/Resources.h"
 #include "framework/File.h"
 #include "framework/Message.h"

@@ -2,7 +2,7 @@
 
 // What the sample-file fuzz targets share: a scratch folder for the files the readers open, and the
 // invariants every loaded sample keeps.
-#include "engine/Sample.h"
+#include "engine/samples/Sample.h"
 
 #include <cstddef>
 #include <cstdint>

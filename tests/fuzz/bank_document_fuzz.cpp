@@ -2,7 +2,7 @@
 // Reads arbitrary text as a bank document into a plug-in instance, as a host chunk or a dropped bank file
 // arrives. Nothing may crash; the instance keeps sixteen presets of two programs, a current preset and a
 // tuning in range; and the state it writes then must read back and be written the same again.
-#include "engine/IOConfig.h"
+#include "engine/io/IOConfig.h"
 #include "engine/modules/Module.h"
 #include "engine/zones/Resources.h"
 #include "engine/zones/SampleManager.h"

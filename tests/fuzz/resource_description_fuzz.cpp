@@ -2,7 +2,7 @@
 // Reads arbitrary text as the resource description (from a file, as at start-up) and as the "samples" of
 // a state document, asks for every bitmap it names and saves the samples again. Nothing may crash, and
 // every saved item must name a sample the resources hold.
-#include "engine/Sample.h"
+#include "engine/samples/Sample.h"
 #include "engine/zones/Resources.h"
 #include "framework/Dictionary.h"
 #include "framework/File.h"

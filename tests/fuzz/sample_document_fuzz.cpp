@@ -3,7 +3,7 @@
 // read must keep the sample's invariants (positions inside the data, the guard after the last frame, mono
 // data, no frame count without data); a document whose data is corrupt must leave the sample exactly as
 // it was.
-#include "engine/Sample.h"
+#include "engine/samples/Sample.h"
 #include "framework/Dictionary.h"
 #include "tests/fuzz/FuzzSupport.h"
 

@@ -2,8 +2,8 @@
 // The sample file factory over arbitrary bytes under any extension: the first byte picks the extension
 // and whether the data is loaded, the rest is the file. Every reader gets its turn; whatever comes back
 // keeps the sample's invariants.
-#include "engine/Sample.h"
-#include "engine/SampleFiles.h"
+#include "engine/samples/Sample.h"
+#include "engine/samples/SampleFiles.h"
 #include "framework/File.h"
 #include "tests/fuzz/FuzzSupport.h"
 

@@ -1,7 +1,7 @@
 // fuzz-links: trov_engine
 // Reads arbitrary bytes as a Scala scale. Whatever loads must hold as many positive, finite ratios as its
 // count line said, and answer finite frequencies.
-#include "engine/TuningSCL.h"
+#include "engine/notes/TuningSCL.h"
 
 #include <cmath>
 #include <cstdint>

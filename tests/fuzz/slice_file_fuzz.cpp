@@ -2,7 +2,7 @@
 // Reads arbitrary bytes as the ".mrk" slice side file of a sample whose length the first two bytes give
 // (1 to 65536 frames; the next two bytes give its end). Whatever is read keeps every slice inside the
 // sample, each ending at or after its start, and the loop spanning them.
-#include "engine/Sample.h"
+#include "engine/samples/Sample.h"
 #include "framework/File.h"
 #include "tests/fuzz/FuzzSupport.h"
 

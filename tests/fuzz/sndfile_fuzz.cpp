@@ -2,7 +2,7 @@
 // The plain sample's libsndfile reader over arbitrary bytes, under each extension it takes (the first byte
 // picks one). Whatever loads is one channel of data inside a buffer trimmed to it, with the guard, and
 // positions and loop inside; a refusal is an error, never a crash.
-#include "engine/Sample.h"
+#include "engine/samples/Sample.h"
 #include "framework/File.h"
 #include "tests/fuzz/FuzzSupport.h"
 

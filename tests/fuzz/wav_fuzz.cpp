@@ -1,7 +1,7 @@
 // fuzz-links: trov_engine
 // The WAV reader: any input is refused or loads into a sample whose data, loop and slices all lie inside
 // what it holds, with the guard value after the last frame.
-#include "engine/SampleWav.h"
+#include "engine/samples/SampleWav.h"
 
 #include <cstddef>
 #include <cstdint>

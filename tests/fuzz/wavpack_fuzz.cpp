@@ -1,7 +1,7 @@
 // fuzz-links: trov_engine
 // The WavPack reader over arbitrary bytes. Whatever loads is one channel of data inside a buffer trimmed
 // to it, with the guard; a refusal is an error, never a crash.
-#include "engine/SampleWavpack.h"
+#include "engine/samples/SampleWavpack.h"
 #include "framework/File.h"
 #include "tests/fuzz/FuzzSupport.h"
 

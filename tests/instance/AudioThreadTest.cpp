@@ -1,6 +1,6 @@
 #include "support/InstanceTestSupport.h"
 
-#include "engine/IOPinConfig.h"
+#include "engine/io/IOPinConfig.h"
 #include "framework/CPUMeter.h"
 #include "plugin/MidiMapper.h"
 #include "support/AllocationGuard.h"

@@ -1,6 +1,6 @@
 #include "support/InstanceTestSupport.h"
 
-#include "engine/Tuning.h"
+#include "engine/notes/Tuning.h"
 #include "framework/Dictionary.h"
 #include "framework/File.h"
 #include "framework/Folder.h"

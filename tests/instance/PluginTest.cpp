@@ -1,8 +1,8 @@
 #include "support/InstanceTestSupport.h"
 
-#include "engine/IOPinConfig.h"
-#include "engine/RexTempoSource.h"
-#include "engine/Tuning.h"
+#include "engine/io/IOPinConfig.h"
+#include "engine/notes/Tuning.h"
+#include "engine/samples/RexTempoSource.h"
 #include "framework/CPUMeter.h"
 #include "framework/Error.h"
 #include "framework/File.h"

@@ -1,7 +1,7 @@
 #include "support/InstanceTestSupport.h"
 
-#include "engine/IOPinConfig.h"
-#include "engine/Tuning.h"
+#include "engine/io/IOPinConfig.h"
+#include "engine/notes/Tuning.h"
 #include "framework/CPUMeter.h"
 #include "framework/Dictionary.h"
 #include "plugin/MidiMapper.h"

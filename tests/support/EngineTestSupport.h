@@ -1,10 +1,10 @@
 #pragma once
 
-#include "engine/IOPin.h"
-#include "engine/Note.h"
+#include "engine/io/IOPin.h"
 #include "engine/modules/EngineSynth.h"
 #include "engine/modules/Module.h"
 #include "engine/modules/PluginServices.h"
+#include "engine/notes/Note.h"
 #include "engine/voices/Voice.h"
 #include "engine/zones/SampleManager.h"
 #include "engine/zones/ZoneManager.h"

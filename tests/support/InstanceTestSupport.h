@@ -1,10 +1,10 @@
 #pragma once
 
-#include "engine/HostInterface.h"
-#include "engine/Note.h"
-#include "engine/Tuning.h"
+#include "engine/io/HostInterface.h"
 #include "engine/modules/Engine.h"
 #include "engine/modules/Module.h"
+#include "engine/notes/Note.h"
+#include "engine/notes/Tuning.h"
 #include "engine/zones/Resources.h"
 #include "engine/zones/SampleManager.h"
 #include "engine/zones/ZoneManager.h"

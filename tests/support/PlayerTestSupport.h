@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engine/IOChannel.h"
-#include "engine/Sample.h"
+#include "engine/io/IOChannel.h"
+#include "engine/samples/Sample.h"
 #include "engine/zones/Resources.h"
 #include "engine/zones/Zone.h"
 #include "framework/SharedObject.h"

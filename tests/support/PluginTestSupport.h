@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/IOConfig.h" // the plug-in layer only declares it; every test program links the engine
+#include "engine/io/IOConfig.h" // the plug-in layer only declares it; every test program links the engine
 #include "framework/Dictionary.h"
 #include "framework/Error.h"
 #include "framework/Font.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/IOChannel.h"
+#include "engine/io/IOChannel.h"
 
 #include <cmath>
 #include <complex>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engine/Sample.h"
-#include "engine/SampleWav.h"
+#include "engine/samples/Sample.h"
+#include "engine/samples/SampleWav.h"
 #include "framework/SharedObject.h"
 
 #include <cmath>

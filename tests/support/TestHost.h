@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/HostInterface.h"
+#include "engine/io/HostInterface.h"
 
 #include <string>
 

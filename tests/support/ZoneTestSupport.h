@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/Sample.h"
+#include "engine/samples/Sample.h"
 #include "engine/zones/MissingSampleHandler.h"
 #include "engine/zones/Resources.h"
 #include "engine/zones/SampleManager.h"

@@ -1,6 +1,6 @@
-// The stand-in REX library: the entry points of engine/RexApi.h over the format of RexStubFormat.h.
+// The stand-in REX library: the entry points of engine/samples/RexApi.h over the format of RexStubFormat.h.
 // "Open" fails while the environment variable TROV_REXSTUB_OPEN_FAILS is set.
-#include "engine/RexApi.h"
+#include "engine/samples/RexApi.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,0 +1,35 @@
+#include "engine/dsp/effects/DCBlocker.h"
+
+#include "engine/dsp/SnapToZero.h"
+
+#include <algorithm>
+
+namespace trov {
+
+DCBlocker::DCBlocker(const Module* owner) : Filter(owner) {}
+
+void DCBlocker::reset() noexcept {
+    x1_ = 0.0f;
+    y1_ = 0.0f;
+}
+
+std::int32_t DCBlocker::process(const IOChannel<float>& in, IOChannel<float>& out) noexcept {
+    const float* source = in.getData();
+    float* target = out.getData();
+    if (source == nullptr || target == nullptr)
+        return out.setValidFrames(0);
+    const std::int32_t frames = std::min(in.getValidFrames(), out.getSize());
+    float x1 = x1_;
+    float y1 = y1_;
+    for (std::int32_t i = 0; i < frames; ++i) {
+        const float x = source[i];
+        y1 = snapToZero(x - x1 + kPole * y1);
+        x1 = x;
+        target[i] = y1;
+    }
+    x1_ = x1;
+    y1_ = y1;
+    return out.setValidFrames(frames);
+}
+
+} // namespace trov

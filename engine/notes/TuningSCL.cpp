@@ -1,0 +1,119 @@
+#include "engine/notes/TuningSCL.h"
+
+#include "engine/notes/LineReader.h"
+#include "framework/File.h"
+#include "framework/Logger.h"
+
+#include <charconv>
+#include <cmath>
+#include <istream>
+#include <new>
+#include <string>
+#include <system_error>
+
+namespace trov {
+
+namespace {
+
+// The next line that is not a comment.
+bool readContentLine(LineReader& in, std::string& line) {
+    while (in.next(line))
+        if (line.empty() || line[0] != '!')
+            return true;
+    return false;
+}
+
+std::size_t skipBlanks(const std::string& text, std::size_t at) {
+    while (at < text.size() && (text[at] == ' ' || text[at] == '\t'))
+        ++at;
+    return at;
+}
+
+// The leading decimal integer from at (blanks and a "+" allowed before it); 0 when there is none, and
+// saturated rather than overflowing.
+long long leadingInteger(const std::string& text, std::size_t at) {
+    at = skipBlanks(text, at);
+    if (at < text.size() && text[at] == '+')
+        ++at;
+    long long value = 0;
+    const char* end = text.data() + text.size();
+    const auto result = std::from_chars(text.data() + at, end, value);
+    if (result.ec == std::errc::result_out_of_range)
+        return text[at] == '-' ? -1 : (1LL << 62);
+    return value;
+}
+
+// The ratio of a degree line; 0 when the line gives none (a non-positive, infinite or undefined ratio, or
+// cents out of the range of double).
+double degreeRatio(const std::string& line) {
+    double ratio = 0.0;
+    if (line.find('.') != std::string::npos) {
+        std::size_t at = skipBlanks(line, 0);
+        if (at < line.size() && line[at] == '+')
+            ++at;
+        double cents = 0.0;
+        // A value beyond the range of double is left unparsed (read as 0) by from_chars: refuse it.
+        if (std::from_chars(line.data() + at, line.data() + line.size(), cents).ec ==
+            std::errc::result_out_of_range)
+            return 0.0;
+        ratio = std::pow(2.0, cents / 1200.0);
+    } else {
+        const long long numerator = leadingInteger(line, 0);
+        const std::size_t slash = line.find('/');
+        const long long denominator = slash == std::string::npos ? 1 : leadingInteger(line, slash + 1);
+        if (denominator == 0)
+            return 0.0;
+        ratio = static_cast<double>(numerator) / static_cast<double>(denominator);
+    }
+    return std::isfinite(ratio) && ratio > 0.0 ? ratio : 0.0;
+}
+
+} // namespace
+
+bool TuningSCL::load(const File& file) {
+    File scale(file);
+    if (!scale.openRead() || scale.getStream() == nullptr) {
+        logLine(3, "Scala file %s could not be opened", scale.getPath().c_str());
+        return false;
+    }
+    const bool loaded = parse(*scale.getStream());
+    scale.close();
+    if (!loaded)
+        logLine(3, "Scala file %s is not a valid scale", scale.getPath().c_str());
+    return loaded;
+}
+
+bool TuningSCL::parse(std::istream& in) {
+    LineReader lines(in, kMaxLineLength);
+    std::string description;
+    std::string line;
+    std::vector<double> ratios;
+    try {
+        if (!readContentLine(lines, description))
+            return false;
+        while (!description.empty() && (description.back() == '\r' || description.back() == '\n'))
+            description.pop_back();
+        if (!readContentLine(lines, line))
+            return false;
+        const long long count = leadingInteger(line, 0);
+        if (count <= 0)
+            return false;
+        // Every degree needs a line of its own, so the count cannot make us read or hold more than the
+        // stream has.
+        for (long long degree = 0; degree < count; ++degree) {
+            if (!readContentLine(lines, line))
+                return false;
+            const double ratio = degreeRatio(line);
+            if (ratio == 0.0)
+                return false;
+            ratios.push_back(ratio);
+        }
+    } catch (const std::exception&) {
+        return false;
+    }
+    description_ = std::move(description);
+    ratios_ = std::move(ratios);
+    return true;
+}
+
+} // namespace trov
