@@ -9,6 +9,7 @@
 #include "plugin/Parameter.h"
 #include "plugin/Settings.h"
 
+#include <cmath>
 #include <exception>
 
 namespace trov {
@@ -227,11 +228,27 @@ bool Zone::getParameterBool(const std::string& name) const {
     return value;
 }
 
+float Zone::getParameterFloat(const std::string& name) const {
+    float value = 0.0f;
+    if (const Dictionary::View values = dictionary_.getDictionary(kParametersKey))
+        if (!values->getFloat(name, &value))
+            value = 0.0f;
+    // Documents come from outside: a value that is no finite number plays as the default.
+    return std::isfinite(value) ? value : 0.0f;
+}
+
 void Zone::setParameterLong(const std::string& name, std::int32_t value, int sender) {
     if (!isCurrent())
         return;
     if (Settings* settings = getSettings())
         settings->setLong(name, value, sender);
+}
+
+void Zone::setParameterBool(const std::string& name, bool value, int sender) {
+    if (!isCurrent())
+        return;
+    if (Settings* settings = getSettings())
+        settings->setBool(name, value, sender);
 }
 
 bool Zone::receive(const Message& message) {

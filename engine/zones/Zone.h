@@ -94,12 +94,14 @@ public:
     // sample keeps its own root note and detune.
     void prepareSample();
 
-    // Values of "parameters": 0 and false when absent.
+    // Values of "parameters": 0, false and 0.0 when absent or not readable as that type.
     std::int32_t getParameterLong(const std::string& name) const;
     bool getParameterBool(const std::string& name) const;
+    float getParameterFloat(const std::string& name) const;
     // Only while the zone is current: the owner's parameter of that name takes the value; its change
-    // message, handed back to the zone, stores it.
+    // message, handed back to the zone, stores it. A zone that is not current changes nothing.
     void setParameterLong(const std::string& name, std::int32_t value, int sender);
+    void setParameterBool(const std::string& name, bool value, int sender);
 
     // The dictionary holding "parameters" (and "SampleStart"/"SampleEnd" after a dropped region).
     const Dictionary& getDictionary() const { return dictionary_; }

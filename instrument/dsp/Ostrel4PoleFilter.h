@@ -1,0 +1,96 @@
+#pragma once
+
+#include "engine/dsp/effects/Filter.h"
+
+#include <array>
+#include <cstdint>
+
+namespace trov {
+
+class AnalogTolerances;
+
+// The resonant four-pole low-pass of the emulated machine, one per voice: a four-stage ladder with its own
+// coefficient per stage, a saturating feedback path, a soft-clipped fourth stage and a little noise at its
+// input. The response control blends low-pass (0), band-pass (1) and a high-pass-like output (2). Every
+// stage coefficient, the feedback and the gain compensation carry their own analog tolerance, asked of
+// the instrument plug-in at each `reset`; without one the coefficients stay zero and the filter is silent.
+//
+// The cutoff follows, every 32 frames, the base cutoff plus the modulation channel set as input 0 (the
+// voice's filter envelope) plus the engine's LFO times its depth.
+//
+// Owned by its voice; its owner is the module. Settings arrive as parameter messages ("VCFResonance",
+// "VCFResponse") on the thread that changes them; `reset` runs at note start (it asks the tolerances);
+// `process` and `processAt` run on the audio thread: noexcept, no allocation, lock or log.
+class Ostrel4PoleFilter : public Filter {
+public:
+    static constexpr std::int32_t kControlPeriod = 32;
+    static constexpr float kFeedbackLimit = 0.97f;
+    static constexpr double kInputNoise = 0.000601;
+
+    // Asks the owner module's plug-in for its tolerances.
+    explicit Ostrel4PoleFilter(const Module* owner);
+    // Takes its tolerances from the given source (none: silent).
+    Ostrel4PoleFilter(const Module* owner, AnalogTolerances* tolerances);
+    ~Ostrel4PoleFilter() override;
+
+    // "VCFResonance" and "VCFResponse"; other parameter values are taken and ignored; a MIDI note-off is
+    // taken; everything else goes to the effect.
+    bool receive(const Message& message) override;
+    // Clears the ladder, reads the tolerances afresh and recomputes the coefficients.
+    void reset() noexcept override;
+    void updateCoefficients() noexcept override;
+    // The channel is a whole block: modulation is read from its first frame on.
+    std::int32_t process(const IOChannel<float>& in, IOChannel<float>& out) noexcept override {
+        return processAt(in, out, 0);
+    }
+    // The channel is a part of the block that starts `offset` frames into it, so the modulation is read
+    // from there on. Returns the input's valid frames. A ladder that went NaN is cleared after the call.
+    std::int32_t processAt(const IOChannel<float>& in, IOChannel<float>& out, std::int32_t offset) noexcept;
+
+    // The resonance is kept within 0..1 as given (the ladder's own range), not within 0.01..0.99.
+    void setResonance(float resonance) noexcept override;
+    float getResonanceAmount() const noexcept { return resonance_; }
+    // The cutoff position the modulation is added to.
+    void setBaseCutoff(float cutoff) noexcept { baseCutoff_ = cutoff; }
+    float getBaseCutoff() const noexcept { return baseCutoff_; }
+    // 0 low-pass .. 1 band-pass .. 2 high-pass-like; kept within 0..2.
+    void setResponse(float response) noexcept;
+    float getResponse() const noexcept { return response_; }
+
+    // Coefficients, for inspection.
+    double getFeedback() const noexcept { return r_; }
+    double getGainCompensation() const noexcept { return g_; }
+    const std::array<double, 4>& getStageFeedback() const noexcept { return k_; }
+    const std::array<double, 4>& getStageInput() const noexcept { return p_; }
+
+    // The feedback's dip around cutoff 0.615 (0.75 there, full 0.13 away) and its ceiling at high cutoffs.
+    static double feedbackDip(float cutoff) noexcept;
+    static double feedbackCeiling(float cutoff, float limit) noexcept;
+
+private:
+    void clearState() noexcept;
+    void readTolerances() noexcept;
+    template <bool kHighPassSide>
+    void run(const float* in, float* out, std::int32_t frames, double gain, double response) noexcept;
+
+    double x1_ = 0.0;
+    double y1_ = 0.0;
+    double y2_ = 0.0;
+    double y3_ = 0.0;
+    double y4_ = 0.0;
+    std::array<double, 4> k_{};
+    std::array<double, 4> p_{};
+    double r_ = 0.0;
+    double g_ = 0.0;
+    AnalogTolerances* tolerances_;
+    float response_ = 0.0f;
+    float resonance_ = 0.0f;
+    float baseCutoff_ = 0.0f;
+    float resonanceTolerance_ = 1.0f;
+    float feedbackLimit_ = kFeedbackLimit;
+    std::array<float, 4> cutoffTolerances_{1.0f, 1.0f, 1.0f, 1.0f};
+    std::array<float, 4> feedbackTolerances_{1.0f, 1.0f, 1.0f, 1.0f};
+    float gainTolerance_ = 1.0f;
+};
+
+} // namespace trov
