@@ -4,6 +4,7 @@
 #include "instrument/InstrumentGlobals.h"
 #include "instrument/dsp/Ostrel4PoleFilter.h"
 #include "support/AllocationGuard.h"
+#include "support/EngineTestSupport.h"
 #include "support/ResponseTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -302,4 +303,59 @@ TEST(OstrelFilter, ProcessingAllocatesNothingAndLogsNothing) {
     }
     EXPECT_EQ(frames, 512);
     EXPECT_FLOAT_EQ(filter->getCutoff(), 0.55f);
+}
+
+namespace {
+
+// An engine whose modulation buffer holds a constant LFO value and whose value 2 is the LFO's depth on
+// the cutoff.
+class LFOEngine : public EngineSynth {
+public:
+    explicit LFOEngine(Module* module) : EngineSynth(module), lfo(64) {
+        std::fill_n(lfo.getData(), 64, 0.2f);
+        lfo.setValidFrames(64);
+    }
+    IOChannel<float>* getModulationBuffer(int /*index*/) override { return &lfo; }
+    float getParameterValue(int index) const override { return index == 2 ? depth : 0.0f; }
+
+    IOChannel<float> lfo;
+    float depth = 0.0f;
+};
+
+class LFOEngineInfo : public EngineTestPluginInfo {
+public:
+    Engine* createEngine(Module* module) override { return new LFOEngine(module); }
+};
+
+} // namespace
+
+TEST(OstrelFilter, TheEnginesLFOMovesTheCutoffByItsDepth) {
+    installPluginEnvironment();
+    LFOEngineInfo info;
+    setPluginInfo(&info);
+    {
+        Settings specification;
+        specification.load(Dictionary(moduleSpecification()));
+        ModulePtr module(info.createModule(nullptr, specification));
+        module->init();
+        auto& engine = dynamic_cast<LFOEngine&>(*module->getEngine());
+        FixedTolerances tolerances;
+        Ostrel4PoleFilter filter(module.get(), &tolerances);
+        filter.setBaseCutoff(0.5f);
+        IOChannel<float> channel = channelOf(sine(64, 0.1));
+        filter.processInPlace(channel);
+        EXPECT_FLOAT_EQ(filter.getCutoff(), 0.5f); // no depth, no LFO
+        engine.depth = 0.4f;                       // half of it reaches the cutoff
+        channel.setValidFrames(64);
+        filter.processInPlace(channel);
+        EXPECT_FLOAT_EQ(filter.getCutoff(), 0.5f + 0.2f * 0.2f);
+        // Past the LFO's valid frames its last value holds.
+        engine.lfo.getData()[9] = -1.0f;
+        engine.lfo.setValidFrames(10);
+        channel.setValidFrames(64);
+        filter.processAt(channel, channel, 32);
+        EXPECT_FLOAT_EQ(filter.getCutoff(), 0.5f - 0.2f);
+    }
+    setPluginInfo(nullptr);
+    uninstallPluginEnvironment();
 }
