@@ -46,7 +46,7 @@ Ostrel4PoleFilter::~Ostrel4PoleFilter() {
 
 bool Ostrel4PoleFilter::receive(const Message& message) {
     if (message.kind == kKindMidi)
-        return message.code == Code::kNoteOff ? true : Radio::receive(message);
+        return message.code == Code::kNoteOff ? true : Filter::receive(message);
     if (message.kind == kKindParameter && message.code == Code::kParameterValue) {
         if (const auto* change = dynamic_cast<const ParameterMessage*>(&message)) {
             if (change->name == keys::kVCFResonance)

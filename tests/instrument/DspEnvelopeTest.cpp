@@ -109,7 +109,7 @@ TEST(OstrelEnvelope, NoteStartAndBlocksAllocateNothing) {
     {
         AllocationGuard guard("the envelope");
         for (int note = 0; note < 8; ++note) {
-            envelope.setStages(0.1f * note, 0.5f, 0.3f, 0.6f, 0.2f);
+            envelope.setStages(0.1f * float(note), 0.5f, 0.3f, 0.6f, 0.2f);
             envelope.trigger();
             frames = envelope.processInPlace(channel);
             envelope.release();
