@@ -443,6 +443,24 @@ int Plugin::addTuning(const Tuning& tuning) {
     return current;
 }
 
+void Plugin::setTuningAnchor(std::int32_t key, double frequency) {
+    std::unique_ptr<Tuning> old;
+    {
+        std::lock_guard guard(lock_);
+        if (currentTuning_ < 0 || static_cast<std::size_t>(currentTuning_) >= tunings_.size())
+            return;
+        std::unique_ptr<Tuning>& current = tunings_[static_cast<std::size_t>(currentTuning_)];
+        auto retuned = std::make_unique<Tuning>(*current);
+        retuned->setAnchor(key, frequency);
+        old.swap(current);
+        current = std::move(retuned);
+        publishTuning();
+    }
+    readers_.synchronize();
+    old.reset();
+    broadcast(MidiMessage(this, Code::kProgramChanged, nullptr));
+}
+
 double Plugin::getFrequency(int key, double cents) const noexcept {
     ReaderEpochs::Read read(readers_);
     const Tuning* tuning = frequencyTuning_.load(std::memory_order_acquire);
@@ -485,7 +503,8 @@ void Plugin::process(IOPinConfig& inputs, IOPinConfig& outputs, std::int32_t fra
         ReaderEpochs::Read read(readers_);
         if (const ModuleList* list = modules())
             for (Module* module : *list)
-                module->process(inputs, outputs, frames);
+                if (processesModule(*module))
+                    module->process(inputs, outputs, frames);
     }
     if (frames > 0)
         framesProcessed_.fetch_add(static_cast<std::uint32_t>(frames), std::memory_order_relaxed);

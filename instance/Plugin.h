@@ -145,6 +145,9 @@ public:
     void selectTuning(int index);
     // A tuning of the same description becomes current instead of a copy; the current index.
     int addTuning(const Tuning& tuning);
+    // The current tuning takes that anchor (key at frequency Hz); a block or note may still read the old
+    // one, which goes once their reads have ended.
+    void setTuningAnchor(std::int32_t key, double frequency);
     // In the current tuning. Any thread; never blocks.
     double getFrequency(int key, double cents) const noexcept override;
 
@@ -186,6 +189,11 @@ public:
     bool loadSampleFromFile(const File& file, const std::string& id);
     // The missing-sample dialog: true when the user located the file.
     bool askForSample(File& file) override;
+
+protected:
+    // Whether `process` runs the module this block (every module unless a product solos one). Audio
+    // thread.
+    virtual bool processesModule(const Module& /*module*/) const noexcept { return true; }
 
 private:
     friend class Preset;

@@ -6,10 +6,6 @@
 
 namespace trov {
 
-Plugin* createCorvale(HostInterface* /*host*/, int /*tag*/) {
-    return nullptr;
-}
-
 Module* createOstrelModule(Plugin* /*plugin*/, Settings& /*settings*/) {
     return nullptr;
 }
@@ -24,10 +20,6 @@ Voice* createOstrelVoice(const Module* /*owner*/, int /*slot*/, const Note& /*no
 
 ParameterManager* createOstrelParameters(const Module* owner) {
     return new ParameterManager(owner);
-}
-
-ZoneManager* createCorvaleZoneManager(Program* /*program*/) {
-    return nullptr;
 }
 
 } // namespace trov

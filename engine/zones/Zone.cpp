@@ -131,6 +131,13 @@ void Zone::activate(const Loop& loop) {
     publishLoopState();
 }
 
+void Zone::setFirstLoop(const Loop& loop) {
+    if (loops_.empty())
+        loops_.push_back(loop);
+    else
+        loops_.front() = loop;
+}
+
 void Zone::setLoopEnabled(int mode) {
     if (loops_.empty())
         return;

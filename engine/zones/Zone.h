@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace trov {
@@ -112,6 +113,12 @@ public:
     static bool isValidKeyRange(const KeyRange& range) noexcept {
         return 0 <= range.low && range.low <= range.high && range.high <= 127;
     }
+
+protected:
+    // For a derived zone that fills itself from its sample: loop 0 (added when there is none) and the
+    // slices, changed without publishing anything.
+    void setFirstLoop(const Loop& loop);
+    void setSlices(std::vector<Slice> slices) { slices_ = std::move(slices); }
 
 private:
     // The range travels as one word, so a look-up on another thread never sees half of a change.

@@ -1,0 +1,220 @@
+// The instrument's documents: banks and patches through the load and save dialogs and by dropping a
+// file, tunings, single samples, the analog model inside banks, and the conversion of older documents.
+#include "engine/Analogics.h"
+#include "engine/modules/Module.h"
+#include "engine/notes/TuningSCL.h"
+#include "engine/samples/Sample.h"
+#include "engine/zones/Resources.h"
+#include "engine/zones/ZoneManager.h"
+#include "framework/Dictionary.h"
+#include "framework/EditorServices.h"
+#include "framework/File.h"
+#include "framework/Folder.h"
+#include "framework/Logger.h"
+#include "framework/Message.h"
+#include "framework/System.h"
+#include "framework/Version.h"
+#include "instrument/Corvale.h"
+#include "plugin/Parameter.h"
+#include "plugin/Settings.h"
+
+#include <array>
+#include <cstdint>
+
+namespace trov {
+
+namespace {
+
+// A dropped or chosen file for a zone manager or the editor (the extra word points to its path).
+constexpr std::int32_t kDropFile = 3021;
+
+enum LoadEntry { kLoadBank, kLoadPatch, kLoadCalibration, kLoadTuning, kLoadSample, kLoadAny };
+enum SaveEntry { kSaveBank, kSavePatch, kSaveCalibration, kSaveSample };
+
+const FileFilterList& loadFilters() {
+    static const FileFilterList filters = {
+        {"Corvale Banks", {"kmd"}},
+        {"Corvale Patches", {"kpr"}},
+        {"Corvale Calibrations", {"kch"}},
+        {"Tuning Files", {"scl"}},
+        {"Wavesamples", {"aif", "aifc", "aiff", "au", "rcy", "rex", "rx2", "scl", "snd", "wav", "wv"}},
+        {"Any type", {"*"}}};
+    return filters;
+}
+
+const FileFilterList& saveFilters() {
+    static const FileFilterList filters = {{"Corvale Bank", {"kmd"}},
+                                           {"Corvale Patch", {"kpr"}},
+                                           {"Corvale Calibration", {"kch"}},
+                                           {"Wavesample", {"wav"}}};
+    return filters;
+}
+
+// The envelope stages whose velocity share moved in format 0.7.
+constexpr std::array<const char*, 8> kConvertedStages = {"VCAAttack", "VCAPeak", "VCASustain", "VCARelease",
+                                                         "VCFAttack", "VCFPeak", "VCFSustain", "VCFRelease"};
+const Version kConversionFormat("0.7");
+
+const NativeWindow* windowOf(const EditorInterface* editor) {
+    return editor != nullptr ? editor->getWindow() : nullptr;
+}
+
+int programCount(const Dictionary& document) {
+    const Dictionary::View programs = document.getArray("programs");
+    return programs ? programs->count("program") : 0;
+}
+
+} // namespace
+
+void Corvale::writeState(Dictionary& document, bool withData) {
+    Plugin::writeState(document, withData);
+    if (const Analogics* analogics = getAnalogics())
+        analogics->write(document);
+}
+
+bool Corvale::readState(const Dictionary& document) {
+    const bool read = Plugin::readState(document);
+    if (!read)
+        return false;
+    if (Analogics* analogics = getAnalogics())
+        analogics->read(document);
+    convertOldFormat(document);
+    return true;
+}
+
+bool Corvale::readPatch(const Dictionary& document) {
+    Dictionary checked(document);
+    std::string refusal;
+    if (!checked.checkCompatibility(refusal)) {
+        showErrorMessage(refusal, windowOf(getEditor()));
+        return false;
+    }
+    readProgram(document);
+    convertOldFormat(document);
+    return true;
+}
+
+void Corvale::convertOldFormat(const Dictionary& document) {
+    std::string format;
+    document.getString("file-format", &format);
+    if (!(Version(format) < kConversionFormat))
+        return;
+    Settings* settings = getSettings();
+    if (settings == nullptr)
+        return;
+    for (const char* stage : kConvertedStages) {
+        const std::string partner = std::string("Velocity_") + stage;
+        const float n = settings->getNormalizedValue(stage);
+        const float v = settings->getFloat(partner);
+        settings->setNormalizedValue(stage, n - v, Sender::kSettings);
+        settings->setFloat(partner, 2.0f * v, Sender::kSettings);
+    }
+}
+
+bool Corvale::importFile(const File& file) {
+    file.getFolder().setCurrent();
+    File source(file);
+    bool imported = false;
+    if (source.openRead()) {
+        Dictionary document;
+        imported = document.load(source);
+        source.close();
+        // A refused document has told the user why already.
+        if (imported)
+            return readState(document);
+    }
+    showErrorMessage(
+        "Failed to import settings.  The file you selected was not written by Corvale or is corrupt.",
+        windowOf(getEditor()));
+    return false;
+}
+
+bool Corvale::loadFile(const File& file) {
+    file.getFolder().setCurrent();
+    EditorInterface* editor = getEditor();
+    const Module* shown = editor != nullptr ? editor->getEditedModule() : getFirstModule();
+    logLine(3, "module = 0x%lx", static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(shown)));
+    if (shown != nullptr)
+        if (ZoneManager* zones = shown->getZoneManager()) {
+            const std::string path = file.getPath();
+            if (zones->receive(WindowMessage(this, kDropFile, 0, Point(), pointerToWord(path.c_str()))))
+                return true;
+        }
+    logLine(3, "not a sample file");
+    TuningSCL tuning;
+    if (tuning.load(file)) {
+        addTuning(tuning);
+        return true;
+    }
+    Dictionary document;
+    if (!document.load(file))
+        return false;
+    const int programs = programCount(document);
+    if (programs == 0)
+        return false;
+    if (programs == 1)
+        return readPatch(document);
+    return importFile(file);
+}
+
+bool Corvale::runLoadDialog() {
+    EditorInterface* editor = getEditor();
+    File file;
+    dialogOpen_ = true;
+    const int chosen = file.openDialog("Select input file", loadFilters(), File("default"), windowOf(editor));
+    dialogOpen_ = false;
+    if (chosen < 0 || chosen >= static_cast<int>(loadFilters().size()))
+        return false;
+    switch (chosen) {
+    case kLoadBank:
+        return importFile(file);
+    case kLoadPatch: {
+        Dictionary document;
+        return document.load(file) && readPatch(document);
+    }
+    case kLoadCalibration:
+        return false;
+    default:
+        break;
+    }
+    const std::string path = file.getPath();
+    const WindowMessage message(this, kDropFile, 0, Point(), pointerToWord(path.c_str()));
+    if (chosen == kLoadSample && editor != nullptr)
+        if (const Module* shown = editor->getEditedModule())
+            if (ZoneManager* zones = shown->getZoneManager(); zones != nullptr && zones->receive(message))
+                return true;
+    return editor != nullptr && editor->receiveMessage(message);
+}
+
+bool Corvale::runSaveDialog() {
+    EditorInterface* editor = getEditor();
+    File file;
+    dialogOpen_ = true;
+    const int chosen =
+        file.saveDialog("Select output file", saveFilters(), File("default"), 2, windowOf(editor));
+    dialogOpen_ = false;
+    switch (chosen) {
+    case kSaveBank: {
+        Dictionary document;
+        writeState(document, true);
+        return document.save(file);
+    }
+    case kSavePatch: {
+        Dictionary document;
+        writeProgram(document);
+        return document.save(file);
+    }
+    case kSaveSample: {
+        const Module* shown = editor != nullptr ? editor->getEditedModule() : getFirstModule();
+        const ZoneManager* zones = shown != nullptr ? shown->getZoneManager() : nullptr;
+        Resources* resources = getResources();
+        const std::string id = zones != nullptr ? zones->getCurrentSampleName() : std::string();
+        Sample* sample = resources != nullptr && !id.empty() ? resources->findSample(id) : nullptr;
+        return sample != nullptr && sample->save(file).ok();
+    }
+    default:
+        return false;
+    }
+}
+
+} // namespace trov

@@ -1,0 +1,163 @@
+#include "instrument/zones/CorvaleZone.h"
+
+#include "framework/Message.h"
+#include "instrument/InstrumentKeys.h"
+#include "plugin/Parameter.h"
+#include "plugin/Settings.h"
+
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace trov {
+
+namespace {
+
+const char* const kParametersKey = "parameters";
+
+// The zone's own values child; added when a document left it out.
+Dictionary::View valuesOf(const Dictionary& dictionary) {
+    Dictionary::View values = dictionary.getDictionary(kParametersKey);
+    if (!values)
+        values = const_cast<Dictionary&>(dictionary).addDictionary(kParametersKey);
+    return values;
+}
+
+} // namespace
+
+CorvaleZone::CorvaleZone(ZoneManager* manager, Radio* parent, const KeyRange& range,
+                         const std::string& sampleName)
+    : Zone(manager, parent, range, sampleName) {
+    fillFromSample();
+}
+
+void CorvaleZone::storeLong(const char* name, std::int32_t value) {
+    if (const Dictionary::View values = valuesOf(getDictionary()))
+        values->setInteger(name, value);
+    setParameterLong(name, value, Sender::kDocument);
+}
+
+void CorvaleZone::storeBool(const char* name, bool value) {
+    if (const Dictionary::View values = valuesOf(getDictionary()))
+        values->setBool(name, value);
+    setParameterBool(name, value, Sender::kDocument);
+}
+
+void CorvaleZone::fillFromSample() {
+    const bool loopWasOn = getParameterBool(keys::kSampleLoopOn);
+    const bool slicedWasOn = getParameterBool(keys::kSampleSliced);
+    setFirstLoop(Loop{});
+    setSlices({});
+    Sample* sample = getSample();
+    if (sample == nullptr) {
+        if (const Dictionary::View values = valuesOf(getDictionary()))
+            for (const char* key : {keys::kSampleLoopOn, keys::kSampleNormalize, keys::kSampleSliced})
+                values->setBool(key, false);
+        return;
+    }
+    storeLong(keys::kSampleStart, sample->getStart());
+    storeLong(keys::kSampleEnd, sample->getEnd());
+    storeLong(keys::kSampleDisplayStart, sample->getStart());
+    storeLong(keys::kSampleDisplayEnd, sample->getEnd());
+    // The zone transposes by semitones and fine-tunes by cents; the sample's own detune is cents, so it
+    // becomes the fine value and the coarse one starts at 0.
+    storeLong(keys::kSampleDetuneCoarse, 0);
+    storeLong(keys::kSampleDetuneFine, sample->getDetune());
+    const KeyRange range = getKeyRange();
+    const std::int32_t root = sample->getRootNote();
+    storeLong(keys::kWaveRootNote, root != 0 ? root : (range.low + range.high) / 2);
+    if (!sample->hasLoop()) {
+        storeBool(keys::kSampleLoopOn, false);
+    } else {
+        Loop loop = sample->getLoop();
+        const bool on = loop.mode != kLoopOff || loopWasOn;
+        storeBool(keys::kSampleLoopOn, on);
+        loop.mode = on ? kLoopInRelease : kLoopOff;
+        setFirstLoop(loop);
+        sample->setLoop(loop);
+    }
+    std::vector<Slice> slices;
+    for (int i = 0; i < sample->getSliceCount(); ++i)
+        slices.push_back(sample->getSlice(i));
+    setSlices(std::move(slices));
+    storeBool(keys::kSampleSliced, sample->getSliceCount() > 1 && slicedWasOn);
+    storeBool(keys::kSampleNormalize, false);
+}
+
+void CorvaleZone::publishSample() {
+    if (Settings* settings = getSettings())
+        settings->setString(keys::kCurrentSample, getSample() != nullptr ? getSampleName() : std::string(),
+                            Sender::kSettings);
+}
+
+void CorvaleZone::updateParameters() {
+    Zone::updateParameters();
+    publishSample();
+}
+
+void CorvaleZone::setSample(const std::string& name) {
+    Zone::setSample(name);
+    fillFromSample();
+    publishSample();
+}
+
+void CorvaleZone::releaseSample() {
+    Zone::releaseSample();
+    publishSample();
+}
+
+void CorvaleZone::activate(const Loop& loop) {
+    Zone::activate(loop);
+    publishSample();
+}
+
+void CorvaleZone::setLoopEnabled(int mode) {
+    Zone::setLoopEnabled(mode);
+    publishSample();
+}
+
+void CorvaleZone::reverse() {
+    // The positions before the sample is processed: processing writes its own back into the values.
+    const std::int32_t start = getParameterLong(keys::kSampleStart);
+    const std::int32_t end = getParameterLong(keys::kSampleEnd);
+    Loop loop = getLoop();
+    std::vector<Slice> slices;
+    for (int i = getSliceCount() - 1; i >= 0; --i) {
+        const Slice slice = getSlice(i);
+        slices.push_back(slice);
+    }
+    prepareSample();
+    const Sample* sample = getSample();
+    if (sample == nullptr)
+        return;
+    const std::int32_t n = sample->getInfo().frames;
+    storeLong(keys::kSampleStart, n - end);
+    storeLong(keys::kSampleEnd, n - start);
+    const std::int32_t loopStart = loop.start;
+    loop.start = n - loop.end;
+    loop.end = n - loopStart;
+    setFirstLoop(loop);
+    for (Slice& slice : slices)
+        slice = Slice{n - slice.end, n - slice.start};
+    setSlices(std::move(slices));
+}
+
+bool CorvaleZone::receive(const Message& message) {
+    const bool handled = Zone::receive(message);
+    if (message.kind != kKindParameter || message.code != Code::kParameterValue)
+        return handled;
+    const auto* change = dynamic_cast<const ParameterMessage*>(&message);
+    if (change == nullptr || getSample() == nullptr)
+        return true;
+    const std::string_view name = change->name;
+    if (name == keys::kSampleLoopOn)
+        setLoopEnabled(message.extra != 0 ? kLoopInRelease : kLoopOff);
+    else if ((name == keys::kSampleNormalize && change->flags == Sender::kEditor) ||
+             name == keys::kSampleInvertPhase)
+        prepareSample();
+    else if (name == keys::kSampleReverse)
+        reverse();
+    return true;
+}
+
+} // namespace trov

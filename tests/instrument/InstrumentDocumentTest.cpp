@@ -1,0 +1,127 @@
+#include "engine/Analogics.h"
+#include "framework/Dictionary.h"
+#include "framework/File.h"
+#include "instrument/InstrumentKeys.h"
+#include "support/CorvaleTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+
+namespace trov::test {
+namespace {
+
+class CorvaleDocumentTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        plugin = world.makeCorvale();
+        settings = plugin->getModule(0)->getSettings();
+    }
+    void TearDown() override { plugin.reset(); }
+
+    // The current patch as the instrument writes it, with its format and creator replaced when asked.
+    std::string patchFile(const std::string& name, const std::string& format,
+                          const std::string& creator = "") {
+        Dictionary document;
+        plugin->writeProgram(document);
+        if (!format.empty())
+            document.setString("file-format", format);
+        std::string text;
+        document.toText(text);
+        // Without a format at all: the entry's element goes, whichever layout wrote it.
+        if (format.empty())
+            text = std::regex_replace(text, std::regex("<[^<>]*file-format[^<>]*/>"), "");
+        if (!creator.empty())
+            text = std::regex_replace(text, std::regex("creator=\"[^\"]*\""), "creator=\"" + creator + "\"");
+        return world.files.write(name, text);
+    }
+    void setEnvelope(float attack, float velocity) {
+        settings->setNormalizedValue(keys::kVCAAttack, attack, Sender::kSettings);
+        settings->setFloat(keys::kVelocityVCAAttack, velocity, Sender::kSettings);
+    }
+
+    CorvaleWorld world;
+    std::unique_ptr<Corvale> plugin;
+    Settings* settings = nullptr;
+};
+
+TEST_F(CorvaleDocumentTest, PatchesOlderThanFormat07MoveTheVelocityShareOfEachEnvelopeStage) {
+    struct Case {
+        const char* format;
+        bool converted;
+    };
+    for (const Case& c : {Case{"0.6", true}, Case{"", true}, Case{"0.7.0", false}}) {
+        setEnvelope(0.5f, 0.1f);
+        Dictionary document;
+        if (*c.format != '\0')
+            document.setString("file-format", c.format);
+        plugin->convertOldFormat(document);
+        EXPECT_NEAR(settings->getNormalizedValue(keys::kVCAAttack), c.converted ? 0.4f : 0.5f, 1e-6f)
+            << c.format;
+        EXPECT_NEAR(settings->getFloat(keys::kVelocityVCAAttack), c.converted ? 0.2f : 0.1f, 1e-6f)
+            << c.format;
+    }
+    EXPECT_TRUE(world.responder.questions().empty());
+}
+
+TEST_F(CorvaleDocumentTest, APatchOfAnotherProductIsRefusedAndChangesNothing) {
+    setEnvelope(0.3f, 0.0f);
+    const std::string path = patchFile("foreign.kpr", "0.6", "Other Sampler");
+    setEnvelope(0.8f, 0.1f);
+    EXPECT_FALSE(plugin->loadFile(File(path)));
+    EXPECT_NEAR(settings->getNormalizedValue(keys::kVCAAttack), 0.8f, 1e-6f);
+    EXPECT_NEAR(settings->getFloat(keys::kVelocityVCAAttack), 0.1f, 1e-6f);
+    ASSERT_EQ(world.responder.questions().size(), 1u);
+    EXPECT_NE(world.responder.questions()[0].text.find("Other Sampler"), std::string::npos);
+}
+
+TEST_F(CorvaleDocumentTest, BanksCarryTheAnalogModelAndComeBackThroughADrop) {
+    plugin->getComponentTolerance("VCF Cutoff", 1, 2);
+    Dictionary bank;
+    plugin->writeState(bank, true);
+    ASSERT_TRUE(bank.getArray("programs"));
+    EXPECT_GE(bank.getArray("programs")->count("program"), 2);
+    std::string text;
+    bank.toText(text);
+    EXPECT_NE(text.find("analogs"), std::string::npos);
+    const std::string path = world.files / "bank.kmd";
+    ASSERT_TRUE(bank.save(File(path)));
+    EXPECT_TRUE(plugin->acceptsFile(File(path)));
+    EXPECT_TRUE(plugin->loadFile(File(path)));
+    EXPECT_TRUE(world.responder.questions().empty());
+}
+
+TEST_F(CorvaleDocumentTest, AFileThatIsNoSampleTuningOrDocumentLoadsNothing) {
+    EXPECT_FALSE(plugin->loadFile(File(world.files.write("noise.kpr", "not a document at all"))));
+    EXPECT_FALSE(plugin->loadFile(File(world.files.write("empty.kmd", "<?xml version=\"1.0\"?><dict/>"))));
+    EXPECT_FALSE(plugin->loadFile(File(world.files / "missing.kmd")));
+}
+
+TEST_F(CorvaleDocumentTest, AScalaFileBecomesTheCurrentTuning) {
+    const std::string path = world.files.write("fifths.scl", "! fifths.scl\nFifths\n 2\n!\n 701.955\n 2/1\n");
+    EXPECT_TRUE(plugin->loadFile(File(path)));
+    EXPECT_EQ(plugin->getTuningCount(), 2);
+    EXPECT_EQ(plugin->getCurrentTuningName(), "Fifths");
+}
+
+TEST_F(CorvaleDocumentTest, CalibrationEntriesOfBothDialogsReadAndWriteNothing) {
+    world.host.setEditor(nullptr);
+    platform::FileDialogAnswer calibration;
+    calibration.accepted = true;
+    calibration.path = world.files / "setup.kch";
+    calibration.filterIndex = 2;
+    world.responder.queueFile(calibration);
+    settings->setBool(keys::kSave, true, Sender::kEditor);
+    world.responder.queueFile(calibration);
+    settings->setBool(keys::kLoad, true, Sender::kEditor);
+    const auto questions = world.responder.questions();
+    ASSERT_EQ(questions.size(), 2u);
+    EXPECT_EQ(questions[0].file.initialPath.find("default") != std::string::npos, true);
+    EXPECT_FALSE(File(world.files / "setup.kch").exists());
+    EXPECT_FALSE(settings->getBool(keys::kSave));
+    EXPECT_FALSE(settings->getBool(keys::kLoad));
+}
+
+} // namespace
+} // namespace trov::test
