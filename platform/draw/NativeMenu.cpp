@@ -15,7 +15,7 @@ namespace trov::platform::draw {
 
 namespace {
 
-struct Entry {
+struct MenuEntry {
     unsigned type = 0;
     unsigned state = 0;
     unsigned id = 0;
@@ -26,7 +26,7 @@ struct Entry {
 
 struct Menus {
     std::mutex mutex;
-    std::map<MenuHandle, std::vector<Entry>> menus;
+    std::map<MenuHandle, std::vector<MenuEntry>> menus;
     MenuHandle next = 1;
 };
 
@@ -40,26 +40,26 @@ constexpr int kEntryHeight = 18;
 constexpr int kSeparatorHeight = 8;
 constexpr int kMinimumWidth = 120;
 
-bool findByCommand(const std::map<MenuHandle, std::vector<Entry>>& all, MenuHandle menu, unsigned id,
+bool findByCommand(const std::map<MenuHandle, std::vector<MenuEntry>>& all, MenuHandle menu, unsigned id,
                    MenuHandle& holder, std::size_t& position, int depth = 0) {
     auto it = all.find(menu);
     if (it == all.end() || depth > 32)
         return false;
     for (std::size_t i = 0; i < it->second.size(); ++i) {
-        const Entry& entry = it->second[i];
+        const MenuEntry& entry = it->second[i];
         if (entry.submenu == kNoMenu && (entry.type & kMenuTypeSeparator) == 0 && entry.id == id) {
             holder = menu;
             position = i;
             return true;
         }
     }
-    for (const Entry& entry : it->second)
+    for (const MenuEntry& entry : it->second)
         if (entry.submenu != kNoMenu && findByCommand(all, entry.submenu, id, holder, position, depth + 1))
             return true;
     return false;
 }
 
-Entry* locate(MenuHandle menu, unsigned item, bool byPosition) {
+MenuEntry* locate(MenuHandle menu, unsigned item, bool byPosition) {
     auto& all = menus().menus;
     if (byPosition) {
         auto it = all.find(menu);
@@ -74,13 +74,13 @@ Entry* locate(MenuHandle menu, unsigned item, bool byPosition) {
     return &all[holder][position];
 }
 
-void destroyLocked(std::map<MenuHandle, std::vector<Entry>>& all, MenuHandle menu) {
+void destroyLocked(std::map<MenuHandle, std::vector<MenuEntry>>& all, MenuHandle menu) {
     auto it = all.find(menu);
     if (it == all.end())
         return;
-    std::vector<Entry> entries = std::move(it->second);
+    std::vector<MenuEntry> entries = std::move(it->second);
     all.erase(it);
-    for (const Entry& entry : entries)
+    for (const MenuEntry& entry : entries)
         if (entry.submenu != kNoMenu)
             destroyLocked(all, entry.submenu);
 }
@@ -119,7 +119,7 @@ public:
         std::vector<MenuSession::Entry> result;
         if (levels_.empty())
             return result;
-        for (const Entry& entry : snapshot(levels_.back().menu)) {
+        for (const MenuEntry& entry : snapshot(levels_.back().menu)) {
             MenuSession::Entry e;
             e.text = entry.text;
             e.separator = (entry.type & kMenuTypeSeparator) != 0;
@@ -157,7 +157,7 @@ public:
             return false;
         const Level& level = levels_.back();
         const auto list = snapshot(level.menu);
-        const Entry& entry = list[static_cast<std::size_t>(level.hovered)];
+        const MenuEntry& entry = list[static_cast<std::size_t>(level.hovered)];
         if (entry.submenu == kNoMenu || (entry.state & (kMenuGrayed | kMenuDisabled)) != 0)
             return false;
         const NativeRect& r = level.rects[static_cast<std::size_t>(level.hovered)];
@@ -176,7 +176,7 @@ public:
         if (finished_ || levels_.empty() || levels_.back().hovered < 0)
             return false;
         const auto list = snapshot(levels_.back().menu);
-        const Entry& entry = list[static_cast<std::size_t>(levels_.back().hovered)];
+        const MenuEntry& entry = list[static_cast<std::size_t>(levels_.back().hovered)];
         if ((entry.state & (kMenuGrayed | kMenuDisabled)) != 0)
             return false;
         if (entry.submenu != kNoMenu)
@@ -294,10 +294,10 @@ private:
         std::unique_ptr<DrawContext> context;
     };
 
-    static std::vector<Entry> snapshot(MenuHandle menu) {
+    static std::vector<MenuEntry> snapshot(MenuHandle menu) {
         std::lock_guard guard(menus().mutex);
         auto it = menus().menus.find(menu);
-        return it != menus().menus.end() ? it->second : std::vector<Entry>();
+        return it != menus().menus.end() ? it->second : std::vector<MenuEntry>();
     }
 
     void send(std::uint32_t code, std::uintptr_t param) {
@@ -313,7 +313,7 @@ private:
         const auto list = snapshot(menu);
         int width = kMinimumWidth;
         int top = 0;
-        for (const Entry& entry : list) {
+        for (const MenuEntry& entry : list) {
             int height = (entry.type & kMenuTypeSeparator) != 0 ? kSeparatorHeight : kEntryHeight;
             if ((entry.type & kMenuTypeOwnerDraw) != 0) {
                 MenuItemMeasure measure{entry.id, entry.data, 0, 0};
@@ -333,8 +333,8 @@ private:
             drawEntry(levels_.back(), list, static_cast<int>(i));
     }
 
-    void drawEntry(Level& level, const std::vector<Entry>& list, int index) {
-        const Entry& entry = list[static_cast<std::size_t>(index)];
+    void drawEntry(Level& level, const std::vector<MenuEntry>& list, int index) {
+        const MenuEntry& entry = list[static_cast<std::size_t>(index)];
         if ((entry.type & kMenuTypeOwnerDraw) == 0)
             return;
         MenuItemDraw draw;
@@ -399,7 +399,7 @@ bool appendMenu(MenuHandle menu, unsigned flags, std::uintptr_t idOrSubmenu, con
     auto it = all.find(menu);
     if (it == all.end())
         return false;
-    Entry entry;
+    MenuEntry entry;
     entry.state = flags & kStateBits;
     entry.text = text;
     if ((flags & kMenuSeparator) != 0) {
@@ -411,7 +411,7 @@ bool appendMenu(MenuHandle menu, unsigned flags, std::uintptr_t idOrSubmenu, con
             return false;
         MenuHandle holder = kNoMenu;
         for (const auto& [handle, entries] : all)
-            for (const Entry& e : entries)
+            for (const MenuEntry& e : entries)
                 if (e.submenu == idOrSubmenu)
                     holder = handle;
         if (holder != kNoMenu)
@@ -434,7 +434,7 @@ int getMenuItemCount(MenuHandle menu) {
 
 bool getMenuItemInfo(MenuHandle menu, unsigned item, bool byPosition, MenuItemInfo& info) {
     std::lock_guard guard(menus().mutex);
-    const Entry* entry = locate(menu, item, byPosition);
+    const MenuEntry* entry = locate(menu, item, byPosition);
     if (entry == nullptr)
         return false;
     if ((info.mask & kMenuInfoType) != 0)
@@ -452,7 +452,7 @@ bool getMenuItemInfo(MenuHandle menu, unsigned item, bool byPosition, MenuItemIn
 
 bool setMenuItemInfo(MenuHandle menu, unsigned item, bool byPosition, const MenuItemInfo& info) {
     std::lock_guard guard(menus().mutex);
-    Entry* entry = locate(menu, item, byPosition);
+    MenuEntry* entry = locate(menu, item, byPosition);
     if (entry == nullptr)
         return false;
     if ((info.mask & kMenuInfoType) != 0)
@@ -468,7 +468,7 @@ bool setMenuItemInfo(MenuHandle menu, unsigned item, bool byPosition, const Menu
 
 std::string getMenuText(MenuHandle menu, unsigned position) {
     std::lock_guard guard(menus().mutex);
-    const Entry* entry = locate(menu, position, true);
+    const MenuEntry* entry = locate(menu, position, true);
     return entry != nullptr ? entry->text : std::string();
 }
 
