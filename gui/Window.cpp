@@ -60,7 +60,11 @@ Window::Window(platform::WindowHandle parent, const Rect& bounds, WindowTarget* 
     }
     windows.show(handle_, true);
     // One leave notice is wanted; the editor renews the request when it needs another.
-    windows.trackMouseLeave(handle_);
+    trackMouseLeave();
+}
+
+void Window::trackMouseLeave() {
+    WindowSystem::instance().trackMouseLeave(handle_);
 }
 
 Window::~Window() {

@@ -62,6 +62,8 @@ public:
     bool hasFocus() const;
     // Enables or disables input to the window (a modal entry over it disables it).
     void enable(bool enabled);
+    // Asks for one more leave notice (message 3008) when the pointer leaves the window.
+    void trackMouseLeave();
 
     // "<maker> <product>" of the registered product.
     static std::string className();

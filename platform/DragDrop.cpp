@@ -123,8 +123,9 @@ GlobalHandle makeFileListBlock(const std::vector<std::string>& files) {
     std::uint8_t* bytes = globalLock(block);
     writeWord(bytes, static_cast<std::uint32_t>(kFileListHeaderSize));
     std::size_t at = kFileListHeaderSize;
+    // Each name's zero and the closing zero come from the zero-filled block.
     for (const std::string& file : files) {
-        std::memcpy(bytes + at, file.data(), file.size());
+        std::copy(file.begin(), file.end(), bytes + at);
         at += file.size() + 1;
     }
     return block;

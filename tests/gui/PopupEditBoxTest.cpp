@@ -5,6 +5,7 @@
 #include "platform/draw/Snapshot.h"
 #include "platform/draw/WindowSurfaces.h"
 
+#include "support/FileTestFolder.h"
 #include "support/ScopedProduct.h"
 #include "support/WindowTestSupport.h"
 
@@ -106,6 +107,8 @@ TEST_F(TextEntry, TheBoxSitsOnTheRectanglesBottomAsHighAsTheTextWithLabelAndSuff
     Seen seen;
     PopupEditBox* running = nullptr;
     std::shared_ptr<draw::Surface> snapshot;
+    test::FileTestFolder folder;
+    bool written = false;
     int calls = 0;
     const auto probe = make("probe", 0, {0, 0, 1, 1});
     probeHandler = [&](const Event& event) {
@@ -122,6 +125,7 @@ TEST_F(TextEntry, TheBoxSitsOnTheRectanglesBottomAsHighAsTheTextWithLabelAndSuff
         seen.alpha = ws.getLayeredAlpha(running->getBox());
         seen.editorEnabled = ws.isEnabled(window->getHandle());
         snapshot = draw::snapshotWindow(window->getHandle());
+        written = draw::writeSnapshot(window->getHandle(), folder / "entry.png");
     };
     auto check = [&](const std::string& label, const std::string& suffix) {
         PopupEditBox box(window.get(), nullptr);
@@ -147,6 +151,7 @@ TEST_F(TextEntry, TheBoxSitsOnTheRectanglesBottomAsHighAsTheTextWithLabelAndSuff
     EXPECT_TRUE(ws.isEnabled(window->getHandle()));
     // The box's black frame seen through at 80 %, its white inside, the window's white around it.
     ASSERT_TRUE(snapshot);
+    EXPECT_TRUE(written);
     const int top = 70 - textHeight - 2;
     EXPECT_EQ(draw::redOf(snapshot->pixel(20, top)), 51u);
     EXPECT_EQ(draw::redOf(snapshot->pixel(139, 69)), 51u);

@@ -2,6 +2,7 @@
 
 #include "framework/Message.h"
 #include "framework/WindowTimer.h"
+#include "platform/Responder.h"
 #include "platform/draw/NativeMenu.h"
 
 #include "support/ScopedProduct.h"
@@ -125,7 +126,7 @@ TEST_F(EditorWindow, FocusGainAndLossAndThePointerLeavingAreReported) {
     EXPECT_FALSE(window->hasFocus());
     driver.move(at(10, 10));
     flush();
-    WindowSystem::instance().trackMouseLeave(window->getHandle());
+    window->trackMouseLeave();
     driver.click(at(10, 10));
     flush();
     EXPECT_TRUE(window->hasFocus());
@@ -193,4 +194,24 @@ TEST_F(EditorWindow, OwnerDrawnMenuEntriesAreMeasuredAndDrawnThroughTheWindow) {
     EXPECT_EQ(target.codes(), (std::vector<std::int32_t>{3016, 3017}));
     EXPECT_EQ(target.measured, std::vector<std::uintptr_t>{42});
     EXPECT_EQ(target.drawn, (std::vector<RecordingTarget::Drawn>{{42, 0, 150, true}}));
+
+    // Hovering redraws the entry highlighted; moving on redraws it plain.
+    const auto again = draw::createPopupMenu();
+    draw::appendMenu(again, draw::kMenuOwnerDraw, 1, "one");
+    draw::appendMenu(again, draw::kMenuOwnerDraw | draw::kMenuGrayed, 2, "two");
+    platform::ScriptedResponder responder;
+    platform::ScopedResponder scope(responder);
+    responder.queueMenu([](platform::MenuSession& session) {
+        session.hover(0);
+        session.hover(1);
+        EXPECT_FALSE(session.choose()) << "greyed";
+    });
+    target.drawn.clear();
+    EXPECT_EQ(draw::trackPopupMenu(again, 0, p.x, p.y, window->getHandle()), 0u);
+    draw::destroyMenu(again);
+    std::vector<unsigned> states;
+    for (const auto& d : target.drawn)
+        states.push_back(d.state);
+    EXPECT_EQ(states, (std::vector<unsigned>{0, draw::kMenuDrawGrayed, draw::kMenuDrawSelected, 0,
+                                             draw::kMenuDrawSelected | draw::kMenuDrawGrayed}));
 }
