@@ -110,10 +110,6 @@ char mnemonic(const std::string& text) {
 class Session : public MenuSession {
 public:
     Session(MenuHandle menu, WindowHandle owner, int x, int y) : owner_(owner) { open(menu, x, y); }
-    ~Session() override {
-        while (!levels_.empty())
-            levels_.pop_back();
-    }
 
     std::vector<MenuSession::Entry> entries() const override {
         std::vector<MenuSession::Entry> result;
