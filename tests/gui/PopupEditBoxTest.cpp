@@ -86,11 +86,16 @@ TEST_F(TextEntry, AQuitTakenByTheEntryCancelsItAndIsPostedAgain) {
     EXPECT_EQ(WindowSystem::instance().loop().quitCode(), 7);
 }
 
-TEST_F(TextEntry, TheFieldRefusesThe65thCharacter) {
+TEST_F(TextEntry, TheFieldRefusesThe65thCharacterAndTheReadBackStopsAt256) {
     std::string value;
     driver.type(std::string(70, 'x') + "\r");
     EXPECT_TRUE(edit(value));
     EXPECT_EQ(value, std::string(PopupEditBox::kLimit, 'x'));
+    // A longer value handed in is shown whole, and read back cut.
+    value = std::string(300, 'y');
+    driver.tap(platform::VirtualKey::kReturn, '\r');
+    EXPECT_TRUE(edit(value));
+    EXPECT_EQ(value, std::string(PopupEditBox::kReadBack, 'y'));
 }
 
 TEST_F(TextEntry, TheBoxSitsOnTheRectanglesBottomAsHighAsTheTextWithLabelAndSuffixAtTheSides) {
