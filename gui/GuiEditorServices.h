@@ -4,8 +4,8 @@
 
 namespace trov {
 
-// The editor library's factory for the layers below it: real skin bitmaps (`Bitmap`); popup menus stay
-// the null ones until the editor's menus arrive. Installed by whoever runs the editor
+// The editor library's factory for the layers below it: real skin bitmaps (`Bitmap`) and popup menus
+// (`PopupMenu`). Installed by whoever runs the editor
 // (`setEditorServices`); any thread may use it.
 class GuiEditorServices : public EditorServicesFactory {
 public:

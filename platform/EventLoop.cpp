@@ -45,7 +45,7 @@ bool EventLoop::post(WindowHandle window, std::uint32_t code, std::uintptr_t par
         std::lock_guard guard(mutex_);
         if (windows_.count(window) == 0)
             return false;
-        events_.push_back(Event{window, code, param, data});
+        events_.push_back(Event{window, code, param, data, clockNow()});
     }
     wake_.notify_all();
     return true;
@@ -95,7 +95,7 @@ std::size_t EventLoop::pump() {
                 auto& [period, due] = timer;
                 if (due > now)
                     continue;
-                pending.push_back({Event{window, kTimerEvent, id, 0}, true});
+                pending.push_back({Event{window, kTimerEvent, id, 0, now}, true});
                 due = now + period;
             }
         }
@@ -117,6 +117,37 @@ std::size_t EventLoop::pump() {
         ++delivered;
     }
     return delivered;
+}
+
+bool EventLoop::takeEvent(Event& event) {
+    std::lock_guard guard(mutex_);
+    if (!events_.empty()) {
+        event = events_.front();
+        events_.pop_front();
+        return true;
+    }
+    if (!quit_)
+        return false;
+    quit_ = false;
+    event = Event{kNoWindow, kQuitEvent, static_cast<std::uintptr_t>(quitCode_), 0, clockNow()};
+    return true;
+}
+
+bool EventLoop::dispatch(const Event& event) {
+    std::shared_ptr<Handler> handler;
+    {
+        std::lock_guard guard(mutex_);
+        handler = handlerFor(event);
+    }
+    if (!handler || !*handler)
+        return false;
+    (*handler)(event);
+    return true;
+}
+
+std::size_t EventLoop::pendingCount() const {
+    std::lock_guard guard(mutex_);
+    return events_.size();
 }
 
 bool EventLoop::deliverTimer(const Event& event) {
@@ -152,7 +183,7 @@ bool EventLoop::fireDue(ClockTime now) {
             for (auto& [id, timer] : state.timers) {
                 if (timer.second < earliest) {
                     earliest = timer.second;
-                    event = Event{window, kTimerEvent, id, 0};
+                    event = Event{window, kTimerEvent, id, 0, timer.second};
                 }
             }
         }

@@ -30,10 +30,13 @@ public:
         std::uint32_t code = 0;
         std::uintptr_t param = 0; // the timer id of a timer event
         std::intptr_t data = 0;
+        ClockTime time{}; // when posted (or fell due), on the installed clock
     };
     using Handler = std::function<void(const Event&)>;
 
     static constexpr std::uint32_t kTimerEvent = 0x0113;
+    // A quit request as `takeEvent` hands it over; param holds the code.
+    static constexpr std::uint32_t kQuitEvent = 0x0012;
     // Codes from here on are free for the windows' owners.
     static constexpr std::uint32_t kFirstUserEvent = 0x0400;
     // Shorter timer periods are raised to this.
@@ -68,6 +71,16 @@ public:
     // Pumps, sleeping in between until an event is posted or a timer is due, until a quit is requested;
     // returns the quit code.
     int run();
+
+    // For modal loops, which serve the queue themselves and end when it runs dry: takes the next posted
+    // event without waiting; when none is queued, takes a pending quit request instead (clearing it, so a
+    // loop that ends because of it posts it again). False when neither is pending. Timers are not taken.
+    bool takeEvent(Event& event);
+    // Hands an event to its window's handler on the calling thread (a synchronous send); false when the
+    // window is gone.
+    bool dispatch(const Event& event);
+    std::size_t pendingCount() const;
+
     void postQuit(int code);
     bool quitRequested() const;
     int quitCode() const;

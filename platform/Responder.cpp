@@ -53,6 +53,35 @@ void HeadlessResponder::openUrl(const std::string& url) {
     report(3, "not opening (no desktop): " + url);
 }
 
+void Responder::trackMenu(MenuSession&) {}
+
+void ScriptedResponder::queueMenu(std::function<void(MenuSession&)> script) {
+    std::lock_guard guard(mutex_);
+    menus_.push_back(std::move(script));
+}
+
+void ScriptedResponder::queueMenuChoice(std::vector<std::string> path) {
+    queueMenu([path = std::move(path)](MenuSession& menu) { menu.chooseText(path); });
+}
+
+void ScriptedResponder::trackMenu(MenuSession& menu) {
+    std::function<void(MenuSession&)> script;
+    {
+        std::lock_guard guard(mutex_);
+        Question q;
+        q.kind = "menu";
+        for (const MenuSession::Entry& entry : menu.entries())
+            q.text += (q.text.empty() ? "" : "|") + entry.text;
+        questions_.push_back(q);
+        if (menus_.empty())
+            return;
+        script = std::move(menus_.front());
+        menus_.pop_front();
+    }
+    // Outside the lock: the script may make the menu's owner ask further questions.
+    script(menu);
+}
+
 void ScriptedResponder::queueBox(BoxAnswer answer) {
     std::lock_guard guard(mutex_);
     boxes_.push_back(answer);

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "platform/MenuSession.h"
 #include "platform/WindowHandle.h"
 
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -28,9 +30,10 @@ struct FileDialogAnswer {
     int filterIndex = 0; // 0-based entry chosen
 };
 
-// Answers the questions the system asks the user: message boxes, file and folder dialogs, opening a URL.
-// There is no desktop here: the headless responder gives the safe answer (cancel, no) and reports the
-// question; tests install a scripted one. Calls come from the user-interface thread.
+// Answers the questions the system asks the user: message boxes, file and folder dialogs, opening a URL,
+// popup menus. There is no desktop here: the headless responder gives the safe answer (cancel, no, a
+// dismissed menu) and reports the question; tests install a scripted one. Calls come from the
+// user-interface thread.
 class Responder {
 public:
     virtual ~Responder() = default;
@@ -40,6 +43,9 @@ public:
     // The chosen folder's path, or empty when cancelled.
     virtual std::string browseFolder(WindowHandle owner, const std::string& title) = 0;
     virtual void openUrl(const std::string& url) = 0;
+    // Drives a popup menu being tracked; a menu left neither chosen nor dismissed goes on with the input
+    // queued for the user-interface thread and is dismissed when that runs out.
+    virtual void trackMenu(MenuSession& menu);
 };
 
 class HeadlessResponder : public Responder {
@@ -56,7 +62,7 @@ public:
 class ScriptedResponder : public Responder {
 public:
     struct Question {
-        std::string kind; // "box", "file", "folder", "url"
+        std::string kind; // "box", "file", "folder", "url", "menu"
         std::string caption;
         std::string text;
         BoxKind box = BoxKind::Info;
@@ -67,12 +73,16 @@ public:
     void queueBox(BoxAnswer answer);
     void queueFile(FileDialogAnswer answer);
     void queueFolder(std::string path);
+    // The next menus: driven by the function, or chosen by the entries' texts through the levels.
+    void queueMenu(std::function<void(MenuSession&)> script);
+    void queueMenuChoice(std::vector<std::string> path);
 
     BoxAnswer messageBox(WindowHandle owner, const std::string& caption, const std::string& text,
                          BoxKind kind) override;
     FileDialogAnswer fileDialog(const FileDialogRequest& request) override;
     std::string browseFolder(WindowHandle owner, const std::string& title) override;
     void openUrl(const std::string& url) override;
+    void trackMenu(MenuSession& menu) override;
 
     std::vector<Question> questions() const;
 
@@ -81,6 +91,7 @@ private:
     std::deque<BoxAnswer> boxes_;
     std::deque<FileDialogAnswer> files_;
     std::deque<std::string> folders_;
+    std::deque<std::function<void(MenuSession&)>> menus_;
     std::vector<Question> questions_;
 };
 
