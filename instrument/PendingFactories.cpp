@@ -2,28 +2,10 @@
 // with its own.
 #include "instrument/ProductFactories.h"
 
-#include "plugin/ParameterManager.h"
-
 namespace trov {
 
 Plugin* createCorvale(HostInterface* /*host*/, int /*tag*/) {
     return nullptr;
-}
-
-Module* createOstrelModule(Plugin* /*plugin*/, Settings& /*settings*/) {
-    return nullptr;
-}
-
-Engine* createOstrelEngine(Module* /*module*/) {
-    return nullptr;
-}
-
-Voice* createOstrelVoice(const Module* /*owner*/, int /*slot*/, const Note& /*note*/) {
-    return nullptr;
-}
-
-ParameterManager* createOstrelParameters(const Module* owner) {
-    return new ParameterManager(owner);
 }
 
 ZoneManager* createCorvaleZoneManager(Program* /*program*/) {
