@@ -204,8 +204,11 @@ void OstrelEngine::beginTake() noexcept {
 
 bool OstrelEngine::receive(const Message& message) {
     if (message.kind == kKindSystem && message.code == Code::kWorkerData && message.extra == 0) {
-        writeRecordedSample();
-        writing_.store(-1, std::memory_order_release);
+        // A take that ended while this one was written is taken up at once.
+        do {
+            writeRecordedSample();
+            writing_.store(-1, std::memory_order_release);
+        } while (handOff());
         return true; // the writer stays for the next take
     }
     if (message.kind != kKindParameter || message.code != Code::kParameterValue)
@@ -266,21 +269,23 @@ bool OstrelEngine::receive(const Message& message) {
     return EngineSynth::receive(message);
 }
 
-void OstrelEngine::handOff() noexcept {
+bool OstrelEngine::handOff() noexcept {
+    if (!handOffPending_.load(std::memory_order_acquire))
+        return false;
+    // Whoever frees the writer's slot first (the audio thread at a block, the writer when it is done)
+    // hands the waiting take over; the other finds the slot taken.
     int expected = -1;
-    const int take = recording_.load(std::memory_order_relaxed);
-    if (!writing_.compare_exchange_strong(expected, take, std::memory_order_acq_rel)) {
-        handOffPending_.store(true, std::memory_order_release);
-        return;
-    }
-    recording_.store(take ^ 1, std::memory_order_relaxed);
+    const int take = recording_.load(std::memory_order_acquire);
+    if (!writing_.compare_exchange_strong(expected, take, std::memory_order_acq_rel))
+        return false;
+    recording_.store(take ^ 1, std::memory_order_release);
     handOffPending_.store(false, std::memory_order_release);
-    writer_->trigger();
+    return true;
 }
 
 void OstrelEngine::stepRecorder(const IOPinConfig& inputs, std::int32_t frames) noexcept {
-    if (handOffPending_.load(std::memory_order_acquire))
-        handOff();
+    if (handOff())
+        writer_->trigger();
     std::int32_t state = recordState_.load(std::memory_order_acquire);
     if (state == kStarting) {
         // The last take still waits for the writer: this one starts when it has been handed over.
@@ -297,8 +302,11 @@ void OstrelEngine::stepRecorder(const IOPinConfig& inputs, std::int32_t frames) 
         } else {
             recordState_.store(kIdle, std::memory_order_release);
             setSettingBool(keys::kRecordModeArmed, false, Sender::kSettings);
-            if (takes_[static_cast<std::size_t>(recording_.load() & 1)].getValidFrames() > 0)
-                handOff();
+            if (takes_[static_cast<std::size_t>(recording_.load() & 1)].getValidFrames() > 0) {
+                handOffPending_.store(true, std::memory_order_release);
+                if (handOff())
+                    writer_->trigger();
+            }
             return;
         }
     }

@@ -83,8 +83,8 @@ private:
     void armed(bool on);
     void beginTake() noexcept;
     void stepRecorder(const IOPinConfig& inputs, std::int32_t frames) noexcept;
-    // Gives the finished take to the writer when it is free.
-    void handOff() noexcept;
+    // Gives the finished take waiting for the writer to it when it is free; true when handed over.
+    bool handOff() noexcept;
     void writeRecordedSample();
     void setSettingBool(const char* name, bool value, int sender) noexcept;
 
