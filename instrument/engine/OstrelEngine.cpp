@@ -1,0 +1,459 @@
+#include "instrument/engine/OstrelEngine.h"
+
+#include "engine/io/HostInterface.h"
+#include "engine/io/IOPinConfig.h"
+#include "engine/notes/Note.h"
+#include "engine/samples/Sample.h"
+#include "engine/zones/Zone.h"
+#include "engine/zones/ZoneManager.h"
+#include "framework/File.h"
+#include "framework/Folder.h"
+#include "framework/Logger.h"
+#include "framework/Message.h"
+#include "framework/Preferences.h"
+#include "framework/Thread.h"
+#include "instrument/InstrumentKeys.h"
+#include "instrument/ProductFactories.h"
+#include "instrument/dsp/CorvaleVCFCutoffInfo.h"
+#include "instrument/dsp/OstrelLFO.h"
+#include "instrument/engine/OstrelModule.h"
+#include "instrument/voice/OstrelVoice.h"
+#include "plugin/Parameter.h"
+#include "plugin/Settings.h"
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+namespace trov {
+
+namespace {
+
+// The names the engine follows, each delivered at once when tuned in.
+constexpr const char* kFollowed[] = {
+    keys::kInputLevel,          keys::kRecordMode,          keys::kRecordModeArmed,
+    keys::kRecordModeEnabled,   keys::kStereoMode,          keys::kVCFCutoff,
+    keys::kWaveMidiChannel,     keys::kOutputConfiguration, keys::kLFOOSCDepth,
+    keys::kLFOVCADepth,         keys::kLFOVCFDepth,         keys::kModwheelLFOOSCDepth,
+    keys::kModwheelLFOVCADepth, keys::kModwheelLFOVCFDepth, keys::kMidiModulation};
+
+constexpr int kDocumentsFolder = 2;
+
+} // namespace
+
+OstrelEngine::OstrelEngine(Module* module)
+    : EngineSynth(module), lfo_(std::make_unique<OstrelLFO>(module)),
+      lfoBuffer_(module != nullptr ? module->getTempBuffer() : nullptr) {
+    getMixer().setMode(Mixer::kModeSoftAdd);
+    getMixer().setSaturation(0.75f);
+    // The writer waits for its first take; it is made here so that no audio block ever makes a thread.
+    writer_ = std::make_unique<Thread>(this, SystemMessage(this, Code::kWorkerData, 0), false);
+}
+
+OstrelEngine::~OstrelEngine() {
+    writer_.reset();
+    for (const char* name : kFollowed)
+        tuneOut(name);
+    if (Module* module = getModule(); module != nullptr && lfoBuffer_ != nullptr)
+        module->releaseTempBuffer(lfoBuffer_);
+    lfo_.reset();
+}
+
+void OstrelEngine::init() {
+    EngineSynth::init();
+    lfo_->init();
+    for (const char* name : kFollowed)
+        tuneIn(name);
+}
+
+OstrelModule* OstrelEngine::ostrelModule() const noexcept {
+    return dynamic_cast<OstrelModule*>(getModule());
+}
+
+void OstrelEngine::routeFromChannels(int channels) noexcept {
+    routing_.store(channels == 1   ? kMonoCentre
+                   : channels == 8 ? kEightOutputs
+                                   : kStereoPan,
+                   std::memory_order_relaxed);
+}
+
+void OstrelEngine::reset() {
+    EngineSynth::reset();
+    const HostInterface* host = getModule() != nullptr ? getModule()->getHost() : nullptr;
+    if (host != nullptr) {
+        // The layout the host really gives: its output pins decide where voices go.
+        routeFromChannels(const_cast<HostInterface*>(host)->getIOBridge().getOutputs().getChannelCount());
+        takeRate_.store(host->getSampleRate() > 0 ? host->getSampleRate() : 44100);
+    }
+    const std::int32_t frames = takeRate_.load() * kTakeSeconds;
+    // Neither take may be resized while the writer reads one.
+    waitForWriter(10000);
+    for (IOChannel<float>& take : takes_) {
+        if (take.getCapacity() < frames)
+            take.allocate(frames);
+        take.setSize(frames);
+        take.setValidFrames(0);
+    }
+}
+
+void OstrelEngine::setBlockSize(std::int32_t frames) {
+    EngineSynth::setBlockSize(frames);
+}
+
+std::int32_t OstrelEngine::getTakeFrames() const noexcept {
+    return takes_[static_cast<std::size_t>(recording_.load() & 1)].getValidFrames();
+}
+
+std::int32_t OstrelEngine::getTakeCapacity() const noexcept {
+    return takes_[static_cast<std::size_t>(recording_.load() & 1)].getSize();
+}
+
+void OstrelEngine::handleEvent(const Note& note) noexcept {
+    Note n(note);
+    const OstrelModule* module = ostrelModule();
+    int index = -1;
+    if (module != nullptr) {
+        index = module->zoneIndexForNote(n, 0);
+        if (index < 0)
+            index = module->zoneIndexForNote(n, 1);
+    }
+    if (index >= 0)
+        if (const ZoneManager* manager = module->getZoneManager()) {
+            const SharedObjectPtr<Zone> zone(manager->getZone(index));
+            if (zone) {
+                std::int32_t fixed = 0;
+                try {
+                    fixed = zone->getParameterLong(keys::kWaveOutputVoice);
+                } catch (...) {
+                    fixed = 0;
+                }
+                if (fixed > 0)
+                    n.setSlot(fixed - 1);
+            }
+        }
+    const std::int32_t channel = midiChannel_.load(std::memory_order_relaxed);
+    if (channel > 0 && n.getChannel() != channel - 1)
+        return;
+    if (n.getType() == Note::kNoteOn && index < 0)
+        Engine::handleEvent(n);
+    else
+        EngineSynth::handleEvent(n);
+}
+
+IOChannel<float>* OstrelEngine::getModulationBuffer(int /*index*/) {
+    return lfoBuffer_;
+}
+
+float OstrelEngine::getParameterValue(int index) const {
+    if (index < 0 || index > 2)
+        return 0.0f;
+    const auto i = static_cast<std::size_t>(index);
+    return depths_[i].load(std::memory_order_relaxed) +
+           modulationWheel_.load(std::memory_order_relaxed) * wheelDepths_[i].load(std::memory_order_relaxed);
+}
+
+void OstrelEngine::setModulation(float value) {
+    if (Settings* settings = getSettings())
+        settings->setFloat(keys::kMidiModulation, value, Sender::kSettings);
+}
+
+void OstrelEngine::setSettingBool(const char* name, bool value, int sender) noexcept {
+    if (Settings* settings = getSettings())
+        settings->setBool(name, value, sender);
+}
+
+void OstrelEngine::armed(bool on) {
+    switch (recordState_.load(std::memory_order_acquire)) {
+    case kIdle: {
+        if (!on)
+            break;
+        const Settings* settings = getSettings();
+        const std::int32_t mode = settings != nullptr ? settings->getLong(keys::kRecordMode) : 0;
+        if (mode == 0) {
+            beginTake();
+            setSettingBool(keys::kRecordModeEnabled, true, Sender::kSettings);
+        } else if (mode == 1) {
+            recordState_.store(kArmed, std::memory_order_release);
+        }
+        break;
+    }
+    case kArmed:
+        if (on)
+            break;
+        recordState_.store(kIdle, std::memory_order_release);
+        setSettingBool(keys::kRecordModeArmed, false, Sender::kSettings);
+        break;
+    case kRecording:
+        if (on)
+            break;
+        countdown_ = kTailFrames;
+        recordState_.store(kTail, std::memory_order_release);
+        setSettingBool(keys::kRecordModeArmed, false, Sender::kSettings);
+        setSettingBool(keys::kRecordModeEnabled, false, Sender::kSettings);
+        break;
+    default: // starting and tail: the take goes on
+        break;
+    }
+}
+
+void OstrelEngine::beginTake() noexcept {
+    // The take is emptied by the audio thread when it starts, once the writer has let go of it.
+    restartTake_.store(true, std::memory_order_release);
+    recordState_.store(kStarting, std::memory_order_release);
+}
+
+bool OstrelEngine::receive(const Message& message) {
+    if (message.kind == kKindSystem && message.code == Code::kWorkerData && message.extra == 0) {
+        // A take that ended while this one was written is taken up at once.
+        do {
+            writeRecordedSample();
+            writing_.store(-1, std::memory_order_release);
+        } while (handOff());
+        return true; // the writer stays for the next take
+    }
+    if (message.kind != kKindParameter || message.code != Code::kParameterValue)
+        return EngineSynth::receive(message);
+    const auto* change = dynamic_cast<const ParameterMessage*>(&message);
+    if (change == nullptr)
+        return EngineSynth::receive(message);
+    const std::string_view name = change->name;
+    const float value = wordToFloat(change->extra);
+    if (name == keys::kRecordModeArmed) {
+        if (change->flags != Sender::kNewListener)
+            armed(change->extra != 0);
+        return true;
+    }
+    if (name == keys::kInputLevel) {
+        if (recordState_.load(std::memory_order_acquire) == kArmed && value >= kInputThreshold) {
+            beginTake();
+            setSettingBool(keys::kRecordModeEnabled, true, Sender::kSettings);
+        }
+        return true;
+    }
+    if (name == keys::kVCFCutoff) {
+        if (change->sender != nullptr)
+            change->sender->receive(ParameterMessage(
+                this, Code::kParameterSetFromExtra, change->name, change->index,
+                floatToWord(CorvaleVCFCutoffInfo::getHertz(value)), change->value, change->flags));
+        return true;
+    }
+    if (name == keys::kWaveMidiChannel) {
+        midiChannel_.store(static_cast<std::int32_t>(change->extra), std::memory_order_relaxed);
+        return true;
+    }
+    if (name == keys::kOutputConfiguration) {
+        // Entries: 0 mono, 1 stereo, 2 eight outputs.
+        const auto entry = static_cast<std::int32_t>(change->extra);
+        routeFromChannels(entry == 0 ? 1 : entry == 2 ? 8 : 2);
+        return true;
+    }
+    const char* const depthNames[3] = {keys::kLFOOSCDepth, keys::kLFOVCADepth, keys::kLFOVCFDepth};
+    const char* const wheelNames[3] = {keys::kModwheelLFOOSCDepth, keys::kModwheelLFOVCADepth,
+                                       keys::kModwheelLFOVCFDepth};
+    for (std::size_t i = 0; i < 3; ++i) {
+        if (name == depthNames[i]) {
+            depths_[i].store(value, std::memory_order_relaxed);
+            return true;
+        }
+        if (name == wheelNames[i]) {
+            wheelDepths_[i].store(value, std::memory_order_relaxed);
+            return true;
+        }
+    }
+    if (name == keys::kMidiModulation) {
+        modulationWheel_.store(value, std::memory_order_relaxed);
+        return true;
+    }
+    if (name == keys::kRecordMode || name == keys::kRecordModeEnabled || name == keys::kStereoMode)
+        return true;
+    return EngineSynth::receive(message);
+}
+
+bool OstrelEngine::handOff() noexcept {
+    if (!handOffPending_.load(std::memory_order_acquire))
+        return false;
+    // Whoever frees the writer's slot first (the audio thread at a block, the writer when it is done)
+    // hands the waiting take over; the other finds the slot taken.
+    int expected = -1;
+    const int take = recording_.load(std::memory_order_acquire);
+    if (!writing_.compare_exchange_strong(expected, take, std::memory_order_acq_rel))
+        return false;
+    recording_.store(take ^ 1, std::memory_order_release);
+    handOffPending_.store(false, std::memory_order_release);
+    return true;
+}
+
+void OstrelEngine::stepRecorder(const IOPinConfig& inputs, std::int32_t frames) noexcept {
+    if (handOff())
+        writer_->trigger();
+    std::int32_t state = recordState_.load(std::memory_order_acquire);
+    if (state == kStarting) {
+        // The last take still waits for the writer: this one starts when it has been handed over.
+        if (handOffPending_.load(std::memory_order_acquire))
+            return;
+        if (restartTake_.exchange(false, std::memory_order_acq_rel))
+            takes_[static_cast<std::size_t>(recording_.load() & 1)].setValidFrames(0);
+        state = kRecording;
+        std::int32_t expected = kStarting;
+        recordState_.compare_exchange_strong(expected, kRecording, std::memory_order_acq_rel);
+    } else if (state == kTail) {
+        if (countdown_ > 0) {
+            countdown_ -= frames;
+        } else {
+            recordState_.store(kIdle, std::memory_order_release);
+            setSettingBool(keys::kRecordModeArmed, false, Sender::kSettings);
+            if (takes_[static_cast<std::size_t>(recording_.load() & 1)].getValidFrames() > 0) {
+                handOffPending_.store(true, std::memory_order_release);
+                if (handOff())
+                    writer_->trigger();
+            }
+            return;
+        }
+    }
+    if (state != kRecording && state != kTail)
+        return;
+    const IOChannel<float>* in = inputs.getChannel(0);
+    if (in == nullptr)
+        return;
+    IOChannel<float>& take = takes_[static_cast<std::size_t>(recording_.load() & 1)];
+    if (take.getSize() == 0)
+        return;
+    const bool room = take.appendFrom(*in);
+    if (!room && state == kRecording)
+        setSettingBool(keys::kRecordModeArmed, false, Sender::kEditor);
+}
+
+void OstrelEngine::process(IOPinConfig& inputs, IOPinConfig& outputs, std::int32_t frames) noexcept {
+    stepRecorder(inputs, frames);
+
+    // The LFO first, so that the voices' pitch and filter and the tremolo all read this block's values.
+    const float* lfo = nullptr;
+    std::int32_t lfoFrames = 0;
+    if (lfoBuffer_ != nullptr) {
+        lfoFrames = std::clamp(frames, std::int32_t{0}, lfoBuffer_->getCapacity());
+        lfoBuffer_->setSize(lfoFrames);
+        lfoBuffer_->setValidFrames(0);
+        lfo_->render(*lfoBuffer_);
+        lfoFrames = lfoBuffer_->getValidFrames();
+        lfo = lfoBuffer_->getData();
+    }
+
+    IOPin* first = outputs.getPin(0);
+    if (first == nullptr)
+        return;
+    IOPinStereo& voiceOut = getOutput();
+    if (const IOChannel<float>* target = first->getChannel(0)) {
+        const IOChannel<float>* own = voiceOut.getChannel(0);
+        const std::int32_t size =
+            std::min(target->getSize(), own->getCapacity() > 0 ? own->getCapacity() : own->getSize());
+        if (own->getSize() != size)
+            voiceOut.setSize(size);
+    }
+
+    const Module* module = getModule();
+    const float gain = module != nullptr ? module->getGain() : 0.0f;
+    if (!(gain > 0.0f))
+        return;
+    const float tremolo = getParameterValue(1);
+    const std::int32_t routing = routing_.load(std::memory_order_relaxed);
+    const IOPin* input = inputs.getPin(0);
+    const Mixer& mixer = getMixer();
+    getVoicePool().forEachVoice([&](Voice& voice) noexcept {
+        voiceOut.setValidFrames(0);
+        voice.render(input, voiceOut);
+        // The tremolo belongs to this engine's voices only, not to what other layers put in the outputs.
+        if (tremolo != 0.0f && lfo != nullptr)
+            for (int c = 0; c < voiceOut.getChannelCount(); ++c) {
+                IOChannel<float>* channel = voiceOut.getChannel(c);
+                float* data = channel->getData();
+                const std::int32_t n = std::min(channel->getValidFrames(), lfoFrames);
+                for (std::int32_t i = 0; i < n; ++i)
+                    data[i] *= 1.0f + tremolo * lfo[i];
+            }
+        const auto* ostrel = dynamic_cast<const OstrelVoice*>(&voice);
+        switch (routing) {
+        case kMonoCentre:
+            mixer.mixPin(*first, voiceOut, gain, 0.5f);
+            break;
+        case kEightOutputs: {
+            const std::int32_t slot = ostrel != nullptr ? ostrel->getOutputSlot() : voice.getSlot();
+            if (IOPin* pin = outputs.getPin(slot & 7))
+                mixer.mixPin(*pin, voiceOut, gain, 1.0f);
+            break;
+        }
+        default:
+            mixer.mixPin(*first, voiceOut, gain, ostrel != nullptr ? ostrel->getPan() : 0.5f);
+            break;
+        }
+    });
+}
+
+bool OstrelEngine::waitForWriter(unsigned milliseconds) const {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    while (writing_.load(std::memory_order_acquire) >= 0 || handOffPending_.load(std::memory_order_acquire)) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+std::string OstrelEngine::getLastRecording() const {
+    std::lock_guard guard(lastMutex_);
+    return lastRecording_;
+}
+
+void OstrelEngine::writeRecordedSample() {
+    const int index = writing_.load(std::memory_order_acquire);
+    if (index < 0)
+        return;
+    const IOChannel<float>& take = takes_[static_cast<std::size_t>(index)];
+    if (take.getValidFrames() <= 0)
+        return;
+    try {
+        SampleInfo info;
+        info.channels = 1;
+        info.frames = take.getValidFrames();
+        info.data = take.getData();
+        info.rootNote = kRecordedRootNote;
+        info.sampleRate = takeRate_.load();
+        Sample sample(this, info);
+
+        Folder folder = getStandardFolder(kDocumentsFolder);
+        std::string own;
+        if (const Preferences* user = getUserPreferences();
+            user != nullptr && user->getString("RecordedSamplesPath", own) && !own.empty())
+            folder = folder + Folder(own);
+        logLine(0, "trov::OstrelEngine: recording into %s", folder.getPath().c_str());
+        folder.create();
+
+        const Settings* settings = getSettings();
+        std::string pattern =
+            settings != nullptr ? settings->getString(keys::kSampleRecordMask) : std::string();
+        if (pattern.empty())
+            pattern = "Recording #";
+        File file(folder, File("recording.wav"));
+        file.makeUnique(pattern);
+        const Error saved = sample.save(file);
+        if (saved.failed()) {
+            logLine(4, "trov::OstrelEngine: the recording was not written to %s: %s", file.getPath().c_str(),
+                    saved.getMessage().c_str());
+            return;
+        }
+        {
+            std::lock_guard guard(lastMutex_);
+            lastRecording_ = file.getPath();
+        }
+        if (const Module* module = getModule())
+            if (ZoneManager* manager = module->getZoneManager())
+                manager->importSample(file);
+    } catch (const std::exception& e) {
+        logLine(4, "trov::OstrelEngine: the recording was not written: %s", e.what());
+    }
+}
+
+Engine* createOstrelEngine(Module* module) {
+    return new OstrelEngine(module);
+}
+
+} // namespace trov

@@ -1,0 +1,112 @@
+#pragma once
+
+#include "engine/io/IOChannel.h"
+#include "engine/modules/EngineSynth.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace trov {
+
+class OstrelLFO;
+class OstrelModule;
+class Thread;
+
+// The engine of each of the instrument's two layers. It hands notes to the voice pool by the zones that
+// play them (a zone may fix the voice slot; "WaveMidiChannel" filters by MIDI channel), renders every voice
+// into the module's outputs by the routing of the output layout (mono centre, stereo pan, or eight
+// outputs by voice slot), runs the LFO whose block the voices' pitch, filter and the tremolo read, and
+// records the input into a take that a worker writes as a WAV file and imports as a zone.
+//
+// Made by the product descriptor for an `OstrelModule`, which owns it. Threads: notes on the thread that
+// delivers them; `process` and the record state machine on the audio thread (noexcept, no allocation, no
+// log); parameter messages on the thread that changes them; `reset` and `setBlockSize` on the user-
+// interface thread while no block runs. Takes: two buffers of ten seconds at the host rate. The audio
+// thread records into one and, at the end of a take, hands it to the writer (its own thread, made with the
+// engine) and goes on in the other, so a new take never overwrites one being written; a take that ends
+// while the writer is still busy waits for it, and so does the next recording's start.
+class OstrelEngine : public EngineSynth {
+public:
+    // Record states.
+    static constexpr std::int32_t kIdle = 0;
+    static constexpr std::int32_t kArmed = 1;    // waits for the input level
+    static constexpr std::int32_t kStarting = 2; // one block
+    static constexpr std::int32_t kRecording = 3;
+    static constexpr std::int32_t kTail = 4; // a little more after the stop
+    // Routing modes.
+    static constexpr std::int32_t kMonoCentre = 0;
+    static constexpr std::int32_t kStereoPan = 1;
+    static constexpr std::int32_t kEightOutputs = 2;
+
+    static constexpr std::int32_t kTailFrames = 4096;
+    static constexpr float kInputThreshold = 0.01f;
+    static constexpr std::int32_t kTakeSeconds = 10;
+    static constexpr int kRecordedRootNote = 54;
+
+    explicit OstrelEngine(Module* module);
+    ~OstrelEngine() override;
+
+    // The voice pool, the LFO and the engine's parameters.
+    void init() override;
+    bool receive(const Message& message) override;
+    // The pool, the routing by the host's output channels, and the take buffers for its rate.
+    void reset() override;
+    void setBlockSize(std::int32_t frames) override;
+    void handleEvent(const Note& note) noexcept override;
+    void process(IOPinConfig& inputs, IOPinConfig& outputs, std::int32_t frames) noexcept override;
+    // The LFO's block, whatever the index.
+    IOChannel<float>* getModulationBuffer(int index) override;
+    // LFO depths with the mod wheel: 0 pitch, 1 amplitude (tremolo), 2 filter; 0 for any other index.
+    float getParameterValue(int index) const override;
+    // Sets "MidiModulation".
+    void setModulation(float value) override;
+
+    std::int32_t getRecordState() const noexcept { return recordState_.load(std::memory_order_acquire); }
+    std::int32_t getRoutingMode() const noexcept { return routing_.load(std::memory_order_relaxed); }
+    std::int32_t getMidiChannel() const noexcept { return midiChannel_.load(std::memory_order_relaxed); }
+    OstrelLFO& getLFO() const { return *lfo_; }
+    // Frames the take being recorded holds, and what it can hold.
+    std::int32_t getTakeFrames() const noexcept;
+    std::int32_t getTakeCapacity() const noexcept;
+    // Waits until no take is waiting to be written or being written; false after the time-out.
+    bool waitForWriter(unsigned milliseconds) const;
+    // The file the writer wrote last; empty before the first.
+    std::string getLastRecording() const;
+
+private:
+    OstrelModule* ostrelModule() const noexcept;
+    void routeFromChannels(int channels) noexcept;
+    void armed(bool on);
+    void beginTake() noexcept;
+    void stepRecorder(const IOPinConfig& inputs, std::int32_t frames) noexcept;
+    // Gives the finished take waiting for the writer to it when it is free; true when handed over.
+    bool handOff() noexcept;
+    void writeRecordedSample();
+    void setSettingBool(const char* name, bool value, int sender) noexcept;
+
+    std::atomic<std::int32_t> midiChannel_{0};
+    std::unique_ptr<OstrelLFO> lfo_;
+    IOChannel<float>* lfoBuffer_;
+    std::atomic<std::int32_t> recordState_{kIdle};
+    std::int32_t countdown_ = 0;
+    std::array<IOChannel<float>, 2> takes_;
+    std::atomic<int> recording_{0}; // the take the audio thread records into
+    std::atomic<int> writing_{-1};  // the take the writer has, or -1
+    std::atomic<bool> handOffPending_{false};
+    std::atomic<bool> restartTake_{false};
+    std::atomic<int> takeRate_{44100};
+    std::atomic<std::int32_t> routing_{kStereoPan};
+    // The values behind getParameterValue, kept as they change.
+    std::atomic<float> depths_[3] = {0.0f, 0.0f, 0.0f};
+    std::atomic<float> wheelDepths_[3] = {0.0f, 0.0f, 0.0f};
+    std::atomic<float> modulationWheel_{0.0f};
+    std::unique_ptr<Thread> writer_;
+    mutable std::mutex lastMutex_;
+    std::string lastRecording_;
+};
+
+} // namespace trov
