@@ -14,9 +14,7 @@ class Voice;
 class ZoneManager;
 
 // The factories of the instrument's own classes, one per class, each defined in the source file of the
-// class it makes; the descriptor's factories answer through them. Until a class exists its factory
-// answers none (the placeholder definitions in PendingFactories.cpp), which the instance layer treats
-// as a product that cannot make that object.
+// class it makes; the descriptor's factories answer through them.
 Plugin* createCorvale(HostInterface* host, int tag);
 Module* createOstrelModule(Plugin* plugin, Settings& settings);
 Engine* createOstrelEngine(Module* module);
