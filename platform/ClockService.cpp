@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -22,8 +23,11 @@ struct Clients {
     std::thread::id firingThread;
 };
 
+// Never destroyed (clients may leave during static destruction), and kept in static storage: once the
+// last client has left, a module unloaded with it leaves nothing on the heap.
 Clients& clients() {
-    static auto* instance = new Clients;
+    alignas(Clients) static unsigned char storage[sizeof(Clients)];
+    static Clients* const instance = new (storage) Clients;
     return *instance;
 }
 
@@ -39,15 +43,20 @@ void removeClockClient(ClockClient* client) {
     Clients& c = clients();
     std::unique_lock lock(c.mutex);
     c.list.erase(std::remove(c.list.begin(), c.list.end(), client), c.list.end());
+    if (c.list.empty())
+        c.list.shrink_to_fit();
     // A timer of the client firing on another thread finishes before the client goes.
     if (c.firingThread != std::this_thread::get_id())
         c.idle.wait(lock, [&] { return c.firing != client; });
 }
 
 ClockService& clockService() {
-    static RealClock real;
+    // Never destroyed, and not on the heap: objects torn down after it at exit or unload still ask the
+    // time.
+    alignas(RealClock) static unsigned char storage[sizeof(RealClock)];
+    static RealClock* const real = new (storage) RealClock;
     ClockService* clock = gClock.load(std::memory_order_acquire);
-    return clock != nullptr ? *clock : real;
+    return clock != nullptr ? *clock : *real;
 }
 
 void setClockService(ClockService* clock) {
