@@ -210,7 +210,8 @@ std::string guardedText(const std::function<void(char*, std::int32_t)>& query, s
     if (limit == 0)
         return std::string();
     const void* end = std::memchr(buffer, 0, limit);
-    if (!problems.expect(end != nullptr, what + " at length " + std::to_string(length) + " is not terminated"))
+    if (!problems.expect(end != nullptr,
+                         what + " at length " + std::to_string(length) + " is not terminated"))
         return std::string();
     return std::string(buffer);
 }
@@ -230,13 +231,14 @@ Problems checkControls(CheckSession& session) {
     for (std::int32_t c = 1; c <= count; ++c) {
         const std::string which = "control " + std::to_string(c);
         for (const std::int32_t length : {64, 32, 16, 8, 4, 2, 1, 0, -1}) {
-            const std::string name = guardedText(
-                [&](char* buffer, std::int32_t room) { process.getControlName(c, buffer, room); }, length,
-                which + "'s name", problems);
+            const std::string name =
+                guardedText([&](char* buffer, std::int32_t room) { process.getControlName(c, buffer, room); },
+                            length, which + "'s name", problems);
             if (length == 32)
                 problems.expect(!name.empty(), which + " has no name");
-            guardedText([&](char* buffer, std::int32_t room) { process.getControlValueText(c, buffer, room); },
-                        length, which + "'s value text", problems);
+            guardedText(
+                [&](char* buffer, std::int32_t room) { process.getControlValueText(c, buffer, room); },
+                length, which + "'s value text", problems);
         }
         problems.expect(process.isControlAutomatable(c), which + " is not automatable");
         process.getControlValue(c, initial[static_cast<std::size_t>(c - 1)]);
@@ -272,8 +274,8 @@ Problems checkControls(CheckSession& session) {
     for (const std::int32_t outside : {0, -1, count + 1, INT32_MAX}) {
         process.setControlValue(outside, 0);
         process.setControlHighlight(outside, true, 0);
-        guardedText([&](char* buffer, std::int32_t room) { process.getControlName(outside, buffer, room); }, 16,
-                    "control " + std::to_string(outside) + "'s name", problems);
+        guardedText([&](char* buffer, std::int32_t room) { process.getControlName(outside, buffer, room); },
+                    16, "control " + std::to_string(outside) + "'s name", problems);
     }
     for (std::int32_t c = 1; c <= count; ++c) {
         std::int32_t value = 0;
@@ -291,7 +293,8 @@ Problems checkTeardown(CheckSession& session) {
     Problems problems;
     session.releaseInstances();
     session.module.unload();
-    problems.expect(!LoadedModule::isMapped(session.modulePath), "the module is still mapped after unloading");
+    problems.expect(!LoadedModule::isMapped(session.modulePath),
+                    "the module is still mapped after unloading");
     // The module's threads are joined by its teardown; give the system a moment to reap them.
     int threads = countThreads();
     for (int wait = 0; wait < 100 && threads > session.threadsBeforeLoad; ++wait) {
@@ -301,7 +304,8 @@ Problems checkTeardown(CheckSession& session) {
     problems.expect(threads <= session.threadsBeforeLoad,
                     std::to_string(threads - session.threadsBeforeLoad) + " thread(s) outlived the module");
     const std::vector<std::string> shown = session.services.takeMessages();
-    problems.expect(shown.empty(), "it showed a message at teardown: " + (shown.empty() ? "" : shown.front()));
+    problems.expect(shown.empty(),
+                    "it showed a message at teardown: " + (shown.empty() ? "" : shown.front()));
     return problems;
 }
 
@@ -332,7 +336,8 @@ Problems checkReload(CheckSession& session) {
     }
     session.releaseInstances();
     session.module.unload();
-    problems.expect(!LoadedModule::isMapped(session.modulePath), "the module is still mapped after unloading");
+    problems.expect(!LoadedModule::isMapped(session.modulePath),
+                    "the module is still mapped after unloading");
     return problems;
 }
 

@@ -49,7 +49,8 @@ Problems checkConcurrentRender(CheckSession& session) {
     std::uniform_int_distribution<int> key(36, 84);
     std::uniform_int_distribution<int> velocity(1, 127);
     for (Note& note : notes)
-        note = {static_cast<std::uint8_t>(key(session.random)), static_cast<std::uint8_t>(velocity(session.random))};
+        note = {static_cast<std::uint8_t>(key(session.random)),
+                static_cast<std::uint8_t>(velocity(session.random))};
 
     const int inputs = channelsOfStem(instance.type.inputStem);
     const int outputs = channelsOfStem(instance.type.outputStem);

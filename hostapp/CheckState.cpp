@@ -68,7 +68,8 @@ Problems checkChunkRoundTrip(CheckSession& session) {
     if (chunk.empty())
         return problems;
     problems.expect(getField(chunk, 20) == kStateChunkId, "the chunk's identifier field is not \"totl\"");
-    problems.expect(getField(chunk, 12) == found[0]->type.productCode, "the chunk's product code is not ours");
+    problems.expect(getField(chunk, 12) == found[0]->type.productCode,
+                    "the chunk's product code is not ours");
     problems.expect(chunk[24] <= 31, "the chunk header's name is longer than 31");
 
     // A get into a buffer shorter than the size writes nothing past that buffer.
@@ -213,7 +214,8 @@ Problems checkView(CheckSession& session) {
         for (const std::int32_t colour : {0, 1, 2, 3, 7})
             problems.expect(process.setControlHighlight(1, true, colour) == kResultOk,
                             "highlight colour " + std::to_string(colour) + " failed");
-        problems.expect(process.setControlHighlight(1, false, 0) == kResultOk, "removing the highlight failed");
+        problems.expect(process.setControlHighlight(1, false, 0) == kResultOk,
+                        "removing the highlight failed");
     }
     const std::int32_t midX = (rect.right - rect.left) / 2;
     const std::int32_t midY = (rect.bottom - rect.top) / 2;
@@ -231,9 +233,9 @@ Problems checkView(CheckSession& session) {
     process.dragItem(3, "unknown.flavour", accepted);
     problems.expect(!accepted, "a drag of an unknown flavour was accepted");
     // A file the instance cannot load: dropping it must leave the instance working.
-    const std::string dropped =
-        (std::filesystem::temp_directory_path() / ("corvale-check-drop-" + std::to_string(::getpid()) + ".txt"))
-            .string();
+    const std::string dropped = (std::filesystem::temp_directory_path() /
+                                 ("corvale-check-drop-" + std::to_string(::getpid()) + ".txt"))
+                                    .string();
     std::ofstream(dropped) << "not a bank\n";
     accepted = false;
     process.dragItem(0, dropped.c_str(), accepted);

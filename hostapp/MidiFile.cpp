@@ -27,7 +27,8 @@ namespace {
 // Reads big-endian numbers and variable-length quantities from [begin, end), failing at the bounds.
 class Cursor {
 public:
-    Cursor(const std::uint8_t* base, std::size_t begin, std::size_t end) : base_(base), pos_(begin), end_(end) {}
+    Cursor(const std::uint8_t* base, std::size_t begin, std::size_t end)
+        : base_(base), pos_(begin), end_(end) {}
 
     std::size_t position() const { return pos_; }
     std::size_t remaining() const { return end_ - pos_; }
@@ -255,8 +256,8 @@ private:
                     if (length != 3)
                         return fail("tempo event of " + std::to_string(length) + " bytes (it has 3)", index,
                                     eventStart);
-                    const std::uint32_t tempo = (std::uint32_t(body[0]) << 16) | (std::uint32_t(body[1]) << 8) |
-                                                std::uint32_t(body[2]);
+                    const std::uint32_t tempo = (std::uint32_t(body[0]) << 16) |
+                                                (std::uint32_t(body[1]) << 8) | std::uint32_t(body[2]);
                     if (tempo == 0)
                         return fail("tempo of 0 microseconds per quarter note", index, eventStart);
                     file_.tempoChanges.push_back({tick, tempo});

@@ -38,7 +38,7 @@ struct MidiFile {
     int format = 0;
     int trackCount = 0;
     MidiDivision division;
-    std::vector<MidiFileEvent> events;        // per track in file order, tracks one after another
+    std::vector<MidiFileEvent> events;         // per track in file order, tracks one after another
     std::vector<MidiTempoChange> tempoChanges; // in file order
     std::int64_t endTick = 0;
 };
@@ -46,8 +46,8 @@ struct MidiFile {
 // Why a file was refused: what went wrong and where (track, byte offset in the file).
 struct MidiFileError {
     std::string what;
-    int track = -1;            // -1 when outside any track
-    std::int64_t offset = -1;  // -1 when not tied to a byte
+    int track = -1;           // -1 when outside any track
+    std::int64_t offset = -1; // -1 when not tied to a byte
     std::string describe() const;
 };
 

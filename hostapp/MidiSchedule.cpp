@@ -14,7 +14,8 @@ constexpr std::uint32_t kDefaultTempo = 500000; // microseconds per quarter note
 std::int64_t roundedQuotient(Wide numerator, Wide denominator) {
     const Wide quotient = (numerator + denominator / 2) / denominator;
     const auto largest = static_cast<Wide>(std::numeric_limits<std::int64_t>::max());
-    return quotient > largest ? std::numeric_limits<std::int64_t>::max() : static_cast<std::int64_t>(quotient);
+    return quotient > largest ? std::numeric_limits<std::int64_t>::max()
+                              : static_cast<std::int64_t>(quotient);
 }
 
 // Maps ticks in ascending order to frames. Time is kept in microseconds times ticks per quarter, so every
@@ -24,8 +25,9 @@ public:
     TickClock(const MidiFile& file, std::uint32_t sampleRate) : division_(file.division), rate_(sampleRate) {
         if (!division_.smpte) {
             tempos_ = file.tempoChanges;
-            std::stable_sort(tempos_.begin(), tempos_.end(),
-                             [](const MidiTempoChange& a, const MidiTempoChange& b) { return a.tick < b.tick; });
+            std::stable_sort(
+                tempos_.begin(), tempos_.end(),
+                [](const MidiTempoChange& a, const MidiTempoChange& b) { return a.tick < b.tick; });
         }
     }
 

@@ -93,7 +93,8 @@ bool LoadedModule::load(const std::string& path, trov::hostsdk::HostServices& se
         reinterpret_cast<trov::hostsdk::NewPlugInFunction>(dlsym(library, trov::hostsdk::kNewPlugInSymbol));
     if (setServices == nullptr || newPlugIn == nullptr) {
         const char* reason = dlerror();
-        error = "cannot load module " + path + ": " + oneLine(reason != nullptr ? reason : "entry point missing");
+        error =
+            "cannot load module " + path + ": " + oneLine(reason != nullptr ? reason : "entry point missing");
         dlclose(library);
         return false;
     }
@@ -146,7 +147,7 @@ std::string startFailure(trov::hostsdk::PlugInGroup& group, HeadlessServices& se
     for (const std::string& message : services.takeMessages())
         reason += (reason.empty() ? "" : " / ") + message;
     if (reason.empty())
-        reason = !named ? "the module has no product identity"
+        reason = !named       ? "the module has no product identity"
                  : types == 0 ? "the module declares no effect types"
                               : "the module asked the host to quit";
     return reason;

@@ -9,10 +9,10 @@ namespace corvale::hostapp {
 struct Options {
     enum class Command { Help, Render, Check };
     Command command = Command::Help;
-    std::string module;      // the plug-in module to load
-    std::string input;       // render: the standard MIDI file
-    std::string output;      // render: the WAV file to write
-    std::string load;        // render: a bank or patch dropped on the instance before playing
+    std::string module; // the plug-in module to load
+    std::string input;  // render: the standard MIDI file
+    std::string output; // render: the WAV file to write
+    std::string load;   // render: a bank or patch dropped on the instance before playing
     std::uint32_t sampleRate = 48000;
     std::int32_t blockSize = 512;
     double tailSeconds = 2.0; // render: how long to go on after the last event, for releases

@@ -30,7 +30,8 @@ void putName(std::vector<std::uint8_t>& bytes, const std::string& name) {
 
 } // namespace
 
-bool buildRegistryStore(const std::string& keyPath, const std::vector<std::pair<std::string, std::string>>& values,
+bool buildRegistryStore(const std::string& keyPath,
+                        const std::vector<std::pair<std::string, std::string>>& values,
                         std::vector<std::uint8_t>& bytes, std::string& error) {
     std::vector<std::string> levels(1);
     for (const char c : keyPath) {
@@ -86,7 +87,8 @@ bool writeRegistryStore(const std::string& path, const std::string& keyPath,
     if (!buildRegistryStore(keyPath, values, bytes, error))
         return false;
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out || !out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size())) ||
+    if (!out ||
+        !out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size())) ||
         !out.flush()) {
         error = "cannot write " + path + ": " + std::strerror(errno);
         return false;

@@ -13,7 +13,8 @@ namespace corvale::hostapp {
 //   value = u16:nameLength name u32:type (1, a string) u32:size bytes (the text and its zero).
 // The root key has an empty name. False with the reason in error for an empty level, a name or value too
 // long for its field.
-bool buildRegistryStore(const std::string& keyPath, const std::vector<std::pair<std::string, std::string>>& values,
+bool buildRegistryStore(const std::string& keyPath,
+                        const std::vector<std::pair<std::string, std::string>>& values,
                         std::vector<std::uint8_t>& bytes, std::string& error);
 
 // Writes the store to path (replacing it). False with the reason in error.

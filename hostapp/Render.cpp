@@ -7,8 +7,8 @@
 #include "hostapp/RenderLoop.h"
 #include "hostapp/WavWriter.h"
 
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -168,8 +168,8 @@ int runRender(const Options& options, std::ostream& out, std::ostream& err) {
     if (!rendered || !writer.close(error))
         return fail(error);
     if (services.quitRequested())
-        return fail("module " + options.module + " asked to quit while rendering: " +
-                    joined(services.takeMessages()));
+        return fail("module " + options.module +
+                    " asked to quit while rendering: " + joined(services.takeMessages()));
 
     if (!options.quiet) {
         char line[160];

@@ -17,7 +17,8 @@ struct RenderLayout {
 };
 
 // Receives each rendered block's output channels; false (with a reason) stops the render.
-using BlockConsumer = std::function<bool(const float* const* outputs, std::int32_t frames, std::string& error)>;
+using BlockConsumer =
+    std::function<bool(const float* const* outputs, std::int32_t frames, std::string& error)>;
 // Called after each block with the frames rendered so far (progress, the host's idle).
 using BlockObserver = std::function<void(std::int64_t framesDone)>;
 
