@@ -1,7 +1,7 @@
 #include "hostapp/RegistryFile.h"
 
-#include "support/ChildProcess.h"
 #include "support/MidiFileBuilder.h"
+#include "support/ProgramRun.h"
 
 #include <gtest/gtest.h>
 
