@@ -133,9 +133,16 @@ int runRender(const Options& options, std::ostream& out, std::ostream& err) {
         process.dragItem(0, options.load.c_str(), accepted);
         if (!accepted)
             return fail("cannot load " + options.load + ": the module does not take dropped files");
+        // A file the instance takes changes its state, which the process counts; a refusal changes nothing
+        // or shows why.
+        std::int32_t changesBefore = 0;
+        std::int32_t changesAfter = 0;
+        process.getChangeCounter(changesBefore);
         const std::int32_t dropped = process.drop(0, 0);
+        process.getChangeCounter(changesAfter);
         const std::string shown = joined(services.takeMessages());
-        if (dropped != trov::hostsdk::kResultOk || !shown.empty() || services.quitRequested())
+        if (dropped != trov::hostsdk::kResultOk || !shown.empty() || services.quitRequested() ||
+            changesAfter == changesBefore)
             return fail("cannot load " + options.load + ": the module refused it" +
                         (shown.empty() ? "" : ": " + shown));
     }

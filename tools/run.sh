@@ -12,7 +12,7 @@ module_target=corvale_test_module
 module_data=tests/hostproduct/data
 module_key="Software/Trovato/Corvale Test"
 resources_file=resources.xml
-settings_file=plugin.xml
+settings_file=specification.xml
 bank=""                                  # a bank or patch to load first (empty: none)
 
 output=${1:-build/release/demo.wav}
