@@ -1,3 +1,5 @@
+#include "hostapp/HostedProcess.h"
+#include "hostapp/ModuleLoader.h"
 #include "hostapp/RegistryFile.h"
 
 #include "support/MidiFileBuilder.h"
@@ -195,6 +197,42 @@ TEST_F(HostProgram, RefusesAModuleThatCannotStartAMissingBankAndAnUnwritableOutp
                        "cannot load " + notABank + ": the module refused it");
     expectOneLineError(run({"render", modulePath(), song, scratch_ + "/no-folder/out.wav"}), 1,
                        "cannot write " + scratch_ + "/no-folder/out.wav: ");
+}
+
+TEST_F(HostProgram, LoadsAStateDocumentDroppedOnTheInstanceBeforePlaying) {
+    if (!moduleBuilt())
+        GTEST_SKIP() << "the test module is not built";
+    layOutInstallation();
+    // The module's own state document, taken from a chunk of an instance loaded here.
+    ::setenv("TROV_MACHINE_REGISTRY", (scratch_ + "/machine.reg").c_str(), 1);
+    ::setenv("TROV_USER_REGISTRY", (scratch_ + "/user.reg").c_str(), 1);
+    ::setenv("XDG_STATE_HOME", (scratch_ + "/state").c_str(), 1);
+    std::string document;
+    {
+        HeadlessServices services;
+        LoadedModule module;
+        std::string error;
+        ASSERT_TRUE(module.load(modulePath(), services, error)) << error;
+        ASSERT_EQ(startFailure(*module.group(), services), "");
+        HostedProcess host;
+        trov::hostsdk::Process* process =
+            module.group()->createProcess(chooseRenderType(*module.group()), &host);
+        ASSERT_NE(process, nullptr);
+        ASSERT_EQ(process->initialize(), trov::hostsdk::kResultOk);
+        std::int32_t size = 0;
+        process->getChunkSize(trov::hostsdk::kStateChunkId, size);
+        ASSERT_GT(size, trov::hostsdk::kChunkHeaderSize);
+        std::vector<std::uint8_t> chunk(static_cast<std::size_t>(size));
+        process->getChunk(trov::hostsdk::kStateChunkId, chunk.data(), size);
+        document.assign(chunk.begin() + trov::hostsdk::kChunkHeaderSize, chunk.end());
+        process->release();
+    }
+    const std::string state = file("state.xml", test::Bytes(document.begin(), document.end()));
+    const std::string song = file("song.mid", oneNoteFile());
+    const test::ChildResult result =
+        run({"render", "--load", state, modulePath(), song, scratch_ + "/out.wav"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out.rfind("wrote " + scratch_ + "/out.wav: ", 0), 0u) << result.out;
 }
 
 } // namespace
