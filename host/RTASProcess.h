@@ -72,7 +72,7 @@ public:
     std::int32_t DragItem(std::int32_t flavour, const char* fileName, bool& accepted) override;
     std::int32_t Drop(std::int32_t x, std::int32_t y) override;
 
-    std::int32_t getChangeCounter() const { return changeCounter_.load(std::memory_order_relaxed); }
+    std::int32_t changeCount() const { return changeCounter_.load(std::memory_order_relaxed); }
     RTASEditor* getView() const { return view_.get(); }
     const std::string& getDroppedFile() const { return droppedFile_; }
     const hostsdk::PlugInSpec& getPlugInSpec() const { return plugInSpec_; }

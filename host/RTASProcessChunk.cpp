@@ -35,6 +35,11 @@ std::string identityName(const PluginInfo& info) {
     return info.getMakerName() + " " + info.getName();
 }
 
+// A chunk's text is usable when it parses into a document with its "dict" root.
+bool parseChunkText(const std::string& text, Dictionary& document) {
+    return document.parse(text) && document.hasElement() && document.getName() == "dict";
+}
+
 const NativeWindow* windowOf(const EditorInterface* editor) {
     return editor != nullptr ? editor->getWindow() : nullptr;
 }
@@ -130,7 +135,7 @@ std::int32_t RTASProcess::SetChunk(std::uint32_t id, const std::uint8_t* chunk, 
         return hostsdk::kResultOk;
     Dictionary document;
     std::string refusal;
-    if (!document.parse(text))
+    if (!parseChunkText(text, document))
         refusal = "The saved state could not be read.";
     else if (!document.checkCompatibility(refusal) && refusal.empty())
         refusal = "The saved state does not belong to this product.";
@@ -159,7 +164,7 @@ std::int32_t RTASProcess::CompareActiveChunk(const std::uint8_t* chunk, std::int
     if (!acceptChunk(chunk, length, text))
         return hostsdk::kResultOk;
     Dictionary theirs;
-    if (!theirs.parse(text))
+    if (!parseChunkText(text, theirs))
         return hostsdk::kResultOk;
     const Dictionary ours(buildChunkText());
     equal = ours == theirs;
