@@ -50,6 +50,7 @@ struct CheckSession {
     int threadsBeforeLoad = 0;
     // A new instance's chunk and change count in the first load, for the reload to compare with.
     std::vector<std::uint8_t> freshChunk;
+    std::vector<std::int32_t> freshValues;
     std::int32_t freshChanges = 0;
     std::mt19937 random;
 
@@ -67,6 +68,9 @@ constexpr std::uint32_t kCheckRate = 48000;
 // Renders frames of silence in blocks of at most block frames and gives the largest absolute output value,
 // or -1 when any output was not finite.
 float renderPeak(CheckInstance& instance, std::int64_t frames, std::int32_t block);
+
+// Every control's value, in control order.
+std::vector<std::int32_t> controlValues(trov::hostsdk::Process& process);
 
 // A chunk's whole bytes through the size and get requests; empty with the reason in problems on failure.
 std::vector<std::uint8_t> readChunk(trov::hostsdk::Process& process, Problems& problems);
