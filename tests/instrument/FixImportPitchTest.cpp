@@ -100,8 +100,8 @@ TEST_P(FixImportPitchTest, ADroppedWavPlaysAtItsRootKeyAtItsOwnPitch) {
     ZoneManager* zones = plugin->getZoneManager(0);
     ASSERT_NE(zones, nullptr);
     ASSERT_EQ(zones->getZoneCount(), 1);
-    const Zone* zone = zones->getZone(0);
-    ASSERT_TRUE(zone != nullptr && zone->getSample() != nullptr);
+    const SharedObjectPtr<Zone> zone(zones->getZone(0));
+    ASSERT_TRUE(zone && zone->getSample() != nullptr);
     const int root = zone->getSample()->getRootNote();
 
     IOPinConfig inputs = makePins(1, 1, kBlock);
