@@ -9,6 +9,7 @@
 #include "framework/System.h"
 #include "instance/Plugin.h"
 #include "instance/Preset.h"
+#include "instance/Program.h"
 #include "plugin/Parameter.h"
 #include "plugin/PluginInfo.h"
 #include "plugin/Settings.h"
@@ -51,6 +52,14 @@ template <class Visit> void forEachItem(const Dictionary& array, const std::stri
     for (int i = 0; i < count; ++i)
         if (const Dictionary::View item = array.getChild(i, tag); item && item->hasElement())
             visit(*item);
+}
+
+// The current preset's programs take the values the modules hold now: edits made since the preset was
+// activated live only in the settings until a document is written.
+void storeLiveValues(const Preset* preset) {
+    if (preset != nullptr)
+        for (int i = 0; Program* program = preset->getProgram(i); ++i)
+            program->init();
 }
 
 } // namespace
@@ -118,6 +127,7 @@ void Plugin::writeProgramResources(Dictionary& document) const {
 }
 
 void Plugin::writeState(Dictionary& document, bool withData) {
+    storeLiveValues(getCurrentPreset());
     writeHeader(document);
     writeParameters(document);
     if (const Dictionary::View programs = document.addArray(kPrograms))
@@ -129,6 +139,7 @@ void Plugin::writeState(Dictionary& document, bool withData) {
 }
 
 void Plugin::writeProgram(Dictionary& document) const {
+    storeLiveValues(getCurrentPreset());
     writeHeader(document);
     if (const Dictionary::View programs = document.addArray(kPrograms))
         if (const Preset* preset = getCurrentPreset())

@@ -57,8 +57,11 @@ constexpr std::array<const char*, 15> kCommands = {keys::kAnalogCharacter,
                                                    keys::kStepParameters};
 
 constexpr float kAnalogTolerance = 0.03f;
-// The key the master tuning's frequency names (A3 in the keyboard's numbering).
+// The key the master tuning's frequency names (A3 in the keyboard's numbering). A tuning gives its base
+// frequency to the key just below its anchor (its first ratio is already one degree up), so the anchor
+// goes one key higher for that key to sound at the frequency asked, in any scale.
 constexpr std::int32_t kMasterTuneKey = 57;
+constexpr std::int32_t kMasterTuneAnchor = kMasterTuneKey + 1;
 
 // Stateless: the parameters keep a pointer to them for the life of the process.
 const CorvaleVCFCutoffInfo cutoffCurve;
@@ -336,7 +339,7 @@ bool Corvale::handleCommand(const ParameterMessage& change) {
     if (name == keys::kMasterTune) {
         const float hertz = floatOf(change);
         if (std::isfinite(hertz) && hertz > 0.0f)
-            setTuningAnchor(kMasterTuneKey, hertz);
+            setTuningAnchor(kMasterTuneAnchor, hertz);
         return true;
     }
     if (name == keys::kMemoryReset) {

@@ -97,17 +97,23 @@ bool Corvale::readPatch(const Dictionary& document) {
 void Corvale::convertOldFormat(const Dictionary& document) {
     std::string format;
     document.getString("file-format", &format);
-    if (!(Version(format) < kConversionFormat))
+    // In order of parts: a format such as 0.6.9 is older than 0.7 too (part by part it is neither older
+    // nor newer).
+    if (Version(format).toInteger() >= kConversionFormat.toInteger())
         return;
-    Settings* settings = getSettings();
-    if (settings == nullptr)
-        return;
-    for (const char* stage : kConvertedStages) {
-        const std::string partner = std::string("Velocity_") + stage;
-        const float n = settings->getNormalizedValue(stage);
-        const float v = settings->getFloat(partner);
-        settings->setNormalizedValue(stage, n - v, Sender::kSettings);
-        settings->setFloat(partner, 2.0f * v, Sender::kSettings);
+    // Every layer's program came with the old meaning.
+    for (int m = 0; m < getModuleCount(); ++m) {
+        const Module* module = getModule(m);
+        Settings* settings = module != nullptr ? module->getSettings() : nullptr;
+        if (settings == nullptr)
+            continue;
+        for (const char* stage : kConvertedStages) {
+            const std::string partner = std::string("Velocity_") + stage;
+            const float n = settings->getNormalizedValue(stage);
+            const float v = settings->getFloat(partner);
+            settings->setNormalizedValue(stage, n - v, Sender::kSettings);
+            settings->setFloat(partner, 2.0f * v, Sender::kSettings);
+        }
     }
 }
 

@@ -1,14 +1,19 @@
 // The instrument's full voice chain, as the engine runs it: voices of one layer rendered and mixed by the
 // engine in 512-frame blocks at 44.1 kHz on one core (the module flushes subnormals).
 // Every voice holds a note on a key of two octaves over a 20-second sine zone whose playback clock runs at 27
-// kHz.
+// kHz. Costs are per voice that is sounding: a note on a key that already sounds may take over its voice,
+// so the voices asked for can be more than the voices rendered; the count is taken after every block.
 //
-// VoiceChain/<voices>/<bypass>: ns_per_voice_frame is the time of a block over voices x frames (goal
-// <= 88 ns); realtime_voices is how many voices one core renders in real time at that cost (goal >= 256).
-// The bypass argument splits the chain by stage group: 0 the whole chain, 1 without the grunge stages
-// (preamp, click, crusher, crosstalk), 2 without the filters (input low-pass, four-pole), 3 without the
-// DAC ladder, 4 with all three off (players, VCA and DC blocker only); the difference to 0 is the group's
-// share. allocs_per_block counts allocations in the timed blocks (goal 0).
+// VoiceChain/<voices>: ns_per_voice_frame is the time of a block over sounding voices x frames (goal
+// <= 88 ns); realtime_voices is how many voices one core renders in real time at that cost (goal >= 256);
+// sounding is the mean count of sounding voices; allocs_per_block counts allocations in the timed blocks
+// (goal 0).
+//
+// VoiceChainStages/<voices>: the same voices rendered block after block in turn with the whole chain and
+// with each stage group switched off, each timed on its own, so the split comes from one run:
+// ns_chain (the whole chain), ns_grunge (preamp, click, crusher, crosstalk), ns_filters (input low-pass,
+// four-pole), ns_dac (DAC ladder) and ns_rest (players, VCA and DC blocker: everything switched off), all
+// per sounding voice-frame. A group's cost is the whole chain less the chain without it.
 //
 // NoteOnLatency: from the instance's MIDI entry to the voice playing, the whole note start (zone look-up,
 // players, envelopes, tolerances, tune-ins), in microseconds.
@@ -19,6 +24,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <array>
 #include <chrono>
 #include <memory>
 
@@ -44,6 +50,8 @@ struct Bench {
         s.setFloat("LFO_VCFDepth", 0.2f, Sender::kEditor);
         s.setLong("SustainVoices", 0, Sender::kEditor);
     }
+    // 0 the whole chain, 1 without the grunge stages, 2 without the filters, 3 without the DAC ladder
+    // (the envelope bypass keeps the VCA), 4 with all three off.
     void bypass(int which) {
         Settings& s = InstrumentWorld::settingsOf(*plugin, 0);
         s.setBool("GrungeBypass", which == 1 || which == 4, Sender::kEditor);
@@ -63,31 +71,73 @@ struct Bench {
     IOPinConfig outputs = test::makePins(2, 1, kBlock);
 };
 
+// The stage groups a bypass setting switches off.
+enum Stages { kWholeChain, kNoGrunge, kNoFilters, kNoDac, kRestOnly, kStageRuns };
+
+int sounding(const Bench& bench) {
+    return InstrumentWorld::engineOf(*bench.plugin, 0)->getActiveVoiceCount();
+}
+
 void VoiceChain(benchmark::State& state) {
     const int voices = static_cast<int>(state.range(0));
     Bench bench;
-    bench.bypass(static_cast<int>(state.range(1)));
+    bench.bypass(kWholeChain);
     bench.start(voices);
     std::int64_t blocks = 0;
-    const std::uint64_t allocationsBefore = test::allocationsOnThisThread();
+    std::int64_t soundingVoiceBlocks = 0;
+    std::uint64_t allocations = 0;
     for (auto _ : state) {
+        const std::uint64_t before = test::allocationsOnThisThread();
         bench.plugin->process(bench.inputs, bench.outputs, kBlock);
+        allocations += test::allocationsOnThisThread() - before;
         benchmark::DoNotOptimize(bench.outputs.getChannel(0)->getData()[0]);
+        state.PauseTiming();
+        soundingVoiceBlocks += sounding(bench);
         ++blocks;
+        state.ResumeTiming();
     }
-    const std::uint64_t allocations = test::allocationsOnThisThread() - allocationsBefore;
-    const double voiceFrames = static_cast<double>(blocks) * kBlock * voices;
+    const double voiceFrames = static_cast<double>(soundingVoiceBlocks) * kBlock;
     state.counters["ns_per_voice_frame"] =
         benchmark::Counter(voiceFrames * 1e-9, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     // Real-time voices: a second of audio holds kRate frames, so a voice-frame cost c gives 1e9 / (c kRate).
     state.counters["realtime_voices"] = benchmark::Counter(voiceFrames / kRate, benchmark::Counter::kIsRate);
     state.counters["allocs_per_block"] = static_cast<double>(allocations) / static_cast<double>(blocks);
-    state.counters["sounding"] = InstrumentWorld::engineOf(*bench.plugin, 0)->getActiveVoiceCount();
+    state.counters["sounding"] = static_cast<double>(soundingVoiceBlocks) / static_cast<double>(blocks);
 }
-BENCHMARK(VoiceChain)
-    ->ArgsProduct({{1, 16, 64, 256}, {0}})
-    ->ArgsProduct({{64}, {1, 2, 3, 4}})
-    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(VoiceChain)->Arg(1)->Arg(16)->Arg(64)->Arg(256)->Unit(benchmark::kMicrosecond);
+
+void VoiceChainStages(benchmark::State& state) {
+    const int voices = static_cast<int>(state.range(0));
+    Bench bench;
+    bench.start(voices);
+    std::array<double, kStageRuns> seconds{};
+    std::array<double, kStageRuns> voiceFrames{};
+    for (auto _ : state) {
+        double iteration = 0.0;
+        for (int run = 0; run < kStageRuns; ++run) {
+            bench.bypass(run);
+            const int count = sounding(bench);
+            const auto begin = std::chrono::steady_clock::now();
+            bench.plugin->process(bench.inputs, bench.outputs, kBlock);
+            const std::chrono::duration<double> took = std::chrono::steady_clock::now() - begin;
+            benchmark::DoNotOptimize(bench.outputs.getChannel(0)->getData()[0]);
+            seconds[static_cast<std::size_t>(run)] += took.count();
+            voiceFrames[static_cast<std::size_t>(run)] += static_cast<double>(count) * kBlock;
+            iteration += took.count();
+        }
+        state.SetIterationTime(iteration);
+    }
+    std::array<double, kStageRuns> ns{};
+    for (std::size_t run = 0; run < ns.size(); ++run)
+        ns[run] = voiceFrames[run] > 0.0 ? seconds[run] * 1e9 / voiceFrames[run] : 0.0;
+    state.counters["ns_chain"] = ns[kWholeChain];
+    state.counters["ns_grunge"] = ns[kWholeChain] - ns[kNoGrunge];
+    state.counters["ns_filters"] = ns[kWholeChain] - ns[kNoFilters];
+    state.counters["ns_dac"] = ns[kWholeChain] - ns[kNoDac];
+    state.counters["ns_rest"] = ns[kRestOnly];
+    state.counters["sounding"] = voiceFrames[kWholeChain] / kBlock / static_cast<double>(state.iterations());
+}
+BENCHMARK(VoiceChainStages)->Arg(64)->Arg(256)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 void NoteOnLatency(benchmark::State& state) {
     Bench bench;

@@ -1,6 +1,9 @@
 #include "engine/zones/Zone.h"
 
 #include "engine/modules/Module.h"
+#include "engine/notes/Note.h"
+#include "engine/samples/RexTempoSource.h"
+#include "engine/samples/SampleREX.h"
 #include "engine/zones/Resources.h"
 #include "engine/zones/ZoneManager.h"
 #include "framework/File.h"
@@ -20,6 +23,21 @@ namespace {
 constexpr std::int32_t kDropFile = 3021;
 
 const char* const kParametersKey = "parameters";
+
+// The REX library is used by one thread at a time, and copies of one loop share its object.
+std::mutex& loopRenderMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+const SampleREX* asLoop(const Sample* sample) {
+    return dynamic_cast<const SampleREX*>(sample);
+}
+
+// A loop plays for the tempo slowed or hurried by the transposition: an octave up renders at half the tempo.
+double loopTempo(double tempo, std::int32_t semitones) {
+    return tempo / pitchRatio(static_cast<float>(semitones), 0.0f);
+}
 
 } // namespace
 
@@ -57,6 +75,9 @@ Zone& Zone::operator=(const Zone& other) {
 
 Zone::~Zone() {
     dropSample();
+    // The last holder is gone: no voice reads any of them.
+    for (Sample* sample : retired_)
+        sample->release();
 }
 
 void Zone::takeSampleOf(const Zone& other) {
@@ -77,19 +98,85 @@ void Zone::takeSampleOf(const Zone& other) {
 }
 
 void Zone::dropSample() {
+    std::lock_guard guard(sampleMutex_);
     Sample* privateCopy = ownsPrivateCopy_ ? sample_ : nullptr;
     Sample* shared = shared_;
     sample_ = nullptr;
     shared_ = nullptr;
     ownsPrivateCopy_ = false;
     if (privateCopy != nullptr)
-        privateCopy->release();
+        retire(privateCopy);
     if (shared == nullptr)
         return;
     if (Resources* resources = getResources())
         resources->releaseSample(shared);
     else
         shared->release();
+}
+
+void Zone::retire(Sample* sample) {
+    retired_.push_back(sample);
+}
+
+void Zone::pruneRetired(std::int32_t holders) {
+    if (retired_.empty() || getReferenceCount() > holders)
+        return;
+    for (Sample* sample : retired_)
+        sample->release();
+    retired_.clear();
+}
+
+int Zone::getRetiredCount() const {
+    std::lock_guard guard(sampleMutex_);
+    return static_cast<int>(retired_.size());
+}
+
+double Zone::getRenderedTempo() const {
+    std::lock_guard guard(sampleMutex_);
+    const SampleREX* loop = asLoop(sample_);
+    return loop != nullptr ? loop->getRenderedTempo() : 0.0;
+}
+
+bool Zone::followTempo(double tempo) {
+    if (!(tempo > 0.0) || !std::isfinite(tempo))
+        return false;
+    Sample* source = nullptr;
+    Sample* copy = nullptr;
+    double wanted = 0.0;
+    {
+        std::lock_guard guard(sampleMutex_);
+        const SampleREX* loop = asLoop(sample_);
+        if (loop == nullptr)
+            return false;
+        wanted = loopTempo(tempo, getParameterLong("SampleDetuneCoarse"));
+        if (loop->getRenderedTempo() == wanted)
+            return false;
+        source = sample_;
+        copy = sample_->clone();
+    }
+    bool rendered = false;
+    {
+        std::lock_guard render(loopRenderMutex());
+        rendered = copy->render(wanted);
+    }
+    std::lock_guard guard(sampleMutex_);
+    // A failed render keeps what plays; a sample changed meanwhile was rendered for the tempo of then.
+    if (!rendered || sample_ != source) {
+        copy->release();
+        return false;
+    }
+    if (ownsPrivateCopy_)
+        retire(sample_);
+    sample_ = copy;
+    ownsPrivateCopy_ = true;
+    // The cut points moved with the tempo; the list keeps its size, so a note reading it meanwhile reads
+    // no freed memory.
+    if (copy->getSliceCount() == static_cast<int>(slices_.size()))
+        for (std::size_t i = 0; i < slices_.size(); ++i)
+            slices_[i] = copy->getSlice(static_cast<int>(i));
+    // The manager's hold and the caller's.
+    pruneRetired(2);
+    return true;
 }
 
 void Zone::releaseSample() {
@@ -103,6 +190,7 @@ void Zone::setSample(const std::string& name) {
     Resources* resources = getResources();
     Sample* next = resources != nullptr && !name.empty() ? resources->acquireSample(name, File()) : nullptr;
     releaseSample();
+    std::lock_guard guard(sampleMutex_);
     sampleName_ = name;
     shared_ = next;
     sample_ = next;
@@ -171,21 +259,32 @@ bool Zone::isCurrent() const {
 }
 
 void Zone::prepareSample() {
-    if (sample_ == nullptr)
-        return;
+    {
+        std::lock_guard guard(sampleMutex_);
+        if (sample_ == nullptr)
+            return;
+        prepareSampleLocked();
+    }
+    if (ZoneManager* manager = getManager())
+        manager->zoneChanged(this);
+}
+
+void Zone::prepareSampleLocked() {
     // The zone's "SampleDetuneCoarse" counts semitones, the sample's detune cents: reading the zone's
     // values must not retune the sample, so its own root note and detune are put back afterwards.
     const std::int32_t rootNote = sample_->getRootNote();
     const std::int32_t detune = sample_->getDetune();
-    // Work on a copy of our own: the shared sample, or a processed copy another zone shares since a copy
-    // of this zone was made, is never changed here.
-    if (!ownsPrivateCopy_ || sample_->getReferenceCount() > 1) {
-        Sample* copy = sample_->clone();
-        if (ownsPrivateCopy_)
-            sample_->release();
-        sample_ = copy;
-        ownsPrivateCopy_ = true;
-    }
+    // Always a new copy: the sample played so far may be read by a voice, so it is never changed; it is
+    // retired when it was the zone's own copy.
+    Sample* copy = sample_->clone();
+    if (ownsPrivateCopy_)
+        retire(sample_);
+    sample_ = copy;
+    ownsPrivateCopy_ = true;
+    const bool loop = asLoop(sample_) != nullptr;
+    std::unique_lock<std::mutex> rendering(loopRenderMutex(), std::defer_lock);
+    if (loop)
+        rendering.lock();
     const Dictionary::View values = dictionary_.getDictionary(kParametersKey);
     if (values) {
         try {
@@ -209,15 +308,27 @@ void Zone::prepareSample() {
                 values->setInteger(key, value);
         }
     }
-    if (!sample_->needsProcessing() && shared_ != nullptr) {
-        sample_->release();
+    // A loop plays rendered for the host's tempo over the transposition, whichever of them changed.
+    bool sharedLoopFits = true;
+    if (loop) {
+        const double wanted =
+            loopTempo(RexTempoSource::currentTempo(), getParameterLong("SampleDetuneCoarse"));
+        if (asLoop(sample_)->getRenderedTempo() != wanted)
+            sample_->render(wanted);
+        const SampleREX* sharedLoop = asLoop(shared_);
+        sharedLoopFits = sharedLoop != nullptr && sharedLoop->getRenderedTempo() == wanted;
+    }
+    if (rendering.owns_lock())
+        rendering.unlock();
+    if (!sample_->needsProcessing() && sharedLoopFits && shared_ != nullptr) {
+        retire(sample_);
         sample_ = shared_;
         ownsPrivateCopy_ = false;
         if (!loops_.empty())
             shared_->setLoop(loops_.front());
     }
-    if (ZoneManager* manager = getManager())
-        manager->zoneChanged(this);
+    // The manager's hold.
+    pruneRetired(1);
 }
 
 std::int32_t Zone::getParameterLong(const std::string& name) const {
@@ -268,6 +379,8 @@ bool Zone::receive(const Message& message) {
         // A name the settings do not know is none of the zone's business.
         if (parameter == nullptr)
             return false;
+        // The tempo worker reads the transposition.
+        std::lock_guard guard(sampleMutex_);
         Dictionary::View values = dictionary_.getDictionary(kParametersKey);
         if (!values)
             values = dictionary_.addDictionary(kParametersKey);

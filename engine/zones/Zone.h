@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -23,11 +24,16 @@ class ZoneManager;
 // transposition) it plays a private processed copy and keeps its hold on the shared sample, so that
 // switching the processing off finds the shared one again.
 //
+// A loop file (REX) is rendered for the host's tempo over the zone's transposition: when either changes, a
+// copy is rendered off the audio path and swapped in. The zone never changes or frees a sample it has
+// played while a voice may still read it: such a sample is retired, and retired samples go only once
+// the zone is held by nobody but its owners (a voice keeps its zone until its next note).
+//
 // Reference-counted: a zone manager holds one reference per listed zone, voices hold theirs while they
 // play it. Threads: built, read from documents, edited and released on the user-interface thread (the
-// manager calls its hooks under the manager's lock); the key range may be read from any thread, and a
-// voice reads the sample and the values of a zone it holds. No operation here may run on the audio thread
-// except getKeyRange.
+// manager calls its hooks under the manager's lock); `followTempo` on a worker; the key range may be read
+// from any thread, and a voice reads the sample and the values of a zone it holds. No operation here may
+// run on the audio thread except getKeyRange.
 class Zone : public Radio, public SharedObject {
 public:
     using Loop = Sample::Loop;
@@ -95,6 +101,15 @@ public:
     // sample keeps its own root note and detune.
     void prepareSample();
 
+    // Loop files follow the tempo (beats per minute): when the played loop was rendered for another tempo
+    // than this one over the zone's transposition, a copy is rendered for it, without any lock a note
+    // takes, and swapped in. True when a copy was swapped in; false for other samples.
+    bool followTempo(double tempo);
+    // The tempo the played loop was rendered for; 0 when the zone plays no loop file.
+    double getRenderedTempo() const;
+    // How many samples the zone keeps for voices that may still read them.
+    int getRetiredCount() const;
+
     // Values of "parameters": 0, false and 0.0 when absent or not readable as that type.
     std::int32_t getParameterLong(const std::string& name) const;
     bool getParameterBool(const std::string& name) const;
@@ -133,8 +148,15 @@ private:
         range_.store(pack(range), std::memory_order_relaxed);
     }
 
-    // Gives both held samples back; the id stays.
+    // Under sampleMutex_, with a sample: the work of prepareSample.
+    void prepareSampleLocked();
+    // Gives both held samples back (the zone's own copy retired, not freed); the id stays.
     void dropSample();
+    // Under sampleMutex_: keeps a sample the zone stops playing, with its reference, for the voices that
+    // may still read it.
+    void retire(Sample* sample);
+    // Under sampleMutex_: retired samples go when no more than that many holders hold the zone.
+    void pruneRetired(std::int32_t holders);
     void takeSampleOf(const Zone& other);
     void publishLoopState();
     // Copies the values child of a document into "parameters", in the key-named layout.
@@ -150,6 +172,9 @@ private:
     bool ownsPrivateCopy_ = false;
     std::vector<Loop> loops_;
     std::vector<Slice> slices_;
+    // Orders the changes of the played sample among the threads that make them (never a note's).
+    mutable std::recursive_mutex sampleMutex_;
+    std::vector<Sample*> retired_; // one reference each
 };
 
 } // namespace trov

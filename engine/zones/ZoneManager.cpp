@@ -231,6 +231,25 @@ void ZoneManager::setZoneKeyRange(int index, const KeyRange& range) {
         zones_[static_cast<std::size_t>(index)]->setKeyRange(range);
 }
 
+int ZoneManager::followTempo(double tempo) {
+    std::vector<Zone*> zones;
+    {
+        std::lock_guard guard(zonesLock_);
+        zones.reserve(zones_.size());
+        for (Zone* zone : zones_) {
+            zone->retain();
+            zones.push_back(zone);
+        }
+    }
+    // Rendered without the lock: note look-ups go on meanwhile.
+    int swapped = 0;
+    for (Zone* zone : zones)
+        if (zone->followTempo(tempo))
+            ++swapped;
+    releaseZones(zones);
+    return swapped;
+}
+
 Zone* ZoneManager::getZone(int index) const {
     std::lock_guard guard(zonesLock_);
     if (index < 0 || index >= static_cast<int>(zones_.size()))

@@ -70,6 +70,9 @@ public:
     void setZoneKeyRange(int index, const KeyRange& range);
     // With one reference added for the caller; null when none.
     Zone* getZone(int index) const;
+    // Every loop-file zone follows the tempo (beats per minute, `Zone::followTempo`); how many rendered
+    // anew. Off the audio path; the lock is not held while they render.
+    int followTempo(double tempo);
     Zone* getCurrentZone() const;
     bool isCurrentZone(const Zone* zone) const;
     // A zone tells that its sample changed: it is selected again (when it is listed).

@@ -204,6 +204,10 @@ void OstrelEngine::beginTake() noexcept {
 
 bool OstrelEngine::receive(const Message& message) {
     if (message.kind == kKindSystem && message.code == Code::kWorkerData && message.extra == 0) {
+        if (const double tempo = tempoToFollow_.exchange(0.0); tempo > 0.0)
+            if (const Module* module = getModule())
+                if (ZoneManager* zones = module->getZoneManager())
+                    zones->followTempo(tempo);
         // A take that ended while this one was written is taken up at once.
         do {
             writeRecordedSample();
@@ -323,7 +327,19 @@ void OstrelEngine::stepRecorder(const IOPinConfig& inputs, std::int32_t frames) 
         setSettingBool(keys::kRecordModeArmed, false, Sender::kEditor);
 }
 
+void OstrelEngine::watchTempo() noexcept {
+    const Module* module = getModule();
+    const HostInterface* host = module != nullptr ? module->getHost() : nullptr;
+    const double tempo = host != nullptr ? host->getTempo() : 0.0;
+    if (!(tempo > 0.0) || tempo == lastTempo_)
+        return;
+    lastTempo_ = tempo;
+    tempoToFollow_.store(tempo, std::memory_order_release);
+    writer_->trigger();
+}
+
 void OstrelEngine::process(IOPinConfig& inputs, IOPinConfig& outputs, std::int32_t frames) noexcept {
+    watchTempo();
     stepRecorder(inputs, frames);
 
     // The LFO first, so that the voices' pitch and filter and the tremolo all read this block's values.

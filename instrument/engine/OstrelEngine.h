@@ -25,7 +25,8 @@ class Thread;
 // Made by the product descriptor for an `OstrelModule`, which owns it. Threads: notes on the thread that
 // delivers them; `process` and the record state machine on the audio thread (noexcept, no allocation, no
 // log); parameter messages on the thread that changes them; `reset` and `setBlockSize` on the user-
-// interface thread while no block runs. Takes: two buffers of ten seconds at the host rate. The audio
+// interface thread while no block runs. When the host's tempo changes, the same worker has the current
+// program's loop files rendered for it. Takes: two buffers of ten seconds at the host rate. The audio
 // thread records into one and, at the end of a take, hands it to the writer (its own thread, made with the
 // engine) and goes on in the other, so a new take never overwrites one being written; a take that ends
 // while the writer is still busy waits for it, and so does the next recording's start.
@@ -86,6 +87,8 @@ private:
     // Gives the finished take waiting for the writer to it when it is free; true when handed over.
     bool handOff() noexcept;
     void writeRecordedSample();
+    // Audio thread: a changed host tempo goes to the worker.
+    void watchTempo() noexcept;
     void setSettingBool(const char* name, bool value, int sender) noexcept;
 
     std::atomic<std::int32_t> midiChannel_{0};
@@ -105,6 +108,8 @@ private:
     std::atomic<float> wheelDepths_[3] = {0.0f, 0.0f, 0.0f};
     std::atomic<float> modulationWheel_{0.0f};
     std::unique_ptr<Thread> writer_;
+    double lastTempo_ = 0.0;                 // audio thread
+    std::atomic<double> tempoToFollow_{0.0}; // 0 when the worker has taken it
     mutable std::mutex lastMutex_;
     std::string lastRecording_;
 };

@@ -262,8 +262,8 @@ void OstrelVoice::startLayer(int layer, float amplitude) {
         if (!loopOn || slice.start == slice.end)
             player.setRange(slice.start, slice.end);
     } else {
-        // Loop files keep the data they were rendered with when loaded: rendering them again here would
-        // change a sample other voices are reading.
+        // Loop files are rendered for the tempo by their zone, off the audio path, which swaps in a new
+        // copy rather than change the one other voices are reading.
         player.setZone(zone);
         player.setUseFrequency(true);
         player.setFrequency((layer == 0 ? pitchNote1_ : pitchNote2_).getFrequency());

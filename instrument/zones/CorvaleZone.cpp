@@ -157,6 +157,8 @@ bool CorvaleZone::receive(const Message& message) {
         prepareSample();
     else if (name == keys::kSampleReverse)
         reverse();
+    else if (name == keys::kSampleDetuneCoarse && getRenderedTempo() > 0.0)
+        prepareSample(); // a loop renders for the tempo over its transposition
     return true;
 }
 

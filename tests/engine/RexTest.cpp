@@ -2,15 +2,20 @@
 #include "engine/samples/RexTempoSource.h"
 #include "engine/samples/SampleFiles.h"
 #include "engine/samples/SampleREX.h"
+#include "engine/zones/Zone.h"
+#include "engine/zones/ZoneManager.h"
 #include "framework/Dictionary.h"
 #include "framework/File.h"
+#include "framework/Message.h"
 #include "framework/Preferences.h"
 #include "platform/Responder.h"
+#include "plugin/Parameter.h"
 #include "support/FileTestFolder.h"
 #include "support/LogCapture.h"
 #include "support/RexStubFormat.h"
 #include "support/SampleTestSupport.h"
 #include "support/ScopedProduct.h"
+#include "support/ZoneTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -358,6 +363,123 @@ TEST_F(RexSample, WithoutTheLibraryLoopFilesAreNotTaken) {
     EXPECT_EQ(std::tuple(result.getCode(), result.getMessage()),
               std::tuple("EIFL", "Failed to import file " + rexErrorText(kRexLibraryNotLoaded)));
     EXPECT_EQ(sample.load(File(path), true).getCode(), "EIFL");
+}
+
+// Zones playing a loop file: re-rendered for the tempo over the transposition on change, by a new copy, while
+// the loop a voice took stays as it was until no voice holds the zone.
+class RexZone : public testing::Test {
+protected:
+    RexZone() : scoped_(responder_) {
+        const std::filesystem::path install(world_.files.path());
+        std::filesystem::copy_file(TROV_REXSTUB, install / "REX Shared Library.so.1.1.1");
+        std::filesystem::create_symlink("REX Shared Library.so.1.1.1", install / "REX Shared Library.so");
+        EXPECT_EQ(loadRexLibrary(), kRexOk);
+        const std::vector<char> bytes = rexstub::encode(threeSlices());
+        const std::string path = world_.files.write("beat.rx2", std::string(bytes.begin(), bytes.end()));
+        id_ = world_.resources->addSampleFile("", File(path));
+        manager_ = world_.makeManager();
+        index_ = manager_->createZone(KeyRange(36, 59), id_);
+        // What a voice holds while it plays the zone.
+        voice_ = manager_->getZone(index_);
+    }
+    ~RexZone() override {
+        if (voice_ != nullptr)
+            voice_->release();
+        manager_.reset();
+        while (isRexLibraryLoaded())
+            unloadRexLibrary();
+    }
+
+    static rexstub::Loop threeSlices() {
+        rexstub::Loop loop;
+        loop.slices = {{0, 1000, 0.5f, false}, {15360, 1000, -0.5f, false}, {30720, 1000, 1.0f, false}};
+        return loop;
+    }
+    void transpose(int semitones) {
+        world_.settings->setLong("SampleDetuneCoarse", semitones, Sender::kEditor);
+        voice_->receive(ParameterMessage(nullptr, Code::kParameterValue, "SampleDetuneCoarse", 0,
+                                         static_cast<MessageWord>(semitones), 0.5f, 2));
+        voice_->prepareSample();
+    }
+    // One bar of four beats at 44.1 kHz.
+    static std::int32_t barEnd(double tempo) { return static_cast<std::int32_t>(4 * 60.0 / tempo * 44100); }
+    // Reads every frame, so a freed sample shows under the address sanitizer.
+    static double sumOf(const Sample& sample) {
+        double sum = 0.0;
+        for (std::int32_t i = 0; i <= sample.getEnd(); ++i)
+            sum += sample.getData()[i];
+        return sum;
+    }
+
+    test::ZoneWorld world_;
+    platform::ScriptedResponder responder_;
+    platform::ScopedResponder scoped_;
+    std::string id_;
+    std::unique_ptr<ZoneManager> manager_;
+    int index_ = -1;
+    Zone* voice_ = nullptr;
+};
+
+TEST_F(RexZone, ATempoChangeSwapsInACopyRenderedForItAndKeepsTheLoopAVoiceTook) {
+    Sample* shared = voice_->getSample();
+    ASSERT_NE(shared, nullptr);
+    EXPECT_EQ(voice_->getRenderedTempo(), 120.0);
+
+    EXPECT_EQ(manager_->followTempo(60.0), 1);
+    Sample* slow = voice_->getSample();
+    EXPECT_NE(slow, shared);
+    EXPECT_EQ(std::tuple(voice_->getRenderedTempo(), slow->getEnd(), slow->getSlice(1).start),
+              std::tuple(60.0, barEnd(60.0), 44100));
+    EXPECT_EQ(shared->getEnd(), barEnd(120.0)); // the shared loop is never rendered anew
+    // Only on change.
+    EXPECT_EQ(manager_->followTempo(60.0), 0);
+    EXPECT_EQ(voice_->getSample(), slow);
+
+    const double slowSum = sumOf(*slow);
+    EXPECT_EQ(manager_->followTempo(90.0), 1);
+    EXPECT_EQ(voice_->getRenderedTempo(), 90.0);
+    ASSERT_EQ(voice_->getRetiredCount(), 1);
+    EXPECT_EQ(slow->getEnd(), barEnd(60.0));
+    EXPECT_EQ(sumOf(*slow), slowSum);
+
+    // Once the voice lets go, the next change frees what it played.
+    voice_->release();
+    voice_ = nullptr;
+    EXPECT_EQ(manager_->followTempo(120.0), 1);
+    Zone* zone = manager_->getZone(index_);
+    EXPECT_EQ(zone->getRetiredCount(), 0);
+    zone->release();
+}
+
+TEST_F(RexZone, TransposingRendersANewCopyAndNeverTheLoopAVoiceReads) {
+    Sample* shared = voice_->getSample();
+    transpose(12);
+    Sample* octaveUp = voice_->getSample();
+    EXPECT_NE(octaveUp, shared);
+    EXPECT_EQ(std::tuple(voice_->getRenderedTempo(), octaveUp->getEnd()), std::tuple(60.0, barEnd(60.0)));
+    const double sum = sumOf(*octaveUp);
+
+    transpose(-12);
+    EXPECT_NE(voice_->getSample(), octaveUp);
+    EXPECT_EQ(std::tuple(voice_->getRenderedTempo(), voice_->getSample()->getEnd()),
+              std::tuple(240.0, barEnd(240.0)));
+    // The copy the voice took is as it was.
+    EXPECT_EQ(octaveUp->getEnd(), barEnd(60.0));
+    EXPECT_EQ(sumOf(*octaveUp), sum);
+
+    // Untransposed at the loop's own tempo: the shared loop again.
+    transpose(0);
+    EXPECT_EQ(voice_->getSample(), shared);
+}
+
+TEST_F(RexZone, PreparingAtAnotherHostTempoRendersForItAndKeepsTheSharedLoop) {
+    Sample* shared = voice_->getSample();
+    FixedTempo host(100.0);
+    transpose(0);
+    EXPECT_NE(voice_->getSample(), shared);
+    EXPECT_EQ(std::tuple(voice_->getRenderedTempo(), voice_->getSample()->getEnd()),
+              std::tuple(100.0, barEnd(100.0)));
+    EXPECT_EQ(shared->getEnd(), barEnd(120.0));
 }
 
 } // namespace

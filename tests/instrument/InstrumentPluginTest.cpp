@@ -2,6 +2,8 @@
 #include "engine/io/IOChannel.h"
 #include "engine/io/IOConfig.h"
 #include "engine/io/IOPinConfig.h"
+#include "engine/notes/Tuning.h"
+#include "framework/Dictionary.h"
 #include "framework/Message.h"
 #include "instrument/InstrumentKeys.h"
 #include "plugin/MidiMapper.h"
@@ -13,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <vector>
 
 namespace trov::test {
@@ -78,15 +81,29 @@ TEST_F(CorvalePluginTest, PitchBendRangeSetsTheBendToHundredCentsPerSemitone) {
     EXPECT_FLOAT_EQ(bend->getDisplayMax(), 200.0f);
 }
 
-TEST_F(CorvalePluginTest, MasterTuneAnchorsKey57AtItsFrequency) {
-    const double before = plugin->getFrequency(57, 0.0);
-    setFloat(keys::kMasterTune, 442.0f);
-    Tuning expected;
-    expected.setEqualTemperament();
-    expected.setAnchor(57, 442.0);
-    EXPECT_NE(plugin->getFrequency(57, 0.0), before);
-    EXPECT_NEAR(plugin->getFrequency(57, 0.0), expected.getFrequency(57, 0.0), 1e-9);
-    EXPECT_NEAR(plugin->getFrequency(69, 0.0), 2.0 * plugin->getFrequency(57, 0.0), 1e-9);
+TEST_F(CorvalePluginTest, MasterTunePutsItsFrequencyOnKey57AndEqualStepsAroundIt) {
+    for (const float hertz : {415.0f, 440.0f, 442.0f, 466.0f}) {
+        setFloat(keys::kMasterTune, hertz);
+        for (int key = 33; key <= 93; ++key) {
+            const double expected = hertz * std::pow(2.0, (key - 57) / 12.0);
+            EXPECT_NEAR(plugin->getFrequency(key, 0.0), expected, expected * 1e-12) << hertz << " " << key;
+        }
+        EXPECT_NEAR(plugin->getFrequency(57, 100.0), hertz * std::pow(2.0, 1.0 / 12.0), 1e-9) << hertz;
+    }
+}
+
+TEST_F(CorvalePluginTest, MasterTuneNamesKey57InAScaleOfAnyLength) {
+    Dictionary scale;
+    scale.setString("description", "Seven");
+    for (int degree = 1; degree <= 7; ++degree)
+        scale.setDouble("factor", std::pow(2.0, degree / 7.0), 0, false);
+    Tuning seven;
+    ASSERT_TRUE(seven.read(scale));
+    plugin->addTuning(seven);
+    setFloat(keys::kMasterTune, 430.0f);
+    EXPECT_NEAR(plugin->getFrequency(57, 0.0), 430.0, 1e-9);
+    EXPECT_NEAR(plugin->getFrequency(64, 0.0), 860.0, 1e-9);
+    EXPECT_NEAR(plugin->getFrequency(58, 0.0), 430.0 * std::pow(2.0, 1.0 / 7.0), 1e-9);
 }
 
 TEST_F(CorvalePluginTest, MemoryResetAsksOnlyWhenTheEditorSendsIt) {
