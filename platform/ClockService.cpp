@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -45,9 +46,12 @@ void removeClockClient(ClockClient* client) {
 }
 
 ClockService& clockService() {
-    static RealClock real;
+    // Never destroyed, and not on the heap: objects torn down after it at exit or unload still ask the
+    // time.
+    alignas(RealClock) static unsigned char storage[sizeof(RealClock)];
+    static RealClock* const real = new (storage) RealClock;
     ClockService* clock = gClock.load(std::memory_order_acquire);
-    return clock != nullptr ? *clock : real;
+    return clock != nullptr ? *clock : *real;
 }
 
 void setClockService(ClockService* clock) {

@@ -63,6 +63,14 @@ template <class T> void IOChannel<T>::freeData() {
     ownsData_ = false;
 }
 
+template <class T> void IOChannel<T>::wrap(T* externalData, std::int32_t frames) noexcept {
+    memory_.reset();
+    data_ = externalData;
+    ownsData_ = false;
+    capacity_ = 0;
+    size_ = validFrames_ = externalData != nullptr ? std::max(frames, 0) : 0;
+}
+
 template <class T> void IOChannel<T>::setSize(std::int32_t frames) {
     if (frames == size_)
         return;

@@ -32,6 +32,10 @@ public:
     void allocate(std::int32_t frames);
     // Drops the memory (freed once no other channel uses it); the channel is then empty.
     void freeData();
+    // Wraps external memory without allocating, as the constructor with external data does (the host's
+    // buffers, rebound every block). Memory the channel shared before is let go, and freed when this was
+    // its last user: rebind once on the set-up thread before doing it on the audio thread.
+    void wrap(T* externalData, std::int32_t frames) noexcept;
     // A size above the capacity allocates anew; otherwise only the size changes.
     void setSize(std::int32_t frames);
     // Clamped to 0..size; returns the new count.

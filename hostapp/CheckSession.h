@@ -1,0 +1,96 @@
+#pragma once
+
+#include "hostapp/HostedProcess.h"
+#include "hostapp/ModuleLoader.h"
+#include "hostapp/Options.h"
+
+#include <cstdint>
+#include <memory>
+#include <ostream>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace corvale::hostapp {
+
+// What a check found wrong; empty when it passed.
+class Problems {
+public:
+    // Notes text as a problem when condition is false; returns condition.
+    bool expect(bool condition, const std::string& text) {
+        if (!condition)
+            list_.push_back(text);
+        return condition;
+    }
+    void add(const std::string& text) { list_.push_back(text); }
+    bool empty() const { return list_.empty(); }
+    std::string text() const;
+
+private:
+    std::vector<std::string> list_;
+};
+
+// One process the check runs, with its host side and type.
+struct CheckInstance {
+    HostedProcess host;
+    trov::hostsdk::Process* process = nullptr;
+    trov::hostsdk::EffectTypeInfo type;
+    std::int32_t typeIndex = -1;
+};
+
+// The state the checks share: the loaded module, the processes made so far, the random generator. The
+// checks run one after another on the user-interface thread (the main thread).
+struct CheckSession {
+    std::string modulePath;
+    HeadlessServices services;
+    LoadedModule module;
+    std::vector<std::unique_ptr<CheckInstance>> instances;
+    std::int32_t renderType = -1;
+    std::int32_t typeCount = 0;
+    int threadsBeforeLoad = 0;
+    // A new instance's chunk and change count in the first load, for the reload to compare with.
+    std::vector<std::uint8_t> freshChunk;
+    std::vector<std::int32_t> freshValues;
+    std::int32_t freshChanges = 0;
+    std::mt19937 random;
+
+    trov::hostsdk::PlugInGroup& group() { return *module.group(); }
+    // A started process of type index (set up, rate 48000, connected with the type's stems and the given
+    // largest block); null with the reason in problems.
+    CheckInstance* startInstance(std::int32_t index, std::int32_t maxBlock, Problems& problems);
+    void releaseInstances();
+    // The started instances of the render type, in the order they were made.
+    std::vector<CheckInstance*> renderInstances();
+};
+
+constexpr std::uint32_t kCheckRate = 48000;
+
+// Renders frames of silence in blocks of at most block frames and gives the largest absolute output value,
+// or -1 when any output was not finite.
+float renderPeak(CheckInstance& instance, std::int64_t frames, std::int32_t block);
+
+// Every control's value, in control order.
+std::vector<std::int32_t> controlValues(trov::hostsdk::Process& process);
+
+// A chunk's whole bytes through the size and get requests; empty with the reason in problems on failure.
+std::vector<std::uint8_t> readChunk(trov::hostsdk::Process& process, Problems& problems);
+
+// The checks, in the order they run; each returns its problems. The ones that need a process skip when an
+// earlier check could not make any.
+Problems checkModuleStarts(CheckSession& session);
+Problems checkEffectTypes(CheckSession& session);
+Problems checkSeveralInstances(CheckSession& session);
+Problems checkControls(CheckSession& session);
+Problems checkNoteSounds(CheckSession& session);
+Problems checkConcurrentRender(CheckSession& session);
+Problems checkChunkRoundTrip(CheckSession& session);
+Problems checkBrokenChunks(CheckSession& session);
+Problems checkView(CheckSession& session);
+Problems checkTeardown(CheckSession& session);
+Problems checkReload(CheckSession& session);
+
+// The check command: every check above on the module at options.module, one line each on out, then
+// "N passed, N failed". Returns 0 when none failed, 1 otherwise.
+int runCheck(const Options& options, std::ostream& out);
+
+} // namespace corvale::hostapp

@@ -1,0 +1,168 @@
+#include "hostapp/ModuleLoader.h"
+
+#include <cstring>
+#include <dirent.h>
+#include <dlfcn.h>
+
+namespace corvale::hostapp {
+
+using trov::hostsdk::BoxAnswer;
+using trov::hostsdk::BoxKind;
+
+std::string oneLine(const std::string& text) {
+    std::string line;
+    bool blank = false;
+    for (const char c : text) {
+        if (c == '\n' || c == '\r' || c == '\t' || c == ' ') {
+            blank = !line.empty();
+            continue;
+        }
+        if (blank)
+            line += ' ';
+        blank = false;
+        line += c;
+    }
+    return line;
+}
+
+BoxAnswer HeadlessServices::messageBox(const char* caption, const char* text, BoxKind kind) {
+    std::lock_guard guard(mutex_);
+    std::string line = oneLine(caption != nullptr ? caption : "");
+    const std::string body = oneLine(text != nullptr ? text : "");
+    line += line.empty() ? body : ": " + body;
+    messages_.push_back(std::move(line));
+    if (kind == BoxKind::Info || kind == BoxKind::Error)
+        return BoxAnswer::Ok;
+    if (!answers_.empty()) {
+        const BoxAnswer answer = answers_.front();
+        answers_.pop_front();
+        return answer;
+    }
+    return BoxAnswer::Cancel;
+}
+
+bool HeadlessServices::fileDialog(bool, const char*, const char*, char* path, std::size_t pathRoom,
+                                  std::int32_t&) {
+    if (path != nullptr && pathRoom > 0)
+        path[0] = '\0';
+    return false;
+}
+
+bool HeadlessServices::browseFolder(const char*, char* path, std::size_t pathRoom) {
+    if (path != nullptr && pathRoom > 0)
+        path[0] = '\0';
+    return false;
+}
+
+void HeadlessServices::requestQuit(std::int32_t code) {
+    quitCode_.store(code);
+    quit_.store(true);
+}
+
+void HeadlessServices::scriptAnswer(BoxAnswer answer) {
+    std::lock_guard guard(mutex_);
+    answers_.push_back(answer);
+}
+
+std::vector<std::string> HeadlessServices::takeMessages() {
+    std::lock_guard guard(mutex_);
+    std::vector<std::string> messages;
+    messages.swap(messages_);
+    return messages;
+}
+
+std::size_t HeadlessServices::messageCount() const {
+    std::lock_guard guard(mutex_);
+    return messages_.size();
+}
+
+bool LoadedModule::load(const std::string& path, trov::hostsdk::HostServices& services, std::string& error) {
+    unload();
+    // A bare name would make dlopen search the library path; the host loads the file it is given.
+    const std::string file = path.find('/') == std::string::npos ? "./" + path : path;
+    void* library = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr) {
+        const char* reason = dlerror();
+        error = "cannot load module " + path + ": " + oneLine(reason != nullptr ? reason : "unknown reason");
+        return false;
+    }
+    dlerror();
+    auto* setServices = reinterpret_cast<trov::hostsdk::SetHostServicesFunction>(
+        dlsym(library, trov::hostsdk::kSetHostServicesSymbol));
+    auto* newPlugIn =
+        reinterpret_cast<trov::hostsdk::NewPlugInFunction>(dlsym(library, trov::hostsdk::kNewPlugInSymbol));
+    if (setServices == nullptr || newPlugIn == nullptr) {
+        const char* reason = dlerror();
+        error =
+            "cannot load module " + path + ": " + oneLine(reason != nullptr ? reason : "entry point missing");
+        dlclose(library);
+        return false;
+    }
+    library_ = library;
+    setServices_ = setServices;
+    setServices_(&services);
+    group_ = newPlugIn();
+    if (group_ == nullptr) {
+        error = "module " + path + " did not start: it gave no plug-in group";
+        unload();
+        return false;
+    }
+    return true;
+}
+
+void LoadedModule::unload() {
+    if (group_ != nullptr) {
+        group_->release();
+        group_ = nullptr;
+    }
+    if (setServices_ != nullptr) {
+        setServices_(nullptr);
+        setServices_ = nullptr;
+    }
+    if (library_ != nullptr) {
+        dlclose(library_);
+        library_ = nullptr;
+    }
+}
+
+bool LoadedModule::isMapped(const std::string& path) {
+    const std::string file = path.find('/') == std::string::npos ? "./" + path : path;
+    void* library = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD);
+    if (library == nullptr) {
+        dlerror();
+        return false;
+    }
+    dlclose(library);
+    return true;
+}
+
+std::string startFailure(trov::hostsdk::PlugInGroup& group, HeadlessServices& services) {
+    trov::hostsdk::GroupIdentity identity;
+    group.getIdentity(identity);
+    const bool named = identity.productName[0] != '\0';
+    const std::int32_t types = named ? group.getTypeCount() : 0;
+    if (!services.quitRequested() && named && types > 0)
+        return std::string();
+    std::string reason;
+    for (const std::string& message : services.takeMessages())
+        reason += (reason.empty() ? "" : " / ") + message;
+    if (reason.empty())
+        reason = !named       ? "the module has no product identity"
+                 : types == 0 ? "the module declares no effect types"
+                              : "the module asked the host to quit";
+    return reason;
+}
+
+int countThreads() {
+    DIR* tasks = opendir("/proc/self/task");
+    if (tasks == nullptr)
+        return -1;
+    int count = 0;
+    while (const dirent* entry = readdir(tasks))
+        if (entry->d_name[0] != '.')
+            ++count;
+    closedir(tasks);
+    return count;
+}
+
+} // namespace corvale::hostapp

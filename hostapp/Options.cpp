@@ -1,0 +1,155 @@
+#include "hostapp/Options.h"
+
+#include <charconv>
+#include <cmath>
+#include <vector>
+
+namespace corvale::hostapp {
+
+const char* usageText() {
+    return "usage: corvale-host render [options] MODULE INPUT.mid OUTPUT.wav\n"
+           "       corvale-host check [options] MODULE\n"
+           "render plays a standard MIDI file through the module into a WAV file (32-bit float):\n"
+           "  --rate HZ         sample rate, 8000 to 384000 (default 48000)\n"
+           "  --block FRAMES    largest block, 1 to 8192 (default 512)\n"
+           "  --load FILE       bank or patch to load first (dropped on the instance as a file)\n"
+           "  --tail SECONDS    time after the last event, for releases, 0 to 600 (default 2)\n"
+           "  --quiet           no progress line and no summary\n"
+           "check runs the module through its host interface headless and ends with \"N passed, N failed\":\n"
+           "  --seed N          seed of the random automation and block sizes (default 1)\n"
+           "  --quiet           only failures and the summary\n";
+}
+
+namespace {
+
+bool parseWhole(const std::string& text, std::uint64_t low, std::uint64_t high, std::uint64_t& value) {
+    const char* end = text.data() + text.size();
+    const auto [rest, status] = std::from_chars(text.data(), end, value);
+    return status == std::errc() && rest == end && !text.empty() && value >= low && value <= high;
+}
+
+bool parseSeconds(const std::string& text, double& value) {
+    const char* end = text.data() + text.size();
+    const auto [rest, status] = std::from_chars(text.data(), end, value);
+    return status == std::errc() && rest == end && !text.empty() && std::isfinite(value) && value >= 0.0 &&
+           value <= kMaxTailSeconds;
+}
+
+} // namespace
+
+bool parseOptions(int argc, const char* const* argv, Options& options, std::string& error) {
+    options = Options();
+    if (argc < 1) {
+        error = "no command given (render or check)";
+        return false;
+    }
+    const std::string command = argv[0];
+    if (command == "-h" || command == "--help" || command == "help") {
+        options.command = Options::Command::Help;
+        return true;
+    }
+    if (command == "render") {
+        options.command = Options::Command::Render;
+    } else if (command == "check") {
+        options.command = Options::Command::Check;
+    } else {
+        error = "unknown command '" + command + "' (render or check)";
+        return false;
+    }
+    const bool render = options.command == Options::Command::Render;
+    std::vector<std::string> operands;
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string argument = argv[i];
+        if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
+            operands.push_back(std::move(argument));
+            continue;
+        }
+        if (argument == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        std::string name = argument;
+        std::string value;
+        bool hasValue = false;
+        if (const std::size_t equals = argument.find('='); equals != std::string::npos) {
+            name = argument.substr(0, equals);
+            value = argument.substr(equals + 1);
+            hasValue = true;
+        }
+        const auto takeValue = [&]() {
+            if (hasValue)
+                return true;
+            if (i + 1 >= argc) {
+                error = name + " needs a value";
+                return false;
+            }
+            value = argv[++i];
+            return true;
+        };
+        std::uint64_t number = 0;
+        if (name == "--quiet" || name == "-q") {
+            if (hasValue) {
+                error = name + " takes no value";
+                return false;
+            }
+            options.quiet = true;
+        } else if (render && name == "--rate") {
+            if (!takeValue())
+                return false;
+            if (!parseWhole(value, kMinSampleRate, kMaxSampleRate, number)) {
+                error = "--rate: '" + value + "' is not a whole number of hertz from 8000 to 384000";
+                return false;
+            }
+            options.sampleRate = static_cast<std::uint32_t>(number);
+        } else if (render && name == "--block") {
+            if (!takeValue())
+                return false;
+            if (!parseWhole(value, 1, kMaxBlockSize, number)) {
+                error = "--block: '" + value + "' is not a whole number of frames from 1 to 8192";
+                return false;
+            }
+            options.blockSize = static_cast<std::int32_t>(number);
+        } else if (render && name == "--tail") {
+            if (!takeValue())
+                return false;
+            if (!parseSeconds(value, options.tailSeconds)) {
+                error = "--tail: '" + value + "' is not a number of seconds from 0 to 600";
+                return false;
+            }
+        } else if (render && name == "--load") {
+            if (!takeValue())
+                return false;
+            if (value.empty()) {
+                error = "--load needs a file name";
+                return false;
+            }
+            options.load = value;
+        } else if (!render && name == "--seed") {
+            if (!takeValue())
+                return false;
+            if (!parseWhole(value, 0, 0xFFFFFFFFu, number)) {
+                error = "--seed: '" + value + "' is not a whole number from 0 to 4294967295";
+                return false;
+            }
+            options.seed = static_cast<std::uint32_t>(number);
+        } else {
+            error = "unknown option '" + name + "' for " + command;
+            return false;
+        }
+    }
+    const std::size_t wanted = render ? 3 : 1;
+    if (operands.size() != wanted) {
+        error = render ? "render needs MODULE INPUT.mid OUTPUT.wav" : "check needs MODULE";
+        error += " (" + std::to_string(operands.size()) + " given)";
+        return false;
+    }
+    options.module = operands[0];
+    if (render) {
+        options.input = operands[1];
+        options.output = operands[2];
+    }
+    return true;
+}
+
+} // namespace corvale::hostapp

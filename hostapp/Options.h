@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace corvale::hostapp {
+
+// What the command line asks for. Plain data.
+struct Options {
+    enum class Command { Help, Render, Check };
+    Command command = Command::Help;
+    std::string module; // the plug-in module to load
+    std::string input;  // render: the standard MIDI file
+    std::string output; // render: the WAV file to write
+    std::string load;   // render: a bank or patch dropped on the instance before playing
+    std::uint32_t sampleRate = 48000;
+    std::int32_t blockSize = 512;
+    double tailSeconds = 2.0; // render: how long to go on after the last event, for releases
+    std::uint32_t seed = 1;   // check: the random automation's seed
+    bool quiet = false;
+};
+
+constexpr std::uint32_t kMinSampleRate = 8000;
+constexpr std::uint32_t kMaxSampleRate = 384000;
+constexpr std::int32_t kMaxBlockSize = 8192;
+constexpr double kMaxTailSeconds = 600.0;
+
+// The usage text, ending with a newline.
+const char* usageText();
+
+// Reads the arguments after the program's name. False with a one-line reason in error for an unknown
+// command or option, a missing or surplus operand, or a value that is not a number in its range. Options
+// take their value as the next argument or after "=".
+bool parseOptions(int argc, const char* const* argv, Options& options, std::string& error);
+
+} // namespace corvale::hostapp

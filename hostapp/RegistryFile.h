@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace corvale::hostapp {
+
+// The bytes of a registry store file holding one key path (levels split at "\" or "/") with string values,
+// in the layout the module's store reads (little-endian):
+//   "TRRG" u32:1 key;  key = u16:nameLength name u32:valueCount value* u32:childCount key*;
+//   value = u16:nameLength name u32:type (1, a string) u32:size bytes (the text and its zero).
+// The root key has an empty name. False with the reason in error for an empty level, a name or value too
+// long for its field.
+bool buildRegistryStore(const std::string& keyPath,
+                        const std::vector<std::pair<std::string, std::string>>& values,
+                        std::vector<std::uint8_t>& bytes, std::string& error);
+
+// Writes the store to path (replacing it). False with the reason in error.
+bool writeRegistryStore(const std::string& path, const std::string& keyPath,
+                        const std::vector<std::pair<std::string, std::string>>& values, std::string& error);
+
+} // namespace corvale::hostapp

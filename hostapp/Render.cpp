@@ -1,0 +1,193 @@
+#include "hostapp/Render.h"
+
+#include "hostapp/HostedProcess.h"
+#include "hostapp/MidiFile.h"
+#include "hostapp/MidiSchedule.h"
+#include "hostapp/ModuleLoader.h"
+#include "hostapp/RenderLoop.h"
+#include "hostapp/WavWriter.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+
+namespace corvale::hostapp {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Releases the process before the module goes.
+struct ProcessGuard {
+    trov::hostsdk::Process* process = nullptr;
+    ~ProcessGuard() {
+        if (process != nullptr)
+            process->release();
+    }
+};
+
+// "\r" progress on err, first after a second of rendering, then four times a second.
+class ProgressLine {
+public:
+    ProgressLine(std::ostream& err, bool quiet, std::int64_t total, std::uint32_t rate)
+        : err_(err), quiet_(quiet), total_(total), rate_(rate), start_(Clock::now()), next_(start_) {
+        next_ += std::chrono::seconds(1);
+    }
+    void update(std::int64_t done) {
+        if (quiet_ || total_ <= 0)
+            return;
+        const Clock::time_point now = Clock::now();
+        if (now < next_)
+            return;
+        next_ = now + std::chrono::milliseconds(250);
+        char line[96];
+        std::snprintf(line, sizeof line, "\rrendering: %3d%% (%.1f s of %.1f s)",
+                      static_cast<int>(done * 100 / total_), static_cast<double>(done) / rate_,
+                      static_cast<double>(total_) / rate_);
+        err_ << line << std::flush;
+        shown_ = true;
+    }
+    void finish() {
+        if (shown_)
+            err_ << "\n" << std::flush;
+        shown_ = false;
+    }
+    double seconds() const { return std::chrono::duration<double>(Clock::now() - start_).count(); }
+
+private:
+    std::ostream& err_;
+    bool quiet_;
+    std::int64_t total_;
+    std::uint32_t rate_;
+    Clock::time_point start_;
+    Clock::time_point next_;
+    bool shown_ = false;
+};
+
+std::string joined(const std::vector<std::string>& messages) {
+    std::string text;
+    for (const std::string& message : messages)
+        text += (text.empty() ? "" : " / ") + message;
+    return text;
+}
+
+} // namespace
+
+int runRender(const Options& options, std::ostream& out, std::ostream& err) {
+    const auto fail = [&err](const std::string& line) {
+        err << "corvale-host: " << line << std::endl;
+        return 1;
+    };
+
+    MidiFile file;
+    MidiFileError midiError;
+    if (!MidiFileReader::load(options.input, file, midiError))
+        return fail(options.input + ": " + midiError.describe());
+    const MidiSchedule schedule = scheduleMidiFile(file, options.sampleRate);
+    if (static_cast<double>(schedule.endFrame) > kMaxRenderSeconds * options.sampleRate)
+        return fail(options.input + ": the music lasts longer than the limit of 4 hours");
+    const std::int64_t total =
+        schedule.endFrame + static_cast<std::int64_t>(std::llround(options.tailSeconds * options.sampleRate));
+
+    if (!options.load.empty() && !std::ifstream(options.load, std::ios::binary))
+        return fail("cannot read " + options.load + ": " + std::strerror(errno));
+
+    HeadlessServices services;
+    LoadedModule module;
+    std::string error;
+    if (!module.load(options.module, services, error))
+        return fail(error);
+    trov::hostsdk::PlugInGroup& group = *module.group();
+    if (const std::string reason = startFailure(group, services); !reason.empty())
+        return fail("module " + options.module + " did not start: " + reason);
+
+    const std::int32_t type = chooseRenderType(group);
+    trov::hostsdk::EffectTypeInfo info;
+    if (type < 0 || !group.getTypeInfo(type, info))
+        return fail("module " + options.module + " declares no effect type with an audio output");
+    HostedProcess host;
+    ProcessGuard guard{group.createProcess(type, &host)};
+    if (guard.process == nullptr)
+        return fail("module " + options.module + " did not start: it made no process");
+    trov::hostsdk::Process& process = *guard.process;
+    if (process.initialize() != trov::hostsdk::kResultOk) {
+        const std::string shown = joined(services.takeMessages());
+        return fail("module " + options.module + " did not start: the instance failed to initialise" +
+                    (shown.empty() ? " (see its log)" : ": " + shown));
+    }
+    services.takeMessages();
+    process.setSampleRate(static_cast<std::int32_t>(options.sampleRate));
+    trov::hostsdk::ConnectInfo connect;
+    connect.inputStem = info.inputStem;
+    connect.outputStem = info.outputStem;
+    connect.maxBlockSize = options.blockSize;
+    if (process.connect(connect) != trov::hostsdk::kResultOk)
+        return fail("module " + options.module + " did not start: it refused the connection");
+
+    if (!options.load.empty()) {
+        // The bank or patch reaches the instance as a file dragged and dropped on it.
+        bool accepted = false;
+        process.dragItem(0, options.load.c_str(), accepted);
+        if (!accepted)
+            return fail("cannot load " + options.load + ": the module does not take dropped files");
+        // A file the instance takes changes its state, which the process counts; a refusal changes nothing
+        // or shows why.
+        std::int32_t changesBefore = 0;
+        std::int32_t changesAfter = 0;
+        process.getChangeCounter(changesBefore);
+        const std::int32_t dropped = process.drop(0, 0);
+        process.getChangeCounter(changesAfter);
+        const std::string shown = joined(services.takeMessages());
+        if (dropped != trov::hostsdk::kResultOk || !shown.empty() || services.quitRequested() ||
+            changesAfter == changesBefore)
+            return fail("cannot load " + options.load + ": the module refused it" +
+                        (shown.empty() ? "" : ": " + shown));
+    }
+
+    WavWriter writer;
+    const RenderLayout layout{channelsOfStem(info.inputStem), channelsOfStem(info.outputStem),
+                              options.blockSize};
+    if (!writer.open(options.output, layout.outputChannels, options.sampleRate, error))
+        return fail(error);
+
+    ProgressLine progress(err, options.quiet, total, options.sampleRate);
+    const std::int64_t idleEvery = options.sampleRate / 20; // the host's idle about every 50 ms of music
+    std::int64_t nextIdle = idleEvery;
+    const bool rendered = renderSchedule(
+        process, schedule, total, layout,
+        [&writer](const float* const* outputs, std::int32_t frames, std::string& reason) {
+            return writer.write(outputs, frames, reason);
+        },
+        [&](std::int64_t done) {
+            host.setPosition(done);
+            if (done >= nextIdle) {
+                nextIdle = done + idleEvery;
+                group.idle();
+                process.idle();
+            }
+            progress.update(done);
+        },
+        error);
+    progress.finish();
+    if (!rendered || !writer.close(error))
+        return fail(error);
+    if (services.quitRequested())
+        return fail("module " + options.module +
+                    " asked to quit while rendering: " + joined(services.takeMessages()));
+
+    if (!options.quiet) {
+        char line[160];
+        const double seconds = static_cast<double>(total) / options.sampleRate;
+        const double wall = progress.seconds();
+        std::snprintf(line, sizeof line, "%d channel(s), %u Hz, %lld frames (%.2f s), %.1fx real time",
+                      layout.outputChannels, options.sampleRate, static_cast<long long>(total), seconds,
+                      wall > 0.0 ? seconds / wall : 0.0);
+        out << "wrote " << options.output << ": " << line << std::endl;
+    }
+    return 0;
+}
+
+} // namespace corvale::hostapp

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "hostapp/Options.h"
+
+#include <ostream>
+
+namespace corvale::hostapp {
+
+// Seconds of music a render accepts (longer files are refused before anything is rendered).
+constexpr double kMaxRenderSeconds = 4.0 * 3600.0;
+
+// The render command: the MIDI file through the module into the WAV file. Returns the exit status (0 on
+// success, 1 with one line on err for a bad MIDI file, a module that does not load or start, a refused
+// bank or an unwritable output). The progress line goes to err, the summary to out. The user-interface
+// thread.
+int runRender(const Options& options, std::ostream& out, std::ostream& err);
+
+} // namespace corvale::hostapp

@@ -1,0 +1,80 @@
+#include "hostapp/WavWriter.h"
+
+#include <cstdio>
+#include <sndfile.h>
+
+namespace corvale::hostapp {
+
+namespace {
+
+SNDFILE* handle(void* file) {
+    return static_cast<SNDFILE*>(file);
+}
+
+} // namespace
+
+WavWriter::~WavWriter() {
+    abandon();
+}
+
+void WavWriter::abandon() {
+    if (file_ != nullptr) {
+        sf_close(handle(file_));
+        file_ = nullptr;
+        std::remove(path_.c_str());
+    }
+}
+
+bool WavWriter::open(const std::string& path, int channels, std::uint32_t sampleRate, std::string& error) {
+    abandon();
+    SF_INFO info = {};
+    info.samplerate = static_cast<int>(sampleRate);
+    info.channels = channels;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (file == nullptr) {
+        error = "cannot write " + path + ": " + sf_strerror(nullptr);
+        return false;
+    }
+    file_ = file;
+    path_ = path;
+    channels_ = channels;
+    frames_ = 0;
+    return true;
+}
+
+bool WavWriter::write(const float* const* channels, std::int32_t frames, std::string& error) {
+    if (file_ == nullptr) {
+        error = "no output file open";
+        return false;
+    }
+    if (frames <= 0)
+        return true;
+    interleaved_.resize(static_cast<std::size_t>(frames) * static_cast<std::size_t>(channels_));
+    for (std::int32_t frame = 0; frame < frames; ++frame)
+        for (int channel = 0; channel < channels_; ++channel)
+            interleaved_[static_cast<std::size_t>(frame) * channels_ + channel] = channels[channel][frame];
+    if (sf_writef_float(handle(file_), interleaved_.data(), frames) != frames) {
+        error = "cannot write " + path_ + ": " + sf_strerror(handle(file_));
+        abandon();
+        return false;
+    }
+    frames_ += frames;
+    return true;
+}
+
+bool WavWriter::close(std::string& error) {
+    if (file_ == nullptr)
+        return true;
+    sf_write_sync(handle(file_));
+    const int result = sf_close(handle(file_));
+    file_ = nullptr;
+    if (result != 0) {
+        error = "cannot finish " + path_ + ": " + sf_error_number(result);
+        std::remove(path_.c_str());
+        return false;
+    }
+    return true;
+}
+
+} // namespace corvale::hostapp

@@ -1,0 +1,29 @@
+// corvale-host: renders a standard MIDI file through a plug-in module into a WAV file, or checks the module
+// headless through its host interface.
+#include "hostapp/CheckSession.h"
+#include "hostapp/Options.h"
+#include "hostapp/Render.h"
+
+#include <clocale>
+#include <iostream>
+
+int main(int argc, char** argv) {
+    using namespace corvale::hostapp;
+    std::setlocale(LC_ALL, "C");
+    Options options;
+    std::string error;
+    if (!parseOptions(argc - 1, argv + 1, options, error)) {
+        std::cerr << "corvale-host: " << error << " (corvale-host --help shows the usage)" << std::endl;
+        return 2;
+    }
+    switch (options.command) {
+    case Options::Command::Render:
+        return runRender(options, std::cout, std::cerr);
+    case Options::Command::Check:
+        return runCheck(options, std::cout);
+    case Options::Command::Help:
+        break;
+    }
+    std::cout << usageText();
+    return 0;
+}

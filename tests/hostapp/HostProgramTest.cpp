@@ -1,0 +1,245 @@
+#include "hostapp/HostedProcess.h"
+#include "hostapp/ModuleLoader.h"
+#include "hostapp/RegistryFile.h"
+
+#include "support/MidiFileBuilder.h"
+#include "support/ProgramRun.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sndfile.h>
+
+namespace corvale::hostapp {
+namespace {
+
+using test::MidiFileBuilder;
+using test::TrackBytes;
+
+// Runs corvale-host in a scratch folder of its own, with the test module's installation laid out there
+// (its registry store, user store and log folder) when the module is built.
+class HostProgram : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (std::filesystem::temp_directory_path() / "corvale-host-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        scratch_ = pattern;
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        std::filesystem::remove_all(scratch_, ignored);
+    }
+
+    static bool moduleBuilt() {
+#ifdef CORVALE_TEST_MODULE
+        return true;
+#else
+        return false;
+#endif
+    }
+    static std::string modulePath() {
+#ifdef CORVALE_TEST_MODULE
+        return CORVALE_TEST_MODULE;
+#else
+        return "no-module.so";
+#endif
+    }
+
+    // Writes the machine-wide store: the module's key with the given values (all of them by default).
+    void layOutInstallation(bool withInstallPath = true) {
+#ifdef CORVALE_TEST_MODULE
+        std::vector<std::pair<std::string, std::string>> values = {
+            {"ResourcesXmlFile", CORVALE_TEST_MODULE_RESOURCES},
+            { "SettingsXmlFile",
+              CORVALE_TEST_MODULE_SETTINGS }};
+        if (withInstallPath)
+            values.insert(values.begin(), {"InstallPath", CORVALE_TEST_MODULE_DATA});
+        std::string error;
+        ASSERT_TRUE(writeRegistryStore(scratch_ + "/machine.reg", CORVALE_TEST_MODULE_KEY, values, error))
+            << error;
+#else
+        (void)withInstallPath;
+#endif
+    }
+
+    test::ChildResult run(std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), CORVALE_HOST_PROGRAM);
+        return test::runChild(arguments,
+                              {{"TROV_MACHINE_REGISTRY", scratch_ + "/machine.reg"},
+                               {"TROV_USER_REGISTRY", scratch_ + "/user.reg"},
+                               {"XDG_STATE_HOME", scratch_ + "/state"},
+                               // The module keeps objects it makes on first use (its event loop, clock
+                               // clients, plug-in environment) for the life of the process; once dlclose
+                               // unmaps it they read as leaks that no suppression can name, so the
+                               // program runs without the leak check. Its own code is leak-checked by
+                               // the tests of its parts.
+                               {"ASAN_OPTIONS", "halt_on_error=1:detect_leaks=0"}},
+                              scratch_);
+    }
+
+    std::string file(const std::string& name, const test::Bytes& bytes) {
+        const std::string path = scratch_ + "/" + name;
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        return path;
+    }
+
+    static test::Bytes oneNoteFile() {
+        return MidiFileBuilder()
+            .header(0, 1, 96)
+            .track(TrackBytes().event(48, {0x90, 69, 100}).event(48, {0x80, 69, 0}).end())
+            .bytes();
+    }
+
+    std::string scratch_;
+};
+
+// The error is one line on stderr naming the problem, and nothing goes to stdout.
+void expectOneLineError(const test::ChildResult& result, int status, const std::string& fragment) {
+    EXPECT_EQ(result.status, status) << result.err;
+    EXPECT_NE(result.err.find(fragment), std::string::npos) << result.err;
+    EXPECT_EQ(result.err.rfind("corvale-host: ", 0), 0u) << result.err;
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+    EXPECT_TRUE(result.out.empty()) << result.out;
+}
+
+TEST_F(HostProgram, RefusesBadOptionsMidiFilesAndModulesWithOneLineAndAFailingStatus) {
+    const std::string good = file("good.mid", oneNoteFile());
+    const std::string out = scratch_ + "/out.wav";
+    expectOneLineError(run({"render", "--rate", "44k", modulePath(), good, out}), 2, "--rate: '44k'");
+    expectOneLineError(run({"render", modulePath(), good}), 2, "render needs MODULE INPUT.mid OUTPUT.wav");
+    expectOneLineError(run({"mix"}), 2, "unknown command 'mix'");
+
+    const std::string format2 =
+        file("format2.mid", MidiFileBuilder().header(2, 1, 96).track(TrackBytes().end()).bytes());
+    expectOneLineError(run({"render", modulePath(), format2, out}), 1, format2 + ": byte 8: format 2");
+    const std::string cut =
+        file("cut.mid", MidiFileBuilder().header(0, 1, 96).track(TrackBytes().event(0, {0x90, 60})).bytes());
+    expectOneLineError(run({"render", modulePath(), cut, out}), 1, "track 0, byte 22: truncated event");
+    expectOneLineError(run({"render", modulePath(), scratch_ + "/missing.mid", out}), 1,
+                       "cannot open the file");
+
+    expectOneLineError(run({"render", scratch_ + "/missing.so", good, out}), 1,
+                       "cannot load module " + scratch_ + "/missing.so: ");
+    expectOneLineError(run({"render", CORVALE_NOT_A_MODULE, good, out}), 1, "NewPlugIn");
+    expectOneLineError(run({"check", "--seed=x", modulePath()}), 2, "--seed: 'x'");
+    EXPECT_FALSE(std::filesystem::exists(out)) << "no output is left by a failed render";
+}
+
+TEST_F(HostProgram, ChecksTheModuleHeadlessAndAllChecksPass) {
+    if (!moduleBuilt())
+        GTEST_SKIP() << "the test module is not built";
+    layOutInstallation();
+    const test::ChildResult result = run({"check", modulePath()});
+    EXPECT_EQ(result.status, 0) << result.out << result.err;
+    EXPECT_TRUE(std::regex_search(result.out, std::regex("\n[0-9]+ passed, 0 failed\n$"))) << result.out;
+    EXPECT_EQ(result.out.find("FAIL"), std::string::npos) << result.out;
+}
+
+// The first frame of the WAV file where either channel is above the noise floor, or -1.
+std::int64_t firstSoundingFrame(const std::string& path, std::int32_t& rate) {
+    SF_INFO info = {};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    if (file == nullptr)
+        return -2;
+    rate = info.samplerate;
+    std::vector<float> frames(static_cast<std::size_t>(info.frames * info.channels));
+    sf_readf_float(file, frames.data(), info.frames);
+    sf_close(file);
+    for (std::size_t i = 0; i < frames.size(); ++i)
+        if (std::fabs(frames[i]) > 1e-4f)
+            return static_cast<std::int64_t>(i) / info.channels;
+    return -1;
+}
+
+TEST_F(HostProgram, StartsNotesAtTheirFramesThroughTheTempoMapForTwoBlockSizesAndTwoRates) {
+    if (!moduleBuilt())
+        GTEST_SKIP() << "the test module is not built";
+    layOutInstallation();
+    // 150 beats per minute for a beat, then 100: the note at tick 733 sounds at 0.4 + 253 * 0.6 / 480 s.
+    const std::string song =
+        file("song.mid", MidiFileBuilder()
+                             .header(1, 2, 480)
+                             .track(TrackBytes().tempo(0, 400000).tempo(480, 600000).end())
+                             .track(TrackBytes().event(733, {0x90, 69, 100}).event(480, {0x80, 69, 0}).end())
+                             .bytes());
+    const double seconds = 0.4 + 253.0 * 0.6 / 480.0;
+    for (const int rate : {44100, 48000})
+        for (const int block : {64, 512}) {
+            SCOPED_TRACE(std::to_string(rate) + " Hz, blocks of " + std::to_string(block));
+            const std::string out =
+                scratch_ + "/song-" + std::to_string(rate) + "-" + std::to_string(block) + ".wav";
+            const test::ChildResult result =
+                run({"render", "--quiet", "--rate", std::to_string(rate), "--block", std::to_string(block),
+                     "--tail", "0.1", modulePath(), song, out});
+            ASSERT_EQ(result.status, 0) << result.err;
+            EXPECT_TRUE(result.out.empty() && result.err.empty()) << "quiet prints nothing";
+            std::int32_t fileRate = 0;
+            const std::int64_t onset = firstSoundingFrame(out, fileRate);
+            const auto expected = static_cast<std::int64_t>(std::llround(seconds * rate));
+            EXPECT_EQ(fileRate, rate);
+            EXPECT_GE(onset, expected) << "nothing sounds before the note";
+            EXPECT_LE(onset, expected + 2) << "the note starts at its own frame, not at a block's start";
+        }
+}
+
+TEST_F(HostProgram, RefusesAModuleThatCannotStartAMissingBankAndAnUnwritableOutput) {
+    if (!moduleBuilt())
+        GTEST_SKIP() << "the test module is not built";
+    const std::string song = file("song.mid", oneNoteFile());
+    layOutInstallation(false);
+    expectOneLineError(run({"render", modulePath(), song, scratch_ + "/out.wav"}), 1,
+                       "module " + modulePath() + " did not start: ");
+    layOutInstallation();
+    expectOneLineError(
+        run({"render", "--load", scratch_ + "/none.kmd", modulePath(), song, scratch_ + "/out.wav"}), 1,
+        "cannot read " + scratch_ + "/none.kmd");
+    const std::string notABank = file("not-a-bank.xml", {'n', 'o', '\n'});
+    expectOneLineError(run({"render", "--load", notABank, modulePath(), song, scratch_ + "/out.wav"}), 1,
+                       "cannot load " + notABank + ": the module refused it");
+    expectOneLineError(run({"render", modulePath(), song, scratch_ + "/no-folder/out.wav"}), 1,
+                       "cannot write " + scratch_ + "/no-folder/out.wav: ");
+}
+
+TEST_F(HostProgram, LoadsAStateDocumentDroppedOnTheInstanceBeforePlaying) {
+    if (!moduleBuilt())
+        GTEST_SKIP() << "the test module is not built";
+    layOutInstallation();
+    // The module's own state document, taken from a chunk of an instance loaded here.
+    ::setenv("TROV_MACHINE_REGISTRY", (scratch_ + "/machine.reg").c_str(), 1);
+    ::setenv("TROV_USER_REGISTRY", (scratch_ + "/user.reg").c_str(), 1);
+    ::setenv("XDG_STATE_HOME", (scratch_ + "/state").c_str(), 1);
+    std::string document;
+    {
+        HeadlessServices services;
+        LoadedModule module;
+        std::string error;
+        ASSERT_TRUE(module.load(modulePath(), services, error)) << error;
+        ASSERT_EQ(startFailure(*module.group(), services), "");
+        HostedProcess host;
+        trov::hostsdk::Process* process =
+            module.group()->createProcess(chooseRenderType(*module.group()), &host);
+        ASSERT_NE(process, nullptr);
+        ASSERT_EQ(process->initialize(), trov::hostsdk::kResultOk);
+        std::int32_t size = 0;
+        process->getChunkSize(trov::hostsdk::kStateChunkId, size);
+        ASSERT_GT(size, trov::hostsdk::kChunkHeaderSize);
+        std::vector<std::uint8_t> chunk(static_cast<std::size_t>(size));
+        process->getChunk(trov::hostsdk::kStateChunkId, chunk.data(), size);
+        document.assign(chunk.begin() + trov::hostsdk::kChunkHeaderSize, chunk.end());
+        process->release();
+    }
+    const std::string state = file("state.xml", test::Bytes(document.begin(), document.end()));
+    const std::string song = file("song.mid", oneNoteFile());
+    const test::ChildResult result =
+        run({"render", "--load", state, modulePath(), song, scratch_ + "/out.wav"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out.rfind("wrote " + scratch_ + "/out.wav: ", 0), 0u) << result.out;
+}
+
+} // namespace
+} // namespace corvale::hostapp

@@ -1,0 +1,68 @@
+#include "hostapp/WavWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sndfile.h>
+#include <unistd.h>
+
+namespace corvale::hostapp {
+namespace {
+
+std::string scratchPath(const std::string& name) {
+    return (std::filesystem::temp_directory_path() /
+            ("corvale-wav-" + std::to_string(::getpid()) + "-" + name))
+        .string();
+}
+
+TEST(WavWriter, WritesFloatFramesInterleavedAcrossBlocksAndReadsBackExactly) {
+    const std::string path = scratchPath("two.wav");
+    std::string error;
+    {
+        WavWriter writer;
+        ASSERT_TRUE(writer.open(path, 2, 44100, error)) << error;
+        const float left[3] = {0.5f, -0.25f, 1.5f};
+        const float right[3] = {-1.0f, 0.125f, 0.0f};
+        const float* channels[2] = {left, right};
+        ASSERT_TRUE(writer.write(channels, 3, error)) << error;
+        ASSERT_TRUE(writer.write(channels, 2, error)) << error;
+        EXPECT_EQ(writer.framesWritten(), 5);
+        ASSERT_TRUE(writer.close(error)) << error;
+    }
+    SF_INFO info = {};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(info.channels, 2);
+    EXPECT_EQ(info.samplerate, 44100);
+    EXPECT_EQ(info.frames, 5);
+    EXPECT_EQ(info.format, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+    float frames[10] = {};
+    EXPECT_EQ(sf_readf_float(file, frames, 5), 5);
+    sf_close(file);
+    const float expected[10] = {0.5f, -1.0f, -0.25f, 0.125f, 1.5f, 0.0f, 0.5f, -1.0f, -0.25f, 0.125f};
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(frames[i], expected[i]) << i;
+    std::filesystem::remove(path);
+}
+
+TEST(WavWriter, SaysWhyAFileCannotBeWrittenAndLeavesNoUnfinishedFile) {
+    std::string error;
+    WavWriter writer;
+    EXPECT_FALSE(writer.open("/nonexistent-folder/out.wav", 2, 48000, error));
+    EXPECT_EQ(error.rfind("cannot write /nonexistent-folder/out.wav: ", 0), 0u) << error;
+    EXPECT_FALSE(writer.write(nullptr, 1, error));
+
+    const std::string path = scratchPath("abandoned.wav");
+    {
+        WavWriter abandoned;
+        ASSERT_TRUE(abandoned.open(path, 1, 48000, error));
+        const float data[1] = {0.0f};
+        const float* channels[1] = {data};
+        ASSERT_TRUE(abandoned.write(channels, 1, error));
+        EXPECT_TRUE(std::filesystem::exists(path));
+    }
+    EXPECT_FALSE(std::filesystem::exists(path)) << "a writer destroyed before close removes its file";
+}
+
+} // namespace
+} // namespace corvale::hostapp

@@ -1,0 +1,77 @@
+#pragma once
+
+// Runs a program as a child process with extra environment variables and gives its exit status and
+// what it wrote, for tests of command-line programs.
+#include <cstdio>
+#include <fcntl.h>
+#include <fstream>
+#include <iterator>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+extern char** environ;
+
+namespace corvale::test {
+
+struct ChildResult {
+    int status = -1; // the exit status, or -1 when it did not exit normally
+    std::string out;
+    std::string err;
+};
+
+inline std::string readWhole(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// Runs arguments[0] with the arguments, this process's environment plus (or overridden by) extra, and
+// stdout and stderr captured through files in scratch.
+inline ChildResult runChild(const std::vector<std::string>& arguments,
+                            const std::vector<std::pair<std::string, std::string>>& extra,
+                            const std::string& scratch) {
+    std::vector<std::string> environment;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string text = *entry;
+        bool replaced = false;
+        for (const auto& [name, value] : extra)
+            replaced = replaced || text.rfind(name + "=", 0) == 0;
+        if (!replaced)
+            environment.push_back(text);
+    }
+    for (const auto& [name, value] : extra)
+        environment.push_back(name + "=" + value);
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    std::vector<char*> envp;
+    for (std::string& entry : environment)
+        envp.push_back(entry.data());
+    envp.push_back(nullptr);
+
+    const std::string outPath = scratch + "/child.out";
+    const std::string errPath = scratch + "/child.err";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ChildResult result;
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0)
+        return result;
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+    }
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.out = readWhole(outPath);
+    result.err = readWhole(errPath);
+    return result;
+}
+
+} // namespace corvale::test
