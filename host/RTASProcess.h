@@ -115,7 +115,7 @@ private:
     bool dragAccepted_ = false;
     hostsdk::PlugInSpec plugInSpec_;
     std::optional<std::string> sizedChunk_; // the text the last size request measured
-    bool settingChunk_ = false;
+    std::atomic<bool> settingChunk_{false};
 
     std::atomic<Binding*> binding_{nullptr};
     ReaderEpochs renderReaders_;

@@ -1,5 +1,6 @@
 #include "hostapp/CheckSession.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -28,8 +29,10 @@ std::uint32_t getField(const std::vector<std::uint8_t>& chunk, std::size_t offse
 
 // A chunk whose text is replaced, with its size field following.
 std::vector<std::uint8_t> withText(const std::vector<std::uint8_t>& chunk, const std::string& text) {
-    std::vector<std::uint8_t> changed(chunk.begin(), chunk.begin() + kChunkHeaderSize);
-    changed.insert(changed.end(), text.begin(), text.end());
+    // Sized once and filled by copies: a header shorter than expected stays zero-padded.
+    std::vector<std::uint8_t> changed(kChunkHeaderSize + text.size(), 0);
+    std::copy_n(chunk.begin(), std::min<std::size_t>(chunk.size(), kChunkHeaderSize), changed.begin());
+    std::memcpy(changed.data() + kChunkHeaderSize, text.data(), text.size());
     putField(changed, 0, static_cast<std::uint32_t>(changed.size()));
     return changed;
 }

@@ -57,8 +57,7 @@ bool buildRegistryStore(const std::string& keyPath,
             return false;
         }
     }
-    bytes.clear();
-    bytes.insert(bytes.end(), {'T', 'R', 'R', 'G'});
+    bytes.assign({'T', 'R', 'R', 'G'});
     put32(bytes, 1);
     // The root: no name, no values, one child per level down to the key that holds the values.
     putName(bytes, std::string());

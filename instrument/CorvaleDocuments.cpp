@@ -26,7 +26,7 @@ namespace trov {
 namespace {
 
 // A dropped or chosen file for a zone manager or the editor (the extra word points to its path).
-constexpr std::int32_t kDropFile = 3021;
+enum : std::int32_t { kDropFile = 3021 };
 
 enum LoadEntry { kLoadBank, kLoadPatch, kLoadCalibration, kLoadTuning, kLoadSample, kLoadAny };
 enum SaveEntry { kSaveBank, kSavePatch, kSaveCalibration, kSaveSample };

@@ -23,8 +23,11 @@ struct Clients {
     std::thread::id firingThread;
 };
 
+// Never destroyed (clients may leave during static destruction), and kept in static storage: once the
+// last client has left, a module unloaded with it leaves nothing on the heap.
 Clients& clients() {
-    static auto* instance = new Clients;
+    alignas(Clients) static unsigned char storage[sizeof(Clients)];
+    static Clients* const instance = new (storage) Clients;
     return *instance;
 }
 
@@ -40,6 +43,8 @@ void removeClockClient(ClockClient* client) {
     Clients& c = clients();
     std::unique_lock lock(c.mutex);
     c.list.erase(std::remove(c.list.begin(), c.list.end(), client), c.list.end());
+    if (c.list.empty())
+        c.list.shrink_to_fit();
     // A timer of the client firing on another thread finishes before the client goes.
     if (c.firingThread != std::this_thread::get_id())
         c.idle.wait(lock, [&] { return c.firing != client; });

@@ -13,9 +13,21 @@ EventLoop::~EventLoop() {
     removeClockClient(this);
 }
 
+namespace {
+
+// Ends the loop after every other static object of the program, or of the module that holds it, has gone:
+// made before all of them, it is destroyed after them, so windows and timers of other process-wide objects
+// may still go during their teardown, and an unloaded module leaves nothing behind.
+struct LoopOwner {
+    EventLoop* loop = nullptr;
+    ~LoopOwner() { delete loop; }
+};
+LoopOwner gLoopOwner __attribute__((init_priority(101)));
+
+} // namespace
+
 EventLoop& EventLoop::instance() {
-    // Never destroyed: windows and timers of other process-wide objects may go during their teardown.
-    static EventLoop* loop = new EventLoop;
+    static EventLoop* const loop = gLoopOwner.loop = new EventLoop;
     return *loop;
 }
 

@@ -4,12 +4,15 @@
 #include "plugin/Settings.h"
 
 #include <algorithm>
+#include <new>
 
 namespace trov {
 
 PluginEnvironment& PluginEnvironment::instance() {
-    // Never destroyed, so trees that outlive static destruction can still leave it.
-    static PluginEnvironment* const environment = new PluginEnvironment();
+    // Never destroyed, so trees that outlive static destruction can still leave it; kept in static storage
+    // rather than on the heap, so that a module unloaded with it leaks nothing.
+    alignas(PluginEnvironment) static unsigned char storage[sizeof(PluginEnvironment)];
+    static PluginEnvironment* const environment = new (storage) PluginEnvironment();
     return *environment;
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <new>
 #include <system_error>
 #include <utility>
 
@@ -37,8 +38,10 @@ struct Binding {
 };
 
 // Never destroyed: a loop file released by another static's destructor may still call REXDelete at exit.
+// Kept in static storage rather than on the heap, so that a module unloaded with it leaks nothing.
 Binding& binding() {
-    static Binding& instance = *new Binding();
+    alignas(Binding) static unsigned char storage[sizeof(Binding)];
+    static Binding& instance = *new (storage) Binding();
     return instance;
 }
 

@@ -3,6 +3,7 @@
 #include "platform/hostsdk/HostSide.h"
 
 #include <mutex>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -13,7 +14,7 @@ namespace {
 // The host's answers as the module's responder: every question the module asks goes to the host.
 class HostResponder : public platform::Responder {
 public:
-    explicit HostResponder(HostServices* services) : services_(services) {}
+    void setServices(HostServices* services) { services_ = services; }
 
     platform::BoxAnswer messageBox(platform::WindowHandle, const std::string& caption,
                                    const std::string& text, platform::BoxKind kind) override {
@@ -54,12 +55,19 @@ public:
     void openUrl(const std::string& url) override { fallback_.openUrl(url); }
 
 private:
-    HostServices* services_;
+    HostServices* services_ = nullptr;
     platform::HeadlessResponder fallback_;
 };
 
 std::mutex gMutex;
-HostResponder* gResponder = nullptr;
+
+// In static storage and never destroyed: it must not depend on the order in which the module's statics go
+// at unload, and leaves nothing on the heap behind.
+HostResponder& hostResponder() {
+    alignas(HostResponder) static unsigned char storage[sizeof(HostResponder)];
+    static HostResponder* const responder = new (storage) HostResponder();
+    return *responder;
+}
 
 } // namespace
 
@@ -69,22 +77,13 @@ extern "C" __attribute__((visibility("default"))) void
 TrovSetHostServices(trov::hostsdk::HostServices* services) {
     using namespace trov;
     std::lock_guard lock(hostsdk::gMutex);
-    platform::setResponder(nullptr);
-    platform::setQuitHandler(nullptr);
-    delete hostsdk::gResponder;
-    hostsdk::gResponder = nullptr;
-    if (services == nullptr)
+    if (services == nullptr) {
+        platform::setResponder(nullptr);
+        platform::setQuitHandler(nullptr);
         return;
-    hostsdk::gResponder = new hostsdk::HostResponder(services);
-    platform::setResponder(hostsdk::gResponder);
+    }
+    hostsdk::HostResponder& responder = hostsdk::hostResponder();
+    responder.setServices(services);
+    platform::setResponder(&responder);
     platform::setQuitHandler([services](int code) { services->requestQuit(code); });
 }
-
-namespace {
-
-// A host that unloads the module without handing back its services leaves nothing of ours installed.
-struct ServicesAtUnload {
-    ~ServicesAtUnload() { TrovSetHostServices(nullptr); }
-} gServicesAtUnload;
-
-} // namespace

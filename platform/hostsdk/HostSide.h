@@ -171,8 +171,11 @@ public:
     // A length byte and at most 31 characters.
     virtual std::int32_t getChunkName(std::uint32_t id, std::uint8_t (&name)[32]) = 0;
     virtual std::int32_t getChunkSize(std::uint32_t id, std::int32_t& size) = 0;
-    // Fills at most length bytes with the chunk whose size the last getChunkSize gave.
+    // Fills the buffer with the chunk whose size the last getChunkSize gave (the state as it was then);
+    // kResultFailed, writing nothing, when length is shorter than that.
     virtual std::int32_t getChunk(std::uint32_t id, std::uint8_t* chunk, std::int32_t length) = 0;
+    // Takes only a chunk of this product and version whose size lies within 56..length; a refused one
+    // changes nothing.
     virtual std::int32_t setChunk(std::uint32_t id, const std::uint8_t* chunk, std::int32_t length) = 0;
     // equal is left untouched for a chunk that is refused.
     virtual std::int32_t compareChunk(const std::uint8_t* chunk, std::int32_t length, bool& equal) = 0;

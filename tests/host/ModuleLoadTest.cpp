@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
 
 #include <cstdlib>
 #include <filesystem>
@@ -116,6 +119,11 @@ TEST(ModuleLoad, UnloadingRunsTheTeardownLeavesNoThreadAndAReloadStartsAfresh) {
                 text.find("stopping plugin") == std::string::npos)
                 return 34;
         }
+#if defined(__SANITIZE_ADDRESS__)
+        // Nothing the two loads made is left behind unreachable.
+        if (__lsan_do_recoverable_leak_check() != 0)
+            return 40;
+#endif
         return 0;
     });
     ASSERT_TRUE(outcome.exited);

@@ -72,12 +72,7 @@ protected:
                               {{"TROV_MACHINE_REGISTRY", scratch_ + "/machine.reg"},
                                {"TROV_USER_REGISTRY", scratch_ + "/user.reg"},
                                {"XDG_STATE_HOME", scratch_ + "/state"},
-                               // The module keeps objects it makes on first use (its event loop, clock
-                               // clients, plug-in environment) for the life of the process; once dlclose
-                               // unmaps it they read as leaks that no suppression can name, so the
-                               // program runs without the leak check. Its own code is leak-checked by
-                               // the tests of its parts.
-                               {"ASAN_OPTIONS", "halt_on_error=1:detect_leaks=0"}},
+                               {"ASAN_OPTIONS", "halt_on_error=1:detect_leaks=1"}},
                               scratch_);
     }
 
