@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <thread>
 
@@ -358,6 +359,10 @@ Problems checkReload(CheckSession& session) {
 int runCheck(const Options& options, std::ostream& out) {
     CheckSession session;
     session.modulePath = options.module;
+    if (!options.load.empty()) {
+        std::error_code ignored;
+        session.loadPath = std::filesystem::absolute(options.load, ignored).string();
+    }
     session.random.seed(options.seed);
     struct Step {
         const char* name;

@@ -17,6 +17,14 @@ Problems checkNoteSounds(CheckSession& session) {
     CheckInstance& instance = *found.front();
     if (!problems.expect(instance.process->hasMidiInput(), "the instance has no MIDI input"))
         return problems;
+    if (!session.loadPath.empty()) {
+        bool accepted = false;
+        instance.process->dragItem(0, session.loadPath.c_str(), accepted);
+        if (!problems.expect(accepted, "the instance does not take the dropped " + session.loadPath) ||
+            !problems.expect(instance.process->drop(0, 0) == kResultOk,
+                             "the instance refused " + session.loadPath))
+            return problems;
+    }
     instance.process->deliverMidi(0x90, 60, 100);
     const float peak = renderPeak(instance, kCheckRate / 10, 256);
     instance.process->deliverMidi(0x80, 60, 0);

@@ -42,6 +42,9 @@ struct CheckInstance {
 // checks run one after another on the user-interface thread (the main thread).
 struct CheckSession {
     std::string modulePath;
+    // A bank or patch dropped on the instance before the note check plays (a module that is silent until
+    // it has samples); empty: none.
+    std::string loadPath;
     HeadlessServices services;
     LoadedModule module;
     std::vector<std::unique_ptr<CheckInstance>> instances;

@@ -14,9 +14,12 @@ const char* usageText() {
            "  --block FRAMES    largest block, 1 to 8192 (default 512)\n"
            "  --load FILE       bank or patch to load first (dropped on the instance as a file)\n"
            "  --tail SECONDS    time after the last event, for releases, 0 to 600 (default 2)\n"
+           "  --seed N          the module's start-up seed, 0 to 4294967295 (default: the time)\n"
            "  --quiet           no progress line and no summary\n"
            "check runs the module through its host interface headless and ends with \"N passed, N failed\":\n"
-           "  --seed N          seed of the random automation and block sizes (default 1)\n"
+           "  --seed N          seed of the random automation and block sizes (default 1), and the\n"
+           "                    module's start-up seed (default: the time)\n"
+           "  --load FILE       bank or patch dropped on the instance before the note check plays\n"
            "  --quiet           only failures and the summary\n";
 }
 
@@ -117,7 +120,7 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
                 error = "--tail: '" + value + "' is not a number of seconds from 0 to 600";
                 return false;
             }
-        } else if (render && name == "--load") {
+        } else if (name == "--load") {
             if (!takeValue())
                 return false;
             if (value.empty()) {
@@ -125,7 +128,7 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
                 return false;
             }
             options.load = value;
-        } else if (!render && name == "--seed") {
+        } else if (name == "--seed") {
             if (!takeValue())
                 return false;
             if (!parseWhole(value, 0, 0xFFFFFFFFu, number)) {
@@ -133,6 +136,7 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
                 return false;
             }
             options.seed = static_cast<std::uint32_t>(number);
+            options.startupSeed = options.seed;
         } else {
             error = "unknown option '" + name + "' for " + command;
             return false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace corvale::hostapp {
@@ -17,6 +18,9 @@ struct Options {
     std::int32_t blockSize = 512;
     double tailSeconds = 2.0; // render: how long to go on after the last event, for releases
     std::uint32_t seed = 1;   // check: the random automation's seed
+    // --seed N, either command: the module's start-up seed, handed over in TROV_STARTUP_SEED before the
+    // module is loaded (absent: the variable is left as the environment has it).
+    std::optional<std::uint32_t> startupSeed;
     bool quiet = false;
 };
 

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 namespace corvale::hostapp {
@@ -128,9 +129,12 @@ int runRender(const Options& options, std::ostream& out, std::ostream& err) {
         return fail("module " + options.module + " did not start: it refused the connection");
 
     if (!options.load.empty()) {
-        // The bank or patch reaches the instance as a file dragged and dropped on it.
+        // The bank or patch reaches the instance as a file dragged and dropped on it, by its absolute
+        // path: the instance makes the file's folder the current one before it reads the file.
+        std::error_code ignored;
+        const std::string dropPath = std::filesystem::absolute(options.load, ignored).string();
         bool accepted = false;
-        process.dragItem(0, options.load.c_str(), accepted);
+        process.dragItem(0, dropPath.c_str(), accepted);
         if (!accepted)
             return fail("cannot load " + options.load + ": the module does not take dropped files");
         // A file the instance takes changes its state, which the process counts; a refusal changes nothing

@@ -12,6 +12,7 @@
 #include "framework/Random.h"
 #include "framework/System.h"
 #include "instance/Plugin.h"
+#include "platform/StartupSeed.h"
 #include "plugin/PluginEnvironment.h"
 #include "plugin/PluginInfo.h"
 
@@ -81,7 +82,8 @@ void Mission::start() {
         logger_->setLevel(level);
     installPluginEnvironment();
     info->init();
-    seedRandomGenerators(0);
+    // 0 (the time) unless fixed from outside for a render that must repeat.
+    seedRandomGenerators(platform::startupSeed());
     minidumper_ = new Minidumper();
     loadResources();
 }

@@ -133,7 +133,7 @@ void Plugin::init() {
     {
         auto tuning = std::make_unique<Tuning>();
         tuning->setEqualTemperament();
-        std::lock_guard guard(lock_);
+        std::lock_guard guard(tuningsLock_);
         tunings_.clear();
         tunings_.push_back(std::move(tuning));
         currentTuning_ = 0;
@@ -385,13 +385,13 @@ void Plugin::publishTuning() {
 }
 
 Tuning Plugin::getCurrentTuning() const {
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(tuningsLock_);
     const Tuning* tuning = frequencyTuning_.load(std::memory_order_relaxed);
     return tuning != nullptr ? *tuning : Tuning();
 }
 
 int Plugin::getCurrentTuningIndex() const {
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(tuningsLock_);
     return currentTuning_;
 }
 
@@ -400,20 +400,20 @@ std::string Plugin::getCurrentTuningName() const {
 }
 
 std::string Plugin::getTuningName(int index) const {
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(tuningsLock_);
     return index >= 0 && static_cast<std::size_t>(index) < tunings_.size()
                ? tunings_[static_cast<std::size_t>(index)]->getDescription()
                : std::string();
 }
 
 int Plugin::getTuningCount() const {
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(tuningsLock_);
     return static_cast<int>(tunings_.size());
 }
 
 void Plugin::selectTuning(int index) {
     {
-        std::lock_guard guard(lock_);
+        std::lock_guard guard(tuningsLock_);
         if (index < 0 || static_cast<std::size_t>(index) >= tunings_.size())
             return;
         currentTuning_ = index;
@@ -427,7 +427,7 @@ int Plugin::addTuning(const Tuning& tuning) {
     auto added = std::make_unique<Tuning>(tuning);
     int current = 0;
     {
-        std::lock_guard guard(lock_);
+        std::lock_guard guard(tuningsLock_);
         const auto same = std::find_if(tunings_.begin(), tunings_.end(),
                                        [&](const std::unique_ptr<Tuning>& t) { return *t == tuning; });
         if (same != tunings_.end()) {
@@ -444,20 +444,20 @@ int Plugin::addTuning(const Tuning& tuning) {
 }
 
 void Plugin::setTuningAnchor(std::int32_t key, double frequency) {
-    std::unique_ptr<Tuning> old;
     {
-        std::lock_guard guard(lock_);
+        std::lock_guard guard(tuningsLock_);
         if (currentTuning_ < 0 || static_cast<std::size_t>(currentTuning_) >= tunings_.size())
             return;
         std::unique_ptr<Tuning>& current = tunings_[static_cast<std::size_t>(currentTuning_)];
         auto retuned = std::make_unique<Tuning>(*current);
         retuned->setAnchor(key, frequency);
-        old.swap(current);
+        // Retired, not freed: this runs inside the "MasterTune" broadcast, whose lock a note start may be
+        // waiting for while a block waits for that note, so waiting here for the reads to end could
+        // deadlock. readTunings frees them after its wait, the destructor at the end.
+        retiredTunings_.push_back(std::move(current));
         current = std::move(retuned);
         publishTuning();
     }
-    readers_.synchronize();
-    old.reset();
     broadcast(MidiMessage(this, Code::kProgramChanged, nullptr));
 }
 

@@ -213,7 +213,7 @@ private:
     const ModuleList* modules() const noexcept { return modules_.load(std::memory_order_acquire); }
     // Publishes the list; lists are kept until destruction, as the MIDI thread reads them without a lock.
     void publishModules(ModuleList list);
-    // Under lock_: the current tuning's pointer for readers.
+    // Under tuningsLock_: the current tuning's pointer for readers.
     void publishTuning();
     void handNoteToEngines(const Message& message);
     void activateCurrentPreset();
@@ -234,8 +234,13 @@ private:
     std::vector<std::unique_ptr<Preset>> presets_;         // made by init, never resized after
     std::atomic<int> currentPreset_{-1};
     std::recursive_mutex presetMutex_; // one switch at a time (the UI and a MIDI controller may both switch)
-    TuningList tunings_;               // under lock_
-    int currentTuning_ = 0;            // under lock_
+    // A leaf lock of its own, apart from lock_: "MasterTune" retunes from inside that parameter's broadcast
+    // (its lock held) while a note start holds lock_ and tunes its voice in to "MasterTune".
+    mutable std::mutex tuningsLock_;
+    TuningList tunings_;    // under tuningsLock_
+    int currentTuning_ = 0; // under tuningsLock_
+    TuningList
+        retiredTunings_; // under tuningsLock_: replaced by setTuningAnchor, kept while reads may hold them
     std::atomic<const Tuning*> frequencyTuning_{nullptr};
     std::array<std::atomic<CPUMeter*>, kCpuMeterSlots> cpuMeters_{};
     std::unique_ptr<MidiMapper<Parameter*>> midiMapper_;

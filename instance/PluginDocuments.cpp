@@ -91,7 +91,7 @@ void Plugin::writeTunings(Dictionary& document) const {
     std::vector<Tuning> tunings;
     int current = 0;
     {
-        std::lock_guard guard(lock_);
+        std::lock_guard guard(tuningsLock_);
         for (const std::unique_ptr<Tuning>& tuning : tunings_)
             tunings.push_back(*tuning);
         current = currentTuning_;
@@ -252,7 +252,7 @@ void Plugin::readProgram(const Dictionary& document, int programIndex) {
 void Plugin::readTunings(const Dictionary& document) {
     TuningList fresh;
     {
-        std::lock_guard guard(lock_);
+        std::lock_guard guard(tuningsLock_);
         if (!tunings_.empty())
             fresh.push_back(std::make_unique<Tuning>(*tunings_.front()));
     }
@@ -273,9 +273,11 @@ void Plugin::readTunings(const Dictionary& document) {
             }
         });
     TuningList old;
+    TuningList retired;
     {
-        std::lock_guard guard(lock_);
+        std::lock_guard guard(tuningsLock_);
         old.swap(tunings_);
+        retired.swap(retiredTunings_);
         tunings_.swap(fresh);
         currentTuning_ = tunings_.empty() ? 0 : current;
         publishTuning();
@@ -283,6 +285,7 @@ void Plugin::readTunings(const Dictionary& document) {
     // A block or note may still read an old tuning.
     readers_.synchronize();
     old.clear();
+    retired.clear();
     // Read into a local: an index the list does not have leaves the tuning read last current.
     int stored = current;
     if (array && (!array->getInteger("current", &stored) || stored < 0 || stored >= getTuningCount()))

@@ -38,7 +38,17 @@ TEST(Options, ReadsRenderOptionsInEitherFormAndKeepsDefaultsOtherwise) {
     ASSERT_TRUE(parse({"check", "--seed=7", "-q", "--", "-odd-name.so"}, options, error)) << error;
     EXPECT_EQ(options.command, Options::Command::Check);
     EXPECT_EQ(options.seed, 7u);
+    EXPECT_EQ(options.startupSeed, 7u);
     EXPECT_EQ(options.module, "-odd-name.so");
+    ASSERT_TRUE(parse({"check", "--load", "demo.kmd", "m.so"}, options, error)) << error;
+    EXPECT_EQ(options.load, "demo.kmd");
+    ASSERT_TRUE(parse({"render", "m", "i", "o"}, options, error)) << error;
+    EXPECT_FALSE(options.startupSeed) << "without --seed the module's seed is left to the environment";
+    ASSERT_TRUE(parse({"render", "--seed", "0", "m", "i", "o"}, options, error)) << error;
+    EXPECT_EQ(options.startupSeed, 0u);
+    ASSERT_TRUE(parse({"render", "--seed=4294967295", "m", "i", "o"}, options, error)) << error;
+    EXPECT_EQ(options.startupSeed, 4294967295u);
+
     ASSERT_TRUE(parse({"--help"}, options, error));
     EXPECT_EQ(options.command, Options::Command::Help);
 }
@@ -67,8 +77,9 @@ TEST(Options, RefusesBadCommandLinesWithOneLineSayingWhy) {
         {{"render", "--tail=2s", "m", "i", "o"}, "--tail: '2s'"},
         {{"render", "m", "i", "o", "--rate"}, "--rate needs a value"},
         {{"render", "--load=", "m", "i", "o"}, "--load needs a file name"},
+        {{"check", "--load=", "m"}, "--load needs a file name"},
         {{"render", "--quiet=yes", "m", "i", "o"}, "--quiet takes no value"},
-        {{"render", "--seed=1", "m", "i", "o"}, "unknown option '--seed' for render"},
+        {{"render", "--seed=-1", "m", "i", "o"}, "--seed: '-1'"},
         {{"check", "--rate=48000", "m"}, "unknown option '--rate' for check"},
         {{"check", "--seed=4294967296", "m"}, "--seed: '4294967296'"},
         {{"check", "--verbose", "m"}, "unknown option '--verbose'"},
