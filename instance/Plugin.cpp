@@ -59,6 +59,11 @@ Plugin::~Plugin() {
         midiMapper_->save();
         midiMapper_.reset();
     }
+    // No engine thread may still read a program when the programs go.
+    if (const ModuleList* list = modules())
+        for (Module* module : *list)
+            if (Engine* engine = module->getEngine())
+                engine->exit();
     for (const std::unique_ptr<Preset>& preset : presets_)
         preset->exitPrograms();
     // Programs go while the modules they play still exist.

@@ -51,7 +51,7 @@ OstrelEngine::OstrelEngine(Module* module)
 }
 
 OstrelEngine::~OstrelEngine() {
-    writer_.reset();
+    exit();
     for (const char* name : kFollowed)
         tuneOut(name);
     if (Module* module = getModule(); module != nullptr && lfoBuffer_ != nullptr)
@@ -202,6 +202,10 @@ void OstrelEngine::beginTake() noexcept {
     recordState_.store(kStarting, std::memory_order_release);
 }
 
+void OstrelEngine::exit() {
+    writer_.reset();
+}
+
 bool OstrelEngine::receive(const Message& message) {
     if (message.kind == kKindSystem && message.code == Code::kWorkerData && message.extra == 0) {
         if (const double tempo = tempoToFollow_.exchange(0.0); tempo > 0.0)
@@ -289,7 +293,8 @@ bool OstrelEngine::handOff() noexcept {
 
 void OstrelEngine::stepRecorder(const IOPinConfig& inputs, std::int32_t frames) noexcept {
     if (handOff())
-        writer_->trigger();
+        if (writer_)
+            writer_->trigger();
     std::int32_t state = recordState_.load(std::memory_order_acquire);
     if (state == kStarting) {
         // The last take still waits for the writer: this one starts when it has been handed over.
@@ -309,7 +314,8 @@ void OstrelEngine::stepRecorder(const IOPinConfig& inputs, std::int32_t frames) 
             if (takes_[static_cast<std::size_t>(recording_.load() & 1)].getValidFrames() > 0) {
                 handOffPending_.store(true, std::memory_order_release);
                 if (handOff())
-                    writer_->trigger();
+                    if (writer_)
+                        writer_->trigger();
             }
             return;
         }
@@ -335,7 +341,8 @@ void OstrelEngine::watchTempo() noexcept {
         return;
     lastTempo_ = tempo;
     tempoToFollow_.store(tempo, std::memory_order_release);
-    writer_->trigger();
+    if (writer_)
+        writer_->trigger();
 }
 
 void OstrelEngine::process(IOPinConfig& inputs, IOPinConfig& outputs, std::int32_t frames) noexcept {
