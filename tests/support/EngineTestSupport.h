@@ -246,6 +246,21 @@ public:
     Settings specification; // modules copy it; made after the environment is installed
 };
 
+// A module whose plug-in answers with a test host at the given rate: what the blocks that follow the
+// host's sample rate are built over.
+class HostedModule {
+public:
+    explicit HostedModule(std::int32_t sampleRate = 44100) {
+        descriptor.info.services.host = &host;
+        host.setSampleRate(sampleRate);
+        module = descriptor.makeModule();
+    }
+
+    TestHost host;
+    ScopedEngineDescriptor descriptor;
+    ModulePtr module;
+};
+
 // A note of the module: on (status 0x90) or off (0x80) for the key, with an optional fixed slot.
 inline Note makeNote(const Module* module, int type, int key, int slot = Note::kAnySlot, int velocity = 100) {
     Note note(module);
