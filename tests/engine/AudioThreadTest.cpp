@@ -10,6 +10,7 @@
 #include "engine/notes/Tuning.h"
 #include "engine/samples/Sample.h"
 #include "support/AllocationGuard.h"
+#include "support/EngineTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -20,6 +21,8 @@
 
 namespace trov {
 namespace {
+
+using test::TunedModule;
 
 using Channel = IOChannel<float>;
 using test::AllocationGuard;
@@ -108,16 +111,6 @@ TEST(AudioThreadChannels, PinsCopyMixAndAppendAcrossWidthsAndFindTheirChannelsWi
                          outputs.getChannel(3)->getGain()),
               std::tuple(kFrames, 0.5f, 0.5f));
 }
-
-// A module stand-in answering from an equal-tempered tuning.
-class TunedModule : public FrequencySource {
-public:
-    TunedModule() { tuning.setEqualTemperament(); }
-    double getFrequency(int key, double cents) const noexcept override {
-        return tuning.getFrequency(key, cents);
-    }
-    Tuning tuning;
-};
 
 // A sample whose interpolation a player may choose.
 class PlayedSample : public Sample {

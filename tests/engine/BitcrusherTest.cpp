@@ -3,6 +3,7 @@
 #include "engine/io/IOPinMono.h"
 #include "engine/io/IOPinStereo.h"
 #include "support/AllocationGuard.h"
+#include "support/ResponseTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +13,6 @@
 #include <limits>
 #include <random>
 #include <vector>
-#include <xmmintrin.h>
 
 using namespace trov;
 using namespace trov::test;
@@ -34,17 +34,6 @@ std::vector<float> testSignal(std::size_t frames) {
     return signal;
 }
 
-IOChannel<float> channelOf(const std::vector<float>& values) {
-    IOChannel<float> channel(static_cast<std::int32_t>(values.size()));
-    std::copy(values.begin(), values.end(), channel.getData());
-    channel.setValidFrames(static_cast<std::int32_t>(values.size()));
-    return channel;
-}
-
-std::vector<float> valuesOf(const IOChannel<float>& channel) {
-    return {channel.getData(), channel.getData() + channel.getValidFrames()};
-}
-
 // The log crusher's result computed arithmetically, without touching the bit pattern: values whose
 // exponent is under the floor become 0; otherwise the mantissa bit worth 2^(e - 22 + cleared) goes.
 float logReference(float x, int mantissaBits, int exponentFloor) {
@@ -62,18 +51,6 @@ float logReference(float x, int mantissaBits, int exponentFloor) {
     return static_cast<float>(set ? std::copysign(magnitude - weight, static_cast<double>(x)) : x);
 }
 
-// Flush-to-zero and denormals-are-zero off for the scope, so subnormals show.
-class PreciseFloatingPoint {
-public:
-    PreciseFloatingPoint() : saved_(_mm_getcsr()) { _mm_setcsr(saved_ & ~(_MM_FLUSH_ZERO_ON | 0x0040u)); }
-    ~PreciseFloatingPoint() { _mm_setcsr(saved_); }
-    PreciseFloatingPoint(const PreciseFloatingPoint&) = delete;
-    PreciseFloatingPoint& operator=(const PreciseFloatingPoint&) = delete;
-
-private:
-    unsigned saved_;
-};
-
 } // namespace
 
 TEST(BitcrusherLin, OutputsLieOnTheGridOfItsBitsWithinHalfAStep) {
@@ -82,12 +59,11 @@ TEST(BitcrusherLin, OutputsLieOnTheGridOfItsBitsWithinHalfAStep) {
         BitcrusherLin crusher(nullptr, bits);
         const double levels = std::ldexp(1.0, bits);
         EXPECT_EQ(crusher.getLevels(), static_cast<float>(levels));
-        IOChannel<float> in = channelOf(signal);
-        IOChannel<float> out(in.getSize());
-        ASSERT_EQ(crusher.process(in, out), in.getValidFrames());
+        const std::vector<float> out = processed(crusher, signal);
+        ASSERT_EQ(out.size(), signal.size());
         int off = 0;
         for (std::size_t i = 0; i < signal.size(); ++i) {
-            const double y = out.getData()[i];
+            const double y = out[i];
             const double scaled = y * levels;
             off += scaled != std::round(scaled) || std::fabs(y - signal[i]) > 0.5 / levels;
         }
@@ -97,14 +73,15 @@ TEST(BitcrusherLin, OutputsLieOnTheGridOfItsBitsWithinHalfAStep) {
 
 TEST(BitcrusherLin, EightBitsMapTheDocumentedValues) {
     const BitcrusherLin crusher(nullptr, 8);
-    EXPECT_EQ(crusher.quantise(0.5f), 0.5f);
-    EXPECT_EQ(crusher.quantise(0.001f), 0.0f);
-    EXPECT_EQ(crusher.quantise(0.0021f), 0.00390625f);
-    EXPECT_EQ(crusher.quantise(-0.0021f), -0.00390625f);
-    EXPECT_EQ(crusher.quantise(1.0f), 1.0f);
     // Ties go to the even level, as the converter rounds.
-    EXPECT_EQ(crusher.quantise(1.5f / 256.0f), 2.0f / 256.0f);
-    EXPECT_EQ(crusher.quantise(2.5f / 256.0f), 2.0f / 256.0f);
+    for (const auto& [x, y] : {std::pair{0.5f, 0.5f},
+                               {0.001f, 0.0f},
+                               {0.0021f, 0.00390625f},
+                               {-0.0021f, -0.00390625f},
+                               {1.0f, 1.0f},
+                               {1.5f / 256.0f, 2.0f / 256.0f},
+                               {2.5f / 256.0f, 2.0f / 256.0f}})
+        EXPECT_EQ(crusher.quantise(x), y) << x;
 }
 
 TEST(BitcrusherLin, BitsStayWithinOneTo24) {
@@ -205,9 +182,7 @@ TEST(Bitcrusher, BlocksMatchTheSampleMapInEveryCallingForm) {
         IOChannel<float> out(in.getSize());
         IOChannel<float> base(in.getSize());
         IOChannel<float> inPlace = channelOf(signal);
-        IOPinStereo pinIn;
-        pinIn.setChannel(0, channelOf(signal));
-        pinIn.setChannel(1, channelOf(signal));
+        IOPinStereo pinIn = stereoPinOf(signal);
         IOChannel<float> short4(16); // smaller than the input: only what fits is written
         short4.setSize(4);
         IOPinMono pinOut;
@@ -226,17 +201,15 @@ TEST(Bitcrusher, BlocksMatchTheSampleMapInEveryCallingForm) {
         const auto n = static_cast<std::int32_t>(signal.size());
         EXPECT_EQ(std::vector<std::int32_t>(frames, frames + 6),
                   (std::vector<std::int32_t>{n, n, n, n, 4, 0}));
-        EXPECT_EQ(valuesOf(out), expected);
-        EXPECT_EQ(valuesOf(base), expected);
-        EXPECT_EQ(valuesOf(inPlace), expected);
-        EXPECT_EQ(valuesOf(*pinOut.getChannel(0)), expected);
-        EXPECT_EQ(valuesOf(short4), std::vector<float>(expected.begin(), expected.begin() + 4));
+        for (const IOChannel<float>* channel : {&out, &base, &inPlace, pinOut.getChannel(0)})
+            EXPECT_EQ(framesOf(*channel), expected);
+        EXPECT_EQ(framesOf(short4), std::vector<float>(expected.begin(), expected.begin() + 4));
         EXPECT_EQ(rendered.getValidFrames(), 0);
     }
 }
 
 TEST(Bitcrusher, AnImpulseAndTwoMillionZerosLeaveNoSubnormal) {
-    const PreciseFloatingPoint precise;
+    const ScopedSubnormalsKept kept;
     BitcrusherLin linear(nullptr, 12);
     BitcrusherLog logarithmic(nullptr, 8);
     std::vector<float> block(256, 0.0f);
@@ -244,13 +217,12 @@ TEST(Bitcrusher, AnImpulseAndTwoMillionZerosLeaveNoSubnormal) {
     block[0] = 1.0f;
     IOChannel<float> first = channelOf(block);
     IOChannel<float> out(256);
-    int subnormals = 0;
+    std::int64_t subnormals = 0;
     for (Bitcrusher* crusher : {static_cast<Bitcrusher*>(&linear), static_cast<Bitcrusher*>(&logarithmic)}) {
         crusher->process(first, out);
         for (int done = 256; done < 2'000'000 + 256; done += 256) {
             crusher->process(in, out);
-            for (int i = 0; i < 256; ++i)
-                subnormals += std::fpclassify(out.getData()[i]) == FP_SUBNORMAL;
+            subnormals += countSubnormals(out.getData(), 256);
         }
     }
     EXPECT_EQ(subnormals, 0);

@@ -39,16 +39,9 @@ public:
     std::int32_t render(IOChannel<float>& out) noexcept override { return out.setValidFrames(0); }
 };
 
-class DspBase : public testing::Test {
+class DspBase : public testing::Test, protected HostedModule {
 protected:
-    DspBase() {
-        descriptor.info.services.host = &host;
-        host.setSampleRate(48000);
-        module = descriptor.makeModule();
-    }
-    TestHost host;
-    ScopedEngineDescriptor descriptor;
-    ModulePtr module;
+    DspBase() : HostedModule(48000) {}
 };
 
 IOChannel<float> filled(std::int32_t frames, float value) {

@@ -15,27 +15,8 @@ using namespace trov::test;
 
 namespace {
 
-class Envelopes : public testing::Test {
+class Envelopes : public testing::Test, protected HostedModule {
 protected:
-    Envelopes() {
-        descriptor.info.services.host = &host;
-        host.setSampleRate(44100);
-        module = descriptor.makeModule();
-    }
-
-    // frames samples rendered in blocks of `block`.
-    static std::vector<float> run(EnvelopeDiscreteSloped& envelope, std::int32_t frames,
-                                  std::int32_t block = 256) {
-        std::vector<float> values;
-        IOChannel<float> channel(block);
-        while (std::ssize(values) < frames) {
-            envelope.render(channel);
-            values.insert(values.end(), channel.getData(), channel.getData() + channel.getValidFrames());
-        }
-        values.resize(static_cast<std::size_t>(frames));
-        return values;
-    }
-
     // An envelope rising to full over ms, then jumping to 0 and holding it: the first 0 marks the
     // rise's length.
     std::unique_ptr<EnvelopeDiscreteSloped> rise(std::int32_t ms, std::uint32_t steps = 32) {
@@ -50,10 +31,6 @@ protected:
         const auto full = std::find(values.begin(), values.end(), 1.0f);
         return static_cast<std::size_t>(std::find(full, values.end(), 0.0f) - values.begin());
     }
-
-    TestHost host;
-    ScopedEngineDescriptor descriptor;
-    ModulePtr module;
 };
 
 } // namespace
@@ -65,7 +42,8 @@ TEST_F(Envelopes, SegmentsLastWholeSamplesOfTheRateAndStepAlongTheLine) {
             auto envelope = rise(ms);
             envelope->trigger();
             const auto length = static_cast<std::size_t>(std::int64_t{rate} * ms / 1000);
-            const std::vector<float> values = run(*envelope, static_cast<std::int32_t>(length) + 300, 100);
+            const std::vector<float> values =
+                rendered(*envelope, static_cast<std::int32_t>(length) + 300, 100);
             ASSERT_EQ(endOfRise(values), length) << ms << " ms at " << rate;
             for (std::size_t i = 0; i < length; ++i) {
                 const float steps = values[i] * 32.0f;
@@ -90,7 +68,7 @@ TEST_F(Envelopes, SegmentsUnderOneSampleJumpAndLastOneSample) {
         envelope.render(one);
         EXPECT_EQ(one.getData()[0], 0.5f) << ms;
         EXPECT_EQ(envelope.getPosition(), 1u) << ms;
-        const std::vector<float> values = run(envelope, 600);
+        const std::vector<float> values = rendered(envelope, 600);
         EXPECT_TRUE(std::isfinite(values[0]) && values[0] >= 0.5f) << ms;
         EXPECT_EQ(values[599], 0.75f) << ms;
     }
@@ -102,14 +80,14 @@ TEST_F(Envelopes, ReleaseGoesToTheReleaseSegmentOrEndsAtOnce) {
     adsr.addSegment(0.5f, 10, 1.0f, true);
     adsr.addSegment(0.0f, 20, 1.0f, false);
     adsr.trigger();
-    EXPECT_EQ(run(adsr, 2000).back(), 0.5f); // sustaining
+    EXPECT_EQ(rendered(adsr, 2000).back(), 0.5f); // sustaining
     adsr.release();
-    const std::vector<float> released = run(adsr, 1024);
+    const std::vector<float> released = rendered(adsr, 1024);
     EXPECT_NEAR(released[440], 0.25f, 1.0f / 128.0f);
     EXPECT_GT(released[860], 0.0f);
     EXPECT_EQ(released[881], 0.0f);
     EXPECT_TRUE(adsr.isActive()); // the silent end segment: 400 samples from 882 on
-    run(adsr, 512);
+    rendered(adsr, 512);
     EXPECT_FALSE(adsr.isActive());
     IOChannel<float> channel(64);
     EXPECT_EQ(adsr.render(channel), 0);
@@ -119,19 +97,19 @@ TEST_F(Envelopes, ReleaseGoesToTheReleaseSegmentOrEndsAtOnce) {
     held.addSegment(1.0f, 5, 1.0f, false);
     held.addSegment(1.0f, 5, 1.0f, true);
     held.trigger();
-    EXPECT_EQ(run(held, 1000).back(), 1.0f);
+    EXPECT_EQ(rendered(held, 1000).back(), 1.0f);
     held.release();
     EXPECT_EQ(held.getPosition(), 2u);
-    EXPECT_EQ(run(held, 256, 256), std::vector<float>(256, 0.0f));
+    EXPECT_EQ(rendered(held, 256, 256), std::vector<float>(256, 0.0f));
     EXPECT_TRUE(held.isActive());
-    run(held, 256, 256);
+    rendered(held, 256, 256);
     EXPECT_FALSE(held.isActive());
 
     // With two segments (one and the end) release ends the envelope at once.
     EnvelopeDiscreteSloped two(module.get(), 32);
     two.addSegment(1.0f, 100, 1.0f, true);
     two.trigger();
-    run(two, 300);
+    rendered(two, 300);
     two.release();
     EXPECT_EQ(two.getLevel(), 0.0f);
     EXPECT_FALSE(two.isActive());
@@ -141,17 +119,17 @@ TEST_F(Envelopes, StopFadesOverSixtyFourSamplesOrSilencesAtOnce) {
     EnvelopeDiscreteSloped envelope(module.get(), 32);
     envelope.addSegment(0.5f, 1, 1.0f, true);
     envelope.trigger();
-    run(envelope, 100);
+    rendered(envelope, 100);
     ASSERT_EQ(envelope.getLevel(), 16.0f);
     envelope.stop(false);
-    const std::vector<float> fade = run(envelope, 64, 64);
+    const std::vector<float> fade = rendered(envelope, 64, 64);
     for (std::size_t i = 0; i < 64; ++i)
         EXPECT_EQ(fade[i], std::rint(16.0f - 0.25f * float(i + 1)) / 32.0f) << i;
     EXPECT_EQ(fade[63], 0.0f);
     EXPECT_FALSE(envelope.isActive());
 
     envelope.trigger();
-    run(envelope, 100);
+    rendered(envelope, 100);
     envelope.stop(true);
     EXPECT_FALSE(envelope.isActive());
     EXPECT_EQ(envelope.getLevel(), 0.0f);
@@ -160,7 +138,7 @@ TEST_F(Envelopes, StopFadesOverSixtyFourSamplesOrSilencesAtOnce) {
 TEST_F(Envelopes, AnIdleEnvelopeRendersZerosAndReturnsNothing) {
     auto envelope = rise(10);
     envelope->trigger();
-    run(*envelope, 1000); // through the jump to 0 and its hold
+    rendered(*envelope, 1000); // through the jump to 0 and its hold
     envelope->stop(true);
     IOChannel<float> channel = channelOf(std::vector<float>(32, 0.7f));
     channel.setValidFrames(3);
@@ -177,7 +155,7 @@ TEST_F(Envelopes, AnIdleEnvelopeRendersZerosAndReturnsNothing) {
     EXPECT_EQ(envelope->process(in, out), 32);
     auto reference = rise(10);
     reference->trigger();
-    const std::vector<float> curve = run(*reference, 32);
+    const std::vector<float> curve = rendered(*reference, 32);
     for (const int i : {0, 13, 31})
         EXPECT_FLOAT_EQ(out.getData()[i], 0.7f * curve[static_cast<std::size_t>(i)]) << i;
 }
@@ -186,7 +164,7 @@ TEST_F(Envelopes, TheCurveEndingInsideABlockFillsTheRestWithZeros) {
     EnvelopeDiscreteSloped envelope(module.get(), 16);
     envelope.addSegment(1.0f, 2, 2.0f, false); // 88 samples; scale 2 doubles the output
     envelope.trigger();
-    const std::vector<float> values = run(envelope, 1024, 1024);
+    const std::vector<float> values = rendered(envelope, 1024, 1024);
     EXPECT_EQ(values[87], 2.0f);
     EXPECT_EQ(values[88], 0.0f); // the end segment is silent
     EXPECT_EQ(values[88 + 399], 0.0f);
@@ -201,7 +179,7 @@ TEST_F(Envelopes, SegmentLengthsFollowTheHostsRate) {
     EXPECT_EQ(envelope->getSegments()[0].samples, 480);
     EXPECT_EQ(envelope->getSegments().back().samples, 400); // the end segment is counted in samples
     envelope->trigger();
-    EXPECT_EQ(endOfRise(run(*envelope, 1000)), 480u);
+    EXPECT_EQ(endOfRise(rendered(*envelope, 1000)), 480u);
 
     // Long segments at high rates stay exact.
     host.setSampleRate(192000);

@@ -69,13 +69,3 @@ TEST(HostInterface, EverySampleRateSetBroadcastsOneMessage) {
     EXPECT_EQ(listener.events, (std::vector<Event>{{3004, 48000}, {3004, 48000}}));
     host.removeListener(&listener);
 }
-
-TEST(HostInterface, HoldsTheOpenEditor) {
-    TestHost host;
-    EXPECT_EQ(host.getEditor(), nullptr);
-    auto* editor = reinterpret_cast<EditorInterface*>(&host); // an identity only; never called
-    host.setEditor(editor);
-    EXPECT_EQ(host.getEditor(), editor);
-    host.setEditor(nullptr);
-    EXPECT_EQ(host.getEditor(), nullptr);
-}

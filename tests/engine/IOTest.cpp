@@ -144,34 +144,32 @@ TEST(IOChannel, AssignmentSharesTheMemoryAndFreeingLeavesOthersAlone) {
     EXPECT_EQ(b.getPeak(), 1.0f);
 }
 
-TEST(IOPin, MonoPinsFoldStereoSources) {
-    Channel left = filled(16, 0.25f), right = filled(16, 0.5f), out = filled(16, 0.0f),
-            single = filled(16, 0.125f);
-    IOPinStereo stereo(&left, &right);
-    IOPinMono mono(&out), source(&single);
-    mono.copyFrom(stereo);
-    EXPECT_FLOAT_EQ(out.getData()[3], 0.75f);
-    mono.mixFrom(stereo);
-    EXPECT_FLOAT_EQ(out.getData()[3], 1.5f);
-    mono.copyFrom(source);
-    EXPECT_FLOAT_EQ(out.getData()[3], 0.125f);
-    mono.mixFrom(source);
-    EXPECT_FLOAT_EQ(out.getData()[3], 0.25f);
-}
-
-TEST(IOPin, StereoPinsSpreadMonoSourcesAndPairStereoOnes) {
-    Channel left = filled(16, 0.0f), right = filled(16, 0.0f), single = filled(16, 0.5f),
+TEST(IOPin, MonoPinsFoldStereoSourcesAndStereoPinsSpreadMonoOnesAndPairStereoOnes) {
+    Channel left = filled(16, 0.0f), right = filled(16, 0.0f), out = filled(16, 0.0f), one = filled(16, 0.5f),
             a = filled(16, 0.1f), b = filled(16, 0.2f);
-    IOPinStereo stereo(&left, &right), source(&a, &b);
-    IOPinMono mono(&single);
-    stereo.copyFrom(mono);
-    EXPECT_EQ(std::pair(left.getData()[0], right.getData()[0]), std::pair(0.5f, 0.5f));
-    stereo.mixFrom(mono);
-    EXPECT_FLOAT_EQ(right.getData()[0], 1.0f);
-    stereo.copyFrom(source);
-    EXPECT_EQ(std::pair(left.getData()[5], right.getData()[5]), std::pair(0.1f, 0.2f));
-    stereo.mixFrom(source);
-    EXPECT_FLOAT_EQ(right.getData()[5], 0.4f);
+    IOPinStereo stereo(&left, &right), stereoSource(&a, &b);
+    IOPinMono mono(&out), monoSource(&one);
+    struct Case {
+        IOPin& to;
+        const IOPin& from;
+        bool mix;
+        std::pair<float, float> expected; // the target's first and last channel
+    };
+    const Case cases[] = {
+        {mono, stereoSource, false, {0.3f, 0.3f}},   {mono, stereoSource, true, {0.6f, 0.6f}},
+        {mono, monoSource, false, {0.5f, 0.5f}},     {mono, monoSource, true, {1.0f, 1.0f}},
+        {stereo, monoSource, false, {0.5f, 0.5f}},   {stereo, monoSource, true, {1.0f, 1.0f}},
+        {stereo, stereoSource, false, {0.1f, 0.2f}}, {stereo, stereoSource, true, {0.2f, 0.4f}}};
+    int n = 0;
+    for (const Case& c : cases) {
+        if (c.mix)
+            c.to.mixFrom(c.from);
+        else
+            c.to.copyFrom(c.from);
+        const int last = c.to.getChannelCount() - 1;
+        EXPECT_FLOAT_EQ(c.to.getChannel(0)->getData()[5], c.expected.first) << "case " << n;
+        EXPECT_FLOAT_EQ(c.to.getChannel(last)->getData()[5], c.expected.second) << "case " << n++;
+    }
 }
 
 TEST(IOPin, AppendingReportsRoomOnlyWhileEveryChannelHasSome) {

@@ -4,6 +4,7 @@
 #include "engine/notes/TuningSCL.h"
 #include "framework/Dictionary.h"
 #include "framework/File.h"
+#include "support/EngineTestSupport.h"
 #include "support/FileTestFolder.h"
 
 #include <gtest/gtest.h>
@@ -15,15 +16,7 @@
 namespace trov {
 namespace {
 
-// A module stand-in answering from an equal-tempered tuning.
-class TunedModule : public FrequencySource {
-public:
-    TunedModule() { tuning.setEqualTemperament(); }
-    double getFrequency(int key, double cents) const noexcept override {
-        return tuning.getFrequency(key, cents);
-    }
-    Tuning tuning;
-};
+using test::TunedModule;
 
 TEST(Note, MidiEventsSetTheTypeOnlyForNoteOnAndOff) {
     Note note;

@@ -250,10 +250,9 @@ TEST_F(ResourcesTest, DescriptionSamplesLoadInOrderSkippingOneThatDoesNotAndResi
 }
 
 TEST_F(ResourcesTest, UnreadableDescriptionIsAnImportError) {
-    const Error missing = resources().load(File(world_.files / "none.xml"));
-    EXPECT_EQ(missing.getCode(), "EIFL");
-    const Error broken = resources().load(File(world_.files.write("broken.xml", "<dict><unclosed></dict>")));
-    EXPECT_EQ(broken.getCode(), "EIFL");
+    for (const std::string& path :
+         {world_.files / "none.xml", world_.files.write("broken.xml", "<dict><unclosed></dict>")})
+        EXPECT_EQ(resources().load(File(path)).getCode(), "EIFL") << path;
 }
 
 TEST_F(ResourcesTest, OneSampleUnderTwoIdsIsOneObjectKeptWhileEitherIdIsInUse) {

@@ -28,8 +28,31 @@ using test::loopOf;
 
 namespace {
 
-// Encodes a WavPack file with the library's encoder: values interleaved, right-justified integers (or
-// float bit patterns). With an unknown length the file does not say how many frames it holds.
+// Writes a WavPack file with the library's encoder; pack hands it the values. The channel mask follows the
+// channel count.
+template <class Pack>
+bool writeWavPack(const std::string& path, WavpackConfig config, std::int64_t frames, Pack&& pack) {
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    if (out == nullptr)
+        return false;
+    WavpackContext* context = WavpackOpenFileOutput(
+        [](void* id, void* data, std::int32_t count) {
+            return static_cast<int>(
+                std::fwrite(data, 1, static_cast<std::size_t>(count), static_cast<std::FILE*>(id)) ==
+                static_cast<std::size_t>(count));
+        },
+        out, nullptr);
+    config.bits_per_sample = config.bytes_per_sample * 8;
+    config.channel_mask = config.num_channels == 1 ? 4 : (1 << config.num_channels) - 1;
+    const bool ok = WavpackSetConfiguration64(context, &config, frames, nullptr) &&
+                    WavpackPackInit(context) && pack(context) && WavpackFlushSamples(context);
+    WavpackCloseFile(context);
+    std::fclose(out);
+    return ok;
+}
+
+// A WavPack file of values interleaved, right-justified integers (or float bit patterns). With an unknown
+// length the file does not say how many frames it holds.
 struct WavPackFile {
     int channels = 1;
     int bytesPerSample = 2;
@@ -41,73 +64,45 @@ struct WavPackFile {
     std::int64_t claimedFrames = 0;
 
     bool write(const std::string& path) const {
-        std::FILE* out = std::fopen(path.c_str(), "wb");
-        if (out == nullptr)
-            return false;
-        WavpackContext* context = WavpackOpenFileOutput(
-            [](void* id, void* data, std::int32_t count) {
-                return static_cast<int>(
-                    std::fwrite(data, 1, static_cast<std::size_t>(count), static_cast<std::FILE*>(id)) ==
-                    static_cast<std::size_t>(count));
-            },
-            out, nullptr);
         WavpackConfig config{};
         config.bytes_per_sample = bytesPerSample;
-        config.bits_per_sample = bytesPerSample * 8;
         config.num_channels = channels;
-        config.channel_mask = channels == 1 ? 4 : (1 << channels) - 1;
         config.sample_rate = sampleRate;
         config.float_norm_exp = isFloat ? 127 : 0;
         const std::int64_t frames = static_cast<std::int64_t>(values.size()) / channels;
         std::vector<std::int32_t> copy = values;
-        const bool ok = WavpackSetConfiguration64(context, &config,
-                                                  unknownLength       ? -1
-                                                  : claimedFrames > 0 ? claimedFrames
-                                                                      : frames,
-                                                  nullptr) &&
-                        WavpackPackInit(context) &&
-                        WavpackPackSamples(context, copy.data(), static_cast<std::uint32_t>(frames)) &&
-                        WavpackFlushSamples(context);
-        WavpackCloseFile(context);
-        std::fclose(out);
-        return ok;
+        return writeWavPack(path, config,
+                            unknownLength       ? -1
+                            : claimedFrames > 0 ? claimedFrames
+                                                : frames,
+                            [&](WavpackContext* context) {
+                                return WavpackPackSamples(context, copy.data(),
+                                                          static_cast<std::uint32_t>(frames)) != 0;
+                            });
     }
 };
 
 // Writes frames of 8-bit mono noise, which does not compress, in pieces: the writing itself costs little
 // memory.
 bool writeNoiseWavPack(const std::string& path, int frames) {
-    std::FILE* out = std::fopen(path.c_str(), "wb");
-    if (out == nullptr)
-        return false;
-    WavpackContext* context = WavpackOpenFileOutput(
-        [](void* id, void* data, std::int32_t count) {
-            return static_cast<int>(
-                std::fwrite(data, 1, static_cast<std::size_t>(count), static_cast<std::FILE*>(id)) ==
-                static_cast<std::size_t>(count));
-        },
-        out, nullptr);
     WavpackConfig config{};
     config.bytes_per_sample = 1;
-    config.bits_per_sample = 8;
     config.num_channels = 1;
-    config.channel_mask = 4;
     config.sample_rate = 44100;
-    bool ok = WavpackSetConfiguration64(context, &config, frames, nullptr) && WavpackPackInit(context);
-    std::vector<std::int32_t> piece(4096);
-    std::uint32_t state = 1;
-    for (int done = 0; ok && done < frames; done += 4096) {
-        for (std::int32_t& value : piece) {
-            state = state * 1664525u + 1013904223u;
-            value = static_cast<std::int32_t>(state >> 24) - 128;
+    return writeWavPack(path, config, frames, [&](WavpackContext* context) {
+        std::vector<std::int32_t> piece(4096);
+        std::uint32_t state = 1;
+        for (int done = 0; done < frames; done += 4096) {
+            for (std::int32_t& value : piece) {
+                state = state * 1664525u + 1013904223u;
+                value = static_cast<std::int32_t>(state >> 24) - 128;
+            }
+            if (!WavpackPackSamples(context, piece.data(),
+                                    static_cast<std::uint32_t>(std::min(4096, frames - done))))
+                return false;
         }
-        ok = WavpackPackSamples(context, piece.data(),
-                                static_cast<std::uint32_t>(std::min(4096, frames - done)));
-    }
-    ok = ok && WavpackFlushSamples(context);
-    WavpackCloseFile(context);
-    std::fclose(out);
-    return ok;
+        return true;
+    });
 }
 
 // Writes interleaved values through libsndfile as exact integers (each value a multiple of 2^-31), with an
@@ -141,14 +136,28 @@ std::string bigEndian(std::initializer_list<std::pair<std::size_t, int>> fields)
     return out;
 }
 
+std::string chunk(const char* id, const std::string& body) {
+    return id + bigEndian({{body.size(), 4}}) + body;
+}
+
+// A FORM file of the given type and chunks.
+std::string form(const char* type, const std::string& chunks) {
+    return "FORM" + bigEndian({{chunks.size() + 4, 4}}) + type + chunks;
+}
+
+// COMM of mono 16-bit frames at 44.1 kHz and SSND of frames copies of value.
+std::string monoAiff16(std::size_t frames, std::size_t value) {
+    std::string sound(8, '\0');
+    for (std::size_t i = 0; i < frames; ++i)
+        sound += bigEndian({{value, 2}});
+    return chunk("COMM", bigEndian({{1, 2}, {frames, 4}, {16, 2}}) +
+                             std::string("\x40\x0E\xAC\x44\0\0\0\0\0\0", 10)) +
+           chunk("SSND", sound);
+}
+
 // A 16-bit mono AIFF file of 4000 frames at 44.1 kHz whose instrument chunk has a sustain loop over the
 // markers at frames 1000 and 3000 (libsndfile does not write instrument chunks into AIFF files).
 std::string aiffWithInstrument(std::size_t baseNote, std::size_t playMode) {
-    auto chunk = [](const char* id, const std::string& body) {
-        return id + bigEndian({{body.size(), 4}}) + body;
-    };
-    const std::string comm =
-        bigEndian({{1, 2}, {4000, 4}, {16, 2}}) + std::string("\x40\x0E\xAC\x44\0\0\0\0\0\0", 10);
     const std::string mark =
         bigEndian({{2, 2}, {1, 2}, {1000, 4}}) + "\3beg" + bigEndian({{2, 2}, {3000, 4}}) + "\3beg";
     const std::string inst = bigEndian({{baseNote, 1},
@@ -164,12 +173,7 @@ std::string aiffWithInstrument(std::size_t baseNote, std::size_t playMode) {
                                         {0, 2},
                                         {0, 2},
                                         {0, 2}});
-    std::string sound(8, '\0');
-    for (int i = 0; i < 4000; ++i)
-        sound += bigEndian({{0x1000, 2}});
-    const std::string form =
-        "AIFF" + chunk("COMM", comm) + chunk("MARK", mark) + chunk("INST", inst) + chunk("SSND", sound);
-    return "FORM" + bigEndian({{form.size(), 4}}) + form;
+    return form("AIFF", monoAiff16(4000, 0x1000) + chunk("MARK", mark) + chunk("INST", inst));
 }
 
 // The plain and WavPack samples with their buffer's size in view.
@@ -183,30 +187,16 @@ constexpr std::int64_t kMiB = 1 << 20;
 // A 12-bit DWVW AIFC file whose COMM chunk claims the given frames over a few bytes of sound: libsndfile
 // believes the count of this coding.
 std::string dwvwClaiming(std::size_t frames) {
-    auto chunk = [](const char* id, const std::string& body) {
-        return id + bigEndian({{body.size(), 4}}) + body;
-    };
     const std::string comm = bigEndian({{1, 2}, {frames, 4}, {12, 2}}) +
                              std::string("\x40\x0B\xFA\0\0\0\0\0\0\0", 10) + "DWVW" + std::string(2, '\0');
-    const std::string form = "AIFC" + chunk("FVER", bigEndian({{0xA2805140, 4}})) + chunk("COMM", comm) +
-                             chunk("SSND", std::string(8, '\0') + std::string(34, '\x55'));
-    return "FORM" + bigEndian({{form.size(), 4}}) + form;
+    return form("AIFC", chunk("FVER", bigEndian({{0xA2805140, 4}})) + chunk("COMM", comm) +
+                            chunk("SSND", std::string(8, '\0') + std::string(34, '\x55')));
 }
 
 // A 16-bit mono AIFF of the given frames followed by an application chunk of padding bytes, so that the
 // file's length suggests far more frames than it has.
-std::string aiffWithTrailer(int frames, std::size_t padding) {
-    auto chunk = [](const char* id, const std::string& body) {
-        return id + bigEndian({{body.size(), 4}}) + body;
-    };
-    const std::string comm = bigEndian({{1, 2}, {static_cast<std::size_t>(frames), 4}, {16, 2}}) +
-                             std::string("\x40\x0E\xAC\x44\0\0\0\0\0\0", 10);
-    std::string sound(8, '\0');
-    for (int i = 0; i < frames; ++i)
-        sound += bigEndian({{0x2000, 2}});
-    const std::string form =
-        "AIFF" + chunk("COMM", comm) + chunk("SSND", sound) + chunk("APPL", std::string(padding, '\0'));
-    return "FORM" + bigEndian({{form.size(), 4}}) + form;
+std::string aiffWithTrailer(std::size_t frames, std::size_t padding) {
+    return form("AIFF", monoAiff16(frames, 0x2000) + chunk("APPL", std::string(padding, '\0')));
 }
 
 class SampleFileFactory : public testing::Test {

@@ -339,14 +339,7 @@ TEST_F(SampleOscTest, ReadsNearTheEndOfTheSampleNeverGoPastItsLastFrame) {
 
 TEST_F(SampleOscTest, NothingIsRenderedWhenStartEqualsEndOrThePitchCannotBeHad) {
     IOChannel<float> block = emptyBlock(32);
-    auto untouched = [&block](SampleOsc& osc) {
-        std::fill_n(block.getData(), 32, 0.25f);
-        block.setValidFrames(5);
-        const std::int32_t result = osc.render(block);
-        return result == 0 && block.getValidFrames() == 5 &&
-               std::all_of(block.getData(), block.getData() + 32, [](float v) { return v == 0.25f; }) &&
-               !osc.isActive();
-    };
+    auto untouched = [&block](SampleOsc& osc) { return rendersNothing(osc, block) && !osc.isActive(); };
     auto osc = player();
     osc->setRange(50, 50);
     EXPECT_TRUE(untouched(*osc));
@@ -464,19 +457,7 @@ TEST_F(SampleOscTest, NotesLoopsAndRenderingNeitherAllocateNorLog) {
 TEST_F(SampleOscTest, NamedSamplesComeOnlyFromTheLoadedOnesAndAMissingOneIsLoggedOnce) {
     LogCapture log(0);
     // A description names the sample's file, but nothing has loaded it (or it was purged).
-    const std::string path = world_.files / "noise.wav";
-    {
-        EditableWav wav(makeRamp(3000), 16);
-        File file(path);
-        ASSERT_FALSE(wav.save(file).failed());
-    }
-    Dictionary description;
-    description.setString("file-format", "0.7.0");
-    description.addArray("samples")->addDictionary("Noise")->setString("filename", path);
-    const std::string descriptionPath = world_.files / "resources.xml";
-    ASSERT_TRUE(description.save(File(descriptionPath)));
-    ASSERT_FALSE(world_.resources->load(File(descriptionPath)).failed());
-    world_.resources->purgeUnused();
+    describeUnloaded(*world_.resources, world_.files, "Noise");
     ASSERT_EQ(world_.resources->findSample("Noise"), nullptr);
 
     SampleOsc click(world_.module.get(), "Noise");

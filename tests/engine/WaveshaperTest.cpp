@@ -1,5 +1,4 @@
 #include "engine/dsp/effects/Waveshaper.h"
-#include "engine/dsp/VectorPath.h"
 #include "engine/io/IOPinStereo.h"
 #include "engine/samples/Sample.h"
 #include "engine/zones/Resources.h"
@@ -7,12 +6,12 @@
 #include "framework/File.h"
 #include "support/AllocationGuard.h"
 #include "support/LogCapture.h"
+#include "support/ResponseTestSupport.h"
 #include "support/SampleTestSupport.h"
 #include "support/ZoneTestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <cmath>
 #include <functional>
 #include <limits>
@@ -42,13 +41,6 @@ double drive(double x) {
     return std::tanh(kDrive * x);
 }
 
-IOChannel<float> channelOf(const std::vector<float>& values) {
-    IOChannel<float> channel(static_cast<std::int32_t>(values.size()));
-    std::copy(values.begin(), values.end(), channel.getData());
-    channel.setValidFrames(static_cast<std::int32_t>(values.size()));
-    return channel;
-}
-
 std::vector<float> inputRamp() {
     std::vector<float> x;
     for (int i = 0; i <= 2000; ++i)
@@ -65,12 +57,7 @@ protected:
         return curves_.back().get();
     }
 
-    std::vector<float> shape(Waveshaper& shaper, const std::vector<float>& x) {
-        IOChannel<float> in = channelOf(x);
-        IOChannel<float> out(in.getSize());
-        EXPECT_EQ(shaper.process(in, out), in.getValidFrames());
-        return {out.getData(), out.getData() + out.getValidFrames()};
-    }
+    std::vector<float> shape(Waveshaper& shaper, const std::vector<float>& x) { return processed(shaper, x); }
 
     LogCapture log_{0};
     ZoneWorld world_;
@@ -130,14 +117,13 @@ TEST_F(WaveshaperTest, TheGainBlendsFromCurveAToCurveBWithinZeroToOne) {
 
 TEST_F(WaveshaperTest, TheAmountIsKeptWithinZeroToOne) {
     Waveshaper shaper(nullptr, "", "");
-    shaper.setAmount(2.0f);
-    EXPECT_EQ(shaper.getAmount(), 1.0f);
-    shaper.setAmount(-1.0f);
-    EXPECT_EQ(shaper.getAmount(), 0.0f);
-    shaper.setAmount(std::numeric_limits<float>::quiet_NaN());
-    EXPECT_EQ(shaper.getAmount(), 0.0f);
-    shaper.setAmount(0.3f);
-    EXPECT_EQ(shaper.getAmount(), 0.3f);
+    for (const auto& [asked, kept] : {std::pair{2.0f, 1.0f},
+                                      {-1.0f, 0.0f},
+                                      {std::numeric_limits<float>::quiet_NaN(), 0.0f},
+                                      {0.3f, 0.3f}}) {
+        shaper.setAmount(asked);
+        EXPECT_EQ(shaper.getAmount(), kept) << asked;
+    }
 }
 
 TEST_F(WaveshaperTest, InputsOutsideTheRangeReadTheNearestEndAndNeverPastIt) {
@@ -179,14 +165,7 @@ TEST_F(WaveshaperTest, TheShortestCurveHasThreeFramesAndAShorterOneCountsAsMissi
 TEST_F(WaveshaperTest, CurvesAreTakenOnlyFromLoadedSamplesAndAMissingOneIsLoggedNotSearched) {
     // A description names a curve whose file exists; once purged it is no longer loaded, and a waveshaper
     // must neither load it nor ask anyone for a file.
-    world_.writeWav("Samples/curve.wav", 2000);
-    Dictionary description;
-    description.setString("file-format", "0.7.0");
-    description.addArray("samples")->addDictionary("OnDisk")->setString("filename", "curve.wav");
-    const std::string path = world_.files / "resources.xml";
-    ASSERT_TRUE(description.save(File(path)));
-    ASSERT_FALSE(world_.resources->load(File(path)).failed());
-    world_.resources->purgeUnused();
+    describeUnloaded(*world_.resources, world_.files, "OnDisk");
     ASSERT_EQ(world_.resources->findSample("OnDisk"), nullptr);
 
     Waveshaper shaper(nullptr, "OnDisk", "Nowhere");
@@ -224,12 +203,8 @@ TEST_F(WaveshaperTest, BlocksAndPinsRunUnderTheRealTimeGuard) {
         signal.push_back(std::sin(0.05f * static_cast<float>(i)) * 1.2f);
     IOChannel<float> in = channelOf(signal);
     IOChannel<float> out(256);
-    IOPinStereo pinIn;
-    pinIn.setChannel(0, channelOf(signal));
-    pinIn.setChannel(1, channelOf(signal));
-    IOPinStereo pinOut;
-    pinOut.setChannel(0, IOChannel<float>(256));
-    pinOut.setChannel(1, IOChannel<float>(256));
+    IOPinStereo pinIn = stereoPinOf(signal);
+    IOPinStereo pinOut = stereoPinOf({}, 256);
     IOChannel<float> rendered(8);
     std::int32_t frames[4] = {};
     {
@@ -243,8 +218,7 @@ TEST_F(WaveshaperTest, BlocksAndPinsRunUnderTheRealTimeGuard) {
         frames[3] = shaper.render(rendered);
     }
     EXPECT_EQ(std::vector<std::int32_t>(frames, frames + 4), (std::vector<std::int32_t>{256, 256, 256, 0}));
-    EXPECT_EQ(std::vector<float>(out.getData(), out.getData() + 256),
-              std::vector<float>(pinOut.getChannel(0)->getData(), pinOut.getChannel(0)->getData() + 256));
+    EXPECT_EQ(framesOf(out), framesOf(*pinOut.getChannel(0)));
 }
 
 TEST_F(WaveshaperTest, TheVectorKernelGivesTheScalarFormsResultsBitForBit) {
@@ -254,26 +228,14 @@ TEST_F(WaveshaperTest, TheVectorKernelGivesTheScalarFormsResultsBitForBit) {
     std::vector<float> signal;
     for (int i = 0; i < 3001; ++i) // odd: the vector kernel leaves a tail to the scalar form
         signal.push_back(std::sin(0.0137f * static_cast<float>(i)) * 1.3f);
-    const float inf = std::numeric_limits<float>::infinity();
-    for (const float edge : {1.0f, -1.0f, 0.0f, -0.0f, inf, -inf, 1e30f, -1e30f,
-                             std::numeric_limits<float>::quiet_NaN(), 0.999f, -0.999f})
-        signal.push_back(edge);
-    int differ = 0;
+    signal.insert(signal.end(), {0.999f, -0.999f});
+    signal = withEdges(signal);
     for (const auto& [nameA, nameB] : {std::pair("Line", "Drive"), std::pair("Short", "Short")}) {
         Waveshaper shaper(nullptr, nameA, nameB);
         shaper.setGain(0.3f);
         for (const float amount : {0.0f, 0.2f, 0.5f, 1.0f}) {
             shaper.setAmount(amount);
-            std::vector<float> results[2];
-            for (const VectorPath path : {VectorPath::Scalar, VectorPath::Vector}) {
-                setVectorPath(path);
-                results[path == VectorPath::Vector] = shape(shaper, signal);
-            }
-            for (std::size_t i = 0; i < signal.size(); ++i)
-                differ += std::bit_cast<std::uint32_t>(results[0][i]) !=
-                          std::bit_cast<std::uint32_t>(results[1][i]);
+            EXPECT_EQ(vectorScalarDifferences([&] { return shape(shaper, signal); }), 0u) << nameA << amount;
         }
     }
-    setVectorPath(VectorPath::Automatic);
-    EXPECT_EQ(differ, 0);
 }

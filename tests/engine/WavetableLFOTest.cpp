@@ -2,6 +2,7 @@
 #include "engine/dsp/oscillators/TriangleSquareWaveLFO.h"
 #include "support/AllocationGuard.h"
 #include "support/EngineTestSupport.h"
+#include "support/ResponseTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -29,13 +30,9 @@ std::uint32_t stepOf(double frequency, double rate, std::int32_t length) {
     return static_cast<std::uint32_t>(std::floor(frequency / rate * length * 1024.0));
 }
 
-class LFO : public testing::Test {
+class LFO : public testing::Test, protected HostedModule {
 protected:
-    LFO() {
-        descriptor.info.services.host = &host;
-        host.setSampleRate(48000);
-        module = descriptor.makeModule();
-    }
+    LFO() : HostedModule(48000) {}
 
     // A triangle LFO of the module without drift.
     std::unique_ptr<TriangleSquareWaveLFO> makeLFO(float frequency) {
@@ -43,19 +40,6 @@ protected:
         lfo->setDriftDepth(0.0f);
         lfo->setFrequency(frequency);
         return lfo;
-    }
-
-    // frames samples rendered in blocks of 256.
-    static std::vector<float> run(WavetableLFO& lfo, std::int64_t frames) {
-        std::vector<float> values;
-        values.reserve(static_cast<std::size_t>(frames));
-        IOChannel<float> block(256);
-        while (std::ssize(values) < frames) {
-            lfo.render(block);
-            values.insert(values.end(), block.getData(), block.getData() + block.getValidFrames());
-        }
-        values.resize(static_cast<std::size_t>(frames));
-        return values;
     }
 
     // The mean distance between upward crossings of 0.
@@ -68,17 +52,13 @@ protected:
             return 0.0;
         return double(crossings.back() - crossings.front()) / double(crossings.size() - 1);
     }
-
-    TestHost host;
-    ScopedEngineDescriptor descriptor;
-    ModulePtr module;
 };
 
 } // namespace
 
 TEST_F(LFO, TheTriangleFollowsItsClosedFormAtTheFixedPointStep) {
     auto lfo = makeLFO(2.0f);
-    const std::vector<float> values = run(*lfo, 60000);
+    const std::vector<float> values = rendered(*lfo, 60000);
     const std::uint32_t step = stepOf(2.0, 48000.0, 16384);
     const std::uint64_t wrap = 16384u * 1024u;
     for (std::size_t i = 0; i < values.size(); i += 7) {
@@ -90,7 +70,7 @@ TEST_F(LFO, TheTriangleFollowsItsClosedFormAtTheFixedPointStep) {
 TEST_F(LFO, TheSquareHoldsEachHalfOfTheCycle) {
     auto lfo = makeLFO(5.0f); // plays the level of 8192 values at 48 kHz
     lfo->setShape(1.0f);
-    const std::vector<float> values = run(*lfo, 30000);
+    const std::vector<float> values = rendered(*lfo, 30000);
     const std::uint32_t step = stepOf(5.0, 48000.0, 8192);
     const std::uint64_t wrap = 8192u * 1024u;
     for (std::size_t i = 0; i < values.size(); ++i) {
@@ -113,7 +93,7 @@ TEST_F(LFO, ThePeriodIsTheOneOfTheFixedPointStepAndTheSlowestStaysWithinOnePerce
         host.setSampleRate(c.rate);
         auto lfo = makeLFO(c.frequency);
         const double period = double(c.length) * 1024.0 / stepOf(c.frequency, c.rate, c.length);
-        const std::vector<float> values = run(*lfo, static_cast<std::int64_t>(3.2 * period));
+        const std::vector<float> values = rendered(*lfo, static_cast<std::int64_t>(3.2 * period));
         EXPECT_NEAR(meanPeriod(values), period, 1.0) << c.frequency << " Hz at " << c.rate;
         EXPECT_NEAR(period, c.rate / c.frequency, 0.01 * c.rate / c.frequency);
     }
@@ -121,9 +101,9 @@ TEST_F(LFO, ThePeriodIsTheOneOfTheFixedPointStepAndTheSlowestStaysWithinOnePerce
 
 TEST_F(LFO, RatesFollowTheHostsSampleRate) {
     auto lfo = makeLFO(1.0f);
-    const double atFirst = meanPeriod(run(*lfo, 150000));
+    const double atFirst = meanPeriod(rendered(*lfo, 150000));
     host.setSampleRate(96000);
-    const double afterwards = meanPeriod(run(*lfo, 300000));
+    const double afterwards = meanPeriod(rendered(*lfo, 300000));
     EXPECT_NEAR(atFirst, 16384.0 * 1024.0 / stepOf(1.0, 48000.0, 16384), 1.0);
     EXPECT_NEAR(afterwards, 16384.0 * 1024.0 / stepOf(1.0, 96000.0, 16384), 1.0);
 }
@@ -168,8 +148,8 @@ TEST_F(LFO, EachLfoOwnsItsTableSoOneShapeLeavesTheOthersAlone) {
     auto triangleLFO = makeLFO(2.0f);
     EXPECT_NE(square->getTriangleSquareWavetable(), triangleLFO->getTriangleSquareWavetable());
     square->setShape(1.0f);
-    const std::vector<float> a = run(*square, 3000);
-    const std::vector<float> b = run(*triangleLFO, 3000);
+    const std::vector<float> a = rendered(*square, 3000);
+    const std::vector<float> b = rendered(*triangleLFO, 3000);
     EXPECT_EQ(a[2000], 1.0f);
     EXPECT_NEAR(b[2000], triangle(2000.0 * 2.0 / 48000.0), 1e-4);
     EXPECT_EQ(triangleLFO->getShape(), 0.0f);
@@ -184,7 +164,7 @@ TEST_F(LFO, EachLfoOwnsItsTableSoOneShapeLeavesTheOthersAlone) {
     EXPECT_EQ(block.getValidFrames(), 0);
     reader.setWavetable(square->getTriangleSquareWavetable());
     EXPECT_TRUE(reader.isActive());
-    EXPECT_EQ(run(reader, 3000)[2000], 1.0f);
+    EXPECT_EQ(rendered(reader, 3000)[2000], 1.0f);
 }
 
 TEST_F(LFO, NoRateReadsPastTheGuard) {
@@ -193,7 +173,7 @@ TEST_F(LFO, NoRateReadsPastTheGuard) {
     for (const float frequency : {1.0f, 47000.0f, 120000.0f, 250000.0f, 1e30f, 440.0f, 0.5f, -3.0f,
                                   std::numeric_limits<float>::quiet_NaN(), 3.0f}) {
         lfo->setFrequency(frequency);
-        const std::vector<float> values = run(*lfo, 1024);
+        const std::vector<float> values = rendered(*lfo, 1024);
         for (const float value : values)
             ASSERT_TRUE(value >= -1.0f && value <= 1.0f) << frequency << " Hz gave " << value;
     }
@@ -201,7 +181,7 @@ TEST_F(LFO, NoRateReadsPastTheGuard) {
 
 TEST_F(LFO, ALevelChangeKeepsThePhaseAtItsPlaceInTheCycle) {
     auto lfo = makeLFO(1.0f); // level 0
-    const std::vector<float> slow = run(*lfo, 256 * 40);
+    const std::vector<float> slow = rendered(*lfo, 256 * 40);
     const std::uint64_t phase = (std::uint64_t{stepOf(1.0, 48000.0, 16384)} * slow.size()) % (16384u * 1024u);
     lfo->setFrequency(400.0f); // a level of 64 values
     IOChannel<float> block(256);
@@ -233,7 +213,7 @@ TEST_F(LFO, TheRangeMapsTheValues) {
     lfo->setRange(0.0f, 1.0f);
     lfo->setRange(3.0f, 3.0f); // empty: ignored
     EXPECT_EQ(std::pair(lfo->getRangeMin(), lfo->getRangeMax()), std::pair(0.0f, 1.0f));
-    const std::vector<float> values = run(*lfo, 24000);
+    const std::vector<float> values = rendered(*lfo, 24000);
     EXPECT_NEAR(values[0], 0.5f, 1e-6f);
     EXPECT_NEAR(values[6000], 1.0f, 1e-3f);
     EXPECT_NEAR(values[18000], 0.0f, 1e-3f);

@@ -35,18 +35,6 @@ std::unique_ptr<WavetableOsc> makeOsc(float frequency, int oversampling = 2) {
     return osc;
 }
 
-std::vector<float> run(WavetableOsc& osc, std::int64_t frames) {
-    std::vector<float> values;
-    IOChannel<float> block(256);
-    while (std::ssize(values) < frames) {
-        block.setValidFrames(0);
-        osc.render(block);
-        values.insert(values.end(), block.getData(), block.getData() + block.getValidFrames());
-    }
-    values.resize(static_cast<std::size_t>(frames));
-    return values;
-}
-
 // The raw fixed-point step per internal sample.
 std::uint32_t stepOf(double frequency, int oversampling, double rate, std::int32_t length) {
     return static_cast<std::uint32_t>(std::floor(frequency / (oversampling * rate) * length * 1024.0));
@@ -59,7 +47,7 @@ TEST(WavetableOsc, PlaysItsTableAtTheFixedPointStepForEveryOversampling) {
         auto osc = makeOsc(441.0f, oversampling);
         ASSERT_EQ(osc->getOversampling(), oversampling);
         osc->setAmplitude(0.5f);
-        const std::vector<float> values = run(*osc, 44100);
+        const std::vector<float> values = rendered(*osc, 44100);
         // The level of 64 values; the frequency the truncated step gives.
         const std::uint32_t step = stepOf(441.0, oversampling, 44100.0, 64);
         const double omega = 2.0 * std::numbers::pi * oversampling * step / (64.0 * 1024.0);
@@ -85,7 +73,7 @@ TEST(WavetableOsc, BelowTheReferenceTheCycleWrapsEarly) {
     auto osc = makeOsc(0.5f);
     const std::uint32_t step = stepOf(0.5, 2, 44100.0, 2048);
     const std::uint64_t wrap = 1024u * 1024u;
-    const std::vector<float> values = run(*osc, 150000);
+    const std::vector<float> values = rendered(*osc, 150000);
     for (std::size_t i = 0; i < values.size(); i += 997) {
         // The decimator averages an output's even internal sample with the odd one before it.
         const double phase = std::fmod(double(step) * (2.0 * double(i) - 0.5), double(wrap));
@@ -99,7 +87,7 @@ TEST(WavetableOsc, NoFrequencyReadsPastTheGuard) {
     for (const float frequency :
          {30000.0f, 90000.0f, 1e6f, 1e30f, -1.0f, std::numeric_limits<float>::quiet_NaN(), 0.25f, 440.0f}) {
         osc->setFrequency(frequency);
-        for (const float value : run(*osc, 1024))
+        for (const float value : rendered(*osc, 1024))
             ASSERT_TRUE(std::abs(value) <= 1.0f) << frequency << " Hz gave " << value;
     }
 }

@@ -4,7 +4,9 @@
 #include "engine/modules/EngineSynth.h"
 #include "engine/modules/Module.h"
 #include "engine/modules/PluginServices.h"
+#include "engine/notes/FrequencySource.h"
 #include "engine/notes/Note.h"
+#include "engine/notes/Tuning.h"
 #include "engine/voices/Voice.h"
 #include "engine/zones/SampleManager.h"
 #include "engine/zones/ZoneManager.h"
@@ -23,6 +25,16 @@
 #include <vector>
 
 namespace trov::test {
+
+// A module stand-in answering from its own tuning, equal-tempered unless a test changes it.
+class TunedModule : public FrequencySource {
+public:
+    TunedModule() { tuning.setEqualTemperament(); }
+    double getFrequency(int key, double cents) const noexcept override {
+        return tuning.getFrequency(key, cents);
+    }
+    Tuning tuning;
+};
 
 // The plug-in instance as a module sees it: two programs with a zone manager each (distinct addresses,
 // never dereferenced), the host a test gives it, and an equal-tempered tuning with A4 (key 69) at 440 Hz.
@@ -244,6 +256,21 @@ public:
 
     EngineTestPluginInfo info;
     Settings specification; // modules copy it; made after the environment is installed
+};
+
+// A module whose plug-in answers with a test host at the given rate: what the blocks that follow the
+// host's sample rate are built over.
+class HostedModule {
+public:
+    explicit HostedModule(std::int32_t sampleRate = 44100) {
+        descriptor.info.services.host = &host;
+        host.setSampleRate(sampleRate);
+        module = descriptor.makeModule();
+    }
+
+    TestHost host;
+    ScopedEngineDescriptor descriptor;
+    ModulePtr module;
 };
 
 // A note of the module: on (status 0x90) or off (0x80) for the key, with an optional fixed slot.

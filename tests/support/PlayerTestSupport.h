@@ -10,6 +10,7 @@
 #include "support/FileTestFolder.h"
 #include "support/ZoneTestSupport.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -102,6 +103,16 @@ std::vector<float> renderSignal(Player& player, std::int32_t frames, std::int32_
     }
     signal.resize(std::min<std::size_t>(signal.size(), static_cast<std::size_t>(frames)));
     return signal;
+}
+
+// Whether a render into the block, its frames all 0.25 and `valid` of them valid, gives 0 and leaves the
+// block as it was.
+template <class Player> bool rendersNothing(Player& player, IOChannel<float>& block, std::int32_t valid = 5) {
+    std::fill_n(block.getData(), block.getSize(), 0.25f);
+    block.setValidFrames(valid);
+    return player.render(block) == 0 && block.getValidFrames() == valid &&
+           std::all_of(block.getData(), block.getData() + block.getSize(),
+                       [](float v) { return v == 0.25f; });
 }
 
 } // namespace trov::test

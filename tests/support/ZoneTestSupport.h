@@ -124,6 +124,22 @@ private:
     Preferences machine_{platform::RegistryRoot::Machine, "Software\\Maker\\Zones"};
 };
 
+// Loads a resource description naming a WAV file of the id below the folder, then purges it: the id is
+// described and its file is there, but nothing has it loaded.
+inline void describeUnloaded(Resources& resources, const FileTestFolder& files, const std::string& id) {
+    const std::string path = files / (id + ".wav");
+    EditableWav wav(makeRamp(2000), 16);
+    File file(path);
+    wav.save(file);
+    Dictionary description;
+    description.setString("file-format", "0.7.0");
+    description.addArray("samples")->addDictionary(id)->setString("filename", path);
+    const File descriptionFile(files / "resources.xml");
+    description.save(descriptionFile);
+    resources.load(descriptionFile);
+    resources.purgeUnused();
+}
+
 // A zone document item as a program writes it.
 inline Dictionary zoneItem(const std::string& body) {
     Dictionary document("<?xml version=\"1.0\"?><dict><file-format value=\"0.7.0\"/><zone>" + body +
