@@ -63,7 +63,7 @@ Plugin::~Plugin() {
     if (const ModuleList* list = modules())
         for (Module* module : *list)
             if (Engine* engine = module->getEngine())
-                engine->exit();
+                engine->endWorkers();
     for (const std::unique_ptr<Preset>& preset : presets_)
         preset->exitPrograms();
     // Programs go while the modules they play still exist.

@@ -26,7 +26,7 @@ public:
     virtual void reset();
     // Called by the instance before its programs go, with no block or note under way: an engine ends
     // here any thread of its own that reads them.
-    virtual void exit() {}
+    virtual void endWorkers() {}
     // Frames per host block, given before processing starts.
     virtual void setBlockSize(std::int32_t frames);
     // The engine's value for the host binding.

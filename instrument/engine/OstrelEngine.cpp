@@ -51,7 +51,7 @@ OstrelEngine::OstrelEngine(Module* module)
 }
 
 OstrelEngine::~OstrelEngine() {
-    exit();
+    endWorkers();
     for (const char* name : kFollowed)
         tuneOut(name);
     if (Module* module = getModule(); module != nullptr && lfoBuffer_ != nullptr)
@@ -202,7 +202,7 @@ void OstrelEngine::beginTake() noexcept {
     recordState_.store(kStarting, std::memory_order_release);
 }
 
-void OstrelEngine::exit() {
+void OstrelEngine::endWorkers() {
     writer_.reset();
 }
 

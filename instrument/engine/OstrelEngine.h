@@ -57,7 +57,7 @@ public:
     // The pool, the routing by the host's output channels, and the take buffers for its rate.
     void reset() override;
     // Ends the recording and tempo worker; takes and tempo changes after it are not written or followed.
-    void exit() override;
+    void endWorkers() override;
     void setBlockSize(std::int32_t frames) override;
     void handleEvent(const Note& note) noexcept override;
     void process(IOPinConfig& inputs, IOPinConfig& outputs, std::int32_t frames) noexcept override;
