@@ -96,6 +96,11 @@ int runRender(const Options& options, std::ostream& out, std::ostream& err) {
     if (!options.load.empty() && !std::ifstream(options.load, std::ios::binary))
         return fail("cannot read " + options.load + ": " + std::strerror(errno));
 
+    // The output is named before the module loads: a module may change the current folder while it
+    // opens files, and a relative name would then point elsewhere.
+    std::error_code unresolved;
+    const std::string outputPath = std::filesystem::absolute(options.output, unresolved).string();
+
     HeadlessServices services;
     LoadedModule module;
     std::string error;
@@ -154,7 +159,8 @@ int runRender(const Options& options, std::ostream& out, std::ostream& err) {
     WavWriter writer;
     const RenderLayout layout{channelsOfStem(info.inputStem), channelsOfStem(info.outputStem),
                               options.blockSize};
-    if (!writer.open(options.output, layout.outputChannels, options.sampleRate, error))
+    if (!writer.open(outputPath.empty() ? options.output : outputPath, layout.outputChannels,
+                     options.sampleRate, error))
         return fail(error);
 
     ProgressLine progress(err, options.quiet, total, options.sampleRate);
