@@ -3,7 +3,7 @@
 // retriggered whenever it ends). Counters: ns_per_sample (budget 2.5), allocs_per_block.
 
 #include "engine/dsp/EnvelopeDiscreteSloped.h"
-#include "support/AllocationCounter.h"
+#include "support/BlockBench.h"
 
 #include <benchmark/benchmark.h>
 
@@ -29,11 +29,7 @@ void BM_EnvelopeBlock(benchmark::State& state) {
     in.setValidFrames(kBlock);
     IOChannel<float> out(kBlock);
     int blockOfNote = 0;
-    double seconds = 0.0;
-    std::uint64_t allocations = 0;
-    for (auto _ : state) {
-        const std::uint64_t before = test::allocationsOnThisThread();
-        const auto start = std::chrono::steady_clock::now();
+    test::timeBlockBatches(state, kBlocksPerBatch, kBlock, [&] {
         for (int block = 0; block < kBlocksPerBatch; ++block) {
             if (blockOfNote == 0)
                 envelope.trigger();
@@ -47,16 +43,8 @@ void BM_EnvelopeBlock(benchmark::State& state) {
             benchmark::DoNotOptimize(out.getData()[kBlock - 1]);
             benchmark::ClobberMemory();
         }
-        const double elapsed =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        allocations += test::allocationsOnThisThread() - before;
-        seconds += elapsed;
-        state.SetIterationTime(elapsed);
-    }
-    const double blocks = static_cast<double>(state.iterations()) * kBlocksPerBatch;
+    });
     state.SetLabel(multiply ? "process" : "render");
-    state.counters["ns_per_sample"] = seconds * 1e9 / (blocks * kBlock);
-    state.counters["allocs_per_block"] = static_cast<double>(allocations) / blocks;
 }
 BENCHMARK(BM_EnvelopeBlock)
     ->ArgName("process")

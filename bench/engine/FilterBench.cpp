@@ -7,7 +7,7 @@
 #include "engine/dsp/effects/DCBlocker.h"
 #include "engine/dsp/effects/LP1Filter.h"
 #include "engine/dsp/effects/OversamplingFilter.h"
-#include "support/AllocationCounter.h"
+#include "support/BlockBench.h"
 
 #include <benchmark/benchmark.h>
 
@@ -101,27 +101,16 @@ void BM_FilterBlock(benchmark::State& state) {
     const auto kind = static_cast<Kind>(state.range(0));
     Runner runner(kind);
     const std::vector<float> signal = noise(2 * kBlock * kBlocksPerBatch, 1);
-    double seconds = 0.0;
-    std::uint64_t allocations = 0;
-    for (auto _ : state) {
-        const std::uint64_t before = test::allocationsOnThisThread();
-        const auto start = std::chrono::steady_clock::now();
+    const test::BlockBatchTotals totals = test::timeBlockBatches(state, kBlocksPerBatch, kBlock, [&] {
         for (int block = 0; block < kBlocksPerBatch; ++block) {
             std::copy_n(signal.begin() + std::ptrdiff_t{block} * runner.inputFrames(), runner.inputFrames(),
                         runner.input());
             runner.run();
         }
-        const double elapsed = secondsSince(start);
-        allocations += test::allocationsOnThisThread() - before;
-        seconds += elapsed;
-        state.SetIterationTime(elapsed);
-    }
-    const double blocks = static_cast<double>(state.iterations()) * kBlocksPerBatch;
+    });
     state.SetLabel(nameOf(kind));
-    state.counters["ns_per_sample"] = seconds * 1e9 / (blocks * kBlock);
     if (kind == kDecimator)
-        state.counters["ns_per_input"] = seconds * 1e9 / (blocks * 2 * kBlock);
-    state.counters["allocs_per_block"] = static_cast<double>(allocations) / blocks;
+        state.counters["ns_per_input"] = totals.seconds * 1e9 / (totals.blocks * 2 * kBlock);
 }
 BENCHMARK(BM_FilterBlock)
     ->ArgName("kind")

@@ -2,7 +2,7 @@
 // song position every block. Counters: ns_per_sample (budget 3), allocs_per_block.
 
 #include "engine/dsp/oscillators/TriangleSquareWaveLFO.h"
-#include "support/AllocationCounter.h"
+#include "support/BlockBench.h"
 
 #include <benchmark/benchmark.h>
 
@@ -23,26 +23,14 @@ void BM_WavetableLFOBlock(benchmark::State& state) {
     lfo.setShape(0.3f);
     lfo.setRetrigger(retrigger);
     IOChannel<float> out(kBlock);
-    double seconds = 0.0;
-    std::uint64_t allocations = 0;
-    for (auto _ : state) {
-        const std::uint64_t before = test::allocationsOnThisThread();
-        const auto start = std::chrono::steady_clock::now();
+    test::timeBlockBatches(state, kBlocksPerBatch, kBlock, [&] {
         for (int block = 0; block < kBlocksPerBatch; ++block) {
             lfo.render(out);
             benchmark::DoNotOptimize(out.getData()[kBlock - 1]);
             benchmark::ClobberMemory();
         }
-        const double elapsed =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        allocations += test::allocationsOnThisThread() - before;
-        seconds += elapsed;
-        state.SetIterationTime(elapsed);
-    }
-    const double blocks = static_cast<double>(state.iterations()) * kBlocksPerBatch;
+    });
     state.SetLabel(retrigger ? "retriggered" : "free running");
-    state.counters["ns_per_sample"] = seconds * 1e9 / (blocks * kBlock);
-    state.counters["allocs_per_block"] = static_cast<double>(allocations) / blocks;
 }
 BENCHMARK(BM_WavetableLFOBlock)
     ->ArgName("retrigger")
