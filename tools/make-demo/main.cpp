@@ -20,6 +20,7 @@
 #include "plugin/Parameter.h"
 #include "plugin/PluginInfo.h"
 #include "plugin/Settings.h"
+#include "tools/common/MonoWav.h"
 
 #include <algorithm>
 #include <cmath>
@@ -80,39 +81,13 @@ std::vector<float> demoTone(std::uint32_t seed) {
     return out;
 }
 
-void put16(std::vector<std::uint8_t>& out, std::uint16_t v) {
-    out.push_back(static_cast<std::uint8_t>(v));
-    out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-
-void put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    put16(out, static_cast<std::uint16_t>(v));
-    put16(out, static_cast<std::uint16_t>(v >> 16));
-}
-
 // A mono 16-bit PCM WAV file.
 bool writeWav(const std::filesystem::path& path, const std::vector<float>& data) {
-    const std::uint32_t bytes = static_cast<std::uint32_t>(data.size() * 2);
-    std::vector<std::uint8_t> out;
-    out.insert(out.end(), {'R', 'I', 'F', 'F'});
-    put32(out, 4 + 8 + 16 + 8 + bytes);
-    out.insert(out.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-    put32(out, 16);
-    put16(out, 1); // PCM
-    put16(out, 1);
-    put32(out, kRate);
-    put32(out, kRate * 2);
-    put16(out, 2);
-    put16(out, 16);
-    out.insert(out.end(), {'d', 'a', 't', 'a'});
-    put32(out, bytes);
-    for (const float value : data) {
-        const long scaled = std::lround(std::clamp(static_cast<double>(value), -1.0, 1.0) * 32767.0);
-        put16(out, static_cast<std::uint16_t>(static_cast<std::int16_t>(scaled)));
-    }
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(out.data()), static_cast<std::streamsize>(out.size()));
-    return static_cast<bool>(file);
+    return trov::tools::writeMonoWav(
+        path, kRate, 1, 16, data, [](std::vector<std::uint8_t>& out, float value) {
+            const long scaled = std::lround(std::clamp(static_cast<double>(value), -1.0, 1.0) * 32767.0);
+            trov::tools::put16(out, static_cast<std::uint16_t>(static_cast<std::int16_t>(scaled)));
+        });
 }
 
 // The host of the one instance: a fixed tempo and no song position.

@@ -7,6 +7,7 @@
 //   make-resources [--seed N] --out FOLDER
 //   make-resources --register FOLDER
 #include "platform/Registry.h"
+#include "tools/common/MonoWav.h"
 
 #include <cmath>
 #include <cstdint>
@@ -78,40 +79,14 @@ template <class Shape> std::vector<float> curve(Random& random, Shape shape, dou
     return out;
 }
 
-void put16(std::vector<std::uint8_t>& out, std::uint16_t v) {
-    out.push_back(static_cast<std::uint8_t>(v));
-    out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-
-void put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    put16(out, static_cast<std::uint16_t>(v));
-    put16(out, static_cast<std::uint16_t>(v >> 16));
-}
-
 // A mono 32-bit float WAV file whose sample words carry the resident mask.
 bool writeWav(const std::filesystem::path& path, const std::vector<float>& data) {
-    const std::uint32_t bytes = static_cast<std::uint32_t>(data.size() * 4);
-    std::vector<std::uint8_t> out;
-    out.insert(out.end(), {'R', 'I', 'F', 'F'});
-    put32(out, 4 + 8 + 16 + 8 + bytes);
-    out.insert(out.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-    put32(out, 16);
-    put16(out, 3); // IEEE float
-    put16(out, 1);
-    put32(out, kRate);
-    put32(out, kRate * 4);
-    put16(out, 4);
-    put16(out, 32);
-    out.insert(out.end(), {'d', 'a', 't', 'a'});
-    put32(out, bytes);
-    for (float value : data) {
-        std::uint32_t word = 0;
-        std::memcpy(&word, &value, sizeof word);
-        put32(out, word ^ kResidentMask);
-    }
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(out.data()), static_cast<std::streamsize>(out.size()));
-    return static_cast<bool>(file);
+    return trov::tools::writeMonoWav(path, kRate, 3, 32, data,
+                                     [](std::vector<std::uint8_t>& out, float value) {
+                                         std::uint32_t word = 0;
+                                         std::memcpy(&word, &value, sizeof word);
+                                         trov::tools::put32(out, word ^ kResidentMask);
+                                     });
 }
 
 struct Resource {
