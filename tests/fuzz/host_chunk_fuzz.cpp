@@ -80,7 +80,7 @@ struct Module {
         check(::mkdtemp(pattern.data()) != nullptr);
         folder = pattern;
         const std::string install =
-            (std::filesystem::path(__FILE__).parent_path().parent_path() / "hostproduct" / "data").string();
+            (std::filesystem::path(TROV_SOURCE_DIR) / "tests" / "hostproduct" / "data").string();
         writeMachineStore(folder + "/machine.reg", install);
         ::setenv("TROV_MACHINE_REGISTRY", (folder + "/machine.reg").c_str(), 1);
         ::setenv("TROV_USER_REGISTRY", (folder + "/user.reg").c_str(), 1);
