@@ -348,10 +348,11 @@ void OstrelVoice::setPreampGain(float gain) noexcept {
 
 void OstrelVoice::noteOff(const Note& /*note*/, bool immediate) noexcept {
     const std::int32_t state = getState();
-    if (state == kFree)
+    if (state == kFree || state == kStopping)
         return;
     if (immediate) {
-        setState(kReleasing);
+        // A short fade, not a cut: the click noises sound before the VCA and fade with it.
+        setState(kStopping);
         vcaEnvelope_.stop(false);
         vcfEnvelope_.stop(false);
         return;
@@ -525,7 +526,10 @@ bool OstrelVoice::render(const IOPin* /*input*/, IOPin& output) noexcept {
     out->setGain(velocity_);
     dcBlocker_.processInPlace(*out);
 
-    if (out->getValidFrames() == 0 || (!vcaEnvelope_.isActive() && !clickPlayer_.isActive())) {
+    // Behind the ended VCA a click still running is silent: a stopped voice is free as soon as its fade
+    // is over, so that the pool can play it again at the next note.
+    const bool ended = !vcaEnvelope_.isActive() && (getState() == kStopping || !clickPlayer_.isActive());
+    if (out->getValidFrames() == 0 || ended) {
         setState(kFree);
         player1_.setZone(nullptr);
         player2_.setZone(nullptr);

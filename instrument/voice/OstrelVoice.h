@@ -29,7 +29,9 @@ class ParameterMessage;
 // the input stage from the zones' values; the VCA and VCF envelopes come from the module's envelope
 // settings, each stage carrying this voice slot's analog tolerance. Rendering runs the machine's chain in
 // sub-blocks of 256 frames: players -> preamp -> click noise -> input low-pass -> log crusher -> crosstalk
-// noise -> VCA -> four-pole filter -> DAC ladder, then a DC blocker per block.
+// noise -> VCA -> four-pole filter -> DAC ladder, then a DC blocker per block. An immediate note-off (a
+// steal) fades both envelopes out over 64 samples, the clicks with them, and the voice is free at the end
+// of the block in which that fade ends.
 //
 // Made by the product descriptor for an instrument engine's voice pool, which calls every operation under
 // its lock. `noteOn`, `changeNote` and `noteOff` run on the thread that delivers notes and may read zone
