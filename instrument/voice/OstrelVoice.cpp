@@ -355,6 +355,7 @@ void OstrelVoice::noteOff(const Note& /*note*/, bool immediate) noexcept {
         setState(kStopping);
         vcaEnvelope_.stop(false);
         vcfEnvelope_.stop(false);
+        stopFade_ = EnvelopeDiscreteSloped::kFadeSamples;
         return;
     }
     if (state == kPlaying) {
@@ -483,6 +484,18 @@ void OstrelVoice::runChain(std::int32_t pos, std::int32_t n, bool envelopeBypass
         ladder_->processInPlace(view);
 }
 
+void OstrelVoice::fadeOut(IOChannel<float>& out) noexcept {
+    // The DC blocker answers the envelope's short fade with an undershoot that would ring on past it and
+    // be cut when the voice is free: the output fades over the same samples, so nothing is left then.
+    float* data = out.getData();
+    constexpr float kStep = 1.0f / static_cast<float>(EnvelopeDiscreteSloped::kFadeSamples);
+    for (std::int32_t i = 0; i < out.getValidFrames(); ++i) {
+        if (stopFade_ > 0)
+            --stopFade_;
+        data[i] *= static_cast<float>(stopFade_) * kStep;
+    }
+}
+
 bool OstrelVoice::render(const IOPin* /*input*/, IOPin& output) noexcept {
     IOChannel<float>* out = output.getChannel(0);
     if (out == nullptr)
@@ -525,6 +538,8 @@ bool OstrelVoice::render(const IOPin* /*input*/, IOPin& output) noexcept {
     startOffset_ = std::max(startOffset_ - frames, std::int32_t{0});
     out->setGain(velocity_);
     dcBlocker_.processInPlace(*out);
+    if (getState() == kStopping)
+        fadeOut(*out);
 
     // Behind the ended VCA a click still running is silent: a stopped voice is free as soon as its fade
     // is over, so that the pool can play it again at the next note.
