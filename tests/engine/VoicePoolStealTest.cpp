@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <numeric>
 #include <string>
 #include <vector>
 
@@ -45,32 +44,19 @@ protected:
         });
         return last;
     }
-    // The keys of the voices holding a place within the limit, ascending.
-    std::vector<int> sounding() const {
-        std::vector<int> keys;
-        for (int i = 0; Voice* voice = pool_->getVoice(i); ++i)
-            if (voice->getState() == Voice::kPlaying || voice->getState() == Voice::kReleasing)
-                keys.push_back(voice->getNote().getKey());
-        std::sort(keys.begin(), keys.end());
-        return keys;
-    }
+    std::vector<int> sounding() const { return test::soundingKeys(*pool_); }
     int inState(std::int32_t state) const {
         int count = 0;
         for (int i = 0; Voice* voice = pool_->getVoice(i); ++i)
             count += voice->getState() == state ? 1 : 0;
         return count;
     }
-    static std::vector<int> range(int first, int last) {
-        std::vector<int> keys(static_cast<std::size_t>(last - first + 1));
-        std::iota(keys.begin(), keys.end(), first);
-        return keys;
-    }
 
     test::ScopedEngineDescriptor descriptor_;
     test::ModulePtr module_;
     EngineSynth* engine_ = nullptr;
     ChoirDynamic* pool_ = nullptr;
-    std::vector<Note> on_ = [this] {
+    std::vector<Note> on_ = [] {
         std::vector<Note> notes;
         for (int key = 0; key < 128; ++key)
             notes.push_back(makeNote(nullptr, Note::kNoteOn, key));
@@ -81,12 +67,12 @@ protected:
 TEST_F(VoicePoolSteal, TwentyKeysInOneBlockSoundTheNewestEightAndTheOthersAreFreeAfterTheFade) {
     for (int key = 50; key < 70; ++key)
         on(key);
-    EXPECT_EQ(sounding(), range(62, 69));
+    EXPECT_EQ(sounding(), test::keyRange(62, 69));
     EXPECT_LE(pool_->getVoiceCount(), 2 * 8);
     EXPECT_EQ(inState(Voice::kStopping), pool_->getVoiceCount() - 8);
 
     block();
-    EXPECT_EQ(std::pair(pool_->getActiveVoiceCount(), sounding()), std::pair(8, range(62, 69)));
+    EXPECT_EQ(std::pair(pool_->getActiveVoiceCount(), sounding()), std::pair(8, test::keyRange(62, 69)));
     for (int key = 50; key < 70; ++key)
         EXPECT_EQ(pool_->getKeyState(key), key < 62 ? Choir::kKeyHeld : Choir::kKeySounding) << key;
     EXPECT_FLOAT_EQ(block(), 8 * FadingVoice::kLevel);
@@ -98,7 +84,7 @@ TEST_F(VoicePoolSteal, NotesABlockApartStealTheOldestNoteWithOneVoiceFadingAtATi
         for (int b = 0; b < 35; ++b) // 50 ms at 44.1 kHz
             block();
     }
-    EXPECT_EQ(sounding(), range(62, 69));
+    EXPECT_EQ(sounding(), test::keyRange(62, 69));
     EXPECT_EQ(pool_->getVoiceCount(), 8 + 1);
     EXPECT_EQ(inState(Voice::kFree), 1);
 }

@@ -1,6 +1,7 @@
 #include "engine/io/IOPinStereo.h"
 #include "engine/notes/Note.h"
 #include "instrument/voice/OstrelVoice.h"
+#include "support/EngineTestSupport.h"
 #include "support/VoiceTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +9,6 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
-#include <numeric>
 #include <vector>
 
 using namespace trov;
@@ -34,20 +34,7 @@ protected:
             stereo_.getChannel(c)->clear();
         plugin_->process(inputs_, stereo_, kBlock);
     }
-    // The keys of the voices holding a place within the limit, ascending.
-    std::vector<int> sounding() const {
-        std::vector<int> keys;
-        for (int i = 0; Voice* voice = pool().getVoice(i); ++i)
-            if (voice->getState() == Voice::kPlaying || voice->getState() == Voice::kReleasing)
-                keys.push_back(voice->getNote().getKey());
-        std::sort(keys.begin(), keys.end());
-        return keys;
-    }
-    static std::vector<int> range(int first, int last) {
-        std::vector<int> keys(static_cast<std::size_t>(last - first + 1));
-        std::iota(keys.begin(), keys.end(), first);
-        return keys;
-    }
+    std::vector<int> sounding() const { return test::soundingKeys(pool()); }
 
     InstrumentWorld world_{TROV_BUILD_DATA};
     std::unique_ptr<test::ToleranceInstrument> plugin_ = world_.makeInstrument(kBlock);
@@ -58,10 +45,10 @@ protected:
 TEST_F(VoiceSteal, TwentyKeysInOneBlockSoundTheNewestEightAndTheOthersAreFreeAfterTheFade) {
     for (int key = 50; key < 70; ++key)
         InstrumentWorld::midi(*plugin_, 0x90, key, 100);
-    EXPECT_EQ(sounding(), range(62, 69));
+    EXPECT_EQ(sounding(), test::keyRange(62, 69));
     EXPECT_LE(pool().getVoiceCount(), 2 * pool().getVoiceLimit());
     block();
-    EXPECT_EQ(std::pair(pool().getActiveVoiceCount(), sounding()), std::pair(8, range(62, 69)));
+    EXPECT_EQ(std::pair(pool().getActiveVoiceCount(), sounding()), std::pair(8, test::keyRange(62, 69)));
 }
 
 TEST_F(VoiceSteal, KeysFiftyMillisecondsApartSoundTheNewestEightAndTheOldestWereStolen) {
@@ -73,7 +60,7 @@ TEST_F(VoiceSteal, KeysFiftyMillisecondsApartSoundTheNewestEightAndTheOldestWere
                 InstrumentWorld::midi(*plugin_, 0x90, 50 + n, 100, at - start);
         block();
     }
-    EXPECT_EQ(sounding(), range(62, 69));
+    EXPECT_EQ(sounding(), test::keyRange(62, 69));
     for (int key = 50; key < 62; ++key)
         EXPECT_EQ(pool().getKeyState(key), Choir::kKeyHeld) << key;
     // Never more than the one stolen voice fading beside the limit.

@@ -7,6 +7,7 @@
 #include "engine/notes/FrequencySource.h"
 #include "engine/notes/Note.h"
 #include "engine/notes/Tuning.h"
+#include "engine/voices/ChoirDynamic.h"
 #include "engine/voices/Voice.h"
 #include "engine/zones/SampleManager.h"
 #include "engine/zones/ZoneManager.h"
@@ -330,6 +331,24 @@ inline Note makeNote(const Module* module, int type, int key, int slot = Note::k
                       0, key, velocity, 0, 0, 0);
     note.setSlot(slot);
     return note;
+}
+
+// The keys of the pool's voices that hold a place within its limit (playing or releasing), ascending.
+inline std::vector<int> soundingKeys(const ChoirDynamic& pool) {
+    std::vector<int> keys;
+    for (int i = 0; const Voice* voice = pool.getVoice(i); ++i)
+        if (voice->getState() == Voice::kPlaying || voice->getState() == Voice::kReleasing)
+            keys.push_back(voice->getNote().getKey());
+    std::sort(keys.begin(), keys.end());
+    return keys;
+}
+
+// Keys first to last.
+inline std::vector<int> keyRange(int first, int last) {
+    std::vector<int> keys;
+    for (int key = first; key <= last; ++key)
+        keys.push_back(key);
+    return keys;
 }
 
 } // namespace trov::test
