@@ -1,8 +1,9 @@
-// The instrument's full voice chain, as the engine runs it: voices of one layer rendered and mixed by the
-// engine in 512-frame blocks at 44.1 kHz on one core (the module flushes subnormals).
-// Every voice holds a note on a key of two octaves over a 20-second sine zone whose playback clock runs at 27
-// kHz. Costs are per voice that is sounding: a note on a key that already sounds may take over its voice,
-// so the voices asked for can be more than the voices rendered; the count is taken after every block.
+// The instrument's full voice chain, as the engine runs it: voices rendered and mixed by the engines in
+// 512-frame blocks at 44.1 kHz on one core (the module flushes subnormals). Every voice holds a note on a
+// key of its own (a key that sounds again would take over its voice) over a 20-second sine zone, looped
+// whole so that the highest keys sound for the whole run, whose playback clock runs at 27 kHz. Up to 128
+// voices play on the lower layer; more take both layers, each voice of a key on each (256: every key on
+// both). Costs are per voice that is sounding, counted after every block.
 //
 // VoiceChain/<voices>: ns_per_voice_frame is the time of a block over sounding voices x frames (goal
 // <= 88 ns); realtime_voices is how many voices one core renders in real time at that cost (goal >= 256);
@@ -16,14 +17,18 @@
 // per sounding voice-frame. A group's cost is the whole chain less the chain without it.
 //
 // NoteOnLatency: from the instance's MIDI entry to the voice playing, the whole note start (zone look-up,
-// players, envelopes, tolerances, tune-ins), in microseconds.
+// players, envelopes, tolerances, tune-ins), in microseconds, with a limit of one voice: each note steals
+// the last one, still in its release, and plays on the voice the block before freed (a block is rendered
+// between notes, untimed). voices is the count the pool holds at the end (2: one sounding, one fading).
 
 #include "engine/io/IOPinConfig.h"
+#include "engine/zones/Zone.h"
 #include "support/AllocationCounter.h"
 #include "support/VoiceTestSupport.h"
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <memory>
@@ -37,46 +42,64 @@ constexpr std::int32_t kBlock = 512;
 constexpr double kRate = 44100.0;
 
 struct Bench {
+    static constexpr int kKeys = 128;
+    static constexpr int kToneFrames = 44100 * 20;
+
     Bench() {
-        world.addSine("BenchTone", 261.6255653, 44100 * 20, 60);
+        world.addSine("BenchTone", 261.6255653, kToneFrames, 60);
         plugin = world.makeInstrument(kBlock);
-        InstrumentWorld::addZone(*plugin, 0, 0, 127, "BenchTone",
-                                 "<ResampleFreq value=\"27000\"/><SampleLoopOn value=\"false\"/>");
-        Settings& s = InstrumentWorld::settingsOf(*plugin, 0);
-        s.setNormalizedValue("VCASustain", 1.0f, Sender::kEditor);
-        s.setNormalizedValue("VCFPeak", 0.5f, Sender::kEditor);
-        s.setFloat("VCFCutoff", 0.6f, Sender::kEditor);
-        s.setFloat("VCFResonance", 0.5f, Sender::kEditor);
-        s.setFloat("LFO_VCFDepth", 0.2f, Sender::kEditor);
-        s.setLong("SustainVoices", 0, Sender::kEditor);
+        for (int layer = 0; layer < 2; ++layer) {
+            Settings& s = InstrumentWorld::settingsOf(*plugin, layer);
+            s.setNormalizedValue("VCASustain", 1.0f, Sender::kEditor);
+            s.setNormalizedValue("VCFPeak", 0.5f, Sender::kEditor);
+            s.setFloat("VCFCutoff", 0.6f, Sender::kEditor);
+            s.setFloat("VCFResonance", 0.5f, Sender::kEditor);
+            s.setFloat("LFO_VCFDepth", 0.2f, Sender::kEditor);
+            s.setLong("SustainVoices", 0, Sender::kEditor);
+        }
     }
     // 0 the whole chain, 1 without the grunge stages, 2 without the filters, 3 without the DAC ladder
     // (the envelope bypass keeps the VCA), 4 with all three off.
     void bypass(int which) {
-        Settings& s = InstrumentWorld::settingsOf(*plugin, 0);
-        s.setBool("GrungeBypass", which == 1 || which == 4, Sender::kEditor);
-        s.setBool("FilterBypass", which == 2 || which == 4, Sender::kEditor);
-        s.setBool("EnvelopeBypass", which == 3 || which == 4, Sender::kEditor);
+        for (int layer = 0; layer < layers; ++layer) {
+            Settings& s = InstrumentWorld::settingsOf(*plugin, layer);
+            s.setBool("GrungeBypass", which == 1 || which == 4, Sender::kEditor);
+            s.setBool("FilterBypass", which == 2 || which == 4, Sender::kEditor);
+            s.setBool("EnvelopeBypass", which == 3 || which == 4, Sender::kEditor);
+        }
     }
+    // Voices on distinct keys around middle C, on one layer or, beyond 128, on both.
     void start(int voices) {
-        OstrelEngine& engine = *InstrumentWorld::engineOf(*plugin, 0);
-        engine.getVoicePool().setVoiceLimit(voices);
-        for (int v = 0; v < voices; ++v)
-            InstrumentWorld::midi(*plugin, 0x90, 48 + v % 24, 100);
+        layers = voices > kKeys ? 2 : 1;
+        const int keys = std::min((voices + layers - 1) / layers, kKeys);
+        for (int layer = 0; layer < layers; ++layer) {
+            const int index =
+                InstrumentWorld::addZone(*plugin, layer, 0, 127, "BenchTone",
+                                         "<ResampleFreq value=\"27000\"/><SampleLoopOn value=\"true\"/>");
+            const SharedObjectPtr<Zone> zone(plugin->getZoneManager(layer)->getZone(index));
+            zone->activate(Zone::Loop{Sample::kLoopOn, 0, kToneFrames - 1});
+            InstrumentWorld::engineOf(*plugin, layer)->getVoicePool().setVoiceLimit(keys);
+        }
+        const int first = std::clamp(60 - keys / 2, 0, kKeys - keys);
+        for (int key = first; key < first + keys; ++key)
+            InstrumentWorld::midi(*plugin, 0x90, key, 100);
+    }
+    int sounding() const {
+        int count = 0;
+        for (int layer = 0; layer < 2; ++layer)
+            count += InstrumentWorld::engineOf(*plugin, layer)->getActiveVoiceCount();
+        return count;
     }
 
     InstrumentWorld world{TROV_BUILD_DATA};
     std::unique_ptr<test::ToleranceInstrument> plugin;
     IOPinConfig inputs = test::makePins(1, 1, kBlock);
     IOPinConfig outputs = test::makePins(2, 1, kBlock);
+    int layers = 1;
 };
 
 // The stage groups a bypass setting switches off.
 enum Stages { kWholeChain, kNoGrunge, kNoFilters, kNoDac, kRestOnly, kStageRuns };
-
-int sounding(const Bench& bench) {
-    return InstrumentWorld::engineOf(*bench.plugin, 0)->getActiveVoiceCount();
-}
 
 void VoiceChain(benchmark::State& state) {
     const int voices = static_cast<int>(state.range(0));
@@ -92,7 +115,7 @@ void VoiceChain(benchmark::State& state) {
         allocations += test::allocationsOnThisThread() - before;
         benchmark::DoNotOptimize(bench.outputs.getChannel(0)->getData()[0]);
         state.PauseTiming();
-        soundingVoiceBlocks += sounding(bench);
+        soundingVoiceBlocks += bench.sounding();
         ++blocks;
         state.ResumeTiming();
     }
@@ -116,7 +139,7 @@ void VoiceChainStages(benchmark::State& state) {
         double iteration = 0.0;
         for (int run = 0; run < kStageRuns; ++run) {
             bench.bypass(run);
-            const int count = sounding(bench);
+            const int count = bench.sounding();
             const auto begin = std::chrono::steady_clock::now();
             bench.plugin->process(bench.inputs, bench.outputs, kBlock);
             const std::chrono::duration<double> took = std::chrono::steady_clock::now() - begin;
@@ -149,9 +172,12 @@ void NoteOnLatency(benchmark::State& state) {
         state.PauseTiming();
         benchmark::DoNotOptimize(engine.getActiveVoiceCount());
         InstrumentWorld::midi(*bench.plugin, 0x80, key, 0);
+        // The block frees the voice the note stole.
+        bench.plugin->process(bench.inputs, bench.outputs, kBlock);
         key = key == 80 ? 40 : key + 1;
         state.ResumeTiming();
     }
+    state.counters["voices"] = engine.getVoicePool().getVoiceCount();
 }
 BENCHMARK(NoteOnLatency)->Unit(benchmark::kMicrosecond);
 

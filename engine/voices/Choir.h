@@ -58,8 +58,8 @@ public:
 
     int getVoiceLimit() const;
     bool getSustain() const { return sustain_.load(std::memory_order_relaxed); }
-    // Reuse on: free voices play again and the oldest sounding voice is stolen at the limit. Off: every
-    // note gets a new voice, and notes beyond the limit are dropped.
+    // Reuse on: free voices play again and the oldest sounding note is stolen at the limit. Off: every
+    // note gets a new voice while the pool has room for one, and notes beyond the limit are dropped.
     void setReuse(bool reuse);
     bool getReuse() const;
     void setHandOver(int rule);

@@ -3,6 +3,8 @@
 #include "plugin/PluginInfo.h"
 
 #include <algorithm>
+#include <exception>
+#include <limits>
 
 namespace trov {
 
@@ -10,6 +12,10 @@ namespace {
 // Voices a pool makes room for up front, so that appending does not allocate under the lock for any
 // usual limit.
 constexpr std::size_t kReservedVoices = 32;
+
+std::size_t boundFor(int limit) noexcept {
+    return 2 * static_cast<std::size_t>(std::max(limit, 1));
+}
 } // namespace
 
 ChoirDynamic::ChoirDynamic(const Module* owner) : Choir(owner) {
@@ -21,20 +27,20 @@ ChoirDynamic::~ChoirDynamic() {
 }
 
 void ChoirDynamic::reset() {
-    std::vector<Voice*> released;
+    std::vector<Entry> released;
     {
         std::lock_guard guard(poolLock());
         const Note silence;
-        for (Voice* voice : voices_)
-            voice->noteOff(silence, true);
+        for (const Entry& entry : voices_)
+            entry.voice->noteOff(silence, true);
         released.swap(voices_);
         activeCount_ = 0;
         Choir::reset();
     }
     // Let go outside the lock, on this thread: a voice's destruction may take other locks and must not
     // stall a render walk.
-    for (Voice* voice : released)
-        voice->release();
+    for (const Entry& entry : released)
+        entry.voice->release();
     released.clear();
     {
         std::lock_guard guard(poolLock());
@@ -45,24 +51,42 @@ void ChoirDynamic::reset() {
 }
 
 int ChoirDynamic::setVoiceLimit(int limit) {
+    // Room for every voice the limit allows, made outside the lock; the old storage goes after it.
+    std::vector<Entry> room;
+    const std::size_t bound = boundFor(limit);
+    std::size_t capacity = 0;
+    {
+        std::lock_guard guard(poolLock());
+        capacity = voices_.capacity();
+    }
+    if (capacity < bound) {
+        try {
+            room.reserve(bound);
+        } catch (const std::exception&) {
+            // A limit beyond memory: voices are appended as they come.
+        }
+    }
     std::lock_guard guard(poolLock());
+    if (room.capacity() > voices_.capacity() && room.capacity() >= voices_.size()) {
+        room.assign(voices_.begin(), voices_.end());
+        voices_.swap(room);
+    }
     Choir::setVoiceLimit(limit);
     // Count afresh: voices whose release ended on their own are free without the pool knowing.
-    activeCount_ = static_cast<int>(std::count_if(voices_.begin(), voices_.end(),
-                                                  [](Voice* v) { return v->getState() != Voice::kFree; }));
-    const Note silence;
-    for (Voice* voice : voices_) {
-        if (activeCount_ <= limit)
-            break;
-        if (voice->getState() == Voice::kFree)
-            continue;
-        const int key = voice->getNote().getKey();
-        if (keyState(key) == kKeySounding)
-            setKeyState(key, kKeyHeld);
-        voice->noteOff(silence, true);
-        --activeCount_;
+    activeCount_ = soundingCount();
+    while (activeCount_ > limit && stealOldest()) {
     }
     return limit;
+}
+
+bool ChoirDynamic::holdsPlace(const Voice& voice) noexcept {
+    const std::int32_t state = voice.getState();
+    return state != Voice::kFree && state != Voice::kStopping;
+}
+
+int ChoirDynamic::soundingCount() const noexcept {
+    return static_cast<int>(
+        std::count_if(voices_.begin(), voices_.end(), [](const Entry& e) { return holdsPlace(*e.voice); }));
 }
 
 Voice* ChoirDynamic::noteOn(const Note& note) noexcept {
@@ -72,48 +96,61 @@ Voice* ChoirDynamic::noteOn(const Note& note) noexcept {
         std::lock_guard guard(poolLock());
         // A key that sounds again stops its voice at once.
         activeCount_ = 0;
-        for (Voice* voice : voices_) {
-            if (voice->getState() == Voice::kFree)
+        for (Entry& entry : voices_) {
+            if (!holdsPlace(*entry.voice))
                 continue;
             ++activeCount_;
-            if (voice->getNote().getKey() == key) {
-                voice->noteOff(note, true);
+            if (entry.voice->getNote().getKey() == key) {
+                stop(entry, note);
                 setKeyState(key, kKeySounding);
-                --activeCount_;
             }
         }
         // A fixed slot stops whatever plays in it.
         const int slot = note.getSlot();
         if (slot >= 0)
-            for (Voice* voice : voices_)
-                if (voice->getState() != Voice::kFree && voice->getNote().getSlot() == slot) {
-                    const int playing = voice->getNote().getKey();
-                    voice->noteOff(note, true);
-                    if (keyState(playing) == kKeySounding)
-                        setKeyState(playing, kKeyHeld);
-                    --activeCount_;
-                }
+            for (Entry& entry : voices_)
+                if (holdsPlace(*entry.voice) && entry.voice->getNote().getSlot() == slot)
+                    stop(entry, note);
         if (working.getSlot() < 0)
             working.setSlot(rotation_);
 
         if (reuse()) {
-            if (activeCount_ >= voiceLimit() && !voices_.empty())
-                stealFirstActive();
-            setKeyState(key, kKeySounding);
-            for (Voice* voice : voices_)
-                if (voice->getState() == Voice::kFree) {
-                    voice->noteOn(working);
-                    advanceRotation();
-                    ++activeCount_;
-                    return voice;
-                }
-        } else {
             if (activeCount_ >= voiceLimit())
-                return nullptr;
-            setKeyState(key, kKeySounding);
+                stealOldest();
+        } else if (activeCount_ >= voiceLimit()) {
+            return nullptr;
+        }
+        setKeyState(key, kKeySounding);
+        if (Entry* entry = voiceToTake()) {
+            start(*entry, working);
+            return entry->voice;
         }
     }
     return startNewVoice(working);
+}
+
+ChoirDynamic::Entry* ChoirDynamic::voiceToTake() noexcept {
+    const bool atBound = voices_.size() >= boundFor(voiceLimit());
+    if (reuse() || atBound)
+        for (Entry& entry : voices_)
+            if (entry.voice->getState() == Voice::kFree)
+                return &entry;
+    if (!atBound)
+        return nullptr;
+    Entry* furthest = nullptr;
+    for (Entry& entry : voices_)
+        if (entry.voice->getState() == Voice::kStopping &&
+            (furthest == nullptr || entry.stopped < furthest->stopped))
+            furthest = &entry;
+    return furthest;
+}
+
+void ChoirDynamic::start(Entry& entry, const Note& note) noexcept {
+    entry.voice->noteOn(note);
+    entry.started = ++sequence_;
+    entry.stopped = 0;
+    rotation_ = (rotation_ + 1) % std::max(voiceLimit(), 1);
+    ++activeCount_;
 }
 
 Voice* ChoirDynamic::startNewVoice(const Note& note) noexcept {
@@ -136,35 +173,45 @@ Voice* ChoirDynamic::startNewVoice(const Note& note) noexcept {
     {
         std::lock_guard guard(poolLock());
         // Another thread may have started voices while this one was built.
+        activeCount_ = soundingCount();
         if (reuse() && activeCount_ >= std::max(voiceLimit(), 1))
-            stealFirstActive();
-        try {
-            voices_.push_back(voice);
-            advanceRotation();
-            ++activeCount_;
-            return voice;
-        } catch (...) {
+            stealOldest();
+        if (voices_.size() < boundFor(voiceLimit())) {
+            try {
+                // The voice is playing already: only its place in the orders is new.
+                voices_.push_back(Entry{voice});
+                Entry& entry = voices_.back();
+                entry.started = ++sequence_;
+                rotation_ = (rotation_ + 1) % std::max(voiceLimit(), 1);
+                ++activeCount_;
+                return voice;
+            } catch (...) {
+            }
         }
     }
+    // The pool filled up meanwhile (or has no room): the note is dropped.
     voice->release();
     return nullptr;
 }
 
-void ChoirDynamic::stealFirstActive() {
-    const Note silence;
-    for (Voice* voice : voices_)
-        if (voice->getState() != Voice::kFree) {
-            const int key = voice->getNote().getKey();
-            if (keyState(key) == kKeySounding)
-                setKeyState(key, kKeyHeld);
-            voice->noteOff(silence, true);
-            --activeCount_;
-            return;
-        }
+void ChoirDynamic::stop(Entry& entry, const Note& cause) noexcept {
+    const int key = entry.voice->getNote().getKey();
+    if (keyState(key) == kKeySounding)
+        setKeyState(key, kKeyHeld);
+    entry.voice->noteOff(cause, true);
+    entry.stopped = ++sequence_;
+    --activeCount_;
 }
 
-void ChoirDynamic::advanceRotation() {
-    rotation_ = (rotation_ + 1) % std::max(voiceLimit(), 1);
+bool ChoirDynamic::stealOldest() noexcept {
+    Entry* oldest = nullptr;
+    for (Entry& entry : voices_)
+        if (holdsPlace(*entry.voice) && (oldest == nullptr || entry.started < oldest->started))
+            oldest = &entry;
+    if (oldest == nullptr)
+        return false;
+    stop(*oldest, Note());
+    return true;
 }
 
 bool ChoirDynamic::noteOff(const Note& note, bool /*immediate*/) noexcept {
@@ -173,11 +220,13 @@ bool ChoirDynamic::noteOff(const Note& note, bool /*immediate*/) noexcept {
     setKeyState(key, kKeyUp);
     const int candidate = handOverCandidate(key);
     bool found = false;
-    for (Voice* voice : voices_) {
+    for (const Entry& entry : voices_) {
+        Voice* voice = entry.voice;
         if (voice->getNote().getKey() != key)
             continue;
         found = true;
-        if (voice->getState() == Voice::kFree)
+        // A free voice has nothing to hand over, a stopping one is already ending.
+        if (!holdsPlace(*voice))
             continue;
         if (candidate >= 0) {
             // The voice keeps sounding, now for the held key.
@@ -195,16 +244,16 @@ bool ChoirDynamic::noteOff(const Note& note, bool /*immediate*/) noexcept {
 
 int ChoirDynamic::getActiveVoiceCount() const {
     std::lock_guard guard(poolLock());
-    return static_cast<int>(std::count_if(voices_.begin(), voices_.end(),
-                                          [](Voice* v) { return v->getState() != Voice::kFree; }));
+    return static_cast<int>(std::count_if(
+        voices_.begin(), voices_.end(), [](const Entry& e) { return e.voice->getState() != Voice::kFree; }));
 }
 
 int ChoirDynamic::collectActiveVoices(std::vector<Voice*>& voices) const {
     std::lock_guard guard(poolLock());
-    for (Voice* voice : voices_)
-        if (voice->getState() != Voice::kFree) {
-            voices.push_back(voice);
-            voice->retain();
+    for (const Entry& entry : voices_)
+        if (entry.voice->getState() != Voice::kFree) {
+            voices.push_back(entry.voice);
+            entry.voice->retain();
         }
     return static_cast<int>(voices.size());
 }
@@ -217,13 +266,19 @@ void ChoirDynamic::releaseVoices(std::vector<Voice*>& voices) const {
 
 Voice* ChoirDynamic::getVoice(int index) const {
     std::lock_guard guard(poolLock());
-    return index >= 0 && index < static_cast<int>(voices_.size()) ? voices_[static_cast<std::size_t>(index)]
-                                                                  : nullptr;
+    return index >= 0 && index < static_cast<int>(voices_.size())
+               ? voices_[static_cast<std::size_t>(index)].voice
+               : nullptr;
 }
 
 int ChoirDynamic::getVoiceCount() const {
     std::lock_guard guard(poolLock());
     return static_cast<int>(voices_.size());
+}
+
+int ChoirDynamic::getVoiceBound() const {
+    std::lock_guard guard(poolLock());
+    return static_cast<int>(std::min<std::size_t>(boundFor(voiceLimit()), std::numeric_limits<int>::max()));
 }
 
 } // namespace trov

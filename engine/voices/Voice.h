@@ -13,7 +13,7 @@ class IOPin;
 
 // One sounding unit of a voice pool: its slot, its state and the note it plays. The pool drives it through
 // `noteOn`, `changeNote`, `noteOff` and renders it through `render`; the instrument's voice derives from it
-// and makes the sound. The base plays silence.
+// and makes the sound. The base plays silence and stops at once.
 //
 // Made by the product descriptor's `createVoice` and counted: the pool holds one reference and lets it go
 // only on the thread that resets the pool (never the audio thread); an editor may hold another. Threads:
@@ -23,6 +23,9 @@ class Voice : public Radio, public SharedObject {
 public:
     static constexpr std::int32_t kPlaying = 1;
     static constexpr std::int32_t kReleasing = 2;
+    // Stopped at once (stolen, restarted, over a lowered limit): a short fade that no longer holds a place
+    // within the pool's limit and ends free.
+    static constexpr std::int32_t kStopping = 3;
     static constexpr std::int32_t kFree = 4;
 
     // Free until its first `noteOn`; its note belongs to the owner module.
@@ -34,8 +37,10 @@ public:
     // Takes the note's data and keeps its state (a voice handed over to another key).
     virtual void changeNote(const Note& note) noexcept;
     // Renders this block into output (input may be null); true while the voice made sound. Subclasses
-    // move the state to kReleasing while a release sounds and to kFree when it has ended.
+    // move the state to kReleasing while a release sounds, to kStopping while an immediate stop fades and
+    // to kFree when either has ended.
     virtual bool render(const IOPin* input, IOPin& output) noexcept;
+    // Immediate: ends the note within a few milliseconds (the base at once), never with a click.
     virtual void noteOff(const Note& note, bool immediate) noexcept;
 
     std::int32_t getState() const noexcept { return state_.load(std::memory_order_relaxed); }

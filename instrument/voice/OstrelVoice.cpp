@@ -348,12 +348,14 @@ void OstrelVoice::setPreampGain(float gain) noexcept {
 
 void OstrelVoice::noteOff(const Note& /*note*/, bool immediate) noexcept {
     const std::int32_t state = getState();
-    if (state == kFree)
+    if (state == kFree || state == kStopping)
         return;
     if (immediate) {
-        setState(kReleasing);
+        // A short fade, not a cut: the click noises sound before the VCA and fade with it.
+        setState(kStopping);
         vcaEnvelope_.stop(false);
         vcfEnvelope_.stop(false);
+        stopFade_ = EnvelopeDiscreteSloped::kFadeSamples;
         return;
     }
     if (state == kPlaying) {
@@ -482,6 +484,18 @@ void OstrelVoice::runChain(std::int32_t pos, std::int32_t n, bool envelopeBypass
         ladder_->processInPlace(view);
 }
 
+void OstrelVoice::fadeOut(IOChannel<float>& out) noexcept {
+    // The DC blocker answers the envelope's short fade with an undershoot that would ring on past it and
+    // be cut when the voice is free: the output fades over the same samples, so nothing is left then.
+    float* data = out.getData();
+    constexpr float kStep = 1.0f / static_cast<float>(EnvelopeDiscreteSloped::kFadeSamples);
+    for (std::int32_t i = 0; i < out.getValidFrames(); ++i) {
+        if (stopFade_ > 0)
+            --stopFade_;
+        data[i] *= static_cast<float>(stopFade_) * kStep;
+    }
+}
+
 bool OstrelVoice::render(const IOPin* /*input*/, IOPin& output) noexcept {
     IOChannel<float>* out = output.getChannel(0);
     if (out == nullptr)
@@ -524,8 +538,13 @@ bool OstrelVoice::render(const IOPin* /*input*/, IOPin& output) noexcept {
     startOffset_ = std::max(startOffset_ - frames, std::int32_t{0});
     out->setGain(velocity_);
     dcBlocker_.processInPlace(*out);
+    if (getState() == kStopping)
+        fadeOut(*out);
 
-    if (out->getValidFrames() == 0 || (!vcaEnvelope_.isActive() && !clickPlayer_.isActive())) {
+    // Behind the ended VCA a click still running is silent: a stopped voice is free as soon as its fade
+    // is over, so that the pool can play it again at the next note.
+    const bool ended = !vcaEnvelope_.isActive() && (getState() == kStopping || !clickPlayer_.isActive());
+    if (out->getValidFrames() == 0 || ended) {
         setState(kFree);
         player1_.setZone(nullptr);
         player2_.setZone(nullptr);

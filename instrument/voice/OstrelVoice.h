@@ -29,7 +29,9 @@ class ParameterMessage;
 // the input stage from the zones' values; the VCA and VCF envelopes come from the module's envelope
 // settings, each stage carrying this voice slot's analog tolerance. Rendering runs the machine's chain in
 // sub-blocks of 256 frames: players -> preamp -> click noise -> input low-pass -> log crusher -> crosstalk
-// noise -> VCA -> four-pole filter -> DAC ladder, then a DC blocker per block.
+// noise -> VCA -> four-pole filter -> DAC ladder, then a DC blocker per block. An immediate note-off (a
+// steal) fades both envelopes, and the output after the DC blocker, out over 64 samples, the clicks with
+// them, and the voice is free at the end of the block in which that fade ends.
 //
 // Made by the product descriptor for an instrument engine's voice pool, which calls every operation under
 // its lock. `noteOn`, `changeNote` and `noteOff` run on the thread that delivers notes and may read zone
@@ -112,6 +114,8 @@ private:
     void startLayer(int layer, float amplitude);
     void runChain(std::int32_t pos, std::int32_t n, bool envelopeBypass, bool filterBypass,
                   bool grungeBypass) noexcept;
+    // A stopped voice's output, after the DC blocker, fading with the envelopes.
+    void fadeOut(IOChannel<float>& out) noexcept;
 
     LP1Filter inputFilter_;
     float noiseFactor_ = 1.0f;
@@ -145,6 +149,7 @@ private:
     float mix_ = 0.0f;
     float pan_ = 0.5f;
     std::int32_t startOffset_ = 0;
+    std::int32_t stopFade_ = 0; // samples left of a stop's output fade
     bool hasSample_ = false;
 };
 

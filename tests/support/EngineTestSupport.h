@@ -7,6 +7,7 @@
 #include "engine/notes/FrequencySource.h"
 #include "engine/notes/Note.h"
 #include "engine/notes/Tuning.h"
+#include "engine/voices/ChoirDynamic.h"
 #include "engine/voices/Voice.h"
 #include "engine/zones/SampleManager.h"
 #include "engine/zones/ZoneManager.h"
@@ -74,6 +75,7 @@ enum class VoiceKind {
     Tracing,   // base behaviour, every call written to the descriptor's trace
     Rendering, // borrows a temporary buffer of its module for its life and renders a constant
     Refusing,  // stays free when started
+    Fading,    // renders a constant; stopped at once it fades out over a few frames
     None,      // the descriptor makes no voice
 };
 
@@ -145,6 +147,51 @@ private:
     std::atomic<int>& live_;
 };
 
+// Renders kLevel into every channel of the output pin while it plays. Stopped at once it fades linearly
+// from kLevel to 0 in kFadeFrames rendered frames and is free at the end of the block the fade ends in,
+// as the instrument's voice does; released, it ends at once.
+class FadingVoice : public Voice {
+public:
+    static constexpr float kLevel = 0.25f;
+    static constexpr std::int32_t kFadeFrames = 64;
+
+    FadingVoice(const Module* owner, int slot, const Note& note, std::atomic<int>& live)
+        : Voice(owner, slot, note), live_(live) {
+        live_.fetch_add(1);
+    }
+    ~FadingVoice() override { live_.fetch_sub(1); }
+    void noteOff(const Note& note, bool immediate) noexcept override {
+        if (!immediate || getState() == kFree)
+            Voice::noteOff(note, immediate);
+        else if (getState() != kStopping) {
+            setState(kStopping);
+            fadeLeft_ = kFadeFrames;
+        }
+    }
+    bool render(const IOPin* /*input*/, IOPin& output) noexcept override {
+        if (getState() == kFree)
+            return Voice::render(nullptr, output);
+        IOChannel<float>& first = *output.getChannel(0);
+        float* data = first.getData();
+        const bool stopping = getState() == kStopping;
+        for (std::int32_t i = 0; i < first.getSize(); ++i) {
+            if (stopping && fadeLeft_ > 0)
+                --fadeLeft_;
+            data[i] = stopping ? kLevel * static_cast<float>(fadeLeft_) / kFadeFrames : kLevel;
+        }
+        first.setValidFrames(first.getSize());
+        for (int i = 1; i < output.getChannelCount(); ++i)
+            output.getChannel(i)->copyFrom(first);
+        if (stopping && fadeLeft_ == 0)
+            setState(kFree);
+        return true;
+    }
+
+private:
+    std::atomic<int>& live_;
+    std::int32_t fadeLeft_ = 0;
+};
+
 // Refuses to start: the pool must let it go.
 class RefusingVoice : public TracingVoice {
 public:
@@ -199,6 +246,8 @@ public:
             return new RenderingVoice(owner, slot, note, liveVoices);
         case VoiceKind::Refusing:
             return new RefusingVoice(owner, slot, note, voicesMade.load() - 1, trace, liveVoices);
+        case VoiceKind::Fading:
+            return new FadingVoice(owner, slot, note, liveVoices);
         case VoiceKind::None:
             break;
         }
@@ -282,6 +331,24 @@ inline Note makeNote(const Module* module, int type, int key, int slot = Note::k
                       0, key, velocity, 0, 0, 0);
     note.setSlot(slot);
     return note;
+}
+
+// The keys of the pool's voices that hold a place within its limit (playing or releasing), ascending.
+inline std::vector<int> soundingKeys(const ChoirDynamic& pool) {
+    std::vector<int> keys;
+    for (int i = 0; const Voice* voice = pool.getVoice(i); ++i)
+        if (voice->getState() == Voice::kPlaying || voice->getState() == Voice::kReleasing)
+            keys.push_back(voice->getNote().getKey());
+    std::sort(keys.begin(), keys.end());
+    return keys;
+}
+
+// Keys first to last.
+inline std::vector<int> keyRange(int first, int last) {
+    std::vector<int> keys;
+    for (int key = first; key <= last; ++key)
+        keys.push_back(key);
+    return keys;
 }
 
 } // namespace trov::test

@@ -137,14 +137,14 @@ public:
 
     // A zone of the module's current program over the keys, playing the cached sample, with the zone
     // values a fresh zone needs to sound (level 1, a 44.1 kHz clock, open input filter, no loop) and
-    // any more given as document text (later values win). Its index.
+    // any more given as document text, which win over those (a zone reads the first of equal names). Its
+    // index.
     static int addZone(const Plugin& plugin, int module, int low, int high, const std::string& sample,
                        const std::string& more = std::string()) {
         ZoneManager* manager = plugin.getZoneManager(module);
-        const std::string values = "<WaveLevel value=\"1\"/><ResampleFreq value=\"44100\"/>"
-                                   "<PreampFilterCutoff value=\"1\"/><PreampGain value=\"0\"/>"
-                                   "<WaveRootNote value=\"60\"/><SampleLoopOn value=\"false\"/>" +
-                                   more;
+        const std::string values = more + "<WaveLevel value=\"1\"/><ResampleFreq value=\"44100\"/>"
+                                          "<PreampFilterCutoff value=\"1\"/><PreampGain value=\"0\"/>"
+                                          "<WaveRootNote value=\"60\"/><SampleLoopOn value=\"false\"/>";
         Zone* zone = manager->createZoneObject(manager, KeyRange(low, high), "");
         zone->fromDictionary(
             zoneItem(rangeText(low, high, sample) + "<parameters>" + values + "</parameters>"));
