@@ -72,6 +72,8 @@ void Sample::fromDictionary(const Dictionary& dictionary) {
         loop_.mode = kLoopOn;
     dictionary.getLong("WaveRootNote", &info_.rootNote);
     dictionary.getLong("SampleRootNote", &info_.rootNote);
+    // A root note is a key: a document's number outside the keyboard is held at its edge.
+    info_.rootNote = std::clamp(info_.rootNote, std::int32_t{0}, std::int32_t{127});
     dictionary.getLong("SampleDetuneCoarse", &info_.detune);
     rootFrequency_ = 0.0f;
 
