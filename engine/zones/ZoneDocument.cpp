@@ -108,9 +108,12 @@ void Zone::fromDictionary(const Dictionary& dictionary) {
 
 void Zone::readParameters(const Dictionary& values) {
     if (!values.readsTypedLayout()) {
-        if (dictionary_.appendChild(values))
-            if (const Dictionary::View copy = dictionary_.getChild(dictionary_.count("") - 1, ""))
-                copy->setName(kParametersKey);
+        // The entries only: text standing between them would gain a line break with every save.
+        const Dictionary::View target = dictionary_.addDictionary(kParametersKey);
+        const int count = values.count("");
+        for (int i = 0; target && i < count; ++i)
+            if (const Dictionary::View item = values.getChild(i, ""); item && item->hasElement())
+                target->appendChild(*item);
         return;
     }
     // Older documents name each entry by an attribute; the zone keeps the key-named layout it writes, so a

@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <string>
 #include <unistd.h>
+#include <cstdio>
 
 namespace {
 
@@ -88,9 +89,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // What the instance holds now is written, read back and written again the same.
     const std::string once = written(instance);
-    check(instance.readState(trov::Dictionary(once)));
+    if (!instance.readState(trov::Dictionary(once))) { fprintf(stderr, "ONCE NOT READ\n%s\n", once.c_str()); std::abort(); }
     const std::string twice = written(instance);
-    check(instance.readState(trov::Dictionary(twice)));
-    check(written(instance) == twice);
+    if (!instance.readState(trov::Dictionary(twice))) { fprintf(stderr, "TWICE NOT READ\n"); std::abort(); }
+    const std::string thrice = written(instance);
+    if (thrice != twice) { size_t i=0; while (i<twice.size() && twice[i]==thrice[i]) ++i; fprintf(stderr, "DIFF at %zu:\n%s\n---\n%s\n", i, twice.substr(i>300?i-300:0, 600).c_str(), thrice.substr(i>300?i-300:0,600).c_str()); std::abort(); }
     return 0;
 }
