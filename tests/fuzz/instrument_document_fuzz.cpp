@@ -13,11 +13,11 @@
 #include "plugin/PluginEnvironment.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <unistd.h>
-#include <cstdio>
 
 namespace {
 
@@ -69,6 +69,19 @@ trov::Corvale& instrument() {
     return *instance;
 }
 
+// Aborts showing where two written states part.
+void checkSame(const std::string& again, const std::string& before) {
+    if (again == before)
+        return;
+    std::size_t at = 0;
+    while (at < again.size() && at < before.size() && again[at] == before[at])
+        ++at;
+    const std::size_t from = at > 200 ? at - 200 : 0;
+    std::fprintf(stderr, "written states part at byte %zu:\n%s\n----\n%s\n", at,
+                 before.substr(from, 400).c_str(), again.substr(from, 400).c_str());
+    std::abort();
+}
+
 std::string written(trov::Corvale& instance) {
     trov::Dictionary state;
     instance.writeState(state, true);
@@ -89,10 +102,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // What the instance holds now is written, read back and written again the same.
     const std::string once = written(instance);
-    if (!instance.readState(trov::Dictionary(once))) { fprintf(stderr, "ONCE NOT READ\n%s\n", once.c_str()); std::abort(); }
+    check(instance.readState(trov::Dictionary(once)));
     const std::string twice = written(instance);
-    if (!instance.readState(trov::Dictionary(twice))) { fprintf(stderr, "TWICE NOT READ\n"); std::abort(); }
-    const std::string thrice = written(instance);
-    if (thrice != twice) { size_t i=0; while (i<twice.size() && twice[i]==thrice[i]) ++i; fprintf(stderr, "DIFF at %zu:\n%s\n---\n%s\n", i, twice.substr(i>300?i-300:0, 600).c_str(), thrice.substr(i>300?i-300:0,600).c_str()); std::abort(); }
+    check(instance.readState(trov::Dictionary(twice)));
+    checkSame(written(instance), twice);
     return 0;
 }
