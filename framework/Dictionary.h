@@ -1,5 +1,6 @@
 #pragma once
 
+#include "framework/DictionaryCodec.h"
 #include "framework/SharedObject.h"
 
 #include <cstddef>
@@ -109,6 +110,10 @@ public:
     // holds (the form does not say). False when absent or when the text does not decode.
     bool getData(const std::string& key, std::vector<std::uint8_t>* data, std::size_t expectedLength = 0,
                  int index = 0, const std::string& attribute = "value") const;
+    // As getData, decoding at most maxLength bytes: a gzip stream that declares more is refused before
+    // anything is unpacked, and the packed-word form is refused for an expected length above it.
+    bool getDataAtMost(const std::string& key, std::vector<std::uint8_t>* data, std::size_t expectedLength,
+                       std::size_t maxLength) const;
     // As the getters, with the value also returned in the entry's "display" attribute when it has one.
     bool getIntegerDisplay(const std::string& key, int* value, std::string* display, int index = 0,
                            const std::string& attribute = "value") const;
@@ -162,7 +167,7 @@ public:
     // Binary values: gzip and Base64; the older packed-word form is read too.
     static void encodeData(std::string& text, const std::uint8_t* data, std::size_t length);
     static bool decodeData(const std::string& text, std::vector<std::uint8_t>* data,
-                           std::size_t expectedLength);
+                           std::size_t expectedLength, std::size_t maxLength = kMaxDataBytes);
 
 private:
     Dictionary(const Dictionary& parent, TiXmlNode* node);

@@ -90,7 +90,7 @@ void gzipBase64Encode(std::string& text, const std::uint8_t* data, std::size_t l
     }
 }
 
-bool gzipBase64Decode(const std::string& text, std::vector<std::uint8_t>& data) {
+bool gzipBase64Decode(const std::string& text, std::vector<std::uint8_t>& data, std::size_t maxLength) {
     data.clear();
     try {
         std::string stream;
@@ -103,8 +103,8 @@ bool gzipBase64Decode(const std::string& text, std::vector<std::uint8_t>& data) 
         const auto* tail = reinterpret_cast<const std::uint8_t*>(stream.data() + stream.size() - 4);
         const std::size_t declared = std::size_t{tail[0]} | std::size_t{tail[1]} << 8 |
                                      std::size_t{tail[2]} << 16 | std::size_t{tail[3]} << 24;
-        if (declared > kMaxDataBytes)
-            throw std::length_error("decoded data would be too large");
+        if (declared > std::min(maxLength, kMaxDataBytes))
+            throw std::length_error("decoded data would be longer than expected");
         CryptoPP::StringSource unzip(
             stream, true,
             new CryptoPP::Gunzip(new BoundedSink(data, declared, stream.size() * kMaxDeflateRatio)));

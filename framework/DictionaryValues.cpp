@@ -209,6 +209,18 @@ bool Dictionary::getData(const std::string& key, std::vector<std::uint8_t>* data
     return true;
 }
 
+bool Dictionary::getDataAtMost(const std::string& key, std::vector<std::uint8_t>* data,
+                               std::size_t expectedLength, std::size_t maxLength) const {
+    std::string text;
+    if (!readText(key, "data", 0, "value", false, &text))
+        return false;
+    std::vector<std::uint8_t> decoded;
+    if (!decodeData(text, &decoded, expectedLength, maxLength))
+        return false;
+    *data = std::move(decoded);
+    return true;
+}
+
 bool Dictionary::getIntegerDisplay(const std::string& key, int* value, std::string* display, int index,
                                    const std::string& attribute) const {
     return readAs(key, "integer", index, attribute, false, value, leadingInteger, display);
@@ -387,14 +399,15 @@ void Dictionary::encodeData(std::string& text, const std::uint8_t* data, std::si
 }
 
 bool Dictionary::decodeData(const std::string& text, std::vector<std::uint8_t>* data,
-                            std::size_t expectedLength) {
+                            std::size_t expectedLength, std::size_t maxLength) {
     data->clear();
+    maxLength = std::min(maxLength, kMaxDataBytes);
     // Every gzip+Base64 text begins with the code of the gzip header, which is also made of packed-word
     // characters: that beginning decides.
     const bool gzipped = text.compare(0, 4, "H4sI") == 0;
     if (gzipped || !isPackedWordText(text))
-        return gzipBase64Decode(text, *data);
-    if (expectedLength > kMaxDataBytes)
+        return gzipBase64Decode(text, *data, maxLength);
+    if (expectedLength > maxLength)
         return false;
     data->assign(expectedLength, 0);
     PackedWordReader reader(text);

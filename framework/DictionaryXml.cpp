@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <cstring>
 #include <mutex>
 #include <string_view>
@@ -70,7 +71,9 @@ constexpr Entity kEntities[] = {
 
 class Walker {
 public:
-    explicit Walker(const char* text) : text_(text), end_(text + std::strlen(text)) {}
+    Walker(const char* text, bool utf8)
+        : text_(text), end_(text + std::strlen(text)),
+          encoding_(utf8 ? Encoding::kUtf8 : Encoding::kUnknown) {}
     XmlShape run();
 
 private:
@@ -566,14 +569,57 @@ XmlShape Walker::run() {
             return shape_;
         p = skipWhite(p);
     }
+    shape_.legacy = encoding_ != Encoding::kUtf8;
     return shape_;
 }
 
 } // namespace
 
-XmlShape measureXml(const char* text) {
-    return Walker(text).run();
+XmlShape measureXml(const char* text, bool utf8) {
+    return Walker(text, utf8).run();
 }
+
+std::string legacyToUtf8(const std::string& text) {
+    // Code points of 0x80-0x9F in the Windows code page; its five holes stay the C1 controls.
+    static constexpr std::uint16_t kWindows[32] = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    std::string out;
+    out.reserve(text.size() + text.size() / 8);
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80)
+            out.push_back(c);
+        else
+            appendUtf8(byte < 0xA0 ? kWindows[byte - 0x80] : byte, out);
+    }
+    return out;
+}
+
+namespace {
+
+// Converted text must say that it is UTF-8 when it is written again: without a declaration, or with one
+// naming another encoding, it would be read as 8-bit characters once more.
+void declareUtf8(TiXmlDocument& document) {
+    bool declared = false;
+    for (TiXmlNode* node = document.FirstChild(); node != nullptr; node = node->NextSibling()) {
+        const TiXmlDeclaration* declaration = node->ToDeclaration();
+        if (declaration == nullptr)
+            continue;
+        declared = true;
+        if (*declaration->Encoding() == '\0')
+            continue;
+        const TiXmlDeclaration utf8(declaration->Version(), "UTF-8", declaration->Standalone());
+        node = document.ReplaceChild(node, utf8);
+        if (node == nullptr)
+            return;
+    }
+    if (!declared && document.FirstChild() != nullptr)
+        document.InsertBeforeChild(document.FirstChild(), TiXmlDeclaration("1.0", "UTF-8", ""));
+}
+
+} // namespace
 
 void prepareXml() {
     static std::once_flag once;
@@ -590,17 +636,36 @@ std::string parseXml(TiXmlDocument& document, const std::string& text) {
     padded.reserve(length + kPadding);
     padded.append(text, 0, length);
     padded.append(kPadding, '\0');
-    const XmlShape shape = measureXml(padded.c_str());
+    XmlShape shape = measureXml(padded.c_str());
     if (shape.limit != nullptr)
         return shape.limit;
+    // An 8-bit text would keep bytes (and character references) that are no UTF-8, and a document written
+    // from it declares UTF-8: it would never read again. Such text is held as UTF-8 from the start.
+    const bool convert =
+        shape.legacy && (std::any_of(padded.begin(), padded.begin() + static_cast<std::ptrdiff_t>(length),
+                                     [](char c) { return static_cast<unsigned char>(c) >= 0x80; }) ||
+                         padded.find("&#") < length);
+    TiXmlEncoding encoding = TIXML_ENCODING_UNKNOWN;
+    if (convert) {
+        padded = legacyToUtf8(padded.substr(0, length));
+        if (padded.size() > kMaxTextBytes)
+            return "document is too large";
+        padded.append(kPadding, '\0');
+        shape = measureXml(padded.c_str(), true);
+        if (shape.limit != nullptr)
+            return shape.limit;
+        encoding = TIXML_ENCODING_UTF8;
+    }
     // Nothing reads the parser's rows and columns; tracking them costs a second pass over every byte.
     document.SetTabSize(0);
-    document.Parse(padded.c_str());
+    document.Parse(padded.c_str(), nullptr, encoding);
     if (document.Error())
         return document.ErrorDesc();
     // Some malformed texts end the parse early without an error; a half-read document is no document.
     if (shape.stop != nullptr)
         return shape.stop;
+    if (convert)
+        declareUtf8(document);
     return {};
 }
 

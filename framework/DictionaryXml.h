@@ -28,17 +28,26 @@ struct XmlShape {
     const char* limit = nullptr;
     // The parser would stop on malformed text here; some of these stops it does not report as errors.
     const char* stop = nullptr;
+    // The parser would read the text as 8-bit characters: no byte-order mark, and no declaration or one
+    // naming an encoding other than UTF-8.
+    bool legacy = false;
 };
 
 // Walks the text exactly as the XML parser will read it, without recursion, and reports how deep and how
-// large the parsed tree would be. `text` must be followed by at least kPadding NUL bytes.
-XmlShape measureXml(const char* text);
+// large the parsed tree would be. `text` must be followed by at least kPadding NUL bytes. With `utf8` the
+// text is read as UTF-8 whatever its declaration says.
+XmlShape measureXml(const char* text, bool utf8 = false);
+
+// An 8-bit text as UTF-8: bytes 0x80-0x9F as the Windows code page has them, the others as Latin-1.
+std::string legacyToUtf8(const std::string& text);
 
 // Switches the parser's white-space condensing off, once for the process.
 void prepareXml();
 
 // Parses text into an empty document unless its tree would exceed the guards. Returns what went wrong,
-// empty on success.
+// empty on success. A document is always held as UTF-8: text the parser would read as 8-bit characters is
+// converted first (and its declaration made to say UTF-8), so what is read is written back in a form
+// that reads again. Other texts are parsed as they are.
 std::string parseXml(TiXmlDocument& document, const std::string& text);
 
 } // namespace trov::dictionary_xml

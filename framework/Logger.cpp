@@ -39,13 +39,13 @@ Logger::Logger(int threshold, const std::string& path)
 Logger::~Logger() {
     writeBanner("stopped");
     std::lock_guard guard(mutex_);
-    stream_.reset();
+    file_.close();
 }
 
 void Logger::open() {
-    // A file that cannot be opened leaves a failed stream: its lines are lost, nothing is reported.
+    // A file that cannot be opened loses its lines; nothing is reported.
     if (!path_.empty())
-        stream_ = std::make_unique<std::ofstream>(path_, std::ios::out | std::ios::trunc | std::ios::binary);
+        file_.open(path_);
     writeBanner("started");
 }
 
@@ -99,9 +99,12 @@ void Logger::logError(int level, const Error& error) {
 void Logger::write(const char* text) {
     const auto ms = static_cast<std::int64_t>(std::llround((getTime() - start_) * 1000.0));
     const std::string prefix = formatPrefix(ms);
-    if (stream_) {
-        *stream_ << prefix << text << '\n';
-        stream_->flush();
+    if (!path_.empty()) {
+        // One piece per line, so that another process's lines never land inside it.
+        std::string line;
+        line.reserve(prefix.size() + std::strlen(text) + 1);
+        line.append(prefix).append(text).push_back('\n');
+        file_.write(line);
     } else {
         platform::debugOutput(prefix);
         platform::debugOutput(text);

@@ -1,8 +1,9 @@
 #pragma once
 
+#include "platform/LogFile.h"
+
 #include <cstdarg>
 #include <cstdint>
-#include <fstream>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -14,6 +15,7 @@ class Error;
 // The process-wide text log. Lines are stamped with the time elapsed since the log was created and
 // dropped below the threshold level (0 most verbose; 2 banners, 3 errors, 4 start-up report).
 // Any thread: one lock keeps concurrent lines apart. Not for the audio thread's per-sample path.
+// Several processes may log into the same file: each line goes out whole at its end.
 class Logger {
 public:
     static constexpr std::size_t kBufferSize = 65536;
@@ -45,7 +47,7 @@ private:
     void write(const char* text);
 
     std::string path_;
-    std::unique_ptr<std::ofstream> stream_;
+    platform::LogFile file_;
     int threshold_;
     double start_;
     mutable std::mutex mutex_;

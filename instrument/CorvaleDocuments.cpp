@@ -156,8 +156,21 @@ bool Corvale::loadFile(const File& file) {
     if (!document.load(file))
         return false;
     const int programs = programCount(document);
-    if (programs == 0)
+    if (programs == 0) {
+        // A document, but no bank or patch this instrument reads (another product's, or one without its
+        // format): the user is told why nothing happened.
+        Dictionary checked(document);
+        std::string refusal;
+        if (checked.checkCompatibility(refusal))
+            refusal =
+                checked.findEntry("file-format")
+                    ? "Failed to import settings.  The file you selected was not written by Corvale or is "
+                      "corrupt."
+                    : "These settings do not name their file format and cannot be loaded.";
+        logLine(3, "%s holds no settings to load", file.getPath().c_str());
+        showErrorMessage(refusal, windowOf(editor));
         return false;
+    }
     if (programs == 1)
         return readPatch(document);
     return importFile(file);

@@ -1,5 +1,9 @@
 #include "engine/notes/Note.h"
 
+#include <cstdint>
+
+#include <algorithm>
+
 #include "engine/notes/FrequencySource.h"
 #include "framework/NoteNames.h"
 
@@ -55,7 +59,9 @@ void Note::setKey(int key) noexcept {
 void Note::transpose(int semitones) noexcept {
     if (semitones == 0)
         return;
-    data_.key = static_cast<std::int16_t>(data_.key + semitones);
+    // Wide, then held within the key's type: a hostile transposition never overflows.
+    data_.key = static_cast<std::int16_t>(
+        std::clamp<std::int64_t>(std::int64_t{data_.key} + semitones, INT16_MIN, INT16_MAX));
     dirty_ = true;
 }
 

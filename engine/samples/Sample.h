@@ -172,9 +172,10 @@ private:
     void reverse();
     void invert();
     // Decodes "sampledata" of channels-wide frames into mono values with the guard, returning the frames;
-    // throws Exception::SampleDataCorrupt when it does not decode. The sample itself is not touched.
+    // throws Exception::SampleDataCorrupt when it does not decode, or when the document declared its frames
+    // and the data holds more. The sample itself is not touched.
     static std::int32_t readSampleData(const Dictionary& dictionary, std::int32_t declaredFrames,
-                                       std::int32_t channels, SampleBuffer& into);
+                                       bool declared, std::int32_t channels, SampleBuffer& into);
     // Clamps start, end and loop into the frames held (when there are any).
     void clampPositions();
 

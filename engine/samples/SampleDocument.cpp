@@ -3,6 +3,7 @@
 
 #include "engine/notes/LineReader.h"
 #include "framework/File.h"
+#include "framework/Logger.h"
 
 #include <algorithm>
 #include <cstring>
@@ -58,7 +59,7 @@ void Sample::fromDictionary(const Dictionary& dictionary) {
     const bool dataGiven = static_cast<bool>(dictionary.findEntry(kSampleDataKey));
     SampleBuffer incoming;
     const std::int32_t incomingFrames =
-        dataGiven ? readSampleData(dictionary, frames, channels, incoming) : 0;
+        dataGiven ? readSampleData(dictionary, frames, framesDeclared, channels, incoming) : 0;
 
     const std::int32_t framesBefore = info_.frames;
     dictionary.getInteger("SampleStart", &start_);
@@ -71,6 +72,8 @@ void Sample::fromDictionary(const Dictionary& dictionary) {
         loop_.mode = kLoopOn;
     dictionary.getLong("WaveRootNote", &info_.rootNote);
     dictionary.getLong("SampleRootNote", &info_.rootNote);
+    // A root note is a key: a document's number outside the keyboard is held at its edge.
+    info_.rootNote = std::clamp(info_.rootNote, std::int32_t{0}, std::int32_t{127});
     dictionary.getLong("SampleDetuneCoarse", &info_.detune);
     rootFrequency_ = 0.0f;
 
@@ -110,25 +113,36 @@ void Sample::fromDictionary(const Dictionary& dictionary) {
     clampPositions();
 }
 
-std::int32_t Sample::readSampleData(const Dictionary& dictionary, std::int32_t declaredFrames,
+std::int32_t Sample::readSampleData(const Dictionary& dictionary, std::int32_t declaredFrames, bool declared,
                                     std::int32_t channelCount, SampleBuffer& into) {
     const std::uint64_t channels = static_cast<std::uint64_t>(std::max(channelCount, 1));
+    // What the document declares bounds what its data may decode into, before anything is unpacked: a
+    // small gzip stream can unpack into far more than any sample. Without a declaration, the codec's own
+    // limit holds.
+    const std::uint64_t perFrame = 4 * channels;
+    const std::uint64_t framesStated = static_cast<std::uint64_t>(std::max(declaredFrames, 0));
+    const std::uint64_t declaredBytes = framesStated > std::numeric_limits<std::uint64_t>::max() / perFrame
+                                            ? std::numeric_limits<std::uint64_t>::max()
+                                            : perFrame * framesStated;
+    const std::uint64_t most =
+        declared ? std::min<std::uint64_t>(declaredBytes, kMaxDataBytes) : kMaxDataBytes;
     // The older packed-word form does not say how many bytes it holds: take the declared count, but never
     // more than the text can carry (six bits per character), so a short text cannot make us allocate much.
     std::uint64_t expected = 0;
     if (Dictionary::View entry = dictionary.findEntry(kSampleDataKey)) {
         const std::uint64_t textWords =
             static_cast<std::uint64_t>(entry->getAttribute("value").size()) * 6 / 32;
-        const std::uint64_t perFrame = 4 * channels;
-        const std::uint64_t frames = static_cast<std::uint64_t>(std::max(declaredFrames, 0));
-        const std::uint64_t declared = frames > std::numeric_limits<std::uint64_t>::max() / perFrame
-                                           ? std::numeric_limits<std::uint64_t>::max()
-                                           : perFrame * frames;
-        expected = std::min(declared, textWords * 4);
+        expected = std::min(declaredBytes, textWords * 4);
     }
     std::vector<std::uint8_t> bytes;
-    if (!dictionary.getData(kSampleDataKey, &bytes, static_cast<std::size_t>(expected)))
+    if (!dictionary.getDataAtMost(kSampleDataKey, &bytes, static_cast<std::size_t>(expected),
+                                  static_cast<std::size_t>(most))) {
+        logLine(3,
+                "trov::Sample: sample data that does not decode into at most %d frames of %d channels is "
+                "refused",
+                declaredFrames, static_cast<int>(channels));
         throw Exception::SampleDataCorrupt();
+    }
     const std::uint64_t frames = bytes.size() / (4 * channels);
     if (frames == 0)
         return 0;

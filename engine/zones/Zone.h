@@ -172,6 +172,9 @@ private:
     void publishLoopState();
     // Copies the values child of a document into "parameters", in the key-named layout.
     void readParameters(const Dictionary& values);
+    // Holds every stored value of a zone-scope parameter within that parameter's range (a value that is
+    // no number becomes its default): documents come from outside.
+    void clampStoredValues();
     bool takeDroppedFile(const std::string& path, std::int32_t first, std::int32_t second, bool region);
 
     std::atomic<ZoneManager*> manager_;

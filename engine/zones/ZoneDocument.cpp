@@ -2,8 +2,12 @@
 #include "engine/zones/Zone.h"
 
 #include "framework/SharedObject.h"
+#include "plugin/Parameter.h"
+#include "plugin/ParameterValue.h"
+#include "plugin/Settings.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace trov {
@@ -76,6 +80,7 @@ void Zone::fromDictionary(const Dictionary& dictionary) {
         readParameters(*values);
     else
         dictionary_.addDictionary(kParametersKey);
+    clampStoredValues();
     {
         const DocumentScope reading(readingDocument_);
         setSample(id);
@@ -103,9 +108,12 @@ void Zone::fromDictionary(const Dictionary& dictionary) {
 
 void Zone::readParameters(const Dictionary& values) {
     if (!values.readsTypedLayout()) {
-        if (dictionary_.appendChild(values))
-            if (const Dictionary::View copy = dictionary_.getChild(dictionary_.count("") - 1, ""))
-                copy->setName(kParametersKey);
+        // The entries only: text standing between them would gain a line break with every save.
+        const Dictionary::View target = dictionary_.addDictionary(kParametersKey);
+        const int count = values.count("");
+        for (int i = 0; target && i < count; ++i)
+            if (const Dictionary::View item = values.getChild(i, ""); item && item->hasElement())
+                target->appendChild(*item);
         return;
     }
     // Older documents name each entry by an attribute; the zone keeps the key-named layout it writes, so a
@@ -130,6 +138,42 @@ void Zone::readParameters(const Dictionary& values) {
         for (int c = 0; c < children; ++c)
             if (const Dictionary::View child = item->getChild(c, ""))
                 entry->appendChild(*child);
+    }
+}
+
+void Zone::clampStoredValues() {
+    Settings* settings = getSettings();
+    const Dictionary::View values = dictionary_.getDictionary(kParametersKey);
+    if (settings == nullptr || !values)
+        return;
+    const int count = values->count("");
+    for (int i = 0; i < count; ++i) {
+        const Dictionary::View item = values->getChild(i, "");
+        if (!item || !item->hasElement())
+            continue;
+        const std::string name = item->getName();
+        const Parameter* parameter = settings->getParameter(name, 0);
+        if (parameter == nullptr || parameter->getScope() != Parameter::kScopeZone)
+            continue;
+        if (const auto* whole = dynamic_cast<const ParameterValue<long>*>(parameter)) {
+            std::int32_t value = 0;
+            if (values->getLong(name, &value)) {
+                const auto held = static_cast<std::int32_t>(
+                    std::clamp<long>(value, std::min(whole->getMin(), whole->getMax()), whole->getMax()));
+                if (held != value)
+                    values->setInteger(name, held);
+            }
+        } else if (const auto* real = dynamic_cast<const ParameterValue<float>*>(parameter)) {
+            float value = 0.0f;
+            if (values->getFloat(name, &value)) {
+                const float held =
+                    std::isfinite(value)
+                        ? std::clamp(value, std::min(real->getMin(), real->getMax()), real->getMax())
+                        : real->getDefault();
+                if (held != value)
+                    values->setFloat(name, held);
+            }
+        }
     }
 }
 

@@ -1,12 +1,16 @@
 #include "framework/Logger.h"
 
 #include "framework/Error.h"
+#include "support/ChildProcess.h"
 #include "support/FileTestFolder.h"
 #include "support/LogCapture.h"
 #include "support/ScopedProduct.h"
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+#include <memory>
 #include <regex>
 #include <sstream>
 #include <thread>
@@ -96,4 +100,43 @@ TEST(Logger, WithoutAProcessLogNothingIsWritten) {
     ASSERT_EQ(getLog(), nullptr);
     logLine(3, "into the void %d", 1); // must not crash
     logErrorLine(3, GeneralError("w", "m"));
+}
+
+TEST(Logger, TwoProcessesLoggingIntoOneFileKeepEveryLineWholeAndNeitherStartsItOverTheOther) {
+    test::FileTestFolder folder;
+    const std::string path = folder / "shared.log";
+    constexpr int kLines = 1500;
+    // The first opener starts the file afresh, over what an earlier run left.
+    std::ofstream(path) << "an earlier run\n";
+    auto first = std::make_unique<Logger>(0, path);
+    const test::ChildOutcome child = test::runInChild(
+        [&] {
+            Logger second(0, path);
+            for (int i = 0; i < kLines; ++i)
+                second.log(2, "child line %d of a text long enough to need more than one small write", i);
+            return 0;
+        },
+        [&] {
+            for (int i = 0; i < kLines; ++i)
+                first->log(2, "parent line %d of a text long enough to need more than one small write", i);
+        });
+    ASSERT_TRUE(child.exited);
+    first.reset();
+    std::ifstream in(path, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text.find('\0'), std::string::npos) << "runs of zero bytes";
+    EXPECT_EQ(text.find("an earlier run"), std::string::npos);
+    const std::regex whole(
+        R"(\d\d:\d\d:\d\d:\d\d\d \| ((parent|child) line \d+ of a text long enough to need more )"
+        R"(than one small write|---- .* logger (started|stopped) @ .*))");
+    std::istringstream lines(text);
+    int parent = 0;
+    int children = 0;
+    for (std::string line; std::getline(lines, line);) {
+        EXPECT_TRUE(std::regex_match(line, whole)) << line;
+        parent += line.find("| parent line") != std::string::npos;
+        children += line.find("| child line") != std::string::npos;
+    }
+    EXPECT_EQ(parent, kLines);
+    EXPECT_EQ(children, kLines);
 }

@@ -92,8 +92,9 @@ TEST_F(EngineTest, RoutingFollowsTheHostsOutputsAtResetAndTheOutputConfiguration
     EXPECT_EQ(engine(1).getRoutingMode(), OstrelEngine::kEightOutputs);
 }
 
-TEST_F(EngineTest, EightOutputsTakeEachVoiceAtItsSlotModuloEight) {
-    make("<WaveOutputVoice value=\"11\"/>"); // slot 10
+TEST_F(EngineTest, EightOutputsTakeAFixedVoiceAtItsSlot) {
+    // (A document's 11, slot 10, would be held at the value's top, 8.)
+    make("<WaveOutputVoice value=\"3\"/>"); // slot 2
     settings().setLong("OutputConfiguration", 2, Sender::kEditor);
     IOPinConfig eight = test::makePins(1, 8, kBlock);
     InstrumentWorld::midi(*plugin_, 0x90, 60, 120);

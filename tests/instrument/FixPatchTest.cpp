@@ -133,6 +133,19 @@ TEST_P(FixPatchTest, APatchOlderThanFormat07MovesTheVelocityShareOnLoad) {
     }
 }
 
+TEST_P(FixPatchTest, ADroppedPatchWithoutItsFormatIsRefusedWithAReason) {
+    if (GetParam() == Path::Dialog)
+        GTEST_SKIP() << "the load dialog's patch entry reads it as a patch of an older format";
+    setAttack(0.8f, 0.1f);
+    const std::size_t before = world.responder.questions().size();
+    EXPECT_FALSE(load(handMadePatch("unformatted.kpr", "Corvale Test", "", 0.2f, 0.0f)));
+    EXPECT_NEAR(attack(), 0.8f, 1e-6f);
+    ASSERT_GT(world.responder.questions().size(), before);
+    EXPECT_NE(world.responder.questions().back().text.find("do not name their file format"),
+              std::string::npos)
+        << world.responder.questions().back().text;
+}
+
 INSTANTIATE_TEST_SUITE_P(BothPaths, FixPatchTest, ::testing::Values(Path::Drop, Path::Dialog),
                          [](const ::testing::TestParamInfo<Path>& info) {
                              return info.param == Path::Drop ? std::string("Drop") : std::string("Dialog");

@@ -7,6 +7,7 @@
 #include "framework/File.h"
 #include "framework/Message.h"
 #include "instrument/InstrumentKeys.h"
+#include "plugin/ParameterValue.h"
 #include "support/ProductTestSupport.h"
 #include "support/SampleTestSupport.h"
 
@@ -15,6 +16,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -238,6 +240,49 @@ TEST_F(ZoneLoadingTest, ValuesAZoneDocumentLeavesOutComeFromItsSample) {
     std::string comment;
     ASSERT_TRUE(written.getDictionary("parameters")->getString("Comment", &comment));
     EXPECT_EQ(comment, "kept as written");
+}
+
+TEST_F(ZoneLoadingTest, ValuesOutsideTheirParametersRangesAreHeldWithinThemAndTheNotePlays) {
+    std::string saved;
+    {
+        std::unique_ptr<Corvale> first = makeCorvale();
+        storedZone(*first).release();
+        Dictionary bank;
+        first->writeState(bank, true);
+        saved = textOf(bank);
+    }
+    // A bank edited by hand (or by an attacker).
+    for (const auto& [key, value] :
+         {std::pair{"SampleDetuneCoarse", "2147483647"}, std::pair{"WaveRootNote", "-5"},
+          std::pair{"WaveLevel", "1e30"}, std::pair{"ResampleFreq", "nan"},
+          std::pair{"SampleDetuneFine", "-99999"}})
+        saved =
+            std::regex_replace(saved, std::regex(std::string("<") + key + " index=\"0\" value=\"[^\"]*\""),
+                               std::string("<") + key + " index=\"0\" value=\"" + value + "\"");
+    std::unique_ptr<Corvale> plugin = makeCorvale();
+    Dictionary bank;
+    ASSERT_TRUE(bank.parse(saved));
+    ASSERT_TRUE(plugin->readState(bank));
+    const Zone* zone = firstZone(*plugin);
+    ASSERT_NE(zone, nullptr);
+    Settings* settings = plugin->getModule(0)->getSettings();
+    const auto whole = [settings](const char* name) {
+        return dynamic_cast<const ParameterValue<long>*>(settings->getParameter(name));
+    };
+    const auto real = [settings](const char* name) {
+        return dynamic_cast<const ParameterValue<float>*>(settings->getParameter(name));
+    };
+    EXPECT_EQ(zone->getParameterLong(keys::kSampleDetuneCoarse), whole(keys::kSampleDetuneCoarse)->getMax());
+    EXPECT_EQ(zone->getParameterLong(keys::kSampleDetuneFine), whole(keys::kSampleDetuneFine)->getMin());
+    EXPECT_EQ(zone->getParameterLong(keys::kWaveRootNote), whole(keys::kWaveRootNote)->getMin());
+    EXPECT_FLOAT_EQ(zone->getParameterFloat(keys::kWaveLevel), real(keys::kWaveLevel)->getMax());
+    EXPECT_FLOAT_EQ(zone->getParameterFloat(keys::kResampleFreq), real(keys::kResampleFreq)->getDefault());
+    // The note transposes as far as the range allows, without overflowing anything on the way.
+    InstrumentWorld::midi(*plugin, 0x90, 60, 100);
+    std::vector<float> left;
+    ProductWorld::play(*plugin, 4, kBlock, left);
+    for (const float value : left)
+        ASSERT_TRUE(std::isfinite(value));
 }
 
 } // namespace
