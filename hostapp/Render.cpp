@@ -142,18 +142,15 @@ int runRender(const Options& options, std::ostream& out, std::ostream& err) {
         process.dragItem(0, dropPath.c_str(), accepted);
         if (!accepted)
             return fail("cannot load " + options.load + ": the module does not take dropped files");
-        // A file the instance takes changes its state, which the process counts; a refusal changes nothing
-        // or shows why.
-        std::int32_t changesBefore = 0;
-        std::int32_t changesAfter = 0;
-        process.getChangeCounter(changesBefore);
+        // The drop's answer decides: the change counter does not tell (a placed sample is no change of
+        // state), and a file that is taken may still have shown a message.
         const std::int32_t dropped = process.drop(0, 0);
-        process.getChangeCounter(changesAfter);
         const std::string shown = joined(services.takeMessages());
-        if (dropped != trov::hostsdk::kResultOk || !shown.empty() || services.quitRequested() ||
-            changesAfter == changesBefore)
+        if (dropped != trov::hostsdk::kResultOk || services.quitRequested())
             return fail("cannot load " + options.load + ": the module refused it" +
                         (shown.empty() ? "" : ": " + shown));
+        if (!shown.empty())
+            err << "corvale-host: " << options.load << ": the module said: " << shown << std::endl;
     }
 
     WavWriter writer;

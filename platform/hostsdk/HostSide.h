@@ -196,6 +196,9 @@ public:
     virtual std::int32_t getControlAt(std::int32_t x, std::int32_t y, std::int32_t& control) = 0;
     // Drag and drop of a file: flavours 0..2 are files the view may take.
     virtual std::int32_t dragItem(std::int32_t flavour, const char* fileName, bool& accepted) = 0;
+    // Drops the last file a drag offered: kResultOk when the instance took it, kResultFailed when it
+    // refused it (its reason, if any, went to HostServices::messageBox), when nothing was offered or when
+    // a coordinate is negative.
     virtual std::int32_t drop(std::int32_t x, std::int32_t y) = 0;
 
     // Ends the process (destroys its view and instance). The process is gone afterwards.
