@@ -1,5 +1,6 @@
 #include "hostapp/ModuleLoader.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <dlfcn.h>
@@ -152,6 +153,30 @@ std::string startFailure(trov::hostsdk::PlugInGroup& group, HeadlessServices& se
                  : types == 0 ? "the module declares no effect types"
                               : "the module asked the host to quit";
     return reason;
+}
+
+namespace {
+
+std::string environmentText(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? std::string(value) : std::string();
+}
+
+} // namespace
+
+std::string moduleLogPath(trov::hostsdk::PlugInGroup& group) {
+    trov::hostsdk::GroupIdentity identity;
+    group.getIdentity(identity);
+    if (identity.productName[0] == '\0' || identity.makerName[0] == '\0')
+        return std::string();
+    std::string folder = environmentText("XDG_STATE_HOME");
+    if (folder.empty())
+        folder = environmentText("XDG_DATA_HOME");
+    if (folder.empty() && !environmentText("HOME").empty())
+        folder = environmentText("HOME") + "/.local/state";
+    if (folder.empty())
+        return std::string();
+    return folder + "/" + identity.makerName + "/" + identity.productName + ".log";
 }
 
 namespace {

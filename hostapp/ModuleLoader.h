@@ -76,6 +76,11 @@ private:
 // request, or a group without product identity or types.
 std::string startFailure(trov::hostsdk::PlugInGroup& group, HeadlessServices& services);
 
+// Where the module writes its log: <application data>/<maker>/<product>.log, the application data folder
+// being $XDG_STATE_HOME, else $XDG_DATA_HOME, else ~/.local/state. Empty without a product identity or any
+// of those folders.
+std::string moduleLogPath(trov::hostsdk::PlugInGroup& group);
+
 // The number of threads of this process.
 int countThreads();
 

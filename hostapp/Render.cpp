@@ -7,6 +7,7 @@
 #include "hostapp/RenderLoop.h"
 #include "hostapp/WavWriter.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -67,6 +68,29 @@ private:
     Clock::time_point next_;
     bool shown_ = false;
 };
+
+// Below the least step of 24-bit audio (-144 dBFS): an output that never reaches it is silent.
+constexpr float kSilentLevel = 1.0f / 16777216.0f;
+
+bool startsANote(const MidiSchedule& schedule, std::int64_t total) {
+    return std::any_of(schedule.events.begin(), schedule.events.end(), [total](const TimedMidiEvent& event) {
+        return (event.status & 0xF0) == 0x90 && event.data2 > 0 && event.frame < total;
+    });
+}
+
+// Why a render came out silent, most likely first.
+std::string silenceCause(const Options& options, const MidiSchedule& schedule, std::int64_t total,
+                         const std::string& log) {
+    if (!startsANote(schedule, total))
+        return options.input + " starts no note";
+    if (options.load.empty())
+        return "no samples are loaded (the instrument plays only samples: give a bank or a sample file with "
+               "--load)";
+    return options.load +
+           " gave it nothing to play (a bank whose sample files are missing loads without "
+           "them" +
+           (log.empty() ? std::string(")") : "; the module's log " + log + " names the ones it skipped)");
+}
 
 std::string joined(const std::vector<std::string>& messages) {
     std::string text;
@@ -160,12 +184,16 @@ int runRender(const Options& options, std::ostream& out, std::ostream& err) {
                      options.sampleRate, error))
         return fail(error);
 
+    float peak = 0.0f;
     ProgressLine progress(err, options.quiet, total, options.sampleRate);
     const std::int64_t idleEvery = options.sampleRate / 20; // the host's idle about every 50 ms of music
     std::int64_t nextIdle = idleEvery;
     const bool rendered = renderSchedule(
         process, schedule, total, layout,
-        [&writer](const float* const* outputs, std::int32_t frames, std::string& reason) {
+        [&](const float* const* outputs, std::int32_t frames, std::string& reason) {
+            for (int channel = 0; channel < layout.outputChannels; ++channel)
+                for (std::int32_t frame = 0; frame < frames; ++frame)
+                    peak = std::max(peak, std::fabs(outputs[channel][frame]));
             return writer.write(outputs, frames, reason);
         },
         [&](std::int64_t done) {
@@ -184,6 +212,12 @@ int runRender(const Options& options, std::ostream& out, std::ostream& err) {
     if (services.quitRequested())
         return fail("module " + options.module +
                     " asked to quit while rendering: " + joined(services.takeMessages()));
+
+    // The render stands (its status is unchanged), but a silent file is worth a word on why.
+    if (!(peak >= kSilentLevel))
+        err << "corvale-host: " << options.output
+            << " is entirely silent: " << silenceCause(options, schedule, total, moduleLogPath(group))
+            << std::endl;
 
     if (!options.quiet) {
         char line[160];

@@ -86,5 +86,62 @@ TEST_F(CorvaleHostProgram, RenderPlaysASampleFileOfEachKindGivenWithLoad) {
     }
 }
 
+// The demo bank with its sample's audio taken out and its file moved away, as a bank copied without its
+// sample files is.
+std::string bankWithoutItsSampleFiles(const CorvaleScratch& scratch) {
+    const std::string demoFolder = std::string(CORVALE_DATA_DIR) + "/demo";
+    std::string text = test::readWhole(demoFolder + "/demo.kmd");
+    const std::size_t data = text.find("<sampledata ");
+    if (data == std::string::npos)
+        return std::string();
+    text.erase(data, text.find("/>", data) + 2 - data);
+    const std::string wav = demoFolder + "/demo.wav";
+    const std::size_t name = text.find(wav);
+    if (name == std::string::npos)
+        return std::string();
+    text.replace(name, wav.size(), scratch / "moved/demo.wav");
+    return scratch.write("nosamples.kmd", test::Bytes(text.begin(), text.end()));
+}
+
+TEST_F(CorvaleHostProgram, ASilentRenderSaysWhyOnOneLineAndStillSucceeds) {
+    const std::string bank = bankWithoutItsSampleFiles(scratch_);
+    ASSERT_FALSE(bank.empty()) << "the demo bank no longer embeds one sample named by its file";
+    const std::string silence = scratch_.write(
+        "silence.mid",
+        MidiFileBuilder().header(0, 1, 480).track(TrackBytes().event(0, {0xB0, 1, 64}).end()).bytes());
+    struct Case {
+        std::string load;
+        std::string song;
+        std::string cause;
+    };
+    const Case cases[] = {
+        {"", song_, "no samples are loaded"},
+        {bank, song_, bank + " gave it nothing to play (a bank whose sample files are missing"},
+        {std::string(CORVALE_DATA_DIR) + "/demo/demo.kmd", silence, silence + " starts no note"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.cause);
+        const std::string wav = scratch_ / "silent.wav";
+        std::vector<std::string> arguments = {"render", "--quiet", "--tail", "0.2"};
+        if (!c.load.empty())
+            arguments.insert(arguments.end(), {"--load", c.load});
+        arguments.insert(arguments.end(), {CORVALE_MODULE, c.song, wav});
+        const test::ChildResult result = scratch_.run(arguments);
+        EXPECT_EQ(result.status, 0) << result.err;
+        EXPECT_EQ(result.err.rfind("corvale-host: " + wav + " is entirely silent: " + c.cause, 0), 0u)
+            << result.err;
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+        Render render;
+        ASSERT_EQ(readRender(wav, render), "");
+        EXPECT_EQ(peakOf(render), 0.0);
+    }
+    // The log named for the bank is the module's, and it tells which sample it skipped.
+    const test::ChildResult result = scratch_.run(
+        {"render", "--quiet", "--tail", "0.2", "--load", bank, CORVALE_MODULE, song_, scratch_ / "b.wav"});
+    const std::size_t named = result.err.find("the module's log ");
+    ASSERT_NE(named, std::string::npos) << result.err;
+    const std::string log = result.err.substr(named + 17, result.err.find(" names ", named) - named - 17);
+    EXPECT_NE(test::readWhole(log).find("moved/demo.wav) not found"), std::string::npos) << log;
+}
+
 } // namespace
 } // namespace corvale::golden

@@ -182,6 +182,26 @@ TEST_F(HostProgram, StartsNotesAtTheirFramesThroughTheTempoMapForTwoBlockSizesAn
         }
 }
 
+TEST_F(HostProgram, ARenderThatStartsNoNoteSaysItIsSilentAndStillSucceeds) {
+    if (!moduleBuilt())
+        GTEST_SKIP() << "the test module is not built";
+    layOutInstallation();
+    // A note-on of velocity 0 is a note-off, and a note past the end of the render is never played.
+    const std::string song = file(
+        "quiet.mid",
+        MidiFileBuilder()
+            .header(0, 1, 96)
+            .track(
+                TrackBytes().event(0, {0xB0, 7, 100}).event(0, {0x90, 69, 0}).event(96, {0x80, 69, 0}).end())
+            .bytes());
+    const std::string out = scratch_ + "/quiet.wav";
+    const test::ChildResult result = run({"render", "--quiet", "--tail", "0", modulePath(), song, out});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "corvale-host: " + out + " is entirely silent: " + song + " starts no note\n");
+    std::int32_t rate = 0;
+    EXPECT_EQ(firstSoundingFrame(out, rate), -1);
+}
+
 TEST_F(HostProgram, RefusesAModuleThatCannotStartAMissingBankAndAnUnwritableOutput) {
     if (!moduleBuilt())
         GTEST_SKIP() << "the test module is not built";
