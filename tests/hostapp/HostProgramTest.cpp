@@ -90,6 +90,37 @@ protected:
             .bytes();
     }
 
+    // The module's own state document, taken from a chunk of an instance loaded here; empty on failure
+    // (with the reason added to the test).
+    std::string stateDocument() {
+        ::setenv("TROV_MACHINE_REGISTRY", (scratch_ + "/machine.reg").c_str(), 1);
+        ::setenv("TROV_USER_REGISTRY", (scratch_ + "/user.reg").c_str(), 1);
+        ::setenv("XDG_STATE_HOME", (scratch_ + "/state").c_str(), 1);
+        HeadlessServices services;
+        LoadedModule module;
+        std::string error;
+        if (!module.load(modulePath(), services, error) || !startFailure(*module.group(), services).empty()) {
+            ADD_FAILURE() << "the module did not start: " << error;
+            return std::string();
+        }
+        HostedProcess host;
+        trov::hostsdk::Process* process =
+            module.group()->createProcess(chooseRenderType(*module.group()), &host);
+        if (process == nullptr || process->initialize() != trov::hostsdk::kResultOk) {
+            ADD_FAILURE() << "no instance started";
+            if (process != nullptr)
+                process->release();
+            return std::string();
+        }
+        std::int32_t size = 0;
+        process->getChunkSize(trov::hostsdk::kStateChunkId, size);
+        std::vector<std::uint8_t> chunk(
+            static_cast<std::size_t>(std::max(size, trov::hostsdk::kChunkHeaderSize)));
+        process->getChunk(trov::hostsdk::kStateChunkId, chunk.data(), size);
+        process->release();
+        return std::string(chunk.begin() + trov::hostsdk::kChunkHeaderSize, chunk.end());
+    }
+
     std::string scratch_;
 };
 
@@ -149,6 +180,38 @@ std::int64_t firstSoundingFrame(const std::string& path, std::int32_t& rate) {
         if (std::fabs(frames[i]) > 1e-4f)
             return static_cast<std::int64_t>(i) / info.channels;
     return -1;
+}
+
+TEST_F(HostProgram, ChecksAModuleNamedRelativelyThroughItsReloadAfterALoadMovesTheCurrentFolder) {
+    if (!moduleBuilt())
+        GTEST_SKIP() << "the test module is not built";
+    layOutInstallation();
+    const std::string document = stateDocument();
+    ASSERT_FALSE(document.empty());
+    // The instance makes the dropped document's folder the current one.
+    std::filesystem::create_directories(scratch_ + "/banks/deeper");
+    const std::string state = file("banks/deeper/state.xml", test::Bytes(document.begin(), document.end()));
+    // The program runs in this process's current folder.
+    const std::string relative =
+        std::filesystem::relative(modulePath(), std::filesystem::current_path()).string();
+    ASSERT_NE(relative.front(), '/') << relative;
+    const test::ChildResult result = run({"check", "--load", state, relative});
+    EXPECT_EQ(result.status, 0) << result.out << result.err;
+    EXPECT_NE(result.out.find("ok   a reload starts fresh and plays"), std::string::npos) << result.out;
+}
+
+TEST_F(HostProgram, CountsNoCheckOfAModuleThatDoesNotLoadAsPassed) {
+    for (const std::string& module : {scratch_ + "/missing.so", std::string(CORVALE_NOT_A_MODULE)}) {
+        const test::ChildResult result = run({"check", module});
+        EXPECT_EQ(result.status, 1);
+        EXPECT_TRUE(std::regex_search(result.out, std::regex("\n0 passed, [1-9][0-9]* failed\n$")))
+            << result.out;
+        EXPECT_NE(
+            result.out.find("FAIL teardown releases everything, unloads the module and leaves no thread: "
+                            "skipped: the module did not load"),
+            std::string::npos)
+            << result.out;
+    }
 }
 
 TEST_F(HostProgram, StartsNotesAtTheirFramesThroughTheTempoMapForTwoBlockSizesAndTwoRates) {
@@ -224,30 +287,8 @@ TEST_F(HostProgram, LoadsAStateDocumentDroppedOnTheInstanceBeforePlaying) {
     if (!moduleBuilt())
         GTEST_SKIP() << "the test module is not built";
     layOutInstallation();
-    // The module's own state document, taken from a chunk of an instance loaded here.
-    ::setenv("TROV_MACHINE_REGISTRY", (scratch_ + "/machine.reg").c_str(), 1);
-    ::setenv("TROV_USER_REGISTRY", (scratch_ + "/user.reg").c_str(), 1);
-    ::setenv("XDG_STATE_HOME", (scratch_ + "/state").c_str(), 1);
-    std::string document;
-    {
-        HeadlessServices services;
-        LoadedModule module;
-        std::string error;
-        ASSERT_TRUE(module.load(modulePath(), services, error)) << error;
-        ASSERT_EQ(startFailure(*module.group(), services), "");
-        HostedProcess host;
-        trov::hostsdk::Process* process =
-            module.group()->createProcess(chooseRenderType(*module.group()), &host);
-        ASSERT_NE(process, nullptr);
-        ASSERT_EQ(process->initialize(), trov::hostsdk::kResultOk);
-        std::int32_t size = 0;
-        process->getChunkSize(trov::hostsdk::kStateChunkId, size);
-        ASSERT_GT(size, trov::hostsdk::kChunkHeaderSize);
-        std::vector<std::uint8_t> chunk(static_cast<std::size_t>(size));
-        process->getChunk(trov::hostsdk::kStateChunkId, chunk.data(), size);
-        document.assign(chunk.begin() + trov::hostsdk::kChunkHeaderSize, chunk.end());
-        process->release();
-    }
+    const std::string document = stateDocument();
+    ASSERT_FALSE(document.empty());
     const std::string state = file("state.xml", test::Bytes(document.begin(), document.end()));
     const std::string song = file("song.mid", oneNoteFile());
     const test::ChildResult result =
