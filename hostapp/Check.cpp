@@ -1,4 +1,5 @@
 #include "hostapp/CheckSession.h"
+#include "hostapp/ModuleStartup.h"
 
 #include <chrono>
 #include <cmath>
@@ -357,6 +358,14 @@ Problems checkReload(CheckSession& session) {
 }
 
 int runCheck(const Options& options, std::ostream& out) {
+    // Outlives the session, whose module keeps writing its per-user store until it is unloaded.
+    ModuleStartup startup;
+    std::string error;
+    if (!startup.prepare(options, error)) {
+        out << "FAIL the module's start-up state could not be prepared: " << error << std::endl;
+        out << "0 passed, 1 failed" << std::endl;
+        return 1;
+    }
     CheckSession session;
     // Named before the module loads: a module may change the current folder while it opens files, and a
     // relative name would then fail the reload.

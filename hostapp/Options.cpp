@@ -14,11 +14,14 @@ const char* usageText() {
            "  --block FRAMES    largest block, 1 to 8192 (default 512)\n"
            "  --load FILE       bank or patch to load first (dropped on the instance as a file)\n"
            "  --tail SECONDS    time after the last event, for releases, 0 to 600 (default 2)\n"
-           "  --seed N          the module's start-up seed, 0 to 4294967295 (default: the time)\n"
+           "  --seed N          the module's start-up seed, 0 to 4294967295 (0 is the time; default: one\n"
+           "                    picked and shown); the module then runs on a scratch copy of its per-user\n"
+           "                    store, so the same seed repeats the render bit for bit\n"
            "  --quiet           no progress line and no summary\n"
            "check runs the module through its host interface headless and ends with \"N passed, N failed\":\n"
            "  --seed N          seed of the random automation and block sizes (default 1), and the\n"
-           "                    module's start-up seed (default: the time)\n"
+           "                    module's start-up seed (default: one picked), on a scratch copy of its\n"
+           "                    per-user store\n"
            "  --load FILE       bank or patch dropped on the instance before the note check plays\n"
            "  --quiet           only failures and the summary\n";
 }

@@ -19,7 +19,8 @@ struct Options {
     double tailSeconds = 2.0; // render: how long to go on after the last event, for releases
     std::uint32_t seed = 1;   // check: the random automation's seed
     // --seed N, either command: the module's start-up seed, handed over in TROV_STARTUP_SEED before the
-    // module is loaded (absent: the variable is left as the environment has it).
+    // module is loaded, with a scratch copy of its per-user store (absent: the environment's seed, else one
+    // the program picks; see ModuleStartup).
     std::optional<std::uint32_t> startupSeed;
     bool quiet = false;
 };

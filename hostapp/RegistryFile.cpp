@@ -1,6 +1,7 @@
 #include "hostapp/RegistryFile.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 
@@ -93,6 +94,20 @@ bool writeRegistryStore(const std::string& path, const std::string& keyPath,
         return false;
     }
     return true;
+}
+
+std::string registryStoreFile(bool machine) {
+    const char* variable = std::getenv(machine ? "TROV_MACHINE_REGISTRY" : "TROV_USER_REGISTRY");
+    if (variable != nullptr && *variable != '\0')
+        return variable;
+    std::string config;
+    if (const char* folder = std::getenv("XDG_CONFIG_HOME"); folder != nullptr && *folder != '\0')
+        config = folder;
+    else if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0')
+        config = std::string(home) + "/.config";
+    if (config.empty())
+        return std::string();
+    return config + (machine ? "/trov-registry/machine.reg" : "/trov-registry/user.reg");
 }
 
 } // namespace corvale::hostapp

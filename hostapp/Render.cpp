@@ -4,6 +4,7 @@
 #include "hostapp/MidiFile.h"
 #include "hostapp/MidiSchedule.h"
 #include "hostapp/ModuleLoader.h"
+#include "hostapp/ModuleStartup.h"
 #include "hostapp/RenderLoop.h"
 #include "hostapp/WavWriter.h"
 
@@ -34,8 +35,9 @@ struct ProcessGuard {
 // "\r" progress on err, first after a second of rendering, then four times a second.
 class ProgressLine {
 public:
-    ProgressLine(std::ostream& err, bool quiet, std::int64_t total, std::uint32_t rate)
-        : err_(err), quiet_(quiet), total_(total), rate_(rate), start_(Clock::now()), next_(start_) {
+    ProgressLine(std::ostream& err, bool quiet, std::int64_t total, std::uint32_t rate, std::uint32_t seed)
+        : err_(err), quiet_(quiet), total_(total), rate_(rate), seed_(seed), start_(Clock::now()),
+          next_(start_) {
         next_ += std::chrono::seconds(1);
     }
     void update(std::int64_t done) {
@@ -45,8 +47,8 @@ public:
         if (now < next_)
             return;
         next_ = now + std::chrono::milliseconds(250);
-        char line[96];
-        std::snprintf(line, sizeof line, "\rrendering: %3d%% (%.1f s of %.1f s)",
+        char line[128];
+        std::snprintf(line, sizeof line, "\rrendering with seed %u: %3d%% (%.1f s of %.1f s)", seed_,
                       static_cast<int>(done * 100 / total_), static_cast<double>(done) / rate_,
                       static_cast<double>(total_) / rate_);
         err_ << line << std::flush;
@@ -64,6 +66,7 @@ private:
     bool quiet_;
     std::int64_t total_;
     std::uint32_t rate_;
+    std::uint32_t seed_;
     Clock::time_point start_;
     Clock::time_point next_;
     bool shown_ = false;
@@ -125,9 +128,13 @@ int runRender(const Options& options, std::ostream& out, std::ostream& err) {
     std::error_code unresolved;
     const std::string outputPath = std::filesystem::absolute(options.output, unresolved).string();
 
+    // Settled before the module loads, and kept until it is unloaded.
+    ModuleStartup startup;
+    std::string error;
+    if (!startup.prepare(options, error))
+        return fail(error);
     HeadlessServices services;
     LoadedModule module;
-    std::string error;
     if (!module.load(options.module, services, error))
         return fail(error);
     trov::hostsdk::PlugInGroup& group = *module.group();
@@ -185,7 +192,7 @@ int runRender(const Options& options, std::ostream& out, std::ostream& err) {
         return fail(error);
 
     float peak = 0.0f;
-    ProgressLine progress(err, options.quiet, total, options.sampleRate);
+    ProgressLine progress(err, options.quiet, total, options.sampleRate, startup.seed());
     const std::int64_t idleEvery = options.sampleRate / 20; // the host's idle about every 50 ms of music
     std::int64_t nextIdle = idleEvery;
     const bool rendered = renderSchedule(
@@ -220,12 +227,13 @@ int runRender(const Options& options, std::ostream& out, std::ostream& err) {
             << std::endl;
 
     if (!options.quiet) {
-        char line[160];
+        char line[192];
         const double seconds = static_cast<double>(total) / options.sampleRate;
         const double wall = progress.seconds();
-        std::snprintf(line, sizeof line, "%d channel(s), %u Hz, %lld frames (%.2f s), %.1fx real time",
+        std::snprintf(line, sizeof line,
+                      "%d channel(s), %u Hz, %lld frames (%.2f s), seed %u, %.1fx real time",
                       layout.outputChannels, options.sampleRate, static_cast<long long>(total), seconds,
-                      wall > 0.0 ? seconds / wall : 0.0);
+                      startup.seed(), wall > 0.0 ? seconds / wall : 0.0);
         out << "wrote " << options.output << ": " << line << std::endl;
     }
     return 0;

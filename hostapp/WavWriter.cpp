@@ -36,6 +36,9 @@ bool WavWriter::open(const std::string& path, int channels, std::uint32_t sample
         error = "cannot write " + path + ": " + sf_strerror(nullptr);
         return false;
     }
+    // The peak chunk carries the time of writing: without it a render repeated is the same file byte for
+    // byte.
+    sf_command(file, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
     file_ = file;
     path_ = path;
     channels_ = channels;

@@ -6,9 +6,10 @@
 
 namespace corvale::hostapp {
 
-// Writes a 32-bit float WAV file through libsndfile, one block of channel buffers at a time. A writer that
-// fails (or is destroyed before close) removes its file, so no half-written output is left behind. One
-// thread.
+// Writes a 32-bit float WAV file through libsndfile, one block of channel buffers at a time, with nothing
+// in it but the audio's format and data (no time of writing), so equal audio gives equal files. A writer
+// that fails (or is destroyed before close) removes its file, so no half-written output is left behind.
+// One thread.
 class WavWriter {
 public:
     WavWriter() = default;

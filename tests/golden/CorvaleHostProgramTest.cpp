@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <regex>
 #include <sndfile.h>
 #include <string>
 #include <vector>
@@ -84,6 +85,35 @@ TEST_F(CorvaleHostProgram, RenderPlaysASampleFileOfEachKindGivenWithLoad) {
         ASSERT_EQ(readRender(wav, render), "");
         EXPECT_GT(peakOf(render), 0.01) << "the dropped sample plays";
     }
+}
+
+TEST_F(CorvaleHostProgram, ASeedAloneRepeatsARenderByteForByteAndLeavesTheUserStoreAsItWas) {
+    const std::string bank = std::string(CORVALE_DATA_DIR) + "/demo/demo.kmd";
+    const std::string store = scratch_ / "user.reg";
+    const auto render = [&](const std::string& out, const std::vector<std::string>& seed,
+                            const std::string& userStore) {
+        std::vector<std::string> arguments = {"render", "--tail", "0.5", "--load", bank};
+        arguments.insert(arguments.end(), seed.begin(), seed.end());
+        arguments.insert(arguments.end(), {CORVALE_MODULE, song_, scratch_ / out});
+        const test::ChildResult result = scratch_.run(arguments, userStore);
+        EXPECT_EQ(result.status, 0) << result.err;
+        return result;
+    };
+    // Without a seed the program picks one and names it; the run writes the per-user store.
+    const test::ChildResult first = render("first.wav", {}, store);
+    std::smatch seed;
+    ASSERT_TRUE(std::regex_search(first.out, seed, std::regex(", seed ([0-9]+), "))) << first.out;
+    const std::string stored = test::readWhole(store);
+    ASSERT_FALSE(stored.empty()) << "the module keeps its analog components in the per-user store";
+
+    render("again1.wav", {"--seed", "9"}, store);
+    render("again2.wav", {"--seed", "9"}, store);
+    EXPECT_EQ(test::readWhole(scratch_ / "again1.wav"), test::readWhole(scratch_ / "again2.wav"));
+    EXPECT_EQ(test::readWhole(store), stored) << "a seeded run leaves the per-user store as it was";
+    // The first render again, from the store as it was then (none) and its seed.
+    render("repeat.wav", {"--seed", seed[1].str()}, scratch_ / "fresh-user.reg");
+    EXPECT_EQ(test::readWhole(scratch_ / "first.wav"), test::readWhole(scratch_ / "repeat.wav"));
+    EXPECT_FALSE(std::filesystem::exists(scratch_ / "fresh-user.reg"));
 }
 
 // The demo bank with its sample's audio taken out and its file moved away, as a bank copied without its

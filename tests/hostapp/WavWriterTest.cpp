@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <sndfile.h>
 #include <unistd.h>
 
@@ -42,6 +44,37 @@ TEST(WavWriter, WritesFloatFramesInterleavedAcrossBlocksAndReadsBackExactly) {
     const float expected[10] = {0.5f, -1.0f, -0.25f, 0.125f, 1.5f, 0.0f, 0.5f, -1.0f, -0.25f, 0.125f};
     for (int i = 0; i < 10; ++i)
         EXPECT_EQ(frames[i], expected[i]) << i;
+    std::filesystem::remove(path);
+}
+
+// The file's chunk identifiers after its RIFF header, in order.
+std::vector<std::string> chunkIds(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::string> ids;
+    in.seekg(12);
+    char header[8];
+    while (in.read(header, 8)) {
+        ids.emplace_back(header, 4);
+        std::uint32_t size = 0;
+        std::memcpy(&size, header + 4, 4); // little-endian, as this platform
+        in.seekg(size + (size & 1), std::ios::cur);
+    }
+    return ids;
+}
+
+TEST(WavWriter, WritesNothingButTheFormatAndTheAudioSoEqualAudioGivesEqualFiles) {
+    const std::string path = scratchPath("plain.wav");
+    std::string error;
+    WavWriter writer;
+    ASSERT_TRUE(writer.open(path, 1, 48000, error)) << error;
+    const float data[4] = {0.25f, -0.5f, 1.0f, 0.0f};
+    const float* channels[1] = {data};
+    ASSERT_TRUE(writer.write(channels, 4, error)) << error;
+    ASSERT_TRUE(writer.close(error)) << error;
+    // libsndfile's peak chunk would carry the time of writing.
+    for (const std::string& id : chunkIds(path))
+        EXPECT_TRUE(id == "fmt " || id == "fact" || id == "PAD " || id == "data") << id;
+    EXPECT_EQ(chunkIds(path).back(), "data");
     std::filesystem::remove(path);
 }
 
