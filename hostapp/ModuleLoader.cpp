@@ -1,5 +1,7 @@
 #include "hostapp/ModuleLoader.h"
 
+#include "hostapp/RegistryFile.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
@@ -152,6 +154,9 @@ std::string startFailure(trov::hostsdk::PlugInGroup& group, HeadlessServices& se
         reason = !named       ? "the module has no product identity"
                  : types == 0 ? "the module declares no effect types"
                               : "the module asked the host to quit";
+    // The module finds its installation only through that store; its own message cannot name the path.
+    if (const std::string missing = missingMachineStoreText(); !missing.empty())
+        reason += " (" + missing + ")";
     return reason;
 }
 

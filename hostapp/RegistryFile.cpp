@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 namespace corvale::hostapp {
@@ -108,6 +109,21 @@ std::string registryStoreFile(bool machine) {
     if (config.empty())
         return std::string();
     return config + (machine ? "/trov-registry/machine.reg" : "/trov-registry/user.reg");
+}
+
+std::string missingMachineStoreText() {
+    const std::string file = registryStoreFile(true);
+    std::error_code failed;
+    if (!file.empty() && std::filesystem::exists(file, failed))
+        return std::string();
+    const char* variable = std::getenv("TROV_MACHINE_REGISTRY");
+    if (variable != nullptr && *variable != '\0')
+        return "TROV_MACHINE_REGISTRY names " + file +
+               ", which does not exist; corvale-install-keys writes it";
+    return "TROV_MACHINE_REGISTRY is not set and " +
+           (file.empty() ? std::string("no configuration folder gives a default store")
+                         : "the default store " + file + " does not exist") +
+           "; corvale-install-keys writes a store to name in it";
 }
 
 } // namespace corvale::hostapp

@@ -27,4 +27,9 @@ bool writeRegistryStore(const std::string& path, const std::string& keyPath,
 // none can be named.
 std::string registryStoreFile(bool machine);
 
+// When the machine-wide store the module would read does not exist: one sentence saying which file is
+// missing, naming TROV_MACHINE_REGISTRY and corvale-install-keys, which writes the store. Empty when the
+// store exists.
+std::string missingMachineStoreText();
+
 } // namespace corvale::hostapp

@@ -66,14 +66,24 @@ protected:
 #endif
     }
 
-    test::ChildResult run(std::vector<std::string> arguments) {
+    // The program with the scratch installation's variables; extra overrides them, unset removes them.
+    test::ChildResult run(std::vector<std::string> arguments,
+                          std::vector<std::pair<std::string, std::string>> extra = {},
+                          const std::vector<std::string>& unset = {}) {
         arguments.insert(arguments.begin(), CORVALE_HOST_PROGRAM);
-        return test::runChild(arguments,
-                              {{"TROV_MACHINE_REGISTRY", scratch_ + "/machine.reg"},
-                               {"TROV_USER_REGISTRY", scratch_ + "/user.reg"},
-                               {"XDG_STATE_HOME", scratch_ + "/state"},
-                               {"ASAN_OPTIONS", "halt_on_error=1:detect_leaks=1"}},
-                              scratch_);
+        std::vector<std::pair<std::string, std::string>> environment = {
+            {"TROV_MACHINE_REGISTRY", scratch_ + "/machine.reg"},
+            {"TROV_USER_REGISTRY", scratch_ + "/user.reg"},
+            {"XDG_STATE_HOME", scratch_ + "/state"},
+            {"ASAN_OPTIONS", "halt_on_error=1:detect_leaks=1"}};
+        for (auto& entry : extra) {
+            std::erase_if(environment, [&](const auto& given) { return given.first == entry.first; });
+            environment.push_back(std::move(entry));
+        }
+        std::erase_if(environment, [&](const auto& given) {
+            return std::find(unset.begin(), unset.end(), given.first) != unset.end();
+        });
+        return test::runChild(arguments, environment, scratch_, unset);
     }
 
     std::string file(const std::string& name, const test::Bytes& bytes) {
@@ -281,6 +291,30 @@ TEST_F(HostProgram, RefusesAModuleThatCannotStartAMissingBankAndAnUnwritableOutp
                        "cannot load " + notABank + ": the module refused it");
     expectOneLineError(run({"render", modulePath(), song, scratch_ + "/no-folder/out.wav"}), 1,
                        "cannot write " + scratch_ + "/no-folder/out.wav: ");
+}
+
+TEST_F(HostProgram, NamesAMissingMachineStoreWithItsVariableAndToolAndMakesNoStoreThere) {
+    if (!moduleBuilt())
+        GTEST_SKIP() << "the test module is not built";
+    const std::string song = file("song.mid", oneNoteFile());
+    const std::string wrong = scratch_ + "/typo/machine.reg";
+    expectOneLineError(
+        run({"render", modulePath(), song, scratch_ + "/out.wav"}, {{"TROV_MACHINE_REGISTRY", wrong}}), 1,
+        "did not start: Corvale Test: Registry key missing, unable to continue. Please reinstall "
+        "Corvale Test. Corvale Test will exit. (TROV_MACHINE_REGISTRY names " +
+            wrong + ", which does not exist; corvale-install-keys writes it)");
+    EXPECT_FALSE(std::filesystem::exists(scratch_ + "/typo")) << "no store is made at a wrong path";
+
+    // Unset, the default store in the configuration folder is the one missing.
+    const std::string fallback = scratch_ + "/config/trov-registry/machine.reg";
+    const test::ChildResult result =
+        run({"check", modulePath()}, {{"XDG_CONFIG_HOME", scratch_ + "/config"}}, {"TROV_MACHINE_REGISTRY"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.out.find("TROV_MACHINE_REGISTRY is not set and the default store " + fallback +
+                              " does not exist; corvale-install-keys writes a store to name in it"),
+              std::string::npos)
+        << result.out;
+    EXPECT_FALSE(std::filesystem::exists(fallback));
 }
 
 TEST_F(HostProgram, LoadsAStateDocumentDroppedOnTheInstanceBeforePlaying) {
