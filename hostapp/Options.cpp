@@ -9,7 +9,8 @@ namespace corvale::hostapp {
 const char* usageText() {
     return "usage: corvale-host render [options] MODULE INPUT.mid OUTPUT.wav\n"
            "       corvale-host check [options] MODULE\n"
-           "render plays a standard MIDI file through the module into a WAV file (32-bit float):\n"
+           "render plays a standard MIDI file through the module into a WAV file (32-bit float; RF64 past\n"
+           "4 GiB):\n"
            "  --rate HZ         sample rate, 8000 to 384000 (default 48000)\n"
            "  --block FRAMES    largest block, 1 to 8192 (default 512)\n"
            "  --load FILE       bank or patch to load first (dropped on the instance as a file)\n"

@@ -188,7 +188,7 @@ int runRender(const Options& options, std::ostream& out, std::ostream& err) {
     const RenderLayout layout{channelsOfStem(info.inputStem), channelsOfStem(info.outputStem),
                               options.blockSize};
     if (!writer.open(outputPath.empty() ? options.output : outputPath, layout.outputChannels,
-                     options.sampleRate, error))
+                     options.sampleRate, total, error))
         return fail(error);
 
     float peak = 0.0f;
