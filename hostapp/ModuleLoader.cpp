@@ -29,12 +29,29 @@ std::string oneLine(const std::string& text) {
     return line;
 }
 
+std::string shortLine(const std::string& text, std::size_t limit) {
+    std::string line = oneLine(text);
+    if (line.size() <= limit)
+        return line;
+    std::size_t end = limit;
+    while (end > 0 && (static_cast<unsigned char>(line[end]) & 0xC0) == 0x80)
+        --end;
+    line.resize(end);
+    return line + "...";
+}
+
+std::string reasonLine(const std::vector<std::string>& messages) {
+    std::string text;
+    for (const std::string& message : messages)
+        text += (text.empty() ? "" : " / ") + message;
+    return shortLine(text);
+}
+
 BoxAnswer HeadlessServices::messageBox(const char* caption, const char* text, BoxKind kind) {
     std::lock_guard guard(mutex_);
-    std::string line = oneLine(caption != nullptr ? caption : "");
-    const std::string body = oneLine(text != nullptr ? text : "");
-    line += line.empty() ? body : ": " + body;
-    messages_.push_back(std::move(line));
+    const std::string title = caption != nullptr ? caption : "";
+    const std::string body = text != nullptr ? text : "";
+    messages_.push_back(shortLine(oneLine(title).empty() ? body : title + ": " + body));
     if (kind == BoxKind::Info || kind == BoxKind::Error)
         return BoxAnswer::Ok;
     if (!answers_.empty()) {
@@ -147,9 +164,7 @@ std::string startFailure(trov::hostsdk::PlugInGroup& group, HeadlessServices& se
     const std::int32_t types = named ? group.getTypeCount() : 0;
     if (!services.quitRequested() && named && types > 0)
         return std::string();
-    std::string reason;
-    for (const std::string& message : services.takeMessages())
-        reason += (reason.empty() ? "" : " / ") + message;
+    std::string reason = reasonLine(services.takeMessages());
     if (reason.empty())
         reason = !named       ? "the module has no product identity"
                  : types == 0 ? "the module declares no effect types"

@@ -95,13 +95,6 @@ std::string silenceCause(const Options& options, const MidiSchedule& schedule, s
            (log.empty() ? std::string(")") : "; the module's log " + log + " names the ones it skipped)");
 }
 
-std::string joined(const std::vector<std::string>& messages) {
-    std::string text;
-    for (const std::string& message : messages)
-        text += (text.empty() ? "" : " / ") + message;
-    return text;
-}
-
 } // namespace
 
 int runRender(const Options& options, std::ostream& out, std::ostream& err) {
@@ -151,7 +144,7 @@ int runRender(const Options& options, std::ostream& out, std::ostream& err) {
         return fail("module " + options.module + " did not start: it made no process");
     trov::hostsdk::Process& process = *guard.process;
     if (process.initialize() != trov::hostsdk::kResultOk) {
-        const std::string shown = joined(services.takeMessages());
+        const std::string shown = reasonLine(services.takeMessages());
         return fail("module " + options.module + " did not start: the instance failed to initialise" +
                     (shown.empty() ? " (see its log)" : ": " + shown));
     }
@@ -176,10 +169,14 @@ int runRender(const Options& options, std::ostream& out, std::ostream& err) {
         // The drop's answer decides: the change counter does not tell (a placed sample is no change of
         // state), and a file that is taken may still have shown a message.
         const std::int32_t dropped = process.drop(0, 0);
-        const std::string shown = joined(services.takeMessages());
-        if (dropped != trov::hostsdk::kResultOk || services.quitRequested())
-            return fail("cannot load " + options.load + ": the module refused it" +
-                        (shown.empty() ? "" : ": " + shown));
+        const std::string shown = reasonLine(services.takeMessages());
+        if (dropped != trov::hostsdk::kResultOk || services.quitRequested()) {
+            if (!shown.empty())
+                return fail("cannot load " + options.load + ": the module refused it: " + shown);
+            const std::string log = moduleLogPath(group);
+            return fail("cannot load " + options.load + ": the module refused it without saying why" +
+                        (log.empty() ? std::string() : " (its log: " + log + ")"));
+        }
         if (!shown.empty())
             err << "corvale-host: " << options.load << ": the module said: " << shown << std::endl;
     }
@@ -218,7 +215,7 @@ int runRender(const Options& options, std::ostream& out, std::ostream& err) {
         return fail(error);
     if (services.quitRequested())
         return fail("module " + options.module +
-                    " asked to quit while rendering: " + joined(services.takeMessages()));
+                    " asked to quit while rendering: " + reasonLine(services.takeMessages()));
 
     // The render stands (its status is unchanged), but a silent file is worth a word on why.
     if (!(peak >= kSilentLevel))

@@ -116,6 +116,22 @@ TEST_F(CorvaleHostProgram, ASeedAloneRepeatsARenderByteForByteAndLeavesTheUserSt
     EXPECT_FALSE(std::filesystem::exists(scratch_ / "fresh-user.reg"));
 }
 
+TEST_F(CorvaleHostProgram, ARefusedBankGivesTheModulesReasonOnOneShortLine) {
+    // The demo bank as another product wrote it: the module's refusal used to quote the whole document.
+    std::string text = test::readWhole(std::string(CORVALE_DATA_DIR) + "/demo/demo.kmd");
+    const std::size_t creator = text.find("creator=\"Corvale\"");
+    ASSERT_NE(creator, std::string::npos);
+    text.replace(creator, 17, "creator=\"Other\"");
+    const std::string bank = scratch_.write("other.kmd", test::Bytes(text.begin(), text.end()));
+    const test::ChildResult result =
+        scratch_.run({"render", "--load", bank, CORVALE_MODULE, song_, scratch_ / "out.wav"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err,
+              "corvale-host: cannot load " + bank +
+                  ": the module refused it: Corvale: These settings were created by Other and cannot "
+                  "be loaded.\n");
+}
+
 // The demo bank with its sample's audio taken out and its file moved away, as a bank copied without its
 // sample files is.
 std::string bankWithoutItsSampleFiles(const CorvaleScratch& scratch) {

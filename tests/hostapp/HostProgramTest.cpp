@@ -317,6 +317,33 @@ TEST_F(HostProgram, NamesAMissingMachineStoreWithItsVariableAndToolAndMakesNoSto
     EXPECT_FALSE(std::filesystem::exists(fallback));
 }
 
+TEST_F(HostProgram, WhatTheModuleSaysOfALoadedFileIsOneShortLineAndARefusalWithoutReasonNamesItsLog) {
+    if (!moduleBuilt())
+        GTEST_SKIP() << "the test module is not built";
+    layOutInstallation();
+    std::string document = stateDocument();
+    const std::size_t creator = document.find("creator=\"Corvale Test\"");
+    ASSERT_NE(creator, std::string::npos);
+    document.replace(creator, 22, "creator=\"Other Product\"");
+    document.insert(document.rfind("</dict>"), "<padding value=\"" + std::string(100000, 'p') + "\" />");
+    // The test product takes any document it can parse (its import counts the parse) and shows the refusal.
+    const std::string foreign = file("foreign.xml", test::Bytes(document.begin(), document.end()));
+    const std::string song = file("song.mid", oneNoteFile());
+    const test::ChildResult taken =
+        run({"render", "--quiet", "--load", foreign, modulePath(), song, scratch_ + "/out.wav"});
+    EXPECT_EQ(taken.status, 0) << taken.err;
+    EXPECT_EQ(taken.err,
+              "corvale-host: " + foreign +
+                  ": the module said: Corvale Test: These settings were created by Other Product and "
+                  "cannot be loaded.\n");
+
+    const std::string text = file("not-a-bank.xml", {'n', 'o', '\n'});
+    expectOneLineError(run({"render", "--load", text, modulePath(), song, scratch_ + "/out.wav"}), 1,
+                       "cannot load " + text + ": the module refused it without saying why (its log: " +
+                           scratch_ + "/state/Trovato/Corvale Test.log)\n");
+    EXPECT_TRUE(std::filesystem::exists(scratch_ + "/state/Trovato/Corvale Test.log"));
+}
+
 TEST_F(HostProgram, LoadsAStateDocumentDroppedOnTheInstanceBeforePlaying) {
     if (!moduleBuilt())
         GTEST_SKIP() << "the test module is not built";
