@@ -41,10 +41,9 @@ struct Session {
     Session() {
         ::setenv("XDG_STATE_HOME", (files / "state").c_str(), 1);
         Preferences machine(platform::RegistryRoot::Machine, "Software\\Trovato\\Corvale Test");
-        machine.setString("InstallPath",
-                          (std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() /
-                           "tests" / "hostproduct" / "data")
-                              .string());
+        machine.setString(
+            "InstallPath",
+            (std::filesystem::path(TROV_SOURCE_DIR) / "tests" / "hostproduct" / "data").string());
         machine.setString("ResourcesXmlFile", "resources.xml");
         machine.setString("SettingsXmlFile", "specification.xml");
         group = NewPlugIn();

@@ -130,12 +130,23 @@ public:
     }
 
 protected:
+    // True while fromDictionary takes the document's sample: the zone's values, loops and slices are the
+    // document's, and a derived zone that fills itself from its sample supplies only what they lack.
+    bool isReadingDocument() const noexcept { return readingDocument_; }
     // For a derived zone that fills itself from its sample: loop 0 (added when there is none) and the
     // slices, changed without publishing anything.
     void setFirstLoop(const Loop& loop);
     void setSlices(std::vector<Slice> slices) { slices_ = std::move(slices); }
 
 private:
+    struct DocumentScope {
+        explicit DocumentScope(bool& flag) : flag_(flag) { flag_ = true; }
+        ~DocumentScope() { flag_ = false; }
+        DocumentScope(const DocumentScope&) = delete;
+        DocumentScope& operator=(const DocumentScope&) = delete;
+        bool& flag_;
+    };
+
     // The range travels as one word, so a look-up on another thread never sees half of a change.
     static std::uint32_t pack(const KeyRange& range) noexcept {
         return static_cast<std::uint32_t>(static_cast<std::uint16_t>(range.low)) << 16 |
@@ -170,6 +181,7 @@ private:
     Sample* sample_ = nullptr; // the sample played: shared_ or the processed copy
     Sample* shared_ = nullptr; // the resources' sample, one reference held
     bool ownsPrivateCopy_ = false;
+    bool readingDocument_ = false;
     std::vector<Loop> loops_;
     std::vector<Slice> slices_;
     // Orders the changes of the played sample among the threads that make them (never a note's).

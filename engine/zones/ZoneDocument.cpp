@@ -67,8 +67,8 @@ void Zone::fromDictionary(const Dictionary& dictionary) {
     if (!hasLow || !hasHigh || !hasId)
         return;
     storeKeyRange(KeyRange(keyOf(low), keyOf(high)));
-    setSample(id);
-
+    // The document's values come first: taking the sample then only supplies what the document leaves
+    // out, so a saved zone reads back as it was saved.
     Dictionary::View values = dictionary.getDictionary(kParametersKey);
     if (!values)
         values = dictionary.getDictionary("settings");
@@ -76,6 +76,10 @@ void Zone::fromDictionary(const Dictionary& dictionary) {
         readParameters(*values);
     else
         dictionary_.addDictionary(kParametersKey);
+    {
+        const DocumentScope reading(readingDocument_);
+        setSample(id);
+    }
 
     loops_.clear();
     forEachItem(dictionary, "loops", [this](const Dictionary& item) {

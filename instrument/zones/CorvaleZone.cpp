@@ -32,24 +32,38 @@ CorvaleZone::CorvaleZone(ZoneManager* manager, Radio* parent, const KeyRange& ra
 }
 
 void CorvaleZone::storeLong(const char* name, std::int32_t value) {
-    if (const Dictionary::View values = valuesOf(getDictionary()))
+    const Dictionary::View values = valuesOf(getDictionary());
+    // A value the zone's document holds stays as the document has it.
+    if (isReadingDocument() && values && values->findEntry(name))
+        return;
+    if (values)
         values->setInteger(name, value);
     setParameterLong(name, value, Sender::kDocument);
 }
 
 void CorvaleZone::storeBool(const char* name, bool value) {
-    if (const Dictionary::View values = valuesOf(getDictionary()))
+    const Dictionary::View values = valuesOf(getDictionary());
+    if (isReadingDocument() && values && values->findEntry(name))
+        return;
+    if (values)
         values->setBool(name, value);
     setParameterBool(name, value, Sender::kDocument);
 }
 
 void CorvaleZone::fillFromSample() {
+    // While a document is read, its loops, slices and switches are the zone's: the sample only supplies
+    // the values the document lacks, and the shared sample's own loop is left alone.
+    const bool document = isReadingDocument();
     const bool loopWasOn = getParameterBool(keys::kSampleLoopOn);
     const bool slicedWasOn = getParameterBool(keys::kSampleSliced);
-    setFirstLoop(Loop{});
-    setSlices({});
+    if (!document) {
+        setFirstLoop(Loop{});
+        setSlices({});
+    }
     Sample* sample = getSample();
     if (sample == nullptr) {
+        if (document)
+            return;
         if (const Dictionary::View values = valuesOf(getDictionary()))
             for (const char* key : {keys::kSampleLoopOn, keys::kSampleNormalize, keys::kSampleSliced})
                 values->setBool(key, false);
@@ -72,14 +86,22 @@ void CorvaleZone::fillFromSample() {
         Loop loop = sample->getLoop();
         const bool on = loop.mode != kLoopOff || loopWasOn;
         storeBool(keys::kSampleLoopOn, on);
-        loop.mode = on ? kLoopInRelease : kLoopOff;
-        setFirstLoop(loop);
-        sample->setLoop(loop);
+        if (!document) {
+            loop.mode = on ? kLoopInRelease : kLoopOff;
+            setFirstLoop(loop);
+            sample->setLoop(loop);
+        }
     }
-    std::vector<Slice> slices;
-    for (int i = 0; i < sample->getSliceCount(); ++i)
-        slices.push_back(sample->getSlice(i));
-    setSlices(std::move(slices));
+    // The loop's positions as the zone plays them, so a saved zone already holds what loading it again
+    // would write.
+    storeLong(keys::kSampleLoopStart, getLoop().start);
+    storeLong(keys::kSampleLoopEnd, getLoop().end);
+    if (!document) {
+        std::vector<Slice> slices;
+        for (int i = 0; i < sample->getSliceCount(); ++i)
+            slices.push_back(sample->getSlice(i));
+        setSlices(std::move(slices));
+    }
     storeBool(keys::kSampleSliced, sample->getSliceCount() > 1 && slicedWasOn);
     storeBool(keys::kSampleNormalize, false);
 }

@@ -79,7 +79,8 @@ struct Module {
         std::string pattern = (std::filesystem::temp_directory_path() / "trov-chunk-fuzz-XXXXXX").string();
         check(::mkdtemp(pattern.data()) != nullptr);
         folder = pattern;
-        const std::string install = std::string(TROV_TESTS_DIR) + "/hostproduct/data";
+        const std::string install =
+            (std::filesystem::path(TROV_SOURCE_DIR) / "tests" / "hostproduct" / "data").string();
         writeMachineStore(folder + "/machine.reg", install);
         ::setenv("TROV_MACHINE_REGISTRY", (folder + "/machine.reg").c_str(), 1);
         ::setenv("TROV_USER_REGISTRY", (folder + "/user.reg").c_str(), 1);

@@ -87,6 +87,15 @@ TEST_F(CorvaleHostProgram, RenderPlaysASampleFileOfEachKindGivenWithLoad) {
     }
 }
 
+TEST_F(CorvaleHostProgram, ItsCheckPassesWithASampleFileDropped) {
+    const std::string sample = scratch_ / "sine.aiff";
+    ASSERT_EQ(writeSine(sample, SF_FORMAT_AIFF | SF_FORMAT_PCM_16), "");
+    const test::ChildResult result = scratch_.run({"check", "--seed", "3", "--load", sample, CORVALE_MODULE});
+    EXPECT_EQ(result.status, 0) << result.out << result.err;
+    EXPECT_TRUE(std::regex_search(result.out, std::regex("\n[1-9][0-9]* passed, 0 failed\n$"))) << result.out;
+    EXPECT_NE(result.out.find("ok   a note through the MIDI input sounds"), std::string::npos) << result.out;
+}
+
 TEST_F(CorvaleHostProgram, ASeedAloneRepeatsARenderByteForByteAndLeavesTheUserStoreAsItWas) {
     const std::string bank = std::string(CORVALE_DATA_DIR) + "/demo/demo.kmd";
     const std::string store = scratch_ / "user.reg";
@@ -135,23 +144,23 @@ TEST_F(CorvaleHostProgram, ARefusedBankGivesTheModulesReasonOnOneShortLine) {
 // The demo bank with its sample's audio taken out and its file moved away, as a bank copied without its
 // sample files is.
 std::string bankWithoutItsSampleFiles(const CorvaleScratch& scratch) {
-    const std::string demoFolder = std::string(CORVALE_DATA_DIR) + "/demo";
-    std::string text = test::readWhole(demoFolder + "/demo.kmd");
+    std::string text = test::readWhole(std::string(CORVALE_DATA_DIR) + "/demo/demo.kmd");
     const std::size_t data = text.find("<sampledata ");
     if (data == std::string::npos)
         return std::string();
     text.erase(data, text.find("/>", data) + 2 - data);
-    const std::string wav = demoFolder + "/demo.wav";
-    const std::size_t name = text.find(wav);
+    const std::string key = "<filename value=\"";
+    const std::size_t name = text.find(key);
     if (name == std::string::npos)
         return std::string();
-    text.replace(name, wav.size(), scratch / "moved/demo.wav");
+    const std::size_t value = name + key.size();
+    text.replace(value, text.find('"', value) - value, scratch / "moved/demo.wav");
     return scratch.write("nosamples.kmd", test::Bytes(text.begin(), text.end()));
 }
 
 TEST_F(CorvaleHostProgram, ASilentRenderSaysWhyOnOneLineAndStillSucceeds) {
     const std::string bank = bankWithoutItsSampleFiles(scratch_);
-    ASSERT_FALSE(bank.empty()) << "the demo bank no longer embeds one sample named by its file";
+    ASSERT_FALSE(bank.empty()) << "the demo bank no longer embeds a sample named by its file";
     const std::string silence = scratch_.write(
         "silence.mid",
         MidiFileBuilder().header(0, 1, 480).track(TrackBytes().event(0, {0xB0, 1, 64}).end()).bytes());

@@ -39,6 +39,7 @@ namespace {
 
 constexpr int kRate = 44100;
 constexpr double kRootHz = 261.6255653005986; // key 60 at A 440
+constexpr float kMasterVolume = 0.6f;
 
 // The sample: eight partials, each dying away faster the higher it is, slightly stretched like a struck
 // tine, a faint beating second voice, and a short seeded noise of the hammer.
@@ -146,6 +147,18 @@ void setLayer(trov::Module* module, std::initializer_list<std::pair<const char*,
         program->init();
 }
 
+// The bank holds the audio; the file it came from is named within the data folder, not by the path of
+// the machine that built it.
+void nameSampleRelatively(trov::Dictionary& bank, const std::string& name) {
+    const trov::Dictionary::View resources = bank.getDictionary("resources");
+    const trov::Dictionary::View samples =
+        resources ? resources->getArray("samples") : trov::Dictionary::View();
+    const int count = samples ? samples->count("") : 0;
+    for (int i = 0; i < count; ++i)
+        if (const trov::Dictionary::View item = samples->getChild(i, ""); item && item->hasElement())
+            item->setString("filename", name);
+}
+
 int make(std::uint32_t seed, const std::filesystem::path& data, const std::filesystem::path& out) {
     std::error_code error;
     std::filesystem::create_directories(out, error);
@@ -181,9 +194,13 @@ int make(std::uint32_t seed, const std::filesystem::path& data, const std::files
         return fail("the layers did not take the sample");
     setLayer(lower, {{"VCARelease", 0.6f}});
     setLayer(upper, {{"VCAAttack", 0.25f}, {"VCARelease", 0.8f}});
+    // Chords of both layers stay below full scale.
+    if (trov::Settings* settings = plugin->getSettings())
+        settings->setFloat("MasterVolume", kMasterVolume, trov::Sender::kSettings);
 
     trov::Dictionary bank;
     plugin->writeState(bank, true);
+    nameSampleRelatively(bank, std::filesystem::relative(sample, std::filesystem::absolute(data)).string());
     const std::filesystem::path bankPath = out / "demo.kmd";
     if (!bank.save(trov::File(bankPath.string())))
         return fail("cannot write " + bankPath.string());
