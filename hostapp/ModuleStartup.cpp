@@ -2,11 +2,9 @@
 
 #include "hostapp/RegistryFile.h"
 
-#include <charconv>
 #include <cstdlib>
 #include <filesystem>
 #include <random>
-#include <string_view>
 
 namespace corvale::hostapp {
 
@@ -18,18 +16,6 @@ constexpr const char* kUserStoreVariable = "TROV_USER_REGISTRY";
 std::optional<std::string> variable(const char* name) {
     const char* value = std::getenv(name);
     return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
-}
-
-// The module's reading of the variable: a plain decimal number, nothing else.
-std::optional<std::uint32_t> parseSeed(std::string_view text) {
-    if (text.empty() || text.front() < '0' || text.front() > '9')
-        return std::nullopt;
-    std::uint32_t value = 0;
-    const char* end = text.data() + text.size();
-    const auto [rest, status] = std::from_chars(text.data(), end, value);
-    if (status != std::errc() || rest != end)
-        return std::nullopt;
-    return value;
 }
 
 } // namespace

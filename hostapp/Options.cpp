@@ -44,6 +44,13 @@ bool parseSeconds(const std::string& text, double& value) {
 
 } // namespace
 
+std::optional<std::uint32_t> parseSeed(const std::string& text) {
+    std::uint64_t value = 0;
+    if (!parseWhole(text, 0, 0xFFFFFFFFu, value))
+        return std::nullopt;
+    return static_cast<std::uint32_t>(value);
+}
+
 bool parseOptions(int argc, const char* const* argv, Options& options, std::string& error) {
     options = Options();
     if (argc < 1) {
@@ -135,11 +142,12 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
         } else if (name == "--seed") {
             if (!takeValue())
                 return false;
-            if (!parseWhole(value, 0, 0xFFFFFFFFu, number)) {
+            const std::optional<std::uint32_t> seed = parseSeed(value);
+            if (!seed) {
                 error = "--seed: '" + value + "' is not a whole number from 0 to 4294967295";
                 return false;
             }
-            options.seed = static_cast<std::uint32_t>(number);
+            options.seed = *seed;
             options.startupSeed = options.seed;
         } else {
             error = "unknown option '" + name + "' for " + command;

@@ -30,6 +30,10 @@ constexpr std::uint32_t kMaxSampleRate = 384000;
 constexpr std::int32_t kMaxBlockSize = 8192;
 constexpr double kMaxTailSeconds = 600.0;
 
+// A start-up seed as the module reads it: a decimal number from 0 to 4294967295, nothing else (no sign,
+// blank or suffix); nothing otherwise.
+std::optional<std::uint32_t> parseSeed(const std::string& text);
+
 // The usage text, ending with a newline.
 const char* usageText();
 
