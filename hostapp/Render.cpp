@@ -89,10 +89,10 @@ std::string silenceCause(const Options& options, const MidiSchedule& schedule, s
     if (options.load.empty())
         return "no samples are loaded (the instrument plays only samples: give a bank or a sample file with "
                "--load)";
+    const std::string named =
+        log.empty() ? std::string() : "; the module's log " + log + " names the ones it skipped";
     return options.load +
-           " gave it nothing to play (a bank whose sample files are missing loads without "
-           "them" +
-           (log.empty() ? std::string(")") : "; the module's log " + log + " names the ones it skipped)");
+           " gave it nothing to play (a bank whose sample files are missing loads without them" + named + ")";
 }
 
 } // namespace
