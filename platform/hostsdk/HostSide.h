@@ -19,7 +19,8 @@
 // NewPlugIn the host sets up, in its environment:
 //   TROV_MACHINE_REGISTRY = a store file holding, under the key "Software\<maker>\<product>" (for the test
 //       module "Software\Trovato\Corvale Test"), the string values "InstallPath" (the installation folder),
-//       "ResourcesXmlFile" and "SettingsXmlFile" (file names inside that folder);
+//       "ResourcesXmlFile" and "SettingsXmlFile" (file names inside that folder); the module only reads it,
+//       and a missing one stays missing;
 //   TROV_USER_REGISTRY = a writable store file for the per-user values (made when missing);
 //   XDG_STATE_HOME = a writable folder: the log goes to <it>/<maker>/<product>.log.
 // A store file is, little-endian: "TRRG" u32:1 key, where key = u16:nameLength name u32:valueCount value*

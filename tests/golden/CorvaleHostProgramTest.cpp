@@ -161,41 +161,34 @@ std::string bankWithoutItsSampleFiles(const CorvaleScratch& scratch) {
 TEST_F(CorvaleHostProgram, ASilentRenderSaysWhyOnOneLineAndStillSucceeds) {
     const std::string bank = bankWithoutItsSampleFiles(scratch_);
     ASSERT_FALSE(bank.empty()) << "the demo bank no longer embeds a sample named by its file";
-    const std::string silence = scratch_.write(
-        "silence.mid",
-        MidiFileBuilder().header(0, 1, 480).track(TrackBytes().event(0, {0xB0, 1, 64}).end()).bytes());
-    struct Case {
-        std::string load;
-        std::string song;
-        std::string cause;
-    };
-    const Case cases[] = {
-        {"", song_, "no samples are loaded"},
-        {bank, song_, bank + " gave it nothing to play (a bank whose sample files are missing"},
-        {std::string(CORVALE_DATA_DIR) + "/demo/demo.kmd", silence, silence + " starts no note"}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.cause);
+    // (A MIDI file that starts no note is the host program's own test.)
+    for (const std::string& load : {std::string(), bank}) {
+        SCOPED_TRACE(load);
         const std::string wav = scratch_ / "silent.wav";
         std::vector<std::string> arguments = {"render", "--quiet", "--tail", "0.2"};
-        if (!c.load.empty())
-            arguments.insert(arguments.end(), {"--load", c.load});
-        arguments.insert(arguments.end(), {CORVALE_MODULE, c.song, wav});
+        if (!load.empty())
+            arguments.insert(arguments.end(), {"--load", load});
+        arguments.insert(arguments.end(), {CORVALE_MODULE, song_, wav});
         const test::ChildResult result = scratch_.run(arguments);
         EXPECT_EQ(result.status, 0) << result.err;
-        EXPECT_EQ(result.err.rfind("corvale-host: " + wav + " is entirely silent: " + c.cause, 0), 0u)
+        const std::string cause =
+            load.empty() ? "no samples are loaded"
+                         : bank + " gave it nothing to play (a bank whose sample files are missing";
+        EXPECT_EQ(result.err.rfind("corvale-host: " + wav + " is entirely silent: " + cause, 0), 0u)
             << result.err;
         EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
         Render render;
         ASSERT_EQ(readRender(wav, render), "");
         EXPECT_EQ(peakOf(render), 0.0);
+        // The log named for the bank is the module's, and it tells which sample it skipped.
+        if (!load.empty()) {
+            const std::size_t named = result.err.find("the module's log ");
+            ASSERT_NE(named, std::string::npos) << result.err;
+            const std::string log =
+                result.err.substr(named + 17, result.err.find(" names ", named) - named - 17);
+            EXPECT_NE(test::readWhole(log).find("moved/demo.wav) not found"), std::string::npos) << log;
+        }
     }
-    // The log named for the bank is the module's, and it tells which sample it skipped.
-    const test::ChildResult result = scratch_.run(
-        {"render", "--quiet", "--tail", "0.2", "--load", bank, CORVALE_MODULE, song_, scratch_ / "b.wav"});
-    const std::size_t named = result.err.find("the module's log ");
-    ASSERT_NE(named, std::string::npos) << result.err;
-    const std::string log = result.err.substr(named + 17, result.err.find(" names ", named) - named - 17);
-    EXPECT_NE(test::readWhole(log).find("moved/demo.wav) not found"), std::string::npos) << log;
 }
 
 } // namespace
