@@ -406,10 +406,13 @@ std::int32_t RTASProcess::DragItem(std::int32_t flavour, const char* fileName, b
 std::int32_t RTASProcess::Drop(std::int32_t x, std::int32_t y) {
     // Nothing was offered yet: there is nothing to load.
     if (x < 0 || y < 0 || !dragAccepted_)
-        return hostsdk::kResultOk;
+        return hostsdk::kResultFailed;
     logLine(4, "DnD drop at (%d,%d)", x, y);
-    receive(WindowMessage(this, Plugin::kDropFile, 0, Point{x, y}, pointerToWord(droppedFile_.c_str())));
-    return hostsdk::kResultOk;
+    // The instance's own answer goes back to the host: a file it refused loaded nothing, whatever its
+    // change counter says (a placed sample does not count as a change).
+    const bool taken =
+        receive(WindowMessage(this, Plugin::kDropFile, 0, Point{x, y}, pointerToWord(droppedFile_.c_str())));
+    return taken ? hostsdk::kResultOk : hostsdk::kResultFailed;
 }
 
 } // namespace trov

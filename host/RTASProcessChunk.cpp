@@ -140,7 +140,7 @@ std::int32_t RTASProcess::SetChunk(std::uint32_t id, const std::uint8_t* chunk, 
     else if (!document.checkCompatibility(refusal) && refusal.empty())
         refusal = "The saved state does not belong to this product.";
     if (!refusal.empty()) {
-        showErrorMessage(refusal, windowOf(getEditor()));
+        showErrorMessage(Plugin::refusalText(refusal), windowOf(getEditor()));
         return hostsdk::kResultOk;
     }
     if (plugin_ != nullptr) {

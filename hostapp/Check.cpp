@@ -1,4 +1,5 @@
 #include "hostapp/CheckSession.h"
+#include "hostapp/ModuleStartup.h"
 
 #include <chrono>
 #include <cmath>
@@ -357,8 +358,21 @@ Problems checkReload(CheckSession& session) {
 }
 
 int runCheck(const Options& options, std::ostream& out) {
+    // Outlives the session, whose module keeps writing its per-user store until it is unloaded.
+    ModuleStartup startup;
+    std::string error;
+    if (!startup.prepare(options, error)) {
+        out << "FAIL the module's start-up state could not be prepared: " << error << std::endl;
+        out << "0 passed, 1 failed" << std::endl;
+        return 1;
+    }
     CheckSession session;
-    session.modulePath = options.module;
+    // Named before the module loads: a module may change the current folder while it opens files, and a
+    // relative name would then fail the reload.
+    std::error_code unresolved;
+    session.modulePath = std::filesystem::absolute(options.module, unresolved).string();
+    if (session.modulePath.empty())
+        session.modulePath = options.module;
     if (!options.load.empty()) {
         std::error_code ignored;
         session.loadPath = std::filesystem::absolute(options.load, ignored).string();
@@ -386,17 +400,21 @@ int runCheck(const Options& options, std::ostream& out) {
     int passed = 0;
     int failed = 0;
     bool started = true;
+    bool loaded = true;
     for (const Step& step : steps) {
         Problems problems;
-        if (!started && step.run != checkTeardown) {
-            problems.add("skipped: the module did not start");
+        if (step.run == checkTeardown ? !loaded : !started) {
+            // A module that never loaded has nothing to tear down: that is no pass.
+            problems.add(loaded ? "skipped: the module did not start" : "skipped: the module did not load");
         } else if (step.needsInstances && session.instances.empty()) {
             problems.add("skipped: no instance could be made");
         } else {
             problems = step.run(session);
         }
-        if (step.run == checkModuleStarts && !problems.empty())
-            started = false;
+        if (step.run == checkModuleStarts) {
+            started = problems.empty();
+            loaded = session.module.loaded();
+        }
         if (problems.empty()) {
             ++passed;
             if (!options.quiet)

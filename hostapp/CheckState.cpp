@@ -184,8 +184,9 @@ Problems checkView(CheckSession& session) {
     // A drop before any accepted drag loads nothing.
     session.services.takeMessages();
     const std::int32_t before = changesOf(process);
-    process.drop(5, 5);
-    problems.expect(changesOf(process) == before && session.services.messageCount() == 0,
+    const std::int32_t nothing = process.drop(5, 5);
+    problems.expect(nothing != kResultOk && changesOf(process) == before &&
+                        session.services.messageCount() == 0,
                     "a drop before any drag did something");
 
     if (!process.createView()) {
@@ -245,8 +246,8 @@ Problems checkView(CheckSession& session) {
     accepted = false;
     process.dragItem(0, dropped.c_str(), accepted);
     problems.expect(accepted, "a drag of a file was refused");
-    process.drop(-1, 5); // ignored
-    process.drop(5, 5);
+    problems.expect(process.drop(-1, 5) != kResultOk, "a drop at a negative point was taken");
+    problems.expect(process.drop(5, 5) != kResultOk, "a file the instance cannot load was reported as taken");
     std::remove(dropped.c_str());
     session.services.takeMessages();
     problems.expect(renderPeak(*found[2], 1024, 128) >= 0.0f, "the output after the drop is not finite");

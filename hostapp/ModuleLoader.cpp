@@ -1,5 +1,8 @@
 #include "hostapp/ModuleLoader.h"
 
+#include "hostapp/RegistryFile.h"
+
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <dlfcn.h>
@@ -26,12 +29,29 @@ std::string oneLine(const std::string& text) {
     return line;
 }
 
+std::string shortLine(const std::string& text, std::size_t limit) {
+    std::string line = oneLine(text);
+    if (line.size() <= limit)
+        return line;
+    std::size_t end = limit;
+    while (end > 0 && (static_cast<unsigned char>(line[end]) & 0xC0) == 0x80)
+        --end;
+    line.resize(end);
+    return line + "...";
+}
+
+std::string reasonLine(const std::vector<std::string>& messages) {
+    std::string text;
+    for (const std::string& message : messages)
+        text += (text.empty() ? "" : " / ") + message;
+    return shortLine(text);
+}
+
 BoxAnswer HeadlessServices::messageBox(const char* caption, const char* text, BoxKind kind) {
     std::lock_guard guard(mutex_);
-    std::string line = oneLine(caption != nullptr ? caption : "");
-    const std::string body = oneLine(text != nullptr ? text : "");
-    line += line.empty() ? body : ": " + body;
-    messages_.push_back(std::move(line));
+    const std::string title = caption != nullptr ? caption : "";
+    const std::string body = text != nullptr ? text : "";
+    messages_.push_back(shortLine(oneLine(title).empty() ? body : title + ": " + body));
     if (kind == BoxKind::Info || kind == BoxKind::Error)
         return BoxAnswer::Ok;
     if (!answers_.empty()) {
@@ -144,14 +164,39 @@ std::string startFailure(trov::hostsdk::PlugInGroup& group, HeadlessServices& se
     const std::int32_t types = named ? group.getTypeCount() : 0;
     if (!services.quitRequested() && named && types > 0)
         return std::string();
-    std::string reason;
-    for (const std::string& message : services.takeMessages())
-        reason += (reason.empty() ? "" : " / ") + message;
+    std::string reason = reasonLine(services.takeMessages());
     if (reason.empty())
         reason = !named       ? "the module has no product identity"
                  : types == 0 ? "the module declares no effect types"
                               : "the module asked the host to quit";
+    // The module finds its installation only through that store; its own message cannot name the path.
+    if (const std::string missing = missingMachineStoreText(); !missing.empty())
+        reason += " (" + missing + ")";
     return reason;
+}
+
+namespace {
+
+std::string environmentText(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? std::string(value) : std::string();
+}
+
+} // namespace
+
+std::string moduleLogPath(trov::hostsdk::PlugInGroup& group) {
+    trov::hostsdk::GroupIdentity identity;
+    group.getIdentity(identity);
+    if (identity.productName[0] == '\0' || identity.makerName[0] == '\0')
+        return std::string();
+    std::string folder = environmentText("XDG_STATE_HOME");
+    if (folder.empty())
+        folder = environmentText("XDG_DATA_HOME");
+    if (folder.empty() && !environmentText("HOME").empty())
+        folder = environmentText("HOME") + "/.local/state";
+    if (folder.empty())
+        return std::string();
+    return folder + "/" + identity.makerName + "/" + identity.productName + ".log";
 }
 
 namespace {

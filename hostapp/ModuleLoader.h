@@ -26,7 +26,8 @@ public:
 
     // The next question is answered with answer (information and errors are not questions).
     void scriptAnswer(trov::hostsdk::BoxAnswer answer);
-    // Every box shown so far, as one line each ("caption: text", line breaks folded), and forgets them.
+    // Every box shown so far, as one short line each ("caption: text", line breaks folded, cut as
+    // shortLine does), and forgets them.
     std::vector<std::string> takeMessages();
     std::size_t messageCount() const;
     bool quitRequested() const { return quit_.load(); }
@@ -42,6 +43,15 @@ private:
 
 // Text on one line: line breaks and tabs become single blanks, blanks at either end go.
 std::string oneLine(const std::string& text);
+
+// The most a line quoting the module keeps (a refusal may quote a whole document).
+constexpr std::size_t kMaxReasonLength = 300;
+
+// oneLine, cut to at most limit bytes (at a character's first byte) and then ending in "...".
+std::string shortLine(const std::string& text, std::size_t limit = kMaxReasonLength);
+
+// What the module showed, as one short line: the messages joined with " / ", then cut as shortLine does.
+std::string reasonLine(const std::vector<std::string>& messages);
 
 // A plug-in module loaded with dlopen: its entry points, the host services handed to it and its group.
 // Unloading releases the group, takes the services back and closes the library. The user-interface
@@ -75,6 +85,11 @@ private:
 // Why a loaded module did not start, or empty when it did: the fatal message it showed or its quit
 // request, or a group without product identity or types.
 std::string startFailure(trov::hostsdk::PlugInGroup& group, HeadlessServices& services);
+
+// Where the module writes its log: <application data>/<maker>/<product>.log, the application data folder
+// being $XDG_STATE_HOME, else $XDG_DATA_HOME, else ~/.local/state. Empty without a product identity or any
+// of those folders.
+std::string moduleLogPath(trov::hostsdk::PlugInGroup& group);
 
 // The number of threads of this process.
 int countThreads();

@@ -9,16 +9,20 @@ namespace corvale::hostapp {
 const char* usageText() {
     return "usage: corvale-host render [options] MODULE INPUT.mid OUTPUT.wav\n"
            "       corvale-host check [options] MODULE\n"
-           "render plays a standard MIDI file through the module into a WAV file (32-bit float):\n"
+           "render plays a standard MIDI file through the module into a WAV file (32-bit float; RF64 past\n"
+           "4 GiB):\n"
            "  --rate HZ         sample rate, 8000 to 384000 (default 48000)\n"
            "  --block FRAMES    largest block, 1 to 8192 (default 512)\n"
            "  --load FILE       bank or patch to load first (dropped on the instance as a file)\n"
            "  --tail SECONDS    time after the last event, for releases, 0 to 600 (default 2)\n"
-           "  --seed N          the module's start-up seed, 0 to 4294967295 (default: the time)\n"
+           "  --seed N          the module's start-up seed, 0 to 4294967295 (0 is the time; default: one\n"
+           "                    picked and shown); the module then runs on a scratch copy of its per-user\n"
+           "                    store, so the same seed repeats the render bit for bit\n"
            "  --quiet           no progress line and no summary\n"
            "check runs the module through its host interface headless and ends with \"N passed, N failed\":\n"
            "  --seed N          seed of the random automation and block sizes (default 1), and the\n"
-           "                    module's start-up seed (default: the time)\n"
+           "                    module's start-up seed (default: one picked), on a scratch copy of its\n"
+           "                    per-user store\n"
            "  --load FILE       bank or patch dropped on the instance before the note check plays\n"
            "  --quiet           only failures and the summary\n";
 }
@@ -39,6 +43,13 @@ bool parseSeconds(const std::string& text, double& value) {
 }
 
 } // namespace
+
+std::optional<std::uint32_t> parseSeed(const std::string& text) {
+    std::uint64_t value = 0;
+    if (!parseWhole(text, 0, 0xFFFFFFFFu, value))
+        return std::nullopt;
+    return static_cast<std::uint32_t>(value);
+}
 
 bool parseOptions(int argc, const char* const* argv, Options& options, std::string& error) {
     options = Options();
@@ -131,11 +142,12 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
         } else if (name == "--seed") {
             if (!takeValue())
                 return false;
-            if (!parseWhole(value, 0, 0xFFFFFFFFu, number)) {
+            const std::optional<std::uint32_t> seed = parseSeed(value);
+            if (!seed) {
                 error = "--seed: '" + value + "' is not a whole number from 0 to 4294967295";
                 return false;
             }
-            options.seed = static_cast<std::uint32_t>(number);
+            options.seed = *seed;
             options.startupSeed = options.seed;
         } else {
             error = "unknown option '" + name + "' for " + command;

@@ -19,7 +19,8 @@ struct Options {
     double tailSeconds = 2.0; // render: how long to go on after the last event, for releases
     std::uint32_t seed = 1;   // check: the random automation's seed
     // --seed N, either command: the module's start-up seed, handed over in TROV_STARTUP_SEED before the
-    // module is loaded (absent: the variable is left as the environment has it).
+    // module is loaded, with a scratch copy of its per-user store (absent: the environment's seed, else one
+    // the program picks; see ModuleStartup).
     std::optional<std::uint32_t> startupSeed;
     bool quiet = false;
 };
@@ -28,6 +29,10 @@ constexpr std::uint32_t kMinSampleRate = 8000;
 constexpr std::uint32_t kMaxSampleRate = 384000;
 constexpr std::int32_t kMaxBlockSize = 8192;
 constexpr double kMaxTailSeconds = 600.0;
+
+// A start-up seed as the module reads it: a decimal number from 0 to 4294967295, nothing else (no sign,
+// blank or suffix); nothing otherwise.
+std::optional<std::uint32_t> parseSeed(const std::string& text);
 
 // The usage text, ending with a newline.
 const char* usageText();

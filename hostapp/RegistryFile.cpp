@@ -1,7 +1,9 @@
 #include "hostapp/RegistryFile.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 namespace corvale::hostapp {
@@ -93,6 +95,35 @@ bool writeRegistryStore(const std::string& path, const std::string& keyPath,
         return false;
     }
     return true;
+}
+
+std::string registryStoreFile(bool machine) {
+    const char* variable = std::getenv(machine ? "TROV_MACHINE_REGISTRY" : "TROV_USER_REGISTRY");
+    if (variable != nullptr && *variable != '\0')
+        return variable;
+    std::string config;
+    if (const char* folder = std::getenv("XDG_CONFIG_HOME"); folder != nullptr && *folder != '\0')
+        config = folder;
+    else if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0')
+        config = std::string(home) + "/.config";
+    if (config.empty())
+        return std::string();
+    return config + (machine ? "/trov-registry/machine.reg" : "/trov-registry/user.reg");
+}
+
+std::string missingMachineStoreText() {
+    const std::string file = registryStoreFile(true);
+    std::error_code failed;
+    if (!file.empty() && std::filesystem::exists(file, failed))
+        return std::string();
+    const char* variable = std::getenv("TROV_MACHINE_REGISTRY");
+    if (variable != nullptr && *variable != '\0')
+        return "TROV_MACHINE_REGISTRY names " + file +
+               ", which does not exist; corvale-install-keys writes it";
+    return "TROV_MACHINE_REGISTRY is not set and " +
+           (file.empty() ? std::string("no configuration folder gives a default store")
+                         : "the default store " + file + " does not exist") +
+           "; corvale-install-keys writes a store to name in it";
 }
 
 } // namespace corvale::hostapp

@@ -21,4 +21,15 @@ bool buildRegistryStore(const std::string& keyPath,
 bool writeRegistryStore(const std::string& path, const std::string& keyPath,
                         const std::vector<std::pair<std::string, std::string>>& values, std::string& error);
 
+// The store file the module reads for its machine-wide (machine) or per-user root, by the module's own
+// rule: $TROV_MACHINE_REGISTRY or $TROV_USER_REGISTRY when set and not empty, else
+// trov-registry/machine.reg or trov-registry/user.reg in $XDG_CONFIG_HOME (else ~/.config); empty when
+// none can be named.
+std::string registryStoreFile(bool machine);
+
+// When the machine-wide store the module would read does not exist: one sentence saying which file is
+// missing, naming TROV_MACHINE_REGISTRY and corvale-install-keys, which writes the store. Empty when the
+// store exists.
+std::string missingMachineStoreText();
+
 } // namespace corvale::hostapp

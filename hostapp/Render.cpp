@@ -4,9 +4,11 @@
 #include "hostapp/MidiFile.h"
 #include "hostapp/MidiSchedule.h"
 #include "hostapp/ModuleLoader.h"
+#include "hostapp/ModuleStartup.h"
 #include "hostapp/RenderLoop.h"
 #include "hostapp/WavWriter.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -33,8 +35,9 @@ struct ProcessGuard {
 // "\r" progress on err, first after a second of rendering, then four times a second.
 class ProgressLine {
 public:
-    ProgressLine(std::ostream& err, bool quiet, std::int64_t total, std::uint32_t rate)
-        : err_(err), quiet_(quiet), total_(total), rate_(rate), start_(Clock::now()), next_(start_) {
+    ProgressLine(std::ostream& err, bool quiet, std::int64_t total, std::uint32_t rate, std::uint32_t seed)
+        : err_(err), quiet_(quiet), total_(total), rate_(rate), seed_(seed), start_(Clock::now()),
+          next_(start_) {
         next_ += std::chrono::seconds(1);
     }
     void update(std::int64_t done) {
@@ -44,8 +47,8 @@ public:
         if (now < next_)
             return;
         next_ = now + std::chrono::milliseconds(250);
-        char line[96];
-        std::snprintf(line, sizeof line, "\rrendering: %3d%% (%.1f s of %.1f s)",
+        char line[128];
+        std::snprintf(line, sizeof line, "\rrendering with seed %u: %3d%% (%.1f s of %.1f s)", seed_,
                       static_cast<int>(done * 100 / total_), static_cast<double>(done) / rate_,
                       static_cast<double>(total_) / rate_);
         err_ << line << std::flush;
@@ -63,16 +66,33 @@ private:
     bool quiet_;
     std::int64_t total_;
     std::uint32_t rate_;
+    std::uint32_t seed_;
     Clock::time_point start_;
     Clock::time_point next_;
     bool shown_ = false;
 };
 
-std::string joined(const std::vector<std::string>& messages) {
-    std::string text;
-    for (const std::string& message : messages)
-        text += (text.empty() ? "" : " / ") + message;
-    return text;
+// Below the least step of 24-bit audio (-144 dBFS): an output that never reaches it is silent.
+constexpr float kSilentLevel = 1.0f / 16777216.0f;
+
+bool startsANote(const MidiSchedule& schedule, std::int64_t total) {
+    return std::any_of(schedule.events.begin(), schedule.events.end(), [total](const TimedMidiEvent& event) {
+        return (event.status & 0xF0) == 0x90 && event.data2 > 0 && event.frame < total;
+    });
+}
+
+// Why a render came out silent, most likely first.
+std::string silenceCause(const Options& options, const MidiSchedule& schedule, std::int64_t total,
+                         const std::string& log) {
+    if (!startsANote(schedule, total))
+        return options.input + " starts no note";
+    if (options.load.empty())
+        return "no samples are loaded (the instrument plays only samples: give a bank or a sample file with "
+               "--load)";
+    const std::string named =
+        log.empty() ? std::string() : "; the module's log " + log + " names the ones it skipped";
+    return options.load +
+           " gave it nothing to play (a bank whose sample files are missing loads without them" + named + ")";
 }
 
 } // namespace
@@ -101,9 +121,13 @@ int runRender(const Options& options, std::ostream& out, std::ostream& err) {
     std::error_code unresolved;
     const std::string outputPath = std::filesystem::absolute(options.output, unresolved).string();
 
+    // Settled before the module loads, and kept until it is unloaded.
+    ModuleStartup startup;
+    std::string error;
+    if (!startup.prepare(options, error))
+        return fail(error);
     HeadlessServices services;
     LoadedModule module;
-    std::string error;
     if (!module.load(options.module, services, error))
         return fail(error);
     trov::hostsdk::PlugInGroup& group = *module.group();
@@ -120,7 +144,7 @@ int runRender(const Options& options, std::ostream& out, std::ostream& err) {
         return fail("module " + options.module + " did not start: it made no process");
     trov::hostsdk::Process& process = *guard.process;
     if (process.initialize() != trov::hostsdk::kResultOk) {
-        const std::string shown = joined(services.takeMessages());
+        const std::string shown = reasonLine(services.takeMessages());
         return fail("module " + options.module + " did not start: the instance failed to initialise" +
                     (shown.empty() ? " (see its log)" : ": " + shown));
     }
@@ -142,33 +166,38 @@ int runRender(const Options& options, std::ostream& out, std::ostream& err) {
         process.dragItem(0, dropPath.c_str(), accepted);
         if (!accepted)
             return fail("cannot load " + options.load + ": the module does not take dropped files");
-        // A file the instance takes changes its state, which the process counts; a refusal changes nothing
-        // or shows why.
-        std::int32_t changesBefore = 0;
-        std::int32_t changesAfter = 0;
-        process.getChangeCounter(changesBefore);
+        // The drop's answer decides: the change counter does not tell (a placed sample is no change of
+        // state), and a file that is taken may still have shown a message.
         const std::int32_t dropped = process.drop(0, 0);
-        process.getChangeCounter(changesAfter);
-        const std::string shown = joined(services.takeMessages());
-        if (dropped != trov::hostsdk::kResultOk || !shown.empty() || services.quitRequested() ||
-            changesAfter == changesBefore)
-            return fail("cannot load " + options.load + ": the module refused it" +
-                        (shown.empty() ? "" : ": " + shown));
+        const std::string shown = reasonLine(services.takeMessages());
+        if (dropped != trov::hostsdk::kResultOk || services.quitRequested()) {
+            if (!shown.empty())
+                return fail("cannot load " + options.load + ": the module refused it: " + shown);
+            const std::string log = moduleLogPath(group);
+            return fail("cannot load " + options.load + ": the module refused it without saying why" +
+                        (log.empty() ? std::string() : " (its log: " + log + ")"));
+        }
+        if (!shown.empty())
+            err << "corvale-host: " << options.load << ": the module said: " << shown << std::endl;
     }
 
     WavWriter writer;
     const RenderLayout layout{channelsOfStem(info.inputStem), channelsOfStem(info.outputStem),
                               options.blockSize};
     if (!writer.open(outputPath.empty() ? options.output : outputPath, layout.outputChannels,
-                     options.sampleRate, error))
+                     options.sampleRate, total, error))
         return fail(error);
 
-    ProgressLine progress(err, options.quiet, total, options.sampleRate);
+    float peak = 0.0f;
+    ProgressLine progress(err, options.quiet, total, options.sampleRate, startup.seed());
     const std::int64_t idleEvery = options.sampleRate / 20; // the host's idle about every 50 ms of music
     std::int64_t nextIdle = idleEvery;
     const bool rendered = renderSchedule(
         process, schedule, total, layout,
-        [&writer](const float* const* outputs, std::int32_t frames, std::string& reason) {
+        [&](const float* const* outputs, std::int32_t frames, std::string& reason) {
+            for (int channel = 0; channel < layout.outputChannels; ++channel)
+                for (std::int32_t frame = 0; frame < frames; ++frame)
+                    peak = std::max(peak, std::fabs(outputs[channel][frame]));
             return writer.write(outputs, frames, reason);
         },
         [&](std::int64_t done) {
@@ -186,15 +215,22 @@ int runRender(const Options& options, std::ostream& out, std::ostream& err) {
         return fail(error);
     if (services.quitRequested())
         return fail("module " + options.module +
-                    " asked to quit while rendering: " + joined(services.takeMessages()));
+                    " asked to quit while rendering: " + reasonLine(services.takeMessages()));
+
+    // The render stands (its status is unchanged), but a silent file is worth a word on why.
+    if (!(peak >= kSilentLevel))
+        err << "corvale-host: " << options.output
+            << " is entirely silent: " << silenceCause(options, schedule, total, moduleLogPath(group))
+            << std::endl;
 
     if (!options.quiet) {
-        char line[160];
+        char line[192];
         const double seconds = static_cast<double>(total) / options.sampleRate;
         const double wall = progress.seconds();
-        std::snprintf(line, sizeof line, "%d channel(s), %u Hz, %lld frames (%.2f s), %.1fx real time",
+        std::snprintf(line, sizeof line,
+                      "%d channel(s), %u Hz, %lld frames (%.2f s), seed %u, %.1fx real time",
                       layout.outputChannels, options.sampleRate, static_cast<long long>(total), seconds,
-                      wall > 0.0 ? seconds / wall : 0.0);
+                      startup.seed(), wall > 0.0 ? seconds / wall : 0.0);
         out << "wrote " << options.output << ": " << line << std::endl;
     }
     return 0;

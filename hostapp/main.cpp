@@ -5,7 +5,6 @@
 #include "hostapp/Render.h"
 
 #include <clocale>
-#include <cstdlib>
 #include <iostream>
 #include <string>
 
@@ -18,9 +17,6 @@ int main(int argc, char** argv) {
         std::cerr << "corvale-host: " << error << " (corvale-host --help shows the usage)" << std::endl;
         return 2;
     }
-    // The module reads its start-up seed from the environment when it starts (TROV_STARTUP_SEED).
-    if (options.startupSeed)
-        ::setenv("TROV_STARTUP_SEED", std::to_string(*options.startupSeed).c_str(), 1);
     switch (options.command) {
     case Options::Command::Render:
         return runRender(options, std::cout, std::cerr);

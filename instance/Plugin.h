@@ -181,6 +181,9 @@ public:
     void writeProgram(Dictionary& document) const;
     // False when the document is refused or reading fails (the user is told).
     virtual bool readState(const Dictionary& document);
+    // What the user is shown of a document's refusal: the compatibility check quotes a foreign creator's
+    // whole document after a blank line, which is left out; the rest is cut to a few hundred characters.
+    static std::string refusalText(const std::string& refusal);
     // Reads that program of the document into the current preset.
     void readProgram(const Dictionary& document, int programIndex = 0);
     void readTunings(const Dictionary& document);

@@ -148,12 +148,25 @@ void Plugin::writeProgram(Dictionary& document) const {
     writeProgramResources(document);
 }
 
+std::string Plugin::refusalText(const std::string& refusal) {
+    constexpr std::size_t kMaxLength = 400;
+    std::string text = refusal.substr(0, refusal.find("\n\n"));
+    if (text.size() <= kMaxLength)
+        return text;
+    // Cut at a character's first byte, not inside a UTF-8 sequence.
+    std::size_t end = kMaxLength;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
+    text.resize(end);
+    return text + "...";
+}
+
 bool Plugin::readState(const Dictionary& document) {
     EditorInterface* editor = getEditor();
     Dictionary checked(document);
     std::string refusal;
     if (!checked.checkCompatibility(refusal)) {
-        showErrorMessage(refusal, windowOf(editor));
+        showErrorMessage(refusalText(refusal), windowOf(editor));
         return false;
     }
     const Module* shown = editor != nullptr ? editor->getEditedModule() : nullptr;

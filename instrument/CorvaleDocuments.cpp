@@ -86,7 +86,7 @@ bool Corvale::readPatch(const Dictionary& document) {
     Dictionary checked(document);
     std::string refusal;
     if (!checked.checkCompatibility(refusal)) {
-        showErrorMessage(refusal, windowOf(getEditor()));
+        showErrorMessage(refusalText(refusal), windowOf(getEditor()));
         return false;
     }
     readProgram(document);

@@ -125,6 +125,11 @@ public:
 
     const std::string& file() const { return file_; }
 
+    bool fileExists() const {
+        struct stat st;
+        return ::stat(file_.c_str(), &st) == 0;
+    }
+
     template <typename Read> auto read(Read&& reader) {
         std::lock_guard guard(mutex_);
         refresh();
@@ -287,8 +292,9 @@ std::string registryStoreFile(RegistryRoot root) {
     return config + (machine ? "/trov-registry/machine.reg" : "/trov-registry/user.reg");
 }
 
-RegistryKey::RegistryKey(std::shared_ptr<RegistryStore> store, std::vector<std::string> levels)
-    : store_(std::move(store)), levels_(std::move(levels)) {}
+RegistryKey::RegistryKey(RegistryRoot root, std::shared_ptr<RegistryStore> store,
+                         std::vector<std::string> levels)
+    : root_(root), store_(std::move(store)), levels_(std::move(levels)) {}
 
 RegistryKey::~RegistryKey() = default;
 
@@ -298,15 +304,18 @@ std::unique_ptr<RegistryKey> RegistryKey::open(RegistryRoot root, const std::str
         report(3, "no registry store file: neither the variable nor a configuration folder names one");
         return nullptr;
     }
-    return openLevels(storeFor(file), splitPath(path), create);
+    return openLevels(root, storeFor(file), splitPath(path), create);
 }
 
-std::unique_ptr<RegistryKey> RegistryKey::openLevels(std::shared_ptr<RegistryStore> store,
+std::unique_ptr<RegistryKey> RegistryKey::openLevels(RegistryRoot root, std::shared_ptr<RegistryStore> store,
                                                      std::vector<std::string> levels, bool create) {
     if (!levelsWithinLimits(levels))
         return nullptr;
     bool found = false;
-    if (create) {
+    if (create && root == RegistryRoot::Machine && !store->fileExists()) {
+        // Made by the first value set (setValue brings back the levels it needs).
+        found = true;
+    } else if (create) {
         found = store->write([&](RegistryNode& root) {
             bool created = false;
             findOrCreateKey(root, levels, created);
@@ -317,14 +326,14 @@ std::unique_ptr<RegistryKey> RegistryKey::openLevels(std::shared_ptr<RegistrySto
     }
     if (!found)
         return nullptr;
-    return std::unique_ptr<RegistryKey>(new RegistryKey(std::move(store), std::move(levels)));
+    return std::unique_ptr<RegistryKey>(new RegistryKey(root, std::move(store), std::move(levels)));
 }
 
 std::unique_ptr<RegistryKey> RegistryKey::openChild(const std::string& subPath, bool create) const {
     std::vector<std::string> levels = levels_;
     for (std::string& level : splitPath(subPath))
         levels.push_back(std::move(level));
-    return openLevels(store_, std::move(levels), create);
+    return openLevels(root_, store_, std::move(levels), create);
 }
 
 bool RegistryKey::hasChild(const std::string& subPath) const {

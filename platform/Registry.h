@@ -22,6 +22,10 @@ class RegistryKey {
 public:
     // The key at path below the root's top; create makes missing levels. Null when a level is missing (and
     // not created), the store file cannot be named, or a new level cannot be saved.
+    //
+    // The machine-wide store is made by an installation, never by opening a key: while its file does not
+    // exist, a key opened with create is not written, and the first value set makes the file. A wrong path
+    // in TROV_MACHINE_REGISTRY thus stays a missing store (not an empty one, which would hide the path).
     static std::unique_ptr<RegistryKey> open(RegistryRoot root, const std::string& path, bool create);
 
     RegistryKey(const RegistryKey&) = delete;
@@ -47,10 +51,11 @@ public:
     const std::string& getStoreFile() const;
 
 private:
-    RegistryKey(std::shared_ptr<RegistryStore> store, std::vector<std::string> levels);
-    static std::unique_ptr<RegistryKey> openLevels(std::shared_ptr<RegistryStore> store,
+    RegistryKey(RegistryRoot root, std::shared_ptr<RegistryStore> store, std::vector<std::string> levels);
+    static std::unique_ptr<RegistryKey> openLevels(RegistryRoot root, std::shared_ptr<RegistryStore> store,
                                                    std::vector<std::string> levels, bool create);
 
+    RegistryRoot root_;
     std::shared_ptr<RegistryStore> store_;
     std::vector<std::string> levels_;
 };

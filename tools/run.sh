@@ -4,7 +4,7 @@
 # that data folder, an empty user store and a log folder, and renders the demo tune through the module and
 # the demo bank into a WAV file.
 #   tools/run.sh [OUTPUT.wav]      default: build/release/demo.wav
-# TROV_STARTUP_SEED fixes the module's start-up seed (unset: the time).
+# TROV_STARTUP_SEED fixes the module's start-up seed (unset: the host program picks one and names it).
 set -eu
 cd "$(dirname "$0")/.."
 root=$(pwd)

@@ -19,7 +19,8 @@
 // NewPlugIn the host sets up, in its environment:
 //   TROV_MACHINE_REGISTRY = a store file holding, under the key "Software\<maker>\<product>" (for the test
 //       module "Software\Trovato\Corvale Test"), the string values "InstallPath" (the installation folder),
-//       "ResourcesXmlFile" and "SettingsXmlFile" (file names inside that folder);
+//       "ResourcesXmlFile" and "SettingsXmlFile" (file names inside that folder); the module only reads it,
+//       and a missing one stays missing;
 //   TROV_USER_REGISTRY = a writable store file for the per-user values (made when missing);
 //   XDG_STATE_HOME = a writable folder: the log goes to <it>/<maker>/<product>.log.
 // A store file is, little-endian: "TRRG" u32:1 key, where key = u16:nameLength name u32:valueCount value*
@@ -196,6 +197,9 @@ public:
     virtual std::int32_t getControlAt(std::int32_t x, std::int32_t y, std::int32_t& control) = 0;
     // Drag and drop of a file: flavours 0..2 are files the view may take.
     virtual std::int32_t dragItem(std::int32_t flavour, const char* fileName, bool& accepted) = 0;
+    // Drops the last file a drag offered: kResultOk when the instance took it, kResultFailed when it
+    // refused it (its reason, if any, went to HostServices::messageBox), when nothing was offered or when
+    // a coordinate is negative.
     virtual std::int32_t drop(std::int32_t x, std::int32_t y) = 0;
 
     // Ends the process (destroys its view and instance). The process is gone afterwards.

@@ -10,10 +10,7 @@
 // tolerance that a rounding difference stays far inside and a change of sound does not. A deliberate
 // change of sound runs tools/regen-golden.sh, which rewrites both, and its commit says why the sound
 // changed.
-#include "hostapp/RegistryFile.h"
-
-#include "support/MidiFileBuilder.h"
-#include "support/ProgramRun.h"
+#include "CorvaleScratch.h"
 
 #include <gtest/gtest.h>
 
@@ -25,7 +22,6 @@
 #include <filesystem>
 #include <fstream>
 #include <regex>
-#include <sndfile.h>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -79,11 +75,6 @@ test::Bytes phrase() {
     return MidiFileBuilder().header(0, 1, 480).track(track).bytes();
 }
 
-struct Render {
-    int channels = 0;
-    std::vector<float> samples; // interleaved
-};
-
 // FNV-1a over the frame count, the channel count and every sample's bit pattern, little-endian.
 std::string checksum(const Render& render) {
     std::uint64_t hash = 14695981039346656037ull;
@@ -130,64 +121,27 @@ std::vector<std::vector<double>> levels(const Render& render) {
 class GoldenRender : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "corvale-golden-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        scratch_ = pattern;
-        std::string error;
-        ASSERT_TRUE(hostapp::writeRegistryStore(scratch_ + "/machine.reg", "Software/Vennikt/Corvale",
-                                                {{"InstallPath", CORVALE_DATA_DIR},
-                                                 {"ResourcesXmlFile", "resources.xml"},
-                                                 {"SettingsXmlFile", "settings.xml"}},
-                                                error))
-            << error;
-        const test::Bytes midi = phrase();
-        std::ofstream(scratch_ + "/phrase.mid", std::ios::binary)
-            .write(reinterpret_cast<const char*>(midi.data()), static_cast<std::streamsize>(midi.size()));
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        std::filesystem::remove_all(scratch_, ignored);
-    }
-
-    // Runs the host program with a fresh per-user store and log folder each time.
-    test::ChildResult run(std::vector<std::string> arguments) {
-        const std::string run = scratch_ + "/run" + std::to_string(runs_++);
-        std::filesystem::create_directories(run + "/state");
-        arguments.insert(arguments.begin(), CORVALE_HOST_PROGRAM);
-        return test::runChild(arguments,
-                              {{"TROV_MACHINE_REGISTRY", scratch_ + "/machine.reg"},
-                               {"TROV_USER_REGISTRY", run + "/user.reg"},
-                               {"XDG_STATE_HOME", run + "/state"},
-                               // The module frees everything when it unloads, so its runs are leak-checked.
-                               {"ASAN_OPTIONS", "halt_on_error=1:detect_leaks=1"}},
-                              scratch_);
+        ASSERT_EQ(scratch_.error(), "");
+        scratch_.write("phrase.mid", phrase());
     }
 
     // The phrase through the module and the demo bank; false with the reason added to the test.
     bool render(const std::string& seed, Render& out) {
-        const std::string wav = scratch_ + "/out" + std::to_string(runs_) + ".wav";
-        const test::ChildResult result =
-            run({"render", "--rate", std::to_string(kRate), "--block", std::to_string(kBlock), "--seed", seed,
-                 "--tail", "3", "--quiet", "--load", std::string(CORVALE_DATA_DIR) + "/demo/demo.kmd",
-                 CORVALE_MODULE, scratch_ + "/phrase.mid", wav});
+        const std::string wav = scratch_ / ("out" + std::to_string(renders_++) + ".wav");
+        const test::ChildResult result = scratch_.run(
+            {"render", "--rate", std::to_string(kRate), "--block", std::to_string(kBlock), "--seed", seed,
+             "--tail", "3", "--quiet", "--load", std::string(CORVALE_DATA_DIR) + "/demo/demo.kmd",
+             CORVALE_MODULE, scratch_ / "phrase.mid", wav});
         EXPECT_EQ(result.status, 0) << result.err;
         if (result.status != 0)
             return false;
-        SF_INFO info = {};
-        SNDFILE* file = sf_open(wav.c_str(), SFM_READ, &info);
-        EXPECT_NE(file, nullptr) << sf_strerror(nullptr);
-        if (file == nullptr)
-            return false;
-        out.channels = info.channels;
-        out.samples.assign(static_cast<std::size_t>(info.frames * info.channels), 0.0f);
-        const sf_count_t read = sf_readf_float(file, out.samples.data(), info.frames);
-        sf_close(file);
-        EXPECT_EQ(read, info.frames);
-        return read == info.frames && info.channels > 0;
+        const std::string error = readRender(wav, out);
+        EXPECT_EQ(error, "");
+        return error.empty();
     }
 
-    std::string scratch_;
-    int runs_ = 0;
+    CorvaleScratch scratch_;
+    int renders_ = 0;
 };
 
 std::string readFile(const std::string& path) {
@@ -331,32 +285,13 @@ TEST_F(GoldenRender, TheSameStartUpSeedRepeatsTheBitsAndAnotherChangesThem) {
 }
 
 // The host program's check on the module; it is silent until it has samples, so the check's note plays the
-// demo bank. Known open fault: with the bank's samples in the current patch, a chunk set into a second
-// instance does not give back the same bytes, so that one check is allowed to fail here (and the test that
-// wants every check to pass is disabled) until it is mended.
+// demo bank.
 test::ChildResult runCheck() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "corvale-check-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr)
-        return {};
-    const std::string scratch = pattern;
-    std::string error;
-    if (!hostapp::writeRegistryStore(scratch + "/machine.reg", "Software/Vennikt/Corvale",
-                                     {{"InstallPath", CORVALE_DATA_DIR},
-                                      {"ResourcesXmlFile", "resources.xml"},
-                                      {"SettingsXmlFile", "settings.xml"}},
-                                     error))
-        return {-1, "", error};
-    test::ChildResult result =
-        test::runChild({CORVALE_HOST_PROGRAM, "check", "--seed", "3", "--load",
-                        std::string(CORVALE_DATA_DIR) + "/demo/demo.kmd", CORVALE_MODULE},
-                       {{"TROV_MACHINE_REGISTRY", scratch + "/machine.reg"},
-                        {"TROV_USER_REGISTRY", scratch + "/user.reg"},
-                        {"XDG_STATE_HOME", scratch + "/state"},
-                        {"ASAN_OPTIONS", "halt_on_error=1:detect_leaks=1"}},
-                       scratch);
-    std::error_code ignored;
-    std::filesystem::remove_all(scratch, ignored);
-    return result;
+    CorvaleScratch scratch;
+    if (!scratch.error().empty())
+        return {-1, "", scratch.error()};
+    return scratch.run(
+        {"check", "--seed", "3", "--load", std::string(CORVALE_DATA_DIR) + "/demo/demo.kmd", CORVALE_MODULE});
 }
 
 TEST(CorvaleModule, PassesEveryHostProgramCheckWithTheDemoBank) {

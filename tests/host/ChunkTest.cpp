@@ -182,6 +182,8 @@ TEST_F(ChunkTest, EveryRefusalLeavesProgramAndCounterAsTheyWere) {
         EXPECT_EQ(target->changeCount(), before) << c.what;
         EXPECT_NEAR(level(*target), 0.2f, 1e-5f) << c.what;
         EXPECT_EQ(!services.boxes.empty(), c.boxShown) << c.what;
+        for (const std::string& box : services.boxes)
+            EXPECT_EQ(box.find("<dict"), std::string::npos) << c.what << ": the box quotes the document";
         bool equal = true;
         target->compareChunk(c.chunk.data(), c.length, equal);
         if (std::string(c.what) != "a foreign creator") {

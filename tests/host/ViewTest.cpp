@@ -172,6 +172,33 @@ TEST_F(ViewTest, ADroppedStateDocumentIsLoadedAndABrokenOneRefused) {
                     source->getPlugin()->getAutomatableParameter(0)->getNormalized());
 }
 
+TEST_F(ViewTest, ADropAnswersWhetherTheInstanceTookTheFile) {
+    RTASProcess* source = makeProcess();
+    RTASProcess* process = withView();
+    ASSERT_NE(source, nullptr);
+    ASSERT_NE(process, nullptr);
+    const FileTestFolder& files = HostInstallation::instance().files();
+    const std::string text = source->buildChunkText();
+    files.write("taken.xml", text);
+    files.write("cut.xml", text.substr(0, text.size() / 3));
+    files.write("other.kmd", text);
+    EXPECT_EQ(process->drop(3, 3), hostsdk::kResultFailed) << "nothing was offered";
+    struct Case {
+        const char* file;
+        std::int32_t x;
+        std::int32_t result;
+    };
+    // The test product loads only documents named .xml; a negative coordinate drops nothing.
+    for (const Case& c :
+         {Case{"cut.xml", 1, hostsdk::kResultFailed}, Case{"other.kmd", 1, hostsdk::kResultFailed},
+          Case{"taken.xml", -1, hostsdk::kResultFailed}, Case{"taken.xml", 1, hostsdk::kResultOk}}) {
+        bool accepted = false;
+        process->dragItem(0, (files / c.file).c_str(), accepted);
+        ASSERT_TRUE(accepted);
+        EXPECT_EQ(process->drop(c.x, 1), c.result) << c.file << " at x " << c.x;
+    }
+}
+
 TEST_F(ViewTest, ClosingAndReopeningTheViewLeavesNoEditorBehind) {
     RTASProcess* process = withView();
     ASSERT_NE(process, nullptr);

@@ -66,14 +66,24 @@ protected:
 #endif
     }
 
-    test::ChildResult run(std::vector<std::string> arguments) {
+    // The program with the scratch installation's variables; extra overrides them, unset removes them.
+    test::ChildResult run(std::vector<std::string> arguments,
+                          std::vector<std::pair<std::string, std::string>> extra = {},
+                          const std::vector<std::string>& unset = {}) {
         arguments.insert(arguments.begin(), CORVALE_HOST_PROGRAM);
-        return test::runChild(arguments,
-                              {{"TROV_MACHINE_REGISTRY", scratch_ + "/machine.reg"},
-                               {"TROV_USER_REGISTRY", scratch_ + "/user.reg"},
-                               {"XDG_STATE_HOME", scratch_ + "/state"},
-                               {"ASAN_OPTIONS", "halt_on_error=1:detect_leaks=1"}},
-                              scratch_);
+        std::vector<std::pair<std::string, std::string>> environment = {
+            {"TROV_MACHINE_REGISTRY", scratch_ + "/machine.reg"},
+            {"TROV_USER_REGISTRY", scratch_ + "/user.reg"},
+            {"XDG_STATE_HOME", scratch_ + "/state"},
+            {"ASAN_OPTIONS", "halt_on_error=1:detect_leaks=1"}};
+        for (auto& entry : extra) {
+            std::erase_if(environment, [&](const auto& given) { return given.first == entry.first; });
+            environment.push_back(std::move(entry));
+        }
+        std::erase_if(environment, [&](const auto& given) {
+            return std::find(unset.begin(), unset.end(), given.first) != unset.end();
+        });
+        return test::runChild(arguments, environment, scratch_, unset);
     }
 
     std::string file(const std::string& name, const test::Bytes& bytes) {
@@ -88,6 +98,37 @@ protected:
             .header(0, 1, 96)
             .track(TrackBytes().event(48, {0x90, 69, 100}).event(48, {0x80, 69, 0}).end())
             .bytes();
+    }
+
+    // The module's own state document, taken from a chunk of an instance loaded here; empty on failure
+    // (with the reason added to the test).
+    std::string stateDocument() {
+        ::setenv("TROV_MACHINE_REGISTRY", (scratch_ + "/machine.reg").c_str(), 1);
+        ::setenv("TROV_USER_REGISTRY", (scratch_ + "/user.reg").c_str(), 1);
+        ::setenv("XDG_STATE_HOME", (scratch_ + "/state").c_str(), 1);
+        HeadlessServices services;
+        LoadedModule module;
+        std::string error;
+        if (!module.load(modulePath(), services, error) || !startFailure(*module.group(), services).empty()) {
+            ADD_FAILURE() << "the module did not start: " << error;
+            return std::string();
+        }
+        HostedProcess host;
+        trov::hostsdk::Process* process =
+            module.group()->createProcess(chooseRenderType(*module.group()), &host);
+        if (process == nullptr || process->initialize() != trov::hostsdk::kResultOk) {
+            ADD_FAILURE() << "no instance started";
+            if (process != nullptr)
+                process->release();
+            return std::string();
+        }
+        std::int32_t size = 0;
+        process->getChunkSize(trov::hostsdk::kStateChunkId, size);
+        std::vector<std::uint8_t> chunk(
+            static_cast<std::size_t>(std::max(size, trov::hostsdk::kChunkHeaderSize)));
+        process->getChunk(trov::hostsdk::kStateChunkId, chunk.data(), size);
+        process->release();
+        return std::string(chunk.begin() + trov::hostsdk::kChunkHeaderSize, chunk.end());
     }
 
     std::string scratch_;
@@ -151,6 +192,38 @@ std::int64_t firstSoundingFrame(const std::string& path, std::int32_t& rate) {
     return -1;
 }
 
+TEST_F(HostProgram, ChecksAModuleNamedRelativelyThroughItsReloadAfterALoadMovesTheCurrentFolder) {
+    if (!moduleBuilt())
+        GTEST_SKIP() << "the test module is not built";
+    layOutInstallation();
+    const std::string document = stateDocument();
+    ASSERT_FALSE(document.empty());
+    // The instance makes the dropped document's folder the current one.
+    std::filesystem::create_directories(scratch_ + "/banks/deeper");
+    const std::string state = file("banks/deeper/state.xml", test::Bytes(document.begin(), document.end()));
+    // The program runs in this process's current folder.
+    const std::string relative =
+        std::filesystem::relative(modulePath(), std::filesystem::current_path()).string();
+    ASSERT_NE(relative.front(), '/') << relative;
+    const test::ChildResult result = run({"check", "--load", state, relative});
+    EXPECT_EQ(result.status, 0) << result.out << result.err;
+    EXPECT_NE(result.out.find("ok   a reload starts fresh and plays"), std::string::npos) << result.out;
+}
+
+TEST_F(HostProgram, CountsNoCheckOfAModuleThatDoesNotLoadAsPassed) {
+    for (const std::string& module : {scratch_ + "/missing.so", std::string(CORVALE_NOT_A_MODULE)}) {
+        const test::ChildResult result = run({"check", module});
+        EXPECT_EQ(result.status, 1);
+        EXPECT_TRUE(std::regex_search(result.out, std::regex("\n0 passed, [1-9][0-9]* failed\n$")))
+            << result.out;
+        EXPECT_NE(
+            result.out.find("FAIL teardown releases everything, unloads the module and leaves no thread: "
+                            "skipped: the module did not load"),
+            std::string::npos)
+            << result.out;
+    }
+}
+
 TEST_F(HostProgram, StartsNotesAtTheirFramesThroughTheTempoMapForTwoBlockSizesAndTwoRates) {
     if (!moduleBuilt())
         GTEST_SKIP() << "the test module is not built";
@@ -182,6 +255,26 @@ TEST_F(HostProgram, StartsNotesAtTheirFramesThroughTheTempoMapForTwoBlockSizesAn
         }
 }
 
+TEST_F(HostProgram, ARenderThatStartsNoNoteSaysItIsSilentAndStillSucceeds) {
+    if (!moduleBuilt())
+        GTEST_SKIP() << "the test module is not built";
+    layOutInstallation();
+    // A note-on of velocity 0 is a note-off, and a note past the end of the render is never played.
+    const std::string song = file(
+        "quiet.mid",
+        MidiFileBuilder()
+            .header(0, 1, 96)
+            .track(
+                TrackBytes().event(0, {0xB0, 7, 100}).event(0, {0x90, 69, 0}).event(96, {0x80, 69, 0}).end())
+            .bytes());
+    const std::string out = scratch_ + "/quiet.wav";
+    const test::ChildResult result = run({"render", "--quiet", "--tail", "0", modulePath(), song, out});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "corvale-host: " + out + " is entirely silent: " + song + " starts no note\n");
+    std::int32_t rate = 0;
+    EXPECT_EQ(firstSoundingFrame(out, rate), -1);
+}
+
 TEST_F(HostProgram, RefusesAModuleThatCannotStartAMissingBankAndAnUnwritableOutput) {
     if (!moduleBuilt())
         GTEST_SKIP() << "the test module is not built";
@@ -200,34 +293,63 @@ TEST_F(HostProgram, RefusesAModuleThatCannotStartAMissingBankAndAnUnwritableOutp
                        "cannot write " + scratch_ + "/no-folder/out.wav: ");
 }
 
+TEST_F(HostProgram, NamesAMissingMachineStoreWithItsVariableAndToolAndMakesNoStoreThere) {
+    if (!moduleBuilt())
+        GTEST_SKIP() << "the test module is not built";
+    const std::string song = file("song.mid", oneNoteFile());
+    const std::string wrong = scratch_ + "/typo/machine.reg";
+    expectOneLineError(
+        run({"render", modulePath(), song, scratch_ + "/out.wav"}, {{"TROV_MACHINE_REGISTRY", wrong}}), 1,
+        "did not start: Corvale Test: Registry key missing, unable to continue. Please reinstall "
+        "Corvale Test. Corvale Test will exit. (TROV_MACHINE_REGISTRY names " +
+            wrong + ", which does not exist; corvale-install-keys writes it)");
+    EXPECT_FALSE(std::filesystem::exists(scratch_ + "/typo")) << "no store is made at a wrong path";
+
+    // Unset, the default store in the configuration folder is the one missing.
+    const std::string fallback = scratch_ + "/config/trov-registry/machine.reg";
+    const test::ChildResult result =
+        run({"check", modulePath()}, {{"XDG_CONFIG_HOME", scratch_ + "/config"}}, {"TROV_MACHINE_REGISTRY"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.out.find("TROV_MACHINE_REGISTRY is not set and the default store " + fallback +
+                              " does not exist; corvale-install-keys writes a store to name in it"),
+              std::string::npos)
+        << result.out;
+    EXPECT_FALSE(std::filesystem::exists(fallback));
+}
+
+TEST_F(HostProgram, WhatTheModuleSaysOfALoadedFileIsOneShortLineAndARefusalWithoutReasonNamesItsLog) {
+    if (!moduleBuilt())
+        GTEST_SKIP() << "the test module is not built";
+    layOutInstallation();
+    std::string document = stateDocument();
+    const std::size_t creator = document.find("creator=\"Corvale Test\"");
+    ASSERT_NE(creator, std::string::npos);
+    document.replace(creator, 22, "creator=\"Other Product\"");
+    document.insert(document.rfind("</dict>"), "<padding value=\"" + std::string(100000, 'p') + "\" />");
+    // The test product takes any document it can parse (its import counts the parse) and shows the refusal.
+    const std::string foreign = file("foreign.xml", test::Bytes(document.begin(), document.end()));
+    const std::string song = file("song.mid", oneNoteFile());
+    const test::ChildResult taken =
+        run({"render", "--quiet", "--load", foreign, modulePath(), song, scratch_ + "/out.wav"});
+    EXPECT_EQ(taken.status, 0) << taken.err;
+    EXPECT_EQ(taken.err,
+              "corvale-host: " + foreign +
+                  ": the module said: Corvale Test: These settings were created by Other Product and "
+                  "cannot be loaded.\n");
+
+    const std::string text = file("not-a-bank.xml", {'n', 'o', '\n'});
+    expectOneLineError(run({"render", "--load", text, modulePath(), song, scratch_ + "/out.wav"}), 1,
+                       "cannot load " + text + ": the module refused it without saying why (its log: " +
+                           scratch_ + "/state/Trovato/Corvale Test.log)\n");
+    EXPECT_TRUE(std::filesystem::exists(scratch_ + "/state/Trovato/Corvale Test.log"));
+}
+
 TEST_F(HostProgram, LoadsAStateDocumentDroppedOnTheInstanceBeforePlaying) {
     if (!moduleBuilt())
         GTEST_SKIP() << "the test module is not built";
     layOutInstallation();
-    // The module's own state document, taken from a chunk of an instance loaded here.
-    ::setenv("TROV_MACHINE_REGISTRY", (scratch_ + "/machine.reg").c_str(), 1);
-    ::setenv("TROV_USER_REGISTRY", (scratch_ + "/user.reg").c_str(), 1);
-    ::setenv("XDG_STATE_HOME", (scratch_ + "/state").c_str(), 1);
-    std::string document;
-    {
-        HeadlessServices services;
-        LoadedModule module;
-        std::string error;
-        ASSERT_TRUE(module.load(modulePath(), services, error)) << error;
-        ASSERT_EQ(startFailure(*module.group(), services), "");
-        HostedProcess host;
-        trov::hostsdk::Process* process =
-            module.group()->createProcess(chooseRenderType(*module.group()), &host);
-        ASSERT_NE(process, nullptr);
-        ASSERT_EQ(process->initialize(), trov::hostsdk::kResultOk);
-        std::int32_t size = 0;
-        process->getChunkSize(trov::hostsdk::kStateChunkId, size);
-        ASSERT_GT(size, trov::hostsdk::kChunkHeaderSize);
-        std::vector<std::uint8_t> chunk(static_cast<std::size_t>(size));
-        process->getChunk(trov::hostsdk::kStateChunkId, chunk.data(), size);
-        document.assign(chunk.begin() + trov::hostsdk::kChunkHeaderSize, chunk.end());
-        process->release();
-    }
+    const std::string document = stateDocument();
+    ASSERT_FALSE(document.empty());
     const std::string state = file("state.xml", test::Bytes(document.begin(), document.end()));
     const std::string song = file("song.mid", oneNoteFile());
     const test::ChildResult result =

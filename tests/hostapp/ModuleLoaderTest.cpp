@@ -38,6 +38,26 @@ TEST(HeadlessServices, NotesEveryBoxOnOneLineAndGivesScriptedThenSafeAnswers) {
     EXPECT_EQ(services.quitCode(), 3);
 }
 
+TEST(HeadlessServices, KeepsEachMessageToOneLineOfAFewHundredCharacters) {
+    HeadlessServices services;
+    // A refusal quoting a whole document, and one cut where a two-byte character would be split.
+    const std::string document =
+        "Refused.\n\n<?xml version=\"1.0\"?>\n<dict>" + std::string(378000, 'x') + "</dict>";
+    std::string accented;
+    for (int i = 0; i < 200; ++i)
+        accented += "\xC3\xA9";
+    services.messageBox("Corvale", document.c_str(), BoxKind::Error);
+    services.messageBox("C", accented.c_str(), BoxKind::Error); // "C: " is 3 bytes: byte 300 is a second byte
+    const std::vector<std::string> messages = services.takeMessages();
+    ASSERT_EQ(messages.size(), 2u);
+    const std::string folded = "Corvale: Refused. <?xml version=\"1.0\"?> <dict>";
+    EXPECT_EQ(messages[0], folded + std::string(300 - folded.size(), 'x') + "...");
+    EXPECT_EQ(messages[1], "C: " + accented.substr(0, 296) + "...");
+    EXPECT_EQ(reasonLine({"a", "b"}), "a / b");
+    EXPECT_EQ(reasonLine({std::string(200, 'a'), std::string(200, 'b')}),
+              std::string(200, 'a') + " / " + std::string(97, 'b') + "...");
+}
+
 TEST(ModuleLoader, FoldsTextOntoOneLine) {
     EXPECT_EQ(oneLine("  a\r\n\tb  c \n"), "a b c");
     EXPECT_EQ(oneLine("\n\n"), "");

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <sndfile.h>
 #include <unistd.h>
 
@@ -20,7 +22,7 @@ TEST(WavWriter, WritesFloatFramesInterleavedAcrossBlocksAndReadsBackExactly) {
     std::string error;
     {
         WavWriter writer;
-        ASSERT_TRUE(writer.open(path, 2, 44100, error)) << error;
+        ASSERT_TRUE(writer.open(path, 2, 44100, 5, error)) << error;
         const float left[3] = {0.5f, -0.25f, 1.5f};
         const float right[3] = {-1.0f, 0.125f, 0.0f};
         const float* channels[2] = {left, right};
@@ -45,23 +47,118 @@ TEST(WavWriter, WritesFloatFramesInterleavedAcrossBlocksAndReadsBackExactly) {
     std::filesystem::remove(path);
 }
 
+// The file's chunk identifiers after its RIFF header, in order.
+std::vector<std::string> chunkIds(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::string> ids;
+    in.seekg(12);
+    char header[8];
+    while (in.read(header, 8)) {
+        ids.emplace_back(header, 4);
+        std::uint32_t size = 0;
+        std::memcpy(&size, header + 4, 4); // little-endian, as this platform
+        in.seekg(size + (size & 1), std::ios::cur);
+    }
+    return ids;
+}
+
+TEST(WavWriter, WritesNothingButTheFormatAndTheAudioSoEqualAudioGivesEqualFiles) {
+    const std::string path = scratchPath("plain.wav");
+    std::string error;
+    WavWriter writer;
+    ASSERT_TRUE(writer.open(path, 1, 48000, 4, error)) << error;
+    const float data[4] = {0.25f, -0.5f, 1.0f, 0.0f};
+    const float* channels[1] = {data};
+    ASSERT_TRUE(writer.write(channels, 4, error)) << error;
+    ASSERT_TRUE(writer.close(error)) << error;
+    // libsndfile's peak chunk would carry the time of writing.
+    for (const std::string& id : chunkIds(path))
+        EXPECT_TRUE(id == "fmt " || id == "fact" || id == "PAD " || id == "data") << id;
+    EXPECT_EQ(chunkIds(path).back(), "data");
+    std::filesystem::remove(path);
+}
+
 TEST(WavWriter, SaysWhyAFileCannotBeWrittenAndLeavesNoUnfinishedFile) {
     std::string error;
     WavWriter writer;
-    EXPECT_FALSE(writer.open("/nonexistent-folder/out.wav", 2, 48000, error));
+    EXPECT_FALSE(writer.open("/nonexistent-folder/out.wav", 2, 48000, 1, error));
     EXPECT_EQ(error.rfind("cannot write /nonexistent-folder/out.wav: ", 0), 0u) << error;
     EXPECT_FALSE(writer.write(nullptr, 1, error));
 
     const std::string path = scratchPath("abandoned.wav");
     {
         WavWriter abandoned;
-        ASSERT_TRUE(abandoned.open(path, 1, 48000, error));
+        ASSERT_TRUE(abandoned.open(path, 1, 48000, 1, error));
         const float data[1] = {0.0f};
         const float* channels[1] = {data};
         ASSERT_TRUE(abandoned.write(channels, 1, error));
         EXPECT_TRUE(std::filesystem::exists(path));
     }
     EXPECT_FALSE(std::filesystem::exists(path)) << "a writer destroyed before close removes its file";
+}
+
+TEST(WavWriter, WritesRf64ExactlyWhenTheAudioWouldPassTheFourGibibytesOfARiffSize) {
+    struct Case {
+        const char* what;
+        std::int64_t frames;
+        int channels;
+        bool rf64;
+    };
+    constexpr std::int64_t kGiB = std::int64_t(1) << 30;
+    const Case cases[] = {
+        {"3 h 59 min at 48 kHz, stereo", (3 * 3600 + 59 * 60) * std::int64_t(48000), 2, true},
+        {"an hour at 48 kHz, stereo", 3600 * std::int64_t(48000), 2, false},
+        {"4 GiB of stereo audio", 4 * kGiB / 8, 2, true},
+        {"8 MiB less", (4 * kGiB - 8 * (1 << 20)) / 8, 2, false},
+        {"4 GiB of mono audio", 4 * kGiB / 4, 1, true},
+        {"8 MiB less in mono", (4 * kGiB - 8 * (1 << 20)) / 4, 1, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(WavWriter::needsRf64(c.frames, c.channels), c.rf64);
+        // Told the length, written short: the header is chosen when the file opens.
+        const std::string path = scratchPath("long.wav");
+        std::string error;
+        {
+            WavWriter writer;
+            ASSERT_TRUE(writer.open(path, c.channels, 48000, c.frames, error)) << error;
+            EXPECT_EQ(writer.isRf64(), c.rf64);
+            const float data[3] = {0.5f, -0.5f, 0.25f};
+            const float* channels[2] = {data, data};
+            ASSERT_TRUE(writer.write(channels, 3, error)) << error;
+            ASSERT_TRUE(writer.close(error)) << error;
+        }
+        std::ifstream in(path, std::ios::binary);
+        char header[16] = {};
+        in.read(header, sizeof header);
+        EXPECT_EQ(std::string(header, 4), c.rf64 ? "RF64" : "RIFF");
+        EXPECT_EQ(std::string(header + 8, 4), "WAVE");
+        if (c.rf64) {
+            EXPECT_EQ(std::string(header + 12, 4), "ds64") << "an RF64 file's sizes come first";
+        }
+        SF_INFO info = {};
+        SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+        ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
+        EXPECT_EQ(info.frames, 3);
+        EXPECT_EQ(info.format, (c.rf64 ? SF_FORMAT_RF64 : SF_FORMAT_WAV) | SF_FORMAT_FLOAT);
+        float frames[6] = {};
+        EXPECT_EQ(sf_readf_float(file, frames, 3), 3);
+        sf_close(file);
+        EXPECT_EQ(frames[c.channels * 2], 0.25f);
+        std::filesystem::remove(path);
+    }
+}
+
+TEST(WavWriter, RefusesFramesPastTheTotalItWasOpenedForAndRemovesTheFile) {
+    const std::string path = scratchPath("total.wav");
+    std::string error;
+    WavWriter writer;
+    ASSERT_TRUE(writer.open(path, 1, 48000, 4, error)) << error;
+    const float data[3] = {0.0f, 0.0f, 0.0f};
+    const float* channels[1] = {data};
+    ASSERT_TRUE(writer.write(channels, 3, error)) << error;
+    EXPECT_FALSE(writer.write(channels, 2, error));
+    EXPECT_NE(error.find("more than the 4 frames it was opened for"), std::string::npos) << error;
+    EXPECT_FALSE(std::filesystem::exists(path));
 }
 
 } // namespace

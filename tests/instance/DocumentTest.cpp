@@ -133,6 +133,42 @@ TEST_F(DocumentTest, ADocumentOfAnotherCreatorOrFormatIsRefusedWithNothingChange
     EXPECT_EQ(questions[0].box, platform::BoxKind::Error);
 }
 
+TEST_F(DocumentTest, ARefusalShowsItsOwnWordsWithoutTheDocumentItQuotes) {
+    auto source = world.makePlugin();
+    fill(*source);
+    const std::string wide(3000, 'W');
+    std::string accented;
+    for (int i = 0; i < 1000; ++i)
+        accented += "\xC3\xA9"; // U+00E9, two bytes
+    struct Case {
+        std::string creator;
+        std::string format;
+        std::string shown; // the whole text, or its beginning when it is cut
+        bool cut;
+    };
+    const std::string sentence = "These settings were created by ";
+    const Case cases[] = {
+        {"Other Product", "0.7.0", sentence + "Other Product and cannot be loaded.", false},
+        {wide, "0.7.0", sentence + wide.substr(0, 400 - sentence.size()), true},
+        {accented, "0.7.0", sentence + accented.substr(0, 368), true},
+        {"Corvale Test", "1.0.0",
+         "These settings were created by an older version of Corvale Test and cannot be loaded.\n(Format is "
+         "1.0.0, this plugin requires 0.7 or newer.)",
+         false}};
+    auto target = world.makePlugin();
+    for (const Case& c : cases) {
+        world.info.name = c.creator;
+        std::string text = write(*source);
+        world.info.name = "Corvale Test";
+        text.replace(text.find("0.7.0"), 5, c.format);
+        const std::size_t before = world.responder.questions().size();
+        EXPECT_FALSE(target->readState(Dictionary(text)));
+        ASSERT_EQ(world.responder.questions().size(), before + 1);
+        const std::string shown = world.responder.questions().back().text;
+        EXPECT_EQ(shown, c.shown + (c.cut ? "..." : "")) << c.creator.substr(0, 20);
+    }
+}
+
 TEST_F(DocumentTest, AnEmptyCurrentPresetGivesWayToTheFirstNonEmptyOne) {
     auto source = world.makePlugin();
     zones(*source, 5, 0)->createZone(KeyRange(36, 40), "S-FIVE");

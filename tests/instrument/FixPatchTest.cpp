@@ -112,6 +112,8 @@ TEST_P(FixPatchTest, APatchOfAnotherCreatorOrANewerFormatIsRefusedAndChangesNoth
         ASSERT_GT(world.responder.questions().size(), before);
         EXPECT_NE(world.responder.questions().back().text.find(c.told), std::string::npos)
             << world.responder.questions().back().text;
+        EXPECT_EQ(world.responder.questions().back().text.find("<dict"), std::string::npos)
+            << "the refusal does not quote the document";
     }
 }
 

@@ -86,6 +86,31 @@ TEST_F(RegistryTest, MachineAndUserRootsAreSeparateStores) {
     EXPECT_TRUE(fs::exists(folder_ / "machine.reg"));
 }
 
+TEST_F(RegistryTest, OpeningKeysNeverMakesAMissingMachineStoreOnlyAValueWrittenDoes) {
+    const std::string machine = folder_ / "wrong/place/machine.reg";
+    ::setenv("TROV_MACHINE_REGISTRY", machine.c_str(), 1);
+    auto key = product(RegistryRoot::Machine);
+    ASSERT_TRUE(key) << "a missing store reads as empty";
+    EXPECT_FALSE(key->getValue("InstallPath"));
+    EXPECT_TRUE(key->getValueNames().empty());
+    auto child = key->openChild("Child", true);
+    ASSERT_TRUE(child);
+    EXPECT_FALSE(RegistryKey::open(RegistryRoot::Machine, "Software", false));
+    EXPECT_FALSE(fs::exists(folder_ / "wrong")) << "neither the store nor its folder is made by opening";
+
+    ASSERT_TRUE(setText(*child, "Where", "here"));
+    EXPECT_TRUE(fs::exists(machine));
+    auto reopened = RegistryKey::open(RegistryRoot::Machine, "software/maker/product/child", false);
+    ASSERT_TRUE(reopened);
+    EXPECT_EQ(text(*reopened, "where"), std::string("here\0", 5));
+    // Once the store exists, creating a key writes it as before.
+    ASSERT_TRUE(RegistryKey::open(RegistryRoot::Machine, "Software/Other", true));
+    EXPECT_TRUE(RegistryKey::open(RegistryRoot::Machine, "Software/Other", false));
+    // The user's store is the process's own and is made when a key is created.
+    ASSERT_TRUE(product(RegistryRoot::User));
+    EXPECT_TRUE(fs::exists(userFile_));
+}
+
 TEST_F(RegistryTest, OversizedValuesAndNamesAreRefusedAndNothingChanges) {
     auto key = product();
     std::vector<std::uint8_t> big(RegistryNode::kMaxValueSize + 1);

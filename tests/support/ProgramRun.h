@@ -28,16 +28,18 @@ inline std::string readWhole(const std::string& path) {
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-// Runs arguments[0] with the arguments, this process's environment plus (or overridden by) extra, and
-// stdout and stderr captured through files in scratch.
+// Runs arguments[0] with the arguments, this process's environment plus (or overridden by) extra and
+// without the variables named in unset, and stdout and stderr captured through files in scratch.
 inline ChildResult runChild(const std::vector<std::string>& arguments,
                             const std::vector<std::pair<std::string, std::string>>& extra,
-                            const std::string& scratch) {
+                            const std::string& scratch, const std::vector<std::string>& unset = {}) {
     std::vector<std::string> environment;
     for (char** entry = environ; *entry != nullptr; ++entry) {
         const std::string text = *entry;
         bool replaced = false;
         for (const auto& [name, value] : extra)
+            replaced = replaced || text.rfind(name + "=", 0) == 0;
+        for (const std::string& name : unset)
             replaced = replaced || text.rfind(name + "=", 0) == 0;
         if (!replaced)
             environment.push_back(text);

@@ -1,0 +1,79 @@
+#include "hostapp/ModuleStartup.h"
+
+#include "hostapp/RegistryFile.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+
+namespace corvale::hostapp {
+
+namespace {
+
+constexpr const char* kSeedVariable = "TROV_STARTUP_SEED";
+constexpr const char* kUserStoreVariable = "TROV_USER_REGISTRY";
+
+std::optional<std::string> variable(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
+}
+
+} // namespace
+
+ModuleStartup::~ModuleStartup() {
+    if (!scratchFolder_.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(scratchFolder_, ignored);
+    }
+    const auto restore = [](const char* name, const std::optional<std::optional<std::string>>& previous) {
+        if (!previous)
+            return;
+        if (*previous)
+            ::setenv(name, (*previous)->c_str(), 1);
+        else
+            ::unsetenv(name);
+    };
+    restore(kSeedVariable, previousSeed_);
+    restore(kUserStoreVariable, previousStore_);
+}
+
+void ModuleStartup::setVariable(const char* name, std::optional<std::optional<std::string>>& previous,
+                                const std::string& value) {
+    if (!previous)
+        previous = variable(name);
+    ::setenv(name, value.c_str(), 1);
+}
+
+bool ModuleStartup::prepare(const Options& options, std::string& error) {
+    if (options.startupSeed) {
+        seed_ = *options.startupSeed;
+        const std::string store = registryStoreFile(false);
+        std::string pattern = (std::filesystem::temp_directory_path() / "corvale-host-user-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            error = "cannot make a scratch folder for the per-user store in " +
+                    std::filesystem::temp_directory_path().string();
+            return false;
+        }
+        scratchFolder_ = pattern;
+        scratchStore_ = scratchFolder_ + "/user.reg";
+        std::error_code failed;
+        if (!store.empty() && std::filesystem::exists(store, failed) &&
+            !std::filesystem::copy_file(store, scratchStore_, failed)) {
+            error = "cannot copy the per-user store " + store + ": " + failed.message();
+            return false;
+        }
+        setVariable(kUserStoreVariable, previousStore_, scratchStore_);
+    } else if (const std::optional<std::string> given = variable(kSeedVariable);
+               given && parseSeed(*given).value_or(0) != 0) {
+        seed_ = *parseSeed(*given);
+        return true;
+    } else {
+        std::random_device source;
+        std::uniform_int_distribution<std::uint32_t> pick(1, 0xFFFFFFFFu);
+        seed_ = pick(source);
+    }
+    setVariable(kSeedVariable, previousSeed_, std::to_string(seed_));
+    return true;
+}
+
+} // namespace corvale::hostapp

@@ -1,0 +1,195 @@
+// The host program on the installed module `corvale`: what it loads, what it says about a render, and how a
+// render repeats.
+#include "CorvaleScratch.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <regex>
+#include <sndfile.h>
+#include <string>
+#include <vector>
+
+namespace corvale::golden {
+namespace {
+
+using test::MidiFileBuilder;
+using test::TrackBytes;
+
+// One note at key 60 for half a second (120 beats per minute, 480 ticks per quarter).
+test::Bytes oneNote() {
+    return MidiFileBuilder()
+        .header(0, 1, 480)
+        .track(TrackBytes().event(0, {0x90, 60, 100}).event(480, {0x80, 60, 0}).end())
+        .bytes();
+}
+
+double peakOf(const Render& render) {
+    double peak = 0.0;
+    for (const float v : render.samples)
+        peak = std::max(peak, static_cast<double>(std::fabs(v)));
+    return peak;
+}
+
+// Half a second of a 440 Hz sine at half scale, mono 44100 Hz, in the given libsndfile format; empty, or
+// the reason it could not be written.
+std::string writeSine(const std::string& path, int format) {
+    SF_INFO info = {};
+    info.samplerate = 44100;
+    info.channels = 1;
+    info.format = format;
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (file == nullptr)
+        return path + ": " + sf_strerror(nullptr);
+    std::vector<float> sine(22050);
+    for (std::size_t i = 0; i < sine.size(); ++i)
+        sine[i] = 0.5f * static_cast<float>(std::sin(2.0 * std::numbers::pi * 440.0 * i / 44100.0));
+    const sf_count_t written = sf_writef_float(file, sine.data(), static_cast<sf_count_t>(sine.size()));
+    sf_close(file);
+    return written == static_cast<sf_count_t>(sine.size()) ? std::string() : path + ": short write";
+}
+
+class CorvaleHostProgram : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(scratch_.error(), "");
+        song_ = scratch_.write("note.mid", oneNote());
+    }
+
+    CorvaleScratch scratch_;
+    std::string song_;
+};
+
+TEST_F(CorvaleHostProgram, RenderPlaysASampleFileOfEachKindGivenWithLoad) {
+    struct Kind {
+        const char* file;
+        int format;
+    };
+    const Kind kinds[] = {
+        {"pcm16.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16}, {"float.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT},
+        {"mulaw.wav", SF_FORMAT_WAV | SF_FORMAT_ULAW},   {"pcm24.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_24},
+        {"alaw.au", SF_FORMAT_AU | SF_FORMAT_ALAW},      {"pcm16.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16},
+        {"vorbis.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS}};
+    for (const Kind& kind : kinds) {
+        SCOPED_TRACE(kind.file);
+        const std::string sample = scratch_ / kind.file;
+        ASSERT_EQ(writeSine(sample, kind.format), "");
+        const std::string wav = scratch_ / (std::string(kind.file) + ".out.wav");
+        const test::ChildResult result = scratch_.run({"render", "--quiet", "--seed", "1", "--tail", "0.2",
+                                                       "--load", sample, CORVALE_MODULE, song_, wav});
+        ASSERT_EQ(result.status, 0) << result.err;
+        EXPECT_EQ(result.err, "");
+        Render render;
+        ASSERT_EQ(readRender(wav, render), "");
+        EXPECT_GT(peakOf(render), 0.01) << "the dropped sample plays";
+    }
+}
+
+TEST_F(CorvaleHostProgram, ItsCheckPassesWithASampleFileDropped) {
+    const std::string sample = scratch_ / "sine.aiff";
+    ASSERT_EQ(writeSine(sample, SF_FORMAT_AIFF | SF_FORMAT_PCM_16), "");
+    const test::ChildResult result = scratch_.run({"check", "--seed", "3", "--load", sample, CORVALE_MODULE});
+    EXPECT_EQ(result.status, 0) << result.out << result.err;
+    EXPECT_TRUE(std::regex_search(result.out, std::regex("\n[1-9][0-9]* passed, 0 failed\n$"))) << result.out;
+    EXPECT_NE(result.out.find("ok   a note through the MIDI input sounds"), std::string::npos) << result.out;
+}
+
+TEST_F(CorvaleHostProgram, ASeedAloneRepeatsARenderByteForByteAndLeavesTheUserStoreAsItWas) {
+    const std::string bank = std::string(CORVALE_DATA_DIR) + "/demo/demo.kmd";
+    const std::string store = scratch_ / "user.reg";
+    const auto render = [&](const std::string& out, const std::vector<std::string>& seed,
+                            const std::string& userStore) {
+        std::vector<std::string> arguments = {"render", "--tail", "0.5", "--load", bank};
+        arguments.insert(arguments.end(), seed.begin(), seed.end());
+        arguments.insert(arguments.end(), {CORVALE_MODULE, song_, scratch_ / out});
+        const test::ChildResult result = scratch_.run(arguments, userStore);
+        EXPECT_EQ(result.status, 0) << result.err;
+        return result;
+    };
+    // Without a seed the program picks one and names it; the run writes the per-user store.
+    const test::ChildResult first = render("first.wav", {}, store);
+    std::smatch seed;
+    ASSERT_TRUE(std::regex_search(first.out, seed, std::regex(", seed ([0-9]+), "))) << first.out;
+    const std::string stored = test::readWhole(store);
+    ASSERT_FALSE(stored.empty()) << "the module keeps its analog components in the per-user store";
+
+    render("again1.wav", {"--seed", "9"}, store);
+    render("again2.wav", {"--seed", "9"}, store);
+    EXPECT_EQ(test::readWhole(scratch_ / "again1.wav"), test::readWhole(scratch_ / "again2.wav"));
+    EXPECT_EQ(test::readWhole(store), stored) << "a seeded run leaves the per-user store as it was";
+    // The first render again, from the store as it was then (none) and its seed.
+    render("repeat.wav", {"--seed", seed[1].str()}, scratch_ / "fresh-user.reg");
+    EXPECT_EQ(test::readWhole(scratch_ / "first.wav"), test::readWhole(scratch_ / "repeat.wav"));
+    EXPECT_FALSE(std::filesystem::exists(scratch_ / "fresh-user.reg"));
+}
+
+TEST_F(CorvaleHostProgram, ARefusedBankGivesTheModulesReasonOnOneShortLine) {
+    // The demo bank as another product wrote it: the module's refusal used to quote the whole document.
+    std::string text = test::readWhole(std::string(CORVALE_DATA_DIR) + "/demo/demo.kmd");
+    const std::size_t creator = text.find("creator=\"Corvale\"");
+    ASSERT_NE(creator, std::string::npos);
+    text.replace(creator, 17, "creator=\"Other\"");
+    const std::string bank = scratch_.write("other.kmd", test::Bytes(text.begin(), text.end()));
+    const test::ChildResult result =
+        scratch_.run({"render", "--load", bank, CORVALE_MODULE, song_, scratch_ / "out.wav"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err,
+              "corvale-host: cannot load " + bank +
+                  ": the module refused it: Corvale: These settings were created by Other and cannot "
+                  "be loaded.\n");
+}
+
+// The demo bank with its sample's audio taken out and its file moved away, as a bank copied without its
+// sample files is.
+std::string bankWithoutItsSampleFiles(const CorvaleScratch& scratch) {
+    std::string text = test::readWhole(std::string(CORVALE_DATA_DIR) + "/demo/demo.kmd");
+    const std::size_t data = text.find("<sampledata ");
+    if (data == std::string::npos)
+        return std::string();
+    text.erase(data, text.find("/>", data) + 2 - data);
+    const std::string key = "<filename value=\"";
+    const std::size_t name = text.find(key);
+    if (name == std::string::npos)
+        return std::string();
+    const std::size_t value = name + key.size();
+    text.replace(value, text.find('"', value) - value, scratch / "moved/demo.wav");
+    return scratch.write("nosamples.kmd", test::Bytes(text.begin(), text.end()));
+}
+
+TEST_F(CorvaleHostProgram, ASilentRenderSaysWhyOnOneLineAndStillSucceeds) {
+    const std::string bank = bankWithoutItsSampleFiles(scratch_);
+    ASSERT_FALSE(bank.empty()) << "the demo bank no longer embeds a sample named by its file";
+    // (A MIDI file that starts no note is the host program's own test.)
+    for (const std::string& load : {std::string(), bank}) {
+        SCOPED_TRACE(load);
+        const std::string wav = scratch_ / "silent.wav";
+        std::vector<std::string> arguments = {"render", "--quiet", "--tail", "0.2"};
+        if (!load.empty())
+            arguments.insert(arguments.end(), {"--load", load});
+        arguments.insert(arguments.end(), {CORVALE_MODULE, song_, wav});
+        const test::ChildResult result = scratch_.run(arguments);
+        EXPECT_EQ(result.status, 0) << result.err;
+        const std::string cause =
+            load.empty() ? "no samples are loaded"
+                         : bank + " gave it nothing to play (a bank whose sample files are missing";
+        EXPECT_EQ(result.err.rfind("corvale-host: " + wav + " is entirely silent: " + cause, 0), 0u)
+            << result.err;
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+        Render render;
+        ASSERT_EQ(readRender(wav, render), "");
+        EXPECT_EQ(peakOf(render), 0.0);
+        // The log named for the bank is the module's, and it tells which sample it skipped.
+        if (!load.empty()) {
+            const std::size_t named = result.err.find("the module's log ");
+            ASSERT_NE(named, std::string::npos) << result.err;
+            const std::string log =
+                result.err.substr(named + 17, result.err.find(" names ", named) - named - 17);
+            EXPECT_NE(test::readWhole(log).find("moved/demo.wav) not found"), std::string::npos) << log;
+        }
+    }
+}
+
+} // namespace
+} // namespace corvale::golden
