@@ -72,7 +72,6 @@ void Sample::fromDictionary(const Dictionary& dictionary) {
     dictionary.getLong("WaveRootNote", &info_.rootNote);
     dictionary.getLong("SampleRootNote", &info_.rootNote);
     dictionary.getLong("SampleDetuneCoarse", &info_.detune);
-    rootFrequency_ = 0.0f;
 
     bool flag = false;
     if (dictionary.getBool("resident", &flag)) {

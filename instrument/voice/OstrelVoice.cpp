@@ -252,7 +252,7 @@ void OstrelVoice::startLayer(int layer, float amplitude) {
         player.setUseFrequency(false);
         player.setFrequency2(static_cast<float>(
             pitchRatio(static_cast<float>(values.coarse), static_cast<float>(values.fine)) *
-            static_cast<double>(zone->getSample()->getRootFrequency(*owner))));
+            static_cast<double>(zone->getSample()->getRootFrequencyIn(*owner))));
         player.setZone(zone);
         const OstrelModule* module = ostrelModule();
         const KeyRange range =

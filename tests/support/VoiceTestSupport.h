@@ -37,10 +37,17 @@
 namespace trov::test {
 
 // The instrument's plug-in as its voices and filters see it: a plug-in instance that answers every
-// analog tolerance with one factor and remembers what it was asked.
+// analog tolerance with one factor and remembers what it was asked, and plays every tuning at the
+// instrument's default master pitch.
 class ToleranceInstrument : public Plugin, public AnalogTolerances {
 public:
     using Plugin::Plugin;
+
+    bool getMasterPitch(std::int32_t& key, double& frequency) const noexcept override {
+        key = Tuning::kReferenceKey;
+        frequency = Tuning::kReferenceFrequency;
+        return true;
+    }
 
     float getAnalogTolerance(std::string_view component, int index, int /*distribution*/) override {
         std::lock_guard guard(mutex_);
