@@ -52,7 +52,7 @@ std::string sineWav(double hz, int frames) {
 class FixImportPitchTest : public ::testing::TestWithParam<double> {
 protected:
     InstrumentWorld world{TROV_BUILD_DATA};
-    ProductInstrument<> product{world, kBlock};
+    ProductInstrument product{world, kBlock};
     Corvale* plugin = product.plugin.get();
 };
 

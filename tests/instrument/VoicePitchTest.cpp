@@ -76,7 +76,7 @@ protected:
     void bend(int wheel) { InstrumentWorld::midi(*plugin, 0xE0, wheel & 127, wheel >> 7); }
 
     InstrumentWorld world{TROV_BUILD_DATA, GetParam()};
-    ProductInstrument<CodeZonesProductInfo> product{world, kBlock};
+    ProductInstrument product{world, kBlock};
     Corvale* plugin = product.plugin.get();
     IOPinStereo out;
 };

@@ -198,17 +198,10 @@ private:
     std::string data_;
 };
 
-// The product's descriptor with the framework's zone manager, whose zones keep the values a test writes
-// into them (the instrument's zones fill theirs from their samples).
-class CodeZonesProductInfo : public ProductPluginInfo {
-public:
-    ZoneManager* createZoneManager(Program* program) override { return new ZoneManager(program); }
-};
-
 // The product's own plug-in class over a world: the instrument with its master tuning, pitch-bend range
-// and analog model, made through the product's descriptor (or one derived from it), which stands in for
-// the world's while this lives. Make it after the world and let it go first.
-template <class Descriptor = ProductPluginInfo> class ProductInstrument {
+// and analog model, made through the product's descriptor, which stands in for the world's while this
+// lives. Make it after the world and let it go first.
+class ProductInstrument {
 public:
     explicit ProductInstrument(InstrumentWorld& world, int blockFrames = 512) : world_(world) {
         setPluginInfo(&product_);
@@ -229,7 +222,7 @@ public:
 
 private:
     InstrumentWorld& world_;
-    Descriptor product_;
+    ProductPluginInfo product_;
 };
 
 // The mean frequency in hertz of a signal at the rate, from its first to its last rising zero crossing
