@@ -448,28 +448,16 @@ int Plugin::addTuning(const Tuning& tuning) {
     return current;
 }
 
-void Plugin::setTuningAnchor(std::int32_t key, double frequency) {
-    {
-        std::lock_guard guard(tuningsLock_);
-        if (currentTuning_ < 0 || static_cast<std::size_t>(currentTuning_) >= tunings_.size())
-            return;
-        std::unique_ptr<Tuning>& current = tunings_[static_cast<std::size_t>(currentTuning_)];
-        auto retuned = std::make_unique<Tuning>(*current);
-        retuned->setAnchor(key, frequency);
-        // Retired, not freed: this runs inside the "MasterTune" broadcast, whose lock a note start may be
-        // waiting for while a block waits for that note, so waiting here for the reads to end could
-        // deadlock. readTunings frees them after its wait, the destructor at the end.
-        retiredTunings_.push_back(std::move(current));
-        current = std::move(retuned);
-        publishTuning();
-    }
-    broadcast(MidiMessage(this, Code::kProgramChanged, nullptr));
-}
-
 double Plugin::getFrequency(int key, double cents) const noexcept {
     ReaderEpochs::Read read(readers_);
     const Tuning* tuning = frequencyTuning_.load(std::memory_order_acquire);
-    return tuning != nullptr ? tuning->getFrequency(key, cents) : 0.0;
+    if (tuning == nullptr)
+        return 0.0;
+    std::int32_t pitchKey = 0;
+    double pitchFrequency = 0.0;
+    return getMasterPitch(pitchKey, pitchFrequency)
+               ? tuning->getFrequencyWithKeyAt(pitchKey, pitchFrequency, key, cents)
+               : tuning->getFrequency(key, cents);
 }
 
 // CPU meters, blocks, time.

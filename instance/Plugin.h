@@ -145,10 +145,8 @@ public:
     void selectTuning(int index);
     // A tuning of the same description becomes current instead of a copy; the current index.
     int addTuning(const Tuning& tuning);
-    // The current tuning takes that anchor (key at frequency Hz); a block or note may still read the old
-    // one, which goes once their reads have ended.
-    void setTuningAnchor(std::int32_t key, double frequency);
-    // In the current tuning. Any thread; never blocks.
+    // In the current tuning, at the product's master pitch when it names one (whichever tuning is current).
+    // Any thread; never blocks.
     double getFrequency(int key, double cents) const noexcept override;
 
     // The editor's CPU meters by id (0..kCpuMeterSlots-1; others are ignored). Once removeCpuMeter
@@ -197,6 +195,10 @@ protected:
     // Whether `process` runs the module this block (every module unless a product solos one). Audio
     // thread.
     virtual bool processesModule(const Module& /*module*/) const noexcept { return true; }
+    // The key and frequency every tuning plays that key at, when the product has a master tuning; without
+    // one (false) each tuning keeps its own anchor. Asked for every frequency, on any thread: noexcept, no
+    // allocation, no lock.
+    virtual bool getMasterPitch(std::int32_t& /*key*/, double& /*frequency*/) const noexcept { return false; }
 
 private:
     friend class Preset;
@@ -237,13 +239,10 @@ private:
     std::vector<std::unique_ptr<Preset>> presets_;         // made by init, never resized after
     std::atomic<int> currentPreset_{-1};
     std::recursive_mutex presetMutex_; // one switch at a time (the UI and a MIDI controller may both switch)
-    // A leaf lock of its own, apart from lock_: "MasterTune" retunes from inside that parameter's broadcast
-    // (its lock held) while a note start holds lock_ and tunes its voice in to "MasterTune".
+    // A leaf lock of its own, apart from lock_, which a note start holds while it asks for frequencies.
     mutable std::mutex tuningsLock_;
     TuningList tunings_;    // under tuningsLock_
     int currentTuning_ = 0; // under tuningsLock_
-    TuningList
-        retiredTunings_; // under tuningsLock_: replaced by setTuningAnchor, kept while reads may hold them
     std::atomic<const Tuning*> frequencyTuning_{nullptr};
     std::array<std::atomic<CPUMeter*>, kCpuMeterSlots> cpuMeters_{};
     std::unique_ptr<MidiMapper<Parameter*>> midiMapper_;

@@ -286,11 +286,9 @@ void Plugin::readTunings(const Dictionary& document) {
             }
         });
     TuningList old;
-    TuningList retired;
     {
         std::lock_guard guard(tuningsLock_);
         old.swap(tunings_);
-        retired.swap(retiredTunings_);
         tunings_.swap(fresh);
         currentTuning_ = tunings_.empty() ? 0 : current;
         publishTuning();
@@ -298,7 +296,6 @@ void Plugin::readTunings(const Dictionary& document) {
     // A block or note may still read an old tuning.
     readers_.synchronize();
     old.clear();
-    retired.clear();
     // Read into a local: an index the list does not have leaves the tuning read last current.
     int stored = current;
     if (array && (!array->getInteger("current", &stored) || stored < 0 || stored >= getTuningCount()))

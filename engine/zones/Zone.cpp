@@ -250,7 +250,7 @@ Zone::Loop Zone::getLoop() const {
 
 float Zone::getRootFrequency() const {
     const Module* module = getOwner();
-    return sample_ != nullptr && module != nullptr ? sample_->getRootFrequency(*module) : 0.0f;
+    return sample_ != nullptr && module != nullptr ? sample_->getRootFrequencyIn(*module) : 0.0f;
 }
 
 bool Zone::isCurrent() const {

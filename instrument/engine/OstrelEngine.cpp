@@ -12,6 +12,7 @@
 #include "framework/Message.h"
 #include "framework/Preferences.h"
 #include "framework/Thread.h"
+#include "instrument/InstrumentGlobals.h"
 #include "instrument/InstrumentKeys.h"
 #include "instrument/ProductFactories.h"
 #include "instrument/dsp/CorvaleVCFCutoffInfo.h"
@@ -85,6 +86,8 @@ void OstrelEngine::reset() {
         routeFromChannels(const_cast<HostInterface*>(host)->getIOBridge().getOutputs().getChannelCount());
         takeRate_.store(host->getSampleRate() > 0 ? host->getSampleRate() : 44100);
     }
+    // The voices' filters take the rate's cutoff table when they are made; it is built here, before notes.
+    cutoffCoefficientTable(takeRate_.load());
     const std::int32_t frames = takeRate_.load() * kTakeSeconds;
     // Neither take may be resized while the writer reads one.
     waitForWriter(10000);
