@@ -16,10 +16,11 @@ using namespace trov::hostsdk;
 
 namespace {
 
-// What the instrument's voice passes of a sample's level with its default settings (VCA sustain, input
-// curve, filter clipping), and how far from it a note may sound.
-constexpr double kChainGain = 0.6;
-constexpr double kLevelToleranceDb = 6.0;
+// What the instrument's voice passes of a sample's level with its default settings: from about 0.6 of a
+// full-scale sample (its filter's last stage clips) to about 1.05 of a quiet one (the input curve lifts
+// it). A note may sound this far from the middle of that span.
+constexpr double kChainGain = 0.8;
+constexpr double kLevelToleranceDb = 4.0;
 // -40 dBFS: above any click or filter residue of a voice that plays nothing.
 constexpr float kAudible = 0.01f;
 
@@ -66,8 +67,8 @@ Problems checkNoteSounds(CheckSession& session) {
     if (!problems.expect(onset >= 0.0f && peak >= 0.0f, "the output is not finite"))
         return problems;
     // A dropped sample file says how loud its note should be: its own peak through the voice at its
-    // default settings, within a few decibels (the chain passes about 0.6 of a sample's level). Without
-    // one, a note must at least be clearly audible, not a click's residue.
+    // default settings, within a few decibels. Without one, a note must at least be clearly audible, not a
+    // click's residue.
     const double filePeak = session.loadPath.empty() ? -1.0 : samplePeak(session.loadPath);
     const std::string level = std::to_string(20.0 * std::log10(std::max(peak, 1e-9f))) + " dBFS";
     if (filePeak > 0.0) {
