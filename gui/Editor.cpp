@@ -23,6 +23,7 @@
 #include "instance/Preset.h"
 #include "instance/Program.h"
 #include "plugin/Parameter.h"
+#include "plugin/PluginEnvironment.h"
 #include "plugin/PluginInfo.h"
 #include "plugin/Settings.h"
 
@@ -320,12 +321,17 @@ bool Editor::open(platform::WindowHandle parent, const Rect& area) {
             reinterpret_cast<unsigned long>(canvas), reinterpret_cast<unsigned long>(window),
             static_cast<unsigned long>(parent));
     registerWindow(window);
+    // Stations of the plug-in find the editor while it is open.
+    PluginEnvironment::instance().setEditor(plugin_, this);
     if (infoLine_ != nullptr)
         infoLine_->resume();
     return window->getHandle() != platform::kNoWindow;
 }
 
 void Editor::close() {
+    if (PluginEnvironment& environment = PluginEnvironment::instance();
+        environment.getEditor(plugin_) == this)
+        environment.setEditor(plugin_, nullptr);
     if (infoLine_ != nullptr)
         infoLine_->stopTimers();
     safeDelete(canvas_);

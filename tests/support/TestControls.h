@@ -67,7 +67,7 @@ public:
 
 // A value control: a press takes the button, each drag step moves the value by a hundredth per pixel
 // upwards; it paints a bar as high as its value in its ink colour and offers "Reset" before the MIDI-learn
-// items of its context menu.
+// items of its context menu (and "Other", an item of another owner, when it is given one).
 class TestSlider : public ControlValue {
 public:
     static constexpr std::int32_t kResetCommand = 100;
@@ -94,6 +94,8 @@ public:
     }
     void showContextMenu(PopupMenu& menu, const Point& where) override {
         menu.addItem(PopupMenuItem(pointerToWord(this), kResetCommand, "Reset", 0));
+        if (otherOwner != 0)
+            menu.addItem(PopupMenuItem(otherOwner, kResetCommand, "Other", 0));
         ControlValue::showContextMenu(menu, where);
     }
     void paint(Canvas& canvas, const Rect& area) override {
@@ -106,6 +108,7 @@ public:
 
     Seen seen;
     Color ink = colorRed;
+    MessageWord otherOwner = 0;
 };
 
 // The library's factory with the test controls beside it.
