@@ -325,6 +325,8 @@ bool Editor::open(platform::WindowHandle parent, const Rect& area) {
     PluginEnvironment::instance().setEditor(plugin_, this);
     if (infoLine_ != nullptr)
         infoLine_->resume();
+    // A new window is invalid all over: the first tick paints it whole.
+    invalidateAll();
     return window->getHandle() != platform::kNoWindow;
 }
 

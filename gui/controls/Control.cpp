@@ -175,9 +175,10 @@ bool Control::fromDictionary(const Dictionary& spec) {
         const int count = spec.getArraySize("listento");
         for (int i = 0; i < count; ++i)
             if (const Dictionary::View item = spec.getArrayItem("listento", i)) {
-                const std::string name = item->getAttribute("value");
-                if (!name.empty())
-                    listenTo_.insert(name);
+                // Listened to from now on: the parameter was bound before the node was read.
+                if (const std::string name = item->getAttribute("value");
+                    !name.empty() && listenTo_.insert(name).second)
+                    tuneIn(name);
             }
     } catch (...) {
         // A malformed list is skipped; the rest of the node is still read.

@@ -139,8 +139,10 @@ protected:
     }
 
     // A skin bitmap of one colour (0xAARRGGBB, straight alpha) in the images folder and the resources'
-    // description; `frames` stacked frames when above 1. Skins are added before the first `build`.
-    void addSkin(const std::string& name, int width, int height, std::uint32_t argb, int frames = 1) {
+    // description: `frames` frames stacked, or side by side as the glyphs of an alphabet when one is given.
+    // Skins are added before the first `build`.
+    void addSkin(const std::string& name, int width, int height, std::uint32_t argb, int frames = 1,
+                 const std::string& alphabet = "") {
         const auto surface = platform::draw::Surface::create(width, height);
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x)
@@ -152,6 +154,10 @@ protected:
         entry->setString("filename", name + ".png");
         entry->setInteger("frames", frames);
         entry->setBool("usealpha", true);
+        if (!alphabet.empty()) {
+            entry->setBool("horizontal", true);
+            entry->setString("alphabet", alphabet);
+        }
     }
 
     // Writes the specification, makes the plug-in on first use and a new editor from the specification

@@ -3,6 +3,7 @@
 // Minimal controls for the editor's tests, benchmarks and fuzz target, and a factory that knows them
 // beside the library's: "Panel" (the control base, recording what reaches it) and "Slider" (a value
 // control dragged up and down). Real controls can take their places as they are built.
+#include "framework/Font.h"
 #include "gui/Canvas.h"
 #include "gui/PopupMenu.h"
 #include "gui/controls/ControlManager.h"
@@ -44,7 +45,8 @@ struct Seen {
     }
 };
 
-// The control base as a panel; with takesDrops it accepts dropped files (3021).
+// The control base as a panel; with takesDrops it accepts dropped files (3021). Its label is drawn in
+// white in the built-in pixel font.
 class TestPanel : public Control {
 public:
     static constexpr std::int32_t kOwnCommand = 100;
@@ -57,7 +59,15 @@ public:
             return takesDrops;
         return Control::receive(message);
     }
-    void paint(Canvas& /*canvas*/, const Rect& area) override { seen.paints.push_back(area); }
+    void paint(Canvas& canvas, const Rect& area) override {
+        seen.paints.push_back(area);
+        if (getLabel().empty())
+            return;
+        canvas.setFont(
+            Font("04b03", 8.0f, 0, 1, Font::kNoSmoothing | Font::kAlignLeft | Font::kAlignTop, 10.0f));
+        canvas.setTextColor(colorWhite);
+        drawText(canvas, getLocalRect(), getLabel());
+    }
 
     Seen seen;
     bool takesDrops = false;
