@@ -121,12 +121,15 @@ void Editor::tuneInToParameters() {
 }
 
 void Editor::buildControls(const Dictionary& spec, Control* parent, int instance, const Point& offset) {
+    ++buildDepth_;
     try {
         const int count = spec.getArraySize("controls");
         for (int i = 0; i < count; ++i) {
             const Dictionary::View item = spec.getArrayItem("controls", i);
             if (!item)
                 continue;
+            if (--buildBudget_ < 0)
+                throw GeneralError("trov::Editor::buildControls", "editor specification too large");
             const int instances = item->integerValue("instances");
             if (instances > 1) {
                 if (instances > kMaxInstances)
@@ -162,11 +165,18 @@ void Editor::buildControls(const Dictionary& spec, Control* parent, int instance
             buildControls(*item, control, 0, Point());
             control->sortChildren();
         }
-        sortByZOrder(controls_);
     } catch (const Error& error) {
+        --buildDepth_;
         logErrorLine(3, error);
         throw;
+    } catch (...) {
+        --buildDepth_;
+        throw;
     }
+    // Sorted once, when the outermost call ends: every level sorting the whole list would cost as much as
+    // the list is long for each group copy.
+    if (--buildDepth_ == 0)
+        sortByZOrder(controls_);
 }
 
 void Editor::takeSpecialId(Control* control) {

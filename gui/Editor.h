@@ -45,6 +45,9 @@ public:
     static constexpr int kHelpZOrder = 1;
     // Copies of a repeat group at the most; more are refused (a specification could ask for billions).
     static constexpr int kMaxInstances = 4096;
+    // Nodes one specification may build, group copies included: far beyond any real editor, small enough
+    // that nested groups cannot exhaust time or memory.
+    static constexpr int kMaxBuiltNodes = 20000;
 
     // Reads the specification and builds the controls; an unknown control type is logged and thrown on.
     // A specification that does not load leaves an editor without controls (the user is told). The info
@@ -55,7 +58,8 @@ public:
     ~Editor() override;
 
     // Builds the controls of the node's "controls" under parent (null: roots): repeat groups once per
-    // instance, moved by offset times instance and bound to that instance of their parameters.
+    // instance, moved by offset times instance and bound to that instance of their parameters. Throws
+    // GeneralError when the specification asks for more than kMaxBuiltNodes nodes.
     void buildControls(const Dictionary& spec, Control* parent, int instance, const Point& offset);
 
     // EditorInterface.
@@ -174,7 +178,7 @@ private:
     bool dragAccepted(const WindowMessage& message);
     bool dropped(const WindowMessage& message);
     bool sendLocal(Control* control, const WindowMessage& message, std::int32_t code);
-    void leaveHover(Control* old, const WindowMessage& message);
+    void leaveHover(Control* old, const WindowMessage& message, bool announceLocal);
     Point framePoint(const Point& p) const;
 
     mutable std::mutex dirtyMutex_; // a leaf lock: guards dirtyRects_
@@ -204,6 +208,8 @@ private:
     bool active_ = false;
     std::unique_ptr<ControlMidiMapper> midiMapper_;
     std::thread::id userInterfaceThread_;
+    int buildBudget_ = kMaxBuiltNodes;
+    int buildDepth_ = 0;
     std::atomic<std::uint32_t> deferredWork_{0};
 };
 

@@ -191,14 +191,16 @@ bool Editor::leftUp(const WindowMessage& message) {
     return true;
 }
 
-void Editor::leaveHover(Control* old, const WindowMessage& message) {
+// The control the pointer leaves is told with its local point; the editor's listeners with the point given.
+void Editor::leaveHover(Control* old, const WindowMessage& message, bool announceLocal) {
     if (old == nullptr)
         return;
     WindowMessage leave(message);
     leave.code = 3014;
     leave.where = message.where - old->getAbsoluteRect().getTopLeft();
     old->receive(leave);
-    broadcast(ControlMessage(this, Code::kHideHelp, leave.where, pointerToWord(old)));
+    broadcast(ControlMessage(this, Code::kHideHelp, announceLocal ? leave.where : message.where,
+                             pointerToWord(old)));
 }
 
 bool Editor::mouseMove(const WindowMessage& message) {
@@ -227,11 +229,11 @@ bool Editor::mouseMove(const WindowMessage& message) {
     if (found != nullptr && found != hover_) {
         Control* old = hover_;
         if (sendLocal(found, message, 3012)) {
-            leaveHover(old, message);
+            leaveHover(old, message, true);
             hover_ = found;
             broadcast(ControlMessage(this, Code::kShowHelp, p, pointerToWord(found)));
         } else {
-            leaveHover(old, message);
+            leaveHover(old, message, true);
             hover_ = nullptr;
             setCursor(0);
         }
@@ -269,13 +271,7 @@ bool Editor::rightDown(const WindowMessage& message) {
 }
 
 void Editor::pointerLeft(const WindowMessage& message) {
-    if (hover_ != nullptr) {
-        WindowMessage leave(message);
-        leave.code = 3014;
-        leave.where = message.where - hover_->getAbsoluteRect().getTopLeft();
-        hover_->receive(leave);
-        broadcast(ControlMessage(this, Code::kHideHelp, message.where, pointerToWord(hover_)));
-    }
+    leaveHover(hover_, message, false);
     hover_ = nullptr;
     active_ = false;
 }

@@ -319,22 +319,21 @@ Control* Control::getScrollbar(int axis) const {
     return axis == 0 || axis == 1 ? scrollbars_[axis] : nullptr;
 }
 
-void Control::setFadeAnimation(TimerAnimation* animation) {
-    if (TimerAnimation* old = fadeAnimation_.load()) {
+void Control::replaceAnimation(std::atomic<TimerAnimation*>& slot, TimerAnimation* animation) {
+    if (TimerAnimation* old = slot.load()) {
         tuneOutOf(old);
-        safeDelete(fadeAnimation_);
+        safeDelete(slot);
     }
-    fadeAnimation_.store(animation);
+    slot.store(animation);
     tuneInTo(animation);
 }
 
+void Control::setFadeAnimation(TimerAnimation* animation) {
+    replaceAnimation(fadeAnimation_, animation);
+}
+
 void Control::setHoverAnimation(TimerAnimation* animation) {
-    if (TimerAnimation* old = hoverAnimation_.load()) {
-        tuneOutOf(old);
-        safeDelete(hoverAnimation_);
-    }
-    hoverAnimation_.store(animation);
-    tuneInTo(animation);
+    replaceAnimation(hoverAnimation_, animation);
 }
 
 // ---- tree

@@ -253,6 +253,7 @@ private:
     bool receiveParameter(const ParameterMessage& message);
     bool receiveControl(const ControlMessage& message);
     void hoverTick(const Message& message);
+    void fadeHover(float to, float msPerUnit);
     void enter();
     void leave();
     bool press(const WindowMessage& message);
@@ -268,6 +269,7 @@ private:
     Bitmap* takeBitmap(const std::string& name) const;
     void giveBack(Bitmap*& bitmap);
     void tuneOutOfParameter();
+    void replaceAnimation(std::atomic<TimerAnimation*>& slot, TimerAnimation* animation);
     void addMidiItems(PopupMenu& menu);
 
     std::vector<Control*> children_;

@@ -90,29 +90,27 @@ bool Control::receiveWindow(const WindowMessage& message) {
 }
 
 // The hover glow fades from where it is: the running fade is cancelled, not finished, so that it does not
-// jump to its end first.
+// jump to its end first. msPerUnit: the fade's length for the whole way.
+void Control::fadeHover(float to, float msPerUnit) {
+    TimerAnimation* animation = hoverAnimation_.load();
+    if (animation == nullptr)
+        return;
+    const float level = getHoverLevel();
+    animation->cancel();
+    animation->setFrom(level);
+    animation->setTo(to);
+    animation->setDuration(roundedMs((to > level ? to - level : level - to) * msPerUnit));
+    animation->start();
+}
+
 void Control::enter() {
     hovered_ = true;
-    if (TimerAnimation* animation = hoverAnimation_.load()) {
-        const float level = getHoverLevel();
-        animation->cancel();
-        animation->setFrom(level);
-        animation->setTo(1.0f);
-        animation->setDuration(roundedMs((1.0f - level) * kFadeInMs));
-        animation->start();
-    }
+    fadeHover(1.0f, kFadeInMs);
 }
 
 void Control::leave() {
     hovered_ = false;
-    if (TimerAnimation* animation = hoverAnimation_.load()) {
-        const float level = getHoverLevel();
-        animation->cancel();
-        animation->setFrom(level);
-        animation->setTo(0.0f);
-        animation->setDuration(roundedMs(level * kFadeOutMs));
-        animation->start();
-    }
+    fadeHover(0.0f, kFadeOutMs);
     if (editor_ == nullptr || editor_->getPressed() == nullptr)
         setCursor(0);
 }
