@@ -323,6 +323,11 @@ ZoneManager* Plugin::getZoneManager(int moduleIndex) const {
     return program != nullptr ? program->getZoneManager() : nullptr;
 }
 
+void Plugin::withZoneManager(int moduleIndex, const std::function<void(ZoneManager*)>& work) const {
+    ReaderEpochs::Read read(readers_);
+    work(getZoneManager(moduleIndex));
+}
+
 int Plugin::getPresetCount() const {
     const PluginInfo* info = getPluginInfo();
     return info != nullptr ? info->getPresetCount() : 0;
@@ -577,7 +582,7 @@ bool Plugin::importFile(const File& file) {
     File source(file);
     if (!source.openRead())
         return false;
-    source.getFolder().setCurrent();
+    const DocumentFolderScope beside(*this, source.getFolder());
     Dictionary document;
     const bool loaded = document.load(source);
     source.close();
