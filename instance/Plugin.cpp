@@ -60,10 +60,7 @@ Plugin::~Plugin() {
         midiMapper_.reset();
     }
     // No engine thread may still read a program when the programs go.
-    if (const ModuleList* list = modules())
-        for (Module* module : *list)
-            if (Engine* engine = module->getEngine())
-                engine->endWorkers();
+    endWorkers();
     for (const std::unique_ptr<Preset>& preset : presets_)
         preset->exitPrograms();
     // Programs go while the modules they play still exist.
@@ -151,6 +148,13 @@ void Plugin::init() {
 
 void Plugin::exit() {
     running_.store(false, std::memory_order_relaxed);
+}
+
+void Plugin::endWorkers() {
+    if (const ModuleList* list = modules())
+        for (Module* module : *list)
+            if (Engine* engine = module->getEngine())
+                engine->endWorkers();
 }
 
 EditorInterface* Plugin::getEditor() const {

@@ -71,6 +71,10 @@ public:
     // the host application (fatal message) and is thrown as its load error.
     void init() override;
     void exit() override;
+    // Ends the engines' own threads (they read programs and call the instance). The destructor of the most
+    // derived class calls it first, so that no worker reaches an instance being destroyed; again is
+    // harmless. User-interface thread, no block under way.
+    void endWorkers();
     // The host's open editor; null without host or editor.
     EditorInterface* getEditor() const override;
     // Notes, preset selection by controller 192 and "CurrentProgram", drags and drops.

@@ -41,9 +41,7 @@ protected:
 
         rexstub::Loop loop;
         loop.slices = {{0, 1000, 0.5f, false}, {15360, 1000, -0.5f, false}, {30720, 1000, 1.0f, false}};
-        const std::vector<char> bytes = rexstub::encode(loop);
-        const std::string path = world.files.write("beat.rx2", std::string(bytes.begin(), bytes.end()));
-        loopId = world.resources->addSampleFile("", File(path));
+        loopId = addLoopFile("beat.rx2", loop);
         InstrumentWorld::addZone(*plugin, 0, 36, 96, loopId);
     }
     ~FixLoopTempoTest() override {
@@ -54,6 +52,12 @@ protected:
             unloadRexLibrary();
     }
 
+    // The loop as a file in the resources; its id.
+    std::string addLoopFile(const std::string& name, const rexstub::Loop& loop) {
+        const std::vector<char> bytes = rexstub::encode(loop);
+        const std::string path = world.files.write(name, std::string(bytes.begin(), bytes.end()));
+        return world.resources->addSampleFile("", File(path));
+    }
     void block(std::int32_t frames = kBlock) {
         for (int c = 0; c < outputs.getChannelCount(); ++c)
             outputs.getChannel(c)->clear();
@@ -149,8 +153,13 @@ TEST_F(FixLoopTempoTest, AProgramMadeCurrentByAPresetSwitchFollowsTheTempoOfThen
 // Under AddressSanitizer or ThreadSanitizer: bank loads remake the current preset's programs while every
 // block brings a new tempo, so the worker is re-rendering the zones of programs that are going.
 TEST_F(FixLoopTempoTest, BankLoadsWhileTheWorkerReRendersLoopsFreeNothingItUses) {
-    // The loop outlives every zone that plays it, so each new zone finds it in the cache.
-    const SharedObjectPtr<Sample> held(world.resources->acquireSample(loopId, File()));
+    // A sixteenth of a beat: renders are short, so the worker starts many of them. It outlives every zone
+    // that plays it, so each new zone finds it in the cache.
+    rexstub::Loop tick;
+    tick.ppqLength = 960;
+    tick.slices = {{0, 200, 0.5f, false}};
+    const std::string tickId = addLoopFile("tick.rx2", tick);
+    const SharedObjectPtr<Sample> held(world.resources->acquireSample(tickId, File()));
     ASSERT_TRUE(held);
     // Empty programs for all presets but the last: that one, the current one, gets new programs.
     Dictionary bank;
@@ -169,14 +178,14 @@ TEST_F(FixLoopTempoTest, BankLoadsWhileTheWorkerReRendersLoopsFreeNothingItUses)
         }
     });
     for (int i = 0; i < 800; ++i) {
-        InstrumentWorld::addZone(*plugin, 0, 36, 96, loopId);
+        InstrumentWorld::addZone(*plugin, 0, 36, 96, tickId);
         ASSERT_TRUE(plugin->readState(bank));
         ASSERT_EQ(plugin->getCurrentPresetIndex(), last);
     }
     done.store(true);
     audio.join();
     // The worker still follows after all of it.
-    InstrumentWorld::addZone(*plugin, 0, 36, 96, loopId);
+    InstrumentWorld::addZone(*plugin, 0, 36, 96, tickId);
     world.host.tempo = 75.0;
     block();
     EXPECT_EQ(waitForTempo(75.0), 75.0);
