@@ -160,8 +160,8 @@ void Editor::buildControls(const Dictionary& spec, Control* parent, int instance
                     if (item->getFloat("defval", &initial))
                         value->setValue(initial);
                 }
-            addControl(control);
-            made.release(); // a root belongs to the editor from here
+            // A child belongs to its parent already; a root belongs to the editor from here.
+            addControl(parent != nullptr ? control : made.release());
             buildControls(*item, control, 0, Point());
             control->sortChildren();
         }

@@ -58,10 +58,10 @@ TEST_F(ControlFactory, NamesNoControlComesFromAreRefusedWithTheParametersType) {
         {node("button").parameter("Mode"), "Unknown control type button<bool>"},
         {node("Slider").parameter("NoSuchName"), "Unknown control type Slider<>"},
     };
-    for (const auto& [n, message] : cases) {
-        const Error error = test::errorThrownBy([&] { make(n, library); });
-        EXPECT_TRUE(error.hasCode(kErrorNoSuchControlType)) << message;
-        EXPECT_EQ(error.getMessage(), message);
+    for (const auto& c : cases) {
+        const Error error = test::errorThrownBy([&] { make(c.first, library); });
+        EXPECT_TRUE(error.hasCode(kErrorNoSuchControlType)) << c.second;
+        EXPECT_EQ(error.getMessage(), c.second);
     }
 }
 
