@@ -9,6 +9,7 @@
 #include "gui/Editor.h"
 #include "gui/SafeDelete.h"
 #include "gui/TimerAnimation.h"
+#include "gui/controls/ControlScrollbar.h"
 #include "plugin/Parameter.h"
 #include "plugin/Settings.h"
 
@@ -319,6 +320,24 @@ Control* Control::getScrollbar(int axis) const {
     return axis == 0 || axis == 1 ? scrollbars_[axis] : nullptr;
 }
 
+void Control::addScrollbar(int axis) {
+    if ((axis == 0 || axis == 1) && scrollbars_[axis] == nullptr) {
+        Rect strip = getLocalRect();
+        if (axis == 0) {
+            strip.bottom -= 1;
+            strip.top = strip.bottom - kScrollbarWidth;
+        } else {
+            strip.right -= 1;
+            strip.left = strip.right - kScrollbarWidth;
+        }
+        auto* bar = new ControlScrollbar(this, editor_, strip);
+        static_cast<Control*>(bar)->clipMode_ = kNoClip;
+        scrollbars_[axis] = bar;
+        addChild(bar);
+    }
+    requestRedraw(true);
+}
+
 void Control::replaceAnimation(std::atomic<TimerAnimation*>& slot, TimerAnimation* animation) {
     if (TimerAnimation* old = slot.load()) {
         tuneOutOf(old);
@@ -427,6 +446,10 @@ void Control::setSize(const Rect& r) {
     Rect current = getRect();
     current.setSizeOf(r);
     setBounds(current);
+    if (scrollbars_[0] != nullptr)
+        scrollbars_[0]->setContentHeight(r.getWidth());
+    if (scrollbars_[1] != nullptr)
+        scrollbars_[1]->setContentHeight(r.getHeight());
     requestRedraw(true);
 }
 

@@ -52,11 +52,11 @@ protected:
 TEST_F(ControlFactory, NamesNoControlComesFromAreRefusedWithTheParametersType) {
     const ControlManager library(editor.get());
     const std::pair<test::ControlNode, std::string> cases[] = {
-        {node("Knob").parameter("Level"), "Unknown control type Knob<float>"},
-        {node("Knob").parameter("Steps"), "Unknown control type Knob<long>"},
+        {node("Display").parameter("Level"), "Unknown control type Display<float>"},
+        {node("Dial").parameter("Steps"), "Unknown control type Dial<long>"},
         {node("None"), "Unknown control type None<>"},
         {node("button").parameter("Mode"), "Unknown control type button<bool>"},
-        {node("Slider").parameter("NoSuchName"), "Unknown control type Slider<>"},
+        {node("Display").parameter("NoSuchName"), "Unknown control type Display<>"},
     };
     for (const auto& c : cases) {
         const Error error = test::errorThrownBy([&] { make(c.first, library); });
