@@ -83,8 +83,8 @@ public:
 // integer 0..1), "Volume" (plug-in, float); per module "Level" (float 0..1), "Cutoff" (float -12..12),
 // "Steps" (integer 0..3), "Mode" (bool), "Drive" (float, not automatable), "Gain" in three instances
 // (float) and "Detune" (zone, float); for the value controls "Coarse" (integer 0..4, default 2), "Choice"
-// (integer 0..2), "Fine" (integer 0..1000), "Count" (integer -99..99), "Amount" (float -1..1) and "Pattern"
-// (an integer enumeration of 4 and 7).
+// (integer 0..2), "Fine" (integer 0..1000), "Count" (integer -99..99), "Amount" (float -1..1), "Hold"
+// (bool) and "Pattern" (an integer enumeration of 4 and 7).
 inline std::string editorSettings() {
     const std::string& a = kAutomatable;
     const auto integer = [&a](const std::string& name, int min, int max, const std::string& more = "") {
@@ -97,6 +97,7 @@ inline std::string editorSettings() {
         integer("Fine", 0, 1000) + integer("Count", -99, 99) +
         specItem("Amount", "float", "module",
                  a + "<float name=\"minval\" value=\"-1\"/><float name=\"maxval\" value=\"1\"/>") +
+        specItem("Hold", "bool", "module", a) +
         "<dict name=\"Pattern\"><string name=\"class\" value=\"ParameterEnum\"/><string name=\"type\" "
         "value=\"integer\"/><string name=\"scope\" value=\"module\"/>" +
         a + "<array name=\"values\"><integer value=\"4\"/><integer value=\"7\"/></array></dict>";
