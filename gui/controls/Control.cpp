@@ -90,6 +90,15 @@ void Control::giveBack(Bitmap*& bitmap) {
     bitmap = nullptr;
 }
 
+bool Control::readBitmap(const Dictionary& spec, const char* key, Bitmap*& bitmap) {
+    std::string name;
+    if (!spec.getString(key, &name))
+        return false;
+    giveBack(bitmap);
+    bitmap = takeBitmap(name);
+    return true;
+}
+
 void Control::setBackgroundBitmap(Bitmap* bitmap) {
     if (bitmap == backgroundBitmap_)
         return;
@@ -127,10 +136,7 @@ bool Control::fromDictionary(const Dictionary& spec) {
         else
             setBackgroundBitmap(takeBitmap(text));
     }
-    if (spec.getString("overlay", &text)) {
-        giveBack(overlayBitmap_);
-        overlayBitmap_ = takeBitmap(text);
-    }
+    readBitmap(spec, "overlay", overlayBitmap_);
     if (backgroundBitmap_ != nullptr) {
         const Rect image = backgroundBitmap_->getBounds();
         if (width == 0)
@@ -167,10 +173,7 @@ bool Control::fromDictionary(const Dictionary& spec) {
         clipMode_ = kNoClip;
     readSwitches(
         {{"showvalue", kShowValue}, {"export", kExport}, {"live", kLive}, {"textentry", kTextEntry}});
-    if (spec.getString("alphabet", &text)) {
-        giveBack(alphabetBitmap_);
-        alphabetBitmap_ = takeBitmap(text);
-    }
+    readBitmap(spec, "alphabet", alphabetBitmap_);
     readSwitches({{"learn", kLearn}, {"modal", kModal}});
     try {
         const int count = spec.getArraySize("listento");

@@ -252,6 +252,9 @@ protected:
     // its return.
     Bitmap* takeBitmap(const std::string& name) const;
     void giveBack(Bitmap*& bitmap);
+    // When the node has the key, the skin it names replaces the one held (null when the resources have
+    // none); true when it has the key.
+    bool readBitmap(const Dictionary& spec, const char* key, Bitmap*& bitmap);
     // Lets the user type the bound parameter's value in a box over area (editor coordinates) with the label
     // before it and the unit after it; the typed text goes to the parameter as an editor gesture. False
     // when the entry was cancelled or could not open (no parameter, no window).

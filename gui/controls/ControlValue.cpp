@@ -105,7 +105,9 @@ bool ControlValue::toDictionary(Dictionary& spec) {
     return Control::toDictionary(spec);
 }
 
-void ControlValue::keepDefaultSize(const Dictionary& spec, const Rect& size) {
+void ControlValue::fromDictionaryWithSize(const Dictionary& spec, const Rect& size) {
+    setSize(size);
+    ControlValue::fromDictionary(spec);
     // Read the way the control base reads them.
     const auto absent = [&spec](const char* key) {
         int value = 0;

@@ -66,9 +66,9 @@ protected:
     void setDragStart(const Point& p) { dragStart_ = p; }
     // The bound parameter's step, 0 without one.
     float getStepSize() const;
-    // After the base keys were read into a control with a default size: a dimension the node leaves out
-    // (and no background bitmap gave) keeps its default.
-    void keepDefaultSize(const Dictionary& spec, const Rect& size);
+    // Reads the keys of a value control that has a default size: a dimension the node leaves out (and no
+    // background bitmap gives) keeps the default.
+    void fromDictionaryWithSize(const Dictionary& spec, const Rect& size);
 
 private:
     bool press(const WindowMessage& message);

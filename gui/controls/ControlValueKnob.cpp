@@ -29,18 +29,9 @@ ControlValueKnob::~ControlValueKnob() {
 }
 
 bool ControlValueKnob::fromDictionary(const Dictionary& spec) {
-    const Rect size(0, 0, kDefaultSize, kDefaultSize);
-    setSize(size);
-    ControlValue::fromDictionary(spec);
-    keepDefaultSize(spec, size);
-    std::string name;
-    if (spec.getString("handle", &name)) {
-        if (Bitmap* handle = takeBitmap(name)) {
-            giveBack(handle_);
-            handle_ = handle;
-            setSize(getLocalRect().unite(handle_->getFrame(0).atOrigin()));
-        }
-    }
+    fromDictionaryWithSize(spec, Rect(0, 0, kDefaultSize, kDefaultSize));
+    if (readBitmap(spec, "handle", handle_) && handle_ != nullptr)
+        setSize(getLocalRect().unite(handle_->getFrame(0).atOrigin()));
     return true;
 }
 

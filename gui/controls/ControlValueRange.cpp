@@ -28,11 +28,8 @@ ControlValueRange::~ControlValueRange() {
 
 bool ControlValueRange::fromDictionary(const Dictionary& spec) {
     ControlValue::fromDictionary(spec);
+    readBitmap(spec, "handle", handle_);
     std::string text;
-    if (spec.getString("handle", &text)) {
-        giveBack(handle_);
-        handle_ = takeBitmap(text);
-    }
     bool on = false;
     if (spec.getBool("horizontal", &on))
         vertical_ = !on;

@@ -57,17 +57,10 @@ Rect ControlValueSlider::getHandleRect() const {
 }
 
 bool ControlValueSlider::fromDictionary(const Dictionary& spec) {
-    const Rect size(0, 0, kDefaultWidth, kDefaultHeight);
-    setSize(size);
-    ControlValue::fromDictionary(spec);
-    keepDefaultSize(spec, size);
+    fromDictionaryWithSize(spec, Rect(0, 0, kDefaultWidth, kDefaultHeight));
+    if (readBitmap(spec, "handle", handle_) && handle_ != nullptr && getLocalRect().isEmpty())
+        setSize(handle_->getFrameRect());
     std::string text;
-    if (spec.getString("handle", &text)) {
-        giveBack(handle_);
-        handle_ = takeBitmap(text);
-        if (handle_ != nullptr && getLocalRect().isEmpty())
-            setSize(handle_->getFrameRect());
-    }
     bool on = false;
     if (spec.getBool("horizontal", &on))
         vertical_ = !on;

@@ -26,11 +26,7 @@ ControlValueText::~ControlValueText() {
 
 bool ControlValueText::fromDictionary(const Dictionary& spec) {
     ControlValue::fromDictionary(spec);
-    std::string name;
-    if (spec.getString("handle", &name)) {
-        giveBack(handle_);
-        handle_ = takeBitmap(name);
-    }
+    readBitmap(spec, "handle", handle_);
     spec.getString("characters", &characters_);
     spec.getString("prefix", &prefix_);
     spec.getString("postfix", &postfix_);
