@@ -109,9 +109,11 @@ template <std::size_t ElementSize> inline __m128i alphaLanes() {
         return _mm_set_epi32(-1, 0, 0, 0);
 }
 
-// Writes `elements` destination elements of ElementSize bytes, taking each 16-byte block from block(i),
-// the block of elements i onwards. Full blocks go out with non-temporal stores when the row starts on a
-// 16-byte boundary, else with unaligned stores; the rest of the row is written exactly.
+// Writes `elements` destination elements of ElementSize bytes, taking each 16-byte block from
+// block(i, count), the block of elements i onwards of which `count` are written (a whole block's worth
+// except at the end of the row, where a block may gather its inputs exactly). Full blocks go out with
+// non-temporal stores when the row starts on a 16-byte boundary, else with unaligned stores; the rest of
+// the row is written exactly.
 template <std::size_t ElementSize, class Block>
 inline void writeRow(void* dst, std::ptrdiff_t elements, Block&& block) {
     constexpr std::ptrdiff_t perBlock = 16 / ElementSize;
@@ -120,13 +122,14 @@ inline void writeRow(void* dst, std::ptrdiff_t elements, Block&& block) {
     const std::ptrdiff_t full = elements - elements % perBlock;
     if (isAligned16(out)) {
         for (; i < full; i += perBlock)
-            _mm_stream_si128(reinterpret_cast<__m128i*>(out + i * ElementSize), block(i));
+            _mm_stream_si128(reinterpret_cast<__m128i*>(out + i * ElementSize), block(i, perBlock));
     } else {
         for (; i < full; i += perBlock)
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i * ElementSize), block(i));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i * ElementSize), block(i, perBlock));
     }
     if (i < elements)
-        storeExact(out + i * ElementSize, block(i), static_cast<std::size_t>(elements - i) * ElementSize);
+        storeExact(out + i * ElementSize, block(i, elements - i),
+                   static_cast<std::size_t>(elements - i) * ElementSize);
 }
 
 // As writeRow for rows of four-element pixels whose fourth element (alpha) is kept: every block is merged
@@ -144,18 +147,18 @@ inline void writeRowKeepAlpha(void* dst, std::ptrdiff_t elements, Block&& block)
     if (isAligned16(out)) {
         for (; i < full; i += perBlock) {
             auto* p = reinterpret_cast<__m128i*>(out + i * ElementSize);
-            _mm_store_si128(p, merge(block(i), _mm_load_si128(p)));
+            _mm_store_si128(p, merge(block(i, perBlock), _mm_load_si128(p)));
         }
     } else {
         for (; i < full; i += perBlock) {
             auto* p = reinterpret_cast<__m128i*>(out + i * ElementSize);
-            _mm_storeu_si128(p, merge(block(i), _mm_loadu_si128(p)));
+            _mm_storeu_si128(p, merge(block(i, perBlock), _mm_loadu_si128(p)));
         }
     }
     if (i < elements) {
         const auto bytes = static_cast<std::size_t>(elements - i) * ElementSize;
         unsigned char* p = out + i * ElementSize;
-        storeExact(p, merge(block(i), loadExact(p, bytes)), bytes);
+        storeExact(p, merge(block(i, elements - i), loadExact(p, bytes)), bytes);
     }
 }
 
