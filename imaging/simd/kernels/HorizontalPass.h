@@ -145,32 +145,23 @@ template <int G> __m128i offsetForm16(__m128i words) {
 
 } // namespace trov::imaging::simd
 
-// The four channel-code members of a family, as named functions: one, four and three channels, and four
-// keeping the destination's alpha.
+// Named kernels: one member, or the four channel-code members of a family (one, four and three channels,
+// and four keeping the destination's alpha).
+#define TROV_HORIZONTAL_KERNEL(name, Kind, distance, keepAlpha)                                              \
+    void name(const void* row, void* dst, std::ptrdiff_t n) {                                                \
+        simd::horizontalPass<Kind, distance, keepAlpha>(row, dst, n);                                        \
+    }
+#define TROV_CENTRED_KERNEL(name, Kind, distance, keepAlpha)                                                 \
+    void name(const void* centre, const void* row, void* dst, std::ptrdiff_t n) {                            \
+        simd::centredPass<Kind, distance, keepAlpha>(centre, row, dst, n);                                   \
+    }
 #define TROV_HORIZONTAL_MEMBERS(base, Kind)                                                                  \
-    void base##_C1(const void* row, void* dst, std::ptrdiff_t n) {                                           \
-        simd::horizontalPass<Kind, 1>(row, dst, n);                                                          \
-    }                                                                                                        \
-    void base##_C3(const void* row, void* dst, std::ptrdiff_t n) {                                           \
-        simd::horizontalPass<Kind, 3>(row, dst, n);                                                          \
-    }                                                                                                        \
-    void base##_C4(const void* row, void* dst, std::ptrdiff_t n) {                                           \
-        simd::horizontalPass<Kind, 4>(row, dst, n);                                                          \
-    }                                                                                                        \
-    void base##_KeepAlpha(const void* row, void* dst, std::ptrdiff_t n) {                                    \
-        simd::horizontalPass<Kind, 4, true>(row, dst, n);                                                    \
-    }
-
+    TROV_HORIZONTAL_KERNEL(base##_C1, Kind, 1, false)                                                        \
+    TROV_HORIZONTAL_KERNEL(base##_C3, Kind, 3, false)                                                        \
+    TROV_HORIZONTAL_KERNEL(base##_C4, Kind, 4, false)                                                        \
+    TROV_HORIZONTAL_KERNEL(base##_KeepAlpha, Kind, 4, true)
 #define TROV_CENTRED_MEMBERS(base, Kind)                                                                     \
-    void base##_C1(const void* centre, const void* row, void* dst, std::ptrdiff_t n) {                       \
-        simd::centredPass<Kind, 1>(centre, row, dst, n);                                                     \
-    }                                                                                                        \
-    void base##_C3(const void* centre, const void* row, void* dst, std::ptrdiff_t n) {                       \
-        simd::centredPass<Kind, 3>(centre, row, dst, n);                                                     \
-    }                                                                                                        \
-    void base##_C4(const void* centre, const void* row, void* dst, std::ptrdiff_t n) {                       \
-        simd::centredPass<Kind, 4>(centre, row, dst, n);                                                     \
-    }                                                                                                        \
-    void base##_KeepAlpha(const void* centre, const void* row, void* dst, std::ptrdiff_t n) {                \
-        simd::centredPass<Kind, 4, true>(centre, row, dst, n);                                               \
-    }
+    TROV_CENTRED_KERNEL(base##_C1, Kind, 1, false)                                                           \
+    TROV_CENTRED_KERNEL(base##_C3, Kind, 3, false)                                                           \
+    TROV_CENTRED_KERNEL(base##_C4, Kind, 4, false)                                                           \
+    TROV_CENTRED_KERNEL(base##_KeepAlpha, Kind, 4, true)
