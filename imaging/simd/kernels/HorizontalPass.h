@@ -75,6 +75,7 @@ void runHorizontal(const void* centre, const void* row, void* dst, std::ptrdiff_
         w.centre = _mm_setzero_si128();
         if constexpr (kCentreSize > 0) {
             const unsigned char* c = centreBytes + j * kCentreSize;
+            prefetchAhead(c, 512);
             if (count == kOuts)
                 w.centre = kOuts * kCentreSize == 16 ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(c))
                                                      : load8(c);
