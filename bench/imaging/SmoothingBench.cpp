@@ -107,26 +107,34 @@ void BM_Memcpy(benchmark::State& state) {
     report(state, seconds);
 }
 
-void BM_FilterGauss(benchmark::State& state) {
-    const FilterGaussFn entry = variantTable()[state.range(0)];
-    const auto mask = static_cast<SmoothingMask>(state.range(1));
+// Runs image(src, step, dst) over the frame's 1920x1080 rectangle per iteration and reports it against
+// the memcpy of the same bytes.
+template <class Image> void runOverFrame(benchmark::State& state, Image&& image) {
     Frame& f = frame();
     const std::uint8_t* src = Frame::origin(f.src, f.step);
     std::uint8_t* dst = Frame::origin(f.dst, f.step);
     memcpyReferenceNs();
     const auto start = std::chrono::steady_clock::now();
     for (auto _ : state) {
-        if (entry(src, f.step, dst, f.step, kWidth, kHeight, mask) != FilterStatus::Ok)
-            state.SkipWithError("smoothing failed");
+        image(src, f.step, dst);
         benchmark::ClobberMemory();
     }
     report(state, secondsSince(start));
 }
 
+void BM_FilterGauss(benchmark::State& state) {
+    const FilterGaussFn entry = variantTable()[state.range(0)];
+    const auto mask = static_cast<SmoothingMask>(state.range(1));
+    runOverFrame(state, [&](const std::uint8_t* src, std::int32_t step, std::uint8_t* dst) {
+        if (entry(src, step, dst, step, kWidth, kHeight, mask) != FilterStatus::Ok)
+            state.SkipWithError("smoothing failed");
+    });
+}
+
 // One horizontal pass per image row into destination rows that start on 16-byte boundaries, from inputs
 // in the state a driver leaves them: the row buffer just refilled by the vertical pass and, for the
-// centred families, the centre row among the three rows that pass has just read (here the three rows
-// above, in turn).
+// centred families, the centre row among the three rows that pass has just read (here the frame's first
+// three rows, in turn).
 struct HorizontalPass {
     const char* name;
     int taps;
@@ -153,22 +161,15 @@ void BM_HorizontalPass(benchmark::State& state, const HorizontalPass& pass) {
     std::mt19937 rng(7);
     for (std::ptrdiff_t i = 0; i < used; ++i)
         row[i] = static_cast<std::uint16_t>(rng() % (pass.taps == 3 ? 766 : 1276));
-    Frame& f = frame();
-    const std::uint8_t* src = Frame::origin(f.src, f.step);
-    std::uint8_t* dst = Frame::origin(f.dst, f.step);
-    memcpyReferenceNs();
-    const auto start = std::chrono::steady_clock::now();
-    for (auto _ : state) {
+    runOverFrame(state, [&](const std::uint8_t* src, std::int32_t step, std::uint8_t* dst) {
         for (std::ptrdiff_t y = 0; y < kHeight; ++y) {
             if (pass.centred)
-                pass.centred(src + (y % 3) * f.step, row.data(), dst + y * f.step, n);
+                pass.centred(src + (y % 3) * step, row.data(), dst + y * step, n);
             else
-                pass.plain(row.data(), dst + y * f.step, n);
+                pass.plain(row.data(), dst + y * step, n);
         }
         trov::imaging::storeFence();
-        benchmark::ClobberMemory();
-    }
-    report(state, secondsSince(start));
+    });
 }
 
 BENCHMARK(BM_Memcpy)->Unit(benchmark::kMicrosecond);

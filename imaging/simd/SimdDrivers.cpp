@@ -72,6 +72,29 @@ bool destinationMeetsNeighbourhood(const std::uint8_t* src, std::int32_t srcStep
     return sourceFirst < destinationEnd && d < sourceEnd;
 }
 
+// The drivers that keep one row buffer: fill it for destination row y (`fill`), then run the horizontal
+// pass, which for the centred families also reads destination row y's own source row.
+template <class Passes, class Fill>
+FilterStatus runRowByRow(const Passes& passes, std::ptrdiff_t rowBytes, const void* src, std::int32_t srcStep,
+                         void* dst, std::int32_t dstStep, std::int32_t height, std::ptrdiff_t n,
+                         Fill&& fill) {
+    std::uint8_t* row = alignedAllocBytes(rowBytes);
+    if (!row)
+        return FilterStatus::NoMemory;
+    const auto* centre = static_cast<const std::uint8_t*>(src);
+    auto* out = static_cast<std::uint8_t*>(dst);
+    for (std::ptrdiff_t y = 0; y < height; ++y) {
+        fill(y, row);
+        if (passes.centred)
+            passes.centred(centre + y * srcStep, row, out + y * dstStep, n);
+        else
+            passes.horizontal(row, out + y * dstStep, n);
+    }
+    alignedFree(row);
+    storeFence();
+    return FilterStatus::Ok;
+}
+
 FilterStatus filterGaussSimd(const KernelTable& table, const std::uint8_t* src, std::int32_t srcStep,
                              std::uint8_t* dst, std::int32_t dstStep, std::int32_t width, std::int32_t height,
                              SmoothingMask mask) {
@@ -150,23 +173,11 @@ FilterStatus drive3x3(const ThreeByThreePasses& passes, const void* src, std::in
     const std::ptrdiff_t paddedWidth = roundUp16(roundUp16(width) + 2 * e);
     const std::ptrdiff_t rowBytes = e * paddedWidth * intermediateSize(data);
 
-    std::uint8_t* row = alignedAllocBytes(rowBytes);
-    if (!row)
-        return FilterStatus::NoMemory;
-    const auto* first = static_cast<const std::uint8_t*>(src);
     // Source row y - 1, one pixel left of the region.
-    const std::uint8_t* top = first - srcStep - e * sourceSampleSize(data);
-    auto* out = static_cast<std::uint8_t*>(dst);
-    for (std::ptrdiff_t y = 0; y < height; ++y) {
-        passes.vertical(top + y * srcStep, row, m, srcStep);
-        if (passes.centred)
-            passes.centred(first + y * srcStep, row, out + y * dstStep, n);
-        else
-            passes.horizontal(row, out + y * dstStep, n);
-    }
-    alignedFree(row);
-    storeFence();
-    return FilterStatus::Ok;
+    const std::uint8_t* top = static_cast<const std::uint8_t*>(src) - srcStep - e * sourceSampleSize(data);
+    return runRowByRow(
+        passes, rowBytes, src, srcStep, dst, dstStep, height, n,
+        [&](std::ptrdiff_t y, void* row) { passes.vertical(top + y * srcStep, row, m, srcStep); });
 }
 
 FilterStatus driveBox5x5(const BoxFiveByFivePasses& passes, const void* src, std::int32_t srcStep, void* dst,
@@ -175,26 +186,16 @@ FilterStatus driveBox5x5(const BoxFiveByFivePasses& passes, const void* src, std
     const std::ptrdiff_t e = elementsPerPixel(channels);
     const std::ptrdiff_t n = width * e;
     const std::ptrdiff_t m = (std::ptrdiff_t{width} + 4) * e;
-    std::uint8_t* row = alignedAllocBytes(intermediateSize(data) * roundUp16(m));
-    if (!row)
-        return FilterStatus::NoMemory;
-    const auto* first = static_cast<const std::uint8_t*>(src);
     // Source row y - 2, two pixels left of the region: the top of destination row y's window.
-    const std::uint8_t* top = first - 2 * srcStep - 2 * e * sourceSampleSize(data);
-    auto* out = static_cast<std::uint8_t*>(dst);
-    for (std::ptrdiff_t y = 0; y < height; ++y) {
-        if (y == 0)
-            passes.start(top, row, m, srcStep);
-        else
-            passes.update(top + (y - 1) * srcStep, row, m, srcStep);
-        if (passes.centred)
-            passes.centred(first + y * srcStep, row, out + y * dstStep, n);
-        else
-            passes.horizontal(row, out + y * dstStep, n);
-    }
-    alignedFree(row);
-    storeFence();
-    return FilterStatus::Ok;
+    const std::uint8_t* top =
+        static_cast<const std::uint8_t*>(src) - 2 * srcStep - 2 * e * sourceSampleSize(data);
+    return runRowByRow(passes, intermediateSize(data) * roundUp16(m), src, srcStep, dst, dstStep, height, n,
+                       [&](std::ptrdiff_t y, void* row) {
+                           if (y == 0)
+                               passes.start(top, row, m, srcStep);
+                           else
+                               passes.update(top + (y - 1) * srcStep, row, m, srcStep);
+                       });
 }
 
 FilterStatus filterGaussVariant3(const std::uint8_t* src, std::int32_t srcStep, std::uint8_t* dst,

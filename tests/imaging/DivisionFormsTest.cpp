@@ -1,5 +1,4 @@
 #include "FamilyTestSupport.h"
-#include "imaging/simd/KernelTypes.h"
 #include "imaging/simd/kernels/MeanKernels3.h"
 #include "imaging/simd/kernels/MeanKernels5.h"
 #include "imaging/simd/kernels/SharpenKernels3.h"
@@ -38,24 +37,21 @@ void expectEverySum(const char* name, int taps, long long first, long long last,
 }
 
 TEST(Rounding, MeanDivisionsByNineAndTwentyFiveEqualExactDivisionForEverySum) {
-    auto plain = [](HorizontalKernel3 kernel) {
-        return [kernel](const void* row, void* dst, std::ptrdiff_t n) { kernel(row, dst, n); };
-    };
     auto nearest = [](long long d) {
         return [d](long long s) { return saturate<std::int16_t>(divideNearest(s, d)); };
     };
     auto nearest8u = [](long long d) {
         return [d](long long s) { return std::uint8_t(divideNearest(s, d)); };
     };
-    expectEverySum<std::uint16_t, std::uint8_t>("horzMean3_8u", 3, 0, 9 * 255, 0, plain(horzMean3_8u_C1),
+    expectEverySum<std::uint16_t, std::uint8_t>("horzMean3_8u", 3, 0, 9 * 255, 0, horzMean3_8u_C1,
                                                 nearest8u(9));
-    expectEverySum<std::uint16_t, std::uint8_t>("horzMean5_8u", 5, 0, 25 * 255, 0, plain(horzMean5_8u_C1),
+    expectEverySum<std::uint16_t, std::uint8_t>("horzMean5_8u", 5, 0, 25 * 255, 0, horzMean5_8u_C1,
                                                 nearest8u(25));
     // 16s: biased three-row sums (98304 above the true sum), true five-row sums.
     expectEverySum<std::int32_t, std::int16_t>("horzMean3_16s", 3, 9 * -32768LL, 9 * 32767LL, 98304,
-                                               plain(horzMean3_16s_C1), nearest(9));
+                                               horzMean3_16s_C1, nearest(9));
     expectEverySum<std::int32_t, std::int16_t>("horzMean5_16s", 5, 25 * -32768LL, 25 * 32767LL, 0,
-                                               plain(horzMean5_16s_C1), nearest(25));
+                                               horzMean5_16s_C1, nearest(25));
 }
 
 // The float reciprocal and the conversion both follow the rounding mode in force: the reference rounds

@@ -23,78 +23,45 @@ int elementsOf(ChannelCode channels) {
     return channels == ChannelCode::Four ? 4 : static_cast<int>(channels);
 }
 
-// Integer kinds are exact sums divided with rounding to nearest (halves to even for the sharpening's 8);
-// float kinds follow the passes' orders: three-row sums (t + m) + b and five-row sums started as
-// ((((r0 + r1) + r2) + r3) + r4) and moved down as (sum - leaving) + entering, combined across as
-// ((l + m) + r) and ((t0 + t4) + (t1 + t2)) + t3.
-template <class T> std::vector<T> reference(const Image<T>& src, Filter filter, ChannelCode channels) {
-    const int e = elementsOf(channels), r = filter == Filter::Mean3 || filter == Filter::Sharpen3 ? 1 : 2;
+// Column sums as the drivers' passes form them (three-row (t + m) + b; five-row sums started as
+// ((((r0 + r1) + r2) + r3) + r4) and moved down as (sum - leaving) + entering), combined across as
+// (l + m) + r and ((t0 + t4) + (t1 + t2)) + t3: the float kinds' orders, exact sums for the integer kinds,
+// which are then divided with rounding to nearest (halves to even for the sharpening's 8).
+template <class T> std::vector<T> reference(const Image<T>& src, Filter filter, int e) {
+    using Sum = std::conditional_t<std::is_floating_point_v<T>, float, long long>;
+    const int r = filter == Filter::Mean3 || filter == Filter::Sharpen3 ? 1 : 2, w = src.width + 2 * r;
+    std::vector<Sum> sums(static_cast<std::size_t>(src.height * w * e));
+    auto sum = [&](int y, int x, int k) -> Sum& {
+        return sums[static_cast<std::size_t>((y * w + x + r) * e + k)];
+    };
     std::vector<T> out;
-    if constexpr (std::is_floating_point_v<T>) {
-        // Column sums of every row and of every column the filter reads, for each channel.
-        std::vector<float> sums(static_cast<std::size_t>(src.height * (src.width + 2 * r) * e));
-        auto sumAt = [&](int y, int x, int k) -> float& {
-            return sums[static_cast<std::size_t>((y * (src.width + 2 * r) + x + r) * e + k)];
-        };
-        for (int y = 0; y < src.height; ++y)
-            for (int x = -r; x < src.width + r; ++x)
-                for (int k = 0; k < e; ++k) {
-                    auto v = [&](int row) { return src.at(x, row, k); };
-                    if (r == 1)
-                        sumAt(y, x, k) = (v(y - 1) + v(y)) + v(y + 1);
-                    else if (y == 0)
-                        sumAt(y, x, k) = (((v(-2) + v(-1)) + v(0)) + v(1)) + v(2);
-                    else
-                        sumAt(y, x, k) = (sumAt(y - 1, x, k) - v(y - 3)) + v(y + 2);
-                }
-        for (int y = 0; y < src.height; ++y)
-            for (int x = 0; x < src.width; ++x)
-                for (int k = 0; k < e; ++k) {
-                    auto s = [&](int dx) { return sumAt(y, x + dx, k); };
-                    const float c = src.at(x, y, k);
-                    const float across =
-                        r == 1 ? (s(-1) + s(0)) + s(1) : ((s(-2) + s(2)) + (s(-1) + s(0))) + s(1);
-                    switch (filter) {
-                    case Filter::Mean3:
-                        out.push_back(across * (1.0f / 9.0f));
-                        break;
-                    case Filter::Sharpen3:
-                        out.push_back((((17.0f * c - s(-1)) - s(0)) - s(1)) * 0.125f);
-                        break;
-                    case Filter::Mean5:
-                        out.push_back(across * 0.04f);
-                        break;
-                    case Filter::Highpass5:
-                        out.push_back(25.0f * c - across);
-                        break;
-                    }
-                }
-    } else {
-        for (int y = 0; y < src.height; ++y)
-            for (int x = 0; x < src.width; ++x)
-                for (int k = 0; k < e; ++k) {
-                    long long sum = 0;
-                    for (int dy = -r; dy <= r; ++dy)
-                        for (int dx = -r; dx <= r; ++dx)
-                            sum += src.at(x + dx, y + dy, k);
-                    const long long c = src.at(x, y, k);
-                    const bool u8 = sizeof(T) == 1;
-                    switch (filter) {
-                    case Filter::Mean3:
-                        out.push_back(saturate<T>(divideNearest(sum, 9)));
-                        break;
-                    case Filter::Sharpen3: // 16 c less the eight neighbours, over 8; 8u floors at 0 first
-                        out.push_back(
-                            saturate<T>(divideNearest(u8 ? std::max(0LL, 17 * c - sum) : 17 * c - sum, 8)));
-                        break;
-                    case Filter::Mean5:
-                        out.push_back(saturate<T>(divideNearest(sum, 25)));
-                        break;
-                    case Filter::Highpass5:
-                        out.push_back(saturate<T>(25 * c - sum));
-                        break;
-                    }
-                }
+    for (int y = 0; y < src.height; ++y) {
+        for (int x = -r; x < src.width + r; ++x)
+            for (int k = 0; k < e; ++k) {
+                auto v = [&](int row) { return Sum(src.at(x, row, k)); };
+                sum(y, x, k) = r == 1   ? (v(y - 1) + v(y)) + v(y + 1)
+                               : y == 0 ? (((v(-2) + v(-1)) + v(0)) + v(1)) + v(2)
+                                        : (sum(y - 1, x, k) - v(y - 3)) + v(y + 2);
+            }
+        for (int x = 0; x < src.width; ++x)
+            for (int k = 0; k < e; ++k) {
+                auto s = [&](int dx) { return sum(y, x + dx, k); };
+                const Sum c = src.at(x, y, k);
+                const Sum across = r == 1 ? (s(-1) + s(0)) + s(1) : ((s(-2) + s(2)) + (s(-1) + s(0))) + s(1);
+                if constexpr (std::is_floating_point_v<T>)
+                    out.push_back(filter == Filter::Mean3 ? across * (1.0f / 9.0f)
+                                  : filter == Filter::Sharpen3
+                                      ? (((17.0f * c - s(-1)) - s(0)) - s(1)) * 0.125f
+                                  : filter == Filter::Mean5 ? across * 0.04f
+                                                            : 25.0f * c - across);
+                else if (filter == Filter::Sharpen3) // 16 c less the eight neighbours; 8u floors at 0 first
+                    out.push_back(saturate<T>(
+                        divideNearest(sizeof(T) == 1 ? std::max(0LL, 17 * c - across) : 17 * c - across, 8)));
+                else
+                    out.push_back(saturate<T>(filter == Filter::Highpass5 ? 25 * c - across
+                                              : filter == Filter::Mean3   ? divideNearest(across, 9)
+                                                                          : divideNearest(across, 25)));
+            }
     }
     return out;
 }
@@ -111,38 +78,26 @@ void checkFilter(Filter filter, DataKind data, ChannelCode channels, const Kerne
                            e);
         Image<T> dst(width, height, 1, 8, width % 2 ? 0 : static_cast<int>(sizeof(T)), rng, e);
         const Image<T> before = dst;
-        FilterStatus status = FilterStatus::BadMask;
-        switch (filter) {
-        case Filter::Mean3:
-        case Filter::Sharpen3: {
-            ThreeByThreePasses passes{at<VerticalKernel3>(table, kVerticalArray3x3 + 2 * dk), nullptr,
-                                      nullptr};
-            if (filter == Filter::Mean3)
-                passes.horizontal = at<HorizontalKernel3>(table, kMean3Block + member);
-            else
-                passes.centred = at<CentredKernel>(table, kSharpenBlock + member);
-            status = drive3x3(passes, src.origin(), src.step, dst.origin(), dst.step, width, height, data,
-                              channels);
-            break;
-        }
-        case Filter::Mean5:
-        case Filter::Highpass5: {
-            BoxFiveByFivePasses passes{at<ColumnSumKernel5>(table, kBox5Block + dk),
-                                       at<ColumnSumKernel5>(table, kBox5UpdateStart + dk), nullptr, nullptr};
-            if (filter == Filter::Mean5)
-                passes.horizontal = at<HorizontalKernel3>(table, kMean5Block + member);
-            else
-                passes.centred = at<CentredKernel>(table, kBox5HighpassStart + member);
-            status = driveBox5x5(passes, src.origin(), src.step, dst.origin(), dst.step, width, height, data,
-                                 channels);
-            break;
-        }
-        }
+        // The horizontal pass of the filter: plain for the means, centred for the others.
+        const bool centred = filter == Filter::Sharpen3 || filter == Filter::Highpass5;
+        const std::size_t pass = member + (filter == Filter::Mean3      ? kMean3Block
+                                           : filter == Filter::Sharpen3 ? kSharpenBlock
+                                           : filter == Filter::Mean5    ? kMean5Block
+                                                                        : kBox5HighpassStart);
+        const HorizontalKernel3 horizontal = centred ? nullptr : at<HorizontalKernel3>(table, pass);
+        const CentredKernel centredPass = centred ? at<CentredKernel>(table, pass) : nullptr;
+        const FilterStatus status =
+            filter == Filter::Mean3 || filter == Filter::Sharpen3
+                ? drive3x3({at<VerticalKernel3>(table, kVerticalArray3x3 + 2 * dk), horizontal, centredPass},
+                           src.origin(), src.step, dst.origin(), dst.step, width, height, data, channels)
+                : driveBox5x5({at<ColumnSumKernel5>(table, kBox5Block + dk),
+                               at<ColumnSumKernel5>(table, kBox5UpdateStart + dk), horizontal, centredPass},
+                              src.origin(), src.step, dst.origin(), dst.step, width, height, data, channels);
         const std::string what = "filter " + std::to_string(static_cast<int>(filter)) + " data kind " +
                                  std::to_string(dk) + " channel code " + std::to_string(code) + " " +
                                  std::to_string(width) + "x" + std::to_string(height);
         ASSERT_EQ(status, FilterStatus::Ok) << what;
-        const std::vector<T> expected = reference(src, filter, channels), got = dst.rectangle();
+        const std::vector<T> expected = reference(src, filter, e), got = dst.rectangle();
         for (std::size_t i = 0; i < got.size(); ++i) {
             const bool alpha = channels == ChannelCode::FourKeepAlpha && i % 4 == 3;
             const T want = alpha ? before.rectangle()[i] : expected[i];

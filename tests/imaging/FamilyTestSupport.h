@@ -3,6 +3,7 @@
 // Guarded rows and lane-width arithmetic for the kernel family tests. Nothing here calls or copies the
 // implementation.
 
+#include "imaging/simd/KernelTypes.h"
 #include "support/KernelTestSupport.h"
 
 #include <functional>

@@ -1,5 +1,4 @@
 #include "FamilyTestSupport.h"
-#include "imaging/simd/KernelTypes.h"
 #include "imaging/simd/kernels/DerivativeHorizontalKernels3.h"
 #include "imaging/simd/kernels/DifferenceKernels3.h"
 #include "imaging/simd/kernels/HighpassKernels3.h"
@@ -20,58 +19,55 @@ using namespace testing;
 // Every horizontal family against its formula, member by member: every pixel count 1 to 70 and two long
 // rows; destinations against the page after them and 0, one element and 8 bytes past a page start; centre
 // rows against the page after or before them; row buffers exactly as long as the blocks that hold their
-// used elements (AddressSanitizer sees any read past them). Inputs cover each family's domain with its
-// ends, so results saturate, floor and wrap where the formula says.
+// used elements (AddressSanitizer sees any read past them). Row and centre values cover each family's
+// domain and its ends, so results saturate, floor and wrap where the formula says.
 
+using Range = std::pair<long long, long long>;
+constexpr Range kNone{0, 0};
+
+// One kernel of a family: plain or centred, its tap distance (the channel count), keeping alpha or not.
 struct Member {
-    const char* name;
     HorizontalKernel3 plain;
     CentredKernel centred;
-    int channels; // the tap distance
+    int channels;
     bool keepAlpha;
 };
-
-std::vector<Member> members(const char* name, HorizontalKernel3 c1, HorizontalKernel3 c4,
-                            HorizontalKernel3 c3, HorizontalKernel3 keepAlpha) {
-    std::vector<Member> all = {{name, c1, nullptr, 1, false}, {name, c3, nullptr, 3, false}};
-    if (c4)
-        all.push_back({name, c4, nullptr, 4, false});
-    if (keepAlpha)
-        all.push_back({name, keepAlpha, nullptr, 4, true});
-    return all;
+template <class Kernel> Member member(Kernel kernel, int channels, bool keepAlpha = false) {
+    if constexpr (std::is_same_v<Kernel, CentredKernel>)
+        return {nullptr, kernel, channels, keepAlpha};
+    else
+        return {kernel, nullptr, channels, keepAlpha};
 }
-std::vector<Member> members(const char* name, CentredKernel c1, CentredKernel c4, CentredKernel c3,
-                            CentredKernel keepAlpha) {
-    return {{name, nullptr, c1, 1, false},
-            {name, nullptr, c3, 3, false},
-            {name, nullptr, c4, 4, false},
-            {name, nullptr, keepAlpha, 4, true}};
-}
-std::vector<Member> oneChannel(const char* name, HorizontalKernel3 kernel) {
-    return {{name, kernel, nullptr, 1, false}};
-}
+#define TROV_FOUR(base)                                                                                      \
+    std::vector<Member> {                                                                                    \
+        member(base##_C1, 1), member(base##_C3, 3), member(base##_C4, 4), member(base##_KeepAlpha, 4, true)  \
+    }
+#define TROV_MEAN(base)                                                                                      \
+    std::vector<Member> {                                                                                    \
+        member(base##_C1, 1), member(base##_C3, 3), member(base##_KeepAlpha, 4, true)                        \
+    }
 
-template <class Row, class Centre, class Out> struct Family {
-    int taps;
-    std::vector<Member> members;
-    std::function<Row(std::mt19937&)> row;
-    std::function<Centre(std::mt19937&)> centre;
-    std::function<Out(const Row (&t)[5], Centre x, int channels)> expected;
-};
-
-template <class Row, class Centre, class Out>
-void check(const Family<Row, Centre, Out>& f, std::mt19937& rng) {
-    constexpr int kOffsets[] = {-1, 0, int(sizeof(Out)), 8};
-    for (const Member& m : f.members)
+// expected(taps t[0..taps-1], centre x, channel count) for each member over every length and placement.
+template <class Row, class Centre, class Out, class Expected>
+void check(const char* name, int taps, std::vector<Member> members, Range rows, Range centres,
+           Expected&& expected) {
+    std::mt19937 rng(static_cast<unsigned>(std::hash<std::string>{}(name)));
+    auto draw = [&rng]<class T>(T*, Range range) {
+        if constexpr (std::is_floating_point_v<T>)
+            return randomValue<T>(rng);
+        else
+            return valueOrEnd<T>(rng, range.first, range.second);
+    };
+    for (const Member& m : members)
         for (std::ptrdiff_t pixels : pixelCounts())
-            for (int offset : kOffsets) {
-                const std::ptrdiff_t n = pixels * m.channels, used = n + (f.taps - 1) * m.channels;
+            for (int offset : {-1, 0, int(sizeof(Out)), 8}) {
+                const std::ptrdiff_t n = pixels * m.channels, used = n + (taps - 1) * m.channels;
                 AlignedRow<Row> row(static_cast<std::size_t>(roundUp(used * sizeof(Row), 16) / sizeof(Row)));
                 for (std::ptrdiff_t i = 0; i < used; ++i)
-                    row[i] = f.row(rng);
+                    row[i] = draw(static_cast<Row*>(nullptr), rows);
                 GuardedBytes centre(static_cast<std::size_t>(n) * sizeof(Centre), pixels % 2 == 0);
                 for (std::ptrdiff_t i = 0; i < n; ++i) {
-                    const Centre x = f.centre(rng);
+                    const Centre x = draw(static_cast<Centre*>(nullptr), centres);
                     std::memcpy(centre.data() + i * sizeof(Centre), &x, sizeof x);
                 }
                 GuardedElements<Out> dst(n, offset, rng);
@@ -81,30 +77,26 @@ void check(const Family<Row, Centre, Out>& f, std::mt19937& rng) {
                     m.plain(row.data(), dst.data(), n);
                 for (std::ptrdiff_t j = 0; j < n; ++j) {
                     Row t[5] = {};
-                    for (int k = 0; k < f.taps; ++k)
+                    for (int k = 0; k < taps; ++k)
                         t[k] = row[j + k * m.channels];
                     const Out want = m.keepAlpha && j % 4 == 3
                                          ? dst.before(j)
-                                         : f.expected(t, loadAt<Centre>(centre.data(), j), m.channels);
+                                         : expected(t, loadAt<Centre>(centre.data(), j), m.channels);
                     ASSERT_TRUE(sameBits(dst.at(j), want))
-                        << m.name << " channels " << m.channels << (m.keepAlpha ? " keeping alpha" : "")
+                        << name << " channels " << m.channels << (m.keepAlpha ? " keeping alpha" : "")
                         << " n " << n << " offset " << offset << " j " << j;
                 }
-                ASSERT_TRUE(dst.changedOnlyInside(n)) << m.name << " channels " << m.channels << " n " << n;
+                ASSERT_TRUE(dst.changedOnlyInside(n)) << name << " channels " << m.channels << " n " << n;
             }
 }
 
-// Draws over a whole integer type with its ends, or over lo..hi.
-template <class T>
-std::function<T(std::mt19937&)> anyOf(long long lo = std::numeric_limits<T>::min(),
-                                      long long hi = std::numeric_limits<T>::max()) {
-    return [lo, hi](std::mt19937& rng) { return valueOrEnd<T>(rng, lo, hi); };
+template <class T> constexpr Range all() {
+    return {std::numeric_limits<T>::min(), std::numeric_limits<T>::max()};
 }
-std::function<float(std::mt19937&)> anyFloat() {
-    return [](std::mt19937& rng) { return randomValue<float>(rng); };
-}
-using NoCentre = std::uint8_t;
-
+using u8 = std::uint8_t;
+using u16 = std::uint16_t;
+using s16 = std::int16_t;
+using s32 = std::int32_t;
 long long sum(const auto(&t)[5], int taps) {
     long long s = 0;
     for (int k = 0; k < taps; ++k)
@@ -115,294 +107,126 @@ long long sum(const auto(&t)[5], int taps) {
 float sum5(const float (&t)[5]) {
     return ((t[0] + t[4]) + (t[1] + t[2])) + t[3];
 }
+// Three-row sums of offset 16s samples (98304 above their true sum) and five-row true sums.
+constexpr Range kBiased3{0, 3 * 65535};
+constexpr Range kTrue5{5 * -32768, 5 * 32767};
 
 TEST(UnscaledKernels3, EveryMemberSumsItsThreeTapsUnscaledAndSaturatesTheWrappedSum) {
-    std::mt19937 rng(101);
-    for (int weight : {1, 2}) {
-        const bool w1 = weight == 1;
-        check(
-            Family<std::int16_t, NoCentre, std::uint8_t>{
-                3,
-                w1 ? members("horzSum3_8u", horzSum3_8u_C1, horzSum3_8u_C4, horzSum3_8u_C3,
-                             horzSum3_8u_KeepAlpha)
-                   : members("horzSum121_8u", horzSum121_8u_C1, horzSum121_8u_C4, horzSum121_8u_C3,
-                             horzSum121_8u_KeepAlpha),
-                anyOf<std::int16_t>(), anyOf<NoCentre>(),
-                [&](const std::int16_t(&t)[5], NoCentre, int) {
-                    return saturate<std::uint8_t>(wrap<std::int16_t>(t[0] + weight * t[1] + t[2]));
-                }},
-            rng);
-        check(
-            Family<std::int32_t, NoCentre, std::int16_t>{
-                3,
-                w1 ? members("horzSum3_16s", horzSum3_16s_C1, horzSum3_16s_C4, horzSum3_16s_C3,
-                             horzSum3_16s_KeepAlpha)
-                   : members("horzSum121_16s", horzSum121_16s_C1, horzSum121_16s_C4, horzSum121_16s_C3,
-                             horzSum121_16s_KeepAlpha),
-                anyOf<std::int32_t>(), anyOf<NoCentre>(),
-                [&](const std::int32_t(&t)[5], NoCentre, int) {
-                    return saturate<std::int16_t>(wrap<std::int32_t>(t[0] + weight * 1LL * t[1] + t[2]));
-                }},
-            rng);
-        check(Family<float, NoCentre, float>{3,
-                                             w1 ? members("horzSum3_32f", horzSum3_32f_C1, horzSum3_32f_C4,
-                                                          horzSum3_32f_C3, horzSum3_32f_KeepAlpha)
-                                                : members("horzSum121_32f", horzSum121_32f_C1,
-                                                          horzSum121_32f_C4, horzSum121_32f_C3,
-                                                          horzSum121_32f_KeepAlpha),
-                                             anyFloat(), anyOf<NoCentre>(),
-                                             [&](const float(&t)[5], NoCentre, int c) {
-                                                 if (w1)
-                                                     return (t[0] + t[1]) + t[2];
-                                                 return c == 4 ? (t[0] + t[1]) + (t[1] + t[2])
-                                                               : (t[0] + (t[1] + t[1])) + t[2];
-                                             }},
-              rng);
+    for (int w : {1, 2}) {
+        check<s16, u8, u8>(
+            "horzSum_8u", 3, w == 1 ? TROV_FOUR(horzSum3_8u) : TROV_FOUR(horzSum121_8u), all<s16>(), kNone,
+            [w](const s16(&t)[5], u8, int) { return saturate<u8>(wrap<s16>(t[0] + w * t[1] + t[2])); });
+        check<s32, u8, s16>("horzSum_16s", 3, w == 1 ? TROV_FOUR(horzSum3_16s) : TROV_FOUR(horzSum121_16s),
+                            all<s32>(), kNone, [w](const s32(&t)[5], u8, int) {
+                                return saturate<s16>(wrap<s32>(t[0] + w * 1LL * t[1] + t[2]));
+                            });
+        check<float, u8, float>(
+            "horzSum_32f", 3, w == 1 ? TROV_FOUR(horzSum3_32f) : TROV_FOUR(horzSum121_32f), kNone, kNone,
+            [w](const float(&t)[5], u8, int c) {
+                if (w == 1)
+                    return (t[0] + t[1]) + t[2];
+                return c == 4 ? (t[0] + t[1]) + (t[1] + t[2]) : (t[0] + (t[1] + t[1])) + t[2];
+            });
     }
 }
 
 TEST(HighpassKernels3, EveryMemberGivesNineTimesTheCentreLessItsTapsFlooredOrSaturatedByKind) {
-    std::mt19937 rng(103);
-    check(
-        Family<std::uint16_t, std::uint8_t, std::uint8_t>{
-            3,
-            members("horzHighpass3_8u", horzHighpass3_8u_C1, horzHighpass3_8u_C4, horzHighpass3_8u_C3,
-                    horzHighpass3_8u_KeepAlpha),
-            anyOf<std::uint16_t>(0, 765), anyOf<std::uint8_t>(),
-            [](const std::uint16_t(&t)[5], std::uint8_t x, int) {
-                return saturate<std::uint8_t>(9LL * x - sum(t, 3));
-            }},
-        rng);
-    // Biased rows of three offset samples; the centre's offset cancels theirs.
-    check(
-        Family<std::int32_t, std::int16_t, std::int16_t>{
-            3,
-            members("horzHighpass3_16s", horzHighpass3_16s_C1, horzHighpass3_16s_C4, horzHighpass3_16s_C3,
-                    horzHighpass3_16s_KeepAlpha),
-            anyOf<std::int32_t>(0, 3 * 65535), anyOf<std::int16_t>(),
-            [](const std::int32_t(&t)[5], std::int16_t x, int) {
-                return saturate<std::int16_t>(9LL * (x + 32768) - sum(t, 3));
-            }},
-        rng);
-    check(Family<float, float, float>{3,
-                                      members("horzHighpass3_32f", horzHighpass3_32f_C1, horzHighpass3_32f_C4,
-                                              horzHighpass3_32f_C3, horzHighpass3_32f_KeepAlpha),
-                                      anyFloat(), anyFloat(),
-                                      [](const float(&t)[5], float x, int) {
-                                          return ((9.0f * x - t[0]) - t[1]) - t[2];
-                                      }},
-          rng);
-    // 16-bit rows and results: no floor, the tap sum wraps in 16 bits, the difference saturates.
-    for (bool isSigned : {false, true}) {
-        const CentredKernel kernel = isSigned ? horzHighpass3_8s16s_C1 : horzHighpass3_8u16s_C1;
-        check(
-            Family<std::int16_t, std::uint8_t, std::int16_t>{
-                3,
-                {{isSigned ? "horzHighpass3_8s16s" : "horzHighpass3_8u16s", nullptr, kernel, 1, false}},
-                anyOf<std::int16_t>(),
-                anyOf<std::uint8_t>(),
-                [=](const std::int16_t(&t)[5], std::uint8_t raw, int) {
-                    const int x = isSigned ? static_cast<std::int8_t>(raw) : raw;
-                    return saturate<std::int16_t>(9LL * x - wrap<std::int16_t>(sum(t, 3)));
-                }},
-            rng);
-    }
+    check<u16, u8, u8>("horzHighpass3_8u", 3, TROV_FOUR(horzHighpass3_8u), {0, 765}, all<u8>(),
+                       [](const u16(&t)[5], u8 x, int) { return saturate<u8>(9LL * x - sum(t, 3)); });
+    check<s32, s16, s16>(
+        "horzHighpass3_16s", 3, TROV_FOUR(horzHighpass3_16s), kBiased3, all<s16>(),
+        [](const s32(&t)[5], s16 x, int) { return saturate<s16>(9LL * (x + 32768) - sum(t, 3)); });
+    check<float, float, float>(
+        "horzHighpass3_32f", 3, TROV_FOUR(horzHighpass3_32f), kNone, kNone,
+        [](const float(&t)[5], float x, int) { return ((9.0f * x - t[0]) - t[1]) - t[2]; });
+    // 16-bit rows and results: no floor; the tap sum wraps in 16 bits and the difference saturates.
+    for (bool isSigned : {false, true})
+        check<s16, u8, s16>(isSigned ? "horzHighpass3_8s16s" : "horzHighpass3_8u16s", 3,
+                            {member(isSigned ? horzHighpass3_8s16s_C1 : horzHighpass3_8u16s_C1, 1)},
+                            all<s16>(), all<u8>(), [=](const s16(&t)[5], u8 raw, int) {
+                                const int x = isSigned ? static_cast<std::int8_t>(raw) : raw;
+                                return saturate<s16>(9LL * x - wrap<s16>(sum(t, 3)));
+                            });
 }
 
 TEST(DifferenceKernels3, EveryHorizontalMemberTakesLeftMinusRightSaturatedToItsType) {
-    std::mt19937 rng(107);
-    check(
-        Family<std::uint16_t, NoCentre, std::uint8_t>{
-            3,
-            members("horzDiff3_16u8u", horzDiff3_16u8u_C1, horzDiff3_16u8u_C4, horzDiff3_16u8u_C3,
-                    horzDiff3_16u8u_KeepAlpha),
-            anyOf<std::uint16_t>(), anyOf<NoCentre>(),
-            [](const std::uint16_t(&t)[5], NoCentre, int) { return saturate<std::uint8_t>(t[0] - t[2]); }},
-        rng);
-    check(Family<std::int32_t, NoCentre, std::int16_t>{3,
-                                                       members("horzDiff3_32s16s", horzDiff3_32s16s_C1,
-                                                               horzDiff3_32s16s_C4, horzDiff3_32s16s_C3,
-                                                               horzDiff3_32s16s_KeepAlpha),
-                                                       anyOf<std::int32_t>(), anyOf<NoCentre>(),
-                                                       [](const std::int32_t(&t)[5], NoCentre, int) {
-                                                           return saturate<std::int16_t>(
-                                                               wrap<std::int32_t>(0LL + t[0] - t[2]));
-                                                       }},
-          rng);
-    check(Family<float, NoCentre, float>{3,
-                                         members("horzDiff3_32f", horzDiff3_32f_C1, horzDiff3_32f_C4,
-                                                 horzDiff3_32f_C3, horzDiff3_32f_KeepAlpha),
-                                         anyFloat(), anyOf<NoCentre>(),
-                                         [](const float(&t)[5], NoCentre, int) { return t[0] - t[2]; }},
-          rng);
+    check<u16, u8, u8>("horzDiff3_16u8u", 3, TROV_FOUR(horzDiff3_16u8u), all<u16>(), kNone,
+                       [](const u16(&t)[5], u8, int) { return saturate<u8>(t[0] - t[2]); });
+    check<s32, u8, s16>(
+        "horzDiff3_32s16s", 3, TROV_FOUR(horzDiff3_32s16s), all<s32>(), kNone,
+        [](const s32(&t)[5], u8, int) { return saturate<s16>(wrap<s32>(0LL + t[0] - t[2])); });
+    check<float, u8, float>("horzDiff3_32f", 3, TROV_FOUR(horzDiff3_32f), kNone, kNone,
+                            [](const float(&t)[5], u8, int) { return t[0] - t[2]; });
 }
 
 TEST(SharpenKernels3, EveryMemberDividesSeventeenTimesTheCentreLessItsTapsByEightHalfToEven) {
-    std::mt19937 rng(109);
-    check(
-        Family<std::uint16_t, std::uint8_t, std::uint8_t>{
-            3,
-            members("horzSharpen3_8u", horzSharpen3_8u_C1, horzSharpen3_8u_C4, horzSharpen3_8u_C3,
-                    horzSharpen3_8u_KeepAlpha),
-            anyOf<std::uint16_t>(0, 765), anyOf<std::uint8_t>(),
-            [](const std::uint16_t(&t)[5], std::uint8_t x, int) {
-                return saturate<std::uint8_t>(divideNearest(std::max(0LL, 17LL * x - sum(t, 3)), 8));
-            }},
-        rng);
-    check(
-        Family<std::int32_t, std::int16_t, std::int16_t>{
-            3,
-            members("horzSharpen3_16s", horzSharpen3_16s_C1, horzSharpen3_16s_C4, horzSharpen3_16s_C3,
-                    horzSharpen3_16s_KeepAlpha),
-            anyOf<std::int32_t>(0, 3 * 65535), anyOf<std::int16_t>(),
-            [](const std::int32_t(&t)[5], std::int16_t x, int) {
-                return saturate<std::int16_t>(divideNearest(17LL * x - (sum(t, 3) - 3 * 98304), 8));
-            }},
-        rng);
-    check(Family<float, float, float>{3,
-                                      members("horzSharpen3_32f", horzSharpen3_32f_C1, horzSharpen3_32f_C4,
-                                              horzSharpen3_32f_C3, horzSharpen3_32f_KeepAlpha),
-                                      anyFloat(), anyFloat(),
-                                      [](const float(&t)[5], float x, int) {
-                                          return (((17.0f * x - t[0]) - t[1]) - t[2]) * 0.125f;
-                                      }},
-          rng);
+    check<u16, u8, u8>("horzSharpen3_8u", 3, TROV_FOUR(horzSharpen3_8u), {0, 765}, all<u8>(),
+                       [](const u16(&t)[5], u8 x, int) {
+                           return saturate<u8>(divideNearest(std::max(0LL, 17LL * x - sum(t, 3)), 8));
+                       });
+    check<s32, s16, s16>("horzSharpen3_16s", 3, TROV_FOUR(horzSharpen3_16s), kBiased3, all<s16>(),
+                         [](const s32(&t)[5], s16 x, int) {
+                             return saturate<s16>(divideNearest(17LL * x - (sum(t, 3) - 3 * 98304), 8));
+                         });
+    check<float, float, float>(
+        "horzSharpen3_32f", 3, TROV_FOUR(horzSharpen3_32f), kNone, kNone,
+        [](const float(&t)[5], float x, int) { return (((17.0f * x - t[0]) - t[1]) - t[2]) * 0.125f; });
 }
 
 TEST(MeanKernels3, EveryMemberDividesItsNineElementSumByNine) {
-    std::mt19937 rng(113);
-    check(
-        Family<std::uint16_t, NoCentre, std::uint8_t>{
-            3, members("horzMean3_8u", horzMean3_8u_C1, nullptr, horzMean3_8u_C3, horzMean3_8u_KeepAlpha),
-            anyOf<std::uint16_t>(0, 765), anyOf<NoCentre>(),
-            [](const std::uint16_t(&t)[5], NoCentre, int) {
-                return static_cast<std::uint8_t>(divideNearest(sum(t, 3), 9));
-            }},
-        rng);
-    check(
-        Family<std::int32_t, NoCentre, std::int16_t>{
-            3, members("horzMean3_16s", horzMean3_16s_C1, nullptr, horzMean3_16s_C3, horzMean3_16s_KeepAlpha),
-            anyOf<std::int32_t>(0, 3 * 65535), anyOf<NoCentre>(),
-            [](const std::int32_t(&t)[5], NoCentre, int) {
-                return saturate<std::int16_t>(divideNearest(sum(t, 3) - 3 * 98304, 9));
-            }},
-        rng);
-    check(
-        Family<float, NoCentre, float>{
-            3, members("horzMean3_32f", horzMean3_32f_C1, nullptr, horzMean3_32f_C3, horzMean3_32f_KeepAlpha),
-            anyFloat(), anyOf<NoCentre>(),
-            [](const float(&t)[5], NoCentre, int) { return ((t[0] + t[1]) + t[2]) * (1.0f / 9.0f); }},
-        rng);
+    check<u16, u8, u8>("horzMean3_8u", 3, TROV_MEAN(horzMean3_8u), {0, 765}, kNone,
+                       [](const u16(&t)[5], u8, int) { return u8(divideNearest(sum(t, 3), 9)); });
+    check<s32, u8, s16>(
+        "horzMean3_16s", 3, TROV_MEAN(horzMean3_16s), kBiased3, kNone,
+        [](const s32(&t)[5], u8, int) { return saturate<s16>(divideNearest(sum(t, 3) - 3 * 98304, 9)); });
+    check<float, u8, float>(
+        "horzMean3_32f", 3, TROV_MEAN(horzMean3_32f), kNone, kNone,
+        [](const float(&t)[5], u8, int) { return ((t[0] + t[1]) + t[2]) * (1.0f / 9.0f); });
 }
 
 TEST(ScharrKernels3, HorizontalPassesTakeRightMinusLeft) {
-    std::mt19937 rng(127);
-    check(Family<float, NoCentre, float>{3, oneChannel("horzScharrDiff3_32f_C1", horzScharrDiff3_32f_C1),
-                                         anyFloat(), anyOf<NoCentre>(),
-                                         [](const float(&t)[5], NoCentre, int) { return t[2] - t[0]; }},
-          rng);
-    check(
-        Family<std::int16_t, NoCentre, std::int16_t>{
-            3, oneChannel("horzScharrDiff3_16s_C1", horzScharrDiff3_16s_C1), anyOf<std::int16_t>(),
-            anyOf<NoCentre>(),
-            [](const std::int16_t(&t)[5], NoCentre, int) { return saturate<std::int16_t>(t[2] - t[0]); }},
-        rng);
+    check<float, u8, float>("horzScharrDiff3_32f_C1", 3, {member(horzScharrDiff3_32f_C1, 1)}, kNone, kNone,
+                            [](const float(&t)[5], u8, int) { return t[2] - t[0]; });
+    check<s16, u8, s16>("horzScharrDiff3_16s_C1", 3, {member(horzScharrDiff3_16s_C1, 1)}, all<s16>(), kNone,
+                        [](const s16(&t)[5], u8, int) { return saturate<s16>(t[2] - t[0]); });
 }
 
 // The difference saturates; smoothing, second difference and Scharr smoothing wrap in 16 bits.
 TEST(DerivativeHorizontalKernels3, EveryMemberFollowsItsThreeTapFormula) {
-    std::mt19937 rng(131);
-    using Formula16 = std::function<long long(long long l, long long c, long long r)>;
-    const std::pair<Member, Formula16> kinds16[] = {
-        {{"horzDiff3_16s_C1", horzDiff3_16s_C1, nullptr, 1, false},
-         [](auto l, auto, auto r) { return l - r; }},
-        {{"horzSmooth3_16s_C1", horzSmooth3_16s_C1, nullptr, 1, false},
-         [](auto l, auto c, auto r) { return l + 2 * c + r; }},
-        {{"horzSecond3_16s_C1", horzSecond3_16s_C1, nullptr, 1, false},
-         [](auto l, auto c, auto r) { return (l + r) - 2 * c; }},
-        {{"horzScharr3_16s_C1", horzScharr3_16s_C1, nullptr, 1, false},
-         [](auto l, auto c, auto r) { return 3 * (l + r) + 10 * c; }},
+    auto wrapped = [](long long (*f)(long long, long long, long long)) {
+        return [f](const s16(&t)[5], u8, int) { return wrap<s16>(f(t[0], t[1], t[2])); };
     };
-    for (const auto& [member, formula] : kinds16) {
-        const bool saturates = member.plain == horzDiff3_16s_C1;
-        check(Family<std::int16_t, NoCentre, std::int16_t>{3,
-                                                           {member},
-                                                           anyOf<std::int16_t>(),
-                                                           anyOf<NoCentre>(),
-                                                           [&](const std::int16_t(&t)[5], NoCentre, int) {
-                                                               const long long v = formula(t[0], t[1], t[2]);
-                                                               return saturates ? saturate<std::int16_t>(v)
-                                                                                : wrap<std::int16_t>(v);
-                                                           }},
-              rng);
-    }
-    check(Family<float, NoCentre, float>{3, oneChannel("horzSecond3_32f_C1", horzSecond3_32f_C1), anyFloat(),
-                                         anyOf<NoCentre>(),
-                                         [](const float(&t)[5], NoCentre, int) {
-                                             return (t[0] + t[2]) - (t[1] + t[1]);
-                                         }},
-          rng);
-    check(Family<float, NoCentre, float>{3, oneChannel("horzScharr3_32f_C1", horzScharr3_32f_C1), anyFloat(),
-                                         anyOf<NoCentre>(),
-                                         [](const float(&t)[5], NoCentre, int) {
-                                             return (t[0] + t[2]) * 3.0f + t[1] * 10.0f;
-                                         }},
-          rng);
+    check<s16, u8, s16>("horzDiff3_16s_C1", 3, {member(horzDiff3_16s_C1, 1)}, all<s16>(), kNone,
+                        [](const s16(&t)[5], u8, int) { return saturate<s16>(t[0] - t[2]); });
+    check<s16, u8, s16>("horzSmooth3_16s_C1", 3, {member(horzSmooth3_16s_C1, 1)}, all<s16>(), kNone,
+                        wrapped([](long long l, long long c, long long r) { return l + 2 * c + r; }));
+    check<s16, u8, s16>("horzSecond3_16s_C1", 3, {member(horzSecond3_16s_C1, 1)}, all<s16>(), kNone,
+                        wrapped([](long long l, long long c, long long r) { return (l + r) - 2 * c; }));
+    check<s16, u8, s16>("horzScharr3_16s_C1", 3, {member(horzScharr3_16s_C1, 1)}, all<s16>(), kNone,
+                        wrapped([](long long l, long long c, long long r) { return 3 * (l + r) + 10 * c; }));
+    check<float, u8, float>("horzSecond3_32f_C1", 3, {member(horzSecond3_32f_C1, 1)}, kNone, kNone,
+                            [](const float(&t)[5], u8, int) { return (t[0] + t[2]) - (t[1] + t[1]); });
+    check<float, u8, float>("horzScharr3_32f_C1", 3, {member(horzScharr3_32f_C1, 1)}, kNone, kNone,
+                            [](const float(&t)[5], u8, int) { return (t[0] + t[2]) * 3.0f + t[1] * 10.0f; });
 }
 
 TEST(HighpassKernels5, EveryMemberGivesTwentyFiveTimesTheCentreLessItsFiveColumnSums) {
-    std::mt19937 rng(137);
-    check(
-        Family<std::uint16_t, std::uint8_t, std::uint8_t>{
-            5,
-            members("horzHighpass5_8u", horzHighpass5_8u_C1, horzHighpass5_8u_C4, horzHighpass5_8u_C3,
-                    horzHighpass5_8u_KeepAlpha),
-            anyOf<std::uint16_t>(0, 1275), anyOf<std::uint8_t>(),
-            [](const std::uint16_t(&t)[5], std::uint8_t x, int) {
-                return saturate<std::uint8_t>(25LL * x - sum(t, 5));
-            }},
-        rng);
-    check(
-        Family<std::int32_t, std::int16_t, std::int16_t>{
-            5,
-            members("horzHighpass5_16s", horzHighpass5_16s_C1, horzHighpass5_16s_C4, horzHighpass5_16s_C3,
-                    horzHighpass5_16s_KeepAlpha),
-            anyOf<std::int32_t>(5 * -32768, 5 * 32767), anyOf<std::int16_t>(),
-            [](const std::int32_t(&t)[5], std::int16_t x, int) {
-                return saturate<std::int16_t>(25LL * x - sum(t, 5));
-            }},
-        rng);
-    check(Family<float, float, float>{5,
-                                      members("horzHighpass5_32f", horzHighpass5_32f_C1, horzHighpass5_32f_C4,
-                                              horzHighpass5_32f_C3, horzHighpass5_32f_KeepAlpha),
-                                      anyFloat(), anyFloat(),
-                                      [](const float(&t)[5], float x, int) { return 25.0f * x - sum5(t); }},
-          rng);
+    check<u16, u8, u8>("horzHighpass5_8u", 5, TROV_FOUR(horzHighpass5_8u), {0, 1275}, all<u8>(),
+                       [](const u16(&t)[5], u8 x, int) { return saturate<u8>(25LL * x - sum(t, 5)); });
+    check<s32, s16, s16>("horzHighpass5_16s", 5, TROV_FOUR(horzHighpass5_16s), kTrue5, all<s16>(),
+                         [](const s32(&t)[5], s16 x, int) { return saturate<s16>(25LL * x - sum(t, 5)); });
+    check<float, float, float>("horzHighpass5_32f", 5, TROV_FOUR(horzHighpass5_32f), kNone, kNone,
+                               [](const float(&t)[5], float x, int) { return 25.0f * x - sum5(t); });
 }
 
 TEST(MeanKernels5, EveryMemberDividesItsTwentyFiveElementSumByTwentyFive) {
-    std::mt19937 rng(139);
-    check(
-        Family<std::uint16_t, NoCentre, std::uint8_t>{
-            5, members("horzMean5_8u", horzMean5_8u_C1, nullptr, horzMean5_8u_C3, horzMean5_8u_KeepAlpha),
-            anyOf<std::uint16_t>(0, 1275), anyOf<NoCentre>(),
-            [](const std::uint16_t(&t)[5], NoCentre, int) {
-                return static_cast<std::uint8_t>(divideNearest(sum(t, 5), 25));
-            }},
-        rng);
-    check(
-        Family<std::int32_t, NoCentre, std::int16_t>{
-            5, members("horzMean5_16s", horzMean5_16s_C1, nullptr, horzMean5_16s_C3, horzMean5_16s_KeepAlpha),
-            anyOf<std::int32_t>(5 * -32768, 5 * 32767), anyOf<NoCentre>(),
-            [](const std::int32_t(&t)[5], NoCentre, int) {
-                return saturate<std::int16_t>(divideNearest(sum(t, 5), 25));
-            }},
-        rng);
-    check(
-        Family<float, NoCentre, float>{
-            5, members("horzMean5_32f", horzMean5_32f_C1, nullptr, horzMean5_32f_C3, horzMean5_32f_KeepAlpha),
-            anyFloat(), anyOf<NoCentre>(), [](const float(&t)[5], NoCentre, int) { return sum5(t) * 0.04f; }},
-        rng);
+    check<u16, u8, u8>("horzMean5_8u", 5, TROV_MEAN(horzMean5_8u), {0, 1275}, kNone,
+                       [](const u16(&t)[5], u8, int) { return u8(divideNearest(sum(t, 5), 25)); });
+    check<s32, u8, s16>(
+        "horzMean5_16s", 5, TROV_MEAN(horzMean5_16s), kTrue5, kNone,
+        [](const s32(&t)[5], u8, int) { return saturate<s16>(divideNearest(sum(t, 5), 25)); });
+    check<float, u8, float>("horzMean5_32f", 5, TROV_MEAN(horzMean5_32f), kNone, kNone,
+                            [](const float(&t)[5], u8, int) { return sum5(t) * 0.04f; });
 }
 
 } // namespace

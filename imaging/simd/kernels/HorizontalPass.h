@@ -146,8 +146,8 @@ template <int G> __m128i offsetForm16(__m128i words) {
 
 } // namespace trov::imaging::simd
 
-// Named kernels: one member, or the four channel-code members of a family (one, four and three channels,
-// and four keeping the destination's alpha).
+// Named kernels: one member, or the channel-code members of a family: one, three and four channels, and
+// four keeping the destination's alpha (the means have no four-channel member without alpha).
 #define TROV_HORIZONTAL_KERNEL(name, Kind, distance, keepAlpha)                                              \
     void name(const void* row, void* dst, std::ptrdiff_t n) {                                                \
         simd::horizontalPass<Kind, distance, keepAlpha>(row, dst, n);                                        \
@@ -156,11 +156,13 @@ template <int G> __m128i offsetForm16(__m128i words) {
     void name(const void* centre, const void* row, void* dst, std::ptrdiff_t n) {                            \
         simd::centredPass<Kind, distance, keepAlpha>(centre, row, dst, n);                                   \
     }
-#define TROV_HORIZONTAL_MEMBERS(base, Kind)                                                                  \
+#define TROV_HORIZONTAL_MEMBERS_BUT_C4(base, Kind)                                                           \
     TROV_HORIZONTAL_KERNEL(base##_C1, Kind, 1, false)                                                        \
     TROV_HORIZONTAL_KERNEL(base##_C3, Kind, 3, false)                                                        \
-    TROV_HORIZONTAL_KERNEL(base##_C4, Kind, 4, false)                                                        \
     TROV_HORIZONTAL_KERNEL(base##_KeepAlpha, Kind, 4, true)
+#define TROV_HORIZONTAL_MEMBERS(base, Kind)                                                                  \
+    TROV_HORIZONTAL_MEMBERS_BUT_C4(base, Kind)                                                               \
+    TROV_HORIZONTAL_KERNEL(base##_C4, Kind, 4, false)
 #define TROV_CENTRED_MEMBERS(base, Kind)                                                                     \
     TROV_CENTRED_KERNEL(base##_C1, Kind, 1, false)                                                           \
     TROV_CENTRED_KERNEL(base##_C3, Kind, 3, false)                                                           \

@@ -34,14 +34,8 @@ using Mean3_32f = PassKind<float, 4, 3, 0, Mean32f>;
 
 } // namespace
 
-TROV_HORIZONTAL_KERNEL(horzMean3_8u_C1, Mean3_8u, 1, false)
-TROV_HORIZONTAL_KERNEL(horzMean3_8u_C3, Mean3_8u, 3, false)
-TROV_HORIZONTAL_KERNEL(horzMean3_8u_KeepAlpha, Mean3_8u, 4, true)
-TROV_HORIZONTAL_KERNEL(horzMean3_16s_C1, Mean3_16s, 1, false)
-TROV_HORIZONTAL_KERNEL(horzMean3_16s_C3, Mean3_16s, 3, false)
-TROV_HORIZONTAL_KERNEL(horzMean3_16s_KeepAlpha, Mean3_16s, 4, true)
-TROV_HORIZONTAL_KERNEL(horzMean3_32f_C1, Mean3_32f, 1, false)
-TROV_HORIZONTAL_KERNEL(horzMean3_32f_C3, Mean3_32f, 3, false)
-TROV_HORIZONTAL_KERNEL(horzMean3_32f_KeepAlpha, Mean3_32f, 4, true)
+TROV_HORIZONTAL_MEMBERS_BUT_C4(horzMean3_8u, Mean3_8u)
+TROV_HORIZONTAL_MEMBERS_BUT_C4(horzMean3_16s, Mean3_16s)
+TROV_HORIZONTAL_MEMBERS_BUT_C4(horzMean3_32f, Mean3_32f)
 
 } // namespace trov::imaging

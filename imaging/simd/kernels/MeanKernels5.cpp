@@ -34,14 +34,8 @@ using Mean5_32f = PassKind<float, 4, 5, 0, Mean32f>;
 
 } // namespace
 
-TROV_HORIZONTAL_KERNEL(horzMean5_8u_C1, Mean5_8u, 1, false)
-TROV_HORIZONTAL_KERNEL(horzMean5_8u_C3, Mean5_8u, 3, false)
-TROV_HORIZONTAL_KERNEL(horzMean5_8u_KeepAlpha, Mean5_8u, 4, true)
-TROV_HORIZONTAL_KERNEL(horzMean5_16s_C1, Mean5_16s, 1, false)
-TROV_HORIZONTAL_KERNEL(horzMean5_16s_C3, Mean5_16s, 3, false)
-TROV_HORIZONTAL_KERNEL(horzMean5_16s_KeepAlpha, Mean5_16s, 4, true)
-TROV_HORIZONTAL_KERNEL(horzMean5_32f_C1, Mean5_32f, 1, false)
-TROV_HORIZONTAL_KERNEL(horzMean5_32f_C3, Mean5_32f, 3, false)
-TROV_HORIZONTAL_KERNEL(horzMean5_32f_KeepAlpha, Mean5_32f, 4, true)
+TROV_HORIZONTAL_MEMBERS_BUT_C4(horzMean5_8u, Mean5_8u)
+TROV_HORIZONTAL_MEMBERS_BUT_C4(horzMean5_16s, Mean5_16s)
+TROV_HORIZONTAL_MEMBERS_BUT_C4(horzMean5_32f, Mean5_32f)
 
 } // namespace trov::imaging
