@@ -30,9 +30,9 @@ int elementsOf(ChannelCode channels) {
 template <class T> std::vector<T> reference(const Image<T>& src, Filter filter, int e) {
     using Sum = std::conditional_t<std::is_floating_point_v<T>, float, long long>;
     const int r = filter == Filter::Mean3 || filter == Filter::Sharpen3 ? 1 : 2, w = src.width + 2 * r;
-    std::vector<Sum> sums(static_cast<std::size_t>(src.height * w * e));
+    std::vector<Sum> sums(std::size_t(src.height) * std::size_t(w) * std::size_t(e));
     auto sum = [&](int y, int x, int k) -> Sum& {
-        return sums[static_cast<std::size_t>((y * w + x + r) * e + k)];
+        return sums[static_cast<std::size_t>((std::ptrdiff_t{y} * w + x + r) * e + k)];
     };
     std::vector<T> out;
     for (int y = 0; y < src.height; ++y) {

@@ -49,7 +49,7 @@ template <class Kernel> Member member(Kernel kernel, int channels, bool keepAlph
 
 // expected(taps t[0..taps-1], centre x, channel count) for each member over every length and placement.
 template <class Row, class Centre, class Out, class Expected>
-void check(const char* name, int taps, std::vector<Member> members, Range rows, Range centres,
+void check(const char* name, int taps, const std::vector<Member>& members, Range rows, Range centres,
            Expected&& expected) {
     std::mt19937 rng(static_cast<unsigned>(std::hash<std::string>{}(name)));
     auto draw = [&rng]<class T>(T*, Range range) {

@@ -58,6 +58,20 @@ struct Float32 {
     static void widen(__m128i v, __m128i (&out)[1]) { out[0] = v; }
 };
 
+// The raw source blocks of each row widened and combined into the row-buffer lanes.
+template <class Widen, class Formula, std::size_t R>
+void combineRows(const __m128i (&raw)[R], const __m128i (&old)[Widen::kOut], __m128i (&result)[Widen::kOut]) {
+    __m128i lanes[R][Widen::kOut];
+    for (std::size_t r = 0; r < R; ++r)
+        Widen::widen(raw[r], lanes[r]);
+    for (std::ptrdiff_t v = 0; v < Widen::kOut; ++v) {
+        __m128i in[R];
+        for (std::size_t r = 0; r < R; ++r)
+            in[r] = lanes[r][v];
+        result[v] = Formula::template apply<typename Widen::Ops>(in, old[v]);
+    }
+}
+
 // Formula::kRows: the rows read, in source steps below the address given; Formula::kAccumulate: the row
 // buffer's own value takes part; Formula::apply<Ops>(lanes of each row, row buffer lanes).
 template <class Widen, class Formula>
@@ -71,16 +85,8 @@ void verticalPass(const void* top, void* rowOut, std::ptrdiff_t n, std::ptrdiff_
         rows[r] = static_cast<const unsigned char*>(top) + Formula::kRows[r] * step;
     auto* out = static_cast<unsigned char*>(rowOut);
 
-    auto compute = [](const __m128i(&raw)[R], const __m128i(&old)[kOut], __m128i(&result)[kOut]) {
-        __m128i lanes[R][kOut];
-        for (std::size_t r = 0; r < R; ++r)
-            Widen::widen(raw[r], lanes[r]);
-        for (std::ptrdiff_t v = 0; v < kOut; ++v) {
-            __m128i in[R];
-            for (std::size_t r = 0; r < R; ++r)
-                in[r] = lanes[r][v];
-            result[v] = Formula::template apply<typename Widen::Ops>(in, old[v]);
-        }
+    auto compute = [](const auto& raw, const auto& old, auto& result) {
+        combineRows<Widen, Formula>(raw, old, result);
     };
 
     std::ptrdiff_t i = 0;
