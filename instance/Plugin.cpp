@@ -60,10 +60,7 @@ Plugin::~Plugin() {
         midiMapper_.reset();
     }
     // No engine thread may still read a program when the programs go.
-    if (const ModuleList* list = modules())
-        for (Module* module : *list)
-            if (Engine* engine = module->getEngine())
-                engine->endWorkers();
+    endWorkers();
     for (const std::unique_ptr<Preset>& preset : presets_)
         preset->exitPrograms();
     // Programs go while the modules they play still exist.
@@ -151,6 +148,13 @@ void Plugin::init() {
 
 void Plugin::exit() {
     running_.store(false, std::memory_order_relaxed);
+}
+
+void Plugin::endWorkers() {
+    if (const ModuleList* list = modules())
+        for (Module* module : *list)
+            if (Engine* engine = module->getEngine())
+                engine->endWorkers();
 }
 
 EditorInterface* Plugin::getEditor() const {
@@ -321,6 +325,11 @@ ZoneManager* Plugin::getZoneManager(int moduleIndex) const {
     ReaderEpochs::Read read(readers_);
     const Program* program = getProgram(moduleIndex);
     return program != nullptr ? program->getZoneManager() : nullptr;
+}
+
+void Plugin::withZoneManager(int moduleIndex, const std::function<void(ZoneManager*)>& work) const {
+    ReaderEpochs::Read read(readers_);
+    work(getZoneManager(moduleIndex));
 }
 
 int Plugin::getPresetCount() const {
@@ -577,7 +586,7 @@ bool Plugin::importFile(const File& file) {
     File source(file);
     if (!source.openRead())
         return false;
-    source.getFolder().setCurrent();
+    const DocumentFolderScope beside(*this, source.getFolder());
     Dictionary document;
     const bool loaded = document.load(source);
     source.close();

@@ -93,6 +93,7 @@ const NativeWindow* windowOf(const EditorInterface* editor) {
 Corvale::Corvale(HostInterface* host, int tag) : Plugin(host, tag) {}
 
 Corvale::~Corvale() {
+    endWorkers();
     if (tunedIn_) {
         for (const char* name : kCommands)
             tuneOut(name);

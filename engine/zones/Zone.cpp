@@ -203,6 +203,23 @@ void Zone::updateParameters() {
         settings->loadParameters(dictionary_, Parameter::kScopeZone);
 }
 
+void Zone::storeParameters() {
+    Settings* settings = getSettings();
+    if (settings == nullptr)
+        return;
+    // The tempo worker reads the transposition.
+    std::lock_guard guard(sampleMutex_);
+    if (const Dictionary::View values = storedValues())
+        settings->writeParameters(*values, Parameter::kScopeZone);
+}
+
+Dictionary::View Zone::storedValues() {
+    Dictionary::View values = dictionary_.getDictionary(kParametersKey);
+    if (!values)
+        values = dictionary_.addDictionary(kParametersKey);
+    return values;
+}
+
 void Zone::publishLoopState() {
     Settings* settings = getSettings();
     if (settings == nullptr)
@@ -381,10 +398,7 @@ bool Zone::receive(const Message& message) {
             return false;
         // The tempo worker reads the transposition.
         std::lock_guard guard(sampleMutex_);
-        Dictionary::View values = dictionary_.getDictionary(kParametersKey);
-        if (!values)
-            values = dictionary_.addDictionary(kParametersKey);
-        if (values)
+        if (const Dictionary::View values = storedValues())
             parameter->write(*values);
         return true;
     }

@@ -213,8 +213,10 @@ bool OstrelEngine::receive(const Message& message) {
     if (message.kind == kKindSystem && message.code == Code::kWorkerData && message.extra == 0) {
         if (const double tempo = tempoToFollow_.exchange(0.0); tempo > 0.0)
             if (const Module* module = getModule())
-                if (ZoneManager* zones = module->getZoneManager())
-                    zones->followTempo(tempo);
+                module->withZoneManager([tempo](ZoneManager* zones) {
+                    if (zones != nullptr)
+                        zones->followTempo(tempo);
+                });
         // A take that ended while this one was written is taken up at once.
         do {
             writeRecordedSample();
@@ -340,12 +342,22 @@ void OstrelEngine::watchTempo() noexcept {
     const Module* module = getModule();
     const HostInterface* host = module != nullptr ? module->getHost() : nullptr;
     const double tempo = host != nullptr ? host->getTempo() : 0.0;
-    if (!(tempo > 0.0) || tempo == lastTempo_)
+    if (!(tempo > 0.0) || tempo == lastTempo_.load(std::memory_order_relaxed))
         return;
-    lastTempo_ = tempo;
+    lastTempo_.store(tempo, std::memory_order_relaxed);
+    followTempo(tempo);
+}
+
+void OstrelEngine::followTempo(double tempo) noexcept {
     tempoToFollow_.store(tempo, std::memory_order_release);
     if (writer_)
         writer_->trigger();
+}
+
+void OstrelEngine::programActivated() {
+    // Before the first block there is nothing to follow yet: that block sees a new tempo anyway.
+    if (const double tempo = lastTempo_.load(std::memory_order_relaxed); tempo > 0.0)
+        followTempo(tempo);
 }
 
 void OstrelEngine::process(IOPinConfig& inputs, IOPinConfig& outputs, std::int32_t frames) noexcept {
@@ -471,8 +483,10 @@ void OstrelEngine::writeRecordedSample() {
             lastRecording_ = file.getPath();
         }
         if (const Module* module = getModule())
-            if (ZoneManager* manager = module->getZoneManager())
-                manager->importSample(file);
+            module->withZoneManager([&file](ZoneManager* manager) {
+                if (manager != nullptr)
+                    manager->importSample(file);
+            });
     } catch (const std::exception& e) {
         logLine(4, "trov::OstrelEngine: the recording was not written: %s", e.what());
     }

@@ -44,6 +44,7 @@ namespace trov::test {
 class ToleranceInstrument : public Plugin, public AnalogTolerances {
 public:
     using Plugin::Plugin;
+    ~ToleranceInstrument() override { endWorkers(); }
 
     bool getMasterPitch(std::int32_t& key, double& frequency) const noexcept override {
         key = Tuning::kReferenceKey;
