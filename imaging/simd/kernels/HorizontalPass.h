@@ -7,8 +7,8 @@
 //
 // Reads: the row buffer (16-byte aligned) in whole aligned blocks, never past the block that holds its
 // last used element n - 1 + (taps - 1) d; at the end of the row the last elements are gathered exactly.
-// The centre row (any alignment) exactly its n elements. Writes: exactly n destination elements (see
-// writeRow and writeRowKeepAlpha).
+// The centre row (any alignment) exactly its n elements, asked ahead into the cache by a prefetch hint.
+// Writes: exactly n destination elements (see writeRow and writeRowKeepAlpha).
 
 #include "imaging/simd/kernels/LaneOps.h"
 

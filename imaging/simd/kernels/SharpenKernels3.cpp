@@ -10,7 +10,7 @@ namespace {
 
 // 17x minus the three taps, one by one: with a floor at 0 for 8u (every term is non-negative, so this is
 // max(0, 17x - S) exactly), wrapping for 32-bit lanes, in this order for floats.
-template <class Ops, class Subtract> struct SeventeenXMinusTaps {
+template <class Subtract> struct SeventeenXMinusTaps {
     template <int G, class W> static __m128i from(__m128i x17, const W& w) {
         return Subtract::sub(
             Subtract::sub(Subtract::sub(x17, w.template tap<0, G>()), w.template tap<1, G>()),
@@ -41,10 +41,8 @@ struct Sharpen8u {
     static constexpr std::size_t kCentreSize = 1;
 
     template <class W> static __m128i block(const W& w) {
-        const __m128i v0 =
-            SeventeenXMinusTaps<Int16Ops, FlooredSub16>::from<0>(seventeenXPlus4<0>(w.centre), w);
-        const __m128i v1 =
-            SeventeenXMinusTaps<Int16Ops, FlooredSub16>::from<1>(seventeenXPlus4<1>(w.centre), w);
+        const __m128i v0 = SeventeenXMinusTaps<FlooredSub16>::from<0>(seventeenXPlus4<0>(w.centre), w);
+        const __m128i v1 = SeventeenXMinusTaps<FlooredSub16>::from<1>(seventeenXPlus4<1>(w.centre), w);
         const __m128i lowBits = _mm_set1_epi16(static_cast<short>(0xF80F));
         const __m128i tie = _mm_cmpeq_epi8(
             _mm_packus_epi16(_mm_and_si128(v0, lowBits), _mm_and_si128(v1, lowBits)), _mm_set1_epi8(8));
@@ -55,26 +53,24 @@ struct Sharpen8u {
 // bit is set, and shifting arithmetically is division by 8 rounded half to even, also below zero.
 struct Sharpen16s {
     template <int G, class W> static __m128i lanes(const W& w) {
-        const __m128i v =
-            SeventeenXMinusTaps<Int32Ops, Int32Ops>::from<G>(times32<17>(offsetForm16<G>(w.centre)), w);
+        const __m128i v = SeventeenXMinusTaps<Int32Ops>::from<G>(times32<17>(offsetForm16<G>(w.centre)), w);
         const __m128i odd = _mm_and_si128(_mm_srli_epi32(v, 3), _mm_set1_epi32(1));
         return _mm_srai_epi32(_mm_add_epi32(_mm_add_epi32(v, _mm_set1_epi32(-262141)), odd), 3);
     }
 };
 struct Sharpen32f {
     template <int G, class W> static __m128i lanes(const W& w) {
-        return FloatOps::scale(
-            SeventeenXMinusTaps<FloatOps, FloatOps>::from<G>(FloatOps::times<17>(w.centre), w), 0.125f);
+        return FloatOps::scale(SeventeenXMinusTaps<FloatOps>::from<G>(FloatOps::times<17>(w.centre), w),
+                               0.125f);
     }
 };
 
-using Sharpen3_8u = Sharpen8u;
 using Sharpen3_16s = PassKind<std::int32_t, 2, 3, 2, Sharpen16s>;
 using Sharpen3_32f = PassKind<float, 4, 3, 4, Sharpen32f>;
 
 } // namespace
 
-TROV_CENTRED_MEMBERS(horzSharpen3_8u, Sharpen3_8u)
+TROV_CENTRED_MEMBERS(horzSharpen3_8u, Sharpen8u)
 TROV_CENTRED_MEMBERS(horzSharpen3_16s, Sharpen3_16s)
 TROV_CENTRED_MEMBERS(horzSharpen3_32f, Sharpen3_32f)
 
