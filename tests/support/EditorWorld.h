@@ -87,9 +87,9 @@ public:
 // (bool) and "Pattern" (an integer enumeration of 4 and 7).
 inline std::string editorSettings() {
     const std::string& a = kAutomatable;
-    const auto integer = [&a](const std::string& name, int min, int max, const std::string& more = "") {
+    const auto integer = [](const std::string& name, int min, int max, const std::string& more = "") {
         return specItem(name, "integer", "module",
-                        a + "<integer name=\"minval\" value=\"" + std::to_string(min) +
+                        kAutomatable + "<integer name=\"minval\" value=\"" + std::to_string(min) +
                             "\"/><integer name=\"maxval\" value=\"" + std::to_string(max) + "\"/>" + more);
     };
     const std::string valueControls =
