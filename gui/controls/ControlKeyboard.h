@@ -72,6 +72,8 @@ public:
     void redrawKey(int key);
     int getMouseKey() const { return mouseKey_; }
     Color getSelectColor() const { return selectColor_; }
+    // The skin bitmaps in the order of the specification (entries may be null).
+    const std::vector<Bitmap*>& getKeyBitmaps() const { return bitmaps_; }
 
     static bool isBlackKey(int key);
 

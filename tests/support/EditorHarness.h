@@ -57,6 +57,11 @@ protected:
         world_.addSkin(name, width, height, argb, frames, alphabet);
     }
 
+    // A skin of the given image (`EditorWorld::addSkinImage`).
+    void addSkinImage(const std::string& name, const platform::draw::Surface& image, int frames = 1) {
+        world_.addSkinImage(name, image, frames);
+    }
+
     // Writes the specification, makes the plug-in on first use and a new editor from the specification
     // (throws what its construction throws).
     Editor& build(const std::string& controls) {

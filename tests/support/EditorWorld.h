@@ -79,10 +79,27 @@ public:
     }
 };
 
+// The parameters the controls of the engine's material read: a zone's points and view in frames and its
+// switches (zone scope), the root note a keyboard sets and the browser's contrast (module scope).
+inline std::string materialSettings() {
+    const std::string frames =
+        "<integer name=\"minval\" value=\"0\"/><integer name=\"maxval\" value=\"100000000\"/>";
+    std::string items;
+    for (const char* name : {"SampleStart", "SampleEnd", "SampleDisplayStart", "SampleDisplayEnd"})
+        items += specItem(name, "integer", "zone", frames);
+    for (const char* name :
+         {"SampleLoopOn", "SampleLoopLengthFixed", "SampleZeroSnap", "SampleSliced", "SampleUnload"})
+        items += specItem(name, "bool", "zone");
+    return items +
+           specItem("WaveRootNote", "integer", "module",
+                    "<integer name=\"minval\" value=\"0\"/><integer name=\"maxval\" value=\"127\"/>") +
+           specItem("LCDContrast", "float", "module");
+}
+
 // The harness's plug-in specification, every parameter automatable unless said: "CurrentModule" (plug-in,
 // integer 0..1), "Volume" (plug-in, float); per module "Level" (float 0..1), "Cutoff" (float -12..12),
 // "Steps" (integer 0..3), "Mode" (bool), "Drive" (float, not automatable), "Gain" in three instances
-// (float) and "Detune" (zone, float).
+// (float) and "Detune" (zone, float); then `materialSettings`.
 inline std::string editorSettings() {
     const std::string& a = kAutomatable;
     return "<?xml version=\"1.0\"?><dict><array name=\"parameters\">" +
@@ -95,7 +112,7 @@ inline std::string editorSettings() {
                     a + "<integer name=\"minval\" value=\"0\"/><integer name=\"maxval\" value=\"3\"/>") +
            specItem("Mode", "bool", "module", a) + specItem("Drive", "float", "module") +
            "<section name=\"Bands\" instances=\"3\">" + specItem("Gain", "float", "module", a) +
-           "</section>" + specItem("Detune", "float", "zone", a) + "</array></dict>";
+           "</section>" + specItem("Detune", "float", "zone", a) + materialSettings() + "</array></dict>";
 }
 
 // The world an editor is made in: registry stores and the install folder (`InstanceWorld`) with the
@@ -135,6 +152,16 @@ public:
             entry->setBool("horizontal", true);
             entry->setString("alphabet", alphabet);
         }
+    }
+
+    // A skin bitmap of the given image (premultiplied pixels, as the drawing layer keeps them), described
+    // with that many frames stacked. Before the first editor is made.
+    void addSkinImage(const std::string& name, const platform::draw::Surface& image, int frames = 1) {
+        platform::draw::writePng(image, instances.files.write("Images/" + name + ".png", ""));
+        const Dictionary::View entry = skins_.getDictionary("bitmaps")->addDictionary(name);
+        entry->setString("filename", name + ".png");
+        entry->setInteger("frames", frames);
+        entry->setBool("usealpha", true);
     }
 
     // Writes the specification and makes an editor from it (throwing what its construction throws); the
