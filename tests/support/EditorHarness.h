@@ -58,8 +58,9 @@ protected:
     }
 
     // A skin of the given image (`EditorWorld::addSkinImage`).
-    void addSkinImage(const std::string& name, const platform::draw::Surface& image, int frames = 1) {
-        world_.addSkinImage(name, image, frames);
+    void addSkinImage(const std::string& name, const platform::draw::Surface& image, int frames = 1,
+                      bool horizontal = false) {
+        world_.addSkinImage(name, image, frames, horizontal);
     }
 
     // Writes the specification, makes the plug-in on first use and a new editor from the specification

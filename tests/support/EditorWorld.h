@@ -155,13 +155,16 @@ public:
     }
 
     // A skin bitmap of the given image (premultiplied pixels, as the drawing layer keeps them), described
-    // with that many frames stacked. Before the first editor is made.
-    void addSkinImage(const std::string& name, const platform::draw::Surface& image, int frames = 1) {
+    // with that many frames stacked (or side by side). Before the first editor is made.
+    void addSkinImage(const std::string& name, const platform::draw::Surface& image, int frames = 1,
+                      bool horizontal = false) {
         platform::draw::writePng(image, instances.files.write("Images/" + name + ".png", ""));
         const Dictionary::View entry = skins_.getDictionary("bitmaps")->addDictionary(name);
         entry->setString("filename", name + ".png");
         entry->setInteger("frames", frames);
         entry->setBool("usealpha", true);
+        if (horizontal)
+            entry->setBool("horizontal", true);
     }
 
     // Writes the specification and makes an editor from it (throwing what its construction throws); the
