@@ -36,17 +36,7 @@ template <class Work> double timed(Work&& work) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-struct OpenEditor {
-    explicit OpenEditor(const std::string& spec) {
-        editor = world.makeEditor(spec);
-        editor->open(platform::kNoWindow, editor->getSize());
-        editor->idle();
-    }
-    ~OpenEditor() { editor->close(); }
-
-    test::EditorWorld world;
-    std::unique_ptr<Editor> editor;
-};
+using OpenEditor = test::OpenedEditor;
 
 void report(benchmark::State& state, double seconds) {
     const double perPaint = seconds / static_cast<double>(state.iterations());

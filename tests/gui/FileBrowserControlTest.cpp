@@ -11,6 +11,7 @@
 #include "platform/draw/Surface.h"
 
 #include "support/EditorHarness.h"
+#include "support/PixelChecks.h"
 #include "support/SampleTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -28,17 +29,10 @@ using test::specification;
 
 namespace {
 
+using test::expectNearRgb;
+using test::rgbOf;
+
 namespace fs = std::filesystem;
-
-std::array<int, 3> rgb(platform::draw::Pixel p) {
-    return {static_cast<int>((p >> 16) & 0xFF), static_cast<int>((p >> 8) & 0xFF),
-            static_cast<int>(p & 0xFF)};
-}
-
-void expectNear(std::array<int, 3> actual, std::array<int, 3> expected, const std::string& what) {
-    for (int i = 0; i < 3; ++i)
-        EXPECT_LE(std::abs(actual[i] - expected[i]), 2) << what << " channel " << i;
-}
 
 std::set<std::string> namesOf(const FileBrowserNode& node) {
     std::set<std::string> names;
@@ -328,7 +322,7 @@ TEST_F(FileBrowser, PanesStandSideBySideAndFolderIconsShowTheirOpenState) {
     // The icon cell lies 9 pixels left of the text, which starts at the row's indent.
     const auto iconOf = [&](const FileBrowserNode* node) {
         const Rect r = pane()->getRowRect(node);
-        return rgb(snapshot()->pixel(kX + r.left - ControlFileBrowserFrame::kIconGap + 2, kY + r.top + 2));
+        return rgbOf(snapshot()->pixel(kX + r.left - ControlFileBrowserFrame::kIconGap + 2, kY + r.top + 2));
     };
     // Over black at the browser's opacity, which the contrast's default sets.
     const auto scaled = [&](int r, int g, int b) {
@@ -336,15 +330,15 @@ TEST_F(FileBrowser, PanesStandSideBySideAndFolderIconsShowTheirOpenState) {
         const auto of = [t](int c) { return static_cast<int>(std::lround(static_cast<float>(c) * t)); };
         return std::array<int, 3>{of(r), of(g), of(b)};
     };
-    expectNear(iconOf(find("Banks")), scaled(0, 200, 0), "a closed folder's icon");
+    expectNearRgb(iconOf(find("Banks")), scaled(0, 200, 0), "a closed folder's icon");
     EXPECT_EQ(browser()->getFrames()[1]->getRowRect(find("Banks")),
               Rect(Point(FileBrowserNode::kFolderIndent, kRow), Point(100, 2 * kRow)));
     find("Banks")->setOpen(true);
     settle();
     editor->invalidateAll();
     tick();
-    expectNear(iconOf(find("Banks")), scaled(200, 0, 200), "an open folder's icon");
-    expectNear(rgb(snapshot()->pixel(kX + 50, kY + 270)), {0, 0, 0}, "below the rows");
+    expectNearRgb(iconOf(find("Banks")), scaled(200, 0, 200), "an open folder's icon");
+    expectNearRgb(rgbOf(snapshot()->pixel(kX + 50, kY + 270)), {0, 0, 0}, "below the rows");
 }
 
 TEST_F(FileBrowser, ARefreshFromAnotherThreadListsTheFolderAgainAtTheNextPaintKeepingOpenSubfolders) {

@@ -11,6 +11,7 @@
 
 #include "support/AllocationGuard.h"
 #include "support/EditorHarness.h"
+#include "support/PixelChecks.h"
 
 #include <gtest/gtest.h>
 
@@ -25,15 +26,8 @@ using test::specification;
 
 namespace {
 
-std::array<int, 3> rgb(platform::draw::Pixel p) {
-    return {static_cast<int>((p >> 16) & 0xFF), static_cast<int>((p >> 8) & 0xFF),
-            static_cast<int>(p & 0xFF)};
-}
-
-void expectNear(std::array<int, 3> actual, std::array<int, 3> expected, const std::string& what, int by = 2) {
-    for (int i = 0; i < 3; ++i)
-        EXPECT_LE(std::abs(actual[i] - expected[i]), by) << what << " channel " << i;
-}
+using test::expectNearRgb;
+using test::rgbOf;
 
 // The layout's formulas: a white key k of the octave at k / 7 of the octave's width, a black key of pitch
 // p at p / 12; the octave as wide as the control over its white keys times seven; halves to even.
@@ -85,7 +79,7 @@ protected:
         note.setMidiEvent(on ? 0x90 : 0x80, 0, key, 100, 0, 0, 0);
         plugin->getModule(0)->getEngine()->Engine::handleEvent(note);
     }
-    std::array<int, 3> pixelAt(const Point& p) const { return rgb(snapshot()->pixel(p.x, p.y)); }
+    std::array<int, 3> pixelAt(const Point& p) const { return rgbOf(snapshot()->pixel(p.x, p.y)); }
 };
 
 } // namespace
@@ -143,7 +137,7 @@ TEST_F(Keyboard, ARangeWithoutWhiteKeysHasNoKeysDrawsNothingAndPlaysNothing) {
     EXPECT_EQ(keyboard()->getKeyAt(Point(0, 0)), ControlKeyboard::kNoKey);
     click(kX + 5, kY + 5);
     EXPECT_EQ(engine().ons(61), 0);
-    expectNear(pixelAt(Point(kX + 5, kY + 5)), {32, 64, 96}, "the background, no key over it");
+    expectNearRgb(pixelAt(Point(kX + 5, kY + 5)), {32, 64, 96}, "the background, no key over it");
 }
 
 TEST_F(Keyboard, APressPlaysTheKeyUnderItWithAVelocityFromItsHeightOnTheKeyAndBlackKeysWin) {
@@ -220,14 +214,14 @@ TEST_F(Keyboard, TheEngineNotesInTheRangeSoundAndAreDrawnRedAndOthersChangeNothi
     EXPECT_TRUE(keyboard()->isSounding(50));
     EXPECT_FALSE(keyboard()->isSounding(40));
     tick();
-    expectNear(pixelAt(on(50, 0.5f, 0.9f)), {255, 0, 0}, "a sounding white key");
-    expectNear(pixelAt(on(49, 0.5f, 0.5f)), {255, 0, 0}, "a sounding black key");
-    expectNear(pixelAt(on(52, 0.5f, 0.9f)), {255, 255, 255}, "a silent white key");
-    expectNear(pixelAt(on(51, 0.5f, 0.5f)), {0, 0, 0}, "a silent black key");
-    expectNear(pixelAt(Point(kX + keyboard()->getKeyRect(52).left, kY + 50)), {0, 0, 0}, "a key's frame");
+    expectNearRgb(pixelAt(on(50, 0.5f, 0.9f)), {255, 0, 0}, "a sounding white key");
+    expectNearRgb(pixelAt(on(49, 0.5f, 0.5f)), {255, 0, 0}, "a sounding black key");
+    expectNearRgb(pixelAt(on(52, 0.5f, 0.9f)), {255, 255, 255}, "a silent white key");
+    expectNearRgb(pixelAt(on(51, 0.5f, 0.5f)), {0, 0, 0}, "a silent black key");
+    expectNearRgb(pixelAt(Point(kX + keyboard()->getKeyRect(52).left, kY + 50)), {0, 0, 0}, "a key's frame");
     engineNote(50, false);
     tick();
-    expectNear(pixelAt(on(50, 0.5f, 0.9f)), {255, 255, 255}, "a key let go");
+    expectNearRgb(pixelAt(on(50, 0.5f, 0.9f)), {255, 255, 255}, "a key let go");
 }
 
 TEST_F(Keyboard, SelectedKeysWithoutBitmapsAreMixedHalfwayWithTheSelectColour) {
@@ -235,9 +229,9 @@ TEST_F(Keyboard, SelectedKeysWithoutBitmapsAreMixedHalfwayWithTheSelectColour) {
     keyboard()->setSelectedRange(KeyRange(60, 62));
     tick();
     // White to blue by half, truncated: 255 + trunc(-127.5) = 128; black to blue: trunc(127.5) = 127.
-    expectNear(pixelAt(on(60, 0.5f, 0.9f)), {128, 128, 255}, "a selected white key", 1);
-    expectNear(pixelAt(on(61, 0.5f, 0.5f)), {0, 0, 127}, "a selected black key", 1);
-    expectNear(pixelAt(on(64, 0.5f, 0.9f)), {255, 255, 255}, "a white key not selected", 1);
+    expectNearRgb(pixelAt(on(60, 0.5f, 0.9f)), {128, 128, 255}, "a selected white key", 1);
+    expectNearRgb(pixelAt(on(61, 0.5f, 0.5f)), {0, 0, 127}, "a selected black key", 1);
+    expectNearRgb(pixelAt(on(64, 0.5f, 0.9f)), {255, 255, 255}, "a white key not selected", 1);
 }
 
 TEST_F(Keyboard, KeyBitmapsShowTheRowOfTheKeysStateAndTheColumnOfItsShape) {
@@ -279,12 +273,12 @@ TEST_F(Keyboard, KeyBitmapsShowTheRowOfTheKeysStateAndTheColumnOfItsShape) {
         ADD_FAILURE() << "key " << key << " is covered";
         return std::array<int, 3>{};
     };
-    expectNear(at(48), cell(0, 0), "C, silent");
-    expectNear(at(50), cell(1, 1), "D, sounding");
-    expectNear(at(52), cell(2, 2), "E, selected");
-    expectNear(at(53), cell(3, 3), "F, selected and sounding");
-    expectNear(at(59), cell(6, 0), "B");
-    expectNear(at(60), cell(7, 0), "the closing C");
+    expectNearRgb(at(48), cell(0, 0), "C, silent");
+    expectNearRgb(at(50), cell(1, 1), "D, sounding");
+    expectNearRgb(at(52), cell(2, 2), "E, selected");
+    expectNearRgb(at(53), cell(3, 3), "F, selected and sounding");
+    expectNearRgb(at(59), cell(6, 0), "B");
+    expectNearRgb(at(60), cell(7, 0), "the closing C");
 }
 
 TEST_F(Keyboard, TheContextMenuListsTheTuningsChecksTheCurrentOneAndSelectsTheChosenOne) {
@@ -332,7 +326,7 @@ TEST_F(Keyboard, EngineNotesOnAnotherThreadOnlyRecordAndAnAltNoteSetsTheRootNote
     EXPECT_EQ(root->getValue(), 0);
     tick();
     EXPECT_EQ(root->getValue(), 64);
-    expectNear(pixelAt(on(62, 0.5f, 0.9f)), {255, 0, 0}, "the note from the other thread");
+    expectNearRgb(pixelAt(on(62, 0.5f, 0.9f)), {255, 0, 0}, "the note from the other thread");
     driver.key(platform::VirtualKey::kAlt, false);
     flush();
     engineNote(65, true); // on the user-interface thread, without Alt

@@ -13,6 +13,7 @@
 #include "platform/draw/Surface.h"
 
 #include "support/EditorHarness.h"
+#include "support/PixelChecks.h"
 #include "support/SampleTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -28,17 +29,13 @@ using test::specification;
 
 namespace {
 
-std::array<int, 3> rgb(platform::draw::Pixel p) {
-    return {static_cast<int>((p >> 16) & 0xFF), static_cast<int>((p >> 8) & 0xFF),
-            static_cast<int>(p & 0xFF)};
+using test::rgbOf;
+
+void expectNear(const test::Rgb& actual, const test::Rgb& expected, const std::string& what) {
+    test::expectNearRgb(actual, expected, what, 1);
 }
 
-void expectNear(std::array<int, 3> actual, std::array<int, 3> expected, const std::string& what) {
-    for (int i = 0; i < 3; ++i)
-        EXPECT_LE(std::abs(actual[i] - expected[i]), 1) << what << " channel " << i;
-}
-
-std::array<int, 3> rgbOf(const Color& c) {
+test::Rgb colorRgb(const Color& c) {
     std::int16_t r = 0, g = 0, b = 0;
     c.getRGB(r, g, b);
     return {r, g, b};
@@ -113,7 +110,7 @@ protected:
     }
     SharedObjectPtr<Zone> current() const { return SharedObjectPtr<Zone>(zones()->getCurrentZone()); }
     std::int32_t value(const char* name) const { return current()->getParameterLong(name); }
-    std::array<int, 3> pixel(int x, int y) const { return rgb(snapshot()->pixel(kX + x, kY + y)); }
+    std::array<int, 3> pixel(int x, int y) const { return rgbOf(snapshot()->pixel(kX + x, kY + y)); }
     // Keeps start <= loop start <= loop end <= end.
     void expectOrdered(const char* what) const {
         const Zone::Loop l = current()->getLoop();
@@ -176,7 +173,7 @@ TEST_F(SampleEditor, TheWaveformLoopAndCentreLineAreDrawnOnEverySecondColumnAsTh
     for (const int x : {loopStart + 1, (loopStart + loopEnd) / 2 | 1, loopEnd - 1}) {
         Color hatch(200, 100, 35);
         hatch.blend(Color(255, 200, 0), static_cast<float>(x) / kW);
-        expectNear(pixel(x, 80), rgbOf(hatch), "loop hatching at " + std::to_string(x));
+        expectNear(pixel(x, 80), colorRgb(hatch), "loop hatching at " + std::to_string(x));
         expectNear(pixel(x + 1, 80), {16, 32, 48}, "no hatching beside it");
     }
     expectNear(pixel(loopStart - 1, 80), {16, 32, 48}, "no hatching before the loop");

@@ -11,6 +11,7 @@
 #include "platform/draw/Pixel.h"
 
 #include "support/EditorHarness.h"
+#include "support/PixelChecks.h"
 
 #include <gtest/gtest.h>
 
@@ -28,15 +29,8 @@ using test::specification;
 
 namespace {
 
-std::array<int, 3> rgb(platform::draw::Pixel p) {
-    return {static_cast<int>((p >> 16) & 0xFF), static_cast<int>((p >> 8) & 0xFF),
-            static_cast<int>(p & 0xFF)};
-}
-
-void expectNear(std::array<int, 3> actual, std::array<int, 3> expected, const std::string& what) {
-    for (int i = 0; i < 3; ++i)
-        EXPECT_LE(std::abs(actual[i] - expected[i]), 2) << what << " channel " << i;
-}
+using test::expectNearRgb;
+using test::rgbOf;
 
 int nearest(double v) {
     return static_cast<int>(std::nearbyint(v));
@@ -86,7 +80,7 @@ protected:
         fft()->receive(SystemMessage(nullptr, Code::kWorkerData, 0));
         tick();
     }
-    std::array<int, 3> pixel(int x, int y) const { return rgb(snapshot()->pixel(kX + x, kY + y)); }
+    std::array<int, 3> pixel(int x, int y) const { return rgbOf(snapshot()->pixel(kX + x, kY + y)); }
 };
 
 // Bins of (re, im) = (m / sqrt 2, m / sqrt 2): a magnitude of m, so log2(m / sqrt 2) octaves.
@@ -125,7 +119,7 @@ protected:
     }
     ControlEQSection* section() const { return control<ControlEQSection>("eq"); }
     ControlEQCurve* curve(const char* id) const { return control<ControlEQCurve>(id); }
-    std::array<int, 3> pixel(int x, int y) const { return rgb(snapshot()->pixel(kX + x, kY + y)); }
+    std::array<int, 3> pixel(int x, int y) const { return rgbOf(snapshot()->pixel(kX + x, kY + y)); }
 
     KnownBand a;
     KnownBand b;
@@ -163,12 +157,12 @@ TEST_F(Spectrum, EachColumnShowsItsBinInOctavesScaledToTheNextWholeOctaveAboveTh
     }
     ASSERT_GE(peakColumn, 0);
     // A line from the middle row to nearest((1 - 4 / 4) x 50) = 0, half opaque over black.
-    expectNear(pixel(peakColumn, 1), redOverBlack(ControlFFT::kOpacity), "the peak's column near the top");
+    expectNearRgb(pixel(peakColumn, 1), redOverBlack(ControlFFT::kOpacity), "the peak's column near the top");
     // -0.5 octave reaches nearest((1 + 0.5 / 4) x 50) = 56.
     const int low = 5;
-    expectNear(pixel(low, 56), redOverBlack(ControlFFT::kOpacity), "a quiet column's end");
-    expectNear(pixel(low, 57), {0, 0, 0}, "below a quiet column's end");
-    expectNear(pixel(low, 49), {0, 0, 0}, "above the middle row of a quiet column");
+    expectNearRgb(pixel(low, 56), redOverBlack(ControlFFT::kOpacity), "a quiet column's end");
+    expectNearRgb(pixel(low, 57), {0, 0, 0}, "below a quiet column's end");
+    expectNearRgb(pixel(low, 49), {0, 0, 0}, "above the middle row of a quiet column");
 }
 
 TEST_F(Spectrum, QuietSpectraKeepHalfScaleAndZeroColumnsDrawNothing) {
@@ -176,7 +170,7 @@ TEST_F(Spectrum, QuietSpectraKeepHalfScaleAndZeroColumnsDrawNothing) {
     EXPECT_FLOAT_EQ(fft()->getScale(), 0.5f);
     EXPECT_EQ(fft()->getDisplayRange(), 12);
     for (int y = 0; y < kH; ++y)
-        expectNear(pixel(100, y), {0, 0, 0}, "a column of value 0 at row " + std::to_string(y));
+        expectNearRgb(pixel(100, y), {0, 0, 0}, "a column of value 0 at row " + std::to_string(y));
     show(spectrum(64, 2.0f)); // 0.5 octave, under the least peak
     EXPECT_FLOAT_EQ(fft()->getScale(), 0.5f);
 }
@@ -291,16 +285,17 @@ TEST_F(Equaliser, CurvesTheCombinedResponseAndTheGridsLieWhereTheirGainsAndFrequ
     const auto rowOf = [&](double factor) { return nearest(kMid * (1.0 - 20.0 * std::log10(factor) / top)); };
     const int boosted = rowOf(2.0); // 35
     // The combined response, white, through (x - 1, row).
-    expectNear(pixel(120, boosted), {255, 255, 255}, "the combined response at +6 dB");
-    expectNear(pixel(170, kMid), {255, 255, 255}, "the combined response back at 0 dB, over the centre line");
-    expectNear(pixel(170, kMid - 3), redOverBlack(ControlEQCurve::kOpacity), "curve a's column above it");
-    expectNear(pixel(170, rowOf(0.5) - 1), redOverBlack(ControlEQCurve::kOpacity),
-               "curve b's column below it");
-    expectNear(pixel(170, rowOf(0.5) + 2), {0, 0, 0}, "below curve b's column");
+    expectNearRgb(pixel(120, boosted), {255, 255, 255}, "the combined response at +6 dB");
+    expectNearRgb(pixel(170, kMid), {255, 255, 255},
+                  "the combined response back at 0 dB, over the centre line");
+    expectNearRgb(pixel(170, kMid - 3), redOverBlack(ControlEQCurve::kOpacity), "curve a's column above it");
+    expectNearRgb(pixel(170, rowOf(0.5) - 1), redOverBlack(ControlEQCurve::kOpacity),
+                  "curve b's column below it");
+    expectNearRgb(pixel(170, rowOf(0.5) + 2), {0, 0, 0}, "below curve b's column");
     // Curve a's column from the middle row up to its row, 35 % red over what lies under it.
-    expectNear(pixel(125, boosted + 5), redOverBlack(ControlEQCurve::kOpacity), "curve a's column");
-    expectNear(pixel(125, boosted - 2), {0, 0, 0}, "above curve a's column");
-    expectNear(pixel(70, boosted + 5), {0, 0, 0}, "no column where a is flat");
+    expectNearRgb(pixel(125, boosted + 5), redOverBlack(ControlEQCurve::kOpacity), "curve a's column");
+    expectNearRgb(pixel(125, boosted - 2), {0, 0, 0}, "above curve a's column");
+    expectNearRgb(pixel(70, boosted + 5), {0, 0, 0}, "no column where a is flat");
 
     // Without curves: the level grid every 3 dB of a 6 dB span, bright at multiples of 12.
     buildSection();
@@ -310,17 +305,17 @@ TEST_F(Equaliser, CurvesTheCombinedResponseAndTheGridsLieWhereTheirGainsAndFrequ
     // Between frequency lines: 150 Hz lies between 100 and 200.
     int between = 0;
     ASSERT_TRUE(section()->frequencyColumn(150.0, between));
-    expectNear(pixel(between, quarter), {40, 40, 40}, "the 3 dB line");
-    expectNear(pixel(between, kMid + quarter), {40, 40, 40}, "the -3 dB line");
-    expectNear(pixel(between, quarter + 3), {0, 0, 0}, "between level lines");
+    expectNearRgb(pixel(between, quarter), {40, 40, 40}, "the 3 dB line");
+    expectNearRgb(pixel(between, kMid + quarter), {40, 40, 40}, "the -3 dB line");
+    expectNearRgb(pixel(between, quarter + 3), {0, 0, 0}, "between level lines");
     // Frequency lines: decades in (60, 60, 60), the others in (40, 40, 40), at
     // nearest((log10 f - 1) x 199 / (log10 22050 - 1)).
     const auto columnOf = [](double hz) {
         return nearest((std::log10(hz) - 1.0) * 199.0 / (std::log10(22050.0) - 1.0));
     };
-    expectNear(pixel(columnOf(100.0), 40), {60, 60, 60}, "the 100 Hz line");
-    expectNear(pixel(columnOf(1000.0), 40), {60, 60, 60}, "the 1 kHz line");
-    expectNear(pixel(columnOf(300.0), 40), {40, 40, 40}, "the 300 Hz line");
+    expectNearRgb(pixel(columnOf(100.0), 40), {60, 60, 60}, "the 100 Hz line");
+    expectNearRgb(pixel(columnOf(1000.0), 40), {60, 60, 60}, "the 1 kHz line");
+    expectNearRgb(pixel(columnOf(300.0), 40), {40, 40, 40}, "the 300 Hz line");
     int column = 0;
     ASSERT_TRUE(section()->frequencyColumn(300.0, column));
     EXPECT_EQ(column, columnOf(300.0));

@@ -12,6 +12,7 @@
 #include "support/InstanceTestSupport.h"
 #include "support/TestControls.h"
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -187,6 +188,24 @@ public:
 
 private:
     Dictionary skins_;
+};
+
+// An editor made in a world of its own from a specification, opened without a window and painted once,
+// for benchmarks; prepare (when given) adds skins before the editor is made.
+struct OpenedEditor {
+    explicit OpenedEditor(const std::string& spec, const std::function<void(EditorWorld&)>& prepare = {}) {
+        if (prepare)
+            prepare(world);
+        editor = world.makeEditor(spec);
+        editor->open(platform::kNoWindow, editor->getSize());
+        editor->idle();
+    }
+    ~OpenedEditor() { editor->close(); }
+    OpenedEditor(const OpenedEditor&) = delete;
+    OpenedEditor& operator=(const OpenedEditor&) = delete;
+
+    EditorWorld world;
+    std::unique_ptr<Editor> editor;
 };
 
 } // namespace trov::test
