@@ -23,7 +23,6 @@ namespace {
 
 constexpr int kNoteOnStatus = 0x90;
 constexpr int kNoteOffStatus = 0x80;
-constexpr int kWhiteKeysPerOctave = 7;
 constexpr int kHighestVelocity = 127;
 // Where a key's bitmap rows lie: sounding one row down, selected two more.
 constexpr int kSoundingRow = 1;
@@ -112,7 +111,7 @@ void ControlKeyboard::layout() {
     Control::layout();
     const int low = range_.low;
     const int high = range_.high;
-    keyRects_.assign(static_cast<std::size_t>(high + 1), Rect());
+    keyRects_.assign(static_cast<std::size_t>(high) + 1, Rect());
     int whites = 0;
     for (int k = low; k <= high; ++k) {
         sounding_[static_cast<std::size_t>(k)].store(false, std::memory_order_relaxed);

@@ -39,13 +39,18 @@ float place(int pitch) {
                          : static_cast<float>(kWhiteOf[pitch]) * 0.14285715f;
 }
 
+// Whole octaves from key 0.
+int octaveOf(int key) {
+    return key / 12;
+}
+
 Rect expectedKey(int key, int low, int high, int width, int height) {
     int whites = 0;
     for (int k = low; k <= high; ++k)
         whites += kBlack[k % 12] ? 0 : 1;
     const float octave = static_cast<float>(width) * 7.0f / static_cast<float>(whites);
     const auto left = static_cast<int>(std::nearbyint(
-        (static_cast<float>(key / 12 - low / 12) + place(key % 12) - place(low % 12)) * octave));
+        (static_cast<float>(octaveOf(key) - octaveOf(low)) + place(key % 12) - place(low % 12)) * octave));
     if (kBlack[key % 12])
         return Rect(left, 0, static_cast<int>(std::nearbyint(octave * 0.09090909f + 0.5f)),
                     static_cast<int>(std::nearbyint(static_cast<float>(height) * 0.63f)));

@@ -139,8 +139,8 @@ TEST_F(Spectrum, WithoutNewDataTheMessageChangesNothing) {
 
 TEST_F(Spectrum, EachColumnShowsItsBinInOctavesScaledToTheNextWholeOctaveAboveThePeak) {
     std::vector<float> input = spectrum(64, 1.0f); // -0.5 octave everywhere
-    for (int k = 18; k <= 22; ++k)                 // a plateau of 16 x sqrt 2: 4 octaves
-        input[static_cast<std::size_t>(2 * k)] = input[static_cast<std::size_t>(2 * k + 1)] = 16.0f;
+    for (std::size_t k = 18; k <= 22; ++k)         // a plateau of 16 x sqrt 2: 4 octaves
+        input[2 * k] = input[2 * k + 1] = 16.0f;
     show(input);
     EXPECT_FLOAT_EQ(fft()->getScale(), 1.0f / 4.0f);
     EXPECT_EQ(fft()->getDisplayRange(), 24);
