@@ -26,6 +26,7 @@
 #include "support/ZoneTestSupport.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
@@ -145,7 +146,8 @@ public:
         const std::string values = more + "<WaveLevel value=\"1\"/><ResampleFreq value=\"44100\"/>"
                                           "<PreampFilterCutoff value=\"1\"/><PreampGain value=\"0\"/>"
                                           "<WaveRootNote value=\"60\"/><SampleLoopOn value=\"false\"/>";
-        Zone* zone = manager->createZoneObject(manager, KeyRange(low, high), "");
+        Zone* zone = manager->createZoneObject(
+            manager, KeyRange(static_cast<std::int16_t>(low), static_cast<std::int16_t>(high)), "");
         zone->fromDictionary(
             zoneItem(rangeText(low, high, sample) + "<parameters>" + values + "</parameters>"));
         const int index = manager->addZone(zone);
