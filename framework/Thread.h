@@ -16,8 +16,9 @@ class Radio;
 // arrive before the worker picks up the previous one coalesce into one cycle. The worker ends when stopped
 // or when its client's `receive` returns false.
 //
-// The owner (one thread: audio or user interface) calls every operation; the client must guard the data its
-// `receive` shares with the owner. Destroying the worker stops it and waits for the cycle under way, so it
+// The owner (one thread: audio or user interface) calls every operation but `trigger`, which only sets
+// atomics and may come from any thread between `start` and destruction; the client must guard the data
+// its `receive` shares with them. Destroying the worker stops it and waits for the cycle under way, so it
 // must not be destroyed from inside its own cycle.
 class Thread {
 public:

@@ -1,13 +1,47 @@
 #include "hostapp/CheckSession.h"
 
+#include <sndfile.h>
+
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <string>
 #include <thread>
+#include <vector>
 
 namespace corvale::hostapp {
 
 using namespace trov::hostsdk;
+
+namespace {
+
+// What the instrument's voice passes of a sample's level with its default settings: from about 0.6 of a
+// full-scale sample (its filter's last stage clips) to about 1.05 of a quiet one (the input curve lifts
+// it). A note may sound this far from the middle of that span.
+constexpr double kChainGain = 0.8;
+constexpr double kLevelToleranceDb = 4.0;
+// -40 dBFS: above any click or filter residue of a voice that plays nothing.
+constexpr float kAudible = 0.01f;
+
+// The largest absolute value of a sample file's first channel; -1 when libsndfile cannot read it (it is no
+// sample file, or a kind the module reads itself, such as WavPack).
+double samplePeak(const std::string& path) {
+    SF_INFO info = {};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    if (file == nullptr)
+        return -1.0;
+    double peak = 0.0;
+    std::vector<float> frames(4096 * static_cast<std::size_t>(std::max(info.channels, 1)));
+    for (sf_count_t read; (read = sf_readf_float(file, frames.data(), 4096)) > 0;)
+        for (sf_count_t f = 0; f < read; ++f)
+            peak = std::max(
+                peak, std::fabs(static_cast<double>(frames[static_cast<std::size_t>(f * info.channels)])));
+    sf_close(file);
+    return peak;
+}
+
+} // namespace
 
 Problems checkNoteSounds(CheckSession& session) {
     Problems problems;
@@ -25,12 +59,28 @@ Problems checkNoteSounds(CheckSession& session) {
                              "the instance refused " + session.loadPath))
             return problems;
     }
-    instance.process->deliverMidi(0x90, 60, 100);
-    const float peak = renderPeak(instance, kCheckRate / 10, 256);
+    instance.process->deliverMidi(0x90, 60, 127);
+    const float onset = renderPeak(instance, kCheckRate / 20, 256);
+    const float peak = renderPeak(instance, kCheckRate / 4, 256);
     instance.process->deliverMidi(0x80, 60, 0);
     renderPeak(instance, kCheckRate / 10, 256);
-    problems.expect(peak >= 0.0f, "the output is not finite");
-    problems.expect(peak > 1e-4f, "a note-on gave no sound (peak " + std::to_string(peak) + ")");
+    if (!problems.expect(onset >= 0.0f && peak >= 0.0f, "the output is not finite"))
+        return problems;
+    // A dropped sample file says how loud its note should be: its own peak through the voice at its
+    // default settings, within a few decibels. Without one, a note must at least be clearly audible, not a
+    // click's residue.
+    const double filePeak = session.loadPath.empty() ? -1.0 : samplePeak(session.loadPath);
+    const std::string level = std::to_string(20.0 * std::log10(std::max(peak, 1e-9f))) + " dBFS";
+    if (filePeak > 0.0) {
+        const double expected = filePeak * kChainGain;
+        const double off = 20.0 * std::log10(std::max(static_cast<double>(peak), 1e-9) / expected);
+        problems.expect(std::fabs(off) <= kLevelToleranceDb,
+                        "a note of the dropped sample sounds at " + level + ", " + std::to_string(off) +
+                            " dB from the " + std::to_string(20.0 * std::log10(expected)) +
+                            " dBFS its sample predicts");
+    } else {
+        problems.expect(peak > kAudible, "a note-on gave no clear sound (" + level + ")");
+    }
     return problems;
 }
 

@@ -60,10 +60,7 @@ Plugin::~Plugin() {
         midiMapper_.reset();
     }
     // No engine thread may still read a program when the programs go.
-    if (const ModuleList* list = modules())
-        for (Module* module : *list)
-            if (Engine* engine = module->getEngine())
-                engine->endWorkers();
+    endWorkers();
     for (const std::unique_ptr<Preset>& preset : presets_)
         preset->exitPrograms();
     // Programs go while the modules they play still exist.
@@ -151,6 +148,13 @@ void Plugin::init() {
 
 void Plugin::exit() {
     running_.store(false, std::memory_order_relaxed);
+}
+
+void Plugin::endWorkers() {
+    if (const ModuleList* list = modules())
+        for (Module* module : *list)
+            if (Engine* engine = module->getEngine())
+                engine->endWorkers();
 }
 
 EditorInterface* Plugin::getEditor() const {
@@ -323,6 +327,11 @@ ZoneManager* Plugin::getZoneManager(int moduleIndex) const {
     return program != nullptr ? program->getZoneManager() : nullptr;
 }
 
+void Plugin::withZoneManager(int moduleIndex, const std::function<void(ZoneManager*)>& work) const {
+    ReaderEpochs::Read read(readers_);
+    work(getZoneManager(moduleIndex));
+}
+
 int Plugin::getPresetCount() const {
     const PluginInfo* info = getPluginInfo();
     return info != nullptr ? info->getPresetCount() : 0;
@@ -448,28 +457,16 @@ int Plugin::addTuning(const Tuning& tuning) {
     return current;
 }
 
-void Plugin::setTuningAnchor(std::int32_t key, double frequency) {
-    {
-        std::lock_guard guard(tuningsLock_);
-        if (currentTuning_ < 0 || static_cast<std::size_t>(currentTuning_) >= tunings_.size())
-            return;
-        std::unique_ptr<Tuning>& current = tunings_[static_cast<std::size_t>(currentTuning_)];
-        auto retuned = std::make_unique<Tuning>(*current);
-        retuned->setAnchor(key, frequency);
-        // Retired, not freed: this runs inside the "MasterTune" broadcast, whose lock a note start may be
-        // waiting for while a block waits for that note, so waiting here for the reads to end could
-        // deadlock. readTunings frees them after its wait, the destructor at the end.
-        retiredTunings_.push_back(std::move(current));
-        current = std::move(retuned);
-        publishTuning();
-    }
-    broadcast(MidiMessage(this, Code::kProgramChanged, nullptr));
-}
-
 double Plugin::getFrequency(int key, double cents) const noexcept {
     ReaderEpochs::Read read(readers_);
     const Tuning* tuning = frequencyTuning_.load(std::memory_order_acquire);
-    return tuning != nullptr ? tuning->getFrequency(key, cents) : 0.0;
+    if (tuning == nullptr)
+        return 0.0;
+    std::int32_t pitchKey = 0;
+    double pitchFrequency = 0.0;
+    return getMasterPitch(pitchKey, pitchFrequency)
+               ? tuning->getFrequencyWithKeyAt(pitchKey, pitchFrequency, key, cents)
+               : tuning->getFrequency(key, cents);
 }
 
 // CPU meters, blocks, time.
@@ -589,7 +586,7 @@ bool Plugin::importFile(const File& file) {
     File source(file);
     if (!source.openRead())
         return false;
-    source.getFolder().setCurrent();
+    const DocumentFolderScope beside(*this, source.getFolder());
     Dictionary document;
     const bool loaded = document.load(source);
     source.close();

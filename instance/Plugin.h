@@ -5,6 +5,7 @@
 #include "engine/samples/RexTempoSource.h"
 #include "engine/zones/MissingSampleHandler.h"
 #include "framework/CriticalSection.h"
+#include "framework/Folder.h"
 #include "framework/Radio.h"
 #include "instance/MidiEvent.h"
 #include "instance/ReaderEpochs.h"
@@ -41,9 +42,10 @@ template <class T> class MidiMapper;
 // - MIDI: `midiEvent`, `applyController` and the MIDI branch of `receive`. Notes are handed to the engines
 //   under the instance's lock.
 // - user interface: everything else. Switching presets, remaking programs, changing tunings and swapping
-//   modules take the instance's lock only to publish the change; what the audio and MIDI threads may still
-//   read is freed only after their reads have ended (`ReaderEpochs`), never under a lock and never over
-//   file loading. Parameter changes arrive under the sending parameter's station lock.
+//   modules take the instance's lock only to publish the change; what the audio and MIDI threads (and
+//   workers inside `withZoneManager`) may still read is freed only after their reads have ended
+//   (`ReaderEpochs`), never under a lock and never over file loading. Parameter changes arrive under the
+//   sending parameter's station lock.
 class Plugin : public Radio, public PluginServices, public MissingSampleHandler {
 public:
     // Ids of the table of CPU meters the editor registers (0 engine, 1 MIDI, ...).
@@ -69,6 +71,10 @@ public:
     // the host application (fatal message) and is thrown as its load error.
     void init() override;
     void exit() override;
+    // Ends the engines' own threads (they read programs and call the instance). The destructor of the most
+    // derived class calls it first, so that no worker reaches an instance being destroyed; again is
+    // harmless. User-interface thread, no block under way.
+    void endWorkers();
     // The host's open editor; null without host or editor.
     EditorInterface* getEditor() const override;
     // Notes, preset selection by controller 192 and "CurrentProgram", drags and drops.
@@ -87,6 +93,7 @@ public:
     virtual bool acceptsFile(const File& file) const;
     // The instrument loads banks, patches, samples and tunings; the base loads nothing.
     virtual bool loadFile(const File& file);
+    // Reads the bank file; samples it names by relative paths lie beside it. False when it does not load.
     virtual bool importFile(const File& file);
     virtual void beginCpuMeter(int id) noexcept;
     virtual void endCpuMeter(int id) noexcept;
@@ -130,6 +137,8 @@ public:
     // and on the user-interface thread until that thread changes the presets.
     Program* getProgram(int moduleIndex) const override;
     ZoneManager* getZoneManager(int moduleIndex) const override;
+    // A read of the instance for the work's whole length: programs that go meanwhile are freed after it.
+    void withZoneManager(int moduleIndex, const std::function<void(ZoneManager*)>& work) const override;
     // Makes the preset current and activates it; no preset is current for an index out of range.
     void switchPreset(int index);
     void notifyPresetChanged();
@@ -145,10 +154,8 @@ public:
     void selectTuning(int index);
     // A tuning of the same description becomes current instead of a copy; the current index.
     int addTuning(const Tuning& tuning);
-    // The current tuning takes that anchor (key at frequency Hz); a block or note may still read the old
-    // one, which goes once their reads have ended.
-    void setTuningAnchor(std::int32_t key, double frequency);
-    // In the current tuning. Any thread; never blocks.
+    // In the current tuning, at the product's master pitch when it names one (whichever tuning is current).
+    // Any thread; never blocks.
     double getFrequency(int key, double cents) const noexcept override;
 
     // The editor's CPU meters by id (0..kCpuMeterSlots-1; others are ignored). Once removeCpuMeter
@@ -194,9 +201,31 @@ public:
     bool askForSample(File& file) override;
 
 protected:
+    // While one lives, the documents the instance reads take the samples they name by relative paths from
+    // that folder (the folder of the document's file), and the search for a missing sample looks there
+    // first: the process's current folder is the host's and is never changed. User-interface thread.
+    class DocumentFolderScope {
+    public:
+        DocumentFolderScope(Plugin& plugin, const Folder& folder)
+            : plugin_(plugin), previous_(plugin.documentFolder_) {
+            plugin.documentFolder_ = folder;
+        }
+        ~DocumentFolderScope() { plugin_.documentFolder_ = previous_; }
+        DocumentFolderScope(const DocumentFolderScope&) = delete;
+        DocumentFolderScope& operator=(const DocumentFolderScope&) = delete;
+
+    private:
+        Plugin& plugin_;
+        Folder previous_;
+    };
+
     // Whether `process` runs the module this block (every module unless a product solos one). Audio
     // thread.
     virtual bool processesModule(const Module& /*module*/) const noexcept { return true; }
+    // The key and frequency every tuning plays that key at, when the product has a master tuning; without
+    // one (false) each tuning keeps its own anchor. Asked for every frequency, on any thread: noexcept, no
+    // allocation, no lock.
+    virtual bool getMasterPitch(std::int32_t& /*key*/, double& /*frequency*/) const noexcept { return false; }
 
 private:
     friend class Preset;
@@ -237,19 +266,17 @@ private:
     std::vector<std::unique_ptr<Preset>> presets_;         // made by init, never resized after
     std::atomic<int> currentPreset_{-1};
     std::recursive_mutex presetMutex_; // one switch at a time (the UI and a MIDI controller may both switch)
-    // A leaf lock of its own, apart from lock_: "MasterTune" retunes from inside that parameter's broadcast
-    // (its lock held) while a note start holds lock_ and tunes its voice in to "MasterTune".
+    // A leaf lock of its own, apart from lock_, which a note start holds while it asks for frequencies.
     mutable std::mutex tuningsLock_;
     TuningList tunings_;    // under tuningsLock_
     int currentTuning_ = 0; // under tuningsLock_
-    TuningList
-        retiredTunings_; // under tuningsLock_: replaced by setTuningAnchor, kept while reads may hold them
     std::atomic<const Tuning*> frequencyTuning_{nullptr};
     std::array<std::atomic<CPUMeter*>, kCpuMeterSlots> cpuMeters_{};
     std::unique_ptr<MidiMapper<Parameter*>> midiMapper_;
     std::atomic<std::uint32_t> framesProcessed_{0};
     mutable std::mutex scheduleMutex_;
     HostTempo hostTempo_{*this};
+    Folder documentFolder_; // see DocumentFolderScope
     bool active_ = false;
 };
 

@@ -9,7 +9,6 @@
 #include "framework/System.h"
 #include "instance/Plugin.h"
 #include "instance/Preset.h"
-#include "instance/Program.h"
 #include "plugin/Parameter.h"
 #include "plugin/PluginInfo.h"
 #include "plugin/Settings.h"
@@ -52,14 +51,6 @@ template <class Visit> void forEachItem(const Dictionary& array, const std::stri
     for (int i = 0; i < count; ++i)
         if (const Dictionary::View item = array.getChild(i, tag); item && item->hasElement())
             visit(*item);
-}
-
-// The current preset's programs take the values the modules hold now: edits made since the preset was
-// activated live only in the settings until a document is written.
-void storeLiveValues(const Preset* preset) {
-    if (preset != nullptr)
-        for (int i = 0; Program* program = preset->getProgram(i); ++i)
-            program->init();
 }
 
 } // namespace
@@ -126,8 +117,11 @@ void Plugin::writeProgramResources(Dictionary& document) const {
         shared->saveSamplesOf(*resources, ids, false);
 }
 
+// Edits made since the current preset was activated live only in the settings until a document is
+// written or the preset is left.
 void Plugin::writeState(Dictionary& document, bool withData) {
-    storeLiveValues(getCurrentPreset());
+    if (Preset* current = getCurrentPreset())
+        current->storeLiveValues();
     writeHeader(document);
     writeParameters(document);
     if (const Dictionary::View programs = document.addArray(kPrograms))
@@ -139,7 +133,8 @@ void Plugin::writeState(Dictionary& document, bool withData) {
 }
 
 void Plugin::writeProgram(Dictionary& document) const {
-    storeLiveValues(getCurrentPreset());
+    if (Preset* current = getCurrentPreset())
+        current->storeLiveValues();
     writeHeader(document);
     if (const Dictionary::View programs = document.addArray(kPrograms))
         if (const Preset* preset = getCurrentPreset())
@@ -175,7 +170,7 @@ bool Plugin::readState(const Dictionary& document) {
         if (resources != nullptr) {
             resources->retainAll();
             if (const Dictionary::View samples = document.getDictionary(kResources))
-                resources->readDocumentSamples(*samples);
+                resources->readDocumentSamples(*samples, documentFolder_);
         }
         readTunings(document);
         {
@@ -250,7 +245,7 @@ void Plugin::readProgram(const Dictionary& document, int programIndex) {
     if (item) {
         if (resources != nullptr)
             if (const Dictionary::View samples = document.getDictionary(kResources))
-                resources->readDocumentSamples(*samples);
+                resources->readDocumentSamples(*samples, documentFolder_);
         std::lock_guard switching(presetMutex_);
         if (Preset* preset = getCurrentPreset()) {
             preset->read(*item);
@@ -286,11 +281,9 @@ void Plugin::readTunings(const Dictionary& document) {
             }
         });
     TuningList old;
-    TuningList retired;
     {
         std::lock_guard guard(tuningsLock_);
         old.swap(tunings_);
-        retired.swap(retiredTunings_);
         tunings_.swap(fresh);
         currentTuning_ = tunings_.empty() ? 0 : current;
         publishTuning();
@@ -298,7 +291,6 @@ void Plugin::readTunings(const Dictionary& document) {
     // A block or note may still read an old tuning.
     readers_.synchronize();
     old.clear();
-    retired.clear();
     // Read into a local: an index the list does not have leaves the tuning read last current.
     int stored = current;
     if (array && (!array->getInteger("current", &stored) || stored < 0 || stored >= getTuningCount()))
@@ -336,7 +328,7 @@ bool Plugin::loadSampleFromFile(const File& file, const std::string& id) {
         if (const Dictionary::View array = single.addArray("samples"))
             array->appendChild(item);
         if (Resources* shared = getResources())
-            shared->readDocumentSamples(single);
+            shared->readDocumentSamples(single, file.getFolder());
     });
     return found;
 }

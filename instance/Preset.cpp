@@ -86,6 +86,11 @@ void Preset::deactivate() {
         program->deactivate();
 }
 
+void Preset::storeLiveValues() {
+    for (int i = 0; Program* program = getProgram(i); ++i)
+        program->storeLiveValues();
+}
+
 void Preset::exitPrograms() {
     for (int i = 0; Program* program = getProgram(i); ++i)
         program->exit();

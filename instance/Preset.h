@@ -38,7 +38,10 @@ public:
     Program* getProgram(int index) const noexcept;
     int getProgramCount() const noexcept;
     void activate();
+    // Every program stores its live values first.
     void deactivate();
+    // The programs of the playing preset take the values the modules hold now.
+    void storeLiveValues();
     // Lets every program's zones go (the instance stops).
     void exitPrograms();
     // No program holds a zone with a sample.

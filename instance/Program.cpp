@@ -1,5 +1,8 @@
 #include "instance/Program.h"
 
+#include "engine/modules/Engine.h"
+#include "engine/modules/Module.h"
+#include "engine/zones/Zone.h"
 #include "engine/zones/ZoneManager.h"
 #include "framework/Logger.h"
 #include "plugin/Parameter.h"
@@ -70,11 +73,29 @@ void Program::activate() {
     }
     if (zoneManager_ != nullptr)
         zoneManager_->activate();
+    live_.store(true);
+    if (const Module* module = getOwner())
+        if (Engine* engine = module->getEngine())
+            engine->programActivated();
 }
 
 void Program::deactivate() {
+    storeLiveValues();
+    live_.store(false);
     if (zoneManager_ != nullptr)
         zoneManager_->deactivate();
+}
+
+void Program::storeLiveValues() {
+    if (!live_.load())
+        return;
+    init();
+    if (zoneManager_ == nullptr)
+        return;
+    if (Zone* zone = zoneManager_->getCurrentZone()) {
+        zone->storeParameters();
+        zone->release();
+    }
 }
 
 void Program::clear() {
@@ -116,6 +137,7 @@ bool Program::write(Dictionary& dictionary) const {
 }
 
 bool Program::read(const Dictionary& dictionary) {
+    live_.store(false);
     Dictionary values;
     if (const Dictionary::View stored = dictionary.getDictionary(kParametersKey))
         values.appendChild(*stored);

@@ -10,7 +10,7 @@ namespace trov {
 // allocation); a writer first publishes the replacement, then calls `synchronize`, which returns once
 // every read that might still hold the old object has ended, and only then frees the old object.
 // Readers entering after the publication see the new object, so a writer never waits for more than the
-// reads already under way (at most one audio block).
+// reads already under way (one audio block, or a worker's one job, such as a loop re-render).
 //
 // Threads: reads on any thread, nested reads too. Writers on any thread but never inside a read of the
 // same thread (it would wait for itself) and never while holding a lock that a reader waits for.

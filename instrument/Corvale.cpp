@@ -5,6 +5,7 @@
 #include "engine/io/IOConfig.h"
 #include "engine/io/IOPinConfig.h"
 #include "engine/modules/Module.h"
+#include "engine/notes/Tuning.h"
 #include "engine/samples/Sample.h"
 #include "engine/zones/Zone.h"
 #include "engine/zones/ZoneManager.h"
@@ -57,11 +58,6 @@ constexpr std::array<const char*, 15> kCommands = {keys::kAnalogCharacter,
                                                    keys::kStepParameters};
 
 constexpr float kAnalogTolerance = 0.03f;
-// The key the master tuning's frequency names (A3 in the keyboard's numbering). A tuning gives its base
-// frequency to the key just below its anchor (its first ratio is already one degree up), so the anchor
-// goes one key higher for that key to sound at the frequency asked, in any scale.
-constexpr std::int32_t kMasterTuneKey = 57;
-constexpr std::int32_t kMasterTuneAnchor = kMasterTuneKey + 1;
 
 // Stateless: the parameters keep a pointer to them for the life of the process.
 const CorvaleVCFCutoffInfo cutoffCurve;
@@ -97,6 +93,7 @@ const NativeWindow* windowOf(const EditorInterface* editor) {
 Corvale::Corvale(HostInterface* host, int tag) : Plugin(host, tag) {}
 
 Corvale::~Corvale() {
+    endWorkers();
     if (tunedIn_) {
         for (const char* name : kCommands)
             tuneOut(name);
@@ -139,8 +136,11 @@ void Corvale::init() {
             if (auto* rate = dynamic_cast<ParameterValue<float>*>(settings->getParameter(keys::kLFORate)))
                 rate->setFeedbackConverter(const_cast<CorvaleLFORateInfo*>(&rateCurve));
         }
-    if (const Settings* settings = getSettings())
+    if (const Settings* settings = getSettings()) {
         masterVolume_ = dynamic_cast<ParameterValue<float>*>(settings->getParameter(keys::kMasterVolume));
+        masterTune_.store(dynamic_cast<ParameterValue<float>*>(settings->getParameter(keys::kMasterTune)),
+                          std::memory_order_release);
+    }
 
     const HostInterface* host = getHost();
     setMaxBlockSize(host != nullptr ? host->getBlockSize() : 0);
@@ -234,6 +234,18 @@ bool Corvale::acceptsFile(const File& file) const {
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return extension == "kmd" || extension == "kpr" || Plugin::acceptsFile(file);
+}
+
+bool Corvale::getMasterPitch(std::int32_t& key, double& frequency) const noexcept {
+    // The reference pitch until the parameter exists, and for a value that could not sound.
+    key = Tuning::kReferenceKey;
+    frequency = Tuning::kReferenceFrequency;
+    if (const ParameterValue<float>* tune = masterTune_.load(std::memory_order_acquire)) {
+        const float hertz = tune->getValue();
+        if (std::isfinite(hertz) && hertz > 0.0f)
+            frequency = hertz;
+    }
+    return true;
 }
 
 bool Corvale::processesModule(const Module& module) const noexcept {
@@ -336,10 +348,13 @@ bool Corvale::handleCommand(const ParameterMessage& change) {
         applyKeyboardBalance(floatOf(change));
         return true;
     }
-    if (name == keys::kMasterTune) {
-        const float hertz = floatOf(change);
-        if (std::isfinite(hertz) && hertz > 0.0f)
-            setTuningAnchor(kMasterTuneAnchor, hertz);
+    // Frequencies read the master tuning where they are asked for (getMasterPitch), so whichever listener
+    // hears the change first already plays at it.
+    if (name == keys::kMasterTune)
+        return true;
+    if (name == keys::kResetTuning) {
+        if (boolOf(change))
+            selectTuning(0);
         return true;
     }
     if (name == keys::kMemoryReset) {

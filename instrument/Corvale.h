@@ -75,6 +75,8 @@ public:
 
 protected:
     bool processesModule(const Module& module) const noexcept override;
+    // Key 57 at the "MasterTune" frequency, in every tuning.
+    bool getMasterPitch(std::int32_t& key, double& frequency) const noexcept override;
 
 private:
     bool handleCommand(const ParameterMessage& change);
@@ -99,6 +101,8 @@ private:
     std::vector<std::unique_ptr<IOChannel<float>>> recordChannels_;
     ReaderEpochs readers_;
     ParameterValue<float>* masterVolume_ = nullptr;
+    // Read by notes on the MIDI and audio threads; set once by init.
+    std::atomic<const ParameterValue<float>*> masterTune_{nullptr};
     std::atomic<bool> soloZone_{false};
     std::atomic<std::int32_t> recordSource_{kRecordHostInput};
     bool dialogOpen_ = false;

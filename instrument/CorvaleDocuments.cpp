@@ -118,7 +118,7 @@ void Corvale::convertOldFormat(const Dictionary& document) {
 }
 
 bool Corvale::importFile(const File& file) {
-    file.getFolder().setCurrent();
+    const DocumentFolderScope beside(*this, file.getFolder());
     File source(file);
     bool imported = false;
     if (source.openRead()) {
@@ -136,7 +136,7 @@ bool Corvale::importFile(const File& file) {
 }
 
 bool Corvale::loadFile(const File& file) {
-    file.getFolder().setCurrent();
+    const DocumentFolderScope beside(*this, file.getFolder());
     EditorInterface* editor = getEditor();
     const Module* shown = editor != nullptr ? editor->getEditedModule() : getFirstModule();
     logLine(3, "module = 0x%lx", static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(shown)));
@@ -188,6 +188,7 @@ bool Corvale::runLoadDialog() {
     case kLoadBank:
         return importFile(file);
     case kLoadPatch: {
+        const DocumentFolderScope beside(*this, file.getFolder());
         Dictionary document;
         return document.load(file) && readPatch(document);
     }

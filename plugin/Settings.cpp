@@ -298,12 +298,14 @@ void Settings::setString(std::string_view name, const std::string& text, int sen
 }
 
 void Settings::saveParameters(Dictionary& dictionary, std::int32_t scope) const {
-    const Dictionary::View values = dictionary.addDictionary("parameters");
-    if (!values)
-        return;
+    if (const Dictionary::View values = dictionary.addDictionary("parameters"))
+        writeParameters(*values, scope);
+}
+
+void Settings::writeParameters(Dictionary& values, std::int32_t scope) const {
     for (const std::shared_ptr<Parameter>& parameter : parameters_)
         if (parameter->getScope() == scope && parameter->testFlags(Parameter::kExport))
-            parameter->write(*values);
+            parameter->write(values);
 }
 
 void Settings::loadParameters(const Dictionary& dictionary, std::int32_t scope) {

@@ -73,6 +73,9 @@ public:
 
     // Adds "parameters" to the dictionary with every exported parameter of that scope.
     void saveParameters(Dictionary& dictionary, std::int32_t scope) const;
+    // Writes every exported parameter of that scope into the values (a "parameters" child), replacing the
+    // items they hold of those parameters.
+    void writeParameters(Dictionary& values, std::int32_t scope) const;
     // Restores the parameters of that scope named in the dictionary's "parameters"; other items are
     // skipped.
     void loadParameters(const Dictionary& dictionary, std::int32_t scope);

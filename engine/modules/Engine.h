@@ -27,6 +27,10 @@ public:
     // Called by the instance before its programs go, with no block or note under way: an engine ends
     // here any thread of its own that reads them.
     virtual void endWorkers() {}
+    // The module's program was made current (a preset switch, a bank or patch read): an engine that
+    // prepares the zones for the host (loops for its tempo) does so for the new program. User-interface
+    // or MIDI thread.
+    virtual void programActivated() {}
     // Frames per host block, given before processing starts.
     virtual void setBlockSize(std::int32_t frames);
     // The engine's value for the host binding.

@@ -73,6 +73,10 @@ ZoneManager* Module::getZoneManager() const {
     return services_.getZoneManager(index_);
 }
 
+void Module::withZoneManager(const std::function<void(ZoneManager*)>& work) const {
+    services_.withZoneManager(index_, work);
+}
+
 HostInterface* Module::getHost() const {
     return services_.getHost();
 }

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -64,6 +65,8 @@ public:
     // What the current preset gives this module's index; null when there is none.
     Program* getProgram() const;
     ZoneManager* getZoneManager() const;
+    // The work with this module's zone manager held for its whole length (`PluginServices::withZoneManager`).
+    void withZoneManager(const std::function<void(ZoneManager*)>& work) const;
     // The plug-in's host; null without one.
     HostInterface* getHost() const;
     double getFrequency(int key, double cents) const noexcept override;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 namespace trov {
 
 class HostInterface;
@@ -10,7 +12,8 @@ class ZoneManager;
 // preset gives the module's index, the host, and the frequency of a key in the current tuning. The plug-in
 // instance implements it (a layer above the engine); tests answer with a double. Threads: `getFrequency` is
 // asked on the MIDI and audio threads and must neither block nor allocate; the look-ups of program and zone
-// manager on any thread.
+// manager on any thread. What a look-up returns stays valid only for the block or note that asked; a
+// worker that uses a zone manager for longer goes through `withZoneManager`.
 class PluginServices {
 public:
     virtual ~PluginServices() = default;
@@ -18,6 +21,10 @@ public:
     virtual Program* getProgram(int moduleIndex) const = 0;
     // That program's zone manager; null when there is none.
     virtual ZoneManager* getZoneManager(int moduleIndex) const = 0;
+    // Runs the work with that zone manager (null when there is none), which is not freed before the work
+    // returns, whatever presets or documents change meanwhile: whoever replaces programs waits for it.
+    // For workers, never the audio or MIDI thread; the work must not wait for the user-interface thread.
+    virtual void withZoneManager(int moduleIndex, const std::function<void(ZoneManager*)>& work) const = 0;
     // The host the instance runs in; null while it has none. Rate-dependent blocks tune in to it.
     virtual HostInterface* getHost() const = 0;
     // Hz of the key detuned by cents.

@@ -1,6 +1,7 @@
 #include "engine/samples/Sample.h"
 
 #include "engine/notes/FrequencySource.h"
+#include "engine/notes/Tuning.h"
 #include "engine/samples/SampleBuffer.h"
 
 #include <algorithm>
@@ -49,8 +50,8 @@ Sample::Sample(Radio* parent, const SampleInfo& info) : Sample(parent) {
 // A copy is a new sample with its own reference count, so the count is not copied.
 Sample::Sample(const Sample& other) // NOLINT(bugprone-copy-constructor-init)
     : Radio(other), SharedObject(), info_(other.info_), flags_(other.flags_),
-      rootFrequency_(other.rootFrequency_), interpolation_(other.interpolation_), start_(other.start_),
-      end_(other.end_), loop_(other.loop_), slices_(other.slices_), gain_(other.gain_) {
+      interpolation_(other.interpolation_), start_(other.start_), end_(other.end_), loop_(other.loop_),
+      slices_(other.slices_), gain_(other.gain_) {
     info_.data = nullptr;
     settings_.copyFrom(other.settings_);
     if (other.info_.data != nullptr)
@@ -109,12 +110,10 @@ Error Sample::loadStream(std::istream& /*in*/, bool /*loadData*/) {
 
 void Sample::setRootNote(std::int32_t note) {
     info_.rootNote = note;
-    rootFrequency_ = 0.0f;
 }
 
 void Sample::setDetune(std::int32_t detune) {
     info_.detune = detune;
-    rootFrequency_ = 0.0f;
 }
 
 void Sample::setStart(std::int32_t frame) {
@@ -174,11 +173,12 @@ float Sample::getValue(int channel, float position) const noexcept {
     return (1.0f - f) * data[here] + f * b;
 }
 
-float Sample::getRootFrequency(const FrequencySource& module) noexcept {
-    if (rootFrequency_ < 1.0f)
-        rootFrequency_ =
-            static_cast<float>(module.getFrequency(info_.rootNote, -static_cast<double>(info_.detune)));
-    return rootFrequency_;
+float Sample::getRootFrequency() const noexcept {
+    return static_cast<float>(Tuning::referenceFrequency(info_.rootNote, -static_cast<double>(info_.detune)));
+}
+
+float Sample::getRootFrequencyIn(const FrequencySource& tuning) const noexcept {
+    return static_cast<float>(tuning.getFrequency(info_.rootNote, -static_cast<double>(info_.detune)));
 }
 
 int Sample::findZeroCrossing(int position) const {

@@ -124,8 +124,12 @@ public:
     // One value at a fractional frame position, by the interpolation mode; positions outside the data
     // read its nearest frame, and a sample without data reads 0.
     float getValue(int channel, float position) const noexcept;
-    // The frequency of the root note (detuned) in the module's tuning, cached after the first call.
-    float getRootFrequency(const FrequencySource& module) noexcept;
+    // The frequency of the root note (detuned) at the reference pitch (Tuning::referenceFrequency): what a
+    // player's rate is measured against, so that the tuning a note is played in is what the sample sounds
+    // in. Computed on every call, so no thread writes anything here.
+    float getRootFrequency() const noexcept;
+    // The root note's frequency (detuned) in a tuning, such as a module's current one.
+    float getRootFrequencyIn(const FrequencySource& tuning) const noexcept;
     // The frame nearest to position, searching alternately left and right, whose sign differs from the
     // sign at position; position itself when its value is 0; 0 when none differs.
     int findZeroCrossing(int position) const;
@@ -155,7 +159,6 @@ protected:
     SampleInfo info_;
     std::uint32_t flags_ = kFlagExport;
     Dictionary settings_;
-    float rootFrequency_ = 0.0f;
     std::int32_t interpolation_ = kLinear;
     std::int32_t start_ = 0;
     std::int32_t end_ = 0;

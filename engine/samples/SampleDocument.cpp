@@ -75,7 +75,6 @@ void Sample::fromDictionary(const Dictionary& dictionary) {
     // A root note is a key: a document's number outside the keyboard is held at its edge.
     info_.rootNote = std::clamp(info_.rootNote, std::int32_t{0}, std::int32_t{127});
     dictionary.getLong("SampleDetuneCoarse", &info_.detune);
-    rootFrequency_ = 0.0f;
 
     bool flag = false;
     if (dictionary.getBool("resident", &flag)) {

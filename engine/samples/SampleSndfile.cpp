@@ -176,7 +176,6 @@ Error Sample::load(const File& file, bool loadData) {
                 loop_ = boundedLoop(loop_, info_.frames);
         }
         info_.rootNote = std::clamp<std::int32_t>(static_cast<signed char>(instrument.basenote), 0, 127);
-        rootFrequency_ = 0.0f;
     }
     info_.creator.clear();
     info_.comment.clear();

@@ -117,10 +117,8 @@ void SampleWav::readPitch() {
     if (sampler.unityNote != 0) {
         info_.rootNote = clampKey(sampler.unityNote);
         info_.detune = pitchFractionToDetune(sampler.pitchFraction);
-        rootFrequency_ = 0.0f;
     } else if (chunks_.acid.rootNote != 0) {
         info_.rootNote = clampKey(chunks_.acid.rootNote);
-        rootFrequency_ = 0.0f;
     }
 }
 

@@ -101,11 +101,12 @@ void Resources::readSamples() {
     });
 }
 
-void Resources::readDocumentSamples(const Dictionary& dictionary) {
-    forEachItem(dictionary, kSamplesKey, [this](const Dictionary& item) { readSampleItem(item); });
+void Resources::readDocumentSamples(const Dictionary& dictionary, const Folder& documentFolder) {
+    forEachItem(dictionary, kSamplesKey,
+                [&](const Dictionary& item) { readSampleItem(item, documentFolder); });
 }
 
-void Resources::readSampleItem(const Dictionary& item) {
+void Resources::readSampleItem(const Dictionary& item, const Folder& documentFolder) {
     std::string id;
     std::string filename;
     item.getString("id", &id);
@@ -116,30 +117,38 @@ void Resources::readSampleItem(const Dictionary& item) {
     if (findSample(id) != nullptr)
         return;
     const bool embedded = item.findEntry("sampledata") != nullptr;
+    // Never the process's current folder: a plug-in's is its host's.
+    const File recorded = isRelativePath(filename) && !documentFolder.isEmpty()
+                              ? documentFolder + File(filename)
+                              : File(filename);
     if (!filename.empty() && !embedded) {
-        const File file(filename);
+        File file(recorded);
         bool shared = false;
         {
             std::lock_guard guard(lock_);
             for (const auto& [other, entry] : samples_)
                 shared = shared || (!entry.file.getName().empty() && entry.file.getPath() == file.getPath());
         }
-        if (Sample* sample = acquireSample(id, file)) {
-            // The document's positions and flags go to a sample loaded for it (resident data is unmasked
-            // once); a sample another id already uses is taken as it is.
-            if (!shared)
-                readInto(*sample, item);
-            sample->release(); // the cache keeps it
-            announce(id);
-        } else {
+        // Searched here, the document's folder first, so a file found nowhere is asked for once.
+        const bool found = shared || locateSampleFile(file, documentFolder);
+        Sample* sample = found ? acquireSample(id, file) : nullptr;
+        if (sample == nullptr) {
             logLine(3, "Resources: sample %s (%s) not found, skipped", id.c_str(), filename.c_str());
+            return;
         }
+        // The document's positions and flags go to a sample loaded for it (resident data is unmasked
+        // once); a sample another id already uses is taken as it is.
+        if (!shared)
+            readInto(*sample, item);
+        sample->release(); // the cache keeps it
+        announce(id);
         return;
     }
     Sample* sample = new Sample(this);
     readInto(*sample, item);
     if (sample->getData() != nullptr) {
-        addSample(id, sample, filename);
+        // Under the same path as the file's other ids of the document, which share this audio.
+        addSample(id, sample, filename.empty() ? filename : recorded.getPath());
         sample->release(); // the cache keeps it
         return;
     }
@@ -147,8 +156,8 @@ void Resources::readSampleItem(const Dictionary& item) {
     // Without usable embedded audio the recorded file may still do (a patch file's samples have none).
     if (filename.empty() || filename.find("kpr") != std::string::npos)
         return;
-    File file(filename);
-    if (!locateSampleFile(file))
+    File file(recorded);
+    if (!locateSampleFile(file, documentFolder))
         return;
     if (Sample* located = acquireSample(id, file)) {
         located->release(); // the cache keeps it

@@ -314,13 +314,15 @@ void Resources::addSampleFolder(const Folder& folder) {
         searchFolders_.push_back(folder);
 }
 
-bool Resources::locateSampleFile(File& file) {
+bool Resources::locateSampleFile(File& file, const Folder& firstFolder) {
     if (file.exists())
         return true;
     std::vector<Folder> folders;
+    if (!firstFolder.isEmpty())
+        folders.push_back(firstFolder);
     {
         std::lock_guard guard(lock_);
-        folders = searchFolders_;
+        folders.insert(folders.end(), searchFolders_.begin(), searchFolders_.end());
     }
     const Folder recorded = file.getFolder();
     const File name = file.nameOnly();

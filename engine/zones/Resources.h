@@ -55,8 +55,10 @@ public:
     // One more reference on every cached sample, held until the next purge (before a document load, so
     // that purgeUnused after it keeps exactly the samples still in use).
     virtual void retainAll();
-    // The "samples" of a state document: embedded audio, or files found by their recorded names.
-    virtual void readDocumentSamples(const Dictionary& dictionary);
+    // The "samples" of a state document: embedded audio, or files found by their recorded names. A
+    // relative name lies in the document's folder (empty for a document without a file, such as a host
+    // chunk), where the search for a missing file looks first.
+    virtual void readDocumentSamples(const Dictionary& dictionary, const Folder& documentFolder = Folder());
     // Gives back what retainAll took; samples no one else holds leave the cache.
     virtual void purgeUnused();
     virtual void saveSamples(Dictionary& dictionary) { saveSamples(dictionary, true); }
@@ -100,7 +102,9 @@ public:
     // True when the file exists or was found (the file then names it) in a search folder, its parent or
     // its grandparent, under up to two of its own last folder names; otherwise the missing-sample
     // handler decides.
-    bool locateSampleFile(File& file);
+    bool locateSampleFile(File& file) { return locateSampleFile(file, Folder()); }
+    // The same, trying the folder first (when not empty), before the search folders.
+    bool locateSampleFile(File& file, const Folder& firstFolder);
     // Who answers for a missing sample file (not owned; null: skip it).
     void setMissingSampleHandler(MissingSampleHandler* handler);
 
@@ -120,7 +124,7 @@ private:
 
     // The description's own samples, in order; one that does not load is logged and skipped.
     void readSamples();
-    void readSampleItem(const Dictionary& item);
+    void readSampleItem(const Dictionary& item, const Folder& documentFolder);
     void announce(const std::string& id);
     // Under the lock: one more reference on the id's sample, or null.
     Sample* retainCached(const std::string& id);

@@ -203,6 +203,23 @@ void Zone::updateParameters() {
         settings->loadParameters(dictionary_, Parameter::kScopeZone);
 }
 
+void Zone::storeParameters() {
+    Settings* settings = getSettings();
+    if (settings == nullptr)
+        return;
+    // The tempo worker reads the transposition.
+    std::lock_guard guard(sampleMutex_);
+    if (const Dictionary::View values = storedValues())
+        settings->writeParameters(*values, Parameter::kScopeZone);
+}
+
+Dictionary::View Zone::storedValues() {
+    Dictionary::View values = dictionary_.getDictionary(kParametersKey);
+    if (!values)
+        values = dictionary_.addDictionary(kParametersKey);
+    return values;
+}
+
 void Zone::publishLoopState() {
     Settings* settings = getSettings();
     if (settings == nullptr)
@@ -250,7 +267,7 @@ Zone::Loop Zone::getLoop() const {
 
 float Zone::getRootFrequency() const {
     const Module* module = getOwner();
-    return sample_ != nullptr && module != nullptr ? sample_->getRootFrequency(*module) : 0.0f;
+    return sample_ != nullptr && module != nullptr ? sample_->getRootFrequencyIn(*module) : 0.0f;
 }
 
 bool Zone::isCurrent() const {
@@ -381,10 +398,7 @@ bool Zone::receive(const Message& message) {
             return false;
         // The tempo worker reads the transposition.
         std::lock_guard guard(sampleMutex_);
-        Dictionary::View values = dictionary_.getDictionary(kParametersKey);
-        if (!values)
-            values = dictionary_.addDictionary(kParametersKey);
-        if (values)
+        if (const Dictionary::View values = storedValues())
             parameter->write(*values);
         return true;
     }

@@ -59,6 +59,9 @@ public:
 
     // Loads the stored values into the owner's zone-scope parameters.
     virtual void updateParameters();
+    // The reverse, for the current zone: the owner's zone-scope values, edits included, become the
+    // zone's stored ones.
+    void storeParameters();
     // Called by the manager when the zone stops being current.
     virtual void deselected() {}
     // Reads "id", "min", "max", "parameters" (older documents: "settings"), "loops" and "slices"; without
@@ -170,6 +173,8 @@ private:
     void pruneRetired(std::int32_t holders);
     void takeSampleOf(const Zone& other);
     void publishLoopState();
+    // Under sampleMutex_: the "parameters" child, added when a document left it out.
+    Dictionary::View storedValues();
     // Copies the values child of a document into "parameters", in the key-named layout.
     void readParameters(const Dictionary& values);
     // Holds every stored value of a zone-scope parameter within that parameter's range (a value that is

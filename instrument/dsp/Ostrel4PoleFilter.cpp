@@ -1,6 +1,7 @@
 #include "instrument/dsp/Ostrel4PoleFilter.h"
 
 #include "engine/dsp/FloatIndex.h"
+#include "engine/dsp/HostRate.h"
 #include "engine/modules/Engine.h"
 #include "engine/modules/Module.h"
 #include "framework/Curves.h"
@@ -12,6 +13,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 
 namespace trov {
 
@@ -33,7 +35,7 @@ Ostrel4PoleFilter::Ostrel4PoleFilter(const Module* owner) : Ostrel4PoleFilter(ow
 }
 
 Ostrel4PoleFilter::Ostrel4PoleFilter(const Module* owner, AnalogTolerances* tolerances)
-    : Filter(owner), tolerances_(tolerances) {
+    : Filter(owner), cutoffTable_(&cutoffCoefficientTable(getSampleRate())), tolerances_(tolerances) {
     reset();
     tuneIn(keys::kVCFResonance);
     tuneIn(keys::kVCFResponse);
@@ -45,6 +47,14 @@ Ostrel4PoleFilter::~Ostrel4PoleFilter() {
 }
 
 bool Ostrel4PoleFilter::receive(const Message& message) {
+    // The new rate's table first: the effect's rate change then recomputes the coefficients from it. Short of
+    // memory for it, the table there is stays.
+    if (const int rate = sampleRateOf(message); rate > 0) {
+        try {
+            cutoffTable_ = &cutoffCoefficientTable(rate);
+        } catch (const std::bad_alloc&) {
+        }
+    }
     if (message.kind == kKindMidi)
         return message.code == Code::kNoteOff ? true : Filter::receive(message);
     if (message.kind == kKindParameter && message.code == Code::kParameterValue) {
@@ -109,7 +119,7 @@ void Ostrel4PoleFilter::updateCoefficients() noexcept {
     const InstrumentTables& tables = instrumentTables();
     const float cutoff = getCutoff();
     const float x = (0.96f + 0.04f * resonance_) * cutoff;
-    const double kc = tables.cutoffCoefficient.lookup(x);
+    const double kc = cutoffTable_->lookup(x);
     for (std::size_t i = 0; i < 4; ++i) {
         k_[i] = cutoffTolerances_[i] * kc;
         p_[i] = (k_[i] + 1.0) * feedbackTolerances_[i] * 0.5;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/dsp/FunctionTable.h"
 #include "engine/dsp/effects/Filter.h"
 
 #include <array>
@@ -16,7 +17,9 @@ class AnalogTolerances;
 // the instrument plug-in at each `reset`; without one the coefficients stay zero and the filter is silent.
 //
 // The cutoff follows, every 32 frames, the base cutoff plus the modulation channel set as input 0 (the
-// voice's filter envelope) plus the engine's LFO times its depth.
+// voice's filter envelope) plus the engine's LFO times its depth. A position names the same cutoff in hertz
+// at every host rate: the coefficients come from the cutoff table of the filter's rate, fetched when the
+// filter is made and when the host's rate changes (never while processing).
 //
 // Owned by its voice; its owner is the module. Settings arrive as parameter messages ("VCFResonance",
 // "VCFResponse") on the thread that changes them; `reset` runs at note start (it asks the tolerances);
@@ -34,11 +37,13 @@ public:
     ~Ostrel4PoleFilter() override;
 
     // "VCFResonance" and "VCFResponse"; other parameter values are taken and ignored; a MIDI note-off is
-    // taken; everything else goes to the effect.
+    // taken; a host-rate change takes that rate's cutoff table; everything else goes to the effect.
     bool receive(const Message& message) override;
     // Clears the ladder, reads the tolerances afresh and recomputes the coefficients.
     void reset() noexcept override;
     void updateCoefficients() noexcept override;
+    // A new rate or gain: the coefficients again.
+    void update() noexcept override { updateCoefficients(); }
     // The channel is a whole block: modulation is read from its first frame on.
     std::int32_t process(const IOChannel<float>& in, IOChannel<float>& out) noexcept override {
         return processAt(in, out, 0);
@@ -82,6 +87,7 @@ private:
     std::array<double, 4> p_{};
     double r_ = 0.0;
     double g_ = 0.0;
+    const FunctionTable<float>* cutoffTable_;
     AnalogTolerances* tolerances_;
     float response_ = 0.0f;
     float resonance_ = 0.0f;

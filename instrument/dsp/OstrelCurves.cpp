@@ -2,6 +2,7 @@
 
 #include "engine/dsp/FloatIndex.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstddef>
@@ -9,6 +10,10 @@
 namespace trov {
 
 namespace {
+
+// The rate the cutoff curve was measured at, and 2 / that rate as the machine's firmware holds it.
+constexpr int kMachineRate = 44100;
+constexpr double kTwoOverMachineRate = 4.5351473e-05;
 
 // Periods of the LFO in milliseconds, slowest first.
 constexpr std::array<float, 36> kLFOPeriods = {2873, 1451, 964, 731, 584, 500, 423, 378, 345, 296, 277, 240,
@@ -53,12 +58,44 @@ float ostrelLFORate(float position) noexcept {
     return 1000.0f / nearest(kLFOPeriods, position);
 }
 
-float ostrelCutoffCoefficient(float position) noexcept {
+namespace {
+
+double machineCoefficient(double position) noexcept {
     const double lo = ostrelCutoffLog2Min();
     const double hi = ostrelCutoffLog2Max();
-    const double t = lo + (hi - lo) * static_cast<double>(position);
-    const double f = std::exp2(t) * 4.5351473e-05; // 2 / 44100
-    return static_cast<float>(3.6 * f - 1.6 * f * f - 1.0);
+    const double t = lo + (hi - lo) * position;
+    const double f = std::exp2(t) * kTwoOverMachineRate;
+    return 3.6 * f - 1.6 * f * f - 1.0;
+}
+
+// A ladder stage y = p (x + x1) - k y1 (k = 2p - 1) has the power gain 1 / (1 + (tan(w / 2) / T)^2) with
+// T = p / (1 - p) = (1 + k) / (1 - k); four of them are 3 dB down where tan(w / 2) = share x T.
+double cornerShare() noexcept {
+    return std::sqrt(std::exp2(0.25) - 1.0);
+}
+
+// Half the angle per sample of the four stages' -3 dB point at 44.1 kHz.
+double machineHalfCorner(double position) noexcept {
+    const double k = machineCoefficient(position);
+    return std::atan(cornerShare() * (1.0 + k) / (1.0 - k));
+}
+
+} // namespace
+
+float ostrelCutoffCoefficient(float position) noexcept {
+    return static_cast<float>(machineCoefficient(static_cast<double>(position)));
+}
+
+float ostrelCutoffCoefficientAt(float position, int sampleRate) noexcept {
+    if (sampleRate <= 0 || sampleRate == kMachineRate)
+        return ostrelCutoffCoefficient(position);
+    // The corner in hertz the machine's curve gives at 44.1 kHz (held past position 1, where the curve
+    // turns back), as an angle at this rate; at rates below 44.1 kHz no steeper than the machine's top.
+    const double top = machineHalfCorner(1.0);
+    const double half =
+        machineHalfCorner(std::min(static_cast<double>(position), 1.0)) * kMachineRate / sampleRate;
+    const double stage = std::tan(std::min(half, top)) / cornerShare();
+    return static_cast<float>((stage - 1.0) / (stage + 1.0));
 }
 
 float ostrelResonanceScale(float x) noexcept {

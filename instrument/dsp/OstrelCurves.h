@@ -18,6 +18,11 @@ float ostrelLFORate(float position) noexcept;
 // The ladder's stage coefficient of a cutoff position: 3.6 f - 1.6 f^2 - 1 with f = 2 fc / 44100 and fc
 // spread exponentially between the log2 bounds.
 float ostrelCutoffCoefficient(float position) noexcept;
+// The same at another host rate: the coefficient whose ladder (four equal stages, no resonance) is 3 dB
+// down at the same frequency in hertz as the 44.1 kHz curve's, so that a position sounds alike at every
+// rate. Past position 1 the curve holds (at 44.1 kHz it turns back there); below 44.1 kHz the corner
+// stops where the stages would grow steeper than the machine's top.
+float ostrelCutoffCoefficientAt(float position, int sampleRate) noexcept;
 // The feedback scale of a stage coefficient: e^((1 - x) * 1.386249).
 float ostrelResonanceScale(float x) noexcept;
 // The soft clip of the ladder's fourth stage: x - (2/3) x^3 within -1..1, approaching +-1 outside.

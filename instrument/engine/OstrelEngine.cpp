@@ -12,6 +12,7 @@
 #include "framework/Message.h"
 #include "framework/Preferences.h"
 #include "framework/Thread.h"
+#include "instrument/InstrumentGlobals.h"
 #include "instrument/InstrumentKeys.h"
 #include "instrument/ProductFactories.h"
 #include "instrument/dsp/CorvaleVCFCutoffInfo.h"
@@ -85,6 +86,8 @@ void OstrelEngine::reset() {
         routeFromChannels(const_cast<HostInterface*>(host)->getIOBridge().getOutputs().getChannelCount());
         takeRate_.store(host->getSampleRate() > 0 ? host->getSampleRate() : 44100);
     }
+    // The voices' filters take the rate's cutoff table when they are made; it is built here, before notes.
+    cutoffCoefficientTable(takeRate_.load());
     const std::int32_t frames = takeRate_.load() * kTakeSeconds;
     // Neither take may be resized while the writer reads one.
     waitForWriter(10000);
@@ -211,8 +214,10 @@ bool OstrelEngine::receive(const Message& message) {
     if (message.kind == kKindSystem && message.code == Code::kWorkerData && message.extra == 0) {
         if (const double tempo = tempoToFollow_.exchange(0.0); tempo > 0.0)
             if (const Module* module = getModule())
-                if (ZoneManager* zones = module->getZoneManager())
-                    zones->followTempo(tempo);
+                module->withZoneManager([tempo](ZoneManager* zones) {
+                    if (zones != nullptr)
+                        zones->followTempo(tempo);
+                });
         // A take that ended while this one was written is taken up at once.
         do {
             writeRecordedSample();
@@ -338,12 +343,22 @@ void OstrelEngine::watchTempo() noexcept {
     const Module* module = getModule();
     const HostInterface* host = module != nullptr ? module->getHost() : nullptr;
     const double tempo = host != nullptr ? host->getTempo() : 0.0;
-    if (!(tempo > 0.0) || tempo == lastTempo_)
+    if (!(tempo > 0.0) || tempo == lastTempo_.load(std::memory_order_relaxed))
         return;
-    lastTempo_ = tempo;
+    lastTempo_.store(tempo, std::memory_order_relaxed);
+    followTempo(tempo);
+}
+
+void OstrelEngine::followTempo(double tempo) noexcept {
     tempoToFollow_.store(tempo, std::memory_order_release);
     if (writer_)
         writer_->trigger();
+}
+
+void OstrelEngine::programActivated() {
+    // Before the first block there is nothing to follow yet: that block sees a new tempo anyway.
+    if (const double tempo = lastTempo_.load(std::memory_order_relaxed); tempo > 0.0)
+        followTempo(tempo);
 }
 
 void OstrelEngine::process(IOPinConfig& inputs, IOPinConfig& outputs, std::int32_t frames) noexcept {
@@ -469,8 +484,10 @@ void OstrelEngine::writeRecordedSample() {
             lastRecording_ = file.getPath();
         }
         if (const Module* module = getModule())
-            if (ZoneManager* manager = module->getZoneManager())
-                manager->importSample(file);
+            module->withZoneManager([&file](ZoneManager* manager) {
+                if (manager != nullptr)
+                    manager->importSample(file);
+            });
     } catch (const std::exception& e) {
         logLine(4, "trov::OstrelEngine: the recording was not written: %s", e.what());
     }

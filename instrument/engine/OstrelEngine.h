@@ -26,7 +26,11 @@ class Thread;
 // delivers them; `process` and the record state machine on the audio thread (noexcept, no allocation, no
 // log); parameter messages on the thread that changes them; `reset` and `setBlockSize` on the user-
 // interface thread while no block runs. When the host's tempo changes, the same worker has the current
-// program's loop files rendered for it. Takes: two buffers of ten seconds at the host rate. The audio
+// program's loop files rendered for it, and so it does for a program made current by a preset switch (at
+// the tempo of the last block). The worker renders, and imports a take, as a reader of the instance
+// (`Module::withZoneManager`): a bank load or memory reset that replaces the program waits for the
+// re-render under way before it frees the zone manager, and the re-render never waits for them. Takes:
+// two buffers of ten seconds at the host rate. The audio
 // thread records into one and, at the end of a take, hands it to the writer (its own thread, made with the
 // engine) and goes on in the other, so a new take never overwrites one being written; a take that ends
 // while the writer is still busy waits for it, and so does the next recording's start.
@@ -58,6 +62,8 @@ public:
     void reset() override;
     // Ends the recording and tempo worker; takes and tempo changes after it are not written or followed.
     void endWorkers() override;
+    // The current program's loops follow the tempo of the last block, on the worker.
+    void programActivated() override;
     void setBlockSize(std::int32_t frames) override;
     void handleEvent(const Note& note) noexcept override;
     void process(IOPinConfig& inputs, IOPinConfig& outputs, std::int32_t frames) noexcept override;
@@ -91,6 +97,8 @@ private:
     void writeRecordedSample();
     // Audio thread: a changed host tempo goes to the worker.
     void watchTempo() noexcept;
+    // Hands the tempo to the worker; any thread.
+    void followTempo(double tempo) noexcept;
     void setSettingBool(const char* name, bool value, int sender) noexcept;
 
     std::atomic<std::int32_t> midiChannel_{0};
@@ -110,7 +118,8 @@ private:
     std::atomic<float> wheelDepths_[3] = {0.0f, 0.0f, 0.0f};
     std::atomic<float> modulationWheel_{0.0f};
     std::unique_ptr<Thread> writer_;
-    double lastTempo_ = 0.0;                 // audio thread
+    // Written by the audio thread only; 0 before the first block.
+    std::atomic<double> lastTempo_{0.0};
     std::atomic<double> tempoToFollow_{0.0}; // 0 when the worker has taken it
     mutable std::mutex lastMutex_;
     std::string lastRecording_;

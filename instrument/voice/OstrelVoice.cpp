@@ -252,7 +252,7 @@ void OstrelVoice::startLayer(int layer, float amplitude) {
         player.setUseFrequency(false);
         player.setFrequency2(static_cast<float>(
             pitchRatio(static_cast<float>(values.coarse), static_cast<float>(values.fine)) *
-            static_cast<double>(zone->getSample()->getRootFrequency(*owner))));
+            static_cast<double>(zone->getSample()->getRootFrequencyIn(*owner))));
         player.setZone(zone);
         const OstrelModule* module = ostrelModule();
         const KeyRange range =
@@ -405,7 +405,9 @@ bool OstrelVoice::handleParameter(const ParameterMessage& change) {
     if (scope == Parameter::kScopeZone) {
         if (!acceptsZoneChange(change))
             return false;
-    } else if (scope != Parameter::kScopeModule && name != keys::kMidiPitchBend) {
+    } else if (scope != Parameter::kScopeModule && name != keys::kMidiPitchBend &&
+               name != keys::kMasterTune) {
+        // Of the instance's own values only the two that move the pitch reach a sounding note.
         return false;
     }
     if (scope == Parameter::kScopeZone && change.flags == Sender::kEditor) {
@@ -452,8 +454,11 @@ bool OstrelVoice::handleParameter(const ParameterMessage& change) {
                name == keys::kOsc2DetuneCents || name == keys::kSampleDetuneFine) {
         updatePitch();
     } else if (name == keys::kMasterTune) {
-        note().invalidate();
-        updatePitch();
+        // The note started at the master tune its tune-in delivers; only a change retunes it.
+        if (change.flags != Sender::kNewListener) {
+            note().invalidate();
+            updatePitch();
+        }
     } else {
         return false;
     }

@@ -2,6 +2,7 @@
 #include "engine/dsp/effects/LP1Filter.h"
 #include "engine/io/IOPinMono.h"
 #include "engine/io/IOPinStereo.h"
+#include "framework/Message.h"
 #include "support/AllocationGuard.h"
 #include "support/ResponseTestSupport.h"
 
@@ -10,6 +11,7 @@
 #include <cmath>
 #include <complex>
 #include <limits>
+#include <numbers>
 #include <vector>
 
 using namespace trov;
@@ -131,6 +133,40 @@ TEST(DCBlocker, MagnitudeMatchesItsTransferFunction) {
         const double gain = measuredGain(blocker, omega, 8192, kFrames);
         EXPECT_NEAR(decibels(gain), decibels(expected), 0.05) << "bin " << bin;
     }
+}
+
+TEST(DCBlocker, ItsCornerStaysAtTheSameFrequencyAtEveryHostRate) {
+    // At 44.1 kHz the pole is 0.99; a tone keeps the level it has there, at every rate, within 0.05 dB.
+    auto gainAt44100 = [](double hz) {
+        const std::complex<double> z1 = unitDelay(2.0 * std::numbers::pi * hz / 44100.0);
+        return std::abs((1.0 - z1) / (1.0 - 0.99 * z1));
+    };
+    for (const int rate : {44100, 48000, 96000}) {
+        DCBlocker blocker(nullptr);
+        blocker.setSampleRate(rate);
+        // The pole decays as fast per second as 0.99 per sample does at 44.1 kHz.
+        EXPECT_NEAR(std::log(double(blocker.getPole())) * rate, std::log(0.99) * 44100.0, 0.01) << rate;
+        for (const double hz : {20.0, 65.0, 250.0}) {
+            // One second: whole periods of every tone of whole hertz.
+            const double omega = 2.0 * std::numbers::pi * hz / rate;
+            blocker.reset();
+            const double gain = measuredGain(blocker, omega, rate / 4, rate);
+            EXPECT_NEAR(decibels(gain), decibels(gainAt44100(hz)), 0.05) << rate << " Hz " << hz;
+        }
+    }
+    // The rate the host announces reaches the pole too, and blocks at it allocate nothing; 44.1 kHz gives
+    // 0.99 itself.
+    DCBlocker blocker(nullptr);
+    blocker.receive(SystemMessage(nullptr, Code::kSampleRateChanged, 96000));
+    EXPECT_EQ(blocker.getPole(), DCBlocker::poleFor(96000));
+    IOChannel<float> block = channelOf(std::vector<float>(64, 1.0f));
+    {
+        AllocationGuard guard("the DC blocker at 96 kHz");
+        blocker.processInPlace(block);
+    }
+    EXPECT_NEAR(block.getData()[63], std::pow(double(blocker.getPole()), 63.0), 1e-5);
+    blocker.receive(SystemMessage(nullptr, Code::kSampleRateChanged, 44100));
+    EXPECT_EQ(blocker.getPole(), 0.99f);
 }
 
 TEST(Filters, ProcessInPlaceAndPinByPinWithoutAllocating) {

@@ -116,6 +116,34 @@ TEST(Tuning, EqualTemperamentFrequenciesAndWithoutRatiosEveryKeyIsSilent) {
     EXPECT_EQ(tuning.getFrequency(-2000000000, 0.0), 0.0);
 }
 
+TEST(Tuning, TheReferencePitchIsEqualTemperamentWithKey57At440AndAnyKeyCanBeNamedInAnyScale) {
+    // To the bit what an equal-tempered tuning anchored for key 57 at 440 Hz gives, so that a sample played
+    // in that tuning at its root key is read frame by frame.
+    Tuning tempered;
+    tempered.setEqualTemperament();
+    tempered.setAnchor(Tuning::anchorForKey(57), 440.0);
+    for (int key = 0; key < 128; ++key)
+        for (const double cents : {-1200.0, -37.0, 0.0, 50.0}) {
+            ASSERT_EQ(Tuning::referenceFrequency(key, cents), tempered.getFrequency(key, cents)) << key;
+            ASSERT_NEAR(Tuning::referenceFrequency(key, cents),
+                        440.0 * std::exp2((key - 57) / 12.0 + cents / 1200.0), 1e-9)
+                << key;
+        }
+    // In a scale of seven equal steps, key 57 and the anchor it names sound at the frequency asked, whatever
+    // anchor the tuning keeps.
+    Tuning seven;
+    Dictionary scale;
+    ASSERT_TRUE(seven.write(scale));
+    for (int degree = 1; degree <= 7; ++degree)
+        scale.setDouble("factor", std::exp2(degree / 7.0), 0, false);
+    ASSERT_TRUE(seven.read(scale));
+    for (const int key : {40, 50, 57, 58, 64, 71})
+        EXPECT_NEAR(seven.getFrequencyWithKeyAt(57, 466.0, key, 0.0), 466.0 * std::exp2((key - 57) / 7.0),
+                    1e-9)
+            << key;
+    EXPECT_EQ(seven.getAnchor(), 0);
+}
+
 TEST(Tuning, CopiesCompareByDescription) {
     Tuning a;
     a.setEqualTemperament();

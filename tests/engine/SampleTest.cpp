@@ -260,17 +260,24 @@ public:
     mutable double lastCents = 0.0;
 };
 
-TEST(SampleFrequency, RootFrequencyIsAskedOnceUntilTheRootChanges) {
+TEST(SampleFrequency, TheRootIsHeardAtTheReferencePitchWhateverTuningAsksAndFollowsItsKeyAndDetune) {
     Sample sample;
     sample.setRootNote(48);
     sample.setDetune(30);
+    // Equal temperament with key 57 at 440 Hz; the detune raises the root, so it is asked lowered.
+    auto reference = [](int key, double cents) {
+        return 440.0 * std::exp2((key - 57) / 12.0 + cents / 1200.0);
+    };
+    EXPECT_FLOAT_EQ(sample.getRootFrequency(), static_cast<float>(reference(48, -30.0)));
     FixedFrequencies module;
-    EXPECT_FLOAT_EQ(sample.getRootFrequency(module), 148.0f);
-    EXPECT_FLOAT_EQ(sample.getRootFrequency(module), 148.0f);
+    EXPECT_FLOAT_EQ(sample.getRootFrequencyIn(module), 148.0f);
     EXPECT_EQ(std::pair(module.calls, module.lastCents), std::pair(1, -30.0));
+    // Nothing is kept from an earlier answer: a copy or a new root is heard at once.
     sample.setRootNote(50);
-    EXPECT_FLOAT_EQ(sample.getRootFrequency(module), 150.0f);
-    EXPECT_EQ(module.calls, 2);
+    EXPECT_FLOAT_EQ(sample.getRootFrequencyIn(module), 150.0f);
+    EXPECT_FLOAT_EQ(sample.getRootFrequency(), static_cast<float>(reference(50, -30.0)));
+    sample.setDetune(0);
+    EXPECT_FLOAT_EQ(Sample(sample).getRootFrequency(), static_cast<float>(reference(50, 0.0)));
 }
 
 TEST(SampleData, ReleasingKeepsPositions) {

@@ -5,6 +5,7 @@
 #include "framework/File.h"
 #include "framework/Folder.h"
 #include "plugin/Parameter.h"
+#include "support/DocumentFolderTestSupport.h"
 #include "support/SampleTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -47,12 +48,7 @@ protected:
     }
     // A WAV file of the given length below the test folder; its path.
     std::string writeWav(const std::string& name, int frames) {
-        std::string path = world.files / name;
-        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-        EditableWav wav(makeRamp(frames), 16);
-        File file(path);
-        wav.save(file);
-        return path;
+        return writeRampWav(world.files / name, frames);
     }
     // New, empty shared resources, as in a new process.
     void freshResources() {
@@ -296,26 +292,32 @@ TEST_F(DocumentTest, ASampleIsLoadedFromASavedDocumentById) {
     EXPECT_NE(world.resources->findSample(id), nullptr);
 }
 
-TEST_F(DocumentTest, ImportingAFileReadsTheBankAndMakesItsFolderCurrent) {
+TEST_F(DocumentTest, ImportingAFileReadsTheBankAndTheSamplesBesideItWithoutMovingTheCurrentFolder) {
+    const CurrentFolderKeeper keeper;
+    // The bank names its sample relative to its own folder; the current folder has a file of that name too.
+    const std::string beside = writeWav("banks/samples/tone.wav", 700);
+    writeWav("elsewhere/samples/tone.wav", 300);
     auto source = world.makePlugin();
     fill(*source);
-    const std::string file = world.files / "banks/import.xml";
-    std::filesystem::create_directories(world.files / "banks");
-    Dictionary bank;
-    source->writeState(bank, false);
-    ASSERT_TRUE(bank.save(File(file)));
+    const std::string id = world.resources->addSampleFile("", File(beside));
+    zones(*source, 0, 0)->createZone(KeyRange(36, 96), id);
+    const std::string file =
+        world.files.write("banks/import.xml", withRelativePath(write(*source), beside, "samples/tone.wav"));
     world.files.write("banks/broken.xml", "<dict><unclosed");
+    source.reset();
+    freshResources();
 
-    const Folder before = Folder::getCurrent();
+    std::filesystem::current_path(world.files / "elsewhere");
     auto target = world.makePlugin();
     EXPECT_FALSE(target->importFile(File(world.files / "banks/none.xml")));
     EXPECT_FALSE(target->importFile(File(world.files / "banks/broken.xml")));
     EXPECT_EQ(target->getPreset(1)->getName(), "init 2");
     EXPECT_TRUE(target->importFile(File(file)));
     EXPECT_EQ(target->getPreset(1)->getName(), "bank 1");
-    EXPECT_EQ(std::filesystem::weakly_canonical(Folder::getCurrent().getPath()),
-              std::filesystem::weakly_canonical(world.files / "banks"));
-    before.setCurrent();
+    EXPECT_TRUE(std::filesystem::equivalent(std::filesystem::current_path(), world.files / "elsewhere"));
+    const Sample* sample = world.resources->findSample(id);
+    ASSERT_NE(sample, nullptr);
+    EXPECT_EQ(sample->getInfo().frames, 700);
 }
 
 TEST_F(DocumentTest, BrokenOrForeignParameterItemsCostOnlyThemselves) {

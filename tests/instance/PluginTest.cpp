@@ -161,10 +161,14 @@ TEST_F(PluginTest, APresetSwitchLoadsTheStoredModuleValuesOverTheDefaults) {
     plugin->selectPreset(1);
     EXPECT_FLOAT_EQ(upper->getFloat("Cutoff"), 6.0f);
     EXPECT_FLOAT_EQ(upper->getFloat("Drive"), 0.75f);
-    // Preset 0's programs were made at start-up, with the defaults.
+    // Preset 0's programs were made at start-up, with the defaults, and kept what was edited while it
+    // played.
     plugin->selectPreset(0);
-    EXPECT_FLOAT_EQ(upper->getFloat("Cutoff"), 0.0f);
-    EXPECT_FLOAT_EQ(upper->getFloat("Drive"), 0.5f);
+    EXPECT_FLOAT_EQ(upper->getFloat("Cutoff"), -3.0f);
+    EXPECT_FLOAT_EQ(upper->getFloat("Drive"), 0.75f);
+    // Preset 1's values were not edited: they come back as they were stored.
+    plugin->selectPreset(1);
+    EXPECT_FLOAT_EQ(upper->getFloat("Cutoff"), 6.0f);
 }
 
 TEST_F(PluginTest, TuningsAreAddedOnceSelectedInRangeAndAnnounced) {

@@ -156,4 +156,57 @@ TEST_F(PresetTest, ProgramsAreReachedInRangeOnlyAndLetGoOfTheirZonesOnExit) {
     EXPECT_EQ(preset.getProgram(1)->getOwner(), plugin->getModule(1));
 }
 
+// The instance tests' specification with a zone-scope value beside the module-scope ones.
+std::string specificationWithZoneValue() {
+    std::string specification = instanceSpecification();
+    specification.insert(specification.rfind("</array>"),
+                         specItem("Pan", "float", "zone", "<float name=\"defval\" value=\"0.5\"/>"));
+    return specification;
+}
+
+TEST(PresetSwitch, EditsMadeWhileAPresetPlaysAreThereWhenItComesBack) {
+    InstanceWorld world(specificationWithZoneValue());
+    auto plugin = world.makePlugin();
+    Settings& settings = *plugin->getModule(0)->getSettings();
+    // A current zone in both presets holds the zone values.
+    for (int preset : {1, 0}) {
+        plugin->selectPreset(preset);
+        plugin->getZoneManager(0)->createZone(KeyRange(36, 96), "");
+    }
+    struct Case {
+        const char* name;
+        float initial; // the specification's default
+        float inFirst, inSecond;
+    };
+    for (const Case& c : {Case{"Cutoff", 0.0f, 7.0f, -4.0f}, Case{"Pan", 0.5f, 0.25f, 0.875f}}) {
+        plugin->selectPreset(0);
+        settings.setFloat(c.name, c.inFirst, Sender::kEditor);
+        plugin->selectPreset(1);
+        EXPECT_FLOAT_EQ(settings.getFloat(c.name), c.initial) << c.name;
+        settings.setFloat(c.name, c.inSecond, Sender::kEditor);
+        plugin->selectPreset(0);
+        EXPECT_FLOAT_EQ(settings.getFloat(c.name), c.inFirst) << c.name;
+        plugin->selectPreset(1);
+        EXPECT_FLOAT_EQ(settings.getFloat(c.name), c.inSecond) << c.name;
+    }
+}
+
+TEST(PresetSwitch, ABankReadKeepsItsOwnValuesOverWhatWasEditedBeforeIt) {
+    InstanceWorld world;
+    auto source = world.makePlugin();
+    source->getModule(0)->getSettings()->setFloat("Cutoff", 3.0f, Sender::kEditor);
+    // Preset 0 stays empty: reading makes preset 2 current, leaving preset 0.
+    source->getPreset(2)->getProgram(1)->getZoneManager()->createZone(KeyRange(40, 60), "S-X");
+    Dictionary bank;
+    source->writeState(bank, false);
+
+    auto target = world.makePlugin();
+    Settings& settings = *target->getModule(0)->getSettings();
+    settings.setFloat("Cutoff", 7.0f, Sender::kEditor);
+    ASSERT_TRUE(target->readState(bank));
+    ASSERT_EQ(target->getCurrentPresetIndex(), 2);
+    target->selectPreset(0);
+    EXPECT_FLOAT_EQ(settings.getFloat("Cutoff"), 3.0f);
+}
+
 } // namespace

@@ -1,6 +1,7 @@
 #include "instrument/dsp/EnvelopeConstant.h"
 #include "instrument/dsp/OstrelEnvelope.h"
 #include "support/AllocationGuard.h"
+#include "support/EngineTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -98,6 +99,34 @@ TEST(OstrelEnvelope, RendersSteppedLevelsThroughItsStagesAndReleasesToSilence) {
     EXPECT_GT(off[0], 0.0f);
     EXPECT_EQ(off[441], 0.0f); // 10 ms
     EXPECT_EQ(off[999], 0.0f);
+}
+
+TEST(OstrelEnvelope, StageTimesAndLevelsFollowTheMeasuredTablesAtEveryHostRate) {
+    // Controls on points of the measured curves: a quarter is point 8 of 32, a half point 16, all the way
+    // point 31. Attack 50 ms to 0.957, decay 242 ms to 0.492, release 399 ms, as measured on the machine.
+    constexpr double kAttackMs = 50.0, kDecayMs = 242.0, kReleaseMs = 399.0;
+    constexpr float kPeak = 0.957f, kSustain = 0.492f, kStep = 1.0f / 128.0f;
+    for (const int rate : {44100, 48000, 96000}) {
+        HostedModule hosted(rate);
+        OstrelEnvelope envelope(hosted.module.get());
+        envelope.setStages(0.25f, 1.0f, 0.25f, 0.5f, 0.25f);
+        envelope.trigger();
+        const auto samples = [rate](double ms) { return static_cast<std::size_t>(rate * ms / 1000.0); };
+        const std::size_t attack = samples(kAttackMs), decay = samples(kDecayMs),
+                          release = samples(kReleaseMs);
+        const std::vector<float> on = render(envelope, static_cast<std::int32_t>(attack + decay + rate / 20));
+        // Straight lines between the levels, in steps of 1/128, at the stages' times.
+        EXPECT_NEAR(on[attack / 2 - 1], kPeak / 2.0f, kStep) << rate;
+        EXPECT_NEAR(on[attack - 1], kPeak, kStep) << rate;
+        EXPECT_NEAR(on[attack + decay / 2 - 1], (kPeak + kSustain) / 2.0f, kStep) << rate;
+        EXPECT_NEAR(on[attack + decay - 1], kSustain, kStep) << rate;
+        EXPECT_EQ(on.back(), on[attack + decay - 1]) << rate; // held
+        envelope.release();
+        const std::vector<float> off = render(envelope, static_cast<std::int32_t>(release + 64));
+        EXPECT_NEAR(off[release / 2 - 1], kSustain / 2.0f, kStep) << rate;
+        EXPECT_GT(off[release - samples(5.0)], 0.0f) << rate;
+        EXPECT_EQ(off[release], 0.0f) << rate;
+    }
 }
 
 TEST(OstrelEnvelope, NoteStartAndBlocksAllocateNothing) {

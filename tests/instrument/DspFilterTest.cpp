@@ -12,7 +12,9 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <complex>
 #include <limits>
+#include <numbers>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -88,6 +90,118 @@ double rms(const std::vector<float>& x, std::size_t from) {
 }
 
 } // namespace
+
+namespace {
+
+// The -3 dB point in hertz, at the host rate, of the ladder without resonance: four stages
+// y = p (x + x1) - k y1 with k = 2p - 1 = 3.6 f - 1.6 f^2 - 1, f = 2 fc / rate, and fc spread exponentially
+// from 5 Hz to 20000 x 1.035 Hz over the position (0.96 of the cutoff without resonance).
+double ladderCorner(float cutoff, int rate) {
+    const double lo = std::log2(5.0);
+    const double hi = std::log2(20000.0 * double(1.035f));
+    const double fc = std::exp2(lo + (hi - lo) * double(0.96f * cutoff));
+    const double f = 2.0 * fc / rate;
+    const double k = 3.6 * f - 1.6 * f * f - 1.0;
+    const double p = (k + 1.0) * 0.5;
+    auto power = [&](double hz) {
+        const std::complex<double> z1 = std::polar(1.0, -2.0 * std::numbers::pi * hz / rate);
+        return std::pow(std::abs(p * (1.0 + z1) / (1.0 + k * z1)), 8.0);
+    };
+    double low = 1.0, high = rate * 0.5;
+    for (int i = 0; i < 60; ++i) {
+        const double mid = std::sqrt(low * high);
+        (power(mid) > 0.5 ? low : high) = mid;
+    }
+    return low;
+}
+
+// The filter's gain at hz, measured over 16 periods once it settled for `settle` frames.
+double measuredGainAt(Ostrel4PoleFilter& filter, double hz, int rate, int settle) {
+    const int cycles = 16;
+    const int frames = static_cast<int>(std::lround(cycles * rate / hz));
+    filter.reset();
+    const std::vector<float> out =
+        run(filter, sine(settle + frames, 2.0 * std::numbers::pi * hz / rate, 0.1));
+    return amplitudeAt(out.data() + settle, frames, cycles * 2.0 * std::numbers::pi / frames) / 0.1;
+}
+
+// Where the gain falls 3 dB below its pass band (three octaves below the guess: the ladder's level at low
+// cutoffs is not the corner's business), by bisection within a factor 2 of the guess.
+double measuredCorner(Ostrel4PoleFilter& filter, double guess, int rate) {
+    const int settle = static_cast<int>(4.0 * rate / guess) + 256;
+    const double pass = measuredGainAt(filter, guess / 8.0, rate, settle);
+    double low = guess / 2.0, high = guess * 2.0;
+    for (int i = 0; i < 9; ++i) {
+        const double mid = std::sqrt(low * high);
+        (measuredGainAt(filter, mid, rate, settle) / pass > std::sqrt(0.5) ? low : high) = mid;
+    }
+    return std::sqrt(low * high);
+}
+
+} // namespace
+
+TEST(OstrelFilter, ACutoffPositionNamesTheSameCornerInHertzAtEveryHostRate) {
+    FixedTolerances tolerances;
+    // The fourth stage reads its clip table a little ahead, which offsets it and lifts the corner at low
+    // cutoffs (the ladder's level loss comes from the same place): the curve holds within these shares.
+    const struct {
+        float cutoff;
+        double share;
+    } cases[] = {{0.5f, 0.08}, {0.7f, 0.06}, {0.85f, 0.04}, {0.95f, 0.04}};
+    for (const auto& c : cases) {
+        const double expected = ladderCorner(c.cutoff, 44100);
+        double at44100 = 0.0;
+        for (const int rate : {44100, 48000, 96000}) {
+            auto filter = makeFilter(tolerances, {c.cutoff, 0.0f, 0.0f});
+            // The host announces its rate, as it does when it changes.
+            filter->receive(SystemMessage(nullptr, Code::kSampleRateChanged, static_cast<MessageWord>(rate)));
+            ASSERT_EQ(filter->getSampleRate(), rate);
+            const double corner = measuredCorner(*filter, expected, rate);
+            EXPECT_NEAR(corner, expected, expected * c.share) << c.cutoff << " at " << rate;
+            if (rate == 44100)
+                at44100 = corner;
+            else
+                EXPECT_NEAR(corner, at44100, at44100 * 0.05) << c.cutoff << " at " << rate;
+        }
+    }
+}
+
+TEST(OstrelFilter, AFilterTakesItsHostsRateWhenMadeAndWhenItChangesAndNeverBuildsWhileItRenders) {
+    FixedTolerances tolerances;
+    // Coefficients of a filter told of each rate, as a reference for the ones made under a host.
+    auto stagesAt = [&](int rate) {
+        Ostrel4PoleFilter told(nullptr, &tolerances);
+        told.receive(SystemMessage(nullptr, Code::kSampleRateChanged, static_cast<MessageWord>(rate)));
+        told.setCutoff(0.6f);
+        return told.getStageFeedback();
+    };
+    const auto at96000 = stagesAt(96000);
+    const auto at48000 = stagesAt(48000);
+    ASSERT_NE(at96000, stagesAt(44100));
+    {
+        HostedModule hosted(96000);
+        Ostrel4PoleFilter filter(hosted.module.get(), &tolerances);
+        filter.setCutoff(0.6f);
+        EXPECT_EQ(filter.getSampleRate(), 96000);
+        EXPECT_EQ(filter.getStageFeedback(), at96000);
+        hosted.host.setSampleRate(48000); // the coefficients follow at once
+        EXPECT_EQ(filter.getStageFeedback(), at48000);
+    }
+    // A rate met for the first time is prepared when it is announced; blocks then only read.
+    auto filter = makeFilter(tolerances, {0.4f, 0.5f, 0.0f});
+    filter->receive(SystemMessage(nullptr, Code::kSampleRateChanged, 88200));
+    IOChannel<float> modulation(512);
+    std::fill_n(modulation.getData(), 512, 0.3f);
+    modulation.setValidFrames(512);
+    filter->setInput(0, &modulation);
+    IOChannel<float> channel = channelOf(sine(512, 0.05, 0.5));
+    {
+        AllocationGuard guard("the four-pole filter at a new rate");
+        filter->processInPlace(channel);
+    }
+    EXPECT_FLOAT_EQ(filter->getCutoff(), 0.7f);
+    EXPECT_GT(rms(framesOf(channel), 256), 0.01);
+}
 
 TEST(OstrelFilter, CoefficientsFollowTheCutoffCurveTolerancesDipAndCeiling) {
     FixedTolerances tolerances(1.0f);

@@ -121,6 +121,26 @@ TEST_F(LFOTest, RateControlFollowsTheMeasuredCurveAndShowsItsHertz) {
     EXPECT_NEAR(meanPeriod(48000), 48000.0 / 62.5, 2.0);
 }
 
+TEST_F(LFOTest, RatesFollowTheMeasuredPeriodsAtEveryHostRate) {
+    // The machine's 36 periods in milliseconds; a control at point i of the 32-point curve reads the
+    // period nearest to i / 31 of the way along them.
+    const double periods[36] = {2873, 1451, 964, 731, 584, 500, 423, 378, 345, 296, 277, 240,
+                                217,  200,  190, 180, 173, 163, 156, 148, 140, 132, 124, 116,
+                                108,  100,  92,  84,  76,  68,  60,  52,  44,  32,  24,  16};
+    for (const int rate : {44100, 48000, 96000}) {
+        host.setSampleRate(rate); // the host announces it; the LFO follows
+        for (const int point : {8, 16, 24, 31}) {
+            settings().setFloat("LFORate", float(point) / 32.0f, Sender::kEditor);
+            const double hz = 1000.0 / periods[std::lrint(35.0 * point / 31.0)];
+            const double cycle = rate / hz;
+            // The analog drift moves it by up to 0.11 % and the phase's fixed-point step, cut short, adds a
+            // little to every cycle.
+            EXPECT_NEAR(meanPeriod(static_cast<std::int64_t>(4.5 * cycle)), cycle, cycle * 0.003)
+                << "point " << point << " at " << rate;
+        }
+    }
+}
+
 TEST_F(LFOTest, SyncFollowsTheTempoAndKeepsItWhileTheRateMoves) {
     settings().setFloat("LFORate", 0.5f, Sender::kEditor);
     const float freeRate = lfo->getRate();

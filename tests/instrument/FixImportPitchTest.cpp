@@ -49,48 +49,11 @@ std::string sineWav(double hz, int frames) {
     return bytes;
 }
 
-// The mean frequency of a signal from its first to its last rising zero crossing (interpolated). The
-// instrument's noises cross zero too: a crossing counts only after the signal has been below a third of
-// its peak since the last one.
-double measuredFrequency(const std::vector<float>& signal, float peak) {
-    const float threshold = -peak / 3.0f;
-    double first = -1.0;
-    double last = -1.0;
-    int crossings = 0;
-    bool armed = false;
-    for (std::size_t i = 1; i < signal.size(); ++i) {
-        if (signal[i] < threshold)
-            armed = true;
-        if (armed && signal[i - 1] < 0.0f && signal[i] >= 0.0f) {
-            const double at = static_cast<double>(i - 1) + signal[i - 1] / (signal[i - 1] - signal[i]);
-            if (first < 0.0)
-                first = at;
-            last = at;
-            ++crossings;
-            armed = false;
-        }
-    }
-    return crossings > 1 ? (crossings - 1) * kRate / (last - first) : 0.0;
-}
-
 class FixImportPitchTest : public ::testing::TestWithParam<double> {
 protected:
-    void SetUp() override {
-        setPluginInfo(&product);
-        product.init();
-        plugin.reset(product.createPlugin(&world.host, 1));
-        plugin->init();
-        plugin->setMaxBlockSize(kBlock);
-        plugin->reset();
-    }
-    void TearDown() override {
-        plugin.reset();
-        setPluginInfo(&world.info);
-    }
-
     InstrumentWorld world{TROV_BUILD_DATA};
-    ProductPluginInfo product;
-    std::unique_ptr<Plugin> plugin;
+    ProductInstrument product{world, kBlock};
+    Corvale* plugin = product.plugin.get();
 };
 
 TEST_P(FixImportPitchTest, ADroppedWavPlaysAtItsRootKeyAtItsOwnPitch) {
@@ -123,7 +86,7 @@ TEST_P(FixImportPitchTest, ADroppedWavPlaysAtItsRootKeyAtItsOwnPitch) {
         peak = std::max(peak, std::fabs(value));
     EXPECT_GT(peak, 0.05f);
     // Within 9 cents: the emulated clock runs 4.8 cents slow, and the analog drift adds a little.
-    EXPECT_NEAR(measuredFrequency(steady, peak), hz, hz * 0.005) << "root key " << root;
+    EXPECT_NEAR(measuredFrequency(steady, kRate), hz, hz * 0.005) << "root key " << root;
 }
 
 INSTANTIATE_TEST_SUITE_P(Tones, FixImportPitchTest, ::testing::Values(220.0, 440.0, 523.2511));

@@ -1,10 +1,12 @@
 // Loop zones follow the host's tempo: the engine notices a change at a block start, without allocating,
-// and its worker has the loops rendered anew, off the audio thread.
+// and its worker has the loops rendered anew, off the audio thread; a program made current at a preset
+// switch follows at once, and a bank load never frees a zone manager the worker renders for.
 #include "engine/io/IOChannel.h"
 #include "engine/io/IOPinConfig.h"
 #include "engine/samples/RexLibrary.h"
 #include "engine/zones/Zone.h"
 #include "engine/zones/ZoneManager.h"
+#include "framework/Dictionary.h"
 #include "framework/Message.h"
 #include "instrument/CorvalePluginInfo.h"
 #include "plugin/Parameter.h"
@@ -15,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -38,10 +41,8 @@ protected:
 
         rexstub::Loop loop;
         loop.slices = {{0, 1000, 0.5f, false}, {15360, 1000, -0.5f, false}, {30720, 1000, 1.0f, false}};
-        const std::vector<char> bytes = rexstub::encode(loop);
-        const std::string path = world.files.write("beat.rx2", std::string(bytes.begin(), bytes.end()));
-        const std::string id = world.resources->addSampleFile("", File(path));
-        InstrumentWorld::addZone(*plugin, 0, 36, 96, id);
+        loopId = addLoopFile("beat.rx2", loop);
+        InstrumentWorld::addZone(*plugin, 0, 36, 96, loopId);
     }
     ~FixLoopTempoTest() override {
         plugin->deactivate();
@@ -51,13 +52,20 @@ protected:
             unloadRexLibrary();
     }
 
-    void block() {
+    // The loop as a file in the resources; its id.
+    std::string addLoopFile(const std::string& name, const rexstub::Loop& loop) {
+        const std::vector<char> bytes = rexstub::encode(loop);
+        const std::string path = world.files.write(name, std::string(bytes.begin(), bytes.end()));
+        return world.resources->addSampleFile("", File(path));
+    }
+    void block(std::int32_t frames = kBlock) {
         for (int c = 0; c < outputs.getChannelCount(); ++c)
             outputs.getChannel(c)->clear();
-        plugin->process(inputs, outputs, kBlock);
+        plugin->process(inputs, outputs, frames);
     }
     double renderedTempo() const {
-        Zone* zone = plugin->getZoneManager(0)->getZone(0);
+        const ZoneManager* manager = plugin->getZoneManager(0);
+        Zone* zone = manager != nullptr ? manager->getZone(0) : nullptr;
         const double tempo = zone != nullptr ? zone->getRenderedTempo() : 0.0;
         if (zone != nullptr)
             zone->release();
@@ -85,6 +93,7 @@ protected:
     }
 
     InstrumentWorld world{TROV_BUILD_DATA};
+    std::string loopId;
     ProductPluginInfo product;
     std::unique_ptr<Plugin> plugin = makeProduct();
     IOPinConfig inputs = makePins(1, 1, kBlock);
@@ -127,6 +136,59 @@ TEST_F(FixLoopTempoTest, TransposingTheCurrentLoopZoneRendersItForTheTempoOverIt
     EXPECT_EQ(transpose(12), 50.0);
     EXPECT_EQ(transpose(-12), 200.0);
     EXPECT_EQ(transpose(0), 100.0);
+}
+
+TEST_F(FixLoopTempoTest, AProgramMadeCurrentByAPresetSwitchFollowsTheTempoOfThenAtOnce) {
+    plugin->selectPreset(1);
+    InstrumentWorld::addZone(*plugin, 0, 36, 96, loopId);
+    plugin->selectPreset(0);
+    world.host.tempo = 90.0;
+    block();
+    ASSERT_EQ(waitForTempo(90.0), 90.0);
+    // No block runs after the switch, and the tempo does not change again: the worker renders anyway.
+    plugin->selectPreset(1);
+    EXPECT_EQ(waitForTempo(90.0), 90.0);
+}
+
+// Under AddressSanitizer or ThreadSanitizer: bank loads remake the current preset's programs while every
+// block brings a new tempo, so the worker is re-rendering the zones of programs that are going.
+TEST_F(FixLoopTempoTest, BankLoadsWhileTheWorkerReRendersLoopsFreeNothingItUses) {
+    // A sixteenth of a beat: renders are short, so the worker starts many of them. It outlives every zone
+    // that plays it, so each new zone finds it in the cache.
+    rexstub::Loop tick;
+    tick.ppqLength = 960;
+    tick.slices = {{0, 200, 0.5f, false}};
+    const std::string tickId = addLoopFile("tick.rx2", tick);
+    const SharedObjectPtr<Sample> held(world.resources->acquireSample(tickId, File()));
+    ASSERT_TRUE(held);
+    // Empty programs for all presets but the last: that one, the current one, gets new programs.
+    Dictionary bank;
+    plugin->writeHeader(bank);
+    const Dictionary::View programs = bank.addArray("programs");
+    const int last = plugin->getPresetCount() - 1;
+    for (int i = 0; i < last; ++i)
+        programs->addDictionary("program");
+    plugin->selectPreset(last);
+
+    std::atomic<bool> done{false};
+    std::thread audio([&] {
+        for (int i = 0; !done.load(); ++i) {
+            world.host.tempo = i % 2 == 0 ? 100.0 : 140.0;
+            block(16);
+        }
+    });
+    for (int i = 0; i < 800; ++i) {
+        InstrumentWorld::addZone(*plugin, 0, 36, 96, tickId);
+        ASSERT_TRUE(plugin->readState(bank));
+        ASSERT_EQ(plugin->getCurrentPresetIndex(), last);
+    }
+    done.store(true);
+    audio.join();
+    // The worker still follows after all of it.
+    InstrumentWorld::addZone(*plugin, 0, 36, 96, tickId);
+    world.host.tempo = 75.0;
+    block();
+    EXPECT_EQ(waitForTempo(75.0), 75.0);
 }
 
 } // namespace

@@ -3,9 +3,11 @@
 #include "framework/File.h"
 #include "instrument/InstrumentKeys.h"
 #include "support/CorvaleTestSupport.h"
+#include "support/DocumentFolderTestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <regex>
 
@@ -121,6 +123,55 @@ TEST_F(CorvaleDocumentTest, CalibrationEntriesOfBothDialogsReadAndWriteNothing) 
     EXPECT_FALSE(File(world.files / "setup.kch").exists());
     EXPECT_FALSE(settings->getBool(keys::kSave));
     EXPECT_FALSE(settings->getBool(keys::kLoad));
+}
+
+TEST_F(CorvaleDocumentTest, BanksAndPatchesTakeTheSamplesBesideThemAndLeaveTheCurrentFolder) {
+    const CurrentFolderKeeper keeper;
+    // The documents name their sample relative to their own folder; the current folder has a file of
+    // that name too.
+    const std::string beside = writeRampWav(world.files / "documents/samples/tone.wav", 700);
+    writeRampWav(world.files / "elsewhere/samples/tone.wav", 300);
+    const std::string id = world.resources->addSampleFile("", File(beside));
+    plugin->getZoneManager(0)->createZone(KeyRange(36, 96), id);
+    Dictionary bank;
+    plugin->writeState(bank, false);
+    Dictionary patch;
+    plugin->writeProgram(patch);
+    const std::string bankFile = world.files.write(
+        "documents/set.kmd", withRelativePath(bank.toDocumentText(), beside, "samples/tone.wav"));
+    const std::string patchFile = world.files.write(
+        "documents/one.kpr", withRelativePath(patch.toDocumentText(), beside, "samples/tone.wav"));
+    plugin.reset();
+    const std::string elsewhere = world.files / "elsewhere";
+    std::filesystem::current_path(elsewhere);
+
+    struct Way {
+        const char* name;
+        std::string file;
+        int dialogEntry; // -1: dropped
+    };
+    for (const Way& way : {Way{"dropped bank", bankFile, -1}, Way{"bank from the dialog", bankFile, 0},
+                           Way{"dropped patch", patchFile, -1}, Way{"patch from the dialog", patchFile, 1}}) {
+        // A new process's resources, which know no sample yet.
+        world.resources = std::make_unique<Resources>();
+        PluginEnvironment::instance().setResources(world.resources.get());
+        plugin = world.makeCorvale();
+        if (way.dialogEntry < 0) {
+            EXPECT_TRUE(plugin->loadFile(File(way.file))) << way.name;
+        } else {
+            platform::FileDialogAnswer answer;
+            answer.accepted = true;
+            answer.path = way.file;
+            answer.filterIndex = way.dialogEntry;
+            world.responder.queueFile(answer);
+            plugin->getModule(0)->getSettings()->setBool(keys::kLoad, true, Sender::kEditor);
+        }
+        EXPECT_TRUE(std::filesystem::equivalent(std::filesystem::current_path(), elsewhere)) << way.name;
+        const Sample* sample = world.resources->findSample(id);
+        ASSERT_NE(sample, nullptr) << way.name;
+        EXPECT_EQ(sample->getInfo().frames, 700) << way.name;
+        plugin.reset();
+    }
 }
 
 } // namespace

@@ -106,6 +106,56 @@ TEST_F(CorvalePluginTest, MasterTuneNamesKey57InAScaleOfAnyLength) {
     EXPECT_NEAR(plugin->getFrequency(58, 0.0), 430.0 * std::pow(2.0, 1.0 / 7.0), 1e-9);
 }
 
+TEST_F(CorvalePluginTest, EveryTuningThatBecomesCurrentPlaysKey57AtTheMasterTune) {
+    setFloat(keys::kMasterTune, 466.0f);
+    // Key 57 at the master tune, the scale's own steps around it, whatever anchor the tuning carries.
+    auto expectAtMasterTune = [&](const char* how, double fifth) {
+        EXPECT_NEAR(plugin->getFrequency(57, 0.0), 466.0, 1e-9) << how;
+        EXPECT_NEAR(plugin->getFrequency(64, 0.0), 466.0 * fifth, 1e-9) << how;
+        EXPECT_NEAR(plugin->getFrequency(45, 0.0), 233.0, 1e-9) << how;
+    };
+    const double tempered = std::exp2(7.0 / 12.0);
+    expectAtMasterTune("the tuning of the start", tempered);
+
+    Tuning just; // anchored where a scale file leaves it, key 0 at 6.875 Hz
+    just.setDescription("Just");
+    Dictionary scale;
+    ASSERT_TRUE(just.write(scale));
+    for (const double ratio : {16.0 / 15, 9.0 / 8, 6.0 / 5, 5.0 / 4, 4.0 / 3, 45.0 / 32, 3.0 / 2, 8.0 / 5,
+                               5.0 / 3, 9.0 / 5, 15.0 / 8, 2.0})
+        scale.setDouble("factor", ratio, 0, false);
+    ASSERT_TRUE(just.read(scale));
+    plugin->addTuning(just);
+    expectAtMasterTune("an added scale", 1.5);
+    plugin->selectTuning(0);
+    expectAtMasterTune("a selected tuning", tempered);
+    plugin->selectTuning(1);
+    command(keys::kResetTuning, true, Sender::kEditor);
+    EXPECT_EQ(plugin->getCurrentTuningIndex(), 0);
+    expectAtMasterTune("the tuning a reset returns to", tempered);
+
+    // Tunings read from a bank, each with an anchor of its own.
+    Tuning stretched;
+    stretched.setEqualTemperament();
+    stretched.setDescription("Stretched");
+    stretched.setAnchor(3, 100.0);
+    plugin->addTuning(stretched);
+    Dictionary bank;
+    plugin->writeTunings(bank);
+    command(keys::kResetTuning, true, Sender::kEditor);
+    plugin->readTunings(bank);
+    ASSERT_EQ(plugin->getCurrentTuningName(), "Stretched");
+    expectAtMasterTune("a tuning read from a bank", tempered);
+    plugin->selectTuning(1);
+    expectAtMasterTune("a scale read from a bank", 1.5);
+    double hz = 0.0;
+    {
+        AllocationGuard guard("a frequency at the master tune");
+        hz = plugin->getFrequency(69, 0.0);
+    }
+    EXPECT_NEAR(hz, 932.0, 1e-9);
+}
+
 TEST_F(CorvalePluginTest, MemoryResetAsksOnlyWhenTheEditorSendsIt) {
     command(keys::kMemoryReset, true, Sender::kHost);
     EXPECT_TRUE(world.responder.questions().empty());

@@ -97,13 +97,19 @@ protected:
     }
     static void store(Corvale& plugin, Zone& zone, const char* key, Stored::Kind kind, double value) {
         Settings* settings = plugin.getModule(0)->getSettings();
-        if (kind == Stored::Long)
+        // The change carries the value in its extra word, as the setting's own message does.
+        MessageWord extra = 0;
+        if (kind == Stored::Long) {
             settings->setLong(key, static_cast<std::int32_t>(value), Sender::kEditor);
-        else if (kind == Stored::Bool)
+            extra = static_cast<MessageWord>(static_cast<std::int32_t>(value));
+        } else if (kind == Stored::Bool) {
             settings->setBool(key, value != 0.0, Sender::kEditor);
-        else
+            extra = value != 0.0 ? 1 : 0;
+        } else {
             settings->setFloat(key, static_cast<float>(value), Sender::kEditor);
-        zone.receive(ParameterMessage(nullptr, Code::kParameterValue, key, 0, 0, 0.0f, Sender::kEditor));
+            extra = floatToWord(static_cast<float>(value));
+        }
+        zone.receive(ParameterMessage(nullptr, Code::kParameterValue, key, 0, extra, 0.0f, Sender::kEditor));
     }
     std::unique_ptr<Corvale> makeCorvale() { return world.makeCorvale(kBlock); }
     static Zone* firstZone(Corvale& plugin) {

@@ -52,6 +52,9 @@ public:
         return moduleIndex >= 0 && moduleIndex < 2 ? reinterpret_cast<ZoneManager*>(&managers_[moduleIndex])
                                                    : nullptr;
     }
+    void withZoneManager(int moduleIndex, const std::function<void(ZoneManager*)>& work) const override {
+        work(getZoneManager(moduleIndex));
+    }
     HostInterface* getHost() const override { return host; }
     double getFrequency(int key, double cents) const noexcept override {
         askedKey = key;

@@ -13,6 +13,7 @@
 #include "instance/Plugin.h"
 #include "instance/Program.h"
 #include "instrument/AnalogTolerances.h"
+#include "instrument/Corvale.h"
 #include "instrument/CorvalePluginInfo.h"
 #include "instrument/engine/OstrelEngine.h"
 #include "instrument/engine/OstrelModule.h"
@@ -25,6 +26,7 @@
 #include "support/TestHost.h"
 #include "support/ZoneTestSupport.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -38,10 +40,18 @@
 namespace trov::test {
 
 // The instrument's plug-in as its voices and filters see it: a plug-in instance that answers every
-// analog tolerance with one factor and remembers what it was asked.
+// analog tolerance with one factor and remembers what it was asked, and plays every tuning at the
+// instrument's default master pitch.
 class ToleranceInstrument : public Plugin, public AnalogTolerances {
 public:
     using Plugin::Plugin;
+    ~ToleranceInstrument() override { endWorkers(); }
+
+    bool getMasterPitch(std::int32_t& key, double& frequency) const noexcept override {
+        key = Tuning::kReferenceKey;
+        frequency = Tuning::kReferenceFrequency;
+        return true;
+    }
 
     float getAnalogTolerance(std::string_view component, int index, int /*distribution*/) override {
         std::lock_guard guard(mutex_);
@@ -189,6 +199,60 @@ public:
 private:
     std::string data_;
 };
+
+// The product's own plug-in class over a world: the instrument with its master tuning, pitch-bend range
+// and analog model, made through the product's descriptor, which stands in for the world's while this
+// lives. Make it after the world and let it go first.
+class ProductInstrument {
+public:
+    explicit ProductInstrument(InstrumentWorld& world, int blockFrames = 512) : world_(world) {
+        setPluginInfo(&product_);
+        product_.init();
+        plugin.reset(static_cast<Corvale*>(product_.createPlugin(&world.host, 1)));
+        plugin->init();
+        plugin->setMaxBlockSize(blockFrames);
+        plugin->reset();
+    }
+    ~ProductInstrument() {
+        plugin.reset();
+        setPluginInfo(&world_.info);
+    }
+    ProductInstrument(const ProductInstrument&) = delete;
+    ProductInstrument& operator=(const ProductInstrument&) = delete;
+
+    std::unique_ptr<Corvale> plugin;
+
+private:
+    InstrumentWorld& world_;
+    ProductPluginInfo product_;
+};
+
+// The mean frequency in hertz of a signal at the rate, from its first to its last rising zero crossing
+// (each interpolated between its two samples). The instrument's noises cross zero too: a crossing counts
+// only after the signal has been below a third of its peak since the last one. 0 with fewer than two.
+inline double measuredFrequency(const std::vector<float>& signal, int rate) {
+    float peak = 0.0f;
+    for (float value : signal)
+        peak = std::max(peak, std::fabs(value));
+    const float threshold = -peak / 3.0f;
+    double first = -1.0;
+    double last = -1.0;
+    int crossings = 0;
+    bool armed = false;
+    for (std::size_t i = 1; i < signal.size(); ++i) {
+        if (signal[i] < threshold)
+            armed = true;
+        if (armed && signal[i - 1] < 0.0f && signal[i] >= 0.0f) {
+            const double at = static_cast<double>(i - 1) + signal[i - 1] / (signal[i - 1] - signal[i]);
+            if (first < 0.0)
+                first = at;
+            last = at;
+            ++crossings;
+            armed = false;
+        }
+    }
+    return crossings > 1 ? (crossings - 1) * static_cast<double>(rate) / (last - first) : 0.0;
+}
 
 // Output pins of one configuration with buffers of the block's length.
 inline IOPinConfig makePins(int width, int count, std::int32_t frames) {

@@ -3,10 +3,22 @@
 #include "engine/dsp/SnapToZero.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace trov {
 
-DCBlocker::DCBlocker(const Module* owner) : Filter(owner) {}
+DCBlocker::DCBlocker(const Module* owner) : Filter(owner), pole_(poleFor(getSampleRate())) {}
+
+float DCBlocker::poleFor(int sampleRate) noexcept {
+    if (sampleRate <= 0 || sampleRate == kPoleRate)
+        return kPole;
+    return static_cast<float>(std::pow(static_cast<double>(kPole),
+                                       static_cast<double>(kPoleRate) / static_cast<double>(sampleRate)));
+}
+
+void DCBlocker::update() noexcept {
+    pole_ = poleFor(getSampleRate());
+}
 
 void DCBlocker::reset() noexcept {
     x1_ = 0.0f;
@@ -19,11 +31,12 @@ std::int32_t DCBlocker::process(const IOChannel<float>& in, IOChannel<float>& ou
     if (source == nullptr || target == nullptr)
         return out.setValidFrames(0);
     const std::int32_t frames = std::min(in.getValidFrames(), out.getSize());
+    const float pole = pole_;
     float x1 = x1_;
     float y1 = y1_;
     for (std::int32_t i = 0; i < frames; ++i) {
         const float x = source[i];
-        y1 = snapToZero(x - x1 + kPole * y1);
+        y1 = snapToZero(x - x1 + pole * y1);
         x1 = x;
         target[i] = y1;
     }

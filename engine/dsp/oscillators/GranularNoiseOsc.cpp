@@ -55,10 +55,9 @@ void GranularNoiseOsc::newGrain() noexcept {
 
 std::int32_t GranularNoiseOsc::render(IOChannel<float>& out) noexcept {
     const std::int32_t frames = playableFrames(sample_);
-    const Module* owner = getOwner();
-    if (frames < 2 || owner == nullptr)
+    if (frames < 2 || getOwner() == nullptr)
         return 0;
-    const double root = sample_->getRootFrequency(*owner);
+    const double root = sample_->getRootFrequency();
     const double step = root > 0.0 ? static_cast<double>(getDriftedFrequency()) / root : 0.0;
     active_ = step > 0.0 && std::isfinite(step);
     if (!active_)

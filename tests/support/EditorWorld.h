@@ -1,0 +1,162 @@
+#pragma once
+
+// The editor's test product, without GoogleTest (the fuzz target uses it too): an instance that records
+// dropped files, plain editors with a recording info line, the test controls' factory, and a small
+// plug-in specification of two modules. `EditorHarness` puts them to work in a test fixture.
+#include "framework/Dictionary.h"
+#include "framework/File.h"
+#include "gui/Editor.h"
+#include "gui/InfoLine.h"
+#include "platform/draw/ImageFiles.h"
+#include "platform/draw/Surface.h"
+#include "support/InstanceTestSupport.h"
+#include "support/TestControls.h"
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace trov::test {
+
+// An info line that keeps each sender's latest text; posts and removals may come from any thread.
+class RecordingInfoLine : public InfoLine {
+public:
+    void init() override { ++inits; }
+    void resume() override { ++resumes; }
+    void stopTimers() override { ++stops; }
+    void setDisplay(Control* control) override { display = control; }
+    void post(const void* sender, const std::string& text, int /*level*/) override {
+        std::lock_guard guard(mutex_);
+        texts_[sender] = text;
+    }
+    void remove(const void* sender) override {
+        std::lock_guard guard(mutex_);
+        texts_.erase(sender);
+    }
+    void watch(Control* control) override { watched = control; }
+    void unwatch() override { watched = nullptr; }
+    // Empty when the sender shows none.
+    std::string textOf(const void* sender) const {
+        std::lock_guard guard(mutex_);
+        const auto it = texts_.find(sender);
+        return it != texts_.end() ? it->second : std::string();
+    }
+
+    int inits = 0, resumes = 0, stops = 0;
+    Control* display = nullptr;
+    Control* watched = nullptr;
+
+private:
+    mutable std::mutex mutex_;
+    std::map<const void*, std::string> texts_;
+};
+
+// An instance that records the files dropped on it and takes them only when told.
+class DropRecordingPlugin : public Plugin {
+public:
+    using Plugin::Plugin;
+    bool acceptsFile(const File&) const override { return takesFiles; }
+    bool loadFile(const File& file) override {
+        loaded.push_back(file.getPath());
+        return takesFiles;
+    }
+
+    bool takesFiles = false;
+    std::vector<std::string> loaded;
+};
+
+// The harness's product: recording instances, plain editors and the test controls' factory.
+class EditorTestPluginInfo : public InstanceTestPluginInfo {
+public:
+    Plugin* createPlugin(HostInterface* host, int tag) override { return new DropRecordingPlugin(host, tag); }
+    EditorInterface* createEditor(Plugin* plugin, const Module* module) override {
+        return new Editor(plugin, module, std::make_unique<RecordingInfoLine>());
+    }
+    ControlManager* createControlManager(EditorInterface* editor) override {
+        return new TestControls(dynamic_cast<Editor*>(editor));
+    }
+};
+
+// The harness's plug-in specification, every parameter automatable unless said: "CurrentModule" (plug-in,
+// integer 0..1), "Volume" (plug-in, float); per module "Level" (float 0..1), "Cutoff" (float -12..12),
+// "Steps" (integer 0..3), "Mode" (bool), "Drive" (float, not automatable), "Gain" in three instances
+// (float) and "Detune" (zone, float).
+inline std::string editorSettings() {
+    const std::string& a = kAutomatable;
+    return "<?xml version=\"1.0\"?><dict><array name=\"parameters\">" +
+           specItem("CurrentModule", "integer", "plugin",
+                    a + "<integer name=\"minval\" value=\"0\"/><integer name=\"maxval\" value=\"1\"/>") +
+           specItem("Volume", "float", "plugin", a) + specItem("Level", "float", "module", a) +
+           specItem("Cutoff", "float", "module",
+                    a + "<float name=\"minval\" value=\"-12\"/><float name=\"maxval\" value=\"12\"/>") +
+           specItem("Steps", "integer", "module",
+                    a + "<integer name=\"minval\" value=\"0\"/><integer name=\"maxval\" value=\"3\"/>") +
+           specItem("Mode", "bool", "module", a) + specItem("Drive", "float", "module") +
+           "<section name=\"Bands\" instances=\"3\">" + specItem("Gain", "float", "module", a) +
+           "</section>" + specItem("Detune", "float", "zone", a) + "</array></dict>";
+}
+
+// The world an editor is made in: registry stores and the install folder (`InstanceWorld`) with the
+// plug-in specification, skins in an images folder described to the resources, the editor test product
+// and one plug-in instance, made with the first editor.
+class EditorWorld {
+public:
+    explicit EditorWorld(const std::string& settings = editorSettings()) : instances(settings) {
+        setPluginInfo(&info);
+        info.init();
+        instances.machine.setString("ControlsXmlFile", "controls.xml");
+        instances.machine.setString("ImagesDir", "Images");
+        skins_.setString("file-format", "0.7.0");
+        skins_.addDictionary("bitmaps");
+    }
+    ~EditorWorld() {
+        plugin.reset();
+        setPluginInfo(nullptr);
+    }
+    EditorWorld(const EditorWorld&) = delete;
+    EditorWorld& operator=(const EditorWorld&) = delete;
+
+    // A skin bitmap of one colour (0xAARRGGBB, straight alpha) in the images folder and the resources'
+    // description: `frames` frames stacked, or side by side as the glyphs of an alphabet when one is given.
+    // Skins are added before the first editor is made.
+    void addSkin(const std::string& name, int width, int height, std::uint32_t argb, int frames = 1,
+                 const std::string& alphabet = "") {
+        const auto surface = platform::draw::Surface::create(width, height);
+        surface->fill(
+            platform::draw::premultiply(argb & 0xFF, (argb >> 8) & 0xFF, (argb >> 16) & 0xFF, argb >> 24));
+        platform::draw::writePng(*surface, instances.files.write("Images/" + name + ".png", ""));
+        const Dictionary::View entry = skins_.getDictionary("bitmaps")->addDictionary(name);
+        entry->setString("filename", name + ".png");
+        entry->setInteger("frames", frames);
+        entry->setBool("usealpha", true);
+        if (!alphabet.empty()) {
+            entry->setBool("horizontal", true);
+            entry->setString("alphabet", alphabet);
+        }
+    }
+
+    // Writes the specification and makes an editor from it (throwing what its construction throws); the
+    // plug-in and the resources' description are made on first use.
+    std::unique_ptr<Editor> makeEditor(const std::string& controls) {
+        instances.files.write("controls.xml", controls);
+        if (plugin == nullptr) {
+            skins_.save(File(instances.files.write("resources.xml", "")));
+            instances.resources->load(File(instances.files / "resources.xml"));
+            plugin.reset(static_cast<DropRecordingPlugin*>(info.createPlugin(&instances.host, 5)));
+            plugin->init();
+        }
+        return std::unique_ptr<Editor>(
+            static_cast<Editor*>(info.createEditor(plugin.get(), plugin->getFirstModule())));
+    }
+
+    InstanceWorld instances;
+    EditorTestPluginInfo info;
+    std::unique_ptr<DropRecordingPlugin> plugin;
+
+private:
+    Dictionary skins_;
+};
+
+} // namespace trov::test
