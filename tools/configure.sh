@@ -22,5 +22,15 @@ case "$mode" in
     tidy) options="$ci -DTROV_PCH=OFF" ;;
     *) echo "usage: tools/configure.sh asan|tsan|release|tidy [CMAKE ARGUMENT...]" >&2; exit 2 ;;
 esac
+# A folder configured with another compiler starts afresh: cmake would run its first pass with the old one.
+cache=build/$mode/CMakeCache.txt
+case "$options" in
+    *clang*)
+        if [ -f "$cache" ] && ! grep -q '^CMAKE_CXX_COMPILER:.*clang' "$cache"; then
+            echo "configure.sh: build/$mode was configured with another compiler; configuring it afresh" >&2
+            rm -rf "$cache" "build/$mode/CMakeFiles"
+        fi
+        ;;
+esac
 # shellcheck disable=SC2086
 cmake -S . -B "build/$mode" -G Ninja $options -DTROV_WERROR=ON "$@" >/dev/null
