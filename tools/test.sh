@@ -8,8 +8,8 @@
 #                          libFuzzer: one build for the tests and the fuzz targets (what CI runs)
 #   tools/test.sh tsan     ThreadSanitizer
 #   tools/test.sh release  plain optimised build, its tests, and the benchmarks built
-# TROV_TIDY=0 leaves clang-tidy out; TROV_FUZZ_SECONDS sets the fuzzing budget (default 400 CPU seconds
-# over all targets).
+# TROV_TIDY=0 leaves clang-tidy out; TROV_FUZZ_SECONDS sets the fuzzing budget (default 400 seconds,
+# shared by all targets).
 set -eu
 cd "$(dirname "$0")/.."
 mode=${1:-asan}
