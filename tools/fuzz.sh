@@ -6,11 +6,14 @@
 #   tools/fuzz.sh --all [SECONDS]  fuzz every target, sharing SECONDS (default 400) among them, as many at
 #                                  a time as there are processors (TROV_FUZZ_JOBS); one line per target
 #                                  with its runs, then one verdict line. What tools/test.sh runs.
-# Corpora, logs and crashing inputs go to build/asan/fuzz/.
+# Corpora, logs and crashing inputs go to build/asan/fuzz/. LeakSanitizer takes the suppressions of
+# tools/fuzz-lsan.supp.
 set -eu
 cd "$(dirname "$0")/.."
 build=build/asan
 out=$build/fuzz
+LSAN_OPTIONS="suppressions=$(pwd)/tools/fuzz-lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+export LSAN_OPTIONS
 targets=$(ls tests/fuzz/*_fuzz.cpp 2>/dev/null | xargs -n1 basename | sed 's/\.cpp$//')
 if [ $# -eq 0 ]; then
     printf '%s\n' "$targets"

@@ -82,9 +82,25 @@ public:
 // The harness's plug-in specification, every parameter automatable unless said: "CurrentModule" (plug-in,
 // integer 0..1), "Volume" (plug-in, float); per module "Level" (float 0..1), "Cutoff" (float -12..12),
 // "Steps" (integer 0..3), "Mode" (bool), "Drive" (float, not automatable), "Gain" in three instances
-// (float) and "Detune" (zone, float).
+// (float) and "Detune" (zone, float); for the value controls "Coarse" (integer 0..4, default 2), "Choice"
+// (integer 0..2), "Fine" (integer 0..1000), "Count" (integer -99..99), "Amount" (float -1..1), "Hold"
+// (bool) and "Pattern" (an integer enumeration of 4 and 7).
 inline std::string editorSettings() {
     const std::string& a = kAutomatable;
+    const auto integer = [](const std::string& name, int min, int max, const std::string& more = "") {
+        return specItem(name, "integer", "module",
+                        kAutomatable + "<integer name=\"minval\" value=\"" + std::to_string(min) +
+                            "\"/><integer name=\"maxval\" value=\"" + std::to_string(max) + "\"/>" + more);
+    };
+    const std::string valueControls =
+        integer("Coarse", 0, 4, "<integer name=\"defval\" value=\"2\"/>") + integer("Choice", 0, 2) +
+        integer("Fine", 0, 1000) + integer("Count", -99, 99) +
+        specItem("Amount", "float", "module",
+                 a + "<float name=\"minval\" value=\"-1\"/><float name=\"maxval\" value=\"1\"/>") +
+        specItem("Hold", "bool", "module", a) +
+        "<dict name=\"Pattern\"><string name=\"class\" value=\"ParameterEnum\"/><string name=\"type\" "
+        "value=\"integer\"/><string name=\"scope\" value=\"module\"/>" +
+        a + "<array name=\"values\"><integer value=\"4\"/><integer value=\"7\"/></array></dict>";
     return "<?xml version=\"1.0\"?><dict><array name=\"parameters\">" +
            specItem("CurrentModule", "integer", "plugin",
                     a + "<integer name=\"minval\" value=\"0\"/><integer name=\"maxval\" value=\"1\"/>") +
@@ -95,7 +111,7 @@ inline std::string editorSettings() {
                     a + "<integer name=\"minval\" value=\"0\"/><integer name=\"maxval\" value=\"3\"/>") +
            specItem("Mode", "bool", "module", a) + specItem("Drive", "float", "module") +
            "<section name=\"Bands\" instances=\"3\">" + specItem("Gain", "float", "module", a) +
-           "</section>" + specItem("Detune", "float", "zone", a) + "</array></dict>";
+           "</section>" + specItem("Detune", "float", "zone", a) + valueControls + "</array></dict>";
 }
 
 // The world an editor is made in: registry stores and the install folder (`InstanceWorld`) with the
@@ -134,6 +150,38 @@ public:
         if (!alphabet.empty()) {
             entry->setBool("horizontal", true);
             entry->setString("alphabet", alphabet);
+        }
+    }
+
+    // A skin of several frames of frameWidth x frameHeight, frame i filled with colours[i] (0xAARRGGBB,
+    // straight alpha), stacked or side by side; `part`, when not empty, is the part in use (its source
+    // rectangle). Made before the first editor, like `addSkin`.
+    void addFrames(const std::string& name, int frameWidth, int frameHeight,
+                   const std::vector<std::uint32_t>& colours, bool sideBySide = false,
+                   const Rect& part = Rect()) {
+        const int count = static_cast<int>(colours.size());
+        const auto surface = platform::draw::Surface::create(sideBySide ? frameWidth * count : frameWidth,
+                                                             sideBySide ? frameHeight : frameHeight * count);
+        for (int i = 0; i < count; ++i) {
+            const std::uint32_t argb = colours[static_cast<std::size_t>(i)];
+            const auto pixel =
+                platform::draw::premultiply(argb & 0xFF, (argb >> 8) & 0xFF, (argb >> 16) & 0xFF, argb >> 24);
+            for (int y = 0; y < frameHeight; ++y)
+                for (int x = 0; x < frameWidth; ++x)
+                    surface->setPixel(sideBySide ? i * frameWidth + x : x,
+                                      sideBySide ? y : i * frameHeight + y, pixel);
+        }
+        platform::draw::writePng(*surface, instances.files.write("Images/" + name + ".png", ""));
+        const Dictionary::View entry = skins_.getDictionary("bitmaps")->addDictionary(name);
+        entry->setString("filename", name + ".png");
+        entry->setInteger("frames", count);
+        entry->setBool("usealpha", true);
+        entry->setBool("horizontal", sideBySide);
+        if (part.isNonZero()) {
+            entry->setInteger("left", part.left);
+            entry->setInteger("top", part.top);
+            entry->setInteger("right", part.right);
+            entry->setInteger("bottom", part.bottom);
         }
     }
 
