@@ -71,17 +71,9 @@ std::string valueGrid(int width, int height, int rows, int columns) {
     return test::specification({background});
 }
 
-struct OpenEditor {
-    explicit OpenEditor(const std::string& spec) {
-        world.addSkin("skin", 60, 60, 0xc0d08040);
-        editor = world.makeEditor(spec);
-        editor->open(platform::kNoWindow, editor->getSize());
-        editor->idle();
-    }
-    ~OpenEditor() { editor->close(); }
-
-    test::EditorWorld world;
-    std::unique_ptr<Editor> editor;
+struct OpenEditor : test::OpenedEditor {
+    explicit OpenEditor(const std::string& spec)
+        : OpenedEditor(spec, [](test::EditorWorld& world) { world.addSkin("skin", 60, 60, 0xc0d08040); }) {}
 };
 
 void BM_FullRepaintAgainstTheTick(benchmark::State& state) {

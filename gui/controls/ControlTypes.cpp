@@ -2,6 +2,10 @@
 
 #include "framework/Dictionary.h"
 #include "gui/controls/ControlBitmap.h"
+#include "gui/controls/ControlEQCurve.h"
+#include "gui/controls/ControlEQSection.h"
+#include "gui/controls/ControlFFT.h"
+#include "gui/controls/ControlKeyboard.h"
 #include "gui/controls/ControlText.h"
 #include "gui/controls/ControlValueDisplay.h"
 #include "gui/controls/ControlValueKnob.h"
@@ -33,6 +37,10 @@ constexpr ControlType kControlTypes[] = {
                     ? new ControlValueDisplay(s.editor, Rect())
                     : nullptr;
      }},
+    {"EQCurve", [](const ControlSpec& s) -> Control* { return new ControlEQCurve(s.editor, Rect()); }},
+    {"EQSection", [](const ControlSpec& s) -> Control* { return new ControlEQSection(s.editor, Rect()); }},
+    {"FFT", [](const ControlSpec& s) -> Control* { return new ControlFFT(s.editor, Rect()); }},
+    {"Keyboard", [](const ControlSpec& s) -> Control* { return new ControlKeyboard(s.editor, Rect()); }},
     {"Knob", [](const ControlSpec& s) -> Control* { return new ControlValueKnob(s.editor); }},
     {"None", nullptr},
     {"Range", [](const ControlSpec& s) -> Control* { return new ControlValueRange(s.editor); }},
