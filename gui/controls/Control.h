@@ -243,11 +243,21 @@ protected:
     TimerAnimation* getHoverAnimation() const { return hoverAnimation_.load(); }
     // Work off the user-interface thread waits for the editor's tick.
     bool onUserInterfaceThread() const;
+    // A derived control's own work that must run on the user-interface thread (timers made or deleted,
+    // layout, focus): asked for from any thread, allocating nothing, it runs in
+    // `applyDeferredControlWork` at the editor's next tick (at once without an editor).
+    void deferControlWork();
+    virtual void applyDeferredControlWork() {}
+    // One reference of the resources' skin bitmap of that name (null when there is none); `giveBack`
+    // returns it and clears the pointer.
+    Bitmap* takeBitmap(const std::string& name) const;
+    void giveBack(Bitmap*& bitmap);
 
 private:
     static constexpr std::uint32_t kDeferredRedraw = 1;
     static constexpr std::uint32_t kDeferredShow = 2;
     static constexpr std::uint32_t kDeferredHide = 4;
+    static constexpr std::uint32_t kDeferredOwn = 8;
 
     bool receiveWindow(const WindowMessage& message);
     bool receiveParameter(const ParameterMessage& message);
@@ -266,8 +276,6 @@ private:
     void setFlagBits(std::uint64_t mask);
     void clearFlagBits(std::uint64_t mask);
     void markStale();
-    Bitmap* takeBitmap(const std::string& name) const;
-    void giveBack(Bitmap*& bitmap);
     void tuneOutOfParameter();
     void replaceAnimation(std::atomic<TimerAnimation*>& slot, TimerAnimation* animation);
     void addMidiItems(PopupMenu& menu);

@@ -29,12 +29,16 @@ public:
     void setStayOn(bool stayOn) { stayOn_ = stayOn; }
     bool isWrapping() const { return wrap_; }
     void setWrap(bool wrap) { wrap_ = wrap; }
+    // Scales drag and wheel movement.
+    float getDragSpeed() const { return dragSpeed_; }
+    void setDragSpeed(float speed) { dragSpeed_ = speed; }
 
     void paint(Canvas& canvas, const Rect& area) override = 0;
 
 private:
     bool stayOn_ = false;
     bool wrap_ = false;
+    float dragSpeed_ = 1.0f;
     std::atomic<float> value_{0.0f}; // only while no parameter is bound
 };
 

@@ -57,6 +57,12 @@ protected:
         world_.addSkin(name, width, height, argb, frames, alphabet);
     }
 
+    // A skin of frames in colours of their own (`EditorWorld::addFramedSkin`), made before the first build.
+    void addFramedSkin(const std::string& name, int w, int h, const std::vector<std::uint32_t>& colours,
+                       bool horizontal = false) {
+        world_.addFramedSkin(name, w, h, colours, horizontal);
+    }
+
     // Writes the specification, makes the plug-in on first use and a new editor from the specification
     // (throws what its construction throws).
     Editor& build(const std::string& controls) {

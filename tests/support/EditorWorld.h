@@ -79,10 +79,24 @@ public:
     }
 };
 
+// An enumeration parameter's specification item: entries of (value, display text).
+inline std::string enumItem(const std::string& id, const std::string& type,
+                            const std::vector<std::pair<std::string, std::string>>& entries,
+                            const std::string& more = std::string()) {
+    std::string values = "<array name=\"values\">";
+    for (const auto& [value, display] : entries)
+        values += "<key value=\"" + value + "\" display=\"" + display + "\"/>";
+    return "<dict name=\"" + id +
+           "\"><string name=\"class\" value=\"ParameterEnum\"/><string name=\"type\" value=\"" + type +
+           "\"/><string name=\"scope\" value=\"module\"/>" + kAutomatable + more + values + "</array></dict>";
+}
+
 // The harness's plug-in specification, every parameter automatable unless said: "CurrentModule" (plug-in,
 // integer 0..1), "Volume" (plug-in, float); per module "Level" (float 0..1), "Cutoff" (float -12..12),
 // "Steps" (integer 0..3), "Mode" (bool), "Drive" (float, not automatable), "Gain" in three instances
-// (float) and "Detune" (zone, float).
+// (float) and "Detune" (zone, float). Enumerations: "Shape" (integer: 0 Sine, 1 Square, 2 Saw), "Speed"
+// (float: 0 Slow, 1 Mid, 2 Fast, unit "x"), "Source" (string: in Input, out Output) and "Nothing" (integer,
+// no entries); "Name" (text); bools "ChoiceA", "ChoiceB", "ChoiceC" and "ShowPanel"; "Meter" (float 0..2).
 inline std::string editorSettings() {
     const std::string& a = kAutomatable;
     return "<?xml version=\"1.0\"?><dict><array name=\"parameters\">" +
@@ -95,7 +109,18 @@ inline std::string editorSettings() {
                     a + "<integer name=\"minval\" value=\"0\"/><integer name=\"maxval\" value=\"3\"/>") +
            specItem("Mode", "bool", "module", a) + specItem("Drive", "float", "module") +
            "<section name=\"Bands\" instances=\"3\">" + specItem("Gain", "float", "module", a) +
-           "</section>" + specItem("Detune", "float", "zone", a) + "</array></dict>";
+           "</section>" + specItem("Detune", "float", "zone", a) +
+           enumItem("Shape", "integer", {{"0", "Sine"}, {"1", "Square"}, {"2", "Saw"}}) +
+           enumItem("Speed", "float", {{"0", "Slow"}, {"1", "Mid"}, {"2", "Fast"}},
+                    "<string name=\"unit\" value=\"x\"/>") +
+           enumItem("Source", "string", {{"in", "Input"}, {"out", "Output"}}) +
+           enumItem("Nothing", "integer", {}) +
+           "<dict name=\"Name\"><string name=\"class\" value=\"ParameterText\"/><string name=\"scope\" "
+           "value=\"module\"/></dict>" +
+           specItem("ChoiceA", "bool", "module", a) + specItem("ChoiceB", "bool", "module", a) +
+           specItem("ChoiceC", "bool", "module", a) + specItem("ShowPanel", "bool", "module", a) +
+           specItem("Meter", "float", "module", a + "<float name=\"maxval\" value=\"2\"/>") +
+           "</array></dict>";
 }
 
 // The world an editor is made in: registry stores and the install folder (`InstanceWorld`) with the
@@ -135,6 +160,28 @@ public:
             entry->setBool("horizontal", true);
             entry->setString("alphabet", alphabet);
         }
+    }
+
+    // A skin whose frames have colours of their own (0xAARRGGBB, straight alpha), each frame w x h, stacked
+    // or, with horizontal, side by side. Skins are added before the first editor is made.
+    void addFramedSkin(const std::string& name, int w, int h, const std::vector<std::uint32_t>& colours,
+                       bool horizontal = false) {
+        const int n = static_cast<int>(colours.size());
+        const auto surface = platform::draw::Surface::create(horizontal ? w * n : w, horizontal ? h : h * n);
+        for (int i = 0; i < n; ++i) {
+            const std::uint32_t argb = colours[static_cast<std::size_t>(i)];
+            const platform::draw::Pixel pixel =
+                platform::draw::premultiply(argb & 0xFF, (argb >> 8) & 0xFF, (argb >> 16) & 0xFF, argb >> 24);
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x)
+                    surface->setPixel(horizontal ? i * w + x : x, horizontal ? y : i * h + y, pixel);
+        }
+        platform::draw::writePng(*surface, instances.files.write("Images/" + name + ".png", ""));
+        const Dictionary::View entry = skins_.getDictionary("bitmaps")->addDictionary(name);
+        entry->setString("filename", name + ".png");
+        entry->setInteger("frames", n);
+        entry->setBool("usealpha", true);
+        entry->setBool("horizontal", horizontal);
     }
 
     // Writes the specification and makes an editor from it (throwing what its construction throws); the
