@@ -26,7 +26,11 @@ ControlContainer::~ControlContainer() = default;
 
 bool ControlContainer::fromDictionary(const Dictionary& spec) {
     Control::fromDictionary(spec);
+    const bool inverted = invertValue_;
     spec.getBool("invertvalue", &invertValue_);
+    // The parameter told its value when it was tied, before the inversion was known.
+    if (const Parameter* parameter = getParameter(); parameter != nullptr && invertValue_ != inverted)
+        setVisible((parameter->getNormalized() != 0.0f) != invertValue_);
     return true;
 }
 
