@@ -9,6 +9,7 @@
 #include "gui/Editor.h"
 #include "gui/SafeDelete.h"
 #include "gui/TimerAnimation.h"
+#include "gui/controls/ControlScrollbar.h"
 #include "plugin/Parameter.h"
 #include "plugin/Settings.h"
 
@@ -89,6 +90,15 @@ void Control::giveBack(Bitmap*& bitmap) {
     bitmap = nullptr;
 }
 
+bool Control::readBitmap(const Dictionary& spec, const char* key, Bitmap*& bitmap) {
+    std::string name;
+    if (!spec.getString(key, &name))
+        return false;
+    giveBack(bitmap);
+    bitmap = takeBitmap(name);
+    return true;
+}
+
 void Control::setBackgroundBitmap(Bitmap* bitmap) {
     if (bitmap == backgroundBitmap_)
         return;
@@ -126,10 +136,7 @@ bool Control::fromDictionary(const Dictionary& spec) {
         else
             setBackgroundBitmap(takeBitmap(text));
     }
-    if (spec.getString("overlay", &text)) {
-        giveBack(overlayBitmap_);
-        overlayBitmap_ = takeBitmap(text);
-    }
+    readBitmap(spec, "overlay", overlayBitmap_);
     if (backgroundBitmap_ != nullptr) {
         const Rect image = backgroundBitmap_->getBounds();
         if (width == 0)
@@ -166,10 +173,7 @@ bool Control::fromDictionary(const Dictionary& spec) {
         clipMode_ = kNoClip;
     readSwitches(
         {{"showvalue", kShowValue}, {"export", kExport}, {"live", kLive}, {"textentry", kTextEntry}});
-    if (spec.getString("alphabet", &text)) {
-        giveBack(alphabetBitmap_);
-        alphabetBitmap_ = takeBitmap(text);
-    }
+    readBitmap(spec, "alphabet", alphabetBitmap_);
     readSwitches({{"learn", kLearn}, {"modal", kModal}});
     try {
         const int count = spec.getArraySize("listento");
@@ -319,6 +323,24 @@ Control* Control::getScrollbar(int axis) const {
     return axis == 0 || axis == 1 ? scrollbars_[axis] : nullptr;
 }
 
+void Control::addScrollbar(int axis) {
+    if ((axis == 0 || axis == 1) && scrollbars_[axis] == nullptr) {
+        Rect strip = getLocalRect();
+        if (axis == 0) {
+            strip.bottom -= 1;
+            strip.top = strip.bottom - kScrollbarWidth;
+        } else {
+            strip.right -= 1;
+            strip.left = strip.right - kScrollbarWidth;
+        }
+        auto* bar = new ControlScrollbar(this, editor_, strip);
+        static_cast<Control*>(bar)->clipMode_ = kNoClip;
+        scrollbars_[axis] = bar;
+        addChild(bar);
+    }
+    requestRedraw(true);
+}
+
 void Control::replaceAnimation(std::atomic<TimerAnimation*>& slot, TimerAnimation* animation) {
     if (TimerAnimation* old = slot.load()) {
         tuneOutOf(old);
@@ -427,6 +449,10 @@ void Control::setSize(const Rect& r) {
     Rect current = getRect();
     current.setSizeOf(r);
     setBounds(current);
+    if (scrollbars_[0] != nullptr)
+        scrollbars_[0]->setContentHeight(r.getWidth());
+    if (scrollbars_[1] != nullptr)
+        scrollbars_[1]->setContentHeight(r.getHeight());
     requestRedraw(true);
 }
 

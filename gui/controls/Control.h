@@ -16,6 +16,7 @@ namespace trov {
 
 class Bitmap;
 class Canvas;
+class ControlScrollbar;
 class Dictionary;
 class Editor;
 class Parameter;
@@ -69,6 +70,7 @@ public:
     static constexpr int kPlacementVertical = 3;
     static constexpr int kPlacementMouse = 16;
     static constexpr int kDefaultZOrder = 127;
+    static constexpr int kScrollbarWidth = 10;
     // A disabled control's opacity.
     static constexpr float kDisabledTransparency = 0.4f;
     static constexpr std::int32_t kHoverTimerId = makeTimerId("Cfoc");
@@ -179,6 +181,9 @@ public:
     void setScrollOffset(const Point& offset);
     // 0 the horizontal, 1 the vertical scrollbar; null when there is none.
     Control* getScrollbar(int axis) const;
+    // Gives the control a 10-pixel scrollbar of its own along the bottom (0) or right (1) edge, unless it
+    // has one; `setSize` tells it the control's new width or height as its content's length.
+    void addScrollbar(int axis);
 
     // Tree: a child's parent is the control whose list holds it; a control owns and deletes its children.
     Control* getParent() const { return parent_; }
@@ -202,7 +207,7 @@ public:
     void setBounds(const Rect& r);
     void setAbsoluteBounds(const Rect& r);
     void moveBy(const Point& p);
-    // Takes r's width and height.
+    // Takes r's width and height, which become the content lengths of its scrollbars.
     void setSize(const Rect& r);
     void invalidateLayout();
 
@@ -248,10 +253,17 @@ protected:
     // `applyDeferredControlWork` at the editor's next tick (at once without an editor).
     void deferControlWork();
     virtual void applyDeferredControlWork() {}
-    // One reference of the resources' skin bitmap of that name (null when there is none); `giveBack`
-    // returns it and clears the pointer.
+    // A skin bitmap of the resources with one reference for this control (null when there is none), and
+    // its return.
     Bitmap* takeBitmap(const std::string& name) const;
     void giveBack(Bitmap*& bitmap);
+    // When the node has the key, the skin it names replaces the one held (null when the resources have
+    // none); true when it has the key.
+    bool readBitmap(const Dictionary& spec, const char* key, Bitmap*& bitmap);
+    // Lets the user type the bound parameter's value in a box over area (editor coordinates) with the label
+    // before it and the unit after it; the typed text goes to the parameter as an editor gesture. False
+    // when the entry was cancelled or could not open (no parameter, no window).
+    bool editParameterText(const Rect& area, const std::string& label);
 
 private:
     static constexpr std::uint32_t kDeferredRedraw = 1;
@@ -306,7 +318,7 @@ private:
     float overlayAlpha_ = 1.0f;
     Color tintColor_ = colorNone;
     float transparency_ = 1.0f;
-    Control* scrollbars_[2] = {nullptr, nullptr};
+    ControlScrollbar* scrollbars_[2] = {nullptr, nullptr};
     int clipMode_ = kClipToArea;
     Bitmap* alphabetBitmap_ = nullptr;
     std::atomic<std::uint64_t> flags_{kDefaultFlags};

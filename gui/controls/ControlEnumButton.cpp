@@ -64,10 +64,7 @@ template <class T> bool ControlEnumButton<T>::receive(const Message& message) {
 
 template <class T> bool ControlEnumButton<T>::fromDictionary(const Dictionary& spec) {
     Control::fromDictionary(spec);
-    std::string name;
-    if (spec.getString("handle", &name)) {
-        this->giveBack(handle_);
-        handle_ = this->takeBitmap(name);
+    if (this->readBitmap(spec, "handle", handle_)) {
         // One frame per entry, stacked: as many as frames of the skin's frame height fit in it.
         const int frameHeight = handle_ != nullptr ? handle_->getFrameRect().getHeight() : 0;
         frameCount_ = frameHeight > 0 ? handle_->getBounds().getHeight() / frameHeight : 0;

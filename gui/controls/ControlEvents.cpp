@@ -148,16 +148,24 @@ bool Control::dragStep(const WindowMessage& message) {
 }
 
 void Control::enterText(const WindowMessage& message) {
-    Parameter* parameter = getParameter();
-    Window* window = editor_ != nullptr ? editor_->getEditorWindow() : nullptr;
-    if (testFlags(kEditable) == 0 || testFlags(kTextEntry) == 0 || parameter == nullptr || window == nullptr)
+    if (testFlags(kEditable) == 0 || testFlags(kTextEntry) == 0)
         return;
-    PopupEditBox box(window, getOwner());
     Rect area(0, 0, kTextEntryWidth, kTextEntryHeight);
     area.moveTopLeftTo(message.where + getAbsoluteRect().getTopLeft());
+    editParameterText(area, label_);
+}
+
+bool Control::editParameterText(const Rect& area, const std::string& label) {
+    Parameter* parameter = getParameter();
+    Window* window = editor_ != nullptr ? editor_->getEditorWindow() : nullptr;
+    if (parameter == nullptr || window == nullptr)
+        return false;
+    PopupEditBox box(window, getOwner());
     std::string value = parameter->getText();
-    if (box.edit(area, label_, value, parameter->getUnit()))
-        parameter->setText(value, Sender::kEditor);
+    if (!box.edit(area, label, value, parameter->getUnit()))
+        return false;
+    parameter->setText(value, Sender::kEditor);
+    return true;
 }
 
 bool Control::dragOver(const WindowMessage& message) {

@@ -77,10 +77,7 @@ bool ControlVUMeter::receive(const Message& message) {
 
 bool ControlVUMeter::fromDictionary(const Dictionary& spec) {
     ControlValue::fromDictionary(spec);
-    std::string name;
-    if (spec.getString("handle", &name)) {
-        giveBack(handle_);
-        handle_ = takeBitmap(name);
+    if (readBitmap(spec, "handle", handle_)) {
         if (handle_ != nullptr && getLocalRect() == Rect())
             setSize(handle_->getBounds());
         setNeedsRedraw(true);

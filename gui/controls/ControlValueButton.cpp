@@ -260,8 +260,7 @@ template <class T> bool ControlValueButton<T>::fromDictionary(const Dictionary& 
     for (const auto& [key, slot] :
          {std::pair{"up", &up_}, std::pair{"down", &down_}, std::pair{"on", &on_}, std::pair{"over", &over_},
           std::pair{"off", &off_}, std::pair{"blink", &blinkImage_}})
-        if (spec.getString(key, &name))
-            setSkin(*slot, takeBitmap(name));
+        readBitmap(spec, key, *slot);
     if (const Bitmap* sized = on_ != nullptr ? on_ : off_) {
         Rect r = getBounds();
         const Rect part = shownPartOf(*sized);

@@ -78,11 +78,7 @@ template <class T> bool ControlValueButtonChoice<T>::receive(const Message& mess
 
 template <class T> bool ControlValueButtonChoice<T>::fromDictionary(const Dictionary& spec) {
     ControlValue::fromDictionary(spec);
-    std::string name;
-    if (spec.getString("handle", &name)) {
-        giveBack(handle_);
-        handle_ = takeBitmap(name);
-    }
+    readBitmap(spec, "handle", handle_);
     if (handle_ != nullptr) {
         Rect r = getBounds();
         const Rect part = shownPartOf(*handle_);

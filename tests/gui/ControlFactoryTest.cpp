@@ -1,6 +1,13 @@
 // The control factory: type names and parameter types to controls, the parameter's instance, refusals.
 #include "framework/Dictionary.h"
+#include "gui/controls/ControlBitmap.h"
 #include "gui/controls/ControlManager.h"
+#include "gui/controls/ControlText.h"
+#include "gui/controls/ControlValueDisplay.h"
+#include "gui/controls/ControlValueKnob.h"
+#include "gui/controls/ControlValueRange.h"
+#include "gui/controls/ControlValueSlider.h"
+#include "gui/controls/ControlValueText.h"
 #include "plugin/Parameter.h"
 
 #include "support/EditorHarness.h"
@@ -52,11 +59,11 @@ protected:
 TEST_F(ControlFactory, NamesNoControlComesFromAreRefusedWithTheParametersType) {
     const ControlManager library(editor.get());
     const std::pair<test::ControlNode, std::string> cases[] = {
-        {node("Knob").parameter("Level"), "Unknown control type Knob<float>"},
-        {node("Knob").parameter("Steps"), "Unknown control type Knob<long>"},
+        {node("Display").parameter("Level"), "Unknown control type Display<float>"},
+        {node("Dial").parameter("Steps"), "Unknown control type Dial<long>"},
         {node("None"), "Unknown control type None<>"},
         {node("button").parameter("Mode"), "Unknown control type button<bool>"},
-        {node("Slider").parameter("NoSuchName"), "Unknown control type Slider<>"},
+        {node("Display").parameter("NoSuchName"), "Unknown control type Display<>"},
     };
     for (const auto& c : cases) {
         const Error error = test::errorThrownBy([&] { make(c.first, library); });
@@ -108,4 +115,26 @@ TEST_F(ControlFactory, AControlThatRefusesItsParameterIsDeletedAndTheRefusalPass
     const Error error = test::errorThrownBy([&] { make(node("Any").parameter("Level"), refusing); });
     EXPECT_EQ(error.getMessage(), "incompatible");
     EXPECT_EQ(TestPanel::live.load(), before);
+}
+
+TEST_F(ControlFactory, TheValueControlsTypeNamesBuildTheirClassesForTheParametersTheyServe) {
+    const ControlManager library(editor.get());
+    const auto built = [&](const test::ControlNode& n) { return make(n, library); };
+    test::LogCapture log(0);
+    EXPECT_NE(dynamic_cast<ControlValueKnob*>(built(node("Knob").parameter("Level")).get()), nullptr);
+    EXPECT_NE(dynamic_cast<ControlValueKnob*>(built(node("Knob")).get()), nullptr);
+    EXPECT_EQ(log.count("] Knob:: \n"), 1);
+    EXPECT_NE(dynamic_cast<ControlBitmap*>(built(node("Bitmap")).get()), nullptr);
+    EXPECT_NE(dynamic_cast<ControlValueSlider*>(built(node("Slider").parameter("Mode")).get()), nullptr);
+    EXPECT_NE(dynamic_cast<ControlValueRange*>(built(node("Range")).get()), nullptr);
+    EXPECT_NE(dynamic_cast<ControlValueText*>(built(node("TextValue").parameter("Steps")).get()), nullptr);
+    // A value display serves integer values and integer enumerations only.
+    EXPECT_NE(dynamic_cast<ControlValueDisplay*>(built(node("Display").parameter("Steps")).get()), nullptr);
+    EXPECT_NE(dynamic_cast<ControlValueDisplay*>(built(node("Display").parameter("Pattern")).get()), nullptr);
+    EXPECT_EQ(test::errorThrownBy([&] { built(node("Display").parameter("Mode")); }).getMessage(),
+              "Unknown control type Display<bool>");
+    // A text control starts with the node's "text".
+    const std::unique_ptr<Control> text = built(node("Text").string("text", "hello"));
+    ASSERT_NE(dynamic_cast<ControlText*>(text.get()), nullptr);
+    EXPECT_EQ(static_cast<ControlText*>(text.get())->getText(), "hello");
 }

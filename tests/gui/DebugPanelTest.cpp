@@ -6,7 +6,7 @@
 #include "platform/draw/DrawContext.h"
 
 #include "support/EditorHarness.h"
-#include "support/PixelProbe.h"
+#include "support/PixelCheck.h"
 
 #include <gtest/gtest.h>
 

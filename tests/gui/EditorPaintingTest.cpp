@@ -6,6 +6,7 @@
 
 #include "support/AllocationGuard.h"
 #include "support/EditorHarness.h"
+#include "support/PixelCheck.h"
 #include "support/SnapshotCompare.h"
 
 #include <gtest/gtest.h>
@@ -20,28 +21,14 @@ using test::specification;
 using test::TestPanel;
 using test::TestSlider;
 
+using test::blend;
+using test::expectNear;
+using test::kBlue;
+using test::kGreen;
+using test::kRed;
+using test::rgb;
+
 namespace {
-
-// Red, green and blue of a pixel of an opaque surface.
-std::array<int, 3> rgb(platform::draw::Pixel p) {
-    return {static_cast<int>((p >> 16) & 0xFF), static_cast<int>((p >> 8) & 0xFF),
-            static_cast<int>(p & 0xFF)};
-}
-
-// c over d at constant alpha a (0..255), rounded as the drawing layer blends: (x + 127) / 255.
-std::array<int, 3> blend(std::array<int, 3> c, std::array<int, 3> d, int a) {
-    std::array<int, 3> out{};
-    for (int i = 0; i < 3; ++i)
-        out[i] = (c[i] * a + d[i] * (255 - a) + 127) / 255;
-    return out;
-}
-
-void expectNear(std::array<int, 3> actual, std::array<int, 3> expected, const char* what) {
-    for (int i = 0; i < 3; ++i)
-        EXPECT_LE(std::abs(actual[i] - expected[i]), 1) << what << " channel " << i;
-}
-
-constexpr std::array<int, 3> kRed{255, 0, 0}, kGreen{0, 255, 0}, kBlue{0, 0, 255};
 
 class EditorPainting : public test::EditorHarness {
 protected:

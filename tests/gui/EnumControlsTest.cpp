@@ -8,7 +8,7 @@
 
 #include "support/EditorHarness.h"
 #include "support/LogCapture.h"
-#include "support/PixelProbe.h"
+#include "support/PixelCheck.h"
 
 #include <gtest/gtest.h>
 
@@ -87,14 +87,14 @@ TEST_F(EnumControls, AButtonWithoutHandleShowsOrangeBehindItsLabelWhileTheValueI
     auto* source = dynamic_cast<ParameterEnum<std::string>*>(parameter("Source"));
     source->select(1, Sender::kHost); // normalised 1.0
     tick();
-    EXPECT_TRUE(test::pixelIs(*snapshot(), 45, 25, test::rgbOf(colorOrange)));
+    EXPECT_TRUE(test::pixelIs(*snapshot(), 45, 25, test::rgb(colorOrange)));
     source->select(0, Sender::kHost); // 0.0
     tick();
     EXPECT_TRUE(test::pixelIs(*snapshot(), 45, 25, {0x40, 0x40, 0x40}));
 }
 
 TEST_F(EnumControls, AButtonWithAHandleShowsTheFrameOfTheSelectedEntry) {
-    addFramedSkin("steps", 40, 20, {kRed, kGreen, kBlue});
+    addFrames("steps", 40, 20, {kRed, kGreen, kBlue});
     buildWith(node("Button").parameter("Shape").string("handle", "steps"));
     const test::Rgb colours[] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
     for (std::uint32_t entry = 0; entry < 3; ++entry) {
@@ -149,7 +149,7 @@ TEST_F(EnumControls, ALivePopupFollowsTheHighlightWhileOpenAndOneThatIsNotOnlyTh
 }
 
 TEST_F(EnumControls, APopupShowsFrameOneOfItsBackgroundForAnyEntryButTheFirst) {
-    addFramedSkin("menuback", 40, 20, {kRed, kGreen});
+    addFrames("menuback", 40, 20, {kRed, kGreen});
     buildWith(node("PopupMenu").parameter("Shape").string("background", "menuback"));
     for (const auto& [entry, colour] :
          {std::pair{0u, test::Rgb{255, 0, 0}}, std::pair{2u, test::Rgb{0, 255, 0}}}) {

@@ -5,7 +5,7 @@
 
 #include "support/AllocationGuard.h"
 #include "support/EditorHarness.h"
-#include "support/PixelProbe.h"
+#include "support/PixelCheck.h"
 
 #include <gtest/gtest.h>
 
@@ -26,9 +26,9 @@ constexpr int kMeterTick = 2;
 class LevelMeters : public test::EditorHarness {
 protected:
     LevelMeters() {
-        addFramedSkin("vu", 10, 100, {kRed, kGreen});
-        addFramedSkin("leds", 4, 6, std::vector<std::uint32_t>(10, kRed), true);
-        addFramedSkin("column", 6, 4, std::vector<std::uint32_t>(10, kGreen));
+        addFrames("vu", 10, 100, {kRed, kGreen});
+        addFrames("leds", 4, 6, std::vector<std::uint32_t>(10, kRed), true);
+        addFrames("column", 6, 4, std::vector<std::uint32_t>(10, kGreen));
     }
     // A grey background with the meter as "m" at (20, 0), sized by its skin.
     void buildWith(test::ControlNode meter) {
@@ -53,10 +53,10 @@ protected:
     LedMeters() {
         std::vector<std::uint32_t> row(10, kRed);
         row.insert(row.end(), 10, kGreen);
-        addFramedSkin("ledrow", 4, 6, row, true);
+        addFrames("ledrow", 4, 6, row, true);
         std::vector<std::uint32_t> column(10, kGreen);
         column.insert(column.end(), 10, kRed);
-        addFramedSkin("ledcolumn", 6, 4, column);
+        addFrames("ledcolumn", 6, 4, column);
     }
     ControlVUMeterLEDs* leds() { return control<ControlVUMeterLEDs>("m"); }
 };

@@ -8,7 +8,7 @@
 
 #include "support/AllocationGuard.h"
 #include "support/EditorHarness.h"
-#include "support/PixelProbe.h"
+#include "support/PixelCheck.h"
 
 #include <gtest/gtest.h>
 
@@ -78,13 +78,13 @@ TEST_F(ValueButtons, TheNodesValueIsTheOnValueAndOnlyExactlyThatShowsOn) {
     clickApart(20, 20);
     EXPECT_EQ(level(), 0.5f);
     tick();
-    EXPECT_TRUE(test::pixelIs(*snapshot(), 12, 12, test::rgbOf(colorOrange)));
+    EXPECT_TRUE(test::pixelIs(*snapshot(), 12, 12, test::rgb(colorOrange)));
     clickApart(20, 20);
     EXPECT_EQ(level(), 0.0f);
     setLevel(1.0f);
     tick();
     EXPECT_FALSE(button<ControlValueButton<float>>()->isOn());
-    EXPECT_TRUE(test::pixelIs(*snapshot(), 12, 12, test::rgbOf(colorWhite)));
+    EXPECT_TRUE(test::pixelIs(*snapshot(), 12, 12, test::rgb(colorWhite)));
     EXPECT_TRUE(test::pixelIs(*snapshot(), 10, 10, {0, 0, 0})); // the frame
 }
 
@@ -106,7 +106,7 @@ TEST_F(ValueButtons, ALatchButtonIgnoresClicksAndShowsWhatItsParameterSays) {
     EXPECT_FALSE(mode());
     parameter("Mode")->setNormalized(1.0f, Sender::kHost);
     tick();
-    EXPECT_TRUE(test::pixelIs(*snapshot(), 12, 12, test::rgbOf(colorOrange)));
+    EXPECT_TRUE(test::pixelIs(*snapshot(), 12, 12, test::rgb(colorOrange)));
 }
 
 TEST_F(ValueButtons, AnAutoResettingToggleFallsBackToZeroAtRelease) {
@@ -152,7 +152,7 @@ TEST_F(ValueButtons, ABlinkingButtonFlipsItsPhaseEveryPeriodOnTheClockAndStopsWh
 }
 
 TEST_F(ValueButtons, AFourFrameHandleShowsOffHoverOnAndBlinkingOnFrames) {
-    addFramedSkin("lamp", 30, 10, {kRed, kGreen, kBlue, kYellow});
+    addFrames("lamp", 30, 10, {kRed, kGreen, kBlue, kYellow});
     buildWith(
         node("Button").parameter("Mode").string("handle", "lamp").flag("blink", true).real("blinkfreq", 2.0),
         false);
@@ -179,7 +179,7 @@ TEST_F(ValueButtons, SeparateOnAndOffSkinsShowTheOnSkinWhenOn) {
 }
 
 TEST_F(ValueButtons, UpAndDownSkinsFollowThePressAndThePointer) {
-    addFramedSkin("key", 40, 20, {kWhite, kBlue});
+    addFrames("key", 40, 20, {kWhite, kBlue});
     buildWith(
         node("Button").parameter("Mode").string("up", "key").string("down", "key").flag("latchbutton", true));
     EXPECT_TRUE(test::pixelIs(*snapshot(), 12, 12, {255, 255, 255}));
@@ -227,7 +227,7 @@ TEST_F(ValueButtons, AChoiceButtonStepsAfterTheSelectedValueRoundToTheFirst) {
 }
 
 TEST_F(ValueButtons, AChoiceHandleOfFiveFramesShowsEntriesZeroToTwoAsFramesTwoToFour) {
-    addFramedSkin("modes", 40, 20, {kWhite, kWhite, kRed, kGreen, kBlue});
+    addFrames("modes", 40, 20, {kWhite, kWhite, kRed, kGreen, kBlue});
     buildWith(node("ButtonChoice").parameter("Shape").string("handle", "modes"));
     auto* choice = button<ControlValueButtonChoice<long>>();
     auto& shape = *dynamic_cast<ParameterEnum<long>*>(parameter("Shape"));

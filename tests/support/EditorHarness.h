@@ -57,10 +57,14 @@ protected:
         world_.addSkin(name, width, height, argb, frames, alphabet);
     }
 
-    // A skin of frames in colours of their own (`EditorWorld::addFramedSkin`), made before the first build.
-    void addFramedSkin(const std::string& name, int w, int h, const std::vector<std::uint32_t>& colours,
-                       bool horizontal = false) {
-        world_.addFramedSkin(name, w, h, colours, horizontal);
+    // A skin of frames of one colour each (`EditorWorld::addFrames`), made before the first `build`.
+    void addFrames(const std::string& name, int frameWidth, int frameHeight,
+                   const std::vector<std::uint32_t>& colours, bool sideBySide = false,
+                   const Rect& part = Rect()) {
+        world_.addFrames(name, frameWidth, frameHeight, colours, sideBySide, part);
+    }
+    void wheel(int x, int y, int delta) {
+        send([&] { driver.wheel(at(x, y), delta); });
     }
 
     // Writes the specification, makes the plug-in on first use and a new editor from the specification

@@ -94,11 +94,28 @@ inline std::string enumItem(const std::string& id, const std::string& type,
 // The harness's plug-in specification, every parameter automatable unless said: "CurrentModule" (plug-in,
 // integer 0..1), "Volume" (plug-in, float); per module "Level" (float 0..1), "Cutoff" (float -12..12),
 // "Steps" (integer 0..3), "Mode" (bool), "Drive" (float, not automatable), "Gain" in three instances
-// (float) and "Detune" (zone, float). Enumerations: "Shape" (integer: 0 Sine, 1 Square, 2 Saw), "Speed"
-// (float: 0 Slow, 1 Mid, 2 Fast, unit "x"), "Source" (string: in Input, out Output) and "Nothing" (integer,
-// no entries); "Name" (text); bools "ChoiceA", "ChoiceB", "ChoiceC" and "ShowPanel"; "Meter" (float 0..2).
+// (float) and "Detune" (zone, float); for the value controls "Coarse" (integer 0..4, default 2), "Choice"
+// (integer 0..2), "Fine" (integer 0..1000), "Count" (integer -99..99), "Amount" (float -1..1), "Hold"
+// (bool) and "Pattern" (an integer enumeration of 4 and 7); for the buttons, menus and meters the
+// enumerations "Shape" (integer: 0 Sine, 1 Square, 2 Saw), "Speed" (float: 0 Slow, 1 Mid, 2 Fast, unit "x"),
+// "Source" (string: in Input, out Output) and "Nothing" (integer, no entries), "Name" (text), the bools
+// "ChoiceA", "ChoiceB", "ChoiceC" and "ShowPanel", and "Meter" (float 0..2).
 inline std::string editorSettings() {
     const std::string& a = kAutomatable;
+    const auto integer = [&a](const std::string& name, int min, int max, const std::string& more = "") {
+        return specItem(name, "integer", "module",
+                        a + "<integer name=\"minval\" value=\"" + std::to_string(min) +
+                            "\"/><integer name=\"maxval\" value=\"" + std::to_string(max) + "\"/>" + more);
+    };
+    const std::string valueControls =
+        integer("Coarse", 0, 4, "<integer name=\"defval\" value=\"2\"/>") + integer("Choice", 0, 2) +
+        integer("Fine", 0, 1000) + integer("Count", -99, 99) +
+        specItem("Amount", "float", "module",
+                 a + "<float name=\"minval\" value=\"-1\"/><float name=\"maxval\" value=\"1\"/>") +
+        specItem("Hold", "bool", "module", a) +
+        "<dict name=\"Pattern\"><string name=\"class\" value=\"ParameterEnum\"/><string name=\"type\" "
+        "value=\"integer\"/><string name=\"scope\" value=\"module\"/>" +
+        a + "<array name=\"values\"><integer value=\"4\"/><integer value=\"7\"/></array></dict>";
     return "<?xml version=\"1.0\"?><dict><array name=\"parameters\">" +
            specItem("CurrentModule", "integer", "plugin",
                     a + "<integer name=\"minval\" value=\"0\"/><integer name=\"maxval\" value=\"1\"/>") +
@@ -119,7 +136,7 @@ inline std::string editorSettings() {
            "value=\"module\"/></dict>" +
            specItem("ChoiceA", "bool", "module", a) + specItem("ChoiceB", "bool", "module", a) +
            specItem("ChoiceC", "bool", "module", a) + specItem("ShowPanel", "bool", "module", a) +
-           specItem("Meter", "float", "module", a + "<float name=\"maxval\" value=\"2\"/>") +
+           specItem("Meter", "float", "module", a + "<float name=\"maxval\" value=\"2\"/>") + valueControls +
            "</array></dict>";
 }
 
@@ -162,26 +179,36 @@ public:
         }
     }
 
-    // A skin whose frames have colours of their own (0xAARRGGBB, straight alpha), each frame w x h, stacked
-    // or, with horizontal, side by side. Skins are added before the first editor is made.
-    void addFramedSkin(const std::string& name, int w, int h, const std::vector<std::uint32_t>& colours,
-                       bool horizontal = false) {
-        const int n = static_cast<int>(colours.size());
-        const auto surface = platform::draw::Surface::create(horizontal ? w * n : w, horizontal ? h : h * n);
-        for (int i = 0; i < n; ++i) {
+    // A skin of several frames of frameWidth x frameHeight, frame i filled with colours[i] (0xAARRGGBB,
+    // straight alpha), stacked or side by side; `part`, when not empty, is the part in use (its source
+    // rectangle). Made before the first editor, like `addSkin`.
+    void addFrames(const std::string& name, int frameWidth, int frameHeight,
+                   const std::vector<std::uint32_t>& colours, bool sideBySide = false,
+                   const Rect& part = Rect()) {
+        const int count = static_cast<int>(colours.size());
+        const auto surface = platform::draw::Surface::create(sideBySide ? frameWidth * count : frameWidth,
+                                                             sideBySide ? frameHeight : frameHeight * count);
+        for (int i = 0; i < count; ++i) {
             const std::uint32_t argb = colours[static_cast<std::size_t>(i)];
-            const platform::draw::Pixel pixel =
+            const auto pixel =
                 platform::draw::premultiply(argb & 0xFF, (argb >> 8) & 0xFF, (argb >> 16) & 0xFF, argb >> 24);
-            for (int y = 0; y < h; ++y)
-                for (int x = 0; x < w; ++x)
-                    surface->setPixel(horizontal ? i * w + x : x, horizontal ? y : i * h + y, pixel);
+            for (int y = 0; y < frameHeight; ++y)
+                for (int x = 0; x < frameWidth; ++x)
+                    surface->setPixel(sideBySide ? i * frameWidth + x : x,
+                                      sideBySide ? y : i * frameHeight + y, pixel);
         }
         platform::draw::writePng(*surface, instances.files.write("Images/" + name + ".png", ""));
         const Dictionary::View entry = skins_.getDictionary("bitmaps")->addDictionary(name);
         entry->setString("filename", name + ".png");
-        entry->setInteger("frames", n);
+        entry->setInteger("frames", count);
         entry->setBool("usealpha", true);
-        entry->setBool("horizontal", horizontal);
+        entry->setBool("horizontal", sideBySide);
+        if (part.isNonZero()) {
+            entry->setInteger("left", part.left);
+            entry->setInteger("top", part.top);
+            entry->setInteger("right", part.right);
+            entry->setInteger("bottom", part.bottom);
+        }
     }
 
     // Writes the specification and makes an editor from it (throwing what its construction throws); the

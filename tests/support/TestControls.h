@@ -121,9 +121,12 @@ public:
     MessageWord otherOwner = 0;
 };
 
-// The library's factory with the test controls beside it.
+// The library's factory with the test controls beside it. A name after "Library:" is the library's own
+// ("Library:Slider" is the library's slider, which the test slider shadows).
 class TestControls : public ControlManager {
 public:
+    static constexpr const char* kLibrary = "Library:";
+
     using ControlManager::ControlManager;
     Control* createControl(const Dictionary& node, const std::string& type, Parameter* parameter,
                            Editor* editor) const override {
@@ -131,6 +134,9 @@ public:
             return new TestPanel(getOwner(), Rect());
         if (type == "Slider")
             return new TestSlider(getOwner(), Rect());
+        if (type.starts_with(kLibrary))
+            return ControlManager::createControl(node, type.substr(std::string(kLibrary).size()), parameter,
+                                                 editor);
         return ControlManager::createControl(node, type, parameter, editor);
     }
 };
