@@ -18,6 +18,7 @@
 #include "gui/InfoLine.h"
 #include "gui/SafeDelete.h"
 #include "gui/controls/ControlDebugInfo.h"
+#include "gui/controls/ControlInfo.h"
 #include "gui/controls/ControlManager.h"
 #include "gui/controls/ControlValue.h"
 #include "instance/Plugin.h"
@@ -60,7 +61,8 @@ std::string buildSuffix(const PluginInfo& info) {
 } // namespace
 
 Editor::Editor(Plugin* plugin, const Module* module, std::unique_ptr<InfoLine> infoLine)
-    : DragDropTarget(module), plugin_(plugin), infoLine_(std::move(infoLine)),
+    : DragDropTarget(module), plugin_(plugin),
+      infoLine_(infoLine != nullptr ? std::move(infoLine) : std::make_unique<ControlInfo>(this, Rect())),
       userInterfaceThread_(std::this_thread::get_id()) {
     installGuiEditorServices();
     // Room for the rectangles of a busy tick, so that queuing one rarely allocates.

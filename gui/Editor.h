@@ -52,7 +52,7 @@ public:
 
     // Reads the specification and builds the controls; an unknown control type is logged and thrown on.
     // A specification that does not load leaves an editor without controls (the user is told). The info
-    // line, when given, is there while the controls are built.
+    // line (the library's own unless one is given) is there while the controls are built.
     Editor(Plugin* plugin, const Module* module, std::unique_ptr<InfoLine> infoLine = nullptr);
     Editor(const Editor&) = delete;
     Editor& operator=(const Editor&) = delete;

@@ -3,6 +3,7 @@
 #include "framework/CPUMeter.h"
 #include "gui/Canvas.h"
 #include "gui/Editor.h"
+#include "gui/InfoLine.h"
 #include "gui/controls/ControlDebugInfo.h"
 
 namespace trov {
@@ -43,9 +44,12 @@ void Editor::invalidateAll() {
 void Editor::applyDeferredWork() {
     if (deferredWork_.exchange(0, std::memory_order_acq_rel) == 0)
         return;
-    // The frame may be a debug panel that is not in the list; its tree holds the background's.
+    // The frame may be a debug panel that is not in the list; its tree holds the background's. The info
+    // line is the editor's own.
     if (frame_ != nullptr)
         frame_->applyDeferredWork();
+    if (auto* line = dynamic_cast<Control*>(infoLine_.get()))
+        line->applyDeferredWork();
     for (Control* control : controls_)
         if (control->getParent() == nullptr && control != frame_)
             control->applyDeferredWork();

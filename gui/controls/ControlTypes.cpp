@@ -6,6 +6,7 @@
 #include "gui/controls/ControlContainer.h"
 #include "gui/controls/ControlEnumButton.h"
 #include "gui/controls/ControlEnumPopupMenu.h"
+#include "gui/controls/ControlHelp.h"
 #include "gui/controls/ControlRadioButtons.h"
 #include "gui/controls/ControlText.h"
 #include "gui/controls/ControlURL.h"
@@ -101,6 +102,7 @@ constexpr ControlType kControlTypes[] = {
                     ? new ControlValueDisplay(s.editor, Rect())
                     : nullptr;
      }},
+    {"Help", [](const ControlSpec& s) -> Control* { return new ControlHelp(s.editor, Rect()); }},
     {"Knob", [](const ControlSpec& s) -> Control* { return new ControlValueKnob(s.editor); }},
     {"None", nullptr},
     {"PopupMenu", buildPopupMenu},

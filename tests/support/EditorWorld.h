@@ -99,7 +99,8 @@ inline std::string enumItem(const std::string& id, const std::string& type,
 // (bool) and "Pattern" (an integer enumeration of 4 and 7); for the buttons, menus and meters the
 // enumerations "Shape" (integer: 0 Sine, 1 Square, 2 Saw), "Speed" (float: 0 Slow, 1 Mid, 2 Fast, unit "x"),
 // "Source" (string: in Input, out Output) and "Nothing" (integer, no entries), "Name" (text), the bools
-// "ChoiceA", "ChoiceB", "ChoiceC" and "ShowPanel", and "Meter" (float 0..2).
+// "ChoiceA", "ChoiceB", "ChoiceC" and "ShowPanel", "Meter" (float 0..2) and "TooltipDelay" (integer
+// 0..5000 ms, default 1500).
 inline std::string editorSettings() {
     const std::string& a = kAutomatable;
     const auto integer = [&a](const std::string& name, int min, int max, const std::string& more = "") {
@@ -136,8 +137,11 @@ inline std::string editorSettings() {
            "value=\"module\"/></dict>" +
            specItem("ChoiceA", "bool", "module", a) + specItem("ChoiceB", "bool", "module", a) +
            specItem("ChoiceC", "bool", "module", a) + specItem("ShowPanel", "bool", "module", a) +
-           specItem("Meter", "float", "module", a + "<float name=\"maxval\" value=\"2\"/>") + valueControls +
-           "</array></dict>";
+           specItem("Meter", "float", "module", a + "<float name=\"maxval\" value=\"2\"/>") +
+           specItem("TooltipDelay", "integer", "module",
+                    a + "<integer name=\"minval\" value=\"0\"/><integer name=\"defval\" value=\"1500\"/>"
+                        "<integer name=\"maxval\" value=\"5000\"/>") +
+           valueControls + "</array></dict>";
 }
 
 // The world an editor is made in: registry stores and the install folder (`InstanceWorld`) with the
