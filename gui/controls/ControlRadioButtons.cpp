@@ -17,7 +17,7 @@ constexpr std::size_t kNameRoom = 128;
 
 ControlRadioButtons::ControlRadioButtons(Editor* editor, const Rect& bounds) : Control(editor, bounds) {
     clearFlags(kEditable);
-    pendingName_.reserve(kNameRoom);
+    pending_.name.reserve(kNameRoom);
 }
 
 ControlRadioButtons::~ControlRadioButtons() {
@@ -34,14 +34,17 @@ void ControlRadioButtons::layout() {
             longest = std::max(longest, parameter->getName().size());
     {
         std::lock_guard guard(pendingMutex_);
-        pendingName_.reserve(std::max(longest, kNameRoom));
+        pending_.name.reserve(std::max(longest, kNameRoom));
     }
+    layingOut_ = true;
     for (Control* child : getChildren()) {
         if (auto* value = dynamic_cast<ControlValue*>(child))
             value->setStayOn(true);
         if (Parameter* parameter = child->getParameter())
-            tuneInTo(parameter); // answers at once with its value
+            tuneInTo(parameter); // reports its value at once
     }
+    layingOut_ = false;
+    switchFor(takeReport());
 }
 
 bool ControlRadioButtons::receive(const Message& message) {
@@ -50,53 +53,52 @@ bool ControlRadioButtons::receive(const Message& message) {
     const auto* report = dynamic_cast<const ParameterMessage*>(&message);
     if (report == nullptr || report->value == 0.0f)
         return true;
-    if (onUserInterfaceThread()) {
-        switchOthersOff(report->name, report->flags);
-        return true;
-    }
+    // While laying out, the first child found on wins and layout makes the switch; otherwise the latest
+    // report waits for the tick.
+    const bool layout = onUserInterfaceThread() && layingOut_;
     {
         std::lock_guard guard(pendingMutex_);
-        pendingName_.assign(report->name);
-        pendingIndex_ = report->index;
-        pendingSender_ = report->flags;
+        if (layout && pending_.sender >= 0)
+            return true;
+        pending_.name.assign(report->name);
+        pending_.index = report->index;
+        pending_.sender = report->flags;
     }
-    deferControlWork();
+    if (!layout)
+        deferControlWork();
     return true;
 }
 
-void ControlRadioButtons::switchOthersOff(std::string_view name, int sender) {
+ControlRadioButtons::Report ControlRadioButtons::takeReport() {
+    std::lock_guard guard(pendingMutex_);
+    Report taken = pending_;
+    pending_.name.clear();
+    pending_.sender = -1;
+    return taken;
+}
+
+void ControlRadioButtons::applyDeferredControlWork() {
+    switchFor(takeReport());
+}
+
+void ControlRadioButtons::switchFor(const Report& report) {
+    if (report.sender < 0)
+        return;
+    // A report whose parameter was switched off since has given way.
+    const Settings* settings = getSettings();
+    const Parameter* reported =
+        settings != nullptr ? settings->getParameter(report.name, report.index) : nullptr;
+    if (reported != nullptr && reported->getNormalized() == 0.0f)
+        return;
     for (Control* child : getChildren()) {
         Parameter* parameter = child->getParameter();
         if (parameter == nullptr)
             continue;
-        const std::string own = parameter->getName();
-        if (own == name)
-            continue;
-        parameter->receive(
-            ParameterMessage(this, Code::kParameterValue, own, parameter->getInstance(), 0, 0.0f, sender));
+        const std::string name = parameter->getName();
+        if (name != report.name)
+            parameter->receive(ParameterMessage(this, Code::kParameterValue, name, parameter->getInstance(),
+                                                0, 0.0f, report.sender));
     }
-}
-
-void ControlRadioButtons::applyDeferredControlWork() {
-    std::string name;
-    int index = 0;
-    int sender = -1;
-    {
-        std::lock_guard guard(pendingMutex_);
-        name = pendingName_;
-        index = pendingIndex_;
-        sender = pendingSender_;
-        pendingName_.clear();
-        pendingSender_ = -1;
-    }
-    if (sender < 0)
-        return;
-    // A report whose parameter was switched off since (a click in between) has given way.
-    const Settings* settings = getSettings();
-    const Parameter* reported = settings != nullptr ? settings->getParameter(name, index) : nullptr;
-    if (reported != nullptr && reported->getNormalized() == 0.0f)
-        return;
-    switchOthersOff(name, sender);
 }
 
 } // namespace trov
