@@ -50,6 +50,17 @@ Rect shownPartOf(const Bitmap& skin) {
     return part;
 }
 
+void sizeToSkin(Control& control, const Bitmap& skin) {
+    Rect r = control.getBounds();
+    const Rect part = shownPartOf(skin);
+    if (r.getWidth() == 0)
+        r.setWidth(part.getWidth());
+    if (r.getHeight() == 0)
+        r.setHeight(part.getHeight());
+    if (r != control.getBounds())
+        control.setBounds(r);
+}
+
 void paintPlainButton(Canvas& canvas, const Rect& local, const Color& fill, const std::string& label) {
     canvas.setPenColor(colorBlack);
     canvas.frameRect(local);
@@ -261,16 +272,8 @@ template <class T> bool ControlValueButton<T>::fromDictionary(const Dictionary& 
          {std::pair{"up", &up_}, std::pair{"down", &down_}, std::pair{"on", &on_}, std::pair{"over", &over_},
           std::pair{"off", &off_}, std::pair{"blink", &blinkImage_}})
         readBitmap(spec, key, *slot);
-    if (const Bitmap* sized = on_ != nullptr ? on_ : off_) {
-        Rect r = getBounds();
-        const Rect part = shownPartOf(*sized);
-        if (r.getWidth() == 0)
-            r.setWidth(part.getWidth());
-        if (r.getHeight() == 0)
-            r.setHeight(part.getHeight());
-        if (r != getBounds())
-            setBounds(r);
-    }
+    if (const Bitmap* sized = on_ != nullptr ? on_ : off_)
+        sizeToSkin(*this, *sized);
     spec.getBool("focuswhenoff", &focusWhenOff_);
     spec.getBool("focuswhenon", &focusWhenOn_);
     spec.getBool("pushbutton", &pushButton_);

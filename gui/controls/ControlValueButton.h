@@ -13,6 +13,8 @@ template <class T> class ParameterValue;
 // The part of a skin a control shows of it: its source rectangle, no larger than one frame (a skin whose
 // description names no part is used one frame at a time).
 Rect shownPartOf(const Bitmap& skin);
+// A control left without a width or a height takes the one of the shown part of its skin.
+void sizeToSkin(Control& control, const Bitmap& skin);
 // A button without skins: a black frame around the fill colour and the label centred in black in the
 // product's font 2.
 void paintPlainButton(Canvas& canvas, const Rect& local, const Color& fill, const std::string& label);

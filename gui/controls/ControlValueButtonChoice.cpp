@@ -79,16 +79,8 @@ template <class T> bool ControlValueButtonChoice<T>::receive(const Message& mess
 template <class T> bool ControlValueButtonChoice<T>::fromDictionary(const Dictionary& spec) {
     ControlValue::fromDictionary(spec);
     readBitmap(spec, "handle", handle_);
-    if (handle_ != nullptr) {
-        Rect r = getBounds();
-        const Rect part = shownPartOf(*handle_);
-        if (r.getWidth() == 0)
-            r.setWidth(part.getWidth());
-        if (r.getHeight() == 0)
-            r.setHeight(part.getHeight());
-        if (r != getBounds())
-            setBounds(r);
-    }
+    if (handle_ != nullptr)
+        sizeToSkin(*this, *handle_);
     return true;
 }
 

@@ -32,20 +32,16 @@ TEST_F(ButtonsPanel, ASmallPanelOfButtonsAMenuAndMetersLooksAsBefore) {
     parameter("Source")->setNormalized(1.0f, Sender::kSettings);
     parameter("Speed")->setNormalized(0.5f, Sender::kSettings);
     dynamic_cast<ParameterValue<float>*>(parameter("Meter"))->setValue(0.5f, Sender::kSettings);
-    build(specification(
-        {node("Panel")
-             .id("special::background")
-             .at(0, 0, 160, 60)
-             .string("background", "#F0F0E0")
-             .child(node("Button").parameter("Mode").string("label", "ON").at(4, 4, 30, 14))
-             .child(node("Button").parameter("Level").string("label", "LV").at(38, 4, 30, 14))
-             .child(node("Button").parameter("Source").string("label", "SRC").at(72, 4, 30, 14))
-             .child(node("ButtonChoice").parameter("Shape").string("label", "W").at(4, 22, 30, 14))
-             .child(node("PopupMenu").parameter("Speed").at(38, 22, 64, 14))
-             .child(node("VUMeter").parameter("Meter").string("handle", "vu").at(110, 4, 6, 80))
-             .child(node("VUMeterLED").parameter("Meter").string("handle", "leds").at(4, 44, 40, 6))}));
-    open();
-    tick();
+    buildAndOpen(node("Panel")
+                     .at(0, 0, 160, 60)
+                     .string("background", "#F0F0E0")
+                     .child(node("Button").parameter("Mode").string("label", "ON").at(4, 4, 30, 14))
+                     .child(node("Button").parameter("Level").string("label", "LV").at(38, 4, 30, 14))
+                     .child(node("Button").parameter("Source").string("label", "SRC").at(72, 4, 30, 14))
+                     .child(node("ButtonChoice").parameter("Shape").string("label", "W").at(4, 22, 30, 14))
+                     .child(node("PopupMenu").parameter("Speed").at(38, 22, 64, 14))
+                     .child(node("VUMeter").parameter("Meter").string("handle", "vu").at(110, 4, 6, 80))
+                     .child(node("VUMeterLED").parameter("Meter").string("handle", "leds").at(4, 44, 40, 6)));
     const auto shown = snapshot();
     test::expectNear(rgb(shown->pixel(4, 4)), test::kBlack, "the on button's frame");
     test::expectNear(rgb(shown->pixel(5, 5)), rgb(colorOrange), "the on button's fill");

@@ -26,13 +26,7 @@ class Containers : public test::EditorHarness {
 protected:
     // A background that never takes the focus itself, holding the node.
     void buildWith(test::ControlNode child) {
-        build(specification({node("Panel")
-                                 .id("special::background")
-                                 .flag("focusable", false)
-                                 .at(0, 0, 200, 120)
-                                 .child(child)}));
-        open();
-        tick();
+        buildAndOpen(node("Panel").flag("focusable", false).at(0, 0, 200, 120).child(child));
     }
     void showPanel(bool on, int sender = Sender::kHost) {
         parameter("ShowPanel")->setNormalized(on ? 1.0f : 0.0f, sender);

@@ -30,13 +30,10 @@ class DebugPanel : public test::EditorHarness {
 protected:
     void buildWithMeters(bool meters) {
         world().user.setBool("ShowCPUMeters", meters);
-        build(specification({node("Panel")
-                                 .id("special::background")
-                                 .string("background", "#404040")
-                                 .at(0, 0, 600, 400)
-                                 .child(node("Panel").id("inner").at(10, 10, 20, 20))}));
-        open();
-        tick();
+        buildAndOpen(node("Panel")
+                         .string("background", "#404040")
+                         .at(0, 0, 600, 400)
+                         .child(node("Panel").id("inner").at(10, 10, 20, 20)));
     }
     ControlDebugInfo* panel() const { return editor->getDebugInfo(); }
 };

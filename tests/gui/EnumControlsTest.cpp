@@ -28,13 +28,10 @@ class EnumControls : public test::EditorHarness {
 protected:
     // A grey background holding the node at (10, 10), 40 x 20.
     void buildWith(test::ControlNode control) {
-        build(specification({node("Panel")
-                                 .id("special::background")
-                                 .string("background", "#404040")
-                                 .at(0, 0, 200, 100)
-                                 .child(control.id("c").at(10, 10, 40, 20))}));
-        open();
-        tick();
+        buildAndOpen(node("Panel")
+                         .string("background", "#404040")
+                         .at(0, 0, 200, 100)
+                         .child(control.id("c").at(10, 10, 40, 20)));
     }
     ParameterEnum<long>& shape() { return *dynamic_cast<ParameterEnum<long>*>(parameter("Shape")); }
     Dictionary item(const test::ControlNode& n) const {

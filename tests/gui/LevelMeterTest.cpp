@@ -32,13 +32,10 @@ protected:
     }
     // A grey background with the meter as "m" at (20, 0), sized by its skin.
     void buildWith(test::ControlNode meter) {
-        build(specification({node("Panel")
-                                 .id("special::background")
-                                 .string("background", "#404040")
-                                 .at(0, 0, 200, 250)
-                                 .child(meter.id("m").parameter("Meter").integer("x", 20).integer("y", 0))}));
-        open();
-        tick();
+        buildAndOpen(node("Panel")
+                         .string("background", "#404040")
+                         .at(0, 0, 200, 250)
+                         .child(meter.id("m").parameter("Meter").integer("x", 20).integer("y", 0)));
     }
     void setMeter(float level) {
         dynamic_cast<ParameterValue<float>*>(parameter("Meter"))->setValue(level, 0);

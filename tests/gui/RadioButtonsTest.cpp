@@ -78,10 +78,7 @@ protected:
         for (const char* name : kChoices)
             recorder.tuneInTo(parameter(name));
         recorder.take();
-        build(specification(
-            {node("Panel").id("special::background").at(0, 0, 200, 100).child(group.id("group"))}));
-        open();
-        tick();
+        buildAndOpen(node("Panel").at(0, 0, 200, 100).child(group.id("group")));
     }
     void set(const char* name, bool on, int sender) {
         parameter(name)->setNormalized(on ? 1.0f : 0.0f, sender);
@@ -173,8 +170,7 @@ TEST_F(RadioButtons, AParameterOfNoChildSwitchesEveryChildOffAndOneNameSharedByA
     test::ControlNode shared = node("RadioButtons");
     for (int i = 0; i < 2; ++i)
         shared.child(node("Button").parameter("ChoiceA").at(10 + 40 * i, 10, 30, 20));
-    build(specification({node("Panel").id("special::background").at(0, 0, 200, 100).child(shared)}));
-    open();
+    buildAndOpen(node("Panel").at(0, 0, 200, 100).child(shared));
     set("ChoiceA", false, Sender::kHost);
     set("ChoiceA", true, Sender::kHost);
     tick();

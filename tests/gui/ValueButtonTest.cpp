@@ -35,13 +35,7 @@ protected:
             control.at(10, 10, 40, 20);
         else
             control.integer("x", 10).integer("y", 10);
-        build(specification({node("Panel")
-                                 .id("special::background")
-                                 .string("background", "#404040")
-                                 .at(0, 0, 200, 100)
-                                 .child(control.id("b"))}));
-        open();
-        tick();
+        buildAndOpen(node("Panel").string("background", "#404040").at(0, 0, 200, 100).child(control.id("b")));
     }
     template <class T> T* button() { return control<T>("b"); }
     float level() { return dynamic_cast<ParameterValue<float>*>(parameter("Level"))->getValue(); }
