@@ -78,11 +78,15 @@ bool Editor::receiveParameter(const ParameterMessage& message) {
     if (parameter->getScope() == Parameter::kScopeModule)
         return program->receive(message);
     if (parameter->getScope() == Parameter::kScopeZone)
-        if (const ZoneManager* zones = program->getZoneManager())
-            if (Zone* zone = zones->getCurrentZone()) {
+        if (const ZoneManager* zones = program->getZoneManager()) {
+            // The zone list's lock comes before the parameters' (a selection publishes the zone's values
+            // under it), and this runs inside a parameter's broadcast: it is not waited for. A thread
+            // holding it is changing the current zone and publishes that zone's own values.
+            if (Zone* zone = zones->tryGetCurrentZone()) {
                 zone->receive(message);
                 zone->release();
             }
+        }
     return false;
 }
 

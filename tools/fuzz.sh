@@ -16,4 +16,5 @@ seconds=${2:-60}
 cmake --build build/fuzz --target "$name"
 corpus="build/fuzz/corpus/$name"
 mkdir -p "$corpus"
-"build/fuzz/tests/$name" -max_total_time="$seconds" "$corpus" "tests/data/fuzz/$name"
+LSAN_OPTIONS="suppressions=$(pwd)/tools/fuzz-lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}" \
+    "build/fuzz/tests/$name" -max_total_time="$seconds" "$corpus" "tests/data/fuzz/$name"

@@ -2,6 +2,10 @@
 // - a full repaint of an 800 x 600 editor of 150 controls (half drawing skin bitmaps with per-pixel alpha,
 //   one in seven translucent) against the 50 ms tick of the host view's window timer; counters ms per
 //   repaint and x_tick (the repaint's share of one tick);
+// - a full repaint of the same editor of 150 of the library's value controls drawn without skins (knobs as
+//   arcs, plain sliders and range bars with their labels, value texts and displays in the canvas's font)
+//   against the tick and against the grid of test controls repainted in the same run; counters ms,
+//   x_tick and x_testgrid;
 // - 10,000 mouse moves routed over a 200-control tree against the hit tests alone at the same points;
 //   counters us per move and x_hittest (routing relative to hit testing).
 
@@ -46,17 +50,30 @@ std::string grid(int width, int height, int rows, int columns) {
     return test::specification({background});
 }
 
-struct OpenEditor {
-    explicit OpenEditor(const std::string& spec) {
-        world.addSkin("skin", 60, 60, 0xc0d08040);
-        editor = world.makeEditor(spec);
-        editor->open(platform::kNoWindow, editor->getSize());
-        editor->idle();
+// The same grid of the library's value controls, every one bound to a parameter.
+std::string valueGrid(int width, int height, int rows, int columns) {
+    static const char* const kinds[][2] = {{"Knob", "Level"},
+                                           {"Library:Slider", "Level"},
+                                           {"Range", "Amount"},
+                                           {"TextValue", "Cutoff"},
+                                           {"Display", "Count"}};
+    test::ControlNode background =
+        node("Panel").id("special::background").at(0, 0, width, height).string("background", "#202830");
+    const int w = width / columns;
+    const int h = height / rows;
+    for (int i = 0; i < rows * columns; ++i) {
+        const auto& [kind, parameter] = kinds[i % 5];
+        background.child(node(kind)
+                             .parameter(parameter)
+                             .string("label", "Value")
+                             .at((i % columns) * w + 2, (i / columns) * h + 2, w - 4, h - 4));
     }
-    ~OpenEditor() { editor->close(); }
+    return test::specification({background});
+}
 
-    test::EditorWorld world;
-    std::unique_ptr<Editor> editor;
+struct OpenEditor : test::OpenedEditor {
+    explicit OpenEditor(const std::string& spec)
+        : OpenedEditor(spec, [](test::EditorWorld& world) { world.addSkin("skin", 60, 60, 0xc0d08040); }) {}
 };
 
 void BM_FullRepaintAgainstTheTick(benchmark::State& state) {
@@ -72,6 +89,28 @@ void BM_FullRepaintAgainstTheTick(benchmark::State& state) {
     state.counters["controls"] = static_cast<double>(open.editor->getControls().size());
 }
 BENCHMARK(BM_FullRepaintAgainstTheTick)->Unit(benchmark::kMillisecond);
+
+void BM_ValueControlsRepaintAgainstTheTick(benchmark::State& state) {
+    OpenEditor values(valueGrid(800, 600, 10, 15));
+    // The test controls' grid in the same world, as the reference.
+    const std::unique_ptr<Editor> panels = values.world.makeEditor(grid(800, 600, 10, 15));
+    panels->open(platform::kNoWindow, panels->getSize());
+    double seconds = 0.0;
+    double reference = 0.0;
+    for (auto _ : state) {
+        values.editor->invalidateAll();
+        seconds += timed([&] { values.editor->idle(); });
+        panels->invalidateAll();
+        reference += timed([&] { panels->idle(); });
+    }
+    panels->close();
+    const double perRepaint = seconds / static_cast<double>(state.iterations());
+    state.counters["ms"] = perRepaint * 1e3;
+    state.counters["x_tick"] = perRepaint / 0.050;
+    state.counters["x_testgrid"] = seconds / reference;
+    state.counters["controls"] = static_cast<double>(values.editor->getControls().size());
+}
+BENCHMARK(BM_ValueControlsRepaintAgainstTheTick)->Unit(benchmark::kMillisecond);
 
 void BM_MouseMovesAgainstHitTests(benchmark::State& state) {
     constexpr int kMoves = 10000;

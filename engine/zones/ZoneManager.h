@@ -74,6 +74,9 @@ public:
     // anew. Off the audio path; the lock is not held while they render.
     int followTempo(double tempo);
     Zone* getCurrentZone() const;
+    // The same without waiting: null also while another thread holds the zone list. For listeners of the
+    // parameters that a selection publishes under that lock, which must not wait for it.
+    Zone* tryGetCurrentZone() const;
     bool isCurrentZone(const Zone* zone) const;
     // A zone tells that its sample changed: it is selected again (when it is listed).
     void zoneChanged(Zone* zone);

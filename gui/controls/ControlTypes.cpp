@@ -4,9 +4,13 @@
 #include "gui/controls/ControlAboutScreen.h"
 #include "gui/controls/ControlBitmap.h"
 #include "gui/controls/ControlContainer.h"
+#include "gui/controls/ControlEQCurve.h"
+#include "gui/controls/ControlEQSection.h"
 #include "gui/controls/ControlEnumButton.h"
 #include "gui/controls/ControlEnumPopupMenu.h"
+#include "gui/controls/ControlFFT.h"
 #include "gui/controls/ControlHelp.h"
+#include "gui/controls/ControlKeyboard.h"
 #include "gui/controls/ControlRadioButtons.h"
 #include "gui/controls/ControlText.h"
 #include "gui/controls/ControlURL.h"
@@ -102,7 +106,11 @@ constexpr ControlType kControlTypes[] = {
                     ? new ControlValueDisplay(s.editor, Rect())
                     : nullptr;
      }},
+    {"EQCurve", [](const ControlSpec& s) -> Control* { return new ControlEQCurve(s.editor, Rect()); }},
+    {"EQSection", [](const ControlSpec& s) -> Control* { return new ControlEQSection(s.editor, Rect()); }},
+    {"FFT", [](const ControlSpec& s) -> Control* { return new ControlFFT(s.editor, Rect()); }},
     {"Help", [](const ControlSpec& s) -> Control* { return new ControlHelp(s.editor, Rect()); }},
+    {"Keyboard", [](const ControlSpec& s) -> Control* { return new ControlKeyboard(s.editor, Rect()); }},
     {"Knob", [](const ControlSpec& s) -> Control* { return new ControlValueKnob(s.editor); }},
     {"None", nullptr},
     {"PopupMenu", buildPopupMenu},

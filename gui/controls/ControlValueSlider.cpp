@@ -96,9 +96,11 @@ std::optional<float> ControlValueSlider::jumpValue(const Point& p) const {
     const int room = vertical_ ? track.getHeight() - part.getHeight() : track.getWidth() - part.getWidth();
     if (room <= 0)
         return std::nullopt;
-    if (vertical_)
-        return 1.0f - static_cast<float>(p.y - track.top - part.getHeight() / 2) / static_cast<float>(room);
-    return static_cast<float>(p.x - track.left - part.getWidth() / 2) / static_cast<float>(room);
+    // Measured from the handle's middle, halved in whole pixels.
+    const int travelled =
+        vertical_ ? p.y - track.top - part.getHeight() / 2 : p.x - track.left - part.getWidth() / 2;
+    const float share = static_cast<float>(travelled) / static_cast<float>(room);
+    return vertical_ ? 1.0f - share : share;
 }
 
 bool ControlValueSlider::press(const WindowMessage& message) {

@@ -66,6 +66,11 @@ protected:
     void wheel(int x, int y, int delta) {
         send([&] { driver.wheel(at(x, y), delta); });
     }
+    // A skin of the given image (`EditorWorld::addSkinImage`).
+    void addSkinImage(const std::string& name, const platform::draw::Surface& image, int frames = 1,
+                      bool horizontal = false) {
+        world_.addSkinImage(name, image, frames, horizontal);
+    }
 
     // Writes the specification, makes the plug-in on first use and a new editor from the specification
     // (throws what its construction throws).

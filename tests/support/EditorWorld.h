@@ -12,6 +12,7 @@
 #include "support/InstanceTestSupport.h"
 #include "support/TestControls.h"
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -91,6 +92,23 @@ inline std::string enumItem(const std::string& id, const std::string& type,
            "\"/><string name=\"scope\" value=\"module\"/>" + kAutomatable + more + values + "</array></dict>";
 }
 
+// The parameters the controls of the engine's material read: a zone's points and view in frames and its
+// switches (zone scope), the root note a keyboard sets and the browser's contrast (module scope).
+inline std::string materialSettings() {
+    const std::string frames =
+        "<integer name=\"minval\" value=\"0\"/><integer name=\"maxval\" value=\"100000000\"/>";
+    std::string items;
+    for (const char* name : {"SampleStart", "SampleEnd", "SampleDisplayStart", "SampleDisplayEnd"})
+        items += specItem(name, "integer", "zone", frames);
+    for (const char* name :
+         {"SampleLoopOn", "SampleLoopLengthFixed", "SampleZeroSnap", "SampleSliced", "SampleUnload"})
+        items += specItem(name, "bool", "zone");
+    return items +
+           specItem("WaveRootNote", "integer", "module",
+                    "<integer name=\"minval\" value=\"0\"/><integer name=\"maxval\" value=\"127\"/>") +
+           specItem("LCDContrast", "float", "module");
+}
+
 // The harness's plug-in specification, every parameter automatable unless said: "CurrentModule" (plug-in,
 // integer 0..1), "Volume" (plug-in, float); per module "Level" (float 0..1), "Cutoff" (float -12..12),
 // "Steps" (integer 0..3), "Mode" (bool), "Drive" (float, not automatable), "Gain" in three instances
@@ -100,12 +118,12 @@ inline std::string enumItem(const std::string& id, const std::string& type,
 // enumerations "Shape" (integer: 0 Sine, 1 Square, 2 Saw), "Speed" (float: 0 Slow, 1 Mid, 2 Fast, unit "x"),
 // "Source" (string: in Input, out Output) and "Nothing" (integer, no entries), "Name" (text), the bools
 // "ChoiceA", "ChoiceB", "ChoiceC" and "ShowPanel", "Meter" (float 0..2) and "TooltipDelay" (integer
-// 0..5000 ms, default 1500).
+// 0..5000 ms, default 1500); then `materialSettings`.
 inline std::string editorSettings() {
     const std::string& a = kAutomatable;
-    const auto integer = [&a](const std::string& name, int min, int max, const std::string& more = "") {
+    const auto integer = [](const std::string& name, int min, int max, const std::string& more = "") {
         return specItem(name, "integer", "module",
-                        a + "<integer name=\"minval\" value=\"" + std::to_string(min) +
+                        kAutomatable + "<integer name=\"minval\" value=\"" + std::to_string(min) +
                             "\"/><integer name=\"maxval\" value=\"" + std::to_string(max) + "\"/>" + more);
     };
     const std::string valueControls =
@@ -141,7 +159,7 @@ inline std::string editorSettings() {
            specItem("TooltipDelay", "integer", "module",
                     a + "<integer name=\"minval\" value=\"0\"/><integer name=\"defval\" value=\"1500\"/>"
                         "<integer name=\"maxval\" value=\"5000\"/>") +
-           valueControls + "</array></dict>";
+           valueControls + materialSettings() + "</array></dict>";
 }
 
 // The world an editor is made in: registry stores and the install folder (`InstanceWorld`) with the
@@ -215,6 +233,19 @@ public:
         }
     }
 
+    // A skin bitmap of the given image (premultiplied pixels, as the drawing layer keeps them), described
+    // with that many frames stacked (or side by side). Before the first editor is made.
+    void addSkinImage(const std::string& name, const platform::draw::Surface& image, int frames = 1,
+                      bool horizontal = false) {
+        platform::draw::writePng(image, instances.files.write("Images/" + name + ".png", ""));
+        const Dictionary::View entry = skins_.getDictionary("bitmaps")->addDictionary(name);
+        entry->setString("filename", name + ".png");
+        entry->setInteger("frames", frames);
+        entry->setBool("usealpha", true);
+        if (horizontal)
+            entry->setBool("horizontal", true);
+    }
+
     // Writes the specification and makes an editor from it (throwing what its construction throws); the
     // plug-in and the resources' description are made on first use.
     std::unique_ptr<Editor> makeEditor(const std::string& controls) {
@@ -235,6 +266,24 @@ public:
 
 private:
     Dictionary skins_;
+};
+
+// An editor made in a world of its own from a specification, opened without a window and painted once,
+// for benchmarks; prepare (when given) adds skins before the editor is made.
+struct OpenedEditor {
+    explicit OpenedEditor(const std::string& spec, const std::function<void(EditorWorld&)>& prepare = {}) {
+        if (prepare)
+            prepare(world);
+        editor = world.makeEditor(spec);
+        editor->open(platform::kNoWindow, editor->getSize());
+        editor->idle();
+    }
+    ~OpenedEditor() { editor->close(); }
+    OpenedEditor(const OpenedEditor&) = delete;
+    OpenedEditor& operator=(const OpenedEditor&) = delete;
+
+    EditorWorld world;
+    std::unique_ptr<Editor> editor;
 };
 
 } // namespace trov::test

@@ -2,11 +2,14 @@
 
 // Minimal controls for the editor's tests, benchmarks and fuzz target, and a factory that knows them
 // beside the library's: "Panel" (the control base, recording what reaches it) and "Slider" (a value
-// control dragged up and down). Real controls can take their places as they are built.
+// control dragged up and down), and the library's bases the instrument's factory builds ("SampleEditor",
+// "FileBrowser"). Real controls can take their places as they are built.
 #include "framework/Font.h"
 #include "gui/Canvas.h"
 #include "gui/PopupMenu.h"
+#include "gui/controls/ControlFileBrowser.h"
 #include "gui/controls/ControlManager.h"
+#include "gui/controls/ControlSampleEditor.h"
 #include "gui/controls/ControlValue.h"
 
 #include <atomic>
@@ -137,6 +140,14 @@ public:
         if (type.starts_with(kLibrary))
             return ControlManager::createControl(node, type.substr(std::string(kLibrary).size()), parameter,
                                                  editor);
+        // The library's bases of the instrument's sample editor and browser (one pane).
+        if (type == "SampleEditor")
+            return new ControlSampleEditor(getOwner(), Rect());
+        if (type == "FileBrowser") {
+            auto* browser = new ControlFileBrowser(getOwner());
+            browser->addFrame(new ControlFileBrowserFrame(getOwner(), browser));
+            return browser;
+        }
         return ControlManager::createControl(node, type, parameter, editor);
     }
 };
