@@ -13,7 +13,6 @@ namespace {
 constexpr std::string_view kLeaveModalMode = "LeaveModalMode";
 constexpr int kShow = 1;
 constexpr int kFocus = 2;
-constexpr int kLeave = 4;
 
 } // namespace
 

@@ -20,8 +20,6 @@ using test::TestPanel;
 
 namespace {
 
-constexpr int kApart = 11;
-
 class Containers : public test::EditorHarness {
 protected:
     // A background that never takes the focus itself, holding the node.

@@ -170,7 +170,9 @@ TEST_F(EnumControls, AParameterOfAnotherKindIsRefusedAsAnErrorWithTheTyingText) 
         {node("Button"), "Unknown control type Button<>"},
         {node("PopupMenu"), "Unknown control type PopupMenu<>"},
     };
-    for (const auto& [n, message] : cases) {
+    for (const auto& entry : cases) {
+        const test::ControlNode& n = entry.first;
+        const std::string& message = entry.second;
         const Error error = test::errorThrownBy([&] { make(n); });
         EXPECT_TRUE(error.hasCode(kErrorNoSuchControlType)) << message;
         EXPECT_EQ(error.getMessage(), message);

@@ -23,7 +23,6 @@ namespace {
 constexpr std::uint32_t kRed = 0xffff0000, kGreen = 0xff00ff00, kBlue = 0xff0000ff, kYellow = 0xffffff00,
                         kWhite = 0xffffffff;
 constexpr test::Rgb kRedRgb{255, 0, 0}, kGreenRgb{0, 255, 0}, kBlueRgb{0, 0, 255}, kYellowRgb{255, 255, 0};
-constexpr test::Rgb kGrey{0x40, 0x40, 0x40};
 // Ticks between two clicks at one place that are not a double click.
 constexpr int kApart = 11;
 
