@@ -1,8 +1,8 @@
 #!/bin/sh
 # Installs what is needed, builds optimised (GCC, warnings as errors), installs the module `corvale` with
 # its data folder and demo bank under build/release/install (lib/corvale.so, share/corvale), writes the
-# registry store that names that data folder, an empty user store and a log folder, and renders the demo
-# tune through the module and the demo bank into a WAV file.
+# registry store that names that data folder and its files, an empty user store and a log folder, and
+# renders the demo tune through the module and the demo bank into a WAV file.
 #   tools/run.sh [OUTPUT.wav]      default: build/release/demo.wav
 # TROV_STARTUP_SEED fixes the module's start-up seed (unset: the host program picks one and names it).
 set -eu
@@ -26,7 +26,7 @@ cmake --install "$build" --prefix "$install" >/dev/null
 data="$root/$install/share/corvale"
 module="$install/lib/corvale.so"
 bank="$data/demo/demo.kmd"
-for file in "$module" "$data/resources.xml" "$data/settings.xml" "$bank"; do
+for file in "$module" "$data/resources.xml" "$data/settings.xml" "$data/controls.xml" "$bank"; do
     if [ ! -f "$file" ]; then
         echo "run.sh: the installation lacks $file" >&2
         exit 1
@@ -34,7 +34,8 @@ for file in "$module" "$data/resources.xml" "$data/settings.xml" "$bank"; do
 done
 mkdir -p "$install/state"
 "$build/hostapp/corvale-install-keys" "$install/machine.reg" "$module_key" \
-    InstallPath="$data" ResourcesXmlFile=resources.xml SettingsXmlFile=settings.xml
+    InstallPath="$data" ResourcesXmlFile=resources.xml SettingsXmlFile=settings.xml \
+    ControlsXmlFile=controls.xml ImagesDir=images
 "$build/hostapp/corvale-demo-midi" "$install/demo.mid"
 
 TROV_MACHINE_REGISTRY="$root/$install/machine.reg" \

@@ -51,7 +51,9 @@ public:
         hostapp::writeRegistryStore(path_ + "/machine.reg", "Software/Vennikt/Corvale",
                                     {{"InstallPath", CORVALE_DATA_DIR},
                                      {"ResourcesXmlFile", "resources.xml"},
-                                     {"SettingsXmlFile", "settings.xml"}},
+                                     {"SettingsXmlFile", "settings.xml"},
+                                     {"ControlsXmlFile", "controls.xml"},
+                                     {"ImagesDir", "images"}},
                                     error_);
     }
     CorvaleScratch(const CorvaleScratch&) = delete;
