@@ -2,6 +2,7 @@
 // and whole paints.
 #include "gui/Canvas.h"
 #include "gui/Editor.h"
+#include "platform/draw/Snapshot.h"
 
 namespace trov {
 
@@ -44,6 +45,11 @@ void Editor::applyDeferredWork() {
     for (Control* control : controls_)
         if (control->getParent() == nullptr)
             control->applyDeferredWork();
+}
+
+bool Editor::writeImage(const std::string& path) {
+    const Window* window = getEditorWindow();
+    return window != nullptr && platform::draw::writeSnapshot(window->getHandle(), path);
 }
 
 void Editor::idle() {

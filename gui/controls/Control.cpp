@@ -602,10 +602,20 @@ void Control::requestRedraw(bool on) {
     setFlagBits(kNeedsRedraw);
 }
 
+void Control::deferControlWork() {
+    if (editor_ == nullptr) {
+        applyDeferredControlWork();
+        return;
+    }
+    defer(kDeferredOwn);
+}
+
 void Control::applyDeferredWork() {
     const std::uint32_t work = deferred_.exchange(0, std::memory_order_acq_rel);
     if ((work & (kDeferredShow | kDeferredHide)) != 0)
         setVisible((work & kDeferredShow) != 0);
+    if ((work & kDeferredOwn) != 0)
+        applyDeferredControlWork();
     if (work != 0)
         requestRedraw(true);
     for (Control* child : children_)

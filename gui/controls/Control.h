@@ -248,6 +248,11 @@ protected:
     TimerAnimation* getHoverAnimation() const { return hoverAnimation_.load(); }
     // Work off the user-interface thread waits for the editor's tick.
     bool onUserInterfaceThread() const;
+    // A derived control's own work that must run on the user-interface thread (timers made or deleted,
+    // layout, focus): asked for from any thread, allocating nothing, it runs in
+    // `applyDeferredControlWork` at the editor's next tick (at once without an editor).
+    void deferControlWork();
+    virtual void applyDeferredControlWork() {}
     // A skin bitmap of the resources with one reference for this control (null when there is none), and
     // its return.
     Bitmap* takeBitmap(const std::string& name) const;
@@ -264,6 +269,7 @@ private:
     static constexpr std::uint32_t kDeferredRedraw = 1;
     static constexpr std::uint32_t kDeferredShow = 2;
     static constexpr std::uint32_t kDeferredHide = 4;
+    static constexpr std::uint32_t kDeferredOwn = 8;
 
     bool receiveWindow(const WindowMessage& message);
     bool receiveParameter(const ParameterMessage& message);
