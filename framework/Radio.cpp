@@ -30,6 +30,10 @@ Radio::~Radio() {
             listener->tuneOutOf(this);
         }
     }
+    tuneOutOfAll();
+}
+
+void Radio::tuneOutOfAll() {
     std::vector<Radio*> sources;
     {
         std::lock_guard guard(sourcesMutex_);

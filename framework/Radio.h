@@ -49,6 +49,10 @@ public:
     Error addListener(Radio* listener);
     Error removeListener(Radio* listener);
     Error tuneOutOf(Radio* station);
+    // Tunes out of every station this one listens to, as its destruction does. A broadcast of one of them
+    // in flight on another thread has ended when it returns (leaving waits for the sender's lock), so an
+    // owner about to destroy the station can silence it first, before any part of it is gone.
+    void tuneOutOfAll();
     Error tuneOut(const std::string& name) const;
     bool hasListener(Radio* station);
     std::size_t getListenerCount();

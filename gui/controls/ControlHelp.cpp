@@ -62,9 +62,12 @@ void ControlHelp::startHide() {
     hideTimer_->restart();
 }
 
+// The editor disarms its help before it deletes its controls: the shown control may go before the help
+// does, so the help lets go of it here rather than tune out of it from its own destructor.
 void ControlHelp::disarm() {
     armed_.store(false, std::memory_order_release);
     showTimer_->stop(false);
+    setShownControl(nullptr);
 }
 
 Control* ControlHelp::getShownControl() const {
