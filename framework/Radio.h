@@ -4,6 +4,7 @@
 #include "framework/Error.h"
 #include "framework/Message.h"
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <set>
@@ -37,7 +38,7 @@ public:
     virtual void exit() {}
     virtual Plugin* getPlugin() const;
     virtual EditorInterface* getEditor() const;
-    virtual const Module* getOwner() const { return owner_; }
+    virtual const Module* getOwner() const { return owner_.load(std::memory_order_acquire); }
     virtual void setOwner(const Module* owner);
     virtual void tuneIn(const std::string& name);
     virtual void tuneInTo(Radio* station);
@@ -74,7 +75,9 @@ private:
     void forgetSource(Radio* source);
     std::vector<Entry>::iterator findEntry(Radio* station);
 
-    const Module* owner_;
+    // Changed on the user-interface thread (an editor following its layer) while broadcasts on other
+    // threads ask for it.
+    std::atomic<const Module*> owner_;
     mutable CriticalSection lock_;
     std::vector<Entry> listeners_; // sorted by address
     std::uint64_t nextSerial_ = 1;
