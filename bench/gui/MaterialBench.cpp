@@ -4,7 +4,8 @@
 //   counters ms per paint and x_tick (its share of one tick);
 // - a 10-million-frame sample in the same editor, its start point dragged one pixel per step: each step
 //   writes the zone's points and redraws the waveform; counters ms per step, x_tick and x_goal (its share
-//   of the 5 ms a drag step may take);
+//   of the 5 ms a drag step may take); then its view panned a pixel per step, which takes every column
+//   from the sample again; and the first paint of the whole 10-million-frame view;
 // - a 60-bin spectrum worked out and redrawn over an EQ section with one band's curve; the same counters;
 // - a full repaint of a file browser pane over a folder of 10,000 entries, open; counters ms and x_tick.
 
@@ -85,8 +86,9 @@ struct SampleView : OpenEditor {
     std::vector<float> values;
 };
 
-void BM_SampleEditorFirstPaintOfATenSecondSample(benchmark::State& state) {
-    SampleView open;
+// Every paint takes each column's extremes from the sample again.
+void firstPaint(benchmark::State& state, std::int32_t frames) {
+    SampleView open(frames);
     double seconds = 0.0;
     for (auto _ : state) {
         open.view->invalidateCache();
@@ -94,10 +96,19 @@ void BM_SampleEditorFirstPaintOfATenSecondSample(benchmark::State& state) {
         seconds += timed([&] { open.editor->idle(); });
     }
     report(state, seconds);
-    state.counters["frames"] = 441000;
+    state.counters["frames"] = frames;
     state.counters["builds"] = open.view->getCacheBuilds();
 }
+
+void BM_SampleEditorFirstPaintOfATenSecondSample(benchmark::State& state) {
+    firstPaint(state, 441000);
+}
 BENCHMARK(BM_SampleEditorFirstPaintOfATenSecondSample)->Unit(benchmark::kMillisecond);
+
+void BM_SampleEditorFirstPaintOfTenMillionFrames(benchmark::State& state) {
+    firstPaint(state, 10000000);
+}
+BENCHMARK(BM_SampleEditorFirstPaintOfTenMillionFrames)->Unit(benchmark::kMillisecond);
 
 void BM_SampleEditorRepaintFromTheCache(benchmark::State& state) {
     SampleView open;
@@ -131,6 +142,32 @@ void BM_TenMillionFrameWaveformPerDragStep(benchmark::State& state) {
     state.counters["frames"] = kFrames;
 }
 BENCHMARK(BM_TenMillionFrameWaveformPerDragStep)->Unit(benchmark::kMillisecond);
+
+// The same sample's view dragged a pixel left or back per step: every step shows other frames, so the
+// waveform's columns are taken from the sample again.
+void BM_TenMillionFrameViewPanPerDragStep(benchmark::State& state) {
+    constexpr std::int32_t kFrames = 10000000;
+    SampleView open(kFrames);
+    // A wheel turn of -240 narrows each end by 240 x 10,000,000 / 600 frames: 2,000,000 remain shown.
+    open.view->receive(WindowMessage(nullptr, 3011, 0, Point(300, 75), static_cast<MessageWord>(-240)));
+    open.editor->idle();
+    const int x = 300; // between the points: the view is grabbed
+    open.view->receive(WindowMessage(nullptr, 3000, 0, Point(x, 75), 0));
+    double seconds = 0.0;
+    int step = 0;
+    for (auto _ : state) {
+        const Point to(x - (++step % 2), 75);
+        seconds += timed([&] {
+            open.view->receive(WindowMessage(nullptr, 3009, 0, to, 0));
+            open.editor->idle();
+        });
+    }
+    open.view->receive(WindowMessage(nullptr, 3002, 0, Point(x, 75), 0));
+    report(state, seconds);
+    state.counters["x_goal"] = seconds / static_cast<double>(state.iterations()) / 0.005;
+    state.counters["shown"] = open.view->getDisplayEnd() - open.view->getDisplayStart();
+}
+BENCHMARK(BM_TenMillionFrameViewPanPerDragStep)->Unit(benchmark::kMillisecond);
 
 // A band that boosts around a middle column.
 class BellBand : public EQ {

@@ -428,7 +428,9 @@ bool ControlSampleEditor::drag(const WindowMessage& message, const View& view) {
     loop.end = toFrame(loopEnd);
     zone.activate(loop);
     lastMouse_ = message.where;
-    invalidateCache();
+    // The waveform's columns are kept while the view and the sample stay (the cache is keyed by both, and
+    // a processed sample is always a new copy): a point dragged over a long sample redraws from them.
+    setNeedsRedraw(true);
     return true;
 }
 

@@ -536,3 +536,17 @@ TEST_F(SampleEditor, ASampleReplacedDuringADragIsReadOnlyWithinItsOwnFrames) {
     EXPECT_NE(rgbOf(shown->pixel(kX + 100, kY + 70)), (test::Rgb{16, 32, 48})) << "the new waveform";
     expectNear(rgbOf(shown->pixel(kX + 100, kY + 45)), {16, 32, 48}, "nothing of the old one above");
 }
+
+TEST_F(SampleEditor, DraggingAPointRedrawsFromTheKeptColumnsWithTheDarkeningMoved) {
+    buildEditor();
+    zoneWith(constant(10000, 0.5f), kWholeView);
+    const int builds = se()->getCacheBuilds();
+    // Column 54 shows the extremes of column 53, right of the start point (column 40).
+    expectNear(pixel(54, 26), {255, 255, 255}, "inside the points before the drag");
+    drag(kX + 40, kY + 50, kX + 60, kY + 50);
+    tick();
+    ASSERT_GT(se()->frameToPixel(value("SampleStart")), 53);
+    expectNear(pixel(54, 26), {95, 95, 95}, "left of the dragged start");
+    // The view and the sample stayed: the columns were not taken from the sample again.
+    EXPECT_EQ(se()->getCacheBuilds(), builds);
+}
