@@ -9,7 +9,6 @@
 // - a 60-bin spectrum worked out and redrawn over an EQ section with one band's curve; the same counters;
 // - a full repaint of a file browser pane over a folder of 10,000 entries, open; counters ms and x_tick.
 
-#include "engine/dsp/effects/EQ.h"
 #include "engine/zones/Resources.h"
 #include "engine/zones/Zone.h"
 #include "engine/zones/ZoneManager.h"
@@ -20,6 +19,7 @@
 
 #include "support/EditorSpec.h"
 #include "support/EditorWorld.h"
+#include "support/KnownBand.h"
 #include "support/SampleTestSupport.h"
 
 #include <benchmark/benchmark.h>
@@ -121,16 +121,13 @@ void BM_SampleEditorRepaintFromTheCache(benchmark::State& state) {
 }
 BENCHMARK(BM_SampleEditorRepaintFromTheCache)->Unit(benchmark::kMillisecond);
 
-void BM_TenMillionFrameWaveformPerDragStep(benchmark::State& state) {
-    constexpr std::int32_t kFrames = 10000000;
-    SampleView open(kFrames);
-    // The start point's column, grabbed; each step moves it a pixel right or back.
-    const int x = open.view->frameToPixel(1000);
+// Grabs at column x, then drags a pixel by step and back, alternately, redrawing after each step.
+void dragSteps(benchmark::State& state, SampleView& open, int x, int by) {
     open.view->receive(WindowMessage(nullptr, 3000, 0, Point(x, 75), 0));
     double seconds = 0.0;
     int step = 0;
     for (auto _ : state) {
-        const Point to(x + (++step % 2), 75);
+        const Point to(x + by * (++step % 2), 75);
         seconds += timed([&] {
             open.view->receive(WindowMessage(nullptr, 3009, 0, to, 0));
             open.editor->idle();
@@ -139,6 +136,13 @@ void BM_TenMillionFrameWaveformPerDragStep(benchmark::State& state) {
     open.view->receive(WindowMessage(nullptr, 3002, 0, Point(x, 75), 0));
     report(state, seconds);
     state.counters["x_goal"] = seconds / static_cast<double>(state.iterations()) / 0.005;
+}
+
+void BM_TenMillionFrameWaveformPerDragStep(benchmark::State& state) {
+    constexpr std::int32_t kFrames = 10000000;
+    SampleView open(kFrames);
+    // The start point's column.
+    dragSteps(state, open, open.view->frameToPixel(1000), 1);
     state.counters["frames"] = kFrames;
 }
 BENCHMARK(BM_TenMillionFrameWaveformPerDragStep)->Unit(benchmark::kMillisecond);
@@ -146,46 +150,14 @@ BENCHMARK(BM_TenMillionFrameWaveformPerDragStep)->Unit(benchmark::kMillisecond);
 // The same sample's view dragged a pixel left or back per step: every step shows other frames, so the
 // waveform's columns are taken from the sample again.
 void BM_TenMillionFrameViewPanPerDragStep(benchmark::State& state) {
-    constexpr std::int32_t kFrames = 10000000;
-    SampleView open(kFrames);
+    SampleView open(10000000);
     // A wheel turn of -240 narrows each end by 240 x 10,000,000 / 600 frames: 2,000,000 remain shown.
     open.view->receive(WindowMessage(nullptr, 3011, 0, Point(300, 75), static_cast<MessageWord>(-240)));
     open.editor->idle();
-    const int x = 300; // between the points: the view is grabbed
-    open.view->receive(WindowMessage(nullptr, 3000, 0, Point(x, 75), 0));
-    double seconds = 0.0;
-    int step = 0;
-    for (auto _ : state) {
-        const Point to(x - (++step % 2), 75);
-        seconds += timed([&] {
-            open.view->receive(WindowMessage(nullptr, 3009, 0, to, 0));
-            open.editor->idle();
-        });
-    }
-    open.view->receive(WindowMessage(nullptr, 3002, 0, Point(x, 75), 0));
-    report(state, seconds);
-    state.counters["x_goal"] = seconds / static_cast<double>(state.iterations()) / 0.005;
+    dragSteps(state, open, 300, -1); // between the points: the view is grabbed
     state.counters["shown"] = open.view->getDisplayEnd() - open.view->getDisplayStart();
 }
 BENCHMARK(BM_TenMillionFrameViewPanPerDragStep)->Unit(benchmark::kMillisecond);
-
-// A band that boosts around a middle column.
-class BellBand : public EQ {
-public:
-    BellBand() : EQ(nullptr, 10.0f, 22050.0f) {}
-    std::int32_t render(IOChannel<float>&) noexcept override { return 0; }
-    std::int32_t process(const IOChannel<float>&, IOChannel<float>&) noexcept override { return 0; }
-    void fillPrimaryResponse(std::vector<float>& values) const override {
-        const double middle = static_cast<double>(values.size()) / 2.0;
-        for (std::size_t i = 0; i < values.size(); ++i) {
-            const double d = (static_cast<double>(i) - middle) / 40.0;
-            values[i] = static_cast<float>(1.0 + 3.0 * std::exp(-d * d));
-        }
-    }
-    void fillSecondaryResponse(std::vector<float>& values) const override {
-        std::fill(values.begin(), values.end(), 1.0f);
-    }
-};
 
 void BM_SixtyBinSpectrumWithItsCurve(benchmark::State& state) {
     OpenEditor open(test::specification({node("Panel")
@@ -196,7 +168,12 @@ void BM_SixtyBinSpectrumWithItsCurve(benchmark::State& state) {
                                                         .at(10, 10, 600, 150)
                                                         .child(node("EQCurve").id("curve").at(0, 0, 600, 150))
                                                         .child(node("FFT").id("fft").at(0, 0, 600, 150)))}));
-    BellBand band;
+    // A band that boosts around the middle column.
+    test::KnownBand band;
+    band.factor = [](int i) {
+        const double d = (static_cast<double>(i) - 300.0) / 40.0;
+        return static_cast<float>(1.0 + 3.0 * std::exp(-d * d));
+    };
     dynamic_cast<ControlEQCurve*>(open.editor->findControl("curve", 0))->setBand(&band);
     auto* fft = dynamic_cast<ControlFFT*>(open.editor->findControl("fft", 0));
     std::vector<float> bins(120);
