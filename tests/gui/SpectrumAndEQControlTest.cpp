@@ -422,3 +422,17 @@ TEST_F(Equaliser, ABoundCurvesHandleDragsItsParameterAsOneEditAndAPressBesideItD
     EXPECT_FLOAT_EQ(parameter("Level")->getNormalized(), moved);
     EXPECT_EQ(edits.count(kKindControl, 6), 1);
 }
+
+TEST_F(Equaliser, AnEmptyRangeDrawsNoFrequencyGridAndPlacesNoHandle) {
+    buildSection();
+    a.setType(0);
+    a.setFrequency(500.0f);
+    curve("a")->setBand(&a);
+    section()->setFrequencyRange(500.0f, 500.0f);
+    tick(); // paints the grids over no span
+    int column = 0;
+    EXPECT_FALSE(section()->frequencyColumn(500.0, column));
+    Point handle;
+    EXPECT_FALSE(curve("a")->getHandle(handle));
+    EXPECT_FALSE(curve("a")->hitTest(Point(0, 0)));
+}
