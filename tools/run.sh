@@ -2,8 +2,10 @@
 # Installs what is needed, builds optimised (GCC, warnings as errors), installs the module `corvale` with
 # its data folder and demo bank under build/release/install (lib/corvale.so, share/corvale), writes the
 # registry store that names that data folder, an empty user store and a log folder, and renders the demo
-# tune through the module and the demo bank into a WAV file.
-#   tools/run.sh [OUTPUT.wav]      default: build/release/demo.wav
+# tune through the module and the demo bank into a WAV file. When the data folder holds the editor's
+# specification (controls.xml, skins in images/), the store names it too and the module paints its editor
+# into a PNG file beside the WAV file.
+#   tools/run.sh [OUTPUT.wav]      default: build/release/demo.wav (and build/release/demo.png)
 # TROV_STARTUP_SEED fixes the module's start-up seed (unset: the host program picks one and names it).
 set -eu
 cd "$(dirname "$0")/.."
@@ -33,11 +35,23 @@ for file in "$module" "$data/resources.xml" "$data/settings.xml" "$bank"; do
     fi
 done
 mkdir -p "$install/state"
+editor_keys=""
+view=""
+if [ -f "$data/controls.xml" ]; then
+    editor_keys="ControlsXmlFile=controls.xml ImagesDir=images"
+    view="${output%.wav}.png"
+fi
+# shellcheck disable=SC2086
 "$build/hostapp/corvale-install-keys" "$install/machine.reg" "$module_key" \
-    InstallPath="$data" ResourcesXmlFile=resources.xml SettingsXmlFile=settings.xml
+    InstallPath="$data" ResourcesXmlFile=resources.xml SettingsXmlFile=settings.xml $editor_keys
 "$build/hostapp/corvale-demo-midi" "$install/demo.mid"
 
 TROV_MACHINE_REGISTRY="$root/$install/machine.reg" \
 TROV_USER_REGISTRY="$root/$install/user.reg" \
 XDG_STATE_HOME="$root/$install/state" \
-    "$build/hostapp/corvale-host" render --load "$bank" "$module" "$install/demo.mid" "$output"
+    "$build/hostapp/corvale-host" render --load "$bank" ${view:+--view "$view"} "$module" "$install/demo.mid" "$output"
+if [ -n "$view" ]; then
+    echo "run.sh: the editor is painted in $view"
+else
+    echo "run.sh: the installation has no editor specification ($data/controls.xml): no picture of the editor"
+fi
