@@ -52,7 +52,8 @@ protected:
 
     // The current zone over a constant sample of kFrames frames with its start at 2000, end at 8000, loop
     // 4000..6000 (unless told otherwise) and the whole sample in view.
-    void zoneWithLoop(bool looped = true, std::vector<float> data = std::vector<float>(kFrames, 0.2f)) {
+    void zoneWithLoop(bool looped = true,
+                      const std::vector<float>& data = std::vector<float>(kFrames, 0.2f)) {
         world.base.add("take", data, 60);
         zones()->createZone(KeyRange(36, 96), "take");
         const SharedObjectPtr<Zone> zone(zones()->getCurrentZone());
