@@ -7,11 +7,13 @@
 #include "framework/WindowTimer.h"
 #include "gui/Editor.h"
 #include "platform/draw/Snapshot.h"
+#include "support/EditorSpec.h"
 #include "support/WindowTestSupport.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
+#include <string>
 
 namespace trov::test {
 
@@ -21,6 +23,10 @@ protected:
 
     // The editor driven; null before one is made.
     virtual Editor* drivenEditor() const = 0;
+    // Makes a new editor from the specification (throwing what its construction throws).
+    virtual void buildFromSpecification(const std::string& controls) = 0;
+    // The host no longer shows the editor.
+    virtual void forgetEditor() {}
 
     // Opens the editor at the top-left of a host frame placed away from the screen's corner, over its own
     // size (or the given area), with the host view's window timer.
@@ -31,11 +37,18 @@ protected:
         timer_ = std::make_unique<WindowTimer>(editor->getWindow(), kTickMs);
         flush();
     }
-    // Stops the timer and closes the editor's window (the editor stays).
-    void closeWindow() {
+    // Stops the timer and closes the editor's window (the editor stays, no longer the host's).
+    void close() {
         timer_.reset();
         if (Editor* editor = drivenEditor())
             editor->close();
+        forgetEditor();
+    }
+    // Builds an editor whose background ("special::background") is the node, opens it and paints it once.
+    void buildAndOpenEditor(ControlNode background) {
+        buildFromSpecification(specification({background.id("special::background")}));
+        open();
+        tick();
     }
 
     platform::NativePoint at(int x, int y) const {

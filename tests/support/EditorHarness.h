@@ -35,6 +35,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace trov::test {
@@ -79,15 +80,8 @@ protected:
 
     // Builds an editor whose background ("special::background") is the node, opens it and paints it once.
     Editor& buildAndOpen(ControlNode background) {
-        build(specification({background.id("special::background")}));
-        open();
-        tick();
+        buildAndOpenEditor(std::move(background));
         return *editor;
-    }
-
-    void close() {
-        closeWindow();
-        world().host.setEditor(nullptr);
     }
 
     // The module's parameter (the first module unless said).
@@ -113,6 +107,8 @@ protected:
     RecordingInfoLine* infoLine = nullptr; // the editor's
 
     Editor* drivenEditor() const override { return editor.get(); }
+    void buildFromSpecification(const std::string& controls) override { build(controls); }
+    void forgetEditor() override { world().host.setEditor(nullptr); }
 };
 
 } // namespace trov::test

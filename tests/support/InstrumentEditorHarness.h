@@ -33,6 +33,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace trov::test {
@@ -92,14 +93,8 @@ protected:
     }
     // Builds an editor whose background is the node, opens it and paints it once.
     OstrelEditor& buildAndOpen(ControlNode background) {
-        build(specification({background.id("special::background")}));
-        open();
-        tick();
+        buildAndOpenEditor(std::move(background));
         return *editor;
-    }
-    void close() {
-        closeWindow();
-        world.base.host.setEditor(nullptr);
     }
 
     // The layer's parameter (the first layer unless said).
@@ -123,6 +118,8 @@ protected:
     std::unique_ptr<OstrelEditor> editor;
 
     Editor* drivenEditor() const override { return editor.get(); }
+    void buildFromSpecification(const std::string& controls) override { build(controls); }
+    void forgetEditor() override { world.base.host.setEditor(nullptr); }
 
 private:
     std::string install_;
