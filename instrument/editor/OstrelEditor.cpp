@@ -44,7 +44,7 @@ Corvale* OstrelEditor::instrument() const {
 
 bool OstrelEditor::open(platform::WindowHandle parent, const Rect& area) {
     const bool opened = Editor::open(parent, area);
-    if (Corvale* corvale = instrument())
+    if (Corvale* corvale = instrument(); corvale != nullptr && opened)
         corvale->attachEditorLink(this);
     return opened;
 }

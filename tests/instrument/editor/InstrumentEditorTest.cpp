@@ -181,4 +181,21 @@ TEST_F(InstrumentEditor, TheInstrumentForgetsTheEditorWhenItClosesAndBeforeItGoe
     EXPECT_EQ(plugin->getEditorLink(), nullptr);
 }
 
+// The product answers no editor where there is nothing a host could show.
+class NoEditor : public test::InstrumentEditorHarness {};
+
+TEST_F(NoEditor, AnInstallationWithoutAnEditorSpecificationOrOneWithoutABackgroundHasNone) {
+    buildEmpty();
+    const Module* first = plugin->getModule(0);
+    std::unique_ptr<EditorInterface> made(world.product.createEditor(plugin.get(), first));
+    EXPECT_NE(made, nullptr);
+    made.reset();
+    world.base.machine.setString("ControlsXmlFile", "");
+    EXPECT_EQ(world.product.createEditor(plugin.get(), first), nullptr);
+    world.base.machine.setString("ControlsXmlFile", "controls.xml");
+    std::ofstream(installFolder() + "/controls.xml")
+        << test::specification({node("Container").id("not the background").at(0, 0, 10, 10)});
+    EXPECT_EQ(world.product.createEditor(plugin.get(), first), nullptr);
+}
+
 } // namespace
