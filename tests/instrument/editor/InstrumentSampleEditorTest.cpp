@@ -6,6 +6,7 @@
 #include "instrument/editor/OstrelSampleEditor.h"
 #include "plugin/Settings.h"
 
+#include "support/AllocationGuard.h"
 #include "support/InstrumentEditorHarness.h"
 #include "support/SampleTestSupport.h"
 
@@ -193,8 +194,13 @@ TEST_F(InstrumentSampleEditor, EveryContrastChangeFlickersTheOpacityWithinTwoAnd
         seen.insert(opacity);
     }
     EXPECT_GT(seen.size(), 10u);
-    // From another thread the opacity waits for the editor's tick, clamped.
-    std::thread([&] { settings.setFloat(keys::kLCDContrast, 1.0f, Sender::kSettings); }).join();
+    // From another thread the opacity waits for the editor's tick, clamped; recording it allocates nothing.
+    const ParameterMessage contrast(nullptr, Code::kParameterValue, keys::kLCDContrast, 0, floatToWord(1.0f),
+                                    1.0f, Sender::kSettings);
+    std::thread([&] {
+        test::AllocationGuard guard("a contrast change reaching the sample editor");
+        se()->receive(contrast);
+    }).join();
     tick();
     EXPECT_GE(se()->getOwnTransparency(), 0.975f);
     EXPECT_LE(se()->getOwnTransparency(), 1.0f);

@@ -11,6 +11,8 @@
 #include "platform/MenuSession.h"
 #include "plugin/Settings.h"
 
+#include "engine/notes/Note.h"
+#include "support/AllocationGuard.h"
 #include "support/InstrumentEditorHarness.h"
 #include "support/PixelCheck.h"
 #include "support/SampleTestSupport.h"
@@ -360,6 +362,24 @@ TEST_F(ZoneKeyboard, TheCurrentZoneWithAFileIsDrawnInTheMarkersCurrentFileFrame)
     EXPECT_TRUE(test::pixelIs(*shot, drawn.left + 2, drawn.top + 2, test::Rgb{0xe0, 0x80, 0x20}));
     // The keyboard shows the current zone's keys as selected.
     EXPECT_EQ(keyboard->getSelectedRange(), Keys(40, 47));
+}
+
+// The engine's notes reach the zone keyboard on the thread that plays them: there it only records the key.
+TEST_F(ZoneKeyboard, ANoteFromTheEngineAllocatesNothingAndSelectsItsZoneAtTheTick) {
+    addZone(36, 47, "");
+    addZone(48, 59, "");
+    zones()->selectZone(0);
+    plugin->getModule(0)->getSettings()->setBool(keys::kZoneAutoSelect, true, Sender::kSettings);
+    Note note;
+    note.setMidiEvent(0x90, 0, 52, 100, 0, 0, 0);
+    const MidiMessage played(nullptr, Code::kNoteOn, &note);
+    std::thread([&] {
+        test::AllocationGuard guard("a note reaching the zone keyboard");
+        zk->receive(played);
+    }).join();
+    EXPECT_EQ(zones()->getCurrentZoneIndex(), 0);
+    tick();
+    EXPECT_EQ(zones()->getCurrentZoneIndex(), 1);
 }
 
 } // namespace
