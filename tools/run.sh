@@ -1,8 +1,10 @@
 #!/bin/sh
 # Installs what is needed, builds optimised (GCC, warnings as errors), installs the module with its data
 # folder and demo bank and the host program under build/release/install (lib/corvale.so, share/corvale,
-# bin/corvale-host), writes the registry store that names that data folder and its files, an empty user
-# store and a log folder, and renders a standard MIDI file through the module into a WAV file.
+# bin/corvale-host), writes the registry store that names that data folder and its files (the editor's
+# specification controls.xml and its skins in images/ among them), an empty user store and a log folder,
+# renders a standard MIDI file through the module into a WAV file, and has the module paint its editor into
+# a PNG file beside it (OUT.png).
 #   tools/run.sh                          the demo tune with the demo bank into build/release/demo.wav
 #   tools/run.sh OUT.wav                  the demo tune into OUT.wav
 #   tools/run.sh IN.mid [OUT.wav [FILE]]  IN.mid into OUT.wav (default: IN with .wav), with FILE (a bank,
@@ -56,6 +58,7 @@ for file in "$module" "$host" "$data/resources.xml" "$data/settings.xml" "$data/
     fi
 done
 mkdir -p "$install/state"
+view="${output%.*}.png"
 "$install/bin/corvale-install-keys" "$install/machine.reg" "$module_key" \
     InstallPath="$data" ResourcesXmlFile=resources.xml SettingsXmlFile=settings.xml \
     ControlsXmlFile=controls.xml ImagesDir=images
@@ -67,4 +70,5 @@ fi
 TROV_MACHINE_REGISTRY="$root/$install/machine.reg" \
 TROV_USER_REGISTRY="$root/$install/user.reg" \
 XDG_STATE_HOME="$root/$install/state" \
-    "$host" render --load "$load" "$module" "$song" "$output"
+    "$host" render --load "$load" --view "$view" "$module" "$song" "$output"
+echo "run.sh: the editor is painted in $view"

@@ -5,6 +5,7 @@
 #include "instrument/InstrumentEditorFactory.h"
 #include "instrument/editor/OstrelControls.h"
 #include "instrument/editor/OstrelEditor.h"
+#include "instrument/editor/SampleDragFiles.h"
 
 #include <memory>
 #include <string>
@@ -49,6 +50,7 @@ void installInstrumentEditor() {
 void uninstallInstrumentEditor() {
     if (getInstrumentEditorFactory() == &factory)
         setInstrumentEditorFactory(nullptr);
+    SampleDragFiles::instance().removeAll();
 }
 
 } // namespace trov

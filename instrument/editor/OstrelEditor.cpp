@@ -44,7 +44,7 @@ Corvale* OstrelEditor::instrument() const {
 
 bool OstrelEditor::open(platform::WindowHandle parent, const Rect& area) {
     const bool opened = Editor::open(parent, area);
-    if (Corvale* corvale = instrument())
+    if (Corvale* corvale = instrument(); corvale != nullptr && opened)
         corvale->attachEditorLink(this);
     return opened;
 }
@@ -145,7 +145,8 @@ bool OstrelEditor::receive(const Message& message) {
                 keepDisplaysExclusive(*change);
         }
     } else if (message.kind == kKindWindow && message.code == Plugin::kDropFile) {
-        if (const auto* drop = dynamic_cast<const WindowMessage*>(&message); drop != nullptr && dropOnHover(*drop))
+        if (const auto* drop = dynamic_cast<const WindowMessage*>(&message);
+            drop != nullptr && dropOnHover(*drop))
             return true;
     }
     return Editor::receive(message);
