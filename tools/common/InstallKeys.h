@@ -4,6 +4,7 @@
 
 #include "platform/Registry.h"
 
+#include <filesystem>
 #include <string>
 #include <utility>
 
@@ -12,11 +13,15 @@ namespace trov::tools {
 inline constexpr std::pair<const char*, const char*> kInstallFiles[] = {
     {"ResourcesXmlFile", "resources.xml"},
     {"SettingsXmlFile", "settings.xml"},
+};
+// An installation with an editor: its specification and the folder of its skins.
+inline constexpr std::pair<const char*, const char*> kEditorFiles[] = {
     {"ControlsXmlFile", "controls.xml"},
     {"ImagesDir", "images"},
 };
 
-// Stores "InstallPath" and the values above as strings in the key; false when one cannot be stored.
+// Stores "InstallPath" and the values above as strings in the key, the editor's when the folder holds its
+// specification; false when one cannot be stored.
 inline bool storeInstall(platform::RegistryKey& key, const std::string& installPath) {
     const auto store = [&key](const char* name, const std::string& text) {
         return key.setValue(name, platform::RegistryType::String, text.c_str(), text.size() + 1);
@@ -26,6 +31,10 @@ inline bool storeInstall(platform::RegistryKey& key, const std::string& installP
     for (const auto& [name, file] : kInstallFiles)
         if (!store(name, file))
             return false;
+    if (std::filesystem::exists(std::filesystem::path(installPath) / kEditorFiles[0].second))
+        for (const auto& [name, file] : kEditorFiles)
+            if (!store(name, file))
+                return false;
     return true;
 }
 
