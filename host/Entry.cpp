@@ -20,8 +20,9 @@ TrovWriteViewImage(trov::hostsdk::Process* process, const char* path) {
         auto* rtas = dynamic_cast<trov::RTASProcess*>(process);
         const trov::RTASEditor* view = rtas != nullptr ? rtas->getView() : nullptr;
         trov::EditorInterface* editor = view != nullptr ? view->getEditor() : nullptr;
-        return editor != nullptr && path != nullptr && editor->writeImage(path) ? trov::hostsdk::kResultOk
-                                                                               : trov::hostsdk::kResultFailed;
+        return editor != nullptr && path != nullptr && editor->writeImage(path)
+                   ? trov::hostsdk::kResultOk
+                   : trov::hostsdk::kResultFailed;
     } catch (...) {
         return trov::hostsdk::kResultFailed;
     }

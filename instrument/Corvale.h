@@ -72,7 +72,9 @@ public:
     // User-interface thread.
     void attachEditorLink(InstrumentEditorLink* link);
     void detachEditorLink(InstrumentEditorLink* link);
-    InstrumentEditorLink* getEditorLink() const noexcept { return editorLink_.load(std::memory_order_acquire); }
+    InstrumentEditorLink* getEditorLink() const noexcept {
+        return editorLink_.load(std::memory_order_acquire);
+    }
     Analogics* getAnalogics() const { return analogics_.load(std::memory_order_acquire); }
 
     // A patch document (one program) into the current preset: refused like a bank when another product

@@ -65,6 +65,7 @@ void OstrelEditor::idle() {
     if (Settings* settings = getSettings())
         settings->setFloat(keys::kInputLevel, getInputLevel(), Sender::kSettings);
     applyPendingZone();
+    applyPendingDisplay();
     Editor::idle();
 }
 
@@ -107,12 +108,23 @@ void OstrelEditor::applyPendingZone() {
         selectZone(index);
 }
 
+// The other display goes off at the tick, outside this broadcast: switching it here would take its lock
+// under this one's, and a switch the other way round takes them in the other order.
 void OstrelEditor::keepDisplaysExclusive(const ParameterMessage& change) {
     if ((change.extra & 0xFF) == 0 || change.flags != Sender::kEditor)
         return;
-    const char* other = change.name == keys::kDisplayBrowser ? keys::kDisplayEditor : keys::kDisplayBrowser;
+    pendingDisplayOff_.store(change.name == keys::kDisplayBrowser ? kEditorDisplay : kBrowserDisplay,
+                             std::memory_order_release);
+    noteDeferredWork();
+}
+
+void OstrelEditor::applyPendingDisplay() {
+    const int off = pendingDisplayOff_.exchange(kNoDisplay, std::memory_order_acq_rel);
+    if (off == kNoDisplay)
+        return;
     if (Settings* settings = getSettings())
-        if (Parameter* parameter = settings->getParameter(other))
+        if (Parameter* parameter =
+                settings->getParameter(off == kEditorDisplay ? keys::kDisplayEditor : keys::kDisplayBrowser))
             parameter->setNormalized(0.0f, Sender::kSettings);
 }
 

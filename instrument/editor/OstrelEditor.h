@@ -21,7 +21,8 @@ class ZoneManager;
 // control switches one on, hands a dropped file to the control under the drop point, and opens or closes
 // the page of internal parameters ("ShowInternalPage") when the user types the keyword.
 //
-// Made by the instrument's editor factory and owned by the host view. Threads: as the editor base. The
+// Made by the instrument's editor factory and owned by the host view. Threads: as the editor base; the
+// display a control's switch turns off goes off at the next tick, outside that switch's broadcast. The
 // audio thread reaches it through `InstrumentEditorLink` while it is open: the input level is one atomic
 // store; the instrument forgets it (waiting for a block in flight) before it closes or goes. A "CurrentZone"
 // change arriving where the zone list's lock cannot be taken at once (another thread, or a thread that
@@ -48,7 +49,8 @@ public:
     bool open(platform::WindowHandle parent, const Rect& area) override;
     void close() override;
     void selectModule(int index) override;
-    // Publishes the input level (sender 3), selects a zone left for the tick, then the base's tick.
+    // Publishes the input level (sender 3), applies the zone and display switches left for the tick, then
+    // the base's tick.
     void idle() override;
     // The keyword toggles the internal page and is consumed; every other key goes to the control under
     // the pointer.
@@ -59,18 +61,24 @@ public:
 
 private:
     static constexpr int kNoPendingZone = INT_MIN;
+    // Which display a control's switch leaves to be switched off at the tick.
+    static constexpr int kNoDisplay = 0;
+    static constexpr int kEditorDisplay = 1;
+    static constexpr int kBrowserDisplay = 2;
 
     Corvale* instrument() const;
     ZoneManager* shownZoneManager() const;
     void followZone(int index);
     void applyPendingZone();
     void keepDisplaysExclusive(const ParameterMessage& change);
+    void applyPendingDisplay();
     bool dropOnHover(const WindowMessage& drop);
 
     TextParser parser_;
     std::atomic<float> inputLevel_{0.0f};
     std::atomic<const Module*> shown_{nullptr};
     std::atomic<int> pendingZone_{kNoPendingZone};
+    std::atomic<int> pendingDisplayOff_{kNoDisplay};
 };
 
 } // namespace trov

@@ -84,13 +84,11 @@ bool OstrelSampleEditor::receiveParameter(const ParameterMessage& message) {
         }
         return true;
     }
+    // Always at the tick: the zone manager publishes the sample under its list's lock and a new listener
+    // hears it under the parameter's, so the view, which takes the list's lock, is never read here.
     if (name == keys::kCurrentSample) {
-        if (onUserInterfaceThread()) {
-            loadZoneView();
-        } else {
-            pendingView_.store(true, std::memory_order_release);
-            deferControlWork();
-        }
+        pendingView_.store(true, std::memory_order_release);
+        deferControlWork();
         return true;
     }
     if (name == keys::kCurrentZone || name == keys::kSampleLoopOn || name == keys::kSampleSliced) {

@@ -14,7 +14,8 @@ namespace trov {
 // when the zone has no sample.
 //
 // Owned by its parent. Threads: as the library's sample editor; a notification on another thread only
-// records what it asks (a new opacity, the zone's view) for the user-interface thread's next tick.
+// records what it asks (a new opacity) for the user-interface thread's next tick, and a new sample's view is
+// always read there, outside the broadcast that announced it.
 class OstrelSampleEditor : public ControlSampleEditor {
 public:
     // The emulated machine's sample memory.

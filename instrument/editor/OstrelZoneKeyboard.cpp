@@ -246,21 +246,19 @@ void OstrelZoneKeyboard::updateKeyboardSelection() {
                                                                        : KeyRange(0, -1));
 }
 
-// Off the user-interface thread only the redraw is recorded; the keyboard's selection waits for the tick.
+// The keyboard's selection is read from the zone list at the tick, never here: this runs inside broadcasts
+// of the zone's values, which the zone manager makes under the list's lock and a new listener hears under
+// the parameter's.
 void OstrelZoneKeyboard::setNeedsRedraw(bool on) {
     ControlValue::setNeedsRedraw(on);
     if (keyboard_ == nullptr)
         return;
-    if (!onUserInterfaceThread()) {
-        if (on) {
-            pendingSelection_.store(true, std::memory_order_release);
-            deferControlWork();
-        }
-        return;
+    if (on) {
+        pendingSelection_.store(true, std::memory_order_release);
+        deferControlWork();
+    } else if (onUserInterfaceThread()) {
+        keyboard_->setNeedsRedraw(false);
     }
-    if (on)
-        updateKeyboardSelection();
-    keyboard_->setNeedsRedraw(on);
 }
 
 void OstrelZoneKeyboard::applyDeferredControlWork() {
@@ -272,8 +270,10 @@ void OstrelZoneKeyboard::applyDeferredControlWork() {
             if (const int zone = zoneForKey(key); zone >= 0)
                 selectZone(zone);
     }
-    if (pendingSelection_.exchange(false, std::memory_order_acq_rel))
-        setNeedsRedraw(true);
+    if (pendingSelection_.exchange(false, std::memory_order_acq_rel) && keyboard_ != nullptr) {
+        updateKeyboardSelection();
+        keyboard_->setNeedsRedraw(true);
+    }
 }
 
 void OstrelZoneKeyboard::selectZone(int index) {

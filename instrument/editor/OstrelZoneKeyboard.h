@@ -29,7 +29,8 @@ class Zone;
 // module's engine on the thread that plays them and parameter and resource notifications on any thread:
 // there it only records values and asks for the user-interface thread's next tick, where the selection a
 // note asks for, a new layout and the keyboard's selected keys are applied; it allocates nothing and takes
-// no lock there.
+// no lock there. The keyboard's selected keys are read from the zone list at the tick on any thread, so that
+// no broadcast of the zone's values waits for the list's lock.
 class OstrelZoneKeyboard : public ControlValue {
 public:
     static constexpr int kNoZone = -1;
@@ -60,7 +61,8 @@ public:
     std::string getValueText() override;
     // p in editor coordinates: the band of the first zone under it, else the keyboard's answer.
     Rect getActiveRect(const Point& p) override;
-    // The base's redraw; with the keyboard, its selected keys follow the current zone and it redraws too.
+    // The base's redraw; with the keyboard, its selected keys follow the current zone and it redraws too, at
+    // the next tick.
     void setNeedsRedraw(bool on) override;
     void showContextMenu(PopupMenu& menu, const Point& where) override;
     void paint(Canvas& canvas, const Rect& area) override;

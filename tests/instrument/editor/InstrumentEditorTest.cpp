@@ -122,12 +122,14 @@ TEST_F(InstrumentEditor, ADisplayModeSwitchedOnByAControlSwitchesTheOtherOff) {
         settings().setBool(c.on, false, Sender::kSettings);
         settings().setBool(c.other, true, Sender::kSettings);
         settings().setBool(c.on, true, c.sender);
+        tick();
         EXPECT_TRUE(settings().getBool(c.on)) << c.on << " " << c.sender;
         EXPECT_EQ(settings().getBool(c.other), c.otherStaysOn) << c.on << " " << c.sender;
     }
     // Switching one off leaves the other.
     settings().setBool(keys::kDisplayEditor, true, Sender::kSettings);
     settings().setBool(keys::kDisplayBrowser, false, Sender::kEditor);
+    tick();
     EXPECT_TRUE(settings().getBool(keys::kDisplayEditor));
 }
 

@@ -175,6 +175,7 @@ TEST_F(InstrumentSampleEditor, ADoubleClickOnTheThumbnailShowsTheFullDisplayAndO
         tick(20);
         driver.doubleClick(at(kX + 5, kY + 5));
         flush();
+        tick();
         EXPECT_EQ(settings.getBool(keys::kDisplayEditor), thumbnail);
         // Switched on by the control, the editor display leaves the browser off.
         EXPECT_EQ(settings.getBool(keys::kDisplayBrowser), !thumbnail);
