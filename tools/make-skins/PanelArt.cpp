@@ -52,7 +52,7 @@ void legend(DrawContext& dc, const PanelNode& node, const NativeRect& r) {
     if (node.label.empty())
         return;
     if (node.type == "LCDDisplay") {
-        pixelText(dc, node.label, {r.left - 64, r.top, r.left - 4, r.bottom}, kDisplayText, 1,
+        pixelText(dc, node.label, {r.left - 64, r.top, r.left - 5, r.bottom}, kLegend, 1,
                   platform::draw::kTextRight);
         return;
     }
@@ -65,8 +65,11 @@ void legend(DrawContext& dc, const PanelNode& node, const NativeRect& r) {
 void decorate(DrawContext& dc, const PanelNode& node, const PanelNode& page, ColorRef base,
               const IsPage& isPage) {
     const NativeRect r = local(node.absolute, page);
+    // The display's window, and a small one of its own behind a number readout.
     if (node.id == kDisplayId)
         displayWindow(dc, r);
+    else if (node.type == "LCDDisplay")
+        displayWindow(dc, {r.left - 1, r.top - 1, r.right + 1, r.bottom + 1});
     else if (node.type == "Container" && !node.label.empty())
         section(dc, r, node.label, base);
     else if (node.type == "LFOLED")

@@ -90,7 +90,7 @@ bool isPage(const PanelNode& node) {
 // Every skin name with the places that name it, in the order first named.
 std::vector<std::pair<std::string, std::vector<Use>>> collectUses(const PanelNode& root) {
     std::vector<std::pair<std::string, std::vector<Use>>> out;
-    const auto add = [&](const std::string& name, Use use) {
+    const auto add = [&](const std::string& name, const Use& use) {
         if (name.empty())
             return;
         for (auto& [known, uses] : out)

@@ -229,6 +229,10 @@ TEST_F(Skins, GlyphSheetsHoldThePixelFontsCapitalsInTheirAlphabetsOrder) {
         const auto font = platform::draw::makePixelFont(height);
         for (std::size_t i = 0; i < alphabet.size(); ++i) {
             const auto& glyph = font->glyph(static_cast<unsigned char>(std::toupper(alphabet[i])));
+            const auto glyphInk = [&glyph](int gx, int gy) {
+                return glyph.coverage[static_cast<std::size_t>(gy) * static_cast<std::size_t>(glyph.width) +
+                                      static_cast<std::size_t>(gx)] != 0;
+            };
             const Rect cell = sheet->getFrame(static_cast<int>(i));
             // The glyph's ink from its first inked pixel, row by row, against the cell's.
             int ink = 0;
@@ -239,7 +243,7 @@ TEST_F(Skins, GlyphSheetsHoldThePixelFontsCapitalsInTheirAlphabetsOrder) {
                         origin = Point(x, y);
             for (int gy = 0; gy < glyph.height; ++gy)
                 for (int gx = 0; gx < glyph.width; ++gx)
-                    ink += glyph.coverage[static_cast<std::size_t>(gy * glyph.width + gx)] != 0;
+                    ink += glyphInk(gx, gy) ? 1 : 0;
             int sheetInk = 0;
             for (int y = 0; y < cell.getHeight(); ++y)
                 for (int x = 0; x < cell.getWidth(); ++x)
@@ -251,11 +255,11 @@ TEST_F(Skins, GlyphSheetsHoldThePixelFontsCapitalsInTheirAlphabetsOrder) {
             Point first(-1, -1);
             for (int gy = 0; gy < glyph.height && first.x < 0; ++gy)
                 for (int gx = 0; gx < glyph.width && first.x < 0; ++gx)
-                    if (glyph.coverage[static_cast<std::size_t>(gy * glyph.width + gx)] != 0)
+                    if (glyphInk(gx, gy))
                         first = Point(gx, gy);
             for (int gy = 0; gy < glyph.height; ++gy)
                 for (int gx = 0; gx < glyph.width; ++gx) {
-                    const bool inked = glyph.coverage[static_cast<std::size_t>(gy * glyph.width + gx)] != 0;
+                    const bool inked = glyphInk(gx, gy);
                     const int x = origin.x + gx - first.x;
                     const int y = origin.y + gy - first.y;
                     EXPECT_EQ(alphaAt(*sheet, cell.left + x, y) != 0, inked)
