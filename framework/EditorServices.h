@@ -45,6 +45,9 @@ public:
     virtual void showInfo(const void* sender, const std::string& text, int level) = 0;
     virtual void clearInfo(const void* sender) = 0;
     virtual void showModule(int moduleIndex) = 0;
+    // Writes what the open editor's window shows as a PNG file; false when it is closed, shows nothing or
+    // the file cannot be written.
+    virtual bool writeImage(const std::string& /*path*/) { return false; }
 };
 
 // A reference-counted skin bitmap loaded from an image file at construction.

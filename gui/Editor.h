@@ -88,6 +88,8 @@ public:
     void clearInfo(const void* sender) override;
     // selectModule, then refresh.
     void showModule(int index) override;
+    // The window as the screen would show it (its children and popups laid over it).
+    bool writeImage(const std::string& path) override;
 
     // WindowTarget.
     bool receiveWindowMessage(const WindowMessage& message) override { return receive(message); }

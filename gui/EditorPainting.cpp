@@ -5,6 +5,7 @@
 #include "gui/Editor.h"
 #include "gui/InfoLine.h"
 #include "gui/controls/ControlDebugInfo.h"
+#include "platform/draw/Snapshot.h"
 
 namespace trov {
 
@@ -53,6 +54,11 @@ void Editor::applyDeferredWork() {
     for (Control* control : controls_)
         if (control->getParent() == nullptr && control != frame_)
             control->applyDeferredWork();
+}
+
+bool Editor::writeImage(const std::string& path) {
+    const Window* window = getEditorWindow();
+    return window != nullptr && platform::draw::writeSnapshot(window->getHandle(), path);
 }
 
 void Editor::idle() {

@@ -323,6 +323,9 @@ bool RTASProcess::CreateCustomPlugInView() {
         auto view = std::make_unique<RTASEditor>(*this, *this);
         EditorInterface* editor = view->getEditor();
         setEditor(editor);
+        // The editor's gestures (control messages 6 and 7) become the host's touch and release.
+        if (auto* station = dynamic_cast<Radio*>(editor))
+            tuneInTo(station);
         const PluginInfo* info = getPluginInfo();
         const int offset = info != nullptr && info->supportsFeature(PluginInfo::kFeatureMidiInput) ? 72 : 56;
         const Rect size = editor->getSize();
@@ -347,6 +350,8 @@ void RTASProcess::DeleteCustomView() {
     if (view_ == nullptr)
         return;
     view_->SetViewPort(nullptr);
+    if (auto* station = dynamic_cast<Radio*>(view_->getEditor()))
+        tuneOutOf(station);
     setEditor(nullptr);
     view_.reset();
 }

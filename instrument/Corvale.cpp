@@ -14,6 +14,7 @@
 #include "framework/Message.h"
 #include "framework/System.h"
 #include "instance/Mission.h"
+#include "instrument/InstrumentEditorLink.h"
 #include "instrument/InstrumentKeys.h"
 #include "instrument/OstrelPluginInfo.h"
 #include "instrument/ProductFactories.h"
@@ -191,6 +192,16 @@ bool Corvale::openLink(int slot) {
     return opened;
 }
 
+void Corvale::attachEditorLink(InstrumentEditorLink* link) {
+    editorLink_.store(link, std::memory_order_release);
+}
+
+void Corvale::detachEditorLink(InstrumentEditorLink* link) {
+    InstrumentEditorLink* expected = link;
+    if (link != nullptr && editorLink_.compare_exchange_strong(expected, nullptr, std::memory_order_acq_rel))
+        readers_.synchronize();
+}
+
 bool Corvale::isLinkOpen() const {
     const IOBridge<float>* link = link_.load(std::memory_order_acquire);
     return link != nullptr && link->isOpen();
@@ -251,8 +262,9 @@ bool Corvale::getMasterPitch(std::int32_t& key, double& frequency) const noexcep
 bool Corvale::processesModule(const Module& module) const noexcept {
     if (!soloZone_.load(std::memory_order_relaxed))
         return true;
-    const EditorInterface* editor = getEditor();
-    return editor == nullptr || editor->getEditedModule() == &module;
+    // The editor's own answer, never the host's pointer: that one may go while a block runs.
+    const InstrumentEditorLink* editor = editorLink_.load(std::memory_order_acquire);
+    return editor == nullptr || editor->getShownModule() == &module;
 }
 
 void Corvale::process(IOPinConfig& inputs, IOPinConfig& outputs, std::int32_t frames) noexcept {
@@ -283,6 +295,8 @@ void Corvale::process(IOPinConfig& inputs, IOPinConfig& outputs, std::int32_t fr
     }
     if (outputs.getPinCount() == 0)
         return;
+    if (InstrumentEditorLink* editor = editorLink_.load(std::memory_order_acquire))
+        editor->setInputLevel(input != nullptr ? input->getPeak() : 0.0f);
     Plugin::process(inputs, outputs, frames);
     const float volume = masterVolume_ != nullptr ? masterVolume_->getValue() : 1.0f;
     for (int c = 0; c < outputs.getChannelCount(); ++c)

@@ -16,6 +16,7 @@ namespace trov {
 
 class Analogics;
 class Dictionary;
+class InstrumentEditorLink;
 template <class T> class ParameterValue;
 
 // The instrument's plug-in instance: the emulated machine's analog model (whose component tolerances its
@@ -25,8 +26,9 @@ template <class T> class ParameterValue;
 // Banks, patches, tunings and samples are loaded and saved here.
 //
 // Made by the product descriptor, initialised once by the host binding, which owns it. Threads:
-// - audio: `process` (noexcept, no allocation, no lock): reads the link and the record channel that the
-//   user-interface thread publishes; both are replaced aside and freed only once no block reads them.
+// - audio: `process` (noexcept, no allocation, no lock): reads the link, the record channel and the
+//   editor link that the user-interface thread publishes; each is replaced aside and let go only once no
+//   block reads it.
 // - MIDI: the tolerance query (from note starts).
 // - user interface: everything else, command parameters included.
 class Corvale : public Plugin, public AnalogTolerances {
@@ -65,6 +67,14 @@ public:
     // no active sender.
     bool openLink(int slot);
     bool isLinkOpen() const;
+    // The open editor's link: the block's input peak goes to it and "SoloZone" processes the module it
+    // shows. Detaching one that is attached waits for a block in flight, so the editor may then go.
+    // User-interface thread.
+    void attachEditorLink(InstrumentEditorLink* link);
+    void detachEditorLink(InstrumentEditorLink* link);
+    InstrumentEditorLink* getEditorLink() const noexcept {
+        return editorLink_.load(std::memory_order_acquire);
+    }
     Analogics* getAnalogics() const { return analogics_.load(std::memory_order_acquire); }
 
     // A patch document (one program) into the current preset: refused like a bank when another product
@@ -103,6 +113,7 @@ private:
     ParameterValue<float>* masterVolume_ = nullptr;
     // Read by notes on the MIDI and audio threads; set once by init.
     std::atomic<const ParameterValue<float>*> masterTune_{nullptr};
+    std::atomic<InstrumentEditorLink*> editorLink_{nullptr};
     std::atomic<bool> soloZone_{false};
     std::atomic<std::int32_t> recordSource_{kRecordHostInput};
     bool dialogOpen_ = false;

@@ -3,6 +3,7 @@
 #include "engine/zones/SampleManager.h"
 #include "framework/Font.h"
 #include "instrument/CorvalePluginInfo.h"
+#include "instrument/InstrumentEditorFactory.h"
 #include "instrument/ProductFactories.h"
 #include "instrument/ProductFonts.h"
 
@@ -80,8 +81,9 @@ Module* OstrelPluginInfo::createModule(Plugin* plugin, Settings& settings) {
     return createOstrelModule(plugin, settings);
 }
 
-EditorInterface* OstrelPluginInfo::createEditor(Plugin* /*plugin*/, const Module* /*module*/) {
-    return nullptr;
+EditorInterface* OstrelPluginInfo::createEditor(Plugin* plugin, const Module* module) {
+    InstrumentEditorFactory* factory = getInstrumentEditorFactory();
+    return factory != nullptr ? factory->createEditor(plugin, module) : nullptr;
 }
 
 Engine* OstrelPluginInfo::createEngine(Module* module) {
@@ -96,8 +98,9 @@ ParameterManager* OstrelPluginInfo::createParameterManager(const Module* owner) 
     return createOstrelParameters(owner);
 }
 
-ControlManager* OstrelPluginInfo::createControlManager(EditorInterface* /*editor*/) {
-    return nullptr;
+ControlManager* OstrelPluginInfo::createControlManager(EditorInterface* editor) {
+    InstrumentEditorFactory* factory = getInstrumentEditorFactory();
+    return factory != nullptr ? factory->createControlManager(editor) : nullptr;
 }
 
 SampleManager* OstrelPluginInfo::createSampleManager(const Module* owner) {

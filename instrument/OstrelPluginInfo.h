@@ -38,7 +38,7 @@ public:
 
     Plugin* createPlugin(HostInterface* host, int tag) override;
     Module* createModule(Plugin* plugin, Settings& settings) override;
-    // No editor yet: the product runs without one.
+    // The installed instrument editor factory's (InstrumentEditorFactory.h); none without one.
     EditorInterface* createEditor(Plugin* plugin, const Module* module) override;
     Engine* createEngine(Module* module) override;
     Voice* createVoice(const Module* owner, int slot, const Note& note) override;

@@ -153,6 +153,14 @@ Zone* ZoneManager::selectZone(int index) {
     return current_ >= 0 ? zones_[static_cast<std::size_t>(current_)] : nullptr;
 }
 
+bool ZoneManager::trySelectZone(int index) {
+    std::unique_lock guard(zonesLock_, std::try_to_lock);
+    if (!guard.owns_lock())
+        return false;
+    selectZone(index);
+    return true;
+}
+
 void ZoneManager::deselectCurrent() {
     if (current_ < 0)
         return;

@@ -52,6 +52,10 @@ public:
     virtual void toDictionary(Dictionary& dictionary) const;
     // Makes zone i current (none when out of range); the zone or null.
     virtual Zone* selectZone(int index);
+    // The same when the list's lock can be taken at once (it is free, or this thread holds it); false,
+    // selecting nothing, while another thread holds it. For listeners inside a parameter's broadcast, which
+    // must not wait for the lock (a selection publishes under it).
+    bool trySelectZone(int index);
     virtual void sampleSelected(Sample* /*sample*/) {}
     virtual void sampleDeselected(Sample* /*sample*/) {}
     // Called under the lock after every change of the list.

@@ -168,6 +168,13 @@ void ControlKeyboard::setSelectedRange(const KeyRange& range) {
     setNeedsRedraw(true);
 }
 
+void ControlKeyboard::setSelectColor(const Color& color) {
+    if (color == selectColor_)
+        return;
+    selectColor_ = color;
+    setNeedsRedraw(true);
+}
+
 bool ControlKeyboard::isSounding(int key) const {
     return key >= 0 && key < kKeyCount &&
            sounding_[static_cast<std::size_t>(key)].load(std::memory_order_relaxed);

@@ -72,6 +72,8 @@ public:
     void redrawKey(int key);
     int getMouseKey() const { return mouseKey_; }
     Color getSelectColor() const { return selectColor_; }
+    // The colour selected keys drawn without a skin take on; a change is redrawn.
+    void setSelectColor(const Color& color);
     // The skin bitmaps in the order of the specification (entries may be null).
     const std::vector<Bitmap*>& getKeyBitmaps() const { return bitmaps_; }
 

@@ -38,10 +38,9 @@ std::string attributeOfEntry(const Dictionary& node, const std::string& key, con
 Control* ControlManager::createControl(const Dictionary& node, const std::string& type, Parameter* parameter,
                                        Editor* /*editor*/) const {
     const int code = parameter != nullptr ? parameter->getType() : Parameter::kTypeUnknown;
-    for (const ControlType& row : controlTypes())
-        if (type == row.name)
-            return row.build != nullptr ? row.build(ControlSpec{node, parameter, code, owner_}) : nullptr;
-    return nullptr;
+    const ControlType* row = findControlType(controlTypes(), type);
+    return row != nullptr && row->build != nullptr ? row->build(ControlSpec{node, parameter, code, owner_})
+                                                   : nullptr;
 }
 
 Control* ControlManager::createFromDictionary(const Dictionary& node) const {

@@ -113,7 +113,7 @@ int ControlSampleEditor::frameToPixel(std::int32_t frame) const {
 }
 
 int ControlSampleEditor::columnOf(std::int32_t frame) const {
-    const int width = getLocalRect().getWidth();
+    const int width = getWaveformRect().getWidth();
     const auto span = static_cast<float>(static_cast<std::int64_t>(displayEnd_) - displayStart_);
     if (width <= 0 || !(span > 0.0f))
         return 0;
@@ -139,7 +139,7 @@ void ControlSampleEditor::clampView() {
 // The start first, so that a sample narrower than the control still shows from its first frame.
 void ControlSampleEditor::shiftView(std::int64_t startBy, std::int64_t endBy, const View& view) {
     const std::int64_t frames = view.frames;
-    const std::int64_t width = std::max(getLocalRect().getWidth(), 0);
+    const std::int64_t width = std::max(getWaveformRect().getWidth(), 0);
     std::int64_t start = displayStart_ + startBy;
     std::int64_t end = displayEnd_ + endBy;
     start = std::max<std::int64_t>(std::min(start, frames - width - 1), 0);
@@ -201,7 +201,7 @@ bool ControlSampleEditor::receive(const Message& message) {
     case 3010:
     case 3011: {
         const auto delta = static_cast<double>(static_cast<std::intptr_t>(window->extra));
-        const int width = std::max(getLocalRect().getWidth(), 1);
+        const int width = std::max(getWaveformRect().getWidth(), 1);
         const std::int64_t n =
             truncatedFrames(std::nearbyint(delta * static_cast<double>(displayEnd_ - displayStart_) / width));
         shiftView(window->code == 3010 ? n : -n, n, view);
@@ -338,7 +338,7 @@ bool ControlSampleEditor::drag(const WindowMessage& message, const View& view) {
         dragFileOut(zone);
         return true;
     }
-    const int width = std::max(getLocalRect().getWidth(), 1);
+    const int width = std::max(getWaveformRect().getWidth(), 1);
     float dx = static_cast<float>(message.where.x - lastMouse_.x);
     float dy = static_cast<float>(message.where.y - lastMouse_.y);
     if (isKeyDown(kKeyShift)) {

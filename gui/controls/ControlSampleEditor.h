@@ -68,6 +68,9 @@ public:
     }
     // How many times the waveform's extremes were taken from the sample (for tests and benchmarks).
     int getCacheBuilds() const { return cacheBuilds_; }
+    // The waveform's area, at the origin: the full-size rectangle also while the control shows its
+    // thumbnail (a shrunk control is painted at full size and scaled down).
+    Rect getWaveformRect() const { return getBounds().atOrigin(); }
 
 protected:
     // The current zone's sample as this control reads it: the zone held, its sample and frame count.

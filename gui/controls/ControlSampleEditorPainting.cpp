@@ -104,7 +104,7 @@ void ControlSampleEditor::rebuildCache(const View& view, int width) {
 
 void ControlSampleEditor::paint(Canvas& canvas, const Rect& area) {
     applyPendingWork();
-    const Rect local = getLocalRect();
+    const Rect local = getWaveformRect();
     const int width = local.getWidth();
     const int height = local.getHeight();
     const int mid = height / 2;

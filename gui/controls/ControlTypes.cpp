@@ -136,4 +136,11 @@ std::span<const ControlType> controlTypes() {
     return kControlTypes;
 }
 
+const ControlType* findControlType(std::span<const ControlType> table, std::string_view name) {
+    for (const ControlType& row : table)
+        if (name == row.name)
+            return &row;
+    return nullptr;
+}
+
 } // namespace trov

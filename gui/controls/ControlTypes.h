@@ -1,6 +1,7 @@
 #pragma once
 
 #include <span>
+#include <string_view>
 
 namespace trov {
 
@@ -28,5 +29,8 @@ struct ControlType {
 // The table, searched in order by exact, case-sensitive name. A control class joins it with one row in
 // ControlTypes.cpp.
 std::span<const ControlType> controlTypes();
+
+// The first row of the table with that name; null when none has it.
+const ControlType* findControlType(std::span<const ControlType> table, std::string_view name);
 
 } // namespace trov

@@ -19,8 +19,10 @@
 // NewPlugIn the host sets up, in its environment:
 //   TROV_MACHINE_REGISTRY = a store file holding, under the key "Software\<maker>\<product>" (for the test
 //       module "Software\Trovato\Corvale Test"), the string values "InstallPath" (the installation folder),
-//       "ResourcesXmlFile" and "SettingsXmlFile" (file names inside that folder); the module only reads it,
-//       and a missing one stays missing;
+//       "ResourcesXmlFile" and "SettingsXmlFile" (file names inside that folder), and for a product with an
+//       editor "ControlsXmlFile" (its editor specification, a file name inside that folder) and "ImagesDir"
+//       (the folder of its skins inside that folder); the module only reads it, and a missing one stays
+//       missing;
 //   TROV_USER_REGISTRY = a writable store file for the per-user values (made when missing);
 //   XDG_STATE_HOME = a writable folder: the log goes to <it>/<maker>/<product>.log.
 // A store file is, little-endian: "TRRG" u32:1 key, where key = u16:nameLength name u32:valueCount value*
@@ -235,14 +237,20 @@ protected:
 // Exported entry points (extern "C", looked up with dlsym).
 constexpr const char* kNewPlugInSymbol = "NewPlugIn";
 constexpr const char* kSetHostServicesSymbol = "TrovSetHostServices";
+constexpr const char* kWriteViewImageSymbol = "TrovWriteViewImage";
 using NewPlugInFunction = PlugInGroup* (*)();
 // Null goes back to the module's own headless answers (cancel, no); a quit request is then only
 // remembered.
 using SetHostServicesFunction = void (*)(HostServices* services);
+// Writes what the process's view shows (attached to a port, after its window timer has painted it) as a
+// PNG file at path: kResultOk, or kResultFailed without a view, for a view that shows nothing or a file
+// that cannot be written. The user-interface thread. A module without it cannot show its view as a file.
+using WriteViewImageFunction = std::int32_t (*)(Process* process, const char* path);
 
 } // namespace trov::hostsdk
 
 extern "C" {
 trov::hostsdk::PlugInGroup* NewPlugIn();
 void TrovSetHostServices(trov::hostsdk::HostServices* services);
+std::int32_t TrovWriteViewImage(trov::hostsdk::Process* process, const char* path);
 }

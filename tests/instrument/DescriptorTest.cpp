@@ -2,6 +2,7 @@
 #include "framework/Font.h"
 #include "framework/ProductIdentity.h"
 #include "instrument/CorvalePluginInfo.h"
+#include "instrument/InstrumentEditorFactory.h"
 #include "instrument/ProductFonts.h"
 #include "plugin/PluginEnvironment.h"
 
@@ -153,6 +154,41 @@ TEST_F(DescriptorTest, MakesNoEditorOrControlManagerAndTheBaseSampleManager) {
     EXPECT_EQ(info_.createControlManager(nullptr), nullptr);
     const std::unique_ptr<SampleManager> manager(info_.createSampleManager(nullptr));
     EXPECT_NE(manager, nullptr);
+}
+
+// What the instrument's editor library installs; the editor and factory are only told apart by address.
+class CountingEditorFactory : public InstrumentEditorFactory {
+public:
+    EditorInterface* createEditor(Plugin* plugin, const Module* module) override {
+        askedPlugin = plugin;
+        askedModule = module;
+        return editor;
+    }
+    ControlManager* createControlManager(EditorInterface* forEditor) override {
+        askedEditor = forEditor;
+        return controls;
+    }
+
+    EditorInterface* editor = reinterpret_cast<EditorInterface*>(0x1000);
+    ControlManager* controls = reinterpret_cast<ControlManager*>(0x2000);
+    Plugin* askedPlugin = nullptr;
+    const Module* askedModule = nullptr;
+    EditorInterface* askedEditor = nullptr;
+};
+
+TEST_F(DescriptorTest, TheEditorAndItsControlFactoryComeFromTheInstalledEditorFactoryWhileItIsInstalled) {
+    CountingEditorFactory factory;
+    setInstrumentEditorFactory(&factory);
+    auto* plugin = reinterpret_cast<Plugin*>(0x3000);
+    const auto* module = reinterpret_cast<const Module*>(0x4000);
+    EXPECT_EQ(info_.createEditor(plugin, module), factory.editor);
+    EXPECT_EQ(factory.askedPlugin, plugin);
+    EXPECT_EQ(factory.askedModule, module);
+    EXPECT_EQ(info_.createControlManager(factory.editor), factory.controls);
+    EXPECT_EQ(factory.askedEditor, factory.editor);
+    setInstrumentEditorFactory(nullptr);
+    EXPECT_EQ(info_.createEditor(plugin, module), nullptr);
+    EXPECT_EQ(info_.createControlManager(factory.editor), nullptr);
 }
 
 TEST_F(DescriptorTest, TheProductDescriptorIsInstalledAsTheProcesssIdentity) {

@@ -5,6 +5,7 @@
 #include "engine/notes/Tuning.h"
 #include "framework/Dictionary.h"
 #include "framework/Message.h"
+#include "instrument/InstrumentEditorLink.h"
 #include "instrument/InstrumentKeys.h"
 #include "plugin/MidiMapper.h"
 #include "plugin/ParameterEnum.h"
@@ -15,7 +16,11 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <atomic>
 #include <cmath>
+#include <memory>
+#include <thread>
 #include <vector>
 
 namespace trov::test {
@@ -257,18 +262,82 @@ TEST_F(CorvaleBlockTest, TapwireAudioArrivesAsInputAndASlotWithoutSenderStaysClo
     EXPECT_EQ(inputs().getChannel(0)->getValidFrames(), 0);
 }
 
-TEST_F(CorvaleBlockTest, SoloPlaysOnlyTheShownLayerAndBothWithoutAnEditor) {
+// The open editor as the audio thread reaches it: the input peaks it was given and the module it shows.
+class RecordingEditorLink final : public InstrumentEditorLink {
+public:
+    void setInputLevel(float level) noexcept override {
+        levels[count < levels.size() ? count : levels.size() - 1] = level;
+        ++count;
+    }
+    const Module* getShownModule() const noexcept override { return shown; }
+
+    std::array<float, 8> levels{};
+    std::size_t count = 0;
+    const Module* shown = nullptr;
+};
+
+// The host's editor pointer is not what a block reads: it may go while the block runs.
+TEST_F(CorvaleBlockTest, SoloPlaysOnlyTheLayerTheAttachedEditorShowsAndBothWithoutOne) {
     command(keys::kSoloZone, true, Sender::kEditor);
     block();
     EXPECT_EQ(InstanceWorld::engineOf(*plugin, 0)->blocks.load(), 1);
     EXPECT_EQ(InstanceWorld::engineOf(*plugin, 1)->blocks.load(), 1);
-    FakeEditor editor;
-    editor.edited = plugin->getModule(1);
-    world.host.setEditor(&editor);
+    RecordingEditorLink editor;
+    editor.shown = plugin->getModule(1);
+    plugin->attachEditorLink(&editor);
     block();
     EXPECT_EQ(InstanceWorld::engineOf(*plugin, 0)->blocks.load(), 1);
     EXPECT_EQ(InstanceWorld::engineOf(*plugin, 1)->blocks.load(), 2);
-    world.host.setEditor(nullptr);
+    plugin->detachEditorLink(&editor);
+    block();
+    EXPECT_EQ(InstanceWorld::engineOf(*plugin, 0)->blocks.load(), 2);
+}
+
+TEST_F(CorvaleBlockTest, EachBlocksInputPeakGoesToTheAttachedEditorWithoutAllocating) {
+    RecordingEditorLink editor;
+    plugin->attachEditorLink(&editor);
+    IOChannel<float>& in = *inputs().getChannel(0);
+    const std::vector<float> peaks = {0.25f, 0.75f, 0.0f};
+    {
+        AllocationGuard guard;
+        for (const float peak : peaks) {
+            std::fill(in.getData(), in.getData() + 64, 0.0f);
+            in.getData()[17] = -peak; // the largest magnitude, whatever its sign
+            in.getData()[40] = peak / 2.0f;
+            block();
+        }
+    }
+    ASSERT_EQ(editor.count, peaks.size());
+    for (std::size_t i = 0; i < peaks.size(); ++i)
+        EXPECT_FLOAT_EQ(editor.levels[i], peaks[i]);
+    plugin->detachEditorLink(&editor);
+    block();
+    EXPECT_EQ(editor.count, peaks.size());
+}
+
+TEST_F(CorvaleBlockTest, AnEditorDetachedWhileBlocksRunIsNeverReachedAfterward) {
+    std::atomic<bool> rendering{true};
+    std::thread audio([&] {
+        while (rendering.load())
+            block();
+    });
+    for (int i = 0; i < 200; ++i) {
+        auto editor = std::make_unique<RecordingEditorLink>();
+        plugin->attachEditorLink(editor.get());
+        std::this_thread::yield();
+        plugin->detachEditorLink(editor.get());
+        // Freed at once: a block still holding it would be caught by AddressSanitizer.
+        editor.reset();
+    }
+    rendering = false;
+    audio.join();
+    // Detaching one that is not attached leaves the attached one.
+    RecordingEditorLink attached, other;
+    plugin->attachEditorLink(&attached);
+    plugin->detachEditorLink(&other);
+    EXPECT_EQ(plugin->getEditorLink(), &attached);
+    plugin->detachEditorLink(&attached);
+    EXPECT_EQ(plugin->getEditorLink(), nullptr);
 }
 
 } // namespace

@@ -1,0 +1,129 @@
+#pragma once
+
+// The instrument's own editor under test: the whole product (its descriptor, plug-in class, zone managers
+// and engines, `ProductWorld`) over an installation that is the generated data folder plus an editor
+// specification and skins the test writes, with the instrument's editor library installed, so that the
+// descriptor makes the instrument's editor and its control factory. Driven like the library's harness
+// (`EditorDriver`):
+//
+//   class ZoneKeys : public test::InstrumentEditorHarness {};
+//   TEST_F(ZoneKeys, ...) {
+//       addFrames("marker", 16, 8, {...});
+//       build(test::specification({test::node("Panel").id("special::background").at(0, 0, 400, 100)
+//                                      .child(test::node("ZoneKeyboard").id("zk")...)}));
+//       open();
+//       click(30, 60); tick();
+//       EXPECT_EQ(zones()->getZoneCount(), 1);
+//   }
+//
+// The library's own type names ("Panel" is not one of them: use "Container") and the instrument's are
+// known; every "parameter" must name one of the instrument's.
+#include "engine/zones/Resources.h"
+#include "engine/zones/ZoneManager.h"
+#include "framework/Dictionary.h"
+#include "framework/File.h"
+#include "instrument/editor/InstrumentEditor.h"
+#include "instrument/editor/OstrelEditor.h"
+#include "support/EditorDriver.h"
+#include "support/EditorSpec.h"
+#include "support/ProductTestSupport.h"
+#include "support/SkinSet.h"
+
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace trov::test {
+
+class InstrumentEditorHarness : public EditorDriver {
+protected:
+    InstrumentEditorHarness() : install_(world.base.files / "install"), skins_(install_ + "/Images") {
+        // The data folder's files, but the resource description, which gains the skins.
+        std::filesystem::create_directories(install_);
+        for (const auto& entry : std::filesystem::directory_iterator(world.base.data()))
+            if (entry.path().filename() != "resources.xml")
+                std::filesystem::create_symlink(entry.path(),
+                                                install_ + "/" + entry.path().filename().string());
+        world.base.machine.setString("InstallPath", install_);
+        world.base.machine.setString("ControlsXmlFile", "controls.xml");
+        world.base.machine.setString("ImagesDir", "Images");
+        installInstrumentEditor();
+    }
+    ~InstrumentEditorHarness() override {
+        close();
+        editor.reset();
+        plugin.reset();
+        uninstallInstrumentEditor();
+    }
+
+    // Skins (`SkinSet`), added before the first `build`.
+    void addSkin(const std::string& name, int width, int height, std::uint32_t argb, int frames = 1) {
+        skins_.addSkin(name, width, height, argb, frames);
+    }
+    void addFrames(const std::string& name, int frameWidth, int frameHeight,
+                   const std::vector<std::uint32_t>& colours, bool sideBySide = false) {
+        skins_.addFrames(name, frameWidth, frameHeight, colours, sideBySide);
+    }
+
+    // Writes the specification and makes the instrument's editor of the first layer through the product's
+    // descriptor; the instrument and the resources' skins are made on first use.
+    OstrelEditor& build(const std::string& controls) {
+        close();
+        editor.reset();
+        std::ofstream(install_ + "/controls.xml") << controls;
+        if (plugin == nullptr) {
+            // The skins join the instrument's own description, in its layout.
+            std::string description = test::readFile(world.base.data() + "/resources.xml");
+            description.insert(description.rfind("</dict>"), skins_.typedBitmaps());
+            std::ofstream(install_ + "/resources.xml") << description;
+            world.base.resources->load(File(install_ + "/resources.xml"));
+            plugin = world.makeCorvale();
+        }
+        editor.reset(
+            dynamic_cast<OstrelEditor*>(world.product.createEditor(plugin.get(), plugin->getModule(0))));
+        world.base.host.setEditor(editor.get());
+        return *editor;
+    }
+    // An editor of a background alone.
+    OstrelEditor& buildEmpty() {
+        return build(specification({node("Container").id("special::background").at(0, 0, 100, 50)}));
+    }
+    // Builds an editor whose background is the node, opens it and paints it once.
+    OstrelEditor& buildAndOpen(ControlNode background) {
+        buildAndOpenEditor(std::move(background));
+        return *editor;
+    }
+
+    // The layer's parameter (the first layer unless said).
+    Parameter* parameter(const std::string& name, int instance = 0, int module = 0) const {
+        const Module* m = plugin->getModule(module);
+        return m != nullptr ? m->getSettings()->getParameter(name, instance) : nullptr;
+    }
+    template <class T> T* control(const std::string& id, int index = 0) const {
+        return dynamic_cast<T*>(editor->findControl(id, index));
+    }
+    ZoneManager* zones(int module = 0) const { return plugin->getZoneManager(module); }
+    // A zone of the layer over the keys playing a sample cached under the name (`InstrumentWorld::add`).
+    int addZone(int low, int high, const std::string& sample, int module = 0) {
+        return InstrumentWorld::addZone(*plugin, module, low, high, sample);
+    }
+    const std::string& installFolder() const { return install_; }
+    platform::ScriptedResponder& responder() { return world.base.responder; }
+
+    ProductWorld world;
+    std::unique_ptr<Corvale> plugin;
+    std::unique_ptr<OstrelEditor> editor;
+
+    Editor* drivenEditor() const override { return editor.get(); }
+    void buildFromSpecification(const std::string& controls) override { build(controls); }
+    void forgetEditor() override { world.base.host.setEditor(nullptr); }
+
+private:
+    std::string install_;
+    SkinSet skins_;
+};
+
+} // namespace trov::test
