@@ -17,6 +17,8 @@
 #include "gui/HelpLine.h"
 #include "gui/InfoLine.h"
 #include "gui/SafeDelete.h"
+#include "gui/controls/ControlDebugInfo.h"
+#include "gui/controls/ControlInfo.h"
 #include "gui/controls/ControlManager.h"
 #include "gui/controls/ControlValue.h"
 #include "instance/Plugin.h"
@@ -59,7 +61,8 @@ std::string buildSuffix(const PluginInfo& info) {
 } // namespace
 
 Editor::Editor(Plugin* plugin, const Module* module, std::unique_ptr<InfoLine> infoLine)
-    : DragDropTarget(module), plugin_(plugin), infoLine_(std::move(infoLine)),
+    : DragDropTarget(module), plugin_(plugin),
+      infoLine_(infoLine != nullptr ? std::move(infoLine) : std::make_unique<ControlInfo>(this, Rect())),
       userInterfaceThread_(std::this_thread::get_id()) {
     installGuiEditorServices();
     // Room for the rectangles of a busy tick, so that queuing one rarely allocates.
@@ -184,7 +187,20 @@ void Editor::takeSpecialId(Control* control) {
     if (id == "special::background") {
         background_ = control;
         frame_ = control;
-        setBounds(control->getRect());
+        // The debug panel wraps the first background that is a root of the specification.
+        if (showCpuMeters_ && debugInfo_ == nullptr && control->getParent() == nullptr) {
+            logLine(0, "adding debug controls...");
+            debugInfo_ = new ControlDebugInfo(this, control);
+            frame_ = debugInfo_;
+            logLine(0, "attaching performance meters...");
+            if (plugin_ != nullptr) {
+                plugin_->addCpuMeter(0, debugInfo_->getMeter(ControlDebugInfo::kEngine));
+                plugin_->addCpuMeter(1, debugInfo_->getMeter(ControlDebugInfo::kMidi));
+            }
+        } else if (debugInfo_ != nullptr) {
+            frame_ = debugInfo_;
+        }
+        setBounds(frame_->getRect());
         logLine(2, "plugin size is %dx%d", getSize().getWidth(), getSize().getHeight());
         control->setZOrder(kBackgroundZOrder);
     } else if (id == "special::help") {
@@ -212,6 +228,10 @@ Editor::~Editor() {
     }
     tuneOutOf(plugin_);
     tuneOut("CurrentModule");
+    if (debugInfo_ != nullptr && plugin_ != nullptr) {
+        plugin_->removeCpuMeter(0);
+        plugin_->removeCpuMeter(1);
+    }
     if (help_ != nullptr)
         help_->disarm();
     controlManager_.reset();
@@ -231,6 +251,7 @@ void Editor::deleteControls() {
     help_ = nullptr;
     delete frame_;
     frame_ = background_ = nullptr;
+    debugInfo_ = nullptr;
     for (Control* root : roots) {
         logLine(1, "deleting control 0x%lx (%s) outside the background",
                 reinterpret_cast<unsigned long>(root), root->getId().c_str());

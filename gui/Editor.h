@@ -17,6 +17,7 @@
 namespace trov {
 
 class Canvas;
+class ControlDebugInfo;
 class ControlManager;
 class Dictionary;
 class HelpLine;
@@ -51,7 +52,7 @@ public:
 
     // Reads the specification and builds the controls; an unknown control type is logged and thrown on.
     // A specification that does not load leaves an editor without controls (the user is told). The info
-    // line, when given, is there while the controls are built.
+    // line (the library's own unless one is given) is there while the controls are built.
     Editor(Plugin* plugin, const Module* module, std::unique_ptr<InfoLine> infoLine = nullptr);
     Editor(const Editor&) = delete;
     Editor& operator=(const Editor&) = delete;
@@ -152,6 +153,8 @@ public:
     InfoLine* getInfoLine() const { return infoLine_.get(); }
     void setInfoLine(std::unique_ptr<InfoLine> infoLine);
     bool showsCpuMeters() const { return showCpuMeters_; }
+    // The debug panel the frame is while "ShowCPUMeters" is set; null otherwise.
+    ControlDebugInfo* getDebugInfo() const { return debugInfo_; }
 
     // Threads: whether the caller is the thread the editor was built on.
     bool isUserInterfaceThread() const noexcept { return std::this_thread::get_id() == userInterfaceThread_; }
@@ -205,6 +208,7 @@ private:
     std::recursive_mutex redrawMutex_; // held for a whole redraw
     int currentModule_ = 0;
     bool showCpuMeters_ = false;
+    ControlDebugInfo* debugInfo_ = nullptr; // the frame when there is one
     Point lastMouse_;
     Point lastDrag_;
     bool active_ = false;

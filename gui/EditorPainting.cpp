@@ -1,7 +1,10 @@
 // Incremental painting: the dirty list, the tick that repaints it from the frame's tree into the canvas,
 // and whole paints.
+#include "framework/CPUMeter.h"
 #include "gui/Canvas.h"
 #include "gui/Editor.h"
+#include "gui/InfoLine.h"
+#include "gui/controls/ControlDebugInfo.h"
 #include "platform/draw/Snapshot.h"
 
 namespace trov {
@@ -42,8 +45,14 @@ void Editor::invalidateAll() {
 void Editor::applyDeferredWork() {
     if (deferredWork_.exchange(0, std::memory_order_acq_rel) == 0)
         return;
+    // The frame may be a debug panel that is not in the list; its tree holds the background's. The info
+    // line is the editor's own.
+    if (frame_ != nullptr)
+        frame_->applyDeferredWork();
+    if (auto* line = dynamic_cast<Control*>(infoLine_.get()))
+        line->applyDeferredWork();
     for (Control* control : controls_)
-        if (control->getParent() == nullptr)
+        if (control->getParent() == nullptr && control != frame_)
             control->applyDeferredWork();
 }
 
@@ -65,6 +74,9 @@ void Editor::redraw(const Rect& r) {
     if (canvas == nullptr)
         return;
     std::lock_guard redrawing(redrawMutex_);
+    CPUMeter* meter = debugInfo_ != nullptr ? debugInfo_->getMeter(ControlDebugInfo::kEditor) : nullptr;
+    if (meter != nullptr)
+        meter->beginCycle();
     if (!r.isEmpty()) {
         paint(canvas, r);
     } else {
@@ -90,6 +102,8 @@ void Editor::redraw(const Rect& r) {
                 paintRects(canvas, rects);
         }
     }
+    if (meter != nullptr)
+        meter->end();
     canvas->flush();
 }
 

@@ -73,7 +73,8 @@ double amplitudeAt(const std::vector<float>& signal, std::size_t from, std::size
     std::complex<double> sum;
     double weights = 0.0;
     for (std::size_t i = 0; i < count; ++i) {
-        const double w = 0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * static_cast<double>(i) / count);
+        const double w = 0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * static_cast<double>(i) /
+                                              static_cast<double>(count));
         const double phase = 2.0 * std::numbers::pi * hz * static_cast<double>(from + i) / kRate;
         sum += w * static_cast<double>(signal[from + i]) * std::polar(1.0, -phase);
         weights += w;

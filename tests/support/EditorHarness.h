@@ -83,6 +83,14 @@ protected:
         return *editor;
     }
 
+    // Builds an editor whose background ("special::background") is the node, opens it and paints it once.
+    Editor& buildAndOpen(ControlNode background) {
+        build(specification({background.id("special::background")}));
+        open();
+        tick();
+        return *editor;
+    }
+
     // Opens the editor at the top-left of a host frame placed away from the screen's corner, over its own
     // size (or the given area), with the host view's window timer.
     void open(const Rect& area = Rect()) {

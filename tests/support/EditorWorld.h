@@ -80,6 +80,18 @@ public:
     }
 };
 
+// An enumeration parameter's specification item: entries of (value, display text).
+inline std::string enumItem(const std::string& id, const std::string& type,
+                            const std::vector<std::pair<std::string, std::string>>& entries,
+                            const std::string& more = std::string()) {
+    std::string values = "<array name=\"values\">";
+    for (const auto& [value, display] : entries)
+        values += "<key value=\"" + value + "\" display=\"" + display + "\"/>";
+    return "<dict name=\"" + id +
+           "\"><string name=\"class\" value=\"ParameterEnum\"/><string name=\"type\" value=\"" + type +
+           "\"/><string name=\"scope\" value=\"module\"/>" + kAutomatable + more + values + "</array></dict>";
+}
+
 // The parameters the controls of the engine's material read: a zone's points and view in frames and its
 // switches (zone scope), the root note a keyboard sets and the browser's contrast (module scope).
 inline std::string materialSettings() {
@@ -102,7 +114,11 @@ inline std::string materialSettings() {
 // "Steps" (integer 0..3), "Mode" (bool), "Drive" (float, not automatable), "Gain" in three instances
 // (float) and "Detune" (zone, float); for the value controls "Coarse" (integer 0..4, default 2), "Choice"
 // (integer 0..2), "Fine" (integer 0..1000), "Count" (integer -99..99), "Amount" (float -1..1), "Hold"
-// (bool) and "Pattern" (an integer enumeration of 4 and 7); then `materialSettings`.
+// (bool) and "Pattern" (an integer enumeration of 4 and 7); for the buttons, menus and meters the
+// enumerations "Shape" (integer: 0 Sine, 1 Square, 2 Saw), "Speed" (float: 0 Slow, 1 Mid, 2 Fast, unit "x"),
+// "Source" (string: in Input, out Output) and "Nothing" (integer, no entries), "Name" (text), the bools
+// "ChoiceA", "ChoiceB", "ChoiceC" and "ShowPanel", "Meter" (float 0..2) and "TooltipDelay" (integer
+// 0..5000 ms, default 1500); then `materialSettings`.
 inline std::string editorSettings() {
     const std::string& a = kAutomatable;
     const auto integer = [](const std::string& name, int min, int max, const std::string& more = "") {
@@ -129,8 +145,21 @@ inline std::string editorSettings() {
                     a + "<integer name=\"minval\" value=\"0\"/><integer name=\"maxval\" value=\"3\"/>") +
            specItem("Mode", "bool", "module", a) + specItem("Drive", "float", "module") +
            "<section name=\"Bands\" instances=\"3\">" + specItem("Gain", "float", "module", a) +
-           "</section>" + specItem("Detune", "float", "zone", a) + valueControls + materialSettings() +
-           "</array></dict>";
+           "</section>" + specItem("Detune", "float", "zone", a) +
+           enumItem("Shape", "integer", {{"0", "Sine"}, {"1", "Square"}, {"2", "Saw"}}) +
+           enumItem("Speed", "float", {{"0", "Slow"}, {"1", "Mid"}, {"2", "Fast"}},
+                    "<string name=\"unit\" value=\"x\"/>") +
+           enumItem("Source", "string", {{"in", "Input"}, {"out", "Output"}}) +
+           enumItem("Nothing", "integer", {}) +
+           "<dict name=\"Name\"><string name=\"class\" value=\"ParameterText\"/><string name=\"scope\" "
+           "value=\"module\"/></dict>" +
+           specItem("ChoiceA", "bool", "module", a) + specItem("ChoiceB", "bool", "module", a) +
+           specItem("ChoiceC", "bool", "module", a) + specItem("ShowPanel", "bool", "module", a) +
+           specItem("Meter", "float", "module", a + "<float name=\"maxval\" value=\"2\"/>") +
+           specItem("TooltipDelay", "integer", "module",
+                    a + "<integer name=\"minval\" value=\"0\"/><integer name=\"defval\" value=\"1500\"/>"
+                        "<integer name=\"maxval\" value=\"5000\"/>") +
+           valueControls + materialSettings() + "</array></dict>";
 }
 
 // The world an editor is made in: registry stores and the install folder (`InstanceWorld`) with the
