@@ -263,7 +263,7 @@ TEST_F(CorvaleBlockTest, TapwireAudioArrivesAsInputAndASlotWithoutSenderStaysClo
 }
 
 // The open editor as the audio thread reaches it: the input peaks it was given and the module it shows.
-class RecordingEditorLink : public InstrumentEditorLink {
+class RecordingEditorLink final : public InstrumentEditorLink {
 public:
     void setInputLevel(float level) noexcept override {
         levels[count < levels.size() ? count : levels.size() - 1] = level;

@@ -21,14 +21,13 @@
 #include "engine/io/HostInterface.h"
 #include "framework/Dictionary.h"
 #include "framework/File.h"
-#include "framework/WindowTimer.h"
 #include "gui/Editor.h"
 #include "gui/InfoLine.h"
 #include "platform/draw/ImageFiles.h"
 #include "platform/draw/Snapshot.h"
+#include "support/EditorDriving.h"
 #include "support/EditorSpec.h"
 #include "support/EditorWorld.h"
-#include "support/WindowTestSupport.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -40,10 +39,8 @@
 
 namespace trov::test {
 
-class EditorHarness : public WindowSystemTest {
+class EditorHarness : public EditorDriving {
 protected:
-    static constexpr unsigned kTickMs = 50;
-
     explicit EditorHarness(const std::string& settings = editorSettings())
         : world_(settings), plugin(world_.plugin) {}
     ~EditorHarness() override {
@@ -62,9 +59,6 @@ protected:
                    const std::vector<std::uint32_t>& colours, bool sideBySide = false,
                    const Rect& part = Rect()) {
         world_.addFrames(name, frameWidth, frameHeight, colours, sideBySide, part);
-    }
-    void wheel(int x, int y, int delta) {
-        send([&] { driver.wheel(at(x, y), delta); });
     }
     // A skin of the given image (`EditorWorld::addSkinImage`).
     void addSkinImage(const std::string& name, const platform::draw::Surface& image, int frames = 1,
@@ -91,53 +85,9 @@ protected:
         return *editor;
     }
 
-    // Opens the editor at the top-left of a host frame placed away from the screen's corner, over its own
-    // size (or the given area), with the host view's window timer.
-    void open(const Rect& area = Rect()) {
-        frame_ = make("host frame", 0, {100, 50, 1100, 850});
-        editor->open(frame_, area.isEmpty() ? editor->getSize() : area);
-        timer_ = std::make_unique<WindowTimer>(editor->getWindow(), kTickMs);
-        flush();
-    }
-    void close() {
-        timer_.reset();
-        if (editor != nullptr)
-            editor->close();
+    void close() override {
+        EditorDriving::close();
         world().host.setEditor(nullptr);
-    }
-
-    platform::NativePoint at(int x, int y) const {
-        return driver.clientPoint(editor->getEditorWindow()->getHandle(), x, y);
-    }
-    void move(int x, int y) {
-        send([&] { driver.move(at(x, y)); });
-    }
-    void press(int x, int y) {
-        send([&] { driver.press(at(x, y)); });
-    }
-    void release(int x, int y) {
-        send([&] { driver.release(at(x, y)); });
-    }
-    void click(int x, int y) {
-        send([&] { driver.click(at(x, y)); });
-    }
-    void rightClick(int x, int y) {
-        send([&] { driver.click(at(x, y), platform::kRightButton); });
-    }
-    // Press at the start, move in steps of at most 5 pixels, release at the end.
-    void drag(int x0, int y0, int x1, int y1) {
-        move(x0, y0);
-        press(x0, y0);
-        const int steps = std::max({1, std::abs(x1 - x0) / 5, std::abs(y1 - y0) / 5});
-        for (int i = 1; i <= steps; ++i)
-            move(x0 + (x1 - x0) * i / steps, y0 + (y1 - y0) * i / steps);
-        release(x1, y1);
-    }
-    // The window timer's ticks: each applies deferred notifications and paints what is dirty.
-    void tick(int periods = 1) { clock_.advance(kTickMs * static_cast<unsigned>(periods)); }
-    // What the screen shows of the editor's window.
-    std::shared_ptr<platform::draw::Surface> snapshot() const {
-        return platform::draw::snapshotWindow(editor->getEditorWindow()->getHandle());
     }
 
     // The module's parameter (the first module unless said).
@@ -159,17 +109,7 @@ private:
 protected:
     // The plug-in, made at the first build.
     std::unique_ptr<DropRecordingPlugin>& plugin;
-    std::unique_ptr<Editor> editor;
     RecordingInfoLine* infoLine = nullptr; // the editor's
-
-private:
-    template <class Input> void send(Input input) {
-        input();
-        flush();
-    }
-
-    platform::WindowHandle frame_ = platform::kNoWindow;
-    std::unique_ptr<WindowTimer> timer_;
 };
 
 } // namespace trov::test

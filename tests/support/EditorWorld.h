@@ -11,6 +11,7 @@
 #include "platform/draw/Surface.h"
 #include "support/InstanceTestSupport.h"
 #include "support/TestControls.h"
+#include "support/TestSkins.h"
 
 #include <functional>
 #include <map>
@@ -172,8 +173,7 @@ public:
         info.init();
         instances.machine.setString("ControlsXmlFile", "controls.xml");
         instances.machine.setString("ImagesDir", "Images");
-        skins_.setString("file-format", "0.7.0");
-        skins_.addDictionary("bitmaps");
+        description_.setString("file-format", "0.7.0");
     }
     ~EditorWorld() {
         plugin.reset();
@@ -182,68 +182,20 @@ public:
     EditorWorld(const EditorWorld&) = delete;
     EditorWorld& operator=(const EditorWorld&) = delete;
 
-    // A skin bitmap of one colour (0xAARRGGBB, straight alpha) in the images folder and the resources'
-    // description: `frames` frames stacked, or side by side as the glyphs of an alphabet when one is given.
-    // Skins are added before the first editor is made.
+    // Skin bitmaps in the images folder and the resources' description (`TestSkins`), made before the
+    // first editor is made.
     void addSkin(const std::string& name, int width, int height, std::uint32_t argb, int frames = 1,
                  const std::string& alphabet = "") {
-        const auto surface = platform::draw::Surface::create(width, height);
-        surface->fill(
-            platform::draw::premultiply(argb & 0xFF, (argb >> 8) & 0xFF, (argb >> 16) & 0xFF, argb >> 24));
-        platform::draw::writePng(*surface, instances.files.write("Images/" + name + ".png", ""));
-        const Dictionary::View entry = skins_.getDictionary("bitmaps")->addDictionary(name);
-        entry->setString("filename", name + ".png");
-        entry->setInteger("frames", frames);
-        entry->setBool("usealpha", true);
-        if (!alphabet.empty()) {
-            entry->setBool("horizontal", true);
-            entry->setString("alphabet", alphabet);
-        }
+        skins_.addSkin(name, width, height, argb, frames, alphabet);
     }
-
-    // A skin of several frames of frameWidth x frameHeight, frame i filled with colours[i] (0xAARRGGBB,
-    // straight alpha), stacked or side by side; `part`, when not empty, is the part in use (its source
-    // rectangle). Made before the first editor, like `addSkin`.
     void addFrames(const std::string& name, int frameWidth, int frameHeight,
                    const std::vector<std::uint32_t>& colours, bool sideBySide = false,
                    const Rect& part = Rect()) {
-        const int count = static_cast<int>(colours.size());
-        const auto surface = platform::draw::Surface::create(sideBySide ? frameWidth * count : frameWidth,
-                                                             sideBySide ? frameHeight : frameHeight * count);
-        for (int i = 0; i < count; ++i) {
-            const std::uint32_t argb = colours[static_cast<std::size_t>(i)];
-            const auto pixel =
-                platform::draw::premultiply(argb & 0xFF, (argb >> 8) & 0xFF, (argb >> 16) & 0xFF, argb >> 24);
-            for (int y = 0; y < frameHeight; ++y)
-                for (int x = 0; x < frameWidth; ++x)
-                    surface->setPixel(sideBySide ? i * frameWidth + x : x,
-                                      sideBySide ? y : i * frameHeight + y, pixel);
-        }
-        platform::draw::writePng(*surface, instances.files.write("Images/" + name + ".png", ""));
-        const Dictionary::View entry = skins_.getDictionary("bitmaps")->addDictionary(name);
-        entry->setString("filename", name + ".png");
-        entry->setInteger("frames", count);
-        entry->setBool("usealpha", true);
-        entry->setBool("horizontal", sideBySide);
-        if (part.isNonZero()) {
-            entry->setInteger("left", part.left);
-            entry->setInteger("top", part.top);
-            entry->setInteger("right", part.right);
-            entry->setInteger("bottom", part.bottom);
-        }
+        skins_.addFrames(name, frameWidth, frameHeight, colours, sideBySide, part);
     }
-
-    // A skin bitmap of the given image (premultiplied pixels, as the drawing layer keeps them), described
-    // with that many frames stacked (or side by side). Before the first editor is made.
     void addSkinImage(const std::string& name, const platform::draw::Surface& image, int frames = 1,
                       bool horizontal = false) {
-        platform::draw::writePng(image, instances.files.write("Images/" + name + ".png", ""));
-        const Dictionary::View entry = skins_.getDictionary("bitmaps")->addDictionary(name);
-        entry->setString("filename", name + ".png");
-        entry->setInteger("frames", frames);
-        entry->setBool("usealpha", true);
-        if (horizontal)
-            entry->setBool("horizontal", true);
+        skins_.addSkinImage(name, image, frames, horizontal);
     }
 
     // Writes the specification and makes an editor from it (throwing what its construction throws); the
@@ -251,7 +203,7 @@ public:
     std::unique_ptr<Editor> makeEditor(const std::string& controls) {
         instances.files.write("controls.xml", controls);
         if (plugin == nullptr) {
-            skins_.save(File(instances.files.write("resources.xml", "")));
+            description_.save(File(instances.files.write("resources.xml", "")));
             instances.resources->load(File(instances.files / "resources.xml"));
             plugin.reset(static_cast<DropRecordingPlugin*>(info.createPlugin(&instances.host, 5)));
             plugin->init();
@@ -265,7 +217,8 @@ public:
     std::unique_ptr<DropRecordingPlugin> plugin;
 
 private:
-    Dictionary skins_;
+    Dictionary description_;
+    TestSkins skins_{instances.files, description_};
 };
 
 // An editor made in a world of its own from a specification, opened without a window and painted once,
