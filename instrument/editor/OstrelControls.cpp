@@ -9,7 +9,8 @@ namespace trov {
 // none of the instrument's names and reports it as an unknown type.
 Control* OstrelControls::createControl(const Dictionary& node, const std::string& type, Parameter* parameter,
                                        Editor* editor) const {
-    if (const ControlType* row = findControlType(instrumentControlTypes(), type); row != nullptr && row->build) {
+    if (const ControlType* row = findControlType(instrumentControlTypes(), type);
+        row != nullptr && row->build) {
         const int code = parameter != nullptr ? parameter->getType() : Parameter::kTypeUnknown;
         if (Control* made = row->build(ControlSpec{node, parameter, code, getOwner()}))
             return made;

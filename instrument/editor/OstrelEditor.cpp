@@ -145,7 +145,8 @@ bool OstrelEditor::receive(const Message& message) {
                 keepDisplaysExclusive(*change);
         }
     } else if (message.kind == kKindWindow && message.code == Plugin::kDropFile) {
-        if (const auto* drop = dynamic_cast<const WindowMessage*>(&message); drop != nullptr && dropOnHover(*drop))
+        if (const auto* drop = dynamic_cast<const WindowMessage*>(&message);
+            drop != nullptr && dropOnHover(*drop))
             return true;
     }
     return Editor::receive(message);

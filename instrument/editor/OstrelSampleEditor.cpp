@@ -26,12 +26,14 @@ constexpr int kCentred = Font::kAlignCenter | Font::kAlignMiddle;
 constexpr int kLeftBottom = Font::kAlignLeft | Font::kAlignBottom;
 
 int scaledUp(int coordinate) {
-    return static_cast<int>(std::nearbyint(static_cast<float>(coordinate) * OstrelSampleEditor::kThumbnailScale));
+    return static_cast<int>(
+        std::nearbyint(static_cast<float>(coordinate) * OstrelSampleEditor::kThumbnailScale));
 }
 
 } // namespace
 
-OstrelSampleEditor::OstrelSampleEditor(Editor* editor, const Rect& bounds) : ControlSampleEditor(editor, bounds) {
+OstrelSampleEditor::OstrelSampleEditor(Editor* editor, const Rect& bounds)
+    : ControlSampleEditor(editor, bounds) {
     setFlags(kAcceptsDrops);
     setDropKinds(kDropKinds);
     for (const char* name : kFollowed)
@@ -57,7 +59,8 @@ bool OstrelSampleEditor::receive(const Message& message) {
         if (const auto* window = dynamic_cast<const WindowMessage*>(&message))
             return receiveWindow(*window);
     if (message.kind == kKindParameter && message.code == Code::kParameterValue)
-        if (const auto* change = dynamic_cast<const ParameterMessage*>(&message); change != nullptr && receiveParameter(*change))
+        if (const auto* change = dynamic_cast<const ParameterMessage*>(&message);
+            change != nullptr && receiveParameter(*change))
             return true;
     return ControlSampleEditor::receive(message);
 }
@@ -112,7 +115,8 @@ bool OstrelSampleEditor::receiveParameter(const ParameterMessage& message) {
 }
 
 void OstrelSampleEditor::applyDeferredControlWork() {
-    if (const float opacity = pendingTransparency_.exchange(-1.0f, std::memory_order_acq_rel); opacity >= 0.0f)
+    if (const float opacity = pendingTransparency_.exchange(-1.0f, std::memory_order_acq_rel);
+        opacity >= 0.0f)
         setTransparency(opacity);
     if (pendingView_.exchange(false, std::memory_order_acq_rel))
         loadZoneView();
@@ -132,10 +136,11 @@ void OstrelSampleEditor::paint(Canvas& canvas, const Rect& area) {
     }
     const auto* corvale = dynamic_cast<const Corvale*>(getPlugin());
     // Kilobytes to the nearest whole one, halves to even.
-    const auto used = static_cast<long>(std::nearbyint(corvale != nullptr ? corvale->getMemoryUsage() : 0.0f));
+    const auto used =
+        static_cast<long>(std::nearbyint(corvale != nullptr ? corvale->getMemoryUsage() : 0.0f));
     canvas.setTextColor(used > kMemoryKilobytes ? kOverMemory : colorWhite);
-    canvas.drawText(toUpperCase(" memory " + std::to_string(kMemoryKilobytes) + " kb / " + std::to_string(used) +
-                                " kb in use"),
+    canvas.drawText(toUpperCase(" memory " + std::to_string(kMemoryKilobytes) + " kb / " +
+                                std::to_string(used) + " kb in use"),
                     whole, kLeftBottom);
 }
 

@@ -90,8 +90,8 @@ void OstrelZoneKeyboard::retune() {
     const Module* module = getOwner();
     engine_ = module != nullptr ? module->getEngine() : nullptr;
     zones_ = getZoneManager();
-    for (Radio* station : {engine_, static_cast<Radio*>(getResources()), zones_,
-                           static_cast<Radio*>(getOwnerEditor())})
+    for (Radio* station :
+         {engine_, static_cast<Radio*>(getResources()), zones_, static_cast<Radio*>(getOwnerEditor())})
         if (station != nullptr)
             tuneInTo(station);
 }
@@ -124,7 +124,8 @@ bool OstrelZoneKeyboard::fromDictionary(const Dictionary& spec) {
     if (readBitmap(spec, "marker", marker_) && marker_ != nullptr && marker_->getFrameCount() > 0)
         bandUnit_ = 2 * marker_->getBounds().getHeight() / marker_->getFrameCount();
     std::string text;
-    for (auto [key, colour] : {std::pair{"colorZoneOn", &colorZoneOn_}, std::pair{"colorZoneOff", &colorZoneOff_}})
+    for (auto [key, colour] :
+         {std::pair{"colorZoneOn", &colorZoneOn_}, std::pair{"colorZoneOff", &colorZoneOff_}})
         if (spec.getString(key, &text)) {
             Color parsed = *colour;
             if (parsed.parse(text))
@@ -167,8 +168,9 @@ Rect OstrelZoneKeyboard::zoneRectangle(int index, const KeyRange& range) const {
         return Rect();
     const int low = std::max<int>(range.low, lowest);
     const int high = std::min<int>(range.high, highest);
-    const int left = ControlKeyboard::isBlackKey(low) || low == lowest ? keyboard_->getKeyRect(low).left
-                                                                       : keyboard_->getKeyRect(low - 1).right + 1;
+    const int left = ControlKeyboard::isBlackKey(low) || low == lowest
+                         ? keyboard_->getKeyRect(low).left
+                         : keyboard_->getKeyRect(low - 1).right + 1;
     const int right = ControlKeyboard::isBlackKey(high) || high == highest
                           ? keyboard_->getKeyRect(high).right
                           : keyboard_->getKeyRect(high + 1).left;
@@ -183,8 +185,10 @@ Rect OstrelZoneKeyboard::getZoneRect(int index) const {
 Rect OstrelZoneKeyboard::getSliceRect(int index) const {
     KeyRange range = getBandRange(index);
     if (const ZoneManager* zones = getZoneManager())
-        if (const SharedObjectPtr<Zone> zone(zones->getZone(index)); zone && zone->getParameterBool(keys::kSampleSliced))
-            range.high = static_cast<std::int16_t>(std::min(range.low + zone->getSliceCount() - 1, int{range.high}));
+        if (const SharedObjectPtr<Zone> zone(zones->getZone(index));
+            zone && zone->getParameterBool(keys::kSampleSliced))
+            range.high =
+                static_cast<std::int16_t>(std::min(range.low + zone->getSliceCount() - 1, int{range.high}));
     return zoneRectangle(index, range);
 }
 
@@ -242,7 +246,8 @@ void OstrelZoneKeyboard::updateKeyboardSelection() {
     const int current = zones->getCurrentZoneIndex();
     const SharedObjectPtr<Zone> zone(zones->getZone(current));
     keyboard_->setSelectColor(colorZoneOn_);
-    keyboard_->setSelectedRange(zone && !sampleFileName(*zone).empty() ? getBandRange(current) : KeyRange(0, -1));
+    keyboard_->setSelectedRange(zone && !sampleFileName(*zone).empty() ? getBandRange(current)
+                                                                       : KeyRange(0, -1));
 }
 
 // Off the user-interface thread only the redraw is recorded; the keyboard's selection waits for the tick.
@@ -504,7 +509,8 @@ void OstrelZoneKeyboard::showContextMenu(PopupMenu& menu, const Point& where) {
     const auto owner = pointerToWord(this);
     const std::int32_t disabled = PopupMenuItem::kDisabled | PopupMenuItem::kGreyed;
     menu.addItem(PopupMenuItem(owner, kCopyZone, "Copy zone", zone < 0 ? disabled : 0));
-    menu.addItem(PopupMenuItem(owner, kPasteZone, "Paste zone", zone >= 0 || copied_ == nullptr ? disabled : 0));
+    menu.addItem(
+        PopupMenuItem(owner, kPasteZone, "Paste zone", zone >= 0 || copied_ == nullptr ? disabled : 0));
     menu.addItem(PopupMenuItem(owner, kDeleteZone, "Delete zone", zone < 0 ? disabled : 0));
     menu.addSeparator();
     ControlValue::showContextMenu(menu, where);
@@ -560,8 +566,8 @@ std::string OstrelZoneKeyboard::getValueText() {
     const KeyRange range = zone ? zone->getKeyRange() : KeyRange();
     if (range.low >= range.high)
         return std::string();
-    return std::to_string(range.low) + "-" + std::to_string(range.high) + " (" + getNoteName(range.low) + "-" +
-           getNoteName(range.high) + ") " + sampleFileName(*zone);
+    return std::to_string(range.low) + "-" + std::to_string(range.high) + " (" + getNoteName(range.low) +
+           "-" + getNoteName(range.high) + ") " + sampleFileName(*zone);
 }
 
 } // namespace trov

@@ -43,8 +43,9 @@ void OstrelZoneKeyboard::paintMarker(Canvas& canvas, const Rect& source, const R
     const int height = source.getHeight();
     canvas.drawBitmap(marker_, box(0, source.top, kCapWidth, height),
                       box(band.left, band.top, kCapWidth, band.getHeight()));
-    canvas.drawBitmap(marker_, box(band.left + kCapWidth, source.top, band.getWidth() - 2 * kCapWidth, height),
-                      box(band.left + kCapWidth, band.top, band.getWidth() - 2 * kCapWidth, band.getHeight()));
+    canvas.drawBitmap(
+        marker_, box(band.left + kCapWidth, source.top, band.getWidth() - 2 * kCapWidth, height),
+        box(band.left + kCapWidth, band.top, band.getWidth() - 2 * kCapWidth, band.getHeight()));
     canvas.drawBitmap(marker_, box(source.right - kCapWidth, source.top, kCapWidth, height),
                       box(band.right - kCapWidth, band.top, kCapWidth, band.getHeight()));
 }
@@ -85,7 +86,8 @@ void OstrelZoneKeyboard::paint(Canvas& canvas, const Rect& /*area*/) {
         const std::string fileName = sampleFileName(*zone);
         const Color& colour = current ? colorZoneOn_ : colorZoneOff_;
         if (marker_ != nullptr) {
-            const Rect source = marker_->getFrame((fileName.empty() ? 0 : kFileFrame) + (current ? kCurrentFrame : 0));
+            const Rect source =
+                marker_->getFrame((fileName.empty() ? 0 : kFileFrame) + (current ? kCurrentFrame : 0));
             canvas.pushTransparency(kBandTransparency);
             paintMarker(canvas, source, getZoneRect(i));
             canvas.popTransparency();
@@ -111,7 +113,8 @@ void OstrelZoneKeyboard::paint(Canvas& canvas, const Rect& /*area*/) {
             if (const Rect key = keyboard_->getKeyRect(root); !key.isEmpty()) {
                 const Rect keys = keyboard_->getRect();
                 canvas.setBrushColor(colour);
-                canvas.fillRect(Rect(Point(key.left, keys.bottom - kRootStripHeight), Point(key.right, keys.bottom)));
+                canvas.fillRect(
+                    Rect(Point(key.left, keys.bottom - kRootStripHeight), Point(key.right, keys.bottom)));
             }
     }
 }

@@ -29,8 +29,16 @@ protected:
         build(test::specification(
             {node("Background")
                  .id("special::background")
-                 .child(node("LCDText").id("text").string("text", "Layer A-Z").string("alphabet", "lcdfont").at(10, 10, 60, 7))
-                 .child(node("LCDDisplay").id("number").parameter("WaveRootNote").string("alphabet", "lcdfont").at(10, 20, 30, 7))
+                 .child(node("LCDText")
+                            .id("text")
+                            .string("text", "Layer A-Z")
+                            .string("alphabet", "lcdfont")
+                            .at(10, 10, 60, 7))
+                 .child(node("LCDDisplay")
+                            .id("number")
+                            .parameter("WaveRootNote")
+                            .string("alphabet", "lcdfont")
+                            .at(10, 20, 30, 7))
                  .child(node("LCDValueText").id("value").parameter("VCFCutoff").at(10, 30, 60, 12))
                  .child(node("LFOLED").id("led").string("down", "ledon").at(100, 40, 10, 10))}));
         world.addSine("sine", 440.0, 44100, 60);
