@@ -16,22 +16,11 @@ std::string lowerAscii(std::string text) {
 } // namespace
 
 OstrelLCDText::OstrelLCDText(Editor* editor, const std::string& text, const Rect& bounds)
-    : ControlText(editor, lowerAscii(text), bounds), flicker_(getOwner(), *this) {}
+    : OstrelLCD(editor, lowerAscii(text), bounds) {}
 
 void OstrelLCDText::setText(const std::string& text) {
     ControlText::setText(text);
     requestRedraw(true);
-}
-
-bool OstrelLCDText::fromDictionary(const Dictionary& spec) {
-    const bool read = ControlText::fromDictionary(spec);
-    flicker_.setAlphabet(getAlphabetBitmap());
-    return read;
-}
-
-void OstrelLCDText::setOwner(const Module* module) {
-    ControlText::setOwner(module);
-    flicker_.follow(module);
 }
 
 } // namespace trov
