@@ -1,4 +1,5 @@
 #include "platform/DragDrop.h"
+#include "platform/LastingObjects.h"
 
 #include "platform/Shell.h"
 #include "platform/WindowSystem.h"
@@ -19,7 +20,7 @@ struct Globals {
 };
 
 Globals& globals() {
-    static Globals* all = new Globals; // never destroyed: blocks may be freed during teardown
+    static Globals* const all = keepToTheEnd(new Globals); // blocks may be freed during teardown
     return *all;
 }
 
@@ -30,7 +31,7 @@ struct Registrations {
 };
 
 Registrations& registrations() {
-    static Registrations* all = new Registrations;
+    static Registrations* const all = keepToTheEnd(new Registrations);
     return *all;
 }
 

@@ -1,4 +1,5 @@
 #include "platform/EventLoop.h"
+#include "platform/LastingObjects.h"
 
 #include <algorithm>
 #include <vector>
@@ -13,21 +14,12 @@ EventLoop::~EventLoop() {
     removeClockClient(this);
 }
 
-namespace {
+namespace {} // namespace
 
-// Ends the loop after every other static object of the program, or of the module that holds it, has gone:
-// made before all of them, it is destroyed after them, so windows and timers of other process-wide objects
-// may still go during their teardown, and an unloaded module leaves nothing behind.
-struct LoopOwner {
-    EventLoop* loop = nullptr;
-    ~LoopOwner() { delete loop; }
-};
-LoopOwner gLoopOwner __attribute__((init_priority(101)));
-
-} // namespace
-
+// Ends after every other static object: windows and timers of other process-wide objects may still go
+// during their teardown.
 EventLoop& EventLoop::instance() {
-    static EventLoop* const loop = gLoopOwner.loop = new EventLoop;
+    static EventLoop* const loop = keepToTheEnd(new EventLoop);
     return *loop;
 }
 

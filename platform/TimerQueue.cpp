@@ -1,4 +1,5 @@
 #include "platform/TimerQueue.h"
+#include "platform/LastingObjects.h"
 
 #include "platform/Diagnostics.h"
 
@@ -47,8 +48,8 @@ TimerQueue::~TimerQueue() {
 }
 
 TimerQueue& TimerQueue::defaultQueue() {
-    // Never destroyed: timers owned by other process-wide objects may be deleted during their teardown.
-    static TimerQueue* queue = new TimerQueue;
+    // Kept to the end: timers owned by other process-wide objects may be deleted during their teardown.
+    static TimerQueue* const queue = keepToTheEnd(new TimerQueue);
     return *queue;
 }
 

@@ -1,4 +1,5 @@
 #include "platform/WindowSystem.h"
+#include "platform/LastingObjects.h"
 
 #include "platform/Shell.h"
 
@@ -45,8 +46,8 @@ WindowSystem::~WindowSystem() {
 }
 
 WindowSystem& WindowSystem::instance() {
-    // Never destroyed, like the loop it serves.
-    static WindowSystem* system = new WindowSystem(EventLoop::instance());
+    // Kept to the end, and closed before the loop it serves, which it makes first.
+    static WindowSystem* const system = keepToTheEnd(new WindowSystem(EventLoop::instance()));
     return *system;
 }
 

@@ -51,6 +51,11 @@ void ParameterText::notifyListeners() {
     broadcast(makeMessage(pointerToWord(text.c_str()), 0.0f, Sender::kSettings));
 }
 
+void ParameterText::listenerAdded(Radio* listener) {
+    const std::string text = getValue();
+    sendTo(listener, makeMessage(pointerToWord(text.c_str()), 0.0f, Sender::kNewListener));
+}
+
 std::string ParameterText::getValue() const {
     std::lock_guard guard(textLock_);
     return text_;

@@ -9,7 +9,8 @@ namespace trov {
 
 // One text guarded by a lock, so that it may be set and read on different threads. Every setting is
 // broadcast, after the lock is released, with the address of the new text's characters as the extra
-// word; receivers copy the text at once. A persistent text is kept in the per-user preferences.
+// word; receivers copy the text at once. A new listener is told the current text at once, as every
+// parameter tells it its value. A persistent text is kept in the per-user preferences.
 // Threads: any.
 class ParameterText : public Parameter {
 public:
@@ -29,6 +30,7 @@ public:
     void read(const Dictionary& item) override;
     void write(Dictionary& dictionary) const override;
     void notifyListeners() override;
+    void listenerAdded(Radio* listener) override;
 
     virtual std::string getValue() const;
     virtual void setValue(const std::string& text, int sender);

@@ -4,6 +4,7 @@
 #   instance <- instrument <- gui <- instrument/editor
 #   platform <- platform/draw (the drawing layer) <- gui: no other layer draws
 #   platform <- platform/hostsdk (the host's class library) <- host, module: no other layer binds to it
+#   host, instrument/editor <- module (the installed module joins the binding and the editor)
 #   hostapp (the host program) includes only itself and platform/hostsdk/HostSide.h, which includes
 #   nothing of ours: the program links none of our layers
 #   imaging stands alone.
@@ -41,7 +42,7 @@ BEGIN {
     below["instrument"] = below["instance"] " instrument"
     below["gui"] = below["instrument"] " platform/draw gui"
     below["instrument/editor"] = below["gui"] " instrument/editor"
-    below["module"] = below["host"] " " below["instrument"] " module"
+    below["module"] = below["host"] " " below["instrument/editor"] " module"
     below["hostapp"] = "hostapp " hostSide
     below["imaging"] = "imaging"
     # engine/: rank of each subfolder; an include may not reach a higher rank.

@@ -180,9 +180,7 @@ bool Control::fromDictionary(const Dictionary& spec) {
         for (int i = 0; i < count; ++i)
             if (const Dictionary::View item = spec.getArrayItem("listento", i)) {
                 // Listened to from now on: the parameter was bound before the node was read.
-                if (const std::string name = item->getAttribute("value");
-                    !name.empty() && listenTo_.insert(name).second)
-                    tuneIn(name);
+                listenTo(item->getAttribute("value"));
             }
     } catch (...) {
         // A malformed list is skipped; the rest of the node is still read.
@@ -193,6 +191,11 @@ bool Control::fromDictionary(const Dictionary& spec) {
         tuneIn(showParameterName_);
     }
     return true;
+}
+
+void Control::listenTo(const std::string& name) {
+    if (!name.empty() && listenTo_.insert(name).second)
+        tuneIn(name);
 }
 
 bool Control::toDictionary(Dictionary& spec) {

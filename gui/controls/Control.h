@@ -251,6 +251,9 @@ protected:
     TimerAnimation* getHoverAnimation() const { return hoverAnimation_.load(); }
     // Work off the user-interface thread waits for the editor's tick.
     bool onUserInterfaceThread() const;
+    // Listens to the named parameter of the owner module's settings from now on, as the node's "listento"
+    // names: found again after a change of module, and left when the control goes.
+    void listenTo(const std::string& name);
     // A derived control's own work that must run on the user-interface thread (timers made or deleted,
     // layout, focus): asked for from any thread, allocating nothing, it runs in
     // `applyDeferredControlWork` at the editor's next tick (at once without an editor).

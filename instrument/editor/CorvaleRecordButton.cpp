@@ -22,17 +22,7 @@ constexpr const char* kRecordedSamplesPath = "RecordedSamplesPath";
 
 CorvaleRecordButton::CorvaleRecordButton(Editor* editor) : ControlValueButton<bool>(editor) {
     clearFlags(kTextEntry);
-    tuneIn(keys::kRecordModeEnabled);
-}
-
-CorvaleRecordButton::~CorvaleRecordButton() {
-    tuneOut(keys::kRecordModeEnabled);
-}
-
-void CorvaleRecordButton::setOwner(const Module* module) {
-    tuneOut(keys::kRecordModeEnabled);
-    ControlValueButton<bool>::setOwner(module);
-    tuneIn(keys::kRecordModeEnabled);
+    listenTo(keys::kRecordModeEnabled);
 }
 
 void CorvaleRecordButton::showContextMenu(PopupMenu& menu, const Point& where) {

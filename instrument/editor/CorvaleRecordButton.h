@@ -23,11 +23,9 @@ public:
     static constexpr int kMaskHeight = 20;
 
     explicit CorvaleRecordButton(Editor* editor);
-    ~CorvaleRecordButton() override;
 
     void showContextMenu(PopupMenu& menu, const Point& where) override;
     bool receive(const Message& message) override;
-    void setOwner(const Module* module) override;
 
 protected:
     void applyDeferredControlWork() override;

@@ -1,12 +1,15 @@
 #include "instrument/editor/InstrumentControlTypes.h"
 
 #include "framework/Dictionary.h"
+#include "instrument/editor/CorvaleButtonSampleEnabled.h"
+#include "instrument/editor/CorvaleButtonSliceEnabled.h"
 #include "instrument/editor/CorvaleRecordButton.h"
 #include "instrument/editor/OstrelBackground.h"
 #include "instrument/editor/OstrelLCDText.h"
 #include "instrument/editor/OstrelLED.h"
 #include "instrument/editor/OstrelLayerButton.h"
 #include "instrument/editor/OstrelSampleBrowser.h"
+#include "instrument/editor/OstrelSampleDrag.h"
 #include "instrument/editor/OstrelSampleEditor.h"
 #include "instrument/editor/OstrelValueDisplay.h"
 #include "instrument/editor/OstrelValueText.h"
@@ -39,6 +42,10 @@ constexpr ControlType kInstrumentControlTypes[] = {
     {"Background", [](const ControlSpec& s) -> Control* { return new OstrelBackground(s.editor); }},
     {"CorvaleRecordButton",
      [](const ControlSpec& s) -> Control* { return new CorvaleRecordButton(s.editor); }},
+    {"CorvaleSampleButton",
+     [](const ControlSpec& s) -> Control* { return new CorvaleButtonSampleEnabled(s.editor); }},
+    {"CorvaleSliceButton",
+     [](const ControlSpec& s) -> Control* { return new CorvaleButtonSliceEnabled(s.editor); }},
     {"LayerButton", [](const ControlSpec& s) -> Control* { return new OstrelLayerButton(s.editor); }},
     // Like the library's "Text", it starts with the node's "text".
     {"LCDText",
@@ -52,6 +59,7 @@ constexpr ControlType kInstrumentControlTypes[] = {
     {"LFOLED", led},
     {"SampleBrowser",
      [](const ControlSpec& s) -> Control* { return new OstrelSampleBrowser(s.editor, Rect()); }},
+    {"SampleDrag", [](const ControlSpec& s) -> Control* { return new OstrelSampleDrag(s.editor); }},
     {"SampleEditor",
      [](const ControlSpec& s) -> Control* { return new OstrelSampleEditor(s.editor, Rect()); }},
     {"Settings", led},

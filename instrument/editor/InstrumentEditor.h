@@ -7,7 +7,7 @@ namespace trov {
 // (`OstrelControls`). The module installs it at load and uninstalls it at unload; tests install it
 // themselves. User-interface thread, before an editor is asked for.
 void installInstrumentEditor();
-// Removes the factory when it is this library's.
+// Removes the factory when it is this library's, and the files that sample drags left.
 void uninstallInstrumentEditor();
 
 } // namespace trov

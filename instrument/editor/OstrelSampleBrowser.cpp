@@ -22,8 +22,6 @@ constexpr const char* kIcons = "BrowserIcons";
 constexpr int kFactoryFolder = 1; // the all-users application data of the product
 constexpr int kDocumentsFolder = 2;
 constexpr float kNoContrast = -1.0f;
-// What the browser follows besides the contrast its base follows; re-tuned when the layer changes.
-constexpr const char* kFollowed[] = {keys::kCurrentProgram, keys::kCurrentZone, keys::kLCDContrast};
 
 } // namespace
 
@@ -33,35 +31,18 @@ OstrelSampleBrowser::OstrelSampleBrowser(Editor* editor, const Rect& bounds)
     addFrame(folders_);
     addFrame(files_);
     addRoots();
-    tuneIn(keys::kCurrentProgram);
-    // The base took the contrast it found before this browser was complete.
-    if (const Settings* settings = getSettings();
-        settings != nullptr && settings->getParameter(keys::kLCDContrast))
-        applyContrast(settings->getFloat(keys::kLCDContrast));
+    // Each answers at once; the contrast again, now for this browser's own flicker.
+    for (const char* name : {keys::kCurrentProgram, keys::kCurrentZone, keys::kLCDContrast})
+        listenTo(name);
 }
 
 OstrelSampleBrowser::~OstrelSampleBrowser() {
-    for (const char* name : kFollowed)
-        tuneOut(name);
     giveBack(icons_);
-}
-
-void OstrelSampleBrowser::layout() {
-    ControlFileBrowser::layout();
-    tuneIn(keys::kCurrentZone);
 }
 
 bool OstrelSampleBrowser::fromDictionary(const Dictionary& spec) {
     ControlFileBrowser::fromDictionary(spec);
     return true;
-}
-
-void OstrelSampleBrowser::setOwner(const Module* module) {
-    for (const char* name : kFollowed)
-        tuneOut(name);
-    ControlFileBrowser::setOwner(module);
-    for (const char* name : kFollowed)
-        tuneIn(name);
 }
 
 std::unique_ptr<FileBrowserNode> OstrelSampleBrowser::createNode() {

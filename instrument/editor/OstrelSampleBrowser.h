@@ -37,11 +37,8 @@ public:
     OstrelSampleBrowser(Editor* editor, const Rect& bounds);
     ~OstrelSampleBrowser() override;
 
-    // The browser's layout, then it follows "CurrentZone" (which answers at once).
-    void layout() override;
     bool fromDictionary(const Dictionary& spec) override;
     bool receive(const Message& message) override;
-    void setOwner(const Module* module) override;
     std::unique_ptr<FileBrowserNode> createNode() override;
 
     OstrelSampleFolders* getFolders() const { return folders_; }

@@ -37,21 +37,7 @@ OstrelSampleEditor::OstrelSampleEditor(Editor* editor, const Rect& bounds)
     setFlags(kAcceptsDrops);
     setDropKinds(kDropKinds);
     for (const char* name : kFollowed)
-        tuneIn(name);
-}
-
-OstrelSampleEditor::~OstrelSampleEditor() {
-    for (const char* name : kFollowed)
-        tuneOut(name);
-}
-
-// Zone-scope names are found again in the new module's settings.
-void OstrelSampleEditor::setOwner(const Module* module) {
-    for (const char* name : kFollowed)
-        tuneOut(name);
-    ControlSampleEditor::setOwner(module);
-    for (const char* name : kFollowed)
-        tuneIn(name);
+        listenTo(name);
 }
 
 bool OstrelSampleEditor::receive(const Message& message) {

@@ -28,11 +28,9 @@ public:
     static constexpr float kFlicker = 0.05f;
 
     OstrelSampleEditor(Editor* editor, const Rect& bounds);
-    ~OstrelSampleEditor() override;
 
     bool receive(const Message& message) override;
     void paint(Canvas& canvas, const Rect& area) override;
-    void setOwner(const Module* module) override;
 
 protected:
     void applyDeferredControlWork() override;

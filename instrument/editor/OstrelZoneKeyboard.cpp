@@ -54,7 +54,7 @@ OstrelZoneKeyboard::OstrelZoneKeyboard(Editor* editor, const Rect& bounds) : Con
     setFlags(kEditable | kAcceptsDrops);
     setDropKinds(kDropKinds);
     for (const char* name : kWatched)
-        tuneIn(name);
+        listenTo(name);
 }
 
 OstrelZoneKeyboard::~OstrelZoneKeyboard() {
@@ -62,10 +62,6 @@ OstrelZoneKeyboard::~OstrelZoneKeyboard() {
         copied_->release();
     if (keyboard_ != nullptr)
         keyboard_->tuneOut(keys::kCurrentZone);
-    for (const char* name : kWatched)
-        tuneOut(name);
-    for (const char* name : kWatchedOnLayout)
-        tuneOut(name);
     tuneOutOfStations();
     giveBack(marker_);
 }
@@ -98,7 +94,7 @@ void OstrelZoneKeyboard::retune() {
 
 void OstrelZoneKeyboard::layout() {
     for (const char* name : kWatchedOnLayout)
-        tuneIn(name);
+        listenTo(name);
     retune();
     if (keyboard_ == nullptr)
         for (Control* child : getChildren())

@@ -1,4 +1,5 @@
 #include "platform/draw/FontCache.h"
+#include "platform/LastingObjects.h"
 
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
@@ -19,20 +20,34 @@ namespace trov::platform::draw {
 
 namespace {
 
-// FreeType's library and faces are not safe for concurrent use: every call into it holds this lock.
+// FreeType's library and faces are not safe for concurrent use: every call into it holds the lock.
+struct FreeType {
+    FreeType() {
+        if (FT_Init_FreeType(&library) != 0)
+            library = nullptr;
+    }
+    ~FreeType() {
+        if (library != nullptr)
+            FT_Done_FreeType(library);
+    }
+    FreeType(const FreeType&) = delete;
+    FreeType& operator=(const FreeType&) = delete;
+
+    std::mutex mutex;
+    FT_Library library = nullptr;
+};
+
+FreeType& freetype() {
+    static FreeType* const instance = keepToTheEnd(new FreeType);
+    return *instance;
+}
+
 std::mutex& freetypeMutex() {
-    static auto* mutex = new std::mutex;
-    return *mutex;
+    return freetype().mutex;
 }
 
 FT_Library library() {
-    static FT_Library instance = [] {
-        FT_Library made = nullptr;
-        if (FT_Init_FreeType(&made) != 0)
-            made = nullptr;
-        return made;
-    }();
-    return instance;
+    return freetype().library;
 }
 
 std::string lowerCase(std::string text) {
@@ -206,7 +221,8 @@ struct Cache {
 };
 
 Cache& cache() {
-    static auto* instance = new Cache;
+    // Made after the library, so that its faces are done before the library is.
+    static auto* const instance = (freetype(), keepToTheEnd(new Cache));
     return *instance;
 }
 

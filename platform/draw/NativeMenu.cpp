@@ -1,4 +1,5 @@
 #include "platform/draw/NativeMenu.h"
+#include "platform/LastingObjects.h"
 
 #include "platform/Responder.h"
 #include "platform/WindowSystem.h"
@@ -30,8 +31,9 @@ struct Menus {
     MenuHandle next = 1;
 };
 
+// Menus of other process-wide objects may still go during their teardown.
 Menus& menus() {
-    static Menus* all = new Menus; // never destroyed: menus may outlive other process-wide objects
+    static Menus* const all = keepToTheEnd(new Menus);
     return *all;
 }
 

@@ -1,4 +1,5 @@
 #include "platform/draw/WindowSurfaces.h"
+#include "platform/LastingObjects.h"
 
 #include <map>
 #include <mutex>
@@ -13,8 +14,8 @@ struct Registry {
 };
 
 Registry& registry() {
-    // Never destroyed: windows of process-wide objects may go during their teardown.
-    static auto* instance = new Registry;
+    // Kept to the end: windows of process-wide objects may go during their teardown.
+    static auto* const instance = keepToTheEnd(new Registry);
     return *instance;
 }
 

@@ -242,9 +242,11 @@ TEST(ParameterText, EverySettingIsBroadcastWithTheText) {
         }
         std::string seen;
     };
-    ParameterText p(nullptr, "Sample", "Sample");
+    ParameterText p(nullptr, "Sample", "Sample", "hat");
     Copier recorder;
     p.addListener(&recorder);
+    // A new listener hears the current text at once.
+    EXPECT_EQ(recorder.seen, "hat");
     p.setValue("kick", Sender::kEditor);
     EXPECT_TRUE(p.setText("kick", Sender::kHost));
     EXPECT_EQ(std::tuple(recorder.seen, p.getText(), p.getNumSteps()),
@@ -252,8 +254,9 @@ TEST(ParameterText, EverySettingIsBroadcastWithTheText) {
     p.setText("snare", Sender::kEditor);
     EXPECT_EQ(recorder.seen, "snare");
     p.notifyListeners();
-    EXPECT_EQ(recorder.flags(), (std::vector<std::int32_t>{Sender::kEditor, Sender::kHost, Sender::kEditor,
-                                                           Sender::kSettings}));
+    EXPECT_EQ(recorder.flags(),
+              (std::vector<std::int32_t>{Sender::kNewListener, Sender::kEditor, Sender::kHost,
+                                         Sender::kEditor, Sender::kSettings}));
     EXPECT_EQ(writtenText(p), "snare");
 }
 

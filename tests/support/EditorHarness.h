@@ -25,7 +25,7 @@
 #include "gui/InfoLine.h"
 #include "platform/draw/ImageFiles.h"
 #include "platform/draw/Snapshot.h"
-#include "support/EditorDriving.h"
+#include "support/EditorDriver.h"
 #include "support/EditorSpec.h"
 #include "support/EditorWorld.h"
 
@@ -39,7 +39,7 @@
 
 namespace trov::test {
 
-class EditorHarness : public EditorDriving {
+class EditorHarness : public EditorDriver {
 protected:
     explicit EditorHarness(const std::string& settings = editorSettings())
         : world_(settings), plugin(world_.plugin) {}
@@ -85,8 +85,8 @@ protected:
         return *editor;
     }
 
-    void close() override {
-        EditorDriving::close();
+    void close() {
+        closeWindow();
         world().host.setEditor(nullptr);
     }
 
@@ -109,7 +109,10 @@ private:
 protected:
     // The plug-in, made at the first build.
     std::unique_ptr<DropRecordingPlugin>& plugin;
+    std::unique_ptr<Editor> editor;
     RecordingInfoLine* infoLine = nullptr; // the editor's
+
+    Editor* drivenEditor() const override { return editor.get(); }
 };
 
 } // namespace trov::test

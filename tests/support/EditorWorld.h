@@ -10,8 +10,8 @@
 #include "platform/draw/ImageFiles.h"
 #include "platform/draw/Surface.h"
 #include "support/InstanceTestSupport.h"
+#include "support/SkinSet.h"
 #include "support/TestControls.h"
-#include "support/TestSkins.h"
 
 #include <functional>
 #include <map>
@@ -173,7 +173,6 @@ public:
         info.init();
         instances.machine.setString("ControlsXmlFile", "controls.xml");
         instances.machine.setString("ImagesDir", "Images");
-        description_.setString("file-format", "0.7.0");
     }
     ~EditorWorld() {
         plugin.reset();
@@ -182,8 +181,8 @@ public:
     EditorWorld(const EditorWorld&) = delete;
     EditorWorld& operator=(const EditorWorld&) = delete;
 
-    // Skin bitmaps in the images folder and the resources' description (`TestSkins`), made before the
-    // first editor is made.
+    // Skins in the images folder and the resources' description (`SkinSet`), added before the first
+    // editor is made.
     void addSkin(const std::string& name, int width, int height, std::uint32_t argb, int frames = 1,
                  const std::string& alphabet = "") {
         skins_.addSkin(name, width, height, argb, frames, alphabet);
@@ -203,7 +202,7 @@ public:
     std::unique_ptr<Editor> makeEditor(const std::string& controls) {
         instances.files.write("controls.xml", controls);
         if (plugin == nullptr) {
-            description_.save(File(instances.files.write("resources.xml", "")));
+            skins_.description().save(File(instances.files.write("resources.xml", "")));
             instances.resources->load(File(instances.files / "resources.xml"));
             plugin.reset(static_cast<DropRecordingPlugin*>(info.createPlugin(&instances.host, 5)));
             plugin->init();
@@ -217,8 +216,7 @@ public:
     std::unique_ptr<DropRecordingPlugin> plugin;
 
 private:
-    Dictionary description_;
-    TestSkins skins_{instances.files, description_};
+    SkinSet skins_{instances.files / "Images"};
 };
 
 // An editor made in a world of its own from a specification, opened without a window and painted once,

@@ -1,104 +1,140 @@
 #pragma once
 
-// The instrument's editor over the real instrument, headless: the generated data folder as the install,
-// the product's descriptor and plug-in class (`Corvale`) with its two layers, engines and voices, the
-// instrument's editor library installed, an editor specification and skins written by the test, and the
-// editor driven through the in-process window system on the manual clock (`EditorDriving`):
+// The instrument's own editor under test: the whole product (its descriptor, plug-in class, zone managers
+// and engines, `ProductWorld`) over an installation that is the generated data folder plus an editor
+// specification and skins the test writes, with the instrument's editor library installed, so that the
+// descriptor makes the instrument's editor and its control factory. Driven like the library's harness
+// (`EditorDriver`):
 //
-//   class Panel : public test::InstrumentEditorHarness {};
-//   TEST_F(Panel, ...) {
-//       skins.addSkin("led", 10, 10, 0xffff0000);
-//       build(test::specification({test::node("Background").id("special::background").at(0, 0, 300, 200)
-//                                      .child(test::node("LFOLED").id("led").string("down", "led")...)}));
+//   class ZoneKeys : public test::InstrumentEditorHarness {};
+//   TEST_F(ZoneKeys, ...) {
+//       addFrames("marker", 16, 8, {...});
+//       build(test::specification({test::node("Panel").id("special::background").at(0, 0, 400, 100)
+//                                      .child(test::node("ZoneKeyboard").id("zk")...)}));
 //       open();
-//       play(4); tick(2);
+//       click(30, 60); tick();
+//       EXPECT_EQ(zones()->getZoneCount(), 1);
 //   }
-#include "engine/io/IOPinConfig.h"
-#include "gui/Editor.h"
-#include "instrument/Corvale.h"
+//
+// The library's own type names ("Panel" is not one of them: use "Container") and the instrument's are
+// known; every "parameter" must name one of the instrument's.
+#include "engine/zones/Resources.h"
+#include "engine/zones/ZoneManager.h"
+#include "framework/Dictionary.h"
+#include "framework/File.h"
 #include "instrument/editor/InstrumentEditor.h"
-#include "instrument/engine/OstrelEngine.h"
-#include "plugin/PluginInfo.h"
-#include "support/EditorDriving.h"
+#include "instrument/editor/OstrelEditor.h"
+#include "support/EditorDriver.h"
 #include "support/EditorSpec.h"
 #include "support/ProductTestSupport.h"
-#include "support/TestSkins.h"
-#include "support/VoiceTestSupport.h"
+#include "support/SkinSet.h"
 
+#include <filesystem>
 #include <memory>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace trov::test {
 
-class InstrumentEditorHarness : public EditorDriving {
+class InstrumentEditorHarness : public EditorDriver {
 protected:
-    static constexpr int kBlockFrames = 256;
-
-    InstrumentEditorHarness() {
+    InstrumentEditorHarness() : install_(world.base.files / "install"), skins_(install_ + "/Images") {
+        // The data folder's files, but the resource description, which gains the skins.
+        std::filesystem::create_directories(install_);
+        for (const auto& entry : std::filesystem::directory_iterator(world.base.data()))
+            if (entry.path().filename() != "resources.xml")
+                std::filesystem::create_symlink(entry.path(),
+                                                install_ + "/" + entry.path().filename().string());
+        world.base.machine.setString("InstallPath", install_);
+        world.base.machine.setString("ControlsXmlFile", "controls.xml");
+        world.base.machine.setString("ImagesDir", "Images");
         installInstrumentEditor();
-        world.machine.setString("ControlsXmlFile", world.files / "controls.xml");
-        world.machine.setString("ImagesDir", world.files / "Images");
     }
     ~InstrumentEditorHarness() override {
         close();
         editor.reset();
-        product_.reset();
+        plugin.reset();
         uninstallInstrumentEditor();
     }
 
-    // Writes the specification and makes a new editor from it for the first layer; the instrument is made
-    // with the first editor, after the skins are described to the resources.
-    Editor& build(const std::string& controls) {
-        close();
-        editor.reset();
-        world.files.write("controls.xml", controls);
-        if (product_ == nullptr) {
-            description_.save(File(world.files.write("resources.xml", "")));
-            world.resources->load(File(world.files / "resources.xml"));
-            product_ = std::make_unique<ProductInstrument>(world, kBlockFrames);
-        }
-        editor.reset(static_cast<Editor*>(
-            getPluginInfo()->createEditor(instrument(), instrument()->getFirstModule())));
-        return *editor;
+    // Skins (`SkinSet`), added before the first `build`.
+    void addSkin(const std::string& name, int width, int height, std::uint32_t argb, int frames = 1,
+                 const std::string& alphabet = "") {
+        skins_.addSkin(name, width, height, argb, frames, alphabet);
+    }
+    void addFrames(const std::string& name, int frameWidth, int frameHeight,
+                   const std::vector<std::uint32_t>& colours, bool sideBySide = false) {
+        skins_.addFrames(name, frameWidth, frameHeight, colours, sideBySide);
     }
 
-    Corvale* instrument() const { return product_ != nullptr ? product_->plugin.get() : nullptr; }
-    OstrelEngine& engine(int module = 0) const { return *InstrumentWorld::engineOf(*instrument(), module); }
-    Settings& settings(int module = 0) const { return InstrumentWorld::settingsOf(*instrument(), module); }
-    Parameter* parameter(const std::string& name, int module = 0) const {
-        return settings(module).getParameter(name);
+    // Writes the specification and makes the instrument's editor of the first layer through the product's
+    // descriptor; the instrument and the resources' skins are made on first use.
+    OstrelEditor& build(const std::string& controls) {
+        close();
+        editor.reset();
+        std::ofstream(install_ + "/controls.xml") << controls;
+        if (plugin == nullptr) {
+            Dictionary description(File(world.base.data() + "/resources.xml"));
+            skins_.copyInto(description);
+            description.save(File(install_ + "/resources.xml"));
+            world.base.resources->load(File(install_ + "/resources.xml"));
+            plugin = world.makeCorvale();
+        }
+        editor.reset(
+            dynamic_cast<OstrelEditor*>(world.product.createEditor(plugin.get(), plugin->getModule(0))));
+        world.base.host.setEditor(editor.get());
+        return *editor;
+    }
+    // An editor of a background alone.
+    OstrelEditor& buildEmpty() {
+        return build(specification({node("Container").id("special::background").at(0, 0, 100, 50)}));
+    }
+    // Builds an editor whose background is the node, opens it and paints it once.
+    OstrelEditor& buildAndOpen(ControlNode background) {
+        build(specification({background.id("special::background")}));
+        open();
+        tick();
+        return *editor;
+    }
+    void close() {
+        closeWindow();
+        world.base.host.setEditor(nullptr);
+    }
+
+    // The layer's parameter (the first layer unless said).
+    Parameter* parameter(const std::string& name, int instance = 0, int module = 0) const {
+        const Module* m = plugin->getModule(module);
+        return m != nullptr ? m->getSettings()->getParameter(name, instance) : nullptr;
     }
     template <class T> T* control(const std::string& id, int index = 0) const {
         return dynamic_cast<T*>(editor->findControl(id, index));
     }
-
-    // Note on or off through the instrument's MIDI input, then blocks played as the host plays them.
-    void midi(int status, int key, int velocity) {
-        InstrumentWorld::midi(*instrument(), status, key, velocity);
+    ZoneManager* zones(int module = 0) const { return plugin->getZoneManager(module); }
+    // A zone of the layer over the keys playing a sample cached under the name (`InstrumentWorld::add`).
+    int addZone(int low, int high, const std::string& sample, int module = 0) {
+        return InstrumentWorld::addZone(*plugin, module, low, high, sample);
     }
-    void play(int blocks) {
+    OstrelEngine& engine(int module = 0) const { return *InstrumentWorld::engineOf(*plugin, module); }
+    Settings& settings(int module = 0) const { return InstrumentWorld::settingsOf(*plugin, module); }
+    // A MIDI event through the instrument's input, and blocks played as the host plays them.
+    void midi(int status, int key, int velocity) { InstrumentWorld::midi(*plugin, status, key, velocity); }
+    void play(int blocks, std::int32_t blockFrames = 256) {
         std::vector<float> left;
-        ProductWorld::play(*instrument(), blocks, kBlockFrames, left);
+        ProductWorld::play(*plugin, blocks, blockFrames, left);
     }
+    const std::string& installFolder() const { return install_; }
+    platform::ScriptedResponder& responder() { return world.base.responder; }
 
-    InstrumentWorld world{TROV_BUILD_DATA};
+    ProductWorld world;
+    std::unique_ptr<Corvale> plugin;
+    std::unique_ptr<OstrelEditor> editor;
+
+    Editor* drivenEditor() const override { return editor.get(); }
 
 private:
-    static Dictionary skinDescription() {
-        Dictionary description;
-        description.setString("file-format", "0.7.0");
-        return description;
-    }
-
-    // The skins' description, loaded over the install's once the instrument is made: the install's
-    // resident samples stay cached (`Resources::load` only adds).
-    Dictionary description_ = skinDescription();
-
-protected:
-    TestSkins skins{world.files, description_};
-
-private:
-    std::unique_ptr<ProductInstrument> product_;
+    std::string install_;
+    SkinSet skins_;
 };
 
 } // namespace trov::test

@@ -23,9 +23,9 @@ constexpr float kPerVoice = 1.0f / 16.0f;
 class Displays : public test::InstrumentEditorHarness {
 protected:
     Displays() {
-        skins.addSkin("special::background", 200, 100, kBlue);
-        skins.addSkin("lcdfont", 50, 7, 0xff40ff40, 10, "0123456789");
-        skins.addSkin("ledon", 10, 10, kRed);
+        addSkin("special::background", 200, 100, kBlue);
+        addSkin("lcdfont", 50, 7, 0xff40ff40, 10, "0123456789");
+        addSkin("ledon", 10, 10, kRed);
         build(test::specification(
             {node("Background")
                  .id("special::background")
@@ -41,8 +41,8 @@ protected:
                             .at(10, 20, 30, 7))
                  .child(node("LCDValueText").id("value").parameter("VCFCutoff").at(10, 30, 60, 12))
                  .child(node("LFOLED").id("led").string("down", "ledon").at(100, 40, 10, 10))}));
-        world.addSine("sine", 440.0, 44100, 60);
-        test::InstrumentWorld::addZone(*instrument(), 0, 36, 96, "sine");
+        world.base.addSine("sine", 440.0, 44100, 60);
+        test::InstrumentWorld::addZone(*plugin, 0, 36, 96, "sine");
         open();
         tick();
     }

@@ -21,7 +21,7 @@ constexpr Point kRecord{90, 30};
 class PanelButtons : public test::InstrumentEditorHarness {
 protected:
     PanelButtons() {
-        skins.addSkin("special::background", 200, 100, 0xff303030);
+        addSkin("special::background", 200, 100, 0xff303030);
         build(test::specification({node("Background")
                                        .id("special::background")
                                        .child(node("LayerButton")
@@ -57,7 +57,7 @@ protected:
     }
     std::vector<std::string> menuTexts(Point p) {
         std::vector<std::string> texts;
-        world.responder.queueMenu([&](platform::MenuSession& menu) {
+        responder().queueMenu([&](platform::MenuSession& menu) {
             for (const platform::MenuSession::Entry& entry : menu.entries())
                 texts.push_back(entry.separator ? "---" : entry.text);
             menu.dismiss();
@@ -88,12 +88,12 @@ TEST_F(PanelButtons, SwapLayersFromTheLayerButtonsMenuExchangesTheModulesWhichev
     for (long shown : {0L, 1L}) {
         settings().setLong("CurrentModule", shown, Sender::kSettings);
         tick();
-        const Module* lower = instrument()->getModule(0);
-        const Module* upper = instrument()->getModule(1);
-        world.responder.queueMenuChoice({"Swap layers"});
+        const Module* lower = plugin->getModule(0);
+        const Module* upper = plugin->getModule(1);
+        responder().queueMenuChoice({"Swap layers"});
         rightClick(kLayer.x, kLayer.y);
-        EXPECT_EQ(instrument()->getModule(0), upper) << shown;
-        EXPECT_EQ(instrument()->getModule(1), lower) << shown;
+        EXPECT_EQ(plugin->getModule(0), upper) << shown;
+        EXPECT_EQ(plugin->getModule(1), lower) << shown;
     }
 }
 
@@ -136,18 +136,18 @@ TEST_F(PanelButtons, ADoubleClickEditsTheFileMaskAndLeavesTheRecordStateAsItWas)
 
 TEST_F(PanelButtons, TheRecordFolderIsChosenFromTheRecordButtonsMenuAfterItsOtherEntries) {
     EXPECT_EQ(menuTexts(kRecord).back(), "Record Folder...");
-    Preferences& user = world.user;
+    Preferences& user = world.base.user;
     user.setString("RecordedSamplesPath", "/before");
-    world.responder.queueMenuChoice({"Record Folder..."});
-    world.responder.queueFolder(world.files / "takes");
+    responder().queueMenuChoice({"Record Folder..."});
+    responder().queueFolder(world.base.files / "takes");
     rightClick(kRecord.x, kRecord.y);
     std::string path;
     EXPECT_TRUE(user.getString("RecordedSamplesPath", path));
-    EXPECT_EQ(path, world.files / "takes");
+    EXPECT_EQ(path, world.base.files / "takes");
     // Cancelled: the folder stays.
-    world.responder.queueMenuChoice({"Record Folder..."});
-    world.responder.queueFolder("");
+    responder().queueMenuChoice({"Record Folder..."});
+    responder().queueFolder("");
     rightClick(kRecord.x, kRecord.y);
     user.getString("RecordedSamplesPath", path);
-    EXPECT_EQ(path, world.files / "takes");
+    EXPECT_EQ(path, world.base.files / "takes");
 }

@@ -16,7 +16,7 @@ constexpr Point kEditorButton{60, 20};
 class PanelPages : public test::InstrumentEditorHarness {
 protected:
     PanelPages() {
-        skins.addSkin("special::background", 300, 200, 0xff202020);
+        addSkin("special::background", 300, 200, 0xff202020);
         const auto page = [](const char* id, const char* shownBy, int y) {
             return node("Container").id(id).parameter(shownBy).at(100, y, 100, 40);
         };

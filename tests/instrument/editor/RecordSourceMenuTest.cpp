@@ -40,7 +40,7 @@ class RecordSource : public test::InstrumentEditorHarness {
 protected:
     RecordSource() {
         test::isolateTapwireSlots();
-        skins.addSkin("special::background", 300, 200, 0xff303030);
+        addSkin("special::background", 300, 200, 0xff303030);
         build(test::specification({node("Background").id("special::background")}));
         open();
         tick();
@@ -48,7 +48,7 @@ protected:
 
     OstrelBackground* panel() const { return control<OstrelBackground>("special::background"); }
     void setOutputs(int pins, int width) {
-        world.host.setIOConfig(IOConfig(IOPinConfig(1, 1), IOPinConfig(width, pins)));
+        world.base.host.setIOConfig(IOConfig(IOPinConfig(1, 1), IOPinConfig(width, pins)));
     }
     ParameterValue<long>& channel() const {
         return *dynamic_cast<ParameterValue<long>*>(parameter("TapwireChannel"));
@@ -58,7 +58,7 @@ protected:
     // separator.
     std::vector<std::string> recordSourceEntries() {
         std::vector<std::string> seen;
-        world.responder.queueMenu([&](platform::MenuSession& menu) {
+        responder().queueMenu([&](platform::MenuSession& menu) {
             const auto top = menu.entries();
             for (int i = 0; i < static_cast<int>(top.size()); ++i)
                 if (top[static_cast<std::size_t>(i)].text == "Record Source") {
@@ -75,7 +75,7 @@ protected:
         return seen;
     }
     void choose(const std::string& entry) {
-        world.responder.queueMenuChoice({"Record Source", entry});
+        responder().queueMenuChoice({"Record Source", entry});
         rightClick(150, 100);
     }
     // The command the editor hands the panel for a chosen entry.
@@ -91,7 +91,7 @@ using Entries = std::vector<std::string>;
 
 TEST_F(RecordSource, StereoOutputsOfferTheStereoOutWithoutASeparatorAndNoSenderIsSaidSo) {
     setOutputs(1, 2);
-    instrument()->setRecordSource(Corvale::kRecordStereoOutput);
+    plugin->setRecordSource(Corvale::kRecordStereoOutput);
     channel().setValue(5, Sender::kSettings);
     // No "Disconnect" without a sender, even with a channel set.
     EXPECT_EQ(recordSourceEntries(),
@@ -100,7 +100,7 @@ TEST_F(RecordSource, StereoOutputsOfferTheStereoOutWithoutASeparatorAndNoSenderI
 
 TEST_F(RecordSource, EightMonoOutputsAreListedOneByOneAfterASeparator) {
     setOutputs(8, 1);
-    instrument()->setRecordSource(4);
+    plugin->setRecordSource(4);
     Entries expected{"Host stereo in", "---"};
     for (int k = 1; k <= 8; ++k)
         expected.push_back("Corvale out #" + std::to_string(k) + (k == 3 ? " [x]" : ""));
@@ -108,9 +108,9 @@ TEST_F(RecordSource, EightMonoOutputsAreListedOneByOneAfterASeparator) {
     EXPECT_EQ(recordSourceEntries(), expected);
 
     choose("Corvale out #8");
-    EXPECT_EQ(instrument()->getRecordSource(), 9);
+    EXPECT_EQ(plugin->getRecordSource(), 9);
     choose("Host stereo in");
-    EXPECT_EQ(instrument()->getRecordSource(), Corvale::kRecordHostInput);
+    EXPECT_EQ(plugin->getRecordSource(), Corvale::kRecordHostInput);
 }
 
 TEST_F(RecordSource, SendersAreListedBySlotTheChosenTickedAnIdleOneNamedSoAndOneReadElsewhereDisabled) {
@@ -125,14 +125,13 @@ TEST_F(RecordSource, SendersAreListedBySlotTheChosenTickedAnIdleOneNamedSoAndOne
 
     // The second link entry, as the menu listed it.
     chooseEntry(OstrelBackground::kFirstLink + 1);
-    EXPECT_EQ(instrument()->getRecordSource(), Corvale::kRecordLink);
+    EXPECT_EQ(plugin->getRecordSource(), Corvale::kRecordLink);
     EXPECT_EQ(channel().getValue(), 7);
 
-    instrument()->setRecordSource(Corvale::kRecordStereoOutput);
+    plugin->setRecordSource(Corvale::kRecordStereoOutput);
     choose("Disconnect");
     EXPECT_EQ(channel().getValue(), -1);
-    EXPECT_EQ(instrument()->getRecordSource(), Corvale::kRecordStereoOutput)
-        << "disconnecting keeps the source";
+    EXPECT_EQ(plugin->getRecordSource(), Corvale::kRecordStereoOutput) << "disconnecting keeps the source";
 
     // Without a channel no sender is ticked and nothing disconnects; a slot still read is not offered.
     const std::string drumsTaken = drums.block().receiverAttached() ? " [-]" : "";
@@ -145,10 +144,10 @@ TEST_F(RecordSource, AnEntryPastTheListedSendersChangesNothing) {
     LinkSender drums(3, "Drums");
     recordSourceEntries();
     ASSERT_EQ(panel()->getLinks().size(), 1u);
-    instrument()->setRecordSource(Corvale::kRecordStereoOutput);
+    plugin->setRecordSource(Corvale::kRecordStereoOutput);
     channel().setValue(-1, Sender::kSettings);
     chooseEntry(OstrelBackground::kFirstLink + 1);
-    EXPECT_EQ(instrument()->getRecordSource(), Corvale::kRecordStereoOutput);
+    EXPECT_EQ(plugin->getRecordSource(), Corvale::kRecordStereoOutput);
     EXPECT_EQ(channel().getValue(), -1);
 }
 

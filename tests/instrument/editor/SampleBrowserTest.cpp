@@ -25,20 +25,21 @@ namespace {
 class SampleBrowser : public test::InstrumentEditorHarness {
 protected:
     SampleBrowser() {
-        skins.addSkin("special::background", 500, 400, 0xff101010);
-        library = world.files / "Library";
-        other = world.files / "Other";
+        addSkin("special::background", 500, 400, 0xff101010);
+        library = world.base.files / "Library";
+        other = world.base.files / "Other";
         test::writeRampWav(library + "/tone.wav", 500);
         test::writeRampWav(library + "/Sub/deep.wav", 100);
         test::writeRampWav(other + "/x.wav", 100);
-        world.files.write("Library/loop.RX2", "not a loop");
-        world.files.write("Library/notes.txt", "text");
-        world.machine.setString("FactoryPresetsPath", world.files / "Factory");
-        world.user.setString("RecordedSamplesPath", "Takes");
-        const std::unique_ptr<Preferences> favourites(world.user.createChild("Preferences/Sample Folders"));
+        world.base.files.write("Library/loop.RX2", "not a loop");
+        world.base.files.write("Library/notes.txt", "text");
+        world.base.machine.setString("FactoryPresetsPath", world.base.files / "Factory");
+        world.base.user.setString("RecordedSamplesPath", "Takes");
+        const std::unique_ptr<Preferences> favourites(
+            world.base.user.createChild("Preferences/Sample Folders"));
         favourites->setString("Folder1", library);
         favourites->setString("Folder2", other);
-        favourites->setString("Folder4", world.files / "Skipped");
+        favourites->setString("Folder4", world.base.files / "Skipped");
         // The instrument, made with a first editor, writes the library the browser then lists.
         build(test::specification({node("Background").id("special::background")}));
         writeLibrary();
@@ -60,12 +61,12 @@ protected:
         const float cutoffs[] = {0.125f, 0.5f, 0.875f};
         const char* names[] = {"Alpha", "Beta", "Gamma"};
         Dictionary bank;
-        instrument()->writeHeader(bank);
+        plugin->writeHeader(bank);
         const Dictionary::View programs = bank.addArray("programs");
         for (int i = 0; i < 3; ++i) {
             settings().setFloat("VCFCutoff", cutoffs[i], Sender::kSettings);
             Dictionary patch;
-            instrument()->writeProgram(patch);
+            plugin->writeProgram(patch);
             const Dictionary::View program = patch.getArray("programs")->getChild(0, "program");
             program->setString("name", names[i]);
             program->setString("id", std::string("P") + std::to_string(i));
@@ -127,9 +128,9 @@ std::vector<std::string> savedFavourites(const Preferences& user) {
 TEST_F(SampleBrowser, TheRootsAreTheFixedFactoryAndRecordingFoldersThenTheFavouritesUpToTheFirstGap) {
     const auto& roots = browser()->getRoots();
     ASSERT_EQ(roots.size(), 4u);
-    EXPECT_EQ(roots[0]->getFolder().getPath(), world.files / "Factory");
+    EXPECT_EQ(roots[0]->getFolder().getPath(), world.base.files / "Factory");
     // A relative recordings path lies in the product's documents folder.
-    EXPECT_EQ(roots[1]->getFolder().getPath(), world.files / "Documents/Vennikt/Corvale/Takes");
+    EXPECT_EQ(roots[1]->getFolder().getPath(), world.base.files / "Documents/Vennikt/Corvale/Takes");
     EXPECT_EQ(roots[2]->getFolder().getPath(), library);
     EXPECT_EQ(roots[3]->getFolder().getPath(), other);
     for (std::size_t i = 0; i < roots.size(); ++i)
@@ -186,9 +187,10 @@ TEST_F(SampleBrowser, ADoubleClickReadsThePatchsOwnProgramOrTheProgramAtItsPlace
 TEST_F(SampleBrowser, APressOnASampleImportsItIntoTheCurrentZoneAndMarksItCurrent) {
     clickRow(folders(), find("Library"));
     clickRow(files(), find("tone.wav"));
-    const ZoneManager* zones = instrument()->getZoneManager(0);
+    const ZoneManager* zones = plugin->getZoneManager(0);
     ASSERT_GT(zones->getZoneCount(), 0);
-    EXPECT_EQ(world.resources->getSampleFile(zones->getCurrentSampleName()).getPath(), library + "/tone.wav");
+    EXPECT_EQ(world.base.resources->getSampleFile(zones->getCurrentSampleName()).getPath(),
+              library + "/tone.wav");
     EXPECT_TRUE(find("tone.wav")->isHighlighted());
 
     // A sample inside a bank is read from the bank's own list, beside the bank.
@@ -196,7 +198,7 @@ TEST_F(SampleBrowser, APressOnASampleImportsItIntoTheCurrentZoneAndMarksItCurren
     ASSERT_EQ(find("Bank.kmd")->getChildren().size(), 3u);
     const FileBrowserNode* deep = find("Bank.kmd")->getChildren()[2].get();
     clickRow(files(), deep);
-    EXPECT_EQ(world.resources->getSampleFile(zones->getCurrentSampleName()).getPath(),
+    EXPECT_EQ(world.base.resources->getSampleFile(zones->getCurrentSampleName()).getPath(),
               library + "/Sub/deep.wav");
     EXPECT_TRUE(deep->isHighlighted());
     EXPECT_FALSE(find("tone.wav")->isHighlighted());
@@ -212,27 +214,28 @@ TEST_F(SampleBrowser, HoveringNamesAPatchInTheFolderPaneAndDescribesASampleInThe
     // No author and no second text: two lines.
     EXPECT_EQ(files()->getTooltip(),
               "Wavesample: tone.wav\nSize: " + File(library + "/tone.wav").getSizeText());
-    EXPECT_EQ(world.resources->findSample(OstrelSampleFiles::kPreviewId), nullptr) << "the preview is let go";
+    EXPECT_EQ(world.base.resources->findSample(OstrelSampleFiles::kPreviewId), nullptr)
+        << "the preview is let go";
 }
 
 TEST_F(SampleBrowser, FavouritesRemovedOrAddedFromTheMenuAreSavedWhenTheEditorCloses) {
-    const std::string added = world.files / "Added";
+    const std::string added = world.base.files / "Added";
     std::filesystem::create_directories(added);
-    world.responder.queueMenuChoice({"Remove folder"});
+    responder().queueMenuChoice({"Remove folder"});
     const Point lib = rowOf(folders(), find("Library"));
     rightClick(lib.x, lib.y);
-    world.responder.queueMenuChoice({"Add new folder..."});
-    world.responder.queueFolder(added);
+    responder().queueMenuChoice({"Add new folder..."});
+    responder().queueFolder(added);
     rightClick(lib.x, lib.y);
     ASSERT_EQ(browser()->getRoots().size(), 5u);
     editor.reset();
-    EXPECT_EQ(savedFavourites(world.user), (std::vector<std::string>{other, added}));
+    EXPECT_EQ(savedFavourites(world.base.user), (std::vector<std::string>{other, added}));
 }
 
 TEST_F(SampleBrowser, FixedRootsOfferNoRemovalAndAreNeverSaved) {
     const Point factory = rowOf(folders(), browser()->getRoots()[0].get());
     std::vector<std::string> texts;
-    world.responder.queueMenu([&](platform::MenuSession& menu) {
+    responder().queueMenu([&](platform::MenuSession& menu) {
         for (const auto& entry : menu.entries())
             texts.push_back(entry.text);
         menu.dismiss();
@@ -241,7 +244,7 @@ TEST_F(SampleBrowser, FixedRootsOfferNoRemovalAndAreNeverSaved) {
     EXPECT_EQ(std::count(texts.begin(), texts.end(), "Remove folder"), 0);
     EXPECT_EQ(texts.front(), "Add new folder...");
     editor.reset();
-    EXPECT_EQ(savedFavourites(world.user), (std::vector<std::string>{library, other}));
+    EXPECT_EQ(savedFavourites(world.base.user), (std::vector<std::string>{library, other}));
 }
 
 TEST_F(SampleBrowser, ADoubleClickBesideTheRowsHidesTheBrowserAndSwitchesTheEditorDisplayOff) {

@@ -1,9 +1,9 @@
 #pragma once
 
-// An open editor driven as a user drives it: input through the window system's input driver in the
-// editor's client coordinates, the editor's 50 ms window timer on the manual clock, and what the screen
-// shows. The fixture that makes the editor (`EditorHarness` over the test product, the instrument's
-// harness over the real instrument) derives from it and sets `editor`.
+// Drives an open editor the way a host and a user do, headless: the editor opened in a host frame of the
+// in-process window system with the host view's 50 ms window timer on the manual clock, input through the
+// window system's input driver in the editor's client coordinates, ticks of the timer (the editor paints
+// then) and snapshots of what the screen shows. Fixtures derive from it and say which editor it drives.
 #include "framework/WindowTimer.h"
 #include "gui/Editor.h"
 #include "platform/draw/Snapshot.h"
@@ -15,30 +15,31 @@
 
 namespace trov::test {
 
-class EditorDriving : public WindowSystemTest {
+class EditorDriver : public WindowSystemTest {
 protected:
     static constexpr unsigned kTickMs = 50;
 
-    // The deriving fixture closes and lets go of its editor before its own world goes.
-    ~EditorDriving() override { close(); }
+    // The editor driven; null before one is made.
+    virtual Editor* drivenEditor() const = 0;
 
     // Opens the editor at the top-left of a host frame placed away from the screen's corner, over its own
     // size (or the given area), with the host view's window timer.
     void open(const Rect& area = Rect()) {
+        Editor* editor = drivenEditor();
         frame_ = make("host frame", 0, {100, 50, 1100, 850});
         editor->open(frame_, area.isEmpty() ? editor->getSize() : area);
         timer_ = std::make_unique<WindowTimer>(editor->getWindow(), kTickMs);
         flush();
     }
-    // Closes the editor (when one is open) and stops its timer.
-    virtual void close() {
+    // Stops the timer and closes the editor's window (the editor stays).
+    void closeWindow() {
         timer_.reset();
-        if (editor != nullptr)
+        if (Editor* editor = drivenEditor())
             editor->close();
     }
 
     platform::NativePoint at(int x, int y) const {
-        return driver.clientPoint(editor->getEditorWindow()->getHandle(), x, y);
+        return driver.clientPoint(drivenEditor()->getEditorWindow()->getHandle(), x, y);
     }
     void move(int x, int y) {
         send([&] { driver.move(at(x, y)); });
@@ -71,10 +72,8 @@ protected:
     void tick(int periods = 1) { clock_.advance(kTickMs * static_cast<unsigned>(periods)); }
     // What the screen shows of the editor's window.
     std::shared_ptr<platform::draw::Surface> snapshot() const {
-        return platform::draw::snapshotWindow(editor->getEditorWindow()->getHandle());
+        return platform::draw::snapshotWindow(drivenEditor()->getEditorWindow()->getHandle());
     }
-
-    std::unique_ptr<Editor> editor;
 
 private:
     template <class Input> void send(Input input) {
