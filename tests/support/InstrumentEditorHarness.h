@@ -67,6 +67,10 @@ protected:
                    const std::vector<std::uint32_t>& colours, bool sideBySide = false) {
         skins_.addFrames(name, frameWidth, frameHeight, colours, sideBySide);
     }
+    void addSkinImage(const std::string& name, const platform::draw::Surface& image, int frames = 1,
+                      bool horizontal = false) {
+        skins_.addSkinImage(name, image, frames, horizontal);
+    }
 
     // Writes the specification and makes the instrument's editor of the first layer through the product's
     // descriptor; the instrument and the resources' skins are made on first use.

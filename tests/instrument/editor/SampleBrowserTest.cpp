@@ -5,12 +5,14 @@
 #include "engine/zones/ZoneManager.h"
 #include "framework/Dictionary.h"
 #include "framework/Preferences.h"
+#include "gui/Bitmap.h"
 #include "instrument/editor/OstrelSampleBrowser.h"
 #include "instrument/editor/OstrelSampleBrowserNode.h"
 #include "instrument/editor/OstrelSampleFiles.h"
 #include "instrument/editor/OstrelSampleFolders.h"
 #include "support/DocumentFolderTestSupport.h"
 #include "support/InstrumentEditorHarness.h"
+#include "support/PixelCheck.h"
 
 #include <gtest/gtest.h>
 
@@ -22,10 +24,24 @@ using Node = OstrelSampleBrowserNode;
 
 namespace {
 
+// The icons of the six kinds side by side, closed above and open below, each 8 x 8 of its own colour.
+constexpr int kIcon = 8;
+platform::draw::Pixel iconColour(int kind, int row) {
+    return platform::draw::premultiply(40 * kind, row == 0 ? 60 : 200, 250 - 40 * kind, 255);
+}
+std::shared_ptr<platform::draw::Surface> iconSheet() {
+    auto sheet = platform::draw::Surface::create(6 * kIcon, 2 * kIcon);
+    for (int y = 0; y < 2 * kIcon; ++y)
+        for (int x = 0; x < 6 * kIcon; ++x)
+            sheet->setPixel(x, y, iconColour(x / kIcon, y / kIcon));
+    return sheet;
+}
+
 class SampleBrowser : public test::InstrumentEditorHarness {
 protected:
     SampleBrowser() {
         addSkin("special::background", 500, 400, 0xff101010);
+        addSkinImage("BrowserIcons", *iconSheet());
         library = world.base.files / "Library";
         other = world.base.files / "Other";
         test::writeRampWav(library + "/tone.wav", 500);
@@ -274,4 +290,25 @@ TEST_F(SampleBrowser, TheCurrentProgramTagsItsNodeAndItsParentsAndTheContrastFli
         EXPECT_NEAR(browser()->getOwnTransparency(), std::clamp(contrast, 0.025f, 0.975f), 0.0251f)
             << contrast;
     }
+}
+
+TEST_F(SampleBrowser, EachRowShowsTheIconOfItsKindClosedOrOpen) {
+    // The sheet is read as six columns by two rows; at full contrast the browser is all but opaque.
+    browser()->getIcons()->setFrameRect(Rect(0, 0, kIcon, kIcon));
+    settings().setFloat("LCDContrast", 1.0f, Sender::kSettings);
+    clickRow(folders(), find("Library"));
+    const auto expectIcon = [&](const FileBrowserNode* node, std::int32_t kind, int row) {
+        const Point middle = rowOf(folders(), node);
+        // The folder pane's icon cell is at the row's left, the text after it.
+        const int x =
+            (folders()->getRowRect(node) + folders()->getAbsoluteRect().getTopLeft()).left + kIcon / 2;
+        const test::Rgb seen = test::rgb(snapshot()->pixel(x, middle.y));
+        const test::Rgb icon = test::rgb(iconColour(kind, row));
+        for (int c = 0; c < 3; ++c)
+            EXPECT_LE(std::abs(seen[c] - icon[c]), 7) << node->getName() << " channel " << c;
+    };
+    expectIcon(find("Library"), FileBrowserNode::kKindFolder, 1);
+    expectIcon(find("Sub"), FileBrowserNode::kKindFolder, 0);
+    expectIcon(find("Bank.kmd"), Node::kKindBank, 0);
+    expectIcon(find("Soft.kpr"), Node::kKindPatch, 0);
 }
