@@ -42,9 +42,9 @@ bool CorvaleRecordButton::receive(const Message& message) {
                 pendingBlink_.store(on ? 1 : 0, std::memory_order_release);
                 deferControlWork();
             }
-            // A button bound to the same parameter still redraws its look.
+            // A button bound to the same parameter still follows it.
             if (change->name == getParameterName())
-                ControlValue::receive(message);
+                ControlValueButton<bool>::receive(message);
             return true;
         }
     }

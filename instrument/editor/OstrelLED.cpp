@@ -37,7 +37,8 @@ bool OstrelLED::receive(const Message& message) {
         setNeedsRedraw(true);
         return true;
     }
-    return Control::receive(message);
+    // Past the button: the LED only shows the LFO and is never pressed.
+    return Control::receive(message); // NOLINT(bugprone-parent-virtual-call)
 }
 
 float OstrelLED::getOpacity() const {

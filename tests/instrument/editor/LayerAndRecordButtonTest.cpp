@@ -85,7 +85,7 @@ TEST_F(PanelButtons, ADoubleClickOnTheLayerButtonSolosTheZoneAndBlinksUntilTheNe
 
 TEST_F(PanelButtons, SwapLayersFromTheLayerButtonsMenuExchangesTheModulesWhicheverIsShown) {
     EXPECT_EQ(menuTexts(kLayer).front(), "Swap layers");
-    for (long shown : {0L, 1L}) {
+    for (const std::int32_t shown : {0, 1}) {
         settings().setLong("CurrentModule", shown, Sender::kSettings);
         tick();
         const Module* lower = plugin->getModule(0);
