@@ -10,6 +10,7 @@
 #include "instrument/editor/OstrelSampleBrowserNode.h"
 #include "instrument/editor/OstrelSampleFiles.h"
 #include "instrument/editor/OstrelSampleFolders.h"
+#include "platform/MenuSession.h"
 #include "support/DocumentFolderTestSupport.h"
 #include "support/InstrumentEditorHarness.h"
 #include "support/PixelCheck.h"
@@ -234,7 +235,18 @@ TEST_F(SampleBrowser, HoveringNamesAPatchInTheFolderPaneAndDescribesASampleInThe
         << "the preview is let go";
 }
 
-TEST_F(SampleBrowser, FavouritesRemovedOrAddedFromTheMenuAreSavedWhenTheEditorCloses) {
+TEST_F(SampleBrowser, FavouritesRemovedOrAddedFromTheMenuAreSavedWhenTheEditorClosesAndFixedRootsNever) {
+    std::vector<std::string> texts;
+    responder().queueMenu([&](platform::MenuSession& menu) {
+        for (const auto& entry : menu.entries())
+            texts.push_back(entry.text);
+        menu.dismiss();
+    });
+    const Point factory = rowOf(folders(), browser()->getRoots()[0].get());
+    rightClick(factory.x, factory.y);
+    EXPECT_EQ(texts.front(), "Add new folder...");
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), "Remove folder"), 0) << "a fixed root stays";
+
     const std::string added = world.base.files / "Added";
     std::filesystem::create_directories(added);
     responder().queueMenuChoice({"Remove folder"});
@@ -246,21 +258,6 @@ TEST_F(SampleBrowser, FavouritesRemovedOrAddedFromTheMenuAreSavedWhenTheEditorCl
     ASSERT_EQ(browser()->getRoots().size(), 5u);
     editor.reset();
     EXPECT_EQ(savedFavourites(world.base.user), (std::vector<std::string>{other, added}));
-}
-
-TEST_F(SampleBrowser, FixedRootsOfferNoRemovalAndAreNeverSaved) {
-    const Point factory = rowOf(folders(), browser()->getRoots()[0].get());
-    std::vector<std::string> texts;
-    responder().queueMenu([&](platform::MenuSession& menu) {
-        for (const auto& entry : menu.entries())
-            texts.push_back(entry.text);
-        menu.dismiss();
-    });
-    rightClick(factory.x, factory.y);
-    EXPECT_EQ(std::count(texts.begin(), texts.end(), "Remove folder"), 0);
-    EXPECT_EQ(texts.front(), "Add new folder...");
-    editor.reset();
-    EXPECT_EQ(savedFavourites(world.base.user), (std::vector<std::string>{library, other}));
 }
 
 TEST_F(SampleBrowser, ADoubleClickBesideTheRowsHidesTheBrowserAndSwitchesTheEditorDisplayOff) {
