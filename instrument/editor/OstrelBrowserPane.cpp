@@ -1,5 +1,6 @@
 #include "instrument/editor/OstrelBrowserPane.h"
 
+#include "framework/System.h"
 #include "instrument/InstrumentKeys.h"
 #include "instrument/editor/OstrelSampleBrowser.h"
 #include "instrument/editor/OstrelSampleBrowserNode.h"
@@ -7,6 +8,21 @@
 #include "plugin/Settings.h"
 
 namespace trov {
+
+namespace {
+
+constexpr int kWaitCursor = 10;
+constexpr int kArrowCursor = 0;
+
+} // namespace
+
+OstrelBrowserPane::WaitCursor::WaitCursor() {
+    setCursor(kWaitCursor);
+}
+
+OstrelBrowserPane::WaitCursor::~WaitCursor() {
+    setCursor(kArrowCursor);
+}
 
 OstrelBrowserPane::OstrelBrowserPane(Editor* editor, OstrelSampleBrowser* browser)
     : ControlFileBrowserFrame(editor, browser), sampleBrowser_(browser) {}

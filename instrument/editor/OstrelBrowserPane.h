@@ -20,6 +20,15 @@ public:
     OstrelSampleBrowserNode* sampleNodeAt(const Point& p);
 
 protected:
+    // The wait cursor while a document or a sample is read.
+    class WaitCursor {
+    public:
+        WaitCursor();
+        ~WaitCursor();
+        WaitCursor(const WaitCursor&) = delete;
+        WaitCursor& operator=(const WaitCursor&) = delete;
+    };
+
     // Whether the pointer has reached another node (or left the rows) since the last call; the node
     // is only compared, never used.
     bool hoverMovedTo(const FileBrowserNode* node);

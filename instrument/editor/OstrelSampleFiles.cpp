@@ -3,7 +3,6 @@
 #include "engine/samples/Sample.h"
 #include "engine/zones/Resources.h"
 #include "engine/zones/ZoneManager.h"
-#include "framework/System.h"
 #include "instance/Plugin.h"
 #include "instrument/editor/OstrelSampleBrowser.h"
 #include "instrument/editor/OstrelSampleBrowserNode.h"
@@ -13,9 +12,6 @@
 namespace trov {
 
 namespace {
-
-constexpr int kWaitCursor = 10;
-constexpr int kArrowCursor = 0;
 
 bool isSampleKind(std::int32_t kind) {
     return kind == OstrelSampleBrowserNode::kKindSample || kind == OstrelSampleBrowserNode::kKindLoop;
@@ -95,10 +91,9 @@ bool OstrelSampleFiles::pressed(const WindowMessage& message) {
     }
     // Other rows take the press without opening or highlighting anything here.
     if (isSampleKind(node->getKind()) && getZoneManager() != nullptr) {
-        setCursor(kWaitCursor);
+        const WaitCursor waiting;
         if (loadIntoZone(*node))
             setCurrentSample(node);
-        setCursor(kArrowCursor);
     }
     return true;
 }

@@ -3,7 +3,6 @@
 #include "framework/Dictionary.h"
 #include "framework/Folder.h"
 #include "framework/Preferences.h"
-#include "framework/System.h"
 #include "gui/Editor.h"
 #include "gui/PopupMenu.h"
 #include "instrument/Corvale.h"
@@ -16,18 +15,6 @@
 namespace trov {
 
 namespace {
-
-constexpr int kWaitCursor = 10;
-constexpr int kArrowCursor = 0;
-
-// The wait cursor while a document is read.
-class WaitCursor {
-public:
-    WaitCursor() { setCursor(kWaitCursor); }
-    ~WaitCursor() { setCursor(kArrowCursor); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 bool isFixed(const FileBrowserNode& node) {
     return (node.getTags() & OstrelSampleBrowserNode::kTagFixed) != 0;
