@@ -205,6 +205,25 @@ TEST_F(AutomationTest, EditorGesturesGoBackAsTouchSetReleaseOfTheSameControl) {
     EXPECT_EQ(value, RTASParameter::fixed(0.75f));
 }
 
+TEST_F(AutomationTest, AViewMadeAgainReportsEachGestureOnceAndAClosedOneNone) {
+    RTASProcess* process = makeProcess();
+    ASSERT_NE(process, nullptr);
+    ASSERT_TRUE(process->createView());
+    process->destroyView();
+    ASSERT_TRUE(process->createView());
+    hostproduct::FixtureEditor* editor = editorOf(*process);
+    ASSERT_NE(editor, nullptr);
+    editor->gesture(0, 0.625f); // Level, control 1
+    const std::vector<std::string> expected = {
+        "touch 1", "set 1 " + std::to_string(RTASParameter::fixed(0.625f)), "release 1"};
+    EXPECT_EQ(host.events, expected);
+    // A gesture the process no longer listens to is not the host's.
+    hostproduct::FixtureEditor stray(process->getPlugin(), process->getPlugin()->getModule(0));
+    host.events.clear();
+    stray.gesture(0, 0.25f);
+    EXPECT_EQ(std::count(host.events.begin(), host.events.end(), "touch 1"), 0);
+}
+
 TEST_F(AutomationTest, WithoutAnOpenEditorGesturesAreNotReported) {
     RTASProcess* process = makeProcess();
     ASSERT_NE(process, nullptr);

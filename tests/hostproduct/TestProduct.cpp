@@ -124,7 +124,8 @@ bool TestProductPlugin::receive(const Message& message) {
 
 // ---- editor
 
-FixtureEditor::FixtureEditor(Plugin* plugin, const Module* module) : plugin_(plugin), module_(module) {
+FixtureEditor::FixtureEditor(Plugin* plugin, const Module* module)
+    : Radio(module), plugin_(plugin), module_(module) {
     const Settings* settings = module != nullptr ? module->getSettings() : nullptr;
     const char* names[] = {"Level", "Detune"};
     for (int i = 0; i < 2; ++i) {
@@ -188,13 +189,10 @@ void FixtureEditor::gesture(int index, float value) {
     if (index < 0 || index >= static_cast<int>(controls_.size()) || module_ == nullptr)
         return;
     Control* control = controls_[static_cast<std::size_t>(index)].get();
-    HostInterface* host = plugin_ != nullptr ? plugin_->getHost() : nullptr;
-    if (host != nullptr)
-        host->receive(ControlMessage(control, Code::kEditBegin, Point(), pointerToWord(control)));
+    broadcast(ControlMessage(this, Code::kEditBegin, Point(), pointerToWord(control)));
     if (Parameter* parameter = module_->getSettings()->getParameter(index == 0 ? "Level" : "Detune"))
         parameter->setNormalized(value, Sender::kEditor);
-    if (host != nullptr)
-        host->receive(ControlMessage(control, Code::kEditEnd, Point(), pointerToWord(control)));
+    broadcast(ControlMessage(this, Code::kEditEnd, Point(), pointerToWord(control)));
 }
 
 // ---- descriptor

@@ -50,8 +50,9 @@ public:
     std::vector<std::string> loadedFiles;
 };
 
-// Two controls: "Level" at (10, 10)-(110, 40), "Detune" at (10, 50)-(110, 80); nothing elsewhere.
-class FixtureEditor : public EditorInterface, public NativeWindow {
+// Two controls: "Level" at (10, 10)-(110, 40), "Detune" at (10, 50)-(110, 80); nothing elsewhere. A
+// station, as the editor is: its listeners hear the begin and end of each user edit.
+class FixtureEditor : public EditorInterface, public NativeWindow, public Radio {
 public:
     static constexpr int kWidth = 600;
     static constexpr int kHeight = 400;
@@ -84,7 +85,8 @@ public:
     void clearInfo(const void*) override {}
     void showModule(int) override {}
 
-    // A user's edit of control index (0 Level, 1 Detune) to value: begin, value, end, as the controls send.
+    // A user's edit of control index (0 Level, 1 Detune) to value: the editor broadcasts the begin, the
+    // control sets the value, the editor broadcasts the end.
     void gesture(int index, float value);
 
     Rect bounds;

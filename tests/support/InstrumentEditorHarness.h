@@ -79,9 +79,10 @@ protected:
         editor.reset();
         std::ofstream(install_ + "/controls.xml") << controls;
         if (plugin == nullptr) {
-            Dictionary description(File(world.base.data() + "/resources.xml"));
-            skins_.copyInto(description);
-            description.save(File(install_ + "/resources.xml"));
+            // The skins join the instrument's own description, in its layout.
+            std::string description = test::readFile(world.base.data() + "/resources.xml");
+            description.insert(description.rfind("</dict>"), skins_.typedBitmaps());
+            std::ofstream(install_ + "/resources.xml") << description;
             world.base.resources->load(File(install_ + "/resources.xml"));
             plugin = world.makeCorvale();
         }

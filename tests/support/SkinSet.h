@@ -17,9 +17,7 @@ namespace trov::test {
 class SkinSet {
 public:
     // Images go to folder (made when missing).
-    explicit SkinSet(std::string folder) : folder_(std::move(folder)) {
-        bitmaps_.setString("file-format", "0.7.0");
-    }
+    explicit SkinSet(std::string folder) : folder_(std::move(folder)) {}
 
     // A skin bitmap of one colour (0xAARRGGBB, straight alpha): `frames` frames stacked, or side by side as
     // the glyphs of an alphabet when one is given.
@@ -27,11 +25,9 @@ public:
                  const std::string& alphabet = "") {
         const auto surface = platform::draw::Surface::create(width, height);
         surface->fill(pixelOf(argb));
-        const Dictionary::View entry = add(name, *surface, frames);
-        if (!alphabet.empty()) {
-            entry->setBool("horizontal", true);
-            entry->setString("alphabet", alphabet);
-        }
+        Entry& entry = add(name, *surface, frames);
+        entry.horizontal = !alphabet.empty();
+        entry.alphabet = alphabet;
     }
 
     // Frames of frameWidth x frameHeight, frame i filled with colours[i] (0xAARRGGBB, straight alpha),
@@ -49,76 +45,85 @@ public:
                     surface->setPixel(sideBySide ? i * frameWidth + x : x,
                                       sideBySide ? y : i * frameHeight + y, pixel);
         }
-        const Dictionary::View entry = add(name, *surface, count);
-        entry->setBool("horizontal", sideBySide);
-        if (part.isNonZero()) {
-            entry->setInteger("left", part.left);
-            entry->setInteger("top", part.top);
-            entry->setInteger("right", part.right);
-            entry->setInteger("bottom", part.bottom);
-        }
+        Entry& entry = add(name, *surface, count);
+        entry.horizontal = sideBySide;
+        entry.part = part;
     }
 
     // The given image (premultiplied pixels, as the drawing layer keeps them), with that many frames
     // stacked (or side by side).
     void addSkinImage(const std::string& name, const platform::draw::Surface& image, int frames = 1,
                       bool horizontal = false) {
-        const Dictionary::View entry = add(name, image, frames);
-        if (horizontal)
-            entry->setBool("horizontal", true);
+        add(name, image, frames).horizontal = horizontal;
     }
 
-    // The "bitmaps" entries, in a description with its format.
-    const Dictionary& description() const { return bitmaps_; }
-    // Appends the "bitmaps" entries to another description (the instrument's resources), in the layout
-    // that description reads: the install's is in the typed layout.
-    void copyInto(Dictionary& description) const {
-        const Dictionary::View from = bitmaps_.getDictionary("bitmaps");
-        const bool typed = description.readsTypedLayout();
-        Dictionary::View to = description.getDictionary("bitmaps");
-        if (!to && typed && description.appendChild(Dictionary(std::string("<dict name=\"bitmaps\"/>"))))
-            to = description.getDictionary("bitmaps");
-        if (!to)
-            to = description.addDictionary("bitmaps");
-        for (int i = 0; from && to && i < from->count(""); ++i)
-            if (const Dictionary::View item = from->getChild(i, ""); item && item->hasElement())
-                to->appendChild(typed ? typedEntry(*item) : *item);
+    // A resource description of the skins alone, in the layout this system writes.
+    Dictionary description() const {
+        Dictionary document;
+        document.setString("file-format", "0.7.0");
+        const Dictionary::View bitmaps = document.addDictionary("bitmaps");
+        for (const Entry& e : entries_) {
+            const Dictionary::View entry = bitmaps->addDictionary(e.name);
+            entry->setString("filename", e.name + ".png");
+            entry->setInteger("frames", e.frames);
+            entry->setBool("usealpha", true);
+            if (e.horizontal)
+                entry->setBool("horizontal", true);
+            if (!e.alphabet.empty())
+                entry->setString("alphabet", e.alphabet);
+            if (e.part.isNonZero()) {
+                entry->setInteger("left", e.part.left);
+                entry->setInteger("top", e.part.top);
+                entry->setInteger("right", e.part.right);
+                entry->setInteger("bottom", e.part.bottom);
+            }
+        }
+        return document;
+    }
+    // The "bitmaps" entry in the typed layout of hand-written descriptions (the instrument's own), to be
+    // put into one.
+    std::string typedBitmaps() const {
+        const auto integer = [](const char* key, int value) {
+            return std::string("<integer name=\"") + key + "\" value=\"" + std::to_string(value) + "\"/>";
+        };
+        std::string text = "<dict name=\"bitmaps\">";
+        for (const Entry& e : entries_) {
+            text += "<dict name=\"" + e.name + "\"><string name=\"filename\" value=\"" + e.name + ".png\"/>" +
+                    integer("frames", e.frames) + "<bool name=\"usealpha\" value=\"true\"/>";
+            if (e.horizontal)
+                text += "<bool name=\"horizontal\" value=\"true\"/>";
+            if (!e.alphabet.empty())
+                text += "<string name=\"alphabet\" value=\"" + e.alphabet + "\"/>";
+            if (e.part.isNonZero())
+                text += integer("left", e.part.left) + integer("top", e.part.top) +
+                        integer("right", e.part.right) + integer("bottom", e.part.bottom);
+            text += "</dict>";
+        }
+        return text + "</dict>";
     }
 
 private:
-    // The entry with each value typed by its text: "true" or "false" a bool, digits an integer, else a text.
-    static Dictionary typedEntry(const Dictionary& item) {
-        std::string xml = "<dict name=\"" + item.getName() + "\">";
-        for (int i = 0; i < item.count(""); ++i) {
-            const Dictionary::View value = item.getChild(i, "");
-            if (!value || !value->hasElement())
-                continue;
-            const std::string text = value->getAttribute("value");
-            const bool integer = !text.empty() && text.find_first_not_of("-0123456789") == std::string::npos;
-            const char* type = text == "true" || text == "false" ? "bool" : integer ? "integer" : "string";
-            xml += std::string("<") + type + " name=\"" + value->getName() + "\" value=\"" + text + "\"/>";
-        }
-        return Dictionary(xml + "</dict>");
-    }
+    struct Entry {
+        std::string name;
+        int frames = 1;
+        bool horizontal = false;
+        std::string alphabet;
+        Rect part;
+    };
+
     static std::uint32_t pixelOf(std::uint32_t argb) {
         return platform::draw::premultiply(argb & 0xFF, (argb >> 8) & 0xFF, (argb >> 16) & 0xFF, argb >> 24);
     }
 
-    Dictionary::View add(const std::string& name, const platform::draw::Surface& image, int frames) {
+    Entry& add(const std::string& name, const platform::draw::Surface& image, int frames) {
         std::filesystem::create_directories(folder_);
         platform::draw::writePng(image, folder_ + "/" + name + ".png");
-        Dictionary::View bitmaps = bitmaps_.getDictionary("bitmaps");
-        if (!bitmaps)
-            bitmaps = bitmaps_.addDictionary("bitmaps");
-        Dictionary::View entry = bitmaps->addDictionary(name);
-        entry->setString("filename", name + ".png");
-        entry->setInteger("frames", frames);
-        entry->setBool("usealpha", true);
-        return entry;
+        entries_.push_back(Entry{name, frames, false, std::string(), Rect()});
+        return entries_.back();
     }
 
     std::string folder_;
-    Dictionary bitmaps_;
+    std::vector<Entry> entries_;
 };
 
 } // namespace trov::test
