@@ -131,6 +131,10 @@ bool LoadedModule::load(const std::string& path, trov::hostsdk::HostServices& se
     return true;
 }
 
+void* LoadedModule::symbol(const char* name) const {
+    return library_ != nullptr ? dlsym(library_, name) : nullptr;
+}
+
 void LoadedModule::unload() {
     if (group_ != nullptr) {
         group_->release();

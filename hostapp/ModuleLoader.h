@@ -71,6 +71,8 @@ public:
 
     bool loaded() const { return library_ != nullptr; }
     trov::hostsdk::PlugInGroup* group() const { return group_; }
+    // An optional entry point of the loaded module; null when it has none.
+    void* symbol(const char* name) const;
 
     // True while the library at path is still mapped in the process (after unload: false when dlclose
     // really unloaded it).

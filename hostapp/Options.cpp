@@ -18,6 +18,8 @@ const char* usageText() {
            "  --seed N          the module's start-up seed, 0 to 4294967295 (0 is the time; default: one\n"
            "                    picked and shown); the module then runs on a scratch copy of its per-user\n"
            "                    store, so the same seed repeats the render bit for bit\n"
+           "  --view FILE.png   after the render, open the module's view headless, let its window timer\n"
+           "                    paint it and have the module write it as a PNG file\n"
            "  --quiet           no progress line and no summary\n"
            "check runs the module through its host interface headless and ends with \"N passed, N failed\":\n"
            "  --seed N          seed of the random automation and block sizes (default 1), and the\n"
@@ -131,6 +133,14 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
                 error = "--tail: '" + value + "' is not a number of seconds from 0 to 600";
                 return false;
             }
+        } else if (render && name == "--view") {
+            if (!takeValue())
+                return false;
+            if (value.empty()) {
+                error = "--view needs a file name";
+                return false;
+            }
+            options.view = value;
         } else if (name == "--load") {
             if (!takeValue())
                 return false;

@@ -14,6 +14,7 @@ struct Options {
     std::string input;  // render: the standard MIDI file
     std::string output; // render: the WAV file to write
     std::string load;   // render: a bank or patch dropped on the instance before playing
+    std::string view;   // render: a PNG file the module writes its view into after the render
     std::uint32_t sampleRate = 48000;
     std::int32_t blockSize = 512;
     double tailSeconds = 2.0; // render: how long to go on after the last event, for releases

@@ -6,6 +6,7 @@
 #include "hostapp/ModuleLoader.h"
 #include "hostapp/ModuleStartup.h"
 #include "hostapp/RenderLoop.h"
+#include "hostapp/ViewImage.h"
 #include "hostapp/WavWriter.h"
 
 #include <algorithm>
@@ -216,6 +217,9 @@ int runRender(const Options& options, std::ostream& out, std::ostream& err) {
     if (services.quitRequested())
         return fail("module " + options.module +
                     " asked to quit while rendering: " + reasonLine(services.takeMessages()));
+
+    if (!options.view.empty() && !writeViewImage(module, process, options.view, error))
+        return fail("cannot write the view to " + options.view + ": " + error);
 
     // The render stands (its status is unchanged), but a silent file is worth a word on why.
     if (!(peak >= kSilentLevel))

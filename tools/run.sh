@@ -2,7 +2,9 @@
 # Installs what is needed, builds optimised (GCC, warnings as errors), installs the module with its data
 # folder and demo bank and the host program under build/release/install (lib/corvale.so, share/corvale,
 # bin/corvale-host), writes the registry store that names that data folder, an empty user store and a log
-# folder, and renders a standard MIDI file through the module into a WAV file.
+# folder, and renders a standard MIDI file through the module into a WAV file. When the data folder holds
+# the editor's specification (controls.xml, skins in images/), the store names it too and the module then
+# paints its editor into a PNG file beside the WAV file (OUT.png).
 #   tools/run.sh                          the demo tune with the demo bank into build/release/demo.wav
 #   tools/run.sh OUT.wav                  the demo tune into OUT.wav
 #   tools/run.sh IN.mid [OUT.wav [FILE]]  IN.mid into OUT.wav (default: IN with .wav), with FILE (a bank,
@@ -56,8 +58,15 @@ for file in "$module" "$host" "$data/resources.xml" "$data/settings.xml" "$load"
     fi
 done
 mkdir -p "$install/state"
+editor_keys=""
+view=""
+if [ -f "$data/controls.xml" ]; then
+    editor_keys="ControlsXmlFile=controls.xml ImagesDir=images"
+    view="${output%.*}.png"
+fi
+# shellcheck disable=SC2086
 "$install/bin/corvale-install-keys" "$install/machine.reg" "$module_key" \
-    InstallPath="$data" ResourcesXmlFile=resources.xml SettingsXmlFile=settings.xml
+    InstallPath="$data" ResourcesXmlFile=resources.xml SettingsXmlFile=settings.xml $editor_keys
 if [ -z "$song" ]; then
     song="$install/demo.mid"
     "$build/hostapp/corvale-demo-midi" "$song"
@@ -66,4 +75,9 @@ fi
 TROV_MACHINE_REGISTRY="$root/$install/machine.reg" \
 TROV_USER_REGISTRY="$root/$install/user.reg" \
 XDG_STATE_HOME="$root/$install/state" \
-    "$host" render --load "$load" "$module" "$song" "$output"
+    "$host" render --load "$load" ${view:+--view "$view"} "$module" "$song" "$output"
+if [ -n "$view" ]; then
+    echo "run.sh: the editor is painted in $view"
+else
+    echo "run.sh: the installation has no editor specification ($data/controls.xml): no picture of the editor"
+fi

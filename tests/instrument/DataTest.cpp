@@ -358,4 +358,24 @@ TEST_F(ResourceDataTest, RegisteringAFolderTellsTheInstrumentWhereItsFilesAre) {
     EXPECT_TRUE(File(Folder(install) + File(settings)).exists());
 }
 
+TEST_F(ResourceDataTest, AnInstallationWithTheEditorsSpecificationIsRegisteredWithItAndItsSkins) {
+    for (const bool withEditor : {false, true}) {
+        const std::string install = folder_.path() + (withEditor ? "/with" : "/without");
+        ASSERT_EQ(run("--seed 2 --out " + install), "ok");
+        if (withEditor)
+            std::ofstream(install + "/controls.xml") << "<?xml version=\"1.0\"?><dict/>";
+        ASSERT_EQ(run("--register " + install), "ok");
+        Preferences fresh(platform::RegistryRoot::Machine, "Software\\Vennikt\\Corvale");
+        std::string controls;
+        std::string images;
+        EXPECT_EQ(fresh.getString("ControlsXmlFile", controls), withEditor);
+        EXPECT_EQ(fresh.getString("ImagesDir", images), withEditor);
+        if (withEditor) {
+            std::string path;
+            fresh.getString("InstallPath", path);
+            EXPECT_TRUE(File(Folder(path) + File(controls)).exists());
+        }
+    }
+}
+
 } // namespace

@@ -146,8 +146,13 @@ int registerFolder(const std::filesystem::path& folder) {
         return 1;
     }
     const std::string install = std::filesystem::absolute(folder).lexically_normal().string();
-    const std::pair<const char*, std::string> values[] = {
+    std::vector<std::pair<const char*, std::string>> values = {
         {"InstallPath", install}, {"ResourcesXmlFile", "resources.xml"}, {"SettingsXmlFile", "settings.xml"}};
+    // An installation with the editor's specification names it and its skins' folder.
+    if (std::filesystem::exists(folder / "controls.xml")) {
+        values.emplace_back("ControlsXmlFile", "controls.xml");
+        values.emplace_back("ImagesDir", "images");
+    }
     for (const auto& [name, text] : values)
         if (!key->setValue(name, trov::platform::RegistryType::String, text.c_str(), text.size() + 1)) {
             std::fprintf(stderr, "make-resources: cannot store %s\n", name);

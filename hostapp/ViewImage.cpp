@@ -1,0 +1,65 @@
+#include "hostapp/ViewImage.h"
+
+#include <chrono>
+#include <thread>
+
+namespace corvale::hostapp {
+
+namespace {
+
+// Ticks of the view's window timer (50 ms) to wait for: the first paints the whole view, later ones what
+// changed meanwhile.
+constexpr int kTicks = 3;
+constexpr auto kLongest = std::chrono::seconds(5);
+constexpr auto kPause = std::chrono::milliseconds(5);
+
+// Detaches and destroys the view however the writing ends.
+struct ViewGuard {
+    trov::hostsdk::Process& process;
+    ~ViewGuard() {
+        process.setViewPort(nullptr);
+        process.destroyView();
+    }
+};
+
+} // namespace
+
+bool writeViewImage(const LoadedModule& module, trov::hostsdk::Process& process, const std::string& path,
+                    std::string& error) {
+    const auto write = reinterpret_cast<trov::hostsdk::WriteViewImageFunction>(
+        module.symbol(trov::hostsdk::kWriteViewImageSymbol));
+    if (write == nullptr) {
+        error = "the module cannot write its view to a file (it has no " +
+                std::string(trov::hostsdk::kWriteViewImageSymbol) + ")";
+        return false;
+    }
+    if (!process.createView()) {
+        error = "the module shows no view (does its installation name an editor specification?)";
+        return false;
+    }
+    ViewGuard guard{process};
+    trov::hostsdk::ViewPort port; // a window of the view's own
+    if (process.setViewPort(&port) != trov::hostsdk::kResultOk) {
+        error = "the module's view did not take its port";
+        return false;
+    }
+    trov::hostsdk::PlugInGroup* group = module.group();
+    int delivered = 0;
+    const auto end = std::chrono::steady_clock::now() + kLongest;
+    while (delivered < kTicks && std::chrono::steady_clock::now() < end) {
+        delivered += group != nullptr ? group->idle() : 0;
+        process.idle();
+        std::this_thread::sleep_for(kPause);
+    }
+    if (delivered == 0) {
+        error = "the module's view was never painted (its window timer did not tick)";
+        return false;
+    }
+    if (write(&process, path.c_str()) != trov::hostsdk::kResultOk) {
+        error = "the module could not write its view to " + path;
+        return false;
+    }
+    return true;
+}
+
+} // namespace corvale::hostapp

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "hostapp/ModuleLoader.h"
+
+#include <string>
+
+namespace corvale::hostapp {
+
+// The process's view as the module paints it, written to a PNG file by the module's own entry
+// (kWriteViewImageSymbol): the view is made and attached to a port of its own window headless, the host
+// idles until the view's window timer has ticked a few times (each tick paints what is due), the module
+// writes the window, and the view is detached and destroyed. False with a one-line reason in error for a
+// product without a view, a module without the entry, or a file it cannot write. The user-interface
+// thread.
+bool writeViewImage(const LoadedModule& module, trov::hostsdk::Process& process, const std::string& path,
+                    std::string& error);
+
+} // namespace corvale::hostapp
