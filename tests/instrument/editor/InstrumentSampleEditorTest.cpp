@@ -52,8 +52,8 @@ protected:
 
     // The current zone over a constant sample of kFrames frames with its start at 2000, end at 8000, loop
     // 4000..6000 (unless told otherwise) and the whole sample in view.
-    void zoneWithLoop(bool looped = true) {
-        world.base.add("take", std::vector<float>(kFrames, 0.2f), 60);
+    void zoneWithLoop(bool looped = true, std::vector<float> data = std::vector<float>(kFrames, 0.2f)) {
+        world.base.add("take", data, 60);
         zones()->createZone(KeyRange(36, 96), "take");
         const SharedObjectPtr<Zone> zone(zones()->getCurrentZone());
         const Dictionary document(std::string(
@@ -122,6 +122,25 @@ TEST_F(InstrumentSampleEditor, OnTheThumbnailEveryPointIsFiveTimesFartherOnTheWa
     EXPECT_EQ(current()->getLoop().end, 6000 - framesFor(5));
     dragAcross(kX + 16, kY + 10, kX + 17, kY + 10);
     EXPECT_EQ(current()->getLoop().start, 4000 + framesFor(5));
+}
+
+TEST_F(InstrumentSampleEditor, WithZeroSnapAPointDraggedOnTheThumbnailLandsOnTheNearestZeroCrossing) {
+    buildEditor(true);
+    // The sign changes every 100 frames.
+    std::vector<float> data(kFrames);
+    for (std::size_t i = 0; i < data.size(); ++i)
+        data[i] = (i / 100) % 2 == 0 ? 0.5f : -0.5f;
+    zoneWithLoop(true, data);
+    // The instrument names no switch for it; the library's sample editor follows the name all the same.
+    se()->receive(
+        ParameterMessage(nullptr, Code::kParameterValue, "SampleZeroSnap", 0, 1, 1.0f, Sender::kSettings));
+    dragAcross(kX + 32, kY + 10, kX + 31, kY + 10); // the end, one thumbnail pixel left
+    const std::int32_t dragged = 8000 - framesFor(5);
+    const std::int32_t up = (dragged / 100 + 1) * 100;
+    const std::int32_t down = (dragged / 100) * 100 - 1;
+    EXPECT_EQ(value("SampleEnd"), up - dragged <= dragged - down ? up : down);
+    EXPECT_EQ(value("SampleStart"), 2000);
+    EXPECT_EQ(current()->getLoop().start, 4000);
 }
 
 TEST_F(InstrumentSampleEditor, OnTheThumbnailAPressGrabsAPointWithinTwentyFivePixelsOfTheWaveform) {
