@@ -125,7 +125,7 @@ Rect Bitmap::getFrame(int index) const {
 }
 
 float Bitmap::getFlickerTransparency() const {
-    return transparency_ - static_cast<float>(randomDouble()) * flicker_;
+    return transparency_ - static_cast<float>(randomDouble()) * getFlicker();
 }
 
 } // namespace trov

@@ -5,6 +5,7 @@
 #include "framework/File.h"
 #include "framework/Rect.h"
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -52,8 +53,9 @@ public:
     void setUseAlpha(bool useAlpha) override { useAlpha_ = useAlpha; }
     float getTransparency() const { return transparency_; }
     void setTransparency(float transparency) override { transparency_ = transparency; }
-    float getFlicker() const { return flicker_; }
-    void setFlicker(float flicker) override { flicker_ = flicker; }
+    // The flicker may be set from a display's timer while the editor draws with the bitmap.
+    float getFlicker() const { return flicker_.load(std::memory_order_relaxed); }
+    void setFlicker(float flicker) override { flicker_.store(flicker, std::memory_order_relaxed); }
     // The transparency less a fresh uniform random value in [0, 1) times the flicker.
     float getFlickerTransparency() const;
     const std::string& getAlphabet() const { return alphabet_; }
@@ -71,7 +73,7 @@ private:
     Rect source_;
     bool useAlpha_ = false;
     float transparency_ = 1.0f;
-    float flicker_ = 0.0f;
+    std::atomic<float> flicker_{0.0f};
     std::string alphabet_;
 };
 

@@ -80,6 +80,9 @@ public:
     // A patch document (one program) into the current preset: refused like a bank when another product
     // wrote it or its format is too new or too old; older formats are converted. False when refused.
     bool readPatch(const Dictionary& document);
+    // One program of a bank or patch file read as a patch is (the patch's own for index 0), samples named
+    // by relative paths taken from beside the file. False when the file does not load or is refused.
+    bool readProgramFile(const File& file, int programIndex);
     // Envelope stages of documents written before format 0.7 moved their velocity share.
     void convertOldFormat(const Dictionary& document);
 
@@ -90,6 +93,7 @@ protected:
 
 private:
     bool handleCommand(const ParameterMessage& change);
+    bool readPatchProgram(const Dictionary& document, int programIndex);
     void applyOutputConfiguration(std::int32_t mode);
     void applyKeyboardBalance(float balance);
     void applyPitchBendRange(float semitones);

@@ -83,13 +83,25 @@ bool Corvale::readState(const Dictionary& document) {
 }
 
 bool Corvale::readPatch(const Dictionary& document) {
+    return readPatchProgram(document, 0);
+}
+
+bool Corvale::readProgramFile(const File& file, int programIndex) {
+    Dictionary document;
+    if (!document.load(file))
+        return false;
+    const DocumentFolderScope beside(*this, file.getFolder());
+    return readPatchProgram(document, programIndex);
+}
+
+bool Corvale::readPatchProgram(const Dictionary& document, int programIndex) {
     Dictionary checked(document);
     std::string refusal;
     if (!checked.checkCompatibility(refusal)) {
         showErrorMessage(refusalText(refusal), windowOf(getEditor()));
         return false;
     }
-    readProgram(document);
+    readProgram(document, programIndex);
     convertOldFormat(document);
     return true;
 }

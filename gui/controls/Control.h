@@ -87,6 +87,9 @@ public:
     static constexpr std::int32_t kMenuInvert = 7;
     static constexpr std::int32_t kMenuFirstController = 8;
     static constexpr int kControllerCount = 130;
+    // A derived control numbers the items it adds to its context menu from here, clear of the MIDI-learn
+    // commands that the same control may add to the same menu.
+    static constexpr std::int32_t kMenuFirstOwnItem = kMenuFirstController + kControllerCount;
 
     // The station's owner is the editor's owner module (none without an editor).
     Control(Editor* editor, const Rect& bounds);

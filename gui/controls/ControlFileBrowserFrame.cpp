@@ -59,6 +59,15 @@ void ControlFileBrowserFrame::addRoot(FileBrowserNode* node, std::uint32_t tags)
     setNeedsRedraw(true);
 }
 
+bool ControlFileBrowserFrame::removeRoot(const FileBrowserNode* node) {
+    const auto found = std::find(roots_.begin(), roots_.end(), node);
+    if (found == roots_.end())
+        return false;
+    roots_.erase(found);
+    setNeedsRedraw(true);
+    return true;
+}
+
 bool ControlFileBrowserFrame::visitsChildren(const FileBrowserNode& node) const {
     return node.getOpenState() != FileBrowserNode::kClosed || node.isHighlighted();
 }
@@ -89,8 +98,15 @@ int ControlFileBrowserFrame::shownChildren(FileBrowserNode& node) const {
 }
 
 void ControlFileBrowserFrame::walk(FileBrowserNode& node, Canvas& canvas, int indent, int& y) {
-    if (!isShown(node))
+    if (!isShown(node)) {
+        // A pane that shows only some kinds still reaches the nodes it shows below the others.
+        if (visitsChildren(node)) {
+            const int shown = shownChildren(node);
+            for (int i = 0; i < shown; ++i)
+                walk(*node.getChildren()[static_cast<std::size_t>(i)], canvas, indent, y);
+        }
         return;
+    }
     const FileBrowserNode::Measure measure = node.measure(canvas);
     const int width = getLocalRect().getWidth();
     const Rect row(Point(indent, y), Point(std::max(width, indent), y + measure.height));

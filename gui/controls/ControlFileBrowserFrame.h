@@ -37,12 +37,15 @@ public:
     // Lists the node when it is not listed yet and shows it as a root; tag bit 4 opens it, the other bits
     // join its tags.
     void addRoot(FileBrowserNode* node, std::uint32_t tags);
+    // The node is no longer shown as a root of this pane (the browser keeps it); false when it was none.
+    bool removeRoot(const FileBrowserNode* node);
     const std::vector<FileBrowserNode*>& getRoots() const { return roots_; }
     // The node whose row holds the point (control coordinates), or null.
     virtual FileBrowserNode* nodeAt(const Point& p);
     // The node's row in control coordinates as last laid out; empty when it is not shown.
     Rect getRowRect(const FileBrowserNode* node);
     Rect getContentBounds() const { return content_; }
+    // Whether the node has a row; a node without one still has its children visited, at its own indent.
     virtual bool isShown(const FileBrowserNode& /*node*/) const { return true; }
     // Open, opening, closing or highlighted nodes have their children drawn.
     virtual bool visitsChildren(const FileBrowserNode& node) const;

@@ -56,6 +56,10 @@ public:
 
 protected:
     ParameterValue<T>* valueParameter() const;
+    // The "down" skin; null without one.
+    Bitmap* getDownSkin() const { return down_; }
+    // The parameter's value when the current (or last) press began.
+    T getPressValue() const { return pressValue_; }
     void applyDeferredControlWork() override;
 
 private:

@@ -93,6 +93,8 @@ public:
     const std::vector<std::unique_ptr<FileBrowserNode>>& getChildren() const { return children_; }
     // Takes the child over.
     FileBrowserNode* addChild(std::unique_ptr<FileBrowserNode> child);
+    // Deletes every child (a node listed again from scratch).
+    void removeChildren() { children_.clear(); }
     // This node or a descendant whose name is that, depth first over the listed children; null when none.
     FileBrowserNode* find(const std::string& name);
     // Calls visit for this node and every descendant, depth first.

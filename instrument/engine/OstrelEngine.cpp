@@ -362,6 +362,23 @@ void OstrelEngine::programActivated() {
 }
 
 void OstrelEngine::process(IOPinConfig& inputs, IOPinConfig& outputs, std::int32_t frames) noexcept {
+    render(inputs, outputs, frames);
+    publishBlock();
+}
+
+// Plain stores of what other threads may read while the next block writes the pool and the LFO's buffer.
+void OstrelEngine::publishBlock() noexcept {
+    int sounding = 0;
+    getVoicePool().forEachVoice([&sounding](const Voice& voice) noexcept {
+        if (voice.getState() != Voice::kFree)
+            ++sounding;
+    });
+    blockVoices_.store(sounding, std::memory_order_relaxed);
+    const bool hasLFO = lfoBuffer_ != nullptr && lfoBuffer_->getValidFrames() > 0;
+    blockLFO_.store(hasLFO ? lfoBuffer_->getData()[0] : 0.0f, std::memory_order_relaxed);
+}
+
+void OstrelEngine::render(IOPinConfig& inputs, IOPinConfig& outputs, std::int32_t frames) noexcept {
     watchTempo();
     stepRecorder(inputs, frames);
 

@@ -77,6 +77,11 @@ public:
     std::int32_t getRecordState() const noexcept { return recordState_.load(std::memory_order_acquire); }
     std::int32_t getRoutingMode() const noexcept { return routing_.load(std::memory_order_relaxed); }
     std::int32_t getMidiChannel() const noexcept { return midiChannel_.load(std::memory_order_relaxed); }
+    // What the last block ended with, for readers on other threads (the editor's displays): the voices
+    // that were not free and the LFO's first value (0.0 for a block without LFO frames). Both 0 before
+    // the first block. Any thread.
+    int getBlockVoiceCount() const noexcept { return blockVoices_.load(std::memory_order_relaxed); }
+    float getBlockLFOValue() const noexcept { return blockLFO_.load(std::memory_order_relaxed); }
     OstrelLFO& getLFO() const { return *lfo_; }
     // Frames the take being recorded holds, and what it can hold.
     std::int32_t getTakeFrames() const noexcept;
@@ -100,6 +105,9 @@ private:
     // Hands the tempo to the worker; any thread.
     void followTempo(double tempo) noexcept;
     void setSettingBool(const char* name, bool value, int sender) noexcept;
+    // The block itself; `process` publishes what it ended with.
+    void render(IOPinConfig& inputs, IOPinConfig& outputs, std::int32_t frames) noexcept;
+    void publishBlock() noexcept;
 
     std::atomic<std::int32_t> midiChannel_{0};
     std::unique_ptr<OstrelLFO> lfo_;
@@ -121,6 +129,9 @@ private:
     // Written by the audio thread only; 0 before the first block.
     std::atomic<double> lastTempo_{0.0};
     std::atomic<double> tempoToFollow_{0.0}; // 0 when the worker has taken it
+    // Stored at the end of each block by the audio thread.
+    std::atomic<int> blockVoices_{0};
+    std::atomic<float> blockLFO_{0.0f};
     mutable std::mutex lastMutex_;
     std::string lastRecording_;
 };

@@ -82,15 +82,20 @@ std::uint32_t probeConnection(int slot) {
     return flags;
 }
 
-std::string readSenderName(int slot) {
+std::optional<std::string> findSenderName(int slot) {
     if (!validSlot(slot))
-        return std::string();
+        return std::nullopt;
     platform::SharedMemory memory;
     if (!memory.open(makeConnectionName(slot), IOBridge<float>::kBlockSize))
-        return std::string();
+        return std::nullopt;
+    // The field is 32 bytes; a sender that fills it leaves no terminator.
     const char* first = reinterpret_cast<const char*>(memory.data() + kSenderName);
     const char* last = reinterpret_cast<const char*>(memory.data() + kSenderNameEnd);
     return std::string(first, std::find(first, last, '\0'));
+}
+
+std::string readSenderName(int slot) {
+    return findSenderName(slot).value_or(std::string());
 }
 
 template <class T>

@@ -3,6 +3,7 @@
 #include "platform/SharedMemory.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace trov {
@@ -56,6 +57,8 @@ std::string makeConnectionName(int slot);
 std::uint32_t probeConnection(int slot);
 // The sender's name shown in the list of senders; empty when the slot does not open.
 std::string readSenderName(int slot);
+// The same, telling a slot that does not open (nullopt) from one whose sender has an empty name.
+std::optional<std::string> findSenderName(int slot);
 // Whole seconds since 1970-01-01 UTC.
 std::uint64_t currentTime() noexcept;
 

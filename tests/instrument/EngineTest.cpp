@@ -185,6 +185,29 @@ TEST_F(EngineTest, LFODepthsAddTheModWheelsShare) {
 }
 
 // Recording into the documents folder of a temporary home, at a host rate of its own.
+TEST_F(EngineTest, EachBlockPublishesItsSoundingVoicesAndFirstLFOValueWithoutAllocating) {
+    make();
+    settings().setNormalizedValue("LFORate", 1.0f, Sender::kSettings);
+    EXPECT_EQ(engine().getBlockVoiceCount(), 0);
+    EXPECT_EQ(engine().getBlockLFOValue(), 0.0f);
+    for (int key : {50, 55, 60})
+        InstrumentWorld::midi(*plugin_, 0x90, key, 100);
+    {
+        test::AllocationGuard guard("blocks publishing what they ended with");
+        for (int b = 0; b < 8; ++b) {
+            block(stereo_);
+            // Read here between blocks, where the pool and the buffer are still.
+            EXPECT_EQ(engine().getBlockVoiceCount(), active()) << b;
+            EXPECT_EQ(engine().getBlockLFOValue(), engine().getModulationBuffer(0)->getData()[0]) << b;
+        }
+    }
+    EXPECT_EQ(engine().getBlockVoiceCount(), 3);
+    // A block without frames renders no LFO frames: its value counts as 0.
+    plugin_->process(inputs_, stereo_, 0);
+    EXPECT_EQ(engine().getBlockLFOValue(), 0.0f);
+    EXPECT_EQ(engine().getBlockVoiceCount(), 3);
+}
+
 class EngineRecording : public EngineTest {
 protected:
     EngineRecording() : EngineTest(8000) {

@@ -62,12 +62,17 @@ protected:
     }
 
     // Skins (`SkinSet`), added before the first `build`.
-    void addSkin(const std::string& name, int width, int height, std::uint32_t argb, int frames = 1) {
-        skins_.addSkin(name, width, height, argb, frames);
+    void addSkin(const std::string& name, int width, int height, std::uint32_t argb, int frames = 1,
+                 const std::string& alphabet = "") {
+        skins_.addSkin(name, width, height, argb, frames, alphabet);
     }
     void addFrames(const std::string& name, int frameWidth, int frameHeight,
                    const std::vector<std::uint32_t>& colours, bool sideBySide = false) {
         skins_.addFrames(name, frameWidth, frameHeight, colours, sideBySide);
+    }
+    void addSkinImage(const std::string& name, const platform::draw::Surface& image, int frames = 1,
+                      bool horizontal = false) {
+        skins_.addSkinImage(name, image, frames, horizontal);
     }
 
     // Writes the specification and makes the instrument's editor of the first layer through the product's
@@ -118,6 +123,14 @@ protected:
     // A zone of the layer over the keys playing a sample cached under the name (`InstrumentWorld::add`).
     int addZone(int low, int high, const std::string& sample, int module = 0) {
         return InstrumentWorld::addZone(*plugin, module, low, high, sample);
+    }
+    OstrelEngine& engine(int module = 0) const { return *InstrumentWorld::engineOf(*plugin, module); }
+    Settings& settings(int module = 0) const { return InstrumentWorld::settingsOf(*plugin, module); }
+    // A MIDI event through the instrument's input, and blocks played as the host plays them.
+    void midi(int status, int key, int velocity) { InstrumentWorld::midi(*plugin, status, key, velocity); }
+    void play(int blocks, std::int32_t blockFrames = 256) {
+        std::vector<float> left;
+        ProductWorld::play(*plugin, blocks, blockFrames, left);
     }
     const std::string& installFolder() const { return install_; }
     platform::ScriptedResponder& responder() { return world.base.responder; }
