@@ -503,6 +503,7 @@ void Plugin::endCpuMeter(int id) noexcept {
 void Plugin::process(IOPinConfig& inputs, IOPinConfig& outputs, std::int32_t frames) noexcept {
     {
         ReaderEpochs::Read read(readers_);
+        applyEvents();
         if (const ModuleList* list = modules())
             for (Module* module : *list)
                 if (processesModule(*module))

@@ -78,6 +78,9 @@ public:
     virtual void read(const Dictionary& item);
     virtual void write(Dictionary& /*dictionary*/) const {}
     virtual void notifyListeners() {}
+    // The current value as a change message carries it in its extra word (0 for kinds without a number
+    // value). Any thread: no lock, no allocation.
+    virtual MessageWord getValueWord() const noexcept { return 0; }
 
     void setInstance(std::int32_t instance) { instance_ = instance; }
     std::int32_t getInstance() const { return instance_; }

@@ -81,6 +81,10 @@ template <class T> ParameterMessage ParameterEnum<T>::currentMessage(int sender)
     return makeMessage(getSelected(), getNormalized(), sender);
 }
 
+template <class T> MessageWord ParameterEnum<T>::getValueWord() const noexcept {
+    return getSelected();
+}
+
 template <class T> void ParameterEnum<T>::listenerAdded(Radio* listener) {
     sendTo(listener, currentMessage(Sender::kNewListener));
 }

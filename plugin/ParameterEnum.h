@@ -31,6 +31,7 @@ public:
     void exit() override;
     bool receive(const Message& message) override;
     void listenerAdded(Radio* listener) override;
+    MessageWord getValueWord() const noexcept override;
     float getNormalized() const noexcept override;
     void setNormalized(float value, int sender) override;
     std::string getText() const override;

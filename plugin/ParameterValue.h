@@ -16,8 +16,8 @@ class FeedbackConverter;
 // steps, applies the broadcast policy, shows its value in display units (linear, logarithmic,
 // exponential, feedback or dB) and keeps a persistent value in the per-user preferences.
 // Integers are stored, written and sent as 32 bits whatever the width of long.
-// Threads: set on any one thread at a time (user interface, host automation, MIDI); the value itself is
-// read lock-free, so the audio thread may read it while it changes.
+// Threads: set on any one thread at a time (user interface, host automation, MIDI); the value and the
+// feedback value are read lock-free, so the audio thread may read them while they change.
 template <class T> class ParameterValue : public Parameter {
 public:
     using Stored = std::conditional_t<std::is_same_v<T, long>, std::int32_t, T>;
@@ -37,6 +37,7 @@ public:
     void exit() override;
     bool receive(const Message& message) override;
     void listenerAdded(Radio* listener) override;
+    MessageWord getValueWord() const noexcept override;
     void reset() override;
     float getNormalized() const noexcept override;
     void setNormalized(float value, int sender) override;
@@ -101,7 +102,8 @@ private:
     std::int32_t curveMode_ = 0;
     float curveBase_ = 2.0f;
     std::int32_t scaling_ = kScalingLinear;
-    Stored feedbackValue_{};
+    // Written by whichever listener computes it (under the parameter's broadcast), read for display.
+    std::atomic<Stored> feedbackValue_{};
     float displayMin_;
     float displayMax_;
     float base_ = 2.0f;

@@ -175,6 +175,8 @@ public:
         return *plugin.getModule(module)->getSettings();
     }
 
+    // One MIDI event, then what is queued applied as the next block's start applies it (the instance takes
+    // notes and its voices' parameter changes at a block's start). Not while another thread renders.
     static void midi(Plugin& plugin, int status, int key, int velocity, std::int32_t offset = 0) {
         MidiEvent event;
         event.status = static_cast<std::uint8_t>(status);
@@ -182,6 +184,7 @@ public:
         event.data2 = static_cast<std::uint8_t>(velocity);
         event.offset = offset;
         plugin.midiEvent(&event);
+        plugin.applyEvents();
     }
 
     const std::string& data() const { return data_; }
