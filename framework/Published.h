@@ -41,8 +41,7 @@ public:
             const Slot& slot = slots_[latest_.load(std::memory_order_acquire)];
             const std::uint64_t before = slot.sequence.load(std::memory_order_acquire);
             for (std::size_t i = 0; i < kWords; ++i)
-                words[i] = slot.words[i].load(std::memory_order_relaxed);
-            std::atomic_thread_fence(std::memory_order_acquire);
+                words[i] = slot.words[i].load(std::memory_order_acquire);
             if ((before & 1u) == 0 && slot.sequence.load(std::memory_order_relaxed) == before)
                 break;
         }
@@ -60,11 +59,11 @@ private:
     static void write(Slot& slot, const T& value) noexcept {
         std::array<std::uint64_t, kWords> words{};
         std::memcpy(words.data(), &value, sizeof(T));
-        const std::uint64_t sequence = slot.sequence.load(std::memory_order_relaxed);
-        slot.sequence.store(sequence + 1, std::memory_order_relaxed);
-        std::atomic_thread_fence(std::memory_order_release);
+        // A reader that takes any word written here (a releasing store, an acquiring load) then sees the
+        // sequence odd or moved on, and tries again.
+        const std::uint64_t sequence = slot.sequence.fetch_add(1, std::memory_order_acq_rel);
         for (std::size_t i = 0; i < kWords; ++i)
-            slot.words[i].store(words[i], std::memory_order_relaxed);
+            slot.words[i].store(words[i], std::memory_order_release);
         slot.sequence.store(sequence + 2, std::memory_order_release);
     }
 

@@ -292,10 +292,9 @@ template <class T> void ParameterValue<T>::read(const Dictionary& item) {
                 if (scaling == names[code])
                     scaling_ = code;
         }
-        if (!display->getFloat("min", &displayMin_))
-            displayMin_ = static_cast<float>(min_);
-        if (!display->getFloat("max", &displayMax_))
-            displayMax_ = static_cast<float>(max_);
+        float shown = 0.0f;
+        displayMin_ = display->getFloat("min", &shown) ? shown : static_cast<float>(min_);
+        displayMax_ = display->getFloat("max", &shown) ? shown : static_cast<float>(max_);
         std::int32_t precision = 2;
         display->getLong("precision", &precision);
         // More decimals than a double holds only make the text longer.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "framework/RelaxedAtomic.h"
 #include "plugin/Parameter.h"
 
 #include <atomic>
@@ -94,18 +95,20 @@ private:
     ParameterMessage currentMessage(int sender) const;
 
     std::atomic<Stored> value_;
-    Stored min_;
-    Stored max_;
-    Stored default_;
-    Stored step_{};
+    // The range, default, step and display range may be changed by a command (the pitch-bend range) while
+    // another thread converts a value.
+    RelaxedAtomic<Stored> min_;
+    RelaxedAtomic<Stored> max_;
+    RelaxedAtomic<Stored> default_;
+    RelaxedAtomic<Stored> step_{};
     bool alwaysStepped_ = std::is_same_v<T, long>;
     std::int32_t curveMode_ = 0;
     float curveBase_ = 2.0f;
     std::int32_t scaling_ = kScalingLinear;
     // Written by whichever listener computes it (under the parameter's broadcast), read for display.
     std::atomic<Stored> feedbackValue_{};
-    float displayMin_;
-    float displayMax_;
+    RelaxedAtomic<float> displayMin_;
+    RelaxedAtomic<float> displayMax_;
     float base_ = 2.0f;
     std::int32_t precision_ = 2;
     FeedbackConverter* feedbackConverter_ = nullptr;

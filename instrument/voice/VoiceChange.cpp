@@ -79,7 +79,7 @@ void storeEditInCurrentZone(const ParameterMessage& message, const Module* modul
     ZoneManager* manager = module != nullptr ? module->getZoneManager() : nullptr;
     if (manager == nullptr)
         return;
-    if (Zone* current = manager->getCurrentZone()) {
+    if (Zone* current = manager->acquireCurrentZone()) {
         current->receive(message);
         current->release();
     }

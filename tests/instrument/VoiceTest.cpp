@@ -272,15 +272,17 @@ TEST_F(VoiceTest, SharedStagesExistOncePerProcessWhileAnyHolderLives) {
     EXPECT_EQ(sharedStagesReferenceCount(), 0);
 }
 
-TEST_F(VoiceTest, RenderingPlayingVoicesAllocatesAndLogsNothing) {
+TEST_F(VoiceTest, StartingAndRenderingVoicesAllocatesAndLogsNothing) {
     std::vector<std::unique_ptr<OstrelVoice>> voices;
-    for (int i = 0; i < 8; ++i) {
+    for (int i = 0; i < 8; ++i)
         voices.push_back(voice(i));
-        voices.back()->noteOn(note(48 + i * 3, 60 + i * 8, i * 40));
-    }
     float sum = 0.0f;
     {
-        test::AllocationGuard guard("voices rendering");
+        // A voice's first note (drawing what making it would have) and the next ones too.
+        test::AllocationGuard guard("voices starting and rendering");
+        for (int i = 0; i < 8; ++i)
+            voices[static_cast<std::size_t>(i)]->noteOn(note(48 + i * 3, 60 + i * 8, i * 40));
+        voices.front()->noteOn(note(50, 90));
         for (int b = 0; b < 60; ++b)
             for (auto& v : voices) {
                 if (b == 30)
