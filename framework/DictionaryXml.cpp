@@ -579,20 +579,73 @@ XmlShape measureXml(const char* text, bool utf8) {
     return Walker(text, utf8).run();
 }
 
-std::string legacyToUtf8(const std::string& text) {
-    // Code points of 0x80-0x9F in the Windows code page; its five holes stay the C1 controls.
+namespace {
+
+// An 8-bit byte's character: 0x80-0x9F as the Windows code page has them (its five holes stay the C1
+// controls), the others as Latin-1.
+void appendLegacy(unsigned char byte, std::string& out) {
     static constexpr std::uint16_t kWindows[32] = {
         0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
         0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
         0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    if (byte < 0x80)
+        out.push_back(static_cast<char>(byte));
+    else
+        appendUtf8(byte < 0xA0 ? kWindows[byte - 0x80] : byte, out);
+}
+
+// The length of the well-formed UTF-8 character at i, or 0 when the byte there starts none.
+std::size_t utf8CharacterAt(const std::string& text, std::size_t i) {
+    const auto at = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = at(i);
+    if (lead < 0x80)
+        return 1;
+    const std::size_t length = static_cast<std::size_t>(utf8Length(lead));
+    if (length == 1 || text.size() - i < length)
+        return 0;
+    // The second byte's range excludes overlong forms, surrogates and code points past U+10FFFF.
+    const unsigned char low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+    const unsigned char high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+    if (at(i + 1) < low || at(i + 1) > high)
+        return 0;
+    for (std::size_t k = 2; k < length; ++k)
+        if (at(i + k) < 0x80 || at(i + k) > 0xBF)
+            return 0;
+    return length;
+}
+
+bool isUtf8(const std::string& text, std::size_t length) {
+    for (std::size_t i = 0; i < length;) {
+        const std::size_t n = utf8CharacterAt(text, i);
+        if (n == 0)
+            return false;
+        i += n;
+    }
+    return true;
+}
+
+} // namespace
+
+std::string legacyToUtf8(const std::string& text) {
     std::string out;
     out.reserve(text.size() + text.size() / 8);
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x80)
-            out.push_back(c);
-        else
-            appendUtf8(byte < 0xA0 ? kWindows[byte - 0x80] : byte, out);
+    for (const char c : text)
+        appendLegacy(static_cast<unsigned char>(c), out);
+    return out;
+}
+
+std::string strayBytesToUtf8(const std::string& text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 8);
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t n = utf8CharacterAt(text, i);
+        if (n == 0) {
+            appendLegacy(static_cast<unsigned char>(text[i]), out);
+            ++i;
+        } else {
+            out.append(text, i, n);
+            i += n;
+        }
     }
     return out;
 }
@@ -641,13 +694,17 @@ std::string parseXml(TiXmlDocument& document, const std::string& text) {
         return shape.limit;
     // An 8-bit text would keep bytes (and character references) that are no UTF-8, and a document written
     // from it declares UTF-8: it would never read again. Such text is held as UTF-8 from the start.
-    const bool convert =
-        shape.legacy && (std::any_of(padded.begin(), padded.begin() + static_cast<std::ptrdiff_t>(length),
-                                     [](char c) { return static_cast<unsigned char>(c) >= 0x80; }) ||
-                         padded.find("&#") < length);
+    const bool eightBit = std::any_of(padded.begin(), padded.begin() + static_cast<std::ptrdiff_t>(length),
+                                      [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    const bool convert = shape.legacy && (eightBit || padded.find("&#") < length);
+    // Text read as UTF-8 that is no valid UTF-8 would have the parser take the byte after a stray lead byte
+    // (a quote, a "&") into one character, and what is written from it would read back otherwise: its
+    // stray bytes are taken as 8-bit characters.
+    const bool repair = !shape.legacy && eightBit && !isUtf8(padded, length);
     TiXmlEncoding encoding = TIXML_ENCODING_UNKNOWN;
-    if (convert) {
-        padded = legacyToUtf8(padded.substr(0, length));
+    if (convert || repair) {
+        padded =
+            convert ? legacyToUtf8(padded.substr(0, length)) : strayBytesToUtf8(padded.substr(0, length));
         if (padded.size() > kMaxTextBytes)
             return "document is too large";
         padded.append(kPadding, '\0');

@@ -40,6 +40,9 @@ XmlShape measureXml(const char* text, bool utf8 = false);
 
 // An 8-bit text as UTF-8: bytes 0x80-0x9F as the Windows code page has them, the others as Latin-1.
 std::string legacyToUtf8(const std::string& text);
+// A text meant as UTF-8, its well-formed characters kept and every other byte taken as `legacyToUtf8`
+// takes it.
+std::string strayBytesToUtf8(const std::string& text);
 
 // Switches the parser's white-space condensing off, once for the process.
 void prepareXml();

@@ -32,6 +32,9 @@ ErrorNoSuchControlType::ErrorNoSuchControlType(const std::string& where, const s
                                                const std::string& name)
     : Error(where, "Unknown control type " + type + "<" + name + ">", kErrorNoSuchControlType) {}
 
+ErrorIncompatibleControl::ErrorIncompatibleControl(const std::string& where, const std::string& text)
+    : Error(where, text, kErrorNoSuchControlType) {}
+
 ErrorImportFailed::ErrorImportFailed(const std::string& where)
     : Error(where, "Failed to import file", kErrorImportFailed) {}
 

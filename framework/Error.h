@@ -81,6 +81,12 @@ public:
     ErrorNoSuchControlType(const std::string& where, const std::string& type, const std::string& name);
 };
 
+// A control refusing the parameter it is tied to: the same code, the control's own text.
+class ErrorIncompatibleControl : public Error {
+public:
+    ErrorIncompatibleControl(const std::string& where, const std::string& text);
+};
+
 class ErrorImportFailed : public Error {
 public:
     explicit ErrorImportFailed(const std::string& where);

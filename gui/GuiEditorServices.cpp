@@ -14,4 +14,15 @@ std::unique_ptr<PopupMenuInterface> GuiEditorServices::createPopupMenu(std::uint
     return std::make_unique<PopupMenu>(static_cast<std::int32_t>(owner));
 }
 
+void installGuiEditorServices() {
+    static GuiEditorServices services;
+    if (dynamic_cast<NullEditorServices*>(&editorServices()) != nullptr)
+        setEditorServices(&services);
+}
+
+namespace {
+// At load, before the resources can ask for a bitmap.
+const bool gInstalledAtLoad = (installGuiEditorServices(), true);
+} // namespace
+
 } // namespace trov

@@ -18,6 +18,8 @@ unsigned appendFlags(std::int32_t flags) {
         native |= menu::kMenuGrayed | menu::kMenuDisabled;
     if ((flags & PopupMenuItem::kGreyed) != 0)
         native |= menu::kMenuGrayed;
+    if ((flags & PopupMenuItem::kOwnerDrawn) != 0)
+        native |= menu::kMenuOwnerDraw;
     return native;
 }
 
@@ -47,11 +49,15 @@ void PopupMenu::addItem(const PopupMenuItem& item) {
     PopupMenuItem copy = item;
     copy.command = nextCommand();
     menu::appendMenu(menu_, appendFlags(copy.flags), static_cast<std::uintptr_t>(copy.command), copy.text);
-    // A checked item shows a bullet.
+    // A checked item shows a bullet; an owner-drawn one carries its value for its owner.
     menu::MenuItemInfo info;
     info.mask = menu::kMenuInfoType;
     if (menu::getMenuItemInfo(menu_, static_cast<unsigned>(copy.command), false, info)) {
         info.type |= menu::kMenuTypeRadioCheck;
+        if ((copy.flags & PopupMenuItem::kOwnerDrawn) != 0) {
+            info.mask |= menu::kMenuInfoData;
+            info.data = static_cast<std::uint32_t>(copy.value);
+        }
         menu::setMenuItemInfo(menu_, static_cast<unsigned>(copy.command), false, info);
     }
     items_.push_back(std::move(copy));

@@ -19,6 +19,9 @@ struct PopupMenuItem {
     static constexpr std::int32_t kDisabled = 2;
     static constexpr std::int32_t kGreyed = 4;
     static constexpr std::int32_t kExclusive = 256; // member of a group of which one is checked
+    // Measured and drawn by the window's owner (window messages 3016 and 3017), which finds the item by
+    // the value it carries as its data word.
+    static constexpr std::int32_t kOwnerDrawn = 0x1000;
 
     PopupMenuItem(std::uintptr_t owner, std::int32_t value, std::string text, std::int32_t flags)
         : owner(owner), value(value), text(std::move(text)), flags(flags) {}

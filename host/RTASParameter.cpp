@@ -16,7 +16,7 @@ void copyToHostBuffer(const std::string& text, char* buffer, std::int32_t length
         return;
     std::memset(buffer, 0, static_cast<std::size_t>(length));
     const std::size_t n = std::min(text.size(), static_cast<std::size_t>(length - 1));
-    std::memcpy(buffer, text.data(), n);
+    text.copy(buffer, n); // the rest stays zero, the terminator included
 }
 
 RTASParameter::RTASParameter(Parameter* parameter, const Plugin* plugin)

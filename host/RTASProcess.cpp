@@ -43,8 +43,8 @@ IOPinConfig shapeOf(const IOPinConfig& side) {
 RTASProcess::RTASProcess() {
     if (const PluginInfo* info = getPluginInfo()) {
         DefineChunk(kChunkId, info->getMakerName() + " " + info->getName() + " State", -152);
-        hostsdk::_FicCreatePlugInSpec(info->getMakerCode(), info->getProductCode(), info->getProductCode(),
-                                      &plugInSpec_);
+        hostsdk::FicCreatePlugInSpec(info->getMakerCode(), info->getProductCode(), info->getProductCode(),
+                                     &plugInSpec_);
     }
     publish(std::make_unique<Binding>());
 }

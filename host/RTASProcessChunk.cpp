@@ -111,7 +111,7 @@ std::int32_t RTASProcess::GetChunk(std::uint32_t id, std::uint8_t* chunk, std::i
     std::uint8_t name[32];
     putLengthPrefixed(name, GetChunkNameDeclared());
     std::memcpy(chunk + 24, name, sizeof name);
-    std::memcpy(chunk + kHeaderSize, text.data(), text.size());
+    std::copy(text.begin(), text.end(), chunk + kHeaderSize); // no terminator: the header holds the size
     return hostsdk::kResultOk;
 }
 

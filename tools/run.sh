@@ -1,8 +1,8 @@
 #!/bin/sh
-# Installs what is needed, builds optimised, installs the module `corvale` with its data folder and demo
-# bank under build/release/install (lib/corvale.so, share/corvale), writes the registry store that names
-# that data folder, an empty user store and a log folder, and renders the demo tune through the module and
-# the demo bank into a WAV file.
+# Installs what is needed, builds optimised (GCC, warnings as errors), installs the module `corvale` with
+# its data folder and demo bank under build/release/install (lib/corvale.so, share/corvale), writes the
+# registry store that names that data folder, an empty user store and a log folder, and renders the demo
+# tune through the module and the demo bank into a WAV file.
 #   tools/run.sh [OUTPUT.wav]      default: build/release/demo.wav
 # TROV_STARTUP_SEED fixes the module's start-up seed (unset: the host program picks one and names it).
 set -eu
@@ -17,7 +17,8 @@ build=build/release
 install=$build/install
 
 tools/install-deps.sh
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+# The release configuration of tools/test.sh: GCC, warnings as errors.
+tools/configure.sh release
 cmake --build "$build" -j "$jobs" --target corvale trov_demo corvale-host corvale-install-keys corvale-demo-midi
 
 rm -rf "$install"

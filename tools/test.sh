@@ -1,20 +1,42 @@
 #!/bin/sh
-# Installs what is needed, checks formatting and the layer order of includes, then configures (warnings
-# are errors), builds and runs every test; the AddressSanitizer run also fuzzes every parser for a bounded
-# time. TROV_TIDY=1 adds clang-tidy (tools/tidy.sh) after the tests.
-#   tools/test.sh          AddressSanitizer + UndefinedBehaviorSanitizer (what CI runs)
+# Installs what is needed, checks formatting and the layer order of includes, then configures
+# (tools/configure.sh: warnings are errors), builds and runs every test. CI's build then runs clang-tidy
+# over every source (tools/tidy.sh) and fuzzes every parser within one budget of seconds that the targets
+# share (tools/fuzz.sh --all). Each step ends with a line giving its wall time and the CPU time of the
+# processes it ran.
+#   tools/test.sh          clang, AddressSanitizer + UndefinedBehaviorSanitizer, our code instrumented for
+#                          libFuzzer: one build for the tests and the fuzz targets (what CI runs)
 #   tools/test.sh tsan     ThreadSanitizer
-#   tools/test.sh release  plain optimised build
+#   tools/test.sh release  plain optimised build, its tests, and the benchmarks built
+# TROV_TIDY=0 leaves clang-tidy out; TROV_FUZZ_SECONDS sets the fuzzing budget (default 400 seconds,
+# shared by all targets).
 set -eu
 cd "$(dirname "$0")/.."
 mode=${1:-asan}
 case "$mode" in
-    asan) sanitize="address,undefined"; type=RelWithDebInfo ;;
-    tsan) sanitize="thread"; type=RelWithDebInfo ;;
-    release) sanitize=""; type=Release ;;
+    asan | tsan | release) ;;
     *) echo "usage: tools/test.sh [asan|tsan|release]" >&2; exit 2 ;;
 esac
 jobs=$(nproc 2>/dev/null || echo 2)
+
+# Each step reports its wall seconds and the CPU seconds (user and system) of the processes it ran, read
+# from the shell's `times` before and after.
+timing=$(mktemp)
+trap 'rm -f "$timing"' EXIT
+cpu_seconds() {
+    awk 'NR == 2 { for (i = 1; i <= 2; ++i) { split($i, t, "m"); s += t[1] * 60 + t[2] } printf "%d", s }' "$timing"
+}
+all_start=$(date +%s)
+step() { # name, command...
+    name=$1
+    shift
+    start=$(date +%s)
+    times >"$timing"
+    cpu=$(cpu_seconds)
+    "$@"
+    times >"$timing"
+    echo "test.sh: $name: $(($(date +%s) - start)) s, $(($(cpu_seconds) - cpu)) CPU-s"
+}
 
 tools/install-deps.sh
 
@@ -40,48 +62,41 @@ sources() {
     git ls-files -z '*.cpp' '*.h' 2>/dev/null ||
         find . -path './build*' -prune -o -path ./.git -prune -o \( -name '*.cpp' -o -name '*.h' \) -print0
 }
-if ! sources | xargs -0 "$format" --dry-run --Werror; then
-    echo "test.sh: the files above are not formatted as .clang-format says; fix them with $format -i FILE..." >&2
-    exit 1
-fi
-tools/check-layers.sh
+checks() {
+    if ! sources | xargs -0 "$format" --dry-run --Werror; then
+        echo "test.sh: the files above are not formatted as .clang-format says; fix them with $format -i FILE..." >&2
+        exit 1
+    fi
+    tools/check-layers.sh
+}
+step "format and layer checks" checks
 
-cmake -S . -B "build/$mode" -G Ninja -DCMAKE_BUILD_TYPE="$type" -DTROV_SANITIZE="$sanitize" -DTROV_WERROR=ON \
-    >/dev/null
-cmake --build "build/$mode" -j "$jobs"
-ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 \
-UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:atexit_sleep_ms=0 \
-    ctest --test-dir "build/$mode" --output-on-failure -j "$jobs"
+build() {
+    tools/configure.sh "$mode"
+    cmake --build "build/$mode" -j "$jobs"
+}
+step build build
 
-# clang-tidy over every source, with the compilation database just built (about as long as the build, so
-# CI leaves it out; run it before submitting).
-if [ "$mode" = asan ] && [ "${TROV_TIDY:-0}" = 1 ]; then
+tests() {
+    ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 \
+    UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+    TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:atexit_sleep_ms=0 \
+        ctest --test-dir "build/$mode" --output-on-failure -j "$jobs"
+}
+step tests tests
+
+# clang-tidy over every source: it costs more than the build, and CI has the time for it.
+if [ "$mode" = asan ] && [ "${TROV_TIDY:-1}" = 1 ]; then
     if [ -z "$(llvm14 clang-tidy)" ]; then
         echo "test.sh: the tidy check needs clang-tidy 14 (Debian package clang-tidy-14)" >&2
         exit 1
     fi
-    TROV_TIDY_JOBS=$jobs tools/tidy.sh
+    step clang-tidy env TROV_TIDY_JOBS="$jobs" tools/tidy.sh
 fi
 
-# The fuzz targets also run under libFuzzer for a bounded number of inputs and seconds each (clang), on top
-# of the seed replay above.
-if [ "$mode" = asan ] && [ -n "$(ls tests/fuzz/*_fuzz.cpp 2>/dev/null)" ] && command -v clang++ >/dev/null; then
-    targets=$(ls tests/fuzz/*_fuzz.cpp | xargs -n1 basename | sed 's/\.cpp$//')
-    CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DTROV_FUZZ=ON -DTROV_SANITIZE=address,undefined -DTROV_BUILD_BENCH=OFF -DTROV_WERROR=ON >/dev/null
-    # shellcheck disable=SC2086
-    cmake --build build/fuzz -j "$jobs" --target $targets
-    for target in $targets; do
-        mkdir -p "build/fuzz/corpus/$target"
-        if ! "build/fuzz/tests/$target" -runs="${TROV_FUZZ_RUNS:-20000}" -max_total_time="${TROV_FUZZ_SECONDS:-20}" \
-            -max_len=65536 \
-            -artifact_prefix="build/fuzz/$target-" "build/fuzz/corpus/$target" "tests/data/fuzz/$target" \
-            >"build/fuzz/$target.log" 2>&1; then
-            tail -n 40 "build/fuzz/$target.log"
-            echo "fuzz target $target failed" >&2
-            exit 1
-        fi
-        tail -n 1 "build/fuzz/$target.log"
-    done
+# The fuzz targets, already built and their seeds replayed by the tests, now run under libFuzzer too.
+if [ "$mode" = asan ]; then
+    step fuzzing tools/fuzz.sh --all "${TROV_FUZZ_SECONDS:-400}"
 fi
+times >"$timing"
+echo "test.sh: passed in $(($(date +%s) - all_start)) s, $(cpu_seconds) CPU-s"

@@ -3,8 +3,9 @@
 # database; any finding fails the run.
 #   tools/tidy.sh              every source
 #   tools/tidy.sh REGEX...     only the sources whose path matches one of the regular expressions
-# The database is build/asan's (what tools/test.sh configures) when it exists, else build/tidy is
-# configured for it (no build needed). TROV_TIDY_JOBS sets the parallel runs (default: all processors).
+# The database is build/tidy's, configured with CI's compiler and options but without precompiled headers
+# (tools/configure.sh tidy; no build needed). TROV_TIDY_JOBS sets the parallel runs (default: all
+# processors).
 set -eu
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -16,17 +17,11 @@ if [ -z "$tidy" ] || ! "$tidy" --version | grep -q 'version 14\.'; then
     exit 1
 fi
 
-build=build/asan
-if [ ! -f "$build/compile_commands.json" ]; then
-    build=build/tidy
-    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
-else
-    # Picks up sources added since the last configure.
-    cmake "$build" >/dev/null
-fi
+build=build/tidy
+tools/configure.sh tidy
 
-# Headers of ours only, never the system's or the build folder's. GCC-only warning options in the
-# database are unknown to clang, which says so once per file unless told not to.
+# Headers of ours only, never the system's or the build folder's. A warning option of GCC's in the database
+# would be unknown to clang, which says so once per file unless told not to.
 filter="^$root/(platform|framework|plugin|engine|instance|host|instrument|gui|imaging|tests|bench)/"
 quiet=-Wno-unknown-warning-option
 

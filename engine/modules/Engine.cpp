@@ -21,6 +21,10 @@ int Engine::query() const {
 }
 
 void Engine::handleEvent(const Note& note) noexcept {
+    announceNote(note);
+}
+
+void Engine::announceNote(const Note& note) noexcept {
     const MidiMessage message(this, note.getType() == Note::kNoteOn ? Code::kNoteOn : Code::kNoteOff, &note);
     broadcast(message);
 }

@@ -49,6 +49,10 @@ public:
     std::int32_t getBlockSize() const { return blockSize_; }
     Module* getModule() const { return module_; }
 
+protected:
+    // Broadcasts the note to the listeners without playing it: what `handleEvent` does here.
+    void announceNote(const Note& note) noexcept;
+
 private:
     Module* module_;
     std::int32_t blockSize_ = 0;

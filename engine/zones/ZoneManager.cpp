@@ -312,6 +312,15 @@ Zone* ZoneManager::getCurrentZone() const {
     return getZone(current_);
 }
 
+Zone* ZoneManager::tryGetCurrentZone() const {
+    std::unique_lock guard(zonesLock_, std::try_to_lock);
+    if (!guard.owns_lock() || current_ < 0 || current_ >= static_cast<int>(zones_.size()))
+        return nullptr;
+    Zone* zone = zones_[static_cast<std::size_t>(current_)];
+    zone->retain();
+    return zone;
+}
+
 void ZoneManager::zoneChanged(Zone* zone) {
     std::lock_guard guard(zonesLock_);
     for (std::size_t i = 0; i < zones_.size(); ++i)

@@ -82,6 +82,9 @@ public:
     // anew. Off the audio path; the lock is not held while they render.
     int followTempo(double tempo);
     Zone* getCurrentZone() const;
+    // The same without waiting: null also while another thread holds the zone list. For listeners of the
+    // parameters that a selection publishes under that lock, which must not wait for it.
+    Zone* tryGetCurrentZone() const;
     // The current zone, for comparison only: no reference is added, so it may go at any time. Any thread,
     // without a lock.
     const Zone* peekCurrentZone() const noexcept { return currentZone_.load(std::memory_order_acquire); }

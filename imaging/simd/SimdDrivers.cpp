@@ -72,6 +72,29 @@ bool destinationMeetsNeighbourhood(const std::uint8_t* src, std::int32_t srcStep
     return sourceFirst < destinationEnd && d < sourceEnd;
 }
 
+// The drivers that keep one row buffer: fill it for destination row y (`fill`), then run the horizontal
+// pass, which for the centred families also reads destination row y's own source row.
+template <class Passes, class Fill>
+FilterStatus runRowByRow(const Passes& passes, std::ptrdiff_t rowBytes, const void* src, std::int32_t srcStep,
+                         void* dst, std::int32_t dstStep, std::int32_t height, std::ptrdiff_t n,
+                         Fill&& fill) {
+    std::uint8_t* row = alignedAllocBytes(rowBytes);
+    if (!row)
+        return FilterStatus::NoMemory;
+    const auto* centre = static_cast<const std::uint8_t*>(src);
+    auto* out = static_cast<std::uint8_t*>(dst);
+    for (std::ptrdiff_t y = 0; y < height; ++y) {
+        fill(y, row);
+        if (passes.centred)
+            passes.centred(centre + y * srcStep, row, out + y * dstStep, n);
+        else
+            passes.horizontal(row, out + y * dstStep, n);
+    }
+    alignedFree(row);
+    storeFence();
+    return FilterStatus::Ok;
+}
+
 FilterStatus filterGaussSimd(const KernelTable& table, const std::uint8_t* src, std::int32_t srcStep,
                              std::uint8_t* dst, std::int32_t dstStep, std::int32_t width, std::int32_t height,
                              SmoothingMask mask) {
@@ -133,29 +156,46 @@ FilterStatus drive5x5(const KernelTable& table, const void* src, std::int32_t sr
 FilterStatus drive3x3(const KernelTable& table, const void* src, std::int32_t srcStep, void* dst,
                       std::int32_t dstStep, std::int32_t width, std::int32_t height, DataKind data,
                       ChannelCode channels) {
-    const auto vertical = kernelAt<VerticalKernel3>(table, kVerticalArray3x3 + 2 * term(data) + 1);
-    const auto horizontal =
-        kernelAt<HorizontalKernel3>(table, kHorizontalArray3x3 + 4 * term(data) + term(channels) - 1);
+    const ThreeByThreePasses gaussian{
+        kernelAt<VerticalKernel3>(table, kVerticalArray3x3 + 2 * term(data) + 1),
+        kernelAt<HorizontalKernel3>(table, kHorizontalArray3x3 + 4 * term(data) + term(channels) - 1),
+        nullptr};
+    return drive3x3(gaussian, src, srcStep, dst, dstStep, width, height, data, channels);
+}
+
+FilterStatus drive3x3(const ThreeByThreePasses& passes, const void* src, std::int32_t srcStep, void* dst,
+                      std::int32_t dstStep, std::int32_t width, std::int32_t height, DataKind data,
+                      ChannelCode channels) {
     const std::ptrdiff_t e = elementsPerPixel(channels);
     const std::ptrdiff_t n = width * e;
     const std::ptrdiff_t m = (std::ptrdiff_t{width} + 2) * e;
     // The row covers one pixel more on each side, with room for the horizontal pass's whole-block reads.
     const std::ptrdiff_t paddedWidth = roundUp16(roundUp16(width) + 2 * e);
-    const std::ptrdiff_t rowBytes = 2 * e * paddedWidth * (data == DataKind::U8 ? 1 : 2);
+    const std::ptrdiff_t rowBytes = e * paddedWidth * intermediateSize(data);
 
-    std::uint8_t* row = alignedAllocBytes(rowBytes);
-    if (!row)
-        return FilterStatus::NoMemory;
     // Source row y - 1, one pixel left of the region.
-    const auto* top = static_cast<const std::uint8_t*>(src) - srcStep - e * sourceSampleSize(data);
-    auto* out = static_cast<std::uint8_t*>(dst);
-    for (std::ptrdiff_t y = 0; y < height; ++y) {
-        vertical(top + y * srcStep, row, m, srcStep);
-        horizontal(row, out + y * dstStep, n);
-    }
-    alignedFree(row);
-    storeFence();
-    return FilterStatus::Ok;
+    const std::uint8_t* top = static_cast<const std::uint8_t*>(src) - srcStep - e * sourceSampleSize(data);
+    return runRowByRow(
+        passes, rowBytes, src, srcStep, dst, dstStep, height, n,
+        [&](std::ptrdiff_t y, void* row) { passes.vertical(top + y * srcStep, row, m, srcStep); });
+}
+
+FilterStatus driveBox5x5(const BoxFiveByFivePasses& passes, const void* src, std::int32_t srcStep, void* dst,
+                         std::int32_t dstStep, std::int32_t width, std::int32_t height, DataKind data,
+                         ChannelCode channels) {
+    const std::ptrdiff_t e = elementsPerPixel(channels);
+    const std::ptrdiff_t n = width * e;
+    const std::ptrdiff_t m = (std::ptrdiff_t{width} + 4) * e;
+    // Source row y - 2, two pixels left of the region: the top of destination row y's window.
+    const std::uint8_t* top =
+        static_cast<const std::uint8_t*>(src) - 2 * srcStep - 2 * e * sourceSampleSize(data);
+    return runRowByRow(passes, intermediateSize(data) * roundUp16(m), src, srcStep, dst, dstStep, height, n,
+                       [&](std::ptrdiff_t y, void* row) {
+                           if (y == 0)
+                               passes.start(top, row, m, srcStep);
+                           else
+                               passes.update(top + (y - 1) * srcStep, row, m, srcStep);
+                       });
 }
 
 FilterStatus filterGaussVariant3(const std::uint8_t* src, std::int32_t srcStep, std::uint8_t* dst,

@@ -133,8 +133,9 @@ void OstrelEngine::handleEvent(const Note& note) noexcept {
     const std::int32_t channel = midiChannel_.load(std::memory_order_relaxed);
     if (channel > 0 && n.getChannel() != channel - 1)
         return;
+    // A note-on that no zone plays still reaches the keyboards.
     if (n.getType() == Note::kNoteOn && !zoned)
-        Engine::handleEvent(n);
+        announceNote(n);
     else
         EngineSynth::handleEvent(n);
 }

@@ -177,13 +177,13 @@ bool CorvaleZone::receive(const Message& message) {
     const std::string_view name = change->name;
     if (name == keys::kSampleLoopOn)
         setLoopEnabled(message.extra != 0 ? kLoopInRelease : kLoopOff);
-    else if ((name == keys::kSampleNormalize && change->flags == Sender::kEditor) ||
-             name == keys::kSampleInvertPhase)
-        prepareSample();
     else if (name == keys::kSampleReverse)
         reverse();
-    else if (name == keys::kSampleDetuneCoarse && getRenderedTempo() > 0.0)
-        prepareSample(); // a loop renders for the tempo over its transposition
+    // A loop rendered for the tempo depends on its transposition too.
+    else if ((name == keys::kSampleNormalize && change->flags == Sender::kEditor) ||
+             name == keys::kSampleInvertPhase ||
+             (name == keys::kSampleDetuneCoarse && getRenderedTempo() > 0.0))
+        prepareSample();
     return true;
 }
 

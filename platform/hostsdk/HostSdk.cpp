@@ -149,8 +149,8 @@ void CEffectMIDIDirectDeliveryNode::Deliver(const MIDIPacket& packet) const noex
         callback_(0, packet, context_);
 }
 
-void _FicCreatePlugInSpec(std::uint32_t makerCode, std::uint32_t productCode, std::uint32_t plugInCode,
-                          PlugInSpec* spec) {
+void FicCreatePlugInSpec(std::uint32_t makerCode, std::uint32_t productCode, std::uint32_t plugInCode,
+                         PlugInSpec* spec) {
     if (spec == nullptr)
         return;
     spec->makerCode = makerCode;

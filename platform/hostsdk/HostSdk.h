@@ -156,15 +156,15 @@ private:
     std::atomic<bool> enabled_{false};
 };
 
-// What _FicCreatePlugInSpec fills.
+// What FicCreatePlugInSpec fills.
 struct PlugInSpec {
     std::uint32_t makerCode = 0;
     std::uint32_t productCode = 0;
     std::uint32_t plugInCode = 0;
     bool filled = false;
 };
-void _FicCreatePlugInSpec(std::uint32_t makerCode, std::uint32_t productCode, std::uint32_t plugInCode,
-                          PlugInSpec* spec);
+void FicCreatePlugInSpec(std::uint32_t makerCode, std::uint32_t productCode, std::uint32_t plugInCode,
+                         PlugInSpec* spec);
 
 // The process base: the library's services to the binding (chunk declaration, controls numbered from 1,
 // stems, largest block, ready flag, automation recorded for the host) and the hooks the host's calls

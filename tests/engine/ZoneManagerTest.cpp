@@ -16,6 +16,7 @@
 #include <chrono>
 #include <future>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace trov;
@@ -56,6 +57,7 @@ public:
     Zone* createZoneObject(Radio* parent, const KeyRange& range, const std::string& name) override {
         return new RecordingZone(journal_, this, parent, range, name);
     }
+    using ZoneManager::getZonesLock;
 
 private:
     Journal& journal_;
@@ -132,6 +134,26 @@ TEST_F(ZoneManagerTest, ReadingZonesKeepsTheFileOrderAndSelectsTheFirst) {
     reread->fromDictionary(Dictionary(written.toDocumentText()));
     EXPECT_EQ(rangesOf(*reread), rangesOf(*manager));
     EXPECT_EQ(reread->getZoneSampleName(1), "S1");
+}
+
+TEST_F(ZoneManagerTest, TheCurrentZoneIsAskedForWithoutWaitingWhileAnotherThreadHoldsTheList) {
+    const auto manager = managerWith({{36, 59}, {60, 96}});
+    const SharedObjectPtr<Zone> current(manager->tryGetCurrentZone());
+    ASSERT_TRUE(current);
+    EXPECT_EQ(current->getKeyRange().low, 36);
+    std::promise<void> held;
+    std::promise<void> done;
+    std::thread other([&] {
+        std::lock_guard guard(manager->getZonesLock());
+        held.set_value();
+        done.get_future().wait();
+    });
+    held.get_future().wait();
+    EXPECT_EQ(manager->tryGetCurrentZone(), nullptr);
+    done.set_value();
+    other.join();
+    const SharedObjectPtr<Zone> again(manager->tryGetCurrentZone());
+    EXPECT_EQ(again.get(), current.get());
 }
 
 TEST_F(ZoneManagerTest, AddedAndCreatedZonesGoInKeyOrderAndBecomeCurrent) {

@@ -1,5 +1,6 @@
 // Documents are held as UTF-8: 8-bit text (no declaration, or one naming another encoding) is converted
-// when read, so that what is written from it reads again; UTF-8 and plain ASCII documents are untouched.
+// when read, and so are the stray bytes of text read as UTF-8 that is no valid UTF-8, so that what is
+// written from it reads again; UTF-8 and plain ASCII documents are untouched.
 #include "framework/Dictionary.h"
 
 #include <gtest/gtest.h>
@@ -38,6 +39,15 @@ TEST(DictionaryEncoding, EightBitTextIsReadAsUTF8AndWhatIsWrittenFromItReadsAgai
          "<?xml version=\"1.0\" encoding=\"UTF-8\" ?><dict><file-format value=\"0.7.0\" /><author "
          "value=\"Caf\xC3\xA9\" /></dict>",
          "Caf\xC3\xA9"},
+        // A lead byte that no continuation follows took the closing quote into its character.
+        {"UTF-8 by default, an 8-bit byte before a quote",
+         "<?xml version=\"1.0\" ?><dict><file-format value=\"0.7.0\" /><author value=\"Caf\xE9\" /></dict>",
+         "Caf\xC3\xA9"},
+        // ... or the "&" of a reference, which was then kept as text and written as "&amp;".
+        {"UTF-8 declared, an 8-bit byte before a reference, a UTF-8 character after it",
+         "<?xml version=\"1.0\" encoding=\"UTF-8\" ?><dict><file-format value=\"0.7.0\" /><author "
+         "value=\"\xD1&apos;s \xC3\xA9\" /></dict>",
+         "\xC3\x91's \xC3\xA9"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(authorOf(c.text), c.author) << c.name;

@@ -45,7 +45,8 @@ std::string writeSine(const std::string& path, int format) {
         return path + ": " + sf_strerror(nullptr);
     std::vector<float> sine(22050);
     for (std::size_t i = 0; i < sine.size(); ++i)
-        sine[i] = 0.5f * static_cast<float>(std::sin(2.0 * std::numbers::pi * 440.0 * i / 44100.0));
+        sine[i] = 0.5f * static_cast<float>(
+                             std::sin(2.0 * std::numbers::pi * 440.0 * static_cast<double>(i) / 44100.0));
     const sf_count_t written = sf_writef_float(file, sine.data(), static_cast<sf_count_t>(sine.size()));
     sf_close(file);
     return written == static_cast<sf_count_t>(sine.size()) ? std::string() : path + ": short write";
@@ -104,7 +105,7 @@ TEST_F(CorvaleHostProgram, ASeedAloneRepeatsARenderByteForByteAndLeavesTheUserSt
         std::vector<std::string> arguments = {"render", "--tail", "0.5", "--load", bank};
         arguments.insert(arguments.end(), seed.begin(), seed.end());
         arguments.insert(arguments.end(), {CORVALE_MODULE, song_, scratch_ / out});
-        const test::ChildResult result = scratch_.run(arguments, userStore);
+        test::ChildResult result = scratch_.run(arguments, userStore);
         EXPECT_EQ(result.status, 0) << result.err;
         return result;
     };

@@ -3,8 +3,8 @@
 // like is checked first against numbers of its own (a peak within the mixing range, every note's
 // fundamental at its pitch); the stored files only say that nothing changed.
 //
-// The stored checksum (tests/data/golden/phrase.checksum) belongs to the CI build, GCC RelWithDebInfo with
-// AddressSanitizer and UndefinedBehaviorSanitizer, and names that build in its first line; another build
+// The stored checksum (tests/data/golden/phrase.checksum) belongs to the CI build, clang RelWithDebInfo
+// with AddressSanitizer and UndefinedBehaviorSanitizer, and names that build in its first line; another build
 // may round a libm call or a contraction differently, so there the bit comparison is skipped. The stored
 // coarse levels (phrase.levels, the RMS of each channel per 10 ms) are compared in every build within a
 // tolerance that a rounding difference stays far inside and a change of sound does not. A deliberate

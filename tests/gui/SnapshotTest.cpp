@@ -1,19 +1,15 @@
-// Whole drawings compared with reference images under tests/data/gui/snapshots, allowing a small
-// difference per channel. No FreeType text takes part (its pixels depend on the library's version); text
-// here is the built-in pixel font and bitmap glyphs. TROV_UPDATE_SNAPSHOTS=1 rewrites the references.
+// Whole drawings compared with reference images (support/SnapshotCompare.h). No FreeType text takes part
+// (its pixels depend on the library's version); text here is the built-in pixel font and bitmap glyphs.
 #include "gui/Bitmap.h"
 #include "gui/Canvas.h"
 #include "platform/draw/ImageFiles.h"
 
 #include "support/CanvasTestWindow.h"
-#include "support/FileTestFolder.h"
+#include "support/SnapshotCompare.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <fstream>
 #include <functional>
-#include <iterator>
 
 using trov::Bitmap;
 using trov::Canvas;
@@ -27,21 +23,7 @@ using namespace trov::platform::draw;
 
 namespace {
 
-constexpr int kTolerance = 2;
-
-std::string referencePath(const std::string& name) {
-    return std::string(TROV_TEST_DATA) + "/gui/snapshots/" + name + ".png";
-}
-
-std::shared_ptr<Surface> readPng(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    PngImage image = decodePng(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
-    return image.surface;
-}
-
-// Draws the scene in one pass over a window and compares the window's pixels, written as PNG and read
-// back, with the reference.
+// Draws the scene in one pass over a window and compares the window's pixels with the reference.
 void expectSnapshot(const std::string& name, int width, int height,
                     const std::function<void(Canvas&)>& scene) {
     CanvasTestWindow window(Rect(0, 0, width, height), false);
@@ -50,35 +32,7 @@ void expectSnapshot(const std::string& name, int width, int height,
     canvas.begin(canvas.getSize(), true);
     scene(canvas);
     canvas.end();
-
-    trov::test::FileTestFolder folder;
-    const std::string written = folder / (name + ".png");
-    ASSERT_TRUE(writePng(window.surface(), written));
-    if (std::getenv("TROV_UPDATE_SNAPSHOTS") != nullptr) {
-        ASSERT_TRUE(writePng(window.surface(), referencePath(name)));
-    }
-    const auto actual = readPng(written);
-    const auto expected = readPng(referencePath(name));
-    ASSERT_NE(expected, nullptr) << "no reference " << referencePath(name);
-    ASSERT_EQ(expected->width(), width);
-    ASSERT_EQ(expected->height(), height);
-    int differing = 0;
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            const Pixel a = actual->pixel(x, y);
-            const Pixel e = expected->pixel(x, y);
-            for (int shift : {0, 8, 16, 24}) {
-                const int d = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((e >> shift) & 0xFF);
-                if (d > kTolerance || d < -kTolerance) {
-                    if (differing++ < 5)
-                        ADD_FAILURE() << name << ": pixel " << x << "," << y << " is " << std::hex << a
-                                      << ", expected " << e;
-                    break;
-                }
-            }
-        }
-    }
-    EXPECT_EQ(differing, 0) << name;
+    trov::test::expectMatchesReference(name, window.surface());
 }
 
 // A sheet of ten 3 x 5 digit glyphs with a soft shadow, for bitmap text.

@@ -87,7 +87,7 @@ protected:
     }
 
     std::string file(const std::string& name, const test::Bytes& bytes) {
-        const std::string path = scratch_ + "/" + name;
+        std::string path = scratch_ + "/" + name;
         std::ofstream(path, std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         return path;

@@ -75,6 +75,34 @@ TEST_F(EngineTest, NotesReachTheVoicePoolOnlyWithAZoneAndOnTheChosenChannel) {
     EXPECT_GE(engine().getVoicePool().getVoiceCount(), before);
 }
 
+// What the editor's keyboards hear of the engine: each note's key and whether it was a note-on.
+class KeyboardListener : public Radio {
+public:
+    KeyboardListener() { heard.reserve(8); }
+    bool receive(const Message& message) override {
+        if (message.kind == kKindMidi && message.code <= Code::kNoteOff && heard.size() < heard.capacity())
+            heard.emplace_back(reinterpret_cast<const Note*>(message.extra)->getKey(),
+                               message.code == Code::kNoteOn);
+        return true;
+    }
+    std::vector<std::pair<int, bool>> heard;
+};
+
+TEST_F(EngineTest, ANoteThatNoZonePlaysStillReachesTheKeyboardsWithoutAllocating) {
+    make();
+    KeyboardListener keyboard;
+    keyboard.tuneInTo(&engine());
+    {
+        test::AllocationGuard guard("notes without a zone");
+        InstrumentWorld::midi(*plugin_, 0x90, 30, 100);
+        InstrumentWorld::midi(*plugin_, 0x80, 30, 0);
+    }
+    EXPECT_EQ(active(), 0);
+    const std::vector<std::pair<int, bool>> expected = {{30, true}, {30, false}};
+    EXPECT_EQ(keyboard.heard, expected);
+    keyboard.tuneOutOf(&engine());
+}
+
 TEST_F(EngineTest, RoutingFollowsTheHostsOutputsAtResetAndTheOutputConfiguration) {
     make();
     EXPECT_EQ(engine().getRoutingMode(), OstrelEngine::kStereoPan);

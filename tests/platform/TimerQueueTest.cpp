@@ -1,5 +1,7 @@
 #include "platform/TimerQueue.h"
 
+#include "platform/ClockService.h"
+
 #include "support/Events.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +11,8 @@
 #include <mutex>
 #include <thread>
 
+using trov::platform::ManualClock;
+using trov::platform::ScopedClock;
 using trov::platform::TimerQueue;
 using trov::platform::TimerQueueTimer;
 using trov::test::Events;
@@ -40,16 +44,27 @@ TEST(TimerQueue, OneShotTimerFiresOnceAndPeriodicKeepsFiringUntilDeleted) {
 }
 
 TEST(TimerQueue, DeletedTimerNeverFires) {
-    std::atomic<int> calls{0};
+    // On the manual clock: a sleep racing the due time fails whenever the test thread is held up.
+    ManualClock clock;
+    ScopedClock installed(clock);
+    int calls = 0;
     TimerQueue queue;
     auto timer = queue.createTimer(60, 10, [&] { ++calls; });
-    std::this_thread::sleep_for(20ms); // the service thread now sleeps until this timer is due
+    clock.advance(20);
     queue.deleteTimer(timer);
     queue.deleteTimer(timer);
     queue.deleteTimer(nullptr);
-    timer.reset(); // freed while the service thread still sleeps on its due time
-    std::this_thread::sleep_for(120ms);
-    EXPECT_EQ(calls.load(), 0);
+    timer.reset(); // freed before its due time
+    clock.advance(120);
+    EXPECT_EQ(calls, 0);
+
+    // A timer deleted after its first tick stops there.
+    auto ticking = queue.createTimer(60, 10, [&] { ++calls; });
+    clock.advance(60);
+    EXPECT_EQ(calls, 1);
+    queue.deleteTimer(ticking);
+    clock.advance(100);
+    EXPECT_EQ(calls, 1);
 }
 
 TEST(TimerQueue, DeletingWaitsForTheCallbackUnderWay) {

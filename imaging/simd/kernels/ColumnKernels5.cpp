@@ -1,20 +1,12 @@
 #include "imaging/simd/kernels/ColumnKernels5.h"
 
-#include "imaging/simd/kernels/SimdSupport.h"
+#include "imaging/simd/kernels/ColumnPass5.h"
 
 namespace trov::imaging {
 
 using namespace simd;
 
 namespace {
-
-// The five rows in the order A(y-2), B(y-1), C(y), B(y+1), A(y+2).
-struct FiveRows {
-    const unsigned char* row[5];
-    template <std::size_t ElementSize> __m128i load(int r, std::ptrdiff_t element) const {
-        return loadAligned(row[r] + element * static_cast<std::ptrdiff_t>(ElementSize));
-    }
-};
 
 // Sum of the five rows' 16-bit elements i to i + 7, wrapping.
 __m128i sum16(const FiveRows& rows, std::ptrdiff_t i) {
@@ -70,65 +62,46 @@ __m128i gaussQuad16s(const FiveRows& rows, std::ptrdiff_t i) {
 // Each Block gives the 16 destination bytes of elements i onwards.
 struct Laplacian8u {
     static constexpr std::size_t kOut = 1;
-    static __m128i block(const FiveRows& rows, std::ptrdiff_t i) {
+    static __m128i block(const FiveRows& rows, std::ptrdiff_t i, std::ptrdiff_t) {
         return _mm_packus_epi16(sum16(rows, i), sum16(rows, i + 8));
     }
 };
 struct Gauss8u {
     static constexpr std::size_t kOut = 1;
-    static __m128i block(const FiveRows& rows, std::ptrdiff_t i) {
+    static __m128i block(const FiveRows& rows, std::ptrdiff_t i, std::ptrdiff_t) {
         return _mm_packus_epi16(gaussHalf8u(rows, i), gaussHalf8u(rows, i + 8));
     }
 };
 struct Laplacian16s {
     static constexpr std::size_t kOut = 2;
-    static __m128i block(const FiveRows& rows, std::ptrdiff_t i) {
+    static __m128i block(const FiveRows& rows, std::ptrdiff_t i, std::ptrdiff_t) {
         return _mm_packs_epi32(sum32(rows, i), sum32(rows, i + 4));
     }
 };
 struct Gauss16s {
     static constexpr std::size_t kOut = 2;
-    static __m128i block(const FiveRows& rows, std::ptrdiff_t i) {
+    static __m128i block(const FiveRows& rows, std::ptrdiff_t i, std::ptrdiff_t) {
         return _mm_packs_epi32(gaussQuad16s(rows, i), gaussQuad16s(rows, i + 4));
     }
 };
 struct Laplacian32f {
     static constexpr std::size_t kOut = 4;
-    static __m128i block(const FiveRows& rows, std::ptrdiff_t i) {
+    static __m128i block(const FiveRows& rows, std::ptrdiff_t i, std::ptrdiff_t) {
         return _mm_castps_si128(sumFloat(rows, i));
     }
 };
 struct Gauss32f {
     static constexpr std::size_t kOut = 4;
-    static __m128i block(const FiveRows& rows, std::ptrdiff_t i) {
+    static __m128i block(const FiveRows& rows, std::ptrdiff_t i, std::ptrdiff_t) {
         return _mm_castps_si128(_mm_mul_ps(sumFloat(rows, i), _mm_set1_ps(kReciprocal571f)));
     }
 };
 struct Sum16 {
     static constexpr std::size_t kOut = 2;
-    static __m128i block(const FiveRows& rows, std::ptrdiff_t i) { return sum16(rows, i); }
+    static __m128i block(const FiveRows& rows, std::ptrdiff_t i, std::ptrdiff_t) { return sum16(rows, i); }
 };
 
-template <class Kind, bool KeepAlpha>
-void columnPass(const void* a0, const void* b1, const void* c2, const void* b3, const void* a4, void* dst,
-                std::ptrdiff_t n) {
-    const FiveRows rows{{static_cast<const unsigned char*>(a0), static_cast<const unsigned char*>(b1),
-                         static_cast<const unsigned char*>(c2), static_cast<const unsigned char*>(b3),
-                         static_cast<const unsigned char*>(a4)}};
-    auto block = [&rows](std::ptrdiff_t i) { return Kind::block(rows, i); };
-    if constexpr (KeepAlpha)
-        writeRowKeepAlpha<Kind::kOut>(dst, n, block);
-    else
-        writeRow<Kind::kOut>(dst, n, block);
-}
-
 } // namespace
-
-#define TROV_COLUMN_KERNEL(name, Kind, keepAlpha)                                                            \
-    void name(const void* a0, const void* b1, const void* c2, const void* b3, const void* a4, void* dst,     \
-              std::ptrdiff_t n) {                                                                            \
-        columnPass<Kind, keepAlpha>(a0, b1, c2, b3, a4, dst, n);                                             \
-    }
 
 TROV_COLUMN_KERNEL(colLaplacian5_8u, Laplacian8u, false)
 TROV_COLUMN_KERNEL(colLaplacian5_8u_KeepAlpha, Laplacian8u, true)
@@ -143,7 +116,5 @@ TROV_COLUMN_KERNEL(colLaplacian5_32f_KeepAlpha, Laplacian32f, true)
 TROV_COLUMN_KERNEL(colGauss5_32f, Gauss32f, false)
 TROV_COLUMN_KERNEL(colGauss5_32f_KeepAlpha, Gauss32f, true)
 TROV_COLUMN_KERNEL(colSum5_16s, Sum16, false)
-
-#undef TROV_COLUMN_KERNEL
 
 } // namespace trov::imaging

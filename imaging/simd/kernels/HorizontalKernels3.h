@@ -6,8 +6,8 @@ namespace trov::imaging {
 
 // 3x3 Gaussian horizontal pass kernels: destination element j from the intermediate row's elements j,
 // j + c and j + 2c (weights 1-2-1, c the channel count: the row starts one pixel left of the region),
-// divided by 16. The row is 16-byte aligned and is read in whole blocks, up to 24 elements past
-// element n - 1.
+// divided by 16. The row is 16-byte aligned and is read in whole aligned blocks, never past the block
+// that holds element n - 1 + 2c.
 // Exactly n destination elements are written, at any alignment (non-temporal stores for 16-byte aligned
 // rows); KeepAlpha members leave every fourth element of the destination as it was.
 // Leaf routines without state; any thread.

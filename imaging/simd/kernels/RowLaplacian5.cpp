@@ -19,47 +19,48 @@ __m128 twelve(__m128 x) {
 
 struct Terms {
     __m128 n, s13, p2;
-    Terms(__m128i i0, __m128i i1, __m128i i2, __m128i i3, __m128i i4)
-        : n(_mm_sub_ps(_mm_setzero_ps(), _mm_add_ps(asFloat(i0), asFloat(i4)))),
-          s13(_mm_add_ps(asFloat(i1), asFloat(i3))), p2(asFloat(i2)) {}
+    explicit Terms(const __m128i (&p)[5])
+        : n(_mm_sub_ps(_mm_setzero_ps(), _mm_add_ps(asFloat(p[0]), asFloat(p[4])))),
+          s13(_mm_add_ps(asFloat(p[1]), asFloat(p[3]))), p2(asFloat(p[2])) {}
     __m128 bRow() const { return _mm_add_ps(mulBy(n, 3.0f), six(p2)); }
 };
 
 struct LaplaceFloatC4 {
-    static void compute(__m128i i0, __m128i i1, __m128i i2, __m128i i3, __m128i i4, __m128i& a, __m128i& b,
-                        __m128i& c) {
-        const Terms t(i0, i1, i2, i3, i4);
-        a = asInt(_mm_sub_ps(_mm_sub_ps(_mm_sub_ps(t.n, mulBy(t.s13, 3.0f)), t.p2), mulBy(t.p2, 3.0f)));
-        b = asInt(t.bRow());
-        c = asInt(_mm_add_ps(_mm_add_ps(_mm_add_ps(t.n, mulBy(t.n, 3.0f)), six(t.s13)), mulBy(t.p2, 20.0f)));
+    static constexpr int kRows = 3;
+    static void compute(const __m128i (&p)[5], __m128i (&out)[3]) {
+        const Terms t(p);
+        out[0] = asInt(_mm_sub_ps(_mm_sub_ps(_mm_sub_ps(t.n, mulBy(t.s13, 3.0f)), t.p2), mulBy(t.p2, 3.0f)));
+        out[1] = asInt(t.bRow());
+        out[2] =
+            asInt(_mm_add_ps(_mm_add_ps(_mm_add_ps(t.n, mulBy(t.n, 3.0f)), six(t.s13)), mulBy(t.p2, 20.0f)));
     }
 };
 
 struct LaplaceFloatC1 {
-    static void compute(__m128i i0, __m128i i1, __m128i i2, __m128i i3, __m128i i4, __m128i& a, __m128i& b,
-                        __m128i& c) {
-        const Terms t(i0, i1, i2, i3, i4);
-        a = asInt(_mm_sub_ps(_mm_sub_ps(t.n, mulBy(t.s13, 3.0f)), mulBy(t.p2, 4.0f)));
-        b = asInt(t.bRow());
-        c = asInt(_mm_add_ps(_mm_add_ps(mulBy(t.n, 4.0f), six(t.s13)),
-                             _mm_add_ps(mulBy(t.p2, 8.0f), twelve(t.p2))));
+    static constexpr int kRows = 3;
+    static void compute(const __m128i (&p)[5], __m128i (&out)[3]) {
+        const Terms t(p);
+        out[0] = asInt(_mm_sub_ps(_mm_sub_ps(t.n, mulBy(t.s13, 3.0f)), mulBy(t.p2, 4.0f)));
+        out[1] = asInt(t.bRow());
+        out[2] = asInt(_mm_add_ps(_mm_add_ps(mulBy(t.n, 4.0f), six(t.s13)),
+                                  _mm_add_ps(mulBy(t.p2, 8.0f), twelve(t.p2))));
     }
 };
 
 struct LaplaceFloatC3 {
-    static void compute(__m128i i0, __m128i i1, __m128i i2, __m128i i3, __m128i i4, __m128i& a, __m128i& b,
-                        __m128i& c) {
-        const Terms t(i0, i1, i2, i3, i4);
+    static constexpr int kRows = 3;
+    static void compute(const __m128i (&p)[5], __m128i (&out)[3]) {
+        const Terms t(p);
         const __m128 centre4 = _mm_add_ps(t.p2, mulBy(t.p2, 3.0f));
-        a = asInt(_mm_sub_ps(_mm_sub_ps(t.n, mulBy(t.s13, 3.0f)), centre4));
-        b = asInt(t.bRow());
-        c = asInt(_mm_add_ps(_mm_add_ps(_mm_add_ps(t.n, mulBy(t.n, 3.0f)), six(t.s13)),
-                             _mm_add_ps(_mm_add_ps(centre4, centre4), twelve(t.p2))));
+        out[0] = asInt(_mm_sub_ps(_mm_sub_ps(t.n, mulBy(t.s13, 3.0f)), centre4));
+        out[1] = asInt(t.bRow());
+        out[2] = asInt(_mm_add_ps(_mm_add_ps(_mm_add_ps(t.n, mulBy(t.n, 3.0f)), six(t.s13)),
+                                  _mm_add_ps(_mm_add_ps(centre4, centre4), twelve(t.p2))));
     }
 };
 
-using Laplace16 = IntegerRows<LaplacianMask, Ops16>;
-using Laplace32 = IntegerRows<LaplacianMask, Ops32>;
+using Laplace16 = IntegerRows<LaplacianMask, Int16Ops>;
+using Laplace32 = IntegerRows<LaplacianMask, Int32Ops>;
 
 } // namespace
 

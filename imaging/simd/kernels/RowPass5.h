@@ -1,9 +1,9 @@
 #pragma once
 
-// The shared shape of the 5x5 row kernels: one source row in, its A, B and C rows out. Internal to
-// imaging/simd/kernels.
+// The shared shape of the 5x5 row kernels: one source row in, its A, B and C rows (or, for the
+// derivative filters, its one intermediate row) out. Internal to imaging/simd/kernels.
 
-#include "imaging/simd/kernels/SimdSupport.h"
+#include "imaging/simd/kernels/LaneOps.h"
 
 namespace trov::imaging::simd {
 
@@ -44,30 +44,20 @@ template <bool Aligned> struct Lanes32f {
     }
 };
 
-// Integer lane operations for 16-bit and 32-bit lanes.
-struct Ops16 {
-    static __m128i add(__m128i a, __m128i b) { return _mm_add_epi16(a, b); }
-    template <int K> static __m128i times(__m128i x) { return times16<K>(x); }
-};
-struct Ops32 {
-    static __m128i add(__m128i a, __m128i b) { return _mm_add_epi32(a, b); }
-    template <int K> static __m128i times(__m128i x) { return times32<K>(x); }
-};
-
 // Integer rows of a symmetric mask: each output row is w04 (P0 + P4) + w13 (P1 + P3) + w2 P2, exact in the
 // lane width (wrapping intermediate values are allowed; the final values fit).
 template <class Mask, class Ops> struct IntegerRows {
+    static constexpr int kRows = 3;
     template <const int (&W)[3]> static __m128i row(__m128i s04, __m128i s13, __m128i p2) {
         return Ops::add(Ops::add(Ops::template times<W[0]>(s04), Ops::template times<W[1]>(s13)),
                         Ops::template times<W[2]>(p2));
     }
-    static void compute(__m128i p0, __m128i p1, __m128i p2, __m128i p3, __m128i p4, __m128i& a, __m128i& b,
-                        __m128i& c) {
-        const __m128i s04 = Ops::add(p0, p4);
-        const __m128i s13 = Ops::add(p1, p3);
-        a = row<Mask::kA>(s04, s13, p2);
-        b = row<Mask::kB>(s04, s13, p2);
-        c = row<Mask::kC>(s04, s13, p2);
+    static void compute(const __m128i (&p)[5], __m128i (&out)[3]) {
+        const __m128i s04 = Ops::add(p[0], p[4]);
+        const __m128i s13 = Ops::add(p[1], p[3]);
+        out[0] = row<Mask::kA>(s04, s13, p[2]);
+        out[1] = row<Mask::kB>(s04, s13, p[2]);
+        out[2] = row<Mask::kC>(s04, s13, p[2]);
     }
 };
 
@@ -83,32 +73,31 @@ struct LaplacianMask {
     static constexpr int kC[3] = {-4, 6, 20};
 };
 
-// One source row into its three rows. Full steps of kPerStep outputs carry the blocks they have loaded,
-// so every sample is loaded once, and run only while their newest block lies within the samples the row
-// needs (up to n - 1 + 4C). The rest of the row is gathered exactly into a local block run; its steps
-// store whole blocks (up to the next multiple of kPerStep elements), except that ExactTail stores a last
-// half step of four elements as such.
-template <class Lanes, int C, class Arith, bool ExactTail = false>
-void rowPass5(const void* srcRow, void* aRow, void* bRow, void* cRow, std::ptrdiff_t n) {
+// One source row into Arith::kRows rows: Arith::compute(taps P0..P4, rows). Full steps of kPerStep
+// outputs carry the blocks they have loaded, so every sample is loaded once, and run only while their
+// newest block lies within the samples the row needs (up to n - 1 + 4C). The rest of the row is gathered
+// exactly into a local block run; its steps store whole blocks (up to the next multiple of kPerStep
+// elements), or with ExactWrites exactly the elements up to n.
+template <class Lanes, int C, class Arith, bool ExactWrites = false>
+void rowPassRows(const void* srcRow, unsigned char* const (&rows)[Arith::kRows], std::ptrdiff_t n) {
     using Sample = typename Lanes::Sample;
     constexpr int K = Lanes::kPerStep;
     constexpr int L = (K - 1 + 4 * C) / K;
     constexpr std::ptrdiff_t kFullStep = K * (L + 1) - 4 * C;
     constexpr int kTap = Lanes::kLaneBytes * C;
     const auto* src = static_cast<const Sample*>(srcRow);
-    unsigned char* rows[3] = {static_cast<unsigned char*>(aRow), static_cast<unsigned char*>(bRow),
-                              static_cast<unsigned char*>(cRow)};
 
-    auto step = [&](const __m128i(&w)[L + 1], std::ptrdiff_t i, bool half) {
-        __m128i out[3];
-        Arith::compute(window<0>(w), window<kTap>(w), window<2 * kTap>(w), window<3 * kTap>(w),
-                       window<4 * kTap>(w), out[0], out[1], out[2]);
-        for (int r = 0; r < 3; ++r) {
-            auto* p = reinterpret_cast<__m128i*>(rows[r] + i * Lanes::kLaneBytes);
-            if (half)
-                _mm_storel_epi64(p, out[r]);
+    auto step = [&](const __m128i(&w)[L + 1], std::ptrdiff_t i) {
+        const __m128i taps[5] = {window<0>(w), window<kTap>(w), window<2 * kTap>(w), window<3 * kTap>(w),
+                                 window<4 * kTap>(w)};
+        __m128i out[Arith::kRows];
+        Arith::compute(taps, out);
+        for (int r = 0; r < Arith::kRows; ++r) {
+            unsigned char* p = rows[r] + i * Lanes::kLaneBytes;
+            if (ExactWrites && n - i < K)
+                storeExact(p, out[r], static_cast<std::size_t>((n - i) * Lanes::kLaneBytes));
             else
-                _mm_store_si128(p, out[r]);
+                _mm_store_si128(reinterpret_cast<__m128i*>(p), out[r]);
         }
     };
 
@@ -119,7 +108,7 @@ void rowPass5(const void* srcRow, void* aRow, void* bRow, void* cRow, std::ptrdi
             w[j] = Lanes::load(src + K * j);
         for (; n - i >= kFullStep; i += K) {
             w[L] = Lanes::load(src + i + K * L);
-            step(w, i, false);
+            step(w, i);
             for (int j = 0; j < L; ++j)
                 w[j] = w[j + 1];
         }
@@ -131,18 +120,32 @@ void rowPass5(const void* srcRow, void* aRow, void* bRow, void* cRow, std::ptrdi
             __m128i w[L + 1];
             for (int j = 0; j <= L; ++j)
                 w[j] = Lanes::load(tail + t + K * j);
-            step(w, i + t, ExactTail && n - (i + t) < K);
+            step(w, i + t);
         }
     }
 }
 
+template <class Lanes, int C, class Arith, bool ExactWrites = false>
+void rowPass5(const void* srcRow, void* aRow, void* bRow, void* cRow, std::ptrdiff_t n) {
+    unsigned char* const rows[3] = {static_cast<unsigned char*>(aRow), static_cast<unsigned char*>(bRow),
+                                    static_cast<unsigned char*>(cRow)};
+    rowPassRows<Lanes, C, Arith, ExactWrites>(srcRow, rows, n);
+}
+
 // Float rows read the source with aligned loads when it starts on a 16-byte boundary.
+template <int C, class Arith, bool ExactWrites = false>
+void rowPassFloat(const void* srcRow, unsigned char* const (&rows)[Arith::kRows], std::ptrdiff_t n) {
+    if (isAligned16(srcRow))
+        rowPassRows<Lanes32f<true>, C, Arith, ExactWrites>(srcRow, rows, n);
+    else
+        rowPassRows<Lanes32f<false>, C, Arith, ExactWrites>(srcRow, rows, n);
+}
+
 template <int C, class Arith>
 void rowPass5Float(const void* srcRow, void* aRow, void* bRow, void* cRow, std::ptrdiff_t n) {
-    if (isAligned16(srcRow))
-        rowPass5<Lanes32f<true>, C, Arith>(srcRow, aRow, bRow, cRow, n);
-    else
-        rowPass5<Lanes32f<false>, C, Arith>(srcRow, aRow, bRow, cRow, n);
+    unsigned char* const rows[3] = {static_cast<unsigned char*>(aRow), static_cast<unsigned char*>(bRow),
+                                    static_cast<unsigned char*>(cRow)};
+    rowPassFloat<C, Arith>(srcRow, rows, n);
 }
 
 // Single-precision helpers; every product and sum is rounded once, in the order written.

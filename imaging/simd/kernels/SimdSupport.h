@@ -60,6 +60,15 @@ constexpr int log2Exact(int k) {
     return (1 << b) == k ? b : -1;
 }
 
+// One multiplication by K in 16-bit lanes. The empty asm hides the constant, so the compiler keeps the one
+// multiplication instead of expanding it into a longer run of shifts and additions (measurably slower
+// where the vector units are the limit).
+template <int K> inline __m128i times16Multiplied(__m128i x) {
+    __m128i k = _mm_set1_epi16(static_cast<short>(K));
+    asm("" : "+x"(k));
+    return _mm_mullo_epi16(x, k);
+}
+
 // Lane-wise multiplication by a constant, exact modulo the lane width. Powers of two and their
 // neighbours become a shift and an addition or subtraction; other constants a multiplication (16-bit
 // lanes) or a sum of shifts (32-bit lanes: SSE2 has no 32-bit lane multiplication).
@@ -74,13 +83,8 @@ template <int K> inline __m128i times16(__m128i x) {
         return _mm_sub_epi16(_mm_slli_epi16(x, log2Exact(K + 1)), x);
     else if constexpr (log2Exact(K - 1) >= 0)
         return _mm_add_epi16(_mm_slli_epi16(x, log2Exact(K - 1)), x);
-    else {
-        // The empty asm hides the constant, so the compiler keeps one multiplication instead of expanding
-        // it into a longer run of shifts and additions (measurably slower in the row kernels).
-        __m128i k = _mm_set1_epi16(static_cast<short>(K));
-        asm("" : "+x"(k));
-        return _mm_mullo_epi16(x, k);
-    }
+    else
+        return times16Multiplied<K>(x);
 }
 
 template <int K> inline __m128i times32(__m128i x) {
@@ -109,9 +113,11 @@ template <std::size_t ElementSize> inline __m128i alphaLanes() {
         return _mm_set_epi32(-1, 0, 0, 0);
 }
 
-// Writes `elements` destination elements of ElementSize bytes, taking each 16-byte block from block(i),
-// the block of elements i onwards. Full blocks go out with non-temporal stores when the row starts on a
-// 16-byte boundary, else with unaligned stores; the rest of the row is written exactly.
+// Writes `elements` destination elements of ElementSize bytes, taking each 16-byte block from
+// block(i, count), the block of elements i onwards of which `count` are written (a whole block's worth
+// except at the end of the row, where a block may gather its inputs exactly). Full blocks go out with
+// non-temporal stores when the row starts on a 16-byte boundary, else with unaligned stores; the rest of
+// the row is written exactly.
 template <std::size_t ElementSize, class Block>
 inline void writeRow(void* dst, std::ptrdiff_t elements, Block&& block) {
     constexpr std::ptrdiff_t perBlock = 16 / ElementSize;
@@ -120,17 +126,25 @@ inline void writeRow(void* dst, std::ptrdiff_t elements, Block&& block) {
     const std::ptrdiff_t full = elements - elements % perBlock;
     if (isAligned16(out)) {
         for (; i < full; i += perBlock)
-            _mm_stream_si128(reinterpret_cast<__m128i*>(out + i * ElementSize), block(i));
+            _mm_stream_si128(reinterpret_cast<__m128i*>(out + i * ElementSize), block(i, perBlock));
     } else {
         for (; i < full; i += perBlock)
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i * ElementSize), block(i));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i * ElementSize), block(i, perBlock));
     }
     if (i < elements)
-        storeExact(out + i * ElementSize, block(i), static_cast<std::size_t>(elements - i) * ElementSize);
+        storeExact(out + i * ElementSize, block(i, elements - i),
+                   static_cast<std::size_t>(elements - i) * ElementSize);
+}
+
+// Asks for the line `ahead` bytes on to be brought into the cache: a hint, which neither faults nor counts as
+// a read, so it may point past the row.
+inline void prefetchAhead(const void* p, std::ptrdiff_t ahead) {
+    _mm_prefetch(static_cast<const char*>(p) + ahead, _MM_HINT_T0);
 }
 
 // As writeRow for rows of four-element pixels whose fourth element (alpha) is kept: every block is merged
-// with what the destination holds. Ordinary stores only, since the destination is read.
+// with what the destination holds, which is fetched ahead. Ordinary stores only, since the destination is
+// read.
 template <std::size_t ElementSize, class Block>
 inline void writeRowKeepAlpha(void* dst, std::ptrdiff_t elements, Block&& block) {
     constexpr std::ptrdiff_t perBlock = 16 / ElementSize;
@@ -144,18 +158,20 @@ inline void writeRowKeepAlpha(void* dst, std::ptrdiff_t elements, Block&& block)
     if (isAligned16(out)) {
         for (; i < full; i += perBlock) {
             auto* p = reinterpret_cast<__m128i*>(out + i * ElementSize);
-            _mm_store_si128(p, merge(block(i), _mm_load_si128(p)));
+            prefetchAhead(p, 512);
+            _mm_store_si128(p, merge(block(i, perBlock), _mm_load_si128(p)));
         }
     } else {
         for (; i < full; i += perBlock) {
             auto* p = reinterpret_cast<__m128i*>(out + i * ElementSize);
-            _mm_storeu_si128(p, merge(block(i), _mm_loadu_si128(p)));
+            prefetchAhead(p, 512);
+            _mm_storeu_si128(p, merge(block(i, perBlock), _mm_loadu_si128(p)));
         }
     }
     if (i < elements) {
         const auto bytes = static_cast<std::size_t>(elements - i) * ElementSize;
         unsigned char* p = out + i * ElementSize;
-        storeExact(p, merge(block(i), loadExact(p, bytes)), bytes);
+        storeExact(p, merge(block(i, elements - i), loadExact(p, bytes)), bytes);
     }
 }
 

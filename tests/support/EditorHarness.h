@@ -1,0 +1,175 @@
+#pragma once
+
+// The editor's headless test harness. A fixture with a plug-in of two modules built from a tiny settings
+// text, an editor specification and generated skins in a temporary install folder, and the editor open in
+// the in-process window system with its 50 ms window timer on the manual clock:
+//
+//   class Knobs : public test::EditorHarness {};
+//   TEST_F(Knobs, ...) {
+//       addSkin("dial", 40, 20, 0xff2060a0);
+//       build(test::specification({test::node("Panel").id("special::background").at(0, 0, 200, 100)
+//                                      .child(test::node("Slider").id("s").parameter("Level").at(10, 10, 20,
+//                                      60))}));
+//       open();
+//       drag(20, 60, 20, 40); tick();
+//       EXPECT_EQ(parameter("Level")->getNormalized(), ...);
+//   }
+//
+// Input goes through the window system's input driver in the editor's client coordinates; `tick` advances
+// the clock by window-timer periods (the editor paints then); `snapshot` is what the screen would show.
+// The product's factory knows the test controls ("Panel", "Slider") beside the library's.
+#include "engine/io/HostInterface.h"
+#include "framework/Dictionary.h"
+#include "framework/File.h"
+#include "framework/WindowTimer.h"
+#include "gui/Editor.h"
+#include "gui/InfoLine.h"
+#include "platform/draw/ImageFiles.h"
+#include "platform/draw/Snapshot.h"
+#include "support/EditorSpec.h"
+#include "support/EditorWorld.h"
+#include "support/WindowTestSupport.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace trov::test {
+
+class EditorHarness : public WindowSystemTest {
+protected:
+    static constexpr unsigned kTickMs = 50;
+
+    explicit EditorHarness(const std::string& settings = editorSettings())
+        : world_(settings), plugin(world_.plugin) {}
+    ~EditorHarness() override {
+        close();
+        editor.reset();
+    }
+
+    // A skin made before the first `build` (`EditorWorld::addSkin`).
+    void addSkin(const std::string& name, int width, int height, std::uint32_t argb, int frames = 1,
+                 const std::string& alphabet = "") {
+        world_.addSkin(name, width, height, argb, frames, alphabet);
+    }
+
+    // A skin of frames of one colour each (`EditorWorld::addFrames`), made before the first `build`.
+    void addFrames(const std::string& name, int frameWidth, int frameHeight,
+                   const std::vector<std::uint32_t>& colours, bool sideBySide = false,
+                   const Rect& part = Rect()) {
+        world_.addFrames(name, frameWidth, frameHeight, colours, sideBySide, part);
+    }
+    void wheel(int x, int y, int delta) {
+        send([&] { driver.wheel(at(x, y), delta); });
+    }
+    // A skin of the given image (`EditorWorld::addSkinImage`).
+    void addSkinImage(const std::string& name, const platform::draw::Surface& image, int frames = 1,
+                      bool horizontal = false) {
+        world_.addSkinImage(name, image, frames, horizontal);
+    }
+
+    // Writes the specification, makes the plug-in on first use and a new editor from the specification
+    // (throws what its construction throws).
+    Editor& build(const std::string& controls) {
+        close();
+        editor.reset();
+        editor = world_.makeEditor(controls);
+        infoLine = static_cast<RecordingInfoLine*>(editor->getInfoLine());
+        world().host.setEditor(editor.get());
+        return *editor;
+    }
+
+    // Builds an editor whose background ("special::background") is the node, opens it and paints it once.
+    Editor& buildAndOpen(ControlNode background) {
+        build(specification({background.id("special::background")}));
+        open();
+        tick();
+        return *editor;
+    }
+
+    // Opens the editor at the top-left of a host frame placed away from the screen's corner, over its own
+    // size (or the given area), with the host view's window timer.
+    void open(const Rect& area = Rect()) {
+        frame_ = make("host frame", 0, {100, 50, 1100, 850});
+        editor->open(frame_, area.isEmpty() ? editor->getSize() : area);
+        timer_ = std::make_unique<WindowTimer>(editor->getWindow(), kTickMs);
+        flush();
+    }
+    void close() {
+        timer_.reset();
+        if (editor != nullptr)
+            editor->close();
+        world().host.setEditor(nullptr);
+    }
+
+    platform::NativePoint at(int x, int y) const {
+        return driver.clientPoint(editor->getEditorWindow()->getHandle(), x, y);
+    }
+    void move(int x, int y) {
+        send([&] { driver.move(at(x, y)); });
+    }
+    void press(int x, int y) {
+        send([&] { driver.press(at(x, y)); });
+    }
+    void release(int x, int y) {
+        send([&] { driver.release(at(x, y)); });
+    }
+    void click(int x, int y) {
+        send([&] { driver.click(at(x, y)); });
+    }
+    void rightClick(int x, int y) {
+        send([&] { driver.click(at(x, y), platform::kRightButton); });
+    }
+    // Press at the start, move in steps of at most 5 pixels, release at the end.
+    void drag(int x0, int y0, int x1, int y1) {
+        move(x0, y0);
+        press(x0, y0);
+        const int steps = std::max({1, std::abs(x1 - x0) / 5, std::abs(y1 - y0) / 5});
+        for (int i = 1; i <= steps; ++i)
+            move(x0 + (x1 - x0) * i / steps, y0 + (y1 - y0) * i / steps);
+        release(x1, y1);
+    }
+    // The window timer's ticks: each applies deferred notifications and paints what is dirty.
+    void tick(int periods = 1) { clock_.advance(kTickMs * static_cast<unsigned>(periods)); }
+    // What the screen shows of the editor's window.
+    std::shared_ptr<platform::draw::Surface> snapshot() const {
+        return platform::draw::snapshotWindow(editor->getEditorWindow()->getHandle());
+    }
+
+    // The module's parameter (the first module unless said).
+    Parameter* parameter(const std::string& name, int instance = 0, int module = 0) const {
+        const Module* m = plugin->getModule(module);
+        return m != nullptr ? m->getSettings()->getParameter(name, instance) : nullptr;
+    }
+    // The editor's control of that id as the test class it is.
+    template <class T = TestPanel> T* control(const std::string& id, int index = 0) const {
+        return dynamic_cast<T*>(editor->findControl(id, index));
+    }
+
+    InstanceWorld& world() { return world_.instances; }
+    platform::ScriptedResponder& responder() { return world().responder; }
+
+private:
+    EditorWorld world_;
+
+protected:
+    // The plug-in, made at the first build.
+    std::unique_ptr<DropRecordingPlugin>& plugin;
+    std::unique_ptr<Editor> editor;
+    RecordingInfoLine* infoLine = nullptr; // the editor's
+
+private:
+    template <class Input> void send(Input input) {
+        input();
+        flush();
+    }
+
+    platform::WindowHandle frame_ = platform::kNoWindow;
+    std::unique_ptr<WindowTimer> timer_;
+};
+
+} // namespace trov::test
