@@ -40,7 +40,6 @@ const std::string kLineSaturated = "OstrelLineInputResponseSaturated";
 constexpr std::int32_t kLoopInRelease = 2;
 constexpr float kPositionJitter = 0.25f;
 constexpr double kSecondMultiplier = 0.9972475966332921;
-constexpr int kSymmetric = 2;
 
 // Output slots a zone may fix its voices to ("WaveOutputVoice" - 1).
 constexpr int kFixedSlots = 8;
@@ -335,7 +334,7 @@ void OstrelVoice::startNote(const OstrelModule& module) {
 
     dcBlocker_.reset();
     inputFilter_.reset();
-    tuneIn();
+    takeFollowedValues();
 }
 
 void OstrelVoice::startLayer(int layer, float amplitude) noexcept {

@@ -160,7 +160,7 @@ private:
                        float velocity, float keyOffset, float peakLimit);
     void startLayer(int layer, float amplitude) noexcept;
     // Every followed parameter's current value, as tuning in to it delivers it.
-    void tuneIn() noexcept;
+    void takeFollowedValues() noexcept;
     // With following, the voice's own part of the change (when it takes it), then the filter's part.
     bool applyChange(const VoiceChange& change, bool following) noexcept;
     // Whether the change is this voice's: the parameter's scope, and for the current zone's values from the

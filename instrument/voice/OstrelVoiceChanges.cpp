@@ -10,7 +10,7 @@
 
 namespace trov {
 
-void OstrelVoice::tuneIn() noexcept {
+void OstrelVoice::takeFollowedValues() noexcept {
     const Module* module = getOwner();
     for (int i = 0; i < kVoiceFollowedCount; ++i)
         if (const Parameter* parameter = followed_[static_cast<std::size_t>(i)])
