@@ -283,7 +283,7 @@ Parameter* Plugin::getAutomatableParameter(int index, Module** module) const {
     return settings->getParameterAt(position);
 }
 
-int Plugin::getAutomatableIndex(const Module* module, const std::string& name, int instance) const {
+int Plugin::getAutomatableIndex(const Module* module, std::string_view name, int instance) const {
     const ModuleList* list = modules();
     if (list == nullptr || module == nullptr)
         return -1;

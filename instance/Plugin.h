@@ -18,6 +18,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace trov {
@@ -138,7 +139,7 @@ public:
     // Null out of range; stores the parameter's module when asked.
     Parameter* getAutomatableParameter(int index, Module** module = nullptr) const;
     // -1 when the module is not this instance's or the parameter is not automatable.
-    int getAutomatableIndex(const Module* module, const std::string& name, int instance) const;
+    int getAutomatableIndex(const Module* module, std::string_view name, int instance) const;
 
     // Presets.
     Preset* getCurrentPreset() const;

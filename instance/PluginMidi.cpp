@@ -150,7 +150,7 @@ void Plugin::applyController(int controller, float value, int offset) {
         else if (inverted)
             value = 1.0f - value;
         if (list != nullptr) {
-            const std::string name = target->getName();
+            const std::string_view name = target->getNameView();
             const int instance = target->getInstance();
             for (Module* module : *list) {
                 Settings* settings = module->getSettings();

@@ -78,10 +78,6 @@ template <class T> bool ParameterEnum<T>::receive(const Message& message) {
     return false;
 }
 
-template <class T> ParameterMessage ParameterEnum<T>::currentMessage(int sender) const {
-    return makeMessage(getSelected(), getNormalized(), sender);
-}
-
 template <class T> MessageWord ParameterEnum<T>::getValueWord() const noexcept {
     return getSelected();
 }

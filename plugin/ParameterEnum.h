@@ -64,8 +64,6 @@ public:
     using Parameter::getLabel;
 
 private:
-    ParameterMessage currentMessage(int sender) const;
-
     std::vector<Entry> entries_;
     std::atomic<std::uint32_t> selected_{0};
     std::uint32_t default_ = 0;

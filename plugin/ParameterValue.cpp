@@ -144,10 +144,6 @@ template <class T> bool ParameterValue<T>::receive(const Message& message) {
     return false;
 }
 
-template <class T> ParameterMessage ParameterValue<T>::currentMessage(int sender) const {
-    return makeMessage(toWord(value_.load(std::memory_order_relaxed)), getNormalized(), sender);
-}
-
 template <class T> MessageWord ParameterValue<T>::getValueWord() const noexcept {
     return toWord(value_.load(std::memory_order_relaxed));
 }

@@ -92,7 +92,6 @@ private:
     void setFromDouble(double value, int sender);
     double displayFromNormalized(double normalized) const;
     double normalizedFromDisplay(double display) const;
-    ParameterMessage currentMessage(int sender) const;
 
     std::atomic<Stored> value_;
     // The range, default, step and display range may be changed by a command (the pitch-bend range) while

@@ -224,18 +224,6 @@ Zone* ZoneManager::acquireZoneForKey(int key, int pairSide) const noexcept {
     return zone;
 }
 
-Zone* ZoneManager::acquireCurrentZone() const noexcept {
-    std::lock_guard guard(noteMutex_);
-    // Listed for notes, it is alive: the manager lets a zone go only after the notes' list lost it.
-    const Zone* current = currentZone_.load(std::memory_order_acquire);
-    for (Zone* zone : noteZones_)
-        if (zone == current) {
-            zone->retain();
-            return zone;
-        }
-    return nullptr;
-}
-
 int ZoneManager::findInNoteList(int key) const noexcept {
     const bool pairs = getOscillatorMixMode();
     bool second = false; // the zone is the second of a pair

@@ -88,9 +88,6 @@ public:
     // The current zone, for comparison only: no reference is added, so it may go at any time. Any thread,
     // without a lock.
     const Zone* peekCurrentZone() const noexcept { return currentZone_.load(std::memory_order_acquire); }
-    // The current zone with one reference added for the caller, or null; takes only the notes' lock, so a
-    // parameter's listener may ask while another thread holds the list's lock over a broadcast.
-    Zone* acquireCurrentZone() const noexcept;
     // Any thread, without a lock.
     bool isCurrentZone(const Zone* zone) const noexcept {
         return zone != nullptr && currentZone_.load(std::memory_order_acquire) == zone;

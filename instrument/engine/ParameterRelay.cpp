@@ -66,8 +66,6 @@ bool ParameterRelay::receive(const Message& message) {
         return true;
     if (described.scope == Parameter::kScopeZone && described.zones == VoiceChange::kNoVoice)
         return true;
-    if (described.scope == Parameter::kScopeZone && described.sender == Sender::kEditor)
-        storeEditInCurrentZone(*change, module);
     if (module == nullptr || !module->postEvent(EngineEvent::own(&engine_, described)))
         keep(described);
     return true;

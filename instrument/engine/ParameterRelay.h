@@ -12,8 +12,8 @@ class OstrelEngine;
 
 // Follows the parameters an instrument engine's voices, their filters and its LFO follow, on whatever
 // thread changes them, and posts each change for the engine to apply on the audio thread at the start of
-// the next block, in arrival order with the notes (`Module::postEvent`). An editor's edit of a zone-scope
-// value is stored in the module's current zone here, on the editor's thread, before any voice hears of it.
+// the next block, in arrival order with the notes (`Module::postEvent`). Storing an editor's edit of a
+// zone-scope value in the current zone is the editor's own work.
 //
 // Owned by its engine; a station of the engine's module. Threads: `start` on the user-interface thread;
 // `receive` on any thread, never blocking: when the instance's queue is full the newest change of each

@@ -62,8 +62,7 @@ public:
     OstrelVoice(const OstrelVoice&) = delete;
     OstrelVoice& operator=(const OstrelVoice&) = delete;
 
-    // A followed parameter's change, taken at once; an editor's zone-scope edit is stored in the current
-    // zone first. Not for the audio thread.
+    // A followed parameter's change, taken at once. Not for the audio thread.
     bool receive(const Message& message) override;
     void noteOn(const Note& note) noexcept override;
     void changeNote(const Note& note) noexcept override;
@@ -166,6 +165,9 @@ private:
     // Whether the change is this voice's: the parameter's scope, and for the current zone's values from the
     // editor, the settings or a tune-in, whether the voice plays that zone.
     bool takes(const VoiceChange& change) const noexcept;
+    // An editor's edit of a value the voice keeps of the edited zone (`LayerValues`), in the layers that
+    // play that zone.
+    void takeZoneValue(const VoiceChange& change) noexcept;
     // What each name does; false for a name the voice does nothing with.
     bool take(const VoiceChange& change) noexcept;
     void runChain(std::int32_t pos, std::int32_t n, bool envelopeBypass, bool filterBypass,

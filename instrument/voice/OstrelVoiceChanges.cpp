@@ -29,11 +29,7 @@ bool OstrelVoice::receive(const Message& message) {
     const Followed which = followedOf(change->name);
     if (which == Followed::kCount || static_cast<int>(which) >= kVoiceFollowedCount)
         return false;
-    const VoiceChange described = describeChange(*change, which, getOwner());
-    // An edit of one of this voice's zones is that zone's first.
-    if (described.scope == Parameter::kScopeZone && described.sender == Sender::kEditor && takes(described))
-        storeEditInCurrentZone(*change, getOwner());
-    return applyChange(described, true);
+    return applyChange(describeChange(*change, which, getOwner()), true);
 }
 
 bool OstrelVoice::applyChange(const VoiceChange& change) noexcept {
@@ -67,10 +63,39 @@ bool OstrelVoice::takes(const VoiceChange& change) const noexcept {
            change.which == Followed::kMasterTune;
 }
 
+void OstrelVoice::takeZoneValue(const VoiceChange& change) noexcept {
+    const float real = wordToFloat(change.extra);
+    const auto whole = static_cast<std::int32_t>(static_cast<std::intptr_t>(change.extra));
+    for (std::size_t layer = 0; layer < kLayers; ++layer) {
+        LayerValues& values = layerValues_[layer];
+        if (zones_[layer] != change.zone || !values.present)
+            continue;
+        switch (change.which) {
+        case Followed::kWaveLevel:
+            values.waveLevel = real;
+            break;
+        case Followed::kWaveCutoff:
+            values.waveCutoff = real;
+            break;
+        case Followed::kWaveRootNote:
+            values.waveRoot = values.sounding ? whole : values.waveRoot;
+            break;
+        case Followed::kSampleDetuneCoarse:
+            values.coarse = values.sounding ? whole : values.coarse;
+            break;
+        case Followed::kSampleDetuneFine:
+            values.fine = values.sounding ? whole : values.fine;
+            break;
+        default:
+            break;
+        }
+    }
+}
+
 bool OstrelVoice::take(const VoiceChange& change) noexcept {
-    // An editor's edit is in the zone already.
+    // An editor's edit of the zone's values, which its zone may store only later.
     if (change.scope == Parameter::kScopeZone && change.sender == Sender::kEditor)
-        readZoneValues();
+        takeZoneValue(change);
     const float value = wordToFloat(change.extra);
     switch (change.which) {
     case Followed::kAnalogCharacter:

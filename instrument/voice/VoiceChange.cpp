@@ -1,7 +1,6 @@
 #include "instrument/voice/VoiceChange.h"
 
 #include "engine/modules/Module.h"
-#include "engine/zones/Zone.h"
 #include "engine/zones/ZoneManager.h"
 #include "framework/EditorServices.h"
 #include "plugin/Parameter.h"
@@ -73,16 +72,6 @@ VoiceChange describeTuneIn(const Parameter& parameter, Followed which, const Mod
     // The normalised value is left out: no voice reads it.
     return describe(&parameter, which, parameter.getValueWord(), 0.0f, parameter.getInstance(),
                     Sender::kNewListener, module);
-}
-
-void storeEditInCurrentZone(const ParameterMessage& message, const Module* module) {
-    ZoneManager* manager = module != nullptr ? module->getZoneManager() : nullptr;
-    if (manager == nullptr)
-        return;
-    if (Zone* current = manager->acquireCurrentZone()) {
-        current->receive(message);
-        current->release();
-    }
 }
 
 } // namespace trov

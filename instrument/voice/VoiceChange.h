@@ -117,7 +117,5 @@ struct VoiceChange {
 VoiceChange describeChange(const ParameterMessage& message, Followed which, const Module* module) noexcept;
 // The change a voice tuning in at a note start receives: the parameter's current value, sender kNewListener.
 VoiceChange describeTuneIn(const Parameter& parameter, Followed which, const Module* module) noexcept;
-// An editor's zone-scope edit is stored in the module's current zone, once. Where allocating is allowed.
-void storeEditInCurrentZone(const ParameterMessage& message, const Module* module);
 
 } // namespace trov

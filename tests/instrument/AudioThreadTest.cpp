@@ -161,3 +161,26 @@ TEST_F(InstrumentAudioThread, AFullQueueDropsNoteOnsButNeverANoteOffAndKeepsEach
 }
 
 } // namespace
+
+namespace {
+TEST_F(InstrumentAudioThread, ExploreEveryParameter) {
+    send(0x90, 60, 100);
+    block();
+    Settings& s = settings();
+    for (int i = 0; i < s.getParameterCount(); ++i) {
+        Parameter* p = s.getParameterAt(i);
+        const std::uint64_t before = test::allocationsOnThisThread();
+        p->setNormalized(0.3f, Sender::kHost);
+        block();
+        const std::uint64_t host = test::allocationsOnThisThread() - before;
+        plugin_->getMidiMapper()->assign(20, p);
+        const std::uint64_t b2 = test::allocationsOnThisThread();
+        send(0xB0, 20, 50);
+        block();
+        const std::uint64_t midi = test::allocationsOnThisThread() - b2;
+        if (host || midi)
+            std::printf("%s scope %d host %llu midi %llu\n", p->getName().c_str(), p->getScope(),
+                        (unsigned long long)host, (unsigned long long)midi);
+    }
+}
+} // namespace

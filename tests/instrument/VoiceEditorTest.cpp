@@ -47,32 +47,36 @@ protected:
     test::FakeEditor editor_;
 };
 
-TEST_F(VoiceEditor, AnEditorsZoneEditIsStoredOnceInTheCurrentZoneWhetherOrNotANoteSounds) {
-    // No note sounds: the edit is the current zone's at once, and only its.
+// The editor stores its edits in the current zone, off its own thread only at its next tick; the voices
+// take the edit's value itself at the next block's start.
+TEST_F(VoiceEditor, AnEditorsZoneEditReachesOnlyTheLayerPlayingTheCurrentZoneAtTheNextBlockStart) {
+    settings().setFloat("OscMix", 0.5f, Sender::kEditor);
     settings().setFloat("WaveLevel", 0.25f, Sender::kEditor);
-    EXPECT_FLOAT_EQ(levelOf(0), 0.25f);
-    EXPECT_FLOAT_EQ(levelOf(1), 1.0f);
-
-    // A note starts at the stored level; an edit while it sounds reaches it at the next block's start
-    // and again only the current zone, not the pair's other one the voice plays too.
+    {
+        const SharedObjectPtr<Zone> current(zones().getCurrentZone());
+        current->receive(settings().getParameter("WaveLevel")->currentMessage(Sender::kEditor));
+    }
     InstrumentWorld::midi(*plugin_, 0x90, 60, 100);
     OstrelVoice* voice = sounding();
     ASSERT_NE(voice, nullptr);
     ASSERT_EQ(voice->getZone(1)->getSampleName(), zones().getZoneSampleName(1));
-    EXPECT_FLOAT_EQ(voice->getPlayer(0).getAmplitude(), 0.25f);
-    settings().setFloat("WaveLevel", 0.5f, Sender::kEditor);
-    EXPECT_FLOAT_EQ(voice->getPlayer(0).getAmplitude(), 0.25f) << "before the block's start";
-    plugin_->applyEvents();
-    EXPECT_FLOAT_EQ(voice->getPlayer(0).getAmplitude(), 0.5f);
-    EXPECT_FLOAT_EQ(levelOf(1), 1.0f);
-    EXPECT_FLOAT_EQ(levelOf(0), 0.5f);
+    // Half the mix each: the first layer at the stored 0.25, the second at its zone's 1.
+    EXPECT_FLOAT_EQ(voice->getPlayer(0).getAmplitude(), 0.5f * 0.25f);
+    EXPECT_FLOAT_EQ(voice->getPlayer(1).getAmplitude(), 0.5f);
 
-    // With another module edited, the edit carries another zone's values: neither stored nor heard.
+    // An edit not stored yet: heard at the block's start, by the current zone's layer alone.
+    settings().setFloat("WaveLevel", 0.5f, Sender::kEditor);
+    EXPECT_FLOAT_EQ(voice->getPlayer(0).getAmplitude(), 0.5f * 0.25f) << "before the block's start";
+    plugin_->applyEvents();
+    EXPECT_FLOAT_EQ(voice->getPlayer(0).getAmplitude(), 0.5f * 0.5f);
+    EXPECT_FLOAT_EQ(voice->getPlayer(1).getAmplitude(), 0.5f);
+    EXPECT_FLOAT_EQ(levelOf(0), 0.25f) << "storing is the editor's";
+
+    // With another module edited, the edit carries another zone's values: not heard.
     editor_.edited = plugin_->getModule(1);
     settings().setFloat("WaveLevel", 0.75f, Sender::kEditor);
     plugin_->applyEvents();
-    EXPECT_FLOAT_EQ(levelOf(0), 0.5f);
-    EXPECT_FLOAT_EQ(voice->getPlayer(0).getAmplitude(), 0.5f);
+    EXPECT_FLOAT_EQ(voice->getPlayer(0).getAmplitude(), 0.5f * 0.5f);
 }
 
 } // namespace
