@@ -5,6 +5,8 @@
 // editor. Run under ThreadSanitizer (tools/test.sh tsan) it proves that they share nothing unguarded; in any
 // build, that nothing crashes or deadlocks and the blocks go on.
 #include "engine/io/IOPinConfig.h"
+#include "engine/zones/Zone.h"
+#include "engine/zones/ZoneManager.h"
 #include "framework/Dictionary.h"
 #include "plugin/MidiMapper.h"
 #include "plugin/Parameter.h"
@@ -105,8 +107,15 @@ TEST(InstrumentStress, AutomationNotesPresetsAndBanksBesideTheAudioThreadShareTh
         if (i % 8 == 0)
             plugin.readState(bank);
         for (const char* name : {"WaveLevel", "WaveCutoff", "PreampGain", "ResampleFreq", "SampleDetuneFine"})
-            if (Parameter* parameter = lower.getParameter(name))
+            if (Parameter* parameter = lower.getParameter(name)) {
                 parameter->setNormalized(static_cast<float>(i % 10) / 10.0f, Sender::kEditor);
+                // As the editor stores its edit in the current zone.
+                if (const ZoneManager* zones = plugin.getZoneManager(0))
+                    if (Zone* zone = zones->tryGetCurrentZone()) {
+                        zone->receive(parameter->currentMessage(Sender::kEditor));
+                        zone->release();
+                    }
+            }
     }
     running.fetch_sub(1);
     automation.join();
