@@ -93,6 +93,11 @@ void Timer::tick() {
         } else {
             stopNow = true;
         }
+        // A timer that stops here has ticked for the last time: an overriding stop may tick once more (an
+        // animation jumping to its end), and that tick must find it not running, or the two call each
+        // other for ever (a one-shot animation, or a late tick after a final stop).
+        if (stopNow)
+            running_ = false;
     }
     // Outside the lock, since stopping from another thread than the timer's own waits for its tick.
     if (stopNow)

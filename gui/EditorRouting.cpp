@@ -117,7 +117,7 @@ Point Editor::framePoint(const Point& p) const {
 bool Editor::sendLocal(Control* control, const WindowMessage& message, std::int32_t code) {
     WindowMessage local(message);
     local.code = code;
-    local.where = message.where - control->getAbsoluteRect().getTopLeft();
+    local.where = message.where - control->getOrigin();
     return control->receive(local);
 }
 
@@ -220,7 +220,7 @@ void Editor::leaveHover(Control* old, const WindowMessage& message, bool announc
         return;
     WindowMessage leave(message);
     leave.code = 3014;
-    leave.where = message.where - old->getAbsoluteRect().getTopLeft();
+    leave.where = message.where - old->getOrigin();
     old->receive(leave);
     broadcast(ControlMessage(this, Code::kHideHelp, announceLocal ? leave.where : message.where,
                              pointerToWord(old)));
@@ -235,7 +235,7 @@ bool Editor::mouseMove(const WindowMessage& message) {
         Point movement = p - lastDrag_;
         WindowMessage step(message);
         step.code = 3009;
-        step.where = p - pressed_->getAbsoluteRect().getTopLeft();
+        step.where = p - pressed_->getOrigin();
         step.extra = pointerToWord(&movement);
         pressed_->receive(step);
         lastDrag_ = p;
@@ -281,14 +281,13 @@ bool Editor::rightDown(const WindowMessage& message) {
     if (hover_ == nullptr || window == nullptr)
         return false;
     PopupMenu menu(1);
-    hover_->showContextMenu(menu, message.where - hover_->getAbsoluteRect().getTopLeft());
+    hover_->showContextMenu(menu, message.where - hover_->getOrigin());
     const PopupMenuItem* chosen = menu.track(window, message.where, false);
     // Only an item a control of this editor made comes back to it.
     if (chosen == nullptr || !ownsControl(wordToPointer<const void>(chosen->owner)))
         return false;
     auto* owner = wordToPointer<Control>(chosen->owner);
-    const ControlMessage command(this, Code::kRightClick,
-                                 message.where - owner->getAbsoluteRect().getTopLeft(),
+    const ControlMessage command(this, Code::kRightClick, message.where - owner->getOrigin(),
                                  static_cast<MessageWord>(chosen->value));
     return owner->receive(command);
 }

@@ -423,6 +423,13 @@ Rect Control::getAbsoluteRect() {
     return r;
 }
 
+Point Control::getOrigin() const {
+    Point origin = getRect().getTopLeft();
+    for (const Control* c = parent_; c != nullptr; c = c->parent_)
+        origin += c->getRect().getTopLeft();
+    return origin;
+}
+
 void Control::setBounds(const Rect& r) {
     if (editor_ != nullptr && isVisible())
         editor_->addDirtyRect(getAbsoluteRect());

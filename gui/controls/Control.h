@@ -204,6 +204,10 @@ public:
     Rect getThumbnailRect() const { return thumbnailRect_; }
     // In editor coordinates, fitted into the parent's; cached until the layout changes.
     Rect getAbsoluteRect();
+    // Where the control's local (0, 0) lies in editor coordinates as it is drawn and hit: its place under
+    // each parent, not fitted into them, so that a control scrolled partly out of its parent gets the
+    // points under what it shows.
+    Point getOrigin() const;
     void setBounds(const Rect& r);
     void setAbsoluteBounds(const Rect& r);
     void moveBy(const Point& p);

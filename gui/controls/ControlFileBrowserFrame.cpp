@@ -143,6 +143,11 @@ void ControlFileBrowserFrame::paint(Canvas& canvas, const Rect& area) {
     setProductFont(canvas);
     canvas.setTextColor(colorWhite);
     layoutRows(canvas);
+    // A pane with a scrollbar is as tall as its rows (never shorter than its view): the scrollbar learns
+    // their height and scrolls them by moving the pane inside the browser.
+    if (const Control* bar = getScrollbar(1))
+        setSize(Rect(0, 0, getLocalRect().getWidth(),
+                     std::max(content_.bottom, bar->getLocalRect().getHeight())));
     const Point scroll = getScrollOffset();
     for (const Row& row : rows_) {
         const Rect shown = row.rect - scroll;

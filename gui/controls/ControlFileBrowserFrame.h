@@ -13,7 +13,8 @@ class ControlFileBrowser;
 // One pane of a file browser: draws the browser's roots as an indented tree of rows, with children
 // appearing and disappearing a few at a time as the browser's animation runs, and answers which row lies
 // under a point. A press on a row highlights it and opens or closes it (Shift keeps the other rows as they
-// are); the wheel goes to the pane's vertical scrollbar; dropped files go to the module's zone manager.
+// are); the wheel goes to the pane's vertical scrollbar (when it has one, the pane grows to the height of
+// its rows and the scrollbar moves it inside the browser); dropped files go to the module's zone manager.
 // The tree is drawn moved by the control's scroll offset; `getContentBounds` is how far it reaches.
 //
 // Owned by its browser (as a child control); the nodes belong to the browser. User-interface thread.

@@ -17,7 +17,7 @@ constexpr std::size_t kNameRoom = 128;
 
 ControlRadioButtons::ControlRadioButtons(Editor* editor, const Rect& bounds) : Control(editor, bounds) {
     clearFlags(kEditable);
-    pending_.name.reserve(kNameRoom);
+    foreign_.name.reserve(kNameRoom);
 }
 
 ControlRadioButtons::~ControlRadioButtons() {
@@ -28,13 +28,19 @@ ControlRadioButtons::~ControlRadioButtons() {
 
 void ControlRadioButtons::layout() {
     Control::layout();
-    std::size_t longest = 0;
+    std::size_t longest = kNameRoom;
     for (Control* child : getChildren())
         if (Parameter* parameter = child->getParameter())
             longest = std::max(longest, parameter->getName().size());
     {
         std::lock_guard guard(pendingMutex_);
-        pending_.name.reserve(std::max(longest, kNameRoom));
+        reports_.clear();
+        for (Control* child : getChildren())
+            if (Parameter* parameter = child->getParameter())
+                reports_.push_back({parameter->getName(), parameter->getInstance(), -1, 0});
+        foreign_.name.reserve(longest);
+        // Only what the children report from here counts.
+        settled_ = clock_;
     }
     layingOut_ = true;
     for (Control* child : getChildren()) {
@@ -44,7 +50,7 @@ void ControlRadioButtons::layout() {
             tuneInTo(parameter); // reports its value at once
     }
     layingOut_ = false;
-    switchFor(takeReport());
+    settle();
 }
 
 bool ControlRadioButtons::receive(const Message& message) {
@@ -53,43 +59,66 @@ bool ControlRadioButtons::receive(const Message& message) {
     const auto* report = dynamic_cast<const ParameterMessage*>(&message);
     if (report == nullptr || report->value == 0.0f)
         return true;
-    // While laying out, the first child found on wins and layout makes the switch; otherwise the latest
-    // report waits for the tick.
+    // While laying out, the first child found on wins and layout makes the switch; otherwise the report
+    // waits for the tick.
     const bool layout = onUserInterfaceThread() && layingOut_;
     {
         std::lock_guard guard(pendingMutex_);
-        if (layout && pending_.sender >= 0)
+        if (layout && clock_ != settled_)
             return true;
-        pending_.name.assign(report->name);
-        pending_.index = report->index;
-        pending_.sender = report->flags;
+        const std::uint64_t when = ++clock_;
+        bool child = false;
+        for (Report& slot : reports_)
+            if (slot.name == report->name) {
+                slot.sender = report->flags;
+                slot.when = when;
+                child = true;
+            }
+        if (!child) {
+            foreign_.name.assign(report->name);
+            foreign_.index = report->index;
+            foreign_.sender = report->flags;
+            foreign_.when = when;
+        }
     }
     if (!layout)
         deferControlWork();
     return true;
 }
 
-ControlRadioButtons::Report ControlRadioButtons::takeReport() {
-    std::lock_guard guard(pendingMutex_);
-    Report taken = pending_;
-    pending_.name.clear();
-    pending_.sender = -1;
-    return taken;
+void ControlRadioButtons::applyDeferredControlWork() {
+    settle();
 }
 
-void ControlRadioButtons::applyDeferredControlWork() {
-    switchFor(takeReport());
+void ControlRadioButtons::settle() {
+    std::vector<Report> reports;
+    {
+        std::lock_guard guard(pendingMutex_);
+        if (clock_ == settled_)
+            return;
+        settled_ = clock_;
+        reports = reports_;
+        if (foreign_.when != 0)
+            reports.push_back(foreign_);
+    }
+    std::stable_sort(reports.begin(), reports.end(),
+                     [](const Report& a, const Report& b) { return a.when > b.when; });
+    const Settings* settings = getSettings();
+    for (const Report& report : reports) {
+        if (report.when == 0)
+            break;
+        // A choice switched off since gives way to the one reported before it; a parameter the module
+        // does not have stays on.
+        const Parameter* reported =
+            settings != nullptr ? settings->getParameter(report.name, report.index) : nullptr;
+        if (reported == nullptr || reported->getNormalized() != 0.0f) {
+            switchFor(report);
+            return;
+        }
+    }
 }
 
 void ControlRadioButtons::switchFor(const Report& report) {
-    if (report.sender < 0)
-        return;
-    // A report whose parameter was switched off since has given way.
-    const Settings* settings = getSettings();
-    const Parameter* reported =
-        settings != nullptr ? settings->getParameter(report.name, report.index) : nullptr;
-    if (reported != nullptr && reported->getNormalized() == 0.0f)
-        return;
     for (Control* child : getChildren()) {
         Parameter* parameter = child->getParameter();
         if (parameter == nullptr)

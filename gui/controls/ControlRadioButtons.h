@@ -2,9 +2,11 @@
 
 #include "gui/controls/Control.h"
 
+#include <cstdint>
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace trov {
 
@@ -16,11 +18,12 @@ namespace trov {
 // nothing.
 //
 // Owned by its parent control. A report arrives on the thread that changed the parameter, under that
-// parameter's lock: the group only records it (allocating nothing) and makes the switch at the editor's
+// parameter's lock: the group only stamps it (allocating nothing) and makes the switch at the editor's
 // next tick, on the user-interface thread and holding no parameter's lock, so two threads switching
-// children of one group at once never wait for each other's parameters. The latest report wins, and only
-// while its parameter is still on: a click in between has the last word. At layout the first child found
-// on wins.
+// children of one group at once never wait for each other's parameters. At the tick the latest report
+// whose parameter is still on wins: a click in between has the last word, and a choice switched off
+// again gives way to the one reported before it, so however reports and switches interleave the group
+// settles on one choice. At layout the first child found on wins.
 class ControlRadioButtons : public Control {
 public:
     ControlRadioButtons(Editor* editor, const Rect& bounds);
@@ -37,22 +40,29 @@ protected:
     void applyDeferredControlWork() override;
 
 private:
+    // The latest report on of one parameter: a child's (the slot of each child with a parameter) or one
+    // of no child.
     struct Report {
         std::string name;
         int index = 0;
-        int sender = -1; // -1: none
+        int sender = -1;        // -1: none
+        std::uint64_t when = 0; // 0: never reported
     };
 
-    // The report waiting to be made, emptied.
-    Report takeReport();
-    // While the reported parameter is still on (or is none of the module's): hands every child parameter
-    // of another name the switch-off, with the report's sender code.
+    // User-interface thread: the latest report whose parameter is still on, when anything was reported
+    // since the last time, makes its switch.
+    void settle();
+    // Hands every child parameter of another name than the report's the switch-off, with the report's
+    // sender code.
     void switchFor(const Report& report);
 
-    // A leaf lock, never held while calling out; the name keeps room, so that recording allocates nothing.
+    // A leaf lock, never held while calling out. Names keep room, so that recording allocates nothing.
     std::mutex pendingMutex_;
-    Report pending_;
-    bool layingOut_ = false; // user-interface thread: the first report that is on is kept
+    std::vector<Report> reports_; // one per child with a parameter, in child order, made at layout
+    Report foreign_;              // a parameter of no child
+    std::uint64_t clock_ = 0;     // the last report's stamp
+    std::uint64_t settled_ = 0;   // the last stamp settle has seen
+    bool layingOut_ = false;      // user-interface thread: the first report that is on is kept
 };
 
 } // namespace trov

@@ -261,14 +261,15 @@ bool ControlSampleEditor::press(const WindowMessage& message, const View& view) 
     } else {
         const Columns columns = columnsOf(*view.zone);
         const int x = message.where.x;
+        const int reach = getGrabTolerance();
         const bool inLoop =
             view.zone->getLoop().mode != Zone::kLoopOff && x >= columns.loopStart && x <= columns.loopEnd;
         if (!inLoop) {
-            dragMode_ |= x < columns.start + grabTolerance_ ? kDragStart : 0;
-            dragMode_ |= x > columns.end - grabTolerance_ ? kDragEnd : 0;
+            dragMode_ |= x < columns.start + reach ? kDragStart : 0;
+            dragMode_ |= x > columns.end - reach ? kDragEnd : 0;
         } else {
-            dragMode_ |= x < columns.loopStart + grabTolerance_ ? kDragLoopStart : 0;
-            dragMode_ |= x > columns.loopEnd - grabTolerance_ ? kDragLoopEnd : 0;
+            dragMode_ |= x < columns.loopStart + reach ? kDragLoopStart : 0;
+            dragMode_ |= x > columns.loopEnd - reach ? kDragLoopEnd : 0;
         }
         if (dragMode_ == 0)
             dragMode_ = kDragView;
@@ -317,7 +318,8 @@ void ControlSampleEditor::hover(const WindowMessage& message, const View& view) 
         left = columns.loopStart;
         right = columns.loopEnd;
     }
-    setCursor(x < left + grabTolerance_ ? kMoveLeft : (x > right - grabTolerance_ ? kMoveRight : kHand));
+    const int reach = getGrabTolerance();
+    setCursor(x < left + reach ? kMoveLeft : (x > right - reach ? kMoveRight : kHand));
 }
 
 void ControlSampleEditor::dragFileOut(const Zone& zone) {
@@ -426,7 +428,9 @@ bool ControlSampleEditor::drag(const WindowMessage& message, const View& view) {
     loop.end = toFrame(loopEnd);
     zone.activate(loop);
     lastMouse_ = message.where;
-    invalidateCache();
+    // The waveform's columns are kept while the view and the sample stay (the cache is keyed by both, and
+    // a processed sample is always a new copy): a point dragged over a long sample redraws from them.
+    setNeedsRedraw(true);
     return true;
 }
 

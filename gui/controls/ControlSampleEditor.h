@@ -31,7 +31,7 @@ public:
     static constexpr int kDragLoopStart = 4;
     static constexpr int kDragLoopEnd = 8;
     static constexpr int kDragView = 16;
-    // How near (in pixels) a press must come to a point to grab it.
+    // How near (in pixels) a press must come to a point to grab it, until someone sets another value.
     static constexpr int kDefaultGrabTolerance = 10;
     // The least distance kept between start and end, and between the loop points, in pixels' worth of
     // frames.
@@ -60,8 +60,12 @@ public:
     std::int32_t getDisplayEnd() const { return displayEnd_; }
     int getDragMode() const { return dragMode_; }
     std::int32_t getFixedLoopLength() const { return fixedLoopLength_; }
-    int getGrabTolerance() const { return grabTolerance_; }
-    void setGrabTolerance(int pixels) { grabTolerance_ = pixels; }
+    // One grab tolerance serves every sample editor: a thumbnail that magnifies its input widens it for
+    // all of them and a full-size one narrows it again. Any thread.
+    static int getGrabTolerance() noexcept { return grabTolerance_.load(std::memory_order_relaxed); }
+    static void setGrabTolerance(int pixels) noexcept {
+        grabTolerance_.store(pixels, std::memory_order_relaxed);
+    }
     // How many times the waveform's extremes were taken from the sample (for tests and benchmarks).
     int getCacheBuilds() const { return cacheBuilds_; }
 
@@ -108,7 +112,7 @@ private:
     std::int32_t displayStart_ = 0;
     std::int32_t displayEnd_ = 0;
     int dragMode_ = 0;
-    int grabTolerance_ = kDefaultGrabTolerance;
+    static inline std::atomic<int> grabTolerance_{kDefaultGrabTolerance};
 
     // The waveform's (minimum, maximum) per pixel column, for the key below.
     std::vector<std::pair<float, float>> cache_;

@@ -1,6 +1,8 @@
 // An editor built from generated specifications: repeat groups, special ids, "midi" and "defval",
 // z-order, specifications that are missing, broken or name an unknown type.
 #include "framework/MessageText.h"
+#include "gui/Bitmap.h"
+#include "gui/GuiEditorServices.h"
 #include "gui/controls/ControlManager.h"
 
 #include "support/EditorHarness.h"
@@ -161,4 +163,29 @@ TEST_F(EditorConstruction, TheEditorListensToThePluginAndToModuleAndZoneParamete
         EXPECT_FALSE(parameter("Volume", 0, module)->hasListener(editor.get()));
     }
     EXPECT_TRUE(parameter("CurrentModule")->hasListener(editor.get()));
+}
+
+TEST_F(EditorConstruction, MakingAnEditorReplacesTheNullEditorServicesButKeepsAnotherFactory) {
+    struct Foreign : EditorServicesFactory {
+        BitmapInterface* createBitmap(const File&) override { return new NullBitmap(); }
+        std::unique_ptr<PopupMenuInterface> createPopupMenu(std::uintptr_t) override { return nullptr; }
+    };
+    // Whatever happens, the library's factory is the installed one afterwards.
+    struct Restore {
+        ~Restore() {
+            setEditorServices(nullptr);
+            installGuiEditorServices();
+        }
+    } restore;
+    setEditorServices(nullptr);
+    ASSERT_NE(dynamic_cast<NullEditorServices*>(&editorServices()), nullptr);
+    buildIn({});
+    EXPECT_NE(dynamic_cast<GuiEditorServices*>(&editorServices()), nullptr);
+    BitmapInterface* made = editorServices().createBitmap(File("none.png"));
+    EXPECT_NE(dynamic_cast<Bitmap*>(made), nullptr);
+    made->release();
+    Foreign foreign;
+    setEditorServices(&foreign);
+    buildIn({});
+    EXPECT_EQ(&editorServices(), &foreign);
 }

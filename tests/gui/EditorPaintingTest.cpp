@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <atomic>
 #include <cstdlib>
 #include <thread>
 
@@ -181,4 +182,26 @@ TEST_F(EditorPainting, ASmallPanelWithSkinsBarsAndPixelTextLooksAsBefore) {
     const auto shown = snapshot();
     expectNear(rgb(shown->pixel(110, 5)), {0x30, 0x40, 0x50}, "the skin");
     test::expectMatchesReference("editor-panel", *shown);
+}
+
+TEST_F(EditorPainting, RectanglesQueuedOnAnotherThreadWhileTicksPaintAreAllPaintedByTheNextTick) {
+    buildAndOpen(node("Panel").at(0, 0, 200, 100));
+    background()->seen.paints.clear();
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        for (int i = 0; i < 2000; ++i)
+            editor->addDirtyRect(Rect(i % 190, (i / 190) % 90, 10, 10));
+        editor->addDirtyRect(Rect(3, 4, 5, 6));
+        done = true;
+    });
+    // The tick asks whether anything is queued while the worker queues.
+    while (!done)
+        tick();
+    worker.join();
+    tick();
+    EXPECT_TRUE(editor->getDirtyRects().empty());
+    bool last = false;
+    for (const Rect& painted : background()->seen.paints)
+        last = last || painted.contains(Rect(3, 4, 5, 6));
+    EXPECT_TRUE(last) << "the last rectangle queued";
 }

@@ -1,5 +1,8 @@
 // Gestures through the window system reaching the editor's controls: press, drag and release bracketed by
 // begin and end of the edit, enter and leave, focus, keys, drops, MIDI controllers, module switching.
+#include "engine/zones/Zone.h"
+#include "engine/zones/ZoneManager.h"
+#include "framework/Dictionary.h"
 #include "instance/Program.h"
 #include "platform/DragDrop.h"
 
@@ -203,4 +206,26 @@ TEST_F(EditorRouting, TheControlAtAPointIsTheFrontMostVisibleOne) {
     EXPECT_EQ(editor->getControlAt(Point(70, 80)), control("inner"));
     EXPECT_EQ(editor->getControlAt(Point(5, 5)), control("special::background"));
     EXPECT_EQ(editor->getControlAt(Point(500, 500)), nullptr);
+}
+
+TEST_F(EditorRouting, ShowingAModuleSelectsItAndPublishesItsCurrentZonesValuesAgain) {
+    ZoneManager* zones = plugin->getModule(1)->getZoneManager();
+    zones->createZone(KeyRange(0, 127), "");
+    SharedObjectPtr<Zone> zone(zones->getCurrentZone());
+    ASSERT_TRUE(zone);
+    const Dictionary document(std::string(
+        "<?xml version=\"1.0\"?><dict><file-format value=\"0.7.0\"/><zone><id value=\"z\"/><min value=\"0\"/>"
+        "<max value=\"127\"/><parameters><Detune value=\"0.25\"/></parameters>"
+        "</zone></dict>"));
+    zone->fromDictionary(Dictionary(*document.getDictionary("zone")));
+    // Host automation moves the zone parameter without the zone keeping it.
+    parameter("Detune", 0, 1)->setNormalized(0.75f, Sender::kHost);
+    ASSERT_FLOAT_EQ(zone->getParameterFloat("Detune"), 0.25f);
+    EditorInterface& shown = *editor;
+    shown.showModule(1);
+    EXPECT_EQ(editor->getCurrentModule(), 1);
+    EXPECT_EQ(editor->getEditedModule(), plugin->getModule(1));
+    EXPECT_EQ(slider()->getParameter(), parameter("Level", 0, 1));
+    // Selecting alone keeps the zone that is already current as it is; the refresh publishes its values.
+    EXPECT_FLOAT_EQ(parameter("Detune", 0, 1)->getNormalized(), 0.25f);
 }

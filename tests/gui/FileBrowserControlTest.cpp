@@ -6,6 +6,7 @@
 #include "engine/samples/SampleWav.h"
 #include "engine/zones/ZoneManager.h"
 #include "framework/Dictionary.h"
+#include "gui/Canvas.h"
 #include "gui/controls/ControlFileBrowser.h"
 #include "platform/draw/Pixel.h"
 #include "platform/draw/Surface.h"
@@ -20,6 +21,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <thread>
 
@@ -379,4 +381,50 @@ TEST_F(FileBrowser, FilesDroppedOnAPaneGoToTheZoneManager) {
     const int before = zones->getZoneCount();
     EXPECT_TRUE(pane()->receive(WindowMessage(nullptr, 3021, 0, Point(5, 5), pointerToWord(path.c_str()))));
     EXPECT_EQ(zones->getZoneCount(), before + 1);
+}
+
+TEST_F(FileBrowser, TheWheelScrollsAPaneWithAScrollbarOverItsRowsAndNeverPastTheirEnds) {
+    const fs::path many = fs::path(library) / "many";
+    fs::create_directories(many);
+    for (int i = 0; i < 40; ++i)
+        std::ofstream(many / ("file " + std::to_string(i) + ".wav")) << "x";
+    FileBrowserNode* root = addRoot(many.string(), ControlFileBrowser::kTagOpen);
+    pane()->addScrollbar(1);
+    settle();
+    tick();
+    // A root and its 40 files are taller than the pane's 280 pixels: the pane grows to hold them.
+    constexpr int kContent = 41 * kRow;
+    EXPECT_EQ(pane()->getRect().getHeight(), kContent);
+    const FileBrowserNode* fifth = root->getChildren()[4].get();
+    const Rect row = pane()->getRowRect(fifth);
+    move(kX + 50, kY + 100);
+    wheel(kX + 50, kY + 100, -120); // one notch down: 20 pixels
+    EXPECT_EQ(pane()->getRect().top, -20);
+    // The row now shows 20 pixels higher, and a click there takes it.
+    click(kX + 30, kY + row.top - 20 + kRow / 2);
+    EXPECT_TRUE(fifth->isHighlighted());
+    wheel(kX + 50, kY + 100, -120 * 100);
+    EXPECT_EQ(pane()->getRect().top, 280 - kContent);
+    wheel(kX + 50, kY + 100, 120 * 100);
+    EXPECT_EQ(pane()->getRect().top, 0);
+}
+
+TEST_F(FileBrowser, ABrowserWithoutPanesStillListsRefreshesTitlesLaysOutAndPaints) {
+    ControlFileBrowser bare(editor.get(), Rect(0, 0, 100, 100));
+    std::unique_ptr<FileBrowserNode> made = bare.createNode();
+    made->setFolder(Folder(library));
+    FileBrowserNode* root = bare.addRoot(std::move(made), ControlFileBrowser::kTagOpen);
+    EXPECT_TRUE(root->isListed());
+    EXPECT_EQ(namesOf(*root), (std::set<std::string>{"Banks", "Samples", "gone", "deep", "self"}));
+    bare.layout();
+    bare.setTitle("");
+    EXPECT_EQ(bare.getTitle(), ControlFileBrowser::kNoTitle);
+    fs::remove(fs::path(library) / "gone");
+    bare.refreshPath(Folder(library));
+    EXPECT_EQ(namesOf(*root), (std::set<std::string>{"Banks", "Samples", "deep", "self"}));
+    bare.receive(
+        TimerMessage(nullptr, Code::kTimerTick, ControlFileBrowser::kAnimationTimerId, floatToWord(0.5f)));
+    Canvas canvas(100, 100);
+    bare.draw(canvas, bare.getLocalRect());
+    EXPECT_TRUE(bare.getFrames().empty());
 }

@@ -340,3 +340,14 @@ TEST_F(Keyboard, EngineNotesOnAnotherThreadOnlyRecordAndAnAltNoteSetsTheRootNote
     engineNote(65, true); // on the user-interface thread, without Alt
     EXPECT_EQ(root->getValue(), 64);
 }
+
+TEST_F(Keyboard, EveryKeyOfTheOctaveCanStartTheRangeAndTheKeysLieWhereTheLayoutPutsThem) {
+    for (int low = 48; low < 60; ++low) {
+        const int high = low + 23;
+        buildKeyboard(node("Keyboard").at(kX, kY, 150, 50).integer("lokey", low).integer("hikey", high));
+        for (int k = low; k <= high; ++k)
+            EXPECT_EQ(keyboard()->getKeyRect(k), expectedKey(k, low, high, 150, 50))
+                << "key " << k << " of " << low << ".." << high;
+        EXPECT_TRUE(keyboard()->getKeyRect(low - 1).isEmpty()) << low;
+    }
+}

@@ -158,6 +158,19 @@ TEST_F(RadioButtons, AReportWhoseParameterIsOffAgainByTheTickSwitchesNothing) {
     EXPECT_EQ(states(), "100");
 }
 
+TEST_F(RadioButtons, AChoiceSwitchedOffAgainByTheTickGivesWayToTheOneReportedBeforeIt) {
+    buildGroup(true, false, false);
+    std::thread automation([&] {
+        set("ChoiceC", true, Sender::kHost);
+        set("ChoiceB", true, Sender::kHost);
+        set("ChoiceB", false, Sender::kHost);
+    });
+    automation.join();
+    EXPECT_EQ(states(), "101");
+    tick();
+    EXPECT_EQ(states(), "001");
+}
+
 TEST_F(RadioButtons, AParameterOfNoChildSwitchesEveryChildOffAndOneNameSharedByAllChangesNothing) {
     buildGroup(false, true, false, node("RadioButtons").string("show", "true", " parameter=\"Mode\""));
     set("Mode", true, Sender::kHost);

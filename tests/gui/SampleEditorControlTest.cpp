@@ -21,6 +21,7 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <limits>
 
 using namespace trov;
@@ -70,6 +71,11 @@ std::string loop(int start, int end) {
 
 class SampleEditor : public test::EditorHarness {
 protected:
+    // The grab tolerance is every sample editor's: a test that changes it leaves the next one the default.
+    ~SampleEditor() override {
+        ControlSampleEditor::setGrabTolerance(ControlSampleEditor::kDefaultGrabTolerance);
+    }
+
     static constexpr int kX = 10;
     static constexpr int kY = 10;
     static constexpr int kW = 200;
@@ -416,4 +422,131 @@ TEST_F(SampleEditor, DroppedFilesGoToTheZoneManagerAndAltDragsTheSampleFileOut) 
     flush();
     platform::setDropSink(nullptr);
     EXPECT_EQ(desktop.files, std::vector<std::string>{"/samples/take.wav"});
+}
+
+TEST_F(SampleEditor, OneGrabToleranceServesEverySampleEditorForItsPressesAndItsCursor) {
+    build(specification({node("Panel")
+                             .id("special::background")
+                             .at(0, 0, 300, 150)
+                             .child(node("SampleEditor").id("se").at(kX, kY, kW, kH).flag("editable", true))
+                             .child(node("SampleEditor").id("thumb").at(kX + kW + 10, kY, 60, 30))}));
+    open();
+    tick();
+    zoneWith(constant(10000, 0.2f), kWholeView);
+    // The start point lies in column 40: 5 pixels right of it is within 10 pixels, not within 2.
+    move(kX + 45, kY + 50);
+    EXPECT_EQ(platform::getCursorShape(), platform::CursorShape::SizeWestEast);
+    control<ControlSampleEditor>("thumb")->setGrabTolerance(2);
+    EXPECT_EQ(se()->getGrabTolerance(), 2);
+    move(kX + 46, kY + 50);
+    EXPECT_EQ(platform::getCursorShape(), platform::CursorShape::Hand);
+    press(kX + 45, kY + 50);
+    EXPECT_EQ(se()->getDragMode(), ControlSampleEditor::kDragView);
+    release(kX + 45, kY + 50);
+}
+
+TEST_F(SampleEditor, SilenceAFullScaleSquareAndARampFillEachDrawnColumnBetweenTheirExtremes) {
+    constexpr int kFrames = 10000;
+    buildEditor();
+    // The view 0..9999 over 200 columns: column x starts at frame trunc(x x 49.995) and its extremes are
+    // taken over the 98 frames from there (two columns' worth), with 0 always inside them.
+    const float perPixel = 9999.0f / kW;
+    const auto firstOf = [&](int x) { return static_cast<int>(static_cast<float>(x) * perPixel); };
+    const int reach = 2 * static_cast<int>(std::floor(perPixel));
+    struct Signal {
+        const char* name;
+        std::function<float(int)> at;
+        // The extremes of frames [first, last) in closed form.
+        std::function<std::pair<float, float>(int, int)> extremes;
+    };
+    const auto rampAt = [](int i) { return -1.0f + 2.0f * static_cast<float>(i) / (kFrames - 1); };
+    const Signal signals[] = {
+        {"silence", [](int) { return 0.0f; },
+         [](int, int) {
+             return std::pair{0.0f, 0.0f};
+         }},
+        // +1 for 300 frames, then -1 for 300.
+        {"square", [](int i) { return (i / 300) % 2 == 0 ? 1.0f : -1.0f; },
+         [](int first, int last) {
+             const bool up = (first / 300) % 2 == 0 || ((last - 1) / 300) % 2 == 0;
+             const bool down = (first / 300) % 2 == 1 || ((last - 1) / 300) % 2 == 1;
+             return std::pair{down ? -1.0f : 0.0f, up ? 1.0f : 0.0f};
+         }},
+        {"ramp", rampAt,
+         [&](int first, int last) {
+             return std::pair{std::min(0.0f, rampAt(first)), std::max(0.0f, rampAt(last - 1))};
+         }},
+    };
+    const auto rowOf = [](float v) {
+        return static_cast<int>(std::trunc((1.0 - static_cast<double>(v)) * kMid));
+    };
+    for (const Signal& signal : signals) {
+        std::vector<float> data(kFrames);
+        for (int i = 0; i < kFrames; ++i)
+            data[static_cast<std::size_t>(i)] = signal.at(i);
+        zoneWith(data, values({{"SampleStart", "0"},
+                               {"SampleEnd", "9999"},
+                               {"SampleDisplayStart", "0"},
+                               {"SampleDisplayEnd", "9999"}}));
+        const auto shown = snapshot();
+        int wrong = 0;
+        // Each odd column x is drawn one to its right, from the maximum's row down to the minimum's, both
+        // included (the canvas's lines include their end point).
+        for (int x = 1; x + 1 < kW - 1; x += 2) {
+            const auto [low, high] = signal.extremes(firstOf(x), std::min(firstOf(x) + reach, kFrames));
+            for (int y = 1; y < kH - 1; ++y) {
+                const test::Rgb expected = y >= rowOf(high) && y <= rowOf(low) ? test::Rgb{255, 255, 255}
+                                           : y == kMid                         ? test::Rgb{60, 80, 100}
+                                                                               : test::Rgb{16, 32, 48};
+                const test::Rgb seen = rgbOf(shown->pixel(kX + x + 1, kY + y));
+                bool same = true;
+                for (std::size_t c = 0; c < 3; ++c)
+                    same = same && std::abs(seen[c] - expected[c]) <= 1;
+                if (!same && wrong++ < 5)
+                    ADD_FAILURE() << signal.name << ": column " << x + 1 << " row " << y << " is " << seen[0]
+                                  << "," << seen[1] << "," << seen[2];
+            }
+        }
+        EXPECT_EQ(wrong, 0) << signal.name;
+    }
+}
+
+TEST_F(SampleEditor, ASampleReplacedDuringADragIsReadOnlyWithinItsOwnFrames) {
+    buildEditor();
+    Zone* zone = zoneWith(constant(10000, 0.2f), kWholeView + loop(4000, 6000));
+    // The end point (column 160) is grabbed and dragged; meanwhile the zone takes a sample of 300 frames.
+    move(kX + 158, kY + 50);
+    press(kX + 158, kY + 50);
+    move(kX + 163, kY + 50);
+    SharedObjectPtr<Sample> shorter = test::makeSample(constant(300, -0.6f));
+    zone->setSample(world().resources->addSample("", shorter.get(), "/samples/short.wav"));
+    for (const int x : {168, 190, 199, 120, 30})
+        move(kX + x, kY + 50);
+    release(kX + 30, kY + 50);
+    tick();
+    EXPECT_GE(value("SampleStart"), 0);
+    EXPECT_LE(value("SampleStart"), value("SampleEnd"));
+    EXPECT_LE(value("SampleEnd"), 299);
+    EXPECT_GE(se()->getDisplayStart(), 0);
+    EXPECT_LE(se()->getDisplayEnd(), 299);
+    // The waveform is the new sample's: -0.6 reaches from the centre line down to row 80.
+    editor->invalidateAll();
+    tick();
+    const auto shown = snapshot();
+    EXPECT_NE(rgbOf(shown->pixel(kX + 100, kY + 70)), (test::Rgb{16, 32, 48})) << "the new waveform";
+    expectNear(rgbOf(shown->pixel(kX + 100, kY + 45)), {16, 32, 48}, "nothing of the old one above");
+}
+
+TEST_F(SampleEditor, DraggingAPointRedrawsFromTheKeptColumnsWithTheDarkeningMoved) {
+    buildEditor();
+    zoneWith(constant(10000, 0.5f), kWholeView);
+    const int builds = se()->getCacheBuilds();
+    // Column 54 shows the extremes of column 53, right of the start point (column 40).
+    expectNear(pixel(54, 26), {255, 255, 255}, "inside the points before the drag");
+    drag(kX + 40, kY + 50, kX + 60, kY + 50);
+    tick();
+    ASSERT_GT(se()->frameToPixel(value("SampleStart")), 53);
+    expectNear(pixel(54, 26), {95, 95, 95}, "left of the dragged start");
+    // The view and the sample stayed: the columns were not taken from the sample again.
+    EXPECT_EQ(se()->getCacheBuilds(), builds);
 }

@@ -11,6 +11,7 @@
 #include "platform/draw/Pixel.h"
 
 #include "support/EditorHarness.h"
+#include "support/KnownBand.h"
 #include "support/PixelChecks.h"
 
 #include <gtest/gtest.h>
@@ -41,22 +42,7 @@ std::array<int, 3> redOverBlack(float opacity) {
     return {static_cast<int>(opacity * 255.0f), 0, 0};
 }
 
-// A band whose responses are what the test says: the primary factor of each column, the secondary 1.
-class KnownBand : public EQ {
-public:
-    KnownBand() : EQ(nullptr, 10.0f, 22050.0f) {}
-    std::int32_t render(IOChannel<float>&) noexcept override { return 0; }
-    std::int32_t process(const IOChannel<float>&, IOChannel<float>&) noexcept override { return 0; }
-    void fillPrimaryResponse(std::vector<float>& values) const override {
-        for (std::size_t i = 0; i < values.size(); ++i)
-            values[i] = factor(static_cast<int>(i));
-    }
-    void fillSecondaryResponse(std::vector<float>& values) const override {
-        std::fill(values.begin(), values.end(), 1.0f);
-    }
-
-    std::function<float(int)> factor = [](int) { return 1.0f; };
-};
+using test::KnownBand;
 
 class Spectrum : public test::EditorHarness {
 protected:
@@ -403,4 +389,50 @@ TEST_F(Equaliser, TheFactoryBuildsTheFourTypeNamesForAnyParameter) {
     EXPECT_NE(control<ControlEQSection>("s"), nullptr);
     EXPECT_NE(control<ControlFFT>("f"), nullptr);
     EXPECT_NE(control<ControlKeyboard>("k"), nullptr);
+}
+
+TEST_F(Equaliser, ABoundCurvesHandleDragsItsParameterAsOneEditAndAPressBesideItDragsNothing) {
+    build(specification({node("Panel")
+                             .id("special::background")
+                             .at(0, 0, 300, 200)
+                             .child(node("EQCurve").id("bound").parameter("Level").at(kX, kY, kW, kH))}));
+    open();
+    tick();
+    a.setType(0);
+    a.setFrequency(1000.0f);
+    a.setGain(0.0f);
+    curve("bound")->setBand(&a);
+    Point handle;
+    ASSERT_TRUE(curve("bound")->getHandle(handle));
+    test::MessageRecorder edits;
+    edits.tuneInTo(editor.get());
+    test::Recorder level;
+    level.tuneInTo(parameter("Level"));
+    const float start = parameter("Level")->getNormalized();
+    drag(kX + handle.x, kY + handle.y, kX + handle.x, kY + handle.y - 30);
+    const float moved = parameter("Level")->getNormalized();
+    EXPECT_GT(moved, start);
+    EXPECT_EQ(edits.count(kKindControl, 6), 1);
+    EXPECT_EQ(edits.count(kKindControl, 7), 1);
+    ASSERT_GT(level.entries.size(), 1u);
+    for (std::size_t i = 1; i < level.entries.size(); ++i)
+        EXPECT_EQ(level.entries[i].flags, Sender::kEditor);
+    // Away from the handle the curve is not there to be pressed.
+    drag(kX + handle.x + 40, kY + handle.y, kX + handle.x + 40, kY + handle.y - 30);
+    EXPECT_FLOAT_EQ(parameter("Level")->getNormalized(), moved);
+    EXPECT_EQ(edits.count(kKindControl, 6), 1);
+}
+
+TEST_F(Equaliser, AnEmptyRangeDrawsNoFrequencyGridAndPlacesNoHandle) {
+    buildSection();
+    a.setType(0);
+    a.setFrequency(500.0f);
+    curve("a")->setBand(&a);
+    section()->setFrequencyRange(500.0f, 500.0f);
+    tick(); // paints the grids over no span
+    int column = 0;
+    EXPECT_FALSE(section()->frequencyColumn(500.0, column));
+    Point handle;
+    EXPECT_FALSE(curve("a")->getHandle(handle));
+    EXPECT_FALSE(curve("a")->hitTest(Point(0, 0)));
 }

@@ -77,6 +77,21 @@ TEST_F(Animations, ALateTickAdvancesByEveryPeriodThatPassed) {
     EXPECT_FALSE(fade.isRunning());
 }
 
+TEST_F(Animations, ALateTickAfterAFinalStopAndAOneShotTickEndQuietlyInsteadOfTickingForever) {
+    TimerAnimation fade(nullptr, kFade, 0.0f, 1.0f, 5, 500, true);
+    fade.addListener(&heard);
+    clock.advance(100);
+    fade.Timer::stop(true); // the platform timer is gone; a tick already in flight still arrives
+    fade.tick();
+    EXPECT_EQ(heard.values, (std::vector<float>{0.25f}));
+    EXPECT_FALSE(fade.isRunning());
+    // A final stop leaves the timer one-shot: started again, it ticks once and stops itself.
+    fade.start();
+    clock.advance(1000);
+    EXPECT_EQ(heard.values, (std::vector<float>{0.25f, 0.25f}));
+    EXPECT_FALSE(fade.isRunning());
+}
+
 TEST_F(Animations, StoppingHalfWayBroadcastsTheEndValueOnce) {
     TimerAnimation fade(nullptr, kFade, 0.0f, 1.0f, 5, 500, true);
     fade.addListener(&heard);
