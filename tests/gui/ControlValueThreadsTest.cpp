@@ -5,7 +5,6 @@
 #include "engine/zones/ZoneManager.h"
 #include "gui/controls/ControlBitmap.h"
 #include "gui/controls/ControlValueKnob.h"
-#include "instance/Program.h"
 #include "plugin/Parameter.h"
 
 #include "support/AllocationGuard.h"
@@ -91,12 +90,7 @@ TEST_F(ValueThreads, AControllerOnTheMidiThreadMovesItsPairedKnobWithoutAllocati
 // MIDI may arrive on the audio thread: the knob and its parameter move at once, and the program's document,
 // whose writing allocates, takes the newest value at the next tick.
 TEST_F(ValueThreads, AControllerPairedWithAModuleParameterLeavesStoringItInTheProgramToTheNextTick) {
-    const auto stored = [&] {
-        float value = -1.0f;
-        const Dictionary::View kept = plugin->getProgram(0)->getValues().getDictionary("parameters");
-        EXPECT_TRUE(kept != nullptr && kept->getFloat("Level", &value));
-        return value;
-    };
+    const auto stored = [&] { return storedInProgram("Level"); };
     const float before = stored();
     std::thread audio([&] {
         test::AllocationGuard guard("MIDI controllers moving a module parameter's knob");
