@@ -23,8 +23,9 @@ public:
     // False, keeping nothing, when every place is taken by other parameters.
     bool add(const Parameter* parameter, int module) noexcept {
         // The edit's value is stored before its parameter is looked for here, and `take` lets a slot go
-        // before it reads the value: either this finds no slot or the tick reads this edit's value.
-        std::atomic_thread_fence(std::memory_order_seq_cst);
+        // before it reads the value; both meet on one word, so either this finds no slot or the tick reads
+        // this edit's value.
+        order_.fetch_add(1, std::memory_order_acq_rel);
         for (Slot& slot : slots_)
             if (slot.parameter.load() == parameter && slot.module.load() == module)
                 return true;
@@ -49,7 +50,7 @@ public:
             const int module = slot.module.load();
             slot.parameter.store(nullptr);
             slot.claimed.store(nullptr);
-            std::atomic_thread_fence(std::memory_order_seq_cst);
+            order_.fetch_add(1, std::memory_order_acq_rel);
             store(*parameter, module);
         }
     }
@@ -62,6 +63,7 @@ private:
     };
 
     std::array<Slot, kCapacity> slots_{};
+    std::atomic<unsigned> order_{0};
 };
 
 } // namespace trov
