@@ -107,7 +107,7 @@ public:
     virtual int getPresetCount() const;
     // Ignored out of range; otherwise switches and announces (plug-in message 0, display flicker).
     virtual void selectPreset(int index);
-    virtual void midiEvent(const MidiEvent* event);
+    virtual void midiEvent(const MidiEvent* event) noexcept;
     // The queued events, then every module in index order, then the frame counter. Audio thread.
     virtual void process(IOPinConfig& inputs, IOPinConfig& outputs, std::int32_t frames) noexcept;
     // Applies the notes and engine events queued since the last block, in arrival order: notes to every
@@ -187,7 +187,7 @@ public:
     bool isRunning() const { return running_.load(std::memory_order_relaxed); }
 
     // MIDI input. Controllers 0-127, kPitchBend, kChannelPressure; value 0..1.
-    void applyController(int controller, float value, int offset);
+    void applyController(int controller, float value, int offset) noexcept;
     // Held while the MIDI thread writes the modules' parameter schedules; a block that reads them takes
     // it too, briefly.
     std::mutex& getScheduleLock() const { return scheduleMutex_; }

@@ -49,7 +49,7 @@ bool rangeOf(const Parameter& parameter, double& min, double& max) {
 
 } // namespace
 
-void Plugin::midiEvent(const MidiEvent* event) {
+void Plugin::midiEvent(const MidiEvent* event) noexcept {
     if (event == nullptr)
         return;
     const int type = event->status & 0xF0;
@@ -138,7 +138,7 @@ void Plugin::applyEvents() noexcept {
                                                  static_cast<std::int32_t>(at % 128), 0, 0, 0, 0});
 }
 
-void Plugin::applyController(int controller, float value, int offset) {
+void Plugin::applyController(int controller, float value, int offset) noexcept {
     Parameter* target = midiMapper_ != nullptr ? midiMapper_->getTarget(controller) : nullptr;
     const ModuleList* list = modules();
     if (target != nullptr) {
