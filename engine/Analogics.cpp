@@ -55,11 +55,14 @@ Analogics::Analogics(const Module* owner) : Radio(owner) {
 }
 
 Analogics::~Analogics() {
+    flushLog();
     std::lock_guard guard(mutex_);
     if (!preferences_)
         return;
-    for (const auto& [name, value] : components_) {
-        const Error error = preferences_->setFloat(name, value);
+    for (const auto& [name, component] : components_) {
+        if (component.state.load() != Component::kDrawn)
+            continue;
+        const Error error = preferences_->setFloat(name, component.value.load());
         if (error.failed())
             logErrorLine(3, error);
     }
@@ -76,47 +79,102 @@ void Analogics::init() {
         getTolerance(name, kSymmetric);
 }
 
-float Analogics::getTolerance(const std::string& name, int distribution) {
-    float value = 0.0f;
-    float initial = 0.0f;
-    bool stored = false;
-    bool added = false;
-    {
-        std::lock_guard guard(mutex_);
-        auto found = components_.find(name);
-        if (found == components_.end()) {
-            stored = preferences_ && preferences_->getFloat(name, value) && acceptOutsideValue(value);
-            if (!stored)
-                value = drawValue(distribution);
-            found = components_.emplace(name, value).first;
-            initial = value;
-            added = true;
+Analogics::Component& Analogics::componentOf(const std::string& name) {
+    auto [at, added] = components_.try_emplace(name);
+    Component& component = at->second;
+    if (added && preferences_) {
+        float value = 0.0f;
+        if (preferences_->getFloat(name, value) && acceptOutsideValue(value)) {
+            component.stored.store(value);
+            component.hasStored.store(true);
         }
-        if (distribution != kIdeal) {
-            const auto u = static_cast<float>(combinedRandom());
-            found->second += u * 0.0000002f - 0.0000001f;
-        }
-        value = found->second;
     }
-    if (added && stored)
-        logLine(1, "component %s tolerance %.4f", name.c_str(), static_cast<double>(initial));
-    else if (added)
-        logLine(1, "component %s tolerance inited to %.4f", name.c_str(), static_cast<double>(initial));
+    return component;
+}
+
+bool Analogics::draw(Component& component, int distribution) noexcept {
+    int state = component.state.load(std::memory_order_acquire);
+    if (state == Component::kDrawn)
+        return false;
+    if (state == Component::kUndrawn &&
+        component.state.compare_exchange_strong(state, Component::kDrawing, std::memory_order_acq_rel)) {
+        const bool stored = component.hasStored.load();
+        const float value = stored ? component.stored.load() : drawValue(distribution);
+        component.value.store(value);
+        component.initial.store(value);
+        component.fromStore.store(stored);
+        component.logPending.store(true);
+        component.state.store(Component::kDrawn, std::memory_order_release);
+        return true;
+    }
+    // Another thread draws it this moment.
+    while (component.state.load(std::memory_order_acquire) != Component::kDrawn) {
+    }
+    return false;
+}
+
+float Analogics::getTolerance(Component& component, int distribution) noexcept {
+    if (draw(component, distribution))
+        logPending_.store(true, std::memory_order_release);
+    float value = component.value.load();
+    if (distribution != kIdeal) {
+        const auto u = static_cast<float>(combinedRandom());
+        value = component.value.fetch_add(u * 0.0000002f - 0.0000001f) + (u * 0.0000002f - 0.0000001f);
+    }
     if (distribution == kIdeal)
         return value;
     return 1.0f + amount_.load() * tolerance_.load() * value;
+}
+
+float Analogics::getTolerance(const std::string& name, int distribution) {
+    Component* component = nullptr;
+    {
+        std::lock_guard guard(mutex_);
+        component = &componentOf(name);
+    }
+    const float factor = getTolerance(*component, distribution);
+    flushLog();
+    return factor;
+}
+
+Analogics::Component& Analogics::prepareComponent(const std::string& name) {
+    std::lock_guard guard(mutex_);
+    return componentOf(name);
+}
+
+void Analogics::flushLog() {
+    if (!logPending_.exchange(false, std::memory_order_acq_rel))
+        return;
+    std::vector<std::pair<std::string, std::pair<bool, float>>> lines;
+    {
+        std::lock_guard guard(mutex_);
+        for (auto& [name, component] : components_)
+            if (component.logPending.exchange(false))
+                lines.emplace_back(name, std::pair(component.fromStore.load(), component.initial.load()));
+    }
+    for (const auto& [name, line] : lines) {
+        if (line.first)
+            logLine(1, "component %s tolerance %.4f", name.c_str(), static_cast<double>(line.second));
+        else
+            logLine(1, "component %s tolerance inited to %.4f", name.c_str(),
+                    static_cast<double>(line.second));
+    }
 }
 
 void Analogics::setValue(const std::string& name, float value) {
     if (!std::isfinite(value))
         return;
     std::lock_guard guard(mutex_);
-    components_[name] = value;
+    Component& component = componentOf(name);
+    component.value.store(value);
+    component.state.store(Component::kDrawn, std::memory_order_release);
 }
 
 std::size_t Analogics::getComponentCount() const {
     std::lock_guard guard(mutex_);
-    return components_.size();
+    return static_cast<std::size_t>(
+        std::count_if(components_.begin(), components_.end(),
+                      [](const auto& entry) { return entry.second.state.load() == Component::kDrawn; }));
 }
 
 void Analogics::setTolerance(float tolerance) noexcept {
@@ -133,15 +191,16 @@ void Analogics::read(const Dictionary& dictionary) {
     const Dictionary::View analogs = dictionary.getDictionary(kDocumentKey);
     if (!analogs)
         return;
+    flushLog();
     std::vector<std::string> refused;
     {
         std::lock_guard guard(mutex_);
-        for (auto& [name, value] : components_) {
+        for (auto& [name, component] : components_) {
             float read = 0.0f;
-            if (!analogs->getFloat(documentKeyOf(name), &read))
+            if (component.state.load() != Component::kDrawn || !analogs->getFloat(documentKeyOf(name), &read))
                 continue;
             if (acceptOutsideValue(read))
-                value = read;
+                component.value.store(read);
             else
                 refused.push_back(name);
         }
@@ -157,13 +216,18 @@ void Analogics::write(Dictionary& dictionary) const {
     if (!analogs)
         return;
     std::lock_guard guard(mutex_);
-    for (const auto& [name, value] : components_)
-        analogs->setFloat(documentKeyOf(name), value);
+    for (const auto& [name, component] : components_)
+        if (component.state.load() == Component::kDrawn)
+            analogs->setFloat(documentKeyOf(name), component.value.load());
 }
 
 bool Analogics::clearStored() {
     std::lock_guard guard(mutex_);
-    components_.clear();
+    // Forgotten in place: the audio thread may hold a prepared component.
+    for (auto& [name, component] : components_) {
+        component.hasStored.store(false);
+        component.state.store(Component::kUndrawn, std::memory_order_release);
+    }
     if (!preferences_)
         return false;
     const Error error = preferences_->clear();

@@ -20,9 +20,11 @@ class Preferences;
 //
 // The deviations survive from run to run under the per-user key "Analog Components" (loaded when built,
 // written back when destroyed) and travel with bank documents as "analogs" (`read`, `write`).
-// Owned by the instrument. Threads: voices ask on the MIDI thread while bank documents are read and
-// written on the user-interface thread; one lock guards the components and the key. Not for the audio
-// thread (a new component allocates and logs).
+// Owned by the instrument. Threads: bank documents are read and written, and components asked by name, on
+// the user-interface thread; one lock guards the list of components and the key. The audio thread (a note
+// start) reads components prepared beforehand (`prepareComponent`, which allocates): their values are
+// atomic and never move, a first read draws the value without allocating or locking, and the line that
+// says so is logged later by the next call on another thread (`flushLog`).
 class Analogics : public Radio {
 public:
     // Distributions of a new component's value.
@@ -31,6 +33,25 @@ public:
     static constexpr int kSymmetric = 2; // -1..1 (also any other number but 3)
     static constexpr int kIdeal = 3;     // exactly 1.0, returned as stored and never wandering
     static constexpr float kDefaultTolerance = 0.05f;
+
+    // One component's place; it lives as long as the analog model, whatever is forgotten or read.
+    class Component {
+    public:
+        Component() = default;
+        Component(const Component&) = delete;
+        Component& operator=(const Component&) = delete;
+
+    private:
+        friend class Analogics;
+        enum : int { kUndrawn, kDrawing, kDrawn };
+        std::atomic<float> value{0.0f};
+        std::atomic<int> state{kUndrawn};
+        std::atomic<bool> hasStored{false};
+        std::atomic<float> stored{0.0f}; // the per-user store's value, taken when first read
+        std::atomic<bool> logPending{false};
+        std::atomic<bool> fromStore{false};
+        std::atomic<float> initial{0.0f};
+    };
 
     explicit Analogics(const Module* owner);
     Analogics(const Analogics&) = delete;
@@ -56,8 +77,17 @@ public:
     // the stored value itself. A component asked for the first time takes its stored value, or a new one
     // drawn by the distribution (logged either way).
     float getTolerance(const std::string& name, int distribution);
+    // The component of that name, made (not drawn) when missing, with its stored value looked up: what the
+    // audio thread may read. Allocates; any thread but the audio thread.
+    Component& prepareComponent(const std::string& name);
+    // getTolerance for a prepared component: no allocation, no lock, no log (a first read's line waits
+    // for flushLog). Any thread.
+    float getTolerance(Component& component, int distribution) noexcept;
+    // Logs what first reads on the audio thread left to say. Any thread but the audio thread.
+    void flushLog();
     // Sets or adds a component's value; values that are not finite are ignored.
     void setValue(const std::string& name, float value);
+    // Components with a value (prepared ones not yet read do not count).
     std::size_t getComponentCount() const;
 
     // Forgets every component, here and under the key, so that each draws a new value when next asked.
@@ -65,10 +95,16 @@ public:
     bool clearStored();
 
 private:
-    mutable std::mutex mutex_; // the components and the key
+    // Under mutex_: the component of that name, made when missing (with the store's value looked up).
+    Component& componentOf(const std::string& name);
+    // Draws a component's value when it has none yet; true when this call did.
+    static bool draw(Component& component, int distribution) noexcept;
+
+    mutable std::mutex mutex_; // the list of components and the key
     std::atomic<float> tolerance_{kDefaultTolerance};
     std::atomic<float> amount_{1.0f};
-    std::map<std::string, float> components_;
+    std::map<std::string, Component, std::less<>> components_; // never erased: prepared places stay
+    std::atomic<bool> logPending_{false};
     std::unique_ptr<Preferences> preferences_; // "Analog Components"; null without per-user preferences
 };
 

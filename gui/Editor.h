@@ -1,6 +1,7 @@
 #pragma once
 
 #include "framework/EditorServices.h"
+#include "gui/DeferredEdits.h"
 #include "gui/DragDrop.h"
 #include "gui/Window.h"
 #include "gui/controls/Control.h"
@@ -36,8 +37,9 @@ class Program;
 // which opens and closes it; it owns its factory, mapper, info line, window, canvas and every control.
 // Threads: built, opened, painted, fed with window events and destroyed on the user-interface thread.
 // Parameter notifications arrive on the thread that changed the parameter and MIDI controllers on the MIDI
-// thread: they take no lock of the editor's, and controls only record their redraws
-// (`noteDeferredWork`), applied at the next tick. `addDirtyRect` may be called from any thread; the dirty
+// thread (which may be the audio thread): they take no lock of the editor's and allocate nothing; controls
+// only record their redraws (`noteDeferredWork`) and edits to store in a program or a zone are kept
+// (`DeferredEdits`), both applied at the next tick. `addDirtyRect` may be called from any thread; the dirty
 // list has a lock of its own, taken inside the redraw lock, never the other way round.
 class Editor : public DragDropTarget, public EditorInterface, public WindowTarget {
 public:
@@ -175,6 +177,10 @@ private:
     // Routing (EditorRouting.cpp).
     bool receiveWindow(const WindowMessage& message);
     bool receiveParameter(const ParameterMessage& message);
+    // Stores an edit of a module- or zone-scope parameter in the module's program or its current zone.
+    // User-interface thread.
+    bool storeEdit(const ParameterMessage& message, const Parameter& parameter, int module);
+    void storeDeferredEdits();
     bool leftDown(const WindowMessage& message);
     bool leftUp(const WindowMessage& message);
     bool mouseMove(const WindowMessage& message);
@@ -217,6 +223,7 @@ private:
     int buildBudget_ = kMaxBuiltNodes;
     int buildDepth_ = 0;
     std::atomic<std::uint32_t> deferredWork_{0};
+    DeferredEdits deferredEdits_;
 };
 
 } // namespace trov

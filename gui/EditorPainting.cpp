@@ -45,6 +45,7 @@ void Editor::invalidateAll() {
 void Editor::applyDeferredWork() {
     if (deferredWork_.exchange(0, std::memory_order_acq_rel) == 0)
         return;
+    storeDeferredEdits();
     // The frame may be a debug panel that is not in the list; its tree holds the background's. The info
     // line is the editor's own.
     if (frame_ != nullptr)

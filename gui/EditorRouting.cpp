@@ -60,7 +60,9 @@ bool Editor::receive(const Message& message) {
 }
 
 // Only edits made on the editor (sender codes 1 and 2) reach the program or the zone; any other change,
-// on whatever thread, is answered at once without a look-up.
+// on whatever thread, is answered at once without a look-up. Storing an edit allocates: one made off the
+// user-interface thread (a MIDI controller paired with a knob, on the MIDI thread, which may be the audio
+// thread) is stored at the next tick.
 bool Editor::receiveParameter(const ParameterMessage& message) {
     if (message.code != Code::kParameterValue)
         return false;
@@ -72,22 +74,39 @@ bool Editor::receiveParameter(const ParameterMessage& message) {
         return false;
     Settings* settings = getSettings();
     const Parameter* parameter = settings != nullptr ? settings->getParameter(message.name) : nullptr;
-    Program* program = parameter != nullptr ? programOf(currentModule_) : nullptr;
+    if (parameter == nullptr ||
+        (parameter->getScope() != Parameter::kScopeModule && parameter->getScope() != Parameter::kScopeZone))
+        return false;
+    if (!isUserInterfaceThread()) {
+        if (deferredEdits_.add(parameter, currentModule_))
+            noteDeferredWork();
+        return parameter->getScope() == Parameter::kScopeModule;
+    }
+    return storeEdit(message, *parameter, currentModule_);
+}
+
+bool Editor::storeEdit(const ParameterMessage& message, const Parameter& parameter, int module) {
+    Program* program = programOf(module);
     if (program == nullptr)
         return false;
-    if (parameter->getScope() == Parameter::kScopeModule)
+    if (parameter.getScope() == Parameter::kScopeModule)
         return program->receive(message);
-    if (parameter->getScope() == Parameter::kScopeZone)
-        if (const ZoneManager* zones = program->getZoneManager()) {
-            // The zone list's lock comes before the parameters' (a selection publishes the zone's values
-            // under it), and this runs inside a parameter's broadcast: it is not waited for. A thread
-            // holding it is changing the current zone and publishes that zone's own values.
-            if (Zone* zone = zones->tryGetCurrentZone()) {
-                zone->receive(message);
-                zone->release();
-            }
+    if (const ZoneManager* zones = program->getZoneManager()) {
+        // The zone list's lock comes before the parameters' (a selection publishes the zone's values
+        // under it), and this runs inside a parameter's broadcast: it is not waited for. A thread
+        // holding it is changing the current zone and publishes that zone's own values.
+        if (Zone* zone = zones->tryGetCurrentZone()) {
+            zone->receive(message);
+            zone->release();
         }
+    }
     return false;
+}
+
+void Editor::storeDeferredEdits() {
+    deferredEdits_.take([this](const Parameter& parameter, int module) {
+        storeEdit(parameter.currentMessage(Sender::kEditor), parameter, module);
+    });
 }
 
 Point Editor::framePoint(const Point& p) const {

@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <string_view>
 
 namespace trov {
 
@@ -288,7 +289,7 @@ bool RTASProcess::receive(const Message& message) {
             const Module* module = editor != nullptr ? editor->getEditedModule() : nullptr;
             if (module == nullptr || plugin_ == nullptr || module->getSettings() == nullptr)
                 return false;
-            const std::string name(change.name);
+            const std::string_view name = change.name;
             const Parameter* parameter = module->getSettings()->getParameter(name, change.index);
             if (parameter != nullptr && parameter->testFlags(Parameter::kAutomatable) != 0) {
                 changeCounter_.fetch_add(1, std::memory_order_relaxed);

@@ -283,7 +283,7 @@ Parameter* Plugin::getAutomatableParameter(int index, Module** module) const {
     return settings->getParameterAt(position);
 }
 
-int Plugin::getAutomatableIndex(const Module* module, const std::string& name, int instance) const {
+int Plugin::getAutomatableIndex(const Module* module, std::string_view name, int instance) const {
     const ModuleList* list = modules();
     if (list == nullptr || module == nullptr)
         return -1;
@@ -503,6 +503,7 @@ void Plugin::endCpuMeter(int id) noexcept {
 void Plugin::process(IOPinConfig& inputs, IOPinConfig& outputs, std::int32_t frames) noexcept {
     {
         ReaderEpochs::Read read(readers_);
+        applyEvents();
         if (const ModuleList* list = modules())
             for (Module* module : *list)
                 if (processesModule(*module))

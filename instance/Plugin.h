@@ -1,9 +1,11 @@
 #pragma once
 
+#include "engine/modules/EngineEvent.h"
 #include "engine/modules/PluginServices.h"
 #include "engine/notes/Tuning.h"
 #include "engine/samples/RexTempoSource.h"
 #include "engine/zones/MissingSampleHandler.h"
+#include "framework/BoundedQueue.h"
 #include "framework/CriticalSection.h"
 #include "framework/Folder.h"
 #include "framework/Radio.h"
@@ -16,6 +18,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace trov {
@@ -37,10 +40,14 @@ template <class T> class MidiMapper;
 //
 // Made by the host binding (through the product descriptor), which calls `init` right after construction
 // and owns it. Threads:
-// - audio: `process`, `beginCpuMeter`, `endCpuMeter`, `getFrequency`, `getProgram`, `getZoneManager`;
-//   never blocks, allocates or logs.
-// - MIDI: `midiEvent`, `applyController` and the MIDI branch of `receive`. Notes are handed to the engines
-//   under the instance's lock.
+// - audio: `process` (which first applies the queued events, `applyEvents`), `beginCpuMeter`,
+//   `endCpuMeter`, `getFrequency`, `getProgram`, `getZoneManager`, `postEvent`; never blocks, allocates
+//   or logs.
+// - MIDI, which may be any thread, the audio thread included: `midiEvent`, `applyController` and the MIDI
+//   branch of `receive`. A note is queued, never handed over at once: every note and every event an engine
+//   posts (its parameters' changes for its voices) waits in one bounded queue, without a lock or an
+//   allocation, for the start of the next block, which applies them in arrival order. A full queue drops
+//   the note-on; a note-off is never lost (it is kept by key and applied after the queue).
 // - user interface: everything else. Switching presets, remaking programs, changing tunings and swapping
 //   modules take the instance's lock only to publish the change; what the audio and MIDI threads (and
 //   workers inside `withZoneManager`) may still read is freed only after their reads have ended
@@ -100,9 +107,18 @@ public:
     virtual int getPresetCount() const;
     // Ignored out of range; otherwise switches and announces (plug-in message 0, display flicker).
     virtual void selectPreset(int index);
-    virtual void midiEvent(const MidiEvent* event);
-    // Every module in index order, then the frame counter. Audio thread.
+    virtual void midiEvent(const MidiEvent* event) noexcept;
+    // The queued events, then every module in index order, then the frame counter. Audio thread.
     virtual void process(IOPinConfig& inputs, IOPinConfig& outputs, std::int32_t frames) noexcept;
+    // Applies the notes and engine events queued since the last block, in arrival order: notes to every
+    // module's engine, engine events to the engine that posted them; then the note-offs a full queue kept.
+    // The start of every block (audio thread); tests and benchmarks call it to apply what is queued without
+    // rendering. Not while another thread renders.
+    void applyEvents() noexcept;
+    // Any thread; false when the queue is full.
+    bool postEvent(const EngineEvent& event) noexcept override;
+    // Note-ons a full queue dropped since the instance was made.
+    std::uint32_t getDroppedNotes() const noexcept { return droppedNotes_.load(std::memory_order_relaxed); }
 
     HostInterface* getHost() const override { return host_.load(std::memory_order_acquire); }
     void setHost(HostInterface* host) { host_.store(host, std::memory_order_release); }
@@ -123,7 +139,7 @@ public:
     // Null out of range; stores the parameter's module when asked.
     Parameter* getAutomatableParameter(int index, Module** module = nullptr) const;
     // -1 when the module is not this instance's or the parameter is not automatable.
-    int getAutomatableIndex(const Module* module, const std::string& name, int instance) const;
+    int getAutomatableIndex(const Module* module, std::string_view name, int instance) const;
 
     // Presets.
     Preset* getCurrentPreset() const;
@@ -171,7 +187,7 @@ public:
     bool isRunning() const { return running_.load(std::memory_order_relaxed); }
 
     // MIDI input. Controllers 0-127, kPitchBend, kChannelPressure; value 0..1.
-    void applyController(int controller, float value, int offset);
+    void applyController(int controller, float value, int offset) noexcept;
     // Held while the MIDI thread writes the modules' parameter schedules; a block that reads them takes
     // it too, briefly.
     std::mutex& getScheduleLock() const { return scheduleMutex_; }
@@ -247,7 +263,10 @@ private:
     void publishModules(ModuleList list);
     // Under tuningsLock_: the current tuning's pointer for readers.
     void publishTuning();
+    // Queues the message's note for the next block.
     void handNoteToEngines(const Message& message);
+    // Audio thread: the note to every module's engine.
+    void dispatchNote(const EngineEvent::NoteFields& fields) noexcept;
     void activateCurrentPreset();
     void loadSpecification(Settings& specification);
     void reserveSchedules(int frames);
@@ -273,6 +292,13 @@ private:
     std::atomic<const Tuning*> frequencyTuning_{nullptr};
     std::array<std::atomic<CPUMeter*>, kCpuMeterSlots> cpuMeters_{};
     std::unique_ptr<MidiMapper<Parameter*>> midiMapper_;
+    // Notes and engine events for the next block (a few blocks' worth of a dense stream).
+    static constexpr std::size_t kEventCapacity = 4096;
+    BoundedQueue<EngineEvent> events_{kEventCapacity};
+    // Note-offs a full queue could not take, counted per channel and key.
+    std::array<std::atomic<std::uint16_t>, 16 * 128> pendingReleases_{};
+    std::atomic<bool> releasesPending_{false};
+    std::atomic<std::uint32_t> droppedNotes_{0};
     std::atomic<std::uint32_t> framesProcessed_{0};
     mutable std::mutex scheduleMutex_;
     HostTempo hostTempo_{*this};

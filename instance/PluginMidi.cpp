@@ -49,7 +49,7 @@ bool rangeOf(const Parameter& parameter, double& min, double& max) {
 
 } // namespace
 
-void Plugin::midiEvent(const MidiEvent* event) {
+void Plugin::midiEvent(const MidiEvent* event) noexcept {
     if (event == nullptr)
         return;
     const int type = event->status & 0xF0;
@@ -85,19 +85,60 @@ void Plugin::handNoteToEngines(const Message& message) {
     const Note* note = wordToPointer<const Note>(message.extra);
     if (note == nullptr)
         return;
-    // Under the instance's lock: programs and tunings are not swapped while engines look zones up.
-    std::lock_guard guard(lock_);
+    EngineEvent event;
+    event.kind = EngineEvent::kNote;
+    event.note =
+        EngineEvent::NoteFields{note->getType(),   note->getChannel(), note->getKey(),  note->getVelocity(),
+                                note->getDetune(), note->getOffset(),  note->getExtra()};
+    if (events_.push(event))
+        return;
+    // Full: a note-on is dropped, a note-off kept by its key, to be applied after the queue.
+    if (note->getType() == Note::kNoteOn) {
+        droppedNotes_.fetch_add(1, std::memory_order_relaxed);
+        return;
+    }
+    const unsigned at = (static_cast<unsigned>(note->getChannel()) & 15u) * 128u +
+                        (static_cast<unsigned>(note->getKey()) & 127u);
+    pendingReleases_[at].fetch_add(1, std::memory_order_relaxed);
+    releasesPending_.store(true, std::memory_order_release);
+}
+
+void Plugin::dispatchNote(const EngineEvent::NoteFields& fields) noexcept {
     const ModuleList* list = modules();
     if (list == nullptr)
         return;
+    const int status = fields.type == Note::kNoteOn ? 0x90 : fields.type == Note::kNoteOff ? 0x80 : 0;
     for (Module* module : *list)
         if (Engine* engine = module->getEngine()) {
-            const Note own(module, *note);
+            Note own(module);
+            own.setMidiEvent(status, fields.channel, fields.key, fields.velocity, fields.detune,
+                             fields.offset, fields.extra);
             engine->handleEvent(own);
         }
 }
 
-void Plugin::applyController(int controller, float value, int offset) {
+bool Plugin::postEvent(const EngineEvent& event) noexcept {
+    return events_.push(event);
+}
+
+void Plugin::applyEvents() noexcept {
+    ReaderEpochs::Read read(readers_);
+    EngineEvent event;
+    while (events_.pop(event)) {
+        if (event.kind == EngineEvent::kNote)
+            dispatchNote(event.note);
+        else if (event.engine != nullptr)
+            event.engine->applyEvent(event);
+    }
+    if (!releasesPending_.exchange(false, std::memory_order_acquire))
+        return;
+    for (std::size_t at = 0; at < pendingReleases_.size(); ++at)
+        for (std::uint16_t n = pendingReleases_[at].exchange(0, std::memory_order_relaxed); n > 0; --n)
+            dispatchNote(EngineEvent::NoteFields{Note::kNoteOff, static_cast<std::int32_t>(at / 128),
+                                                 static_cast<std::int32_t>(at % 128), 0, 0, 0, 0});
+}
+
+void Plugin::applyController(int controller, float value, int offset) noexcept {
     Parameter* target = midiMapper_ != nullptr ? midiMapper_->getTarget(controller) : nullptr;
     const ModuleList* list = modules();
     if (target != nullptr) {
@@ -109,7 +150,7 @@ void Plugin::applyController(int controller, float value, int offset) {
         else if (inverted)
             value = 1.0f - value;
         if (list != nullptr) {
-            const std::string name = target->getName();
+            const std::string_view name = target->getNameView();
             const int instance = target->getInstance();
             for (Module* module : *list) {
                 Settings* settings = module->getSettings();

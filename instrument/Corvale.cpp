@@ -112,14 +112,16 @@ Corvale::~Corvale() {
 }
 
 void Corvale::init() {
+    // The analog model first: the voices the modules make ahead prepare their components in it.
+    ownedAnalogics_ = std::make_unique<Analogics>(nullptr);
+    ownedAnalogics_->init();
+    ownedAnalogics_->setTolerance(kAnalogTolerance);
+    analogics_.store(ownedAnalogics_.get(), std::memory_order_release);
     Plugin::init();
     Mission::instance().signIn(this);
 
     if (Module* first = getFirstModule()) {
-        ownedAnalogics_ = std::make_unique<Analogics>(first);
-        ownedAnalogics_->init();
-        ownedAnalogics_->setTolerance(kAnalogTolerance);
-        analogics_.store(ownedAnalogics_.get(), std::memory_order_release);
+        ownedAnalogics_->setOwner(first);
         if (Settings* settings = first->getSettings())
             if (Parameter* bend = settings->getParameter(keys::kMidiPitchBend); bend != nullptr)
                 if (MidiMapper<Parameter*>* mapper = getMidiMapper())
@@ -221,6 +223,22 @@ float Corvale::getComponentTolerance(const std::string& name, int number, int di
 
 float Corvale::getAnalogTolerance(std::string_view component, int index, int distribution) {
     return getComponentTolerance(std::string(component), index, distribution);
+}
+
+void Corvale::prepareAnalogComponent(AnalogComponent& component) {
+    if (Analogics* analogics = getAnalogics())
+        component.place =
+            &analogics->prepareComponent(std::string(component.kind) + " " + std::to_string(component.index));
+}
+
+float Corvale::readAnalogComponent(const AnalogComponent& component) {
+    Analogics* analogics = getAnalogics();
+    if (analogics == nullptr)
+        return 0.0f;
+    if (component.place == nullptr)
+        return getAnalogTolerance(component.kind, component.index, component.distribution);
+    return analogics->getTolerance(*static_cast<Analogics::Component*>(component.place),
+                                   component.distribution);
 }
 
 float Corvale::getMemoryUsage() const {

@@ -29,7 +29,7 @@ template <class T> class ParameterValue;
 // - audio: `process` (noexcept, no allocation, no lock): reads the link, the record channel and the
 //   editor link that the user-interface thread publishes; each is replaced aside and let go only once no
 //   block reads it.
-// - MIDI: the tolerance query (from note starts).
+// - audio: `readAnalogComponent` too (note starts), for components prepared when voices were made.
 // - user interface: everything else, command parameters included.
 class Corvale : public Plugin, public AnalogTolerances {
 public:
@@ -61,6 +61,11 @@ public:
     // 0.0 before the analog model exists.
     float getComponentTolerance(const std::string& name, int number, int distribution);
     float getAnalogTolerance(std::string_view component, int index, int distribution) override;
+    // The component's place in the analog model; without a model it stays unprepared.
+    void prepareAnalogComponent(AnalogComponent& component) override;
+    // A prepared component is read without allocating, locking or logging (note starts on the audio
+    // thread); an unprepared one as getAnalogTolerance.
+    float readAnalogComponent(const AnalogComponent& component) override;
     // 0 mono, 1 stereo, 2 eight outputs: by the descriptor's output channel count.
     int getDefaultOutputMode() const;
     // Opens the slot aside and hands it to the next block; false (and the link closed) when the slot has

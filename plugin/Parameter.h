@@ -8,6 +8,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <string_view>
 
 namespace trov {
 
@@ -64,6 +65,12 @@ public:
 
     virtual void reset() {}
     virtual std::string getName() const { return identifier_; }
+    // A message carrying the current value, as a change of it is broadcast.
+    ParameterMessage currentMessage(int sender) const {
+        return makeMessage(getValueWord(), getNormalized(), sender);
+    }
+    // The name without a copy, for the audio thread: valid while the parameter lives and keeps its name.
+    std::string_view getNameView() const noexcept { return identifier_; }
     virtual void setName(const std::string& name) { identifier_ = name; }
     virtual std::string getLabel() const { return label_; }
     virtual void setLabel(const std::string& label) { label_ = label; }
@@ -78,6 +85,9 @@ public:
     virtual void read(const Dictionary& item);
     virtual void write(Dictionary& /*dictionary*/) const {}
     virtual void notifyListeners() {}
+    // The current value as a change message carries it in its extra word (0 for kinds without a number
+    // value). Any thread: no lock, no allocation.
+    virtual MessageWord getValueWord() const noexcept { return 0; }
 
     void setInstance(std::int32_t instance) { instance_ = instance; }
     std::int32_t getInstance() const { return instance_; }

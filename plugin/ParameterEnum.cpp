@@ -3,6 +3,7 @@
 #include "framework/Dictionary.h"
 #include "framework/Preferences.h"
 
+#include <algorithm>
 #include <cmath>
 #include <iomanip>
 #include <limits>
@@ -77,8 +78,8 @@ template <class T> bool ParameterEnum<T>::receive(const Message& message) {
     return false;
 }
 
-template <class T> ParameterMessage ParameterEnum<T>::currentMessage(int sender) const {
-    return makeMessage(getSelected(), getNormalized(), sender);
+template <class T> MessageWord ParameterEnum<T>::getValueWord() const noexcept {
+    return getSelected();
 }
 
 template <class T> void ParameterEnum<T>::listenerAdded(Radio* listener) {
@@ -140,7 +141,7 @@ template <class T> void ParameterEnum<T>::read(const Dictionary& item) {
     Parameter::read(item);
 
     if (const Dictionary::View values = item.getArray("values")) {
-        entries_.clear();
+        std::vector<Entry> read;
         const int count = values->count("");
         for (int i = 0; i < count; ++i) {
             const Dictionary::View entry = values->getChild(i, "");
@@ -148,8 +149,15 @@ template <class T> void ParameterEnum<T>::read(const Dictionary& item) {
                 continue;
             Entry next{Stored{}, entry->getAttribute("display")};
             readEntryValue(*entry, &next.value);
-            entries_.push_back(std::move(next));
+            read.push_back(std::move(next));
         }
+        // Documents (a program's stored values at every preset switch) mostly carry the entries there are:
+        // they are left alone then, as other threads may be reading them.
+        const auto same = [](const Entry& a, const Entry& b) {
+            return a.value == b.value && a.display == b.display;
+        };
+        if (!std::equal(read.begin(), read.end(), entries_.begin(), entries_.end(), same))
+            entries_.swap(read);
     }
 
     int index = 0;

@@ -31,6 +31,7 @@ public:
     void exit() override;
     bool receive(const Message& message) override;
     void listenerAdded(Radio* listener) override;
+    MessageWord getValueWord() const noexcept override;
     float getNormalized() const noexcept override;
     void setNormalized(float value, int sender) override;
     std::string getText() const override;
@@ -63,8 +64,6 @@ public:
     using Parameter::getLabel;
 
 private:
-    ParameterMessage currentMessage(int sender) const;
-
     std::vector<Entry> entries_;
     std::atomic<std::uint32_t> selected_{0};
     std::uint32_t default_ = 0;

@@ -67,8 +67,9 @@ ParameterValue<T>::ParameterValue(const ParameterValue& other)
     : Parameter(other), value_(other.value_.load(std::memory_order_relaxed)), min_(other.min_),
       max_(other.max_), default_(other.default_), step_(other.step_), alwaysStepped_(other.alwaysStepped_),
       curveMode_(other.curveMode_), curveBase_(other.curveBase_), scaling_(other.scaling_),
-      feedbackValue_(other.feedbackValue_), displayMin_(other.displayMin_), displayMax_(other.displayMax_),
-      base_(other.base_), precision_(other.precision_), feedbackConverter_(other.feedbackConverter_) {}
+      feedbackValue_(other.feedbackValue_.load(std::memory_order_relaxed)), displayMin_(other.displayMin_),
+      displayMax_(other.displayMax_), base_(other.base_), precision_(other.precision_),
+      feedbackConverter_(other.feedbackConverter_) {}
 
 template <class T> ParameterValue<T>::~ParameterValue() = default;
 
@@ -143,8 +144,8 @@ template <class T> bool ParameterValue<T>::receive(const Message& message) {
     return false;
 }
 
-template <class T> ParameterMessage ParameterValue<T>::currentMessage(int sender) const {
-    return makeMessage(toWord(value_.load(std::memory_order_relaxed)), getNormalized(), sender);
+template <class T> MessageWord ParameterValue<T>::getValueWord() const noexcept {
+    return toWord(value_.load(std::memory_order_relaxed));
 }
 
 template <class T> void ParameterValue<T>::listenerAdded(Radio* listener) {
@@ -287,10 +288,9 @@ template <class T> void ParameterValue<T>::read(const Dictionary& item) {
                 if (scaling == names[code])
                     scaling_ = code;
         }
-        if (!display->getFloat("min", &displayMin_))
-            displayMin_ = static_cast<float>(min_);
-        if (!display->getFloat("max", &displayMax_))
-            displayMax_ = static_cast<float>(max_);
+        float shown = 0.0f;
+        displayMin_ = display->getFloat("min", &shown) ? shown : static_cast<float>(min_);
+        displayMax_ = display->getFloat("max", &shown) ? shown : static_cast<float>(max_);
         std::int32_t precision = 2;
         display->getLong("precision", &precision);
         // More decimals than a double holds only make the text longer.
@@ -314,9 +314,7 @@ template <class T> void ParameterValue<T>::write(Dictionary& dictionary) const {
 }
 
 template <class T> void ParameterValue<T>::setFeedbackValue(const T& value, int /*sender*/) {
-    const Stored next = narrow(static_cast<double>(value));
-    if (next != feedbackValue_)
-        feedbackValue_ = next;
+    feedbackValue_.store(narrow(static_cast<double>(value)), std::memory_order_relaxed);
 }
 
 template <class T> void ParameterValue<T>::setDisplayRange(float min, float max) {
@@ -359,7 +357,7 @@ template <class T> double ParameterValue<T>::displayFromNormalized(double n) con
     case kScalingExponential:
         return a + (b - a) * std::log(1.0 + (base_ - 1.0) * n) / std::log(static_cast<double>(base_));
     case kScalingFeedback:
-        return static_cast<double>(feedbackValue_);
+        return static_cast<double>(feedbackValue_.load(std::memory_order_relaxed));
     case kScalingDecibel: {
         const double value = static_cast<double>(value_.load(std::memory_order_relaxed));
         return value > 0.0 ? 12.0 * std::log2(value) : -std::numeric_limits<double>::infinity();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "framework/RelaxedAtomic.h"
 #include "plugin/Parameter.h"
 
 #include <atomic>
@@ -16,8 +17,8 @@ class FeedbackConverter;
 // steps, applies the broadcast policy, shows its value in display units (linear, logarithmic,
 // exponential, feedback or dB) and keeps a persistent value in the per-user preferences.
 // Integers are stored, written and sent as 32 bits whatever the width of long.
-// Threads: set on any one thread at a time (user interface, host automation, MIDI); the value itself is
-// read lock-free, so the audio thread may read it while it changes.
+// Threads: set on any one thread at a time (user interface, host automation, MIDI); the value and the
+// feedback value are read lock-free, so the audio thread may read them while they change.
 template <class T> class ParameterValue : public Parameter {
 public:
     using Stored = std::conditional_t<std::is_same_v<T, long>, std::int32_t, T>;
@@ -37,6 +38,7 @@ public:
     void exit() override;
     bool receive(const Message& message) override;
     void listenerAdded(Radio* listener) override;
+    MessageWord getValueWord() const noexcept override;
     void reset() override;
     float getNormalized() const noexcept override;
     void setNormalized(float value, int sender) override;
@@ -90,20 +92,22 @@ private:
     void setFromDouble(double value, int sender);
     double displayFromNormalized(double normalized) const;
     double normalizedFromDisplay(double display) const;
-    ParameterMessage currentMessage(int sender) const;
 
     std::atomic<Stored> value_;
-    Stored min_;
-    Stored max_;
-    Stored default_;
-    Stored step_{};
+    // The range, default, step and display range may be changed by a command (the pitch-bend range) while
+    // another thread converts a value.
+    RelaxedAtomic<Stored> min_;
+    RelaxedAtomic<Stored> max_;
+    RelaxedAtomic<Stored> default_;
+    RelaxedAtomic<Stored> step_{};
     bool alwaysStepped_ = std::is_same_v<T, long>;
     std::int32_t curveMode_ = 0;
     float curveBase_ = 2.0f;
     std::int32_t scaling_ = kScalingLinear;
-    Stored feedbackValue_{};
-    float displayMin_;
-    float displayMax_;
+    // Written by whichever listener computes it (under the parameter's broadcast), read for display.
+    std::atomic<Stored> feedbackValue_{};
+    RelaxedAtomic<float> displayMin_;
+    RelaxedAtomic<float> displayMax_;
     float base_ = 2.0f;
     std::int32_t precision_ = 2;
     FeedbackConverter* feedbackConverter_ = nullptr;

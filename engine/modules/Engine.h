@@ -9,14 +9,16 @@ namespace trov {
 
 class IOPinConfig;
 class Note;
+struct EngineEvent;
 
 // Renders the audio of one module. The module makes its engine through the product descriptor in its
 // `init`, forwards `process`, `reset` and `query` to it and owns it; the engine's owner (as a station) is
 // that module. Every note the engine handles is broadcast to its listeners (the editor's keyboards) as a
 // MIDI message, code 0 for a note-on and 1 otherwise, the extra word pointing at the note.
-// Threads: `handleEvent` on the thread that delivers notes (the MIDI thread), `process` on the audio
-// thread; both are real-time paths. Set-up (`setBlockSize`, `reset`) on the user-interface thread.
-// Listeners are called during `handleEvent` under the engine's lock and must not allocate or block.
+// Threads: `handleEvent`, `applyEvent` and `process` on the audio thread (the instance applies the notes
+// and events queued for a block at its start); all are real-time paths. Set-up (`setBlockSize`, `reset`)
+// on the user-interface thread. Listeners are called during `handleEvent` under the engine's lock and must
+// not allocate or block.
 class Engine : public Radio {
 public:
     explicit Engine(Module* module);
@@ -36,6 +38,8 @@ public:
     // The engine's value for the host binding.
     virtual int query() const;
     virtual void handleEvent(const Note& note) noexcept;
+    // An event this engine posted through its module (`Module::postEvent`), at the start of a block.
+    virtual void applyEvent(const EngineEvent& /*event*/) noexcept {}
     virtual void process(IOPinConfig& inputs, IOPinConfig& outputs, std::int32_t frames) noexcept = 0;
     // The channel that carries the engine's modulation signal for the block; null without one.
     virtual IOChannel<float>* getModulationBuffer(int index);

@@ -85,6 +85,10 @@ double Module::getFrequency(int key, double cents) const noexcept {
     return services_.getFrequency(key, cents);
 }
 
+bool Module::postEvent(const EngineEvent& event) const noexcept {
+    return services_.postEvent(event);
+}
+
 IOChannel<float>* Module::getTempBuffer() const {
     {
         std::lock_guard guard(poolMutex_);

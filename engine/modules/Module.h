@@ -16,6 +16,7 @@
 namespace trov {
 
 class Engine;
+struct EngineEvent;
 class HostInterface;
 class IOPinConfig;
 class PluginServices;
@@ -70,6 +71,8 @@ public:
     // The plug-in's host; null without one.
     HostInterface* getHost() const;
     double getFrequency(int key, double cents) const noexcept override;
+    // Queues the engine's own event for the next block (`PluginServices::postEvent`). Any thread.
+    bool postEvent(const EngineEvent& event) const noexcept;
 
     // Lends a free channel of the pool (the first in pool order); grows the pool by one when none is free.
     // Const, as borrowers know their module only as their owner: lending changes nothing else.

@@ -1,8 +1,10 @@
 #include "engine/voices/ChoirDynamic.h"
 
+#include "engine/modules/Module.h"
 #include "plugin/PluginInfo.h"
 
 #include <algorithm>
+#include <atomic>
 #include <exception>
 #include <limits>
 
@@ -12,6 +14,12 @@ namespace {
 // Voices a pool makes room for up front, so that appending does not allocate under the lock for any
 // usual limit.
 constexpr std::size_t kReservedVoices = 32;
+
+// Counts voices joining lists across every pool of the process.
+std::atomic<std::uint64_t>& joinSequence() noexcept {
+    static std::atomic<std::uint64_t> sequence{0};
+    return sequence;
+}
 
 std::size_t boundFor(int limit) noexcept {
     return 2 * static_cast<std::size_t>(std::max(limit, 1));
@@ -23,55 +31,147 @@ ChoirDynamic::ChoirDynamic(const Module* owner) : Choir(owner) {
 }
 
 ChoirDynamic::~ChoirDynamic() {
-    ChoirDynamic::reset();
+    releaseAll();
 }
 
-void ChoirDynamic::reset() {
+void ChoirDynamic::releaseAll() noexcept {
     std::vector<Entry> released;
     {
         std::lock_guard guard(poolLock());
         const Note silence;
-        for (const Entry& entry : voices_)
-            entry.voice->noteOff(silence, true);
+        for (int i = 0; i < used_; ++i)
+            voices_[static_cast<std::size_t>(i)].voice->noteOff(silence, true);
         released.swap(voices_);
+        used_ = 0;
         activeCount_ = 0;
         Choir::reset();
+    }
+    for (const Entry& entry : released)
+        entry.voice->release();
+}
+
+std::vector<Voice*> ChoirDynamic::makeVoices(std::size_t count) const {
+    std::vector<Voice*> made;
+    PluginInfo* info = getPluginInfo();
+    if (info == nullptr)
+        return made;
+    made.reserve(count);
+    const Note none(getOwner() != nullptr ? static_cast<const FrequencySource*>(getOwner()) : nullptr);
+    for (std::size_t i = 0; i < count; ++i) {
+        Voice* voice = nullptr;
+        try {
+            voice = info->createVoice(getOwner(), Note::kAnySlot, none);
+        } catch (const std::exception&) {
+            voice = nullptr;
+        }
+        if (voice == nullptr)
+            break;
+        made.push_back(voice);
+    }
+    return made;
+}
+
+std::size_t ChoirDynamic::missingVoices() const {
+    std::lock_guard guard(poolLock());
+    const std::size_t ahead = voices_.size() - static_cast<std::size_t>(used_);
+    const std::size_t bound = boundFor(voiceLimit());
+    // Voices made ahead cover whatever the list may still grow by.
+    const std::size_t wanted = bound > static_cast<std::size_t>(used_) ? bound - used_ : 0;
+    return wanted > ahead ? wanted - ahead : 0;
+}
+
+void ChoirDynamic::appendMade(std::vector<Voice*>& made, std::vector<Entry>& room) {
+    // The room was sized for these outside the lock; what is copied here does not allocate.
+    if (room.capacity() >= voices_.size() + made.size()) {
+        room.assign(voices_.begin(), voices_.end());
+        voices_.swap(room);
+    }
+    for (Voice* voice : made)
+        voices_.push_back(Entry{voice});
+    made.clear();
+}
+
+void ChoirDynamic::init() {
+    Choir::init();
+    initialized_ = true;
+    for (int round = 0; round < 4; ++round) {
+        const std::size_t count = missingVoices();
+        if (count == 0)
+            break;
+        std::vector<Voice*> made = makeVoices(count);
+        if (made.empty())
+            break;
+        std::vector<Entry> room;
+        const std::size_t total = static_cast<std::size_t>(getMadeVoiceCount()) + made.size();
+        room.reserve(std::max(total, kReservedVoices));
+        std::lock_guard guard(poolLock());
+        appendMade(made, room);
+    }
+}
+
+void ChoirDynamic::reset() {
+    if (!initialized_) {
+        std::lock_guard guard(poolLock());
+        Choir::reset();
+        return;
+    }
+    // Fresh voices for those that played, made before the lock; should more have played meanwhile, more
+    // are made.
+    std::vector<Voice*> made;
+    std::vector<Entry> released;
+    for (;;) {
+        int played = 0;
+        {
+            std::lock_guard guard(poolLock());
+            played = used_;
+        }
+        if (made.size() < static_cast<std::size_t>(played)) {
+            std::vector<Voice*> more = makeVoices(static_cast<std::size_t>(played) - made.size());
+            made.insert(made.end(), more.begin(), more.end());
+        }
+        std::vector<Entry> room;
+        const std::size_t total = static_cast<std::size_t>(getMadeVoiceCount()) + made.size();
+        room.reserve(std::max(total, kReservedVoices));
+        released.reserve(static_cast<std::size_t>(played));
+        std::lock_guard guard(poolLock());
+        if (used_ > played && made.size() < static_cast<std::size_t>(used_))
+            continue;
+        const Note silence;
+        for (int i = 0; i < used_; ++i) {
+            voices_[static_cast<std::size_t>(i)].voice->noteOff(silence, true);
+            released.push_back(voices_[static_cast<std::size_t>(i)]);
+        }
+        voices_.erase(voices_.begin(), voices_.begin() + used_);
+        used_ = 0;
+        activeCount_ = 0;
+        appendMade(made, room);
+        Choir::reset();
+        break;
     }
     // Let go outside the lock, on this thread: a voice's destruction may take other locks and must not
     // stall a render walk.
     for (const Entry& entry : released)
         entry.voice->release();
-    released.clear();
-    {
-        std::lock_guard guard(poolLock());
-        // Keep the list's storage for the voices to come.
-        if (voices_.empty() && released.capacity() > voices_.capacity())
-            voices_.swap(released);
-    }
+    for (Voice* voice : made)
+        voice->release();
 }
 
 int ChoirDynamic::setVoiceLimit(int limit) {
-    // Room for every voice the limit allows, made outside the lock; the old storage goes after it.
-    std::vector<Entry> room;
-    const std::size_t bound = boundFor(limit);
-    std::size_t capacity = 0;
     {
         std::lock_guard guard(poolLock());
-        capacity = voices_.capacity();
+        Choir::setVoiceLimit(limit);
     }
-    if (capacity < bound) {
-        try {
-            room.reserve(bound);
-        } catch (const std::exception&) {
-            // A limit beyond memory: voices are appended as they come.
+    // The voices the new bound allows, made ahead outside the lock.
+    if (initialized_)
+        if (const std::size_t count = missingVoices(); count > 0) {
+            std::vector<Voice*> made = makeVoices(count);
+            std::vector<Entry> room;
+            const std::size_t total = static_cast<std::size_t>(getMadeVoiceCount()) + made.size();
+            room.reserve(std::max(total, kReservedVoices));
+            std::lock_guard guard(poolLock());
+            appendMade(made, room);
         }
-    }
     std::lock_guard guard(poolLock());
-    if (room.capacity() > voices_.capacity() && room.capacity() >= voices_.size()) {
-        room.assign(voices_.begin(), voices_.end());
-        voices_.swap(room);
-    }
-    Choir::setVoiceLimit(limit);
     // Count afresh: voices whose release ended on their own are free without the pool knowing.
     activeCount_ = soundingCount();
     while (activeCount_ > limit && stealOldest()) {
@@ -85,60 +185,58 @@ bool ChoirDynamic::holdsPlace(const Voice& voice) noexcept {
 }
 
 int ChoirDynamic::soundingCount() const noexcept {
-    return static_cast<int>(
-        std::count_if(voices_.begin(), voices_.end(), [](const Entry& e) { return holdsPlace(*e.voice); }));
+    return static_cast<int>(std::count_if(voices_.begin(), voices_.begin() + used_,
+                                          [](const Entry& e) { return holdsPlace(*e.voice); }));
 }
 
 Voice* ChoirDynamic::noteOn(const Note& note) noexcept {
     Note working(note);
     const int key = note.getKey();
-    {
-        std::lock_guard guard(poolLock());
-        // A key that sounds again stops its voice at once.
-        activeCount_ = 0;
-        for (Entry& entry : voices_) {
-            if (!holdsPlace(*entry.voice))
-                continue;
-            ++activeCount_;
-            if (entry.voice->getNote().getKey() == key) {
+    std::lock_guard guard(poolLock());
+    // A key that sounds again stops its voice at once.
+    activeCount_ = 0;
+    for (Entry& entry : list()) {
+        if (!holdsPlace(*entry.voice))
+            continue;
+        ++activeCount_;
+        if (entry.voice->getNote().getKey() == key) {
+            stop(entry, note);
+            setKeyState(key, kKeySounding);
+        }
+    }
+    // A fixed slot stops whatever plays in it.
+    const int slot = note.getSlot();
+    if (slot >= 0)
+        for (Entry& entry : list())
+            if (holdsPlace(*entry.voice) && entry.voice->getNote().getSlot() == slot)
                 stop(entry, note);
-                setKeyState(key, kKeySounding);
-            }
-        }
-        // A fixed slot stops whatever plays in it.
-        const int slot = note.getSlot();
-        if (slot >= 0)
-            for (Entry& entry : voices_)
-                if (holdsPlace(*entry.voice) && entry.voice->getNote().getSlot() == slot)
-                    stop(entry, note);
-        if (working.getSlot() < 0)
-            working.setSlot(rotation_);
+    if (working.getSlot() < 0)
+        working.setSlot(rotation_);
 
-        if (reuse()) {
-            if (activeCount_ >= voiceLimit())
-                stealOldest();
-        } else if (activeCount_ >= voiceLimit()) {
-            return nullptr;
-        }
-        setKeyState(key, kKeySounding);
-        if (Entry* entry = voiceToTake()) {
-            start(*entry, working);
-            return entry->voice;
-        }
+    if (reuse()) {
+        if (activeCount_ >= voiceLimit())
+            stealOldest();
+    } else if (activeCount_ >= voiceLimit()) {
+        return nullptr;
+    }
+    setKeyState(key, kKeySounding);
+    if (Entry* entry = voiceToTake()) {
+        start(*entry, working);
+        return entry->voice;
     }
     return startNewVoice(working);
 }
 
 ChoirDynamic::Entry* ChoirDynamic::voiceToTake() noexcept {
-    const bool atBound = voices_.size() >= boundFor(voiceLimit());
+    const bool atBound = static_cast<std::size_t>(used_) >= boundFor(voiceLimit());
     if (reuse() || atBound)
-        for (Entry& entry : voices_)
+        for (Entry& entry : list())
             if (entry.voice->getState() == Voice::kFree)
                 return &entry;
     if (!atBound)
         return nullptr;
     Entry* furthest = nullptr;
-    for (Entry& entry : voices_)
+    for (Entry& entry : list())
         if (entry.voice->getState() == Voice::kStopping &&
             (furthest == nullptr || entry.stopped < furthest->stopped))
             furthest = &entry;
@@ -154,44 +252,29 @@ void ChoirDynamic::start(Entry& entry, const Note& note) noexcept {
 }
 
 Voice* ChoirDynamic::startNewVoice(const Note& note) noexcept {
-    PluginInfo* info = getPluginInfo();
-    if (info == nullptr)
+    if (static_cast<std::size_t>(used_) >= voices_.size() ||
+        static_cast<std::size_t>(used_) >= boundFor(voiceLimit()))
         return nullptr;
-    Voice* voice = nullptr;
-    try {
-        voice = info->createVoice(getOwner(), note.getSlot(), note);
-    } catch (...) {
-        return nullptr;
-    }
-    if (voice == nullptr)
-        return nullptr;
+    Entry& entry = voices_[static_cast<std::size_t>(used_)];
+    Voice* voice = entry.voice;
+    voice->assignSlot(note.getSlot());
     voice->noteOn(note);
     if (voice->getState() != Voice::kPlaying) {
-        voice->release();
+        // Kept aside as made, for the next note that needs a new voice.
+        voice->discarded();
         return nullptr;
     }
-    {
-        std::lock_guard guard(poolLock());
-        // Another thread may have started voices while this one was built.
-        activeCount_ = soundingCount();
-        if (reuse() && activeCount_ >= std::max(voiceLimit(), 1))
-            stealOldest();
-        if (voices_.size() < boundFor(voiceLimit())) {
-            try {
-                // The voice is playing already: only its place in the orders is new.
-                voices_.push_back(Entry{voice});
-                Entry& entry = voices_.back();
-                entry.started = ++sequence_;
-                rotation_ = (rotation_ + 1) % std::max(voiceLimit(), 1);
-                ++activeCount_;
-                return voice;
-            } catch (...) {
-            }
-        }
-    }
-    // The pool filled up meanwhile (or has no room): the note is dropped.
-    voice->release();
-    return nullptr;
+    activeCount_ = soundingCount();
+    if (reuse() && activeCount_ >= std::max(voiceLimit(), 1))
+        stealOldest();
+    // The voice is playing already: only its place in the orders is new.
+    ++used_;
+    entry.joined = joinSequence().fetch_add(1, std::memory_order_relaxed) + 1;
+    entry.started = ++sequence_;
+    entry.stopped = 0;
+    rotation_ = (rotation_ + 1) % std::max(voiceLimit(), 1);
+    ++activeCount_;
+    return voice;
 }
 
 void ChoirDynamic::stop(Entry& entry, const Note& cause) noexcept {
@@ -205,7 +288,7 @@ void ChoirDynamic::stop(Entry& entry, const Note& cause) noexcept {
 
 bool ChoirDynamic::stealOldest() noexcept {
     Entry* oldest = nullptr;
-    for (Entry& entry : voices_)
+    for (Entry& entry : list())
         if (holdsPlace(*entry.voice) && (oldest == nullptr || entry.started < oldest->started))
             oldest = &entry;
     if (oldest == nullptr)
@@ -220,7 +303,7 @@ bool ChoirDynamic::noteOff(const Note& note, bool /*immediate*/) noexcept {
     setKeyState(key, kKeyUp);
     const int candidate = handOverCandidate(key);
     bool found = false;
-    for (const Entry& entry : voices_) {
+    for (const Entry& entry : list()) {
         Voice* voice = entry.voice;
         if (voice->getNote().getKey() != key)
             continue;
@@ -244,13 +327,14 @@ bool ChoirDynamic::noteOff(const Note& note, bool /*immediate*/) noexcept {
 
 int ChoirDynamic::getActiveVoiceCount() const {
     std::lock_guard guard(poolLock());
+    const auto entries = list();
     return static_cast<int>(std::count_if(
-        voices_.begin(), voices_.end(), [](const Entry& e) { return e.voice->getState() != Voice::kFree; }));
+        entries.begin(), entries.end(), [](const Entry& e) { return e.voice->getState() != Voice::kFree; }));
 }
 
 int ChoirDynamic::collectActiveVoices(std::vector<Voice*>& voices) const {
     std::lock_guard guard(poolLock());
-    for (const Entry& entry : voices_)
+    for (const Entry& entry : list())
         if (entry.voice->getState() != Voice::kFree) {
             voices.push_back(entry.voice);
             entry.voice->retain();
@@ -266,12 +350,15 @@ void ChoirDynamic::releaseVoices(std::vector<Voice*>& voices) const {
 
 Voice* ChoirDynamic::getVoice(int index) const {
     std::lock_guard guard(poolLock());
-    return index >= 0 && index < static_cast<int>(voices_.size())
-               ? voices_[static_cast<std::size_t>(index)].voice
-               : nullptr;
+    return index >= 0 && index < used_ ? voices_[static_cast<std::size_t>(index)].voice : nullptr;
 }
 
 int ChoirDynamic::getVoiceCount() const {
+    std::lock_guard guard(poolLock());
+    return used_;
+}
+
+int ChoirDynamic::getMadeVoiceCount() const {
     std::lock_guard guard(poolLock());
     return static_cast<int>(voices_.size());
 }

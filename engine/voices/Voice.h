@@ -15,10 +15,11 @@ class IOPin;
 // `noteOn`, `changeNote`, `noteOff` and renders it through `render`; the instrument's voice derives from it
 // and makes the sound. The base plays silence and stops at once.
 //
-// Made by the product descriptor's `createVoice` and counted: the pool holds one reference and lets it go
-// only on the thread that resets the pool (never the audio thread); an editor may hold another. Threads:
-// the pool calls every operation under its lock, so a voice's operations never overlap; `getState` may
-// be read from anywhere.
+// Made by the product descriptor's `createVoice` ahead of its first note (the pool gives it its slot then)
+// and counted: the pool holds one reference and lets it go only on the thread that resets the pool (never
+// the audio thread); an editor may hold another. Threads: the pool calls every operation under its lock,
+// notes and rendering on the audio thread, so a voice's operations never overlap; `getState` and `getSlot`
+// may be read from anywhere.
 class Voice : public Radio, public SharedObject {
 public:
     static constexpr std::int32_t kPlaying = 1;
@@ -42,9 +43,14 @@ public:
     virtual bool render(const IOPin* input, IOPin& output) noexcept;
     // Immediate: ends the note within a few milliseconds (the base at once), never with a click.
     virtual void noteOff(const Note& note, bool immediate) noexcept;
+    // The pool keeps a voice whose first note did not start for the next note that needs a new voice: it
+    // is to be as if newly made. The base has nothing to forget.
+    virtual void discarded() noexcept {}
+    // The pool gives a voice made ahead of its first note the slot that note plays in.
+    void assignSlot(int slot) noexcept { slot_.store(slot, std::memory_order_relaxed); }
 
     std::int32_t getState() const noexcept { return state_.load(std::memory_order_relaxed); }
-    int getSlot() const { return slot_; }
+    int getSlot() const noexcept { return slot_.load(std::memory_order_relaxed); }
     const Note& getNote() const { return note_; }
 
 protected:
@@ -52,7 +58,7 @@ protected:
     Note& note() { return note_; }
 
 private:
-    std::int32_t slot_;
+    std::atomic<std::int32_t> slot_;
     std::atomic<std::int32_t> state_{kFree};
     Note note_;
 };

@@ -12,6 +12,7 @@
 #include "plugin/Parameter.h"
 #include "plugin/Settings.h"
 
+#include <algorithm>
 #include <cmath>
 #include <exception>
 
@@ -44,6 +45,7 @@ double loopTempo(double tempo, std::int32_t semitones) {
 Zone::Zone(ZoneManager* manager, Radio* parent, const KeyRange& range, const std::string& sampleName)
     : Radio(parent != nullptr ? parent->getOwner() : nullptr), manager_(manager),
       range_(pack(range)), loops_{Loop{}} {
+    const PublishOnExit publishing(*this);
     if (Settings* settings = getSettings())
         settings->saveParameters(dictionary_, Parameter::kScopeZone);
     else
@@ -55,6 +57,7 @@ Zone::Zone(ZoneManager* manager, Radio* parent, const KeyRange& range, const std
 Zone::Zone(const Zone& other) // NOLINT(bugprone-copy-constructor-init)
     : Radio(other), SharedObject(), manager_(other.getManager()), range_(pack(other.getKeyRange())),
       sampleName_(other.sampleName_), loops_(other.loops_), slices_(other.slices_) {
+    const PublishOnExit publishing(*this);
     dictionary_.copyFrom(other.dictionary_);
     takeSampleOf(other);
 }
@@ -62,6 +65,7 @@ Zone::Zone(const Zone& other) // NOLINT(bugprone-copy-constructor-init)
 Zone& Zone::operator=(const Zone& other) {
     if (this == &other)
         return *this;
+    const PublishOnExit publishing(*this);
     dropSample();
     dictionary_.copyFrom(other.dictionary_);
     loops_ = other.loops_;
@@ -99,6 +103,7 @@ void Zone::takeSampleOf(const Zone& other) {
 
 void Zone::dropSample() {
     std::lock_guard guard(sampleMutex_);
+    const PublishOnExit publishing(*this);
     Sample* privateCopy = ownsPrivateCopy_ ? sample_ : nullptr;
     Sample* shared = shared_;
     sample_ = nullptr;
@@ -174,6 +179,8 @@ bool Zone::followTempo(double tempo) {
     if (copy->getSliceCount() == static_cast<int>(slices_.size()))
         for (std::size_t i = 0; i < slices_.size(); ++i)
             slices_[i] = copy->getSlice(static_cast<int>(i));
+    // Notes find the new copy before anything retired can go.
+    publishSample();
     // The manager's hold and the caller's.
     pruneRetired(2);
     return true;
@@ -191,6 +198,7 @@ void Zone::setSample(const std::string& name) {
     Sample* next = resources != nullptr && !name.empty() ? resources->acquireSample(name, File()) : nullptr;
     releaseSample();
     std::lock_guard guard(sampleMutex_);
+    const PublishOnExit publishing(*this);
     sampleName_ = name;
     shared_ = next;
     sample_ = next;
@@ -209,6 +217,7 @@ void Zone::storeParameters() {
         return;
     // The tempo worker reads the transposition.
     std::lock_guard guard(sampleMutex_);
+    const PublishOnExit publishing(*this);
     if (const Dictionary::View values = storedValues())
         settings->writeParameters(*values, Parameter::kScopeZone);
 }
@@ -229,30 +238,45 @@ void Zone::publishLoopState() {
 }
 
 void Zone::activate(const Loop& loop) {
-    if (loops_.empty())
-        loops_.push_back(loop);
-    else
-        loops_.front() = loop;
+    setFirstLoop(loop);
     publishLoopState();
 }
 
 void Zone::setFirstLoop(const Loop& loop) {
-    if (loops_.empty())
-        loops_.push_back(loop);
-    else
-        loops_.front() = loop;
+    {
+        std::lock_guard guard(sampleMutex_);
+        if (loops_.empty())
+            loops_.push_back(loop);
+        else
+            loops_.front() = loop;
+    }
+    publishSample();
+}
+
+void Zone::setSlices(std::vector<Slice> slices) {
+    {
+        std::lock_guard guard(sampleMutex_);
+        slices_ = std::move(slices);
+    }
+    publishSample();
 }
 
 void Zone::setLoopEnabled(int mode) {
-    if (loops_.empty())
-        return;
-    loops_.front().mode = mode;
+    {
+        std::lock_guard guard(sampleMutex_);
+        if (loops_.empty())
+            return;
+        loops_.front().mode = mode;
+    }
+    publishSample();
     publishLoopState();
 }
 
 void Zone::setKeyRange(const KeyRange& range) {
-    if (isValidKeyRange(range) && range != getKeyRange())
+    if (isValidKeyRange(range) && range != getKeyRange()) {
         storeKeyRange(range);
+        publishSample();
+    }
 }
 
 Zone::Slice Zone::getSlice(int index) const {
@@ -270,7 +294,7 @@ float Zone::getRootFrequency() const {
     return sample_ != nullptr && module != nullptr ? sample_->getRootFrequencyIn(*module) : 0.0f;
 }
 
-bool Zone::isCurrent() const {
+bool Zone::isCurrent() const noexcept {
     const ZoneManager* manager = getManager();
     return manager != nullptr && manager->isCurrentZone(this);
 }
@@ -344,6 +368,8 @@ void Zone::prepareSampleLocked() {
         if (!loops_.empty())
             shared_->setLoop(loops_.front());
     }
+    // Notes find the sample now played before anything retired can go.
+    publish();
     // The manager's hold.
     pruneRetired(1);
 }
@@ -398,6 +424,7 @@ bool Zone::receive(const Message& message) {
             return false;
         // The tempo worker reads the transposition.
         std::lock_guard guard(sampleMutex_);
+        const PublishOnExit publishing(*this);
         if (const Dictionary::View values = storedValues())
             parameter->write(*values);
         return true;
@@ -414,6 +441,72 @@ bool Zone::receive(const Message& message) {
         return path != nullptr && takeDroppedFile(path, 0, 0, false);
     }
     return Radio::receive(message);
+}
+
+namespace {
+
+bool isFixedName(std::string_view name) {
+    return std::find(std::begin(ZoneState::kFixedNames), std::end(ZoneState::kFixedNames), name) !=
+           std::end(ZoneState::kFixedNames);
+}
+
+// Calls visit (slot, name) for every value a state keeps, in slot order.
+template <class Visit> void forEachValueName(const Settings* settings, Visit visit) {
+    int slot = 0;
+    for (const char* name : ZoneState::kFixedNames)
+        visit(slot++, std::string(name));
+    for (int i = 0; settings != nullptr && i < settings->getParameterCount() && slot < ZoneState::kMaxValues;
+         ++i) {
+        const Parameter* parameter = settings->getParameterAt(i);
+        if (parameter == nullptr || parameter->getScope() != Parameter::kScopeZone)
+            continue;
+        std::string name = parameter->getName();
+        if (!isFixedName(name))
+            visit(slot++, std::move(name));
+    }
+}
+
+} // namespace
+
+int Zone::valueSlot(const Settings* settings, std::string_view name) {
+    int found = -1;
+    forEachValueName(settings, [&](int slot, const std::string& each) {
+        if (found < 0 && each == name)
+            found = slot;
+    });
+    return found;
+}
+
+void Zone::publish() {
+    publishValues();
+}
+
+void Zone::publishValues() {
+    std::lock_guard guard(sampleMutex_);
+    values_.fill(ZoneState::Value{});
+    if (const Dictionary::View values = dictionary_.getDictionary(kParametersKey))
+        forEachValueName(getSettings(), [&](int slot, const std::string& name) {
+            // Each form as the typed readers above give it.
+            ZoneState::Value& value = values_[static_cast<std::size_t>(slot)];
+            value.present = values->getLong(name, &value.asLong);
+            values->getBool(name, &value.asBool);
+            if (!values->getFloat(name, &value.asFloat) || !std::isfinite(value.asFloat))
+                value.asFloat = 0.0f;
+        });
+    publishSample();
+}
+
+void Zone::publishSample() {
+    std::lock_guard guard(sampleMutex_);
+    ZoneState state;
+    state.sample = sample_;
+    state.loop = getLoop();
+    state.range = getKeyRange();
+    state.sliceCount = static_cast<std::int32_t>(slices_.size());
+    const std::size_t kept = std::min(slices_.size(), state.slices.size());
+    std::copy(slices_.begin(), slices_.begin() + static_cast<std::ptrdiff_t>(kept), state.slices.begin());
+    state.values = values_;
+    state_.store(state);
 }
 
 bool Zone::takeDroppedFile(const std::string& path, std::int32_t first, std::int32_t second, bool region) {

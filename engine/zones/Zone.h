@@ -1,20 +1,25 @@
 #pragma once
 
 #include "engine/samples/Sample.h"
+#include "engine/zones/ZoneState.h"
 #include "framework/Dictionary.h"
+#include "framework/Published.h"
 #include "framework/Radio.h"
 #include "framework/Range.h"
 #include "framework/SharedObject.h"
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 namespace trov {
 
+class Settings;
 class ZoneManager;
 
 // A key range of the keyboard mapped to one sample, with the zone-scope parameter values that go with it
@@ -29,11 +34,14 @@ class ZoneManager;
 // played while a voice may still read it: such a sample is retired, and retired samples go only once
 // the zone is held by nobody but its owners (a voice keeps its zone until its next note).
 //
+// What a note reads (the sample played, loop 0, the key range, the first slices and the stored zone-scope
+// values) is published afresh after every change as one `ZoneState`, which `readState` copies on any
+// thread without a lock, so a note start reads no document and never half of a change.
+//
 // Reference-counted: a zone manager holds one reference per listed zone, voices hold theirs while they
 // play it. Threads: built, read from documents, edited and released on the user-interface thread (the
-// manager calls its hooks under the manager's lock); `followTempo` on a worker; the key range may be read
-// from any thread, and a voice reads the sample and the values of a zone it holds. No operation here may
-// run on the audio thread except getKeyRange.
+// manager calls its hooks under the manager's lock); `followTempo` on a worker. Only `readState`,
+// `getKeyRange` and `isCurrent` may run on the audio thread.
 class Zone : public Radio, public SharedObject {
 public:
     using Loop = Sample::Loop;
@@ -80,6 +88,13 @@ public:
     // Called by the manager when the zone becomes current.
     virtual void selected() {}
 
+    // What a note reads, as one consistent copy. Any thread: no lock, no allocation.
+    ZoneState readState() const noexcept { return state_.load(); }
+    // The slot of a value in a ZoneState: a fixed one (ZoneState::kFixedNames), else the position among the
+    // other zone-scope parameters of the settings (the owner module's, the same for every zone of the
+    // module); -1 for any other name, or one beyond the values a state keeps.
+    static int valueSlot(const Settings* settings, std::string_view name);
+
     // The sample played, shared or processed; null without one. No reference is added.
     Sample* getSample() const { return sample_; }
     bool holdsPrivateCopy() const { return ownsPrivateCopy_; }
@@ -97,8 +112,8 @@ public:
     // The sample's root frequency in the tuning of the zone's module (its owner); 0 without a sample or
     // module.
     float getRootFrequency() const;
-    // Whether the manager's current zone is this one.
-    bool isCurrent() const;
+    // Whether the manager's current zone is this one. Any thread, without a lock.
+    bool isCurrent() const noexcept;
     // Applies the zone's values to its sample: a processed private copy when the values ask for
     // processing, the shared sample otherwise. "parameters" receives the sample's clamped positions; the
     // sample keeps its own root note and detune.
@@ -139,7 +154,10 @@ protected:
     // For a derived zone that fills itself from its sample: loop 0 (added when there is none) and the
     // slices, changed without publishing anything.
     void setFirstLoop(const Loop& loop);
-    void setSlices(std::vector<Slice> slices) { slices_ = std::move(slices); }
+    void setSlices(std::vector<Slice> slices);
+    // Publishes the stored values afresh (`readState`); a derived zone that writes "parameters" itself
+    // calls it after writing.
+    void publishValues();
 
 private:
     struct DocumentScope {
@@ -162,6 +180,23 @@ private:
         range_.store(pack(range), std::memory_order_relaxed);
     }
 
+    // Publishes what a note reads once the scope ends, whichever way it ends: every change of the zone's
+    // sample, loops, slices, range or values opens one.
+    class PublishOnExit {
+    public:
+        explicit PublishOnExit(Zone& zone) : zone_(zone) {}
+        ~PublishOnExit() { zone_.publish(); }
+        PublishOnExit(const PublishOnExit&) = delete;
+        PublishOnExit& operator=(const PublishOnExit&) = delete;
+
+    private:
+        Zone& zone_;
+    };
+
+    // Both halves of the state below, each under sampleMutex_.
+    void publish();
+    // The sample, loop 0, the slices and the key range as they are now, with the values last published.
+    void publishSample();
     // Under sampleMutex_, with a sample: the work of prepareSample.
     void prepareSampleLocked();
     // Gives both held samples back (the zone's own copy retired, not freed); the id stays.
@@ -195,6 +230,9 @@ private:
     // Orders the changes of the played sample among the threads that make them (never a note's).
     mutable std::recursive_mutex sampleMutex_;
     std::vector<Sample*> retired_; // one reference each
+    // Under sampleMutex_: the values last published, kept for a publication of the sample alone.
+    std::array<ZoneState::Value, ZoneState::kMaxValues> values_{};
+    Published<ZoneState> state_;
 };
 
 } // namespace trov

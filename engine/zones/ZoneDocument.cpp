@@ -56,6 +56,7 @@ template <class Visit> void forEachItem(const Dictionary& dictionary, const std:
 } // namespace
 
 void Zone::fromDictionary(const Dictionary& dictionary) {
+    const PublishOnExit publishing(*this);
     // Held through the reading, so a document naming the sample the zone plays finds it still loaded.
     if (shared_ != nullptr)
         shared_->retain();

@@ -60,9 +60,27 @@ std::vector<Zone*> ZoneManager::takeAllZones() {
     std::vector<Zone*> zones;
     zones.swap(zones_);
     current_ = -1;
+    publishList();
     for (Zone* zone : zones)
         zone->setManager(nullptr);
     return zones;
+}
+
+void ZoneManager::publishList() {
+    // Made outside noteMutex_, so that a note waits for the swap alone.
+    std::vector<Zone*> copy = zones_;
+    {
+        std::lock_guard guard(noteMutex_);
+        noteZones_.swap(copy);
+    }
+    publishCurrent();
+}
+
+void ZoneManager::publishCurrent() noexcept {
+    const Zone* current = current_ >= 0 && current_ < static_cast<int>(zones_.size())
+                              ? zones_[static_cast<std::size_t>(current_)]
+                              : nullptr;
+    currentZone_.store(current, std::memory_order_release);
 }
 
 void ZoneManager::releaseZones(const std::vector<Zone*>& zones) {
@@ -131,6 +149,7 @@ void ZoneManager::fromDictionary(const Dictionary& dictionary) {
         deselectCurrent();
         old = takeAllZones();
         zones_.swap(fresh);
+        publishList();
         zonesChanged();
         selectIndex(0, false);
     }
@@ -177,6 +196,7 @@ void ZoneManager::selectIndex(int index, bool force) {
         return;
     deselectCurrent();
     current_ = index;
+    publishCurrent();
     if (index < 0)
         return;
     Zone* zone = zones_[static_cast<std::size_t>(index)];
@@ -196,13 +216,29 @@ int ZoneManager::getZoneCount() const {
 }
 
 int ZoneManager::findZoneForKey(int key) const noexcept {
-    std::lock_guard guard(zonesLock_);
+    std::lock_guard guard(noteMutex_);
+    return findInNoteList(key);
+}
+
+Zone* ZoneManager::acquireZoneForKey(int key, int pairSide) const noexcept {
+    std::lock_guard guard(noteMutex_);
+    int index = findInNoteList(key);
+    if (index >= 0 && pairSide >= 0)
+        index = pairSide == 0 ? (index & ~1) : (index | 1);
+    if (index < 0 || index >= static_cast<int>(noteZones_.size()))
+        return nullptr;
+    Zone* zone = noteZones_[static_cast<std::size_t>(index)];
+    zone->retain();
+    return zone;
+}
+
+int ZoneManager::findInNoteList(int key) const noexcept {
     const bool pairs = getOscillatorMixMode();
     bool second = false; // the zone is the second of a pair
     KeyRange previous;
-    const int count = static_cast<int>(zones_.size());
+    const int count = static_cast<int>(noteZones_.size());
     for (int i = 0; i < count; ++i) {
-        const KeyRange range = zones_[static_cast<std::size_t>(i)]->getKeyRange();
+        const KeyRange range = noteZones_[static_cast<std::size_t>(i)]->getKeyRange();
         if (range.low <= key && key <= range.high)
             return i;
         // Keys beyond the keyboard play the zone at its edge.
@@ -281,11 +317,6 @@ Zone* ZoneManager::tryGetCurrentZone() const {
     return zone;
 }
 
-bool ZoneManager::isCurrentZone(const Zone* zone) const {
-    std::lock_guard guard(zonesLock_);
-    return current_ >= 0 && zones_[static_cast<std::size_t>(current_)] == zone;
-}
-
 void ZoneManager::zoneChanged(Zone* zone) {
     std::lock_guard guard(zonesLock_);
     for (std::size_t i = 0; i < zones_.size(); ++i)
@@ -316,6 +347,7 @@ int ZoneManager::addZone(Zone* zone) {
     zones_.insert(zones_.begin() + index, zone);
     if (current_ >= index)
         ++current_;
+    publishList();
     selectIndex(index, false);
     zonesChanged();
     return index;
@@ -331,6 +363,7 @@ int ZoneManager::createZone(const KeyRange& range, const std::string& sampleName
     zones_.insert(zones_.begin() + index, zone);
     if (current_ >= index)
         ++current_;
+    publishList();
     selectIndex(index, false);
     zone->setKeyRange(range);
     zone->setSample(sampleName);
@@ -360,6 +393,7 @@ void ZoneManager::removeZone(int index) {
             if (current_ > index)
                 --current_;
         }
+        publishList();
         removed->setManager(nullptr);
         zonesChanged();
     }

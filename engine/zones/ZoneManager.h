@@ -5,6 +5,7 @@
 #include "framework/Range.h"
 
 #include <atomic>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -22,10 +23,13 @@ class Zone;
 // the zone that plays a key. Made by the product descriptor and owned by its program; the instrument's
 // manager derives from it.
 //
-// Threads: the editor, the host's state calls and note dispatch reach it. One lock guards the list and the
-// current position; it is never held over file loading or a dialog (samples are loaded first, then the
-// lock is taken to look up, insert or swap). findZoneForKey is the note path: it takes that lock briefly,
-// allocates nothing and never throws. The hooks run under the lock on the calling thread.
+// Threads: the editor, the host's state calls and the audio thread's note starts reach it. One lock guards
+// the list and the current position; it is never held over file loading or a dialog (samples are loaded
+// first, then the lock is taken to look up, insert or swap). The hooks run under it on the calling thread.
+// Notes never take that lock: after every change of the list the manager publishes a copy of it for them
+// under a lock of its own, held only while a look-up or that copy's swap runs (`findZoneForKey`,
+// `acquireZoneForKey`: no allocation, no throw), and the current zone as one atomic word
+// (`isCurrentZone`).
 class ZoneManager : public Radio {
 public:
     // The owner module is the parent's. Listens to the process-wide resources.
@@ -66,6 +70,10 @@ public:
     int getZoneCount() const;
     // The index of the zone that plays the key, or -1. Note path: allocates nothing.
     int findZoneForKey(int key) const noexcept;
+    // The zone that plays the key, with one reference added for the caller, or null. In pairs (pairSide 0
+    // or 1, for oscillator mix mode) the first or the second zone of the pair the key's zone belongs to;
+    // pairSide -1 takes the key's zone itself. Note path: allocates nothing.
+    Zone* acquireZoneForKey(int key, int pairSide) const noexcept;
     // -1 when none is current.
     int getCurrentZoneIndex() const;
     // {0, 0} when there is no zone i.
@@ -81,7 +89,13 @@ public:
     // The same without waiting: null also while another thread holds the zone list. For listeners of the
     // parameters that a selection publishes under that lock, which must not wait for it.
     Zone* tryGetCurrentZone() const;
-    bool isCurrentZone(const Zone* zone) const;
+    // The current zone, for comparison only: no reference is added, so it may go at any time. Any thread,
+    // without a lock.
+    const Zone* peekCurrentZone() const noexcept { return currentZone_.load(std::memory_order_acquire); }
+    // Any thread, without a lock.
+    bool isCurrentZone(const Zone* zone) const noexcept {
+        return zone != nullptr && currentZone_.load(std::memory_order_acquire) == zone;
+    }
     // A zone tells that its sample changed: it is selected again (when it is listed).
     void zoneChanged(Zone* zone);
     // Inserts the zone (one reference added) before the first zone that does not come before its range
@@ -124,11 +138,21 @@ private:
     static void releaseZones(const std::vector<Zone*>& zones);
     // The product's keyboard range, or the manager's own without a descriptor.
     KeyRange productKeyRange() const;
+    // Under the lock, after every change of the list or the current position: what notes read.
+    void publishList();
+    void publishCurrent() noexcept;
+    // Under noteMutex_: findZoneForKey over the notes' copy.
+    int findInNoteList(int key) const noexcept;
 
     const KeyRange keyRange_{36, 96};
     std::vector<Zone*> zones_; // one reference each
     int current_ = -1;
     mutable CriticalSection zonesLock_;
+    // The list as notes see it: the same zones (no references of its own: a zone leaves it before the
+    // manager lets it go), swapped whole under noteMutex_.
+    std::vector<Zone*> noteZones_;
+    mutable std::mutex noteMutex_;
+    std::atomic<const Zone*> currentZone_{nullptr};
     std::atomic<bool> active_{false};
     std::atomic<bool> mixMode_{false};
 };

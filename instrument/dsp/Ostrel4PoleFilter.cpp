@@ -30,20 +30,49 @@ inline float valueAt(const float* data, std::int32_t count, std::int32_t frame) 
 } // namespace
 
 Ostrel4PoleFilter::Ostrel4PoleFilter(const Module* owner) : Ostrel4PoleFilter(owner, nullptr) {
-    tolerances_ = findAnalogTolerances(*this);
+    attachTolerances(findAnalogTolerances(*this));
     reset();
 }
 
 Ostrel4PoleFilter::Ostrel4PoleFilter(const Module* owner, AnalogTolerances* tolerances)
-    : Filter(owner), cutoffTable_(&cutoffCoefficientTable(getSampleRate())), tolerances_(tolerances) {
+    : Ostrel4PoleFilter(owner, tolerances, true) {}
+
+Ostrel4PoleFilter::Ostrel4PoleFilter(const Module* owner, AnalogTolerances* tolerances, bool followParameters)
+    : Filter(owner), cutoffTable_(&cutoffCoefficientTable(getSampleRate())), tolerances_(nullptr),
+      followsParameters_(followParameters) {
+    for (int i = 0; i < 4; ++i) {
+        cutoffComponents_[static_cast<std::size_t>(i)] = AnalogComponent{"VCF Cutoff", i, 1};
+        feedbackComponents_[static_cast<std::size_t>(i)] = AnalogComponent{"VCF Feedback", i, 2};
+    }
+    attachTolerances(tolerances);
     reset();
-    tuneIn(keys::kVCFResonance);
-    tuneIn(keys::kVCFResponse);
+    if (followsParameters_) {
+        tuneIn(keys::kVCFResonance);
+        tuneIn(keys::kVCFResponse);
+    }
 }
 
 Ostrel4PoleFilter::~Ostrel4PoleFilter() {
-    tuneOut(keys::kVCFResonance);
-    tuneOut(keys::kVCFResponse);
+    if (followsParameters_) {
+        tuneOut(keys::kVCFResonance);
+        tuneOut(keys::kVCFResponse);
+    }
+}
+
+void Ostrel4PoleFilter::attachTolerances(AnalogTolerances* tolerances) {
+    tolerances_ = tolerances;
+    if (tolerances == nullptr)
+        return;
+    // A source that fails leaves the components as they are: reading them asks again.
+    try {
+        tolerances->prepareAnalogComponent(gainComponent_);
+        tolerances->prepareAnalogComponent(resonanceComponent_);
+        for (std::size_t i = 0; i < 4; ++i) {
+            tolerances->prepareAnalogComponent(cutoffComponents_[i]);
+            tolerances->prepareAnalogComponent(feedbackComponents_[i]);
+        }
+    } catch (...) {
+    }
 }
 
 bool Ostrel4PoleFilter::receive(const Message& message) {
@@ -77,13 +106,12 @@ void Ostrel4PoleFilter::readTolerances() noexcept {
     // A source that fails leaves the tolerances as they were.
     try {
         AnalogTolerances& source = *tolerances_;
-        gainTolerance_ = source.getAnalogTolerance("VCF Gain Compensation", 0, 2);
+        gainTolerance_ = source.readAnalogComponent(gainComponent_);
         feedbackLimit_ = kFeedbackLimit;
-        resonanceTolerance_ = source.getAnalogTolerance("VCF Resonance", 0, 1);
-        for (int i = 0; i < 4; ++i) {
-            cutoffTolerances_[static_cast<std::size_t>(i)] = source.getAnalogTolerance("VCF Cutoff", i, 1);
-            feedbackTolerances_[static_cast<std::size_t>(i)] =
-                source.getAnalogTolerance("VCF Feedback", i, 2);
+        resonanceTolerance_ = source.readAnalogComponent(resonanceComponent_);
+        for (std::size_t i = 0; i < 4; ++i) {
+            cutoffTolerances_[i] = source.readAnalogComponent(cutoffComponents_[i]);
+            feedbackTolerances_[i] = source.readAnalogComponent(feedbackComponents_[i]);
         }
     } catch (...) {
     }

@@ -2,13 +2,12 @@
 
 #include "engine/dsp/FunctionTable.h"
 #include "engine/dsp/effects/Filter.h"
+#include "instrument/AnalogTolerances.h"
 
 #include <array>
 #include <cstdint>
 
 namespace trov {
-
-class AnalogTolerances;
 
 // The resonant four-pole low-pass of the emulated machine, one per voice: a four-stage ladder with its own
 // coefficient per stage, a saturating feedback path, a soft-clipped fourth stage and a little noise at its
@@ -21,8 +20,9 @@ class AnalogTolerances;
 // at every host rate: the coefficients come from the cutoff table of the filter's rate, fetched when the
 // filter is made and when the host's rate changes (never while processing).
 //
-// Owned by its voice; its owner is the module. Settings arrive as parameter messages ("VCFResonance",
-// "VCFResponse") on the thread that changes them; `reset` runs at note start (it asks the tolerances);
+// Owned by its voice; its owner is the module. A filter of its own follows "VCFResonance" and "VCFResponse"
+// as parameter messages on the thread that changes them; a voice's filter is told by its voice on the
+// audio thread instead. `reset` runs at note start (it reads the tolerances, prepared beforehand);
 // `process` and `processAt` run on the audio thread: noexcept, no allocation, lock or log.
 class Ostrel4PoleFilter : public Filter {
 public:
@@ -34,6 +34,9 @@ public:
     explicit Ostrel4PoleFilter(const Module* owner);
     // Takes its tolerances from the given source (none: silent).
     Ostrel4PoleFilter(const Module* owner, AnalogTolerances* tolerances);
+    // The same; without followParameters it does not tune in to "VCFResonance" and "VCFResponse" (its
+    // owner sets them).
+    Ostrel4PoleFilter(const Module* owner, AnalogTolerances* tolerances, bool followParameters);
     ~Ostrel4PoleFilter() override;
 
     // "VCFResonance" and "VCFResponse"; other parameter values are taken and ignored; a MIDI note-off is
@@ -41,6 +44,9 @@ public:
     bool receive(const Message& message) override;
     // Clears the ladder, reads the tolerances afresh and recomputes the coefficients.
     void reset() noexcept override;
+    // The tolerances' source from now on, its components prepared; nothing is read before the next
+    // `reset`. Where allocating is allowed.
+    void attachTolerances(AnalogTolerances* tolerances);
     void updateCoefficients() noexcept override;
     // A new rate or gain: the coefficients again.
     void update() noexcept override { updateCoefficients(); }
@@ -89,6 +95,12 @@ private:
     double g_ = 0.0;
     const FunctionTable<float>* cutoffTable_;
     AnalogTolerances* tolerances_;
+    // Read in this order: gain compensation, resonance, then each stage's cutoff and feedback.
+    AnalogComponent gainComponent_{"VCF Gain Compensation", 0, 2};
+    AnalogComponent resonanceComponent_{"VCF Resonance", 0, 1};
+    std::array<AnalogComponent, 4> cutoffComponents_{};
+    std::array<AnalogComponent, 4> feedbackComponents_{};
+    bool followsParameters_;
     float response_ = 0.0f;
     float resonance_ = 0.0f;
     float baseCutoff_ = 0.0f;

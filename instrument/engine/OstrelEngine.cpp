@@ -2,6 +2,7 @@
 
 #include "engine/io/HostInterface.h"
 #include "engine/io/IOPinConfig.h"
+#include "engine/modules/EngineEvent.h"
 #include "engine/notes/Note.h"
 #include "engine/samples/Sample.h"
 #include "engine/zones/Zone.h"
@@ -12,6 +13,7 @@
 #include "framework/Message.h"
 #include "framework/Preferences.h"
 #include "framework/Thread.h"
+#include "instance/Plugin.h"
 #include "instrument/InstrumentGlobals.h"
 #include "instrument/InstrumentKeys.h"
 #include "instrument/ProductFactories.h"
@@ -61,8 +63,9 @@ OstrelEngine::~OstrelEngine() {
 }
 
 void OstrelEngine::init() {
+    outputVoiceSlot_ = Zone::valueSlot(getSettings(), keys::kWaveOutputVoice);
     EngineSynth::init();
-    lfo_->init();
+    relay_.start(*lfo_);
     for (const char* name : kFollowed)
         tuneIn(name);
 }
@@ -114,34 +117,75 @@ std::int32_t OstrelEngine::getTakeCapacity() const noexcept {
 void OstrelEngine::handleEvent(const Note& note) noexcept {
     Note n(note);
     const OstrelModule* module = ostrelModule();
-    int index = -1;
+    Zone* zone = nullptr;
     if (module != nullptr) {
-        index = module->zoneIndexForNote(n, 0);
-        if (index < 0)
-            index = module->zoneIndexForNote(n, 1);
+        zone = module->acquireZoneForNote(n, 0);
+        if (zone == nullptr)
+            zone = module->acquireZoneForNote(n, 1);
     }
-    if (index >= 0)
-        if (const ZoneManager* manager = module->getZoneManager()) {
-            const SharedObjectPtr<Zone> zone(manager->getZone(index));
-            if (zone) {
-                std::int32_t fixed = 0;
-                try {
-                    fixed = zone->getParameterLong(keys::kWaveOutputVoice);
-                } catch (...) {
-                    fixed = 0;
-                }
-                if (fixed > 0)
-                    n.setSlot(fixed - 1);
-            }
-        }
+    const bool zoned = zone != nullptr;
+    if (zone != nullptr) {
+        const std::int32_t fixed = zone->readState().getLong(outputVoiceSlot_);
+        if (fixed > 0)
+            n.setSlot(fixed - 1);
+        releaseZone(zone);
+    }
     const std::int32_t channel = midiChannel_.load(std::memory_order_relaxed);
     if (channel > 0 && n.getChannel() != channel - 1)
         return;
     // A note-on that no zone plays still reaches the keyboards.
-    if (n.getType() == Note::kNoteOn && index < 0)
+    if (n.getType() == Note::kNoteOn && !zoned)
         announceNote(n);
     else
         EngineSynth::handleEvent(n);
+}
+
+void OstrelEngine::applyEvent(const EngineEvent& event) noexcept {
+    applyChange(event.read<VoiceChange>());
+}
+
+void OstrelEngine::applyChange(const VoiceChange& change) noexcept {
+    if (isLFOParameter(change.which)) {
+        lfo_->receive(change.message());
+        return;
+    }
+    const auto apply = [&change](Voice& voice) {
+        if (auto* ostrel = dynamic_cast<OstrelVoice*>(&voice))
+            ostrel->applyChange(change);
+    };
+    if (!isSharedScope(change.scope)) {
+        getVoicePool().forEachVoice(apply);
+        return;
+    }
+    // One parameter of every module: its change reaches every module's voices in the order they joined.
+    std::array<const ChoirDynamic*, ChoirDynamic::kMaxPools> pools{};
+    const Module* module = getModule();
+    const Plugin* plugin = module != nullptr ? module->getPlugin() : nullptr;
+    const int count =
+        plugin != nullptr ? std::min<int>(plugin->getModuleCount(), ChoirDynamic::kMaxPools) : 0;
+    for (int i = 0; i < count; ++i)
+        if (const Module* each = plugin->getModule(i))
+            if (const auto* engine = dynamic_cast<const OstrelEngine*>(each->getEngine()))
+                pools[static_cast<std::size_t>(i)] = &engine->getVoicePool();
+    if (count == 0)
+        pools[0] = &getVoicePool();
+    ChoirDynamic::forEachVoiceInJoinOrder(pools, apply);
+}
+
+void OstrelEngine::releaseZone(Zone* zone) noexcept {
+    if (zone == nullptr)
+        return;
+    if (zone->getReferenceCount() > 1 || !writer_ || !zoneReleases_.push(zone)) {
+        zone->release();
+        return;
+    }
+    writer_->trigger();
+}
+
+void OstrelEngine::releaseWaitingZones() noexcept {
+    Zone* zone = nullptr;
+    while (zoneReleases_.pop(zone))
+        zone->release();
 }
 
 IOChannel<float>* OstrelEngine::getModulationBuffer(int /*index*/) {
@@ -208,10 +252,12 @@ void OstrelEngine::beginTake() noexcept {
 
 void OstrelEngine::endWorkers() {
     writer_.reset();
+    releaseWaitingZones();
 }
 
 bool OstrelEngine::receive(const Message& message) {
     if (message.kind == kKindSystem && message.code == Code::kWorkerData && message.extra == 0) {
+        releaseWaitingZones();
         if (const double tempo = tempoToFollow_.exchange(0.0); tempo > 0.0)
             if (const Module* module = getModule())
                 module->withZoneManager([tempo](ZoneManager* zones) {
@@ -379,6 +425,7 @@ void OstrelEngine::publishBlock() noexcept {
 }
 
 void OstrelEngine::render(IOPinConfig& inputs, IOPinConfig& outputs, std::int32_t frames) noexcept {
+    relay_.applyKept();
     watchTempo();
     stepRecorder(inputs, frames);
 

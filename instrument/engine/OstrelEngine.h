@@ -2,6 +2,10 @@
 
 #include "engine/io/IOChannel.h"
 #include "engine/modules/EngineSynth.h"
+#include "framework/BoundedQueue.h"
+#include "instrument/engine/ParameterRelay.h"
+#include "instrument/voice/VoiceChange.h"
+#include "instrument/voice/VoiceComponents.h"
 
 #include <array>
 #include <atomic>
@@ -15,6 +19,7 @@ namespace trov {
 class OstrelLFO;
 class OstrelModule;
 class Thread;
+class Zone;
 
 // The engine of each of the instrument's two layers. It hands notes to the voice pool by the zones that
 // play them (a zone may fix the voice slot; "WaveMidiChannel" filters by MIDI channel), renders every voice
@@ -22,10 +27,14 @@ class Thread;
 // outputs by voice slot), runs the LFO whose block the voices' pitch, filter and the tremolo read, and
 // records the input into a take that a worker writes as a WAV file and imports as a zone.
 //
-// Made by the product descriptor for an `OstrelModule`, which owns it. Threads: notes on the thread that
-// delivers them; `process` and the record state machine on the audio thread (noexcept, no allocation, no
-// log); parameter messages on the thread that changes them; `reset` and `setBlockSize` on the user-
-// interface thread while no block runs. When the host's tempo changes, the same worker has the current
+// The voices, their filters and the LFO follow their parameters through the engine's relay: each change is
+// applied at the start of a block, on the audio thread, in arrival order with the notes (`applyEvent`).
+//
+// Made by the product descriptor for an `OstrelModule`, which owns it. Threads: notes, `applyEvent`,
+// `process` and the record state machine on the audio thread (noexcept, no allocation, no log); the
+// engine's own parameter messages on the thread that changes them; `reset` and `setBlockSize` on the user-
+// interface thread while no block runs. A zone a voice lets go at a note start, when that voice held it
+// last, is let go on the worker. When the host's tempo changes, the same worker has the current
 // program's loop files rendered for it, and so it does for a program made current by a preset switch (at
 // the tempo of the last block). The worker renders, and imports a take, as a reader of the instance
 // (`Module::withZoneManager`): a bank load or memory reset that replaces the program waits for the
@@ -66,6 +75,9 @@ public:
     void programActivated() override;
     void setBlockSize(std::int32_t frames) override;
     void handleEvent(const Note& note) noexcept override;
+    // A change the relay posted: to the LFO, or to every voice in the order a broadcast reaches listeners.
+    void applyEvent(const EngineEvent& event) noexcept override;
+    void applyChange(const VoiceChange& change) noexcept;
     void process(IOPinConfig& inputs, IOPinConfig& outputs, std::int32_t frames) noexcept override;
     // The LFO's block, whatever the index.
     IOChannel<float>* getModulationBuffer(int index) override;
@@ -90,6 +102,11 @@ public:
     bool waitForWriter(unsigned milliseconds) const;
     // The file the writer wrote last; empty before the first.
     std::string getLastRecording() const;
+    // The voices' envelope components by slot.
+    VoiceComponents& getVoiceComponents() noexcept { return components_; }
+    // Lets a zone go: at once when another holds it, else on the worker (its destruction takes locks and
+    // frees memory). Audio thread.
+    void releaseZone(Zone* zone) noexcept;
 
 private:
     OstrelModule* ostrelModule() const noexcept;
@@ -108,6 +125,7 @@ private:
     // The block itself; `process` publishes what it ended with.
     void render(IOPinConfig& inputs, IOPinConfig& outputs, std::int32_t frames) noexcept;
     void publishBlock() noexcept;
+    void releaseWaitingZones() noexcept;
 
     std::atomic<std::int32_t> midiChannel_{0};
     std::unique_ptr<OstrelLFO> lfo_;
@@ -134,6 +152,10 @@ private:
     std::atomic<float> blockLFO_{0.0f};
     mutable std::mutex lastMutex_;
     std::string lastRecording_;
+    VoiceComponents components_;
+    BoundedQueue<Zone*> zoneReleases_{256};
+    int outputVoiceSlot_ = -1; // "WaveOutputVoice" in a zone's state
+    ParameterRelay relay_{*this};
 };
 
 } // namespace trov

@@ -50,6 +50,11 @@ int OstrelModule::zoneIndexForNote(const Note& note, int layer) const noexcept {
     return index;
 }
 
+Zone* OstrelModule::acquireZoneForNote(const Note& note, int layer) const noexcept {
+    const ZoneManager* zones = getZoneManager();
+    return zones != nullptr ? zones->acquireZoneForKey(note.getKey(), isOscMixMode() ? layer : -1) : nullptr;
+}
+
 KeyRange OstrelModule::zoneKeyRangeForNote(const Note& note, int layer) const {
     const ZoneManager* zones = getZoneManager();
     const int index = zoneIndexForNote(note, layer);

@@ -1,29 +1,27 @@
+// The voice's making and its note handling.
 #include "instrument/voice/OstrelVoice.h"
 
-#include "engine/dsp/effects/BitcrusherLog.h"
-#include "engine/dsp/effects/DACLadder.h"
-#include "engine/io/IOPin.h"
+#include "engine/dsp/oscillators/ResourceSamples.h"
 #include "engine/modules/Module.h"
 #include "engine/samples/Sample.h"
 #include "engine/zones/ZoneManager.h"
 #include "framework/Curves.h"
-#include "framework/EditorServices.h"
 #include "framework/Logger.h"
-#include "framework/Message.h"
 #include "framework/Random.h"
 #include "instrument/AnalogTolerances.h"
 #include "instrument/InstrumentKeys.h"
 #include "instrument/ProductFactories.h"
+#include "instrument/engine/OstrelEngine.h"
 #include "instrument/engine/OstrelModule.h"
 #include "instrument/voice/SharedStages.h"
 #include "plugin/Parameter.h"
 #include "plugin/ParameterEnum.h"
+#include "plugin/ParameterValue.h"
 #include "plugin/Settings.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cmath>
-#include <cstring>
 #include <string>
 
 namespace trov {
@@ -42,7 +40,9 @@ const std::string kLineSaturated = "OstrelLineInputResponseSaturated";
 constexpr std::int32_t kLoopInRelease = 2;
 constexpr float kPositionJitter = 0.25f;
 constexpr double kSecondMultiplier = 0.9972475966332921;
-constexpr int kSymmetric = 2;
+
+// Output slots a zone may fix its voices to ("WaveOutputVoice" - 1).
+constexpr int kFixedSlots = 8;
 
 // Pans of the stereo spread, by output slot.
 constexpr std::array<float, 8> kSpread = {-0.125f, 0.125f, -0.25f, 0.25f, -0.5f, 0.5f, -1.0f, 1.0f};
@@ -62,99 +62,216 @@ float clamp01(float value) noexcept {
 } // namespace
 
 OstrelVoice::OstrelVoice(const Module* owner, int slot, const Note& note)
-    : Voice(owner, slot, note), inputFilter_(owner), clickPlayer_(owner),
-      crosstalkPlayer_(owner, kCrosstalkNoise), dcBlocker_(owner), vcaEnvelope_(owner), filter_(owner),
-      vcfEnvelope_(owner), modulation_(owner != nullptr ? owner->getTempBuffer() : nullptr), player1_(owner),
-      player2_(owner), pitchNote1_(owner, note), pitchNote2_(owner, note),
-      micPreamp_(owner, kMicNormal, kMicSaturated), linePreamp_(owner, kLineNormal, kLineSaturated),
-      selectedPreamp_(&linePreamp_), subBlock_(kSubBlock) {
+    : Voice(owner, slot, note), inputFilter_(owner), clickPlayer_(owner, Oscillator::DeferRandom{}),
+      crosstalkPlayer_(owner, kCrosstalkNoise, Oscillator::DeferRandom{}), dcBlocker_(owner),
+      vcaEnvelope_(owner), filter_(owner, nullptr, false), vcfEnvelope_(owner),
+      modulation_(owner != nullptr ? owner->getTempBuffer() : nullptr),
+      player1_(owner, Oscillator::DeferRandom{}), player2_(owner, Oscillator::DeferRandom{}),
+      pitchNote1_(owner, note), pitchNote2_(owner, note), micPreamp_(owner, kMicNormal, kMicSaturated),
+      linePreamp_(owner, kLineNormal, kLineSaturated), selectedPreamp_(&linePreamp_), subBlock_(kSubBlock) {
     const SharedStages& stages = acquireSharedStages();
     crusher_ = stages.logCrusher;
     ladder_ = stages.ladder;
     filter_.setInput(0, modulation_);
     subBlock_.setSize(kSubBlock);
-    // Both clicks are checked here, so that a missing one is reported before any note needs it.
+    // Both clicks are held from here on, so that a missing one is reported before any note needs it and a
+    // note start never asks the resources.
     static std::atomic<bool> missingOn{false};
     static std::atomic<bool> missingOff{false};
-    clickPlayer_.setSampleName(kNoteOffNoise);
-    if (clickPlayer_.getSample() == nullptr)
+    noteOffNoise_ = SharedObjectPtr<Sample>(acquireLoadedSample(*this, kNoteOffNoise));
+    if (!noteOffNoise_)
         reportMissingClick(kNoteOffNoise, missingOff);
-    clickPlayer_.setSampleName(kNoteOnNoise);
-    if (clickPlayer_.getSample() == nullptr)
+    noteOnNoise_ = SharedObjectPtr<Sample>(acquireLoadedSample(*this, kNoteOnNoise));
+    if (!noteOnNoise_)
         reportMissingClick(kNoteOnNoise, missingOn);
+    clickPlayer_.playHeldSample(noteOnNoise_.get(), kNoteOnNoise);
     tolerances_ = findAnalogTolerances(*this);
+    filter_.attachTolerances(tolerances_);
+    module_ = dynamic_cast<const OstrelModule*>(owner);
+    engine_ = owner != nullptr ? dynamic_cast<OstrelEngine*>(owner->getEngine()) : nullptr;
+    if (engine_ != nullptr) {
+        // The envelopes' components of every slot this pool's voices may play in.
+        components_ = &engine_->getVoiceComponents();
+        components_->prepare(tolerances_,
+                             std::max({engine_->getVoicePool().getVoiceBound(), kFixedSlots, slot + 1}));
+    }
+    findSettings();
 }
 
 OstrelVoice::~OstrelVoice() {
-    for (SharedObjectPtr<Zone>& zone : zones_)
-        zone.reset();
-    for (const char* name :
-         {keys::kAnalogCharacter, keys::kOscMix, keys::kMidiPitchBend, keys::kPreampFilterCutoff,
-          keys::kPreampGain, keys::kPreampMicInput, keys::kResampleFreq, keys::kStereoMode, keys::kVCFCutoff,
-          keys::kVCFResonance, keys::kVCFKeyboardTracking, keys::kWaveCutoff, keys::kWaveLevel,
-          keys::kWaveRootNote, keys::kSampleDetuneCoarse, keys::kSampleDetuneFine, keys::kOsc2DetuneCents,
-          keys::kMasterTune})
-        tuneOut(name);
+    for (Zone*& zone : zones_)
+        if (zone != nullptr) {
+            zone->release();
+            zone = nullptr;
+        }
     filter_.setInput(0, nullptr);
     if (const Module* owner = getOwner(); owner != nullptr && modulation_ != nullptr)
         owner->releaseTempBuffer(modulation_);
     releaseSharedStages();
 }
 
-const OstrelModule* OstrelVoice::ostrelModule() const noexcept {
-    return dynamic_cast<const OstrelModule*>(getOwner());
+float OstrelVoice::Setting::getFloat() const noexcept {
+    if (real != nullptr)
+        return real->getValue();
+    return choice != nullptr ? choice->getValue() : 0.0f;
 }
 
-float OstrelVoice::tolerance(std::string_view component) const {
-    return tolerances_ != nullptr ? tolerances_->getAnalogTolerance(component, getSlot(), kSymmetric) : 1.0f;
+float OstrelVoice::Setting::getNormalized() const noexcept {
+    return any != nullptr ? any->getNormalized() : 0.0f;
 }
 
-void OstrelVoice::readZoneValues() {
-    for (int layer = 0; layer < kLayers; ++layer) {
-        LayerValues& values = layerValues_[static_cast<std::size_t>(layer)];
+bool OstrelVoice::Setting::getBool() const noexcept {
+    return flag != nullptr && flag->getValue();
+}
+
+void OstrelVoice::findSettings() {
+    const Settings* settings = getSettings();
+    if (settings == nullptr)
+        return;
+    for (std::size_t i = 0; i < followed_.size(); ++i)
+        followed_[i] = settings->getParameter(kFollowedNames[i]);
+    const auto find = [settings](const char* name) {
+        Setting setting;
+        setting.any = settings->getParameter(name);
+        setting.real = dynamic_cast<const ParameterValue<float>*>(setting.any);
+        setting.choice = dynamic_cast<const ParameterEnum<float>*>(setting.any);
+        setting.flag = dynamic_cast<const ParameterValue<bool>*>(setting.any);
+        return setting;
+    };
+    oscMix_ = find(keys::kOscMix);
+    velocityMix_ = find(keys::kVelocityOscMix);
+    osc2Detune_ = find(keys::kOsc2DetuneCents);
+    envelopeBypass_ = find(keys::kEnvelopeBypass);
+    filterBypass_ = find(keys::kFilterBypass);
+    grungeBypass_ = find(keys::kGrungeBypass);
+    const std::array<const char*, 5> vcaControls = {keys::kVCAAttack, keys::kVCAPeak, keys::kVCADecay,
+                                                    keys::kVCASustain, keys::kVCARelease};
+    const std::array<const char*, 5> vcaMods = {keys::kVelocityVCAAttack, keys::kVelocityVCAPeak,
+                                                keys::kKeyboardVCADecay, keys::kVelocityVCASustain,
+                                                keys::kVelocityVCARelease};
+    const std::array<const char*, 5> vcfControls = {keys::kVCFAttack, keys::kVCFPeak, keys::kVCFDecay,
+                                                    keys::kVCFSustain, keys::kVCFRelease};
+    const std::array<const char*, 5> vcfMods = {keys::kVelocityVCFAttack, keys::kVelocityVCFPeak,
+                                                keys::kKeyboardVCFDecay, keys::kVelocityVCFSustain,
+                                                keys::kVelocityVCFRelease};
+    for (std::size_t i = 0; i < 5; ++i) {
+        vcaControls_[i] = find(vcaControls[i]);
+        vcaMods_[i] = find(vcaMods[i]);
+        vcfControls_[i] = find(vcfControls[i]);
+        vcfMods_[i] = find(vcfMods[i]);
+    }
+    slots_.waveLevel = Zone::valueSlot(settings, keys::kWaveLevel);
+    slots_.waveCutoff = Zone::valueSlot(settings, keys::kWaveCutoff);
+    slots_.waveRootNote = Zone::valueSlot(settings, keys::kWaveRootNote);
+    slots_.loopOn = Zone::valueSlot(settings, keys::kSampleLoopOn);
+    slots_.sliced = Zone::valueSlot(settings, keys::kSampleSliced);
+    slots_.outputVoice = Zone::valueSlot(settings, keys::kWaveOutputVoice);
+    slots_.micInput = Zone::valueSlot(settings, keys::kPreampMicInput);
+    slots_.preampGain = Zone::valueSlot(settings, keys::kPreampGain);
+    slots_.preampCutoff = Zone::valueSlot(settings, keys::kPreampFilterCutoff);
+    slots_.resampleFreq = Zone::valueSlot(settings, keys::kResampleFreq);
+}
+
+void OstrelVoice::beBorn() noexcept {
+    born_ = true;
+    // In the order the members were made.
+    clickPlayer_.drawRandomState();
+    crosstalkPlayer_.drawRandomState();
+    player1_.drawRandomState();
+    player2_.drawRandomState();
+    // The filter starts as one made now would: at the current resonance and response, its tolerances read.
+    if (const Parameter* resonance = followed_[static_cast<std::size_t>(Followed::kVCFResonance)])
+        filter_.setResonance(wordToFloat(resonance->getValueWord()));
+    if (const Parameter* response = followed_[static_cast<std::size_t>(Followed::kVCFResponse)])
+        filter_.setResponse(2.0f * clampPosition(wordToFloat(response->getValueWord()), 0.0f, 1.0f));
+    filter_.reset();
+    drawSharedStages();
+    const int slot = getSlot();
+    row_ = components_ != nullptr ? components_->row(slot) : nullptr;
+    if (row_ == nullptr) {
+        // A slot beyond those prepared: the model answers the ordinary way.
+        unpreparedRow_ = VoiceComponents::unprepared(slot);
+        row_ = &unpreparedRow_;
+    }
+}
+
+void OstrelVoice::discarded() noexcept {
+    // As made: no longer following, drawing again at the next note, the values tuning in set at defaults.
+    born_ = false;
+    tunedIn_ = false;
+    noiseFactor_ = 1.0f;
+    waveCutoff_ = 0.0f;
+    vcfCutoff_ = 0.0f;
+    keyboardTracking_ = 0.0f;
+    outputSlot_ = 0;
+    stereoMode_ = 0;
+    selectedPreamp_ = &linePreamp_;
+    pan_ = 0.5f;
+    mix_ = 0.0f;
+}
+
+float OstrelVoice::tolerance(const AnalogComponent& component) const {
+    return tolerances_ != nullptr ? tolerances_->readAnalogComponent(component) : 1.0f;
+}
+
+void OstrelVoice::takeZone(int layer, Zone* zone) noexcept {
+    Zone*& held = zones_[static_cast<std::size_t>(layer)];
+    Zone* previous = held;
+    held = zone;
+    if (previous == nullptr)
+        return;
+    // Its last holder may be this voice: it goes on the engine's worker, never here.
+    if (engine_ != nullptr)
+        engine_->releaseZone(previous);
+    else
+        previous->release();
+}
+
+void OstrelVoice::readZoneValues() noexcept {
+    for (std::size_t layer = 0; layer < kLayers; ++layer) {
+        LayerValues& values = layerValues_[layer];
         values = LayerValues{};
-        const Zone* zone = zones_[static_cast<std::size_t>(layer)].get();
+        const Zone* zone = zones_[layer];
         if (zone == nullptr)
             continue;
+        ZoneState& state = zoneStates_[layer];
+        state = zone->readState();
         values.present = true;
-        values.waveLevel = zone->getParameterFloat(keys::kWaveLevel);
-        values.waveCutoff = zone->getParameterFloat(keys::kWaveCutoff);
-        if (const Sample* sample = zone->getSample()) {
+        values.waveLevel = state.getFloat(slots_.waveLevel);
+        values.waveCutoff = state.getFloat(slots_.waveCutoff);
+        if (const Sample* sample = state.sample) {
             values.sounding = true;
             values.sampleRoot = sample->getRootNote();
-            values.waveRoot = zone->getParameterLong(keys::kWaveRootNote);
-            values.coarse = zone->getParameterLong(keys::kSampleDetuneCoarse);
-            values.fine = zone->getParameterLong(keys::kSampleDetuneFine);
+            values.waveRoot = state.getLong(slots_.waveRootNote);
+            values.coarse = state.getLong(ZoneState::kSampleDetuneCoarse);
+            values.fine = state.getLong(ZoneState::kSampleDetuneFine);
         }
     }
 }
 
 void OstrelVoice::noteOn(const Note& note) noexcept {
+    if (!born_)
+        beBorn();
     Voice::noteOn(note);
     setState(kFree);
     hasSample_ = false;
-    const OstrelModule* module = ostrelModule();
-    if (tolerances_ == nullptr || module == nullptr)
+    if (tolerances_ == nullptr || module_ == nullptr)
         return;
     try {
-        startNote(*module);
+        startNote(*module_);
     } catch (...) {
-        // A note that cannot start (memory) stays silent; the voice is free for the next one.
+        // A tolerance source that fails leaves the note silent; the voice is free for the next one.
         hasSample_ = false;
     }
     setState(hasSample_ ? kPlaying : kFree);
 }
 
 void OstrelVoice::startNote(const OstrelModule& module) {
-    const Settings* settings = getSettings();
     const Note& played = note();
     velocity_ = played.getVelocityAmount();
     const float keyOffset = static_cast<float>(played.getKey() - 64) * 0.015625f;
     startOffset_ = std::max(played.getOffset(), std::int32_t{0});
-
-    const float oscMix = settings != nullptr ? settings->getFloat(keys::kOscMix) : 0.0f;
-    const float velocityMix = settings != nullptr ? settings->getFloat(keys::kVelocityOscMix) : 0.0f;
-    mix_ = clamp01(oscMix + velocityMix * velocity_);
+    mix_ = clamp01(oscMix_.getFloat() + velocityMix_.getFloat() * velocity_);
 
     switch (stereoMode_) {
     case 1:
@@ -174,26 +291,23 @@ void OstrelVoice::startNote(const OstrelModule& module) {
         break;
     }
 
-    clickPlayer_.setSampleName(kNoteOnNoise);
+    clickPlayer_.playHeldSample(noteOnNoise_.get(), kNoteOnNoise);
     clickPlayer_.restart();
     const float hz = note().computeFrequency();
     clickPlayer_.setFrequency(hz);
     crosstalkPlayer_.setFrequency(hz);
 
     const ZoneManager* manager = module.getZoneManager();
-    for (int layer = 0; layer < kLayers; ++layer) {
-        const int index = manager != nullptr ? module.zoneIndexForNote(played, layer) : -1;
-        zones_[static_cast<std::size_t>(layer)] =
-            SharedObjectPtr<Zone>(index >= 0 ? manager->getZone(index) : nullptr);
-    }
-    if (!zones_[0] && !zones_[1])
+    for (int layer = 0; layer < kLayers; ++layer)
+        takeZone(layer, manager != nullptr ? module.acquireZoneForNote(played, layer) : nullptr);
+    if (zones_[0] == nullptr && zones_[1] == nullptr)
         return;
     readZoneValues();
 
     outputSlot_ = getSlot();
-    for (const SharedObjectPtr<Zone>& zone : zones_)
-        if (zone) {
-            const std::int32_t fixed = zone->getParameterLong(keys::kWaveOutputVoice);
+    for (std::size_t layer = 0; layer < kLayers; ++layer)
+        if (zones_[layer] != nullptr) {
+            const std::int32_t fixed = zoneStates_[layer].getLong(slots_.outputVoice);
             if (fixed > 0)
                 outputSlot_ = fixed - 1;
             break;
@@ -203,68 +317,51 @@ void OstrelVoice::startNote(const OstrelModule& module) {
     startLayer(1, mix_);
     startLayer(0, 1.0f - mix_);
 
-    startEnvelope(vcaEnvelope_, {"VCA Attack", "VCA Peak", "VCA Decay", "VCA Sustain", "VCA Release"},
-                  {keys::kVCAAttack, keys::kVCAPeak, keys::kVCADecay, keys::kVCASustain, keys::kVCARelease},
-                  {keys::kVelocityVCAAttack, keys::kVelocityVCAPeak, keys::kKeyboardVCADecay,
-                   keys::kVelocityVCASustain, keys::kVelocityVCARelease},
-                  velocity_, keyOffset, 1.0e30f);
-
+    startEnvelope(vcaEnvelope_, row_->vca, vcaControls_, vcaMods_, velocity_, keyOffset, 1.0e30f);
     const float base = updateCutoffBase();
     filter_.reset();
     filter_.setBaseCutoff(base);
-    startEnvelope(vcfEnvelope_, {"VCF Attack", "VCF Peak", "VCF Decay", "VCF Sustain", "VCF Release"},
-                  {keys::kVCFAttack, keys::kVCFPeak, keys::kVCFDecay, keys::kVCFSustain, keys::kVCFRelease},
-                  {keys::kVelocityVCFAttack, keys::kVelocityVCFPeak, keys::kKeyboardVCFDecay,
-                   keys::kVelocityVCFSustain, keys::kVelocityVCFRelease},
-                  velocity_, keyOffset, 1.0f - base);
+    startEnvelope(vcfEnvelope_, row_->vcf, vcfControls_, vcfMods_, velocity_, keyOffset, 1.0f - base);
 
-    if (const Zone* preampZone = zones_[0] ? zones_[0].get() : zones_[1].get()) {
-        selectedPreamp_ = preampZone->getParameterBool(keys::kPreampMicInput) ? &micPreamp_ : &linePreamp_;
-        setPreampGain(preampZone->getParameterFloat(keys::kPreampGain));
-        inputFilter_.setCutoff(preampZone->getParameterFloat(keys::kPreampFilterCutoff));
-        setClockRate(preampZone->getParameterFloat(keys::kResampleFreq));
+    const std::size_t preampLayer = zones_[0] != nullptr ? 0 : 1;
+    if (zones_[preampLayer] != nullptr) {
+        const ZoneState& preamp = zoneStates_[preampLayer];
+        selectedPreamp_ = preamp.getBool(slots_.micInput) ? &micPreamp_ : &linePreamp_;
+        setPreampGain(preamp.getFloat(slots_.preampGain));
+        inputFilter_.setCutoff(preamp.getFloat(slots_.preampCutoff));
+        setClockRate(preamp.getFloat(slots_.resampleFreq));
     }
 
     dcBlocker_.reset();
     inputFilter_.reset();
-
-    // Each tune-in delivers the parameter's value at once.
-    for (const char* name :
-         {keys::kAnalogCharacter, keys::kOscMix, keys::kMidiPitchBend, keys::kPreampFilterCutoff,
-          keys::kPreampGain, keys::kPreampMicInput, keys::kResampleFreq, keys::kStereoMode, keys::kVCFCutoff,
-          keys::kVCFResonance, keys::kVCFKeyboardTracking, keys::kWaveCutoff, keys::kWaveLevel,
-          keys::kWaveRootNote, keys::kSampleDetuneCoarse, keys::kSampleDetuneFine, keys::kOsc2DetuneCents,
-          keys::kMasterTune})
-        tuneIn(name);
+    takeFollowedValues();
 }
 
-void OstrelVoice::startLayer(int layer, float amplitude) {
+void OstrelVoice::startLayer(int layer, float amplitude) noexcept {
     SampleOsc& player = layer == 0 ? player1_ : player2_;
     player.setZone(nullptr);
-    Zone* zone = zones_[static_cast<std::size_t>(layer)].get();
-    if (zone == nullptr || zone->getSample() == nullptr)
+    Zone* zone = zones_[static_cast<std::size_t>(layer)];
+    const ZoneState& state = zoneStates_[static_cast<std::size_t>(layer)];
+    if (zone == nullptr || state.sample == nullptr)
         return;
     hasSample_ = true;
-    const bool loopOn = zone->getParameterBool(keys::kSampleLoopOn);
-    if (zone->getParameterBool(keys::kSampleSliced)) {
+    const bool loopOn = state.getBool(slots_.loopOn);
+    if (state.getBool(slots_.sliced)) {
         const Module* owner = getOwner();
         const LayerValues& values = layerValues_[static_cast<std::size_t>(layer)];
         player.setUseFrequency(false);
         player.setFrequency2(static_cast<float>(
             pitchRatio(static_cast<float>(values.coarse), static_cast<float>(values.fine)) *
-            static_cast<double>(zone->getSample()->getRootFrequencyIn(*owner))));
-        player.setZone(zone);
-        const OstrelModule* module = ostrelModule();
-        const KeyRange range =
-            module != nullptr ? module->zoneKeyRangeForNote(note(), layer) : KeyRange(0, 0);
-        const Zone::Slice slice = zone->getSlice(note().getKey() - range.low);
+            static_cast<double>(state.sample->getRootFrequencyIn(*owner))));
+        player.setZone(zone, state);
+        const Zone::Slice slice = state.getSlice(note().getKey() - state.range.low);
         player.setPosition(slice.start);
         if (!loopOn || slice.start == slice.end)
             player.setRange(slice.start, slice.end);
     } else {
         // Loop files are rendered for the tempo by their zone, off the audio path, which swaps in a new
         // copy rather than change the one other voices are reading.
-        player.setZone(zone);
+        player.setZone(zone, state);
         player.setUseFrequency(true);
         player.setFrequency((layer == 0 ? pitchNote1_ : pitchNote2_).getFrequency());
     }
@@ -278,19 +375,18 @@ void OstrelVoice::startLayer(int layer, float amplitude) {
     }
 }
 
-void OstrelVoice::startEnvelope(OstrelEnvelope& envelope, const std::array<const char*, 5>& components,
-                                const std::array<const char*, 5>& controls,
-                                const std::array<const char*, 5>& mods, float velocity, float keyOffset,
-                                float peakLimit) {
-    const Settings* settings = getSettings();
+void OstrelVoice::startEnvelope(OstrelEnvelope& envelope, const std::array<AnalogComponent, 5>& components,
+                                const std::array<Setting, 5>& controls, const std::array<Setting, 5>& mods,
+                                float velocity, float keyOffset, float peakLimit) {
     std::array<float, 5> stage{};
     for (std::size_t i = 0; i < stage.size(); ++i) {
-        const float base = settings != nullptr ? settings->getNormalizedValue(controls[i]) : 0.0f;
-        const float amount = settings != nullptr ? settings->getFloat(mods[i]) : 0.0f;
+        const float base = controls[i].getNormalized();
+        const float amount = mods[i].getFloat();
         // The decay follows the key, every other stage the velocity.
         stage[i] = base * tolerance(components[i]) + amount * (i == 2 ? keyOffset : velocity);
     }
     stage[1] = std::min(stage[1], peakLimit);
+
     envelope.setStages(stage[0], stage[1], stage[2], stage[3], stage[4]);
     envelope.trigger();
 }
@@ -304,8 +400,7 @@ void OstrelVoice::setClockRate(float rate) noexcept {
 }
 
 void OstrelVoice::updatePitch() noexcept {
-    const Settings* settings = getSettings();
-    const float osc2Detune = settings != nullptr ? settings->getFloat(keys::kOsc2DetuneCents) : 0.0f;
+    const float osc2Detune = osc2Detune_.getFloat();
     for (int layer = 0; layer < kLayers; ++layer) {
         const LayerValues& values = layerValues_[static_cast<std::size_t>(layer)];
         if (!values.sounding)
@@ -320,11 +415,8 @@ void OstrelVoice::updatePitch() noexcept {
 }
 
 void OstrelVoice::updateMix() noexcept {
-    const Settings* settings = getSettings();
     const float w = 2.0f * velocity_ - 1.0f;
-    const float oscMix = settings != nullptr ? settings->getFloat(keys::kOscMix) : 0.0f;
-    const float velocityMix = settings != nullptr ? settings->getFloat(keys::kVelocityOscMix) : 0.0f;
-    mix_ = clamp01(oscMix + velocityMix * w);
+    mix_ = clamp01(oscMix_.getFloat() + velocityMix_.getFloat() * w);
     player1_.setAmplitude((1.0f - mix_) * (layerValues_[0].present ? layerValues_[0].waveLevel : 1.0f));
     player2_.setAmplitude(mix_ * (layerValues_[1].present ? layerValues_[1].waveLevel : 1.0f));
 }
@@ -362,7 +454,7 @@ void OstrelVoice::noteOff(const Note& /*note*/, bool immediate) noexcept {
         setState(kReleasing);
         vcaEnvelope_.release();
         vcfEnvelope_.release();
-        clickPlayer_.setSampleName(kNoteOffNoise);
+        clickPlayer_.playHeldSample(noteOffNoise_.get(), kNoteOffNoise);
         clickPlayer_.restart();
     }
 }
@@ -370,193 +462,6 @@ void OstrelVoice::noteOff(const Note& /*note*/, bool immediate) noexcept {
 void OstrelVoice::changeNote(const Note& note) noexcept {
     Voice::changeNote(note);
     updatePitch();
-}
-
-bool OstrelVoice::acceptsZoneChange(const ParameterMessage& change) const {
-    if (change.flags != Sender::kEditor && change.flags != Sender::kSettings &&
-        change.flags != Sender::kNewListener)
-        return true;
-    // These carry the current zone's values: they are this voice's only when an editor edits this
-    // voice's module and one of its zones is the current one. Without an editor nothing is known.
-    const EditorInterface* editor = getEditor();
-    if (editor == nullptr || editor->getEditedModule() != getOwner())
-        return false;
-    const Module* owner = getOwner();
-    const ZoneManager* manager = owner != nullptr ? owner->getZoneManager() : nullptr;
-    if (manager == nullptr)
-        return false;
-    return (zones_[0] && manager->isCurrentZone(zones_[0].get())) ||
-           (zones_[1] && manager->isCurrentZone(zones_[1].get()));
-}
-
-bool OstrelVoice::receive(const Message& message) {
-    if (message.kind == kKindMidi)
-        return message.code == Code::kNoteOff;
-    if (message.kind != kKindParameter || message.code != Code::kParameterValue)
-        return Voice::receive(message);
-    const auto* change = dynamic_cast<const ParameterMessage*>(&message);
-    return change != nullptr && handleParameter(*change);
-}
-
-bool OstrelVoice::handleParameter(const ParameterMessage& change) {
-    const auto* parameter = dynamic_cast<const Parameter*>(change.sender);
-    const std::int32_t scope = parameter != nullptr ? parameter->getScope() : Parameter::kScopeModule;
-    const std::string_view name = change.name;
-    if (scope == Parameter::kScopeZone) {
-        if (!acceptsZoneChange(change))
-            return false;
-    } else if (scope != Parameter::kScopeModule && name != keys::kMidiPitchBend &&
-               name != keys::kMasterTune) {
-        // Of the instance's own values only the two that move the pitch reach a sounding note.
-        return false;
-    }
-    if (scope == Parameter::kScopeZone && change.flags == Sender::kEditor) {
-        for (const SharedObjectPtr<Zone>& zone : zones_)
-            if (zone)
-                zone->receive(change);
-        readZoneValues();
-    }
-
-    const float value = wordToFloat(change.extra);
-    if (name == keys::kAnalogCharacter) {
-        noiseFactor_ = value;
-        setPreampGain(linePreamp_.getGain());
-    } else if (name == keys::kMidiPitchBend) {
-        // Cents as a float: the note keeps whole cents within its 16-bit range.
-        const float cents = std::isfinite(value) ? std::clamp(value, -32768.0f, 32767.0f) : 0.0f;
-        note().setDetune(static_cast<int>(std::lround(cents)));
-        updatePitch();
-    } else if (name == keys::kVCFCutoff) {
-        vcfCutoff_ = value;
-        filter_.setBaseCutoff(updateCutoffBase());
-    } else if (name == keys::kVCFResonance) {
-        filter_.setResonance(value);
-    } else if (name == keys::kVCFKeyboardTracking) {
-        if (const auto* tracking = dynamic_cast<const ParameterEnum<float>*>(parameter))
-            keyboardTracking_ = tracking->getValue();
-        filter_.setBaseCutoff(updateCutoffBase());
-    } else if (name == keys::kOscMix || name == keys::kWaveLevel) {
-        updateMix();
-    } else if (name == keys::kPreampFilterCutoff) {
-        inputFilter_.setCutoff(value);
-    } else if (name == keys::kPreampGain) {
-        setPreampGain(value);
-    } else if (name == keys::kPreampMicInput) {
-        selectedPreamp_ = change.extra != 0 ? &micPreamp_ : &linePreamp_;
-    } else if (name == keys::kResampleFreq) {
-        setClockRate(value);
-    } else if (name == keys::kStereoMode) {
-        stereoMode_ = static_cast<std::int32_t>(change.extra);
-    } else if (name == keys::kWaveCutoff) {
-        waveCutoff_ = value;
-        filter_.setBaseCutoff(updateCutoffBase());
-    } else if (name == keys::kWaveRootNote || name == keys::kSampleDetuneCoarse ||
-               name == keys::kOsc2DetuneCents || name == keys::kSampleDetuneFine) {
-        updatePitch();
-    } else if (name == keys::kMasterTune) {
-        // The note started at the master tune its tune-in delivers; only a change retunes it.
-        if (change.flags != Sender::kNewListener) {
-            note().invalidate();
-            updatePitch();
-        }
-    } else {
-        return false;
-    }
-    return true;
-}
-
-void OstrelVoice::runChain(std::int32_t pos, std::int32_t n, bool envelopeBypass, bool filterBypass,
-                           bool grungeBypass) noexcept {
-    IOChannel<float>& view = subBlock_;
-    view.setSize(n);
-    view.setValidFrames(0);
-    player1_.render(view);
-    player2_.render(view);
-    if (!grungeBypass) {
-        selectedPreamp_->processInPlace(view);
-        clickPlayer_.render(view);
-    }
-    if (!filterBypass)
-        inputFilter_.processInPlace(view);
-    if (!grungeBypass && crusher_ != nullptr)
-        crusher_->processInPlace(view);
-    if (view.getValidFrames() > 0 && !grungeBypass)
-        crosstalkPlayer_.render(view);
-    vcaEnvelope_.processInPlace(view);
-    if (!filterBypass)
-        filter_.processAt(view, view, pos);
-    if (!envelopeBypass && ladder_ != nullptr)
-        ladder_->processInPlace(view);
-}
-
-void OstrelVoice::fadeOut(IOChannel<float>& out) noexcept {
-    // The DC blocker answers the envelope's short fade with an undershoot that would ring on past it and
-    // be cut when the voice is free: the output fades over the same samples, so nothing is left then.
-    float* data = out.getData();
-    constexpr float kStep = 1.0f / static_cast<float>(EnvelopeDiscreteSloped::kFadeSamples);
-    for (std::int32_t i = 0; i < out.getValidFrames(); ++i) {
-        if (stopFade_ > 0)
-            --stopFade_;
-        data[i] *= static_cast<float>(stopFade_) * kStep;
-    }
-}
-
-bool OstrelVoice::render(const IOPin* /*input*/, IOPin& output) noexcept {
-    IOChannel<float>* out = output.getChannel(0);
-    if (out == nullptr)
-        return getState() != kFree;
-    if (getState() == kFree) {
-        out->setValidFrames(0);
-        return false;
-    }
-    std::int32_t frames = out->getSize();
-    if (modulation_ != nullptr) {
-        // The pool's buffers hold a long host block; a longer one is rendered as far as they reach.
-        frames = std::min(frames, modulation_->getCapacity());
-        modulation_->setSize(frames);
-        modulation_->setValidFrames(0);
-        vcfEnvelope_.render(*modulation_);
-    }
-
-    const Settings* settings = getSettings();
-    const bool envelopeBypass = settings != nullptr && settings->getBool(keys::kEnvelopeBypass);
-    const bool filterBypass = settings != nullptr && settings->getBool(keys::kFilterBypass);
-    const bool grungeBypass = settings != nullptr && settings->getBool(keys::kGrungeBypass);
-
-    out->setValidFrames(0);
-    // A note that starts later than this block leaves the whole block silent, and nothing past it.
-    const std::int32_t start = std::min(startOffset_, frames);
-    if (start > 0)
-        out->clear(0, start);
-    for (std::int32_t pos = start; pos < frames; pos += kSubBlock) {
-        const std::int32_t n = std::min(frames - pos, kSubBlock);
-        if (!vcaEnvelope_.isActive())
-            continue;
-        runChain(pos, n, envelopeBypass, filterBypass, grungeBypass);
-        const std::int32_t valid = subBlock_.getValidFrames();
-        if (valid > 0) {
-            std::memcpy(out->getData() + pos, subBlock_.getData(),
-                        static_cast<std::size_t>(valid) * sizeof(float));
-            out->setValidFrames(out->getValidFrames() + valid);
-        }
-    }
-    startOffset_ = std::max(startOffset_ - frames, std::int32_t{0});
-    out->setGain(velocity_);
-    dcBlocker_.processInPlace(*out);
-    if (getState() == kStopping)
-        fadeOut(*out);
-
-    // Behind the ended VCA a click still running is silent: a stopped voice is free as soon as its fade
-    // is over, so that the pool can play it again at the next note.
-    const bool ended = !vcaEnvelope_.isActive() && (getState() == kStopping || !clickPlayer_.isActive());
-    if (out->getValidFrames() == 0 || ended) {
-        setState(kFree);
-        player1_.setZone(nullptr);
-        player2_.setZone(nullptr);
-    }
-    if (IOChannel<float>* right = output.getChannel(1))
-        right->copyFrom(*out);
-    return getState() != kFree;
 }
 
 Voice* createOstrelVoice(const Module* owner, int slot, const Note& note) {

@@ -12,8 +12,11 @@ class DACLadder;
 //
 // Counted: each plug-in instance and each voice holds a reference (`acquireSharedStages`), the first makes
 // them, set up once (crusher amount 0.3, ladder tolerance 0.004), and the last `releaseSharedStages` frees
-// them. Acquire and release run on set-up threads (user interface, MIDI); the stages themselves are never
-// reconfigured afterwards, so a voice on the audio thread never reads a table being rebuilt.
+// them. The ladder's bit errors are drawn by the first voice that starts (`drawSharedStages`), as they
+// were when voices were made at their first note: voices are made ahead, and the process-wide generator's
+// sequence stays the same. Acquire and release run on set-up threads (user interface); the stages are
+// never reconfigured afterwards, and a voice that starts while another draws waits for the draw, so no
+// voice reads a table being rebuilt.
 struct SharedStages {
     BitcrusherLog* logCrusher;
     BitcrusherLin* linCrusher;
@@ -23,6 +26,9 @@ struct SharedStages {
 // The stages with one more reference; never null (throws only when they cannot be made).
 const SharedStages& acquireSharedStages();
 void releaseSharedStages() noexcept;
+// Draws the ladder's bit errors, the first time after the stages were made (later calls wait for that
+// draw, then do nothing). Audio thread: no allocation, no lock.
+void drawSharedStages() noexcept;
 // The references held now (0: the stages do not exist).
 int sharedStagesReferenceCount() noexcept;
 

@@ -38,6 +38,7 @@ void CorvaleZone::storeLong(const char* name, std::int32_t value) {
         return;
     if (values)
         values->setInteger(name, value);
+    publishValues();
     setParameterLong(name, value, Sender::kDocument);
 }
 
@@ -47,6 +48,7 @@ void CorvaleZone::storeBool(const char* name, bool value) {
         return;
     if (values)
         values->setBool(name, value);
+    publishValues();
     setParameterBool(name, value, Sender::kDocument);
 }
 
@@ -67,6 +69,7 @@ void CorvaleZone::fillFromSample() {
         if (const Dictionary::View values = valuesOf(getDictionary()))
             for (const char* key : {keys::kSampleLoopOn, keys::kSampleNormalize, keys::kSampleSliced})
                 values->setBool(key, false);
+        publishValues();
         return;
     }
     storeLong(keys::kSampleStart, sample->getStart());

@@ -81,13 +81,14 @@ TEST(VoicePoolStress, NotesRenderingAndResetsOnThreeThreadsLeaveNothingBehind) {
 
     EXPECT_GT(rendered.load(), 0);
     engine->reset();
+    // Only the voices made ahead for the next notes are left, none playing.
     EXPECT_EQ(
         std::tuple(pool.getVoiceCount(), engine->getActiveVoiceCount(), descriptor.info.liveVoices.load()),
-        std::tuple(0, 0, 0));
-    // Every borrowed buffer came back: the whole pool can be lent again without growing.
+        std::tuple(0, 0, pool.getMadeVoiceCount()));
+    // Every other borrowed buffer came back: the rest of the pool can be lent again without growing.
     std::vector<IOChannel<float>*> lent;
     lent.reserve(Module::kTempBufferCount);
-    for (int i = 0; i < module->getTempBufferCount(); ++i)
+    for (int i = pool.getMadeVoiceCount(); i < module->getTempBufferCount(); ++i)
         lent.push_back(module->getTempBuffer());
     EXPECT_EQ(module->getTempBufferCount(), Module::kTempBufferCount);
     for (IOChannel<float>* channel : lent)

@@ -200,13 +200,27 @@ TEST_F(VoicePoolTest, NoteOnAnswersTheVoiceOrNullAndNoteOffWhetherAVoiceWasOnThe
     EXPECT_EQ(pool_->getVoiceCount(), 2);
 }
 
-TEST_F(VoicePoolTest, AVoiceThatDoesNotStartOrIsNotMadeIsLetGo) {
-    for (test::VoiceKind kind : {test::VoiceKind::Refusing, test::VoiceKind::None}) {
-        descriptor_.info.voiceKind = kind;
-        EXPECT_EQ(pool_->noteOn(makeNote(module_.get(), Note::kNoteOn, 60)), nullptr);
-        EXPECT_EQ(std::pair(pool_->getVoiceCount(), descriptor_.info.liveVoices.load()), std::pair(0, 0));
+TEST_F(VoicePoolTest, AVoiceThatDoesNotStartStaysAsideForTheNextNoteAndWithoutVoicesNotesAreDropped) {
+    const auto poolOf = [](const test::ModulePtr& module) -> ChoirDynamic& {
+        return dynamic_cast<EngineSynth*>(module->getEngine())->getVoicePool();
+    };
+    descriptor_.info.voiceKind = test::VoiceKind::Refusing;
+    const int madeBefore = descriptor_.info.voicesMade.load();
+    const test::ModulePtr refusing = descriptor_.makeModule();
+    ChoirDynamic& pool = poolOf(refusing);
+    const int made = descriptor_.info.voicesMade.load() - madeBefore;
+    EXPECT_EQ(made, pool.getVoiceBound());
+    for (int key : {60, 61}) {
+        EXPECT_EQ(pool.noteOn(makeNote(refusing.get(), Note::kNoteOn, key)), nullptr);
+        EXPECT_EQ(std::pair(pool.getVoiceCount(), pool.getMadeVoiceCount()), std::pair(0, made));
     }
-    EXPECT_EQ(descriptor_.info.voicesMade.load(), 2);
+    // No voice is made for a note; the one that refused is the next tried, not a fresh one.
+    EXPECT_EQ(descriptor_.info.voicesMade.load() - madeBefore, made);
+
+    descriptor_.info.voiceKind = test::VoiceKind::None;
+    const test::ModulePtr none = descriptor_.makeModule();
+    EXPECT_EQ(poolOf(none).noteOn(makeNote(none.get(), Note::kNoteOn, 60)), nullptr);
+    EXPECT_EQ(std::pair(poolOf(none).getVoiceCount(), poolOf(none).getMadeVoiceCount()), std::pair(0, 0));
 }
 
 TEST_F(VoicePoolTest, ResetLetsVoicesGoOnceNobodyHoldsThemAndEveryKeyIsUp) {
@@ -214,13 +228,16 @@ TEST_F(VoicePoolTest, ResetLetsVoicesGoOnceNobodyHoldsThemAndEveryKeyIsUp) {
     std::vector<Voice*> held;
     EXPECT_EQ(pool_->collectActiveVoices(held), 2);
     EXPECT_EQ(held[0]->getNote().getKey(), 60);
+    const int made = pool_->getMadeVoiceCount();
     engine_->reset();
     EXPECT_EQ(std::tuple(engine_->getActiveVoiceCount(), pool_->getVoiceCount(), keys()),
               std::tuple(0, 0, ""));
-    EXPECT_EQ(descriptor_.info.liveVoices.load(), 2); // the collected two are still held
+    // The three that played were let go and made again; the collected two are still held.
+    EXPECT_EQ(pool_->getMadeVoiceCount(), made);
+    EXPECT_EQ(descriptor_.info.liveVoices.load(), made + 2);
     EXPECT_EQ(held[1]->getState(), Voice::kFree);
     pool_->releaseVoices(held);
-    EXPECT_EQ(std::pair(held.size(), descriptor_.info.liveVoices.load()), std::pair(std::size_t{0}, 0));
+    EXPECT_EQ(std::pair(held.size(), descriptor_.info.liveVoices.load()), std::pair(std::size_t{0}, made));
 }
 
 TEST_F(VoicePoolTest, TheEngineBroadcastsEveryNoteAndStartsOrReleasesOnlyForNoteOnAndOff) {
@@ -250,7 +267,9 @@ TEST_F(VoicePoolTest, TheEngineBroadcastsEveryNoteAndStartsOrReleasesOnlyForNote
             << "type " << c.type;
         EXPECT_EQ(engine_->getActiveVoiceCount(), c.active) << "type " << c.type;
     }
-    EXPECT_EQ(descriptor_.info.voicesMade.load(), 1);
+    // One voice played; none was made for the notes.
+    EXPECT_EQ(std::pair(pool_->getVoiceCount(), descriptor_.info.voicesMade.load()),
+              std::pair(1, pool_->getMadeVoiceCount()));
     engine_->removeListener(&listener);
 }
 
@@ -297,6 +316,9 @@ TEST(Voice, TheBaseVoiceIsFreeUntilStartedAndRendersSilence) {
 TEST_F(VoicePoolTest, AtItsLimitThePoolNeitherAllocatesForNotesNorForTheRenderWalk) {
     descriptor_.info.trace = nullptr;
     descriptor_.info.voiceKind = test::VoiceKind::Rendering;
+    module_ = descriptor_.makeModule();
+    engine_ = dynamic_cast<EngineSynth*>(module_->getEngine());
+    pool_ = &engine_->getVoicePool();
     engine_->setBlockSize(64);
     IOPinStereo mix;
     mix.setSize(64);

@@ -188,12 +188,7 @@ TEST_F(EditorRouting, CurrentModuleSwitchesModulesOnlyForAnEditorChange) {
 }
 
 TEST_F(EditorRouting, AnEditOfAModuleParameterIsKeptByTheCurrentProgramAndHostAutomationIsNot) {
-    const auto stored = [&] {
-        float value = -1.0f;
-        const Dictionary::View kept = plugin->getProgram(0)->getValues().getDictionary("parameters");
-        EXPECT_TRUE(kept != nullptr && kept->getFloat("Level", &value));
-        return value;
-    };
+    const auto stored = [&] { return storedInProgram("Level"); };
     const float start = stored();
     drag(30, 70, 30, 50);
     EXPECT_FLOAT_EQ(stored(), start + 0.2f);

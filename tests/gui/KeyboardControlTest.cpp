@@ -69,7 +69,10 @@ protected:
         tick();
     }
     ControlKeyboard* keyboard() const { return control<ControlKeyboard>("kb"); }
+    // The notes the keyboard played reach the engine at the next block's start; they are applied here as
+    // that start would apply them.
     test::NoteCountingEngine& engine() const {
+        plugin->applyEvents();
         return *dynamic_cast<test::NoteCountingEngine*>(plugin->getModule(0)->getEngine());
     }
     // Editor coordinates of a point of a key: fx, fy its share of the key's width and height.

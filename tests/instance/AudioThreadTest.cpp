@@ -60,10 +60,12 @@ TEST_F(InstanceAudioThread, NotesAndMappedControllersAllocateNothingOnceSchedule
     const MidiEvent events[] = {midi(0x90, 60, 100), midi(0x80, 60, 0), midi(0xB0, 7, 90, 33),
                                 midi(0xB0, 1, 64), midi(0xE0, 0, 64)};
     {
-        AllocationGuard guard("MIDI events of the instance");
-        for (int i = 0; i < 50; ++i)
+        AllocationGuard guard("MIDI events of the instance and the block start that applies them");
+        for (int i = 0; i < 50; ++i) {
             for (const MidiEvent& event : events)
                 plugin->midiEvent(&event);
+            plugin->applyEvents();
+        }
     }
     EXPECT_EQ(InstanceWorld::engineOf(*plugin, 0)->ons(60), 50);
     EXPECT_NEAR(parameterOf(*plugin, 1, "Cutoff")->getNormalized(), 90.0f / 127.0f, 1e-5);

@@ -19,6 +19,8 @@ protected:
     void send(int status, int data1, int data2, std::int32_t offset = 0) {
         const MidiEvent event = midi(status, data1, data2, offset);
         plugin->midiEvent(&event);
+        // Notes wait for the next block's start.
+        plugin->applyEvents();
     }
     NoteCountingEngine& engine(int module) { return *InstanceWorld::engineOf(*plugin, module); }
     MidiMapper<Parameter*>& mapper() { return *plugin->getMidiMapper(); }

@@ -252,6 +252,9 @@ TEST_F(PluginTest, NotesReachEveryEngineWhichFindsItsZoneThroughItsModule) {
     EXPECT_TRUE(plugin->receive(MidiMessage(nullptr, Code::kNoteOn, &note)));
     note.setMidiEvent(0x80, 0, 64, 0, 0, 0, 0);
     EXPECT_TRUE(plugin->receive(MidiMessage(nullptr, Code::kNoteOff, &note)));
+    for (int m = 0; m < 2; ++m)
+        EXPECT_EQ(InstanceWorld::engineOf(*plugin, m)->ons(64), 0) << "a note waits for the next block";
+    plugin->applyEvents();
     for (int m = 0; m < 2; ++m) {
         const NoteCountingEngine* engine = InstanceWorld::engineOf(*plugin, m);
         EXPECT_EQ(engine->ons(64), 1);

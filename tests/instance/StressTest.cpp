@@ -84,6 +84,8 @@ TEST(InstanceStress, MidiAudioAndUserInterfaceThreadsShareTheInstanceSafely) {
     }
     midiThread.join();
     audioThread.join();
+    // What the last block left queued.
+    plugin->applyEvents();
 
     int ons = 0;
     int offs = 0;
@@ -92,7 +94,8 @@ TEST(InstanceStress, MidiAudioAndUserInterfaceThreadsShareTheInstanceSafely) {
             ons += InstanceWorld::engineOf(*plugin, m)->ons(key);
             offs += InstanceWorld::engineOf(*plugin, m)->offs(key);
         }
-    EXPECT_EQ(ons, 2 * kNotes);
+    // A full queue may drop a note-on, never a note-off.
+    EXPECT_EQ(ons + 2 * static_cast<int>(plugin->getDroppedNotes()), 2 * kNotes);
     EXPECT_EQ(offs, 2 * kNotes);
     EXPECT_GT(plugin->getFramesProcessed(), 0);
 }

@@ -40,6 +40,8 @@ protected:
         for (const char* bypass : {"GrungeBypass", "FilterBypass", "EnvelopeBypass"})
             settings().setBool(bypass, true, Sender::kEditor);
         settings().setFloat("Velocity_OscMix", 0.0f, Sender::kEditor);
+        // Room for every note a test holds.
+        InstrumentWorld::engineOf(*plugin, 0)->getVoicePool().setVoiceLimit(32);
         out.setSize(kBlock);
     }
 
@@ -47,11 +49,13 @@ protected:
     Settings& settings() const { return InstrumentWorld::settingsOf(*plugin, 0); }
     // Layer 0 sounds through the first player alone, layer 1 through the second alone.
     void playLayer(int layer) { settings().setFloat("OscMix", layer == 0 ? 0.0f : 1.0f, Sender::kEditor); }
-    std::unique_ptr<OstrelVoice> start(int key) {
+    // A voice of the engine's pool, which hears the parameters' changes at a block's start.
+    OstrelVoice* start(int key) {
         Note note(plugin->getModule(0));
         note.setMidiEvent(0x90, 0, key, 100, 0, 0, 0);
-        auto voice = std::make_unique<OstrelVoice>(plugin->getModule(0), 0, note);
-        voice->noteOn(note);
+        auto* voice =
+            dynamic_cast<OstrelVoice*>(InstrumentWorld::engineOf(*plugin, 0)->getVoicePool().noteOn(note));
+        EXPECT_NE(voice, nullptr);
         return voice;
     }
     // What the voice sounds over the next quarter of a second, once 30 ms of it have passed.
@@ -114,9 +118,10 @@ TEST_P(VoicePitchTest, MasterTuneAt466SoundsEveryKey99Point4CentsHigherAndBackAt
     auto held = start(kRoot);
     for (const float tune : {466.0f, 440.0f, 466.0f, 440.0f}) {
         {
-            // Host automation may move it from the audio thread.
+            // Host automation may move it from the audio thread; the voices take it at the block's start.
             AllocationGuard guard("the master tune reaching a sounding voice");
             settings().setFloat("MasterTune", tune, Sender::kHost);
+            plugin->applyEvents();
         }
         const double shift = tune == 466.0f ? up : 0.0;
         // A note that sounds already follows at once; new notes start there.

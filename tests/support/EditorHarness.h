@@ -23,11 +23,14 @@
 #include "framework/File.h"
 #include "gui/Editor.h"
 #include "gui/InfoLine.h"
+#include "instance/Program.h"
 #include "platform/draw/ImageFiles.h"
 #include "platform/draw/Snapshot.h"
 #include "support/EditorDriver.h"
 #include "support/EditorSpec.h"
 #include "support/EditorWorld.h"
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -88,6 +91,14 @@ protected:
     Parameter* parameter(const std::string& name, int instance = 0, int module = 0) const {
         const Module* m = plugin->getModule(module);
         return m != nullptr ? m->getSettings()->getParameter(name, instance) : nullptr;
+    }
+    // The value of the first module's float parameter as the current preset's program stores it; -1 (and a
+    // failure) when it stores none.
+    float storedInProgram(const char* name) const {
+        float value = -1.0f;
+        const Dictionary::View kept = plugin->getProgram(0)->getValues().getDictionary("parameters");
+        EXPECT_TRUE(kept != nullptr && kept->getFloat(name, &value)) << name;
+        return value;
     }
     // The editor's control of that id as the test class it is.
     template <class T = TestPanel> T* control(const std::string& id, int index = 0) const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/io/IOPin.h"
+#include "engine/modules/EngineEvent.h"
 #include "engine/modules/EngineSynth.h"
 #include "engine/modules/Module.h"
 #include "engine/modules/PluginServices.h"
@@ -56,6 +57,12 @@ public:
         work(getZoneManager(moduleIndex));
     }
     HostInterface* getHost() const override { return host; }
+    // Without a queue of its own: the event is applied at once.
+    bool postEvent(const EngineEvent& event) noexcept override {
+        if (event.engine != nullptr)
+            event.engine->applyEvent(event);
+        return true;
+    }
     double getFrequency(int key, double cents) const noexcept override {
         askedKey = key;
         return 440.0 * std::pow(2.0, (key - 69 + cents / 100.0) / 12.0);

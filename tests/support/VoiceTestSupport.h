@@ -27,6 +27,7 @@
 #include "support/ZoneTestSupport.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -58,6 +59,16 @@ public:
         asked.push_back(std::string(component) + " " + std::to_string(index));
         return factor;
     }
+    // A prepared component is asked for here, and read without allocating (note starts).
+    void prepareAnalogComponent(AnalogComponent& component) override {
+        std::lock_guard guard(mutex_);
+        asked.push_back(std::string(component.kind) + " " + std::to_string(component.index));
+        component.place = this;
+    }
+    float readAnalogComponent(const AnalogComponent& component) override {
+        return component.place != nullptr ? factor.load()
+                                          : getAnalogTolerance(component.kind, component.index, 2);
+    }
     bool wasAsked(const std::string& name) {
         std::lock_guard guard(mutex_);
         for (const std::string& a : asked)
@@ -66,7 +77,7 @@ public:
         return false;
     }
 
-    float factor = 1.0f;
+    std::atomic<float> factor{1.0f};
     std::vector<std::string> asked;
 
 private:
@@ -178,6 +189,8 @@ public:
         return *plugin.getModule(module)->getSettings();
     }
 
+    // One MIDI event, then what is queued applied as the next block's start applies it (the instance takes
+    // notes and its voices' parameter changes at a block's start). Not while another thread renders.
     static void midi(Plugin& plugin, int status, int key, int velocity, std::int32_t offset = 0) {
         MidiEvent event;
         event.status = static_cast<std::uint8_t>(status);
@@ -185,6 +198,7 @@ public:
         event.data2 = static_cast<std::uint8_t>(velocity);
         event.offset = offset;
         plugin.midiEvent(&event);
+        plugin.applyEvents();
     }
 
     const std::string& data() const { return data_; }

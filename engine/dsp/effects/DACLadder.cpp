@@ -17,25 +17,39 @@ DACLadder::DACLadder(const Module* owner) : Effect(owner) {
     buildTable(kDefaultBits);
 }
 
-void DACLadder::setTolerance(float tolerance) {
+DACLadder::DACLadder(const Module* owner, DeferDraw) : Effect(owner) {
+    sizeTable(kDefaultBits);
+}
+
+void DACLadder::setTolerance(float tolerance, bool draw) {
     if (tolerance == tolerance_ || !std::isfinite(tolerance))
         return;
     tolerance_ = tolerance;
-    buildTable(bits_);
+    if (draw)
+        buildTable(bits_);
+}
+
+void DACLadder::sizeTable(std::int32_t bits) {
+    bits_ = std::clamp(bits, std::int32_t{1}, kMaxBits);
+    errors_.assign(static_cast<std::size_t>(bits_), 0.0f);
+    table_.assign(std::size_t{1} << bits_, 0.0f);
 }
 
 void DACLadder::buildTable(std::int32_t bits) {
-    bits_ = std::clamp(bits, std::int32_t{1}, kMaxBits);
-    errors_.clear();
+    sizeTable(bits);
+    drawErrors();
+}
+
+void DACLadder::drawErrors() noexcept {
     for (std::int32_t i = 0; i < bits_; ++i) {
         const float weight = i < bits_ / 2 ? 1.0f : 0.5f;
         const auto r1 = static_cast<double>(combinedRandom());
         const auto r2 = static_cast<double>(combinedRandom());
-        errors_.push_back(static_cast<float>((1.0 - 2.0 * r1 * r2) * tolerance_ * weight));
+        errors_[static_cast<std::size_t>(i)] =
+            static_cast<float>((1.0 - 2.0 * r1 * r2) * tolerance_ * weight);
     }
     const std::size_t codes = std::size_t{1} << bits_;
     const float scale = 1.0f / static_cast<float>(codes);
-    table_.assign(codes, 0.0f);
     for (std::size_t code = 0; code < codes; ++code) {
         float sum = 0.0f;
         for (std::int32_t i = 0; i < bits_; ++i) {

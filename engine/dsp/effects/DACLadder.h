@@ -19,13 +19,21 @@ public:
     // The table holds 2^bits entries.
     static constexpr std::int32_t kMaxBits = 16;
 
-    explicit DACLadder(const Module* owner);
+    // Made without drawing: the bit errors are 0 until `drawErrors` (the process-wide generator's sequence
+    // stays that of a ladder made when its first user starts).
+    struct DeferDraw {};
 
-    // A changed, finite tolerance is stored and the table rebuilt for the current bits.
-    void setTolerance(float tolerance);
+    explicit DACLadder(const Module* owner);
+    DACLadder(const Module* owner, DeferDraw);
+
+    // A changed, finite tolerance is stored and the table rebuilt for the current bits; without draw, only
+    // stored for the next draw.
+    void setTolerance(float tolerance, bool draw = true);
     float getTolerance() const noexcept { return tolerance_; }
     // Draws new bit errors for bits kept within 1..16 and tabulates every code's error.
     void buildTable(std::int32_t bits);
+    // Draws new bit errors for the current bits and tolerance and tabulates them in place: no allocation.
+    void drawErrors() noexcept;
     std::int32_t getBits() const noexcept { return bits_; }
     // The error of one bit's weight, as drawn; 0 outside the bits.
     float getBitError(std::int32_t bit) const noexcept;
@@ -35,6 +43,9 @@ public:
     std::int32_t process(const IOChannel<float>& in, IOChannel<float>& out) noexcept override;
 
 private:
+    // Sizes the bit errors and the table for the bits (all 0).
+    void sizeTable(std::int32_t bits);
+
     std::int32_t bits_ = kDefaultBits;
     float tolerance_ = kDefaultTolerance;
     std::vector<float> errors_; // one per bit

@@ -23,6 +23,21 @@ inline std::int32_t frameAt(double position, double last) noexcept {
 
 GranularNoiseOsc::GranularNoiseOsc(const Module* owner, const std::string& sampleName)
     : Oscillator(owner), sampleName_(sampleName) {
+    takeSample();
+    newGrain();
+}
+
+GranularNoiseOsc::GranularNoiseOsc(const Module* owner, const std::string& sampleName, DeferRandom defer)
+    : Oscillator(owner, defer), sampleName_(sampleName) {
+    takeSample();
+}
+
+void GranularNoiseOsc::drawRandomState() noexcept {
+    Oscillator::drawRandomState();
+    newGrain();
+}
+
+void GranularNoiseOsc::takeSample() {
     sample_ = acquireLoadedSample(*this, sampleName_);
     // Under two frames there is no grain to play.
     if (sample_ != nullptr && playableFrames(sample_) < 2) {
@@ -34,7 +49,6 @@ GranularNoiseOsc::GranularNoiseOsc(const Module* owner, const std::string& sampl
                 "trov::GranularNoiseOsc::GranularNoiseOsc(const trov::Module*, const std::string&) failed to "
                 "load\tsample %s",
                 sampleName_.c_str());
-    newGrain();
 }
 
 GranularNoiseOsc::~GranularNoiseOsc() {

@@ -23,12 +23,16 @@ public:
     static constexpr std::int32_t kLongestGrain = 4410;
 
     GranularNoiseOsc(const Module* owner, const std::string& sampleName);
+    // Draws nothing (no drift, no first grain) until `drawRandomState`.
+    GranularNoiseOsc(const Module* owner, const std::string& sampleName, DeferRandom defer);
     ~GranularNoiseOsc() override;
     GranularNoiseOsc(const GranularNoiseOsc&) = delete;
     GranularNoiseOsc& operator=(const GranularNoiseOsc&) = delete;
 
     // A random grain: its length, then its start so that it fits in the sample. Nothing without a sample.
     void newGrain() noexcept;
+    // The drift, then the first grain.
+    void drawRandomState() noexcept override;
     // False only while the pitch cannot be had (a root frequency or step that is not positive); a player
     // without its sample stays active and renders nothing.
     bool isActive() const noexcept override { return active_; }
@@ -45,6 +49,8 @@ public:
     double getGrainEnd() const noexcept { return grainEnd_; }
 
 private:
+    void takeSample();
+
     std::string sampleName_;
     Sample* sample_ = nullptr; // one reference held
     double position_ = 0.0;

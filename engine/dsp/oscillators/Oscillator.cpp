@@ -8,12 +8,24 @@
 namespace trov {
 
 Oscillator::Oscillator(const Module* owner) : Radio(owner), oversamplingBuffer_(64, 0.0f) {
-    Oscillator::init();
+    setDefaults(true);
+}
+
+Oscillator::Oscillator(const Module* owner, DeferRandom) : Radio(owner), oversamplingBuffer_(64, 0.0f) {
+    setDefaults(false);
 }
 
 Oscillator::~Oscillator() = default;
 
 void Oscillator::init() {
+    setDefaults(true);
+}
+
+void Oscillator::drawRandomState() noexcept {
+    drift_ = randomDrift();
+}
+
+void Oscillator::setDefaults(bool drawRandom) {
     amplitude_ = 1.0f;
     rangeMin_ = -1.0f;
     rangeMax_ = 1.0f;
@@ -26,7 +38,7 @@ void Oscillator::init() {
     useFrequency_ = true;
     driftDepth_ = kDefaultDriftDepth;
     driftRate_ = kDefaultDriftRate;
-    drift_ = randomDrift();
+    drift_ = drawRandom ? randomDrift() : 0.0f;
     setOversampling(kDefaultOversampling);
     sampleRate_ = tuneInToHostRate(*this);
 }

@@ -21,11 +21,19 @@ public:
     static constexpr float kDefaultDriftRate = 0.5f;
     static constexpr int kDefaultOversampling = 2;
 
+    // Built without drawing from the process-wide generators: `drawRandomState` draws later what building
+    // would have drawn. Voices are built long before their first note, and the generators' sequence must
+    // stay that of a voice built at its first note.
+    struct DeferRandom {};
+
     explicit Oscillator(const Module* owner);
+    Oscillator(const Module* owner, DeferRandom);
     ~Oscillator() override;
 
     // Back to the defaults with a fresh random drift and oversampling 2; tunes in to the host's rate.
     void init() override;
+    // Draws what building draws (the drift here; derived players their own sequences), in that order.
+    virtual void drawRandomState() noexcept;
     // A sample-rate message sets the rate; everything else goes to the station.
     bool receive(const Message& message) override;
 
@@ -72,6 +80,7 @@ public:
 
 private:
     float randomDrift() const noexcept;
+    void setDefaults(bool drawRandom);
 
     int sampleRate_ = 44100;
     float amplitude_ = 1.0f;

@@ -24,12 +24,10 @@ constexpr std::size_t kNameCapacity = 63;
 // and defined.
 constexpr double kMaxTicks = 0x1p52;
 
-// Reads one zone value when present; out of range values are limited, so a note never wraps.
-void readValue(const Dictionary& values, const char* key, std::int32_t low, std::int32_t high,
-               std::int32_t* value) {
-    std::int32_t read = 0;
-    if (values.getLong(key, &read))
-        *value = std::clamp(read, low, high);
+// Takes one zone value when present; out of range values are limited, so a note never wraps.
+void readValue(const ZoneState& state, int slot, std::int32_t low, std::int32_t high, std::int32_t* value) {
+    if (state.has(slot))
+        *value = std::clamp(state.getLong(slot), low, high);
 }
 
 // The jitter's uniform numbers: a linear congruential generator per player, read as a fraction of 2^32
@@ -123,6 +121,15 @@ SampleOsc::SampleOsc(const Module* owner, const std::string& sampleName)
             sampleName.c_str());
 }
 
+SampleOsc::SampleOsc(const Module* owner, DeferRandom defer) : Oscillator(owner, defer), jitterState_(0) {
+    sampleName_.reserve(kNameCapacity);
+}
+
+void SampleOsc::drawRandomState() noexcept {
+    Oscillator::drawRandomState();
+    jitterState_ = static_cast<std::uint32_t>(randomDouble() * 0x1p32);
+}
+
 SampleOsc::~SampleOsc() {
     dropNamedSample();
 }
@@ -144,10 +151,15 @@ void SampleOsc::dropNamedSample() noexcept {
 void SampleOsc::setZone(Zone* zone) {
     if (zone == zone_)
         return;
+    setZone(zone, zone != nullptr ? zone->readState() : ZoneState{});
+}
+
+void SampleOsc::setZone(Zone* zone, const ZoneState& state) noexcept {
     dropNamedSample();
     sampleName_.clear();
     zone_ = zone;
-    sample_ = zone != nullptr ? zone->getSample() : nullptr;
+    sample_ = zone != nullptr ? state.sample : nullptr;
+    zoneLoop_ = state.loop;
     // Values the zone does not hold are the sample's own.
     zoneValues_ = ZoneValues{};
     if (sample_ != nullptr) {
@@ -155,15 +167,25 @@ void SampleOsc::setZone(Zone* zone) {
         zoneValues_.end = sample_->getEnd();
         zoneValues_.rootNote = std::clamp(sample_->getRootNote(), 0, 127);
     }
-    if (zone != nullptr)
-        if (const Dictionary::View values = zone->getDictionary().getDictionary("parameters")) {
-            constexpr std::int32_t kAnyFrame = INT32_MAX;
-            readValue(*values, "SampleStart", 0, kAnyFrame, &zoneValues_.start);
-            readValue(*values, "SampleEnd", 0, kAnyFrame, &zoneValues_.end);
-            readValue(*values, "SampleRootNote", 0, 127, &zoneValues_.rootNote);
-            readValue(*values, "SampleDetuneCoarse", -128, 128, &zoneValues_.detuneCoarse);
-            readValue(*values, "SampleDetuneFine", -12800, 12800, &zoneValues_.detuneFine);
-        }
+    if (zone != nullptr) {
+        constexpr std::int32_t kAnyFrame = INT32_MAX;
+        readValue(state, ZoneState::kSampleStart, 0, kAnyFrame, &zoneValues_.start);
+        readValue(state, ZoneState::kSampleEnd, 0, kAnyFrame, &zoneValues_.end);
+        readValue(state, ZoneState::kSampleRootNote, 0, 127, &zoneValues_.rootNote);
+        readValue(state, ZoneState::kSampleDetuneCoarse, -128, 128, &zoneValues_.detuneCoarse);
+        readValue(state, ZoneState::kSampleDetuneFine, -12800, 12800, &zoneValues_.detuneFine);
+    }
+    applyClock();
+    restart();
+}
+
+void SampleOsc::playHeldSample(Sample* sample, const std::string& name) noexcept {
+    if (name == sampleName_)
+        return;
+    dropNamedSample();
+    zone_ = nullptr;
+    sampleName_ = name;
+    sample_ = sample;
     applyClock();
     restart();
 }
@@ -252,18 +274,12 @@ void SampleOsc::setFrequency(float hz) noexcept {
 void SampleOsc::restart() noexcept {
     playing_ = false;
     if (zone_ != nullptr) {
-        // The zone may have been given another sample since it was taken.
-        if (Sample* current = zone_->getSample(); current != sample_) {
-            sample_ = current;
-            applyClock();
-        }
         start_ = zoneValues_.start;
         end_ = zoneValues_.end;
-        const Zone::Loop loop = zone_->getLoop();
-        loopMode_ = loop.mode;
-        loopStart_ = loop.start;
-        loopEnd_ = loop.end;
-    } else if (ownsSample_) {
+        loopMode_ = zoneLoop_.mode;
+        loopStart_ = zoneLoop_.start;
+        loopEnd_ = zoneLoop_.end;
+    } else if (sample_ != nullptr) {
         start_ = sample_->getStart();
         end_ = sample_->getEnd();
     }

@@ -1,14 +1,15 @@
 #pragma once
 
 #include "engine/dsp/oscillators/Oscillator.h"
+#include "engine/samples/Sample.h"
 
 #include <cstdint>
 #include <string>
 
 namespace trov {
 
-class Sample;
 class Zone;
+struct ZoneState;
 
 // Plays the sample of a zone, or a named resource sample, between its start and end frames with one
 // loop, at a pitch relative to the sample's root note: the frequency it is given (a note's, in its module's
@@ -35,16 +36,26 @@ public:
     explicit SampleOsc(const Module* owner, Zone* zone = nullptr);
     // Takes the loaded resource sample of that name; a missing one is logged once, here.
     SampleOsc(const Module* owner, const std::string& sampleName);
+    // Without a zone, drawing nothing until `drawRandomState`.
+    SampleOsc(const Module* owner, DeferRandom defer);
     ~SampleOsc() override;
     SampleOsc(const SampleOsc&) = delete;
     SampleOsc& operator=(const SampleOsc&) = delete;
 
     // A host-rate change keeps the playback clock's rate.
     bool receive(const Message& message) override;
+    // The drift, then the jitter's own sequence.
+    void drawRandomState() noexcept override;
 
     // Plays the zone's sample (not counted): reads the zone's "SampleStart", "SampleEnd", root note and
     // detune, then restarts. Null plays nothing. The current zone changes nothing.
     void setZone(Zone* zone);
+    // The same from a state of the zone read beforehand (`Zone::readState`): a note path (no allocation, no
+    // lock). Null plays nothing.
+    void setZone(Zone* zone, const ZoneState& state) noexcept;
+    // Plays a sample the caller holds for as long as this player may read it, under that name, without
+    // zone, then restarts; an equal name changes nothing. A note path: the resources are not asked.
+    void playHeldSample(Sample* sample, const std::string& name) noexcept;
     // Plays the loaded resource sample of that name over its own start and end, without zone, then
     // restarts; a missing one plays nothing. An equal name changes nothing.
     void setSampleName(const std::string& name) noexcept;
@@ -116,6 +127,7 @@ private:
 
     std::string sampleName_;
     Zone* zone_ = nullptr;
+    Sample::Loop zoneLoop_{}; // the zone's loop 0 as read with its values
     Sample* sample_ = nullptr;
     bool ownsSample_ = false; // held through the name, one reference
     ZoneValues zoneValues_;
