@@ -103,6 +103,7 @@ public:
     // Whether the voices render in groups whose filters run side by side (the default) or one by one; the
     // output is the same. For tests and benchmarks; any thread, taking effect at the next block.
     void setVoiceGrouping(bool on) noexcept { grouping_.store(on, std::memory_order_relaxed); }
+    const VoiceGroup& getVoiceGroup() const noexcept { return group_; }
     // Lets a zone go: at once when another holds it, else on the worker (its destruction takes locks and
     // frees memory). Audio thread.
     void releaseZone(Zone* zone) noexcept;

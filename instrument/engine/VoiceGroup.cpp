@@ -6,8 +6,9 @@ void VoiceGroup::reserve(std::int32_t frames) {
     frames = std::max(frames, std::int32_t{0});
     for (IOPinStereo& pin : pins_)
         pin.setSize(frames);
-    filters_.reserve(frames, (frames + OstrelVoice::kSubBlock - 1) / OstrelVoice::kSubBlock);
-    capacity_ = frames;
+    // The channels round their memory up: blocks as long as it are held too.
+    capacity_ = pins_[0].getChannel(0)->getCapacity();
+    filters_.reserve(capacity_, (capacity_ + OstrelVoice::kSubBlock - 1) / OstrelVoice::kSubBlock);
     count_ = 0;
 }
 
@@ -16,6 +17,7 @@ bool VoiceGroup::begin(std::int32_t frames) noexcept {
         return false;
     for (IOPinStereo& pin : pins_)
         pin.setSize(frames); // within what reserve allocated
+    largest_ = 0;
     return true;
 }
 

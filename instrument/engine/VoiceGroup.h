@@ -38,6 +38,8 @@ public:
     // Runs the group's filters, finishes and mixes its voices in order, and empties it.
     template <class Mix> void flush(Mix&& mix) noexcept;
     int getVoiceCount() const noexcept { return count_; }
+    // For inspection: the most voices a group of the last block held.
+    int getLargestGroup() const noexcept { return largest_; }
 
 private:
     Ostrel4PoleFilterGroup filters_;
@@ -46,6 +48,7 @@ private:
     std::array<bool, kSize> pending_{}; // rendered up to the filter, to be finished
     std::int32_t capacity_ = 0;
     int count_ = 0;
+    int largest_ = 0;
 };
 
 template <class Mix>
@@ -73,6 +76,7 @@ template <class Mix> void VoiceGroup::flush(Mix&& mix) noexcept {
     if (count_ == 0)
         return;
     filters_.process();
+    largest_ = std::max(largest_, count_);
     for (std::size_t i = 0; i < static_cast<std::size_t>(count_); ++i) {
         if (pending_[i])
             voices_[i]->finishRender(pins_[i], filters_);
