@@ -181,7 +181,8 @@ void Ostrel4PoleFilterGroup::process() noexcept {
 
 void Ostrel4PoleFilterGroup::runLanes(int lanes, std::int32_t frames, int side) noexcept {
 #if defined(__SSE2__)
-    if (useVector()) {
+    // One lane alone is one serial chain: the scalar code runs it as fast as any.
+    if (useVector() && lanes > 1) {
         // Pairs of lanes; three templates per pair count.
         using Kernel = void (Ostrel4PoleFilterGroup::*)(std::int32_t) noexcept;
         static constexpr Kernel kKernels[4][3] = {{&Ostrel4PoleFilterGroup::runVector<1, kLowSide>,
@@ -201,15 +202,23 @@ void Ostrel4PoleFilterGroup::runLanes(int lanes, std::int32_t frames, int side) 
     }
 #endif
     (void)side;
-    runPortable(lanes, frames);
+    using Kernel = void (Ostrel4PoleFilterGroup::*)(std::int32_t) noexcept;
+    static constexpr Kernel kKernels[kLanes] = {
+        &Ostrel4PoleFilterGroup::runPortable<1>, &Ostrel4PoleFilterGroup::runPortable<2>,
+        &Ostrel4PoleFilterGroup::runPortable<3>, &Ostrel4PoleFilterGroup::runPortable<4>,
+        &Ostrel4PoleFilterGroup::runPortable<5>, &Ostrel4PoleFilterGroup::runPortable<6>,
+        &Ostrel4PoleFilterGroup::runPortable<7>, &Ostrel4PoleFilterGroup::runPortable<8>};
+    (this->*kKernels[lanes - 1])(frames);
 }
 
-void Ostrel4PoleFilterGroup::runPortable(int lanes, std::int32_t frames) noexcept {
-    // Frames outside, lanes inside: the lanes' chains are independent and overlap in the processor.
+template <int kCount> void Ostrel4PoleFilterGroup::runPortable(std::int32_t frames) noexcept {
+    // The lanes' working sets as locals, frames outside and lanes inside: the lanes' chains are
+    // independent and overlap in the processor.
     const FunctionTable<double>& clip = instrumentTables().ladderClip;
+    std::array<LaneWork, kCount> work;
+    std::copy_n(work_.begin(), kCount, work.begin());
     for (std::int32_t f = 0; f < frames; ++f)
-        for (int i = 0; i < lanes; ++i) {
-            LaneWork& w = work_[static_cast<std::size_t>(i)];
+        for (LaneWork& w : work) {
             const double value = w.response <= 1.0
                                      ? Ostrel4PoleFilter::step<false>(w.data[f], w.noise[f], w.c, w.ladder,
                                                                       w.gain, w.response, clip)
@@ -217,6 +226,8 @@ void Ostrel4PoleFilterGroup::runPortable(int lanes, std::int32_t frames) noexcep
                                                                      w.gain, w.response, clip);
             w.data[f] = static_cast<float>(value);
         }
+    for (std::size_t i = 0; i < kCount; ++i)
+        work_[i].ladder = work[i].ladder;
 }
 
 #if defined(__SSE2__)

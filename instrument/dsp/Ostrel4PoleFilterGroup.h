@@ -98,7 +98,7 @@ private:
     void idle(int lane) noexcept;
     // Filters `frames` frames (at most a control period) of the lanes below `lanes`.
     void runLanes(int lanes, std::int32_t frames, int side) noexcept;
-    void runPortable(int lanes, std::int32_t frames) noexcept;
+    template <int kCount> void runPortable(std::int32_t frames) noexcept;
     template <int kPairs, int kSide> void runVector(std::int32_t frames) noexcept;
 
     std::int32_t frameCapacity_ = 0;
