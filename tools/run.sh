@@ -1,21 +1,45 @@
 #!/bin/sh
-# Installs what is needed, builds optimised (GCC, warnings as errors), installs the module `corvale` with
-# its data folder and demo bank under build/release/install (lib/corvale.so, share/corvale), writes the
-# registry store that names that data folder, an empty user store and a log folder, and renders the demo
-# tune through the module and the demo bank into a WAV file.
-#   tools/run.sh [OUTPUT.wav]      default: build/release/demo.wav
+# Installs what is needed, builds optimised (GCC, warnings as errors), installs the module with its data
+# folder and demo bank and the host program under build/release/install (lib/corvale.so, share/corvale,
+# bin/corvale-host), writes the registry store that names that data folder, an empty user store and a log
+# folder, and renders a standard MIDI file through the module into a WAV file.
+#   tools/run.sh                          the demo tune with the demo bank into build/release/demo.wav
+#   tools/run.sh OUT.wav                  the demo tune into OUT.wav
+#   tools/run.sh IN.mid [OUT.wav [FILE]]  IN.mid into OUT.wav (default: IN with .wav), with FILE (a bank,
+#                                         patch, Scala tuning or sample file) loaded, the demo bank by default
 # TROV_STARTUP_SEED fixes the module's start-up seed (unset: the host program picks one and names it).
 set -eu
+caller=$(pwd)
 cd "$(dirname "$0")/.."
 root=$(pwd)
 
 module_key="Software/Vennikt/Corvale"
-
-output=${1:-build/release/demo.wav}
-jobs=$(nproc 2>/dev/null || echo 2)
 build=build/release
 install=$build/install
+data="$root/$install/share/corvale"
 
+# Relative paths are the caller's: made absolute before anything runs from the repository's root.
+absolute() { case "$1" in /*) echo "$1" ;; *) echo "$caller/$1" ;; esac; }
+song=""
+output="$build/demo.wav"
+load="$data/demo/demo.kmd"
+case "${1:-}" in
+    "") ;;
+    *.mid | *.midi | *.MID | *.MIDI)
+        song=$(absolute "$1")
+        output=$(absolute "${2:-${1%.*}.wav}")
+        [ -z "${3:-}" ] || load=$(absolute "$3")
+        for file in "$song" ${3:+"$load"}; do
+            if [ ! -f "$file" ]; then
+                echo "run.sh: no file $file" >&2
+                exit 2
+            fi
+        done
+        ;;
+    *) output=$(absolute "$1") ;;
+esac
+
+jobs=$(nproc 2>/dev/null || echo 2)
 tools/install-deps.sh
 # The release configuration of tools/test.sh: GCC, warnings as errors.
 tools/configure.sh release
@@ -23,21 +47,23 @@ cmake --build "$build" -j "$jobs" --target corvale trov_demo corvale-host corval
 
 rm -rf "$install"
 cmake --install "$build" --prefix "$install" >/dev/null
-data="$root/$install/share/corvale"
 module="$install/lib/corvale.so"
-bank="$data/demo/demo.kmd"
-for file in "$module" "$data/resources.xml" "$data/settings.xml" "$bank"; do
+host="$install/bin/corvale-host"
+for file in "$module" "$host" "$data/resources.xml" "$data/settings.xml" "$load"; do
     if [ ! -f "$file" ]; then
         echo "run.sh: the installation lacks $file" >&2
         exit 1
     fi
 done
 mkdir -p "$install/state"
-"$build/hostapp/corvale-install-keys" "$install/machine.reg" "$module_key" \
+"$install/bin/corvale-install-keys" "$install/machine.reg" "$module_key" \
     InstallPath="$data" ResourcesXmlFile=resources.xml SettingsXmlFile=settings.xml
-"$build/hostapp/corvale-demo-midi" "$install/demo.mid"
+if [ -z "$song" ]; then
+    song="$install/demo.mid"
+    "$build/hostapp/corvale-demo-midi" "$song"
+fi
 
 TROV_MACHINE_REGISTRY="$root/$install/machine.reg" \
 TROV_USER_REGISTRY="$root/$install/user.reg" \
 XDG_STATE_HOME="$root/$install/state" \
-    "$build/hostapp/corvale-host" render --load "$bank" "$module" "$install/demo.mid" "$output"
+    "$host" render --load "$load" "$module" "$song" "$output"

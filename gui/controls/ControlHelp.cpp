@@ -97,7 +97,7 @@ std::string ControlHelp::helpText() const {
     if (shown == nullptr)
         return std::string();
     const std::string value = shown->getValueText();
-    const std::string tooltip = shown->getTooltip();
+    std::string tooltip = shown->getTooltip();
     if (value.empty())
         return tooltip;
     return tooltip.empty() ? value : value + "\r\n" + tooltip;
@@ -202,14 +202,14 @@ bool ControlHelp::receive(const Message& message) {
                 setShownControl(control);
                 showTimer_->restart();
             }
-            return Control::receive(message);
+            return ControlText::receive(message);
         case Code::kHideHelp:
             if (known && control == getShownControl()) {
                 showTimer_->stop(false);
                 setShownControl(nullptr);
                 startHide();
             }
-            return Control::receive(message);
+            return ControlText::receive(message);
         case kRefreshHelp:
         case Code::kControlState1:
             refresh(true);
@@ -218,7 +218,7 @@ bool ControlHelp::receive(const Message& message) {
             startHide();
             return true;
         default:
-            return Control::receive(message);
+            return ControlText::receive(message);
         }
     }
     case kKindParameter: {

@@ -23,7 +23,7 @@ namespace {
 class Containers : public test::EditorHarness {
 protected:
     // A background that never takes the focus itself, holding the node.
-    void buildWith(test::ControlNode child) {
+    void buildWith(const test::ControlNode& child) {
         buildAndOpen(node("Panel").flag("focusable", false).at(0, 0, 200, 120).child(child));
     }
     void showPanel(bool on, int sender = Sender::kHost) {
