@@ -72,7 +72,8 @@ bool Ostrel4PoleFilterGroup::queue(Ostrel4PoleFilter& filter, float* data, std::
         noise_.data() + static_cast<std::size_t>(laneCount_ - 1) * frameCapacity_ + lane.noiseUsed;
     for (std::int32_t i = 0; i < frames; ++i)
         noise[i] = randomDouble();
-    const auto index = static_cast<std::size_t>(lane.firstRun + lane.runCount);
+    const std::size_t index =
+        static_cast<std::size_t>(lane.firstRun) + static_cast<std::size_t>(lane.runCount);
     runs_[index] = Run{data, frames};
     pending_[index] = Pending{std::max(offset, std::int32_t{0}), noise, filter.currentModulation()};
     ++lane.runCount;
@@ -105,7 +106,7 @@ bool Ostrel4PoleFilterGroup::enterRun(int index) noexcept {
 
 void Ostrel4PoleFilterGroup::enterPeriod(int index) noexcept {
     const Lane& lane = lanes_[static_cast<std::size_t>(index)];
-    const Pending& pending = pending_[static_cast<std::size_t>(lane.firstRun + lane.run)];
+    const Pending& pending = pending_[lane.current()];
     Ostrel4PoleFilter& filter = *lane.filter;
     filter.setCutoff(filter.cutoffAt(pending.modulation, pending.offset + lane.done));
     LaneWork& work = work_[static_cast<std::size_t>(index)];
@@ -147,7 +148,7 @@ void Ostrel4PoleFilterGroup::process() noexcept {
             if (!active_[static_cast<std::size_t>(i)])
                 continue;
             const Lane& lane = lanes_[static_cast<std::size_t>(i)];
-            const auto run = static_cast<std::size_t>(lane.firstRun + lane.run);
+            const std::size_t run = lane.current();
             const std::int32_t intoPeriod = lane.done % Ostrel4PoleFilter::kControlPeriod;
             if (intoPeriod == 0)
                 enterPeriod(i);
@@ -170,7 +171,7 @@ void Ostrel4PoleFilterGroup::process() noexcept {
                 continue;
             Lane& lane = lanes_[static_cast<std::size_t>(i)];
             lane.done += frames;
-            if (lane.done < runs_[static_cast<std::size_t>(lane.firstRun + lane.run)].frames)
+            if (lane.done < runs_[lane.current()].frames)
                 continue;
             leaveRun(i);
             if (!enterRun(i))
@@ -279,8 +280,8 @@ template <int kPairs, int kSide> void Ostrel4PoleFilterGroup::runVector(std::int
     float* data[2 * kPairs];
     const double* noise[2 * kPairs];
     for (int j = 0; j < kPairs; ++j) {
-        const LaneWork& a = work_[static_cast<std::size_t>(2 * j)];
-        const LaneWork& b = work_[static_cast<std::size_t>(2 * j + 1)];
+        const LaneWork& a = work_[2 * static_cast<std::size_t>(j)];
+        const LaneWork& b = work_[2 * static_cast<std::size_t>(j) + 1];
         x1[j] = pairOf(a.ladder.x1, b.ladder.x1);
         y1[j] = pairOf(a.ladder.y1, b.ladder.y1);
         y2[j] = pairOf(a.ladder.y2, b.ladder.y2);
@@ -352,8 +353,8 @@ template <int kPairs, int kSide> void Ostrel4PoleFilterGroup::runVector(std::int
         }
     }
     for (int j = 0; j < kPairs; ++j) {
-        LaneWork& a = work_[static_cast<std::size_t>(2 * j)];
-        LaneWork& b = work_[static_cast<std::size_t>(2 * j + 1)];
+        LaneWork& a = work_[2 * static_cast<std::size_t>(j)];
+        LaneWork& b = work_[2 * static_cast<std::size_t>(j) + 1];
         storePair(x1[j], a.ladder.x1, b.ladder.x1);
         storePair(y1[j], a.ladder.y1, b.ladder.y1);
         storePair(y2[j], a.ladder.y2, b.ladder.y2);

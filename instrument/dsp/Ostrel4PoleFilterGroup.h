@@ -76,6 +76,9 @@ private:
         // While processing: the run and the frame within it.
         std::int32_t run = 0;
         std::int32_t done = 0;
+        std::size_t current() const noexcept {
+            return static_cast<std::size_t>(firstRun) + static_cast<std::size_t>(run);
+        }
     };
 
     // What the kernels read and step, per lane.

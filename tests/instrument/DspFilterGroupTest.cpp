@@ -66,7 +66,7 @@ Played prepare(const Lane& lane, std::size_t index) {
     played.filter->setInput(0, played.modulation.get());
     played.signal = sine(kBlock, 0.03 + 0.02 * static_cast<double>(index), 0.6);
     if (lane.poisoned)
-        played.signal[static_cast<std::size_t>(lane.runs.front().first + 10)] =
+        played.signal[static_cast<std::size_t>(lane.runs.front().first) + 10] =
             std::numeric_limits<float>::quiet_NaN();
     return played;
 }
