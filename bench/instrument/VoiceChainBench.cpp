@@ -177,7 +177,14 @@ void VoiceChainGrouping(benchmark::State& state) {
     state.counters["realtime_voices"] = grouped > 0.0 ? 1e9 / (grouped * kRate) : 0.0;
     state.counters["sounding"] = timed[1].voiceFrames / kBlock / static_cast<double>(state.iterations());
 }
-BENCHMARK(VoiceChainGrouping)->Arg(16)->Arg(64)->Arg(256)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(VoiceChainGrouping)
+    ->Arg(1)
+    ->Arg(2)
+    ->Arg(16)
+    ->Arg(64)
+    ->Arg(256)
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond);
 
 void VoiceChainStages(benchmark::State& state) {
     const int voices = static_cast<int>(state.range(0));
