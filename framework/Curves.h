@@ -31,10 +31,10 @@ inline float expCurve(float x) {
 }
 
 // Odd soft-saturation curve of the four-pole filter: slope about 0.65 at zero, growing like 1.3 * x * |x|.
+inline constexpr double kSaturateGain = 1.2999999818000003;
 inline double saturate(double x) {
-    constexpr double kGain = 1.2999999818000003;
     const double a = std::fabs(x);
-    return x * kGain * (a * (3.0 + a) + 6.0) / (a + 12.0);
+    return x * kSaturateGain * (a * (3.0 + a) + 6.0) / (a + 12.0);
 }
 
 } // namespace trov

@@ -69,6 +69,14 @@ public:
         for (int i = 0; i < used_; ++i)
             visit(*voices_[static_cast<std::size_t>(i)].voice);
     }
+    // The same, then done () once after the last voice, still under the lock: a walk that defers part of
+    // its voices' work to the end finishes it while the voices are certain to be there.
+    template <class Visit, class Done> void forEachVoice(Visit&& visit, Done&& done) const noexcept {
+        std::lock_guard guard(poolLock());
+        for (int i = 0; i < used_; ++i)
+            visit(*voices_[static_cast<std::size_t>(i)].voice);
+        done();
+    }
     // Calls visit (Voice&) for every voice of the pools' lists in the order they joined their lists, the
     // pools' voices interleaved (as a change that every module shares reaches them), under every pool's
     // lock, taken in the order given (at most kMaxPools; null pools are skipped). Audio thread.

@@ -99,7 +99,7 @@ bool Ostrel4PoleFilter::receive(const Message& message) {
 }
 
 void Ostrel4PoleFilter::clearState() noexcept {
-    x1_ = y1_ = y2_ = y3_ = y4_ = 0.0;
+    ladder_ = Ladder{};
 }
 
 void Ostrel4PoleFilter::readTolerances() noexcept {
@@ -119,9 +119,7 @@ void Ostrel4PoleFilter::readTolerances() noexcept {
 
 void Ostrel4PoleFilter::reset() noexcept {
     clearState();
-    k_.fill(0.0);
-    p_.fill(0.0);
-    r_ = 0.0;
+    c_ = Coefficients{};
     if (tolerances_ == nullptr)
         return;
     readTolerances();
@@ -149,13 +147,13 @@ void Ostrel4PoleFilter::updateCoefficients() noexcept {
     const float x = (0.96f + 0.04f * resonance_) * cutoff;
     const double kc = cutoffTable_->lookup(x);
     for (std::size_t i = 0; i < 4; ++i) {
-        k_[i] = cutoffTolerances_[i] * kc;
-        p_[i] = (k_[i] + 1.0) * feedbackTolerances_[i] * 0.5;
+        c_.k[i] = cutoffTolerances_[i] * kc;
+        c_.p[i] = (c_.k[i] + 1.0) * feedbackTolerances_[i] * 0.5;
     }
-    g_ = gainTolerance_ * k_[1] * k_[0];
-    const double scale = tables.resonanceScale.lookup(static_cast<float>(p_[0]));
-    r_ = scale * (resonance_ * 0.99) * resonanceTolerance_ * feedbackCeiling(cutoff, feedbackLimit_) *
-         feedbackDip(cutoff);
+    g_ = gainTolerance_ * c_.k[1] * c_.k[0];
+    const double scale = tables.resonanceScale.lookup(static_cast<float>(c_.p[0]));
+    c_.r = scale * (resonance_ * 0.99) * resonanceTolerance_ * feedbackCeiling(cutoff, feedbackLimit_) *
+           feedbackDip(cutoff);
 }
 
 void Ostrel4PoleFilter::setResonance(float resonance) noexcept {
@@ -175,38 +173,47 @@ template <bool kHighPassSide>
 void Ostrel4PoleFilter::run(const float* in, float* out, std::int32_t frames, double gain,
                             double response) noexcept {
     const FunctionTable<double>& clip = instrumentTables().ladderClip;
-    const double k0 = k_[0], k1 = k_[1], k2 = k_[2], k3 = k_[3];
-    const double p0 = p_[0], p1 = p_[1], p2 = p_[2], p3 = p_[3];
-    const double r = r_;
-    double x1 = x1_, y1 = y1_, y2 = y2_, y3 = y3_, y4 = y4_;
-    for (std::int32_t i = 0; i < frames; ++i) {
-        const double feedback = y4 + 1.5 * (1.35 * saturate(y4) - y4);
-        const double x = static_cast<double>(in[i]) - r * feedback + kInputNoise * randomDouble();
-        const double a1 = (x + x1) * p0 - k0 * y1;
-        const double a2 = (y1 + a1) * p1 - k1 * y2;
-        const double a3 = (y2 + a2) * p2 - k2 * y3;
-        const double a4 = clip.lookup((y3 + a3) * p3 - k3 * y4);
-        const double bandPass = 0.92 * a3 - a4;
-        double value;
-        if constexpr (kHighPassSide) {
-            const double highPass = -0.25 * ((x - a4) - 2.0 * (a3 - a4));
-            value = bandPass + (response - 1.0) * (highPass - bandPass);
-        } else {
-            const double lowPass = a4 + gain * y4; // the previous fourth stage
-            value = lowPass + response * (bandPass - lowPass);
-        }
-        out[i] = static_cast<float>(value);
-        x1 = x;
-        y1 = a1;
-        y2 = a2;
-        y3 = a3;
-        y4 = a4;
+    const Coefficients c = c_;
+    Ladder ladder = ladder_;
+    for (std::int32_t i = 0; i < frames; ++i)
+        out[i] =
+            static_cast<float>(step<kHighPassSide>(in[i], randomDouble(), c, ladder, gain, response, clip));
+    ladder_ = ladder;
+}
+
+Ostrel4PoleFilter::Modulation Ostrel4PoleFilter::currentModulation() const noexcept {
+    Modulation modulation;
+    const auto* channel = static_cast<const IOChannel<float>*>(getInput(0));
+    if (channel != nullptr && channel->getData() != nullptr && channel->getValidFrames() > 0) {
+        modulation.data = channel->getData();
+        modulation.frames = channel->getValidFrames();
     }
-    x1_ = x1;
-    y1_ = y1;
-    y2_ = y2;
-    y3_ = y3;
-    y4_ = y4;
+    if (const Module* module = getOwner(); module != nullptr)
+        if (Engine* engine = module->getEngine(); engine != nullptr) {
+            const IOChannel<float>* lfo = engine->getModulationBuffer(0);
+            modulation.depth = engine->getParameterValue(kLFOToVCF) * 0.5f;
+            if (lfo != nullptr && lfo->getData() != nullptr && lfo->getValidFrames() > 0 &&
+                modulation.depth != 0.0f) {
+                modulation.lfo = lfo->getData();
+                modulation.lfoFrames = lfo->getValidFrames();
+            }
+        }
+    return modulation;
+}
+
+float Ostrel4PoleFilter::cutoffAt(const Modulation& modulation, std::int32_t frame) const noexcept {
+    float cutoff = baseCutoff_;
+    if (modulation.data != nullptr)
+        cutoff += valueAt(modulation.data, modulation.frames, frame);
+    if (modulation.lfo != nullptr)
+        cutoff += modulation.depth * valueAt(modulation.lfo, modulation.lfoFrames, frame);
+    return cutoff;
+}
+
+void Ostrel4PoleFilter::recoverFromBlowUp() noexcept {
+    if (!(std::isfinite(ladder_.y1) && std::isfinite(ladder_.y2) && std::isfinite(ladder_.y3) &&
+          std::isfinite(ladder_.y4) && std::isfinite(ladder_.x1)))
+        clearState();
 }
 
 std::int32_t Ostrel4PoleFilter::processAt(const IOChannel<float>& in, IOChannel<float>& out,
@@ -217,35 +224,10 @@ std::int32_t Ostrel4PoleFilter::processAt(const IOChannel<float>& in, IOChannel<
     const float* source = in.getData();
     out.setValidFrames(frames);
     offset = std::max(offset, 0);
-
-    const auto* modulation = static_cast<const IOChannel<float>*>(getInput(0));
-    const float* modData = nullptr;
-    std::int32_t modFrames = 0;
-    if (modulation != nullptr && modulation->getData() != nullptr && modulation->getValidFrames() > 0) {
-        modData = modulation->getData();
-        modFrames = modulation->getValidFrames();
-    }
-    const float* lfoData = nullptr;
-    std::int32_t lfoFrames = 0;
-    float depth = 0.0f;
-    if (const Module* module = getOwner(); module != nullptr)
-        if (Engine* engine = module->getEngine(); engine != nullptr) {
-            const IOChannel<float>* lfo = engine->getModulationBuffer(0);
-            depth = engine->getParameterValue(kLFOToVCF) * 0.5f;
-            if (lfo != nullptr && lfo->getData() != nullptr && lfo->getValidFrames() > 0 && depth != 0.0f) {
-                lfoData = lfo->getData();
-                lfoFrames = lfo->getValidFrames();
-            }
-        }
-
+    const Modulation modulation = currentModulation();
     const double gain = static_cast<double>(resonance_) * g_;
     for (std::int32_t j = 0; j < frames; j += kControlPeriod) {
-        float cutoff = baseCutoff_;
-        if (modData != nullptr)
-            cutoff += valueAt(modData, modFrames, offset + j);
-        if (lfoData != nullptr)
-            cutoff += depth * valueAt(lfoData, lfoFrames, offset + j);
-        setCutoff(cutoff);
+        setCutoff(cutoffAt(modulation, offset + j));
         const std::int32_t n = std::min(kControlPeriod, frames - j);
         const double response = response_;
         if (response <= 1.0)
@@ -253,10 +235,7 @@ std::int32_t Ostrel4PoleFilter::processAt(const IOChannel<float>& in, IOChannel<
         else
             run<true>(source + j, out.getData() + j, n, gain, response);
     }
-    // A ladder that blew up starts again from silence; the coefficients stand.
-    if (!(std::isfinite(y1_) && std::isfinite(y2_) && std::isfinite(y3_) && std::isfinite(y4_) &&
-          std::isfinite(x1_)))
-        clearState();
+    recoverFromBlowUp();
     return frames;
 }
 

@@ -2,6 +2,7 @@
 
 #include "engine/dsp/FunctionTable.h"
 #include "engine/dsp/effects/Filter.h"
+#include "framework/Curves.h"
 #include "instrument/AnalogTolerances.h"
 
 #include <array>
@@ -69,29 +70,60 @@ public:
     float getResponse() const noexcept { return response_; }
 
     // Coefficients, for inspection.
-    double getFeedback() const noexcept { return r_; }
+    double getFeedback() const noexcept { return c_.r; }
     double getGainCompensation() const noexcept { return g_; }
-    const std::array<double, 4>& getStageFeedback() const noexcept { return k_; }
-    const std::array<double, 4>& getStageInput() const noexcept { return p_; }
+    const std::array<double, 4>& getStageFeedback() const noexcept { return c_.k; }
+    const std::array<double, 4>& getStageInput() const noexcept { return c_.p; }
 
     // The feedback's dip around cutoff 0.615 (0.75 there, full 0.13 away) and its ceiling at high cutoffs.
     static double feedbackDip(float cutoff) noexcept;
     static double feedbackCeiling(float cutoff, float limit) noexcept;
 
 private:
+    friend class Ostrel4PoleFilterGroup;
+
+    // What a call reads its cutoff modulation from: the modulation channel's and the engine's LFO block,
+    // with the LFO's depth as the engine gives it at the call.
+    struct Modulation {
+        const float* data = nullptr;
+        std::int32_t frames = 0;
+        const float* lfo = nullptr;
+        std::int32_t lfoFrames = 0;
+        float depth = 0.0f;
+    };
+
+    // The ladder's state and the coefficients of a control period.
+    struct Ladder {
+        double x1 = 0.0;
+        double y1 = 0.0;
+        double y2 = 0.0;
+        double y3 = 0.0;
+        double y4 = 0.0;
+    };
+    struct Coefficients {
+        std::array<double, 4> k{};
+        std::array<double, 4> p{};
+        double r = 0.0;
+    };
+
+    // One frame: the input with its noise, through the ladder; returns the output and steps the state.
+    // `gain` (resonance times the gain compensation) weighs the previous fourth stage on the low-pass side.
+    template <bool kHighPassSide>
+    static double step(float in, double noise, const Coefficients& c, Ladder& ladder, double gain,
+                       double response, const FunctionTable<double>& clip) noexcept;
+
+    Modulation currentModulation() const noexcept;
+    // The cutoff at a frame of the block: the base plus the modulation and the LFO there.
+    float cutoffAt(const Modulation& modulation, std::int32_t frame) const noexcept;
+    // A ladder that blew up starts again from silence; the coefficients stand.
+    void recoverFromBlowUp() noexcept;
     void clearState() noexcept;
     void readTolerances() noexcept;
     template <bool kHighPassSide>
     void run(const float* in, float* out, std::int32_t frames, double gain, double response) noexcept;
 
-    double x1_ = 0.0;
-    double y1_ = 0.0;
-    double y2_ = 0.0;
-    double y3_ = 0.0;
-    double y4_ = 0.0;
-    std::array<double, 4> k_{};
-    std::array<double, 4> p_{};
-    double r_ = 0.0;
+    Ladder ladder_;
+    Coefficients c_;
     double g_ = 0.0;
     const FunctionTable<float>* cutoffTable_;
     AnalogTolerances* tolerances_;
@@ -110,5 +142,28 @@ private:
     std::array<float, 4> feedbackTolerances_{1.0f, 1.0f, 1.0f, 1.0f};
     float gainTolerance_ = 1.0f;
 };
+
+template <bool kHighPassSide>
+inline double Ostrel4PoleFilter::step(float in, double noise, const Coefficients& c, Ladder& ladder,
+                                      double gain, double response,
+                                      const FunctionTable<double>& clip) noexcept {
+    const double feedback = ladder.y4 + 1.5 * (1.35 * saturate(ladder.y4) - ladder.y4);
+    const double x = static_cast<double>(in) - c.r * feedback + kInputNoise * noise;
+    const double a1 = (x + ladder.x1) * c.p[0] - c.k[0] * ladder.y1;
+    const double a2 = (ladder.y1 + a1) * c.p[1] - c.k[1] * ladder.y2;
+    const double a3 = (ladder.y2 + a2) * c.p[2] - c.k[2] * ladder.y3;
+    const double a4 = clip.lookup((ladder.y3 + a3) * c.p[3] - c.k[3] * ladder.y4);
+    const double bandPass = 0.92 * a3 - a4;
+    double value;
+    if constexpr (kHighPassSide) {
+        const double highPass = -0.25 * ((x - a4) - 2.0 * (a3 - a4));
+        value = bandPass + (response - 1.0) * (highPass - bandPass);
+    } else {
+        const double lowPass = a4 + gain * ladder.y4; // the previous fourth stage
+        value = lowPass + response * (bandPass - lowPass);
+    }
+    ladder = Ladder{x, a1, a2, a3, a4};
+    return value;
+}
 
 } // namespace trov

@@ -104,6 +104,7 @@ void OstrelEngine::reset() {
 
 void OstrelEngine::setBlockSize(std::int32_t frames) {
     EngineSynth::setBlockSize(frames);
+    group_.reserve(frames);
 }
 
 std::int32_t OstrelEngine::getTakeFrames() const noexcept {
@@ -461,13 +462,11 @@ void OstrelEngine::render(IOPinConfig& inputs, IOPinConfig& outputs, std::int32_
     const std::int32_t routing = routing_.load(std::memory_order_relaxed);
     const IOPin* input = inputs.getPin(0);
     const Mixer& mixer = getMixer();
-    getVoicePool().forEachVoice([&](Voice& voice) noexcept {
-        voiceOut.setValidFrames(0);
-        voice.render(input, voiceOut);
+    const auto mix = [&](Voice& voice, IOPinStereo& out) noexcept {
         // The tremolo belongs to this engine's voices only, not to what other layers put in the outputs.
         if (tremolo != 0.0f && lfo != nullptr)
-            for (int c = 0; c < voiceOut.getChannelCount(); ++c) {
-                IOChannel<float>* channel = voiceOut.getChannel(c);
+            for (int c = 0; c < out.getChannelCount(); ++c) {
+                IOChannel<float>* channel = out.getChannel(c);
                 float* data = channel->getData();
                 const std::int32_t n = std::min(channel->getValidFrames(), lfoFrames);
                 for (std::int32_t i = 0; i < n; ++i)
@@ -476,18 +475,29 @@ void OstrelEngine::render(IOPinConfig& inputs, IOPinConfig& outputs, std::int32_
         const auto* ostrel = dynamic_cast<const OstrelVoice*>(&voice);
         switch (routing) {
         case kMonoCentre:
-            mixer.mixPin(*first, voiceOut, gain, 0.5f);
+            mixer.mixPin(*first, out, gain, 0.5f);
             break;
         case kEightOutputs: {
             const std::int32_t slot = ostrel != nullptr ? ostrel->getOutputSlot() : voice.getSlot();
             if (IOPin* pin = outputs.getPin(slot & 7))
-                mixer.mixPin(*pin, voiceOut, gain, 1.0f);
+                mixer.mixPin(*pin, out, gain, 1.0f);
             break;
         }
         default:
-            mixer.mixPin(*first, voiceOut, gain, ostrel != nullptr ? ostrel->getPan() : 0.5f);
+            mixer.mixPin(*first, out, gain, ostrel != nullptr ? ostrel->getPan() : 0.5f);
             break;
         }
+    };
+    if (grouping_.load(std::memory_order_relaxed) && group_.begin(voiceOut.getChannel(0)->getSize())) {
+        getVoicePool().forEachVoice(
+            [&](Voice& voice) noexcept { group_.render(voice, input, voiceOut, mix); },
+            [&]() noexcept { group_.flush(mix); });
+        return;
+    }
+    getVoicePool().forEachVoice([&](Voice& voice) noexcept {
+        voiceOut.setValidFrames(0);
+        voice.render(input, voiceOut);
+        mix(voice, voiceOut);
     });
 }
 

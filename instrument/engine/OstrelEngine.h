@@ -4,6 +4,7 @@
 #include "engine/modules/EngineSynth.h"
 #include "framework/BoundedQueue.h"
 #include "instrument/engine/ParameterRelay.h"
+#include "instrument/engine/VoiceGroup.h"
 #include "instrument/voice/VoiceChange.h"
 #include "instrument/voice/VoiceComponents.h"
 
@@ -104,6 +105,10 @@ public:
     std::string getLastRecording() const;
     // The voices' envelope components by slot.
     VoiceComponents& getVoiceComponents() noexcept { return components_; }
+    // Whether the voices render in groups whose filters run side by side (the default) or one by one; the
+    // output is the same. For tests and benchmarks; any thread, taking effect at the next block.
+    void setVoiceGrouping(bool on) noexcept { grouping_.store(on, std::memory_order_relaxed); }
+    const VoiceGroup& getVoiceGroup() const noexcept { return group_; }
     // Lets a zone go: at once when another holds it, else on the worker (its destruction takes locks and
     // frees memory). Audio thread.
     void releaseZone(Zone* zone) noexcept;
@@ -156,6 +161,8 @@ private:
     BoundedQueue<Zone*> zoneReleases_{256};
     int outputVoiceSlot_ = -1; // "WaveOutputVoice" in a zone's state
     ParameterRelay relay_{*this};
+    VoiceGroup group_;
+    std::atomic<bool> grouping_{true};
 };
 
 } // namespace trov

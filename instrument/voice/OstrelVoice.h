@@ -25,6 +25,7 @@ class AnalogTolerances;
 class BitcrusherLog;
 class DACLadder;
 class OstrelEngine;
+class Ostrel4PoleFilterGroup;
 class OstrelModule;
 class Parameter;
 class ParameterMessage;
@@ -67,6 +68,14 @@ public:
     void noteOn(const Note& note) noexcept override;
     void changeNote(const Note& note) noexcept override;
     bool render(const IOPin* input, IOPin& output) noexcept override;
+    // `render` in two steps, so that the filters of several voices run side by side: the chain up to the
+    // four-pole filter into the output, the filter's runs queued in the group (its noise drawn now, where
+    // `render` draws it), then, once the group has processed, the rest of the chain. The output is the
+    // same to the bit. renderToFilters returns false when the block is done (a free voice: no sound);
+    // otherwise finishRender must follow with the same output and group, and returns what `render` does.
+    // A group without room for the voice's block leaves it filtered at once, as `render` does.
+    bool renderToFilters(IOPin& output, Ostrel4PoleFilterGroup& filters) noexcept;
+    bool finishRender(IOPin& output, const Ostrel4PoleFilterGroup& filters) noexcept;
     void noteOff(const Note& note, bool immediate) noexcept override;
     // Stops following its parameters and draws again at its next note, as if newly made.
     void discarded() noexcept override;
@@ -170,8 +179,13 @@ private:
     void takeZoneValue(const VoiceChange& change) noexcept;
     // What each name does; false for a name the voice does nothing with.
     bool take(const VoiceChange& change) noexcept;
-    void runChain(std::int32_t pos, std::int32_t n, bool envelopeBypass, bool filterBypass,
-                  bool grungeBypass) noexcept;
+    // The block up to the four-pole filter (and past it when the filter is not queued in a group); false
+    // when nothing more is to be done.
+    bool beginBlock(IOPin& output, Ostrel4PoleFilterGroup* filters) noexcept;
+    // The DAC ladder after queued filter runs, the DC blocker, the fade and the end of the sound.
+    bool endBlock(IOPin& output, const Ostrel4PoleFilterGroup* filters) noexcept;
+    // The stages before the four-pole filter, on the sub-block of n frames.
+    void runFront(std::int32_t n, bool filterBypass, bool grungeBypass) noexcept;
     // A stopped voice's output, after the DC blocker, fading with the envelopes.
     void fadeOut(IOChannel<float>& out) noexcept;
 
@@ -203,6 +217,9 @@ private:
     std::int32_t stereoMode_ = 0;
     // The chain runs on this buffer, one sub-block at a time, and the result is copied into the output.
     IOChannel<float> subBlock_;
+    // A queued filter run in the output, for the DAC ladder after the group processed it.
+    IOChannel<float> runView_;
+    bool laddersQueued_ = false;
     AnalogTolerances* tolerances_ = nullptr;
     const OstrelModule* module_ = nullptr;
     OstrelEngine* engine_ = nullptr;

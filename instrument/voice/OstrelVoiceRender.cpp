@@ -2,6 +2,7 @@
 #include "engine/dsp/effects/BitcrusherLog.h"
 #include "engine/dsp/effects/DACLadder.h"
 #include "engine/io/IOPin.h"
+#include "instrument/dsp/Ostrel4PoleFilterGroup.h"
 #include "instrument/voice/OstrelVoice.h"
 
 #include <algorithm>
@@ -9,8 +10,7 @@
 
 namespace trov {
 
-void OstrelVoice::runChain(std::int32_t pos, std::int32_t n, bool envelopeBypass, bool filterBypass,
-                           bool grungeBypass) noexcept {
+void OstrelVoice::runFront(std::int32_t n, bool filterBypass, bool grungeBypass) noexcept {
     IOChannel<float>& view = subBlock_;
     view.setSize(n);
     view.setValidFrames(0);
@@ -27,10 +27,6 @@ void OstrelVoice::runChain(std::int32_t pos, std::int32_t n, bool envelopeBypass
     if (view.getValidFrames() > 0 && !grungeBypass)
         crosstalkPlayer_.render(view);
     vcaEnvelope_.processInPlace(view);
-    if (!filterBypass)
-        filter_.processAt(view, view, pos);
-    if (!envelopeBypass && ladder_ != nullptr)
-        ladder_->processInPlace(view);
 }
 
 void OstrelVoice::fadeOut(IOChannel<float>& out) noexcept {
@@ -46,9 +42,23 @@ void OstrelVoice::fadeOut(IOChannel<float>& out) noexcept {
 }
 
 bool OstrelVoice::render(const IOPin* /*input*/, IOPin& output) noexcept {
+    if (!beginBlock(output, nullptr))
+        return getState() != kFree;
+    return endBlock(output, nullptr);
+}
+
+bool OstrelVoice::renderToFilters(IOPin& output, Ostrel4PoleFilterGroup& filters) noexcept {
+    return beginBlock(output, &filters);
+}
+
+bool OstrelVoice::finishRender(IOPin& output, const Ostrel4PoleFilterGroup& filters) noexcept {
+    return endBlock(output, &filters);
+}
+
+bool OstrelVoice::beginBlock(IOPin& output, Ostrel4PoleFilterGroup* filters) noexcept {
     IOChannel<float>* out = output.getChannel(0);
     if (out == nullptr)
-        return getState() != kFree;
+        return false;
     if (getState() == kFree) {
         out->setValidFrames(0);
         return false;
@@ -65,6 +75,10 @@ bool OstrelVoice::render(const IOPin* /*input*/, IOPin& output) noexcept {
     const bool envelopeBypass = envelopeBypass_.getBool();
     const bool filterBypass = filterBypass_.getBool();
     const bool grungeBypass = grungeBypass_.getBool();
+    // The filter's runs go to the group when it has room for the whole block; the DAC ladder follows them.
+    const bool queued =
+        filters != nullptr && !filterBypass && filters->hasRoom(frames, (frames + kSubBlock - 1) / kSubBlock);
+    laddersQueued_ = queued && !envelopeBypass && ladder_ != nullptr;
 
     out->setValidFrames(0);
     // A note that starts later than this block leaves the whole block silent, and nothing past it.
@@ -75,14 +89,37 @@ bool OstrelVoice::render(const IOPin* /*input*/, IOPin& output) noexcept {
         const std::int32_t n = std::min(frames - pos, kSubBlock);
         if (!vcaEnvelope_.isActive())
             continue;
-        runChain(pos, n, envelopeBypass, filterBypass, grungeBypass);
-        const std::int32_t valid = subBlock_.getValidFrames();
+        runFront(n, filterBypass, grungeBypass);
+        IOChannel<float>& view = subBlock_;
+        const bool run = queued && filters->queue(filter_, out->getData() + pos, view.getValidFrames(), pos);
+        if (!run) {
+            if (!filterBypass)
+                filter_.processAt(view, view, pos);
+            if (!envelopeBypass && ladder_ != nullptr)
+                ladder_->processInPlace(view);
+        }
+        const std::int32_t valid = view.getValidFrames();
         if (valid > 0) {
-            std::memcpy(out->getData() + pos, subBlock_.getData(),
+            std::memcpy(out->getData() + pos, view.getData(),
                         static_cast<std::size_t>(valid) * sizeof(float));
             out->setValidFrames(out->getValidFrames() + valid);
         }
     }
+    return true;
+}
+
+bool OstrelVoice::endBlock(IOPin& output, const Ostrel4PoleFilterGroup* filters) noexcept {
+    IOChannel<float>* out = output.getChannel(0);
+    if (out == nullptr)
+        return getState() != kFree;
+    if (filters != nullptr && laddersQueued_)
+        for (const Ostrel4PoleFilterGroup::Run& run : filters->runsOf(filter_)) {
+            runView_.wrap(run.data, run.frames);
+            ladder_->processInPlace(runView_);
+        }
+    laddersQueued_ = false;
+    const std::int32_t frames =
+        modulation_ != nullptr ? std::min(out->getSize(), modulation_->getCapacity()) : out->getSize();
     startOffset_ = std::max(startOffset_ - frames, std::int32_t{0});
     out->setGain(velocity_);
     dcBlocker_.processInPlace(*out);
