@@ -9,7 +9,7 @@ namespace trov {
 
 Radio::Radio(const Module* owner) : owner_(owner) {}
 
-Radio::Radio(const Radio& other) : owner_(other.owner_) {
+Radio::Radio(const Radio& other) : owner_(other.owner_.load(std::memory_order_acquire)) {
     std::vector<Radio*> listeners;
     {
         std::lock_guard guard(other.lock_);
@@ -30,6 +30,10 @@ Radio::~Radio() {
             listener->tuneOutOf(this);
         }
     }
+    tuneOutOfAll();
+}
+
+void Radio::tuneOutOfAll() {
     std::vector<Radio*> sources;
     {
         std::lock_guard guard(sourcesMutex_);
@@ -69,7 +73,7 @@ Resources* Radio::getResources() const {
 }
 
 void Radio::setOwner(const Module* owner) {
-    if (owner == owner_)
+    if (owner == owner_.load(std::memory_order_acquire))
         return;
     const StationEnvironment* environment = getStationEnvironment();
     auto moduleScoped = [&](Settings* settings, const std::string& name) -> Radio* {
@@ -83,7 +87,7 @@ void Radio::setOwner(const Module* owner) {
         for (const std::string& name : names)
             if (Radio* parameter = moduleScoped(old, name))
                 tuneOutOf(parameter);
-    owner_ = owner;
+    owner_.store(owner, std::memory_order_release);
     if (Settings* now = getSettings())
         for (const std::string& name : names)
             if (Radio* parameter = moduleScoped(now, name))

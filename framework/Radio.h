@@ -4,6 +4,7 @@
 #include "framework/Error.h"
 #include "framework/Message.h"
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <set>
@@ -37,7 +38,7 @@ public:
     virtual void exit() {}
     virtual Plugin* getPlugin() const;
     virtual EditorInterface* getEditor() const;
-    virtual const Module* getOwner() const { return owner_; }
+    virtual const Module* getOwner() const { return owner_.load(std::memory_order_acquire); }
     virtual void setOwner(const Module* owner);
     virtual void tuneIn(const std::string& name);
     virtual void tuneInTo(Radio* station);
@@ -49,6 +50,10 @@ public:
     Error addListener(Radio* listener);
     Error removeListener(Radio* listener);
     Error tuneOutOf(Radio* station);
+    // Tunes out of every station this one listens to, as its destruction does. A broadcast of one of them
+    // in flight on another thread has ended when it returns (leaving waits for the sender's lock), so an
+    // owner about to destroy the station can silence it first, before any part of it is gone.
+    void tuneOutOfAll();
     Error tuneOut(const std::string& name) const;
     bool hasListener(Radio* station);
     std::size_t getListenerCount();
@@ -70,7 +75,9 @@ private:
     void forgetSource(Radio* source);
     std::vector<Entry>::iterator findEntry(Radio* station);
 
-    const Module* owner_;
+    // Changed on the user-interface thread (an editor following its layer) while broadcasts on other
+    // threads ask for it.
+    std::atomic<const Module*> owner_;
     mutable CriticalSection lock_;
     std::vector<Entry> listeners_; // sorted by address
     std::uint64_t nextSerial_ = 1;

@@ -35,6 +35,12 @@ namespace trov {
 
 namespace {
 
+void silence(Control& control) {
+    control.tuneOutOfAll();
+    for (Control* child : control.getChildren())
+        silence(*child);
+}
+
 constexpr const char* kConstructorWhere =
     "trov::Editor::Editor(trov::Plugin*, const trov::Module*, std::unique_ptr<trov::InfoLine>)";
 
@@ -246,6 +252,12 @@ void Editor::deleteControls() {
     for (auto it = controls_.rbegin(); it != controls_.rend(); ++it)
         if ((*it)->getParent() == nullptr && *it != frame_)
             roots.push_back(*it);
+    // Parameters and timers reach controls from other threads: every control of every tree stops listening
+    // before any is destroyed, so none is called while its derived parts are already gone.
+    for (Control* root : roots)
+        silence(*root);
+    if (frame_ != nullptr)
+        silence(*frame_);
     controls_.clear();
     hover_ = pressed_ = focused_ = focusRequest_ = nullptr;
     help_ = nullptr;

@@ -1,10 +1,10 @@
 #!/bin/sh
 # Installs what is needed, builds optimised (GCC, warnings as errors), installs the module with its data
 # folder and demo bank and the host program under build/release/install (lib/corvale.so, share/corvale,
-# bin/corvale-host), writes the registry store that names that data folder, an empty user store and a log
-# folder, and renders a standard MIDI file through the module into a WAV file. When the data folder holds
-# the editor's specification (controls.xml, skins in images/), the store names it too and the module then
-# paints its editor into a PNG file beside the WAV file (OUT.png).
+# bin/corvale-host), writes the registry store that names that data folder and its files (the editor's
+# specification controls.xml and its skins in images/ among them), an empty user store and a log folder,
+# renders a standard MIDI file through the module into a WAV file, and has the module paint its editor into
+# a PNG file beside it (OUT.png).
 #   tools/run.sh                          the demo tune with the demo bank into build/release/demo.wav
 #   tools/run.sh OUT.wav                  the demo tune into OUT.wav
 #   tools/run.sh IN.mid [OUT.wav [FILE]]  IN.mid into OUT.wav (default: IN with .wav), with FILE (a bank,
@@ -51,22 +51,17 @@ rm -rf "$install"
 cmake --install "$build" --prefix "$install" >/dev/null
 module="$install/lib/corvale.so"
 host="$install/bin/corvale-host"
-for file in "$module" "$host" "$data/resources.xml" "$data/settings.xml" "$load"; do
+for file in "$module" "$host" "$data/resources.xml" "$data/settings.xml" "$data/controls.xml" "$load"; do
     if [ ! -f "$file" ]; then
         echo "run.sh: the installation lacks $file" >&2
         exit 1
     fi
 done
 mkdir -p "$install/state"
-editor_keys=""
-view=""
-if [ -f "$data/controls.xml" ]; then
-    editor_keys="ControlsXmlFile=controls.xml ImagesDir=images"
-    view="${output%.*}.png"
-fi
-# shellcheck disable=SC2086
+view="${output%.*}.png"
 "$install/bin/corvale-install-keys" "$install/machine.reg" "$module_key" \
-    InstallPath="$data" ResourcesXmlFile=resources.xml SettingsXmlFile=settings.xml $editor_keys
+    InstallPath="$data" ResourcesXmlFile=resources.xml SettingsXmlFile=settings.xml \
+    ControlsXmlFile=controls.xml ImagesDir=images
 if [ -z "$song" ]; then
     song="$install/demo.mid"
     "$build/hostapp/corvale-demo-midi" "$song"
@@ -75,9 +70,5 @@ fi
 TROV_MACHINE_REGISTRY="$root/$install/machine.reg" \
 TROV_USER_REGISTRY="$root/$install/user.reg" \
 XDG_STATE_HOME="$root/$install/state" \
-    "$host" render --load "$load" ${view:+--view "$view"} "$module" "$song" "$output"
-if [ -n "$view" ]; then
-    echo "run.sh: the editor is painted in $view"
-else
-    echo "run.sh: the installation has no editor specification ($data/controls.xml): no picture of the editor"
-fi
+    "$host" render --load "$load" --view "$view" "$module" "$song" "$output"
+echo "run.sh: the editor is painted in $view"

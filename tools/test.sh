@@ -1,6 +1,7 @@
 #!/bin/sh
 # Installs what is needed, checks formatting and the layer order of includes, then configures
-# (tools/configure.sh: warnings are errors), builds and runs every test. CI's build then runs clang-tidy
+# (tools/configure.sh: warnings are errors), builds and runs every test. CI's build then runs the README's
+# run (tools/run.sh) and checks the editor's picture it paints (tools/check-run.sh), runs clang-tidy
 # over every source (tools/tidy.sh) and fuzzes every parser within one budget of seconds that the targets
 # share (tools/fuzz.sh --all). Each step ends with a line giving its wall time and the CPU time of the
 # processes it ran.
@@ -84,6 +85,12 @@ tests() {
         ctest --test-dir "build/$mode" --output-on-failure -j "$jobs"
 }
 step tests tests
+
+# The README's run in CI's build: the optimised build renders the demo tune through the installed module,
+# which paints its editor; the picture must be a PNG of the front panel (tools/check-run.sh).
+if [ "$mode" = asan ]; then
+    step "the README's run" tools/check-run.sh
+fi
 
 # clang-tidy over every source: it costs more than the build, and CI has the time for it.
 if [ "$mode" = asan ] && [ "${TROV_TIDY:-1}" = 1 ]; then

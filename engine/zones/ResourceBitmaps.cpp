@@ -59,15 +59,24 @@ BitmapInterface* Resources::getBitmap(const std::string& name) {
 
     const Rect bounds = bitmap->getBounds();
     Rect frame = bounds;
+    bool horizontal = false;
+    entry->getBool("horizontal", &horizontal);
     int frames = 0;
     // Zero or fewer frames mean the whole image.
     if (entry->getInteger("frames", &frames) && frames > 0) {
-        bool horizontal = false;
-        entry->getBool("horizontal", &horizontal);
         if (horizontal)
             frame.setWidth(bounds.getWidth() / frames);
         else
             frame.setHeight(bounds.getHeight() / frames);
+    }
+    // "crossframes" divides the other side, for sheets with frames both down and across (key shapes by
+    // state, icons by kind and state); "frames" and "horizontal" keep their meaning.
+    int across = 0;
+    if (entry->getInteger("crossframes", &across) && across > 0) {
+        if (horizontal)
+            frame.setHeight(bounds.getHeight() / across);
+        else
+            frame.setWidth(bounds.getWidth() / across);
     }
     Rect source(Point(0, 0), Point(bounds.getWidth(), bounds.getHeight()));
     entry->getInteger("left", &source.left);

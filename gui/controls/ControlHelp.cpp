@@ -25,6 +25,7 @@ constexpr int kRefreshFull = 2;
 constexpr int kHide = 4;
 constexpr int kDelay = 8;
 constexpr int kStopShowing = 16;
+constexpr int kListen = 32;
 
 // A control asks for its help to be shown again.
 constexpr std::int32_t kRefreshHelp = 10;
@@ -62,9 +63,12 @@ void ControlHelp::startHide() {
     hideTimer_->restart();
 }
 
+// The editor disarms its help before it deletes its controls: the shown control may go before the help
+// does, so the help lets go of it here rather than tune out of it from its own destructor.
 void ControlHelp::disarm() {
     armed_.store(false, std::memory_order_release);
     showTimer_->stop(false);
+    setShownControl(nullptr);
 }
 
 Control* ControlHelp::getShownControl() const {
@@ -72,19 +76,40 @@ Control* ControlHelp::getShownControl() const {
     return shown_;
 }
 
-// The subscriptions change outside the lock: tuning in makes the parameter report to the help at once,
-// under the parameter's own lock.
 void ControlHelp::setShownControl(Control* control) {
-    Radio* old = nullptr;
-    Radio* next = nullptr;
+    {
+        std::lock_guard guard(lock_);
+        shown_ = control;
+    }
+    listenToShown();
+}
+
+// From the editor's pointer notices, inside its broadcast: the help listens to the control's parameter at
+// the editor's tick, so it never takes a parameter's lock under the editor's (a parameter's notification
+// may reach the editor's station in turn).
+void ControlHelp::showLater(Control* control) {
     {
         std::lock_guard guard(lock_);
         if (control == shown_)
             return;
-        old = shownParameter_;
         shown_ = control;
-        Radio* parameter = control != nullptr ? control->getParameter() : nullptr;
-        shownParameter_ = next = parameter != nullptr ? parameter : control;
+    }
+    defer(kListen);
+}
+
+// The subscriptions change outside the lock: tuning in makes the parameter report to the help at once,
+// under the parameter's own lock.
+void ControlHelp::listenToShown() {
+    Radio* old = nullptr;
+    Radio* next = nullptr;
+    {
+        std::lock_guard guard(lock_);
+        Radio* parameter = shown_ != nullptr ? shown_->getParameter() : nullptr;
+        next = parameter != nullptr ? parameter : shown_;
+        if (next == shownParameter_)
+            return;
+        old = shownParameter_;
+        shownParameter_ = next;
     }
     if (old != nullptr)
         tuneOutOf(old);
@@ -110,6 +135,8 @@ void ControlHelp::defer(int work) {
 
 void ControlHelp::applyDeferredControlWork() {
     const int work = pending_.exchange(0, std::memory_order_acq_rel);
+    if ((work & kListen) != 0)
+        listenToShown();
     if ((work & kDelay) != 0)
         delayChanged(pendingDelay_.load(std::memory_order_acquire));
     if ((work & kStopShowing) != 0)
@@ -199,14 +226,14 @@ bool ControlHelp::receive(const Message& message) {
         switch (message.code) {
         case Code::kShowHelp:
             if (known && control->testFlags(kEditable) != 0) {
-                setShownControl(control);
+                showLater(control);
                 showTimer_->restart();
             }
             return ControlText::receive(message);
         case Code::kHideHelp:
             if (known && control == getShownControl()) {
                 showTimer_->stop(false);
-                setShownControl(nullptr);
+                showLater(nullptr);
                 startHide();
             }
             return ControlText::receive(message);

@@ -21,7 +21,8 @@ class Timer;
 // user-interface thread; the delay's ticks (timer thread) and parameter changes (any thread) off it only
 // record what to do, which the editor's next tick applies. The shown control and its parameter are guarded
 // by a lock of its own, which is never held while the help tunes in or out (a parameter's notification
-// holds the parameter's lock and then asks for the help's).
+// holds the parameter's lock and then asks for the help's); a control the pointer rests on is listened to
+// at the editor's tick, not inside the editor's broadcast of the notice.
 class ControlHelp : public ControlText, public HelpLine {
 public:
     static constexpr std::int32_t kShowTimerId = makeTimerId("CHds");
@@ -39,7 +40,8 @@ public:
     void startHide() override;
     void disarm() override;
 
-    // The control whose help is shown or pending; listens to its parameter (or to it, without one).
+    // The control whose help is shown or pending; listens to its parameter (or to it, without one) at
+    // once. User-interface thread, outside the editor's broadcasts.
     void setShownControl(Control* control);
     Control* getShownControl() const;
     bool isArmed() const { return armed_.load(std::memory_order_acquire); }
@@ -55,8 +57,12 @@ private:
     void refresh(bool full);
     void place(const std::string& text);
     void delayChanged(int ms);
-    // Work recorded off the user-interface thread.
+    // Work recorded off the user-interface thread, or inside the editor's broadcast.
     void defer(int work);
+    // The shown control from a pointer notice: listened to at the editor's next tick.
+    void showLater(Control* control);
+    // Listens to the shown control's parameter (or to the control) instead of the last one listened to.
+    void listenToShown();
 
     mutable std::mutex lock_; // guards shown_ and shownParameter_
     Control* shown_ = nullptr;

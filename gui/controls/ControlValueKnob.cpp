@@ -35,8 +35,10 @@ bool ControlValueKnob::fromDictionary(const Dictionary& spec) {
     return true;
 }
 
+// The handle is read for window messages only: parameter changes reach the knob on other threads while
+// the user-interface thread reads its specification or destroys it.
 bool ControlValueKnob::receive(const Message& message) {
-    if (handle_ != nullptr && message.kind == kKindWindow && message.code == 3012) {
+    if (message.kind == kKindWindow && message.code == 3012 && handle_ != nullptr) {
         Rect part = handle_->getSourceRect();
         if (const Bitmap* background = getBackgroundBitmap())
             part.offset(background->getSourceRect().getTopLeft());

@@ -209,6 +209,46 @@ TEST_F(ResourcesTest, BitmapsOfTheDescriptionLoadOnceWithTheirFramesAndRectangle
     resources().releaseBitmap(again);
 }
 
+TEST_F(ResourcesTest, CrossFramesDivideTheOtherSideOfASheetLeavingFramesAsTheyWere) {
+    FakeEditorServices editor;
+    struct Case {
+        const char* name;
+        int width, height;
+        int frames;      // 0: no "frames" entry
+        bool horizontal; // "horizontal" true when set
+        int across;      // "crossframes"
+        Rect frame;      // frame 0: each side over its count
+    };
+    const Case cases[] = {
+        {"keys", 400, 120, 4, false, 8, Rect(0, 0, 400 / 8, 120 / 4)},
+        {"icons", 60, 20, 6, true, 2, Rect(0, 0, 60 / 6, 20 / 2)},
+        {"across", 100, 40, 0, false, 5, Rect(0, 0, 100 / 5, 40)},
+        {"acrossWide", 100, 40, 0, true, 4, Rect(0, 0, 100, 40 / 4)},
+        {"none", 90, 30, 3, false, 0, Rect(0, 0, 90, 30 / 3)},
+        {"negative", 90, 30, 3, true, -2, Rect(0, 0, 90 / 3, 30)},
+    };
+    const Dictionary::View bitmaps = description_.addDictionary("bitmaps");
+    for (const Case& c : cases) {
+        editor.sizes[std::string(c.name) + ".png"] = {c.width, c.height};
+        const Dictionary::View entry = bitmaps->addDictionary(c.name);
+        entry->setString("filename", std::string(c.name) + ".png");
+        if (c.frames > 0)
+            entry->setInteger("frames", c.frames);
+        if (c.horizontal)
+            entry->setBool("horizontal", true);
+        entry->setInteger("crossframes", c.across);
+    }
+    ASSERT_FALSE(loadDescription().failed());
+    for (const Case& c : cases) {
+        BitmapInterface* bitmap = resources().getBitmap(c.name);
+        ASSERT_NE(bitmap, nullptr) << c.name;
+        const FakeEditorServices::State& state = editor.states[std::string(c.name) + ".png"];
+        EXPECT_EQ(state.frame, c.frame) << c.name;
+        EXPECT_EQ(state.source, Rect(0, 0, c.width, c.height)) << c.name;
+        resources().releaseBitmap(bitmap);
+    }
+}
+
 TEST_F(ResourcesTest, DescriptionSamplesLoadInOrderSkippingOneThatDoesNotAndResidentOnesSurvivePurging) {
     world_.writeWav("Samples/noise.wav", 3000);
     const std::string absolute = world_.writeWav("elsewhere/abs.wav", 2000);

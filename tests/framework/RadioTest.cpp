@@ -9,6 +9,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <thread>
 #include <vector>
 
 using namespace trov;
@@ -156,6 +157,43 @@ TEST(Radio, AListenerMayTuneItselfOutFromItsOwnReceive) {
     station.broadcast(note(2));
     EXPECT_EQ(self.codes, std::vector<int>{1});
     EXPECT_EQ(other.codes, (std::vector<int>{1, 2}));
+}
+
+// What an owner does before destroying a station that others broadcast to from other threads: once it
+// returns no broadcast reaches the station, and one in flight on another thread has ended.
+TEST(Radio, TuningOutOfAllLeavesEveryStationListenedToAfterABroadcastInFlightHasEnded) {
+    Recorder first, second;
+    Counter listener;
+    listener.tuneInTo(&first);
+    listener.tuneInTo(&second);
+    std::atomic<bool> inside{false};
+    std::atomic<bool> release{false};
+    Recorder slow;
+    slow.onReceive = [&](const Message&) {
+        inside = true;
+        while (!release)
+            std::this_thread::yield();
+    };
+    first.addListener(&slow);
+    std::thread sender([&] { first.broadcast(note(5)); });
+    while (!inside)
+        std::this_thread::yield();
+    std::atomic<bool> left{false};
+    std::thread leaving([&] {
+        listener.tuneOutOfAll();
+        left = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_FALSE(left) << "leaving waits for the broadcast in flight";
+    release = true;
+    sender.join();
+    leaving.join();
+    first.broadcast(note(6));
+    second.broadcast(note(7));
+    EXPECT_FALSE(first.hasListener(&listener));
+    EXPECT_FALSE(second.hasListener(&listener));
+    EXPECT_EQ(listener.lastCode, 5);
+    first.removeListener(&slow);
 }
 
 TEST(Radio, DestroyingAStationForcesItsListenersOutAndLogsEach) {

@@ -48,15 +48,13 @@ public:
             return;
         }
         path_ = pattern;
-        std::vector<std::pair<std::string, std::string>> keys = {{"InstallPath", CORVALE_DATA_DIR},
-                                                                 {"ResourcesXmlFile", "resources.xml"},
-                                                                 {"SettingsXmlFile", "settings.xml"}};
-        // The installation's editor, when the data folder has its specification.
-        if (std::filesystem::exists(std::string(CORVALE_DATA_DIR) + "/controls.xml")) {
-            keys.emplace_back("ControlsXmlFile", "controls.xml");
-            keys.emplace_back("ImagesDir", "images");
-        }
-        hostapp::writeRegistryStore(path_ + "/machine.reg", "Software/Vennikt/Corvale", keys, error_);
+        hostapp::writeRegistryStore(path_ + "/machine.reg", "Software/Vennikt/Corvale",
+                                    {{"InstallPath", CORVALE_DATA_DIR},
+                                     {"ResourcesXmlFile", "resources.xml"},
+                                     {"SettingsXmlFile", "settings.xml"},
+                                     {"ControlsXmlFile", "controls.xml"},
+                                     {"ImagesDir", "images"}},
+                                    error_);
     }
     CorvaleScratch(const CorvaleScratch&) = delete;
     CorvaleScratch& operator=(const CorvaleScratch&) = delete;

@@ -215,6 +215,40 @@ TEST_F(HelpLineControl, TheTooltipDelaySetsTheWaitAndZeroTurnsTheHelpOff) {
     EXPECT_FALSE(help()->isVisible());
 }
 
+// The pointer's notice reaches the help inside the editor's broadcast, under the editor's lock: the help
+// takes the parameter's lock only at the editor's tick, since a parameter's notification may ask for the
+// editor's station in turn.
+TEST_F(HelpLineControl, TheHelpListensToTheRestingControlsParameterAtTheEditorsTick) {
+    tick(20);
+    move(20, 50);
+    ASSERT_EQ(help()->getShownControl(), control<Control>("tall"));
+    EXPECT_FALSE(parameter("Level")->hasListener(help()));
+    tick();
+    EXPECT_TRUE(parameter("Level")->hasListener(help()));
+    move(250, 150);
+    tick();
+    EXPECT_FALSE(parameter("Level")->hasListener(help()));
+}
+
+// The editor deletes its tree in list order, so a control the help shows may go before the help: the help
+// lets go of it when the editor disarms it first, and nothing of the deleted control is touched after.
+TEST_F(HelpLineControl, DisarmingLetsGoOfTheShownControlBeforeTheEditorDeletesItsControls) {
+    build(specification({node("Panel")
+                             .id("special::background")
+                             .at(0, 0, 300, 200)
+                             .child(node("Panel").id("free").string("tooltip", "A panel").at(20, 20, 60, 60))
+                             .child(node("Help").id("special::help").at(0, 0, 10, 10))}));
+    open();
+    tick();
+    rest(50, 50);
+    ASSERT_EQ(help()->getShownControl(), control<Control>("free"));
+    help()->disarm();
+    EXPECT_EQ(help()->getShownControl(), nullptr);
+    EXPECT_FALSE(help()->isArmed());
+    close();
+    editor.reset();
+}
+
 TEST_F(HelpLineControl, TheValueShownFollowsTheParameterWhileTheHelpIsUp) {
     rest(20, 50);
     parameter("Level")->setNormalized(0.8f, Sender::kHost);

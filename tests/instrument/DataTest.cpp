@@ -356,6 +356,13 @@ TEST_F(ResourceDataTest, RegisteringAFolderTellsTheInstrumentWhereItsFilesAre) {
     EXPECT_TRUE(fresh.getString("SettingsXmlFile", settings));
     EXPECT_TRUE(File(Folder(install) + File(resources)).exists());
     EXPECT_TRUE(File(Folder(install) + File(settings)).exists());
+    // The editor's specification and the folder of its skins.
+    std::string controls;
+    std::string images;
+    EXPECT_TRUE(fresh.getString("ControlsXmlFile", controls));
+    EXPECT_TRUE(fresh.getString("ImagesDir", images));
+    EXPECT_TRUE(File(Folder(install) + File(controls)).exists());
+    EXPECT_TRUE((Folder(install) + Folder(images)).exists());
 }
 
 TEST_F(ResourceDataTest, AnInstallationWithTheEditorsSpecificationIsRegisteredWithItAndItsSkins) {

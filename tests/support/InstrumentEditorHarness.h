@@ -41,10 +41,12 @@ namespace trov::test {
 class InstrumentEditorHarness : public EditorDriver {
 protected:
     InstrumentEditorHarness() : install_(world.base.files / "install"), skins_(install_ + "/Images") {
-        // The data folder's files, but the resource description, which gains the skins.
+        // The data folder's files, but the resource description, which gains the skins, and the editor's
+        // specification and skins, which the test writes (never through a link into the data folder).
         std::filesystem::create_directories(install_);
         for (const auto& entry : std::filesystem::directory_iterator(world.base.data()))
-            if (entry.path().filename() != "resources.xml")
+            if (const auto name = entry.path().filename();
+                name != "resources.xml" && name != "controls.xml" && name != "images")
                 std::filesystem::create_symlink(entry.path(),
                                                 install_ + "/" + entry.path().filename().string());
         world.base.machine.setString("InstallPath", install_);
@@ -80,9 +82,16 @@ protected:
         editor.reset();
         std::ofstream(install_ + "/controls.xml") << controls;
         if (plugin == nullptr) {
-            // The skins join the instrument's own description, in its layout.
+            // The skins join the instrument's own description, in its layout: ahead of the installed skins
+            // in its "bitmaps", so that a test's skin of an installed name is the one found.
             std::string description = test::readFile(world.base.data() + "/resources.xml");
-            description.insert(description.rfind("</dict>"), skins_.typedBitmaps());
+            const std::string opening = "<dict name=\"bitmaps\">";
+            const std::string bitmaps = skins_.typedBitmaps();
+            if (const std::size_t at = description.find(opening); at != std::string::npos)
+                description.insert(at + opening.size(),
+                                   bitmaps.substr(opening.size(), bitmaps.size() - opening.size() - 7));
+            else
+                description.insert(description.rfind("</dict>"), bitmaps);
             std::ofstream(install_ + "/resources.xml") << description;
             world.base.resources->load(File(install_ + "/resources.xml"));
             plugin = world.makeCorvale();

@@ -102,6 +102,8 @@ public:
         machine.setString("InstallPath", data);
         machine.setString("SettingsXmlFile", "settings.xml");
         machine.setString("ResourcesXmlFile", "resources.xml");
+        machine.setString("ControlsXmlFile", "controls.xml");
+        machine.setString("ImagesDir", "images");
         setProcessPreferences(&machine, &user);
         installPluginEnvironment();
         setPluginInfo(&info);

@@ -20,6 +20,7 @@
 #include "plugin/Parameter.h"
 #include "plugin/PluginInfo.h"
 #include "plugin/Settings.h"
+#include "tools/common/InstallKeys.h"
 #include "tools/common/MonoWav.h"
 
 #include <algorithm>
@@ -120,12 +121,7 @@ bool layOut(const std::filesystem::path& work, const std::filesystem::path& data
     if (!key)
         return false;
     const std::string install = std::filesystem::absolute(data).lexically_normal().string();
-    const std::pair<const char*, std::string> values[] = {
-        {"InstallPath", install}, {"ResourcesXmlFile", "resources.xml"}, {"SettingsXmlFile", "settings.xml"}};
-    for (const auto& [name, text] : values)
-        if (!key->setValue(name, trov::platform::RegistryType::String, text.c_str(), text.size() + 1))
-            return false;
-    return true;
+    return trov::tools::storeInstall(*key, install);
 }
 
 // A layer plays the sample over the keys given, in one zone.

@@ -1,12 +1,14 @@
 // Writes the instrument's resident samples and the resource description that names them: the note-on and
 // note-off clicks, the crosstalk noise, and the transfer curves of the microphone and line inputs, each
 // clean (near identity) and driven (soft clip). Everything random comes from one seeded generator, so a
-// seed always gives the same bytes. With --register it also records an installed data folder in the
-// machine registry stand-in, where the instrument looks for its description and specification.
+// seed always gives the same bytes. The skins' "bitmaps" dictionary (written by make-skins) joins the
+// description when given. With --register it also records an installed data folder in the machine
+// registry stand-in, where the instrument looks for its description and specifications.
 //
-//   make-resources [--seed N] --out FOLDER
+//   make-resources [--seed N] [--bitmaps FILE] --out FOLDER
 //   make-resources --register FOLDER
 #include "platform/Registry.h"
+#include "tools/common/InstallKeys.h"
 #include "tools/common/MonoWav.h"
 
 #include <cmath>
@@ -15,6 +17,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -94,7 +97,7 @@ struct Resource {
     std::vector<float> data;
 };
 
-int make(std::uint32_t seed, const std::filesystem::path& folder) {
+int make(std::uint32_t seed, const std::filesystem::path& folder, const std::string& bitmaps) {
     Random random(seed);
     const double ripple = 1.0 / 32768.0;
     std::vector<Resource> resources;
@@ -128,7 +131,17 @@ int make(std::uint32_t seed, const std::filesystem::path& folder) {
             "\"/><integer name=\"SampleRootNote\" value=\"" + std::to_string(kRootNote) +
             "\"/><bool name=\"resident\" value=\"true\"/><bool name=\"export\" value=\"false\"/></dict>\n";
     }
-    description += "</array>\n</dict>\n";
+    description += "</array>\n";
+    if (!bitmaps.empty()) {
+        std::ifstream in(bitmaps);
+        const std::string skins((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (!in.is_open() || skins.empty()) {
+            std::fprintf(stderr, "make-resources: cannot read %s\n", bitmaps.c_str());
+            return 1;
+        }
+        description += skins;
+    }
+    description += "</dict>\n";
     std::ofstream out(folder / "resources.xml", std::ios::trunc);
     out << description;
     if (!out) {
@@ -146,18 +159,10 @@ int registerFolder(const std::filesystem::path& folder) {
         return 1;
     }
     const std::string install = std::filesystem::absolute(folder).lexically_normal().string();
-    std::vector<std::pair<const char*, std::string>> values = {
-        {"InstallPath", install}, {"ResourcesXmlFile", "resources.xml"}, {"SettingsXmlFile", "settings.xml"}};
-    // An installation with the editor's specification names it and its skins' folder.
-    if (std::filesystem::exists(folder / "controls.xml")) {
-        values.emplace_back("ControlsXmlFile", "controls.xml");
-        values.emplace_back("ImagesDir", "images");
+    if (!trov::tools::storeInstall(*key, install)) {
+        std::fprintf(stderr, "make-resources: cannot store the installation's values\n");
+        return 1;
     }
-    for (const auto& [name, text] : values)
-        if (!key->setValue(name, trov::platform::RegistryType::String, text.c_str(), text.size() + 1)) {
-            std::fprintf(stderr, "make-resources: cannot store %s\n", name);
-            return 1;
-        }
     return 0;
 }
 
@@ -167,6 +172,7 @@ int main(int argc, char** argv) {
     std::uint32_t seed = 1;
     std::string out;
     std::string install;
+    std::string bitmaps;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string option = argv[i];
         if (option == "--seed")
@@ -175,12 +181,15 @@ int main(int argc, char** argv) {
             out = argv[i + 1];
         else if (option == "--register")
             install = argv[i + 1];
+        else if (option == "--bitmaps")
+            bitmaps = argv[i + 1];
     }
     if (!install.empty())
         return registerFolder(install);
     if (out.empty()) {
-        std::fprintf(stderr, "usage: make-resources [--seed N] --out FOLDER | --register FOLDER\n");
+        std::fprintf(stderr,
+                     "usage: make-resources [--seed N] [--bitmaps FILE] --out FOLDER | --register FOLDER\n");
         return 2;
     }
-    return make(seed, out);
+    return make(seed, out, bitmaps);
 }
