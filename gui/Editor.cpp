@@ -85,10 +85,17 @@ Editor::Editor(Plugin* plugin, const Module* module, std::unique_ptr<InfoLine> i
         deleteControls();
         throw;
     }
+    mayListen_ = true;
+    logLine(2, "editor constructed");
+}
+
+void Editor::startListening() {
+    if (!mayListen_ || listening_)
+        return;
+    listening_ = true;
     tuneInTo(plugin_);
     tuneIn("CurrentModule");
     tuneInToParameters();
-    logLine(2, "editor constructed");
 }
 
 void Editor::loadSpecification() {
@@ -349,6 +356,7 @@ void Editor::setBounds(const Rect& r) {
 
 bool Editor::open(platform::WindowHandle parent, const Rect& area) {
     close();
+    startListening();
     if (!area.isEmpty())
         setBounds(area);
     if (frame_ != nullptr)

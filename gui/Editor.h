@@ -60,6 +60,11 @@ public:
     Editor& operator=(const Editor&) = delete;
     ~Editor() override;
 
+    // Tunes in to the plug-in, "CurrentModule" and the modules' parameters, once. Whoever makes an editor
+    // calls it when the editor is whole (the product's `createEditor`), and `open` does if nobody did: a
+    // broadcast on another thread must not reach a derived editor while its construction still runs.
+    void startListening();
+
     // Builds the controls of the node's "controls" under parent (null: roots): repeat groups once per
     // instance, moved by offset times instance and bound to that instance of their parameters. Throws
     // GeneralError when the specification asks for more than kMaxBuiltNodes nodes.
@@ -214,6 +219,8 @@ private:
     std::recursive_mutex redrawMutex_; // held for a whole redraw
     int currentModule_ = 0;
     bool showCpuMeters_ = false;
+    bool mayListen_ = false; // an editor the user asked not to have never listens
+    bool listening_ = false;
     ControlDebugInfo* debugInfo_ = nullptr; // the frame when there is one
     Point lastMouse_;
     Point lastDrag_;

@@ -32,6 +32,7 @@ public:
             logLine(2, "the editor specification gives no editor");
             return nullptr;
         }
+        editor->startListening();
         return editor.release();
     }
     ControlManager* createControlManager(EditorInterface* editor) override {

@@ -34,8 +34,9 @@ OstrelEditor::OstrelEditor(Plugin* plugin, const Module* module, std::unique_ptr
 OstrelEditor::~OstrelEditor() {
     if (Corvale* corvale = instrument())
         corvale->detachEditorLink(this);
-    for (const char* name : kFollowed)
-        tuneOut(name);
+    // Silenced before any part of it goes: a broadcast on another thread would otherwise call into an
+    // editor whose derived part is being destroyed.
+    tuneOutOfAll();
 }
 
 Corvale* OstrelEditor::instrument() const {

@@ -74,7 +74,9 @@ class EditorTestPluginInfo : public InstanceTestPluginInfo {
 public:
     Plugin* createPlugin(HostInterface* host, int tag) override { return new DropRecordingPlugin(host, tag); }
     EditorInterface* createEditor(Plugin* plugin, const Module* module) override {
-        return new Editor(plugin, module, std::make_unique<RecordingInfoLine>());
+        auto* editor = new Editor(plugin, module, std::make_unique<RecordingInfoLine>());
+        editor->startListening();
+        return editor;
     }
     ControlManager* createControlManager(EditorInterface* editor) override {
         return new TestControls(dynamic_cast<Editor*>(editor));
