@@ -67,12 +67,21 @@ const char* familyFor(const std::string& face) {
     return lowerCase(face) == "arial" ? "Liberation Sans" : kFallbackFamily;
 }
 
-// Fontconfig, set up once and taken down at exit (it keeps its configuration until told to let go).
+// Fontconfig, set up once and taken down with the platform's other lasting objects (it keeps its
+// configuration until told to let go). Not through atexit: a module that is unloaded must have let go by
+// then, and ThreadSanitizer's atexit runs the handler at the process's exit, into the unloaded module.
+struct Fontconfig {
+    Fontconfig() = default;
+    Fontconfig(const Fontconfig&) = delete;
+    Fontconfig& operator=(const Fontconfig&) = delete;
+    ~Fontconfig() { FcFini(); }
+};
+
 bool fontconfigReady() {
     static const bool ready = [] {
         if (FcInit() == FcFalse)
             return false;
-        std::atexit([] { FcFini(); });
+        keepToTheEnd(new Fontconfig);
         return true;
     }();
     return ready;
