@@ -570,6 +570,7 @@ XmlShape Walker::run() {
         p = skipWhite(p);
     }
     shape_.legacy = encoding_ != Encoding::kUtf8;
+    shape_.undeclared = encoding_ == Encoding::kUnknown;
     return shape_;
 }
 
@@ -697,14 +698,18 @@ std::string parseXml(TiXmlDocument& document, const std::string& text) {
     const bool eightBit = std::any_of(padded.begin(), padded.begin() + static_cast<std::ptrdiff_t>(length),
                                       [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
     const bool convert = shape.legacy && (eightBit || padded.find("&#") < length);
+    // A node's text carries no declaration, and ours is UTF-8: undeclared text that is valid UTF-8 is read
+    // as such. Converted once more it would grow with every save and load (a state chunk's names).
+    const bool asUtf8 = convert && shape.undeclared && isUtf8(padded, length);
     // Text read as UTF-8 that is no valid UTF-8 would have the parser take the byte after a stray lead byte
     // (a quote, a "&") into one character, and what is written from it would read back otherwise: its
     // stray bytes are taken as 8-bit characters.
     const bool repair = !shape.legacy && eightBit && !isUtf8(padded, length);
     TiXmlEncoding encoding = TIXML_ENCODING_UNKNOWN;
     if (convert || repair) {
-        padded =
-            convert ? legacyToUtf8(padded.substr(0, length)) : strayBytesToUtf8(padded.substr(0, length));
+        padded = asUtf8    ? padded.substr(0, length)
+                 : convert ? legacyToUtf8(padded.substr(0, length))
+                           : strayBytesToUtf8(padded.substr(0, length));
         if (padded.size() > kMaxTextBytes)
             return "document is too large";
         padded.append(kPadding, '\0');

@@ -31,6 +31,8 @@ struct XmlShape {
     // The parser would read the text as 8-bit characters: no byte-order mark, and no declaration or one
     // naming an encoding other than UTF-8.
     bool legacy = false;
+    // No byte-order mark and no declaration: what a document's node writes without its document.
+    bool undeclared = false;
 };
 
 // Walks the text exactly as the XML parser will read it, without recursion, and reports how deep and how

@@ -1,6 +1,7 @@
 #include "support/HostTestSupport.h"
 
 #include "host/RTASParameter.h"
+#include "instance/Preset.h"
 #include "plugin/Parameter.h"
 
 #include <gtest/gtest.h>
@@ -126,6 +127,25 @@ TEST_F(ChunkTest, ARoundTripRestoresTheProgramInASecondInstanceAndCountsOneChang
     }
     EXPECT_TRUE(equal);
     EXPECT_TRUE(services.boxes.empty());
+}
+
+// A host saves and restores a project many times: the state's text must come back as it went, names
+// with characters beyond ASCII included (they once doubled in size with every restore).
+TEST_F(ChunkTest, RepeatedRestoresKeepANameBeyondASCII) {
+    RTASProcess* process = makeProcess();
+    ASSERT_NE(process, nullptr);
+    ASSERT_NE(process->getPlugin()->getCurrentPreset(), nullptr);
+    const std::string name = "Caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8E\xB9";
+    process->getPlugin()->getCurrentPreset()->setName(name);
+    const std::vector<std::uint8_t> first = chunkOf(*process);
+    for (int round = 0; round < 4; ++round) {
+        const std::vector<std::uint8_t> chunk = chunkOf(*process);
+        ASSERT_EQ(
+            process->setChunk(hostsdk::kStateChunkId, chunk.data(), static_cast<std::int32_t>(chunk.size())),
+            hostsdk::kResultOk);
+        EXPECT_EQ(process->getPlugin()->getCurrentPreset()->getName(), name) << "round " << round;
+    }
+    EXPECT_EQ(chunkOf(*process), first);
 }
 
 TEST_F(ChunkTest, EveryRefusalLeavesProgramAndCounterAsTheyWere) {
