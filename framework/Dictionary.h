@@ -42,12 +42,14 @@ public:
     ~Dictionary() override;
 
     // Documents. A missing file leaves the dictionary as it was; unreadable or malformed XML leaves an
-    // empty document; both return false.
+    // empty document; both return false. Text is held as UTF-8: 8-bit text (declared so, or undeclared
+    // and no valid UTF-8) is converted on reading.
     bool load(const File& file);
     bool parse(const std::string& xml);
     // Writes the whole document, replacing the file only once the new text is complete.
     bool save(const File& file) const;
-    // Appends this node's XML text without indentation or line breaks.
+    // Appends this node's XML text without indentation or line breaks (no declaration; it parses back
+    // unchanged).
     bool toText(std::string& text) const;
     // The whole document's XML text as `save` writes it, declaration included.
     std::string toDocumentText() const;
