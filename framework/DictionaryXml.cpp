@@ -673,6 +673,68 @@ void declareUtf8(TiXmlDocument& document) {
         document.InsertBeforeChild(document.FirstChild(), TiXmlDeclaration("1.0", "UTF-8", ""));
 }
 
+// A declaration's values are written as they stand, without references: one holding a quote, "&", "<" or
+// ">" would read back as other values or swallow what follows it.
+bool writesBack(const char* value) {
+    return std::strpbrk(value, "\"&<>") == nullptr;
+}
+
+bool isPlainText(const TiXmlNode* node) {
+    const TiXmlText* text = node != nullptr ? node->ToText() : nullptr;
+    return text != nullptr && !text->CDATA();
+}
+
+// What the parser accepts but would not read back the same once written, and would change a little more
+// at every save and load, is put right after reading. A declaration inside an element means nothing and
+// is dropped (text on either side of it becomes one text, as it would read back); a document's declaration
+// keeps only the values it can write back. Text standing among elements carries no value, but keeps the
+// white space around it, and the saved document's indentation adds more every time: it is held without
+// white space at its ends.
+void normaliseTree(TiXmlDocument& document) {
+    std::vector<TiXmlNode*> parents{&document};
+    while (!parents.empty()) {
+        TiXmlNode* parent = parents.back();
+        parents.pop_back();
+        for (TiXmlNode* child = parent->FirstChild(); child != nullptr;) {
+            TiXmlNode* next = child->NextSibling();
+            if (const TiXmlDeclaration* declaration = child->ToDeclaration()) {
+                if (parent != &document) {
+                    parent->RemoveChild(child);
+                    if (isPlainText(next) && isPlainText(next->PreviousSibling())) {
+                        TiXmlNode* before = next->PreviousSibling();
+                        before->SetValue(before->ValueStr() + next->ValueStr());
+                        TiXmlNode* after = next->NextSibling();
+                        parent->RemoveChild(next);
+                        next = after;
+                    }
+                } else if (!writesBack(declaration->Version()) || !writesBack(declaration->Encoding()) ||
+                           !writesBack(declaration->Standalone())) {
+                    const auto kept = [](const char* value) { return writesBack(value) ? value : ""; };
+                    const TiXmlDeclaration clean(kept(declaration->Version()), kept(declaration->Encoding()),
+                                                 kept(declaration->Standalone()));
+                    parent->ReplaceChild(child, clean);
+                }
+            }
+            child = next;
+        }
+        const bool mixed = parent->FirstChild() != parent->LastChild();
+        for (TiXmlNode* child = parent->FirstChild(); child != nullptr;) {
+            TiXmlNode* next = child->NextSibling();
+            if (child->ToElement() != nullptr) {
+                parents.push_back(child);
+            } else if (mixed && isPlainText(child)) {
+                const std::string& value = child->ValueStr();
+                const std::size_t first = value.find_first_not_of(" \t\n\r\v\f");
+                if (first == std::string::npos)
+                    parent->RemoveChild(child);
+                else
+                    child->SetValue(value.substr(first, value.find_last_not_of(" \t\n\r\v\f") + 1 - first));
+            }
+            child = next;
+        }
+    }
+}
+
 } // namespace
 
 void prepareXml() {
@@ -728,6 +790,7 @@ std::string parseXml(TiXmlDocument& document, const std::string& text) {
         return shape.stop;
     if (convert)
         declareUtf8(document);
+    normaliseTree(document);
     return {};
 }
 

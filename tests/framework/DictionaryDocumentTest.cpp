@@ -191,6 +191,53 @@ TEST(DictionaryDocument, CountsTextNodesWhenNoTagIsGiven) {
     EXPECT_FALSE(dictionary.getChild(2, "a"));
 }
 
+// A saved document is indented: text among the entries would take that indentation in when read again
+// and grow with every save. Text that is an entry's whole content keeps its white space.
+TEST(DictionaryDocument, TextAmongEntriesIsSavedTheSameEveryTime) {
+    Dictionary first{std::string("<dict><file-format value=\"0.7.0\" /><a value=\"1\" />\n  stray &#x0A;text "
+                                 "\t<b value=\"2\" />tail<c> kept "
+                                 "</c></dict>")};
+    ASSERT_TRUE(first.isValid());
+    EXPECT_EQ(first.count(""), 6);
+    const std::string once = first.toDocumentText();
+    std::string saved = once;
+    for (int round = 0; round < 3; ++round) {
+        Dictionary read;
+        ASSERT_TRUE(read.parse(saved));
+        EXPECT_EQ(read.count(""), 6);
+        EXPECT_EQ(read.getChild(2, "")->getName(), "") << "the text is still there";
+        std::string kept;
+        EXPECT_TRUE(read.getString("c", &kept));
+        EXPECT_EQ(kept, " kept ");
+        saved = read.toDocumentText();
+        EXPECT_EQ(saved, once) << "round " << round;
+    }
+    EXPECT_NE(once.find("stray &#x0A;text"), std::string::npos) << once;
+}
+
+// The parser takes declarations anywhere and with any values, but writes their values back as they stand:
+// one inside an element is dropped (the text around it becomes one), and a document's declaration keeps
+// only the values it can write back, so that such a document too is saved the same every time.
+TEST(DictionaryDocument, StrayDeclarationsAreSavedTheSameEveryTime) {
+    Dictionary first{
+        std::string("<?xml version='1\"0' encoding=\"UTF-8\" ?><dict><file-format value=\"0.7.0\" "
+                    "/>x<?xml version=\"&quot;&amp;\"?>y<a value=\"1\" /></dict>")};
+    ASSERT_TRUE(first.isValid());
+    EXPECT_EQ(first.count(""), 3);
+    std::string value;
+    EXPECT_TRUE(first.getString("a", &value));
+    const std::string once = first.toDocumentText();
+    EXPECT_EQ(once.find("version"), std::string::npos) << once;
+    EXPECT_NE(once.find("xy"), std::string::npos) << once;
+    std::string saved = once;
+    for (int round = 0; round < 3; ++round) {
+        Dictionary read;
+        ASSERT_TRUE(read.parse(saved));
+        saved = read.toDocumentText();
+        EXPECT_EQ(saved, once) << "round " << round;
+    }
+}
+
 TEST(DictionaryDocument, KnowsWhetherAViewStandsOnAnElement) {
     // A nameless typed entry is an element; text, comments, character data and processing instructions
     // are not, whatever their text looks like.
