@@ -245,8 +245,10 @@ Editor::~Editor() {
         plugin_->removeCpuMeter(0);
         plugin_->removeCpuMeter(1);
     }
-    if (help_ != nullptr)
-        help_->disarm();
+    // Every help line, not only the special one: a specification may hold others.
+    for (Control* control : controls_)
+        if (auto* help = dynamic_cast<HelpLine*>(control))
+            help->disarm();
     controlManager_.reset();
     midiMapper_.reset();
     deleteControls();

@@ -72,10 +72,11 @@ std::shared_ptr<Surface> decodeBmp(const std::uint8_t* data, std::size_t size) {
         compression = read32(data + 30);
         colorsUsed = read32(data + 46);
         if (compression == kBitFields || compression == kAlphaBitFields) {
-            // Masks follow a plain info header and are part of the longer ones.
+            // Masks follow a plain info header and are part of the longer ones (a 52-byte header holds
+            // three: the alpha mask then follows it).
             const std::size_t count = compression == kAlphaBitFields ? 4 : 3;
             const std::size_t at = 54;
-            if (headerSize == 40 && size < at + 4 * count)
+            if (size < at + 4 * count)
                 return nullptr;
             for (std::size_t i = 0; i < count; ++i)
                 masks[i] = read32(data + at + 4 * i);

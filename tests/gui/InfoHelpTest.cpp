@@ -249,6 +249,24 @@ TEST_F(HelpLineControl, DisarmingLetsGoOfTheShownControlBeforeTheEditorDeletesIt
     editor.reset();
 }
 
+// A help line that a specification placed without the special id (or a second one) is disarmed too: the
+// editor would otherwise delete the control it shows first and the help would tune out of freed memory.
+TEST_F(HelpLineControl, EveryHelpLineIsDisarmedBeforeTheEditorDeletesItsControls) {
+    build(specification({node("Panel")
+                             .id("special::background")
+                             .at(0, 0, 300, 200)
+                             .child(node("Panel").id("free").string("tooltip", "A panel").at(20, 20, 60, 60))
+                             .child(node("Help").id("helper").at(0, 0, 10, 10))}));
+    open();
+    tick();
+    rest(50, 50);
+    auto* helper = control<ControlHelp>("helper");
+    ASSERT_NE(helper, nullptr);
+    ASSERT_EQ(helper->getShownControl(), control<Control>("free"));
+    close();
+    editor.reset(); // under the sanitizers, a touch of the freed panel fails here
+}
+
 TEST_F(HelpLineControl, TheValueShownFollowsTheParameterWhileTheHelpIsUp) {
     rest(20, 50);
     parameter("Level")->setNormalized(0.8f, Sender::kHost);

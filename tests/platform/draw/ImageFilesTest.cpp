@@ -272,4 +272,22 @@ TEST(BmpDecoding, DamagedOrUnsupportedFilesAreRefused) {
     zeroWidth[18] = 0;
     EXPECT_EQ(decodeB(zeroWidth), nullptr);
     EXPECT_EQ(decodeB("PNG not a bmp at all, long enough"), nullptr);
+
+    // A 52-byte header holds three masks; the alpha mask of alpha bit fields follows it, and the file ends
+    // with the header: refused without reading past the end (the buffer is exactly the file).
+    std::vector<std::uint8_t> fields(66, 0);
+    const auto put32 = [&](std::size_t at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            fields[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+    };
+    fields[0] = 'B';
+    fields[1] = 'M';
+    put32(10, 66);
+    put32(14, 52);
+    put32(18, 1);
+    put32(22, 1);
+    fields[26] = 1;
+    fields[28] = 32;
+    put32(30, 6);
+    EXPECT_EQ(decodeBmp(fields.data(), fields.size()), nullptr);
 }
