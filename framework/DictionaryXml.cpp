@@ -679,6 +679,8 @@ bool writesBack(const char* value) {
     return std::strpbrk(value, "\"&<>") == nullptr;
 }
 
+constexpr const char* kWhiteSpace = " \t\n\r\v\f";
+
 bool isPlainText(const TiXmlNode* node) {
     const TiXmlText* text = node != nullptr ? node->ToText() : nullptr;
     return text != nullptr && !text->CDATA();
@@ -724,11 +726,11 @@ void normaliseTree(TiXmlDocument& document) {
                 parents.push_back(child);
             } else if (mixed && isPlainText(child)) {
                 const std::string& value = child->ValueStr();
-                const std::size_t first = value.find_first_not_of(" \t\n\r\v\f");
+                const std::size_t first = value.find_first_not_of(kWhiteSpace);
                 if (first == std::string::npos)
                     parent->RemoveChild(child);
                 else
-                    child->SetValue(value.substr(first, value.find_last_not_of(" \t\n\r\v\f") + 1 - first));
+                    child->SetValue(value.substr(first, value.find_last_not_of(kWhiteSpace) + 1 - first));
             }
             child = next;
         }

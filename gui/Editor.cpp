@@ -245,7 +245,7 @@ Editor::~Editor() {
         plugin_->removeCpuMeter(0);
         plugin_->removeCpuMeter(1);
     }
-    // Every help line, not only the special one: a specification may hold others.
+    // Every help line, not only the special one: the controls file may place others.
     for (Control* control : controls_)
         if (auto* help = dynamic_cast<HelpLine*>(control))
             help->disarm();

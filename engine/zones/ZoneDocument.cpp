@@ -109,7 +109,7 @@ void Zone::fromDictionary(const Dictionary& dictionary) {
 
 void Zone::readParameters(const Dictionary& values) {
     if (!values.readsTypedLayout()) {
-        // The entries only: text standing between them would gain a line break with every save.
+        // The entries only: nothing else of the document's values belongs to the zone.
         const Dictionary::View target = dictionary_.addDictionary(kParametersKey);
         const int count = values.count("");
         for (int i = 0; target && i < count; ++i)

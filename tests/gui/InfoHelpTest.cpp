@@ -249,7 +249,7 @@ TEST_F(HelpLineControl, DisarmingLetsGoOfTheShownControlBeforeTheEditorDeletesIt
     editor.reset();
 }
 
-// A help line that a specification placed without the special id (or a second one) is disarmed too: the
+// A help line placed without the special id (or a second one) is disarmed too: the
 // editor would otherwise delete the control it shows first and the help would tune out of freed memory.
 TEST_F(HelpLineControl, EveryHelpLineIsDisarmedBeforeTheEditorDeletesItsControls) {
     build(specification({node("Panel")
