@@ -164,6 +164,11 @@ bool File::exists() const {
     return statPath(getPath(), st);
 }
 
+bool File::isRegularFile() const {
+    struct stat st;
+    return statPath(getPath(), st) && S_ISREG(st.st_mode);
+}
+
 bool File::create() const {
     const int fd = ::open(getPath().c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0)
@@ -197,6 +202,9 @@ std::string File::getSizeText() const {
 
 bool File::openRead() {
     stream_ = std::make_unique<std::fstream>();
+    // Checked before opening: the open itself is what would block on a pipe.
+    if (!isRegularFile())
+        return false;
     stream_->open(getPath(), std::ios::in | std::ios::binary);
     return stream_->is_open();
 }
@@ -207,6 +215,8 @@ bool File::open(bool readOnly) {
     if (!exists())
         create();
     stream_ = std::make_unique<std::fstream>();
+    if (!isRegularFile())
+        return false;
     stream_->open(getPath(), std::ios::in | std::ios::out | std::ios::binary);
     return stream_->is_open();
 }

@@ -33,6 +33,9 @@ public:
     ~File() override;
 
     virtual bool exists() const;
+    // Whether the path names a regular file (after following links). Only such files are opened for
+    // reading: opening a named pipe waits for a writer, and a device may never end.
+    bool isRegularFile() const;
     virtual void setPath(const std::string& path);
     virtual std::string getPath() const;
     virtual bool folderIsPrefixOf(const Folder& folder) const;
@@ -51,6 +54,8 @@ public:
     virtual std::int64_t getModificationTime() const;
     virtual std::int64_t getSize() const;
     virtual std::string getSizeText() const;
+    // False, opening nothing, for a path that names no regular file (see isRegularFile); open also for a
+    // path that exists as something else.
     virtual bool openRead();
     virtual bool open(bool readOnly);
     virtual bool close();

@@ -3,7 +3,10 @@
 #include "support/FileTestFolder.h"
 #include "support/ScopedProduct.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace trov;
 
@@ -108,6 +111,28 @@ TEST_F(FileDisk, OnlyCreatingOrOpeningForWritingMakesAFile) {
     *missing.getStream() << "written";
     missing.close();
     EXPECT_EQ(missing.getSize(), 7);
+}
+
+// Opening a pipe for reading (or writing) waits for the other end, which never comes here: the refusal
+// must come before any open.
+TEST_F(FileDisk, PipesFoldersAndDevicesAreRefusedWithoutBeingOpened) {
+    const std::string pipe = temp_ / "pipe.wav";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    // Both ends held here, so that an open that should not happen returns instead of waiting.
+    const int ends = ::open(pipe.c_str(), O_RDWR | O_NONBLOCK);
+    ASSERT_GE(ends, 0);
+    const std::string regular = temp_.write("plain.txt", "text");
+    EXPECT_TRUE(File(regular).isRegularFile());
+    for (const std::string& path : {pipe, temp_.path(), std::string("/dev/null")}) {
+        File file(path);
+        EXPECT_TRUE(file.exists()) << path;
+        EXPECT_FALSE(file.isRegularFile()) << path;
+        EXPECT_FALSE(file.openRead()) << path;
+        EXPECT_FALSE(file.isOpen()) << path;
+        EXPECT_FALSE(file.open(false)) << path;
+    }
+    EXPECT_FALSE(File(temp_ / "missing.txt").isRegularFile());
+    ::close(ends);
 }
 
 TEST_F(FileDisk, ReadingStopsShortAtTheEndAndReportsIt) {
