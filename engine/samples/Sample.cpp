@@ -3,6 +3,7 @@
 #include "engine/notes/FrequencySource.h"
 #include "engine/notes/Tuning.h"
 #include "engine/samples/SampleBuffer.h"
+#include "framework/Logger.h"
 
 #include <algorithm>
 #include <cmath>
@@ -268,6 +269,14 @@ void Sample::writeGuard() {
         static_cast<std::size_t>(std::max(info_.channels, 1)) * static_cast<std::size_t>(info_.frames);
     if (at < buffer_.size())
         info_.data[at] = info_.data[0];
+}
+
+void Sample::clearNonFiniteData(const std::string& source) {
+    const std::size_t cleared = clearNonFinite(info_.data, heldValueCount());
+    if (cleared == 0)
+        return;
+    logLine(3, "trov::Sample: %zu values of %s that are not finite read as 0", cleared, source.c_str());
+    writeGuard();
 }
 
 std::size_t Sample::heldValueCount() const {

@@ -1,5 +1,6 @@
 #include "engine/samples/SampleBuffer.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -82,6 +83,16 @@ void averageChannels(const float* in, std::size_t frames, std::size_t channels, 
             sum += frame[c * channelStride] * scale;
         out[i] = sum;
     }
+}
+
+std::size_t clearNonFinite(float* values, std::size_t count) noexcept {
+    std::size_t cleared = 0;
+    for (std::size_t i = 0; i < count; ++i)
+        if (!std::isfinite(values[i])) {
+            values[i] = 0.0f;
+            ++cleared;
+        }
+    return cleared;
 }
 
 } // namespace trov

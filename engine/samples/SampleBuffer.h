@@ -45,4 +45,7 @@ inline void averageInterleaved(const float* in, std::size_t frames, std::size_t 
     averageChannels(in, frames, channels, channels, 1, out);
 }
 
+// Sets every value that is not finite (NaN, either infinity) to 0; how many there were.
+std::size_t clearNonFinite(float* values, std::size_t count) noexcept;
+
 } // namespace trov

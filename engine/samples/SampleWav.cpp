@@ -110,6 +110,8 @@ void SampleWav::decodeMono(const WavCoding& coding) {
         }
     }
     writeGuard();
+    if (coding.isFloat)
+        clearNonFiniteData("WAV data");
 }
 
 void SampleWav::readPitch() {

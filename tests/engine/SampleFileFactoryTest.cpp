@@ -4,6 +4,7 @@
 #include "engine/samples/SampleREX.h"
 #include "engine/samples/SampleWav.h"
 #include "engine/samples/SampleWavpack.h"
+#include "framework/Dictionary.h"
 #include "framework/File.h"
 #include "platform/Responder.h"
 #include "support/FileTestFolder.h"
@@ -20,6 +21,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <limits>
 #include <optional>
 #include <tuple>
 
@@ -124,6 +126,20 @@ bool writeSoundFile(const std::string& path, int format, int channels, int rate,
         words.push_back(static_cast<int>(std::lround(static_cast<double>(v) * 2147483648.0)));
     const sf_count_t frames = static_cast<sf_count_t>(values.size()) / channels;
     const bool ok = sf_writef_int(file, words.data(), frames) == frames;
+    return sf_close(file) == 0 && ok;
+}
+
+// Writes mono float values through libsndfile as they are, whatever they are.
+bool writeFloatSoundFile(const std::string& path, int format, const std::vector<float>& values) {
+    SF_INFO info{};
+    info.channels = 1;
+    info.samplerate = 44100;
+    info.format = format;
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (file == nullptr)
+        return false;
+    const sf_count_t frames = static_cast<sf_count_t>(values.size());
+    const bool ok = sf_writef_float(file, values.data(), frames) == frames;
     return sf_close(file) == 0 && ok;
 }
 
@@ -444,6 +460,46 @@ TEST_F(SampleFileFactory, WavPackDecodesIntoTheSamplesOwnBufferWithoutASecondCop
     EXPECT_EQ(std::pair(sample.getInfo().frames, sample.getDataCapacity()),
               std::pair(kFrames, std::size_t{kFrames} + 1));
     EXPECT_TRUE(test::holdsGuard(sample));
+}
+
+// One NaN or infinity in a file would make every voice that plays it, and every filter after, sound NaN for
+// good: each reader reads them as 0, and every other value as it is.
+TEST_F(SampleFileFactory, ValuesThatAreNotFiniteReadAsZeroFromEveryReaderAndDocument) {
+    constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+    constexpr float kInfinity = std::numeric_limits<float>::infinity();
+    const std::vector<float> written = {kNaN, 0.25f, -0.5f, kInfinity, -kInfinity, 0.125f, kNaN};
+    const std::vector<float> expected = {0.0f, 0.25f, -0.5f, 0.0f, 0.0f, 0.125f, 0.0f};
+    auto expectCleared = [&](const Sample* sample, const char* how) {
+        ASSERT_NE(sample, nullptr) << how;
+        EXPECT_EQ(test::valuesOf(*sample), expected) << how;
+        EXPECT_TRUE(test::holdsGuard(*sample)) << how;
+    };
+
+    test::EditableWav wav(written, 32);
+    File wavFile(folder_ / "float.wav");
+    ASSERT_EQ(wav.save(wavFile).getCode(), "EAOK");
+    SharedObjectPtr<Sample> fromWav = load(wavFile.getPath());
+    EXPECT_NE(dynamic_cast<SampleWav*>(fromWav.get()), nullptr);
+    expectCleared(fromWav.get(), "WAV");
+
+    for (const auto& [name, format] : {std::pair{"float.aifc", SF_FORMAT_AIFF | SF_FORMAT_FLOAT},
+                                       std::pair{"float.au", SF_FORMAT_AU | SF_FORMAT_FLOAT}}) {
+        ASSERT_TRUE(writeFloatSoundFile(folder_ / name, format, written)) << name;
+        expectCleared(load(folder_ / name).get(), name);
+    }
+
+    WavPackFile floats{.bytesPerSample = 4, .isFloat = true};
+    for (float v : written)
+        floats.values.push_back(static_cast<std::int32_t>(test::bitsOf(v)));
+    ASSERT_TRUE(floats.write(folder_ / "float.wv"));
+    expectCleared(load(folder_ / "float.wv").get(), "WavPack");
+
+    Dictionary document;
+    test::makeSample(written)->toDictionary(document);
+    Sample fromDocument;
+    fromDocument.fromDictionary(document);
+    expectCleared(&fromDocument, "document");
+    EXPECT_TRUE(responder_.questions().empty());
 }
 
 } // namespace

@@ -1,0 +1,152 @@
+#pragma once
+
+// Sample files written byte by byte (or through the WavPack encoder) for tests: whole ones of each kind the
+// readers take, and the pieces to build broken ones.
+
+#include <wavpack/wavpack.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <initializer_list>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace trov::test {
+
+// Fields of the given byte widths, most significant byte first.
+inline std::string bigEndianFields(std::initializer_list<std::pair<std::uint64_t, int>> fields) {
+    std::string out;
+    for (const auto& [value, width] : fields)
+        for (int i = width - 1; i >= 0; --i)
+            out.push_back(static_cast<char>(value >> (8 * i)));
+    return out;
+}
+
+// Fields of the given byte widths, least significant byte first.
+inline std::string littleEndianFields(std::initializer_list<std::pair<std::uint64_t, int>> fields) {
+    std::string out;
+    for (const auto& [value, width] : fields)
+        for (int i = 0; i < width; ++i)
+            out.push_back(static_cast<char>(value >> (8 * i)));
+    return out;
+}
+
+// An IFF chunk (AIFF): big-endian size.
+inline std::string iffChunk(const char* id, const std::string& body) {
+    return id + bigEndianFields({{body.size(), 4}}) + body +
+           (body.size() % 2 != 0 ? std::string(1, '\0') : "");
+}
+
+// A RIFF chunk (WAV): little-endian size.
+inline std::string riffChunk(const char* id, const std::string& body) {
+    return id + littleEndianFields({{body.size(), 4}}) + body +
+           (body.size() % 2 != 0 ? std::string(1, '\0') : "");
+}
+
+// 16-bit values of a ramp through both signs, one per frame.
+inline std::vector<std::int16_t> rampValues(int frames) {
+    std::vector<std::int16_t> values;
+    for (int i = 0; i < frames; ++i)
+        values.push_back(static_cast<std::int16_t>((i * 997) % 20000 - 10000));
+    return values;
+}
+
+// A mono 16-bit WAV file at 44.1 kHz, with a sampler chunk holding one loop when loopEnd > 0.
+inline std::string monoWav16(const std::vector<std::int16_t>& values, std::uint32_t loopStart = 0,
+                             std::uint32_t loopEnd = 0) {
+    std::string data;
+    for (std::int16_t v : values)
+        data += littleEndianFields({{static_cast<std::uint16_t>(v), 2}});
+    std::string chunks =
+        riffChunk("fmt ", littleEndianFields({{1, 2}, {1, 2}, {44100, 4}, {88200, 4}, {2, 2}, {16, 2}})) +
+        riffChunk("data", data);
+    if (loopEnd > 0)
+        chunks += riffChunk("smpl", littleEndianFields({{0, 4},
+                                                        {0, 4},
+                                                        {22676, 4},
+                                                        {60, 4},
+                                                        {0, 4},
+                                                        {0, 4},
+                                                        {0, 4},
+                                                        {1, 4},
+                                                        {0, 4},
+                                                        {0, 4},
+                                                        {0, 4},
+                                                        {loopStart, 4},
+                                                        {loopEnd, 4},
+                                                        {0, 4},
+                                                        {0, 4}}));
+    return "RIFF" + littleEndianFields({{chunks.size() + 4, 4}}) + "WAVE" + chunks;
+}
+
+// The COMM and SSND chunks of mono 16-bit frames at 44.1 kHz.
+inline std::string aiffSound16(const std::vector<std::int16_t>& values) {
+    std::string sound(8, '\0');
+    for (std::int16_t v : values)
+        sound += bigEndianFields({{static_cast<std::uint16_t>(v), 2}});
+    return iffChunk("COMM", bigEndianFields({{1, 2}, {values.size(), 4}, {16, 2}}) +
+                                std::string("\x40\x0E\xAC\x44\0\0\0\0\0\0", 10)) +
+           iffChunk("SSND", sound);
+}
+
+// An AIFF file of the given chunks.
+inline std::string aiffForm(const std::string& chunks) {
+    return "FORM" + bigEndianFields({{chunks.size() + 4, 4}}) + "AIFF" + chunks;
+}
+
+// An INST chunk at base note 60 whose sustain loop (forward) runs between the markers begin and end.
+inline std::string aiffInstrument(std::uint16_t beginMarker, std::uint16_t endMarker) {
+    return iffChunk("INST", bigEndianFields({{60, 1},
+                                             {0, 1},
+                                             {0, 1},
+                                             {127, 1},
+                                             {1, 1},
+                                             {127, 1},
+                                             {0, 2},
+                                             {1, 2},
+                                             {beginMarker, 2},
+                                             {endMarker, 2},
+                                             {0, 2},
+                                             {0, 2},
+                                             {0, 2}}));
+}
+
+// A mono 16-bit AU file at 44.1 kHz.
+inline std::string monoAu16(const std::vector<std::int16_t>& values) {
+    std::string data;
+    for (std::int16_t v : values)
+        data += bigEndianFields({{static_cast<std::uint16_t>(v), 2}});
+    return ".snd" + bigEndianFields({{24, 4}, {data.size(), 4}, {3, 4}, {44100, 4}, {1, 4}}) + data;
+}
+
+// Writes a mono 16-bit WavPack file at 44.1 kHz through the library's encoder.
+inline bool writeMonoWavPack16(const std::string& path, const std::vector<std::int16_t>& values) {
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    if (out == nullptr)
+        return false;
+    WavpackContext* context = WavpackOpenFileOutput(
+        [](void* id, void* data, std::int32_t count) {
+            return static_cast<int>(
+                std::fwrite(data, 1, static_cast<std::size_t>(count), static_cast<std::FILE*>(id)) ==
+                static_cast<std::size_t>(count));
+        },
+        out, nullptr);
+    WavpackConfig config{};
+    config.bytes_per_sample = 2;
+    config.bits_per_sample = 16;
+    config.num_channels = 1;
+    config.channel_mask = 4;
+    config.sample_rate = 44100;
+    std::vector<std::int32_t> words(values.begin(), values.end());
+    const bool ok =
+        WavpackSetConfiguration64(context, &config, static_cast<std::int64_t>(words.size()), nullptr) &&
+        WavpackPackInit(context) &&
+        WavpackPackSamples(context, words.data(), static_cast<std::uint32_t>(words.size())) &&
+        WavpackFlushSamples(context);
+    WavpackCloseFile(context);
+    return std::fclose(out) == 0 && ok;
+}
+
+} // namespace trov::test
