@@ -131,12 +131,17 @@ void Sample::setEnd(std::int32_t frame) {
     setLoop(loop_);
 }
 
-void Sample::setLoop(const Loop& loop) {
-    loop_ = loop;
-    if (loop_.end < info_.frames)
-        loop_.end = toInt32(std::max<std::int64_t>(loop_.end, std::int64_t{loop_.start} + kMinimumSpan));
-    else if (loop_.start >= 1)
-        loop_.start = toInt32(std::min<std::int64_t>(loop_.start, std::int64_t{loop_.end} - kMinimumSpan));
+Sample::Loop Sample::fitLoop(const Loop& loop) const noexcept {
+    Loop fitted = loop;
+    if (fitted.end < info_.frames) {
+        std::int64_t end = std::max<std::int64_t>(fitted.end, std::int64_t{fitted.start} + kMinimumSpan);
+        if (info_.frames > 0)
+            end = std::min<std::int64_t>(end, std::max(info_.frames - 1, fitted.end));
+        fitted.end = toInt32(end);
+    } else if (fitted.start >= 1) {
+        fitted.start = toInt32(std::min<std::int64_t>(fitted.start, std::int64_t{fitted.end} - kMinimumSpan));
+    }
+    return fitted;
 }
 
 Sample::Slice Sample::getSlice(int index) const noexcept {

@@ -110,9 +110,12 @@ public:
     void setEnd(std::int32_t frame);
     bool hasLoop() const noexcept { return loop_.start != loop_.end; }
     Loop getLoop() const noexcept { return loop_; }
-    // Stores the loop, lengthening it to kMinimumSpan frames (or shortening its start when it reaches
-    // past the data).
-    void setLoop(const Loop& loop);
+    // Stores the loop as fitLoop fits it.
+    void setLoop(const Loop& loop) { loop_ = fitLoop(loop); }
+    // The loop lengthened to kMinimumSpan frames, though never past the last frame held (a sample shorter
+    // than that keeps its loop inside what it holds), or with its start moved back when it reaches past
+    // the data. A fitted loop fits as it is.
+    Loop fitLoop(const Loop& loop) const noexcept;
     int getSliceCount() const noexcept { return static_cast<int>(slices_.size()); }
     // {0, 0} when out of range.
     Slice getSlice(int index) const noexcept;

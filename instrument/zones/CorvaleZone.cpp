@@ -83,17 +83,16 @@ void CorvaleZone::fillFromSample() {
     const KeyRange range = getKeyRange();
     const std::int32_t root = sample->getRootNote();
     storeLong(keys::kWaveRootNote, root != 0 ? root : (range.low + range.high) / 2);
-    if (!sample->hasLoop()) {
-        storeBool(keys::kSampleLoopOn, false);
-    } else {
-        Loop loop = sample->getLoop();
-        const bool on = loop.mode != kLoopOff || loopWasOn;
-        storeBool(keys::kSampleLoopOn, on);
-        if (!document) {
-            loop.mode = on ? kLoopInRelease : kLoopOff;
-            setFirstLoop(loop);
-            sample->setLoop(loop);
-        }
+    // A sample without a loop gets one that is off. The zone takes the loop as the sample fits it, which is
+    // what a zone read back from a document fits it to again: its values read back as they were written.
+    const bool hasLoop = sample->hasLoop();
+    Loop loop = hasLoop ? sample->getLoop() : Loop{};
+    const bool on = hasLoop && (loop.mode != kLoopOff || loopWasOn);
+    storeBool(keys::kSampleLoopOn, on);
+    if (!document) {
+        loop.mode = on ? kLoopInRelease : kLoopOff;
+        sample->setLoop(loop);
+        setFirstLoop(sample->getLoop());
     }
     // The loop's positions as the zone plays them, so a saved zone already holds what loading it again
     // would write.

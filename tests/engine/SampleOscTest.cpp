@@ -288,9 +288,9 @@ TEST_F(SampleOscTest, StartEndAndLoopAreKeptInsideTheSample) {
 }
 
 TEST_F(SampleOscTest, ZoneValuesOutsideTheSampleAreClampedAndNoReadLeavesIt) {
-    // A sample shorter than the shortest loop a sample keeps: its own loop reaches past its data.
+    // A sample whose own loop reaches past its data (set so: fitting only lengthens a loop up to the end).
     Sample* shortSample = world_.addRamp("Short", 300);
-    shortSample->setLoop(Sample::Loop{Sample::kLoopOn, 100, 150});
+    shortSample->setLoop(Sample::Loop{Sample::kLoopOn, 100, 5000});
     ASSERT_GT(shortSample->getLoop().end, 299);
     const SharedObjectPtr<Zone> zone =
         world_.zone("Short", "<SampleStart value=\"20\"/><SampleEnd value=\"9000\"/>",

@@ -63,6 +63,28 @@ TEST(SamplePositions, ShortLoopsGrowAtTheEndInsideTheDataAndShrinkAtTheStartPast
     EXPECT_EQ(sample->getLoop().end, 512);
 }
 
+TEST(SamplePositions, LoopsOfASampleShorterThanTheShortestLoopStayInsideItsData) {
+    auto sample = makeSample(makeRamp(64));
+    sample->setLoop({Sample::kLoopOn, 8, 40});
+    EXPECT_EQ(loopOf(*sample), std::tuple(Sample::kLoopOn, 8, 63));
+    sample->setLoop({Sample::kLoopOff, 0, 0});
+    EXPECT_EQ(loopOf(*sample), std::tuple(Sample::kLoopOff, 0, 63));
+    sample->setLoop({Sample::kLoopOn, 0, 63});
+    EXPECT_EQ(loopOf(*sample), std::tuple(Sample::kLoopOn, 0, 63));
+    // Fitting again changes nothing, in short samples and long ones alike: a zone that fits the loop it
+    // holds writes back what it read.
+    auto longer = makeSample(makeRamp(4000));
+    for (const Sample* held : {sample.get(), longer.get()})
+        for (const Sample::Loop loop :
+             {Sample::Loop{Sample::kLoopOn, 8, 40}, Sample::Loop{Sample::kLoopOff, 0, 0},
+              Sample::Loop{Sample::kLoopOn, 3800, 4000}, Sample::Loop{Sample::kLoopOn, 30, 9}}) {
+            const Sample::Loop fitted = held->fitLoop(loop);
+            const Sample::Loop again = held->fitLoop(fitted);
+            EXPECT_EQ(std::tuple(again.start, again.end), std::tuple(fitted.start, fitted.end))
+                << held->getInfo().frames << ": " << loop.start << ".." << loop.end;
+        }
+}
+
 TEST(SampleValues, LinearReadingUsesTheGuardAtTheLastFrameAndStaysInside) {
     auto sample = makeSample({0.0f, 1.0f, -1.0f, 0.5f});
     const std::pair<float, float> reads[] = {{0.5f, 0.5f},   {1.25f, 0.5f}, {3.0f, 0.5f},

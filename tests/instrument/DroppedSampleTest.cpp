@@ -42,6 +42,50 @@ std::string stateOf(Corvale& plugin) {
     return text;
 }
 
+// A sample file of each kind the instrument takes, 64 frames long (shorter than the shortest loop the
+// instrument plays), dropped on an instance: the state it gives names positions inside the sample, and a
+// fresh instance restored from it gives the same state.
+TEST(DroppedSampleFiles, PositionsStayInsideAShortSampleAndComeBackFromTheStateUnchanged) {
+    ProductWorld world;
+    FileTestFolder& files = world.base.files;
+    constexpr int kFrames = 64;
+    const std::vector<std::int16_t> values = rampValues(kFrames);
+    ASSERT_TRUE(writeMonoWavPack16(files / "short.wv", values));
+    struct Case {
+        const char* name;
+        std::string path;
+    };
+    const Case cases[] = {
+        {"WAV", files.write("plain.wav", monoWav16(values))},
+        {"WAV with a loop", files.write("looped.wav", monoWav16(values, 8, 40))},
+        {"WAV with a loop of no length", files.write("empty.wav", monoWav16(values, 10, 10))},
+        {"AIFF", files.write("plain.aif", aiffForm(aiffSound16(values)))},
+        {"AIFF whose loop names missing markers",
+         files.write("lost.aif", aiffForm(aiffSound16(values) + aiffInstrument(1, 2)))},
+        {"AU", files.write("plain.au", monoAu16(values))},
+        {"WavPack", files / "short.wv"},
+    };
+    for (const Case& c : cases) {
+        std::string dropped;
+        {
+            std::unique_ptr<Corvale> first = world.makeCorvale(kBlock);
+            ASSERT_TRUE(first->loadFile(File(c.path))) << c.name;
+            dropped = stateOf(*first);
+        }
+        const std::vector<long> positions = positionsOf(dropped);
+        ASSERT_EQ(positions.size(), 8u) << c.name; // the zone's and the sample's four
+        for (const long position : positions)
+            EXPECT_TRUE(position >= 0 && position < kFrames) << c.name << ": " << position;
+
+        std::unique_ptr<Corvale> second = world.makeCorvale(kBlock);
+        Dictionary state;
+        ASSERT_TRUE(state.parse(dropped)) << c.name;
+        ASSERT_TRUE(second->readState(state)) << c.name;
+        EXPECT_EQ(positionsOf(stateOf(*second)), positions) << c.name;
+    }
+    EXPECT_TRUE(world.base.responder.questions().empty());
+}
+
 // One NaN sample value in a bank used to make the instrument sound NaN from the fifth frame on (with the
 // grunge stages bypassed nothing on the way clears it), and to keep doing so after a clean bank.
 TEST(DroppedSampleFiles, ABankWhoseSampleHoldsValuesThatAreNotFinitePlaysOnlyFiniteValues) {
