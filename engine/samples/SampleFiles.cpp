@@ -10,13 +10,18 @@
 #include "framework/Logger.h"
 #include "framework/System.h"
 
+#include <array>
+#include <cstring>
 #include <exception>
+#include <fstream>
+#include <optional>
 
 namespace trov {
 
 namespace {
 
 enum class Reader { Rex, Wav, SoundFile, Wavpack };
+constexpr std::array<Reader, 4> kReaders = {Reader::Rex, Reader::Wav, Reader::SoundFile, Reader::Wavpack};
 
 Sample* makeSample(Reader reader, Radio* parent) {
     switch (reader) {
@@ -42,27 +47,101 @@ void finishLoading(Reader reader, Sample& sample, const File& file) {
     sample.render(kFirstTempo);
 }
 
+// The reader a file is meant for: by its first bytes, else by its extension; none for any other file.
+std::optional<Reader> meantReader(const File& file) {
+    char head[12] = {};
+    std::streamsize got = 0;
+    if (file.isRegularFile()) {
+        std::ifstream in(file.getPath(), std::ios::binary);
+        in.read(head, sizeof head);
+        got = in.gcount();
+    }
+    auto at = [&](std::size_t offset, const char* id) {
+        return got >= static_cast<std::streamsize>(offset + 4) && std::memcmp(head + offset, id, 4) == 0;
+    };
+    if (at(0, "RIFF") && at(8, "WAVE"))
+        return Reader::Wav;
+    if ((at(0, "FORM") && (at(8, "AIFF") || at(8, "AIFC"))) || at(0, ".snd"))
+        return Reader::SoundFile;
+    if (at(0, "wvpk"))
+        return Reader::Wavpack;
+    if (SampleREX::acceptsFile(file))
+        return Reader::Rex;
+    if (SampleWav::acceptsFile(file))
+        return Reader::Wav;
+    if (SampleWavpack::acceptsFile(file))
+        return Reader::Wavpack;
+    if (Sample::acceptsFile(file))
+        return Reader::SoundFile;
+    return std::nullopt;
+}
+
+// A reason as the end of a sentence.
+std::string sentence(const std::string& reason) {
+    const char last = reason.empty() ? ' ' : reason.back();
+    return reason + (last == '.' || last == '!' || last == '?' ? "" : ".");
+}
+
+thread_local SampleFileRefusals* innermostRefusals = nullptr;
+
 } // namespace
+
+SampleFileRefusals::SampleFileRefusals() : outer_(innermostRefusals) {
+    innermostRefusals = this;
+}
+
+SampleFileRefusals::~SampleFileRefusals() {
+    innermostRefusals = outer_;
+}
+
+void SampleFileRefusals::refuse(const std::string& message) {
+    if (innermostRefusals != nullptr)
+        keep(message);
+    else
+        showErrorMessage(message);
+}
+
+void SampleFileRefusals::keep(const std::string& message) {
+    if (innermostRefusals != nullptr && innermostRefusals->first_.empty())
+        innermostRefusals->first_ = message;
+}
 
 bool canLoadSampleFile(const File& file) {
     return Sample::acceptsFile(file) || SampleREX::acceptsFile(file) || SampleWav::acceptsFile(file) ||
            SampleWavpack::acceptsFile(file);
 }
 
+bool isMeantAsSampleFile(const File& file) {
+    return meantReader(file).has_value();
+}
+
 Sample* loadSampleFile(Radio* parent, const File& file, bool loadData) {
     static const char* const kWhere = "loadSampleFile";
+    const std::string path = file.getPath();
     if (!file.exists()) {
         logErrorLine(3, ErrorImportFailed(kWhere, file));
+        SampleFileRefusals::keep("The sample file " + path + " does not exist.");
         return nullptr;
     }
-    for (Reader reader : {Reader::Rex, Reader::Wav, Reader::SoundFile, Reader::Wavpack}) {
+    // Readers open what they read: a pipe would keep them waiting for a writer, a device for ever.
+    if (!file.isRegularFile()) {
+        const std::string message = "The sample file " + path +
+                                    " is not a regular file (a folder, a pipe or a device) and was not read.";
+        logLine(3, "%s", message.c_str());
+        SampleFileRefusals::refuse(message);
+        return nullptr;
+    }
+    std::array<Error, kReaders.size()> failures{NoError(), NoError(), NoError(), NoError()};
+    for (std::size_t i = 0; i < kReaders.size(); ++i) {
+        const Reader reader = kReaders[i];
         Sample* sample = makeSample(reader, parent);
         Error result = NoError();
         try {
             result = sample->load(file, loadData);
         } catch (const std::exception& exception) {
             logLine(3, "caught exception: %s", exception.what());
-            result = GeneralError(kWhere, kSampleCorruptText);
+            result = GeneralError(kWhere,
+                                  corruptText(std::string("reading it failed (") + exception.what() + ")"));
         }
         if (result.ok()) {
             if (loadData)
@@ -70,13 +149,21 @@ Sample* loadSampleFile(Radio* parent, const File& file, bool loadData) {
             return sample;
         }
         sample->release();
-        if (result.isImportFailure())
+        if (result.isImportFailure()) {
+            failures[i] = result;
             continue;
+        }
         logErrorLine(3, result);
-        showErrorMessage(result.getMessage());
+        SampleFileRefusals::refuse(path + ": " + result.getMessage());
         return nullptr;
     }
-    logErrorLine(3, GeneralError(kWhere, std::string(kSampleUnsupportedText) + " " + file.getPath()));
+    // No reader takes the file: the reason is that of the reader it was meant for.
+    const std::optional<Reader> meant = meantReader(file);
+    const std::string reason = file.getSize() == 0 ? std::string("it is empty")
+                               : meant             ? failures[static_cast<std::size_t>(*meant)].getMessage()
+                                                   : std::string("no sample reader takes it");
+    logErrorLine(3, GeneralError(kWhere, std::string(kSampleUnsupportedText) + " " + path + ": " + reason));
+    SampleFileRefusals::keep("The sample file " + path + " could not be loaded: " + sentence(reason));
     return nullptr;
 }
 

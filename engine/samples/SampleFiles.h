@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 namespace trov {
 
 class File;
@@ -13,11 +15,42 @@ class Sample;
 // Whether any sample class takes the file's extension.
 bool canLoadSampleFile(const File& file);
 
+// Whether the file is meant for a sample reader: its first bytes are those of a WAV, AIFF, AU or WavPack
+// file, or its extension is one a sample reader takes. Reads the first bytes of regular files only.
+bool isMeantAsSampleFile(const File& file);
+
 // A new sample (one reference, held by the caller) or null. Tries the REX, WAV, sound-file and WavPack
 // readers in that order. A missing file, or one no reader takes, gives null and an error line in the log
-// naming the file ("unsupported or damaged sample file"); a file a reader recognises but cannot load is
-// logged and shown to the user. With loadData the sample's settings, its ".mrk" slices and its
+// naming the file ("unsupported or damaged sample file", with the reason of the reader the file was meant
+// for); a file that is no regular file is never opened; that and a file a reader recognises but cannot
+// load are logged and shown to the user. With loadData the sample's settings, its ".mrk" slices and its
 // rendering at 120 beats per minute are applied too.
 Sample* loadSampleFile(Radio* parent, const File& file, bool loadData);
+
+// While one lives on a thread, the sample files refused on that thread are not shown to the user: the
+// first refusal's message is kept for the caller, and so is the reason a missing file or one no reader
+// takes was refused (those are never shown). For a caller that tries the sample readers among others and
+// tells the user one reason. Scopes nest: the innermost keeps.
+class SampleFileRefusals {
+public:
+    SampleFileRefusals();
+    ~SampleFileRefusals();
+    SampleFileRefusals(const SampleFileRefusals&) = delete;
+    SampleFileRefusals& operator=(const SampleFileRefusals&) = delete;
+
+    // The first refusal's message; empty when there was none.
+    const std::string& first() const { return first_; }
+
+    // Shows the message as the refusal of a sample file, or keeps it in this thread's innermost scope.
+    static void refuse(const std::string& message);
+
+private:
+    // Keeps the message in this thread's innermost scope, if any; shows nothing.
+    static void keep(const std::string& message);
+    friend Sample* loadSampleFile(Radio* parent, const File& file, bool loadData);
+
+    SampleFileRefusals* outer_;
+    std::string first_;
+};
 
 } // namespace trov

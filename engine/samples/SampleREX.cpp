@@ -23,6 +23,8 @@ constexpr const char* kDetuneKey = "SampleDetuneCoarse";
 // Loop files are small; anything larger is no loop file and is not read into memory to find out.
 constexpr std::int64_t kMaxLoopFileSize = std::int64_t{1} << 28;
 constexpr std::int32_t kMaxSlices = 1 << 16;
+// What createObject answers for a file it does not read (no REX result has this value).
+constexpr std::int32_t kUnreadable = 0;
 // Room the library may write past a slice's last frame.
 constexpr std::size_t kRenderSlack = 256;
 
@@ -65,34 +67,53 @@ bool SampleREX::acceptsFile(const File& file) {
 
 Error SampleREX::loadFile(const File& file) {
     static const char* const kWhere = "SampleREX::loadFile";
+    const std::int32_t code = createObject(file);
+    if (code == kUnreadable)
+        return ErrorImportFailed(kWhere, file);
+    if (code != kRexOk)
+        return RexImportFailed(kWhere, rexErrorText(code));
+    return NoError();
+}
+
+std::int32_t SampleREX::createObject(const File& file) {
     object_.reset();
     // Without the library every call answers "not loaded"; the file need not be read to learn that.
     if (!isRexLibraryLoaded())
-        return RexImportFailed(kWhere, rexErrorText(kRexLibraryNotLoaded));
+        return kRexLibraryNotLoaded;
     const std::int64_t size = file.getSize();
-    if (size <= 0 || size > kMaxLoopFileSize)
-        return ErrorImportFailed(kWhere, file);
+    // Only regular files: opening a pipe would wait for a writer.
+    if (!file.isRegularFile() || size <= 0 || size > kMaxLoopFileSize)
+        return kUnreadable;
     std::vector<char> buffer(static_cast<std::size_t>(size));
     std::ifstream in(file.getPath(), std::ios::binary);
     in.read(buffer.data(), static_cast<std::streamsize>(size));
     if (!in.is_open() || in.gcount() != static_cast<std::streamsize>(size))
-        return ErrorImportFailed(kWhere, file);
+        return kUnreadable;
     REXHandle handle = nullptr;
     const std::int32_t code =
         REXCreate(&handle, buffer.data(), static_cast<std::int32_t>(size), nullptr, nullptr);
     if (code != kRexOk)
-        return RexImportFailed(kWhere, rexErrorText(code));
+        return code;
     object_ = std::shared_ptr<void>(handle, [](void* object) {
         REXHandle doomed = object;
         REXDelete(&doomed);
     });
-    return NoError();
+    return kRexOk;
 }
 
 Error SampleREX::load(const File& file, bool /*loadData*/) {
     static const char* const kWhere = "SampleREX::load";
-    if (loadFile(file).failed())
-        return ErrorImportFailed(kWhere, file);
+    const std::int32_t created = createObject(file);
+    if (created == kRexLibraryNotLoaded)
+        return SampleImportFailed(kWhere, "loop files need the REX shared library, which is not installed");
+    if (created == kUnreadable) {
+        const std::int64_t size = file.getSize();
+        return SampleImportFailed(kWhere, size <= 0                 ? "it is empty"
+                                          : size > kMaxLoopFileSize ? "it is larger than any loop file"
+                                                                    : "it cannot be read");
+    }
+    if (created != kRexOk)
+        return SampleImportFailed(kWhere, librarySays("The REX library", rexErrorText(created)));
     tempo_ = 0.0;
     std::int32_t code = REXSetOutputSampleRate(handleOf(object_), info_.sampleRate);
     if (code == kRexOk) {

@@ -32,6 +32,9 @@ public:
 
 private:
     struct Layout;
+    // Reads the file and hands its bytes to the library: kRexOk with the object made, else the library's
+    // result or 0 for a file not read (no regular file, empty, or too large for a loop file).
+    std::int32_t createObject(const File& file);
     bool planSlices(double tempo, Layout& layout) const;
     bool renderSlices(const Layout& layout);
 

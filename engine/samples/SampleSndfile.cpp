@@ -123,26 +123,27 @@ bool Sample::acceptsFile(const File& file) {
 
 Error Sample::load(const File& file, bool loadData) {
     static const char* const kWhere = "Sample::load";
-    if (!file.exists())
+    // Only regular files: opening a pipe would wait for a writer.
+    if (!file.isRegularFile())
         return ErrorImportFailed(kWhere, file);
     SF_INFO format{};
     SoundFile sound(sf_open(file.getPath().c_str(), SFM_READ, &format));
     if (sound.get() == nullptr)
-        return ErrorImportFailed(kWhere, file);
+        return SampleImportFailed(kWhere, librarySays("libsndfile", sf_error_number(sf_error(nullptr))));
 
     releaseData();
     info_.sampleRate = format.samplerate;
     info_.channels = format.channels;
     if (format.channels <= 0)
-        return GeneralError(kWhere, kSampleCorruptText);
+        return GeneralError(kWhere, corruptText("it declares no channels"));
     info_.bitDepth = bitDepthOf(format.format);
     if (format.frames < 0 || format.frames >= static_cast<sf_count_t>(kMaxDataValues) - 32)
-        return GeneralError(kWhere, kSampleTooLargeText);
+        return GeneralError(kWhere, tooLargeText("it declares " + std::to_string(format.frames) + " frames"));
     info_.frames = static_cast<std::int32_t>(format.frames);
 
     if (loadData) {
         if (format.frames == 0)
-            return GeneralError(kWhere, kSampleCorruptText);
+            return GeneralError(kWhere, corruptText("it holds no frames"));
         bool fits = true;
         sf_count_t frames = 0;
         try {
@@ -155,7 +156,8 @@ Error Sample::load(const File& file, bool loadData) {
         // A file shorter than its header says keeps the frames it has.
         if (!fits || frames == 0) {
             releaseData();
-            return GeneralError(kWhere, fits ? kSampleCorruptText : kSampleTooLargeText);
+            return GeneralError(kWhere, fits ? corruptText("none of its frames could be read")
+                                             : tooLargeText("its frames do not fit in memory"));
         }
         info_.frames = static_cast<std::int32_t>(frames);
         info_.channels = 1;

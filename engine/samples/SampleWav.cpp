@@ -45,6 +45,9 @@ bool SampleWav::acceptsFile(const File& file) {
 }
 
 Error SampleWav::load(const File& file, bool loadData) {
+    // Only regular files: opening a pipe would wait for a writer.
+    if (!file.isRegularFile())
+        return ErrorImportFailed("SampleWav::load", file);
     std::ifstream in(file.getPath(), std::ios::binary);
     if (!in.is_open())
         return ErrorImportFailed("SampleWav::load", file);
@@ -55,12 +58,22 @@ Error SampleWav::loadStream(std::istream& in, bool loadData) {
     static const char* const kWhere = "SampleWav::loadStream";
     releaseData();
     WavCoding coding;
-    if (!chunks_.read(in, loadData) || !coding.fromChunks(chunks_))
-        return ErrorImportFailed(kWhere);
+    // The declared size decides before anything of the data is read: one frame more holds the guard.
+    if (!chunks_.read(in, loadData, kMaxDataValues - 1)) {
+        if (chunks_.tooLarge)
+            return GeneralError(kWhere, tooLargeText(chunks_.problem));
+        return SampleImportFailed(kWhere, chunks_.problem);
+    }
     const WavChunks::Format& format = chunks_.format;
+    if (!coding.fromChunks(chunks_))
+        return SampleImportFailed(kWhere, "its coding (format " + std::to_string(format.coding) + ", " +
+                                              std::to_string(format.bitsPerSample) + " bits, " +
+                                              std::to_string(format.channels) + " channels, blocks of " +
+                                              std::to_string(format.blockAlign) +
+                                              " bytes) is not one it can decode");
     // Data too short for one frame is as good as no data.
     if (loadData && coding.frames == 0)
-        return ErrorImportFailed(kWhere);
+        return SampleImportFailed(kWhere, "its data chunk holds less than one frame");
 
     info_.layout = SampleInfo::kInterleaved;
     info_.channels = coding.channels;

@@ -72,7 +72,7 @@ Error SampleWavpack::decodeMono(WavpackContext* context) {
         capacity = static_cast<std::size_t>(declared);
         data = resizeData(capacity + 1);
         if (data == nullptr)
-            return GeneralError(kWhere, kSampleTooLargeText);
+            return GeneralError(kWhere, tooLargeText("its frames do not fit in memory"));
     }
     for (;;) {
         const std::uint32_t count = WavpackUnpackSamples(context, piece.data(), framesPerPiece);
@@ -81,7 +81,7 @@ Error SampleWavpack::decodeMono(WavpackContext* context) {
         const std::size_t needed = done + count;
         if (needed >= kMaxDataValues) {
             releaseData();
-            return GeneralError(kWhere, kSampleTooLargeText);
+            return GeneralError(kWhere, tooLargeText("it holds more frames than a sample holds"));
         }
         if (needed > capacity) {
             std::size_t grown = std::max({needed, 2 * capacity, kFirstFrames});
@@ -91,7 +91,7 @@ Error SampleWavpack::decodeMono(WavpackContext* context) {
             data = resizeData(capacity + 1);
             if (data == nullptr) {
                 releaseData();
-                return GeneralError(kWhere, kSampleTooLargeText);
+                return GeneralError(kWhere, tooLargeText("its frames do not fit in memory"));
             }
         }
         for (std::size_t i = 0; i < count * channels; ++i) {
@@ -107,7 +107,7 @@ Error SampleWavpack::decodeMono(WavpackContext* context) {
     }
     if (done == 0) {
         releaseData();
-        return GeneralError(kWhere, kSampleCorruptText);
+        return GeneralError(kWhere, corruptText("it holds no frames"));
     }
     resizeData(done + 1);
     info_.frames = static_cast<std::int32_t>(done);
@@ -118,10 +118,14 @@ Error SampleWavpack::decodeMono(WavpackContext* context) {
 
 Error SampleWavpack::load(const File& file, bool loadData) {
     static const char* const kWhere = "SampleWavpack::load";
+    // Only regular files: opening a pipe would wait for a writer.
+    if (!file.isRegularFile())
+        return ErrorImportFailed(kWhere, file);
     char error[128] = {};
     const Context context(WavpackOpenFileInput(file.getPath().c_str(), error, OPEN_WVC | OPEN_2CH_MAX, 0));
     if (!context)
-        return ErrorImportFailed(kWhere, file);
+        return SampleImportFailed(kWhere,
+                                  librarySays("WavPack", std::string(error, strnlen(error, sizeof error))));
 
     releaseData();
     slices_.clear();
@@ -129,7 +133,9 @@ Error SampleWavpack::load(const File& file, bool loadData) {
     const int channels = WavpackGetReducedChannels(context.get());
     const int bytesPerSample = WavpackGetBytesPerSample(context.get());
     if (channels < 1 || bytesPerSample < 1 || bytesPerSample > 4)
-        return GeneralError(kWhere, kSampleCorruptText);
+        return GeneralError(kWhere,
+                            corruptText("its format (" + std::to_string(channels) + " channels of " +
+                                        std::to_string(bytesPerSample) + " bytes) is not one it can hold"));
     info_.channels = channels;
     info_.bitDepth = bytesPerSample * 8;
     info_.sampleRate =

@@ -285,22 +285,27 @@ template <int N> void encodeAll(const float* values, std::size_t count, std::uin
 
 } // namespace
 
-bool WavChunks::read(std::istream& in, bool loadData) {
+bool WavChunks::read(std::istream& in, bool loadData, std::uint64_t maxFrames) {
     *this = WavChunks();
     const std::istream::pos_type begin = in.tellg();
     if (begin == std::istream::pos_type(-1) || !in.seekg(0, std::ios::end))
-        return false;
+        return refuse("it cannot be read");
     const std::istream::pos_type last = in.tellg();
     if (last == std::istream::pos_type(-1) || last < begin || !in.seekg(begin))
-        return false;
+        return refuse("it cannot be read");
     const std::uint64_t length = static_cast<std::uint64_t>(last - begin);
 
     std::uint8_t header[12];
     if (!readExactly(in, header, sizeof header) || FourCC::fromBytes(header) != FourCC("RIFF") ||
         FourCC::fromBytes(header + 8) != FourCC("WAVE"))
-        return false;
+        return refuse("it does not begin with a RIFF/WAVE header");
 
     bool hasFormat = false;
+    // The data chunk's body is read last, once its declared size has been checked against the format.
+    bool hasData = false;
+    std::uint64_t dataStart = 0;
+    std::size_t dataAvailable = 0;
+    std::uint32_t dataDeclared = 0;
     std::vector<std::uint8_t> body;
     std::uint64_t position = 12;
     while (position + 8 <= length) {
@@ -315,22 +320,44 @@ bool WavChunks::read(std::istream& in, bool loadData) {
         const std::size_t available =
             static_cast<std::size_t>(std::min<std::uint64_t>(size, length - bodyStart));
         if (id == chunk::kData) {
-            if (loadData) {
-                data.id = id;
-                data.bytes.resize(available);
-                if (!readExactly(in, data.bytes.data(), available))
-                    return false;
-                data.size = static_cast<std::uint32_t>(available);
-            }
+            hasData = true;
+            dataStart = bodyStart;
+            dataAvailable = available;
+            dataDeclared = size;
         } else if (isUnderstood(id)) {
             body.resize(available);
             if (!readExactly(in, body.data(), available))
-                return false;
+                return refuse("its " + id.toString() + " chunk cannot be read");
             parseChunk(*this, id, size, body, hasFormat);
         }
         position = bodyStart + size + (size & 1u);
     }
-    return hasFormat && (!loadData || data.size != 0);
+    if (!hasFormat)
+        return refuse("it has no complete format chunk");
+    // Writers that do not know the length in advance declare the largest size: the data runs to the end.
+    const std::uint64_t declared = dataDeclared == 0xFFFFFFFFu ? dataAvailable : dataDeclared;
+    if (hasData && format.blockAlign != 0 && declared / format.blockAlign > maxFrames) {
+        tooLarge = true;
+        return refuse("its data chunk declares " + std::to_string(declared / format.blockAlign) +
+                      " frames, more than a sample holds");
+    }
+    if (!loadData)
+        return true;
+    if (!hasData)
+        return refuse("it has no data chunk");
+    data.bytes.resize(dataAvailable);
+    in.seekg(begin + static_cast<std::streamoff>(dataStart));
+    if (!readExactly(in, data.bytes.data(), dataAvailable))
+        return refuse("its data chunk cannot be read");
+    data.size = static_cast<std::uint32_t>(dataAvailable);
+    if (data.size == 0)
+        return refuse("its data chunk is empty");
+    return true;
+}
+
+bool WavChunks::refuse(const std::string& reason) {
+    problem = reason;
+    return false;
 }
 
 std::vector<std::uint8_t> WavChunks::write() const {

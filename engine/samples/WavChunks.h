@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <istream>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -137,13 +138,22 @@ struct WavChunks {
 
     // Reads the RIFF header and every chunk. Without loadData the data chunk is skipped. Every count and
     // size is bounded by its chunk and the stream's length; a data chunk running past the end is cut to
-    // what is there. False when the stream is no RIFF/WAVE or has no usable format (or, with loadData,
-    // no data).
-    bool read(std::istream& in, bool loadData);
+    // what is there. A data chunk whose declared size holds more than maxFrames frames of the format is
+    // not read at all (tooLarge). False, with the reason in problem, when the stream is no RIFF/WAVE, has
+    // no usable format, is too large or (with loadData) has no data.
+    bool read(std::istream& in, bool loadData,
+              std::uint64_t maxFrames = std::numeric_limits<std::uint64_t>::max());
+
+    // Why the last read returned false (as "it ..."); empty after one that succeeded.
+    std::string problem;
+    bool tooLarge = false;
 
     // The bytes of a file holding "fmt ", "data", "smpl", "cue " and "inst" in that order, with the RIFF
     // size filled in.
     std::vector<std::uint8_t> write() const;
+
+private:
+    bool refuse(const std::string& reason);
 };
 
 // How the samples of a data chunk are coded, checked against the format.

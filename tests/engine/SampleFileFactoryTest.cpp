@@ -10,6 +10,7 @@
 #include "support/FileTestFolder.h"
 #include "support/LogCapture.h"
 #include "support/PeakMemory.h"
+#include "support/PipeTestSupport.h"
 #include "support/SampleTestSupport.h"
 #include "support/ScopedProduct.h"
 
@@ -500,6 +501,100 @@ TEST_F(SampleFileFactory, ValuesThatAreNotFiniteReadAsZeroFromEveryReaderAndDocu
     fromDocument.fromDictionary(document);
     expectCleared(&fromDocument, "document");
     EXPECT_TRUE(responder_.questions().empty());
+}
+
+// Little-endian fields of the given byte widths.
+std::string littleEndian(std::initializer_list<std::pair<std::size_t, int>> fields) {
+    std::string out;
+    for (const auto& [value, width] : fields)
+        for (int i = 0; i < width; ++i)
+            out.push_back(static_cast<char>(value >> (8 * i)));
+    return out;
+}
+
+// Files no reader takes are refused without a word here (a caller trying other kinds of file decides what
+// to say), but with the reason of the reader the file was meant for, by its first bytes or else by its
+// extension, kept for a caller that asks.
+TEST_F(SampleFileFactory, FilesNoReaderTakesKeepTheReasonOfTheReaderTheyWereMeantFor) {
+    const std::string format =
+        "fmt " + littleEndian({{16, 4}, {1, 2}, {1, 2}, {44100, 4}, {88200, 4}, {2, 2}, {16, 2}});
+    struct Case {
+        const char* name;
+        std::string bytes;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"cut.wav", "RIFF" + littleEndian({{36, 4}}) + "WAVEfmt " + littleEndian({{16, 4}, {1, 2}}),
+         "it has no complete format chunk"},
+        {"nodata.wav", "RIFF" + littleEndian({{28, 4}}) + "WAVE" + format, "it has no data chunk"},
+        {"ulaw-ish.wav",
+         "RIFF" + littleEndian({{40, 4}}) + "WAVE" + "fmt " +
+             littleEndian({{16, 4}, {2, 2}, {1, 2}, {44100, 4}, {22050, 4}, {1, 2}, {4, 2}}) + "data" +
+             littleEndian({{4, 4}}) + "abcd",
+         "its coding (format 2, 4 bits"},
+        {"text.wav", "this is not audio", "it does not begin with a RIFF/WAVE header"},
+        {"named.wav", form("AIFF", chunk("COMM", "xx")), "libsndfile says: "},
+        {"bad.au", ".snd" + bigEndian({{24, 4}, {100, 4}, {99, 4}, {44100, 4}, {1, 4}}) + "abcd",
+         "libsndfile says: "},
+        {"bad.wv", "wvpk" + std::string(40, '\x11'), "WavPack says: "},
+        {"bad.rex", "CAT not a loop", "loop files need the REX shared library, which is not installed"},
+        {"empty.aif", "", "it is empty"},
+        {"notes.txt", "no sound here", "no sample reader takes it"},
+    };
+    for (const Case& c : cases) {
+        const std::string path = folder_.write(c.name, c.bytes);
+        SampleFileRefusals refusals;
+        EXPECT_FALSE(load(path)) << c.name;
+        EXPECT_EQ(refusals.first().find("The sample file " + path + " could not be loaded: " + c.reason), 0u)
+            << c.name << ": " << refusals.first();
+    }
+    // The bytes decide over the extension.
+    EXPECT_TRUE(isMeantAsSampleFile(File(folder_ / "named.wav")));
+    EXPECT_TRUE(
+        isMeantAsSampleFile(File(folder_.write("riff.kmd", "RIFF" + littleEndian({{4, 4}}) + "WAVE"))));
+    EXPECT_FALSE(isMeantAsSampleFile(File(folder_ / "notes.txt")));
+    EXPECT_TRUE(responder_.questions().empty());
+}
+
+// A refusal a reader makes itself is shown, or kept instead by the innermost scope of the thread.
+TEST_F(SampleFileFactory, ARefusalIsShownUnlessAScopeKeepsItForItsCaller) {
+    // 16-bit mono whose data chunk declares a gigabyte: 2^29 frames, refused before anything is read.
+    const std::string path = folder_.write(
+        "huge.wav", "RIFF" + littleEndian({{40, 4}}) + "WAVE" + "fmt " +
+                        littleEndian({{16, 4}, {1, 2}, {1, 2}, {44100, 4}, {88200, 4}, {2, 2}, {16, 2}}) +
+                        "data" + littleEndian({{std::size_t{1} << 30, 4}}) + "abcd");
+    {
+        SampleFileRefusals outer;
+        {
+            SampleFileRefusals inner;
+            EXPECT_FALSE(load(path));
+            EXPECT_NE(inner.first().find(path + ": The sample file is too large to be loaded: its data chunk "
+                                                "declares 536870912 frames"),
+                      std::string::npos)
+                << inner.first();
+        }
+        EXPECT_EQ(outer.first(), "");
+    }
+    EXPECT_TRUE(responder_.questions().empty());
+    EXPECT_FALSE(load(path, false));
+    ASSERT_EQ(responder_.questions().size(), 1u);
+    EXPECT_NE(responder_.questions()[0].text.find("too large"), std::string::npos);
+}
+
+// Opening a named pipe waits for a writer, a device may never end: such a path is refused before any reader
+// opens it, and the user is told why.
+TEST_F(SampleFileFactory, APipeOrAFolderIsRefusedUnopenedWithAReason) {
+    const std::string pipe = folder_ / "pipe.wav";
+    ASSERT_TRUE(test::makePipe(pipe));
+    test::loadWithoutWaitingOn(pipe, [&] { EXPECT_FALSE(load(pipe)); });
+    EXPECT_FALSE(isMeantAsSampleFile(File(folder_.path())));
+    EXPECT_FALSE(load(folder_.path()));
+    const auto questions = responder_.questions();
+    ASSERT_EQ(questions.size(), 2u);
+    EXPECT_EQ(questions[0].text,
+              "The sample file " + pipe +
+                  " is not a regular file (a folder, a pipe or a device) and was not read.");
+    EXPECT_NE(questions[1].text.find("is not a regular file"), std::string::npos);
 }
 
 } // namespace

@@ -285,6 +285,27 @@ TEST(WavRead, TruncatedDataIsCutToTheWholeFramesPresent) {
     EXPECT_EQ(valuesOf(load(streaming)), (std::vector<float>{-1.0f, 0.9921875f}));
 }
 
+// A data chunk declaring more frames than a sample holds used to be read whole (a gigabyte, for seconds)
+// before it was refused: its declared size decides first, whatever the file really holds.
+TEST(WavRead, ADataChunkDeclaringMoreFramesThanASampleHoldsIsRefusedBeforeAnyOfItIsRead) {
+    const std::uint32_t limit = static_cast<std::uint32_t>(Sample::kMaxDataValues);
+    // 16-bit mono: a gigabyte declares 2^29 frames, one more than the limit leaves room for.
+    WavBuilder huge = WavBuilder().format(1, 1, 44100, 16);
+    huge.chunk("data", {0, 0x40, 0, 0xC0}, 2 * limit);
+    for (const bool loadData : {false, true}) {
+        const Loaded refused = load(huge, loadData);
+        EXPECT_EQ(refused.result.getCode(), "EGEN") << loadData;
+        EXPECT_NE(refused.result.getMessage().find("too large"), std::string::npos) << loadData;
+        EXPECT_NE(refused.result.getMessage().find(std::to_string(limit) + " frames"), std::string::npos)
+            << refused.result.getMessage();
+        EXPECT_EQ(refused.sample->getData(), nullptr);
+    }
+    // Declaring the most a sample holds, the file is read as far as it goes.
+    WavBuilder largest = WavBuilder().format(1, 1, 44100, 16);
+    largest.chunk("data", {0, 0x40, 0, 0xC0}, 2 * (limit - 1));
+    EXPECT_EQ(valuesOf(load(largest)), (std::vector<float>{0.5f, -0.5f}));
+}
+
 TEST(WavRead, ManyChannelsAreMixedDownInPiecesBoundedByTheFramesPresent) {
     // One frame of 65535 eight-bit channels: 64 KiB of file, alternately full scale up and down.
     WavBuilder::Bytes frame(65535);
