@@ -68,18 +68,32 @@ double degreeRatio(const std::string& line) {
     return std::isfinite(ratio) && ratio > 0.0 ? ratio : 0.0;
 }
 
+// A line as a message quotes it: its blanks trimmed, cut short.
+std::string quoted(const std::string& line) {
+    constexpr std::size_t kMostShown = 40;
+    const std::size_t first = line.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos)
+        return {};
+    const std::string trimmed = line.substr(first, line.find_last_not_of(" \t\r\n") + 1 - first);
+    return trimmed.size() <= kMostShown ? trimmed : trimmed.substr(0, kMostShown) + "...";
+}
+
 } // namespace
 
 bool TuningSCL::load(const File& file) {
     File scale(file);
-    if (!scale.openRead() || scale.getStream() == nullptr) {
-        logLine(3, "Scala file %s could not be opened", scale.getPath().c_str());
+    // Checked before opening: opening a pipe would wait for a writer.
+    if (!scale.isRegularFile() || !scale.openRead() || scale.getStream() == nullptr) {
+        refuse(!scale.exists()          ? "it does not exist"
+               : !scale.isRegularFile() ? "it is not a regular file (a folder, a pipe or a device)"
+                                        : "it cannot be opened");
+        logLine(3, "Scala file %s could not be opened: %s", scale.getPath().c_str(), refusal_.c_str());
         return false;
     }
     const bool loaded = parse(*scale.getStream());
     scale.close();
     if (!loaded)
-        logLine(3, "Scala file %s is not a valid scale", scale.getPath().c_str());
+        logLine(3, "Scala file %s is not a valid scale: %s", scale.getPath().c_str(), refusal_.c_str());
     return loaded;
 }
 
@@ -90,30 +104,38 @@ bool TuningSCL::parse(std::istream& in) {
     std::vector<double> ratios;
     try {
         if (!readContentLine(lines, description))
-            return false;
+            return refuse("it holds no description line");
         while (!description.empty() && (description.back() == '\r' || description.back() == '\n'))
             description.pop_back();
         if (!readContentLine(lines, line))
-            return false;
+            return refuse("it has no line giving the number of notes");
         const long long count = leadingInteger(line, 0);
         if (count <= 0)
-            return false;
+            return refuse("its number of notes (\"" + quoted(line) + "\") is no positive number");
         // Every degree needs a line of its own, so the count cannot make us read or hold more than the
         // stream has.
         for (long long degree = 0; degree < count; ++degree) {
             if (!readContentLine(lines, line))
-                return false;
+                return refuse("it ends after " + std::to_string(degree) + " of the " + std::to_string(count) +
+                              " notes it announces");
             const double ratio = degreeRatio(line);
             if (ratio == 0.0)
-                return false;
+                return refuse("note " + std::to_string(degree + 1) + " (\"" + quoted(line) +
+                              "\") is neither cents nor a positive ratio");
             ratios.push_back(ratio);
         }
-    } catch (const std::exception&) {
-        return false;
+    } catch (const std::exception& exception) {
+        return refuse(std::string("it could not be read (") + exception.what() + ")");
     }
     description_ = std::move(description);
     ratios_ = std::move(ratios);
+    refusal_.clear();
     return true;
+}
+
+bool TuningSCL::refuse(const std::string& reason) {
+    refusal_ = reason;
+    return false;
 }
 
 } // namespace trov

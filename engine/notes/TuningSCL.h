@@ -3,6 +3,7 @@
 #include "engine/notes/Tuning.h"
 
 #include <iosfwd>
+#include <string>
 
 namespace trov {
 
@@ -16,11 +17,19 @@ public:
 
     TuningSCL() = default;
 
-    // False for a file that cannot be read or is not a valid scale; the tuning is then left as it was and
-    // the reason is logged.
+    // False for a file that cannot be read (only regular files are opened) or is not a valid scale; the
+    // tuning is then left as it was and the reason is logged and kept.
     bool load(const File& file) override;
     // The same from a stream.
     bool parse(std::istream& in);
+    // Why the last load or parse refused the file, as a clause ("it ends after 3 of the 12 notes it
+    // announces"); empty after one that succeeded.
+    const std::string& getRefusal() const { return refusal_; }
+
+private:
+    bool refuse(const std::string& reason);
+
+    std::string refusal_;
 };
 
 } // namespace trov

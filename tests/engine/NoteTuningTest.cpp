@@ -6,6 +6,7 @@
 #include "framework/File.h"
 #include "support/EngineTestSupport.h"
 #include "support/FileTestFolder.h"
+#include "support/PipeTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -234,6 +235,37 @@ TEST(TuningSCL, LoadsFromAFileAndKeepsItsScaleWhenTheFileIsGone) {
     }
     EXPECT_FALSE(tuning.load(File(path)));
     EXPECT_EQ(tuning.getDescription(), "Pelog");
+}
+
+TEST(TuningSCL, ARefusalSaysWhichLineIsWrong) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"! only comments\n", "it holds no description line"},
+        {"Name\n", "it has no line giving the number of notes"},
+        {"Name\n  many  \n1/1\n", "its number of notes (\"many\") is no positive number"},
+        {"Name\n3\n3/2\n2/1\n", "it ends after 2 of the 3 notes it announces"},
+        {"Name\n2\n3/2\n 3/0 \n", "note 2 (\"3/0\") is neither cents nor a positive ratio"},
+    };
+    for (const auto& [text, reason] : cases) {
+        TuningSCL tuning;
+        EXPECT_FALSE(parses(tuning, text)) << text;
+        EXPECT_EQ(tuning.getRefusal(), reason) << text;
+    }
+    TuningSCL tuning;
+    ASSERT_TRUE(parses(tuning, "Two\n1\n2/1\n"));
+    EXPECT_EQ(tuning.getRefusal(), "");
+}
+
+// Opening a named pipe would wait for a writer: only regular files are opened.
+TEST(TuningSCL, APipeOrAMissingFileIsRefusedUnopenedWithAReason) {
+    test::FileTestFolder folder;
+    const std::string pipe = folder / "pipe.scl";
+    ASSERT_TRUE(test::makePipe(pipe));
+    TuningSCL tuning;
+    test::loadWithoutWaitingOn(pipe, [&] { EXPECT_FALSE(tuning.load(File(pipe))); });
+    EXPECT_EQ(tuning.getRefusal(), "it is not a regular file (a folder, a pipe or a device)");
+    EXPECT_FALSE(tuning.load(File(folder / "missing.scl")));
+    EXPECT_EQ(tuning.getRefusal(), "it does not exist");
+    EXPECT_EQ(tuning.getDescription(), "Equal Temperament");
 }
 
 } // namespace
