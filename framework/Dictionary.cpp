@@ -73,11 +73,13 @@ void Dictionary::adopt(std::shared_ptr<TiXmlDocument> document, TiXmlNode* node)
     node_ = node;
 }
 
-bool Dictionary::readDocument(const std::string& text, const char* where) {
+bool Dictionary::readDocument(const std::string& text, const char* where, std::string* problem) {
     auto document = std::make_shared<TiXmlDocument>();
-    const std::string problem = dictionary_xml::parseXml(*document, text);
-    if (!problem.empty()) {
-        logLine(3, "%s: %s", where, problem.c_str());
+    const std::string found = dictionary_xml::parseXml(*document, text);
+    if (!found.empty()) {
+        logLine(3, "%s: %s", where, found.c_str());
+        if (problem != nullptr)
+            *problem = found;
         clear();
         return false;
     }

@@ -42,9 +42,10 @@ public:
     ~Dictionary() override;
 
     // Documents. A missing file leaves the dictionary as it was; unreadable or malformed XML leaves an
-    // empty document; both return false. Text is held as UTF-8: 8-bit text (declared so, or undeclared
-    // and no valid UTF-8) is converted on reading.
-    bool load(const File& file);
+    // empty document; both return false, with the reason in problem when one is given. Only regular files
+    // are opened. Text is held as UTF-8: 8-bit text (declared so, or undeclared and no valid UTF-8) is
+    // converted on reading.
+    bool load(const File& file, std::string* problem = nullptr);
     bool parse(const std::string& xml);
     // Writes the whole document, replacing the file only once the new text is complete.
     bool save(const File& file) const;
@@ -180,7 +181,7 @@ private:
     View viewOn(TiXmlNode* node) const;
     // Gives this view a document of its own, leaving other views on the old one.
     void adopt(std::shared_ptr<TiXmlDocument> document, TiXmlNode* node);
-    bool readDocument(const std::string& text, const char* where);
+    bool readDocument(const std::string& text, const char* where, std::string* problem = nullptr);
     void detectLayout();
     // The entry of a value: by tag, or in typed layout by type tag and "name".
     TiXmlElement* valueEntry(const std::string& key, const char* typeTag, int index, bool byTag) const;

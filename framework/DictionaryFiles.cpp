@@ -32,18 +32,21 @@ void normalizeNewlines(std::string& text) {
     text.resize(out);
 }
 
-bool readWholeFile(const std::string& path, std::string& text) {
+// The reason it cannot, or empty.
+std::string readWholeFile(const std::string& path, std::string& text) {
     std::ifstream in(path, std::ios::binary);
     if (!in)
-        return false;
+        return "it cannot be opened";
     in.seekg(0, std::ios::end);
     const std::streamoff size = in.tellg();
-    if (size < 0 || static_cast<std::uint64_t>(size) > dictionary_xml::kMaxTextBytes)
-        return false;
+    if (size < 0)
+        return "it cannot be read";
+    if (static_cast<std::uint64_t>(size) > dictionary_xml::kMaxTextBytes)
+        return "it is larger than any document";
     in.seekg(0, std::ios::beg);
     text.resize(static_cast<std::size_t>(size));
     in.read(text.data(), size);
-    return in.gcount() == size;
+    return in.gcount() == size ? std::string() : std::string("it cannot be read");
 }
 
 // Writes beside the target and renames over it, so that a failed save never leaves a cut-off document.
@@ -79,18 +82,27 @@ Dictionary::Dictionary(const File& file) : Dictionary() {
     load(file);
 }
 
-bool Dictionary::load(const File& file) {
+bool Dictionary::load(const File& file, std::string* problem) {
     static const char* const where = "bool trov::Dictionary::load(const trov::File&)";
-    if (!file.exists())
+    if (!file.exists()) {
+        if (problem != nullptr)
+            *problem = "it does not exist";
         return false;
+    }
+    // Checked before opening: opening a pipe would wait for a writer, and a device may never end.
     std::string text;
-    if (!readWholeFile(file.getPath(), text)) {
-        logLine(3, "%s: cannot read %s", where, file.getPath().c_str());
+    const std::string unread = file.isRegularFile()
+                                   ? readWholeFile(file.getPath(), text)
+                                   : "it is not a regular file (a folder, a pipe or a device)";
+    if (!unread.empty()) {
+        logLine(3, "%s: cannot read %s: %s", where, file.getPath().c_str(), unread.c_str());
+        if (problem != nullptr)
+            *problem = unread;
         clear();
         return false;
     }
     normalizeNewlines(text);
-    return readDocument(text, where);
+    return readDocument(text, where, problem);
 }
 
 bool Dictionary::save(const File& file) const {

@@ -744,12 +744,10 @@ void prepareXml() {
     std::call_once(once, [] { TiXmlBase::SetCondenseWhiteSpace(false); });
 }
 
-std::string parseXml(TiXmlDocument& document, const std::string& text) {
-    if (text.size() > kMaxTextBytes)
-        return "document is too large";
-    prepareXml();
-    // The parser reads a C string: the text ends at its first NUL.
-    const std::size_t length = std::min(text.size(), text.find('\0'));
+namespace {
+
+// The text's first length bytes parsed as parseXml parses a text.
+std::string parseText(TiXmlDocument& document, const std::string& text, std::size_t length) {
     std::string padded;
     padded.reserve(length + kPadding);
     padded.append(text, 0, length);
@@ -786,7 +784,7 @@ std::string parseXml(TiXmlDocument& document, const std::string& text) {
     document.SetTabSize(0);
     document.Parse(padded.c_str(), nullptr, encoding);
     if (document.Error())
-        return document.ErrorDesc();
+        return std::string("malformed XML: ") + document.ErrorDesc();
     // Some malformed texts end the parse early without an error; a half-read document is no document.
     if (shape.stop != nullptr)
         return shape.stop;
@@ -794,6 +792,27 @@ std::string parseXml(TiXmlDocument& document, const std::string& text) {
         declareUtf8(document);
     normaliseTree(document);
     return {};
+}
+
+} // namespace
+
+std::string parseXml(TiXmlDocument& document, const std::string& text) {
+    if (text.size() > kMaxTextBytes)
+        return "document is too large";
+    // Two-byte text would end at its first NUL for the parser: said so, rather than read as nothing.
+    const bool utf16 = text.size() >= 2 &&
+                       ((text[0] == '\xFF' && text[1] == '\xFE') ||
+                        (text[0] == '\xFE' && text[1] == '\xFF') || ((text[0] == '\0') != (text[1] == '\0')));
+    if (utf16)
+        return "document is UTF-16 text; only UTF-8 and 8-bit text is read";
+    prepareXml();
+    // The parser reads a C string: the text ends at its first NUL.
+    const std::size_t length = std::min(text.size(), text.find('\0'));
+    const std::string problem = parseText(document, text, length);
+    if (!problem.empty() && length < text.size())
+        return problem + " (the text ends for the parser at the NUL byte at offset " +
+               std::to_string(length) + ")";
+    return problem;
 }
 
 } // namespace trov::dictionary_xml

@@ -3,6 +3,7 @@
 
 #include "support/FileTestFolder.h"
 #include "support/LogCapture.h"
+#include "support/PipeTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -47,6 +48,48 @@ TEST(DictionaryFile, AMissingFileLeavesTheDictionaryAsItWasAndABrokenOneAnEmptyD
     dictionary.toText(text);
     EXPECT_EQ(text, "<dict />");
     EXPECT_EQ(log.count("bool trov::Dictionary::load(const trov::File&): "), 1);
+}
+
+// A refused document says why, for whoever tells the user.
+TEST(DictionaryFile, ARefusedDocumentSaysWhy) {
+    test::FileTestFolder folder;
+    std::string deep = "<?xml version=\"1.0\"?>";
+    for (int i = 0; i < 300; ++i)
+        deep += "<a>";
+    std::string utf16 = "\xFF\xFE";
+    std::string utf16BigEndian;
+    for (const char c : std::string("<?xml version=\"1.0\"?><dict/>")) {
+        utf16 += std::string{c, '\0'};
+        utf16BigEndian += std::string{'\0', c};
+    }
+    const std::pair<std::string, std::string> cases[] = {
+        {"<?xml version=\"1.0\"?>\n<dict><programs><program><id value=\"x\"/>", "malformed XML: "},
+        {deep, "document is nested too deeply"},
+        {utf16, "document is UTF-16 text; only UTF-8 and 8-bit text is read"},
+        {utf16.substr(2), "document is UTF-16 text; only UTF-8 and 8-bit text is read"},
+        {utf16BigEndian, "document is UTF-16 text; only UTF-8 and 8-bit text is read"},
+        {std::string("<dict><a value=\"1\"/>\0<b/></dict>", 31),
+         " (the text ends for the parser at the NUL byte at offset 20)"},
+    };
+    for (const auto& [text, reason] : cases) {
+        Dictionary document;
+        std::string problem;
+        EXPECT_FALSE(document.load(File(folder.write("refused.kmd", text)), &problem));
+        EXPECT_NE(problem.find(reason), std::string::npos) << problem;
+    }
+    // A NUL after a whole document still ends it.
+    Dictionary trailing;
+    EXPECT_TRUE(trailing.load(
+        File(folder.write("trailing.kmd", std::string("<dict><a value=\"1\"/></dict>\0", 28)))));
+
+    std::string problem;
+    Dictionary document;
+    EXPECT_FALSE(document.load(File(folder / "missing.kmd"), &problem));
+    EXPECT_EQ(problem, "it does not exist");
+    const std::string pipe = folder / "pipe.kmd";
+    ASSERT_TRUE(test::makePipe(pipe));
+    test::loadWithoutWaitingOn(pipe, [&] { EXPECT_FALSE(document.load(File(pipe), &problem)); });
+    EXPECT_EQ(problem, "it is not a regular file (a folder, a pipe or a device)");
 }
 
 TEST(DictionaryFile, LoadingReadsLineEndsAsLineFeeds) {
