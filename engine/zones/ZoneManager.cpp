@@ -93,13 +93,28 @@ bool ZoneManager::receive(const Message& message) {
         return false;
     if (message.kind == kKindWindow && message.code == Code::kDropItem) {
         const auto* window = dynamic_cast<const WindowMessage*>(&message);
-        return window != nullptr && importSample(File(window->drop.text)) != 0;
+        return window != nullptr && importDropped(File(window->drop.text));
     }
     if (message.kind == kKindWindow && message.code == kDropFile) {
         const char* path = wordToPointer<const char>(message.extra);
-        return path != nullptr && importSample(File(std::string(path))) != 0;
+        return path != nullptr && importDropped(File(std::string(path)));
     }
     return Radio::receive(message);
+}
+
+bool ZoneManager::importDropped(const File& file) {
+    std::string refusal;
+    {
+        const SampleFileRefusals refusals;
+        if (importSample(file) != 0)
+            return true;
+        refusal = refusals.first();
+    }
+    // A file of another kind is left to whoever tries it next, without a word.
+    if (isMeantAsSampleFile(file))
+        SampleFileRefusals::refuse(
+            !refusal.empty() ? refusal : "The sample file " + file.getPath() + " could not be loaded.");
+    return false;
 }
 
 void ZoneManager::clearSelection() {

@@ -40,7 +40,8 @@ public:
 
     // Detaches and releases every zone and stops listening to the resources.
     void exit() override;
-    // While active: a dropped file (window messages 3021 and 3022) is imported. Inactive: nothing is
+    // While active: a dropped file (window messages 3021 and 3022) is imported, and when a file meant as a
+    // sample file is refused the user is told why, once (`SampleFileRefusals`). Inactive: nothing is
     // handled.
     bool receive(const Message& message) override;
 
@@ -127,6 +128,8 @@ protected:
     CriticalSection& getZonesLock() const { return zonesLock_; }
 
 private:
+    // A dropped file imported as receive says.
+    bool importDropped(const File& file);
     // Under the lock. Makes the index current (-1 none); with force also when it is current already.
     void selectIndex(int index, bool force);
     // Under the lock: the current zone's deselection hooks, if one is current.

@@ -1,14 +1,17 @@
 #include "engine/zones/ZoneManager.h"
 
 #include "engine/notes/Note.h"
+#include "engine/samples/SampleFiles.h"
 #include "engine/zones/Resources.h"
 #include "engine/zones/SampleManager.h"
 #include "engine/zones/Zone.h"
 #include "framework/File.h"
 #include "framework/Message.h"
+#include "platform/Responder.h"
 #include "plugin/Parameter.h"
 #include "plugin/Settings.h"
 #include "support/AllocationGuard.h"
+#include "support/PipeTestSupport.h"
 #include "support/ZoneTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -303,6 +306,38 @@ TEST_F(ZoneManagerTest, DropsAreImportedOnlyWhileActive) {
     EXPECT_FALSE(manager->receive(WindowMessage(nullptr, 3021, 0, Point(), pointerToWord(text.c_str()))));
     manager->deactivate();
     EXPECT_FALSE(manager->isActive());
+}
+
+// A dropped sample file that is refused says why, once; a file of another kind is left to whoever tries it
+// next without a word.
+TEST_F(ZoneManagerTest, ARefusedDropOfASampleFileSaysWhyOnce) {
+    platform::ScriptedResponder responder;
+    const platform::ScopedResponder scoped(responder);
+    const auto manager = managerWith({{36, 47}});
+    manager->activate();
+    auto drop = [&](const std::string& path) {
+        return manager->receive(WindowMessage(nullptr, Code::kDropItem, 0, Point(), {path, 0, 0}));
+    };
+    const std::string broken = world_.files.write("broken.wav", std::string("RIFF\4\0\0\0WAVE", 12));
+    EXPECT_FALSE(drop(broken));
+    ASSERT_EQ(responder.questions().size(), 1u);
+    EXPECT_EQ(responder.questions()[0].text,
+              "The sample file " + broken + " could not be loaded: it has no complete format chunk.");
+    EXPECT_FALSE(drop(world_.files.write("notes.txt", "no sound")));
+    EXPECT_EQ(responder.questions().size(), 1u);
+
+    const std::string pipe = world_.files / "pipe.wav";
+    ASSERT_TRUE(test::makePipe(pipe));
+    // A caller that tells the user itself keeps the reason (the scope is its thread's).
+    std::string kept;
+    test::loadWithoutWaitingOn(pipe, [&] {
+        const SampleFileRefusals refusals;
+        EXPECT_FALSE(drop(pipe));
+        kept = refusals.first();
+    });
+    EXPECT_NE(kept.find(pipe + " is not a regular file"), std::string::npos) << kept;
+    EXPECT_EQ(responder.questions().size(), 1u);
+    EXPECT_EQ(manager->getZoneSampleName(0), "S0");
 }
 
 TEST_F(ZoneManagerTest, CurrentZoneSampleMakesAZoneWhenThereIsNoneAndNeedsACurrentOneOtherwise) {
