@@ -787,7 +787,7 @@ std::string parseText(TiXmlDocument& document, const std::string& text, std::siz
         return std::string("malformed XML: ") + document.ErrorDesc();
     // Some malformed texts end the parse early without an error; a half-read document is no document.
     if (shape.stop != nullptr)
-        return shape.stop;
+        return std::string("malformed XML: ") + shape.stop;
     if (convert)
         declareUtf8(document);
     normaliseTree(document);
