@@ -4,6 +4,7 @@
 #include "engine/modules/Module.h"
 #include "engine/notes/TuningSCL.h"
 #include "engine/samples/Sample.h"
+#include "engine/samples/SampleFiles.h"
 #include "engine/zones/Resources.h"
 #include "engine/zones/ZoneManager.h"
 #include "framework/Dictionary.h"
@@ -12,6 +13,7 @@
 #include "framework/Folder.h"
 #include "framework/Logger.h"
 #include "framework/Message.h"
+#include "framework/StringUtils.h"
 #include "framework/System.h"
 #include "framework/Version.h"
 #include "instrument/Corvale.h"
@@ -20,6 +22,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 namespace trov {
 
@@ -64,6 +67,17 @@ int programCount(const Dictionary& document) {
     return programs ? programs->count("program") : 0;
 }
 
+// A reason as the end of a sentence.
+std::string sentence(const std::string& reason) {
+    const char last = reason.empty() ? ' ' : reason.back();
+    return reason + (last == '.' || last == '!' || last == '?' ? "" : ".");
+}
+
+// What the user is told of a document that could not be read.
+std::string unreadDocumentText(const File& file, const std::string& problem) {
+    return "The file " + file.getPath() + " could not be loaded: " + sentence(problem);
+}
+
 } // namespace
 
 void Corvale::writeState(Dictionary& document, bool withData) {
@@ -88,8 +102,11 @@ bool Corvale::readPatch(const Dictionary& document) {
 
 bool Corvale::readProgramFile(const File& file, int programIndex) {
     Dictionary document;
-    if (!document.load(file))
+    std::string problem;
+    if (!document.load(file, &problem)) {
+        showErrorMessage(unreadDocumentText(file, problem), windowOf(getEditor()));
         return false;
+    }
     const DocumentFolderScope beside(*this, file.getFolder());
     return readPatchProgram(document, programIndex);
 }
@@ -131,42 +148,65 @@ void Corvale::convertOldFormat(const Dictionary& document) {
 
 bool Corvale::importFile(const File& file) {
     const DocumentFolderScope beside(*this, file.getFolder());
-    File source(file);
-    bool imported = false;
-    if (source.openRead()) {
-        Dictionary document;
-        imported = document.load(source);
-        source.close();
-        // A refused document has told the user why already.
-        if (imported)
-            return readState(document);
-    }
-    showErrorMessage(
-        "Failed to import settings.  The file you selected was not written by Corvale or is corrupt.",
-        windowOf(getEditor()));
+    Dictionary document;
+    std::string problem;
+    // A document that loads but is refused has told the user why already.
+    if (document.load(file, &problem))
+        return readState(document);
+    showErrorMessage("Failed to import settings from " + file.getPath() + ": " + sentence(problem),
+                     windowOf(getEditor()));
     return false;
 }
 
+// Each refusal shows exactly one message: that of the reader the file was meant for. A sample file (by its
+// bytes or extension) is the zone manager's alone, a Scala file's refusal is the tuning's, and anything else
+// is read as a document.
 bool Corvale::loadFile(const File& file) {
     const DocumentFolderScope beside(*this, file.getFolder());
     EditorInterface* editor = getEditor();
+    const std::string path = file.getPath();
+    // Checked before anything opens it: a pipe would keep the load waiting for a writer.
+    if (!file.isRegularFile()) {
+        showErrorMessage(file.exists()
+                             ? "The file " + path +
+                                   " is not a regular file (a folder, a pipe or a device) and was not read."
+                             : "The file " + path + " does not exist.",
+                         windowOf(editor));
+        return false;
+    }
     const Module* shown = editor != nullptr ? editor->getEditedModule() : getFirstModule();
     logLine(3, "module = 0x%lx", static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(shown)));
-    if (shown != nullptr)
-        if (ZoneManager* zones = shown->getZoneManager()) {
-            const std::string path = file.getPath();
-            if (zones->receive(WindowMessage(this, kDropFile, 0, Point(), pointerToWord(path.c_str()))))
-                return true;
-        }
+    std::string sampleRefusal;
+    if (ZoneManager* zones = shown != nullptr ? shown->getZoneManager() : nullptr) {
+        const SampleFileRefusals refusals;
+        if (zones->receive(WindowMessage(this, kDropFile, 0, Point(), pointerToWord(path.c_str()))))
+            return true;
+        sampleRefusal = refusals.first();
+    }
+    if (isMeantAsSampleFile(file)) {
+        showErrorMessage(!sampleRefusal.empty() ? sampleRefusal
+                                                : "The sample file " + path +
+                                                      " could not be loaded: no layer takes samples now.",
+                         windowOf(editor));
+        return false;
+    }
     logLine(3, "not a sample file");
     TuningSCL tuning;
     if (tuning.load(file)) {
         addTuning(tuning);
         return true;
     }
-    Dictionary document;
-    if (!document.load(file))
+    if (toLowerCase(file.getExtension()) == "scl") {
+        showErrorMessage("The tuning file " + path + " could not be loaded: " + sentence(tuning.getRefusal()),
+                         windowOf(editor));
         return false;
+    }
+    Dictionary document;
+    std::string problem;
+    if (!document.load(file, &problem)) {
+        showErrorMessage(unreadDocumentText(file, problem), windowOf(editor));
+        return false;
+    }
     const int programs = programCount(document);
     if (programs == 0) {
         // A document, but no bank or patch this instrument reads (another product's, or one without its
@@ -174,11 +214,9 @@ bool Corvale::loadFile(const File& file) {
         Dictionary checked(document);
         std::string refusal;
         if (checked.checkCompatibility(refusal))
-            refusal =
-                checked.findEntry("file-format")
-                    ? "Failed to import settings.  The file you selected was not written by Corvale or is "
-                      "corrupt."
-                    : "These settings do not name their file format and cannot be loaded.";
+            refusal = checked.findEntry("file-format")
+                          ? "The file " + path + " holds no bank or patch: it has no program."
+                          : "These settings do not name their file format and cannot be loaded.";
         logLine(3, "%s holds no settings to load", file.getPath().c_str());
         showErrorMessage(refusal, windowOf(editor));
         return false;
@@ -202,7 +240,12 @@ bool Corvale::runLoadDialog() {
     case kLoadPatch: {
         const DocumentFolderScope beside(*this, file.getFolder());
         Dictionary document;
-        return document.load(file) && readPatch(document);
+        std::string problem;
+        if (!document.load(file, &problem)) {
+            showErrorMessage(unreadDocumentText(file, problem), windowOf(editor));
+            return false;
+        }
+        return readPatch(document);
     }
     case kLoadCalibration:
         return false;

@@ -1,0 +1,129 @@
+// Files dropped on the instrument that it cannot load: each refusal shows exactly one message, and that
+// message says why, in the words of the reader the file was meant for. Nothing that is no regular file is
+// opened, so no drop waits on a pipe.
+#include "engine/zones/Zone.h"
+#include "engine/zones/ZoneManager.h"
+#include "framework/Dictionary.h"
+#include "framework/File.h"
+#include "support/CorvaleTestSupport.h"
+#include "support/PipeTestSupport.h"
+#include "support/SampleFileBytes.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace trov::test {
+namespace {
+
+class DroppedFileRefusalTest : public ::testing::Test {
+protected:
+    void SetUp() override { plugin = world.makeCorvale(); }
+    void TearDown() override { plugin.reset(); }
+
+    // Drops the file on the instance; the messages it showed meanwhile.
+    std::vector<std::string> refusalsOf(const std::string& path, bool taken = false) {
+        const std::size_t before = world.responder.questions().size();
+        bool loaded = !taken;
+        loadWithoutWaitingOn(path, [&] { loaded = plugin->loadFile(File(path)); });
+        EXPECT_EQ(loaded, taken) << path;
+        std::vector<std::string> shown;
+        const auto questions = world.responder.questions();
+        for (std::size_t i = before; i < questions.size(); ++i)
+            shown.push_back(questions[i].text);
+        return shown;
+    }
+
+    CorvaleWorld world;
+    std::unique_ptr<Corvale> plugin;
+};
+
+TEST_F(DroppedFileRefusalTest, EachRefusedFileShowsOneMessageNamingItsReason) {
+    FileTestFolder& files = world.files;
+    const std::vector<std::int16_t> values = rampValues(100);
+    // A bank as the instrument writes it, cut off halfway.
+    Dictionary bank;
+    plugin->writeState(bank, false);
+    const std::string bankText = bank.toDocumentText();
+    std::string utf16 = "\xFF\xFE";
+    for (const char c : bankText)
+        utf16 += std::string{c, '\0'};
+    std::string deep = "<?xml version=\"1.0\"?>";
+    for (int i = 0; i < 300; ++i)
+        deep += "<dict>";
+    ASSERT_TRUE(makePipe(files / "pipe.kmd"));
+    ASSERT_TRUE(makePipe(files / "pipe.wav"));
+
+    struct Case {
+        std::string path;
+        std::string reason; // what the message says after the file's path
+        std::string also = {};
+    };
+    const std::string wav = monoWav16(values);
+    const Case cases[] = {
+        {files.write("cut.wav", wav.substr(0, 30)), " could not be loaded: it has no complete format chunk."},
+        {files.write("headless.wav", wav.substr(0, 36)), " could not be loaded: it has no data chunk."},
+        {files.write("bad.aif", aiffForm(iffChunk("COMM", "xx") + iffChunk("SSND", std::string(8, '\0')))),
+         " could not be loaded: libsndfile says: "},
+        {files.write("bad.au",
+                     ".snd" + bigEndianFields({{24, 4}, {8, 4}, {99, 4}, {44100, 4}, {1, 4}}) + "abcdefgh"),
+         " could not be loaded: libsndfile says: "},
+        {files.write("bad.wv", "wvpk" + std::string(60, '\x5A')), " could not be loaded: WavPack says: "},
+        {files.write("loop.rx2", "CAT " + std::string(60, '\x01')),
+         " could not be loaded: loop files need the REX shared library, which is not installed."},
+        {files.write("huge.wav", wav.substr(0, 40) + littleEndianFields({{0x40000000, 4}}) + "abcd"),
+         ": The sample file is too large to be loaded: its data chunk declares 536870912 frames"},
+        {files.write("broken.scl", "! broken.scl\nBroken\n3\n3/2\n"),
+         " could not be loaded: it ends after 1 of the 3 notes it announces."},
+        {files.write("cut.kmd", bankText.substr(0, bankText.size() / 2)),
+         " could not be loaded: malformed XML: "},
+        {files.write("wide.kmd", utf16),
+         " could not be loaded: document is UTF-16 text; only UTF-8 and 8-bit text is read."},
+        {files.write("nul.kpr", bankText.substr(0, 60) + std::string(1, '\0') + bankText.substr(60)),
+         " could not be loaded: malformed XML: ",
+         " (the text ends for the parser at the NUL byte at offset 60)."},
+        {files.write("deep.kmd", deep), " could not be loaded: document is nested too deeply."},
+        {files / "pipe.kmd", " is not a regular file (a folder, a pipe or a device) and was not read."},
+        {files / "pipe.wav", " is not a regular file (a folder, a pipe or a device) and was not read."},
+        {files / "missing.kpr", " does not exist."},
+    };
+    for (const Case& c : cases) {
+        const std::vector<std::string> shown = refusalsOf(c.path);
+        ASSERT_EQ(shown.size(), 1u) << c.path;
+        EXPECT_NE(shown[0].find(c.path + c.reason), std::string::npos) << shown[0];
+        EXPECT_NE(shown[0].find(c.also), std::string::npos) << shown[0];
+    }
+    EXPECT_EQ(plugin->getTuningCount(), 1);
+}
+
+// A patch naming a pipe as its sample loads without it, and says why the sample was left out.
+TEST_F(DroppedFileRefusalTest, APatchNamingAPipeAsItsSampleLoadsWithoutIt) {
+    const std::string sampleFile = world.files.write("tone.wav", monoWav16(rampValues(2000)));
+    const std::string id = world.resources->addSampleFile("", File(sampleFile));
+    plugin->getZoneManager(0)->createZone(KeyRange(36, 96), id);
+    Dictionary patch;
+    plugin->writeProgram(patch);
+    std::string text = patch.toDocumentText();
+    const std::string pipe = world.files / "pipe.wav";
+    ASSERT_TRUE(makePipe(pipe));
+    for (std::size_t at = text.find(sampleFile); at != std::string::npos; at = text.find(sampleFile, at))
+        text.replace(at, sampleFile.size(), pipe);
+    const std::string patchFile = world.files.write("piped.kpr", text);
+
+    // Another process's resources, which know no sample yet.
+    plugin.reset();
+    world.resources = std::make_unique<Resources>();
+    PluginEnvironment::instance().setResources(world.resources.get());
+    plugin = world.makeCorvale();
+    const std::vector<std::string> shown = refusalsOf(patchFile, true);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0], "The sample file " + pipe +
+                            " is not a regular file (a folder, a pipe or a device) and was not read.");
+    const SharedObjectPtr<Zone> zone(plugin->getZoneManager(0)->getZone(0));
+    ASSERT_TRUE(zone);
+    EXPECT_EQ(zone->getSample(), nullptr);
+}
+
+} // namespace
+} // namespace trov::test
