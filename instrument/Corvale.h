@@ -86,7 +86,8 @@ public:
     // wrote it or its format is too new or too old; older formats are converted. False when refused.
     bool readPatch(const Dictionary& document);
     // One program of a bank or patch file read as a patch is (the patch's own for index 0), samples named
-    // by relative paths taken from beside the file. False when the file does not load or is refused.
+    // by relative paths taken from beside the file. False when the file does not load or is refused; the
+    // user is told why.
     bool readProgramFile(const File& file, int programIndex);
     // Envelope stages of documents written before format 0.7 moved their velocity share.
     void convertOldFormat(const Dictionary& document);

@@ -5,6 +5,7 @@
 #include "engine/zones/ZoneManager.h"
 #include "framework/Dictionary.h"
 #include "framework/File.h"
+#include "instrument/InstrumentKeys.h"
 #include "support/CorvaleTestSupport.h"
 #include "support/PipeTestSupport.h"
 #include "support/SampleFileBytes.h"
@@ -123,6 +124,34 @@ TEST_F(DroppedFileRefusalTest, APatchNamingAPipeAsItsSampleLoadsWithoutIt) {
     const SharedObjectPtr<Zone> zone(plugin->getZoneManager(0)->getZone(0));
     ASSERT_TRUE(zone);
     EXPECT_EQ(zone->getSample(), nullptr);
+}
+
+// The load dialog's bank and patch entries and the browser's programs say why a document did not load.
+TEST_F(DroppedFileRefusalTest, DocumentsChosenInTheDialogOrTheBrowserSayWhyTheyDidNotLoad) {
+    const std::string cut =
+        world.files.write("cut.kmd", "<?xml version=\"1.0\"?>\n<dict><programs><program>");
+    const std::pair<int, std::string> entries[] = {
+        {0, "Failed to import settings from " + cut + ": malformed XML: "},
+        {1, "The file " + cut + " could not be loaded: malformed XML: "}};
+    for (const auto& [entry, message] : entries) {
+        platform::FileDialogAnswer answer;
+        answer.accepted = true;
+        answer.path = cut;
+        answer.filterIndex = entry;
+        world.responder.queueFile(answer);
+        const std::size_t before = world.responder.questions().size();
+        plugin->getModule(0)->getSettings()->setBool(keys::kLoad, true, Sender::kEditor);
+        // The dialog, then the one refusal.
+        const auto questions = world.responder.questions();
+        ASSERT_EQ(questions.size(), before + 2) << entry;
+        EXPECT_EQ(questions.back().text.find(message), 0u) << questions.back().text;
+    }
+    const std::size_t before = world.responder.questions().size();
+    EXPECT_FALSE(plugin->readProgramFile(File(cut), 0));
+    ASSERT_EQ(world.responder.questions().size(), before + 1);
+    EXPECT_EQ(world.responder.questions().back().text.find("The file " + cut +
+                                                           " could not be loaded: malformed XML: "),
+              0u);
 }
 
 } // namespace
