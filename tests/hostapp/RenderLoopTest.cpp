@@ -41,6 +41,7 @@ public:
         calls.push_back({true, position, 0, key});
     }
     bool hasMidiInput() const override { return true; }
+    std::uint32_t getDroppedNotes() const override { return 0; }
     std::int32_t getControlCount() const override { return 0; }
     std::int32_t getControlName(std::int32_t, char*, std::int32_t) override { return kResultFailed; }
     std::int32_t getControlValueText(std::int32_t, char*, std::int32_t) override { return kResultFailed; }
