@@ -808,7 +808,7 @@ std::string parseXml(TiXmlDocument& document, const std::string& text) {
     prepareXml();
     // The parser reads a C string: the text ends at its first NUL.
     const std::size_t length = std::min(text.size(), text.find('\0'));
-    const std::string problem = parseText(document, text, length);
+    std::string problem = parseText(document, text, length);
     if (!problem.empty() && length < text.size())
         return problem + " (the text ends for the parser at the NUL byte at offset " +
                std::to_string(length) + ")";

@@ -20,6 +20,7 @@ namespace trov {
 
 namespace {
 
+// The readers in the order they are tried, which is also their order here.
 enum class Reader { Rex, Wav, SoundFile, Wavpack };
 constexpr std::array<Reader, 4> kReaders = {Reader::Rex, Reader::Wav, Reader::SoundFile, Reader::Wavpack};
 
@@ -131,6 +132,7 @@ Sample* loadSampleFile(Radio* parent, const File& file, bool loadData) {
         SampleFileRefusals::refuse(message);
         return nullptr;
     }
+    // Each reader's import failure, indexed as Reader.
     std::array<Error, kReaders.size()> failures{NoError(), NoError(), NoError(), NoError()};
     for (std::size_t i = 0; i < kReaders.size(); ++i) {
         const Reader reader = kReaders[i];

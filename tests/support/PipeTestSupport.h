@@ -34,14 +34,13 @@ template <class Load> void loadWithoutWaitingOn(const std::string& pipe, Load&& 
     std::unique_lock lock(mutex);
     if (!returned.wait_for(lock, std::chrono::minutes(1), [&] { return done; })) {
         ADD_FAILURE() << "the load opened the pipe " << pipe << " and waited for a writer";
-        while (!done) {
+        do {
             lock.unlock();
             const int writer = ::open(pipe.c_str(), O_WRONLY | O_NONBLOCK);
             if (writer >= 0)
                 ::close(writer);
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
             lock.lock();
-        }
+        } while (!returned.wait_for(lock, std::chrono::milliseconds(10), [&] { return done; }));
     }
     lock.unlock();
     loader.join();
