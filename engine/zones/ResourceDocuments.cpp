@@ -14,13 +14,11 @@ const char* const kSamplesKey = "samples";
 
 // The element items of an array.
 template <class Visit> void forEachItem(const Dictionary& dictionary, const std::string& key, Visit visit) {
-    const Dictionary::View array = dictionary.getArray(key);
-    if (!array)
-        return;
-    const int count = array->count("");
-    for (int i = 0; i < count; ++i)
-        if (const Dictionary::View item = array->getChild(i, ""); item && item->hasElement())
-            visit(*item);
+    if (const Dictionary::View array = dictionary.getArray(key))
+        array->forEachChild("", [&visit](const Dictionary& item) {
+            if (item.hasElement())
+                visit(item);
+        });
 }
 
 // Reads a sample dictionary into the sample; a broken embedded sample is logged and leaves it empty.
@@ -126,8 +124,7 @@ void Resources::readSampleItem(const Dictionary& item, const Folder& documentFol
         bool shared = false;
         {
             std::lock_guard guard(lock_);
-            for (const auto& [other, entry] : samples_)
-                shared = shared || (!entry.file.getName().empty() && entry.file.getPath() == file.getPath());
+            shared = firstIdOfPath(file.getPath()) != nullptr;
         }
         // Searched here, the document's folder first, so a file found nowhere is asked for once.
         const bool found = shared || locateSampleFile(file, documentFolder);
@@ -184,6 +181,7 @@ void Resources::writeSamples(Dictionary& dictionary, const std::set<std::string>
     {
         std::lock_guard guard(lock_);
         for (const auto& [id, entry] : samples_) {
+            ++visited_;
             if ((ids != nullptr && ids->count(id) == 0) || !entry.sample->testFlags(Sample::kFlagExport))
                 continue;
             entry.sample->retain();

@@ -8,6 +8,7 @@
 #include "framework/Radio.h"
 
 #include <atomic>
+#include <cstdint>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -116,6 +117,10 @@ public:
 
     const Folder& getSamplesFolder() const { return samplesFolder_; }
 
+    // How many cache entries the walks over the whole cache have visited so far: reading a document's
+    // samples walks it a bounded number of times, however many samples there are.
+    std::uint64_t visitedEntries() const;
+
 private:
     struct Entry {
         Sample* sample = nullptr;
@@ -131,6 +136,11 @@ private:
     // Under the lock: caches the sample under the id; the cache takes its reference when the sample is new
     // to it. A sample that loses its last entry gives the cache's reference back.
     void cacheEntry(const std::string& id, Sample* sample, const File& file);
+    // Under the lock: the look-ups by sample and by file of an entry, added or taken away with it.
+    void indexEntry(const std::string& id, const Entry& entry);
+    void unindexEntry(const std::string& id, const Entry& entry);
+    // Under the lock: the first id (in id order) of an entry from the file at that path, or null.
+    const std::string* firstIdOfPath(const std::string& path) const;
     // Under the lock: one reference back; entries go when only the cache still holds the sample.
     void releaseLocked(Sample* sample);
     void eraseEntriesOf(Sample* sample);
@@ -145,6 +155,11 @@ private:
     Dictionary description_;
     std::map<std::string, BitmapInterface*> bitmaps_;
     std::map<std::string, Entry> samples_;
+    // The ids of each cached sample, and of the entries from each file (by path): a document of many
+    // samples looks each up, never walking the cache per sample.
+    std::map<const Sample*, std::set<std::string>> idsOfSample_;
+    std::map<std::string, std::set<std::string>> idsOfPath_;
+    std::uint64_t visited_ = 0; // under the lock
     Folder samplesFolder_;
     Folder bitmapsFolder_;
     bool bitmapsFolderKnown_ = false;
