@@ -115,10 +115,9 @@ void Resources::readSampleItem(const Dictionary& item, const Folder& documentFol
     if (findSample(id) != nullptr)
         return;
     const bool embedded = item.findEntry("sampledata") != nullptr;
-    // Never the process's current folder: a plug-in's is its host's.
-    const File recorded = isRelativePath(filename) && !documentFolder.isEmpty()
-                              ? documentFolder + File(filename)
-                              : File(filename);
+    // What is recorded is what a document written from this one names (a host chunk carries no audio):
+    // a file that exists, wherever the relative name was found.
+    const File recorded = resolveSampleName(filename, documentFolder);
     if (!filename.empty() && !embedded) {
         File file(recorded);
         bool shared = false;
@@ -160,6 +159,18 @@ void Resources::readSampleItem(const Dictionary& item, const Folder& documentFol
         located->release(); // the cache keeps it
         announce(id);
     }
+}
+
+File Resources::resolveSampleName(const std::string& filename, const Folder& documentFolder) const {
+    if (filename.empty() || !isRelativePath(filename))
+        return File(filename);
+    // Never the process's current folder: a plug-in's is its host's. The demo bank names its sample
+    // within the data folder, wherever the bank itself lies.
+    for (const Folder* folder : {&documentFolder, &dataFolder_})
+        if (!folder->isEmpty())
+            if (File file = *folder + File(filename); file.exists())
+                return file;
+    return documentFolder.isEmpty() ? File(filename) : documentFolder + File(filename);
 }
 
 void Resources::saveSamples(Dictionary& dictionary, bool withData) {

@@ -29,13 +29,14 @@ constexpr std::size_t kKeptFolderNames = 2;
 
 thread_local int cacheOnlyDepth = 0;
 
-// The machine preference "InstallPath" followed by the named folder preference.
+// The machine preference "InstallPath" followed by the named folder preference (none when null).
 Folder installFolder(const char* subfolder) {
     std::string install;
     std::string sub;
     if (const Preferences* machine = getMachinePreferences()) {
         machine->getString("InstallPath", install);
-        machine->getString(subfolder, sub);
+        if (subfolder != nullptr)
+            machine->getString(subfolder, sub);
     }
     return Folder(install) + Folder(sub);
 }
@@ -56,7 +57,8 @@ Resources::CacheOnlyScope::~CacheOnlyScope() {
 }
 
 Resources::Resources(Radio* parent)
-    : Radio(parent != nullptr ? parent->getOwner() : nullptr), samplesFolder_(installFolder("SamplesDir")) {
+    : Radio(parent != nullptr ? parent->getOwner() : nullptr), samplesFolder_(installFolder("SamplesDir")),
+      dataFolder_(installFolder(nullptr)) {
     logLine(2, "Resources::samplesPath = %s", samplesFolder_.getPath().c_str());
     addSampleFolder(getStandardFolder(1));
     addSampleFolder(getStandardFolder(2));

@@ -58,7 +58,8 @@ public:
     virtual void retainAll();
     // The "samples" of a state document: embedded audio, or files found by their recorded names. A
     // relative name lies in the document's folder (empty for a document without a file, such as a host
-    // chunk), where the search for a missing file looks first.
+    // chunk) or else in the installation's data folder, whichever holds the file, and the path found is
+    // what the sample records; the search for a missing file looks in the document's folder first.
     virtual void readDocumentSamples(const Dictionary& dictionary, const Folder& documentFolder = Folder());
     // Gives back what retainAll took; samples no one else holds leave the cache.
     virtual void purgeUnused();
@@ -130,6 +131,9 @@ private:
     // The description's own samples, in order; one that does not load is logged and skipped.
     void readSamples();
     void readSampleItem(const Dictionary& item, const Folder& documentFolder);
+    // A document's file name as a file: a relative one in the first of the document's folder and the data
+    // folder that holds it (in the document's folder when neither does).
+    File resolveSampleName(const std::string& filename, const Folder& documentFolder) const;
     void announce(const std::string& id);
     // Under the lock: one more reference on the id's sample, or null.
     Sample* retainCached(const std::string& id);
@@ -161,6 +165,7 @@ private:
     std::map<std::string, std::set<std::string>> idsOfPath_;
     std::uint64_t visited_ = 0; // under the lock
     Folder samplesFolder_;
+    Folder dataFolder_; // the installation's folder ("InstallPath")
     Folder bitmapsFolder_;
     bool bitmapsFolderKnown_ = false;
     mutable CriticalSection lock_; // the sample cache and the description
