@@ -190,7 +190,9 @@ TEST(Tuning, ReadsEveryFactorOfALongScaleInOneWalk) {
     Tuning tuning;
     const std::uint64_t before = dictionary_nodes::visitedNodes();
     ASSERT_TRUE(tuning.read(*read.getDictionary("tuning")));
-    EXPECT_LT(dictionary_nodes::visitedNodes() - before, 2u * kDegrees);
+    // A look-up of each single value walks the entries once; reading the degrees by index walked them
+    // kDegrees / 2 times.
+    EXPECT_LT(dictionary_nodes::visitedNodes() - before, 5u * kDegrees);
     ASSERT_EQ(tuning.getRatios().size(), static_cast<std::size_t>(kDegrees));
     EXPECT_EQ(tuning.getRatios().front(), 1.0 + 1.0 / kDegrees);
     EXPECT_EQ(tuning.getRatios().back(), 2.0);
