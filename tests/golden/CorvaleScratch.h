@@ -84,7 +84,7 @@ public:
                           std::vector<std::pair<std::string, std::string>> extra = {},
                           const std::vector<std::string>& unset = {}) {
         arguments.insert(arguments.begin(), CORVALE_HOST_PROGRAM);
-        return runProgram(std::move(arguments), userStore, std::move(extra), unset);
+        return runProgram(arguments, userStore, std::move(extra), unset);
     }
 
     // The same for another program of the module's (arguments[0]).

@@ -124,7 +124,8 @@ int run(const std::string& command, const std::string& modulePath, const std::st
             }
     }
     process.deliverMidi(0x80, 60, 0);
-    std::printf("peak %.9g rms %.9g\n", peak, values > 0 ? std::sqrt(energy / values) : 0.0);
+    std::printf("peak %.9g rms %.9g\n", peak,
+                values > 0 ? std::sqrt(energy / static_cast<double>(values)) : 0.0);
     return 0;
 }
 
