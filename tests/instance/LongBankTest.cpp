@@ -41,12 +41,41 @@ protected:
         return visits;
     }
 
+    // Visits to read a bank whose programs follow n comments in their array.
+    std::uint64_t visitsToReadPrograms(int n) {
+        auto source = world.makePlugin();
+        source->getPreset(15)->setName("last");
+        Dictionary bank;
+        source->writeState(bank, false);
+        std::string text = bank.toDocumentText();
+        std::string comments;
+        for (int i = 0; i < n; ++i)
+            comments += "<!-- not a program -->";
+        const std::size_t programs = text.find("<programs>");
+        EXPECT_NE(programs, std::string::npos);
+        text.insert(programs + std::string("<programs>").size(), comments);
+        const Dictionary document(text);
+        auto target = world.makePlugin();
+        const std::uint64_t before = visitedNodes();
+        EXPECT_TRUE(target->readState(document));
+        const std::uint64_t visits = visitedNodes() - before;
+        EXPECT_EQ(target->getPreset(15)->getName(), "last");
+        return visits;
+    }
+
     InstanceWorld world;
 };
 
 TEST_F(LongBankTest, ReadingAProgramsValuesVisitsNodesInProportionToThem) {
     const std::uint64_t single = visitsToRead(1500);
     EXPECT_LE(visitsToRead(3000), 2 * single) << single;
+}
+
+TEST_F(LongBankTest, ReadingProgramsWalksTheirArrayOnceWhateverStandsBetweenThem) {
+    // Each item more costs one visit of the one walk, not one per preset that looks for its program.
+    const std::uint64_t some = visitsToReadPrograms(2000);
+    const std::uint64_t more = visitsToReadPrograms(4000);
+    EXPECT_LE(more - some, 2000u + 2000u / 2) << some;
 }
 
 } // namespace
