@@ -11,6 +11,7 @@
 #include "support/LogCapture.h"
 #include "support/PeakMemory.h"
 #include "support/PipeTestSupport.h"
+#include "support/SampleFileBytes.h"
 #include "support/SampleTestSupport.h"
 #include "support/ScopedProduct.h"
 
@@ -28,31 +29,9 @@
 
 using namespace trov;
 using test::loopOf;
+using test::writeWavPack;
 
 namespace {
-
-// Writes a WavPack file with the library's encoder; pack hands it the values. The channel mask follows the
-// channel count.
-template <class Pack>
-bool writeWavPack(const std::string& path, WavpackConfig config, std::int64_t frames, Pack&& pack) {
-    std::FILE* out = std::fopen(path.c_str(), "wb");
-    if (out == nullptr)
-        return false;
-    WavpackContext* context = WavpackOpenFileOutput(
-        [](void* id, void* data, std::int32_t count) {
-            return static_cast<int>(
-                std::fwrite(data, 1, static_cast<std::size_t>(count), static_cast<std::FILE*>(id)) ==
-                static_cast<std::size_t>(count));
-        },
-        out, nullptr);
-    config.bits_per_sample = config.bytes_per_sample * 8;
-    config.channel_mask = config.num_channels == 1 ? 4 : (1 << config.num_channels) - 1;
-    const bool ok = WavpackSetConfiguration64(context, &config, frames, nullptr) &&
-                    WavpackPackInit(context) && pack(context) && WavpackFlushSamples(context);
-    WavpackCloseFile(context);
-    std::fclose(out);
-    return ok;
-}
 
 // A WavPack file of values interleaved, right-justified integers (or float bit patterns). With an unknown
 // length the file does not say how many frames it holds.

@@ -121,8 +121,10 @@ inline std::string monoAu16(const std::vector<std::int16_t>& values) {
     return ".snd" + bigEndianFields({{24, 4}, {data.size(), 4}, {3, 4}, {44100, 4}, {1, 4}}) + data;
 }
 
-// Writes a mono 16-bit WavPack file at 44.1 kHz through the library's encoder.
-inline bool writeMonoWavPack16(const std::string& path, const std::vector<std::int16_t>& values) {
+// Writes a WavPack file with the library's encoder; pack hands it the values. The channel mask follows the
+// channel count.
+template <class Pack>
+bool writeWavPack(const std::string& path, WavpackConfig config, std::int64_t frames, Pack&& pack) {
     std::FILE* out = std::fopen(path.c_str(), "wb");
     if (out == nullptr)
         return false;
@@ -133,20 +135,24 @@ inline bool writeMonoWavPack16(const std::string& path, const std::vector<std::i
                 static_cast<std::size_t>(count));
         },
         out, nullptr);
-    WavpackConfig config{};
-    config.bytes_per_sample = 2;
-    config.bits_per_sample = 16;
-    config.num_channels = 1;
-    config.channel_mask = 4;
-    config.sample_rate = 44100;
-    std::vector<std::int32_t> words(values.begin(), values.end());
-    const bool ok =
-        WavpackSetConfiguration64(context, &config, static_cast<std::int64_t>(words.size()), nullptr) &&
-        WavpackPackInit(context) &&
-        WavpackPackSamples(context, words.data(), static_cast<std::uint32_t>(words.size())) &&
-        WavpackFlushSamples(context);
+    config.bits_per_sample = config.bytes_per_sample * 8;
+    config.channel_mask = config.num_channels == 1 ? 4 : (1 << config.num_channels) - 1;
+    const bool ok = WavpackSetConfiguration64(context, &config, frames, nullptr) &&
+                    WavpackPackInit(context) && pack(context) && WavpackFlushSamples(context);
     WavpackCloseFile(context);
     return std::fclose(out) == 0 && ok;
+}
+
+// Writes a mono 16-bit WavPack file at 44.1 kHz.
+inline bool writeMonoWavPack16(const std::string& path, const std::vector<std::int16_t>& values) {
+    WavpackConfig config{};
+    config.bytes_per_sample = 2;
+    config.num_channels = 1;
+    config.sample_rate = 44100;
+    std::vector<std::int32_t> words(values.begin(), values.end());
+    return writeWavPack(path, config, static_cast<std::int64_t>(words.size()), [&](WavpackContext* context) {
+        return WavpackPackSamples(context, words.data(), static_cast<std::uint32_t>(words.size())) != 0;
+    });
 }
 
 } // namespace trov::test
