@@ -1,12 +1,14 @@
 #include "support/InstanceTestSupport.h"
 
 #include "engine/io/IOPinConfig.h"
+#include "engine/modules/EngineEvent.h"
 #include "framework/CPUMeter.h"
 #include "plugin/MidiMapper.h"
 #include "support/AllocationGuard.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <atomic>
 #include <thread>
 #include <vector>
@@ -116,6 +118,44 @@ TEST_F(InstanceAudioThread, BlocksStayAllocationFreeWhileOtherThreadsChangeTheIn
         thread.join();
     EXPECT_GT(sum, 0.0);
     EXPECT_EQ(plugin->getFramesProcessed(), 3000 * kFrames);
+}
+
+// Posts itself a new event each time one is applied, while its echoes last: a sender exactly as fast as
+// the block start that drains the queue.
+class EchoingEngine : public NullEngine {
+public:
+    using NullEngine::NullEngine;
+    void applyEvent(const EngineEvent& /*event*/) noexcept override {
+        ++applied;
+        if (echoes > 0 && getModule()->postEvent(EngineEvent::own(this, applied)))
+            --echoes;
+    }
+
+    int echoes = 0;
+    int applied = 0;
+};
+
+TEST(InstanceBlockStart, AppliesAtMostOneQueueOfEventsSoThatASenderAsFastAsTheBlockCannotHoldIt) {
+    InstanceWorld world;
+    world.info.engines = InstanceTestPluginInfo::Engines::Custom;
+    world.info.makeEngine = [](Module* module) { return new EchoingEngine(module); };
+    auto plugin = world.makePlugin();
+    auto* engine = dynamic_cast<EchoingEngine*>(plugin->getModule(0)->getEngine());
+    ASSERT_NE(engine, nullptr);
+    constexpr int kQueue = static_cast<int>(Plugin::kEventCapacity);
+    engine->echoes = 3 * kQueue - 1;
+    ASSERT_TRUE(plugin->postEvent(EngineEvent::own(engine, 0)));
+
+    std::array<int, 4> appliedAfterBlock{};
+    {
+        AllocationGuard guard("block starts beside a sender as fast as they are");
+        for (int& applied : appliedAfterBlock) {
+            plugin->applyEvents();
+            applied = engine->applied;
+        }
+    }
+    // Each block start took one queue's worth and left the rest, nothing lost, for the next.
+    EXPECT_EQ(appliedAfterBlock, (std::array<int, 4>{kQueue, 2 * kQueue, 3 * kQueue, 3 * kQueue}));
 }
 
 } // namespace
