@@ -164,6 +164,14 @@ Dictionary::View Dictionary::getChild(int n, const std::string& tag) const {
     return viewOn(tag.empty() ? nthChildNode(node_, n) : findChild(node_, tag, "", n));
 }
 
+Dictionary::View Dictionary::getFirstChild(const std::string& tag) const {
+    return viewOn(node_ != nullptr ? nextMatching(node_->FirstChild(), tag) : nullptr);
+}
+
+Dictionary::View Dictionary::getNextSibling(const std::string& tag) const {
+    return viewOn(node_ != nullptr ? nextMatching(node_->NextSibling(), tag) : nullptr);
+}
+
 Dictionary::View Dictionary::getElement(const std::string& key) const {
     return viewOn(findChild(node_, key, "", 0));
 }

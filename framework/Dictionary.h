@@ -66,7 +66,17 @@ public:
 
     // Structure. An empty tag matches child nodes of any kind, text included.
     int count(const std::string& tag) const;
+    // Walks from the first child on every call: to read every child, use forEachChild.
     View getChild(int n, const std::string& tag) const;
+    // The first child with the tag, and the next node after this one with the tag among its siblings.
+    View getFirstChild(const std::string& tag) const;
+    View getNextSibling(const std::string& tag) const;
+    // Every child with the tag, in order, in one walk over the children (documents come from outside, and
+    // an array of many items must not cost a walk per item).
+    template <class Visit> void forEachChild(const std::string& tag, Visit visit) const {
+        for (View child = getFirstChild(tag); child; child = child->getNextSibling(tag))
+            visit(*child);
+    }
     // The first child element named key, in either layout.
     View getElement(const std::string& key) const;
     // A nested dictionary by a path of keys separated by "/" or "\"; the index applies at every step.
@@ -128,6 +138,10 @@ public:
                          const std::string& attribute = "value") const;
     bool getStringByTag(const std::string& key, std::string* value, int index = 0,
                         const std::string& attribute = "value") const;
+    // Every value of the key's entries, in order, in one walk: what getString and getDouble read at index 0,
+    // 1, ... up to the first entry without a value (an attribute named key on this element is no entry).
+    std::vector<std::string> getStrings(const std::string& key) const;
+    std::vector<double> getDoubles(const std::string& key) const;
     // The stored text of an integer entry, line feeds unescaped.
     bool getIntegerText(const std::string& key, std::string* text, int index = 0,
                         const std::string& attribute = "value") const;
@@ -186,6 +200,8 @@ private:
     TiXmlElement* valueEntry(const std::string& key, const char* typeTag, int index, bool byTag) const;
     bool readText(const std::string& key, const char* typeTag, int index, const std::string& attribute,
                   bool byTag, std::string* text, std::string* display = nullptr) const;
+    template <class T, class Convert>
+    std::vector<T> readList(const std::string& key, const char* typeTag, Convert convert) const;
     template <class T, class Convert>
     bool readAs(const std::string& key, const char* typeTag, int index, const std::string& attribute,
                 bool byTag, T* value, Convert convert, std::string* display = nullptr) const;

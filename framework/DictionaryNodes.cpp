@@ -6,10 +6,19 @@
 
 namespace trov::dictionary_nodes {
 
+namespace {
+thread_local std::uint64_t visited = 0;
+}
+
+std::uint64_t visitedNodes() {
+    return visited;
+}
+
 TiXmlElement* findChild(const TiXmlNode* node, const std::string& tag, const std::string& name, int n) {
     if (node == nullptr || n < 0)
         return nullptr;
     for (const TiXmlNode* child = node->FirstChild(); child != nullptr; child = child->NextSibling()) {
+        ++visited;
         const TiXmlElement* element = child->ToElement();
         if (element == nullptr || (!tag.empty() && element->ValueStr() != tag))
             continue;
@@ -27,9 +36,20 @@ TiXmlElement* findChild(const TiXmlNode* node, const std::string& tag, const std
 TiXmlNode* nthChildNode(const TiXmlNode* node, int n) {
     if (node == nullptr || n < 0)
         return nullptr;
-    for (const TiXmlNode* child = node->FirstChild(); child != nullptr; child = child->NextSibling())
+    for (const TiXmlNode* child = node->FirstChild(); child != nullptr; child = child->NextSibling()) {
+        ++visited;
         if (n-- == 0)
             return const_cast<TiXmlNode*>(child);
+    }
+    return nullptr;
+}
+
+TiXmlNode* nextMatching(const TiXmlNode* first, const std::string& tag) {
+    for (const TiXmlNode* node = first; node != nullptr; node = node->NextSibling()) {
+        ++visited;
+        if (tag.empty() || (node->ToElement() != nullptr && node->ValueStr() == tag))
+            return const_cast<TiXmlNode*>(node);
+    }
     return nullptr;
 }
 
@@ -37,9 +57,11 @@ int countChildren(const TiXmlNode* node, const std::string& tag) {
     int count = 0;
     if (node == nullptr)
         return 0;
-    for (const TiXmlNode* child = node->FirstChild(); child != nullptr; child = child->NextSibling())
+    for (const TiXmlNode* child = node->FirstChild(); child != nullptr; child = child->NextSibling()) {
+        ++visited;
         if (tag.empty() || (child->ToElement() != nullptr && child->ValueStr() == tag))
             ++count;
+    }
     return count;
 }
 

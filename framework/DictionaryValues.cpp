@@ -94,6 +94,19 @@ template <class T> T fromString(const std::string& text) {
     return value;
 }
 
+// The entry's attribute, else its text; false when it has neither.
+bool entryText(const TiXmlElement* entry, const std::string& attribute, std::string* text) {
+    if (const std::string* value = attributeOf(entry, attribute)) {
+        *text = *value;
+        return true;
+    }
+    const TiXmlNode* first = entry->FirstChild();
+    if (first == nullptr || first->ToText() == nullptr)
+        return false;
+    *text = first->ValueStr();
+    return true;
+}
+
 template <class T> std::string toString(const T& value) {
     std::ostringstream out;
     out.imbue(std::locale::classic());
@@ -121,16 +134,8 @@ bool Dictionary::readText(const std::string& key, const char* typeTag, int index
         return true;
     }
     const TiXmlElement* entry = valueEntry(key, typeTag, index, byTag);
-    if (entry == nullptr)
+    if (entry == nullptr || !entryText(entry, attribute, text))
         return false;
-    if (const std::string* value = attributeOf(entry, attribute)) {
-        *text = *value;
-    } else {
-        const TiXmlNode* first = entry->FirstChild();
-        if (first == nullptr || first->ToText() == nullptr)
-            return false;
-        *text = first->ValueStr();
-    }
     if (display != nullptr)
         if (const std::string* shown = attributeOf(entry, "display"))
             *display = *shown;
@@ -162,6 +167,37 @@ bool Dictionary::readAs(const std::string& key, const char* typeTag, int index, 
         return false;
     *value = convert(text);
     return true;
+}
+
+template <class T, class Convert>
+std::vector<T> Dictionary::readList(const std::string& key, const char* typeTag, Convert convert) const {
+    std::vector<T> values;
+    if (node_ == nullptr || key.empty())
+        return values;
+    // The entries valueEntry finds at index 0, 1, ..., visited once each.
+    const std::string tag = typedRead_ ? typeTag : key;
+    std::string text;
+    for (const TiXmlNode* node = nextMatching(node_->FirstChild(), tag); node != nullptr;
+         node = nextMatching(node->NextSibling(), tag)) {
+        const TiXmlElement* entry = node->ToElement();
+        if (typedRead_) {
+            const std::string* name = attributeOf(entry, "name");
+            if (name == nullptr || *name != key)
+                continue;
+        }
+        if (!entryText(entry, "value", &text))
+            break;
+        values.push_back(convert(text));
+    }
+    return values;
+}
+
+std::vector<std::string> Dictionary::getStrings(const std::string& key) const {
+    return readList<std::string>(key, "string", unescapeNewlines);
+}
+
+std::vector<double> Dictionary::getDoubles(const std::string& key) const {
+    return readList<double>(key, "float", leadingFloat);
 }
 
 bool Dictionary::getBool(const std::string& key, bool* value, int index, const std::string& attribute) const {

@@ -117,6 +117,7 @@ void Editor::loadSpecification() {
         buildControls(document, nullptr, 0, Point());
         return;
     }
+    specificationUnreadable_ = true;
     logErrorLine(3, ErrorImportFailed(kConstructorWhere, file));
     showErrorMessage(errorTextLoadingControls);
 }

@@ -140,6 +140,8 @@ public:
     virtual bool sendToHover(const std::int32_t key[3]);
     bool isButtonDown() const { return buttonDown_ != 0; }
     const Point& getLastMouse() const { return lastMouse_; }
+    // True when the specification could not be read: the editor has no controls, and the user was told.
+    bool isSpecificationUnreadable() const { return specificationUnreadable_; }
     bool ownsControl(const void* control) const;
 
     // Modules and zones.
@@ -221,6 +223,7 @@ private:
     bool showCpuMeters_ = false;
     bool mayListen_ = false; // an editor the user asked not to have never listens
     bool listening_ = false;
+    bool specificationUnreadable_ = false;
     ControlDebugInfo* debugInfo_ = nullptr; // the frame when there is one
     Point lastMouse_;
     Point lastDrag_;

@@ -157,11 +157,22 @@ void Window::handle(std::uint32_t code, std::uintptr_t param, std::intptr_t data
     case ws::WindowEvent::kRightDoubleClick: {
         windows.setFocus(handle_);
         windows.setCapture(handle_);
+        const bool left = code == ws::WindowEvent::kLeftDown || code == ws::WindowEvent::kLeftDoubleClick;
         const std::int32_t message = code == ws::WindowEvent::kLeftDown          ? 3000
                                      : code == ws::WindowEvent::kLeftDoubleClick ? 3001
                                      : code == ws::WindowEvent::kRightDown       ? 3003
                                                                                  : 3004;
+        const platform::WindowHandle self = handle_;
         send(message, p.x, p.y, 0);
+        // A modal loop the press started (a menu, text entry, a drag) may have taken the button's release
+        // from the queue: the press ends here, as that release would have ended it. (The handler may have
+        // closed the editor and this window with it.)
+        if (windows.getCapture() == self && windows.isWindow(self) && target_ != nullptr &&
+            !platform::getKeyState(left ? ws::VirtualKey::kLeftButton : ws::VirtualKey::kRightButton)) {
+            windows.releaseCapture();
+            const platform::NativePoint at = windows.screenToClient(handle_, windows.getPointer());
+            send(left ? 3002 : 3005, at.x, at.y, 0);
+        }
         return;
     }
     case ws::WindowEvent::kLeftUp:

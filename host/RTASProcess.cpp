@@ -421,4 +421,8 @@ std::int32_t RTASProcess::Drop(std::int32_t x, std::int32_t y) {
     return taken ? hostsdk::kResultOk : hostsdk::kResultFailed;
 }
 
+std::uint32_t RTASProcess::GetDroppedNoteCount() const {
+    return plugin_ != nullptr ? plugin_->getDroppedNotes() : 0;
+}
+
 } // namespace trov

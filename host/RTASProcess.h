@@ -71,6 +71,7 @@ public:
     std::int32_t GetControlIndexFromPoint(std::int32_t x, std::int32_t y, std::int32_t& control) override;
     std::int32_t DragItem(std::int32_t flavour, const char* fileName, bool& accepted) override;
     std::int32_t Drop(std::int32_t x, std::int32_t y) override;
+    std::uint32_t GetDroppedNoteCount() const override;
 
     std::int32_t changeCount() const { return changeCounter_.load(std::memory_order_relaxed); }
     RTASEditor* getView() const { return view_.get(); }

@@ -373,9 +373,9 @@ int runCheck(const Options& options, std::ostream& out) {
     session.modulePath = std::filesystem::absolute(options.module, unresolved).string();
     if (session.modulePath.empty())
         session.modulePath = options.module;
-    if (!options.load.empty()) {
+    for (const std::string& load : options.loads) {
         std::error_code ignored;
-        session.loadPath = std::filesystem::absolute(options.load, ignored).string();
+        session.loadPaths.push_back(std::filesystem::absolute(load, ignored).string());
     }
     session.random.seed(options.seed);
     struct Step {
@@ -399,9 +399,13 @@ int runCheck(const Options& options, std::ostream& out) {
     };
     int passed = 0;
     int failed = 0;
+    int skipped = 0;
     bool started = true;
     bool loaded = true;
     for (const Step& step : steps) {
+        // A message left over from an earlier step (a refused file's reason) is not this step's.
+        if (step.run != checkModuleStarts)
+            session.services.takeMessages();
         Problems problems;
         if (step.run == checkTeardown ? !loaded : !started) {
             // A module that never loaded has nothing to tear down: that is no pass.
@@ -415,7 +419,10 @@ int runCheck(const Options& options, std::ostream& out) {
             started = problems.empty();
             loaded = session.module.loaded();
         }
-        if (problems.empty()) {
+        if (problems.empty() && !problems.skipped().empty()) {
+            ++skipped;
+            out << "SKIP " << step.name << ": " << problems.skipped() << std::endl;
+        } else if (problems.empty()) {
             ++passed;
             if (!options.quiet)
                 out << "ok   " << step.name << std::endl;
@@ -426,7 +433,10 @@ int runCheck(const Options& options, std::ostream& out) {
     }
     session.releaseInstances();
     session.module.unload();
-    out << passed << " passed, " << failed << " failed" << std::endl;
+    out << passed << " passed, " << failed << " failed";
+    if (skipped > 0)
+        out << ", " << skipped << " skipped";
+    out << std::endl;
     return failed == 0 ? 0 : 1;
 }
 

@@ -1,4 +1,5 @@
 #include "hostapp/CheckSession.h"
+#include "hostapp/FileChecks.h"
 
 #include <sndfile.h>
 
@@ -51,13 +52,23 @@ Problems checkNoteSounds(CheckSession& session) {
     CheckInstance& instance = *found.front();
     if (!problems.expect(instance.process->hasMidiInput(), "the instance has no MIDI input"))
         return problems;
-    if (!session.loadPath.empty()) {
-        bool accepted = false;
-        instance.process->dragItem(0, session.loadPath.c_str(), accepted);
-        if (!problems.expect(accepted, "the instance does not take the dropped " + session.loadPath) ||
-            !problems.expect(instance.process->drop(0, 0) == kResultOk,
-                             "the instance refused " + session.loadPath))
+    for (const std::string& load : session.loadPaths) {
+        if (const std::string problem = loadProblem(load); !problem.empty()) {
+            problems.add(problem);
             return problems;
+        }
+        bool accepted = false;
+        instance.process->dragItem(0, load.c_str(), accepted);
+        if (!problems.expect(accepted, "the instance does not take the dropped " + load))
+            return problems;
+        // A file taken may still show a message: not the note's to judge, and cleared before the next check.
+        if (instance.process->drop(0, 0) != kResultOk) {
+            const std::string shown = reasonLine(session.services.takeMessages());
+            problems.add("cannot load " + load + ": " +
+                         (shown.empty() ? unexplainedRefusal(load, moduleLogPath(session.group()))
+                                        : "the module refused it: " + shown));
+            return problems;
+        }
     }
     instance.process->deliverMidi(0x90, 60, 127);
     const float onset = renderPeak(instance, kCheckRate / 20, 256);
@@ -66,10 +77,14 @@ Problems checkNoteSounds(CheckSession& session) {
     renderPeak(instance, kCheckRate / 10, 256);
     if (!problems.expect(onset >= 0.0f && peak >= 0.0f, "the output is not finite"))
         return problems;
-    // A dropped sample file says how loud its note should be: its own peak through the voice at its
-    // default settings, within a few decibels. Without one, a note must at least be clearly audible, not a
-    // click's residue.
-    const double filePeak = session.loadPath.empty() ? -1.0 : samplePeak(session.loadPath);
+    // A dropped sample file (the one file given besides tunings) says how loud its note should be: its own
+    // peak through the voice at its default settings, within a few decibels. Without one, a note must at
+    // least be clearly audible, not a click's residue.
+    std::vector<std::string> withSamples;
+    for (const std::string& load : session.loadPaths)
+        if (!isTuningFile(load))
+            withSamples.push_back(load);
+    const double filePeak = withSamples.size() == 1 ? samplePeak(withSamples.front()) : -1.0;
     const std::string level = std::to_string(20.0 * std::log10(std::max(peak, 1e-9f))) + " dBFS";
     if (filePeak > 0.0) {
         const double expected = filePeak * kChainGain;
@@ -78,6 +93,10 @@ Problems checkNoteSounds(CheckSession& session) {
                         "a note of the dropped sample sounds at " + level + ", " + std::to_string(off) +
                             " dB from the " + std::to_string(20.0 * std::log10(expected)) +
                             " dBFS its sample predicts");
+    } else if (withSamples.empty() && !(peak > kAudible)) {
+        // Silent with nothing loaded is what an instrument without samples does: not a fault to report.
+        problems.skip("the note was silent and nothing with samples was loaded (the instrument plays only "
+                      "samples: give a bank or a sample file with --load)");
     } else {
         problems.expect(peak > kAudible, "a note-on gave no clear sound (" + level + ")");
     }

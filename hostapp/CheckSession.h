@@ -25,9 +25,13 @@ public:
     void add(const std::string& text) { list_.push_back(text); }
     bool empty() const { return list_.empty(); }
     std::string text() const;
+    // The check could not judge and says why: neither passed nor failed (unless problems were found too).
+    void skip(const std::string& why) { skipped_ = why; }
+    const std::string& skipped() const { return skipped_; }
 
 private:
     std::vector<std::string> list_;
+    std::string skipped_;
 };
 
 // One process the check runs, with its host side and type.
@@ -42,9 +46,9 @@ struct CheckInstance {
 // checks run one after another on the user-interface thread (the main thread).
 struct CheckSession {
     std::string modulePath;
-    // A bank or patch dropped on the instance before the note check plays (a module that is silent until
-    // it has samples); empty: none.
-    std::string loadPath;
+    // Files dropped on the instance in order before the note check plays (a module that is silent until
+    // it has samples), by absolute path; empty: none.
+    std::vector<std::string> loadPaths;
     HeadlessServices services;
     LoadedModule module;
     std::vector<std::unique_ptr<CheckInstance>> instances;
@@ -93,7 +97,9 @@ Problems checkTeardown(CheckSession& session);
 Problems checkReload(CheckSession& session);
 
 // The check command: every check above on the module at options.module, one line each on out, then
-// "N passed, N failed". Returns 0 when none failed, 1 otherwise.
+// "N passed, N failed" (and ", N skipped" when a check could not judge). Messages the module showed and
+// no check took are dropped before the next check runs, so none is judged by a check it does not belong
+// to. Returns 0 when none failed, 1 otherwise.
 int runCheck(const Options& options, std::ostream& out);
 
 } // namespace corvale::hostapp

@@ -1,5 +1,7 @@
 #include "hostapp/MidiFile.h"
 
+#include "hostapp/FileChecks.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -315,6 +317,12 @@ bool MidiFileReader::parse(const std::uint8_t* data, std::size_t size, MidiFile&
 bool MidiFileReader::load(const std::string& path, MidiFile& file, MidiFileError& error) {
     file = MidiFile();
     error = MidiFileError();
+    // Looked at before it is opened: a folder opens as a stream of no bytes and a named pipe blocks.
+    const FileLook look = lookAt(path);
+    if (look.kind != FileLook::Kind::Regular && look.kind != FileLook::Kind::Missing) {
+        error.what = kindText(look.kind) + ", not a MIDI file";
+        return false;
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         error.what = "cannot open the file: " + std::string(std::strerror(errno));

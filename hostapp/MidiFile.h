@@ -62,7 +62,8 @@ public:
 
     // Parses the bytes into file; on failure gives false with the reason in error and leaves file empty.
     static bool parse(const std::uint8_t* data, std::size_t size, MidiFile& file, MidiFileError& error);
-    // Reads and parses the file at path; a file that cannot be read is an error too.
+    // Reads and parses the file at path; a file that cannot be read, or anything but a regular file (not
+    // opened then), is an error too.
     static bool load(const std::string& path, MidiFile& file, MidiFileError& error);
 };
 

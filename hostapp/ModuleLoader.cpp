@@ -6,6 +6,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <dlfcn.h>
+#include <filesystem>
 #include <thread>
 
 namespace corvale::hostapp {
@@ -45,6 +46,16 @@ std::string reasonLine(const std::vector<std::string>& messages) {
     for (const std::string& message : messages)
         text += (text.empty() ? "" : " / ") + message;
     return shortLine(text);
+}
+
+std::string unexplainedRefusal(const std::string& file, const std::string& log) {
+    std::error_code unknown;
+    const bool empty =
+        std::filesystem::is_regular_file(file, unknown) && std::filesystem::file_size(file, unknown) == 0;
+    return std::string("the module refused it without saying why") + (empty ? " (the file is empty)" : "") +
+           "; it takes a bank or patch document, a Scala tuning (.scl) or a sample file (WAV, AIFF, AU, "
+           "WavPack, ...)" +
+           (log.empty() ? std::string() : ": see its log " + log);
 }
 
 BoxAnswer HeadlessServices::messageBox(const char* caption, const char* text, BoxKind kind) {

@@ -53,6 +53,10 @@ std::string shortLine(const std::string& text, std::size_t limit = kMaxReasonLen
 // What the module showed, as one short line: the messages joined with " / ", then cut as shortLine does.
 std::string reasonLine(const std::vector<std::string>& messages);
 
+// Why the module refused a dropped file when it showed nothing: what it takes, that the file is empty when
+// it is, and where its log is (when log is not empty). One line, after "cannot load FILE: ".
+std::string unexplainedRefusal(const std::string& file, const std::string& log);
+
 // A plug-in module loaded with dlopen: its entry points, the host services handed to it and its group.
 // Unloading releases the group, takes the services back and closes the library. The user-interface
 // thread.

@@ -2,7 +2,9 @@
 
 #include "hostapp/RegistryFile.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <random>
 
@@ -46,7 +48,10 @@ void ModuleStartup::setVariable(const char* name, std::optional<std::optional<st
 
 bool ModuleStartup::prepare(const Options& options, std::string& error) {
     if (options.startupSeed) {
-        seed_ = *options.startupSeed;
+        // 0 asks for a seed from the time, which the module would pick unseen: it is picked here and named.
+        seed_ = *options.startupSeed != 0
+                    ? *options.startupSeed
+                    : std::max<std::uint32_t>(static_cast<std::uint32_t>(std::time(nullptr)), 1);
         const std::string store = registryStoreFile(false);
         std::string pattern = (std::filesystem::temp_directory_path() / "corvale-host-user-XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr) {

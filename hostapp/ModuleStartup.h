@@ -22,9 +22,10 @@ public:
     ModuleStartup& operator=(const ModuleStartup&) = delete;
     ~ModuleStartup();
 
-    // The seed is options.startupSeed (with the scratch store), else the environment's TROV_STARTUP_SEED
-    // when it is a number, else one picked here (never 0, which the module takes for the time). False with
-    // the reason when the scratch copy cannot be made.
+    // The seed is options.startupSeed (with the scratch store; 0 takes the calendar time as the seed), else
+    // the environment's TROV_STARTUP_SEED when it is a number, else one picked here. Never 0, which the
+    // module would take for the time without telling. False with the reason when the scratch copy cannot be
+    // made.
     bool prepare(const Options& options, std::string& error);
 
     std::uint32_t seed() const { return seed_; }

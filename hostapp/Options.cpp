@@ -9,24 +9,35 @@ namespace corvale::hostapp {
 const char* usageText() {
     return "usage: corvale-host render [options] MODULE INPUT.mid OUTPUT.wav\n"
            "       corvale-host check [options] MODULE\n"
+           "       corvale-host --help | --version\n"
            "render plays a standard MIDI file through the module into a WAV file (32-bit float; RF64 past\n"
-           "4 GiB):\n"
+           "4 GiB). An existing OUTPUT.wav is written over only when it is a WAV file, never the MIDI file "
+           "or\n"
+           "a loaded one:\n"
            "  --rate HZ         sample rate, 8000 to 384000 (default 48000)\n"
            "  --block FRAMES    largest block, 1 to 8192 (default 512)\n"
-           "  --load FILE       bank or patch to load first (dropped on the instance as a file)\n"
-           "  --tail SECONDS    time after the last event, for releases, 0 to 600 (default 2)\n"
-           "  --seed N          the module's start-up seed, 0 to 4294967295 (0 is the time; default: one\n"
-           "                    picked and shown); the module then runs on a scratch copy of its per-user\n"
-           "                    store, so the same seed repeats the render bit for bit\n"
+           "  --load FILE       a bank, patch, Scala tuning (.scl) or sample file dropped on the instance\n"
+           "                    first; give it again for more, dropped in order\n"
+           "  --tail SECONDS    time after the last event, 0 to 600 (default: until the output has stayed\n"
+           "                    below -100 dBFS for half a second, at most 60 s after the last event)\n"
+           "  --seed N          the module's start-up seed, 0 to 4294967295 (0: one from the time; default:\n"
+           "                    one picked; the seed used is shown); the module then runs on a scratch copy\n"
+           "                    of its per-user store, so the same seed repeats the render bit for bit\n"
            "  --view FILE.png   after the render, open the module's view headless, let its window timer\n"
            "                    paint it and have the module write it as a PNG file\n"
-           "  --quiet           no progress line and no summary\n"
+           "  --quiet           no summary (the progress line shows only on a terminal)\n"
            "check runs the module through its host interface headless and ends with \"N passed, N failed\":\n"
            "  --seed N          seed of the random automation and block sizes (default 1), and the\n"
            "                    module's start-up seed (default: one picked), on a scratch copy of its\n"
            "                    per-user store\n"
-           "  --load FILE       bank or patch dropped on the instance before the note check plays\n"
+           "  --load FILE       a bank, patch, Scala tuning or sample file dropped on the instance before "
+           "the\n"
+           "                    note check plays; give it again for more\n"
            "  --quiet           only failures and the summary\n";
+}
+
+const char* versionText() {
+    return "corvale-host " CORVALE_VERSION "\n";
 }
 
 namespace {
@@ -59,11 +70,21 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
         error = "no command given (render or check)";
         return false;
     }
-    const std::string command = argv[0];
-    if (command == "-h" || command == "--help" || command == "help") {
-        options.command = Options::Command::Help;
-        return true;
+    // Asked anywhere before "--", the usage or the version is all that is done.
+    for (int i = 0; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--")
+            break;
+        if (argument == "-h" || argument == "--help" || (i == 0 && argument == "help")) {
+            options.command = Options::Command::Help;
+            return true;
+        }
+        if (argument == "--version") {
+            options.command = Options::Command::Version;
+            return true;
+        }
     }
+    const std::string command = argv[0];
     if (command == "render") {
         options.command = Options::Command::Render;
     } else if (command == "check") {
@@ -129,10 +150,12 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
         } else if (render && name == "--tail") {
             if (!takeValue())
                 return false;
-            if (!parseSeconds(value, options.tailSeconds)) {
+            double seconds = 0.0;
+            if (!parseSeconds(value, seconds)) {
                 error = "--tail: '" + value + "' is not a number of seconds from 0 to 600";
                 return false;
             }
+            options.tailSeconds = seconds;
         } else if (render && name == "--view") {
             if (!takeValue())
                 return false;
@@ -148,7 +171,7 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
                 error = "--load needs a file name";
                 return false;
             }
-            options.load = value;
+            options.loads.push_back(value);
         } else if (name == "--seed") {
             if (!takeValue())
                 return false;
@@ -174,6 +197,12 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
     if (render) {
         options.input = operands[1];
         options.output = operands[2];
+        // A WAV file's sizes are written at its start once the audio is done, which a pipe cannot take.
+        if (options.output == "-") {
+            error = "the output cannot be '-' (standard output): a WAV file is finished by seeking back to "
+                    "its header; name a file";
+            return false;
+        }
     }
     return true;
 }

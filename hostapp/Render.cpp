@@ -1,5 +1,6 @@
 #include "hostapp/Render.h"
 
+#include "hostapp/FileChecks.h"
 #include "hostapp/HostedProcess.h"
 #include "hostapp/MidiFile.h"
 #include "hostapp/MidiSchedule.h"
@@ -10,13 +11,11 @@
 #include "hostapp/WavWriter.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
+#include <unistd.h>
 
 namespace corvale::hostapp {
 
@@ -33,48 +32,75 @@ struct ProcessGuard {
     }
 };
 
-// "\r" progress on err, first after a second of rendering, then four times a second.
+// "\r" progress on err, first after a second of rendering, then four times a second; shown only on a
+// terminal (in a file or a pipe the carriage returns are litter).
 class ProgressLine {
 public:
-    ProgressLine(std::ostream& err, bool quiet, std::int64_t total, std::uint32_t rate, std::uint32_t seed)
-        : err_(err), quiet_(quiet), total_(total), rate_(rate), seed_(seed), start_(Clock::now()),
+    ProgressLine(std::ostream& err, bool shown, std::int64_t music, std::uint32_t rate, std::uint32_t seed)
+        : err_(err), shown_(shown), music_(music), rate_(rate), seed_(seed), start_(Clock::now()),
           next_(start_) {
         next_ += std::chrono::seconds(1);
     }
     void update(std::int64_t done) {
-        if (quiet_ || total_ <= 0)
+        if (!shown_)
             return;
         const Clock::time_point now = Clock::now();
         if (now < next_)
             return;
         next_ = now + std::chrono::milliseconds(250);
-        char line[128];
-        std::snprintf(line, sizeof line, "\rrendering with seed %u: %3d%% (%.1f s of %.1f s)", seed_,
-                      static_cast<int>(done * 100 / total_), static_cast<double>(done) / rate_,
-                      static_cast<double>(total_) / rate_);
+        char line[160];
+        const double seconds = static_cast<double>(done) / rate_;
+        const double music = static_cast<double>(music_) / rate_;
+        if (done <= music_ && music_ > 0)
+            std::snprintf(line, sizeof line, "\rrendering with seed %u: %3d%% (%.1f s of %.1f s)", seed_,
+                          static_cast<int>(done * 100 / music_), seconds, music);
+        else
+            std::snprintf(line, sizeof line, "\rrendering with seed %u: the tail, %.1f s after %.1f s", seed_,
+                          seconds - music, music);
         err_ << line << std::flush;
-        shown_ = true;
+        written_ = true;
     }
     void finish() {
-        if (shown_)
+        if (written_)
             err_ << "\n" << std::flush;
-        shown_ = false;
+        written_ = false;
     }
     double seconds() const { return std::chrono::duration<double>(Clock::now() - start_).count(); }
 
 private:
     std::ostream& err_;
-    bool quiet_;
-    std::int64_t total_;
+    bool shown_;
+    std::int64_t music_;
     std::uint32_t rate_;
     std::uint32_t seed_;
     Clock::time_point start_;
     Clock::time_point next_;
-    bool shown_ = false;
+    bool written_ = false;
 };
 
 // Below the least step of 24-bit audio (-144 dBFS): an output that never reaches it is silent.
 constexpr float kSilentLevel = 1.0f / 16777216.0f;
+
+// The peak of the finite output and the values that were not finite, a fault of the module.
+struct OutputLevels {
+    float peak = 0.0f;
+    std::int64_t notFinite = 0;
+    std::int64_t firstNotFinite = -1; // frame
+
+    void take(const float* const* outputs, int channels, std::int32_t frames, std::int64_t position) {
+        for (int channel = 0; channel < channels; ++channel)
+            for (std::int32_t frame = 0; frame < frames; ++frame) {
+                const float value = outputs[channel][frame];
+                if (std::isfinite(value)) {
+                    peak = std::max(peak, std::fabs(value));
+                    continue;
+                }
+                ++notFinite;
+                if (firstNotFinite < 0 || position + frame < firstNotFinite)
+                    firstNotFinite = position + frame;
+            }
+    }
+};
 
 bool startsANote(const MidiSchedule& schedule, std::int64_t total) {
     return std::any_of(schedule.events.begin(), schedule.events.end(), [total](const TimedMidiEvent& event) {
@@ -87,13 +113,48 @@ std::string silenceCause(const Options& options, const MidiSchedule& schedule, s
                          const std::string& log) {
     if (!startsANote(schedule, total))
         return options.input + " starts no note";
-    if (options.load.empty())
-        return "no samples are loaded (the instrument plays only samples: give a bank or a sample file with "
-               "--load)";
+    std::string withSamples;
+    for (const std::string& load : options.loads)
+        if (!isTuningFile(load))
+            withSamples += (withSamples.empty() ? "" : ", ") + load;
+    if (withSamples.empty())
+        return std::string("no samples are loaded (the instrument plays only samples") +
+               (options.loads.empty() ? "" : ", and a Scala tuning gives it none") +
+               ": give a bank or a sample file with --load)";
     const std::string named =
         log.empty() ? std::string() : "; the module's log " + log + " names the ones it skipped";
-    return options.load +
+    return withSamples +
            " gave it nothing to play (a bank whose sample files are missing loads without them" + named + ")";
+}
+
+// Drops each file on the process in order, by its absolute path: the instance makes the file's folder the
+// current one before it reads the file. False with the line to end on when one is refused; what the module
+// says of a file it takes goes to err.
+bool dropFiles(const Options& options, trov::hostsdk::Process& process, trov::hostsdk::PlugInGroup& group,
+               HeadlessServices& services, std::ostream& err, std::string& error) {
+    for (const std::string& load : options.loads) {
+        std::error_code ignored;
+        const std::string dropPath = std::filesystem::absolute(load, ignored).string();
+        bool accepted = false;
+        process.dragItem(0, dropPath.c_str(), accepted);
+        if (!accepted) {
+            error = "cannot load " + load + ": the module does not take dropped files";
+            return false;
+        }
+        // The drop's answer decides: the change counter does not tell (a placed sample is no change of
+        // state), and a file that is taken may still have shown a message.
+        const std::int32_t dropped = process.drop(0, 0);
+        const std::string shown = reasonLine(services.takeMessages());
+        if (dropped != trov::hostsdk::kResultOk || services.quitRequested()) {
+            error = "cannot load " + load + ": " +
+                    (shown.empty() ? unexplainedRefusal(load, moduleLogPath(group))
+                                   : "the module refused it: " + shown);
+            return false;
+        }
+        if (!shown.empty())
+            err << "corvale-host: " << load << ": the module said: " << shown << std::endl;
+    }
+    return true;
 }
 
 } // namespace
@@ -111,11 +172,30 @@ int runRender(const Options& options, std::ostream& out, std::ostream& err) {
     const MidiSchedule schedule = scheduleMidiFile(file, options.sampleRate);
     if (static_cast<double>(schedule.endFrame) > kMaxRenderSeconds * options.sampleRate)
         return fail(options.input + ": the music lasts longer than the limit of 4 hours");
-    const std::int64_t total =
-        schedule.endFrame + static_cast<std::int64_t>(std::llround(options.tailSeconds * options.sampleRate));
+    for (const std::string& load : options.loads)
+        if (const std::string problem = loadProblem(load); !problem.empty())
+            return fail(problem);
 
-    if (!options.load.empty() && !std::ifstream(options.load, std::ios::binary))
-        return fail("cannot read " + options.load + ": " + std::strerror(errno));
+    // Nothing the render reads is written over, nor any file that is not of the output's kind.
+    std::vector<std::string> inputs = {options.input};
+    inputs.insert(inputs.end(), options.loads.begin(), options.loads.end());
+    if (const std::string refusal = overwriteRefusal(options.output, OutputKind::Wav, inputs);
+        !refusal.empty())
+        return fail(refusal);
+    if (!options.view.empty()) {
+        inputs.push_back(options.output);
+        if (const std::string refusal = overwriteRefusal(options.view, OutputKind::Png, inputs);
+            !refusal.empty())
+            return fail(refusal);
+    }
+
+    // A tail given is exact; otherwise the render ends once the releases have died away, or at the cap.
+    const double tail = options.tailSeconds.value_or(kMaxQuietTailSeconds);
+    const std::int64_t maxFrames =
+        schedule.endFrame + static_cast<std::int64_t>(std::llround(tail * options.sampleRate));
+    QuietEnd quiet;
+    if (!options.tailSeconds)
+        quiet = {kQuietLevel, static_cast<std::int64_t>(std::llround(kQuietSeconds * options.sampleRate))};
 
     // The output is named before the module loads: a module may change the current folder while it
     // opens files, and a relative name would then point elsewhere.
@@ -157,48 +237,25 @@ int runRender(const Options& options, std::ostream& out, std::ostream& err) {
     connect.maxBlockSize = options.blockSize;
     if (process.connect(connect) != trov::hostsdk::kResultOk)
         return fail("module " + options.module + " did not start: it refused the connection");
-
-    if (!options.load.empty()) {
-        // The bank or patch reaches the instance as a file dragged and dropped on it, by its absolute
-        // path: the instance makes the file's folder the current one before it reads the file.
-        std::error_code ignored;
-        const std::string dropPath = std::filesystem::absolute(options.load, ignored).string();
-        bool accepted = false;
-        process.dragItem(0, dropPath.c_str(), accepted);
-        if (!accepted)
-            return fail("cannot load " + options.load + ": the module does not take dropped files");
-        // The drop's answer decides: the change counter does not tell (a placed sample is no change of
-        // state), and a file that is taken may still have shown a message.
-        const std::int32_t dropped = process.drop(0, 0);
-        const std::string shown = reasonLine(services.takeMessages());
-        if (dropped != trov::hostsdk::kResultOk || services.quitRequested()) {
-            if (!shown.empty())
-                return fail("cannot load " + options.load + ": the module refused it: " + shown);
-            const std::string log = moduleLogPath(group);
-            return fail("cannot load " + options.load + ": the module refused it without saying why" +
-                        (log.empty() ? std::string() : " (its log: " + log + ")"));
-        }
-        if (!shown.empty())
-            err << "corvale-host: " << options.load << ": the module said: " << shown << std::endl;
-    }
+    if (!dropFiles(options, process, group, services, err, error))
+        return fail(error);
 
     WavWriter writer;
     const RenderLayout layout{channelsOfStem(info.inputStem), channelsOfStem(info.outputStem),
                               options.blockSize};
     if (!writer.open(outputPath.empty() ? options.output : outputPath, layout.outputChannels,
-                     options.sampleRate, total, error))
+                     options.sampleRate, maxFrames, error))
         return fail(error);
 
-    float peak = 0.0f;
-    ProgressLine progress(err, options.quiet, total, options.sampleRate, startup.seed());
+    OutputLevels levels;
+    ProgressLine progress(err, !options.quiet && ::isatty(STDERR_FILENO) == 1, schedule.endFrame,
+                          options.sampleRate, startup.seed());
     const std::int64_t idleEvery = options.sampleRate / 20; // the host's idle about every 50 ms of music
     std::int64_t nextIdle = idleEvery;
     const bool rendered = renderSchedule(
-        process, schedule, total, layout,
+        process, schedule, maxFrames, layout,
         [&](const float* const* outputs, std::int32_t frames, std::string& reason) {
-            for (int channel = 0; channel < layout.outputChannels; ++channel)
-                for (std::int32_t frame = 0; frame < frames; ++frame)
-                    peak = std::max(peak, std::fabs(outputs[channel][frame]));
+            levels.take(outputs, layout.outputChannels, frames, writer.framesWritten());
             return writer.write(outputs, frames, reason);
         },
         [&](std::int64_t done) {
@@ -210,8 +267,9 @@ int runRender(const Options& options, std::ostream& out, std::ostream& err) {
             }
             progress.update(done);
         },
-        error);
+        error, quiet);
     progress.finish();
+    const std::int64_t total = writer.framesWritten();
     if (!rendered || !writer.close(error))
         return fail(error);
     if (services.quitRequested())
@@ -222,7 +280,7 @@ int runRender(const Options& options, std::ostream& out, std::ostream& err) {
         return fail("cannot write the view to " + options.view + ": " + error);
 
     // The render stands (its status is unchanged), but a silent file is worth a word on why.
-    if (!(peak >= kSilentLevel))
+    if (levels.notFinite == 0 && !(levels.peak >= kSilentLevel))
         err << "corvale-host: " << options.output
             << " is entirely silent: " << silenceCause(options, schedule, total, moduleLogPath(group))
             << std::endl;
@@ -235,7 +293,19 @@ int runRender(const Options& options, std::ostream& out, std::ostream& err) {
                       "%d channel(s), %u Hz, %lld frames (%.2f s), seed %u, %.1fx real time",
                       layout.outputChannels, options.sampleRate, static_cast<long long>(total), seconds,
                       startup.seed(), wall > 0.0 ? seconds / wall : 0.0);
-        out << "wrote " << options.output << ": " << line << std::endl;
+        out << "wrote " << options.output << ": " << line;
+        // A full event queue drops note-ons: the render is not the whole song.
+        if (const std::uint32_t dropped = process.getDroppedNotes(); dropped > 0)
+            out << "; the module dropped " << dropped << " note-on(s) (its event queue was full)";
+        out << std::endl;
+    }
+    // The file is kept to look at, but output that is not a number is broken.
+    if (levels.notFinite > 0) {
+        char at[32];
+        std::snprintf(at, sizeof at, "%.3f", static_cast<double>(levels.firstNotFinite) / options.sampleRate);
+        return fail(options.output + " holds " + std::to_string(levels.notFinite) +
+                    " sample value(s) that are not finite numbers (NaN or infinity), the first at " + at +
+                    " s: the module's output is broken");
     }
     return 0;
 }

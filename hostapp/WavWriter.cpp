@@ -1,8 +1,12 @@
 #include "hostapp/WavWriter.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <sndfile.h>
+#include <unistd.h>
 
 namespace corvale::hostapp {
 
@@ -15,6 +19,31 @@ SNDFILE* handle(void* file) {
 // The largest size a RIFF chunk's 32-bit field holds, and room for everything in the file but the audio.
 constexpr std::uint64_t kRiffLimit = 0xFFFFFFFFu;
 constexpr std::uint64_t kHeaderRoom = 4096;
+
+// libsndfile keeps a peak chunk, with the time of writing, in every RF64 float file and cannot be told
+// otherwise: it is made a filler chunk of zeros, which readers skip. The chunks before the audio are
+// walked; false when the file cannot be read or written.
+bool blankPeakChunk(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "r+b");
+    if (file == nullptr)
+        return false;
+    bool ok = std::fseek(file, 12, SEEK_SET) == 0;
+    unsigned char header[8];
+    while (ok && std::fread(header, 1, sizeof header, file) == sizeof header) {
+        const std::uint32_t size =
+            header[4] | (header[5] << 8) | (header[6] << 16) | (static_cast<std::uint32_t>(header[7]) << 24);
+        if (std::memcmp(header, "data", 4) == 0)
+            break;
+        if (std::memcmp(header, "PEAK", 4) == 0) {
+            const std::vector<unsigned char> zeros(size, 0);
+            ok = std::fseek(file, -8, SEEK_CUR) == 0 && std::fwrite("JUNK", 1, 4, file) == 4 &&
+                 std::fseek(file, 4, SEEK_CUR) == 0 && std::fwrite(zeros.data(), 1, size, file) == size;
+            break;
+        }
+        ok = std::fseek(file, static_cast<long>(size) + static_cast<long>(size & 1u), SEEK_CUR) == 0;
+    }
+    return std::fclose(file) == 0 && ok;
+}
 
 } // namespace
 
@@ -38,27 +67,37 @@ bool WavWriter::needsRf64(std::int64_t totalFrames, int channels) {
     return static_cast<std::uint64_t>(totalFrames) > room;
 }
 
-bool WavWriter::open(const std::string& path, int channels, std::uint32_t sampleRate,
-                     std::int64_t totalFrames, std::string& error) {
+bool WavWriter::open(const std::string& path, int channels, std::uint32_t sampleRate, std::int64_t maxFrames,
+                     std::string& error, Container container) {
     abandon();
-    const bool rf64 = needsRf64(totalFrames, channels);
+    const bool forced = container == Container::Rf64;
+    const bool rf64 = forced || needsRf64(maxFrames, channels);
+    // Opened here, so that a failure names the system's reason, not libsndfile's summary of it.
+    const int descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (descriptor < 0) {
+        error = "cannot write " + path + ": " + std::strerror(errno);
+        return false;
+    }
     SF_INFO info = {};
     info.samplerate = static_cast<int>(sampleRate);
     info.channels = channels;
     info.format = (rf64 ? SF_FORMAT_RF64 : SF_FORMAT_WAV) | SF_FORMAT_FLOAT;
-    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    // libsndfile closes the descriptor, also when it fails.
+    SNDFILE* file = sf_open_fd(descriptor, SFM_WRITE, &info, SF_TRUE);
     if (file == nullptr) {
         error = "cannot write " + path + ": " + sf_strerror(nullptr);
+        std::remove(path.c_str());
         return false;
     }
-    // The peak chunk carries the time of writing: without it a render repeated is the same file byte for
-    // byte.
+    // Taken for WAV only; RF64's is blanked at close.
     sf_command(file, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
+    if (rf64 && !forced)
+        sf_command(file, SFC_RF64_AUTO_DOWNGRADE, nullptr, SF_TRUE);
     file_ = file;
     path_ = path;
     channels_ = channels;
     frames_ = 0;
-    totalFrames_ = std::max<std::int64_t>(totalFrames, 0);
+    maxFrames_ = std::max<std::int64_t>(maxFrames, 0);
     rf64_ = rf64;
     return true;
 }
@@ -70,9 +109,9 @@ bool WavWriter::write(const float* const* channels, std::int32_t frames, std::st
     }
     if (frames <= 0)
         return true;
-    // The header was chosen for the total: more could pass what it can say.
-    if (frames > totalFrames_ - frames_) {
-        error = "cannot write " + path_ + ": more than the " + std::to_string(totalFrames_) +
+    // The container was chosen for the most frames: more could pass what it can say.
+    if (frames > maxFrames_ - frames_) {
+        error = "cannot write " + path_ + ": more than the " + std::to_string(maxFrames_) +
                 " frames it was opened for";
         abandon();
         return false;
@@ -98,6 +137,11 @@ bool WavWriter::close(std::string& error) {
     file_ = nullptr;
     if (result != 0) {
         error = "cannot finish " + path_ + ": " + sf_error_number(result);
+        std::remove(path_.c_str());
+        return false;
+    }
+    if (rf64_ && !blankPeakChunk(path_)) {
+        error = "cannot finish " + path_ + ": " + std::strerror(errno);
         std::remove(path_.c_str());
         return false;
     }

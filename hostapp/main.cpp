@@ -22,6 +22,9 @@ int main(int argc, char** argv) {
         return runRender(options, std::cout, std::cerr);
     case Options::Command::Check:
         return runCheck(options, std::cout);
+    case Options::Command::Version:
+        std::cout << versionText();
+        return 0;
     case Options::Command::Help:
         break;
     }

@@ -458,15 +458,27 @@ int Plugin::addTuning(const Tuning& tuning) {
 }
 
 double Plugin::getFrequency(int key, double cents) const noexcept {
+    return tunedFrequency(key, cents, false);
+}
+
+double Plugin::getFrequencyAtReferencePitch(int key, double cents) const noexcept {
+    return tunedFrequency(key, cents, true);
+}
+
+double Plugin::tunedFrequency(int key, double cents, bool atReferencePitch) const noexcept {
     ReaderEpochs::Read read(readers_);
     const Tuning* tuning = frequencyTuning_.load(std::memory_order_acquire);
     if (tuning == nullptr)
         return 0.0;
     std::int32_t pitchKey = 0;
     double pitchFrequency = 0.0;
-    return getMasterPitch(pitchKey, pitchFrequency)
-               ? tuning->getFrequencyWithKeyAt(pitchKey, pitchFrequency, key, cents)
-               : tuning->getFrequency(key, cents);
+    if (!getMasterPitch(pitchKey, pitchFrequency))
+        return tuning->getFrequency(key, cents);
+    if (atReferencePitch) {
+        pitchKey = Tuning::kReferenceKey;
+        pitchFrequency = Tuning::kReferenceFrequency;
+    }
+    return tuning->getFrequencyWithKeyAt(pitchKey, pitchFrequency, key, cents);
 }
 
 // CPU meters, blocks, time.

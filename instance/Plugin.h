@@ -41,8 +41,8 @@ template <class T> class MidiMapper;
 // Made by the host binding (through the product descriptor), which calls `init` right after construction
 // and owns it. Threads:
 // - audio: `process` (which first applies the queued events, `applyEvents`), `beginCpuMeter`,
-//   `endCpuMeter`, `getFrequency`, `getProgram`, `getZoneManager`, `postEvent`; never blocks, allocates
-//   or logs.
+//   `endCpuMeter`, `getFrequency`, `getFrequencyAtReferencePitch`, `getProgram`, `getZoneManager`,
+//   `postEvent`; never blocks, allocates or logs.
 // - MIDI, which may be any thread, the audio thread included: `midiEvent`, `applyController` and the MIDI
 //   branch of `receive`. A note is queued, never handed over at once: every note and every event an engine
 //   posts (its parameters' changes for its voices) waits in one bounded queue, without a lock or an
@@ -176,6 +176,10 @@ public:
     // In the current tuning, at the product's master pitch when it names one (whichever tuning is current).
     // Any thread; never blocks.
     double getFrequency(int key, double cents) const noexcept override;
+    // In the current tuning at the reference pitch (key 57 at 440 Hz) when the product has a master pitch,
+    // so that a sample's root key plays as recorded and the master pitch moves every key alike; without
+    // one, getFrequency's answer. Any thread; never blocks.
+    double getFrequencyAtReferencePitch(int key, double cents) const noexcept override;
 
     // The editor's CPU meters by id (0..kCpuMeterSlots-1; others are ignored). Once removeCpuMeter
     // returns, no block uses the meter any more.
@@ -266,6 +270,8 @@ private:
     void publishModules(ModuleList list);
     // Under tuningsLock_: the current tuning's pointer for readers.
     void publishTuning();
+    // The current tuning's frequency at the master pitch, or at the reference pitch in its place.
+    double tunedFrequency(int key, double cents, bool atReferencePitch) const noexcept;
     // Queues the message's note for the next block.
     void handNoteToEngines(const Message& message);
     // Audio thread: the note to every module's engine.

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <exception>
+#include <map>
 #include <set>
 
 namespace trov {
@@ -47,10 +48,10 @@ bool isDocumentParameter(const Parameter& parameter) {
 
 // The element items of the document's array, in order.
 template <class Visit> void forEachItem(const Dictionary& array, const std::string& tag, Visit visit) {
-    const int count = array.count(tag);
-    for (int i = 0; i < count; ++i)
-        if (const Dictionary::View item = array.getChild(i, tag); item && item->hasElement())
-            visit(*item);
+    array.forEachChild(tag, [&visit](const Dictionary& item) {
+        if (item.hasElement())
+            visit(item);
+    });
 }
 
 } // namespace
@@ -203,12 +204,15 @@ bool Plugin::readState(const Dictionary& document) {
 
 void Plugin::readPrograms(const Dictionary& document) {
     const Dictionary::View programs = document.getArray(kPrograms);
-    for (std::size_t i = 0; i < presets_.size(); ++i) {
-        const Dictionary::View item = programs ? programs->getChild(static_cast<int>(i), "program") : nullptr;
-        if (item)
-            presets_[i]->read(*item);
-        else
-            presets_[i]->createPrograms();
+    // The presets take the programs in order, in one walk.
+    Dictionary::View item = programs ? programs->getFirstChild("program") : nullptr;
+    for (const std::unique_ptr<Preset>& preset : presets_) {
+        if (item) {
+            preset->read(*item);
+            item = item->getNextSibling("program");
+        } else {
+            preset->createPrograms();
+        }
     }
 }
 
@@ -265,20 +269,21 @@ void Plugin::readTunings(const Dictionary& document) {
             fresh.push_back(std::make_unique<Tuning>(*tunings_.front()));
     }
     int current = 0;
+    // Tunings are told apart by their descriptions: each is looked up once, not compared with every other.
+    std::map<std::string, int> positions;
+    for (std::size_t i = 0; i < fresh.size(); ++i)
+        positions.emplace(fresh[i]->getDescription(), static_cast<int>(i));
     const Dictionary::View array = document.getArray(kTunings);
     if (array)
         forEachItem(*array, "tuning", [&](const Dictionary& item) {
             auto tuning = std::make_unique<Tuning>();
             if (!tuning->read(item))
                 return;
-            const auto same = std::find_if(fresh.begin(), fresh.end(),
-                                           [&](const std::unique_ptr<Tuning>& t) { return *t == *tuning; });
-            if (same != fresh.end()) {
-                current = static_cast<int>(same - fresh.begin());
-            } else {
+            const auto [same, added] =
+                positions.emplace(tuning->getDescription(), static_cast<int>(fresh.size()));
+            if (added)
                 fresh.push_back(std::move(tuning));
-                current = static_cast<int>(fresh.size()) - 1;
-            }
+            current = same->second;
         });
     TuningList old;
     {

@@ -132,12 +132,15 @@ bool Preset::read(const Dictionary& dictionary) {
     dictionary.getString("name", &text);
     name_ = text;
     const Dictionary::View modules = dictionary.getArray("modules");
+    // The programs take the modules in order, in one walk.
+    Dictionary::View module = modules ? modules->getFirstChild("module") : nullptr;
     for (int i = 0; Program* program = getProgram(i); ++i) {
-        const Dictionary::View module = modules ? modules->getChild(i, "module") : nullptr;
-        if (module)
+        if (module) {
             program->read(*module);
-        else
+            module = module->getNextSibling("module");
+        } else {
             program->clear();
+        }
     }
     return true;
 }

@@ -14,8 +14,6 @@ EventLoop::~EventLoop() {
     removeClockClient(this);
 }
 
-namespace {} // namespace
-
 // Ends after every other static object: windows and timers of other process-wide objects may still go
 // during their teardown.
 EventLoop& EventLoop::instance() {
@@ -35,7 +33,7 @@ void EventLoop::destroyWindow(WindowHandle window) {
     if (windows_.erase(window) == 0)
         return;
     events_.erase(std::remove_if(events_.begin(), events_.end(),
-                                 [window](const Event& event) { return event.window == window; }),
+                                 [window](const Queued& queued) { return queued.event.window == window; }),
                   events_.end());
 }
 
@@ -49,7 +47,7 @@ bool EventLoop::post(WindowHandle window, std::uint32_t code, std::uintptr_t par
         std::lock_guard guard(mutex_);
         if (windows_.count(window) == 0)
             return false;
-        events_.push_back(Event{window, code, param, data, clockNow()});
+        events_.push_back(Queued{Event{window, code, param, data, clockNow()}, nextSerial_++});
     }
     wake_.notify_all();
     return true;
@@ -82,51 +80,55 @@ std::shared_ptr<EventLoop::Handler> EventLoop::handlerFor(const Event& event) co
     return it != windows_.end() ? it->second.handler : nullptr;
 }
 
+bool EventLoop::takeFrontBefore(std::uint64_t end, Event& event, std::shared_ptr<Handler>& handler) {
+    std::lock_guard guard(mutex_);
+    if (events_.empty() || events_.front().serial >= end)
+        return false;
+    event = events_.front().event;
+    events_.pop_front();
+    handler = handlerFor(event);
+    return true;
+}
+
 std::size_t EventLoop::pump() {
-    struct Pending {
-        Event event;
-        bool fromTimer;
-    };
-    std::vector<Pending> pending;
+    std::uint64_t end = 0;
+    std::vector<Event> timers;
     {
         std::lock_guard guard(mutex_);
-        for (const Event& event : events_)
-            pending.push_back({event, false});
-        events_.clear();
+        end = nextSerial_;
         const ClockTime now = clockNow();
         for (auto& [window, state] : windows_) {
             for (auto& [id, timer] : state.timers) {
                 auto& [period, due] = timer;
                 if (due > now)
                     continue;
-                pending.push_back({Event{window, kTimerEvent, id, 0, now}, true});
+                timers.push_back(Event{window, kTimerEvent, id, 0, now});
                 due = now + period;
             }
         }
     }
     std::size_t delivered = 0;
-    for (const Pending& item : pending) {
-        if (item.fromTimer) {
-            delivered += deliverTimer(item.event) ? 1 : 0;
-            continue;
-        }
+    // Taken one at a time: a modal loop that a handler starts takes what follows itself, and the pump
+    // goes on with what the loop leaves.
+    for (;;) {
+        Event event;
         std::shared_ptr<Handler> handler;
-        {
-            std::lock_guard guard(mutex_);
-            handler = handlerFor(item.event);
-        }
+        if (!takeFrontBefore(end, event, handler))
+            break;
         if (!handler || !*handler)
             continue;
-        (*handler)(item.event);
+        (*handler)(event);
         ++delivered;
     }
+    for (const Event& timer : timers)
+        delivered += deliverTimer(timer) ? 1 : 0;
     return delivered;
 }
 
 bool EventLoop::takeEvent(Event& event) {
     std::lock_guard guard(mutex_);
     if (!events_.empty()) {
-        event = events_.front();
+        event = events_.front().event;
         events_.pop_front();
         return true;
     }

@@ -66,7 +66,9 @@ public:
     bool killTimer(WindowHandle window, std::uintptr_t id);
 
     // Delivers the events pending now (posted ones in order, then due timers) on the calling thread and
-    // returns how many were delivered. Events posted by the handlers wait for the next pump.
+    // returns how many were delivered. Posted events are taken from the queue one at a time, so a modal
+    // loop that a handler starts takes the input queued behind its event. Events posted after the pump
+    // began (by the handlers, say) wait for the next pump.
     std::size_t pump();
     // Pumps, sleeping in between until an event is posted or a timer is due, until a quit is requested;
     // returns the quit code.
@@ -99,11 +101,19 @@ private:
     bool deliverTimer(const Event& event);
 
     std::shared_ptr<Handler> handlerFor(const Event& event) const;
+    // Takes the queue's front event when it was posted before `end`; with its window's handler.
+    bool takeFrontBefore(std::uint64_t end, Event& event, std::shared_ptr<Handler>& handler);
+
+    struct Queued {
+        Event event;
+        std::uint64_t serial; // posting order, for telling what a pump found queued when it began
+    };
 
     mutable std::mutex mutex_;
     std::condition_variable wake_;
     std::map<WindowHandle, Window> windows_;
-    std::deque<Event> events_;
+    std::deque<Queued> events_;
+    std::uint64_t nextSerial_ = 0;
     WindowHandle nextHandle_ = 1;
     bool quit_ = false;
     int quitCode_ = 0;

@@ -20,9 +20,8 @@ Parameter::~Parameter() = default;
 
 void Parameter::read(const Dictionary& item) {
     if (const Dictionary::View info = item.getDictionary("info")) {
-        std::string alias;
-        for (int i = 0; info->getString("alias", &alias, i); ++i)
-            aliases_.insert(alias);
+        for (std::string& alias : info->getStrings("alias"))
+            aliases_.insert(std::move(alias));
     }
 
     bool flag = false;

@@ -142,15 +142,13 @@ template <class T> void ParameterEnum<T>::read(const Dictionary& item) {
 
     if (const Dictionary::View values = item.getArray("values")) {
         std::vector<Entry> read;
-        const int count = values->count("");
-        for (int i = 0; i < count; ++i) {
-            const Dictionary::View entry = values->getChild(i, "");
-            if (!entry || !entry->hasElement())
-                continue;
-            Entry next{Stored{}, entry->getAttribute("display")};
-            readEntryValue(*entry, &next.value);
+        values->forEachChild("", [&read](const Dictionary& entry) {
+            if (!entry.hasElement())
+                return;
+            Entry next{Stored{}, entry.getAttribute("display")};
+            readEntryValue(entry, &next.value);
             read.push_back(std::move(next));
-        }
+        });
         // Documents (a program's stored values at every preset switch) mostly carry the entries there are:
         // they are left alone then, as other threads may be reading them.
         const auto same = [](const Entry& a, const Entry& b) {

@@ -115,38 +115,32 @@ Error Settings::load(const Dictionary& specification) {
 }
 
 void Settings::build(const Dictionary& node, SettingsSection& section, ParameterList& out, int instance) {
-    const int sectionCount = node.count("section");
-    for (int k = 0; k < sectionCount; ++k) {
-        const Dictionary::View child = node.getChild(k, "section");
-        if (!child)
-            continue;
-        const std::string count = child->getAttribute("instances");
+    node.forEachChild("section", [&](const Dictionary& child) {
+        const std::string count = child.getAttribute("instances");
         const long instances = count.empty() ? 1 : std::strtol(count.c_str(), nullptr, 10);
         for (long j = 0; j < instances; ++j) {
             spendBudget();
-            auto record = std::make_unique<SettingsSection>(child->getAttribute("name"));
-            build(*child, *record, out, static_cast<int>(j));
+            auto record = std::make_unique<SettingsSection>(child.getAttribute("name"));
+            build(child, *record, out, static_cast<int>(j));
             if (!record->isEmpty())
                 section.addSubsection(std::move(record));
         }
-    }
+    });
 
-    const int childCount = node.count("");
-    for (int i = 0; i < childCount; ++i) {
-        const Dictionary::View child = node.getChild(i, "");
+    node.forEachChild("", [&](const Dictionary& child) {
         // Text between items has no name and makes no parameter.
-        if (!child || child->getName().empty())
-            continue;
-        std::unique_ptr<Parameter> parameter = manager_->createFromDictionary(*child);
+        if (child.getName().empty())
+            return;
+        std::unique_ptr<Parameter> parameter = manager_->createFromDictionary(child);
         if (!parameter)
-            continue;
+            return;
         spendBudget();
         parameter->setInstance(instance);
-        parameter->read(*child);
+        parameter->read(child);
         if (parameter->testFlags(Parameter::kAutomatable))
             section.addAutomatableName(parameter->getName());
         out.push_back(std::move(parameter));
-    }
+    });
 }
 
 void Settings::spendBudget() {
@@ -312,25 +306,23 @@ void Settings::loadParameters(const Dictionary& dictionary, std::int32_t scope) 
     const Dictionary::View values = dictionary.getArray("parameters");
     if (!values)
         return;
-    const int count = values->count("");
-    for (int i = 0; i < count; ++i) {
-        const Dictionary::View item = values->getChild(i, "");
-        if (!item || !item->hasElement())
-            continue;
-        const std::string index = item->getAttribute("index");
+    values->forEachChild("", [&](const Dictionary& item) {
+        if (!item.hasElement())
+            return;
+        const std::string index = item.getAttribute("index");
         const long instance = index.empty() ? 0 : std::strtol(index.c_str(), nullptr, 10);
         if (instance < 0 || instance > INT32_MAX)
-            continue;
-        Parameter* parameter = getParameter(item->getName(), static_cast<int>(instance));
+            return;
+        Parameter* parameter = getParameter(item.getName(), static_cast<int>(instance));
         if (parameter == nullptr || parameter->getScope() != scope)
-            continue;
+            return;
         try {
-            parameter->read(*item);
+            parameter->read(item);
         } catch (const Error& error) {
             // A broken item costs only its own value.
             logErrorLine(3, error);
         }
-    }
+    });
 }
 
 void Settings::init() {

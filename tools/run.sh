@@ -5,11 +5,14 @@
 # specification controls.xml and its skins in images/ among them), an empty user store and a log folder,
 # renders a standard MIDI file through the module into a WAV file, and has the module paint its editor into
 # a PNG file beside it (OUT.png).
-#   tools/run.sh                          the demo tune with the demo bank into build/release/demo.wav
-#   tools/run.sh OUT.wav                  the demo tune into OUT.wav
-#   tools/run.sh IN.mid [OUT.wav [FILE]]  IN.mid into OUT.wav (default: IN with .wav), with FILE (a bank,
-#                                         patch, Scala tuning or sample file) loaded, the demo bank by default
-# TROV_STARTUP_SEED fixes the module's start-up seed (unset: the host program picks one and names it).
+#   tools/run.sh                             the demo tune with the demo bank into build/release/demo.wav
+#   tools/run.sh OUT.wav                     the demo tune into OUT.wav
+#   tools/run.sh IN.mid [OUT.wav [FILE...]]  IN.mid into OUT.wav (default: IN with .wav), with each FILE (a
+#                                            bank, patch, Scala tuning or sample file) loaded in order, the
+#                                            demo bank by default
+# A song is known by its content (any MIDI file, whatever its name); the host program writes over no file
+# that is not a WAV file. TROV_STARTUP_SEED fixes the module's start-up seed (unset: the host program picks
+# one and names it).
 set -eu
 caller=$(pwd)
 cd "$(dirname "$0")/.."
@@ -21,25 +24,8 @@ install=$build/install
 data="$root/$install/share/corvale"
 
 # Relative paths are the caller's: made absolute before anything runs from the repository's root.
-absolute() { case "$1" in /*) echo "$1" ;; *) echo "$caller/$1" ;; esac; }
-song=""
-output="$build/demo.wav"
-load="$data/demo/demo.kmd"
-case "${1:-}" in
-    "") ;;
-    *.mid | *.midi | *.MID | *.MIDI)
-        song=$(absolute "$1")
-        output=$(absolute "${2:-${1%.*}.wav}")
-        [ -z "${3:-}" ] || load=$(absolute "$3")
-        for file in "$song" ${3:+"$load"}; do
-            if [ ! -f "$file" ]; then
-                echo "run.sh: no file $file" >&2
-                exit 2
-            fi
-        done
-        ;;
-    *) output=$(absolute "$1") ;;
-esac
+demo="$data/demo/demo.kmd"
+. "$root/tools/run-args.sh"
 
 jobs=$(nproc 2>/dev/null || echo 2)
 tools/install-deps.sh
@@ -51,7 +37,7 @@ rm -rf "$install"
 cmake --install "$build" --prefix "$install" >/dev/null
 module="$install/lib/corvale.so"
 host="$install/bin/corvale-host"
-for file in "$module" "$host" "$data/resources.xml" "$data/settings.xml" "$data/controls.xml" "$load"; do
+for file in "$module" "$host" "$data/resources.xml" "$data/settings.xml" "$data/controls.xml" "$demo"; do
     if [ ! -f "$file" ]; then
         echo "run.sh: the installation lacks $file" >&2
         exit 1
@@ -70,5 +56,5 @@ fi
 TROV_MACHINE_REGISTRY="$root/$install/machine.reg" \
 TROV_USER_REGISTRY="$root/$install/user.reg" \
 XDG_STATE_HOME="$root/$install/state" \
-    "$host" render --load "$load" --view "$view" "$module" "$song" "$output"
+    "$host" render "$@" --view "$view" "$module" "$song" "$output"
 echo "run.sh: the editor is painted in $view"

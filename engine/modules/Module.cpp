@@ -85,6 +85,10 @@ double Module::getFrequency(int key, double cents) const noexcept {
     return services_.getFrequency(key, cents);
 }
 
+double Module::getFrequencyAtReferencePitch(int key, double cents) const noexcept {
+    return services_.getFrequencyAtReferencePitch(key, cents);
+}
+
 bool Module::postEvent(const EngineEvent& event) const noexcept {
     return services_.postEvent(event);
 }

@@ -31,7 +31,7 @@ class ZoneManager;
 // Owned (counted) by its plug-in instance, which makes it through the product descriptor. Threads: built,
 // initialised and destroyed on the user-interface thread; `process` on the audio thread. The buffer pool
 // has its own lock: borrowers take buffers on the thread that builds them (the MIDI thread for voices) and
-// give them back where they are destroyed. `getFrequency` is safe on the audio thread.
+// give them back where they are destroyed. Both frequencies are safe on the audio thread.
 class Module : public Radio, public SharedObject, public FrequencySource {
 public:
     static constexpr int kTempBufferCount = 32;
@@ -71,6 +71,7 @@ public:
     // The plug-in's host; null without one.
     HostInterface* getHost() const;
     double getFrequency(int key, double cents) const noexcept override;
+    double getFrequencyAtReferencePitch(int key, double cents) const noexcept override;
     // Queues the engine's own event for the next block (`PluginServices::postEvent`). Any thread.
     bool postEvent(const EngineEvent& event) const noexcept;
 

@@ -11,7 +11,7 @@ class ZoneManager;
 
 // What a module asks of the plug-in instance that holds it: the program and zone manager the current
 // preset gives the module's index, the host, and the frequency of a key in the current tuning. The plug-in
-// instance implements it (a layer above the engine); tests answer with a double. Threads: `getFrequency` and
+// instance implements it (a layer above the engine); tests answer with a double. Threads: the frequencies and
 // `postEvent` are asked on any thread, the audio thread included, and must neither block nor allocate; the
 // look-ups of program and zone manager on any thread. What a look-up returns stays valid only for the block
 // or note that asked; a worker that uses a zone manager for longer goes through `withZoneManager`.
@@ -30,6 +30,9 @@ public:
     virtual HostInterface* getHost() const = 0;
     // Hz of the key detuned by cents.
     virtual double getFrequency(int key, double cents) const noexcept = 0;
+    // The same at the reference pitch, which a master pitch does not move
+    // (`FrequencySource::getFrequencyAtReferencePitch`).
+    virtual double getFrequencyAtReferencePitch(int key, double cents) const noexcept = 0;
     // Queues an engine's own event (`EngineEvent::own`): the audio thread hands it back to the engine's
     // `applyEvent` at the start of the next block, in arrival order with the notes. False when the queue is
     // full (the event is not queued).

@@ -49,13 +49,10 @@ bool Tuning::load(const File& /*file*/) {
 }
 
 bool Tuning::read(const Dictionary& dictionary) {
-    ratios_.clear();
     dictionary.getString("description", &description_);
     dictionary.getInteger("anchor", &anchor_);
     dictionary.getDouble("frequency", &frequency_);
-    double factor = 0.0;
-    for (int i = 0; dictionary.getDouble("factor", &factor, i); ++i)
-        ratios_.push_back(factor);
+    ratios_ = dictionary.getDoubles("factor");
     return true;
 }
 

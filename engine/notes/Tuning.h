@@ -21,14 +21,15 @@ class Tuning {
 public:
     static constexpr const char* kDefaultDescription = "Equal Temperament";
     static constexpr double kDefaultFrequency = 6.875;
-    // The reference pitch a sample's root key is heard against: twelve equal steps with key 57 (A in this
-    // keyboard's numbering, the key the master tuning names) at 440 Hz.
+    // The reference pitch: key 57 (A in this keyboard's numbering, the key the master tuning names) at
+    // 440 Hz. A sample's root key is heard against its tuning at this pitch, whatever the master tuning.
     static constexpr std::int32_t kReferenceKey = 57;
     static constexpr double kReferenceFrequency = 440.0;
 
     static constexpr std::int32_t anchorForKey(std::int32_t key) noexcept { return key + 1; }
-    // Hz of key detuned by cents at the reference pitch: what an equal-tempered tuning anchored at
-    // kReferenceKey and kReferenceFrequency answers, to the bit. Any thread; no allocation.
+    // Hz of key detuned by cents in twelve equal steps at the reference pitch: what an equal-tempered
+    // tuning anchored at kReferenceKey and kReferenceFrequency answers, to the bit. Any thread; no
+    // allocation.
     static double referenceFrequency(int key, double cents) noexcept;
 
     // No ratios yet: every key reads 0 Hz until a scale is set.

@@ -173,8 +173,9 @@ float Sample::getValue(int channel, float position) const noexcept {
     return (1.0f - f) * data[here] + f * b;
 }
 
-float Sample::getRootFrequency() const noexcept {
-    return static_cast<float>(Tuning::referenceFrequency(info_.rootNote, -static_cast<double>(info_.detune)));
+float Sample::getRootFrequency(const FrequencySource& tuning) const noexcept {
+    return static_cast<float>(
+        tuning.getFrequencyAtReferencePitch(info_.rootNote, -static_cast<double>(info_.detune)));
 }
 
 float Sample::getRootFrequencyIn(const FrequencySource& tuning) const noexcept {

@@ -124,11 +124,12 @@ public:
     // One value at a fractional frame position, by the interpolation mode; positions outside the data
     // read its nearest frame, and a sample without data reads 0.
     float getValue(int channel, float position) const noexcept;
-    // The frequency of the root note (detuned) at the reference pitch (Tuning::referenceFrequency): what a
-    // player's rate is measured against, so that the tuning a note is played in is what the sample sounds
-    // in. Computed on every call, so no thread writes anything here.
-    float getRootFrequency() const noexcept;
-    // The root note's frequency (detuned) in a tuning, such as a module's current one.
+    // The frequency of the root note (detuned) in a tuning, such as a module's current one, at the
+    // reference pitch (FrequencySource::getFrequencyAtReferencePitch): what a player's rate is measured
+    // against, so that the root key plays the sample as recorded in every tuning and a master pitch moves
+    // every key alike. Computed on every call, so no thread writes anything here.
+    float getRootFrequency(const FrequencySource& tuning) const noexcept;
+    // The root note's frequency (detuned) in a tuning as it plays, at its master pitch.
     float getRootFrequencyIn(const FrequencySource& tuning) const noexcept;
     // The frame nearest to position, searching alternately left and right, whose sign differs from the
     // sign at position; position itself when its value is 0; 0 when none differs.

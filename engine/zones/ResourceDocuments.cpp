@@ -14,13 +14,11 @@ const char* const kSamplesKey = "samples";
 
 // The element items of an array.
 template <class Visit> void forEachItem(const Dictionary& dictionary, const std::string& key, Visit visit) {
-    const Dictionary::View array = dictionary.getArray(key);
-    if (!array)
-        return;
-    const int count = array->count("");
-    for (int i = 0; i < count; ++i)
-        if (const Dictionary::View item = array->getChild(i, ""); item && item->hasElement())
-            visit(*item);
+    if (const Dictionary::View array = dictionary.getArray(key))
+        array->forEachChild("", [&visit](const Dictionary& item) {
+            if (item.hasElement())
+                visit(item);
+        });
 }
 
 // Reads a sample dictionary into the sample; a broken embedded sample is logged and leaves it empty.
@@ -117,17 +115,15 @@ void Resources::readSampleItem(const Dictionary& item, const Folder& documentFol
     if (findSample(id) != nullptr)
         return;
     const bool embedded = item.findEntry("sampledata") != nullptr;
-    // Never the process's current folder: a plug-in's is its host's.
-    const File recorded = isRelativePath(filename) && !documentFolder.isEmpty()
-                              ? documentFolder + File(filename)
-                              : File(filename);
+    // What is recorded is what a document written from this one names (a host chunk carries no audio):
+    // a file that exists, wherever the relative name was found.
+    const File recorded = resolveSampleName(filename, documentFolder);
     if (!filename.empty() && !embedded) {
         File file(recorded);
         bool shared = false;
         {
             std::lock_guard guard(lock_);
-            for (const auto& [other, entry] : samples_)
-                shared = shared || (!entry.file.getName().empty() && entry.file.getPath() == file.getPath());
+            shared = firstIdOfPath(file.getPath()) != nullptr;
         }
         // Searched here, the document's folder first, so a file found nowhere is asked for once.
         const bool found = shared || locateSampleFile(file, documentFolder);
@@ -165,6 +161,18 @@ void Resources::readSampleItem(const Dictionary& item, const Folder& documentFol
     }
 }
 
+File Resources::resolveSampleName(const std::string& filename, const Folder& documentFolder) const {
+    if (filename.empty() || !isRelativePath(filename))
+        return File(filename);
+    // Never the process's current folder: a plug-in's is its host's. The demo bank names its sample
+    // within the data folder, wherever the bank itself lies.
+    for (const Folder* folder : {&documentFolder, &dataFolder_})
+        if (!folder->isEmpty())
+            if (File file = *folder + File(filename); file.exists())
+                return file;
+    return documentFolder.isEmpty() ? File(filename) : documentFolder + File(filename);
+}
+
 void Resources::saveSamples(Dictionary& dictionary, bool withData) {
     writeSamples(dictionary, nullptr, withData);
 }
@@ -184,6 +192,7 @@ void Resources::writeSamples(Dictionary& dictionary, const std::set<std::string>
     {
         std::lock_guard guard(lock_);
         for (const auto& [id, entry] : samples_) {
+            ++visited_;
             if ((ids != nullptr && ids->count(id) == 0) || !entry.sample->testFlags(Sample::kFlagExport))
                 continue;
             entry.sample->retain();

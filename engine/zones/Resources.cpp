@@ -29,18 +29,24 @@ constexpr std::size_t kKeptFolderNames = 2;
 
 thread_local int cacheOnlyDepth = 0;
 
-// The machine preference "InstallPath" followed by the named folder preference.
+// The machine preference "InstallPath" followed by the named folder preference (none when null).
 Folder installFolder(const char* subfolder) {
     std::string install;
     std::string sub;
     if (const Preferences* machine = getMachinePreferences()) {
         machine->getString("InstallPath", install);
-        machine->getString(subfolder, sub);
+        if (subfolder != nullptr)
+            machine->getString(subfolder, sub);
     }
     return Folder(install) + Folder(sub);
 }
 
 } // namespace
+
+std::uint64_t Resources::visitedEntries() const {
+    std::lock_guard guard(lock_);
+    return visited_;
+}
 
 Resources::CacheOnlyScope::CacheOnlyScope() {
     ++cacheOnlyDepth;
@@ -51,7 +57,8 @@ Resources::CacheOnlyScope::~CacheOnlyScope() {
 }
 
 Resources::Resources(Radio* parent)
-    : Radio(parent != nullptr ? parent->getOwner() : nullptr), samplesFolder_(installFolder("SamplesDir")) {
+    : Radio(parent != nullptr ? parent->getOwner() : nullptr), samplesFolder_(installFolder("SamplesDir")),
+      dataFolder_(installFolder(nullptr)) {
     logLine(2, "Resources::samplesPath = %s", samplesFolder_.getPath().c_str());
     addSampleFolder(getStandardFolder(1));
     addSampleFolder(getStandardFolder(2));
@@ -74,6 +81,8 @@ Resources::~Resources() {
         for (const auto& [id, entry] : samples_)
             cached.insert(entry.sample);
         samples_.clear();
+        idsOfSample_.clear();
+        idsOfPath_.clear();
     }
     {
         std::lock_guard guard(bitmapsMutex_);
@@ -104,14 +113,45 @@ std::string Resources::createId() {
 }
 
 bool Resources::isCached(const Sample* sample) const {
-    for (const auto& [id, entry] : samples_)
-        if (entry.sample == sample)
-            return true;
-    return false;
+    return idsOfSample_.count(sample) != 0;
+}
+
+void Resources::indexEntry(const std::string& id, const Entry& entry) {
+    idsOfSample_[entry.sample].insert(id);
+    if (!entry.file.getName().empty())
+        idsOfPath_[entry.file.getPath()].insert(id);
+}
+
+void Resources::unindexEntry(const std::string& id, const Entry& entry) {
+    if (const auto ids = idsOfSample_.find(entry.sample); ids != idsOfSample_.end()) {
+        ids->second.erase(id);
+        if (ids->second.empty())
+            idsOfSample_.erase(ids);
+    }
+    if (entry.file.getName().empty())
+        return;
+    if (const auto ids = idsOfPath_.find(entry.file.getPath()); ids != idsOfPath_.end()) {
+        ids->second.erase(id);
+        if (ids->second.empty())
+            idsOfPath_.erase(ids);
+    }
+}
+
+const std::string* Resources::firstIdOfPath(const std::string& path) const {
+    const auto ids = idsOfPath_.find(path);
+    return ids != idsOfPath_.end() && !ids->second.empty() ? &*ids->second.begin() : nullptr;
 }
 
 void Resources::eraseEntriesOf(Sample* sample) {
-    std::erase_if(samples_, [sample](const auto& item) { return item.second.sample == sample; });
+    const auto found = idsOfSample_.find(sample);
+    if (found == idsOfSample_.end())
+        return;
+    const std::set<std::string> ids = found->second;
+    for (const std::string& id : ids)
+        if (const auto it = samples_.find(id); it != samples_.end()) {
+            unindexEntry(id, it->second);
+            samples_.erase(it);
+        }
 }
 
 Sample* Resources::retainCached(const std::string& id) {
@@ -125,13 +165,21 @@ Sample* Resources::retainCached(const std::string& id) {
 void Resources::cacheEntry(const std::string& id, Sample* sample, const File& file) {
     const auto it = samples_.find(id);
     Sample* previous = it != samples_.end() ? it->second.sample : nullptr;
-    if (previous == sample) {
+    if (it != samples_.end() && previous == sample) {
+        unindexEntry(id, it->second);
         it->second.file = file;
+        indexEntry(id, it->second);
         return;
     }
     if (!isCached(sample))
         sample->retain();
-    samples_[id] = Entry{sample, file};
+    if (it != samples_.end()) {
+        unindexEntry(id, it->second);
+        it->second = Entry{sample, file};
+        indexEntry(id, it->second);
+    } else {
+        indexEntry(id, samples_.emplace(id, Entry{sample, file}).first->second);
+    }
     // A sample that lost its last id is no longer the cache's.
     if (previous != nullptr && !isCached(previous))
         previous->release();
@@ -178,16 +226,11 @@ Sample* Resources::acquireSample(const std::string& id, const File& file) {
         std::lock_guard guard(lock_);
         if (Sample* cached = retainCached(id))
             return cached;
-        if (!file.getName().empty()) {
-            const std::string path = file.getPath();
-            for (const auto& [other, entry] : samples_) {
-                if (entry.file.getName().empty() || entry.file.getPath() != path)
-                    continue;
-                Sample* sample = entry.sample;
-                cacheEntry(id, sample, entry.file);
-                sample->retain();
-                return sample;
-            }
+        if (const std::string* other = file.getName().empty() ? nullptr : firstIdOfPath(file.getPath())) {
+            const Entry entry = samples_.at(*other);
+            cacheEntry(id, entry.sample, entry.file);
+            entry.sample->retain();
+            return entry.sample;
         }
     }
     if (cacheOnlyDepth > 0)
@@ -282,11 +325,13 @@ void Resources::releaseSampleById(const std::string& id) {
 void Resources::retainAll() {
     std::lock_guard guard(lock_);
     std::set<Sample*> cached;
-    for (const auto& [id, entry] : samples_)
+    for (const auto& [id, entry] : samples_) {
+        ++visited_;
         if (cached.insert(entry.sample).second) {
             entry.sample->retain();
             retainedForLoad_.push_back(entry.sample);
         }
+    }
 }
 
 void Resources::purgeUnused() {
@@ -296,9 +341,11 @@ void Resources::purgeUnused() {
         retained->release();
     retainedForLoad_.clear();
     std::set<Sample*> unused;
-    for (const auto& [id, entry] : samples_)
+    for (const auto& [id, entry] : samples_) {
+        ++visited_;
         if (entry.sample->getReferenceCount() == 1)
             unused.insert(entry.sample);
+    }
     for (Sample* sample : unused) {
         eraseEntriesOf(sample);
         sample->release();

@@ -8,6 +8,7 @@
 #include "framework/Radio.h"
 
 #include <atomic>
+#include <cstdint>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -57,7 +58,8 @@ public:
     virtual void retainAll();
     // The "samples" of a state document: embedded audio, or files found by their recorded names. A
     // relative name lies in the document's folder (empty for a document without a file, such as a host
-    // chunk), where the search for a missing file looks first.
+    // chunk) or else in the installation's data folder, whichever holds the file, and the path found is
+    // what the sample records; the search for a missing file looks in the document's folder first.
     virtual void readDocumentSamples(const Dictionary& dictionary, const Folder& documentFolder = Folder());
     // Gives back what retainAll took; samples no one else holds leave the cache.
     virtual void purgeUnused();
@@ -116,6 +118,10 @@ public:
 
     const Folder& getSamplesFolder() const { return samplesFolder_; }
 
+    // How many cache entries the walks over the whole cache have visited so far: reading a document's
+    // samples walks it a bounded number of times, however many samples there are.
+    std::uint64_t visitedEntries() const;
+
 private:
     struct Entry {
         Sample* sample = nullptr;
@@ -125,12 +131,20 @@ private:
     // The description's own samples, in order; one that does not load is logged and skipped.
     void readSamples();
     void readSampleItem(const Dictionary& item, const Folder& documentFolder);
+    // A document's file name as a file: a relative one in the first of the document's folder and the data
+    // folder that holds it (in the document's folder when neither does).
+    File resolveSampleName(const std::string& filename, const Folder& documentFolder) const;
     void announce(const std::string& id);
     // Under the lock: one more reference on the id's sample, or null.
     Sample* retainCached(const std::string& id);
     // Under the lock: caches the sample under the id; the cache takes its reference when the sample is new
     // to it. A sample that loses its last entry gives the cache's reference back.
     void cacheEntry(const std::string& id, Sample* sample, const File& file);
+    // Under the lock: the look-ups by sample and by file of an entry, added or taken away with it.
+    void indexEntry(const std::string& id, const Entry& entry);
+    void unindexEntry(const std::string& id, const Entry& entry);
+    // Under the lock: the first id (in id order) of an entry from the file at that path, or null.
+    const std::string* firstIdOfPath(const std::string& path) const;
     // Under the lock: one reference back; entries go when only the cache still holds the sample.
     void releaseLocked(Sample* sample);
     void eraseEntriesOf(Sample* sample);
@@ -145,7 +159,13 @@ private:
     Dictionary description_;
     std::map<std::string, BitmapInterface*> bitmaps_;
     std::map<std::string, Entry> samples_;
+    // The ids of each cached sample, and of the entries from each file (by path): a document of many
+    // samples looks each up, never walking the cache per sample.
+    std::map<const Sample*, std::set<std::string>> idsOfSample_;
+    std::map<std::string, std::set<std::string>> idsOfPath_;
+    std::uint64_t visited_ = 0; // under the lock
     Folder samplesFolder_;
+    Folder dataFolder_; // the installation's folder ("InstallPath")
     Folder bitmapsFolder_;
     bool bitmapsFolderKnown_ = false;
     mutable CriticalSection lock_; // the sample cache and the description

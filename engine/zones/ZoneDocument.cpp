@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <set>
 
 namespace trov {
 
@@ -44,13 +45,11 @@ std::int16_t keyOf(int value) {
 
 // The items of an array that are elements (stray text and comments are no items).
 template <class Visit> void forEachItem(const Dictionary& dictionary, const std::string& key, Visit visit) {
-    const Dictionary::View array = dictionary.getArray(key);
-    if (!array)
-        return;
-    const int count = array->count("");
-    for (int i = 0; i < count; ++i)
-        if (const Dictionary::View item = array->getChild(i, ""); item && item->hasElement())
-            visit(*item);
+    if (const Dictionary::View array = dictionary.getArray(key))
+        array->forEachChild("", [&visit](const Dictionary& item) {
+            if (item.hasElement())
+                visit(item);
+        });
 }
 
 } // namespace
@@ -110,11 +109,11 @@ void Zone::fromDictionary(const Dictionary& dictionary) {
 void Zone::readParameters(const Dictionary& values) {
     if (!values.readsTypedLayout()) {
         // The entries only: nothing else of the document's values belongs to the zone.
-        const Dictionary::View target = dictionary_.addDictionary(kParametersKey);
-        const int count = values.count("");
-        for (int i = 0; target && i < count; ++i)
-            if (const Dictionary::View item = values.getChild(i, ""); item && item->hasElement())
-                target->appendChild(*item);
+        if (const Dictionary::View target = dictionary_.addDictionary(kParametersKey))
+            values.forEachChild("", [&target](const Dictionary& item) {
+                if (item.hasElement())
+                    target->appendChild(item);
+            });
         return;
     }
     // Older documents name each entry by an attribute; the zone keeps the key-named layout it writes, so a
@@ -122,24 +121,19 @@ void Zone::readParameters(const Dictionary& values) {
     const Dictionary::View target = dictionary_.addDictionary(kParametersKey);
     if (!target)
         return;
-    const int count = values.count("");
-    for (int i = 0; i < count; ++i) {
-        const Dictionary::View item = values.getChild(i, "");
-        if (!item || !item->hasElement())
-            continue;
-        const Dictionary::View entry = target->addDictionary(item->getName());
+    values.forEachChild("", [&target](const Dictionary& item) {
+        if (!item.hasElement())
+            return;
+        const Dictionary::View entry = target->addDictionary(item.getName());
         if (!entry)
-            continue;
+            return;
         for (const char* attribute : kEntryAttributes) {
-            const std::string text = item->getAttribute(attribute);
+            const std::string text = item.getAttribute(attribute);
             if (!text.empty())
                 entry->setAttribute("", attribute, text);
         }
-        const int children = item->count("");
-        for (int c = 0; c < children; ++c)
-            if (const Dictionary::View child = item->getChild(c, ""))
-                entry->appendChild(*child);
-    }
+        item.forEachChild("", [&entry](const Dictionary& child) { entry->appendChild(child); });
+    });
 }
 
 void Zone::clampStoredValues() {
@@ -147,15 +141,18 @@ void Zone::clampStoredValues() {
     const Dictionary::View values = dictionary_.getDictionary(kParametersKey);
     if (settings == nullptr || !values)
         return;
-    const int count = values->count("");
-    for (int i = 0; i < count; ++i) {
-        const Dictionary::View item = values->getChild(i, "");
-        if (!item || !item->hasElement())
-            continue;
-        const std::string name = item->getName();
+    // Look-ups by name find the first entry of a name, wherever it stands: each name is clamped once, so
+    // that many entries of one name cost no walk each.
+    std::set<std::string> clamped;
+    values->forEachChild("", [&](const Dictionary& item) {
+        if (!item.hasElement())
+            return;
+        const std::string name = item.getName();
+        if (!clamped.insert(name).second)
+            return;
         const Parameter* parameter = settings->getParameter(name, 0);
         if (parameter == nullptr || parameter->getScope() != Parameter::kScopeZone)
-            continue;
+            return;
         if (const auto* whole = dynamic_cast<const ParameterValue<long>*>(parameter)) {
             std::int32_t value = 0;
             if (values->getLong(name, &value)) {
@@ -175,7 +172,7 @@ void Zone::clampStoredValues() {
                     values->setFloat(name, held);
             }
         }
-    }
+    });
 }
 
 void Zone::toDictionary(Dictionary& dictionary) const {

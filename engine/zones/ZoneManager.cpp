@@ -126,18 +126,18 @@ void ZoneManager::deactivate() {
 
 void ZoneManager::fromDictionary(const Dictionary& dictionary) {
     // The zones are read, and their samples loaded, before the lock is taken: note dispatch keeps
-    // finding the old zones meanwhile.
+    // finding the old zones meanwhile. A zone being read is no listed zone of the manager: it tells the
+    // manager nothing, which would look for it through the whole list once per zone.
     std::vector<Zone*> fresh;
     try {
-        const Dictionary::View array = dictionary.getArray("zones");
-        const int count = array ? array->count("") : 0;
-        for (int i = 0; i < count; ++i) {
-            const Dictionary::View item = array->getChild(i, "");
-            if (!item || !item->hasElement())
-                continue;
-            fresh.push_back(createZoneObject(this, KeyRange(0, 0), ""));
-            fresh.back()->fromDictionary(*item);
-        }
+        if (const Dictionary::View array = dictionary.getArray("zones"))
+            array->forEachChild("", [&](const Dictionary& item) {
+                if (!item.hasElement())
+                    return;
+                fresh.push_back(createZoneObject(this, KeyRange(0, 0), ""));
+                fresh.back()->setManager(nullptr);
+                fresh.back()->fromDictionary(item);
+            });
     } catch (...) {
         releaseZones(fresh);
         throw;
@@ -148,6 +148,8 @@ void ZoneManager::fromDictionary(const Dictionary& dictionary) {
         listWillChange();
         deselectCurrent();
         old = takeAllZones();
+        for (Zone* zone : fresh)
+            zone->setManager(this);
         zones_.swap(fresh);
         publishList();
         zonesChanged();

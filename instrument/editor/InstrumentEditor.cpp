@@ -19,16 +19,17 @@ constexpr const char* kControlsKey = "ControlsXmlFile";
 // Stateless: one serves the whole process.
 class OstrelEditorFactory : public InstrumentEditorFactory {
 public:
-    // An installation that names no editor specification has no editor; one whose specification gave the
-    // editor no frame (the user asked for none, or the file is broken, which the editor reports) has nothing
-    // a host could show: the product then answers no editor.
+    // An installation that names no editor specification has no editor, nor has one whose specification
+    // gives the editor no frame (or whose user asked for none): nothing a host could show. A specification
+    // that does not load still gives an editor, without controls, which opens and closes: the user has
+    // been told to reinstall, and the instrument goes on working.
     EditorInterface* createEditor(Plugin* plugin, const Module* module) override {
         std::string controls;
         const Preferences* machine = getMachinePreferences();
         if (machine == nullptr || !machine->getString(kControlsKey, controls) || controls.empty())
             return nullptr;
         auto editor = std::make_unique<OstrelEditor>(plugin, module);
-        if (editor->getSize().isEmpty()) {
+        if (editor->getSize().isEmpty() && !editor->isSpecificationUnreadable()) {
             logLine(2, "the editor specification gives no editor");
             return nullptr;
         }

@@ -85,11 +85,11 @@ void OstrelSampleBrowserNode::listDocument() {
         return;
     const std::int32_t kind = getKind();
     if (const Dictionary::View programs = document.getArray("programs")) {
-        const int count = programs->count("program");
-        for (int i = 0; i < count; ++i) {
-            const Dictionary::View program = programs->getChild(i, "program");
+        int i = 0;
+        for (Dictionary::View program = programs->getFirstChild("program"); program;
+             program = program->getNextSibling("program"), ++i) {
             std::string id;
-            if (!program || !program->getString("id", &id))
+            if (!program->getString("id", &id))
                 continue;
             if (kind == kKindPatch) {
                 setKey(id);
@@ -104,11 +104,11 @@ void OstrelSampleBrowserNode::listDocument() {
     const Dictionary::View samples = resources ? resources->getArray("samples") : nullptr;
     if (!samples)
         return;
-    const int count = samples->count("");
-    for (int i = 0; i < count; ++i) {
-        const Dictionary::View sample = samples->getChild(i, "");
+    int i = 0;
+    for (Dictionary::View sample = samples->getFirstChild(""); sample;
+         sample = sample->getNextSibling(""), ++i) {
         std::string filename;
-        if (!sample || !sample->getString("filename", &filename))
+        if (!sample->getString("filename", &filename))
             continue;
         OstrelSampleBrowserNode* child = addDocumentChild(kKindSample, i, baseName(filename));
         sample->getString("id", &child->id_);

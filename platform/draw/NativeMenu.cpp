@@ -477,6 +477,10 @@ unsigned trackPopupMenu(MenuHandle menu, unsigned, int x, int y, WindowHandle ow
     responder().trackMenu(session);
     WindowSystem& windows = WindowSystem::instance();
     EventLoop& loop = windows.loop();
+    // A menu opened by a press takes that press's release: it ends the opening click and chooses nothing
+    // unless the pointer has moved or pressed since the menu opened.
+    NativePoint pointer = windows.getPointer();
+    bool armed = false;
     while (!session.finished()) {
         EventLoop::Event event;
         if (!loop.takeEvent(event)) {
@@ -501,10 +505,17 @@ unsigned trackPopupMenu(MenuHandle menu, unsigned, int x, int y, WindowHandle ow
                 session.pressKey(static_cast<int>(event.param & 0xFFFF), static_cast<char>(event.data));
             break;
         case InputEvent::kMouseMove:
-        case InputEvent::kButton:
-            session.pointer(unpackPoint(event.data), event.code == InputEvent::kButton && pressed,
-                            event.code == InputEvent::kButton && !pressed);
+        case InputEvent::kButton: {
+            const NativePoint p = unpackPoint(event.data);
+            const bool press = event.code == InputEvent::kButton && pressed;
+            const bool release = event.code == InputEvent::kButton && !pressed;
+            armed = armed || press || p.x != pointer.x || p.y != pointer.y;
+            pointer = p;
+            if (release && !armed)
+                break;
+            session.pointer(p, press, release);
             break;
+        }
         default:
             break;
         }

@@ -202,6 +202,9 @@ public:
     virtual void RenderAudio(float** inputs, float** outputs, std::int32_t frames) noexcept = 0;
     virtual void DeliverMIDI(const MIDIPacket& packet) noexcept = 0;
     virtual bool HasMIDIInput() const = 0;
+    // The instance's count of dropped note-ons; none without an instance that keeps one. Any thread after
+    // initialize.
+    virtual std::uint32_t GetDroppedNoteCount() const { return 0; }
     // The library has stored the value; control is within 1..count.
     virtual std::int32_t UpdateControlValue(std::int32_t control, std::int32_t value) = 0;
     virtual std::int32_t SetControlHighlightInfo(std::int32_t control, bool on, std::int32_t colour) = 0;
@@ -231,6 +234,7 @@ public:
     void renderAudio(float** inputs, float** outputs, std::int32_t frames) noexcept override;
     void deliverMidi(std::uint8_t status, std::uint8_t data1, std::uint8_t data2) noexcept override;
     bool hasMidiInput() const override;
+    std::uint32_t getDroppedNotes() const override { return GetDroppedNoteCount(); }
     std::int32_t getControlCount() const override { return GetNumControls(); }
     std::int32_t getControlName(std::int32_t control, char* name, std::int32_t length) override;
     std::int32_t getControlValueText(std::int32_t control, char* text, std::int32_t length) override;

@@ -156,6 +156,9 @@ public:
     // A MIDI channel message (status, two data bytes) on the MIDI thread; ignored without a MIDI input.
     virtual void deliverMidi(std::uint8_t status, std::uint8_t data1, std::uint8_t data2) noexcept = 0;
     virtual bool hasMidiInput() const = 0;
+    // Note-ons the instance dropped since it was made because its event queue was full (too many arrived
+    // before one block). Any thread after initialize.
+    virtual std::uint32_t getDroppedNotes() const = 0;
 
     // Controls. Texts are zero-terminated within length bytes; length <= 0 writes nothing.
     virtual std::int32_t getControlCount() const = 0;

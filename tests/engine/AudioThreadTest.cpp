@@ -150,7 +150,7 @@ TEST(AudioThreadSamples, APlayersReadsOfFramesPositionsAndTheRootAllocateNothing
         looped = sample.hasLoop();
         loop = sample.getLoop();
         slice = sample.getSlice(sample.getSliceCount() - 1);
-        root = sample.getRootFrequency();
+        root = sample.getRootFrequency(module);
         read[0] = sample.getValue(0, 10.25f);
         sample.setInterpolation(Sample::kNearest);
         read[1] = sample.getValue(0, 10.75f);
@@ -159,7 +159,7 @@ TEST(AudioThreadSamples, APlayersReadsOfFramesPositionsAndTheRootAllocateNothing
     }
     EXPECT_EQ(std::tuple(frames, data[frames], looped, loop.start, loop.end, slice.start, slice.end),
               std::tuple(2048, 0.0f, true, 1000, 1600, 0, 0));
-    EXPECT_FLOAT_EQ(root, static_cast<float>(440.0 * std::exp2((71 - 57) / 12.0))); // key 57 at 440 Hz
+    EXPECT_FLOAT_EQ(root, 440.0f); // the module's tuning: key 71 at 440 Hz
     EXPECT_EQ(std::tuple(read[0], read[1], read[2]), std::tuple(10.25f, 10.0f, 2047.0f));
 }
 

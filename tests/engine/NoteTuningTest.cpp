@@ -3,6 +3,7 @@
 #include "engine/notes/Tuning.h"
 #include "engine/notes/TuningSCL.h"
 #include "framework/Dictionary.h"
+#include "framework/DictionaryNodes.h"
 #include "framework/File.h"
 #include "support/EngineTestSupport.h"
 #include "support/FileTestFolder.h"
@@ -171,6 +172,31 @@ TEST(Tuning, TravelsThroughADocument) {
               std::tuple("Just", 60, 3u));
     for (int key = 40; key < 80; ++key)
         EXPECT_NEAR(read.getFrequency(key, 13.0) / source.getFrequency(key, 13.0), 1.0, 1e-14) << key;
+}
+
+TEST(Tuning, ReadsEveryFactorOfALongScaleInOneWalk) {
+    // Documents come from outside: a scale of many degrees costs one walk, and an attribute named like the
+    // entries is no degree (read by index, it answered for every index without end).
+    constexpr int kDegrees = 20000;
+    Dictionary written;
+    written.setString("file-format", "0.7.0");
+    const Dictionary::View item = written.addDictionary("tuning");
+    item->setAttribute("", "factor", "9");
+    item->setString("description", "Long");
+    for (int i = 1; i <= kDegrees; ++i)
+        item->setDouble("factor", 1.0 + i / static_cast<double>(kDegrees), 0, false);
+    const Dictionary read(written.toDocumentText());
+
+    Tuning tuning;
+    const std::uint64_t before = dictionary_nodes::visitedNodes();
+    ASSERT_TRUE(tuning.read(*read.getDictionary("tuning")));
+    // A look-up of each single value walks the entries once; reading the degrees by index walked them
+    // kDegrees / 2 times.
+    EXPECT_LT(dictionary_nodes::visitedNodes() - before, 5u * kDegrees);
+    ASSERT_EQ(tuning.getRatios().size(), static_cast<std::size_t>(kDegrees));
+    EXPECT_EQ(tuning.getRatios().front(), 1.0 + 1.0 / kDegrees);
+    EXPECT_EQ(tuning.getRatios().back(), 2.0);
+    EXPECT_EQ(tuning.getDescription(), "Long");
 }
 
 TEST(TuningSCL, ReadsCentsAndRatios) {

@@ -334,6 +334,43 @@ TEST_F(ResourcesTest, AMovedFileIsFoundBelowASearchFolderOrItsParentsWithoutAski
     EXPECT_GE(log_.count("candidate: "), 3);
 }
 
+TEST_F(ResourcesTest, ARelativeSampleNameIsTakenFromTheDataFolderAndRecordedWhereTheFileIs) {
+    // A bank beside its sample's folder names the sample within the installation's data folder (the
+    // demo bank: "demo/demo.wav" in <data>/demo/), with its audio embedded.
+    const std::string path = world_.writeWav("demo/tone.wav", 1500);
+    const Folder bankFolder(world_.files / "demo");
+    Dictionary bank;
+    bank.setString("file-format", "0.7.0");
+    const Dictionary::View item = bank.addArray("samples")->addDictionary("sample");
+    item->setString("id", "Tone");
+    item->setString("filename", "demo/tone.wav");
+    embed(*item, 1500);
+    resources().readDocumentSamples(Dictionary(bank.toDocumentText()), bankFolder);
+    ASSERT_NE(resources().findSample("Tone"), nullptr);
+    EXPECT_EQ(resources().getSampleFile("Tone").getPath(), path);
+
+    // A document without audio written now (a host chunk) names that file, and reads back from it in
+    // resources that never saw the bank.
+    Dictionary chunk;
+    chunk.setString("file-format", "0.7.0");
+    resources().saveSamples(chunk, false);
+    std::string filename;
+    chunk.getArray("samples")->getFirstChild("sample")->getString("filename", &filename);
+    EXPECT_EQ(filename, path);
+    Resources other;
+    other.readDocumentSamples(Dictionary(chunk.toDocumentText()));
+    ASSERT_NE(other.findSample("Tone"), nullptr);
+    EXPECT_EQ(other.findSample("Tone")->getInfo().frames, 1500);
+    EXPECT_TRUE(world_.missing.asked.empty());
+
+    // The document's own folder comes first when both hold the name.
+    const std::string beside = world_.writeWav("demo/demo/tone.wav", 800);
+    const Dictionary::View near = bank.getArray("samples")->getFirstChild("sample");
+    near->setString("id", "Near");
+    resources().readDocumentSamples(Dictionary(bank.toDocumentText()), bankFolder);
+    EXPECT_EQ(resources().getSampleFile("Near").getPath(), beside);
+}
+
 TEST_F(ResourcesTest, AFileNotFoundAnywhereIsLeftToTheQuestionOnce) {
     EXPECT_EQ(resources().acquireSample("Q", File("/nowhere/at/all/q.wav")), nullptr);
     EXPECT_EQ(world_.missing.asked, std::vector<std::string>{"q.wav"});

@@ -249,6 +249,7 @@ TEST(SampleSlices, OutOfRangeSlicesReadAsEmptyAndCountsBelowZeroAsNone) {
     EXPECT_EQ(sample.getSliceCount(), 0);
 }
 
+// Answers 100 Hz above the key as it plays and 200 Hz above it at the reference pitch.
 class FixedFrequencies : public FrequencySource {
 public:
     double getFrequency(int key, double cents) const noexcept override {
@@ -256,28 +257,43 @@ public:
         lastCents = cents;
         return 100.0 + key;
     }
+    double getFrequencyAtReferencePitch(int key, double cents) const noexcept override {
+        ++referenceCalls;
+        lastCents = cents;
+        return 200.0 + key;
+    }
     mutable int calls = 0;
+    mutable int referenceCalls = 0;
     mutable double lastCents = 0.0;
 };
 
-TEST(SampleFrequency, TheRootIsHeardAtTheReferencePitchWhateverTuningAsksAndFollowsItsKeyAndDetune) {
+// Only the frequency as it plays.
+class PlainFrequencies : public FrequencySource {
+public:
+    double getFrequency(int key, double /*cents*/) const noexcept override { return 300.0 + key; }
+};
+
+TEST(SampleFrequency, TheRootIsHeardInTheTuningAtItsReferencePitchAndFollowsItsKeyAndDetune) {
     Sample sample;
     sample.setRootNote(48);
     sample.setDetune(30);
-    // Equal temperament with key 57 at 440 Hz; the detune raises the root, so it is asked lowered.
-    auto reference = [](int key, double cents) {
-        return 440.0 * std::exp2((key - 57) / 12.0 + cents / 1200.0);
-    };
-    EXPECT_FLOAT_EQ(sample.getRootFrequency(), static_cast<float>(reference(48, -30.0)));
+    // The detune raises the root, so it is asked lowered.
     FixedFrequencies module;
+    EXPECT_FLOAT_EQ(sample.getRootFrequency(module), 248.0f);
+    EXPECT_EQ(std::tuple(module.referenceCalls, module.calls, module.lastCents), std::tuple(1, 0, -30.0));
     EXPECT_FLOAT_EQ(sample.getRootFrequencyIn(module), 148.0f);
     EXPECT_EQ(std::pair(module.calls, module.lastCents), std::pair(1, -30.0));
     // Nothing is kept from an earlier answer: a copy or a new root is heard at once.
     sample.setRootNote(50);
     EXPECT_FLOAT_EQ(sample.getRootFrequencyIn(module), 150.0f);
-    EXPECT_FLOAT_EQ(sample.getRootFrequency(), static_cast<float>(reference(50, -30.0)));
+    EXPECT_FLOAT_EQ(sample.getRootFrequency(module), 250.0f);
     sample.setDetune(0);
-    EXPECT_FLOAT_EQ(Sample(sample).getRootFrequency(), static_cast<float>(reference(50, 0.0)));
+    EXPECT_FLOAT_EQ(Sample(sample).getRootFrequency(module), 250.0f);
+    EXPECT_EQ(module.lastCents, 0.0);
+    // A source without a master pitch plays each tuning where it is anchored: both answers are one.
+    const PlainFrequencies plain;
+    EXPECT_EQ(std::pair(sample.getRootFrequency(plain), sample.getRootFrequencyIn(plain)),
+              std::pair(350.0f, 350.0f));
 }
 
 TEST(SampleData, ReleasingKeepsPositions) {

@@ -192,5 +192,94 @@ TEST_F(CorvaleHostProgram, ASilentRenderSaysWhyOnOneLineAndStillSucceeds) {
     }
 }
 
+TEST_F(CorvaleHostProgram, ARenderGoesOnUntilTheReleasesHaveDiedAway) {
+    // The demo bank's release runs for seconds after the note's end at 0.5 s.
+    const std::string bank = std::string(CORVALE_DATA_DIR) + "/demo/demo.kmd";
+    const std::string wav = scratch_ / "released.wav";
+    const test::ChildResult result =
+        scratch_.run({"render", "--quiet", "--seed", "5", "--load", bank, CORVALE_MODULE, song_, wav});
+    ASSERT_EQ(result.status, 0) << result.err;
+    Render render;
+    ASSERT_EQ(readRender(wav, render), "");
+    const auto frames = static_cast<std::int64_t>(render.samples.size()) / render.channels;
+    const std::int64_t half = 48000 / 2;
+    const auto loud = [&](std::int64_t frame) {
+        for (int c = 0; c < render.channels; ++c)
+            if (std::fabs(render.samples[static_cast<std::size_t>(frame * render.channels + c)]) >= 1e-5f)
+                return true;
+        return false;
+    };
+    EXPECT_GT(frames, half + 2 * 48000) << "the release outlasts the two seconds a fixed tail gave it";
+    EXPECT_LT(frames, half + 60 * 48000) << "the output fell quiet before the cap";
+    for (std::int64_t frame = frames - half; frame < frames; ++frame)
+        ASSERT_FALSE(loud(frame)) << "frame " << frame << " of " << frames
+                                  << " sounds in the closing half second";
+    EXPECT_TRUE(loud(frames - half - 1)) << "the render ends half a second after the last sound, not later";
+}
+
+// A Scala tuning of quarter tones: twelve steps to the half octave.
+std::string quarterTones(const CorvaleScratch& scratch) {
+    std::string text = "! quarter.scl\nQuarter tones\n12\n!\n";
+    for (int step = 1; step <= 12; ++step)
+        text += std::to_string(50 * step) + ".0\n";
+    return scratch.write("quarter.scl", test::Bytes(text.begin(), text.end()));
+}
+
+TEST_F(CorvaleHostProgram, ABankAndATuningLoadTogetherAndATuningAloneGivesNoSamples) {
+    const std::string bank = std::string(CORVALE_DATA_DIR) + "/demo/demo.kmd";
+    const std::string tuning = quarterTones(scratch_);
+    // An octave above the tuning's anchor, where quarter tones reach only half as high.
+    const std::string high = scratch_.write(
+        "high.mid", MidiFileBuilder()
+                        .header(0, 1, 480)
+                        .track(TrackBytes().event(0, {0x90, 81, 100}).event(480, {0x80, 81, 0}).end())
+                        .bytes());
+    const auto render = [&](const std::vector<std::string>& loads, const std::string& name, Render& out) {
+        std::vector<std::string> arguments = {"render", "--quiet", "--seed", "7", "--tail", "0.5"};
+        for (const std::string& load : loads)
+            arguments.insert(arguments.end(), {"--load", load});
+        arguments.insert(arguments.end(), {CORVALE_MODULE, high, scratch_ / name});
+        test::ChildResult result = scratch_.run(arguments);
+        EXPECT_EQ(result.status, 0) << result.err;
+        EXPECT_EQ(readRender(scratch_ / name, out), "");
+        return result;
+    };
+    Render plain;
+    Render tuned;
+    render({bank}, "plain.wav", plain);
+    const test::ChildResult both = render({bank, tuning}, "tuned.wav", tuned);
+    EXPECT_EQ(both.err.find("silent"), std::string::npos) << both.err;
+    EXPECT_GT(peakOf(tuned), 0.01) << "the bank still plays with the tuning loaded after it";
+    EXPECT_NE(tuned.samples, plain.samples) << "the tuning changes the note's pitch";
+
+    Render alone;
+    const test::ChildResult silent = render({tuning}, "alone.wav", alone);
+    EXPECT_EQ(silent.err,
+              "corvale-host: " + (scratch_ / "alone.wav") +
+                  " is entirely silent: no samples are loaded (the instrument plays only samples, "
+                  "and a Scala tuning gives it none: give a bank or a sample file with --load)\n");
+}
+
+TEST_F(CorvaleHostProgram, ItsCheckWithoutSamplesSkipsTheNoteCheckAndPassesTheRest) {
+    const std::string tuning = quarterTones(scratch_);
+    for (const std::vector<std::string>& loads :
+         {std::vector<std::string>{}, std::vector<std::string>{"--load", tuning}}) {
+        SCOPED_TRACE(loads.empty() ? "nothing loaded" : "a tuning alone");
+        std::vector<std::string> arguments = {"check", "--seed", "3"};
+        arguments.insert(arguments.end(), loads.begin(), loads.end());
+        arguments.push_back(CORVALE_MODULE);
+        const test::ChildResult result = scratch_.run(arguments);
+        EXPECT_EQ(result.status, 0) << result.out << result.err;
+        EXPECT_NE(
+            result.out.find("SKIP a note through the MIDI input sounds: the note was silent and nothing with "
+                            "samples was loaded (the instrument plays only samples: give a bank or a sample "
+                            "file with --load)\n"),
+            std::string::npos)
+            << result.out;
+        EXPECT_TRUE(std::regex_search(result.out, std::regex("\n[1-9][0-9]* passed, 0 failed, 1 skipped\n$")))
+            << result.out;
+    }
+}
+
 } // namespace
 } // namespace corvale::golden

@@ -64,6 +64,9 @@ public:
             std::filesystem::remove_all(path_, ignored);
     }
 
+    // The folder of the n-th run (from 0): its per-user store and, under "state", its log.
+    std::string runFolder(int n) const { return *this / ("run" + std::to_string(n)); }
+
     // Empty when the folder and its machine store were made.
     const std::string& error() const { return error_; }
     const std::string& path() const { return path_; }
@@ -80,9 +83,17 @@ public:
     test::ChildResult run(std::vector<std::string> arguments, const std::string& userStore = std::string(),
                           std::vector<std::pair<std::string, std::string>> extra = {},
                           const std::vector<std::string>& unset = {}) {
-        const std::string run = *this / ("run" + std::to_string(runs_++));
-        std::filesystem::create_directories(run + "/state");
         arguments.insert(arguments.begin(), CORVALE_HOST_PROGRAM);
+        return runProgram(arguments, userStore, std::move(extra), unset);
+    }
+
+    // The same for another program of the module's (arguments[0]).
+    test::ChildResult runProgram(const std::vector<std::string>& arguments,
+                                 const std::string& userStore = std::string(),
+                                 std::vector<std::pair<std::string, std::string>> extra = {},
+                                 const std::vector<std::string>& unset = {}) {
+        const std::string run = runFolder(runs_++);
+        std::filesystem::create_directories(run + "/state");
         std::vector<std::pair<std::string, std::string>> environment = {
             {"TROV_MACHINE_REGISTRY", *this / "machine.reg"},
             {"TROV_USER_REGISTRY", userStore.empty() ? run + "/user.reg" : userStore},

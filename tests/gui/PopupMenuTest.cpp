@@ -171,6 +171,32 @@ TEST_F(Menus, QueuedKeysAndClicksChooseAsTheUserWould) {
     EXPECT_EQ(chosen->value, 0);
 }
 
+TEST_F(Menus, TheReleaseOfThePressThatOpenedAMenuChoosesNothingUnlessThePointerMoved) {
+    PopupMenu menu(0);
+    menu.addItem(Item(1, 0, "first", 0));
+    menu.addItem(Item(1, 1, "second", 0));
+    // Pressed where the menu opens (its corner, over the first entry), released there, then keys.
+    const platform::NativePoint origin = driver.clientPoint(window.getHandle(), 10, 10);
+    driver.press(origin);
+    flush();
+    driver.release(origin);
+    driver.tap(platform::VirtualKey::kDown);
+    driver.tap(platform::VirtualKey::kDown);
+    driver.tap(platform::VirtualKey::kReturn);
+    const Item* chosen = menu.track(&window, Point(10, 10), false);
+    ASSERT_NE(chosen, nullptr);
+    EXPECT_EQ(chosen->value, 1);
+    // Moved off and back before the release: the release chooses where it is.
+    driver.press(origin);
+    flush();
+    driver.move({origin.x + 1, origin.y});
+    driver.move(origin);
+    driver.release(origin);
+    chosen = menu.track(&window, Point(10, 10), false);
+    ASSERT_NE(chosen, nullptr);
+    EXPECT_EQ(chosen->value, 0);
+}
+
 TEST_F(Menus, TheEditorServicesMakeRealMenus) {
     GuiEditorServices services;
     auto made = services.createPopupMenu(1);

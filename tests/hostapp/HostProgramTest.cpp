@@ -1,9 +1,4 @@
-#include "hostapp/HostedProcess.h"
-#include "hostapp/ModuleLoader.h"
-#include "hostapp/RegistryFile.h"
-
-#include "support/MidiFileBuilder.h"
-#include "support/ProgramRun.h"
+#include "HostProgramFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -19,129 +14,6 @@ namespace {
 
 using test::MidiFileBuilder;
 using test::TrackBytes;
-
-// Runs corvale-host in a scratch folder of its own, with the test module's installation laid out there
-// (its registry store, user store and log folder) when the module is built.
-class HostProgram : public ::testing::Test {
-protected:
-    void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "corvale-host-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        scratch_ = pattern;
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        std::filesystem::remove_all(scratch_, ignored);
-    }
-
-    static bool moduleBuilt() {
-#ifdef CORVALE_TEST_MODULE
-        return true;
-#else
-        return false;
-#endif
-    }
-    static std::string modulePath() {
-#ifdef CORVALE_TEST_MODULE
-        return CORVALE_TEST_MODULE;
-#else
-        return "no-module.so";
-#endif
-    }
-
-    // Writes the machine-wide store: the module's key with the given values (all of them by default).
-    void layOutInstallation(bool withInstallPath = true) {
-#ifdef CORVALE_TEST_MODULE
-        std::vector<std::pair<std::string, std::string>> values = {
-            {"ResourcesXmlFile", CORVALE_TEST_MODULE_RESOURCES},
-            { "SettingsXmlFile",
-              CORVALE_TEST_MODULE_SETTINGS }};
-        if (withInstallPath)
-            values.insert(values.begin(), {"InstallPath", CORVALE_TEST_MODULE_DATA});
-        std::string error;
-        ASSERT_TRUE(writeRegistryStore(scratch_ + "/machine.reg", CORVALE_TEST_MODULE_KEY, values, error))
-            << error;
-#else
-        (void)withInstallPath;
-#endif
-    }
-
-    // The program with the scratch installation's variables; extra overrides them, unset removes them.
-    test::ChildResult run(std::vector<std::string> arguments,
-                          std::vector<std::pair<std::string, std::string>> extra = {},
-                          const std::vector<std::string>& unset = {}) {
-        arguments.insert(arguments.begin(), CORVALE_HOST_PROGRAM);
-        std::vector<std::pair<std::string, std::string>> environment = {
-            {"TROV_MACHINE_REGISTRY", scratch_ + "/machine.reg"},
-            {"TROV_USER_REGISTRY", scratch_ + "/user.reg"},
-            {"XDG_STATE_HOME", scratch_ + "/state"},
-            {"ASAN_OPTIONS", "halt_on_error=1:detect_leaks=1"}};
-        for (auto& entry : extra) {
-            std::erase_if(environment, [&](const auto& given) { return given.first == entry.first; });
-            environment.push_back(std::move(entry));
-        }
-        std::erase_if(environment, [&](const auto& given) {
-            return std::find(unset.begin(), unset.end(), given.first) != unset.end();
-        });
-        return test::runChild(arguments, environment, scratch_, unset);
-    }
-
-    std::string file(const std::string& name, const test::Bytes& bytes) {
-        std::string path = scratch_ + "/" + name;
-        std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        return path;
-    }
-
-    static test::Bytes oneNoteFile() {
-        return MidiFileBuilder()
-            .header(0, 1, 96)
-            .track(TrackBytes().event(48, {0x90, 69, 100}).event(48, {0x80, 69, 0}).end())
-            .bytes();
-    }
-
-    // The module's own state document, taken from a chunk of an instance loaded here; empty on failure
-    // (with the reason added to the test).
-    std::string stateDocument() {
-        ::setenv("TROV_MACHINE_REGISTRY", (scratch_ + "/machine.reg").c_str(), 1);
-        ::setenv("TROV_USER_REGISTRY", (scratch_ + "/user.reg").c_str(), 1);
-        ::setenv("XDG_STATE_HOME", (scratch_ + "/state").c_str(), 1);
-        HeadlessServices services;
-        LoadedModule module;
-        std::string error;
-        if (!module.load(modulePath(), services, error) || !startFailure(*module.group(), services).empty()) {
-            ADD_FAILURE() << "the module did not start: " << error;
-            return std::string();
-        }
-        HostedProcess host;
-        trov::hostsdk::Process* process =
-            module.group()->createProcess(chooseRenderType(*module.group()), &host);
-        if (process == nullptr || process->initialize() != trov::hostsdk::kResultOk) {
-            ADD_FAILURE() << "no instance started";
-            if (process != nullptr)
-                process->release();
-            return std::string();
-        }
-        std::int32_t size = 0;
-        process->getChunkSize(trov::hostsdk::kStateChunkId, size);
-        std::vector<std::uint8_t> chunk(
-            static_cast<std::size_t>(std::max(size, trov::hostsdk::kChunkHeaderSize)));
-        process->getChunk(trov::hostsdk::kStateChunkId, chunk.data(), size);
-        process->release();
-        return std::string(chunk.begin() + trov::hostsdk::kChunkHeaderSize, chunk.end());
-    }
-
-    std::string scratch_;
-};
-
-// The error is one line on stderr naming the problem, and nothing goes to stdout.
-void expectOneLineError(const test::ChildResult& result, int status, const std::string& fragment) {
-    EXPECT_EQ(result.status, status) << result.err;
-    EXPECT_NE(result.err.find(fragment), std::string::npos) << result.err;
-    EXPECT_EQ(result.err.rfind("corvale-host: ", 0), 0u) << result.err;
-    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
-    EXPECT_TRUE(result.out.empty()) << result.out;
-}
 
 TEST_F(HostProgram, RefusesBadOptionsMidiFilesAndModulesWithOneLineAndAFailingStatus) {
     const std::string good = file("good.mid", oneNoteFile());
@@ -289,8 +161,9 @@ TEST_F(HostProgram, RefusesAModuleThatCannotStartAMissingBankAndAnUnwritableOutp
     const std::string notABank = file("not-a-bank.xml", {'n', 'o', '\n'});
     expectOneLineError(run({"render", "--load", notABank, modulePath(), song, scratch_ + "/out.wav"}), 1,
                        "cannot load " + notABank + ": the module refused it");
+    // The system's reason, as it tells it.
     expectOneLineError(run({"render", modulePath(), song, scratch_ + "/no-folder/out.wav"}), 1,
-                       "cannot write " + scratch_ + "/no-folder/out.wav: ");
+                       "cannot write " + scratch_ + "/no-folder/out.wav: No such file or directory\n");
 }
 
 TEST_F(HostProgram, NamesAMissingMachineStoreWithItsVariableAndToolAndMakesNoStoreThere) {
@@ -338,9 +211,16 @@ TEST_F(HostProgram, WhatTheModuleSaysOfALoadedFileIsOneShortLineAndARefusalWitho
                   "cannot be loaded.\n");
 
     const std::string text = file("not-a-bank.xml", {'n', 'o', '\n'});
+    const std::string takes = "; it takes a bank or patch document, a Scala tuning (.scl) or a sample file "
+                              "(WAV, AIFF, AU, WavPack, ...): see its log " +
+                              scratch_ + "/state/Trovato/Corvale Test.log\n";
     expectOneLineError(run({"render", "--load", text, modulePath(), song, scratch_ + "/out.wav"}), 1,
-                       "cannot load " + text + ": the module refused it without saying why (its log: " +
-                           scratch_ + "/state/Trovato/Corvale Test.log)\n");
+                       "cannot load " + text + ": the module refused it without saying why" + takes);
+    // An empty file is named as one.
+    const std::string empty = file("empty.xml", {});
+    expectOneLineError(run({"render", "--load", empty, modulePath(), song, scratch_ + "/out.wav"}), 1,
+                       "cannot load " + empty +
+                           ": the module refused it without saying why (the file is empty)" + takes);
     EXPECT_TRUE(std::filesystem::exists(scratch_ + "/state/Trovato/Corvale Test.log"));
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 namespace corvale::hostapp {
@@ -18,9 +19,9 @@ TEST(Options, ReadsRenderOptionsInEitherFormAndKeepsDefaultsOtherwise) {
     EXPECT_EQ(options.command, Options::Command::Render);
     EXPECT_EQ(options.sampleRate, 48000u);
     EXPECT_EQ(options.blockSize, 512);
-    EXPECT_EQ(options.tailSeconds, 2.0);
+    EXPECT_FALSE(options.tailSeconds) << "without --tail the render ends when its output has died away";
     EXPECT_FALSE(options.quiet);
-    EXPECT_TRUE(options.load.empty());
+    EXPECT_TRUE(options.loads.empty());
 
     ASSERT_TRUE(parse({"render", "--rate", "44100", "m.so", "--block=33", "in.mid", "--tail", "0.25",
                        "--load", "bank.kmd", "--quiet", "out.wav"},
@@ -32,7 +33,7 @@ TEST(Options, ReadsRenderOptionsInEitherFormAndKeepsDefaultsOtherwise) {
     EXPECT_EQ(options.sampleRate, 44100u);
     EXPECT_EQ(options.blockSize, 33);
     EXPECT_EQ(options.tailSeconds, 0.25);
-    EXPECT_EQ(options.load, "bank.kmd");
+    EXPECT_EQ(options.loads, std::vector<std::string>{"bank.kmd"});
     EXPECT_TRUE(options.quiet);
 
     ASSERT_TRUE(parse({"check", "--seed=7", "-q", "--", "-odd-name.so"}, options, error)) << error;
@@ -41,7 +42,7 @@ TEST(Options, ReadsRenderOptionsInEitherFormAndKeepsDefaultsOtherwise) {
     EXPECT_EQ(options.startupSeed, 7u);
     EXPECT_EQ(options.module, "-odd-name.so");
     ASSERT_TRUE(parse({"check", "--load", "demo.kmd", "m.so"}, options, error)) << error;
-    EXPECT_EQ(options.load, "demo.kmd");
+    EXPECT_EQ(options.loads, std::vector<std::string>{"demo.kmd"});
     ASSERT_TRUE(parse({"render", "m", "i", "o"}, options, error)) << error;
     EXPECT_FALSE(options.startupSeed) << "without --seed the module's seed is left to the environment";
     ASSERT_TRUE(parse({"render", "--seed", "0", "m", "i", "o"}, options, error)) << error;
@@ -51,6 +52,46 @@ TEST(Options, ReadsRenderOptionsInEitherFormAndKeepsDefaultsOtherwise) {
 
     ASSERT_TRUE(parse({"--help"}, options, error));
     EXPECT_EQ(options.command, Options::Command::Help);
+}
+
+TEST(Options, TakesLoadSeveralTimesInTheOrderGiven) {
+    Options options;
+    std::string error;
+    ASSERT_TRUE(
+        parse({"render", "--load", "bank.kmd", "m", "--load=just.scl", "i", "o", "--load", "kick.wav"},
+              options, error))
+        << error;
+    EXPECT_EQ(options.loads, (std::vector<std::string>{"bank.kmd", "just.scl", "kick.wav"}));
+    ASSERT_TRUE(parse({"check", "--load", "just.scl", "--load", "bank.kmd", "m"}, options, error)) << error;
+    EXPECT_EQ(options.loads, (std::vector<std::string>{"just.scl", "bank.kmd"}));
+}
+
+TEST(Options, AsksForTheUsageOrTheVersionAnywhereBeforeTheOperandsEnd) {
+    const struct {
+        std::vector<const char*> arguments;
+        Options::Command command;
+    } cases[] = {
+        {{"--help"}, Options::Command::Help},
+        {{"render", "--help"}, Options::Command::Help},
+        {{"check", "-h"}, Options::Command::Help},
+        {{"render", "--rate=1", "m", "--help"}, Options::Command::Help},
+        {{"--version"}, Options::Command::Version},
+        {{"check", "--version", "m"}, Options::Command::Version},
+    };
+    for (const auto& asked : cases) {
+        SCOPED_TRACE(asked.arguments.back());
+        Options options;
+        std::string error;
+        ASSERT_TRUE(parse(asked.arguments, options, error)) << error;
+        EXPECT_EQ(options.command, asked.command);
+    }
+    // After "--" they are operands.
+    Options options;
+    std::string error;
+    ASSERT_TRUE(parse({"check", "--", "--help"}, options, error)) << error;
+    EXPECT_EQ(options.command, Options::Command::Check);
+    EXPECT_EQ(options.module, "--help");
+    EXPECT_NE(std::string(versionText()).find("corvale-host "), std::string::npos);
 }
 
 TEST(Options, RefusesBadCommandLinesWithOneLineSayingWhy) {
@@ -83,6 +124,8 @@ TEST(Options, RefusesBadCommandLinesWithOneLineSayingWhy) {
         {{"check", "--rate=48000", "m"}, "unknown option '--rate' for check"},
         {{"check", "--seed=4294967296", "m"}, "--seed: '4294967296'"},
         {{"check", "--verbose", "m"}, "unknown option '--verbose'"},
+        {{"render", "m", "i", "-"},
+         "the output cannot be '-' (standard output): a WAV file is finished by seeking"},
     };
     for (const auto& bad : cases) {
         SCOPED_TRACE(bad.reason);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -23,6 +25,9 @@ public:
     std::vector<Call> calls;
     std::int64_t position = 0;
     bool inputsSilent = true;
+    // From this frame on every output is this value (a release that has died away, or a broken one).
+    std::int64_t silentFrom = std::numeric_limits<std::int64_t>::max();
+    float after = 0.0f;
 
     std::int32_t initialize() override { return kResultOk; }
     std::int32_t connect(const ConnectInfo&) override { return kResultOk; }
@@ -31,8 +36,9 @@ public:
         for (std::int32_t f = 0; f < frames; ++f) {
             inputsSilent = inputsSilent && inputs[0][f] == 0.0f && inputs[1][f] == 0.0f;
             inputs[0][f] = 1.0f; // a module may scribble on its inputs
-            outputs[0][f] = static_cast<float>(position + f);
-            outputs[1][f] = -static_cast<float>(position + f);
+            const bool silent = position + f >= silentFrom;
+            outputs[0][f] = silent ? after : static_cast<float>(position + f);
+            outputs[1][f] = silent ? after : -static_cast<float>(position + f);
         }
         calls.push_back({false, position, frames, 0});
         position += frames;
@@ -41,6 +47,7 @@ public:
         calls.push_back({true, position, 0, key});
     }
     bool hasMidiInput() const override { return true; }
+    std::uint32_t getDroppedNotes() const override { return 0; }
     std::int32_t getControlCount() const override { return 0; }
     std::int32_t getControlName(std::int32_t, char*, std::int32_t) override { return kResultFailed; }
     std::int32_t getControlValueText(std::int32_t, char*, std::int32_t) override { return kResultFailed; }
@@ -160,6 +167,55 @@ TEST(RenderLoop, StopsWhenTheOutputRefusesABlockAndRefusesAnEmptyLayout) {
     EXPECT_FALSE(renderSchedule(
         process, MidiSchedule(), 10, RenderLayout{2, 2, 0},
         [](const float* const*, std::int32_t, std::string&) { return true; }, nullptr, error));
+}
+
+// The frames a render with a quiet end gives, in blocks of block frames.
+std::int64_t quietRender(RecordingProcess& process, const MidiSchedule& schedule, std::int64_t cap,
+                         std::int32_t block, const QuietEnd& quiet) {
+    std::string error;
+    std::int64_t frames = 0;
+    const bool rendered = renderSchedule(
+        process, schedule, cap, RenderLayout{2, 2, block},
+        [&frames](const float* const*, std::int32_t count, std::string&) {
+            frames += count;
+            return true;
+        },
+        nullptr, error, quiet);
+    EXPECT_TRUE(rendered) << error;
+    return frames;
+}
+
+TEST(RenderLoop, EndsOnTheFrameWhereTheOutputHasStayedQuietLongEnoughAfterTheLastEventWhateverTheBlock) {
+    MidiSchedule schedule = scheduleOf({0, 400});
+    schedule.endFrame = 1000;
+    const QuietEnd quiet{0.5f, 100};
+    for (const std::int32_t block : {1, 7, 64, 512}) {
+        SCOPED_TRACE(block);
+        // Sounding past the last event: quiet from frame 1200, so the render ends at 1300.
+        RecordingProcess ringing;
+        ringing.silentFrom = 1200;
+        EXPECT_EQ(quietRender(ringing, schedule, 50000, block, quiet), 1300);
+        // Quiet before the last event: the quiet span starts at the event's end, not earlier.
+        RecordingProcess early;
+        early.silentFrom = 300;
+        EXPECT_EQ(quietRender(early, schedule, 50000, block, quiet), 1100);
+        // Never quiet, or quiet only below a level it never reaches: the cap ends it.
+        RecordingProcess endless;
+        EXPECT_EQ(quietRender(endless, schedule, 3000, block, quiet), 3000);
+        RecordingProcess humming;
+        humming.silentFrom = 1200;
+        humming.after = 0.5f;
+        EXPECT_EQ(quietRender(humming, schedule, 3000, block, quiet), 3000);
+        // Values that are not numbers are never quiet.
+        RecordingProcess broken;
+        broken.silentFrom = 1200;
+        broken.after = std::numeric_limits<float>::quiet_NaN();
+        EXPECT_EQ(quietRender(broken, schedule, 3000, block, quiet), 3000);
+    }
+    // Without a quiet span the render runs to its last frame.
+    RecordingProcess silent;
+    silent.silentFrom = 0;
+    EXPECT_EQ(quietRender(silent, schedule, 3000, 64, QuietEnd()), 3000);
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "hostapp/WavWriter.h"
 
+#include "support/ProgramRun.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -115,37 +117,66 @@ TEST(WavWriter, WritesRf64ExactlyWhenTheAudioWouldPassTheFourGibibytesOfARiffSiz
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(WavWriter::needsRf64(c.frames, c.channels), c.rf64);
-        // Told the length, written short: the header is chosen when the file opens.
-        const std::string path = scratchPath("long.wav");
+        // Opened for at most that many, written short: the sizes are settled when the file closes, so the
+        // short audio ends as a RIFF file either way; forced, it stays RF64.
+        for (const auto container : {WavWriter::Container::Fitting, WavWriter::Container::Rf64}) {
+            const bool forced = container == WavWriter::Container::Rf64;
+            SCOPED_TRACE(forced ? "forced RF64" : "fitting");
+            const std::string path = scratchPath("long.wav");
+            std::string error;
+            {
+                WavWriter writer;
+                ASSERT_TRUE(writer.open(path, c.channels, 48000, c.frames, error, container)) << error;
+                EXPECT_EQ(writer.isRf64(), c.rf64 || forced);
+                const float data[3] = {0.5f, -0.5f, 0.25f};
+                const float* channels[2] = {data, data};
+                ASSERT_TRUE(writer.write(channels, 3, error)) << error;
+                ASSERT_TRUE(writer.close(error)) << error;
+            }
+            std::ifstream in(path, std::ios::binary);
+            char header[16] = {};
+            in.read(header, sizeof header);
+            EXPECT_EQ(std::string(header, 4), forced ? "RF64" : "RIFF");
+            EXPECT_EQ(std::string(header + 8, 4), "WAVE");
+            if (forced) {
+                EXPECT_EQ(std::string(header + 12, 4), "ds64") << "an RF64 file's sizes come first";
+            }
+            SF_INFO info = {};
+            SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+            ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
+            EXPECT_EQ(info.frames, 3);
+            EXPECT_EQ(info.format & SF_FORMAT_SUBMASK, SF_FORMAT_FLOAT);
+            if (forced) {
+                EXPECT_EQ(info.format & SF_FORMAT_TYPEMASK, SF_FORMAT_RF64);
+            }
+            float frames[6] = {};
+            EXPECT_EQ(sf_readf_float(file, frames, 3), 3);
+            sf_close(file);
+            EXPECT_EQ(frames[c.channels * 2], 0.25f);
+            std::filesystem::remove(path);
+        }
+    }
+}
+
+TEST(WavWriter, WritesRf64WithoutAPeakChunkSoEqualAudioGivesEqualFiles) {
+    // libsndfile puts a peak chunk with the time of writing into RF64 float files.
+    const float data[4] = {0.25f, -0.5f, 1.0f, 0.0f};
+    const float* channels[2] = {data, data};
+    std::string files[2];
+    for (std::string& written : files) {
+        const std::string path = scratchPath("peak.rf64");
         std::string error;
-        {
-            WavWriter writer;
-            ASSERT_TRUE(writer.open(path, c.channels, 48000, c.frames, error)) << error;
-            EXPECT_EQ(writer.isRf64(), c.rf64);
-            const float data[3] = {0.5f, -0.5f, 0.25f};
-            const float* channels[2] = {data, data};
-            ASSERT_TRUE(writer.write(channels, 3, error)) << error;
-            ASSERT_TRUE(writer.close(error)) << error;
-        }
-        std::ifstream in(path, std::ios::binary);
-        char header[16] = {};
-        in.read(header, sizeof header);
-        EXPECT_EQ(std::string(header, 4), c.rf64 ? "RF64" : "RIFF");
-        EXPECT_EQ(std::string(header + 8, 4), "WAVE");
-        if (c.rf64) {
-            EXPECT_EQ(std::string(header + 12, 4), "ds64") << "an RF64 file's sizes come first";
-        }
-        SF_INFO info = {};
-        SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-        ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
-        EXPECT_EQ(info.frames, 3);
-        EXPECT_EQ(info.format, (c.rf64 ? SF_FORMAT_RF64 : SF_FORMAT_WAV) | SF_FORMAT_FLOAT);
-        float frames[6] = {};
-        EXPECT_EQ(sf_readf_float(file, frames, 3), 3);
-        sf_close(file);
-        EXPECT_EQ(frames[c.channels * 2], 0.25f);
+        WavWriter writer;
+        ASSERT_TRUE(writer.open(path, 2, 48000, 4, error, WavWriter::Container::Rf64)) << error;
+        ASSERT_TRUE(writer.write(channels, 4, error)) << error;
+        ASSERT_TRUE(writer.close(error)) << error;
+        for (const std::string& id : chunkIds(path))
+            EXPECT_NE(id, "PEAK");
+        written = test::readWhole(path);
         std::filesystem::remove(path);
     }
+    EXPECT_EQ(files[0].substr(0, 4), "RF64");
+    EXPECT_EQ(files[0], files[1]);
 }
 
 TEST(WavWriter, RefusesFramesPastTheTotalItWasOpenedForAndRemovesTheFile) {

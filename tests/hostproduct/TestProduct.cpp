@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace trov::hostproduct {
 
@@ -73,7 +74,8 @@ void ToneEngine::process(IOPinConfig& /*inputs*/, IOPinConfig& outputs, std::int
         return;
     const std::int32_t n = std::min(frames, first->getSize());
     float* out = first->getData();
-    std::fill(out, out + std::max(n, 0), 0.0f);
+    const bool broken = amplitude_[kBrokenKey].load(std::memory_order_acquire) > 0.0f;
+    std::fill(out, out + std::max(n, 0), broken ? std::numeric_limits<float>::quiet_NaN() : 0.0f);
     for (std::size_t key = 0; key < amplitude_.size(); ++key) {
         const float amplitude = amplitude_[key].load(std::memory_order_acquire);
         if (amplitude <= 0.0f) {

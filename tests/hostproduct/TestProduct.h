@@ -26,9 +26,12 @@
 namespace trov::hostproduct {
 
 // A cosine at the key's equal-tempered frequency, amplitude velocity / 127 / 4, from the block in which
-// the note arrives until the block in which it is released, into every output channel.
+// the note arrives until the block in which it is released, into every output channel. Key 127 is a broken
+// voice: while it is held every output value is not a number.
 class ToneEngine : public Engine {
 public:
+    static constexpr int kBrokenKey = 127;
+
     explicit ToneEngine(Module* module);
     void handleEvent(const Note& note) noexcept override;
     void process(IOPinConfig& inputs, IOPinConfig& outputs, std::int32_t frames) noexcept override;

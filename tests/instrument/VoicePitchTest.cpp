@@ -1,6 +1,7 @@
 // Pitch as the instrument sounds it: a sine sample made here, played by the product's voices at the
-// host's rate, its period measured over a quarter of a second. Expected pitches are equal-tempered steps
-// from the sample's root, the wheel's cents and the master tuning's ratio to 440 Hz.
+// host's rate, its period measured over a quarter of a second. Expected pitches are the scale's steps from
+// the sample's root (equal-tempered unless a test loads a scale file), the wheel's cents and the master
+// tuning's ratio to 440 Hz.
 #include "engine/io/IOPinStereo.h"
 #include "engine/notes/Note.h"
 #include "framework/File.h"
@@ -77,6 +78,14 @@ protected:
         return kTone * std::exp2((key - kRoot) / 12.0 + cents / 1200.0) *
                (layer == 0 ? kFirstPlayerClock : 1.0);
     }
+    // The voice with the analog drift of its players (up to 1.8 cents) taken away, so that a pitch is
+    // heard to a cent.
+    static OstrelVoice* steady(OstrelVoice* voice) {
+        if (voice != nullptr)
+            for (const int layer : {0, 1})
+                voice->getPlayer(layer).setDriftDepth(0.0f);
+        return voice;
+    }
     void bend(int wheel) { InstrumentWorld::midi(*plugin, 0xE0, wheel & 127, wheel >> 7); }
 
     InstrumentWorld world{TROV_BUILD_DATA, GetParam()};
@@ -150,11 +159,58 @@ TEST_P(VoicePitchTest, AScalaTuningBendsTheKeysAroundKey57AtTheMasterTune) {
         settings().setFloat("MasterTune", tune, Sender::kHost);
         for (const Step& step :
              {Step{57, 1.0}, Step{60, 6.0 / 5.0}, Step{64, 3.0 / 2.0}, Step{55, 9.0 / 10.0}, Step{69, 2.0}}) {
-            // The root key at the reference pitch (key 57 at 440 Hz) plays the sample as recorded.
-            const double reference = 440.0 * std::exp2((kRoot - 57) / 12.0);
+            // The root key in the scale at the reference pitch (key 57 at 440 Hz) plays the sample as
+            // recorded.
+            const double reference = 440.0 * 6.0 / 5.0;
             const double hz = kTone * tune * step.ratio / reference;
             auto voice = start(step.key);
             EXPECT_NEAR(centsBetween(heard(*voice), hz), 0.0, kCents) << "key " << step.key << " at " << tune;
+        }
+    }
+}
+
+TEST_P(VoicePitchTest, InNineteenToneAndAJustScaleTheRootKeySoundsAsRecordedAndMasterTuneMovesEveryKey) {
+    std::string nineteen = "! nineteen.scl\nNineteen\n 19\n";
+    for (int degree = 1; degree < 19; ++degree)
+        nineteen += " " + std::to_string(1200.0 * degree / 19.0) + "\n";
+    nineteen += " 2/1\n";
+    const std::string just = "! just.scl\nJust\n 12\n 16/15\n 9/8\n 6/5\n 5/4\n 4/3\n 45/32\n 3/2\n 8/5\n"
+                             " 5/3\n 9/5\n 15/8\n 2/1\n";
+    struct Interval {
+        int key;
+        double cents; // from the root key, as the scale says
+    };
+    struct Scale {
+        const char* file;
+        std::string text;
+        std::vector<Interval> intervals;
+    };
+    const double step19 = 1200.0 / 19.0;
+    const std::vector<Scale> scales = {
+        // The root, key 60, lies three of nineteen steps above key 57 (110 cents below the tempered one).
+        {"nineteen.scl",
+         nineteen,
+         {{kRoot + 6, 6 * step19}, {kRoot + 11, 11 * step19}, {kRoot - 5, -5 * step19}}},
+        // The root is the minor third 6/5 above key 57 (16 cents above the tempered one); keys 64 and 67 lie
+        // a pure major third and fifth above it.
+        {"just.scl",
+         just,
+         {{64, 1200.0 * std::log2(5.0 / 4.0)}, {67, 1200.0 * std::log2(3.0 / 2.0)}, {kRoot - 12, -1200.0}}},
+    };
+    playLayer(1);
+    const double up = 1200.0 * std::log2(466.0 / 440.0);
+    for (const Scale& scale : scales) {
+        ASSERT_TRUE(plugin->loadFile(File(world.files.write(scale.file, scale.text))));
+        for (const float tune : {440.0f, 466.0f}) {
+            settings().setFloat("MasterTune", tune, Sender::kHost);
+            const double shift = tune == 466.0f ? up : 0.0;
+            auto root = steady(start(kRoot));
+            EXPECT_NEAR(centsBetween(heard(*root), kTone), shift, 1.0) << scale.file << " at " << tune;
+            for (const Interval& interval : scale.intervals) {
+                auto voice = steady(start(interval.key));
+                EXPECT_NEAR(centsBetween(heard(*voice), kTone), shift + interval.cents, 1.0)
+                    << scale.file << " key " << interval.key << " at " << tune;
+            }
         }
     }
 }

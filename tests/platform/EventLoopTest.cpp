@@ -74,6 +74,31 @@ TEST(EventLoop, EventsPostedByAHandlerWaitForTheNextPump) {
     EXPECT_EQ(calls, 2);
 }
 
+// A modal loop a handler starts takes the events queued behind the one being handled; the pump goes on
+// with what the loop left, and what was posted meanwhile waits for the next pump.
+TEST(EventLoop, AHandlerTakesTheEventsQueuedBehindItsOwnAndThePumpDeliversTheRest) {
+    EventLoop loop;
+    std::vector<std::intptr_t> handled;
+    std::vector<std::intptr_t> taken;
+    WindowHandle window = kNoWindow;
+    window = loop.createWindow([&](const EventLoop::Event& event) {
+        handled.push_back(event.data);
+        if (event.data != 1)
+            return;
+        loop.post(window, kPing, 0, 9);
+        EventLoop::Event next;
+        while (taken.size() < 2 && loop.takeEvent(next))
+            taken.push_back(next.data);
+    });
+    for (std::intptr_t data = 1; data <= 4; ++data)
+        loop.post(window, kPing, 0, data);
+    EXPECT_EQ(loop.pump(), 2u);
+    EXPECT_EQ(taken, (std::vector<std::intptr_t>{2, 3}));
+    EXPECT_EQ(handled, (std::vector<std::intptr_t>{1, 4}));
+    EXPECT_EQ(loop.pump(), 1u);
+    EXPECT_EQ(handled.back(), 9);
+}
+
 TEST(EventLoop, WindowTimerTicksArriveOnThePumpingThread) {
     EventLoop loop;
     std::vector<std::thread::id> threads;

@@ -78,6 +78,16 @@ TEST(Parameter, AliasesComeLongestFirstAndOneOfEachLengthStays) {
     EXPECT_EQ(aliases, (std::list<std::string>{"Cutoff F", "Cut", "C"}));
 }
 
+TEST(Parameter, AliasesAreTheInfoEntriesAndAnAttributeOfThatNameIsNone) {
+    // A stored item comes from outside: read by index, such an attribute answered every index without end.
+    auto p = fresh();
+    p.read(test::keyedItem("Cutoff", "<info alias=\"Attribute\"><alias value=\"Frq\"/><other value=\"x\"/>"
+                                     "<alias>Cutoff F</alias></info>"));
+    std::list<std::string> aliases;
+    p.getAliases(aliases);
+    EXPECT_EQ(aliases, (std::list<std::string>{"Cutoff F", "Frq"}));
+}
+
 class ParameterManagerTest : public testing::Test {
 protected:
     std::unique_ptr<Parameter> make(const std::string& kind, const std::string& type,

@@ -39,8 +39,9 @@ public:
 };
 
 // The plug-in instance as a module sees it: two programs with a zone manager each (distinct addresses,
-// never dereferenced), the host a test gives it, and an equal-tempered tuning with A4 (key 69) at 440 Hz.
-// Remembers what it was asked.
+// never dereferenced), the host a test gives it, and a tuning of equal steps (twelve to the octave unless a
+// test changes them) with A4 (key 69 unless a test names another) at the master pitch (440 Hz unless a test
+// moves it), and at 440 Hz at the reference pitch. Remembers what it was asked.
 class PluginDouble : public PluginServices {
 public:
     Program* getProgram(int moduleIndex) const override {
@@ -65,7 +66,10 @@ public:
     }
     double getFrequency(int key, double cents) const noexcept override {
         askedKey = key;
-        return 440.0 * std::pow(2.0, (key - 69 + cents / 100.0) / 12.0);
+        return tempered(pitch, key, cents);
+    }
+    double getFrequencyAtReferencePitch(int key, double cents) const noexcept override {
+        return tempered(440.0, key, cents);
     }
     Program* program(int i) const { return reinterpret_cast<Program*>(&programs_[i]); }
     ZoneManager* zoneManager(int i) const { return reinterpret_cast<ZoneManager*>(&managers_[i]); }
@@ -73,8 +77,14 @@ public:
     mutable int askedIndex = -1;
     mutable int askedKey = -1;
     HostInterface* host = nullptr; // none unless a test gives one
+    int pitchKey = 69;
+    double pitch = 440.0;
+    double steps = 12.0;
 
 private:
+    double tempered(double a4, int key, double cents) const noexcept {
+        return a4 * std::pow(2.0, (key - pitchKey + cents / 100.0 * (steps / 12.0)) / steps);
+    }
     mutable char programs_[2] = {};
     mutable char managers_[2] = {};
 };

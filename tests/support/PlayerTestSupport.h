@@ -70,8 +70,8 @@ public:
         return made;
     }
 
-    // The root frequency of a sample at the reference pitch, as the players ask it.
-    float rootOf(Sample& sample) const { return sample.getRootFrequency(); }
+    // The root frequency of a sample in the module's tuning at the reference pitch, as the players ask it.
+    float rootOf(Sample& sample) const { return sample.getRootFrequency(*module); }
 
     FileTestFolder files; // first: it points the registry stand-in at its folder
     TestHost host;

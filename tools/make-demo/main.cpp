@@ -149,10 +149,11 @@ void nameSampleRelatively(trov::Dictionary& bank, const std::string& name) {
     const trov::Dictionary::View resources = bank.getDictionary("resources");
     const trov::Dictionary::View samples =
         resources ? resources->getArray("samples") : trov::Dictionary::View();
-    const int count = samples ? samples->count("") : 0;
-    for (int i = 0; i < count; ++i)
-        if (const trov::Dictionary::View item = samples->getChild(i, ""); item && item->hasElement())
-            item->setString("filename", name);
+    if (samples)
+        samples->forEachChild("", [&name](trov::Dictionary& item) {
+            if (item.hasElement())
+                item.setString("filename", name);
+        });
 }
 
 int make(std::uint32_t seed, const std::filesystem::path& data, const std::filesystem::path& out) {

@@ -69,9 +69,10 @@ void GranularNoiseOsc::newGrain() noexcept {
 
 std::int32_t GranularNoiseOsc::render(IOChannel<float>& out) noexcept {
     const std::int32_t frames = playableFrames(sample_);
-    if (frames < 2 || getOwner() == nullptr)
+    const Module* owner = getOwner();
+    if (frames < 2 || owner == nullptr)
         return 0;
-    const double root = sample_->getRootFrequency();
+    const double root = sample_->getRootFrequency(*owner);
     const double step = root > 0.0 ? static_cast<double>(getDriftedFrequency()) / root : 0.0;
     active_ = step > 0.0 && std::isfinite(step);
     if (!active_)

@@ -12,7 +12,8 @@ class Sample;
 // Turns one recorded noise (a named resource sample: a machine's note-on, note-off or crosstalk noise)
 // into an endless noise that never repeats, by playing random grains of it one after another. Each grain
 // is 44 to 4410 frames of the sample (shorter in a shorter sample) and lies inside it; at the sample's root
-// frequency the read position advances one frame per output sample.
+// frequency (in the module's tuning at the reference pitch, Sample::getRootFrequency) the read position
+// advances one frame per output sample.
 //
 // Owned by a voice; its owner is the module. Threads: built on the thread that builds voices, where a
 // missing sample is logged once; `render` and `newGrain` run on the audio thread (noexcept, no allocation,

@@ -292,7 +292,7 @@ double SampleOsc::blockStep() noexcept {
     const Module* owner = getOwner();
     if (owner == nullptr)
         return 0.0;
-    const double root = sample_->getRootFrequency();
+    const double root = sample_->getRootFrequency(*owner);
     if (!(root > 0.0))
         return 0.0;
     double modulation = 1.0;

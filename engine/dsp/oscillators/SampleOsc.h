@@ -13,11 +13,11 @@ struct ZoneState;
 
 // Plays the sample of a zone, or a named resource sample, between its start and end frames with one
 // loop, at a pitch relative to the sample's root note: the frequency it is given (a note's, in its module's
-// tuning) over the root's frequency at the reference pitch (Sample::getRootFrequency). The read position runs
-// on a playback clock of its own, in clock ticks, and is rounded to a whole tick before it becomes a frame: a
-// clock slower than the host's rate gives the stepped, held-sample sound of a variable-clock sampler. Linear
-// interpolation can be blended in, and a random jitter of up to `getJitter` frames is added to every read
-// position.
+// tuning) over the root's frequency in that tuning at the reference pitch (Sample::getRootFrequency). The
+// read position runs on a playback clock of its own, in clock ticks, and is rounded to a whole tick before
+// it becomes a frame: a clock slower than the host's rate gives the stepped, held-sample sound of a
+// variable-clock sampler. Linear interpolation can be blended in, and a random jitter of up to `getJitter`
+// frames is added to every read position.
 //
 // Units: frames index the sample; ticks = frames / framesPerTick; the position advances ticksPerSample
 // ticks per output sample at the root pitch. Start, end and loop are kept inside the sample (start <= end,

@@ -1,6 +1,8 @@
 // The front panel as installed: the editor specification of the data folder built by the instrument's
 // editor over the real instrument, with the skins drawn for it.
+#include "engine/zones/Resources.h"
 #include "framework/File.h"
+#include "gui/Bitmap.h"
 #include "gui/controls/Control.h"
 #include "gui/controls/ControlEnumPopupMenu.h"
 #include "gui/controls/ControlFileBrowser.h"
@@ -13,6 +15,7 @@
 #include "support/FrontPanelWorld.h"
 #include "support/LogCapture.h"
 #include "support/SnapshotCompare.h"
+#include "tools/make-skins/Paint.h"
 #include "tools/make-skins/PanelSpec.h"
 
 #include <gtest/gtest.h>
@@ -56,6 +59,11 @@ protected:
         return areas;
     }
 
+    // The first layer's parameter.
+    Parameter* parameter(const std::string& name) const {
+        return panel.instrument().getFirstModule()->getSettings()->getParameter(name);
+    }
+
     test::FrontPanelWorld panel;
     std::unique_ptr<Editor> editor;
 };
@@ -96,6 +104,59 @@ TEST_F(FrontPanel, OpensAndPaintsWithEverySkinFound) {
     EXPECT_EQ(log.count("bitmap not found"), 0) << log.text();
     EXPECT_EQ(log.count("failed to load bitmap"), 0) << log.text();
     EXPECT_EQ(log.count("Bitmap::loadFile"), 0) << log.text();
+}
+
+// The internal page covers the layer's sections whole: every pixel of a covered section's title, found
+// on the panel before the page opens, shows the page's own plate once it is open.
+TEST_F(FrontPanel, TheInternalPageHidesTheTitlesOfTheSectionsItCovers) {
+    open();
+    tick();
+    Control* page = nullptr;
+    for (Control* control : editor->getControls())
+        if (control->getParameterName() == "ShowInternalPage")
+            page = control;
+    ASSERT_NE(page, nullptr);
+    ASSERT_FALSE(page->isVisible());
+    const Rect area = page->getAbsoluteRect();
+    const auto before = snapshot();
+    ASSERT_NE(before, nullptr);
+
+    // A title is drawn over its section's top edge, in the titles' colour.
+    const platform::draw::Pixel title = platform::draw::opaquePixel(skins::colours::kTitle);
+    std::vector<Point> titlePixels;
+    int covered = 0;
+    for (Control* section : editor->getControls()) {
+        const Rect r = section->getAbsoluteRect();
+        if (section == page || section->getParent() != &background() || section->getLabel().empty() ||
+            r.left < area.left || r.right > area.right || r.top < area.top || r.bottom > area.bottom)
+            continue;
+        ++covered;
+        const std::size_t found = titlePixels.size();
+        for (int y = r.top - 8; y < r.top + 8; ++y)
+            for (int x = r.left; x < r.right; ++x)
+                if (before->pixel(x, y) == title)
+                    titlePixels.emplace_back(x, y);
+        EXPECT_GT(titlePixels.size(), found) << section->getLabel() << " shows no title";
+    }
+    EXPECT_GE(covered, 5);
+
+    parameter("ShowInternalPage")->setNormalized(1.0f, Sender::kEditor);
+    tick(2);
+    ASSERT_TRUE(page->isVisible());
+    const auto after = snapshot();
+    ASSERT_NE(after, nullptr);
+    Resources& resources = *panel.world.resources;
+    auto* plate = dynamic_cast<Bitmap*>(resources.getBitmap("InternalPage"));
+    ASSERT_NE(plate, nullptr);
+    int visible = 0;
+    for (const Point p : titlePixels) {
+        const bool inside = p.x >= area.left && p.x < area.right && p.y >= area.top && p.y < area.bottom;
+        const bool plateShows =
+            inside && after->pixel(p.x, p.y) == plate->getHandle()->pixel(p.x - area.left, p.y - area.top);
+        visible += plateShows ? 0 : 1;
+    }
+    resources.releaseBitmap(plate);
+    EXPECT_EQ(visible, 0) << "of " << titlePixels.size() << " title pixels";
 }
 
 // The specification fuzz target starts from the installed front panel.

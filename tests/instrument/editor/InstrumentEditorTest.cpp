@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <vector>
 
 using namespace trov;
@@ -198,6 +199,46 @@ TEST_F(NoEditor, AnInstallationWithoutAnEditorSpecificationOrOneWithoutABackgrou
     std::ofstream(installFolder() + "/controls.xml")
         << test::specification({node("Container").id("not the background").at(0, 0, 10, 10)});
     EXPECT_EQ(world.product.createEditor(plugin.get(), first), nullptr);
+}
+
+// A specification that does not load, broken or missing: the user is told to reinstall, and the
+// instrument still gives an editor, without controls, that opens, takes input, paints and closes.
+TEST_F(NoEditor, AnUnreadableSpecificationGivesAnEditorWithoutControlsThatOpensAndClosesAndTellsTheUser) {
+    test::LogCapture log(3);
+    const auto boxes = [this] {
+        int count = 0;
+        for (const auto& question : responder().questions())
+            count += question.kind == "box" && question.text.rfind("Error loading controls!", 0) == 0 ? 1 : 0;
+        return count;
+    };
+    buildEmpty();
+    editor.reset();
+    std::ofstream(installFolder() + "/controls.xml") << "<dict><array name=\"controls\"><dict>";
+    for (const bool missing : {false, true}) {
+        SCOPED_TRACE(missing ? "missing" : "broken");
+        const int told = boxes();
+        if (missing)
+            world.base.machine.setString("ControlsXmlFile", "no such controls.xml");
+        editor.reset(
+            dynamic_cast<OstrelEditor*>(world.product.createEditor(plugin.get(), plugin->getModule(0))));
+        ASSERT_NE(editor, nullptr);
+        world.base.host.setEditor(editor.get());
+        EXPECT_TRUE(editor->getControls().empty());
+        EXPECT_EQ(editor->getBackground(), nullptr);
+        EXPECT_EQ(boxes(), told + 1);
+        open();
+        EXPECT_TRUE(editor->isOpen());
+        EXPECT_EQ(plugin->getEditorLink(), editor.get());
+        click(5, 5);
+        driver.type("kelpo");
+        flush();
+        tick(2);
+        close();
+        EXPECT_FALSE(editor->isOpen());
+        EXPECT_EQ(plugin->getEditorLink(), nullptr);
+        editor.reset();
+    }
+    EXPECT_EQ(log.count("[EIFL]"), 2) << log.text();
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "instrument/editor/OstrelSampleDrag.h"
 #include "instrument/editor/SampleDragFiles.h"
 #include "platform/DragDrop.h"
+#include "platform/WindowSystem.h"
 
 #include "support/InstrumentEditorHarness.h"
 #include "support/LogCapture.h"
@@ -92,6 +93,23 @@ TEST_F(SampleDrag, AfterTheDragTheEditorHasTheButtonsReleaseAndTheFileStaysUntil
     uninstallInstrumentEditor();
     EXPECT_FALSE(std::filesystem::exists(desktop.files[0]));
     installInstrumentEditor();
+}
+
+// The press, the way out of the window and the release queued at once, as a quick hand gives them: the
+// drag that the press starts takes the rest and drops on the desktop.
+TEST_F(SampleDrag, ADragOutQueuedWithItsPressTakesItsReleaseAndDropsOutside) {
+    zoneWithRamp(500);
+    driver.move(at(30, 30));
+    driver.press(at(30, 30));
+    driver.move({5, 5});
+    driver.release({5, 5});
+    flush();
+    tick();
+    ASSERT_EQ(desktop.files.size(), 1u);
+    EXPECT_EQ(std::filesystem::path(desktop.files[0]).extension(), ".wav");
+    EXPECT_FALSE(button->isPressed());
+    EXPECT_EQ(editor->getPressed(), nullptr);
+    EXPECT_EQ(platform::WindowSystem::instance().getCapture(), platform::kNoWindow);
 }
 
 TEST_F(SampleDrag, WithoutASampleThePressIsRefusedAndNoFileIsWritten) {

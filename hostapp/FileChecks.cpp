@@ -1,0 +1,122 @@
+#include "hostapp/FileChecks.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace corvale::hostapp {
+
+FileLook lookAt(const std::string& path) {
+    FileLook look;
+    struct stat status = {};
+    if (::stat(path.c_str(), &status) != 0) {
+        look.error = errno;
+        return look;
+    }
+    look.device = static_cast<std::uint64_t>(status.st_dev);
+    look.inode = static_cast<std::uint64_t>(status.st_ino);
+    look.size = static_cast<std::int64_t>(status.st_size);
+    using Kind = FileLook::Kind;
+    look.kind = S_ISREG(status.st_mode)                              ? Kind::Regular
+                : S_ISDIR(status.st_mode)                            ? Kind::Folder
+                : S_ISFIFO(status.st_mode)                           ? Kind::Pipe
+                : S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode) ? Kind::Device
+                : S_ISSOCK(status.st_mode)                           ? Kind::Socket
+                                                                     : Kind::Other;
+    return look;
+}
+
+std::string kindText(FileLook::Kind kind) {
+    switch (kind) {
+    case FileLook::Kind::Folder:
+        return "a folder";
+    case FileLook::Kind::Pipe:
+        return "a named pipe";
+    case FileLook::Kind::Device:
+        return "a device";
+    case FileLook::Kind::Socket:
+        return "a socket";
+    default:
+        return "not a regular file";
+    }
+}
+
+bool sameFile(const std::string& a, const std::string& b) {
+    const FileLook first = lookAt(a);
+    const FileLook second = lookAt(b);
+    if (first.kind != FileLook::Kind::Missing && second.kind != FileLook::Kind::Missing)
+        return first.device == second.device && first.inode == second.inode;
+    std::error_code ignored;
+    return std::filesystem::weakly_canonical(std::filesystem::absolute(a, ignored), ignored) ==
+           std::filesystem::weakly_canonical(std::filesystem::absolute(b, ignored), ignored);
+}
+
+std::string loadProblem(const std::string& path) {
+    const FileLook look = lookAt(path);
+    if (look.kind == FileLook::Kind::Missing)
+        return "cannot read " + path + ": " + std::strerror(look.error);
+    if (look.kind != FileLook::Kind::Regular)
+        return "cannot load " + path + ": it is " + kindText(look.kind) + ", not a regular file";
+    if (::access(path.c_str(), R_OK) != 0)
+        return "cannot read " + path + ": " + std::strerror(errno);
+    return std::string();
+}
+
+bool isTuningFile(const std::string& path) {
+    std::string extension = std::filesystem::path(path).extension().string();
+    for (char& c : extension)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return extension == ".scl";
+}
+
+namespace {
+
+// The first bytes of a regular file; fewer when it is shorter or cannot be read.
+std::string firstBytes(const std::string& path, std::size_t count) {
+    const int file = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (file < 0)
+        return std::string();
+    std::string bytes(count, '\0');
+    const ssize_t read = ::read(file, bytes.data(), count);
+    ::close(file);
+    bytes.resize(read > 0 ? static_cast<std::size_t>(read) : 0);
+    return bytes;
+}
+
+bool isWav(const std::string& head) {
+    return head.size() >= 12 && (head.compare(0, 4, "RIFF") == 0 || head.compare(0, 4, "RF64") == 0) &&
+           head.compare(8, 4, "WAVE") == 0;
+}
+
+bool isPng(const std::string& head) {
+    return head.size() >= 8 && head.compare(0, 8, "\x89PNG\r\n\x1a\n") == 0;
+}
+
+} // namespace
+
+std::string overwriteRefusal(const std::string& path, OutputKind kind,
+                             const std::vector<std::string>& inputs) {
+    for (const std::string& input : inputs)
+        if (sameFile(path, input))
+            return "will not write " + path + ": it is " + input + ", which this render reads";
+    const FileLook look = lookAt(path);
+    if (look.kind == FileLook::Kind::Missing)
+        return std::string();
+    if (look.kind != FileLook::Kind::Regular)
+        return "will not write " + path + ": it is " + kindText(look.kind) + ", not a file to hold " +
+               (kind == OutputKind::Wav ? "a WAV file" : "a PNG image");
+    if (look.size == 0)
+        return std::string();
+    const std::string head = firstBytes(path, 12);
+    if (kind == OutputKind::Wav ? isWav(head) : isPng(head))
+        return std::string();
+    const std::string found = head.compare(0, 4, "MThd") == 0 ? "a MIDI file" : "another kind of file";
+    return "will not write over " + path + ": it is " + found + ", not " +
+           (kind == OutputKind::Wav ? "a WAV file" : "a PNG image") + " (remove it or name another output)";
+}
+
+} // namespace corvale::hostapp

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace corvale::hostapp {
+
+// What a path names, found with stat alone (a link is followed): opening a named pipe or a device to look
+// at it would block or act on it. Plain data.
+struct FileLook {
+    enum class Kind { Missing, Regular, Folder, Pipe, Device, Socket, Other };
+    Kind kind = Kind::Missing;
+    int error = 0; // errno of the failed stat, for Missing
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::int64_t size = 0;
+};
+
+FileLook lookAt(const std::string& path);
+
+// A few words for what a path that is not a regular file names: "a folder", "a named pipe", "a device",
+// "a socket", "not a regular file".
+std::string kindText(FileLook::Kind kind);
+
+// True when a and b name one file: device and inode when both exist, whatever their names and links;
+// otherwise their absolute, normalised paths.
+bool sameFile(const std::string& a, const std::string& b);
+
+// Why a file to load cannot be handed to the module, looked at without opening it: empty when it is a
+// regular file this process may read, else one line naming path ("cannot read PATH: reason", "cannot load
+// PATH: it is a named pipe, not a regular file").
+std::string loadProblem(const std::string& path);
+
+// A Scala tuning by its name (".scl", any case): the instrument takes such a file as a tuning, which gives
+// it no samples.
+bool isTuningFile(const std::string& path);
+
+// What an output the host program writes must be if it exists already.
+enum class OutputKind { Wav, Png };
+
+// Why the host program must not write path: empty when it may (nothing is there yet, or an empty file, or
+// a file of the output's kind by its first bytes: RIFF or RF64 WAVE, or the PNG signature), else one
+// line naming path and the reason (it is one of inputs, it is not a regular file, it is another kind of
+// file). Looks at the file without opening anything but a regular file. Any thread.
+std::string overwriteRefusal(const std::string& path, OutputKind kind,
+                             const std::vector<std::string>& inputs);
+
+} // namespace corvale::hostapp

@@ -1,0 +1,158 @@
+// How the host program renders and reports: files loaded in order, where the render ends, broken output,
+// dropped notes, and what the check judges after a loaded file spoke.
+#include "HostProgramFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+
+namespace corvale::hostapp {
+namespace {
+
+class HostProgramRender : public HostProgram {
+protected:
+    void SetUp() override {
+        HostProgram::SetUp();
+        if (!moduleBuilt())
+            GTEST_SKIP() << "the test module is not built";
+        layOutInstallation();
+    }
+
+    // The module's state document as another product would have written it.
+    std::string foreignDocument(const std::string& name, const std::string& creator) {
+        std::string document = stateDocument();
+        const std::size_t at = document.find("creator=\"Corvale Test\"");
+        if (at == std::string::npos) {
+            ADD_FAILURE() << "the state document names no creator";
+            return std::string();
+        }
+        document.replace(at, 22, "creator=\"" + creator + "\"");
+        return file(name, test::Bytes(document.begin(), document.end()));
+    }
+};
+
+TEST_F(HostProgramRender, DropsEveryFileGivenWithLoadInTheOrderGiven) {
+    const std::string first = foreignDocument("first.xml", "First Product");
+    const std::string second = foreignDocument("second.xml", "Second Product");
+    const std::string song = file("song.mid", oneNoteFile());
+    const test::ChildResult result = run({"render", "--quiet", "--tail", "0", "--load", first, "--load",
+                                          second, modulePath(), song, scratch_ + "/out.wav"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    const std::string said = ": the module said: Corvale Test: These settings were created by ";
+    EXPECT_EQ(result.err, "corvale-host: " + first + said + "First Product and cannot be loaded.\n" +
+                              "corvale-host: " + second + said + "Second Product and cannot be loaded.\n");
+}
+
+TEST_F(HostProgramRender, EndsHalfASecondAfterTheOutputFallsQuietOrAtTheCapAndAGivenTailExactly) {
+    // The tone stops with its note-off, where the song ends (0.5 s): half a second of quiet follows.
+    const std::string song = file("song.mid", oneNoteFile());
+    const std::string out = scratch_ + "/out.wav";
+    test::ChildResult result = run({"render", modulePath(), song, out});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(wavFrames(out), 24000 + 24000);
+    EXPECT_NE(result.out.find(": 2 channel(s), 48000 Hz, 48000 frames (1.00 s), seed "), std::string::npos)
+        << result.out;
+    result = run({"render", "--quiet", "--tail", "0.25", modulePath(), song, out});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(wavFrames(out), 24000 + 12000);
+    // A note that is never released sounds on: the cap ends the render a minute after the song.
+    const std::string held = file(
+        "held.mid",
+        MidiFileBuilder().header(0, 1, 96).track(TrackBytes().event(0, {0x90, 69, 100}).end(96)).bytes());
+    result = run({"render", "--quiet", "--rate", "8000", "--block", "4096", modulePath(), held, out});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(wavFrames(out), 4000 + 60 * 8000);
+}
+
+TEST_F(HostProgramRender, KeepsTheFileOfOutputThatIsNotANumberButFailsNamingTheFault) {
+    // The test module's broken key puts not-a-number into its output while held: a quarter of a second.
+    const std::string song =
+        file("broken.mid", MidiFileBuilder()
+                               .header(0, 1, 96)
+                               .track(TrackBytes().event(0, {0x90, 127, 100}).event(48, {0x80, 127, 0}).end())
+                               .bytes());
+    const std::string out = scratch_ + "/broken.wav";
+    const test::ChildResult result = run({"render", "--quiet", "--tail", "0.1", modulePath(), song, out});
+    expectOneLineError(
+        result, 1,
+        "corvale-host: " + out +
+            " holds 24000 sample value(s) that are not finite numbers (NaN or infinity), the first "
+            "at 0.000 s: the module's output is broken\n");
+    EXPECT_EQ(wavFrames(out), 12000 + 4800) << "the file is kept to look at";
+}
+
+TEST_F(HostProgramRender, NamesTheNoteOnsTheModulesFullEventQueueDropped) {
+    // Ten thousand notes struck before one block: the instance's queue holds 4,096 of them.
+    TrackBytes track;
+    for (int i = 0; i < 10000; ++i)
+        track.event(0, {0x90, static_cast<std::uint8_t>(36 + i % 60), 100});
+    const std::string song =
+        file("crowd.mid", MidiFileBuilder().header(0, 1, 96).track(track.end(96)).bytes());
+    const test::ChildResult result =
+        run({"render", "--tail", "0", modulePath(), song, scratch_ + "/out.wav"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.out.find("; the module dropped 5904 note-on(s) (its event queue was full)\n"),
+              std::string::npos)
+        << result.out;
+    // Nothing dropped, nothing said.
+    const std::string one = file("one.mid", oneNoteFile());
+    const test::ChildResult calm = run({"render", "--tail", "0", modulePath(), one, scratch_ + "/one.wav"});
+    EXPECT_EQ(calm.out.find("dropped"), std::string::npos) << calm.out;
+}
+
+TEST_F(HostProgramRender, FollowsTheConventionsOfACommandLineProgram) {
+    for (const char* command : {"render", "check"}) {
+        SCOPED_TRACE(command);
+        const test::ChildResult help = run({command, "--help"});
+        EXPECT_EQ(help.status, 0);
+        EXPECT_EQ(help.out.rfind("usage: corvale-host render [options] MODULE INPUT.mid OUTPUT.wav\n", 0),
+                  0u);
+        EXPECT_NE(help.out.find("--load FILE       a bank, patch, Scala tuning (.scl) or sample file"),
+                  std::string::npos);
+        EXPECT_NE(help.out.find("at most 60 s after the last event"), std::string::npos)
+            << "the cap is named";
+        EXPECT_TRUE(help.err.empty()) << help.err;
+    }
+    const test::ChildResult version = run({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_TRUE(std::regex_match(version.out, std::regex("corvale-host [0-9]+\\.[0-9]+\\.[0-9]+\n")))
+        << version.out;
+
+    const std::string song = file("song.mid", oneNoteFile());
+    expectOneLineError(run({"render", modulePath(), song, "-"}), 2, "the output cannot be '-'");
+    // Seed 0 takes one from the time, and names the one taken.
+    const test::ChildResult timed =
+        run({"render", "--seed", "0", "--tail", "0", modulePath(), song, scratch_ + "/a.wav"});
+    EXPECT_EQ(timed.status, 0) << timed.err;
+    std::smatch seed;
+    ASSERT_TRUE(std::regex_search(timed.out, seed, std::regex(", seed ([0-9]+), "))) << timed.out;
+    EXPECT_NE(seed[1].str(), "0");
+    // A long render into a file, not a terminal: no progress line to litter it.
+    const test::ChildResult logged =
+        run({"render", "--block", "16", "--tail", "120", modulePath(), song, scratch_ + "/long.wav"});
+    EXPECT_EQ(logged.status, 0) << logged.err;
+    EXPECT_EQ(logged.err.find('\r'), std::string::npos) << logged.err;
+    EXPECT_TRUE(logged.err.empty()) << logged.err;
+}
+
+TEST_F(HostProgramRender, ChecksJudgeOnlyTheMessagesTheirOwnStepsMadeTheModuleShow) {
+    // Taken, but with a message: the checks after the note check must not take it for theirs.
+    const std::string foreign = foreignDocument("foreign.xml", "Other Product");
+    const test::ChildResult result = run({"check", "--load", foreign, modulePath()});
+    EXPECT_EQ(result.status, 0) << result.out << result.err;
+    EXPECT_EQ(result.out.find("FAIL"), std::string::npos) << result.out;
+    EXPECT_TRUE(std::regex_search(result.out, std::regex("\n[0-9]+ passed, 0 failed\n$"))) << result.out;
+    // A refusal is the note check's own to report, with what the module takes.
+    const std::string text = file("not-a-bank.xml", {'n', 'o', '\n'});
+    const test::ChildResult refused = run({"check", "--load", text, modulePath()});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.out.find("FAIL a note through the MIDI input sounds: cannot load " + scratch_ +
+                               "/not-a-bank.xml: the module refused it without saying why; it takes a bank"),
+              std::string::npos)
+        << refused.out;
+    EXPECT_NE(refused.out.find("\nok   a chunk round-trips"), std::string::npos) << refused.out;
+}
+
+} // namespace
+} // namespace corvale::hostapp
