@@ -11,8 +11,9 @@ namespace trov {
 // A plain record that writers replace and readers copy whole, without a lock and without ever seeing half
 // of a change: two slots, each with a sequence number that is odd while the slot is written. A writer
 // fills the slot readers are not sent to and then sends them there; a reader copies the latest slot and
-// tries again only when that slot was written anew meanwhile (two writes during one copy), so it never
-// waits for a writer. The record is kept as atomic words, which is what makes the copy well defined.
+// tries again only when that slot was written anew or readers were sent elsewhere meanwhile, so it never
+// waits for a writer, and a thread's loads never go back to an older record. The record is kept as atomic
+// words, which is what makes the copy well defined.
 //
 // Threads: writers one at a time (their owner orders them); readers on any thread, the audio thread
 // included (a copy of sizeof(T) bytes, no allocation).
@@ -38,11 +39,15 @@ public:
     T load() const noexcept {
         std::array<std::uint64_t, kWords> words;
         for (;;) {
-            const Slot& slot = slots_[latest_.load(std::memory_order_acquire)];
+            const unsigned latest = latest_.load(std::memory_order_acquire);
+            const Slot& slot = slots_[latest];
             const std::uint64_t before = slot.sequence.load(std::memory_order_acquire);
             for (std::size_t i = 0; i < kWords; ++i)
                 words[i] = slot.words[i].load(std::memory_order_acquire);
-            if ((before & 1u) == 0 && slot.sequence.load(std::memory_order_relaxed) == before)
+            // A slot readers were sent away from may already hold the next write, not yet sent to: kept, it
+            // would be newer than what the next load finds at the latest slot.
+            if ((before & 1u) == 0 && slot.sequence.load(std::memory_order_relaxed) == before &&
+                latest_.load(std::memory_order_relaxed) == latest)
                 break;
         }
         T value;

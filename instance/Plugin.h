@@ -57,6 +57,8 @@ class Plugin : public Radio, public PluginServices, public MissingSampleHandler 
 public:
     // Ids of the table of CPU meters the editor registers (0 engine, 1 MIDI, ...).
     static constexpr int kCpuMeterSlots = 16;
+    // Notes and engine events the queue holds for the next block (a few blocks' worth of a dense stream).
+    static constexpr std::size_t kEventCapacity = 4096;
     // Plug-in message codes broadcast by the instance.
     static constexpr std::int32_t kPresetSelected = Code::kPluginNotice;
     static constexpr std::int32_t kPresetChanged = Code::kPluginStateChanged;
@@ -112,8 +114,9 @@ public:
     virtual void process(IOPinConfig& inputs, IOPinConfig& outputs, std::int32_t frames) noexcept;
     // Applies the notes and engine events queued since the last block, in arrival order: notes to every
     // module's engine, engine events to the engine that posted them; then the note-offs a full queue kept.
-    // The start of every block (audio thread); tests and benchmarks call it to apply what is queued without
-    // rendering. Not while another thread renders.
+    // At most kEventCapacity events, so that a sender as fast as this drain (a MIDI flood) cannot hold the
+    // block here; the rest waits for the next block. The start of every block (audio thread); tests and
+    // benchmarks call it to apply what is queued without rendering. Not while another thread renders.
     void applyEvents() noexcept;
     // Any thread; false when the queue is full.
     bool postEvent(const EngineEvent& event) noexcept override;
@@ -298,8 +301,6 @@ private:
     std::atomic<const Tuning*> frequencyTuning_{nullptr};
     std::array<std::atomic<CPUMeter*>, kCpuMeterSlots> cpuMeters_{};
     std::unique_ptr<MidiMapper<Parameter*>> midiMapper_;
-    // Notes and engine events for the next block (a few blocks' worth of a dense stream).
-    static constexpr std::size_t kEventCapacity = 4096;
     BoundedQueue<EngineEvent> events_{kEventCapacity};
     // Note-offs a full queue could not take, counted per channel and key.
     std::array<std::atomic<std::uint16_t>, 16 * 128> pendingReleases_{};

@@ -124,7 +124,8 @@ bool Plugin::postEvent(const EngineEvent& event) noexcept {
 void Plugin::applyEvents() noexcept {
     ReaderEpochs::Read read(readers_);
     EngineEvent event;
-    while (events_.pop(event)) {
+    // Bounded: senders keep pushing while the block drains, and a drain until empty could last forever.
+    for (std::size_t left = kEventCapacity; left > 0 && events_.pop(event); --left) {
         if (event.kind == EngineEvent::kNote)
             dispatchNote(event.note);
         else if (event.engine != nullptr)

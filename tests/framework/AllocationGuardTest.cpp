@@ -4,6 +4,7 @@
 #include <gtest/gtest-spi.h>
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <thread>
@@ -16,6 +17,21 @@ namespace {
 [[gnu::noinline]] void* escape(void* p) {
     asm volatile("" : : "g"(p) : "memory");
     return p;
+}
+
+[[gnu::noinline]] void allocateOnce() {
+    delete static_cast<int*>(escape(new int(1)));
+}
+
+// Whether a return address of the stack lies inside allocateOnce (a few instructions, well under 1 KiB).
+bool holdsAllocateOnce(const trov::test::AllocationSite& site) {
+    const auto begin = reinterpret_cast<std::uintptr_t>(&allocateOnce);
+    for (int i = 0; i < site.depth; ++i) {
+        const auto address = reinterpret_cast<std::uintptr_t>(site.frames[i]);
+        if (address > begin && address < begin + 1024)
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -71,4 +87,26 @@ TEST(AllocationGuard, IgnoresAllocationsOfOtherThreads) {
     }
     other.join();
     EXPECT_EQ(counted, 0u);
+}
+
+TEST(AllocationGuard, RecordsTheCallStackOfTheFirstAllocationAndRestoresAnOuterWatch) {
+    using trov::test::AllocationSite;
+    using trov::test::watchAllocationSite;
+    AllocationSite outer;
+    AllocationSite inner;
+    AllocationSite* before = watchAllocationSite(&outer);
+    EXPECT_EQ(watchAllocationSite(&inner), &outer);
+    allocateOnce();
+    EXPECT_EQ(watchAllocationSite(&outer), &inner);
+    EXPECT_EQ(outer.depth, 0);
+    ASSERT_GT(inner.depth, 0);
+    EXPECT_TRUE(holdsAllocateOnce(inner));
+    watchAllocationSite(before);
+
+    EXPECT_NONFATAL_FAILURE(
+        {
+            AllocationGuard guard("placing");
+            allocateOnce();
+        },
+        "placing allocated 1 time(s), first at\n  ");
 }

@@ -1,12 +1,15 @@
 #include "support/InstanceTestSupport.h"
 
 #include "engine/io/IOPinConfig.h"
+#include "engine/modules/EngineEvent.h"
 #include "framework/CPUMeter.h"
 #include "plugin/MidiMapper.h"
 #include "support/AllocationGuard.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <atomic>
 #include <thread>
 #include <vector>
@@ -71,51 +74,154 @@ TEST_F(InstanceAudioThread, NotesAndMappedControllersAllocateNothingOnceSchedule
     EXPECT_NEAR(parameterOf(*plugin, 1, "Cutoff")->getNormalized(), 90.0f / 127.0f, 1e-5);
 }
 
-// The audio thread runs blocks under the guard while MIDI, host automation and preset switches arrive on
-// other threads: none of their work may make the block allocate.
+// The audio thread runs blocks under the guard while MIDI, host automation, preset switches and memory
+// resets arrive on other threads: none of their work may make the block allocate. The blocks go on until
+// each other thread has done its share of rounds since the blocks began: 3000 blocks alone take a few
+// milliseconds, which a loaded machine may well spend before the other threads run at all.
 TEST_F(InstanceAudioThread, BlocksStayAllocationFreeWhileOtherThreadsChangeTheInstance) {
     plugin->getMidiMapper()->assign(7, parameterOf(*plugin, 0, "Cutoff"));
+    std::atomic<bool> go{false};
     std::atomic<bool> stop{false};
-    std::atomic<int> started{0};
+    std::array<std::atomic<int>, 3> rounds{};
+    const auto runRounds = [&](std::atomic<int>& done, auto round) {
+        return [&done, &go, &stop, round] {
+            while (!go.load())
+                std::this_thread::yield();
+            for (int i = 0; !stop.load(); ++i) {
+                round(i);
+                done.store(i + 1);
+            }
+        };
+    };
     std::vector<std::thread> others;
-    others.emplace_back([&] { // MIDI
-        started.fetch_add(1);
-        for (int i = 0; !stop.load(); ++i) {
-            const MidiEvent events[] = {midi(0x90, 36 + i % 60, 100), midi(0x80, 36 + i % 60, 0),
-                                        midi(0xB0, 7, i % 128), midi(0xE0, i % 128, 64)};
-            for (const MidiEvent& event : events)
-                plugin->midiEvent(&event);
-        }
-    });
-    others.emplace_back([&] { // host automation
-        started.fetch_add(1);
-        for (int i = 0; !stop.load(); ++i) {
-            Parameter* parameter = plugin->getAutomatableParameter(i % plugin->getAutomatableCount());
-            if (parameter != nullptr && parameter->getName() != "CurrentProgram")
-                parameter->setNormalized(static_cast<float>(i % 100) / 100.0f, Sender::kHost);
-        }
-    });
-    others.emplace_back([&] { // user interface
-        started.fetch_add(1);
-        for (int i = 0; !stop.load(); ++i) {
-            plugin->selectPreset(i % 16);
-            if (i % 7 == 0)
-                plugin->resetMemory();
-        }
-    });
-    while (started.load() < 3)
-        std::this_thread::yield();
+    others.emplace_back(runRounds(rounds[0], [&](int i) { // MIDI
+        const MidiEvent events[] = {midi(0x90, 36 + i % 60, 100), midi(0x80, 36 + i % 60, 0),
+                                    midi(0xB0, 7, i % 128), midi(0xE0, i % 128, 64)};
+        for (const MidiEvent& event : events)
+            plugin->midiEvent(&event);
+    }));
+    others.emplace_back(runRounds(rounds[1], [&](int i) { // host automation
+        Parameter* parameter = plugin->getAutomatableParameter(i % plugin->getAutomatableCount());
+        if (parameter != nullptr && parameter->getName() != "CurrentProgram")
+            parameter->setNormalized(static_cast<float>(i % 100) / 100.0f, Sender::kHost);
+    }));
+    others.emplace_back(runRounds(rounds[2], [&](int i) { // user interface
+        plugin->selectPreset(i % 16);
+        if (i % 7 == 0)
+            plugin->resetMemory();
+    }));
+    // The user interface's share holds every preset switched to many times and 29 memory resets.
+    constexpr int kRounds = 200;
+    const auto othersBusy = [&] {
+        return std::any_of(rounds.begin(), rounds.end(),
+                           [](const std::atomic<int>& done) { return done.load() < kRounds; });
+    };
     double sum = 0.0;
+    int blocks = 0;
+    go.store(true);
     {
-        AllocationGuard guard("blocks beside MIDI, automation and preset switches");
-        for (int i = 0; i < 3000; ++i)
+        AllocationGuard guard("blocks beside MIDI, automation, preset switches and memory resets");
+        for (; blocks < 3000 || othersBusy(); ++blocks)
             sum += block();
     }
     stop.store(true);
     for (std::thread& thread : others)
         thread.join();
     EXPECT_GT(sum, 0.0);
-    EXPECT_EQ(plugin->getFramesProcessed(), 3000 * kFrames);
+    EXPECT_EQ(plugin->getFramesProcessed(), blocks * kFrames);
+}
+
+// At its first note, inside a block, asks the user-interface thread for a memory reset and holds the block
+// until the reset has published new programs; then it reads the zone manager of the program it had found.
+class ResetMeetingEngine : public NullEngine {
+public:
+    using NullEngine::NullEngine;
+    void handleEvent(const Note& /*note*/) noexcept override {
+        if (old != nullptr)
+            return;
+        old = getModule()->getZoneManager();
+        resetAsked.store(true);
+        while (getModule()->getZoneManager() == old)
+            std::this_thread::yield();
+        resetEndedInBlock = resetEnded.load();
+        zoneOfKey = old->findZoneForKey(60);
+    }
+
+    const ZoneManager* old = nullptr;
+    std::atomic<bool> resetAsked{false};
+    std::atomic<bool> resetEnded{false};
+    bool resetEndedInBlock = true;
+    int zoneOfKey = -2;
+};
+
+// The race forced: a block holds the programs a memory reset replaces. The block allocates nothing and
+// keeps reading what it found; the reset frees it only once the block has ended.
+TEST(InstanceBlockStart, ABlockThatAMemoryResetMeetsKeepsItsProgramsAndAllocatesNothing) {
+    InstanceWorld world;
+    world.info.engines = InstanceTestPluginInfo::Engines::Custom;
+    world.info.makeEngine = [](Module* module) -> Engine* {
+        if (module->getIndex() == 0)
+            return new ResetMeetingEngine(module);
+        return new NullEngine(module);
+    };
+    auto plugin = world.makePlugin();
+    auto* engine = dynamic_cast<ResetMeetingEngine*>(plugin->getModule(0)->getEngine());
+    ASSERT_NE(engine, nullptr);
+    plugin->getZoneManager(0)->createZone(KeyRange(50, 70), "S-MET");
+    std::thread userInterface([&] {
+        while (!engine->resetAsked.load())
+            std::this_thread::yield();
+        plugin->resetMemory();
+        engine->resetEnded.store(true);
+    });
+    const MidiEvent note = midi(0x90, 60, 100);
+    plugin->midiEvent(&note);
+    {
+        AllocationGuard guard("a block meeting a memory reset");
+        plugin->applyEvents();
+    }
+    userInterface.join();
+    EXPECT_FALSE(engine->resetEndedInBlock);
+    EXPECT_EQ(engine->zoneOfKey, 0);
+    EXPECT_NE(plugin->getZoneManager(0), engine->old);
+}
+
+// Posts itself a new event each time one is applied, while its echoes last: a sender exactly as fast as
+// the block start that drains the queue.
+class EchoingEngine : public NullEngine {
+public:
+    using NullEngine::NullEngine;
+    void applyEvent(const EngineEvent& /*event*/) noexcept override {
+        ++applied;
+        if (echoes > 0 && getModule()->postEvent(EngineEvent::own(this, applied)))
+            --echoes;
+    }
+
+    int echoes = 0;
+    int applied = 0;
+};
+
+TEST(InstanceBlockStart, AppliesAtMostOneQueueOfEventsSoThatASenderAsFastAsTheBlockCannotHoldIt) {
+    InstanceWorld world;
+    world.info.engines = InstanceTestPluginInfo::Engines::Custom;
+    world.info.makeEngine = [](Module* module) { return new EchoingEngine(module); };
+    auto plugin = world.makePlugin();
+    auto* engine = dynamic_cast<EchoingEngine*>(plugin->getModule(0)->getEngine());
+    ASSERT_NE(engine, nullptr);
+    constexpr int kQueue = static_cast<int>(Plugin::kEventCapacity);
+    engine->echoes = 3 * kQueue - 1;
+    ASSERT_TRUE(plugin->postEvent(EngineEvent::own(engine, 0)));
+
+    std::array<int, 4> appliedAfterBlock{};
+    {
+        AllocationGuard guard("block starts beside a sender as fast as they are");
+        for (int& applied : appliedAfterBlock) {
+            plugin->applyEvents();
+            applied = engine->applied;
+        }
+    }
+    // Each block start took one queue's worth and left the rest, nothing lost, for the next.
+    EXPECT_EQ(appliedAfterBlock, (std::array<int, 4>{kQueue, 2 * kQueue, 3 * kQueue, 3 * kQueue}));
 }
 
 } // namespace

@@ -36,7 +36,11 @@ TEST(InstanceStress, MidiAudioAndUserInterfaceThreadsShareTheInstanceSafely) {
 
     constexpr int kNotes = 4000;
     std::atomic<bool> done{false};
+    std::atomic<bool> rendering{false};
     std::thread midiThread([&] {
+        // A loaded machine may start this thread long before the audio thread: the notes wait for blocks.
+        while (!rendering.load())
+            std::this_thread::yield();
         for (int i = 0; i < kNotes; ++i) {
             const int key = 36 + i % 60;
             const MidiEvent events[] = {midi(0x90, key, 100), midi(0xB0, 7, i % 128), midi(0xB0, 1, i % 128),
@@ -52,6 +56,7 @@ TEST(InstanceStress, MidiAudioAndUserInterfaceThreadsShareTheInstanceSafely) {
             plugin->process(inputs, outputs, 64);
             plugin->endCpuMeter(0);
             plugin->getFrequency(69, 0.0);
+            rendering.store(true);
         }
     });
 

@@ -1,7 +1,11 @@
 #include "support/AllocationCounter.h"
 
 #include <atomic>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <dlfcn.h>
+#include <execinfo.h>
 #include <new>
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
@@ -20,10 +24,16 @@ namespace {
 // Plain integers: the counters are touched from inside the allocator, where nothing may allocate.
 thread_local std::uint64_t tAllocations = 0;
 std::atomic<std::uint64_t> gAllocations{0};
+thread_local trov::test::AllocationSite* tSite = nullptr;
 
 void count() noexcept {
     ++tAllocations;
     gAllocations.fetch_add(1, std::memory_order_relaxed);
+    if (trov::test::AllocationSite* site = tSite; site != nullptr && site->depth == 0) {
+        tSite = nullptr; // an allocation made by the unwinder itself is counted, not recorded
+        site->depth = backtrace(site->frames, trov::test::AllocationSite::kMaxFrames);
+        tSite = site;
+    }
 }
 
 } // namespace
@@ -35,6 +45,48 @@ std::uint64_t allocationsOnThisThread() noexcept {
 }
 std::uint64_t allocationsInProcess() noexcept {
     return gAllocations.load(std::memory_order_relaxed);
+}
+
+AllocationSite* watchAllocationSite(AllocationSite* site) noexcept {
+    if (site != nullptr) {
+        // The first unwind loads the unwinder, which allocates: done here, before the watch begins.
+        void* frame = nullptr;
+        backtrace(&frame, 1);
+    }
+    AllocationSite* previous = tSite;
+    tSite = site;
+    return previous;
+}
+
+std::string describeAllocationSite(const AllocationSite& site) {
+    std::string text;
+    for (int i = 0; i < site.depth; ++i) {
+        Dl_info info{};
+        const auto address = reinterpret_cast<std::uintptr_t>(site.frames[i]);
+        if (dladdr(site.frames[i], &info) == 0 || info.dli_fname == nullptr) {
+            char line[32];
+            std::snprintf(line, sizeof line, "  0x%jx\n", static_cast<std::uintmax_t>(address));
+            text += line;
+            continue;
+        }
+        // A return address: the call lies just before it.
+        const std::uintptr_t offset = address - reinterpret_cast<std::uintptr_t>(info.dli_fbase) - 1;
+        char where[64];
+        std::snprintf(where, sizeof where, "+0x%jx", static_cast<std::uintmax_t>(offset));
+        const std::string command =
+            "addr2line -C -f -p -e '" + std::string(info.dli_fname) + "' " + (where + 1) + " 2>/dev/null";
+        std::string resolved;
+        if (FILE* pipe = ::popen(command.c_str(), "r")) {
+            char buffer[512];
+            while (std::fgets(buffer, sizeof buffer, pipe) != nullptr)
+                resolved += buffer;
+            ::pclose(pipe);
+        }
+        if (resolved.empty() || resolved.rfind("??", 0) == 0)
+            resolved = std::string(info.dli_fname) + where + "\n";
+        text.append("  ").append(resolved);
+    }
+    return text;
 }
 
 } // namespace trov::test

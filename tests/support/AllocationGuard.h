@@ -11,19 +11,24 @@ namespace trov::test {
 
 // Fails the running test when the calling thread allocates or asks to log anywhere inside the guard's
 // scope: the executable form of the audio-thread rule. Only the guarding thread is watched, so other
-// threads of a stress test may allocate meanwhile. Assertions inside the scope allocate themselves;
-// check results after the scope ends.
+// threads of a stress test may allocate meanwhile. The failure shows the call stack of the first
+// allocation. Assertions inside the scope allocate themselves; check results after the scope ends.
 class AllocationGuard {
 public:
-    explicit AllocationGuard(const char* what = "the guarded path")
-        : what_(what), allocations_(allocationsOnThisThread()), logRequests_(logRequestsOnThisThread()) {}
+    explicit AllocationGuard(const char* what = "the guarded path") : what_(what) {
+        outer_ = watchAllocationSite(&site_);
+        allocations_ = allocationsOnThisThread();
+        logRequests_ = logRequestsOnThisThread();
+    }
     AllocationGuard(const AllocationGuard&) = delete;
     AllocationGuard& operator=(const AllocationGuard&) = delete;
     ~AllocationGuard() {
         const std::uint64_t allocated = allocations();
         const std::uint64_t logged = logRequests();
+        watchAllocationSite(outer_);
         if (allocated != 0)
-            ADD_FAILURE() << what_ << " allocated " << allocated << " time(s)";
+            ADD_FAILURE() << what_ << " allocated " << allocated << " time(s), first at\n"
+                          << describeAllocationSite(site_);
         if (logged != 0)
             ADD_FAILURE() << what_ << " asked to log " << logged << " line(s)";
     }
@@ -33,8 +38,10 @@ public:
 
 private:
     const char* what_;
-    std::uint64_t allocations_;
-    std::uint64_t logRequests_;
+    AllocationSite site_;
+    AllocationSite* outer_ = nullptr;
+    std::uint64_t allocations_ = 0;
+    std::uint64_t logRequests_ = 0;
 };
 
 } // namespace trov::test

@@ -28,6 +28,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -92,10 +93,10 @@ public:
 };
 
 // The product descriptor of the instance tests: the plug-in layer's test descriptor with real instances,
-// modules and zone managers, and engines of the chosen kind.
+// modules and zone managers, and engines of the chosen kind (Custom: those `makeEngine` makes).
 class InstanceTestPluginInfo : public TestPluginInfo {
 public:
-    enum class Engines { Counting, Null, None };
+    enum class Engines { Counting, Null, None, Custom };
 
     InstanceTestPluginInfo() { name = "Corvale Test"; }
 
@@ -109,6 +110,8 @@ public:
             return new NoteCountingEngine(module);
         case Engines::Null:
             return new NullEngine(module);
+        case Engines::Custom:
+            return makeEngine(module);
         case Engines::None:
             break;
         }
@@ -118,6 +121,7 @@ public:
     ZoneManager* createZoneManager(Program* program) override { return new ZoneManager(program); }
 
     Engines engines = Engines::Counting;
+    std::function<Engine*(Module*)> makeEngine;
 };
 
 // An open editor with a window, recording what the instance asks of it.
