@@ -125,13 +125,20 @@ void Plugin::applyEvents() noexcept {
     ReaderEpochs::Read read(readers_);
     EngineEvent event;
     // Bounded: senders keep pushing while the block drains, and a drain until empty could last forever.
-    for (std::size_t left = kEventCapacity; left > 0 && events_.pop(event); --left) {
+    bool drained = false;
+    for (std::size_t left = kEventCapacity; left > 0; --left) {
+        if (!events_.pop(event)) {
+            drained = true;
+            break;
+        }
         if (event.kind == EngineEvent::kNote)
             dispatchNote(event.note);
         else if (event.engine != nullptr)
             event.engine->applyEvent(event);
     }
-    if (!releasesPending_.exchange(false, std::memory_order_acquire))
+    // A kept note-off follows every event the queue held when it was kept: while some are left, the
+    // note-on it ends may be among them.
+    if (!drained || !releasesPending_.exchange(false, std::memory_order_acquire))
         return;
     for (std::size_t at = 0; at < pendingReleases_.size(); ++at)
         for (std::uint16_t n = pendingReleases_[at].exchange(0, std::memory_order_relaxed); n > 0; --n)

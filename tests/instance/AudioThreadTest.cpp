@@ -11,7 +11,9 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <iterator>
 #include <thread>
+#include <utility>
 #include <vector>
 
 using namespace trov;
@@ -222,6 +224,52 @@ TEST(InstanceBlockStart, AppliesAtMostOneQueueOfEventsSoThatASenderAsFastAsTheBl
     }
     // Each block start took one queue's worth and left the rest, nothing lost, for the next.
     EXPECT_EQ(appliedAfterBlock, (std::array<int, 4>{kQueue, 2 * kQueue, 3 * kQueue, 3 * kQueue}));
+}
+
+// At its first event it strikes and releases a key while the queue is full, so the note-on waits in the
+// queue and the note-off is kept aside; it records the order the key's notes reach it.
+class FloodedKeyEngine : public NullEngine {
+public:
+    using NullEngine::NullEngine;
+    static constexpr int kKey = 61;
+    void applyEvent(const EngineEvent& /*event*/) noexcept override {
+        if (std::exchange(struck, true) || plugin == nullptr)
+            return;
+        const MidiEvent on = midi(0x90, kKey, 100);
+        const MidiEvent off = midi(0x80, kKey, 0);
+        plugin->midiEvent(&on);
+        plugin->midiEvent(&off);
+    }
+    void handleEvent(const Note& note) noexcept override {
+        if (note.getKey() == kKey && order < std::size(types))
+            types[order++] = note.getType();
+    }
+
+    Plugin* plugin = nullptr;
+    bool struck = false;
+    std::array<int, 4> types{};
+    std::size_t order = 0;
+};
+
+TEST(InstanceBlockStart, ANoteOffKeptByAFullQueueWaitsForTheNoteOnStillQueuedBeforeIt) {
+    InstanceWorld world;
+    world.info.engines = InstanceTestPluginInfo::Engines::Custom;
+    world.info.makeEngine = [](Module* module) { return new FloodedKeyEngine(module); };
+    auto plugin = world.makePlugin();
+    auto* engine = dynamic_cast<FloodedKeyEngine*>(plugin->getModule(0)->getEngine());
+    ASSERT_NE(engine, nullptr);
+    engine->plugin = plugin.get();
+    // A full queue; the first event applied frees one place, which the note-on takes.
+    for (std::size_t i = 0; i < Plugin::kEventCapacity; ++i)
+        ASSERT_TRUE(plugin->postEvent(EngineEvent::own(engine, 0)));
+    {
+        AllocationGuard guard("block starts with a kept note-off");
+        for (int block = 0; block < 3; ++block)
+            plugin->applyEvents();
+    }
+    ASSERT_EQ(engine->order, 2u);
+    EXPECT_EQ(engine->types[0], Note::kNoteOn);
+    EXPECT_EQ(engine->types[1], Note::kNoteOff);
 }
 
 } // namespace
