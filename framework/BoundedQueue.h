@@ -70,6 +70,13 @@ public:
         }
     }
 
+    // True when a pop now would find nothing (the queue is empty or its oldest record is still being
+    // written); another thread's push may change that at once.
+    bool empty() const noexcept {
+        const std::size_t position = head_.load(std::memory_order_relaxed);
+        return cells_[position & mask_].sequence.load(std::memory_order_acquire) != position + 1;
+    }
+
 private:
     struct Cell {
         std::atomic<std::size_t> sequence{0};

@@ -138,6 +138,8 @@ void Plugin::applyEvents() noexcept {
     }
     // A kept note-off follows every event the queue held when it was kept: while some are left, the
     // note-on it ends may be among them.
+    if (!drained)
+        drained = events_.empty();
     if (!drained || !releasesPending_.exchange(false, std::memory_order_acquire))
         return;
     for (std::size_t at = 0; at < pendingReleases_.size(); ++at)

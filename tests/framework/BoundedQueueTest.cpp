@@ -20,6 +20,7 @@ struct Record {
 TEST(BoundedQueue, RecordsComeOutInPushOrderAndAFullQueueRefusesWithoutLosingWhatItHolds) {
     BoundedQueue<Record> queue(5); // rounded up to 8
     ASSERT_EQ(queue.capacity(), 8u);
+    EXPECT_TRUE(queue.empty());
     int pushed = 0;
     int refused = 0;
     {
@@ -28,13 +29,17 @@ TEST(BoundedQueue, RecordsComeOutInPushOrderAndAFullQueueRefusesWithoutLosingWha
             (queue.push(Record{0, i}) ? pushed : refused) += 1;
     }
     EXPECT_EQ(std::pair(pushed, refused), std::pair(8, 2));
+    EXPECT_FALSE(queue.empty());
     std::vector<int> out;
-    for (Record record{}; queue.pop(record);)
+    for (Record record{}; queue.pop(record);) {
         out.push_back(record.number);
+        EXPECT_EQ(queue.empty(), out.size() == 8u) << out.size();
+    }
     EXPECT_EQ(out, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7}));
     // Emptied, it takes as many again, round the ring.
     for (int i = 0; i < 8; ++i)
         EXPECT_TRUE(queue.push(Record{0, 100 + i}));
+    EXPECT_FALSE(queue.empty());
     Record first{};
     ASSERT_TRUE(queue.pop(first));
     EXPECT_EQ(first.number, 100);
