@@ -59,6 +59,14 @@ EditorInterface* Radio::getEditor() const {
     return environment->getEditor(plugin);
 }
 
+const Module* Radio::getEditedModule() const {
+    Plugin* plugin = getPlugin();
+    const StationEnvironment* environment = getStationEnvironment();
+    if (plugin == nullptr || environment == nullptr)
+        return nullptr;
+    return environment->getEditedModule(plugin);
+}
+
 Settings* Radio::getSettings() const {
     const Module* owner = getOwner();
     const StationEnvironment* environment = getStationEnvironment();

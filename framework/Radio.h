@@ -38,6 +38,9 @@ public:
     virtual void exit() {}
     virtual Plugin* getPlugin() const;
     virtual EditorInterface* getEditor() const;
+    // The module the open editor of the station's plug-in edits (null without one), asked through the
+    // environment so that it is safe on any thread while the editor may be closing.
+    const Module* getEditedModule() const;
     virtual const Module* getOwner() const { return owner_.load(std::memory_order_acquire); }
     virtual void setOwner(const Module* owner);
     virtual void tuneIn(const std::string& name);

@@ -19,6 +19,10 @@ public:
     virtual ~StationEnvironment() = default;
     virtual Plugin* getPlugin(const Module* owner) const = 0;
     virtual EditorInterface* getEditor(const Plugin* plugin) const = 0;
+    // The module the plug-in's open editor edits, or null. Asked while the editor's registration is held, so
+    // an editor closing on another thread is gone only once the answer is given: unlike asking the editor
+    // that getEditor returned, this is safe on any thread, the audio thread included (no allocation).
+    virtual const Module* getEditedModule(const Plugin* plugin) const = 0;
     virtual Settings* getSettings(const Module* owner) const = 0;
     // The parameter station of that name and instance, or null.
     virtual Radio* findParameter(Settings* settings, const std::string& name, int index) const = 0;

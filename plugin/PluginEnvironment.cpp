@@ -1,5 +1,6 @@
 #include "plugin/PluginEnvironment.h"
 
+#include "framework/EditorServices.h"
 #include "plugin/Parameter.h"
 #include "plugin/Settings.h"
 
@@ -26,6 +27,12 @@ EditorInterface* PluginEnvironment::getEditor(const Plugin* plugin) const {
     std::lock_guard guard(mutex_);
     const auto it = editors_.find(plugin);
     return it != editors_.end() ? it->second : nullptr;
+}
+
+const Module* PluginEnvironment::getEditedModule(const Plugin* plugin) const {
+    std::lock_guard guard(mutex_);
+    const auto it = editors_.find(plugin);
+    return it != editors_.end() ? it->second->getEditedModule() : nullptr;
 }
 
 Settings* PluginEnvironment::getSettings(const Module* owner) const {

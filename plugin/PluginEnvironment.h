@@ -21,6 +21,7 @@ public:
 
     Plugin* getPlugin(const Module* owner) const override;
     EditorInterface* getEditor(const Plugin* plugin) const override;
+    const Module* getEditedModule(const Plugin* plugin) const override;
     Settings* getSettings(const Module* owner) const override;
     Radio* findParameter(Settings* settings, const std::string& name, int index) const override;
     bool isModuleScope(const Radio* parameter) const override;
@@ -31,6 +32,7 @@ public:
     void removeSettings(const Module* owner, Settings* settings);
     void addModule(const Module* module, Plugin* plugin);
     void removeModule(const Module* module);
+    // Removing an editor waits for a getEditedModule asking it.
     void setEditor(const Plugin* plugin, EditorInterface* editor);
     void setResources(Resources* resources);
 

@@ -2,7 +2,6 @@
 
 #include "engine/modules/Module.h"
 #include "engine/zones/ZoneManager.h"
-#include "framework/EditorServices.h"
 #include "plugin/Parameter.h"
 #include "plugin/ParameterEnum.h"
 
@@ -18,8 +17,8 @@ bool fromEditorSettingsOrTuneIn(int sender) {
 // zone while an editor edits the module; without an editor nothing is known.
 void decideZones(VoiceChange& change, const Module* module) noexcept {
     change.zones = VoiceChange::kNoVoice;
-    const EditorInterface* editor = module != nullptr ? module->getEditor() : nullptr;
-    if (editor == nullptr || editor->getEditedModule() != module)
+    // Asked through the environment: a note start on the audio thread may meet the editor closing.
+    if (module == nullptr || module->getEditedModule() != module)
         return;
     const ZoneManager* manager = module->getZoneManager();
     const Zone* current = manager != nullptr ? manager->peekCurrentZone() : nullptr;

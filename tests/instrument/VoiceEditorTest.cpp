@@ -6,6 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <latch>
+#include <thread>
+
 using namespace trov;
 using test::InstrumentWorld;
 
@@ -77,6 +82,46 @@ TEST_F(VoiceEditor, AnEditorsZoneEditReachesOnlyTheLayerPlayingTheCurrentZoneAtT
     settings().setFloat("WaveLevel", 0.75f, Sender::kEditor);
     plugin_->applyEvents();
     EXPECT_FLOAT_EQ(voice->getPlayer(0).getAmplitude(), 0.5f * 0.5f);
+}
+
+// A note start on the audio thread asks which module the open editor edits while the user interface may be
+// closing that editor: the editor leaves its registration (and may then be deleted) only once the answer
+// has been given, never while the note is still asking it.
+TEST_F(VoiceEditor, AnEditorClosingWhileANoteStartsAsksItLeavesOnlyOnceTheAnswerIsGiven) {
+    // Its first answer waits until the test lets it go.
+    class HeldEditor : public test::FakeEditor {
+    public:
+        const Module* getEditedModule() const override {
+            if (!askedOnce.exchange(true))
+                asked.count_down();
+            released.wait();
+            return edited;
+        }
+        mutable std::atomic<bool> askedOnce{false};
+        mutable std::latch asked{1};
+        mutable std::latch released{1};
+    };
+    auto held = std::make_unique<HeldEditor>();
+    held->edited = plugin_->getModule(0);
+    PluginEnvironment::instance().setEditor(plugin_.get(), held.get());
+
+    std::thread audio([&] { InstrumentWorld::midi(*plugin_, 0x90, 60, 100); });
+    held->asked.wait();
+    std::atomic<bool> left{false};
+    std::thread closing([&] {
+        PluginEnvironment::instance().setEditor(plugin_.get(), nullptr);
+        left = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(left) << "the editor left while a note start was asking it";
+    held->released.count_down();
+    closing.join();
+    audio.join();
+    EXPECT_TRUE(left);
+    held.reset();
+    // The note started with the answer it got, and later notes find no editor.
+    EXPECT_NE(sounding(), nullptr);
+    InstrumentWorld::midi(*plugin_, 0x90, 64, 100);
 }
 
 } // namespace

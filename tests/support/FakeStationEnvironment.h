@@ -38,6 +38,7 @@ public:
 
     Plugin* getPlugin(const Module*) const override { return nullptr; }
     EditorInterface* getEditor(const Plugin*) const override { return nullptr; }
+    const Module* getEditedModule(const Plugin*) const override { return nullptr; }
     Settings* getSettings(const Module* owner) const override {
         auto it = settingsOf_.find(owner);
         return it == settingsOf_.end() ? nullptr : reinterpret_cast<Settings*>(it->second);
