@@ -24,9 +24,8 @@ int rounded(float v) {
 
 ControlVUMeter::ControlVUMeter(Editor* editor)
     : ControlValue(editor, Rect()), timer_(getOwner(), TimerMessage(this, Code::kTimerTick, kTimerId, 0),
-                                           1000 / kRefreshRate, false, true) {
+                                           1000 / kRefreshRate, false, false) {
     clearFlags(kEditable | kTextEntry);
-    tuneInTo(&timer_);
 }
 
 ControlVUMeter::~ControlVUMeter() {
@@ -34,10 +33,18 @@ ControlVUMeter::~ControlVUMeter() {
     giveBack(handle_);
 }
 
-void ControlVUMeter::stopTicks() {
-    if (!ticking_)
+void ControlVUMeter::layout() {
+    ControlValue::layout();
+    if (stopped_)
         return;
-    ticking_ = false;
+    tuneInTo(&timer_);
+    timer_.start();
+}
+
+void ControlVUMeter::stopTicks() {
+    if (stopped_)
+        return;
+    stopped_ = true;
     // Tuning out waits for a tick being delivered.
     tuneOutOf(&timer_);
     timer_.stop(true);

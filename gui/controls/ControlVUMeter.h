@@ -14,7 +14,9 @@ namespace trov {
 // nearest end.
 //
 // Owned by its parent control. Levels arrive on the thread that sets the parameter, ticks on the timer
-// thread: both only store numbers and record the redraw; painting on the user-interface thread.
+// thread from the meter's layout on (not while the editor builds it): both only store numbers and record
+// the redraw; painting on the user-interface thread. The ticks reach the meter through its own listening,
+// so an editor silencing its controls silences them too.
 class ControlVUMeter : public ControlValue {
 public:
     static constexpr std::int32_t kTimerId = makeTimerId("CVUt");
@@ -23,6 +25,8 @@ public:
     explicit ControlVUMeter(Editor* editor);
     ~ControlVUMeter() override;
 
+    // Lays the meter out; its ticks begin (again harmless).
+    void layout() override;
     bool receive(const Message& message) override;
     // The value control's keys, then "handle"; a control without a size takes the skin's.
     bool fromDictionary(const Dictionary& spec) override;
@@ -44,7 +48,7 @@ private:
     int holdTicks_ = 2 * kRefreshRate;
     Bitmap* handle_ = nullptr;
     Timer timer_;
-    bool ticking_ = true;
+    bool stopped_ = false;
 };
 
 } // namespace trov

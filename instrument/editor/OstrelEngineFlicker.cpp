@@ -11,27 +11,30 @@ namespace trov {
 OstrelEngineFlicker::OstrelEngineFlicker(const Module* owner, Control& display, float scale)
     : Radio(owner), display_(display), scale_(scale), module_(owner),
       timer_(std::make_unique<Timer>(owner, WindowMessage(this, Code::kDisplayFlicker, 0), kPeriodMs, false,
-                                     false)) {
-    tuneInTo(timer_.get());
+                                     false)) {}
+
+OstrelEngineFlicker::~OstrelEngineFlicker() {
+    stopTicks();
+}
+
+void OstrelEngineFlicker::startTicks() {
+    display_.tuneInTo(timer_.get());
     timer_->start();
 }
 
-// Stopping waits for a tick in flight, so no tick reaches the display once this returns.
-OstrelEngineFlicker::~OstrelEngineFlicker() {
+void OstrelEngineFlicker::stopTicks() {
+    display_.tuneOutOf(timer_.get());
     timer_->stop(true);
-    tuneOutOf(timer_.get());
-    timer_.reset();
 }
 
-bool OstrelEngineFlicker::receive(const Message& message) {
-    if (message.kind == kKindWindow && message.code == Code::kDisplayFlicker) {
-        tick(message.sender == this);
-        return true;
-    }
-    return Radio::receive(message);
+bool OstrelEngineFlicker::takeTick(const Message& message) {
+    if (message.sender != this || message.kind != kKindWindow || message.code != Code::kDisplayFlicker)
+        return false;
+    tick();
+    return true;
 }
 
-void OstrelEngineFlicker::tick(bool ownTimer) {
+void OstrelEngineFlicker::tick() {
     const Module* module = module_.load(std::memory_order_acquire);
     const Engine* engine = module != nullptr ? module->getEngine() : nullptr;
     if (engine == nullptr)
@@ -40,8 +43,7 @@ void OstrelEngineFlicker::tick(bool ownTimer) {
     const int voices = ostrel != nullptr ? ostrel->getBlockVoiceCount() : 0;
     setFlicker(static_cast<float>(voices + 1) * scale_);
     // Only from the next start: the running timer keeps its period.
-    if (ownTimer)
-        timer_->setInterval((voices + 1) * kPeriodMs);
+    timer_->setInterval((voices + 1) * kPeriodMs);
 }
 
 void OstrelEngineFlicker::setFlicker(float amount) {

@@ -13,13 +13,15 @@ class Timer;
 
 // The flicker of the emulated machine's LCD: every 100 ms its tick sets the flicker amount of a display's
 // glyph sheet ("alphabet") to (voices + 1) × scale, so the display's characters dim at random, deeper the
-// more voices the engine played in its last block, and asks the display to redraw. It is a station of its
-// own beside the display, which owns it; the three LCD displays share it.
+// more voices the engine played in its last block, and asks the display to redraw. It lives beside the
+// display, which owns it; the three LCD displays share one glyph sheet.
 //
-// Made and deleted with its display on the user-interface thread; its timer runs from construction to
-// destruction. Ticks run on the timer-service thread: they read the engine's published voice count (an
-// atomic the audio thread stores at the end of each block), store one float in the shared glyph sheet and
-// record a redraw, allocating nothing and taking no lock of their own.
+// Made and deleted with its display on the user-interface thread. Its ticks reach it through the display's
+// own listening, from the display's layout on (`startTicks`): an editor silencing its controls before it
+// takes them apart (or while it builds them) silences the flicker with them. Ticks run on the
+// timer-service thread: they read the engine's published voice count (an atomic the audio thread stores at
+// the end of each block), store one float in the shared glyph sheet and record a redraw, allocating
+// nothing and taking no lock of their own.
 class OstrelEngineFlicker : public Radio {
 public:
     static constexpr int kPeriodMs = 100;
@@ -31,8 +33,12 @@ public:
     OstrelEngineFlicker(const OstrelEngineFlicker&) = delete;
     OstrelEngineFlicker& operator=(const OstrelEngineFlicker&) = delete;
 
-    // A display flicker message (window message 3015) runs a tick; the rest goes to the station.
-    bool receive(const Message& message) override;
+    // The display tunes in to the flicker's timer, which starts (user-interface thread); again is harmless.
+    void startTicks();
+    // The display tunes out (waiting for a tick being delivered) and the timer stops.
+    void stopTicks();
+    // What the display hands on of what it hears: true, after running a tick, for one of the timer's ticks.
+    bool takeTick(const Message& message);
     // The module whose engine the ticks read; the display follows the editor's layer. Any thread.
     void follow(const Module* module) { module_.store(module, std::memory_order_release); }
     // The display's glyph sheet, once its specification is read (null: none). User-interface thread.
@@ -41,7 +47,7 @@ public:
     void setFlicker(float amount);
 
 private:
-    void tick(bool ownTimer);
+    void tick();
 
     Control& display_;
     float scale_;

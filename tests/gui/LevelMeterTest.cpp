@@ -164,3 +164,20 @@ TEST_F(LedMeters, AHorizontalRowLightsFromTheLeftAndAVerticalOneFromTheBottom) {
     EXPECT_TRUE(test::pixelIs(*snapshot(), 22, 2 * 4, kLit));
     EXPECT_TRUE(test::pixelIs(*snapshot(), 22, 10 * 4 - 1, kLit));
 }
+
+// A meter the editor is still making (not laid out yet) hears no tick: its ticks would reach a control
+// whose parent is still being built. They begin with the layout.
+TEST_F(LedMeters, TheTicksBeginWithTheLayoutNotWhileTheMeterIsMade) {
+    buildWith(node("VUMeterLED").string("handle", "ledrow"));
+    ControlVUMeterLEDs made(editor.get());
+    made.receive(ParameterMessage(nullptr, Code::kParameterValue, "Meter", 0, floatToWord(0.5f), 0.0f, 0));
+    ASSERT_EQ(made.getHoldCount(), 20);
+    tick(4 * kMeterTick);
+    EXPECT_EQ(made.getHoldCount(), 20) << "a tick reached the meter while it was made";
+    made.layout();
+    tick(kMeterTick);
+    EXPECT_EQ(made.getHoldCount(), 19);
+    made.layout();
+    tick(kMeterTick);
+    EXPECT_EQ(made.getHoldCount(), 18) << "a second layout leaves one tick a period";
+}

@@ -123,3 +123,21 @@ TEST_F(Displays, TheLEDIsAsOpaqueAsTheLFOIsHighAfterEachBlockOnTheWindowTimer) {
     }
     EXPECT_TRUE(sawDifferentValues) << "the LFO should move at its fastest rate";
 }
+
+// An editor about to take its controls apart first silences them, as it does every control; from then on
+// no flicker tick reaches the displays (nor the glyph sheet they share), however the notes go on.
+TEST_F(Displays, OnceTheEditorHasSilencedTheDisplaysNoFlickerTickReachesThem) {
+    for (int key : {60, 64})
+        midi(0x90, key, 100);
+    play(1);
+    flickerTick();
+    ASSERT_FLOAT_EQ(font()->getFlicker(), 3 * kPerVoice) << "the displays flicker while they listen";
+    for (const char* id : {"text", "number", "value"})
+        control<Control>(id)->tuneOutOfAll();
+    font()->setFlicker(0.0f);
+    midi(0x90, 67, 100);
+    play(1);
+    for (int i = 0; i < 5; ++i)
+        flickerTick();
+    EXPECT_EQ(font()->getFlicker(), 0.0f) << "a tick reached a silenced display";
+}
