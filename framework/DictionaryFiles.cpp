@@ -91,9 +91,8 @@ bool Dictionary::load(const File& file, std::string* problem) {
     }
     // Checked before opening: opening a pipe would wait for a writer, and a device may never end.
     std::string text;
-    const std::string unread = file.isRegularFile()
-                                   ? readWholeFile(file.getPath(), text)
-                                   : "it is not a regular file (a folder, a pipe or a device)";
+    const std::string unread = file.isRegularFile() ? readWholeFile(file.getPath(), text)
+                                                    : std::string("it is ") + File::kNotRegularText;
     if (!unread.empty()) {
         logLine(3, "%s: cannot read %s: %s", where, file.getPath().c_str(), unread.c_str());
         if (problem != nullptr)

@@ -36,6 +36,8 @@ public:
     // Whether the path names a regular file (after following links). Only such files are opened for
     // reading: opening a named pipe waits for a writer, and a device may never end.
     bool isRegularFile() const;
+    // How a refusal names a path that exists but is no regular file.
+    static constexpr const char* kNotRegularText = "not a regular file (a folder, a pipe or a device)";
     virtual void setPath(const std::string& path);
     virtual std::string getPath() const;
     virtual bool folderIsPrefixOf(const Folder& folder) const;

@@ -77,4 +77,9 @@ std::string filterCharacters(const std::string& text, int mode) {
     return result;
 }
 
+std::string asSentence(const std::string& reason) {
+    const char last = reason.empty() ? ' ' : reason.back();
+    return reason + (last == '.' || last == '!' || last == '?' ? "" : ".");
+}
+
 } // namespace trov

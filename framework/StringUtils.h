@@ -16,6 +16,8 @@ std::string unescapeNewlines(const std::string& text);
 std::string replaceAll(const std::string& text, const std::string& search, const std::string& replacement);
 // The value of the leading hexadecimal digits; 0 when there are none.
 std::int32_t hexToInteger(const std::string& text);
+// A reason as the end of a sentence: a full stop added unless it ends in one (or "!" or "?").
+std::string asSentence(const std::string& reason);
 
 // Character sets for filterCharacters.
 enum CharacterFilter { kFilterName = 0, kFilterUrl = 1, kFilterAlphanumeric = 2 };

@@ -1,12 +1,12 @@
 #include "hostapp/ModuleLoader.h"
 
+#include "hostapp/FileChecks.h"
 #include "hostapp/RegistryFile.h"
 
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <dlfcn.h>
-#include <filesystem>
 #include <thread>
 
 namespace corvale::hostapp {
@@ -49,9 +49,8 @@ std::string reasonLine(const std::vector<std::string>& messages) {
 }
 
 std::string unexplainedRefusal(const std::string& file, const std::string& log) {
-    std::error_code unknown;
-    const bool empty =
-        std::filesystem::is_regular_file(file, unknown) && std::filesystem::file_size(file, unknown) == 0;
+    const FileLook look = lookAt(file);
+    const bool empty = look.kind == FileLook::Kind::Regular && look.size == 0;
     return std::string("the module refused it without saying why") + (empty ? " (the file is empty)" : "") +
            "; it takes a bank or patch document, a Scala tuning (.scl) or a sample file (WAV, AIFF, AU, "
            "WavPack, ...)" +

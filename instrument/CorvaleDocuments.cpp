@@ -67,15 +67,9 @@ int programCount(const Dictionary& document) {
     return programs ? programs->count("program") : 0;
 }
 
-// A reason as the end of a sentence.
-std::string sentence(const std::string& reason) {
-    const char last = reason.empty() ? ' ' : reason.back();
-    return reason + (last == '.' || last == '!' || last == '?' ? "" : ".");
-}
-
 // What the user is told of a document that could not be read.
 std::string unreadDocumentText(const File& file, const std::string& problem) {
-    return "The file " + file.getPath() + " could not be loaded: " + sentence(problem);
+    return "The file " + file.getPath() + " could not be loaded: " + asSentence(problem);
 }
 
 } // namespace
@@ -153,7 +147,7 @@ bool Corvale::importFile(const File& file) {
     // A document that loads but is refused has told the user why already.
     if (document.load(file, &problem))
         return readState(document);
-    showErrorMessage("Failed to import settings from " + file.getPath() + ": " + sentence(problem),
+    showErrorMessage("Failed to import settings from " + file.getPath() + ": " + asSentence(problem),
                      windowOf(getEditor()));
     return false;
 }
@@ -168,8 +162,7 @@ bool Corvale::loadFile(const File& file) {
     // Checked before anything opens it: a pipe would keep the load waiting for a writer.
     if (!file.isRegularFile()) {
         showErrorMessage(file.exists()
-                             ? "The file " + path +
-                                   " is not a regular file (a folder, a pipe or a device) and was not read."
+                             ? "The file " + path + " is " + File::kNotRegularText + " and was not read."
                              : "The file " + path + " does not exist.",
                          windowOf(editor));
         return false;
@@ -197,7 +190,8 @@ bool Corvale::loadFile(const File& file) {
         return true;
     }
     if (toLowerCase(file.getExtension()) == "scl") {
-        showErrorMessage("The tuning file " + path + " could not be loaded: " + sentence(tuning.getRefusal()),
+        showErrorMessage("The tuning file " + path +
+                             " could not be loaded: " + asSentence(tuning.getRefusal()),
                          windowOf(editor));
         return false;
     }

@@ -85,7 +85,7 @@ bool TuningSCL::load(const File& file) {
     // Checked before opening: opening a pipe would wait for a writer.
     if (!scale.isRegularFile() || !scale.openRead() || scale.getStream() == nullptr) {
         refuse(!scale.exists()          ? "it does not exist"
-               : !scale.isRegularFile() ? "it is not a regular file (a folder, a pipe or a device)"
+               : !scale.isRegularFile() ? std::string("it is ") + File::kNotRegularText
                                         : "it cannot be opened");
         logLine(3, "Scala file %s could not be opened: %s", scale.getPath().c_str(), refusal_.c_str());
         return false;

@@ -8,6 +8,7 @@
 #include "engine/samples/SampleWavpack.h"
 #include "framework/File.h"
 #include "framework/Logger.h"
+#include "framework/StringUtils.h"
 #include "framework/System.h"
 
 #include <array>
@@ -77,12 +78,6 @@ std::optional<Reader> meantReader(const File& file) {
     return std::nullopt;
 }
 
-// A reason as the end of a sentence.
-std::string sentence(const std::string& reason) {
-    const char last = reason.empty() ? ' ' : reason.back();
-    return reason + (last == '.' || last == '!' || last == '?' ? "" : ".");
-}
-
 thread_local SampleFileRefusals* innermostRefusals = nullptr;
 
 } // namespace
@@ -126,8 +121,8 @@ Sample* loadSampleFile(Radio* parent, const File& file, bool loadData) {
     }
     // Readers open what they read: a pipe would keep them waiting for a writer, a device for ever.
     if (!file.isRegularFile()) {
-        const std::string message = "The sample file " + path +
-                                    " is not a regular file (a folder, a pipe or a device) and was not read.";
+        const std::string message =
+            "The sample file " + path + " is " + File::kNotRegularText + " and was not read.";
         logLine(3, "%s", message.c_str());
         SampleFileRefusals::refuse(message);
         return nullptr;
@@ -165,7 +160,7 @@ Sample* loadSampleFile(Radio* parent, const File& file, bool loadData) {
                                : meant             ? failures[static_cast<std::size_t>(*meant)].getMessage()
                                                    : std::string("no sample reader takes it");
     logErrorLine(3, GeneralError(kWhere, std::string(kSampleUnsupportedText) + " " + path + ": " + reason));
-    SampleFileRefusals::keep("The sample file " + path + " could not be loaded: " + sentence(reason));
+    SampleFileRefusals::keep("The sample file " + path + " could not be loaded: " + asSentence(reason));
     return nullptr;
 }
 

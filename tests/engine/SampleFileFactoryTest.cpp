@@ -123,53 +123,32 @@ bool writeFloatSoundFile(const std::string& path, int format, const std::vector<
     return sf_close(file) == 0 && ok;
 }
 
-// Big-endian fields of the given byte widths.
-std::string bigEndian(std::initializer_list<std::pair<std::size_t, int>> fields) {
-    std::string out;
-    for (const auto& [value, width] : fields)
-        for (int i = width - 1; i >= 0; --i)
-            out.push_back(static_cast<char>(value >> (8 * i)));
-    return out;
-}
-
-std::string chunk(const char* id, const std::string& body) {
-    return id + bigEndian({{body.size(), 4}}) + body;
-}
-
-// A FORM file of the given type and chunks.
-std::string form(const char* type, const std::string& chunks) {
-    return "FORM" + bigEndian({{chunks.size() + 4, 4}}) + type + chunks;
-}
-
-// COMM of mono 16-bit frames at 44.1 kHz and SSND of frames copies of value.
-std::string monoAiff16(std::size_t frames, std::size_t value) {
-    std::string sound(8, '\0');
-    for (std::size_t i = 0; i < frames; ++i)
-        sound += bigEndian({{value, 2}});
-    return chunk("COMM", bigEndian({{1, 2}, {frames, 4}, {16, 2}}) +
-                             std::string("\x40\x0E\xAC\x44\0\0\0\0\0\0", 10)) +
-           chunk("SSND", sound);
-}
+using test::aiffForm;
+using test::aiffSound16;
+using test::bigEndianFields;
+using test::iffChunk;
+using test::iffForm;
 
 // A 16-bit mono AIFF file of 4000 frames at 44.1 kHz whose instrument chunk has a sustain loop over the
 // markers at frames 1000 and 3000 (libsndfile does not write instrument chunks into AIFF files).
 std::string aiffWithInstrument(std::size_t baseNote, std::size_t playMode) {
-    const std::string mark =
-        bigEndian({{2, 2}, {1, 2}, {1000, 4}}) + "\3beg" + bigEndian({{2, 2}, {3000, 4}}) + "\3beg";
-    const std::string inst = bigEndian({{baseNote, 1},
-                                        {0, 1},
-                                        {0, 1},
-                                        {127, 1},
-                                        {1, 1},
-                                        {127, 1},
-                                        {0, 2},
-                                        {playMode, 2},
-                                        {1, 2},
-                                        {2, 2},
-                                        {0, 2},
-                                        {0, 2},
-                                        {0, 2}});
-    return form("AIFF", monoAiff16(4000, 0x1000) + chunk("MARK", mark) + chunk("INST", inst));
+    const std::string mark = bigEndianFields({{2, 2}, {1, 2}, {1000, 4}}) + "\3beg" +
+                             bigEndianFields({{2, 2}, {3000, 4}}) + "\3beg";
+    const std::string inst = bigEndianFields({{baseNote, 1},
+                                              {0, 1},
+                                              {0, 1},
+                                              {127, 1},
+                                              {1, 1},
+                                              {127, 1},
+                                              {0, 2},
+                                              {playMode, 2},
+                                              {1, 2},
+                                              {2, 2},
+                                              {0, 2},
+                                              {0, 2},
+                                              {0, 2}});
+    return aiffForm(aiffSound16(std::vector<std::int16_t>(4000, 0x1000)) + iffChunk("MARK", mark) +
+                    iffChunk("INST", inst));
 }
 
 // The plain and WavPack samples with their buffer's size in view.
@@ -183,16 +162,17 @@ constexpr std::int64_t kMiB = 1 << 20;
 // A 12-bit DWVW AIFC file whose COMM chunk claims the given frames over a few bytes of sound: libsndfile
 // believes the count of this coding.
 std::string dwvwClaiming(std::size_t frames) {
-    const std::string comm = bigEndian({{1, 2}, {frames, 4}, {12, 2}}) +
+    const std::string comm = bigEndianFields({{1, 2}, {frames, 4}, {12, 2}}) +
                              std::string("\x40\x0B\xFA\0\0\0\0\0\0\0", 10) + "DWVW" + std::string(2, '\0');
-    return form("AIFC", chunk("FVER", bigEndian({{0xA2805140, 4}})) + chunk("COMM", comm) +
-                            chunk("SSND", std::string(8, '\0') + std::string(34, '\x55')));
+    return iffForm("AIFC", iffChunk("FVER", bigEndianFields({{0xA2805140, 4}})) + iffChunk("COMM", comm) +
+                               iffChunk("SSND", std::string(8, '\0') + std::string(34, '\x55')));
 }
 
 // A 16-bit mono AIFF of the given frames followed by an application chunk of padding bytes, so that the
 // file's length suggests far more frames than it has.
 std::string aiffWithTrailer(std::size_t frames, std::size_t padding) {
-    return form("AIFF", monoAiff16(frames, 0x2000) + chunk("APPL", std::string(padding, '\0')));
+    return aiffForm(aiffSound16(std::vector<std::int16_t>(frames, 0x2000)) +
+                    iffChunk("APPL", std::string(padding, '\0')));
 }
 
 class SampleFileFactory : public testing::Test {
@@ -512,8 +492,8 @@ TEST_F(SampleFileFactory, FilesNoReaderTakesKeepTheReasonOfTheReaderTheyWereMean
              littleEndian({{4, 4}}) + "abcd",
          "its coding (format 2, 4 bits"},
         {"text.wav", "this is not audio", "it does not begin with a RIFF/WAVE header"},
-        {"named.wav", form("AIFF", chunk("COMM", "xx")), "libsndfile says: "},
-        {"bad.au", ".snd" + bigEndian({{24, 4}, {100, 4}, {99, 4}, {44100, 4}, {1, 4}}) + "abcd",
+        {"named.wav", aiffForm(iffChunk("COMM", "xx")), "libsndfile says: "},
+        {"bad.au", ".snd" + bigEndianFields({{24, 4}, {100, 4}, {99, 4}, {44100, 4}, {1, 4}}) + "abcd",
          "libsndfile says: "},
         {"bad.wv", "wvpk" + std::string(40, '\x11'), "WavPack says: "},
         {"bad.rex", "CAT not a loop", "loop files need the REX shared library, which is not installed"},

@@ -82,6 +82,14 @@ TEST(StringUtils, HexToIntegerReadsLeadingDigits) {
     EXPECT_EQ(hexToInteger("ffffffff"), -1);
 }
 
+TEST(StringUtils, AReasonEndsASentenceWithOneMark) {
+    EXPECT_EQ(asSentence("it does not exist"), "it does not exist.");
+    EXPECT_EQ(asSentence("it ends early."), "it ends early.");
+    EXPECT_EQ(asSentence("what?"), "what?");
+    EXPECT_EQ(asSentence("no!"), "no!");
+    EXPECT_EQ(asSentence(""), ".");
+}
+
 TEST(StringUtils, UnescapesStoredNewlines) {
     EXPECT_EQ(unescapeNewlines("a\\\\nb\\\\n"), "a\nb\n");
     EXPECT_EQ(unescapeNewlines("a\\nb"), "a\\nb");

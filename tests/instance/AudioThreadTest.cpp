@@ -133,6 +133,20 @@ TEST_F(InstanceAudioThread, BlocksStayAllocationFreeWhileOtherThreadsChangeTheIn
     EXPECT_EQ(plugin->getFramesProcessed(), blocks * kFrames);
 }
 
+// An instance of the world whose first module runs an engine of type E, every other module a null one;
+// engine is set to that engine.
+template <class E> auto makePluginWithEngine(InstanceWorld& world, E*& engine) {
+    world.info.engines = InstanceTestPluginInfo::Engines::Custom;
+    world.info.makeEngine = [](Module* module) -> Engine* {
+        if (module->getIndex() == 0)
+            return new E(module);
+        return new NullEngine(module);
+    };
+    auto plugin = world.makePlugin();
+    engine = dynamic_cast<E*>(plugin->getModule(0)->getEngine());
+    return plugin;
+}
+
 // At its first note, inside a block, asks the user-interface thread for a memory reset and holds the block
 // until the reset has published new programs; then it reads the zone manager of the program it had found.
 class ResetMeetingEngine : public NullEngine {
@@ -160,14 +174,8 @@ public:
 // keeps reading what it found; the reset frees it only once the block has ended.
 TEST(InstanceBlockStart, ABlockThatAMemoryResetMeetsKeepsItsProgramsAndAllocatesNothing) {
     InstanceWorld world;
-    world.info.engines = InstanceTestPluginInfo::Engines::Custom;
-    world.info.makeEngine = [](Module* module) -> Engine* {
-        if (module->getIndex() == 0)
-            return new ResetMeetingEngine(module);
-        return new NullEngine(module);
-    };
-    auto plugin = world.makePlugin();
-    auto* engine = dynamic_cast<ResetMeetingEngine*>(plugin->getModule(0)->getEngine());
+    ResetMeetingEngine* engine = nullptr;
+    auto plugin = makePluginWithEngine(world, engine);
     ASSERT_NE(engine, nullptr);
     plugin->getZoneManager(0)->createZone(KeyRange(50, 70), "S-MET");
     std::thread userInterface([&] {
@@ -205,10 +213,8 @@ public:
 
 TEST(InstanceBlockStart, AppliesAtMostOneQueueOfEventsSoThatASenderAsFastAsTheBlockCannotHoldIt) {
     InstanceWorld world;
-    world.info.engines = InstanceTestPluginInfo::Engines::Custom;
-    world.info.makeEngine = [](Module* module) { return new EchoingEngine(module); };
-    auto plugin = world.makePlugin();
-    auto* engine = dynamic_cast<EchoingEngine*>(plugin->getModule(0)->getEngine());
+    EchoingEngine* engine = nullptr;
+    auto plugin = makePluginWithEngine(world, engine);
     ASSERT_NE(engine, nullptr);
     constexpr int kQueue = static_cast<int>(Plugin::kEventCapacity);
     engine->echoes = 3 * kQueue - 1;
@@ -253,10 +259,8 @@ public:
 
 TEST(InstanceBlockStart, ANoteOffKeptByAFullQueueWaitsForTheNoteOnStillQueuedBeforeIt) {
     InstanceWorld world;
-    world.info.engines = InstanceTestPluginInfo::Engines::Custom;
-    world.info.makeEngine = [](Module* module) { return new FloodedKeyEngine(module); };
-    auto plugin = world.makePlugin();
-    auto* engine = dynamic_cast<FloodedKeyEngine*>(plugin->getModule(0)->getEngine());
+    FloodedKeyEngine* engine = nullptr;
+    auto plugin = makePluginWithEngine(world, engine);
     ASSERT_NE(engine, nullptr);
     engine->plugin = plugin.get();
     // A full queue; the first event applied frees one place, which the note-on takes.

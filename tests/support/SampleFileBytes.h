@@ -91,9 +91,14 @@ inline std::string aiffSound16(const std::vector<std::int16_t>& values) {
            iffChunk("SSND", sound);
 }
 
+// An IFF FORM of the given type ("AIFF", "AIFC") and chunks.
+inline std::string iffForm(const char* type, const std::string& chunks) {
+    return "FORM" + bigEndianFields({{chunks.size() + 4, 4}}) + type + chunks;
+}
+
 // An AIFF file of the given chunks.
 inline std::string aiffForm(const std::string& chunks) {
-    return "FORM" + bigEndianFields({{chunks.size() + 4, 4}}) + "AIFF" + chunks;
+    return iffForm("AIFF", chunks);
 }
 
 // An INST chunk at base note 60 whose sustain loop (forward) runs between the markers begin and end.
