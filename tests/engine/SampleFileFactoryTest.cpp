@@ -124,6 +124,7 @@ bool writeFloatSoundFile(const std::string& path, int format, const std::vector<
 }
 
 using test::aiffForm;
+using test::aiffInstrument;
 using test::aiffSound16;
 using test::bigEndianFields;
 using test::iffChunk;
@@ -131,24 +132,11 @@ using test::iffForm;
 
 // A 16-bit mono AIFF file of 4000 frames at 44.1 kHz whose instrument chunk has a sustain loop over the
 // markers at frames 1000 and 3000 (libsndfile does not write instrument chunks into AIFF files).
-std::string aiffWithInstrument(std::size_t baseNote, std::size_t playMode) {
+std::string aiffWithInstrument(std::uint8_t baseNote, std::uint16_t playMode) {
     const std::string mark = bigEndianFields({{2, 2}, {1, 2}, {1000, 4}}) + "\3beg" +
                              bigEndianFields({{2, 2}, {3000, 4}}) + "\3beg";
-    const std::string inst = bigEndianFields({{baseNote, 1},
-                                              {0, 1},
-                                              {0, 1},
-                                              {127, 1},
-                                              {1, 1},
-                                              {127, 1},
-                                              {0, 2},
-                                              {playMode, 2},
-                                              {1, 2},
-                                              {2, 2},
-                                              {0, 2},
-                                              {0, 2},
-                                              {0, 2}});
     return aiffForm(aiffSound16(std::vector<std::int16_t>(4000, 0x1000)) + iffChunk("MARK", mark) +
-                    iffChunk("INST", inst));
+                    aiffInstrument(1, 2, baseNote, playMode));
 }
 
 // The plain and WavPack samples with their buffer's size in view.

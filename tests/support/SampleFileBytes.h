@@ -101,16 +101,18 @@ inline std::string aiffForm(const std::string& chunks) {
     return iffForm("AIFF", chunks);
 }
 
-// An INST chunk at base note 60 whose sustain loop (forward) runs between the markers begin and end.
-inline std::string aiffInstrument(std::uint16_t beginMarker, std::uint16_t endMarker) {
-    return iffChunk("INST", bigEndianFields({{60, 1},
+// An INST chunk whose sustain loop runs between the markers begin and end, in the play mode given (0 none,
+// 1 forward, 2 forward and backward), at the base note given.
+inline std::string aiffInstrument(std::uint16_t beginMarker, std::uint16_t endMarker,
+                                  std::uint8_t baseNote = 60, std::uint16_t playMode = 1) {
+    return iffChunk("INST", bigEndianFields({{baseNote, 1},
                                              {0, 1},
                                              {0, 1},
                                              {127, 1},
                                              {1, 1},
                                              {127, 1},
                                              {0, 2},
-                                             {1, 2},
+                                             {playMode, 2},
                                              {beginMarker, 2},
                                              {endMarker, 2},
                                              {0, 2},
