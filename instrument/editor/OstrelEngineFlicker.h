@@ -17,11 +17,11 @@ class Timer;
 // display, which owns it; the three LCD displays share one glyph sheet.
 //
 // Made and deleted with its display on the user-interface thread. Its ticks reach it through the display's
-// own listening, from the display's layout on (`startTicks`): an editor silencing its controls before it
-// takes them apart (or while it builds them) silences the flicker with them. Ticks run on the
-// timer-service thread: they read the engine's published voice count (an atomic the audio thread stores at
-// the end of each block), store one float in the shared glyph sheet and record a redraw, allocating
-// nothing and taking no lock of their own.
+// own listening, from the display's layout on (`startTicks`): none comes while the editor builds the
+// display, and an editor silencing its controls before it takes them apart silences the flicker with them.
+// Ticks run on the timer-service thread: they read the engine's published voice count (an atomic the audio
+// thread stores at the end of each block), store one float in the shared glyph sheet and record a redraw,
+// allocating nothing and taking no lock of their own.
 class OstrelEngineFlicker : public Radio {
 public:
     static constexpr int kPeriodMs = 100;
