@@ -134,16 +134,9 @@ TEST_F(DroppedFileRefusalTest, DocumentsChosenInTheDialogOrTheBrowserSayWhyTheyD
         {0, "Failed to import settings from " + cut + ": malformed XML: "},
         {1, "The file " + cut + " could not be loaded: malformed XML: "}};
     for (const auto& [entry, message] : entries) {
-        platform::FileDialogAnswer answer;
-        answer.accepted = true;
-        answer.path = cut;
-        answer.filterIndex = entry;
-        world.responder.queueFile(answer);
-        const std::size_t before = world.responder.questions().size();
-        plugin->getModule(0)->getSettings()->setBool(keys::kLoad, true, Sender::kEditor);
         // The dialog, then the one refusal.
+        ASSERT_EQ(world.chooseInLoadDialog(*plugin->getModule(0)->getSettings(), cut, entry), 2u) << entry;
         const auto questions = world.responder.questions();
-        ASSERT_EQ(questions.size(), before + 2) << entry;
         EXPECT_EQ(questions.back().text.find(message), 0u) << questions.back().text;
     }
     const std::size_t before = world.responder.questions().size();

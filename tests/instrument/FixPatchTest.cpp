@@ -34,16 +34,10 @@ protected:
     bool load(const std::string& path, int entry = 1) {
         if (GetParam() == Path::Drop)
             return plugin->loadFile(File(path));
-        platform::FileDialogAnswer answer;
-        answer.accepted = true;
-        answer.path = path;
-        answer.filterIndex = entry;
-        world.responder.queueFile(answer);
-        const std::size_t before = world.responder.questions().size();
-        settings->setBool(keys::kLoad, true, Sender::kEditor);
         // The dialog was asked; a refusal adds its message box.
-        EXPECT_GT(world.responder.questions().size(), before);
-        return world.responder.questions().size() == before + 1;
+        const std::size_t asked = world.chooseInLoadDialog(*settings, path, entry);
+        EXPECT_GT(asked, 0u);
+        return asked == 1;
     }
 
     // A patch as an older or foreign writer made it: one program, both layers' envelope values.

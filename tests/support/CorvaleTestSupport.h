@@ -1,6 +1,7 @@
 #pragma once
 
 #include "instrument/Corvale.h"
+#include "instrument/InstrumentKeys.h"
 #include "instrument/zones/CorvaleZoneManager.h"
 #include "support/InstanceTestSupport.h"
 
@@ -59,6 +60,20 @@ public:
         std::unique_ptr<Corvale> plugin(static_cast<Corvale*>(info.createPlugin(&host, 3)));
         plugin->init();
         return plugin;
+    }
+
+    // Chooses path in the instrument's load dialog under the entry given (0 banks, 1 patches), as the
+    // editor's load button asks for it; how many questions the responder was asked meanwhile (the dialog,
+    // then any message box).
+    std::size_t chooseInLoadDialog(Settings& settings, const std::string& path, int entry) {
+        platform::FileDialogAnswer answer;
+        answer.accepted = true;
+        answer.path = path;
+        answer.filterIndex = entry;
+        responder.queueFile(answer);
+        const std::size_t before = responder.questions().size();
+        settings.setBool(keys::kLoad, true, Sender::kEditor);
+        return responder.questions().size() - before;
     }
 
     FileTestFolder files; // first: it points the registry stand-in at its folder
