@@ -361,12 +361,11 @@ void Zone::prepareSampleLocked() {
     }
     if (rendering.owns_lock())
         rendering.unlock();
+    // The shared sample is every program's: it keeps its own loop, and notes play the zone's (its state's).
     if (!sample_->needsProcessing() && sharedLoopFits && shared_ != nullptr) {
         retire(sample_);
         sample_ = shared_;
         ownsPrivateCopy_ = false;
-        if (!loops_.empty())
-            shared_->setLoop(loops_.front());
     }
     // Notes find the sample now played before anything retired can go.
     publish();

@@ -115,8 +115,9 @@ public:
     // Whether the manager's current zone is this one. Any thread, without a lock.
     bool isCurrent() const noexcept;
     // Applies the zone's values to its sample: a processed private copy when the values ask for
-    // processing, the shared sample otherwise. "parameters" receives the sample's clamped positions; the
-    // sample keeps its own root note and detune.
+    // processing, the shared sample otherwise, which keeps its own loop (the zones of every program may
+    // play it, each with its own loops). "parameters" receives the clamped positions; the sample keeps its
+    // own root note and detune.
     void prepareSample();
 
     // Loop files follow the tempo (beats per minute): when the played loop was rendered for another tempo

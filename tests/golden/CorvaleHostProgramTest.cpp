@@ -97,6 +97,27 @@ TEST_F(CorvaleHostProgram, ItsCheckPassesWithASampleFileDropped) {
     EXPECT_NE(result.out.find("ok   a note through the MIDI input sounds"), std::string::npos) << result.out;
 }
 
+TEST_F(CorvaleHostProgram, ItsCheckPassesWithABankWhoseProgramsShareASampleWithDifferentLoops) {
+    // The demo bank, whose second program gets a zone over the whole keyboard on the first program's
+    // sample, looping frames 1000 to 20000 where the first program's zone has 44100 to 88199.
+    std::string text = test::readWhole(std::string(CORVALE_DATA_DIR) + "/demo/demo.kmd");
+    const std::size_t idAt = text.find("<id value=\"", text.find("<zone>"));
+    const std::size_t zonesAt = text.find("<zones />", text.find("<program>", text.find("</program>")));
+    ASSERT_NE(idAt, std::string::npos);
+    ASSERT_NE(zonesAt, std::string::npos);
+    const std::string id = text.substr(idAt, text.find("/>", idAt) + 2 - idAt);
+    text.replace(zonesAt, 9,
+                 "<zones><zone>" + id +
+                     "<min value=\"0\"/><max value=\"127\"/><loops><loop><start value=\"1000\"/><end "
+                     "value=\"20000\"/><mode value=\"until-release\"/></loop></loops></zone></zones>");
+    const std::string bank = scratch_.write("shared.kmd", test::Bytes(text.begin(), text.end()));
+    const test::ChildResult result = scratch_.run({"check", "--seed", "3", "--load", bank, CORVALE_MODULE});
+    EXPECT_EQ(result.status, 0) << result.out << result.err;
+    EXPECT_NE(result.out.find("ok   a chunk round-trips into a second instance and compares equal"),
+              std::string::npos)
+        << result.out;
+}
+
 TEST_F(CorvaleHostProgram, ASeedAloneRepeatsARenderByteForByteAndLeavesTheUserStoreAsItWas) {
     const std::string bank = std::string(CORVALE_DATA_DIR) + "/demo/demo.kmd";
     const std::string store = scratch_ / "user.reg";

@@ -66,6 +66,19 @@ std::string loopedWav(FileTestFolder& files) {
     return file.getPath();
 }
 
+// A sine at 0.5 over its first half and at 0.1 over its second, root key 64, without a loop of its own.
+std::string twoLevelWav(FileTestFolder& files) {
+    std::vector<float> values(kFrames);
+    for (int i = 0; i < kFrames; ++i)
+        values[static_cast<std::size_t>(i)] =
+            (i < kFrames / 2 ? 0.5f : 0.1f) * std::sin(0.0627f * static_cast<float>(i));
+    EditableWav wav(values, 16);
+    wav.setRootNote(64);
+    File file(files / "levels.wav");
+    EXPECT_TRUE(wav.save(file).ok());
+    return file.getPath();
+}
+
 std::string textOf(const Dictionary& document) {
     std::string text;
     document.toText(text);
@@ -117,6 +130,31 @@ protected:
         if (zone != nullptr)
             zone->release(); // the instance keeps it
         return zone;
+    }
+    // A bank of two programs whose lower layers play one sample: the first (current) loops over the
+    // sample's loud half, the second over its quiet half. Each zone's values name its loop, as loading
+    // writes them.
+    std::string sharedSampleBank() {
+        std::unique_ptr<Corvale> plugin = makeCorvale();
+        const auto loopOver = [&plugin](Zone& zone, std::int32_t start, std::int32_t end) {
+            store(*plugin, zone, keys::kSampleLoopOn, Stored::Bool, 1.0);
+            store(*plugin, zone, keys::kSampleLoopStart, Stored::Long, start);
+            store(*plugin, zone, keys::kSampleLoopEnd, Stored::Long, end);
+            zone.activate({Zone::kLoopUntilRelease, start, end});
+        };
+        ZoneManager* first = plugin->getModule(0)->getZoneManager();
+        EXPECT_EQ(first->importSample(File(twoLevelWav(world.base.files))), 1);
+        const SharedObjectPtr<Zone> loud(first->getZone(0));
+        loopOver(*loud, 2000, 9000);
+        plugin->selectPreset(1);
+        ZoneManager* second = plugin->getModule(0)->getZoneManager();
+        const SharedObjectPtr<Zone> quiet(
+            second->getZone(second->createZone(KeyRange(0, 127), loud->getSampleName())));
+        loopOver(*quiet, 13000, 20000);
+        plugin->selectPreset(0);
+        Dictionary bank;
+        plugin->writeState(bank, true);
+        return textOf(bank);
     }
     static void expectStored(const Zone& zone, const char* how) {
         for (const Stored& stored : kStored)
@@ -199,6 +237,44 @@ TEST_F(ZoneLoadingTest, ABankSavedWithItsLoopOffPlaysWithoutItAndOneSavedWithItO
         else
             EXPECT_LT(late, 0.001f);
     }
+}
+
+TEST_F(ZoneLoadingTest, ABankWhoseProgramsLoopOneSampleDifferentlyIsWrittenAgainByteForByte) {
+    const std::string saved = sharedSampleBank();
+    std::unique_ptr<Corvale> second = makeCorvale();
+    Dictionary bank;
+    ASSERT_TRUE(bank.parse(saved));
+    ASSERT_TRUE(second->readState(bank));
+    Dictionary again;
+    second->writeState(again, true);
+    EXPECT_EQ(firstDifference(textOf(again), saved), "");
+}
+
+TEST_F(ZoneLoadingTest, AfterAProgramChangeEachProgramLoopsTheSampleTheyShareAsItsOwnZoneSays) {
+    std::unique_ptr<Corvale> plugin = makeCorvale();
+    Dictionary bank;
+    ASSERT_TRUE(bank.parse(sharedSampleBank()));
+    ASSERT_TRUE(plugin->readState(bank));
+    // A held note past the half-second sample's end sounds its program's loop: the loud half at 0.5 or
+    // the quiet half at 0.1.
+    const auto late = [&plugin](int preset) {
+        plugin->selectPreset(preset);
+        InstrumentWorld::midi(*plugin, 0x90, 64, 100);
+        std::vector<float> left;
+        ProductWorld::play(*plugin, 90, kBlock, left);
+        InstrumentWorld::midi(*plugin, 0x80, 64, 0);
+        ProductWorld::play(*plugin, 400, kBlock, left);
+        float peak = 0.0f;
+        for (std::size_t i = 70 * kBlock; i < 90 * kBlock; ++i)
+            peak = std::max(peak, std::fabs(left[i]));
+        return peak;
+    };
+    // Without a loop it would be silent by then, as a bank saved with its loop off is.
+    EXPECT_GT(late(0), 0.3f);
+    const float quiet = late(1);
+    EXPECT_GT(quiet, 0.05f);
+    EXPECT_LT(quiet, 0.2f);
+    EXPECT_GT(late(0), 0.3f);
 }
 
 TEST_F(ZoneLoadingTest, AZoneMadeFromADroppedFileComesBackWithEveryValue) {
