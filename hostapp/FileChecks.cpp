@@ -66,6 +66,21 @@ std::string loadProblem(const std::string& path) {
     return std::string();
 }
 
+std::string writeProblem(const std::string& path) {
+    std::string folder = std::filesystem::path(path).parent_path().string();
+    if (folder.empty())
+        folder = ".";
+    const FileLook look = lookAt(folder);
+    if (look.kind == FileLook::Kind::Missing)
+        return std::strerror(look.error);
+    if (look.kind != FileLook::Kind::Folder)
+        return std::strerror(ENOTDIR);
+    const bool exists = lookAt(path).kind != FileLook::Kind::Missing;
+    if (::access(exists ? path.c_str() : folder.c_str(), exists ? W_OK : W_OK | X_OK) != 0)
+        return std::strerror(errno);
+    return std::string();
+}
+
 bool isTuningFile(const std::string& path) {
     std::string extension = std::filesystem::path(path).extension().string();
     for (char& c : extension)

@@ -32,6 +32,10 @@ bool sameFile(const std::string& a, const std::string& b);
 // PATH: it is a named pipe, not a regular file").
 std::string loadProblem(const std::string& path);
 
+// Why a file cannot be made or written at path, as the system says it (its folder missing, not a folder
+// or not writable; the file not writable): empty when nothing stands in the way. Opens nothing.
+std::string writeProblem(const std::string& path);
+
 // A Scala tuning by its name (".scl", any case): the instrument takes such a file as a tuning, which gives
 // it no samples.
 bool isTuningFile(const std::string& path);

@@ -12,10 +12,14 @@
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <string_view>
 #include <unistd.h>
+#include <vector>
 
 namespace corvale::hostapp {
 
@@ -81,9 +85,12 @@ private:
 // Below the least step of 24-bit audio (-144 dBFS): an output that never reaches it is silent.
 constexpr float kSilentLevel = 1.0f / 16777216.0f;
 
-// The peak of the finite output and the values that were not finite, a fault of the module.
+// The peak of the finite output, that of its frames from closingFrom on, and the values that were not
+// finite, a fault of the module.
 struct OutputLevels {
     float peak = 0.0f;
+    std::int64_t closingFrom = INT64_MAX; // frame
+    float closingPeak = 0.0f;
     std::int64_t notFinite = 0;
     std::int64_t firstNotFinite = -1; // frame
 
@@ -93,6 +100,8 @@ struct OutputLevels {
                 const float value = outputs[channel][frame];
                 if (std::isfinite(value)) {
                     peak = std::max(peak, std::fabs(value));
+                    if (position + frame >= closingFrom)
+                        closingPeak = std::max(closingPeak, std::fabs(value));
                     continue;
                 }
                 ++notFinite;
@@ -108,15 +117,40 @@ bool startsANote(const MidiSchedule& schedule, std::int64_t total) {
     });
 }
 
-// Why a render came out silent, most likely first.
+// The module's master volume when its control ("MasterVolume", after the layer's name when there are
+// several) stands at the least of its range, which silences everything: the control's name and its value
+// as the module shows it. Empty otherwise.
+std::string leastMasterVolume(trov::hostsdk::Process& process) {
+    const std::int32_t count = process.getControlCount();
+    for (std::int32_t control = 1; control <= count; ++control) {
+        char name[64] = {};
+        process.getControlName(control, name, sizeof name);
+        const std::string_view named = name;
+        if (named != "MasterVolume" && !named.ends_with(" MasterVolume"))
+            continue;
+        std::int32_t value = 0;
+        if (process.getControlValue(control, value) != trov::hostsdk::kResultOk || value != INT32_MIN)
+            return std::string();
+        char text[32] = {};
+        process.getControlValueText(control, text, sizeof text);
+        return std::string(name) + " shows " + text;
+    }
+    return std::string();
+}
+
+// Why a render came out silent, most likely first. playable: the files whose drop changed the instance's
+// program (a tuning leaves it as it was).
 std::string silenceCause(const Options& options, const MidiSchedule& schedule, std::int64_t total,
+                         trov::hostsdk::Process& process, const std::vector<std::string>& playable,
                          const std::string& log) {
     if (!startsANote(schedule, total))
         return options.input + " starts no note";
+    if (const std::string volume = leastMasterVolume(process); !volume.empty())
+        return "the module's master volume is 0 (its control " + volume +
+               "), as a bank's \"MasterVolume\" of 0 leaves it";
     std::string withSamples;
-    for (const std::string& load : options.loads)
-        if (!isTuningFile(load))
-            withSamples += (withSamples.empty() ? "" : ", ") + load;
+    for (const std::string& load : playable)
+        withSamples += (withSamples.empty() ? "" : ", ") + load;
     if (withSamples.empty())
         return std::string("no samples are loaded (the instrument plays only samples") +
                (options.loads.empty() ? "" : ", and a Scala tuning gives it none") +
@@ -127,11 +161,26 @@ std::string silenceCause(const Options& options, const MidiSchedule& schedule, s
            " gave it nothing to play (a bank whose sample files are missing loads without them" + named + ")";
 }
 
+// The instance's program as its state chunk holds it; empty when the process gives none.
+std::vector<std::uint8_t> programChunk(trov::hostsdk::Process& process) {
+    std::int32_t size = 0;
+    if (process.getChunkSize(trov::hostsdk::kStateChunkId, size) != trov::hostsdk::kResultOk ||
+        size < trov::hostsdk::kChunkHeaderSize)
+        return {};
+    std::vector<std::uint8_t> chunk(static_cast<std::size_t>(size));
+    if (process.getChunk(trov::hostsdk::kStateChunkId, chunk.data(), size) != trov::hostsdk::kResultOk)
+        return {};
+    return chunk;
+}
+
 // Drops each file on the process in order, by its absolute path: the instance makes the file's folder the
 // current one before it reads the file. False with the line to end on when one is refused; what the module
-// says of a file it takes goes to err.
+// says of a file it takes goes to err. playable gets the files whose drop changed the instance's program:
+// what the module took, whatever the file's name.
 bool dropFiles(const Options& options, trov::hostsdk::Process& process, trov::hostsdk::PlugInGroup& group,
-               HeadlessServices& services, std::ostream& err, std::string& error) {
+               HeadlessServices& services, std::ostream& err, std::vector<std::string>& playable,
+               std::string& error) {
+    std::vector<std::uint8_t> program = programChunk(process);
     for (const std::string& load : options.loads) {
         std::error_code ignored;
         const std::string dropPath = std::filesystem::absolute(load, ignored).string();
@@ -153,6 +202,10 @@ bool dropFiles(const Options& options, trov::hostsdk::Process& process, trov::ho
         }
         if (!shown.empty())
             err << "corvale-host: " << load << ": the module said: " << shown << std::endl;
+        std::vector<std::uint8_t> after = programChunk(process);
+        if (after != program)
+            playable.push_back(load);
+        program = std::move(after);
     }
     return true;
 }
@@ -187,6 +240,9 @@ int runRender(const Options& options, std::ostream& out, std::ostream& err) {
         if (const std::string refusal = overwriteRefusal(options.view, OutputKind::Png, inputs);
             !refusal.empty())
             return fail(refusal);
+        // Found out before the render rather than after it.
+        if (const std::string problem = writeProblem(options.view); !problem.empty())
+            return fail("cannot write the view to " + options.view + ": " + problem);
     }
 
     // A tail given is exact; otherwise the render ends once the releases have died away, or at the cap.
@@ -237,7 +293,8 @@ int runRender(const Options& options, std::ostream& out, std::ostream& err) {
     connect.maxBlockSize = options.blockSize;
     if (process.connect(connect) != trov::hostsdk::kResultOk)
         return fail("module " + options.module + " did not start: it refused the connection");
-    if (!dropFiles(options, process, group, services, err, error))
+    std::vector<std::string> playable;
+    if (!dropFiles(options, process, group, services, err, playable, error))
         return fail(error);
 
     WavWriter writer;
@@ -248,6 +305,9 @@ int runRender(const Options& options, std::ostream& out, std::ostream& err) {
         return fail(error);
 
     OutputLevels levels;
+    // A default tail's last quiet span: still sounding there, the render was cut at the cap.
+    if (quiet.frames > 0)
+        levels.closingFrom = maxFrames - quiet.frames;
     ProgressLine progress(err, !options.quiet && ::isatty(STDERR_FILENO) == 1, schedule.endFrame,
                           options.sampleRate, startup.seed());
     const std::int64_t idleEvery = options.sampleRate / 20; // the host's idle about every 50 ms of music
@@ -279,11 +339,19 @@ int runRender(const Options& options, std::ostream& out, std::ostream& err) {
     if (!options.view.empty() && !writeViewImage(module, process, options.view, error))
         return fail("cannot write the view to " + options.view + ": " + error);
 
-    // The render stands (its status is unchanged), but a silent file is worth a word on why.
+    // The render stands (its status is unchanged), but a silent file is worth a word on why, and so is
+    // one the cap cut off while it still sounded.
     if (levels.notFinite == 0 && !(levels.peak >= kSilentLevel))
-        err << "corvale-host: " << options.output
-            << " is entirely silent: " << silenceCause(options, schedule, total, moduleLogPath(group))
-            << std::endl;
+        err << "corvale-host: " << options.output << " is entirely silent: "
+            << silenceCause(options, schedule, total, process, playable, moduleLogPath(group)) << std::endl;
+    if (levels.notFinite == 0 && total >= maxFrames && levels.closingPeak >= kQuietLevel) {
+        char line[160];
+        std::snprintf(line, sizeof line,
+                      " was cut at the cap, %.0f s after the last event, still sounding (its last %.1f s "
+                      "peak at %.1f dBFS); --tail SECONDS sets the tail",
+                      kMaxQuietTailSeconds, kQuietSeconds, 20.0 * std::log10(levels.closingPeak));
+        err << "corvale-host: " << options.output << line << std::endl;
+    }
 
     if (!options.quiet) {
         char line[192];

@@ -1,5 +1,7 @@
 #include "hostapp/ViewImage.h"
 
+#include "hostapp/FileChecks.h"
+
 #include <chrono>
 #include <thread>
 
@@ -56,7 +58,8 @@ bool writeViewImage(const LoadedModule& module, trov::hostsdk::Process& process,
         return false;
     }
     if (write(&process, path.c_str()) != trov::hostsdk::kResultOk) {
-        error = "the module could not write its view to " + path;
+        const std::string problem = writeProblem(path);
+        error = "the module could not write its view to " + path + (problem.empty() ? "" : ": " + problem);
         return false;
     }
     return true;

@@ -20,8 +20,10 @@
 #include "plugin/Parameter.h"
 #include "plugin/Settings.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <fstream>
 #include <string>
 
 namespace trov {
@@ -70,6 +72,23 @@ int programCount(const Dictionary& document) {
 // What the user is told of a document that could not be read.
 std::string unreadDocumentText(const File& file, const std::string& problem) {
     return "The file " + file.getPath() + " could not be loaded: " + asSentence(problem);
+}
+
+// Whether a file is meant for the document reader: by its extension, or by its first bytes, which begin an
+// XML text ("<" after blanks and a byte order mark) or UTF-16 text. Reads the first bytes of a regular file.
+bool isMeantAsDocument(const File& file) {
+    static const std::array<const char*, 4> kExtensions = {"kmd", "kpr", "kch", "xml"};
+    const std::string extension = toLowerCase(file.getExtension());
+    if (std::find(kExtensions.begin(), kExtensions.end(), extension) != kExtensions.end())
+        return true;
+    char head[256] = {};
+    std::ifstream in(file.getPath(), std::ios::binary);
+    in.read(head, sizeof head);
+    const std::string text(head, static_cast<std::size_t>(in.gcount()));
+    if (text.rfind("\xFF\xFE", 0) == 0 || text.rfind("\xFE\xFF", 0) == 0)
+        return true;
+    const std::size_t at = text.find_first_not_of(" \t\r\n", text.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0);
+    return at != std::string::npos && text[at] == '<';
 }
 
 } // namespace
@@ -184,12 +203,19 @@ bool Corvale::loadFile(const File& file) {
         return false;
     }
     logLine(3, "not a sample file");
+    const bool scala = toLowerCase(file.getExtension()) == "scl";
+    if (file.getSize() == 0) {
+        showErrorMessage((scala ? "The tuning file " : "The file ") + path +
+                             " could not be loaded: it is empty.",
+                         windowOf(editor));
+        return false;
+    }
     TuningSCL tuning;
     if (tuning.load(file)) {
         addTuning(tuning);
         return true;
     }
-    if (toLowerCase(file.getExtension()) == "scl") {
+    if (scala) {
         showErrorMessage("The tuning file " + path +
                              " could not be loaded: " + asSentence(tuning.getRefusal()),
                          windowOf(editor));
@@ -198,7 +224,14 @@ bool Corvale::loadFile(const File& file) {
     Dictionary document;
     std::string problem;
     if (!document.load(file, &problem)) {
-        showErrorMessage(unreadDocumentText(file, problem), windowOf(editor));
+        // A file meant for no reader (a MIDI file, a picture, plain text) is told what the instrument takes;
+        // the parser's complaint would only puzzle.
+        showErrorMessage(isMeantAsDocument(file)
+                             ? unreadDocumentText(file, problem)
+                             : "The file " + path +
+                                   " is not a bank (.kmd), patch (.kpr), Scala tuning (.scl) or sample file "
+                                   "(WAV, AIFF, AU, FLAC, Ogg Vorbis, WavPack).",
+                         windowOf(editor));
         return false;
     }
     const int programs = programCount(document);

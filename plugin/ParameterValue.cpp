@@ -1,6 +1,7 @@
 #include "plugin/ParameterValue.h"
 
 #include "framework/Dictionary.h"
+#include "framework/Logger.h"
 #include "framework/Preferences.h"
 #include "plugin/FeedbackConverter.h"
 #include "plugin/ParameterMath.h"
@@ -8,6 +9,7 @@
 #include "plugin/ValueScaling.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <iomanip>
 #include <limits>
@@ -36,6 +38,21 @@ template <class T> bool readTyped(const Dictionary& item, const std::string& key
         *out = value;
         return true;
     }
+}
+
+// Whether a document's text begins with a number as the document's readers take one: after blanks and a
+// sign, a whole number's digits, or a floating-point number (infinity and NaN among them).
+bool beginsWithNumber(const std::string& text, bool whole) {
+    std::size_t at = text.find_first_not_of(" \t\n\v\f\r");
+    if (at == std::string::npos)
+        return false;
+    if (text[at] == '+' || (whole && text[at] == '-'))
+        ++at;
+    if (whole)
+        return at < text.size() && text[at] >= '0' && text[at] <= '9';
+    double ignored = 0.0;
+    const char* first = text.data() + at;
+    return std::from_chars(first, text.data() + text.size(), ignored).ptr != first;
 }
 
 template <class T> bool readPreference(const Preferences& preferences, const std::string& name, T* out) {
@@ -298,6 +315,16 @@ template <class T> void ParameterValue<T>::read(const Dictionary& item) {
     }
     base_ = scaling_ == kScalingExponential ? 32.0f : 2.0f;
 
+    // A value that is no number would read as 0 (a master volume of 0 silences everything): it is
+    // refused, as a NaN is, and the parameter keeps the value it had.
+    if constexpr (!std::is_same_v<T, bool>) {
+        std::string text;
+        if (item.getString("value", &text) && !beginsWithNumber(text, std::is_same_v<T, long>)) {
+            logLine(3, "parameter %s: the document's value \"%.40s\" is not a number, kept",
+                    getName().c_str(), text.c_str());
+            return;
+        }
+    }
     T value{};
     if (readTyped(item, "value", &value))
         setValue(value, Sender::kDocument);

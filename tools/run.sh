@@ -4,15 +4,16 @@
 # bin/corvale-host), writes the registry store that names that data folder and its files (the editor's
 # specification controls.xml and its skins in images/ among them), an empty user store and a log folder,
 # renders a standard MIDI file through the module into a WAV file, and has the module paint its editor into
-# a PNG file beside it (OUT.png).
+# a PNG file beside it (OUT.png), unless a file of that name is there already (other than the demo's own
+# build/release/demo.png), which is left as it was.
 #   tools/run.sh                             the demo tune with the demo bank into build/release/demo.wav
-#   tools/run.sh OUT.wav                     the demo tune into OUT.wav
+#   tools/run.sh OUT.wav                     the demo tune into OUT.wav (named .wav)
 #   tools/run.sh IN.mid [OUT.wav [FILE...]]  IN.mid into OUT.wav (default: IN with .wav), with each FILE (a
 #                                            bank, patch, Scala tuning or sample file) loaded in order, the
 #                                            demo bank by default
 # A song is known by its content (any MIDI file, whatever its name); the host program writes over no file
-# that is not a WAV file. TROV_STARTUP_SEED fixes the module's start-up seed (unset: the host program picks
-# one and names it).
+# that is not a WAV file, and the output cannot be "-". TROV_STARTUP_SEED fixes the module's start-up seed
+# (unset: the host program picks one and names it).
 set -eu
 caller=$(pwd)
 cd "$(dirname "$0")/.."
@@ -25,6 +26,7 @@ data="$root/$install/share/corvale"
 
 # Relative paths are the caller's: made absolute before anything runs from the repository's root.
 demo="$data/demo/demo.kmd"
+demo_view="$root/$build/demo.png"
 . "$root/tools/run-args.sh"
 
 jobs=$(nproc 2>/dev/null || echo 2)
@@ -44,7 +46,6 @@ for file in "$module" "$host" "$data/resources.xml" "$data/settings.xml" "$data/
     fi
 done
 mkdir -p "$install/state"
-view="${output%.*}.png"
 "$install/bin/corvale-install-keys" "$install/machine.reg" "$module_key" \
     InstallPath="$data" ResourcesXmlFile=resources.xml SettingsXmlFile=settings.xml \
     ControlsXmlFile=controls.xml ImagesDir=images
@@ -53,8 +54,13 @@ if [ -z "$song" ]; then
     "$build/hostapp/corvale-demo-midi" "$song"
 fi
 
+[ -z "$view" ] || set -- "$@" --view "$view"
 TROV_MACHINE_REGISTRY="$root/$install/machine.reg" \
 TROV_USER_REGISTRY="$root/$install/user.reg" \
 XDG_STATE_HOME="$root/$install/state" \
-    "$host" render "$@" --view "$view" "$module" "$song" "$output"
-echo "run.sh: the editor is painted in $view"
+    "$host" render "$@" "$module" "$song" "$output"
+if [ -n "$view" ]; then
+    echo "run.sh: the editor is painted in $view"
+else
+    echo "run.sh: the editor is not painted: $view_left is there already, left as it was"
+fi

@@ -6,9 +6,29 @@
 
 #include <iostream>
 
+namespace {
+
+// What an installation of the module corvale needs, as tools/run.sh writes it.
+constexpr const char* kUsage =
+    "usage: corvale-install-keys STORE KEY NAME=VALUE...\n"
+    "writes the registry store STORE (the file TROV_MACHINE_REGISTRY names) with the string values under\n"
+    "KEY. The module corvale reads the key Software/Vennikt/Corvale and five values:\n"
+    "  InstallPath       its data folder (share/corvale of the installation), an absolute path\n"
+    "  ResourcesXmlFile  resources.xml, the resident samples' description in that folder\n"
+    "  SettingsXmlFile   settings.xml, the plug-in specification in that folder\n"
+    "  ControlsXmlFile   controls.xml, the editor's specification in that folder\n"
+    "  ImagesDir         images, the folder of the editor's skins in that folder\n"
+    "tools/run.sh runs, from the repository's root:\n"
+    "  build/release/install/bin/corvale-install-keys build/release/install/machine.reg "
+    "Software/Vennikt/Corvale \\\n"
+    "      InstallPath=\"$PWD/build/release/install/share/corvale\" ResourcesXmlFile=resources.xml \\\n"
+    "      SettingsXmlFile=settings.xml ControlsXmlFile=controls.xml ImagesDir=images\n";
+
+} // namespace
+
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::cerr << "usage: corvale-install-keys STORE KEY NAME=VALUE...\n";
+        std::cerr << kUsage;
         return 2;
     }
     std::vector<std::pair<std::string, std::string>> values;

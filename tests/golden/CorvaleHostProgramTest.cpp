@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <numbers>
 #include <regex>
 #include <sndfile.h>
@@ -213,6 +214,22 @@ TEST_F(CorvaleHostProgram, ASilentRenderSaysWhyOnOneLineAndStillSucceeds) {
     }
 }
 
+TEST_F(CorvaleHostProgram, ASilentRenderNamesAMasterVolumeOf0NotMissingSamples) {
+    std::string text = test::readWhole(std::string(CORVALE_DATA_DIR) + "/demo/demo.kmd");
+    std::smatch volume;
+    ASSERT_TRUE(std::regex_search(text, volume, std::regex("<MasterVolume [^>]*value=\"([^\"]*)\"")));
+    text.replace(static_cast<std::size_t>(volume.position(1)), static_cast<std::size_t>(volume.length(1)),
+                 "0");
+    const std::string bank = scratch_.write("mute.kmd", test::Bytes(text.begin(), text.end()));
+    const std::string wav = scratch_ / "mute.wav";
+    const test::ChildResult result =
+        scratch_.run({"render", "--quiet", "--tail", "0.2", "--load", bank, CORVALE_MODULE, song_, wav});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "corvale-host: " + wav +
+                              " is entirely silent: the module's master volume is 0 (its control Upper "
+                              "MasterVolume shows -oo), as a bank's \"MasterVolume\" of 0 leaves it\n");
+}
+
 TEST_F(CorvaleHostProgram, ARenderGoesOnUntilTheReleasesHaveDiedAway) {
     // The demo bank's release runs for seconds after the note's end at 0.5 s.
     const std::string bank = std::string(CORVALE_DATA_DIR) + "/demo/demo.kmd";
@@ -277,6 +294,20 @@ TEST_F(CorvaleHostProgram, ABankAndATuningLoadTogetherAndATuningAloneGivesNoSamp
     const test::ChildResult silent = render({tuning}, "alone.wav", alone);
     EXPECT_EQ(silent.err,
               "corvale-host: " + (scratch_ / "alone.wav") +
+                  " is entirely silent: no samples are loaded (the instrument plays only samples, "
+                  "and a Scala tuning gives it none: give a bank or a sample file with --load)\n");
+}
+
+TEST_F(CorvaleHostProgram, ASilentRenderFollowsWhatTheModuleTookNotTheFilesName) {
+    // A Scala tuning under another name loads as a tuning all the same.
+    const std::string tuning = quarterTones(scratch_);
+    std::filesystem::rename(tuning, scratch_ / "quarter.tun");
+    const std::string wav = scratch_ / "tuned.wav";
+    const test::ChildResult result = scratch_.run({"render", "--quiet", "--tail", "0.2", "--load",
+                                                   scratch_ / "quarter.tun", CORVALE_MODULE, song_, wav});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err,
+              "corvale-host: " + wav +
                   " is entirely silent: no samples are loaded (the instrument plays only samples, "
                   "and a Scala tuning gives it none: give a bank or a sample file with --load)\n");
 }

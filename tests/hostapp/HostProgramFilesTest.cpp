@@ -48,6 +48,15 @@ TEST_F(HostProgram, NeverWritesOverTheSongALoadedFileOrAFileThatIsNoWavFile) {
     EXPECT_FALSE(std::filesystem::exists(scratch_ + "/out.wav"));
 }
 
+TEST_F(HostProgram, RefusesAViewItCannotWriteBeforeRenderingWithTheSystemsReason) {
+    const std::string song = file("song.mid", oneNoteFile());
+    const std::string out = scratch_ + "/out.wav";
+    expectOneLineError(run({"render", "--view", scratch_ + "/nodir/v.png", modulePath(), song, out}), 1,
+                       "corvale-host: cannot write the view to " + scratch_ +
+                           "/nodir/v.png: No such file or directory\n");
+    EXPECT_FALSE(std::filesystem::exists(out));
+}
+
 TEST_F(HostProgram, WritesOverAnEarlierRenderOrAnEmptyFile) {
     if (!moduleBuilt())
         GTEST_SKIP() << "the test module is not built";

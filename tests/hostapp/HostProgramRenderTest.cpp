@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <regex>
 #include <string>
+#include <vector>
 
 namespace corvale::hostapp {
 namespace {
@@ -63,6 +65,36 @@ TEST_F(HostProgramRender, EndsHalfASecondAfterTheOutputFallsQuietOrAtTheCapAndAG
     result = run({"render", "--quiet", "--rate", "8000", "--block", "4096", modulePath(), held, out});
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(wavFrames(out), 4000 + 60 * 8000);
+}
+
+TEST_F(HostProgramRender, SaysOnOneLineWhenTheCapCutsARenderThatStillSoundsAndHowLoud) {
+    const std::string held = file(
+        "held.mid",
+        MidiFileBuilder().header(0, 1, 96).track(TrackBytes().event(0, {0x90, 69, 100}).end(96)).bytes());
+    const std::string out = scratch_ + "/out.wav";
+    const test::ChildResult result =
+        run({"render", "--quiet", "--rate", "8000", "--block", "4096", modulePath(), held, out});
+    EXPECT_EQ(result.status, 0) << result.err;
+    std::smatch said;
+    ASSERT_TRUE(std::regex_match(result.err, said,
+                                 std::regex("corvale-host: " + out +
+                                            " was cut at the cap, 60 s after the last event, still sounding "
+                                            "\\(its last 0\\.5 s peak at (-?[0-9]+\\.[0-9]) dBFS\\); "
+                                            "--tail SECONDS sets the tail\n")))
+        << result.err;
+    // The level named is the file's own over its last half second.
+    SF_INFO info = {};
+    SNDFILE* wav = sf_open(out.c_str(), SFM_READ, &info);
+    ASSERT_NE(wav, nullptr);
+    std::vector<float> last(static_cast<std::size_t>(4000 * info.channels));
+    sf_seek(wav, info.frames - 4000, SEEK_SET);
+    ASSERT_EQ(sf_readf_float(wav, last.data(), 4000), 4000);
+    sf_close(wav);
+    float peak = 0.0f;
+    for (const float value : last)
+        peak = std::max(peak, std::fabs(value));
+    ASSERT_GT(peak, 0.0f);
+    EXPECT_NEAR(std::stod(said[1].str()), 20.0 * std::log10(peak), 0.05);
 }
 
 TEST_F(HostProgramRender, KeepsTheFileOfOutputThatIsNotANumberButFailsNamingTheFault) {

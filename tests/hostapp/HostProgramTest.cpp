@@ -190,6 +190,20 @@ TEST_F(HostProgram, NamesAMissingMachineStoreWithItsVariableAndToolAndMakesNoSto
     EXPECT_FALSE(std::filesystem::exists(fallback));
 }
 
+TEST_F(HostProgram, TheStoreWritersUsageNamesTheKeyAndTheValuesAnInstallationNeedsAsRunShWritesThem) {
+    const test::ChildResult result = test::runChild({CORVALE_INSTALL_KEYS}, {}, scratch_);
+    EXPECT_EQ(result.status, 2);
+    EXPECT_TRUE(result.out.empty()) << result.out;
+    const std::string script = test::readWhole(CORVALE_RUN_SCRIPT);
+    for (const char* needed :
+         {"Software/Vennikt/Corvale", "InstallPath=", "ResourcesXmlFile=resources.xml",
+          "SettingsXmlFile=settings.xml", "ControlsXmlFile=controls.xml", "ImagesDir=images"}) {
+        EXPECT_NE(result.err.find(needed), std::string::npos) << needed << " in\n" << result.err;
+        EXPECT_NE(script.find(needed), std::string::npos)
+            << needed << " is no longer what tools/run.sh writes";
+    }
+}
+
 TEST_F(HostProgram, WhatTheModuleSaysOfALoadedFileIsOneShortLineAndARefusalWithoutReasonNamesItsLog) {
     if (!moduleBuilt())
         GTEST_SKIP() << "the test module is not built";

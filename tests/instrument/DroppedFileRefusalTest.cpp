@@ -98,6 +98,32 @@ TEST_F(DroppedFileRefusalTest, EachRefusedFileShowsOneMessageNamingItsReason) {
     EXPECT_EQ(plugin->getTuningCount(), 1);
 }
 
+// A file meant for no reader names what the instrument takes, not the document parser's complaint, and an
+// empty bank, patch or tuning says it is empty.
+TEST_F(DroppedFileRefusalTest, AFileOfNoKindItTakesNamesTheKindsAndAnEmptyOneSaysSo) {
+    FileTestFolder& files = world.files;
+    const std::string kinds =
+        " is not a bank (.kmd), patch (.kpr), Scala tuning (.scl) or sample file (WAV, AIFF, AU, FLAC, Ogg "
+        "Vorbis, WavPack).";
+    const std::string empty = " could not be loaded: it is empty.";
+    const std::pair<std::string, std::string> cases[] = {
+        {files.write("song.mid", std::string("MThd\0\0\0\x06\0\0\0\x01\0\x60", 14)), "The file %" + kinds},
+        {files.write("cover.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16)), "The file %" + kinds},
+        {files.write("notes.txt", "hello\n"), "The file %" + kinds},
+        {files.write("noise.bin", std::string("\x13\xF0\0\xA7<dict>\x01", 11)), "The file %" + kinds},
+        {files.write("empty.kmd", ""), "The file %" + empty},
+        {files.write("empty.kpr", ""), "The file %" + empty},
+        {files.write("empty.scl", ""), "The tuning file %" + empty},
+    };
+    for (const auto& [path, message] : cases) {
+        const std::vector<std::string> shown = refusalsOf(path);
+        ASSERT_EQ(shown.size(), 1u) << path;
+        std::string expected = message;
+        expected.replace(expected.find('%'), 1, path);
+        EXPECT_EQ(shown[0], expected);
+    }
+}
+
 // A patch naming a pipe as its sample loads without it, and says why the sample was left out.
 TEST_F(DroppedFileRefusalTest, APatchNamingAPipeAsItsSampleLoadsWithoutIt) {
     const std::string sampleFile = world.files.write("tone.wav", monoWav16(rampValues(2000)));

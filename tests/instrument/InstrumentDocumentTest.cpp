@@ -94,6 +94,20 @@ TEST_F(CorvaleDocumentTest, BanksCarryTheAnalogModelAndComeBackThroughADrop) {
     EXPECT_TRUE(world.responder.questions().empty());
 }
 
+TEST_F(CorvaleDocumentTest, ABankValueThatIsNoNumberIsRefusedAndTheValueItHadKept) {
+    settings->setFloat(keys::kMasterVolume, 0.6f, Sender::kSettings);
+    Dictionary bank;
+    plugin->writeState(bank, false);
+    std::string text;
+    bank.toText(text);
+    const std::regex volume("(<MasterVolume [^>]*value=\")[^\"]*\"");
+    ASSERT_TRUE(std::regex_search(text, volume)) << text;
+    const std::string path = world.files.write("loud.kmd", std::regex_replace(text, volume, "$1loud\""));
+    settings->setFloat(keys::kMasterVolume, 0.4f, Sender::kSettings);
+    EXPECT_TRUE(plugin->loadFile(File(path)));
+    EXPECT_FLOAT_EQ(settings->getFloat(keys::kMasterVolume), 0.4f) << "read as 0, it silences everything";
+}
+
 TEST_F(CorvaleDocumentTest, AFileThatIsNoSampleTuningOrDocumentLoadsNothing) {
     EXPECT_FALSE(plugin->loadFile(File(world.files.write("noise.kpr", "not a document at all"))));
     EXPECT_FALSE(plugin->loadFile(File(world.files.write("empty.kmd", "<?xml version=\"1.0\"?><dict/>"))));

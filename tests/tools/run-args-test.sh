@@ -1,6 +1,7 @@
 #!/bin/sh
 # Proves that tools/run-args.sh (the arguments of tools/run.sh) takes a song by its content and never for
-# an output, keeps every file to load in order, and refuses what it cannot play.
+# an output, keeps every file to load in order, refuses what it cannot play or write, and paints the
+# editor's picture over no file but the demo's own.
 #   tests/tools/run-args-test.sh [PATH TO run-args.sh]
 set -eu
 args=${1:-"$(dirname "$0")/../../tools/run-args.sh"}
@@ -21,17 +22,28 @@ plan() {
     (
         caller=$work
         demo=/demo/demo.kmd
+        demo_view=$work/build/release/demo.png
         . "$args"
         printf '%s|%s' "$song" "$output"
         for word do printf '|%s' "$word"; done
         echo
     ) 2>/dev/null || echo "status $?"
 }
+# The same for the editor's picture: "view|the file left as it was".
+picture() {
+    (
+        caller=$work
+        demo=/demo/demo.kmd
+        demo_view=$work/build/release/demo.png
+        . "$args"
+        echo "$view|$view_left"
+    ) 2>/dev/null || echo "status $?"
+}
 expect() { # description, wanted, arguments...
     what=$1
     wanted=$2
     shift 2
-    got=$(plan "$@")
+    got=$(${how:-plan} "$@")
     if [ "$got" != "$wanted" ]; then
         echo "FAIL $what: got '$got', wanted '$wanted'" >&2
         failures=$((failures + 1))
@@ -50,6 +62,22 @@ expect "a missing song" "status 2" missing.mid
 expect "a MIDI name that holds no MIDI file" "status 2" notes.mid
 expect "an output with something that is no song" "status 2" old.wav out.wav
 expect "a missing file to load" "status 2" Song.Mid out.wav missing.kmd
+expect "an output named -" "status 2" Song.Mid -
+expect "the demo tune's output named -" "status 2" -
+expect "a song's name typed without .mid" "status 2" Song
+said=$( (caller=$work demo=/demo/demo.kmd demo_view=/none && set -- Song && . "$args") 2>&1 || true)
+case "$said" in
+    "run.sh: there is no MIDI file $work/Song "*) ;;
+    *) echo "FAIL a missing song without .mid is named: got '$said'" >&2; failures=$((failures + 1)) ;;
+esac
+
+how=picture
+expect "the picture beside the output" "$work/Song.png|" Song.Mid
+mkdir -p build/release
+printf '\211PNG\r\n\032\n' >Song.png
+cp Song.png build/release/demo.png
+expect "an existing picture is left as it was" "|$work/Song.png" Song.Mid
+expect "the demo's own picture is painted again" "build/release/demo.png|"
 
 if [ "$failures" -gt 0 ]; then
     echo "run-args-test.sh: $failures failed" >&2
