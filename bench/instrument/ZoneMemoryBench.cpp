@@ -1,12 +1,12 @@
-// What the instrument's zones cost in memory: a bank the instrument wrote, its first program grown by
-// 1,000, 10,000 or the limit's 16,384 least zones (id, range and nothing else) of one sample, read by a
-// fresh instance, as a hostile bank would be. A zone read from a document takes its stored values from its
-// sample (positions, root, detune, switches), so it costs what a saved zone does.
-// Counters: zones; bytes_per_zone, the heap an instance holds per zone once the bank is read (the zone, its
-// values, the record notes read); document_bytes_per_zone, the heap the parsed document holds per zone
-// while it is read, gone afterwards; ns_per_zone, the read (parse included) per zone. A bank at the limit
-// holds about zones x (bytes_per_zone + document_bytes_per_zone) at its peak, plus the allocator's own
-// overhead (about a sixth more on glibc).
+// What the instrument's zones cost in memory: a bank the instrument wrote, its first program holding
+// 1,000, 10,000 or the limit's 16,384 zones of one sample, all but the first the least a zone is read
+// from (id and range), read by a fresh instance, as a hostile bank would be. A zone read from a document
+// takes the stored values it lacks from its sample (positions, root, detune, switches), so it costs what a
+// saved zone does.
+// Counters: zones; bytes_per_zone, the heap the instance holds per zone once the bank is read (the zone,
+// its values, the record notes read); document_bytes_per_zone, the heap the parsed document holds per zone
+// while it is read, gone afterwards; ns_per_zone, the read (parse included) per zone. A load's peak holds
+// about zones x (bytes_per_zone + document_bytes_per_zone), plus the allocator's own overhead.
 
 #include "framework/Dictionary.h"
 #include "instance/Plugin.h"
