@@ -146,13 +146,17 @@ std::int32_t RTASProcess::SetChunk(std::uint32_t id, const std::uint8_t* chunk, 
     if (plugin_ != nullptr) {
         // The instance announces the new program; this change is counted once, below.
         settingChunk_ = true;
+        bool read = false;
         try {
-            plugin_->readProgram(document);
+            read = plugin_->readProgram(document);
         } catch (...) {
             settingChunk_ = false;
             throw;
         }
         settingChunk_ = false;
+        // Refused: the user is told, and nothing changed.
+        if (!read)
+            return hostsdk::kResultOk;
     }
     const std::int32_t changes = changeCounter_.fetch_add(1, std::memory_order_relaxed) + 1;
     logLine(0, "chunk set with %d changes", changes);

@@ -14,6 +14,7 @@
 
 #include <array>
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -199,7 +200,13 @@ public:
     // it too, briefly.
     std::mutex& getScheduleLock() const { return scheduleMutex_; }
 
-    // Documents.
+    // Documents. The programs read from one bank or patch make at most kMaxZones zones together, whatever
+    // programs and modules hold them: a zone read costs about 13 KB at the peak of the load (its values,
+    // the record notes read, its share of the parsed document), so a bank at the limit takes about 240 MB,
+    // and 410 MB while it replaces one as large. A document past it is refused, naming the limit, before
+    // anything is read.
+    static constexpr std::size_t kMaxZones = 16384;
+
     void writeHeader(Dictionary& document) const;
     void writeParameters(Dictionary& document) const;
     void writeTunings(Dictionary& document) const;
@@ -214,8 +221,9 @@ public:
     // What the user is shown of a document's refusal: the compatibility check quotes a foreign creator's
     // whole document after a blank line, which is left out; the rest is cut to a few hundred characters.
     static std::string refusalText(const std::string& refusal);
-    // Reads that program of the document into the current preset.
-    void readProgram(const Dictionary& document, int programIndex = 0);
+    // Reads that program of the document into the current preset. False when the document is refused
+    // (the user is told).
+    bool readProgram(const Dictionary& document, int programIndex = 0);
     void readTunings(const Dictionary& document);
     int selectFirstNonEmptyPreset();
     // True when the document lists a sample of that id (it is then loaded into the resources).
@@ -254,6 +262,7 @@ private:
     friend class Preset;
     using ModuleList = std::vector<Module*>;
     using TuningList = std::vector<std::unique_ptr<Tuning>>;
+    using ProgramItems = std::vector<std::unique_ptr<Dictionary>>; // views on a document's programs
 
     // The active instance's host as the loops' tempo source.
     class HostTempo : public RexTempoSource {
@@ -279,8 +288,15 @@ private:
     void activateCurrentPreset();
     void loadSpecification(Settings& specification);
     void reserveSchedules(int frames);
-    // Builds the bank's programs from the document's "programs".
-    void readPrograms(const Dictionary& document);
+    // The items of the document's "programs" that the presets take, in order, in one walk: one per preset,
+    // fewer when the document holds fewer.
+    ProgramItems bankPrograms(const Dictionary& document) const;
+    // Builds the bank's programs from them; presets beyond them get fresh programs.
+    void readPrograms(const ProgramItems& programs);
+    // How many zones readPrograms would make of them.
+    std::size_t countZones(const ProgramItems& programs) const;
+    // Empty for zones within kMaxZones; else what the user is told.
+    static std::string zoneLimitRefusal(std::size_t zones);
     void readPluginParameters(const Dictionary& document);
     void refreshEditor();
 

@@ -18,6 +18,9 @@
 #include <exception>
 #include <map>
 #include <set>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace trov {
 
@@ -161,7 +164,11 @@ bool Plugin::readState(const Dictionary& document) {
     EditorInterface* editor = getEditor();
     Dictionary checked(document);
     std::string refusal;
-    if (!checked.checkCompatibility(refusal)) {
+    const bool compatible = checked.checkCompatibility(refusal);
+    const ProgramItems programs = compatible ? bankPrograms(document) : ProgramItems();
+    if (compatible)
+        refusal = zoneLimitRefusal(countZones(programs));
+    if (!compatible || !refusal.empty()) {
         showErrorMessage(refusalText(refusal), windowOf(editor));
         return false;
     }
@@ -176,7 +183,7 @@ bool Plugin::readState(const Dictionary& document) {
         readTunings(document);
         {
             std::lock_guard switching(presetMutex_);
-            readPrograms(document);
+            readPrograms(programs);
             const int before = getCurrentPresetIndex();
             // The bank's values reach the parameters now, not at the next preset change.
             if (selectFirstNonEmptyPreset() == before)
@@ -202,18 +209,41 @@ bool Plugin::readState(const Dictionary& document) {
     return true;
 }
 
-void Plugin::readPrograms(const Dictionary& document) {
+Plugin::ProgramItems Plugin::bankPrograms(const Dictionary& document) const {
+    ProgramItems taken;
     const Dictionary::View programs = document.getArray(kPrograms);
-    // The presets take the programs in order, in one walk.
+    // One walk, however much stands between the programs.
     Dictionary::View item = programs ? programs->getFirstChild("program") : nullptr;
-    for (const std::unique_ptr<Preset>& preset : presets_) {
-        if (item) {
-            preset->read(*item);
-            item = item->getNextSibling("program");
-        } else {
-            preset->createPrograms();
-        }
+    while (item && taken.size() < presets_.size()) {
+        Dictionary::View next = item->getNextSibling("program");
+        taken.push_back(std::move(item));
+        item = std::move(next);
     }
+    return taken;
+}
+
+void Plugin::readPrograms(const ProgramItems& programs) {
+    for (std::size_t i = 0; i < presets_.size(); ++i) {
+        if (i < programs.size())
+            presets_[i]->read(*programs[i]);
+        else
+            presets_[i]->createPrograms();
+    }
+}
+
+std::size_t Plugin::countZones(const ProgramItems& programs) const {
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < programs.size() && i < presets_.size(); ++i)
+        count += presets_[i]->countZones(*programs[i]);
+    return count;
+}
+
+std::string Plugin::zoneLimitRefusal(std::size_t zones) {
+    if (zones <= kMaxZones)
+        return std::string();
+    return "These settings hold " + std::to_string(zones) +
+           " zones and cannot be loaded: a bank or patch holds at most " + std::to_string(kMaxZones) +
+           " zones.";
 }
 
 void Plugin::readPluginParameters(const Dictionary& document) {
@@ -239,13 +269,20 @@ void Plugin::readPluginParameters(const Dictionary& document) {
     });
 }
 
-void Plugin::readProgram(const Dictionary& document, int programIndex) {
-    Resources* resources = getResources();
-    if (resources != nullptr)
-        resources->retainAll();
+bool Plugin::readProgram(const Dictionary& document, int programIndex) {
     const Dictionary::View programs = document.getArray(kPrograms);
     const Dictionary::View item =
         programs && programIndex >= 0 ? programs->getChild(programIndex, "program") : nullptr;
+    const Preset* current = getCurrentPreset();
+    if (const std::string refusal =
+            zoneLimitRefusal(item && current != nullptr ? current->countZones(*item) : 0);
+        !refusal.empty()) {
+        showErrorMessage(refusalText(refusal), windowOf(getEditor()));
+        return false;
+    }
+    Resources* resources = getResources();
+    if (resources != nullptr)
+        resources->retainAll();
     if (item) {
         if (resources != nullptr)
             if (const Dictionary::View samples = document.getDictionary(kResources))
@@ -259,6 +296,7 @@ void Plugin::readProgram(const Dictionary& document, int programIndex) {
     if (resources != nullptr)
         resources->purgeUnused();
     notifyPresetChanged();
+    return true;
 }
 
 void Plugin::readTunings(const Dictionary& document) {

@@ -1,5 +1,6 @@
 #include "instance/Preset.h"
 
+#include "engine/zones/ZoneManager.h"
 #include "framework/Dictionary.h"
 #include "framework/Random.h"
 #include "instance/Plugin.h"
@@ -143,6 +144,22 @@ bool Preset::read(const Dictionary& dictionary) {
         }
     }
     return true;
+}
+
+std::size_t Preset::countZones(const Dictionary& dictionary) const {
+    std::size_t count = 0;
+    const Dictionary::View modules = dictionary.getArray("modules");
+    // The modules read takes, in the same walk.
+    Dictionary::View module = modules ? modules->getFirstChild("module") : nullptr;
+    for (int i = 0; module; ++i) {
+        const Program* program = getProgram(i);
+        if (program == nullptr)
+            break;
+        if (program->getZoneManager() != nullptr)
+            count += ZoneManager::countZones(*module);
+        module = module->getNextSibling("module");
+    }
+    return count;
 }
 
 } // namespace trov

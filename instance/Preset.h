@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <memory>
 #include <set>
 #include <string>
@@ -57,6 +58,8 @@ public:
     bool write(Dictionary& dictionary) const;
     // Identifier and name from the document; programs without a "module" item lose their zones.
     bool read(const Dictionary& dictionary);
+    // How many zones read would make of the document, counted without reading it.
+    std::size_t countZones(const Dictionary& dictionary) const;
 
 private:
     using ProgramList = std::vector<std::unique_ptr<Program>>;

@@ -131,7 +131,8 @@ bool Corvale::readPatchProgram(const Dictionary& document, int programIndex) {
         showErrorMessage(refusalText(refusal), windowOf(getEditor()));
         return false;
     }
-    readProgram(document, programIndex);
+    if (!readProgram(document, programIndex))
+        return false;
     convertOldFormat(document);
     return true;
 }

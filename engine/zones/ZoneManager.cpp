@@ -173,6 +173,16 @@ void ZoneManager::fromDictionary(const Dictionary& dictionary) {
     releaseZones(old);
 }
 
+std::size_t ZoneManager::countZones(const Dictionary& dictionary) {
+    std::size_t count = 0;
+    if (const Dictionary::View array = dictionary.getArray("zones"))
+        array->forEachChild("", [&count](const Dictionary& item) {
+            if (item.hasElement())
+                ++count;
+        });
+    return count;
+}
+
 void ZoneManager::toDictionary(Dictionary& dictionary) const {
     std::lock_guard guard(zonesLock_);
     const Dictionary::View array = dictionary.addArray("zones");

@@ -5,6 +5,7 @@
 #include "framework/Range.h"
 
 #include <atomic>
+#include <cstddef>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -54,6 +55,8 @@ public:
     virtual void listWillChange() {}
     // Replaces the list by the document's "zones", in file order; zone 0 becomes current.
     virtual void fromDictionary(const Dictionary& dictionary);
+    // How many zones fromDictionary makes of the document, counted without making any.
+    static std::size_t countZones(const Dictionary& dictionary);
     virtual void toDictionary(Dictionary& dictionary) const;
     // Makes zone i current (none when out of range); the zone or null.
     virtual Zone* selectZone(int index);

@@ -165,6 +165,48 @@ TEST_F(DocumentTest, ARefusalShowsItsOwnWordsWithoutTheDocumentItQuotes) {
     }
 }
 
+TEST_F(DocumentTest, ABankOrPatchPastTheZoneLimitIsRefusedNamingItAndOneAtTheLimitLoads) {
+    // Every zone read counts, whichever program and module holds it: the limit's zones over presets 0
+    // and 3, then one more in preset 15; the patch is program 0 grown past the limit on its own.
+    auto source = world.makePlugin();
+    fill(*source);
+    Dictionary bank;
+    source->writeState(bank, false);
+    const Dictionary least(std::string("<dict><zone><id value=\"Z\"/><min value=\"36\"/>"
+                                       "<max value=\"96\"/></zone></dict>"));
+    const auto addZones = [&](int preset, int module, std::size_t count) {
+        const Dictionary::View zones =
+            bank.getArrayItem("programs", preset)->getArrayItem("modules", module)->getArray("zones");
+        for (std::size_t i = 0; i < count; ++i)
+            zones->appendChild(*least.getFirstChild("zone"));
+    };
+    addZones(0, 0, Plugin::kMaxZones - 2);
+    const std::string atLimit = bank.toDocumentText();
+    addZones(15, 1, 1);
+    const std::string overLimit = bank.toDocumentText();
+    addZones(0, 1, 3);
+    const Dictionary patch(bank.toDocumentText());
+
+    auto target = world.makePlugin();
+    zones(*target, 2, 0)->createZone(KeyRange(36, 96), "S-KEPT");
+    target->selectPreset(2);
+    EXPECT_FALSE(target->readState(Dictionary(overLimit)));
+    EXPECT_FALSE(target->readProgram(patch, 0));
+    const auto questions = world.responder.questions();
+    ASSERT_EQ(questions.size(), 2u);
+    EXPECT_EQ(questions[0].text,
+              "These settings hold 16385 zones and cannot be loaded: a bank or patch holds at "
+              "most 16384 zones.");
+    EXPECT_EQ(questions[1].text.rfind("These settings hold 16385 zones", 0), 0u);
+    EXPECT_EQ(target->getCurrentPresetIndex(), 2);
+    EXPECT_EQ(target->getPreset(2)->getName(), "init 3");
+    EXPECT_EQ(zones(*target, 2, 0)->getZoneSampleName(0), "S-KEPT");
+    EXPECT_EQ(zones(*target, 0, 0)->getZoneCount(), 0);
+
+    ASSERT_TRUE(target->readState(Dictionary(atLimit)));
+    EXPECT_EQ(zones(*target, 0, 0)->getZoneCount() + zones(*target, 3, 1)->getZoneCount(), 16384);
+}
+
 TEST_F(DocumentTest, AnEmptyCurrentPresetGivesWayToTheFirstNonEmptyOne) {
     auto source = world.makePlugin();
     zones(*source, 5, 0)->createZone(KeyRange(36, 40), "S-FIVE");
