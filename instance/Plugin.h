@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,6 +31,7 @@ class HostInterface;
 class IOPinConfig;
 class Parameter;
 class Preset;
+class Resources;
 template <class T> class MidiMapper;
 
 // One plug-in instance: loads the plug-in specification into a bank of presets with one program per
@@ -209,12 +211,15 @@ public:
     void writeProgramResources(Dictionary& document) const;
     virtual void writeState(Dictionary& document, bool withData);
     void writeProgram(Dictionary& document) const;
-    // False when the document is refused or reading fails (the user is told).
+    // False when the document is refused or reading fails (the user is told). A state read outside a
+    // DocumentFolderScope has no file (a host's saved state): the sample files it names that are found
+    // nowhere, and that nobody could be asked for, are named to the user in one message.
     virtual bool readState(const Dictionary& document);
     // What the user is shown of a document's refusal: the compatibility check quotes a foreign creator's
     // whole document after a blank line, which is left out; the rest is cut to a few hundred characters.
     static std::string refusalText(const std::string& refusal);
-    // Reads that program of the document into the current preset.
+    // Reads that program of the document into the current preset; the host restores its saved state so.
+    // Sample files found nowhere are told as readState tells them.
     void readProgram(const Dictionary& document, int programIndex = 0);
     void readTunings(const Dictionary& document);
     int selectFirstNonEmptyPreset();
@@ -222,11 +227,14 @@ public:
     bool loadSampleFromFile(const File& file, const std::string& id);
     // The missing-sample dialog: true when the user located the file.
     bool askForSample(File& file) override;
+    // Only an open editor asks.
+    bool canAskForSample() const override;
 
 protected:
     // While one lives, the documents the instance reads take the samples they name by relative paths from
     // that folder (the folder of the document's file), and the search for a missing sample looks there
-    // first: the process's current folder is the host's and is never changed. User-interface thread.
+    // first: the process's current folder is the host's and is never changed. A document read while none
+    // lives has no file. User-interface thread.
     class DocumentFolderScope {
     public:
         DocumentFolderScope(Plugin& plugin, const Folder& folder)
@@ -239,7 +247,7 @@ protected:
 
     private:
         Plugin& plugin_;
-        Folder previous_;
+        std::optional<Folder> previous_;
     };
 
     // Whether `process` runs the module this block (every module unless a product solos one). Audio
@@ -282,6 +290,12 @@ private:
     // Builds the bank's programs from the document's "programs".
     void readPrograms(const Dictionary& document);
     void readPluginParameters(const Dictionary& document);
+    // The document's samples into the resources; for a document without a file, the files found nowhere
+    // that nobody was asked for are added to unasked.
+    void readDocumentResources(Resources& resources, const Dictionary& document,
+                               std::vector<std::string>& unasked);
+    // One message naming them, when there are any.
+    void tellUnaskedSamples(const std::vector<std::string>& unasked);
     void refreshEditor();
 
     std::atomic<bool> running_{true};
@@ -309,7 +323,7 @@ private:
     std::atomic<std::uint32_t> framesProcessed_{0};
     mutable std::mutex scheduleMutex_;
     HostTempo hostTempo_{*this};
-    Folder documentFolder_; // see DocumentFolderScope
+    std::optional<Folder> documentFolder_; // see DocumentFolderScope; none for a document without a file
     bool active_ = false;
 };
 
