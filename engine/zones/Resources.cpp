@@ -121,10 +121,12 @@ File Resources::fromRoot(const File& file) {
         path += "/" + part;
     const File normal(path + "/" + joined.getName());
     // After a symbolic link, ".." leads to the parent of the link's target, not back to the folder the text
-    // shows: a shorter path that names another file is not taken.
+    // shows: a shorter path that names another file gives way to the file's own, links resolved.
     std::error_code error;
-    if (joined.exists() && !std::filesystem::equivalent(joined.getPath(), normal.getPath(), error))
-        return joined;
+    if (joined.exists() && !std::filesystem::equivalent(joined.getPath(), normal.getPath(), error)) {
+        const std::filesystem::path real = std::filesystem::weakly_canonical(joined.getPath(), error);
+        return error ? joined : File(real.string());
+    }
     return normal;
 }
 

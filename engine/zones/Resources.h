@@ -134,7 +134,7 @@ private:
     };
 
     // A relative path names a file from the process's current folder, which is the host's and may change:
-    // the same file named from the root, without "." and ".." where that still names the same file. Any
+    // the same file named from the root, without "." and ".." (links resolved where ".." follows one). Any
     // other file as it is.
     static File fromRoot(const File& file);
     // The description's own samples, in order; one that does not load is logged and skipped.
