@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,6 +32,7 @@ class HostInterface;
 class IOPinConfig;
 class Parameter;
 class Preset;
+class Resources;
 template <class T> class MidiMapper;
 
 // One plug-in instance: loads the plug-in specification into a bank of presets with one program per
@@ -216,12 +218,15 @@ public:
     void writeProgramResources(Dictionary& document) const;
     virtual void writeState(Dictionary& document, bool withData);
     void writeProgram(Dictionary& document) const;
-    // False when the document is refused or reading fails (the user is told).
+    // False when the document is refused or reading fails (the user is told). A state read outside a
+    // DocumentFolderScope has no file (a host's saved state): the sample files it names that are found
+    // nowhere, and that nobody could be asked for, are named to the user in one message.
     virtual bool readState(const Dictionary& document);
     // What the user is shown of a document's refusal: the compatibility check quotes a foreign creator's
     // whole document after a blank line, which is left out; the rest is cut to a few hundred characters.
     static std::string refusalText(const std::string& refusal);
-    // Reads that program of the document into the current preset. False when the document is refused
+    // Reads that program of the document into the current preset; the host restores its saved state so.
+    // Sample files found nowhere are told as readState tells them. False when the document is refused
     // (the user is told).
     bool readProgram(const Dictionary& document, int programIndex = 0);
     void readTunings(const Dictionary& document);
@@ -230,11 +235,14 @@ public:
     bool loadSampleFromFile(const File& file, const std::string& id);
     // The missing-sample dialog: true when the user located the file.
     bool askForSample(File& file) override;
+    // Only an open editor asks.
+    bool canAskForSample() const override;
 
 protected:
     // While one lives, the documents the instance reads take the samples they name by relative paths from
     // that folder (the folder of the document's file), and the search for a missing sample looks there
-    // first: the process's current folder is the host's and is never changed. User-interface thread.
+    // first: the process's current folder is the host's and is never changed. A document read while none
+    // lives has no file. User-interface thread.
     class DocumentFolderScope {
     public:
         DocumentFolderScope(Plugin& plugin, const Folder& folder)
@@ -247,7 +255,7 @@ protected:
 
     private:
         Plugin& plugin_;
-        Folder previous_;
+        std::optional<Folder> previous_;
     };
 
     // Whether `process` runs the module this block (every module unless a product solos one). Audio
@@ -298,6 +306,12 @@ private:
     // Empty for zones within kMaxZones; else what the user is told.
     static std::string zoneLimitRefusal(std::size_t zones);
     void readPluginParameters(const Dictionary& document);
+    // The document's samples into the resources; for a document without a file, the files found nowhere
+    // that nobody was asked for are added to unasked.
+    void readDocumentResources(Resources& resources, const Dictionary& document,
+                               std::vector<std::string>& unasked);
+    // One message naming them, when there are any.
+    void tellUnaskedSamples(const std::vector<std::string>& unasked);
     void refreshEditor();
 
     std::atomic<bool> running_{true};
@@ -325,7 +339,7 @@ private:
     std::atomic<std::uint32_t> framesProcessed_{0};
     mutable std::mutex scheduleMutex_;
     HostTempo hostTempo_{*this};
-    Folder documentFolder_; // see DocumentFolderScope
+    std::optional<Folder> documentFolder_; // see DocumentFolderScope; none for a document without a file
     bool active_ = false;
 };
 

@@ -43,6 +43,21 @@ const NativeWindow* windowOf(const EditorInterface* editor) {
     return editor != nullptr ? editor->getWindow() : nullptr;
 }
 
+// What the user is told of the sample files a saved state names that were found nowhere: the first few
+// by name.
+std::string unfoundSamplesText(const std::vector<std::string>& names) {
+    constexpr std::size_t kNamed = 3;
+    if (names.size() == 1)
+        return "The sample file " + names[0] +
+               " could not be found: its zones stay silent, and a save still names it.";
+    std::string text = std::to_string(names.size()) + " sample files could not be found: ";
+    for (std::size_t i = 0; i < names.size() && i < kNamed; ++i)
+        text += (i > 0 ? ", " : "") + names[i];
+    if (names.size() > kNamed)
+        text += " and " + std::to_string(names.size() - kNamed) + " more";
+    return text + ". Their zones stay silent, and a save still names them.";
+}
+
 // The plug-in parameters a bank carries: exported, not kept in the preferences.
 bool isDocumentParameter(const Parameter& parameter) {
     return parameter.getScope() == Parameter::kScopePlugin && parameter.testFlags(Parameter::kExport) &&
@@ -174,11 +189,11 @@ bool Plugin::readState(const Dictionary& document) {
     }
     const Module* shown = editor != nullptr ? editor->getEditedModule() : nullptr;
     Resources* resources = getResources();
+    std::vector<std::string> unasked;
     try {
         if (resources != nullptr) {
             resources->retainAll();
-            if (const Dictionary::View samples = document.getDictionary(kResources))
-                resources->readDocumentSamples(*samples, documentFolder_);
+            readDocumentResources(*resources, document, unasked);
         }
         readTunings(document);
         {
@@ -206,7 +221,32 @@ bool Plugin::readState(const Dictionary& document) {
         editor->draw(nullptr);
     }
     notifyPresetChanged();
+    tellUnaskedSamples(unasked);
     return true;
+}
+
+void Plugin::readDocumentResources(Resources& resources, const Dictionary& document,
+                                   std::vector<std::string>& unasked) {
+    const Dictionary::View samples = document.getDictionary(kResources);
+    if (!samples)
+        return;
+    // A document with a file was loaded by the user, who is asked for each missing sample when the
+    // editor is open; a host restores its saved state before anyone looks, and is told.
+    resources.readDocumentSamples(*samples, documentFolder_.value_or(Folder()),
+                                  documentFolder_ ? nullptr : &unasked);
+}
+
+void Plugin::tellUnaskedSamples(const std::vector<std::string>& unasked) {
+    std::vector<std::string> names;
+    std::set<std::string> seen;
+    for (const std::string& name : unasked)
+        if (seen.insert(name).second)
+            names.push_back(name);
+    if (names.empty())
+        return;
+    const std::string text = unfoundSamplesText(names);
+    logLine(3, "%s", text.c_str());
+    showErrorMessage(text, windowOf(getEditor()));
 }
 
 Plugin::ProgramItems Plugin::bankPrograms(const Dictionary& document) const {
@@ -283,10 +323,10 @@ bool Plugin::readProgram(const Dictionary& document, int programIndex) {
     Resources* resources = getResources();
     if (resources != nullptr)
         resources->retainAll();
+    std::vector<std::string> unasked;
     if (item) {
         if (resources != nullptr)
-            if (const Dictionary::View samples = document.getDictionary(kResources))
-                resources->readDocumentSamples(*samples, documentFolder_);
+            readDocumentResources(*resources, document, unasked);
         std::lock_guard switching(presetMutex_);
         if (Preset* preset = getCurrentPreset()) {
             preset->read(*item);
@@ -296,6 +336,7 @@ bool Plugin::readProgram(const Dictionary& document, int programIndex) {
     if (resources != nullptr)
         resources->purgeUnused();
     notifyPresetChanged();
+    tellUnaskedSamples(unasked);
     return true;
 }
 
@@ -374,6 +415,10 @@ bool Plugin::loadSampleFromFile(const File& file, const std::string& id) {
             shared->readDocumentSamples(single, file.getFolder());
     });
     return found;
+}
+
+bool Plugin::canAskForSample() const {
+    return getEditor() != nullptr;
 }
 
 bool Plugin::askForSample(File& file) {

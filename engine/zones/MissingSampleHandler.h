@@ -14,6 +14,9 @@ public:
     virtual ~MissingSampleHandler() = default;
     // True when the user located the file (the file then names it); false to skip the sample.
     virtual bool askForSample(File& file) = 0;
+    // Whether askForSample puts the question to the user now; when it cannot, the sample is skipped
+    // without a word, and whoever reads a document that named it tells the user instead.
+    virtual bool canAskForSample() const { return true; }
 };
 
 } // namespace trov

@@ -1,10 +1,14 @@
 // The resources' documents: the resource description, the "samples" of state documents read and written.
 #include "engine/samples/Sample.h"
+#include "engine/zones/MissingSampleHandler.h"
 #include "engine/zones/Resources.h"
 #include "framework/Logger.h"
 
+#include <algorithm>
 #include <exception>
 #include <mutex>
+#include <optional>
+#include <set>
 
 namespace trov {
 
@@ -19,6 +23,21 @@ template <class Visit> void forEachItem(const Dictionary& dictionary, const std:
             if (item.hasElement())
                 visit(item);
         });
+}
+
+// The entries of a sample item that a kept item gets afresh ("id", "filename") or never carries (the
+// audio and its format).
+bool isWrittenApart(const std::string& key) {
+    static const std::set<std::string> keys = {"id",         "filename", "channels",  "samples",
+                                               "samplerate", "bitdepth", "sampledata"};
+    return keys.count(key) != 0;
+}
+
+// The name a skipped sample keeps: a relative name found nowhere in the document's folder names the file
+// there, from the root; any other as the document gave it (a host chunk's relative name, which only the
+// data folder or the current folder make sense of, and every name from the root).
+std::string namedFile(const std::string& filename, const File& recorded) {
+    return isRelativePath(filename) && !recorded.getFolder().isRelative() ? recorded.getPath() : filename;
 }
 
 // Reads a sample dictionary into the sample; a broken embedded sample is logged and leaves it empty.
@@ -99,12 +118,14 @@ void Resources::readSamples() {
     });
 }
 
-void Resources::readDocumentSamples(const Dictionary& dictionary, const Folder& documentFolder) {
+void Resources::readDocumentSamples(const Dictionary& dictionary, const Folder& documentFolder,
+                                    std::vector<std::string>* unasked) {
     forEachItem(dictionary, kSamplesKey,
-                [&](const Dictionary& item) { readSampleItem(item, documentFolder); });
+                [&](const Dictionary& item) { readSampleItem(item, documentFolder, unasked); });
 }
 
-void Resources::readSampleItem(const Dictionary& item, const Folder& documentFolder) {
+void Resources::readSampleItem(const Dictionary& item, const Folder& documentFolder,
+                               std::vector<std::string>* unasked) {
     std::string id;
     std::string filename;
     item.getString("id", &id);
@@ -130,6 +151,7 @@ void Resources::readSampleItem(const Dictionary& item, const Folder& documentFol
         Sample* sample = found ? acquireSample(id, file) : nullptr;
         if (sample == nullptr) {
             logLine(3, "Resources: sample %s (%s) not found, skipped", id.c_str(), filename.c_str());
+            keepSkipped(id, namedFile(filename, recorded), item, !found, unasked);
             return;
         }
         // The document's positions and flags go to a sample loaded for it (resident data is unmasked
@@ -153,24 +175,43 @@ void Resources::readSampleItem(const Dictionary& item, const Folder& documentFol
     if (filename.empty() || filename.find("kpr") != std::string::npos)
         return;
     File file(recorded);
-    if (!locateSampleFile(file, documentFolder))
-        return;
-    if (Sample* located = acquireSample(id, file)) {
+    const bool found = locateSampleFile(file, documentFolder);
+    if (Sample* located = found ? acquireSample(id, file) : nullptr) {
         located->release(); // the cache keeps it
         announce(id);
+        return;
     }
+    keepSkipped(id, namedFile(filename, recorded), item, !found, unasked);
+}
+
+void Resources::keepSkipped(const std::string& id, const std::string& filename, const Dictionary& item,
+                            bool notFound, std::vector<std::string>* unasked) {
+    Skipped skipped{filename, Dictionary()};
+    item.forEachChild("", [&skipped](const Dictionary& entry) {
+        if (entry.hasElement() && !isWrittenApart(entry.getName()))
+            skipped.entries.appendChild(entry);
+    });
+    {
+        std::lock_guard guard(lock_);
+        skipped_.insert_or_assign(id, std::move(skipped));
+    }
+    const MissingSampleHandler* handler = missingSampleHandler_.load(std::memory_order_acquire);
+    if (notFound && unasked != nullptr && (handler == nullptr || !handler->canAskForSample()))
+        unasked->push_back(filename);
 }
 
 File Resources::resolveSampleName(const std::string& filename, const Folder& documentFolder) const {
     if (filename.empty() || !isRelativePath(filename))
         return File(filename);
     // Never the process's current folder: a plug-in's is its host's. The demo bank names its sample
-    // within the data folder, wherever the bank itself lies.
+    // within the data folder, wherever the bank itself lies. A document dropped by a relative path has a
+    // relative folder, which only this process's current folder makes sense of: what is recorded is named
+    // from the root.
     for (const Folder* folder : {&documentFolder, &dataFolder_})
         if (!folder->isEmpty())
             if (File file = *folder + File(filename); file.exists())
-                return file;
-    return documentFolder.isEmpty() ? File(filename) : documentFolder + File(filename);
+                return fromRoot(file);
+    return documentFolder.isEmpty() ? File(filename) : fromRoot(documentFolder + File(filename));
 }
 
 void Resources::saveSamples(Dictionary& dictionary, bool withData) {
@@ -185,7 +226,8 @@ void Resources::writeSamples(Dictionary& dictionary, const std::set<std::string>
     struct Item {
         std::string id;
         std::string filename;
-        Sample* sample;
+        Sample* sample;                    // null for a skipped sample's kept item
+        std::optional<Dictionary> entries; // a copy of the kept item's entries
     };
     // Taken under the lock, written (and the audio encoded) after it.
     std::vector<Item> items;
@@ -196,16 +238,30 @@ void Resources::writeSamples(Dictionary& dictionary, const std::set<std::string>
             if ((ids != nullptr && ids->count(id) == 0) || !entry.sample->testFlags(Sample::kFlagExport))
                 continue;
             entry.sample->retain();
-            items.push_back(
-                {id, entry.file.getName().empty() ? std::string() : entry.file.getPath(), entry.sample});
+            items.push_back({id, entry.file.getName().empty() ? std::string() : entry.file.getPath(),
+                             entry.sample, std::nullopt});
+        }
+        for (const auto& [id, kept] : skipped_) {
+            ++visited_;
+            if ((ids != nullptr && ids->count(id) == 0) || samples_.count(id) != 0)
+                continue;
+            items.push_back({id, kept.filename, nullptr, std::nullopt});
+            items.back().entries.emplace().copyFrom(kept.entries);
         }
     }
+    // In id order, whether a sample was had or skipped: a document read and written again keeps its order.
+    std::stable_sort(items.begin(), items.end(), [](const Item& a, const Item& b) { return a.id < b.id; });
     const Dictionary::View array = dictionary.addArray(kSamplesKey);
     std::set<std::string> filesWritten;
     for (const Item& item : items) {
         if (const Dictionary::View entry = array ? array->addDictionary("sample") : nullptr) {
             entry->setString("id", item.id);
             entry->setString("filename", item.filename);
+            if (item.sample == nullptr) {
+                item.entries->forEachChild("",
+                                           [&entry](const Dictionary& kept) { entry->appendChild(kept); });
+                continue;
+            }
             item.sample->writePositions(*entry);
             // A file's audio once; samples without a file each keep their own.
             const bool written = !item.filename.empty() && !filesWritten.insert(item.filename).second;
@@ -215,7 +271,8 @@ void Resources::writeSamples(Dictionary& dictionary, const std::set<std::string>
     }
     // Only the hold taken above goes: a sample nobody took yet stays for the next purge to judge.
     for (const Item& item : items)
-        item.sample->release();
+        if (item.sample != nullptr)
+            item.sample->release();
 }
 
 } // namespace trov

@@ -12,9 +12,12 @@
 
 #include <algorithm>
 #include <exception>
+#include <filesystem>
 #include <mutex>
 #include <optional>
 #include <set>
+#include <system_error>
+#include <vector>
 
 namespace trov {
 
@@ -97,6 +100,36 @@ Resources::~Resources() {
         bitmap->release();
 }
 
+File Resources::fromRoot(const File& file) {
+    if (file.getName().empty() || !file.getFolder().isRelative())
+        return file;
+    const Folder current = Folder::getCurrent();
+    if (current.isRelative()) // the current folder cannot be told
+        return file;
+    const File joined = current + file;
+    std::string path;
+    std::vector<std::string> kept;
+    for (const std::string& part : joined.getFolder().getComponents()) {
+        if (part == "..") {
+            if (!kept.empty())
+                kept.pop_back();
+        } else if (part != ".") {
+            kept.push_back(part);
+        }
+    }
+    for (const std::string& part : kept)
+        path += "/" + part;
+    const File normal(path + "/" + joined.getName());
+    // After a symbolic link, ".." leads to the parent of the link's target, not back to the folder the text
+    // shows: a shorter path that names another file gives way to the file's own, links resolved.
+    std::error_code error;
+    if (joined.exists() && !std::filesystem::equivalent(joined.getPath(), normal.getPath(), error)) {
+        const std::filesystem::path real = std::filesystem::weakly_canonical(joined.getPath(), error);
+        return error ? joined : File(real.string());
+    }
+    return normal;
+}
+
 bool Resources::isSampleFile(const File& file) {
     return canLoadSampleFile(file);
 }
@@ -163,6 +196,8 @@ Sample* Resources::retainCached(const std::string& id) {
 }
 
 void Resources::cacheEntry(const std::string& id, Sample* sample, const File& file) {
+    // An id that has a sample is written from it, no longer from a skipped document item.
+    skipped_.erase(id);
     const auto it = samples_.find(id);
     Sample* previous = it != samples_.end() ? it->second.sample : nullptr;
     if (it != samples_.end() && previous == sample) {
@@ -219,9 +254,11 @@ File Resources::getSampleFile(const std::string& id) const {
     return it != samples_.end() ? it->second.file : File();
 }
 
-Sample* Resources::acquireSample(const std::string& id, const File& file) {
+Sample* Resources::acquireSample(const std::string& id, const File& given) {
     if (id.empty())
         return nullptr;
+    // Entries are looked up by the path they record, which is named from the root.
+    const File file = fromRoot(given);
     {
         std::lock_guard guard(lock_);
         if (Sample* cached = retainCached(id))
@@ -258,6 +295,9 @@ Sample* Resources::loadSampleFile(const std::string& id, const File& file, bool 
     }
     if (!source.exists() && !locateSampleFile(source))
         return nullptr;
+    // What the entry records is named from the root: a document written from it (a host chunk, which
+    // carries no audio) is read again by a process in another folder.
+    source = fromRoot(source);
     Sample* sample = trov::loadSampleFile(this, source, loadData);
     if (sample == nullptr)
         return nullptr;
@@ -287,9 +327,10 @@ std::string Resources::addSample(const std::string& id, Sample* sample, const st
     std::string key = id.empty() ? createId() : id;
     if (sample == nullptr)
         return key;
+    const File file = filename.empty() ? File() : fromRoot(File(filename));
     {
         std::lock_guard guard(lock_);
-        cacheEntry(key, sample, filename.empty() ? File() : File(filename));
+        cacheEntry(key, sample, file);
     }
     announce(key);
     return key;

@@ -59,8 +59,12 @@ public:
     // The "samples" of a state document: embedded audio, or files found by their recorded names. A
     // relative name lies in the document's folder (empty for a document without a file, such as a host
     // chunk) or else in the installation's data folder, whichever holds the file, and the path found is
-    // what the sample records; the search for a missing file looks in the document's folder first.
-    virtual void readDocumentSamples(const Dictionary& dictionary, const Folder& documentFolder = Folder());
+    // what the sample records, from the root; the search for a missing file looks in the document's
+    // folder first. A sample that cannot be had is skipped, but its item is kept and written again in its
+    // place, so a document saved afterwards still names the file. The names of the files found nowhere
+    // that nobody could be asked for go into unasked, when given, for the reader to tell the user.
+    virtual void readDocumentSamples(const Dictionary& dictionary, const Folder& documentFolder = Folder(),
+                                     std::vector<std::string>* unasked = nullptr);
     // Gives back what retainAll took; samples no one else holds leave the cache.
     virtual void purgeUnused();
     virtual void saveSamples(Dictionary& dictionary) { saveSamples(dictionary, true); }
@@ -111,7 +115,8 @@ public:
     void setMissingSampleHandler(MissingSampleHandler* handler);
 
     // A "samples" array with every exported sample ("id", "filename", positions) and, with data, the
-    // format and audio of each, a file's audio only once.
+    // format and audio of each, a file's audio only once; in id order, among them the items kept for
+    // document samples that were skipped (without audio).
     void saveSamples(Dictionary& dictionary, bool withData);
     // The same for the samples of the given ids.
     void saveSamplesOf(Dictionary& dictionary, const std::set<std::string>& ids, bool withData);
@@ -128,9 +133,18 @@ private:
         File file; // no name for samples that came from a document
     };
 
+    // A relative path names a file from the process's current folder, which is the host's and may change:
+    // the same file named from the root, without "." and ".." (links resolved where ".." follows one). Any
+    // other file as it is.
+    static File fromRoot(const File& file);
     // The description's own samples, in order; one that does not load is logged and skipped.
     void readSamples();
-    void readSampleItem(const Dictionary& item, const Folder& documentFolder);
+    void readSampleItem(const Dictionary& item, const Folder& documentFolder,
+                        std::vector<std::string>* unasked);
+    // Keeps a skipped sample's item for the documents written later; a file not found that nobody could be
+    // asked for is named in unasked.
+    void keepSkipped(const std::string& id, const std::string& filename, const Dictionary& item,
+                     bool notFound, std::vector<std::string>* unasked);
     // A document's file name as a file: a relative one in the first of the document's folder and the data
     // folder that holds it (in the document's folder when neither does).
     File resolveSampleName(const std::string& filename, const Folder& documentFolder) const;
@@ -163,6 +177,13 @@ private:
     // samples looks each up, never walking the cache per sample.
     std::map<const Sample*, std::set<std::string>> idsOfSample_;
     std::map<std::string, std::set<std::string>> idsOfPath_;
+    // The items of skipped document samples by id, until the id has a sample: their "filename" and the
+    // entries besides the audio, written again as they came.
+    struct Skipped {
+        std::string filename;
+        Dictionary entries;
+    };
+    std::map<std::string, Skipped> skipped_;
     std::uint64_t visited_ = 0; // under the lock
     Folder samplesFolder_;
     Folder dataFolder_; // the installation's folder ("InstallPath")

@@ -87,11 +87,12 @@ public:
         return runProgram(arguments, userStore, std::move(extra), unset);
     }
 
-    // The same for another program of the module's (arguments[0]).
+    // The same for another program of the module's (arguments[0]), in workingFolder when one is given.
     test::ChildResult runProgram(const std::vector<std::string>& arguments,
                                  const std::string& userStore = std::string(),
                                  std::vector<std::pair<std::string, std::string>> extra = {},
-                                 const std::vector<std::string>& unset = {}) {
+                                 const std::vector<std::string>& unset = {},
+                                 const std::string& workingFolder = std::string()) {
         const std::string run = runFolder(runs_++);
         std::filesystem::create_directories(run + "/state");
         std::vector<std::pair<std::string, std::string>> environment = {
@@ -102,7 +103,7 @@ public:
             {"ASAN_OPTIONS", "halt_on_error=1:detect_leaks=1"}};
         for (auto& entry : extra)
             environment.push_back(std::move(entry));
-        return test::runChild(arguments, environment, path_, unset);
+        return test::runChild(arguments, environment, path_, unset, workingFolder);
     }
 
 private:

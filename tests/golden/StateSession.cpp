@@ -1,11 +1,14 @@
 // A test-only host of the module for state that outlives a process: one run takes an instance's state
 // chunk, another sets it into an instance of its own, as a host project is saved and reopened.
 //
-//   corvale-state-session save MODULE BANK CHUNK   drops BANK on a fresh instance, writes its chunk to CHUNK
-//   corvale-state-session open MODULE CHUNK        sets CHUNK into a fresh instance
+//   corvale-state-session save MODULE BANK CHUNK        drops BANK on a fresh instance, writes its chunk to
+//                                                       CHUNK
+//   corvale-state-session open MODULE CHUNK [BACK]      sets CHUNK into a fresh instance (and writes the
+//                                                       chunk it then gives to BACK)
 //
-// Either then plays key 60 for half a second and prints "peak P rms R" of what it heard on stdout.
-// Failures end with one line on stderr and status 1.
+// Either then plays key 60 for half a second and prints "peak P rms R" of what it heard on stdout, then
+// "shown: " and each message the module showed while loading, one a line. Failures end with one line on
+// stderr and status 1.
 #include "hostapp/HostedProcess.h"
 #include "hostapp/ModuleLoader.h"
 
@@ -62,7 +65,7 @@ bool openChunk(Process& process, const std::string& path) {
 }
 
 int run(const std::string& command, const std::string& modulePath, const std::string& input,
-        const std::string& chunkPath) {
+        const std::string& chunkPath, const std::string& backPath = std::string()) {
     HeadlessServices services;
     LoadedModule module;
     std::string error;
@@ -97,7 +100,10 @@ int run(const std::string& command, const std::string& modulePath, const std::st
             return fail("cannot write the state chunk to " + chunkPath);
     } else if (!openChunk(process, chunkPath)) {
         return fail("the instance did not take the state chunk " + chunkPath);
+    } else if (!backPath.empty() && !saveChunk(process, backPath)) {
+        return fail("cannot write the state chunk to " + backPath);
     }
+    const std::vector<std::string> shown = services.takeMessages();
 
     const int inputs = corvale::hostapp::channelsOfStem(info.inputStem);
     const int outputs = corvale::hostapp::channelsOfStem(info.outputStem);
@@ -126,6 +132,8 @@ int run(const std::string& command, const std::string& modulePath, const std::st
     process.deliverMidi(0x80, 60, 0);
     std::printf("peak %.9g rms %.9g\n", peak,
                 values > 0 ? std::sqrt(energy / static_cast<double>(values)) : 0.0);
+    for (const std::string& message : shown)
+        std::printf("shown: %s\n", message.c_str());
     return 0;
 }
 
@@ -135,8 +143,9 @@ int main(int argc, char** argv) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     if (arguments.size() == 4 && arguments[0] == "save")
         return run("save", arguments[1], arguments[2], arguments[3]);
-    if (arguments.size() == 3 && arguments[0] == "open")
-        return run("open", arguments[1], std::string(), arguments[2]);
-    std::fprintf(stderr, "usage: corvale-state-session save MODULE BANK CHUNK | open MODULE CHUNK\n");
+    if ((arguments.size() == 3 || arguments.size() == 4) && arguments[0] == "open")
+        return run("open", arguments[1], std::string(), arguments[2],
+                   arguments.size() == 4 ? arguments[3] : std::string());
+    std::fprintf(stderr, "usage: corvale-state-session save MODULE BANK CHUNK | open MODULE CHUNK [BACK]\n");
     return 2;
 }

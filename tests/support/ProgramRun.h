@@ -29,10 +29,12 @@ inline std::string readWhole(const std::string& path) {
 }
 
 // Runs arguments[0] with the arguments, this process's environment plus (or overridden by) extra and
-// without the variables named in unset, and stdout and stderr captured through files in scratch.
+// without the variables named in unset, and stdout and stderr captured through files in scratch; in the
+// working folder when one is given, else in this process's.
 inline ChildResult runChild(const std::vector<std::string>& arguments,
                             const std::vector<std::pair<std::string, std::string>>& extra,
-                            const std::string& scratch, const std::vector<std::string>& unset = {}) {
+                            const std::string& scratch, const std::vector<std::string>& unset = {},
+                            const std::string& workingFolder = std::string()) {
     std::vector<std::string> environment;
     for (char** entry = environ; *entry != nullptr; ++entry) {
         const std::string text = *entry;
@@ -61,6 +63,8 @@ inline ChildResult runChild(const std::vector<std::string>& arguments,
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (!workingFolder.empty())
+        posix_spawn_file_actions_addchdir_np(&actions, workingFolder.c_str());
     ChildResult result;
     pid_t pid = 0;
     const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
