@@ -5,6 +5,7 @@
 #include "engine/notes/Tuning.h"
 #include "engine/samples/RexTempoSource.h"
 #include "engine/zones/MissingSampleHandler.h"
+#include "engine/zones/ZoneManager.h"
 #include "framework/BoundedQueue.h"
 #include "framework/CriticalSection.h"
 #include "framework/Folder.h"
@@ -203,11 +204,14 @@ public:
     std::mutex& getScheduleLock() const { return scheduleMutex_; }
 
     // Documents. The programs read from one bank or patch make at most kMaxZones zones together, whatever
-    // programs and modules hold them: a zone read costs about 13 KB at the peak of the load (its values,
-    // the record notes read, its share of the parsed document), so a bank at the limit takes about 240 MB,
-    // and 410 MB while it replaces one as large. A document past it is refused, naming the limit, before
-    // anything is read.
+    // programs and modules hold them, and those zones keep at most kMaxZoneValues value entries (a zone
+    // keeps a copy of every entry of its document's values, whatever their names, at about 450 bytes
+    // each). A zone read costs about 13 KB at the peak of the load (its values, the record notes read, its
+    // share of the parsed document): a bank at the limits takes about 240 MB in least zones and no more
+    // than about 550 MB however its zones are filled; a bank of 10,000 zones as the instrument writes them
+    // (22 values each) loads. A document past a limit is refused, naming it, before anything is read.
     static constexpr std::size_t kMaxZones = 16384;
+    static constexpr std::size_t kMaxZoneValues = 262144;
 
     void writeHeader(Dictionary& document) const;
     void writeParameters(Dictionary& document) const;
@@ -301,10 +305,10 @@ private:
     ProgramItems bankPrograms(const Dictionary& document) const;
     // Builds the bank's programs from them; presets beyond them get fresh programs.
     void readPrograms(const ProgramItems& programs);
-    // How many zones readPrograms would make of them.
-    std::size_t countZones(const ProgramItems& programs) const;
-    // Empty for zones within kMaxZones; else what the user is told.
-    static std::string zoneLimitRefusal(std::size_t zones);
+    // How many zones, and values in them, readPrograms would make of them.
+    ZoneManager::ZoneCount countZones(const ProgramItems& programs) const;
+    // Empty within kMaxZones and kMaxZoneValues; else what the user is told.
+    static std::string zoneLimitRefusal(const ZoneManager::ZoneCount& count);
     void readPluginParameters(const Dictionary& document);
     // The document's samples into the resources; for a document without a file, the files found nowhere
     // that nobody was asked for are added to unasked.

@@ -271,19 +271,23 @@ void Plugin::readPrograms(const ProgramItems& programs) {
     }
 }
 
-std::size_t Plugin::countZones(const ProgramItems& programs) const {
-    std::size_t count = 0;
+ZoneManager::ZoneCount Plugin::countZones(const ProgramItems& programs) const {
+    ZoneManager::ZoneCount count;
     for (std::size_t i = 0; i < programs.size() && i < presets_.size(); ++i)
         count += presets_[i]->countZones(*programs[i]);
     return count;
 }
 
-std::string Plugin::zoneLimitRefusal(std::size_t zones) {
-    if (zones <= kMaxZones)
-        return std::string();
-    return "These settings hold " + std::to_string(zones) +
-           " zones and cannot be loaded: a bank or patch holds at most " + std::to_string(kMaxZones) +
-           " zones.";
+std::string Plugin::zoneLimitRefusal(const ZoneManager::ZoneCount& count) {
+    if (count.zones > kMaxZones)
+        return "These settings hold " + std::to_string(count.zones) +
+               " zones and cannot be loaded: a bank or patch holds at most " + std::to_string(kMaxZones) +
+               " zones.";
+    if (count.values > kMaxZoneValues)
+        return "These settings hold " + std::to_string(count.values) +
+               " zone values and cannot be loaded: the zones of a bank or patch hold at most " +
+               std::to_string(kMaxZoneValues) + " values.";
+    return std::string();
 }
 
 void Plugin::readPluginParameters(const Dictionary& document) {
@@ -314,8 +318,8 @@ bool Plugin::readProgram(const Dictionary& document, int programIndex) {
     const Dictionary::View item =
         programs && programIndex >= 0 ? programs->getChild(programIndex, "program") : nullptr;
     const Preset* current = getCurrentPreset();
-    if (const std::string refusal =
-            zoneLimitRefusal(item && current != nullptr ? current->countZones(*item) : 0);
+    if (const std::string refusal = zoneLimitRefusal(item && current != nullptr ? current->countZones(*item)
+                                                                                : ZoneManager::ZoneCount());
         !refusal.empty()) {
         showErrorMessage(refusalText(refusal), windowOf(getEditor()));
         return false;

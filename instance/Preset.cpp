@@ -146,8 +146,8 @@ bool Preset::read(const Dictionary& dictionary) {
     return true;
 }
 
-std::size_t Preset::countZones(const Dictionary& dictionary) const {
-    std::size_t count = 0;
+ZoneManager::ZoneCount Preset::countZones(const Dictionary& dictionary) const {
+    ZoneManager::ZoneCount count;
     const Dictionary::View modules = dictionary.getArray("modules");
     // The modules read takes, in the same walk.
     Dictionary::View module = modules ? modules->getFirstChild("module") : nullptr;

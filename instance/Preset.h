@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/zones/ZoneManager.h"
+
 #include <atomic>
 #include <cstddef>
 #include <memory>
@@ -59,7 +61,7 @@ public:
     // Identifier and name from the document; programs without a "module" item lose their zones.
     bool read(const Dictionary& dictionary);
     // How many zones read would make of the document, counted without reading it.
-    std::size_t countZones(const Dictionary& dictionary) const;
+    ZoneManager::ZoneCount countZones(const Dictionary& dictionary) const;
 
 private:
     using ProgramList = std::vector<std::unique_ptr<Program>>;

@@ -173,12 +173,22 @@ void ZoneManager::fromDictionary(const Dictionary& dictionary) {
     releaseZones(old);
 }
 
-std::size_t ZoneManager::countZones(const Dictionary& dictionary) {
-    std::size_t count = 0;
+ZoneManager::ZoneCount ZoneManager::countZones(const Dictionary& dictionary) {
+    ZoneCount count;
     if (const Dictionary::View array = dictionary.getArray("zones"))
         array->forEachChild("", [&count](const Dictionary& item) {
-            if (item.hasElement())
-                ++count;
+            if (!item.hasElement())
+                return;
+            ++count.zones;
+            // The values child a zone reads: "parameters", or "settings" in older documents.
+            Dictionary::View values = item.getDictionary("parameters");
+            if (!values)
+                values = item.getDictionary("settings");
+            if (values)
+                values->forEachChild("", [&count](const Dictionary& entry) {
+                    if (entry.hasElement())
+                        ++count.values;
+                });
         });
     return count;
 }

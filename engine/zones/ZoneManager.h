@@ -55,8 +55,18 @@ public:
     virtual void listWillChange() {}
     // Replaces the list by the document's "zones", in file order; zone 0 becomes current.
     virtual void fromDictionary(const Dictionary& dictionary);
-    // How many zones fromDictionary makes of the document, counted without making any.
-    static std::size_t countZones(const Dictionary& dictionary);
+    // What fromDictionary would make of the document, counted without making anything: the zones, and the
+    // value entries they would keep (each zone keeps its document's entries, whatever their names).
+    struct ZoneCount {
+        std::size_t zones = 0;
+        std::size_t values = 0;
+        ZoneCount& operator+=(const ZoneCount& other) {
+            zones += other.zones;
+            values += other.values;
+            return *this;
+        }
+    };
+    static ZoneCount countZones(const Dictionary& dictionary);
     virtual void toDictionary(Dictionary& dictionary) const;
     // Makes zone i current (none when out of range); the zone or null.
     virtual Zone* selectZone(int index);

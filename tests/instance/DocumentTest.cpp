@@ -207,6 +207,40 @@ TEST_F(DocumentTest, ABankOrPatchPastTheZoneLimitIsRefusedNamingItAndOneAtTheLim
     EXPECT_EQ(zones(*target, 0, 0)->getZoneCount() + zones(*target, 3, 1)->getZoneCount(), 16384);
 }
 
+TEST_F(DocumentTest, ZonesHoldingMoreValuesThanTheLimitAreRefusedNamingItAndAtTheLimitLoad) {
+    // Few zones, but each keeps every entry of its values whatever the names: together one more than the
+    // limit allows.
+    constexpr int kPerZone = 64;
+    std::string values;
+    for (int i = 0; i < kPerZone; ++i)
+        values += "<Unknown" + std::to_string(i) + " value=\"1\"/>";
+    const Dictionary full("<dict><zone><id value=\"Z\"/><min value=\"36\"/><max value=\"96\"/><parameters>" +
+                          values + "</parameters></zone></dict>");
+    const Dictionary one(
+        std::string("<dict><zone><id value=\"Z\"/><min value=\"0\"/><max value=\"1\"/><parameters>"
+                    "<More value=\"1\"/></parameters></zone></dict>"));
+    auto source = world.makePlugin();
+    Dictionary bank;
+    source->writeState(bank, false);
+    const Dictionary::View zonesOf =
+        bank.getArrayItem("programs", 0)->getArrayItem("modules", 0)->getArray("zones");
+    for (std::size_t i = 0; i < Plugin::kMaxZoneValues / kPerZone; ++i)
+        zonesOf->appendChild(*full.getFirstChild("zone"));
+    const std::string atLimit = bank.toDocumentText();
+    zonesOf->appendChild(*one.getFirstChild("zone"));
+
+    auto target = world.makePlugin();
+    EXPECT_FALSE(target->readState(Dictionary(bank.toDocumentText())));
+    ASSERT_EQ(world.responder.questions().size(), 1u);
+    EXPECT_EQ(
+        world.responder.questions()[0].text,
+        "These settings hold 262145 zone values and cannot be loaded: the zones of a bank or patch hold "
+        "at most 262144 values.");
+    EXPECT_EQ(zones(*target, 0, 0)->getZoneCount(), 0);
+    ASSERT_TRUE(target->readState(Dictionary(atLimit)));
+    EXPECT_EQ(zones(*target, 0, 0)->getZoneCount(), static_cast<int>(Plugin::kMaxZoneValues / kPerZone));
+}
+
 TEST_F(DocumentTest, AnEmptyCurrentPresetGivesWayToTheFirstNonEmptyOne) {
     auto source = world.makePlugin();
     zones(*source, 5, 0)->createZone(KeyRange(36, 40), "S-FIVE");
