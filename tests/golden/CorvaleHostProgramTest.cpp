@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <limits>
 #include <numbers>
 #include <regex>
 #include <sndfile.h>
@@ -34,9 +35,9 @@ double peakOf(const Render& render) {
     return peak;
 }
 
-// Half a second of a 440 Hz sine at half scale, mono 44100 Hz, in the given libsndfile format; empty, or
-// the reason it could not be written.
-std::string writeSine(const std::string& path, int format) {
+// A mono 44100 Hz file of the given values in the given libsndfile format; empty, or the reason it could
+// not be written.
+std::string writeSamples(const std::string& path, int format, const std::vector<float>& values) {
     SF_INFO info = {};
     info.samplerate = 44100;
     info.channels = 1;
@@ -44,13 +45,18 @@ std::string writeSine(const std::string& path, int format) {
     SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
     if (file == nullptr)
         return path + ": " + sf_strerror(nullptr);
-    std::vector<float> sine(22050);
+    const sf_count_t written = sf_writef_float(file, values.data(), static_cast<sf_count_t>(values.size()));
+    sf_close(file);
+    return written == static_cast<sf_count_t>(values.size()) ? std::string() : path + ": short write";
+}
+
+// A 440 Hz sine at half scale, half a second unless told, mono 44100 Hz, in the given libsndfile format.
+std::string writeSine(const std::string& path, int format, std::size_t frames = 22050) {
+    std::vector<float> sine(frames);
     for (std::size_t i = 0; i < sine.size(); ++i)
         sine[i] = 0.5f * static_cast<float>(
                              std::sin(2.0 * std::numbers::pi * 440.0 * static_cast<double>(i) / 44100.0));
-    const sf_count_t written = sf_writef_float(file, sine.data(), static_cast<sf_count_t>(sine.size()));
-    sf_close(file);
-    return written == static_cast<sf_count_t>(sine.size()) ? std::string() : path + ": short write";
+    return writeSamples(path, format, sine);
 }
 
 class CorvaleHostProgram : public ::testing::Test {
@@ -118,6 +124,37 @@ TEST_F(CorvaleHostProgram, ItsCheckPassesWithABankWhoseProgramsShareASampleWithD
               std::string::npos)
         << result.out;
 }
+
+// The note check hears the whole note, its onset included, and predicts its level from the file as the
+// module reads it: a sample shorter than the onset, the project's seed patch (64 frames) and WavPack seed,
+// and a float WAV of only values that are not finite (read as 0, so silent) all pass.
+class CorvaleHostProgramNoteCheck : public CorvaleHostProgram,
+                                    public ::testing::WithParamInterface<std::string> {};
+
+TEST_P(CorvaleHostProgramNoteCheck, PassesWithAGoodFileDroppedHoweverShortOrSilentItPlays) {
+    const std::string name = GetParam();
+    std::string file = std::string(CORVALE_TEST_DATA_DIR) + "/fuzz/" + name;
+    if (name.starts_with("sine")) {
+        file = scratch_ / (name + ".wav");
+        ASSERT_EQ(writeSine(file, SF_FORMAT_WAV | SF_FORMAT_PCM_16, std::stoul(name.substr(4))), "");
+    } else if (name == "nonfinite") {
+        file = scratch_ / "nonfinite.wav";
+        const float inf = std::numeric_limits<float>::infinity();
+        std::vector<float> values;
+        for (int i = 0; i < 4410; ++i)
+            values.push_back(i % 3 == 0 ? std::numeric_limits<float>::quiet_NaN() : i % 3 == 1 ? inf : -inf);
+        ASSERT_EQ(writeSamples(file, SF_FORMAT_WAV | SF_FORMAT_FLOAT, values), "");
+    }
+    const test::ChildResult result = scratch_.run({"check", "--seed", "3", "--load", file, CORVALE_MODULE});
+    EXPECT_EQ(result.status, 0) << result.out << result.err;
+    EXPECT_NE(result.out.find("ok   a note through the MIDI input sounds\n"), std::string::npos)
+        << result.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, CorvaleHostProgramNoteCheck,
+                         ::testing::Values("sine2048", "sine16", "nonfinite",
+                                           "instrument_document_fuzz/patch.kpr", "wavpack_fuzz/mono16.wv"),
+                         [](const auto& info) { return std::filesystem::path(info.param).stem().string(); });
 
 TEST_F(CorvaleHostProgram, ASeedAloneRepeatsARenderByteForByteAndLeavesTheUserStoreAsItWas) {
     const std::string bank = std::string(CORVALE_DATA_DIR) + "/demo/demo.kmd";
