@@ -104,6 +104,25 @@ TEST_F(CorvaleHostProgram, ItsCheckPassesWithASampleFileDropped) {
     EXPECT_NE(result.out.find("ok   a note through the MIDI input sounds"), std::string::npos) << result.out;
 }
 
+TEST_F(CorvaleHostProgram, ItsChunkCheckQuotesWhatTheModuleSaidOfAPatchWhoseSampleFileIsGone) {
+    // The seed patch without its audio, naming a file that does not exist: the second instance, given the
+    // first one's chunk, tells the user that the sample is missing, and the check says what it was told.
+    std::string text =
+        test::readWhole(std::string(CORVALE_TEST_DATA_DIR) + "/fuzz/instrument_document_fuzz/patch.kpr");
+    const std::size_t named = text.find("demo/demo.wav");
+    const std::size_t audio = text.find("<channels");
+    ASSERT_NE(named, std::string::npos);
+    ASSERT_NE(audio, std::string::npos);
+    text.erase(audio, text.find("</sample>") - audio);
+    text.replace(named, 13, "gone/missing.wav");
+    const std::string patch = scratch_.write("gone.kpr", test::Bytes(text.begin(), text.end()));
+    const test::ChildResult result = scratch_.run({"check", "--seed", "3", "--load", patch, CORVALE_MODULE});
+    EXPECT_NE(result.out.find("a good chunk made the module show a message: Corvale: The sample file "),
+              std::string::npos)
+        << result.out;
+    EXPECT_NE(result.out.find("missing.wav could not be found"), std::string::npos) << result.out;
+}
+
 TEST_F(CorvaleHostProgram, ItsCheckPassesWithABankWhoseProgramsShareASampleWithDifferentLoops) {
     // The demo bank, whose second program gets a zone over the whole keyboard on the first program's
     // sample, looping frames 1000 to 20000 where the first program's zone has 44100 to 88199.
