@@ -345,7 +345,8 @@ TEST(SampleDocument, AudioTravelsThroughDocumentTextBitForBit) {
     std::vector<float> values = makeRamp(1500);
     values[1] = -0.0f;
     values[2] = std::numeric_limits<float>::denorm_min();
-    values[3] = std::numeric_limits<float>::max();
+    // The largest value below the limit a read sample keeps: every mantissa bit set.
+    values[3] = std::nextafter(kSampleValueLimit, 0.0f);
     values[4] = -1.0f;
     auto sample = makeSample(values);
     sample->setRootNote(57);
