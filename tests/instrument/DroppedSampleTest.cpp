@@ -152,5 +152,33 @@ TEST(DroppedSampleFiles, HugeValuesPlayFiniteUnderRandomExtremeSettingsOfEveryCo
     }
 }
 
+// A voice whose sample overflowed its chain kept NaN in its filters through its release: the demo bank
+// dropped after it sounded NaN for seconds. The sample reaches the instance here without a reader, which
+// would have held its values.
+TEST(DroppedSampleFiles, TheDemoBankPlaysFiniteFromItsFirstBlockAfterAPoisonedSound) {
+    ProductWorld world;
+    std::unique_ptr<Corvale> plugin = world.makeCorvale(kBlock);
+    std::vector<float> values(44100, 0.25f);
+    values[1000] = 3e38f;
+    values[1001] = -3e38f;
+    world.base.add("poisoned", values, 60);
+    ASSERT_TRUE(plugin->getModule(0)->getZoneManager()->setCurrentZoneSample(std::string("poisoned")));
+    plugin->getModule(0)->getSettings()->setBool(keys::kGrungeBypass, true, Sender::kSettings);
+    for (const int key : {48, 60, 72})
+        InstrumentWorld::midi(*plugin, 0x90, key, 127);
+    std::vector<float> poisoned;
+    ProductWorld::play(*plugin, 20, kBlock, poisoned);
+    for (const int key : {48, 60, 72})
+        InstrumentWorld::midi(*plugin, 0x80, key, 0);
+    ASSERT_TRUE(std::any_of(poisoned.begin(), poisoned.end(), [](float v) { return !std::isfinite(v); }));
+
+    ASSERT_TRUE(plugin->loadFile(File(std::string(TROV_BUILD_DATA) + "/demo/demo.kmd")));
+    InstrumentWorld::midi(*plugin, 0x90, 64, 100);
+    std::vector<float> left;
+    ProductWorld::play(*plugin, 200, kBlock, left);
+    EXPECT_EQ(std::count_if(left.begin(), left.end(), [](float v) { return !std::isfinite(v); }), 0);
+    EXPECT_GT(*std::max_element(left.begin(), left.end()), 0.01f) << "the demo bank plays";
+}
+
 } // namespace
 } // namespace trov::test
