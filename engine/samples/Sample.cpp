@@ -322,7 +322,11 @@ void Sample::normalize() {
     // Silence (and data holding infinities) keeps its values and a gain of 1.
     if (!(peak > 0.0f) || !std::isfinite(peak))
         return;
-    gain_ = 1.0f / peak;
+    // So does data too faint for its gain to be finite (subnormal values only, which voices read as 0).
+    const float gain = 1.0f / peak;
+    if (!std::isfinite(gain))
+        return;
+    gain_ = gain;
     for (std::size_t i = 0; i < count; ++i)
         data[i] *= gain_;
     writeGuard();
