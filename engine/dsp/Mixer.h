@@ -19,11 +19,15 @@ public:
     // Summing modes (a output sample, b input sample, g gain, s saturation).
     static constexpr std::int32_t kModeAdd = 0;      // a + b*g
     static constexpr std::int32_t kModeSaturate = 1; // (a + b - a*b*s) * g
-    static constexpr std::int32_t kModeSoftAdd = 2;  // a + (1 - |a|*s) * b*g
+    static constexpr std::int32_t kModeSoftAdd = 2;  // a + (1 - |a|*s) * b*g, within +-kSoftAddLimit
     // Pan laws: the factor a signal gets when it is spread from mono to stereo or folded back.
     static constexpr std::int32_t kPanLawSquareRoot = 0; // 1/sqrt(2)
     static constexpr std::int32_t kPanLawDefault = 1;    // 1/(1 + sqrt(2)/2)
     static constexpr std::int32_t kPanLawHalf = 2;       // 0.5
+    // Past 1/s the soft add's bend turns into gain, and voice after voice would multiply a loud total until
+    // it overflowed: the total is held within this (96 dB above full scale, which no mix that sounds comes
+    // near). NaN stays NaN.
+    static constexpr float kSoftAddLimit = 65536.0f;
 
     explicit Mixer(const Module* owner = nullptr);
 
@@ -37,7 +41,8 @@ public:
     float getPanGain() const { return panGain_; }
 
     // Combines the input's valid frames into the output by the summing mode (an unknown mode leaves the
-    // output alone); the output's valid frames grow to cover them.
+    // output alone); the output's valid frames grow to cover them. The soft add runs a vector kernel where
+    // the build has one (`usesVectorPath`), with the same results bit for bit.
     void mix(IOChannel<float>& out, const IOChannel<float>& in, float gain) const noexcept;
     // out = in * gain over the input's valid frames; valid frames as for `mix`.
     void copy(IOChannel<float>& out, const IOChannel<float>& in, float gain) const noexcept;

@@ -277,12 +277,20 @@ void Sample::writeGuard() {
         info_.data[at] = info_.data[0];
 }
 
-void Sample::clearNonFiniteData(const std::string& source) {
-    const std::size_t cleared = clearNonFinite(info_.data, heldValueCount());
-    if (cleared == 0)
-        return;
-    logLine(3, "trov::Sample: %zu values of %s that are not finite read as 0", cleared, source.c_str());
+void Sample::boundData(const std::string& source) {
+    boundValues(info_.data, heldValueCount(), source);
     writeGuard();
+}
+
+void Sample::boundValues(float* values, std::size_t count, const std::string& source) {
+    const BoundedValues bounded = boundSampleValues(values, count);
+    if (bounded.cleared > 0)
+        logLine(3, "trov::Sample: %zu values of %s that are not finite read as 0", bounded.cleared,
+                source.c_str());
+    if (bounded.held > 0)
+        logLine(3, "trov::Sample: %zu values of %s beyond +-%.0f read as +-%.0f", bounded.held,
+                source.c_str(), static_cast<double>(kSampleValueLimit),
+                static_cast<double>(kSampleValueLimit));
 }
 
 std::size_t Sample::heldValueCount() const {
@@ -314,7 +322,11 @@ void Sample::normalize() {
     // Silence (and data holding infinities) keeps its values and a gain of 1.
     if (!(peak > 0.0f) || !std::isfinite(peak))
         return;
-    gain_ = 1.0f / peak;
+    // So does data too faint for its gain to be finite (subnormal values only, which voices read as 0).
+    const float gain = 1.0f / peak;
+    if (!std::isfinite(gain))
+        return;
+    gain_ = gain;
     for (std::size_t i = 0; i < count; ++i)
         data[i] *= gain_;
     writeGuard();

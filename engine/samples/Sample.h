@@ -158,10 +158,12 @@ protected:
     std::size_t getDataCapacity() const noexcept { return buffer_.size(); }
     // data[channels x frames] = data[0], when the buffer has room for it.
     void writeGuard();
-    // For readers, once the data is in: values that are not finite become 0 (one of them would make
-    // every voice and filter it reaches sound NaN for good), their count is logged naming the source, and
-    // the guard is written again.
-    void clearNonFiniteData(const std::string& source);
+    // For readers, once the data is in: values that are not finite become 0 and finite ones beyond
+    // kSampleValueLimit are held at it (either would make the voices and filters it reaches sound NaN),
+    // their counts are logged naming the source, and the guard is written again.
+    void boundData(const std::string& source);
+    // The same over values not yet the sample's (a document's data), without the guard.
+    static void boundValues(float* values, std::size_t count, const std::string& source);
     // channels x frames (a channel count below 1 counts as 1), bounded by what the buffer holds.
     std::size_t heldValueCount() const;
 

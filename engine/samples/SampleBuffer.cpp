@@ -85,14 +85,21 @@ void averageChannels(const float* in, std::size_t frames, std::size_t channels, 
     }
 }
 
-std::size_t clearNonFinite(float* values, std::size_t count) noexcept {
-    std::size_t cleared = 0;
-    for (std::size_t i = 0; i < count; ++i)
-        if (!std::isfinite(values[i])) {
+BoundedValues boundSampleValues(float* values, std::size_t count) noexcept {
+    BoundedValues bounded;
+    for (std::size_t i = 0; i < count; ++i) {
+        const float value = values[i];
+        if (std::fabs(value) <= kSampleValueLimit)
+            continue;
+        if (std::isfinite(value)) {
+            values[i] = std::copysign(kSampleValueLimit, value);
+            ++bounded.held;
+        } else {
             values[i] = 0.0f;
-            ++cleared;
+            ++bounded.cleared;
         }
-    return cleared;
+    }
+    return bounded;
 }
 
 } // namespace trov

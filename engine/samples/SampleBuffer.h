@@ -45,7 +45,19 @@ inline void averageInterleaved(const float* in, std::size_t frames, std::size_t 
     averageChannels(in, frames, channels, channels, 1, out);
 }
 
-// Sets every value that is not finite (NaN, either infinity) to 0; how many there were.
-std::size_t clearNonFinite(float* values, std::size_t count) noexcept;
+// The largest magnitude a sample value keeps once read: 2^16, 96 dB above full scale, far beyond any
+// recording, yet small enough that every stage of a voice and of the mix stays finite on it whatever the
+// controls say. Nearer the float range a voice's sums overflow (two neighbours of opposite sign already do).
+inline constexpr float kSampleValueLimit = 65536.0f;
+
+// What boundSampleValues changed.
+struct BoundedValues {
+    std::size_t cleared = 0; // not finite: now 0
+    std::size_t held = 0;    // finite beyond the limit: now at it, with their sign
+};
+
+// Sets every value that is not finite (NaN, either infinity) to 0 and holds every finite one beyond
+// +-kSampleValueLimit at that limit; every other value is left as it is.
+BoundedValues boundSampleValues(float* values, std::size_t count) noexcept;
 
 } // namespace trov

@@ -158,9 +158,7 @@ std::int32_t Sample::readSampleData(const Dictionary& dictionary, std::int32_t d
     averageInterleaved(data, static_cast<std::size_t>(frames), static_cast<std::size_t>(channels), data);
     into.resize(static_cast<std::size_t>(frames) + 1);
     data = into.data();
-    if (const std::size_t cleared = clearNonFinite(data, static_cast<std::size_t>(frames)))
-        logLine(3, "trov::Sample: %zu values of a document's sample data that are not finite read as 0",
-                cleared);
+    boundValues(data, static_cast<std::size_t>(frames), "a document's sample data");
     data[frames] = data[0];
     return static_cast<std::int32_t>(frames);
 }

@@ -219,14 +219,14 @@ bool SampleREX::renderSlices(const Layout& layout) {
             slices_.resize(i < 2 ? 0 : i - 1);
             // What was rendered stays playable: one channel with its guard.
             mixToMono();
-            clearNonFiniteData("a rendered loop");
+            boundData("a rendered loop");
             return false;
         }
         if (i > 0)
             slices_[i - 1].end = std::min(slices_[i - 1].end, slice.start - 1);
     }
     mixToMono();
-    clearNonFiniteData("a rendered loop");
+    boundData("a rendered loop");
     return true;
 }
 

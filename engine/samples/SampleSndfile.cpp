@@ -162,7 +162,7 @@ Error Sample::load(const File& file, bool loadData) {
         info_.frames = static_cast<std::int32_t>(frames);
         info_.channels = 1;
         writeGuard();
-        clearNonFiniteData(file.getPath());
+        boundData(file.getPath());
     }
     start_ = 0;
     end_ = info_.frames - 1;

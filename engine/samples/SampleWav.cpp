@@ -124,7 +124,7 @@ void SampleWav::decodeMono(const WavCoding& coding) {
     }
     writeGuard();
     if (coding.isFloat)
-        clearNonFiniteData("WAV data");
+        boundData("WAV data");
 }
 
 void SampleWav::readPitch() {

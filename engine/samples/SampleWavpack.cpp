@@ -147,7 +147,7 @@ Error SampleWavpack::load(const File& file, bool loadData) {
         const Error decoded = decodeMono(context.get());
         if (decoded.failed())
             return decoded;
-        clearNonFiniteData(file.getPath());
+        boundData(file.getPath());
     } else {
         const std::int64_t declared = WavpackGetNumSamples64(context.get());
         if (declared > 0 && declared < static_cast<std::int64_t>(kMaxDataValues))

@@ -1,10 +1,13 @@
 #include "engine/dsp/Mixer.h"
 #include "engine/io/IOPinMono.h"
 #include "engine/io/IOPinStereo.h"
+#include "support/AllocationGuard.h"
+#include "support/ResponseTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 #include <tuple>
 #include <vector>
@@ -78,6 +81,32 @@ TEST(Mixer, OnlyTheInputsValidFramesAreTouchedAndTheOutputCoversTheLargerCount) 
     Channel out = channelOf(64, 1.0f, 8);
     mixer.mix(out, channelOf(64, 2.0f, 20), 1.0f);
     EXPECT_EQ(std::pair(out.getValidFrames(), out.getData()[0]), std::pair(8, 1.0f));
+}
+
+// Past 1/saturation the soft add multiplied a loud total by each voice: a few voices of 10^4 overflowed it.
+// Quiet frames and loud ones, on the vector kernel and the scalar form, which agree bit for bit.
+TEST(Mixer, ASoftAddOfManyLoudVoicesStaysWithinItsLimitOnBothPaths) {
+    constexpr int kFrames = 67; // vector blocks and a scalar tail
+    const auto run = [] {
+        Mixer mixer;
+        mixer.setMode(Mixer::kModeSoftAdd);
+        mixer.setSaturation(0.75f);
+        Channel out = channelOf(kFrames, 0.0f, kFrames);
+        Channel in = channelOf(kFrames, 0.0f, kFrames);
+        for (int voice = 0; voice < 40; ++voice) {
+            for (int i = 0; i < kFrames; ++i)
+                in.getData()[i] =
+                    static_cast<float>((voice * 7 + i * 3) % 11 - 5) * (i < 32 ? 0.03f : 2000.0f);
+            test::AllocationGuard guard("soft add");
+            mixer.mix(out, in, 0.9f);
+        }
+        return std::vector<float>(out.getData(), out.getData() + kFrames);
+    };
+    const std::vector<float> mixed = run();
+    for (int i = 0; i < kFrames; ++i)
+        ASSERT_LE(std::fabs(mixed[static_cast<std::size_t>(i)]), i < 32 ? 4.0f / 3.0f : Mixer::kSoftAddLimit)
+            << "frame " << i;
+    EXPECT_EQ(test::vectorScalarDifferences(run), 0u);
 }
 
 TEST(Mixer, NothingIsWrittenPastTheOutputChannelsSize) {

@@ -410,43 +410,66 @@ TEST_F(SampleFileFactory, WavPackDecodesIntoTheSamplesOwnBufferWithoutASecondCop
     EXPECT_TRUE(test::holdsGuard(sample));
 }
 
-// One NaN or infinity in a file would make every voice that plays it, and every filter after, sound NaN for
-// good: each reader reads them as 0, and every other value as it is.
-TEST_F(SampleFileFactory, ValuesThatAreNotFiniteReadAsZeroFromEveryReaderAndDocument) {
-    constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
-    constexpr float kInfinity = std::numeric_limits<float>::infinity();
-    const std::vector<float> written = {kNaN, 0.25f, -0.5f, kInfinity, -kInfinity, 0.125f, kNaN};
-    const std::vector<float> expected = {0.0f, 0.25f, -0.5f, 0.0f, 0.0f, 0.125f, 0.0f};
-    auto expectCleared = [&](const Sample* sample, const char* how) {
+// Writes the values as a float file of every kind and as a document, reads each back and expects the
+// values given, with the guard.
+void expectReadAs(const std::vector<float>& written, const std::vector<float>& expected,
+                  test::FileTestFolder& folder) {
+    auto expectRead = [&](const Sample* sample, const char* how) {
         ASSERT_NE(sample, nullptr) << how;
         EXPECT_EQ(test::valuesOf(*sample), expected) << how;
         EXPECT_TRUE(test::holdsGuard(*sample)) << how;
     };
+    const auto load = [](const std::string& path) {
+        return SharedObjectPtr<Sample>(loadSampleFile(nullptr, File(path), true));
+    };
 
     test::EditableWav wav(written, 32);
-    File wavFile(folder_ / "float.wav");
+    File wavFile(folder / "float.wav");
     ASSERT_EQ(wav.save(wavFile).getCode(), "EAOK");
     SharedObjectPtr<Sample> fromWav = load(wavFile.getPath());
     EXPECT_NE(dynamic_cast<SampleWav*>(fromWav.get()), nullptr);
-    expectCleared(fromWav.get(), "WAV");
+    expectRead(fromWav.get(), "WAV");
 
     for (const auto& [name, format] : {std::pair{"float.aifc", SF_FORMAT_AIFF | SF_FORMAT_FLOAT},
                                        std::pair{"float.au", SF_FORMAT_AU | SF_FORMAT_FLOAT}}) {
-        ASSERT_TRUE(writeFloatSoundFile(folder_ / name, format, written)) << name;
-        expectCleared(load(folder_ / name).get(), name);
+        ASSERT_TRUE(writeFloatSoundFile(folder / name, format, written)) << name;
+        expectRead(load(folder / name).get(), name);
     }
 
     WavPackFile floats{.bytesPerSample = 4, .isFloat = true};
     for (float v : written)
         floats.values.push_back(static_cast<std::int32_t>(test::bitsOf(v)));
-    ASSERT_TRUE(floats.write(folder_ / "float.wv"));
-    expectCleared(load(folder_ / "float.wv").get(), "WavPack");
+    ASSERT_TRUE(floats.write(folder / "float.wv"));
+    expectRead(load(folder / "float.wv").get(), "WavPack");
 
     Dictionary document;
     test::makeSample(written)->toDictionary(document);
     Sample fromDocument;
     fromDocument.fromDictionary(document);
-    expectCleared(&fromDocument, "document");
+    expectRead(&fromDocument, "document");
+}
+
+// One NaN or infinity in a file would make every voice that plays it, and every filter after, sound NaN for
+// good: each reader reads them as 0, and every other value as it is.
+TEST_F(SampleFileFactory, ValuesThatAreNotFiniteReadAsZeroFromEveryReaderAndDocument) {
+    constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+    constexpr float kInfinity = std::numeric_limits<float>::infinity();
+    expectReadAs({kNaN, 0.25f, -0.5f, kInfinity, -kInfinity, 0.125f, kNaN},
+                 {0.0f, 0.25f, -0.5f, 0.0f, 0.0f, 0.125f, 0.0f}, folder_);
+    EXPECT_TRUE(responder_.questions().empty());
+}
+
+// Two neighbours of 3e38 and -3e38 overflowed a voice's interpolation, and values from 1e10 on its mix:
+// each reader holds finite values beyond 2^16 at it, with their sign, logs how many, and keeps every other
+// value.
+TEST_F(SampleFileFactory, FiniteValuesBeyondTheLimitAreHeldAtItByEveryReaderAndDocument) {
+    const float beyond = std::nextafter(kSampleValueLimit, 1e9f);
+    test::LogCapture log;
+    expectReadAs({3e38f, -3e38f, 1e10f, -1e30f, kSampleValueLimit, -beyond, 0.25f},
+                 {kSampleValueLimit, -kSampleValueLimit, kSampleValueLimit, -kSampleValueLimit,
+                  kSampleValueLimit, -kSampleValueLimit, 0.25f},
+                 folder_);
+    EXPECT_EQ(log.count(" 5 values of "), 5) << log.text(); // one line from each reader
     EXPECT_TRUE(responder_.questions().empty());
 }
 

@@ -222,6 +222,16 @@ TEST(SampleEdits,
     EXPECT_EQ(std::pair(infinite->getGain(), infinite->getData()[0]), std::pair(1.0f, 0.5f));
 }
 
+// The gain of subnormal values is infinite: normalizing made them infinite and their zeros NaN.
+TEST(SampleEdits, NormalizingValuesTooFaintForAFiniteGainLeavesThemAsTheyAre) {
+    const float faint = std::numeric_limits<float>::denorm_min();
+    const std::vector<float> values{faint, 0.0f, -3.0f * faint};
+    auto sample = makeSample(values);
+    sample->applySettings(flag("SampleNormalize", true));
+    EXPECT_EQ(sample->getGain(), 1.0f);
+    EXPECT_EQ(valuesOf(*sample), values);
+}
+
 TEST(SampleEdits, InvertingAndMaskingKeepTheGuard) {
     const std::vector<float> ramp = makeRamp(16);
     auto sample = makeSample(ramp);
@@ -345,7 +355,8 @@ TEST(SampleDocument, AudioTravelsThroughDocumentTextBitForBit) {
     std::vector<float> values = makeRamp(1500);
     values[1] = -0.0f;
     values[2] = std::numeric_limits<float>::denorm_min();
-    values[3] = std::numeric_limits<float>::max();
+    // The largest value below the limit a read sample keeps: every mantissa bit set.
+    values[3] = std::nextafter(kSampleValueLimit, 0.0f);
     values[4] = -1.0f;
     auto sample = makeSample(values);
     sample->setRootNote(57);

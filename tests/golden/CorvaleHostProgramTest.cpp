@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <filesystem>
 #include <limits>
@@ -385,6 +386,91 @@ TEST_F(CorvaleHostProgram, ItsCheckWithoutSamplesSkipsTheNoteCheckAndPassesTheRe
             std::string::npos)
             << result.out;
         EXPECT_TRUE(std::regex_search(result.out, std::regex("\n[1-9][0-9]* passed, 0 failed, 1 skipped\n$")))
+            << result.out;
+    }
+}
+
+// Sample data in the older packed-word form: each value's 32 bits, most significant first, six to a
+// character.
+std::string packedWords(const std::vector<float>& values) {
+    static const char kAlphabet[] = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ+-";
+    std::string text;
+    std::uint64_t bits = 0;
+    int held = 0;
+    for (const float value : values) {
+        bits = bits << 32 | std::bit_cast<std::uint32_t>(value);
+        for (held += 32; held >= 6; held -= 6)
+            text.push_back(kAlphabet[(bits >> (held - 6)) & 63]);
+    }
+    return held > 0 ? text + kAlphabet[(bits << (6 - held)) & 63] : text;
+}
+
+// The value of the first element named by the key from the position on, replaced; where the element was,
+// or npos.
+std::size_t replaceValue(std::string& text, const std::string& key, const std::string& value,
+                         std::size_t from = 0) {
+    const std::size_t at = text.find(key, from);
+    if (at != std::string::npos) {
+        const std::size_t start = text.find("value=\"", at) + 7;
+        text.replace(start, text.find('"', start) - start, value);
+    }
+    return at;
+}
+
+// The demo bank's first program as a patch, its grunge stages bypassed and its sample's data given (its file
+// moved away).
+std::string demoPatchPlaying(const CorvaleScratch& scratch, const std::vector<float>& values) {
+    std::string text = test::readWhole(std::string(CORVALE_DATA_DIR) + "/demo/demo.kmd");
+    const std::size_t firstEnd = text.find("</program>") + 10;
+    text.erase(firstEnd, text.find("</programs>") - firstEnd);
+    for (std::size_t at = 0; (at = replaceValue(text, "<GrungeBypass ", "true", at)) != std::string::npos;)
+        ++at;
+    replaceValue(text, "<filename ", scratch / "moved/demo.wav");
+    replaceValue(text, "<sampledata ", packedWords(values));
+    return scratch.write("huge.kpr", test::Bytes(text.begin(), text.end()));
+}
+
+// The two neighbours overflowed the voice's interpolation; with the grunge stages bypassed nothing on the
+// way bounded it, and the render was NaN from then on.
+TEST_F(CorvaleHostProgram, APatchWhoseSampleHoldsHugeNeighboursRendersFiniteWithItsGrungeStagesBypassed) {
+    std::vector<float> values(4410);
+    for (std::size_t i = 0; i < values.size(); ++i)
+        values[i] = 0.5f * static_cast<float>(std::sin(static_cast<double>(i) * 0.05));
+    values[1000] = 3e38f;
+    values[1001] = -3e38f;
+    const std::string wav = scratch_ / "huge.wav";
+    const test::ChildResult result =
+        scratch_.run({"render", "--quiet", "--seed", "1", "--tail", "0.2", "--load",
+                      demoPatchPlaying(scratch_, values), CORVALE_MODULE, song_, wav});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    Render render;
+    ASSERT_EQ(readRender(wav, render), "");
+    EXPECT_GT(peakOf(render), 0.01) << "the patch plays";
+}
+
+// Values of 10^10 and 10^30 in a float file made the output overflow under the random automation.
+TEST_F(CorvaleHostProgram, ItsRandomAutomationStaysFiniteWithHugeValuesInAFloatFile) {
+    std::vector<float> values(44100);
+    for (std::size_t i = 0; i < values.size(); ++i)
+        values[i] =
+            i % 8 == 0 ? (i % 16 == 0 ? 1e10f : -1e30f) : 0.5f * static_cast<float>(std::sin(0.05 * i));
+    const std::string sample = scratch_ / "huge.wav";
+    SF_INFO info = {};
+    info.samplerate = 44100;
+    info.channels = 1;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    SNDFILE* file = sf_open(sample.c_str(), SFM_WRITE, &info);
+    ASSERT_NE(file, nullptr);
+    ASSERT_EQ(sf_writef_float(file, values.data(), 44100), 44100);
+    sf_close(file);
+    for (const char* seed : {"1", "2", "3", "4", "5"}) {
+        const test::ChildResult result =
+            scratch_.run({"check", "--seed", seed, "--load", sample, CORVALE_MODULE});
+        EXPECT_NE(result.out.find(
+                      "ok   MIDI on one thread while another renders odd blocks under random automation"),
+                  std::string::npos)
+            << "seed " << seed << "\n"
             << result.out;
     }
 }

@@ -7,12 +7,15 @@
 #include "instrument/InstrumentKeys.h"
 #include "support/ProductTestSupport.h"
 #include "support/SampleFileBytes.h"
+#include "support/SampleTestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <numbers>
+#include <random>
 #include <regex>
 #include <string>
 #include <vector>
@@ -119,6 +122,62 @@ TEST(DroppedSampleFiles, ABankWhoseSampleHoldsValuesThatAreNotFinitePlaysOnlyFin
         sounding += value != 0.0f ? 1 : 0;
     }
     EXPECT_GT(sounding, left.size() / 2);
+}
+
+// A float file of +-10^10 (2^16 once read), played under random extreme settings of every automatable
+// control: loud voices multiplied each other's total in the mix until it overflowed.
+TEST(DroppedSampleFiles, HugeValuesPlayFiniteUnderRandomExtremeSettingsOfEveryControl) {
+    ProductWorld world;
+    std::unique_ptr<Corvale> plugin = world.makeCorvale(kBlock);
+    std::vector<float> values(44100);
+    for (std::size_t i = 0; i < values.size(); ++i)
+        values[i] = (i / 7) % 2 == 0 ? 1e10f : -1e10f;
+    File file(world.base.files / "huge.wav");
+    ASSERT_EQ(EditableWav(values, 32).save(file).getCode(), "EAOK");
+    ASSERT_TRUE(plugin->loadFile(file));
+    std::mt19937 random(5);
+    for (int round = 0; round < 80; ++round) {
+        for (int p = 0; p < plugin->getAutomatableCount(); ++p)
+            if (random() % 3 != 0)
+                plugin->getAutomatableParameter(p)->setNormalized(static_cast<float>(random() % 2),
+                                                                  Sender::kHost);
+        for (int note = 0; note < 12; ++note)
+            InstrumentWorld::midi(*plugin, 0x90, 36 + static_cast<int>(random() % 60), 127);
+        std::vector<float> left;
+        ProductWorld::play(*plugin, 8, kBlock, left);
+        ASSERT_EQ(std::count_if(left.begin(), left.end(), [](float v) { return !std::isfinite(v); }), 0)
+            << "round " << round;
+        for (int key = 36; key < 96; key += 2)
+            InstrumentWorld::midi(*plugin, 0x80, key, 0);
+    }
+}
+
+// A voice whose sample overflowed its chain kept NaN in its filters through its release: the demo bank
+// dropped after it sounded NaN for seconds. The sample reaches the instance here without a reader, which
+// would have held its values.
+TEST(DroppedSampleFiles, TheDemoBankPlaysFiniteFromItsFirstBlockAfterAPoisonedSound) {
+    ProductWorld world;
+    std::unique_ptr<Corvale> plugin = world.makeCorvale(kBlock);
+    std::vector<float> values(44100, 0.25f);
+    values[1000] = 3e38f;
+    values[1001] = -3e38f;
+    world.base.add("poisoned", values, 60);
+    ASSERT_TRUE(plugin->getModule(0)->getZoneManager()->setCurrentZoneSample(std::string("poisoned")));
+    plugin->getModule(0)->getSettings()->setBool(keys::kGrungeBypass, true, Sender::kSettings);
+    for (const int key : {48, 60, 72})
+        InstrumentWorld::midi(*plugin, 0x90, key, 127);
+    std::vector<float> poisoned;
+    ProductWorld::play(*plugin, 20, kBlock, poisoned);
+    for (const int key : {48, 60, 72})
+        InstrumentWorld::midi(*plugin, 0x80, key, 0);
+    ASSERT_TRUE(std::any_of(poisoned.begin(), poisoned.end(), [](float v) { return !std::isfinite(v); }));
+
+    ASSERT_TRUE(plugin->loadFile(File(std::string(TROV_BUILD_DATA) + "/demo/demo.kmd")));
+    InstrumentWorld::midi(*plugin, 0x90, 64, 100);
+    std::vector<float> left;
+    ProductWorld::play(*plugin, 200, kBlock, left);
+    EXPECT_EQ(std::count_if(left.begin(), left.end(), [](float v) { return !std::isfinite(v); }), 0);
+    EXPECT_GT(*std::max_element(left.begin(), left.end()), 0.01f) << "the demo bank plays";
 }
 
 } // namespace

@@ -40,8 +40,10 @@ std::int32_t DCBlocker::process(const IOChannel<float>& in, IOChannel<float>& ou
         x1 = x;
         target[i] = y1;
     }
-    x1_ = x1;
-    y1_ = y1;
+    // A state that went NaN or infinite would stay so for good: the next block starts from silence.
+    const bool finite = std::isfinite(x1) && std::isfinite(y1);
+    x1_ = finite ? x1 : 0.0f;
+    y1_ = finite ? y1 : 0.0f;
     return out.setValidFrames(frames);
 }
 

@@ -18,7 +18,8 @@ public:
     explicit DCBlocker(const Module* owner);
 
     void reset() noexcept override;
-    // Over the input's valid frames (within the output's size); in place allowed.
+    // Over the input's valid frames (within the output's size); in place allowed. A state left NaN or
+    // infinite by the block is cleared after it.
     std::int32_t process(const IOChannel<float>& in, IOChannel<float>& out) noexcept override;
     // The pole for the current rate.
     void update() noexcept override;

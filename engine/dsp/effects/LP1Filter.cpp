@@ -29,7 +29,8 @@ std::int32_t LP1Filter::process(const IOChannel<float>& in, IOChannel<float>& ou
         y1 = snapToZero(b * source[i] + y1 * a);
         target[i] = y1;
     }
-    y1_ = y1;
+    // A state that went NaN or infinite would stay so for good: the next block starts from silence.
+    y1_ = std::isfinite(y1) ? y1 : 0.0f;
     return out.setValidFrames(frames);
 }
 

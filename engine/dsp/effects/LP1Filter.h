@@ -14,7 +14,8 @@ public:
 
     void updateCoefficients() noexcept override;
     void reset() noexcept override { y1_ = 0.0f; }
-    // Over the input's valid frames (within the output's size); in place allowed.
+    // Over the input's valid frames (within the output's size); in place allowed. A state left NaN or
+    // infinite by the block is cleared after it.
     std::int32_t process(const IOChannel<float>& in, IOChannel<float>& out) noexcept override;
 
     float getCoefficient() const noexcept { return a_; }
