@@ -453,8 +453,8 @@ TEST_F(CorvaleHostProgram, APatchWhoseSampleHoldsHugeNeighboursRendersFiniteWith
 TEST_F(CorvaleHostProgram, ItsRandomAutomationStaysFiniteWithHugeValuesInAFloatFile) {
     std::vector<float> values(44100);
     for (std::size_t i = 0; i < values.size(); ++i)
-        values[i] =
-            i % 8 == 0 ? (i % 16 == 0 ? 1e10f : -1e30f) : 0.5f * static_cast<float>(std::sin(0.05 * i));
+        values[i] = i % 8 == 0 ? (i % 16 == 0 ? 1e10f : -1e30f)
+                               : 0.5f * static_cast<float>(std::sin(0.05 * static_cast<double>(i)));
     const std::string sample = scratch_ / "huge.wav";
     SF_INFO info = {};
     info.samplerate = 44100;
