@@ -223,8 +223,9 @@ public:
     virtual void writeState(Dictionary& document, bool withData);
     void writeProgram(Dictionary& document) const;
     // False when the document is refused or reading fails (the user is told). A state read outside a
-    // DocumentFolderScope has no file (a host's saved state): the sample files it names that are found
-    // nowhere, and that nobody could be asked for, are named to the user in one message.
+    // DocumentFolderScope has no file (a host's saved state). The sample files it names that are found
+    // nowhere, and that nobody could be asked for (no editor was open), are named to the user in one
+    // message.
     virtual bool readState(const Dictionary& document);
     // What the user is shown of a document's refusal: the compatibility check quotes a foreign creator's
     // whole document after a blank line, which is left out; the rest is cut to a few hundred characters.
@@ -310,8 +311,8 @@ private:
     // Empty within kMaxZones and kMaxZoneValues; else what the user is told.
     static std::string zoneLimitRefusal(const ZoneManager::ZoneCount& count);
     void readPluginParameters(const Dictionary& document);
-    // The document's samples into the resources; for a document without a file, the files found nowhere
-    // that nobody was asked for are added to unasked.
+    // The document's samples into the resources; the files found nowhere that nobody was asked for (no
+    // editor was open) are added to unasked.
     void readDocumentResources(Resources& resources, const Dictionary& document,
                                std::vector<std::string>& unasked);
     // One message naming them, when there are any.

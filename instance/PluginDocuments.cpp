@@ -230,10 +230,9 @@ void Plugin::readDocumentResources(Resources& resources, const Dictionary& docum
     const Dictionary::View samples = document.getDictionary(kResources);
     if (!samples)
         return;
-    // A document with a file was loaded by the user, who is asked for each missing sample when the
-    // editor is open; a host restores its saved state before anyone looks, and is told.
-    resources.readDocumentSamples(*samples, documentFolder_.value_or(Folder()),
-                                  documentFolder_ ? nullptr : &unasked);
+    // With the editor open the user is asked for each missing sample; otherwise (a host restoring its
+    // saved state, a file dropped with the editor closed) the user is told afterwards.
+    resources.readDocumentSamples(*samples, documentFolder_.value_or(Folder()), &unasked);
 }
 
 void Plugin::tellUnaskedSamples(const std::vector<std::string>& unasked) {

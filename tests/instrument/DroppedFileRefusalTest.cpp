@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -150,6 +151,28 @@ TEST_F(DroppedFileRefusalTest, APatchNamingAPipeAsItsSampleLoadsWithoutIt) {
     const SharedObjectPtr<Zone> zone(plugin->getZoneManager(0)->getZone(0));
     ASSERT_TRUE(zone);
     EXPECT_EQ(zone->getSample(), nullptr);
+}
+
+// A patch dropped with the editor closed, whose sample file is gone, loads without it and says so: nobody
+// was there to be asked for the file.
+TEST_F(DroppedFileRefusalTest, APatchWhoseSampleIsGoneDroppedWithTheEditorClosedSaysSoOnce) {
+    const std::string sampleFile = world.files.write("gone.wav", monoWav16(rampValues(2000)));
+    const std::string id = world.resources->addSampleFile("", File(sampleFile));
+    plugin->getZoneManager(0)->createZone(KeyRange(36, 96), id);
+    Dictionary patch;
+    plugin->writeProgram(patch);
+    const std::string patchFile = world.files.write("gone.kpr", patch.toDocumentText());
+    ASSERT_TRUE(std::filesystem::remove(sampleFile));
+
+    plugin.reset();
+    world.resources = std::make_unique<Resources>();
+    PluginEnvironment::instance().setResources(world.resources.get());
+    plugin = world.makeCorvale();
+    ASSERT_EQ(plugin->getEditor(), nullptr);
+    const std::vector<std::string> shown = refusalsOf(patchFile, true);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0], "The sample file " + sampleFile +
+                            " could not be found: its zones stay silent, and a save still names it.");
 }
 
 // The load dialog's bank and patch entries and the browser's programs say why a document did not load.
