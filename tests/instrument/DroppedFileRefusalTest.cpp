@@ -37,6 +37,23 @@ protected:
         return shown;
     }
 
+    // The text of a patch whose one zone plays that sample file.
+    std::string patchPlaying(const std::string& sampleFile) {
+        const std::string id = world.resources->addSampleFile("", File(sampleFile));
+        plugin->getZoneManager(0)->createZone(KeyRange(36, 96), id);
+        Dictionary patch;
+        plugin->writeProgram(patch);
+        return patch.toDocumentText();
+    }
+
+    // A new instance on another process's resources, which know no sample yet.
+    void startAnotherProcess() {
+        plugin.reset();
+        world.resources = std::make_unique<Resources>();
+        PluginEnvironment::instance().setResources(world.resources.get());
+        plugin = world.makeCorvale();
+    }
+
     CorvaleWorld world;
     std::unique_ptr<Corvale> plugin;
 };
@@ -128,22 +145,14 @@ TEST_F(DroppedFileRefusalTest, AFileOfNoKindItTakesNamesTheKindsAndAnEmptyOneSay
 // A patch naming a pipe as its sample loads without it, and says why the sample was left out.
 TEST_F(DroppedFileRefusalTest, APatchNamingAPipeAsItsSampleLoadsWithoutIt) {
     const std::string sampleFile = world.files.write("tone.wav", monoWav16(rampValues(2000)));
-    const std::string id = world.resources->addSampleFile("", File(sampleFile));
-    plugin->getZoneManager(0)->createZone(KeyRange(36, 96), id);
-    Dictionary patch;
-    plugin->writeProgram(patch);
-    std::string text = patch.toDocumentText();
+    std::string text = patchPlaying(sampleFile);
     const std::string pipe = world.files / "pipe.wav";
     ASSERT_TRUE(makePipe(pipe));
     for (std::size_t at = text.find(sampleFile); at != std::string::npos; at = text.find(sampleFile, at))
         text.replace(at, sampleFile.size(), pipe);
     const std::string patchFile = world.files.write("piped.kpr", text);
 
-    // Another process's resources, which know no sample yet.
-    plugin.reset();
-    world.resources = std::make_unique<Resources>();
-    PluginEnvironment::instance().setResources(world.resources.get());
-    plugin = world.makeCorvale();
+    startAnotherProcess();
     const std::vector<std::string> shown = refusalsOf(patchFile, true);
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0], "The sample file " + pipe +
@@ -157,17 +166,10 @@ TEST_F(DroppedFileRefusalTest, APatchNamingAPipeAsItsSampleLoadsWithoutIt) {
 // was there to be asked for the file.
 TEST_F(DroppedFileRefusalTest, APatchWhoseSampleIsGoneDroppedWithTheEditorClosedSaysSoOnce) {
     const std::string sampleFile = world.files.write("gone.wav", monoWav16(rampValues(2000)));
-    const std::string id = world.resources->addSampleFile("", File(sampleFile));
-    plugin->getZoneManager(0)->createZone(KeyRange(36, 96), id);
-    Dictionary patch;
-    plugin->writeProgram(patch);
-    const std::string patchFile = world.files.write("gone.kpr", patch.toDocumentText());
+    const std::string patchFile = world.files.write("gone.kpr", patchPlaying(sampleFile));
     ASSERT_TRUE(std::filesystem::remove(sampleFile));
 
-    plugin.reset();
-    world.resources = std::make_unique<Resources>();
-    PluginEnvironment::instance().setResources(world.resources.get());
-    plugin = world.makeCorvale();
+    startAnotherProcess();
     ASSERT_EQ(plugin->getEditor(), nullptr);
     const std::vector<std::string> shown = refusalsOf(patchFile, true);
     ASSERT_EQ(shown.size(), 1u);
