@@ -204,6 +204,28 @@ TEST_F(HostProgram, TheStoreWritersUsageNamesTheKeyAndTheValuesAnInstallationNee
     }
 }
 
+TEST_F(HostProgram, TheStoreWriterRefusesAValueTheModuleDoesNotReadAndARelativeDataFolder) {
+    const std::string store = scratch_ + "/machine.reg";
+    const auto write = [&](const std::string& value) {
+        return test::runChild(
+            {CORVALE_INSTALL_KEYS, store, "Software/Vennikt/Corvale", value, "ImagesDir=images"}, {},
+            scratch_);
+    };
+    const std::pair<const char*, std::string> refused[] = {
+        {"InstalPath=/opt/corvale", "the module reads no value 'InstalPath': it reads InstallPath, "
+                                    "ResourcesXmlFile, SettingsXmlFile, ControlsXmlFile and ImagesDir\n"},
+        {"InstallPath=share/corvale", "InstallPath 'share/corvale' is not an absolute path"}};
+    for (const auto& [value, reason] : refused) {
+        const test::ChildResult result = write(value);
+        EXPECT_EQ(result.status, 2) << value;
+        EXPECT_NE(result.err.find(reason), std::string::npos) << result.err;
+        EXPECT_FALSE(std::filesystem::exists(store)) << value;
+    }
+    const test::ChildResult written = write("InstallPath=/opt/corvale");
+    EXPECT_EQ(written.status, 0) << written.err;
+    EXPECT_TRUE(std::filesystem::exists(store));
+}
+
 TEST_F(HostProgram, WhatTheModuleSaysOfALoadedFileIsOneShortLineAndARefusalWithoutReasonNamesItsLog) {
     if (!moduleBuilt())
         GTEST_SKIP() << "the test module is not built";
