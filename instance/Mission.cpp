@@ -12,6 +12,7 @@
 #include "framework/Random.h"
 #include "framework/System.h"
 #include "instance/Plugin.h"
+#include "platform/Registry.h"
 #include "platform/StartupSeed.h"
 #include "plugin/PluginEnvironment.h"
 #include "plugin/PluginInfo.h"
@@ -100,11 +101,34 @@ void Mission::loadResources() {
     machinePreferences_->getString("ResourcesXmlFile", description);
     resources_ = new Resources();
     PluginEnvironment::instance().setResources(resources_);
-    const Error result = resources_->load(Folder(install) + File(description));
+    const File file = Folder(install) + File(description);
+    const Error result = resources_->load(file);
     if (result.ok())
         started_ = true;
     else
-        exitWithError(errorTextLoadingResources, result);
+        exitWithError(errorTextLoadingResources + "\n" +
+                          installedFileProblem(result, file, "ResourcesXmlFile"),
+                      result);
+}
+
+std::string installedFileProblem(const Error& error, const File& file, const std::string& valueName) {
+    std::string text = error.getMessage();
+    // A specification's own errors (an unknown parameter type, for one) name no file.
+    if (text.find(file.getPath()) == std::string::npos)
+        text = file.getPath() + ": " + text;
+    std::string install;
+    std::string name;
+    const Preferences* machine = getMachinePreferences();
+    text += machine != nullptr && machine->getString("InstallPath", install)
+                ? " (InstallPath \"" + install + "\""
+                : " (no InstallPath";
+    if (machine == nullptr || !machine->getString(valueName, name))
+        text += ", no " + valueName;
+    const PluginInfo* info = getPluginInfo();
+    const std::string store =
+        info != nullptr ? platform::registryStoreFile(info->getRegistryRoot(0)) : std::string();
+    return text +
+           (store.empty() ? std::string(" in the machine-wide store).") : " in the store " + store + ").");
 }
 
 void Mission::tearDown() {

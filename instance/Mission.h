@@ -1,9 +1,12 @@
 #pragma once
 
+#include <string>
 #include <vector>
 
 namespace trov {
 
+class Error;
+class File;
 class Logger;
 class Minidumper;
 class Plugin;
@@ -64,5 +67,10 @@ private:
     std::vector<Plugin*> instances_;
     Plugin* active_ = nullptr;
 };
+
+// What the fatal message of a start-up that could not read an installed file adds to its words: the load
+// error, naming the file, and the machine-wide store's values naming it ("InstallPath" and valueName, when
+// missing) with the store's file, so that a wrong value can be told from the message alone.
+std::string installedFileProblem(const Error& error, const File& file, const std::string& valueName);
 
 } // namespace trov

@@ -85,7 +85,8 @@ void Plugin::loadSpecification(Settings& specification) {
     if (result.ok())
         return;
     logErrorLine(3, result);
-    exitWithError(errorTextLoadingSettings, NoError());
+    exitWithError(errorTextLoadingSettings + "\n" + installedFileProblem(result, file, "SettingsXmlFile"),
+                  NoError());
     throw result;
 }
 

@@ -90,7 +90,8 @@ Settings::~Settings() {
 Error Settings::load(const File& file) {
     Dictionary specification;
     if (!specification.load(file))
-        return ErrorImportFailed("class trov::Error __thiscall trov::Settings::load(class trov::File &)");
+        return ErrorImportFailed("class trov::Error __thiscall trov::Settings::load(class trov::File &)",
+                                 file);
     return load(specification);
 }
 

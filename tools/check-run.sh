@@ -1,7 +1,8 @@
 #!/bin/sh
 # The README's run as CI runs it: tools/run.sh builds, installs and renders the demo tune with the demo
-# bank, and the module paints its editor. The render must be a WAV file and the picture a PNG file of the
-# front panel's size (the background's in data/controls.xml).
+# bank, and the module paints its editor. The render must be a WAV file that sounds (its peak between -20
+# and 0 dBFS) and ends in silence (its last 100 ms below -100 dBFS: corvale-check-render), and the picture a
+# PNG file of the front panel's size (the background's in data/controls.xml).
 #   tools/check-run.sh
 set -eu
 cd "$(dirname "$0")/.."
@@ -17,6 +18,9 @@ fail() {
 wav="$out/demo.wav"
 png="$out/demo.png"
 [ "$(od -An -c -N4 "$wav" | tr -d ' \n')" = RIFF ] || fail "$wav is not a WAV file"
+cmake --build build/release --target corvale-check-render >/dev/null
+# It names what failed itself.
+levels=$(build/release/hostapp/corvale-check-render "$wav") || exit 1
 [ "$(od -An -tx1 -N8 "$png" | tr -d ' \n')" = 89504e470d0a1a0a ] || fail "$png is not a PNG file"
 # The image header's width and height, 32-bit big-endian after the signature and the chunk's length and type.
 size=$(od -An -tu1 -j16 -N8 "$png" |
@@ -31,4 +35,4 @@ panel=$(awk '/"special::background"/ { found = 1 }
     }' data/controls.xml)
 [ -n "$panel" ] || fail "data/controls.xml gives the background no size"
 [ "$size" = "$panel" ] || fail "$png is $size, the front panel $panel"
-echo "check-run.sh: $wav rendered, $png shows the $panel front panel"
+echo "check-run.sh: $levels; $png shows the $panel front panel"

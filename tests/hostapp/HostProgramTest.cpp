@@ -1,4 +1,5 @@
 #include "HostProgramFixture.h"
+#include "hostapp/WavWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +7,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <numbers>
 #include <regex>
 #include <sndfile.h>
+#include <tuple>
 
 namespace corvale::hostapp {
 namespace {
@@ -201,6 +204,56 @@ TEST_F(HostProgram, TheStoreWritersUsageNamesTheKeyAndTheValuesAnInstallationNee
         EXPECT_NE(result.err.find(needed), std::string::npos) << needed << " in\n" << result.err;
         EXPECT_NE(script.find(needed), std::string::npos)
             << needed << " is no longer what tools/run.sh writes";
+    }
+}
+
+TEST_F(HostProgram, TheStoreWriterRefusesAValueTheModuleDoesNotReadAndARelativeDataFolder) {
+    const std::string store = scratch_ + "/machine.reg";
+    const auto write = [&](const std::string& value) {
+        return test::runChild(
+            {CORVALE_INSTALL_KEYS, store, "Software/Vennikt/Corvale", value, "ImagesDir=images"}, {},
+            scratch_);
+    };
+    const std::pair<const char*, std::string> refused[] = {
+        {"InstalPath=/opt/corvale", "the module reads no value 'InstalPath': it reads InstallPath, "
+                                    "ResourcesXmlFile, SettingsXmlFile, ControlsXmlFile and ImagesDir\n"},
+        {"InstallPath=share/corvale", "InstallPath 'share/corvale' is not an absolute path"}};
+    for (const auto& [value, reason] : refused) {
+        const test::ChildResult result = write(value);
+        EXPECT_EQ(result.status, 2) << value;
+        EXPECT_NE(result.err.find(reason), std::string::npos) << result.err;
+        EXPECT_FALSE(std::filesystem::exists(store)) << value;
+    }
+    const test::ChildResult written = write("InstallPath=/opt/corvale");
+    EXPECT_EQ(written.status, 0) << written.err;
+    EXPECT_TRUE(std::filesystem::exists(store));
+}
+
+TEST_F(HostProgram, TheRunsCheckPassesOnlyARenderThatSoundsAndEndsInSilence) {
+    // Stereo at 48 kHz: a 440 Hz tone of the given amplitude for 0.5 s, then silence for the given time.
+    const auto render = [this](const std::string& name, float amplitude, double silence) {
+        const std::string path = scratch_ + "/" + name + ".wav";
+        std::vector<float> frames(static_cast<std::size_t>((0.5 + silence) * 48000));
+        for (std::size_t i = 0; i < 24000; ++i)
+            frames[i] =
+                amplitude *
+                static_cast<float>(std::sin(2.0 * std::numbers::pi * 440.0 * static_cast<double>(i) / 48000));
+        const float* channels[2] = {frames.data(), frames.data()};
+        WavWriter writer;
+        std::string error;
+        EXPECT_TRUE(writer.open(path, 2, 48000, static_cast<std::int64_t>(frames.size()), error) &&
+                    writer.write(channels, static_cast<std::int32_t>(frames.size()), error) &&
+                    writer.close(error))
+            << error;
+        return test::runChild({CORVALE_CHECK_RENDER, path}, {}, scratch_);
+    };
+    EXPECT_EQ(render("sounds", 0.5f, 0.2).status, 0);
+    // -26 dBFS, nothing, and a tone cut off while it sounds.
+    for (const auto& [name, amplitude, silence] :
+         {std::tuple("quiet", 0.05f, 0.2), std::tuple("silent", 0.0f, 0.2), std::tuple("cut", 0.5f, 0.05)}) {
+        const test::ChildResult result = render(name, amplitude, silence);
+        EXPECT_EQ(result.status, 1) << name;
+        EXPECT_NE(result.err.find(name + std::string(".wav does not ")), std::string::npos) << result.err;
     }
 }
 

@@ -193,11 +193,32 @@ TEST_F(MissionTest, ResourcesThatDoNotLoadEndTheStartWithTheirError) {
     EXPECT_EQ(report["started"], "0");
     EXPECT_EQ(report["resources"], "1");
     EXPECT_EQ(report["quits"], "1");
-    EXPECT_EQ(report["boxes"], "Error loading resources, unable to continue.\nPlease reinstall Corvale Test. "
-                               "\n\nCorvale Test will exit.|");
+    EXPECT_EQ(report["boxes"],
+              "Error loading resources, unable to continue.\nPlease reinstall Corvale Test. \n"
+              "Failed to import file " +
+                  (files / "missing.xml") + " (InstallPath \"" + files.path() + "\" in the store " +
+                  (files / "machine.reg") + ").\n\nCorvale Test will exit.|");
     const std::string log = logText();
     EXPECT_NE(log.find("!! "), std::string::npos) << log;
     EXPECT_LT(log.find("!! "), log.find("Error loading resources"));
+}
+
+TEST_F(MissionTest, AWrongInstallPathOrAMissingResourcesValueIsNamedWithItsStoreInTheMessage) {
+    const auto boxes = [this] { return inChild([](Report&) { Mission::instance().start(); })["boxes"]; };
+    const std::string words =
+        "Error loading resources, unable to continue.\nPlease reinstall Corvale Test. \n";
+    const std::string store = " in the store " + (files / "machine.reg") + ").\n\nCorvale Test will exit.|";
+    const std::string typo = files / "typo";
+    machine().setString("InstallPath", typo);
+    EXPECT_EQ(boxes(), words + "Failed to import file " + typo + "/resources.xml (InstallPath \"" + typo +
+                           "\"" + store);
+    machine().clear();
+    machine().setString("InstallPath", files.path());
+    const std::string missing = boxes();
+    EXPECT_EQ(missing.rfind(words, 0), 0u) << missing;
+    EXPECT_NE(missing.find(" (InstallPath \"" + files.path() + "\", no ResourcesXmlFile" + store),
+              std::string::npos)
+        << missing;
 }
 
 TEST_F(MissionTest, TearDownFreesWhatAFailedStartMadeAndRemovesTheCrashHandler) {

@@ -91,8 +91,10 @@ TEST_F(PluginTest, ABrokenSpecificationEndsTheApplicationAndThrowsItsLoadError) 
     const auto questions = world.responder.questions();
     ASSERT_EQ(questions.size(), 1u);
     EXPECT_EQ(questions[0].text,
-              "Error loading settings, unable to continue.\nPlease reinstall Corvale Test. "
-              "\n\nCorvale Test will exit.");
+              "Error loading settings, unable to continue.\nPlease reinstall Corvale Test. \n" +
+                  (world.files / "settings.xml") +
+                  ": Unknown parameter type ParameterValue<complex> (InstallPath \"" + world.files.path() +
+                  "\" in the store " + (world.files / "machine.reg") + ").\n\nCorvale Test will exit.");
     EXPECT_EQ(plugin->getModuleCount(), 0);
 }
 
@@ -101,6 +103,14 @@ TEST_F(PluginTest, AMissingSpecificationFileThrowsToo) {
     auto plugin = world.makePlugin(false);
     EXPECT_THROW(plugin->init(), Error);
     EXPECT_TRUE(platform::isQuitRequested());
+    // The message names the file it could not read and the store's values that named it.
+    const auto questions = world.responder.questions();
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_NE(questions[0].text.find("Failed to import file " + (world.files / "nowhere.xml") +
+                                     " (InstallPath \"" + world.files.path() + "\" in the store " +
+                                     (world.files / "machine.reg") + ")."),
+              std::string::npos)
+        << questions[0].text;
 }
 
 TEST_F(PluginTest, SelectingAPresetSwitchesActivationAndAnnouncesIt) {
