@@ -134,7 +134,7 @@ void Resources::readSampleItem(const Dictionary& item, const Folder& documentFol
     std::string id;
     std::string filename;
     item.getString("id", &id);
-    item.getString("filename", &filename);
+    item.getFileName("filename", &filename);
     if (id.empty())
         return;
     // A known id names the sample already in use: its data is never replaced under its players.
@@ -265,7 +265,7 @@ void Resources::writeSamples(Dictionary& dictionary, const std::set<std::string>
     for (const Item& item : items) {
         if (const Dictionary::View entry = array ? array->addDictionary("sample") : nullptr) {
             entry->setString("id", item.id);
-            entry->setString("filename", item.filename);
+            entry->setFileName("filename", item.filename);
             if (item.sample == nullptr) {
                 item.entries->forEachChild("",
                                            [&entry](const Dictionary& kept) { entry->appendChild(kept); });
