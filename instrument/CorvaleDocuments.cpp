@@ -187,6 +187,16 @@ bool Corvale::loadFile(const File& file) {
                          windowOf(editor));
         return false;
     }
+    // What a load records is named from the root, so that a saved project finds it from any working folder;
+    // a working folder whose path is too long to be told leaves a relative path nothing to be named from.
+    if (file.getFolder().isRelative() && Folder::getCurrent().isRelative()) {
+        showErrorMessage(
+            "The file " + path +
+                " could not be loaded: it is named from the working folder, whose path is too long "
+                "to name it from the root, so a saved project could not find it again.",
+            windowOf(editor));
+        return false;
+    }
     const Module* shown = editor != nullptr ? editor->getEditedModule() : getFirstModule();
     logLine(3, "module = 0x%lx", static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(shown)));
     std::string sampleRefusal;

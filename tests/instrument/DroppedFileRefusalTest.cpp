@@ -12,12 +12,48 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace trov::test {
 namespace {
+
+// While it lives, the process works in a folder below base whose path is longer than a path may be
+// (4,096 bytes), holding the file; then it goes, and the process works where it did.
+class TooDeepFolder {
+public:
+    TooDeepFolder(const std::string& base, const std::string& file, const std::string& bytes)
+        : back_(::open(".", O_RDONLY | O_DIRECTORY)), file_(file) {
+        if (::chdir(base.c_str()) != 0)
+            return;
+        while (depth_ < kLevels && ::mkdir(kName.c_str(), 0700) == 0 && ::chdir(kName.c_str()) == 0)
+            ++depth_;
+        std::ofstream(file_, std::ios::binary) << bytes;
+    }
+    ~TooDeepFolder() {
+        ::unlink(file_.c_str());
+        for (; depth_ > 0 && ::chdir("..") == 0; --depth_)
+            ::rmdir(kName.c_str());
+        if (::fchdir(back_) != 0)
+            ADD_FAILURE() << "cannot go back to the working folder";
+        ::close(back_);
+    }
+    TooDeepFolder(const TooDeepFolder&) = delete;
+    TooDeepFolder& operator=(const TooDeepFolder&) = delete;
+    bool made() const { return depth_ == kLevels; }
+
+private:
+    static constexpr int kLevels = 24;
+    inline static const std::string kName = std::string(200, 'd');
+    int back_;
+    int depth_ = 0;
+    std::string file_;
+};
 
 class DroppedFileRefusalTest : public ::testing::Test {
 protected:
@@ -175,6 +211,18 @@ TEST_F(DroppedFileRefusalTest, APatchWhoseSampleIsGoneDroppedWithTheEditorClosed
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0], "The sample file " + sampleFile +
                             " could not be found: its zones stay silent, and a save still names it.");
+}
+
+// A file dropped by a path relative to a working folder too deep to be named from the root is refused
+// with the reason: recorded relative, it would be found by no other process.
+TEST_F(DroppedFileRefusalTest, AFileDroppedByARelativePathFromAFolderTooDeepToNameIsRefusedWithTheReason) {
+    const TooDeepFolder deep(world.files.path(), "s.wav", monoWav16(rampValues(2000)));
+    ASSERT_TRUE(deep.made());
+    const std::vector<std::string> shown = refusalsOf("s.wav");
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0],
+              "The file s.wav could not be loaded: it is named from the working folder, whose path is "
+              "too long to name it from the root, so a saved project could not find it again.");
 }
 
 // The load dialog's bank and patch entries and the browser's programs say why a document did not load.
