@@ -28,11 +28,12 @@ namespace {
 class TooDeepFolder {
 public:
     TooDeepFolder(const std::string& base, const std::string& file, const std::string& bytes)
-        : back_(::open(".", O_RDONLY | O_DIRECTORY)), file_(file) {
+        : back_(::open(".", O_RDONLY | O_DIRECTORY)), file_(file), path_(base) {
         if (::chdir(base.c_str()) != 0)
             return;
-        while (depth_ < kLevels && ::mkdir(kName.c_str(), 0700) == 0 && ::chdir(kName.c_str()) == 0)
-            ++depth_;
+        for (; depth_ < kLevels && ::mkdir(kName.c_str(), 0700) == 0 && ::chdir(kName.c_str()) == 0; ++depth_)
+            path_ += "/" + kName;
+        path_ += "/" + file_;
         std::ofstream(file_, std::ios::binary) << bytes;
     }
     ~TooDeepFolder() {
@@ -46,6 +47,8 @@ public:
     TooDeepFolder(const TooDeepFolder&) = delete;
     TooDeepFolder& operator=(const TooDeepFolder&) = delete;
     bool made() const { return depth_ == kLevels; }
+    // The file's path from the root.
+    const std::string& path() const { return path_; }
 
 private:
     static constexpr int kLevels = 24;
@@ -53,6 +56,7 @@ private:
     int back_;
     int depth_ = 0;
     std::string file_;
+    std::string path_;
 };
 
 class DroppedFileRefusalTest : public ::testing::Test {
@@ -213,16 +217,19 @@ TEST_F(DroppedFileRefusalTest, APatchWhoseSampleIsGoneDroppedWithTheEditorClosed
                             " could not be found: its zones stay silent, and a save still names it.");
 }
 
-// A file dropped by a path relative to a working folder too deep to be named from the root is refused
-// with the reason: recorded relative, it would be found by no other process.
-TEST_F(DroppedFileRefusalTest, AFileDroppedByARelativePathFromAFolderTooDeepToNameIsRefusedWithTheReason) {
+// A file in a folder too deep to be named from the root, dropped by a relative path (recorded so, it would
+// be found by no other process) or by the path from the root, is refused with the reason.
+TEST_F(DroppedFileRefusalTest, AFileInAFolderTooDeepToNameFromTheRootIsRefusedWithTheReason) {
     const TooDeepFolder deep(world.files.path(), "s.wav", monoWav16(rampValues(2000)));
     ASSERT_TRUE(deep.made());
-    const std::vector<std::string> shown = refusalsOf("s.wav");
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0],
-              "The file s.wav could not be loaded: it is named from the working folder, whose path is "
-              "too long to name it from the root, so a saved project could not find it again.");
+    for (const std::string& path : {std::string("s.wav"), deep.path()}) {
+        const std::vector<std::string> shown = refusalsOf(path);
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_EQ(shown[0],
+                  "The file could not be loaded: its path from the root is longer than the 4,096 bytes a "
+                  "path may hold, so a saved project could not open it again: " +
+                      path);
+    }
 }
 
 // The load dialog's bank and patch entries and the browser's programs say why a document did not load.
