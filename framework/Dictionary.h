@@ -170,6 +170,13 @@ public:
     bool setDouble(const std::string& key, double value, int index = 0, bool replace = true);
     // Strings carry no "index"; replacing looks at the first entry whatever the index.
     bool setString(const std::string& key, const std::string& value, int index = 0, bool replace = true);
+    // A file name, whatever its bytes, in a document held as UTF-8: "value" holds it as UTF-8 (bytes that
+    // are no UTF-8 taken as 8-bit characters, as an 8-bit document's are read), and a name that would not
+    // read back from there as it is keeps its exact bytes in the entry's "bytes" attribute too,
+    // percent-encoded, which getFileName prefers. A reader of "value" alone reads the UTF-8 form.
+    bool setFileName(const std::string& key, const std::string& name);
+    // The name setFileName wrote; getString's text where the entry has no well-formed "bytes".
+    bool getFileName(const std::string& key, std::string* name) const;
     bool setData(const std::string& key, const std::uint8_t* data, std::size_t length, int index = 0,
                  bool replace = true);
 

@@ -3,6 +3,7 @@
 
 #include "framework/DictionaryCodec.h"
 #include "framework/DictionaryNodes.h"
+#include "framework/DictionaryXml.h"
 #include "framework/ProductIdentity.h"
 #include "framework/StringUtils.h"
 #include "framework/Version.h"
@@ -16,7 +17,9 @@
 #include <locale.h>
 #include <locale>
 #include <sstream>
+#include <string>
 #include <type_traits>
+#include <utility>
 
 namespace trov {
 
@@ -44,6 +47,51 @@ std::string formatInteger(long long value) {
     char buffer[kNumberBuffer];
     const auto result = std::to_chars(buffer, buffer + kNumberBuffer, value);
     return std::string(buffer, result.ptr);
+}
+
+// The attribute beside a file name's "value" that holds its exact bytes (setFileName).
+const char* const kFileNameBytes = "bytes";
+
+// The bytes that form writes as "%XX": control characters, "%" and everything past ASCII, so that what
+// is left is ASCII that every reader takes as it is.
+bool isEscapedByte(unsigned char byte) {
+    return byte < 0x20 || byte >= 0x7F || byte == '%';
+}
+
+std::string percentEncoded(const std::string& name) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string text;
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (isEscapedByte(byte)) {
+            text += '%';
+            text += kHex[byte >> 4];
+            text += kHex[byte & 0xF];
+        } else {
+            text += c;
+        }
+    }
+    return text;
+}
+
+// Writes the name only when the text is a percent-encoded one: no stray "%", no NUL byte.
+void percentDecode(const std::string& text, std::string& name) {
+    std::string bytes;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%') {
+            bytes += text[i];
+            continue;
+        }
+        unsigned byte = 0;
+        const char* digits = text.data() + i + 1;
+        if (text.size() - i < 3 || std::from_chars(digits, digits + 2, byte, 16).ptr != digits + 2 ||
+            byte == 0)
+            return;
+        bytes += static_cast<char>(byte);
+        i += 2;
+    }
+    if (!bytes.empty())
+        name = std::move(bytes);
 }
 
 bool isBlank(char c) {
@@ -379,6 +427,34 @@ bool Dictionary::setDouble(const std::string& key, double value, int index, bool
 
 bool Dictionary::setString(const std::string& key, const std::string& value, int, bool replace) {
     return writeText(key, value, 0, replace, false);
+}
+
+bool Dictionary::setFileName(const std::string& key, const std::string& name) {
+    const std::string text = dictionary_xml::strayBytesToUtf8(name);
+    if (!setString(key, text))
+        return false;
+    TiXmlElement* entry = findChild(container(), key, "", 0);
+    if (entry == nullptr)
+        return false;
+    const bool readsBack =
+        text == name && unescapeNewlines(name) == name && std::none_of(name.begin(), name.end(), [](char c) {
+            return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+        });
+    if (readsBack)
+        entry->RemoveAttribute(kFileNameBytes);
+    else
+        entry->SetAttribute(std::string(kFileNameBytes), percentEncoded(name));
+    return true;
+}
+
+bool Dictionary::getFileName(const std::string& key, std::string* name) const {
+    if (!getString(key, name))
+        return false;
+    // An attribute named key on this element is the value itself, with nothing beside it.
+    if (attributeOf(element(), key) == nullptr)
+        if (const std::string* bytes = attributeOf(valueEntry(key, "string", 0, false), kFileNameBytes))
+            percentDecode(*bytes, *name);
+    return true;
 }
 
 bool Dictionary::setData(const std::string& key, const std::uint8_t* data, std::size_t length, int index,

@@ -65,6 +65,9 @@ Plugin::~Plugin() {
         preset->exitPrograms();
     // Programs go while the modules they play still exist.
     presets_.clear();
+    // The kept items of skipped samples that only this instance named go with it.
+    if (Resources* resources = getResources())
+        resources->holdKeptItems(this, {});
     if (const ModuleList* list = modules())
         for (Module* module : *list)
             module->release();

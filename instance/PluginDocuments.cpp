@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <exception>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <utility>
@@ -62,6 +63,25 @@ std::string unfoundSamplesText(const std::vector<std::string>& names) {
 bool isDocumentParameter(const Parameter& parameter) {
     return parameter.getScope() == Parameter::kScopePlugin && parameter.testFlags(Parameter::kExport) &&
            !parameter.testFlags(Parameter::kPersistent);
+}
+
+// The sample ids the presets' programs name.
+std::set<std::string> sampleIdsOf(const std::vector<std::unique_ptr<Preset>>& presets) {
+    std::set<std::string> ids;
+    std::set<std::string> ofPreset;
+    for (const std::unique_ptr<Preset>& preset : presets) {
+        preset->getSampleIds(ofPreset);
+        ids.insert(ofPreset.begin(), ofPreset.end());
+    }
+    return ids;
+}
+
+// After a document is read: the samples nobody holds, and the kept items of skipped samples that no
+// program names (those of the document read among them), go.
+void purgeUnnamed(Resources& resources, const void* holder,
+                  const std::vector<std::unique_ptr<Preset>>& presets) {
+    resources.purgeUnused();
+    resources.holdKeptItems(holder, sampleIdsOf(presets));
 }
 
 // The element items of the document's array, in order.
@@ -116,15 +136,9 @@ void Plugin::writeTunings(Dictionary& document) const {
 }
 
 void Plugin::writeResources(Dictionary& document, bool withData) const {
-    std::set<std::string> ids;
-    std::set<std::string> ofPreset;
-    for (const std::unique_ptr<Preset>& preset : presets_) {
-        preset->getSampleIds(ofPreset);
-        ids.insert(ofPreset.begin(), ofPreset.end());
-    }
     const Dictionary::View resources = document.addDictionary(kResources);
     if (Resources* shared = getResources(); shared != nullptr && resources)
-        shared->saveSamplesOf(*resources, ids, withData);
+        shared->saveSamplesOf(*resources, sampleIdsOf(presets_), withData);
 }
 
 void Plugin::writeProgramResources(Dictionary& document) const {
@@ -207,14 +221,14 @@ bool Plugin::readState(const Dictionary& document) {
         readPluginParameters(document);
     } catch (const std::exception& exception) {
         if (resources != nullptr)
-            resources->purgeUnused();
+            purgeUnnamed(*resources, this, presets_);
         logLine(3, "reading settings failed: %s", exception.what());
         showErrorMessage(std::string("The settings could not be read.\n\n") + exception.what(),
                          windowOf(editor));
         return false;
     }
     if (resources != nullptr)
-        resources->purgeUnused();
+        purgeUnnamed(*resources, this, presets_);
     if (editor != nullptr) {
         if (shown != nullptr)
             editor->showModule(getModuleIndex(shown));
@@ -337,7 +351,7 @@ bool Plugin::readProgram(const Dictionary& document, int programIndex) {
         }
     }
     if (resources != nullptr)
-        resources->purgeUnused();
+        purgeUnnamed(*resources, this, presets_);
     notifyPresetChanged();
     tellUnaskedSamples(unasked);
     return true;

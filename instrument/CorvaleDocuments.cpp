@@ -91,6 +91,21 @@ bool isMeantAsDocument(const File& file) {
     return at != std::string::npos && text[at] == '<';
 }
 
+// What a load records is named from the root, so that a saved project finds it from any working folder,
+// by a path no longer than a path may be (4,096 bytes with its end); a relative one from a working folder
+// past that, whose own path cannot even be told, has nothing to be named from.
+bool isNamedFromRoot(const File& file) {
+    constexpr std::size_t kPathBytes = 4096;
+    std::size_t length = file.getPath().size();
+    if (file.getFolder().isRelative()) {
+        const Folder current = Folder::getCurrent();
+        if (current.isRelative())
+            return false;
+        length += current.getPath().size() + 1;
+    }
+    return length < kPathBytes;
+}
+
 } // namespace
 
 void Corvale::writeState(Dictionary& document, bool withData) {
@@ -179,6 +194,15 @@ bool Corvale::loadFile(const File& file) {
     const DocumentFolderScope beside(*this, file.getFolder());
     EditorInterface* editor = getEditor();
     const std::string path = file.getPath();
+    // The reason first: where the message is quoted, a path this long is cut.
+    if (!isNamedFromRoot(file)) {
+        showErrorMessage(
+            "The file could not be loaded: its path from the root is longer than the 4,096 bytes a "
+            "path may hold, so a saved project could not open it again: " +
+                path,
+            windowOf(editor));
+        return false;
+    }
     // Checked before anything opens it: a pipe would keep the load waiting for a writer.
     if (!file.isRegularFile()) {
         showErrorMessage(file.exists()

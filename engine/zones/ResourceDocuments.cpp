@@ -15,6 +15,8 @@ namespace trov {
 namespace {
 
 const char* const kSamplesKey = "samples";
+// The skipped samples of one document the log names; the rest it counts (a bank may name many thousands).
+constexpr std::size_t kLoggedSkips = 20;
 
 // The element items of an array.
 template <class Visit> void forEachItem(const Dictionary& dictionary, const std::string& key, Visit visit) {
@@ -120,16 +122,19 @@ void Resources::readSamples() {
 
 void Resources::readDocumentSamples(const Dictionary& dictionary, const Folder& documentFolder,
                                     std::vector<std::string>* unasked) {
+    std::size_t skipped = 0;
     forEachItem(dictionary, kSamplesKey,
-                [&](const Dictionary& item) { readSampleItem(item, documentFolder, unasked); });
+                [&](const Dictionary& item) { readSampleItem(item, documentFolder, unasked, skipped); });
+    if (skipped > kLoggedSkips)
+        logLine(3, "Resources: %zu more samples of the document not found, skipped", skipped - kLoggedSkips);
 }
 
 void Resources::readSampleItem(const Dictionary& item, const Folder& documentFolder,
-                               std::vector<std::string>* unasked) {
+                               std::vector<std::string>* unasked, std::size_t& skipped) {
     std::string id;
     std::string filename;
     item.getString("id", &id);
-    item.getString("filename", &filename);
+    item.getFileName("filename", &filename);
     if (id.empty())
         return;
     // A known id names the sample already in use: its data is never replaced under its players.
@@ -147,11 +152,10 @@ void Resources::readSampleItem(const Dictionary& item, const Folder& documentFol
             shared = firstIdOfPath(file.getPath()) != nullptr;
         }
         // Searched here, the document's folder first, so a file found nowhere is asked for once.
-        const bool found = shared || locateSampleFile(file, documentFolder);
+        const bool found = shared || locate(file, documentFolder, false);
         Sample* sample = found ? acquireSample(id, file) : nullptr;
         if (sample == nullptr) {
-            logLine(3, "Resources: sample %s (%s) not found, skipped", id.c_str(), filename.c_str());
-            keepSkipped(id, namedFile(filename, recorded), item, !found, unasked);
+            keepSkipped(id, namedFile(filename, recorded), item, !found, unasked, skipped);
             return;
         }
         // The document's positions and flags go to a sample loaded for it (resident data is unmasked
@@ -175,25 +179,30 @@ void Resources::readSampleItem(const Dictionary& item, const Folder& documentFol
     if (filename.empty() || filename.find("kpr") != std::string::npos)
         return;
     File file(recorded);
-    const bool found = locateSampleFile(file, documentFolder);
+    const bool found = locate(file, documentFolder, false);
     if (Sample* located = found ? acquireSample(id, file) : nullptr) {
         located->release(); // the cache keeps it
         announce(id);
         return;
     }
-    keepSkipped(id, namedFile(filename, recorded), item, !found, unasked);
+    keepSkipped(id, namedFile(filename, recorded), item, !found, unasked, skipped);
 }
 
 void Resources::keepSkipped(const std::string& id, const std::string& filename, const Dictionary& item,
-                            bool notFound, std::vector<std::string>* unasked) {
-    Skipped skipped{filename, Dictionary()};
-    item.forEachChild("", [&skipped](const Dictionary& entry) {
+                            bool notFound, std::vector<std::string>* unasked, std::size_t& skipped) {
+    if (++skipped <= kLoggedSkips)
+        logLine(3, "Resources: sample %s (%s) not found, skipped", id.c_str(), filename.c_str());
+    Dictionary entries;
+    item.forEachChild("", [&entries](const Dictionary& entry) {
         if (entry.hasElement() && !isWrittenApart(entry.getName()))
-            skipped.entries.appendChild(entry);
+            entries.appendChild(entry);
     });
     {
+        // An item kept already keeps its holders: another instance may name the id.
         std::lock_guard guard(lock_);
-        skipped_.insert_or_assign(id, std::move(skipped));
+        Skipped& kept = skipped_[id];
+        kept.filename = filename;
+        kept.entries = entries;
     }
     const MissingSampleHandler* handler = missingSampleHandler_.load(std::memory_order_acquire);
     if (notFound && unasked != nullptr && (handler == nullptr || !handler->canAskForSample()))
@@ -256,7 +265,7 @@ void Resources::writeSamples(Dictionary& dictionary, const std::set<std::string>
     for (const Item& item : items) {
         if (const Dictionary::View entry = array ? array->addDictionary("sample") : nullptr) {
             entry->setString("id", item.id);
-            entry->setString("filename", item.filename);
+            entry->setFileName("filename", item.filename);
             if (item.sample == nullptr) {
                 item.entries->forEachChild("",
                                            [&entry](const Dictionary& kept) { entry->appendChild(kept); });

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <exception>
 #include <filesystem>
+#include <iterator>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -393,6 +394,24 @@ void Resources::purgeUnused() {
     }
 }
 
+void Resources::holdKeptItems(const void* holder, const std::set<std::string>& ids) {
+    std::lock_guard guard(lock_);
+    for (auto it = skipped_.begin(); it != skipped_.end();) {
+        ++visited_;
+        std::set<const void*>& holders = it->second.holders;
+        if (ids.count(it->first) != 0)
+            holders.insert(holder);
+        else
+            holders.erase(holder);
+        it = holders.empty() ? skipped_.erase(it) : std::next(it);
+    }
+}
+
+std::size_t Resources::countKeptItems() const {
+    std::lock_guard guard(lock_);
+    return skipped_.size();
+}
+
 void Resources::addSampleFolder(const Folder& folder) {
     if (folder.isEmpty() || !folder.exists())
         return;
@@ -403,6 +422,10 @@ void Resources::addSampleFolder(const Folder& folder) {
 }
 
 bool Resources::locateSampleFile(File& file, const Folder& firstFolder) {
+    return locate(file, firstFolder, true);
+}
+
+bool Resources::locate(File& file, const Folder& firstFolder, bool logMissing) {
     if (file.exists())
         return true;
     std::vector<Folder> folders;
@@ -433,7 +456,8 @@ bool Resources::locateSampleFile(File& file, const Folder& firstFolder) {
             }
         }
     }
-    logLine(3, "Unable to locate sample file %s", file.getPath().c_str());
+    if (logMissing)
+        logLine(3, "Unable to locate sample file %s", file.getPath().c_str());
     MissingSampleHandler* handler = missingSampleHandler_.load(std::memory_order_acquire);
     return handler != nullptr && handler->askForSample(file);
 }

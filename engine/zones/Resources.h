@@ -67,6 +67,13 @@ public:
                                      std::vector<std::string>* unasked = nullptr);
     // Gives back what retainAll took; samples no one else holds leave the cache.
     virtual void purgeUnused();
+    // The kept items of skipped samples are held by whoever names their ids (an instance, by its address):
+    // after reading a document the holder names every id its programs use (none when it goes), and a kept
+    // item that no holder names any more, among them those of the document just read that no program
+    // named, is let go.
+    void holdKeptItems(const void* holder, const std::set<std::string>& ids);
+    // How many kept items of skipped samples there are.
+    std::size_t countKeptItems() const;
     virtual void saveSamples(Dictionary& dictionary) { saveSamples(dictionary, true); }
 
     // Reads the description and loads its own samples; ErrorImportFailed when it cannot be read.
@@ -139,12 +146,15 @@ private:
     static File fromRoot(const File& file);
     // The description's own samples, in order; one that does not load is logged and skipped.
     void readSamples();
+    // skipped counts the document's skipped samples: the log names the first few (kLoggedSkips).
     void readSampleItem(const Dictionary& item, const Folder& documentFolder,
-                        std::vector<std::string>* unasked);
+                        std::vector<std::string>* unasked, std::size_t& skipped);
     // Keeps a skipped sample's item for the documents written later; a file not found that nobody could be
     // asked for is named in unasked.
     void keepSkipped(const std::string& id, const std::string& filename, const Dictionary& item,
-                     bool notFound, std::vector<std::string>* unasked);
+                     bool notFound, std::vector<std::string>* unasked, std::size_t& skipped);
+    // locateSampleFile, with the line naming a file found nowhere left to the caller when not logMissing.
+    bool locate(File& file, const Folder& firstFolder, bool logMissing);
     // A document's file name as a file: a relative one in the first of the document's folder and the data
     // folder that holds it (in the document's folder when neither does).
     File resolveSampleName(const std::string& filename, const Folder& documentFolder) const;
@@ -182,6 +192,7 @@ private:
     struct Skipped {
         std::string filename;
         Dictionary entries;
+        std::set<const void*> holders; // see holdKeptItems
     };
     std::map<std::string, Skipped> skipped_;
     std::uint64_t visited_ = 0; // under the lock

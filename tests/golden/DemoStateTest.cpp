@@ -89,6 +89,28 @@ TEST(CorvaleDemoState, AStateTakenAfterADropByARelativePathPlaysItsSampleInAnoth
     EXPECT_NE(test::readWhole(chunk).find("<filename value=\"" + sample + "\" />"), std::string::npos);
 }
 
+// A sample file whose name is no UTF-8 keeps its very bytes through a saved project: another process plays
+// it, and a save there names it as the first did.
+TEST(CorvaleDemoState, ASampleNamedByBytesThatAreNoUtf8PlaysInANewProcessAndKeepsItsName) {
+    CorvaleScratch scratch;
+    ASSERT_EQ(scratch.error(), "");
+    const std::string sample = scratch / "s\xff\xfe.wav";
+    std::filesystem::copy_file(std::string(CORVALE_DATA_DIR) + "/demo/demo.wav", sample);
+    const std::string chunk = scratch / "project.chunk";
+    const std::string back = scratch / "back.chunk";
+    const std::vector<std::pair<std::string, std::string>> seed = {{"TROV_STARTUP_SEED", "4242"}};
+    const test::ChildResult saved = scratch.runProgram(
+        {CORVALE_STATE_SESSION, "save", CORVALE_MODULE, sample, chunk}, std::string(), seed);
+    ASSERT_EQ(saved.status, 0) << saved.err;
+    const test::ChildResult opened =
+        scratch.runProgram({CORVALE_STATE_SESSION, "open", CORVALE_MODULE, chunk, back}, std::string(), seed);
+    ASSERT_EQ(opened.status, 0) << opened.err;
+
+    EXPECT_GT(heardIn(saved).peak, 0.01) << saved.out;
+    EXPECT_GT(heardIn(opened).peak, 0.01) << opened.out;
+    EXPECT_TRUE(test::readWhole(back) == test::readWhole(chunk));
+}
+
 // A project reopened after its sample file went plays nothing, says so once, naming the file, and gives
 // back the very chunk it was given: a later save still names the sample.
 TEST(CorvaleDemoState, AStateWhoseSampleFileIsGoneKeepsItsNameAndSaysSoOnce) {

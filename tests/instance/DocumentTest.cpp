@@ -6,6 +6,7 @@
 #include "framework/Folder.h"
 #include "plugin/Parameter.h"
 #include "support/DocumentFolderTestSupport.h"
+#include "support/LogCapture.h"
 #include "support/SampleTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -430,6 +431,40 @@ TEST_F(DocumentTest, AfterReadingTheEditorKeepsItsModuleAndIsRedrawn) {
     EXPECT_EQ(recorder.count(kKindPlugin, Plugin::kPresetChanged), 1);
     target->removeListener(&recorder);
     world.host.setEditor(nullptr);
+}
+
+// Banks whose 30 sample files are all gone, read in turn: the resources keep the items of the samples the
+// programs of some instance name (a bank's first), not of every bank read, and each load logs a bounded
+// number of lines about them.
+TEST_F(DocumentTest, BanksOfMissingSamplesReadInTurnKeepOnlyTheItemsProgramsNameAndLogBoundedly) {
+    const LogCapture log(3);
+    const auto bank = [this](int n) {
+        auto source = world.makePlugin();
+        const std::string prefix = "B" + std::to_string(n) + "-";
+        zones(*source, 0, 0)->createZone(KeyRange(36, 96), prefix + "0");
+        Dictionary document(write(*source));
+        const Dictionary::View samples = document.getDictionary("resources/samples");
+        for (int i = 0; i < 30; ++i) {
+            const Dictionary::View item = samples->addDictionary("sample");
+            item->setString("id", prefix + std::to_string(i));
+            item->setString("filename", "/nowhere/" + prefix + std::to_string(i) + ".wav");
+        }
+        return document;
+    };
+    auto other = world.makePlugin();
+    ASSERT_TRUE(other->readState(bank(0)));
+    auto plugin = world.makePlugin();
+    for (int n = 1; n <= 3; ++n) {
+        ASSERT_TRUE(plugin->readState(bank(n)));
+        EXPECT_EQ(world.resources->countKeptItems(), 2u) << n;
+        EXPECT_NE(write(*plugin).find("/nowhere/B" + std::to_string(n) + "-0.wav"), std::string::npos);
+    }
+    EXPECT_NE(write(*other).find("/nowhere/B0-0.wav"), std::string::npos);
+    other.reset();
+    EXPECT_EQ(world.resources->countKeptItems(), 1u);
+    EXPECT_EQ(log.count("10 more samples of the document not found"), 4);
+    EXPECT_EQ(log.count(".wav) not found, skipped"), 4 * 20);
+    EXPECT_EQ(log.count("Unable to locate"), 0);
 }
 
 class MissingSampleTest : public DocumentTest {

@@ -12,12 +12,52 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace trov::test {
 namespace {
+
+// While it lives, the process works in a folder below base whose path is longer than a path may be
+// (4,096 bytes), holding the file; then it goes, and the process works where it did.
+class TooDeepFolder {
+public:
+    TooDeepFolder(const std::string& base, const std::string& file, const std::string& bytes)
+        : back_(::open(".", O_RDONLY | O_DIRECTORY)), file_(file), path_(base) {
+        if (::chdir(base.c_str()) != 0)
+            return;
+        for (; depth_ < kLevels && ::mkdir(kName.c_str(), 0700) == 0 && ::chdir(kName.c_str()) == 0; ++depth_)
+            path_ += "/" + kName;
+        path_ += "/" + file_;
+        std::ofstream(file_, std::ios::binary) << bytes;
+    }
+    ~TooDeepFolder() {
+        ::unlink(file_.c_str());
+        for (; depth_ > 0 && ::chdir("..") == 0; --depth_)
+            ::rmdir(kName.c_str());
+        if (::fchdir(back_) != 0)
+            ADD_FAILURE() << "cannot go back to the working folder";
+        ::close(back_);
+    }
+    TooDeepFolder(const TooDeepFolder&) = delete;
+    TooDeepFolder& operator=(const TooDeepFolder&) = delete;
+    bool made() const { return depth_ == kLevels; }
+    // The file's path from the root.
+    const std::string& path() const { return path_; }
+
+private:
+    static constexpr int kLevels = 24;
+    inline static const std::string kName = std::string(200, 'd');
+    int back_;
+    int depth_ = 0;
+    std::string file_;
+    std::string path_;
+};
 
 class DroppedFileRefusalTest : public ::testing::Test {
 protected:
@@ -175,6 +215,21 @@ TEST_F(DroppedFileRefusalTest, APatchWhoseSampleIsGoneDroppedWithTheEditorClosed
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0], "The sample file " + sampleFile +
                             " could not be found: its zones stay silent, and a save still names it.");
+}
+
+// A file in a folder too deep to be named from the root, dropped by a relative path (recorded so, it would
+// be found by no other process) or by the path from the root, is refused with the reason.
+TEST_F(DroppedFileRefusalTest, AFileInAFolderTooDeepToNameFromTheRootIsRefusedWithTheReason) {
+    const TooDeepFolder deep(world.files.path(), "s.wav", monoWav16(rampValues(2000)));
+    ASSERT_TRUE(deep.made());
+    for (const std::string& path : {std::string("s.wav"), deep.path()}) {
+        const std::vector<std::string> shown = refusalsOf(path);
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_EQ(shown[0],
+                  "The file could not be loaded: its path from the root is longer than the 4,096 bytes a "
+                  "path may hold, so a saved project could not open it again: " +
+                      path);
+    }
 }
 
 // The load dialog's bank and patch entries and the browser's programs say why a document did not load.
