@@ -1,11 +1,13 @@
 #include "hostapp/CheckSession.h"
 #include "hostapp/ModuleStartup.h"
+#include "hostapp/StopSignals.h"
 
 #include <chrono>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <iterator>
 #include <thread>
 
 namespace corvale::hostapp {
@@ -402,7 +404,12 @@ int runCheck(const Options& options, std::ostream& out) {
     int skipped = 0;
     bool started = true;
     bool loaded = true;
+    int ran = 0;
     for (const Step& step : steps) {
+        // A signal stops the checks between two, so that the module is unloaded and the store removed.
+        if (StopSignals::caught() != 0)
+            break;
+        ++ran;
         // A message left over from an earlier step (a refused file's reason) is not this step's.
         if (step.run != checkModuleStarts)
             session.services.takeMessages();
@@ -433,10 +440,16 @@ int runCheck(const Options& options, std::ostream& out) {
     }
     session.releaseInstances();
     session.module.unload();
+    const int stopped = StopSignals::caught();
+    if (stopped != 0)
+        out << "stopped by " << StopSignals::name(stopped) << " after " << ran << " of " << std::size(steps)
+            << " checks" << std::endl;
     out << passed << " passed, " << failed << " failed";
     if (skipped > 0)
         out << ", " << skipped << " skipped";
     out << std::endl;
+    if (stopped != 0)
+        return StopSignals::exitStatus(stopped);
     return failed == 0 ? 0 : 1;
 }
 

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -107,6 +108,22 @@ bool isWav(const std::string& head) {
            head.compare(8, 4, "WAVE") == 0;
 }
 
+// A WAV file's chunks before its audio, within head, hold the render mark.
+bool hasRenderMark(const std::string& head) {
+    for (std::size_t at = 12; at + 8 <= head.size();) {
+        const std::string_view id(head.data() + at, 4);
+        std::uint32_t size = 0;
+        for (int i = 3; i >= 0; --i)
+            size = size << 8 | static_cast<unsigned char>(head[at + 4 + i]);
+        if (id == "data")
+            return false;
+        if (id == kRenderMarkId)
+            return size == sizeof kRenderMark - 1 && head.compare(at + 8, size, kRenderMark) == 0;
+        at += 8 + std::size_t{size} + (size & 1u);
+    }
+    return false;
+}
+
 bool isPng(const std::string& head) {
     return head.size() >= 8 && head.compare(0, 8, "\x89PNG\r\n\x1a\n") == 0;
 }
@@ -126,9 +143,13 @@ std::string overwriteRefusal(const std::string& path, OutputKind kind,
                (kind == OutputKind::Wav ? "a WAV file" : "a PNG image");
     if (look.size == 0)
         return std::string();
-    const std::string head = firstBytes(path, 12);
-    if (kind == OutputKind::Wav ? isWav(head) : isPng(head))
+    // The mark comes before the audio, within the room the writer leaves for the header.
+    const std::string head = firstBytes(path, 4096);
+    if (kind == OutputKind::Wav ? isWav(head) && hasRenderMark(head) : isPng(head))
         return std::string();
+    if (kind == OutputKind::Wav && isWav(head))
+        return "will not write over " + path +
+               ": it is a WAV file that corvale-host did not write (name another output, or remove it)";
     const std::string found = head.compare(0, 4, "MThd") == 0 ? "a MIDI file" : "another kind of file";
     return "will not write over " + path + ": it is " + found + ", not " +
            (kind == OutputKind::Wav ? "a WAV file" : "a PNG image") + " (remove it or name another output)";

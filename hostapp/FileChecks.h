@@ -43,10 +43,16 @@ bool isTuningFile(const std::string& path);
 // What an output the host program writes must be if it exists already.
 enum class OutputKind { Wav, Png };
 
+// The chunk before the audio that marks a WAV file as a render of the host program (WavWriter writes it):
+// its id and its whole content, of even length (no pad byte). Readers skip a chunk they do not know.
+constexpr char kRenderMarkId[] = "cvhr";
+constexpr char kRenderMark[] = "corvale-host";
+
 // Why the host program must not write path: empty when it may (nothing is there yet, or an empty file, or
-// a file of the output's kind by its first bytes: RIFF or RF64 WAVE, or the PNG signature), else one
-// line naming path and the reason (it is one of inputs, it is not a regular file, it is another kind of
-// file). Looks at the file without opening anything but a regular file. Any thread.
+// a file of the output's kind by its first bytes: a RIFF or RF64 WAVE file that carries the render mark,
+// or the PNG signature), else one line naming path and the reason (it is one of inputs, it is not a
+// regular file, it is a WAV file the host program did not write or another kind of file) and, for a file
+// there, what to do. Looks at the file without opening anything but a regular file. Any thread.
 std::string overwriteRefusal(const std::string& path, OutputKind kind,
                              const std::vector<std::string>& inputs);
 

@@ -7,6 +7,7 @@
 #include "hostapp/ModuleLoader.h"
 #include "hostapp/ModuleStartup.h"
 #include "hostapp/RenderLoop.h"
+#include "hostapp/StopSignals.h"
 #include "hostapp/ViewImage.h"
 #include "hostapp/WavWriter.h"
 
@@ -210,6 +211,17 @@ bool dropFiles(const Options& options, trov::hostsdk::Process& process, trov::ho
     return true;
 }
 
+// The line and status of a render a signal stopped after frames of the music's (both at rate).
+int stoppedRender(std::ostream& err, int signal, const std::string& output, std::int64_t frames,
+                  std::int64_t music, std::uint32_t rate) {
+    char line[160];
+    std::snprintf(line, sizeof line, " at %.2f s of the music's %.2f s: ", static_cast<double>(frames) / rate,
+                  static_cast<double>(music) / rate);
+    err << "corvale-host: stopped by " << StopSignals::name(signal) << line << output << " holds the "
+        << frames << " frames rendered" << std::endl;
+    return StopSignals::exitStatus(signal);
+}
+
 } // namespace
 
 int runRender(const Options& options, std::ostream& out, std::ostream& err) {
@@ -297,6 +309,11 @@ int runRender(const Options& options, std::ostream& out, std::ostream& err) {
     if (!dropFiles(options, process, group, services, err, playable, error))
         return fail(error);
 
+    if (const int signal = StopSignals::caught(); signal != 0) {
+        err << "corvale-host: stopped by " << StopSignals::name(signal) << " before the render began; "
+            << options.output << " was not written" << std::endl;
+        return StopSignals::exitStatus(signal);
+    }
     WavWriter writer;
     const RenderLayout layout{channelsOfStem(info.inputStem), channelsOfStem(info.outputStem),
                               options.blockSize};
@@ -316,7 +333,8 @@ int runRender(const Options& options, std::ostream& out, std::ostream& err) {
         process, schedule, maxFrames, layout,
         [&](const float* const* outputs, std::int32_t frames, std::string& reason) {
             levels.take(outputs, layout.outputChannels, frames, writer.framesWritten());
-            return writer.write(outputs, frames, reason);
+            // A signal stops the render after the block it came in, keeping the file.
+            return writer.write(outputs, frames, reason) && StopSignals::caught() == 0;
         },
         [&](std::int64_t done) {
             host.setPosition(done);
@@ -330,8 +348,11 @@ int runRender(const Options& options, std::ostream& out, std::ostream& err) {
         error, quiet);
     progress.finish();
     const std::int64_t total = writer.framesWritten();
-    if (!rendered || !writer.close(error))
+    const int stopped = StopSignals::caught();
+    if ((!rendered && (stopped == 0 || !error.empty())) || !writer.close(error))
         return fail(error);
+    if (stopped != 0)
+        return stoppedRender(err, stopped, options.output, total, schedule.endFrame, options.sampleRate);
     if (services.quitRequested())
         return fail("module " + options.module +
                     " asked to quit while rendering: " + reasonLine(services.takeMessages()));

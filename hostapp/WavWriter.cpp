@@ -1,5 +1,7 @@
 #include "hostapp/WavWriter.h"
 
+#include "hostapp/FileChecks.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -86,6 +88,20 @@ bool WavWriter::open(const std::string& path, int channels, std::uint32_t sample
     SNDFILE* file = sf_open_fd(descriptor, SFM_WRITE, &info, SF_TRUE);
     if (file == nullptr) {
         error = "cannot write " + path + ": " + sf_strerror(nullptr);
+        std::remove(path.c_str());
+        return false;
+    }
+    // The mark goes into the header before the first frame, so that even a render cut short carries it.
+    SF_CHUNK_INFO mark = {};
+    std::memcpy(mark.id, kRenderMarkId, sizeof kRenderMarkId);
+    mark.id_size = sizeof kRenderMarkId - 1;
+    mark.datalen = sizeof kRenderMark - 1;
+    char markText[sizeof kRenderMark];
+    std::memcpy(markText, kRenderMark, sizeof kRenderMark);
+    mark.data = markText; // copied by libsndfile
+    if (const int failed = sf_set_chunk(file, &mark); failed != SF_ERR_NO_ERROR) {
+        error = "cannot write " + path + ": " + sf_error_number(failed);
+        sf_close(file);
         std::remove(path.c_str());
         return false;
     }

@@ -7,8 +7,9 @@
 namespace corvale::hostapp {
 
 // Writes a 32-bit float WAV file through libsndfile, one block of channel buffers at a time, with nothing
-// in it but the audio's format and data (no peak chunk, which carries the time of writing), so equal audio
-// gives equal files. The length need not be known when the file opens: the sizes are written when it
+// in it but the audio's format and data and the host program's render mark (kRenderMark, by which it
+// knows a file it may write over; no peak chunk, which carries the time of writing), so equal audio gives
+// equal files. The length need not be known when the file opens: the sizes are written when it
 // closes. A RIFF WAV file keeps its sizes in 32 bits, so a file that may pass 4 GiB is opened as RF64 (its
 // sizes in 64 bits), which libsndfile writes as a plain RIFF file at close when it stayed below that. A
 // writer that fails (or is destroyed before close) removes its file, so no half-written output is left

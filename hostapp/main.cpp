@@ -3,6 +3,7 @@
 #include "hostapp/CheckSession.h"
 #include "hostapp/Options.h"
 #include "hostapp/Render.h"
+#include "hostapp/StopSignals.h"
 
 #include <clocale>
 #include <iostream>
@@ -17,6 +18,8 @@ int main(int argc, char** argv) {
         std::cerr << "corvale-host: " << error << " (corvale-host --help shows the usage)" << std::endl;
         return 2;
     }
+    // A render or check stops at a signal where it can finish its file and remove its scratch store.
+    const StopSignals stop;
     switch (options.command) {
     case Options::Command::Render:
         return runRender(options, std::cout, std::cerr);

@@ -3,8 +3,11 @@
 # (the demo's own picture, build/release/demo.png); sets song (empty: the demo tune), output and view, and
 # leaves the files to load (the demo bank when none is given) as "--load FILE" pairs in "$@". Paths
 # become absolute against caller. Ends the script with status 2 and a line on stderr for a missing song
-# or file to load, an output given with a song that is no MIDI file, an output named "-", or a lone
-# argument that is neither a MIDI file nor an output named .wav.
+# or file to load, an output given with a song that is no MIDI file, an output named "-", a lone
+# argument that is neither a MIDI file nor an output named .wav, or an output named alone after the song
+# that is a WAV file the host program did not write (a sample meant to be loaded: files to load follow the
+# output). The demo's own output (demo.wav beside demo_view) is the run command's to write whatever wrote
+# it: old_output names it when it is there and no file the render reads, for the caller to remove.
 #   tools/run.sh                          the demo tune with the demo bank into build/release/demo.wav
 #   tools/run.sh OUT.wav                  the demo tune into OUT.wav
 #   tools/run.sh IN.mid [OUT.wav [FILE...]]
@@ -25,8 +28,34 @@ run_no_dash() {
     fi
 }
 
+# A WAV or RF64 file without the host program's render mark (its chunk "cvhr" holding "corvale-host"
+# before the audio), which the host program will not write over.
+run_wav_of_others() {
+    [ -f "$1" ] && od -An -v -tu1 -N 4096 "$1" | LC_ALL=C awk -v id=cvhr -v mark=corvale-host '
+        { for (i = 1; i <= NF; i++) b[n++] = $i }
+        function text(at, count,    s, i) {
+            for (i = 0; i < count; i++) s = s sprintf("%c", b[at + i])
+            return s
+        }
+        END {
+            if (n < 12 || (text(0, 4) != "RIFF" && text(0, 4) != "RF64") || text(8, 4) != "WAVE") exit 1
+            for (at = 12; at + 8 <= n; at += 8 + size + size % 2) {
+                size = b[at + 4] + 256 * (b[at + 5] + 256 * (b[at + 6] + 256 * b[at + 7]))
+                if (text(at, 4) == "data") break
+                if (text(at, 4) == id) exit(size == length(mark) && text(at + 8, size) == mark)
+            }
+        }'
+}
+
 song=""
 output=build/release/demo.wav
+demo_output=${demo_view%.*}.wav
+if [ $# -eq 2 ] && run_is_midi "$(run_absolute "$1")" && run_wav_of_others "$(run_absolute "$2")" &&
+    ! [ "$(run_absolute "$2")" -ef "$demo_output" ]; then
+    echo "run.sh: $(run_absolute "$2") is a WAV file that corvale-host did not write, left as it was:" \
+        "files to load follow the output (tools/run.sh $1 out.wav $2)" >&2
+    exit 2
+fi
 if [ $# -gt 0 ]; then
     first=$(run_absolute "$1")
     case "$(run_lower "$1")" in
@@ -81,6 +110,13 @@ for file do
     set -- "$@" --load "$file"
 done
 [ $# -gt 0 ] || set -- --load "$demo"
+old_output=""
+if [ "$output" -ef "$demo_output" ]; then
+    old_output=$output
+    for file in "$song" "$@"; do
+        if [ "$file" -ef "$output" ]; then old_output=""; fi
+    done
+fi
 
 case "$(basename "$output")" in
     *.*) view="${output%.*}.png" ;;

@@ -12,7 +12,9 @@
 #                                            bank, patch, Scala tuning or sample file) loaded in order, the
 #                                            demo bank by default
 # A song is known by its content (any MIDI file, whatever its name); the host program writes over no file
-# that is not a WAV file, and the output cannot be "-". TROV_STARTUP_SEED fixes the module's start-up seed
+# but a WAV file it rendered itself (build/release/demo.wav is this command's whatever wrote it), an output
+# named alone after the song that is another WAV file is refused (files to load follow the output), and
+# the output cannot be "-". TROV_STARTUP_SEED fixes the module's start-up seed
 # (unset: the host program picks one and names it).
 set -eu
 caller=$(pwd)
@@ -55,6 +57,8 @@ if [ -z "$song" ]; then
 fi
 
 [ -z "$view" ] || set -- "$@" --view "$view"
+# The demo's own output may be an older version's render, without the mark the host program looks for.
+[ -z "$old_output" ] || rm -f "$old_output"
 TROV_MACHINE_REGISTRY="$root/$install/machine.reg" \
 TROV_USER_REGISTRY="$root/$install/user.reg" \
 XDG_STATE_HOME="$root/$install/state" \

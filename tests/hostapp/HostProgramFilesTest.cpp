@@ -48,6 +48,23 @@ TEST_F(HostProgram, NeverWritesOverTheSongALoadedFileOrAFileThatIsNoWavFile) {
     EXPECT_FALSE(std::filesystem::exists(scratch_ + "/out.wav"));
 }
 
+TEST_F(HostProgram, NeverWritesOverAWavFileItDidNotWriteItself) {
+    // A user's 16-bit sample, named as the output where a file to load was meant.
+    const std::string kick = scratch_ + "/kick.wav";
+    SF_INFO info = {0, 44100, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 0, 0};
+    SNDFILE* sample = sf_open(kick.c_str(), SFM_WRITE, &info);
+    ASSERT_NE(sample, nullptr) << sf_strerror(nullptr);
+    const short frames[4] = {1000, -1000, 500, 0};
+    ASSERT_EQ(sf_writef_short(sample, frames, 4), 4);
+    sf_close(sample);
+    const std::string before = test::readWhole(kick);
+    expectOneLineError(run({"render", modulePath(), file("song.mid", oneNoteFile()), kick}), 1,
+                       "will not write over " + kick +
+                           ": it is a WAV file that corvale-host did not write (name another output, or "
+                           "remove it)\n");
+    EXPECT_EQ(test::readWhole(kick), before);
+}
+
 TEST_F(HostProgram, RefusesAViewItCannotWriteBeforeRenderingWithTheSystemsReason) {
     const std::string song = file("song.mid", oneNoteFile());
     const std::string out = scratch_ + "/out.wav";

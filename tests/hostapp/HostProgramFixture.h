@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sndfile.h>
 #include <string>
 #include <utility>
@@ -72,10 +73,12 @@ protected:
 #endif
     }
 
-    // The program with the scratch installation's variables; extra overrides them, unset removes them.
+    // The program with the scratch installation's variables; extra overrides them, unset removes them;
+    // meanwhile runs with its id while it runs.
     test::ChildResult run(std::vector<std::string> arguments,
                           std::vector<std::pair<std::string, std::string>> extra = {},
-                          const std::vector<std::string>& unset = {}) {
+                          const std::vector<std::string>& unset = {},
+                          const std::function<void(pid_t)>& meanwhile = {}) {
         arguments.insert(arguments.begin(), CORVALE_HOST_PROGRAM);
         std::vector<std::pair<std::string, std::string>> environment = {
             {"TROV_MACHINE_REGISTRY", scratch_ + "/machine.reg"},
@@ -89,7 +92,7 @@ protected:
         std::erase_if(environment, [&](const auto& given) {
             return std::find(unset.begin(), unset.end(), given.first) != unset.end();
         });
-        return test::runChild(arguments, environment, scratch_, unset);
+        return test::runChild(arguments, environment, scratch_, unset, std::string(), meanwhile);
     }
 
     std::string file(const std::string& name, const test::Bytes& bytes) {

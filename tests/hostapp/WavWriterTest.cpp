@@ -1,5 +1,7 @@
 #include "hostapp/WavWriter.h"
 
+#include "hostapp/FileChecks.h"
+
 #include "support/ProgramRun.h"
 
 #include <gtest/gtest.h>
@@ -73,9 +75,10 @@ TEST(WavWriter, WritesNothingButTheFormatAndTheAudioSoEqualAudioGivesEqualFiles)
     const float* channels[1] = {data};
     ASSERT_TRUE(writer.write(channels, 4, error)) << error;
     ASSERT_TRUE(writer.close(error)) << error;
-    // libsndfile's peak chunk would carry the time of writing.
+    // libsndfile's peak chunk would carry the time of writing; the render mark does not.
     for (const std::string& id : chunkIds(path))
-        EXPECT_TRUE(id == "fmt " || id == "fact" || id == "PAD " || id == "data") << id;
+        EXPECT_TRUE(id == "fmt " || id == "fact" || id == "PAD " || id == kRenderMarkId || id == "data")
+            << id;
     EXPECT_EQ(chunkIds(path).back(), "data");
     std::filesystem::remove(path);
 }
@@ -153,6 +156,7 @@ TEST(WavWriter, WritesRf64ExactlyWhenTheAudioWouldPassTheFourGibibytesOfARiffSiz
             EXPECT_EQ(sf_readf_float(file, frames, 3), 3);
             sf_close(file);
             EXPECT_EQ(frames[c.channels * 2], 0.25f);
+            EXPECT_EQ(overwriteRefusal(path, OutputKind::Wav, {}), "") << "the render mark is lost";
             std::filesystem::remove(path);
         }
     }

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <spawn.h>
 #include <string>
@@ -30,11 +31,13 @@ inline std::string readWhole(const std::string& path) {
 
 // Runs arguments[0] with the arguments, this process's environment plus (or overridden by) extra and
 // without the variables named in unset, and stdout and stderr captured through files in scratch; in the
-// working folder when one is given, else in this process's.
+// working folder when one is given, else in this process's. meanwhile, when given, runs with the child's
+// id while the child runs.
 inline ChildResult runChild(const std::vector<std::string>& arguments,
                             const std::vector<std::pair<std::string, std::string>>& extra,
                             const std::string& scratch, const std::vector<std::string>& unset = {},
-                            const std::string& workingFolder = std::string()) {
+                            const std::string& workingFolder = std::string(),
+                            const std::function<void(pid_t)>& meanwhile = {}) {
     std::vector<std::string> environment;
     for (char** entry = environ; *entry != nullptr; ++entry) {
         const std::string text = *entry;
@@ -71,6 +74,8 @@ inline ChildResult runChild(const std::vector<std::string>& arguments,
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0)
         return result;
+    if (meanwhile)
+        meanwhile(pid);
     int status = 0;
     while (waitpid(pid, &status, 0) < 0) {
     }

@@ -1,7 +1,7 @@
 #!/bin/sh
 # Proves that tools/run-args.sh (the arguments of tools/run.sh) takes a song by its content and never for
-# an output, keeps every file to load in order, refuses what it cannot play or write, and paints the
-# editor's picture over no file but the demo's own.
+# an output, keeps every file to load in order, refuses what it cannot play or write (a sample named alone
+# as the output among it), and paints the editor's picture and renders over no file but the demo's own.
 #   tests/tools/run-args-test.sh [PATH TO run-args.sh]
 set -eu
 args=${1:-"$(dirname "$0")/../../tools/run-args.sh"}
@@ -15,6 +15,8 @@ cp Song.Mid tune
 printf 'RIFF' >old.wav
 printf 'not midi' >notes.mid
 : >bank.kmd
+printf 'RIFF\004\000\000\000WAVEdata\000\000\000\000' >kick.wav
+printf 'RIFF\034\000\000\000WAVEcvhr\014\000\000\000corvale-hostdata\000\000\000\000' >render.wav
 : >just.scl
 
 # Runs the arguments in a subshell; prints "song|output|loads..." or the status it ended with.
@@ -29,16 +31,21 @@ plan() {
         echo
     ) 2>/dev/null || echo "status $?"
 }
-# The same for the editor's picture: "view|the file left as it was".
-picture() {
+# The same for other values the arguments set: the text given, its variables expanded once they are read.
+sourced() {
+    shown=$1
+    shift
     (
         caller=$work
         demo=/demo/demo.kmd
         demo_view=$work/build/release/demo.png
         . "$args"
-        echo "$view|$view_left"
+        eval "echo \"$shown\""
     ) 2>/dev/null || echo "status $?"
 }
+# The editor's picture: "view|the file left as it was"; the demo's own output, removed before the render.
+picture() { sourced '$view|$view_left' "$@"; }
+removed() { sourced '$old_output' "$@"; }
 expect() { # description, wanted, arguments...
     what=$1
     wanted=$2
@@ -71,6 +78,17 @@ case "$said" in
     *) echo "FAIL a missing song without .mid is named: got '$said'" >&2; failures=$((failures + 1)) ;;
 esac
 
+expect "a sample named alone as the output" "status 2" Song.Mid kick.wav
+said=$( (caller=$work demo=/demo/demo.kmd demo_view=/none && set -- Song.Mid kick.wav && . "$args") 2>&1 || true)
+case "$said" in
+    *"files to load follow the output (tools/run.sh Song.Mid out.wav kick.wav)") ;;
+    *) echo "FAIL a sample named as the output is told: got '$said'" >&2; failures=$((failures + 1)) ;;
+esac
+expect "the host program's own render as the output" "$work/Song.Mid|$work/render.wav|--load|/demo/demo.kmd" \
+    Song.Mid render.wav
+expect "a WAV file as the output before files to load" "$work/Song.Mid|$work/kick.wav|--load|$work/bank.kmd" \
+    Song.Mid kick.wav bank.kmd
+
 how=picture
 expect "the picture beside the output" "$work/Song.png|" Song.Mid
 mkdir -p build/release
@@ -78,6 +96,13 @@ printf '\211PNG\r\n\032\n' >Song.png
 cp Song.png build/release/demo.png
 expect "an existing picture is left as it was" "|$work/Song.png" Song.Mid
 expect "the demo's own picture is painted again" "build/release/demo.png|"
+
+how=removed
+cp kick.wav build/release/demo.wav
+expect "the demo's own output is removed before the render, whatever wrote it" "build/release/demo.wav"
+expect "also named alone after a song" "$work/build/release/demo.wav" Song.Mid build/release/demo.wav
+expect "but not when the render loads it" "" Song.Mid build/release/demo.wav build/release/demo.wav
+expect "no other output is removed" "" Song.Mid kick.wav bank.kmd
 
 if [ "$failures" -gt 0 ]; then
     echo "run-args-test.sh: $failures failed" >&2
