@@ -97,6 +97,11 @@ Problems checkNoteSounds(CheckSession& session) {
     CheckInstance& instance = *found.front();
     if (!problems.expect(instance.process->hasMidiInput(), "the instance has no MIDI input"))
         return problems;
+    // The files whose drop changed the instance's program gave it samples; a tuning, whatever its name,
+    // leaves it as it was. A program that cannot be read (the chunk check's to report) counts as changed.
+    std::vector<std::string> withSamples;
+    Problems unread;
+    std::vector<std::uint8_t> program = readChunk(*instance.process, unread);
     for (const std::string& load : session.loadPaths) {
         if (const std::string problem = loadProblem(load); !problem.empty()) {
             problems.add(problem);
@@ -114,6 +119,10 @@ Problems checkNoteSounds(CheckSession& session) {
                                         : "the module refused it: " + shown));
             return problems;
         }
+        std::vector<std::uint8_t> after = readChunk(*instance.process, unread);
+        if (after.empty() || after != program)
+            withSamples.push_back(load);
+        program = std::move(after);
     }
     // The whole note, its onset included: a short sample may end within the first milliseconds.
     instance.process->deliverMidi(0x90, 60, 127);
@@ -122,12 +131,8 @@ Problems checkNoteSounds(CheckSession& session) {
     renderPeak(instance, kCheckRate / 10, 256);
     if (!problems.expect(peak >= 0.0f, "the output is not finite"))
         return problems;
-    // A dropped sample file (the one file given besides tunings) says how loud its note should be. Without
-    // one, a note must at least be clearly audible, not a click's residue.
-    std::vector<std::string> withSamples;
-    for (const std::string& load : session.loadPaths)
-        if (!isTuningFile(load))
-            withSamples.push_back(load);
+    // A dropped sample file (the one file that gave samples) says how loud its note should be. Without one,
+    // a note must at least be clearly audible, not a click's residue.
     if (withSamples.size() == 1 && judgeSampleNote(withSamples.front(), peak, problems))
         return problems;
     if (withSamples.empty() && !(peak > kAudible)) {
