@@ -480,6 +480,19 @@ TEST_F(CorvaleHostProgram, APatchWhoseSampleHoldsHugeNeighboursRendersFiniteWith
     EXPECT_GT(peakOf(render), 0.01) << "the patch plays";
 }
 
+// The module plays denormal values as silence, and the check cannot read a patch's audio to know it holds
+// only those: it says it cannot judge the silent note rather than fail it.
+TEST_F(CorvaleHostProgram, ItsCheckSkipsTheSilentNoteOfAPatchWhoseSampleHoldsOnlyDenormalValues) {
+    const std::string patch = demoPatchPlaying(scratch_, std::vector<float>(4410, 1e-39f));
+    const test::ChildResult result = scratch_.run({"check", "--seed", "3", "--load", patch, CORVALE_MODULE});
+    EXPECT_EQ(result.status, 0) << result.out << result.err;
+    EXPECT_NE(result.out.find("SKIP a note through the MIDI input sounds: the note was silent and the check "
+                              "cannot read the audio of " +
+                              patch),
+              std::string::npos)
+        << result.out;
+}
+
 // Values of 10^10 and 10^30 in a float file made the output overflow under the random automation.
 TEST_F(CorvaleHostProgram, ItsRandomAutomationStaysFiniteWithHugeValuesInAFloatFile) {
     std::vector<float> values(44100);
