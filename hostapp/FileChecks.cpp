@@ -1,6 +1,5 @@
 #include "hostapp/FileChecks.h"
 
-#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -80,13 +79,6 @@ std::string writeProblem(const std::string& path) {
     if (::access(exists ? path.c_str() : folder.c_str(), exists ? W_OK : W_OK | X_OK) != 0)
         return std::strerror(errno);
     return std::string();
-}
-
-bool isTuningFile(const std::string& path) {
-    std::string extension = std::filesystem::path(path).extension().string();
-    for (char& c : extension)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return extension == ".scl";
 }
 
 namespace {

@@ -36,10 +36,6 @@ std::string loadProblem(const std::string& path);
 // or not writable; the file not writable): empty when nothing stands in the way. Opens nothing.
 std::string writeProblem(const std::string& path);
 
-// A Scala tuning by its name (".scl", any case): the instrument takes such a file as a tuning, which gives
-// it no samples.
-bool isTuningFile(const std::string& path);
-
 // What an output the host program writes must be if it exists already.
 enum class OutputKind { Wav, Png };
 

@@ -36,28 +36,35 @@ double peakOf(const Render& render) {
     return peak;
 }
 
-// A mono 44100 Hz file of the given values in the given libsndfile format; empty, or the reason it could
-// not be written.
-std::string writeSamples(const std::string& path, int format, const std::vector<float>& values) {
+// A 44100 Hz file of the given interleaved values (mono unless told) in the given libsndfile format; empty,
+// or the reason it could not be written.
+std::string writeSamples(const std::string& path, int format, const std::vector<float>& values,
+                         int channels = 1) {
     SF_INFO info = {};
     info.samplerate = 44100;
-    info.channels = 1;
+    info.channels = channels;
     info.format = format;
     SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
     if (file == nullptr)
         return path + ": " + sf_strerror(nullptr);
-    const sf_count_t written = sf_writef_float(file, values.data(), static_cast<sf_count_t>(values.size()));
+    const auto frames = static_cast<sf_count_t>(values.size()) / channels;
+    const sf_count_t written = sf_writef_float(file, values.data(), frames);
     sf_close(file);
-    return written == static_cast<sf_count_t>(values.size()) ? std::string() : path + ": short write";
+    return written == frames ? std::string() : path + ": short write";
 }
 
-// A 440 Hz sine at half scale, half a second unless told, mono 44100 Hz, in the given libsndfile format.
-std::string writeSine(const std::string& path, int format, std::size_t frames = 22050) {
+// A sine at half scale, 440 Hz for half a second unless told, at 44100 Hz.
+std::vector<float> sineValues(std::size_t frames = 22050, double hz = 440.0) {
     std::vector<float> sine(frames);
     for (std::size_t i = 0; i < sine.size(); ++i)
         sine[i] = 0.5f * static_cast<float>(
-                             std::sin(2.0 * std::numbers::pi * 440.0 * static_cast<double>(i) / 44100.0));
-    return writeSamples(path, format, sine);
+                             std::sin(2.0 * std::numbers::pi * hz * static_cast<double>(i) / 44100.0));
+    return sine;
+}
+
+// That sine, mono, in the given libsndfile format.
+std::string writeSine(const std::string& path, int format, std::size_t frames = 22050) {
+    return writeSamples(path, format, sineValues(frames));
 }
 
 class CorvaleHostProgram : public ::testing::Test {
@@ -146,8 +153,10 @@ TEST_F(CorvaleHostProgram, ItsCheckPassesWithABankWhoseProgramsShareASampleWithD
 }
 
 // The note check hears the whole note, its onset included, and predicts its level from the file as the
-// module reads it: a sample shorter than the onset, the project's seed patch (64 frames) and WavPack seed,
-// and a float WAV of only values that are not finite (read as 0, so silent) all pass.
+// module reads and plays it: a sample shorter than the onset, the project's seed patch (64 frames) and
+// WavPack seed, a float WAV of only values that are not finite (read as 0, so silent), a stereo sine on the
+// right channel only (the channels are averaged), a 25 Hz sine (which the voice's DC blocker lowers) and a
+// float WAV of +-1e6 every 8th frame (held at +-65536, saturating the voice) all pass.
 class CorvaleHostProgramNoteCheck : public CorvaleHostProgram,
                                     public ::testing::WithParamInterface<std::string> {};
 
@@ -164,6 +173,18 @@ TEST_P(CorvaleHostProgramNoteCheck, PassesWithAGoodFileDroppedHoweverShortOrSile
         for (int i = 0; i < 4410; ++i)
             values.push_back(i % 3 == 0 ? std::numeric_limits<float>::quiet_NaN() : i % 3 == 1 ? inf : -inf);
         ASSERT_EQ(writeSamples(file, SF_FORMAT_WAV | SF_FORMAT_FLOAT, values), "");
+    } else if (name == "right" || name == "low" || name == "pulses") {
+        file = scratch_ / (name + ".wav");
+        std::vector<float> values = sineValues(22050, name == "low" ? 25.0 : 440.0);
+        if (name == "pulses")
+            for (std::size_t i = 0; i < values.size(); ++i)
+                values[i] = i % 8 == 0 ? (i % 16 == 0 ? 1e6f : -1e6f) : 0.0f;
+        std::vector<float> stereo;
+        for (const float value : values)
+            stereo.insert(stereo.end(), {0.0f, value});
+        ASSERT_EQ(name == "right" ? writeSamples(file, SF_FORMAT_WAV | SF_FORMAT_FLOAT, stereo, 2)
+                                  : writeSamples(file, SF_FORMAT_WAV | SF_FORMAT_FLOAT, values),
+                  "");
     }
     const test::ChildResult result = scratch_.run({"check", "--seed", "3", "--load", file, CORVALE_MODULE});
     EXPECT_EQ(result.status, 0) << result.out << result.err;
@@ -172,7 +193,7 @@ TEST_P(CorvaleHostProgramNoteCheck, PassesWithAGoodFileDroppedHoweverShortOrSile
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, CorvaleHostProgramNoteCheck,
-                         ::testing::Values("sine2048", "sine16", "nonfinite",
+                         ::testing::Values("sine2048", "sine16", "nonfinite", "right", "low", "pulses",
                                            "instrument_document_fuzz/patch.kpr", "wavpack_fuzz/mono16.wv"),
                          [](const auto& info) { return std::filesystem::path(info.param).stem().string(); });
 
@@ -377,10 +398,13 @@ TEST_F(CorvaleHostProgram, ASilentRenderFollowsWhatTheModuleTookNotTheFilesName)
 }
 
 TEST_F(CorvaleHostProgram, ItsCheckWithoutSamplesSkipsTheNoteCheckAndPassesTheRest) {
+    // A tuning is known by what the module made of it, not by its name.
     const std::string tuning = quarterTones(scratch_);
+    std::filesystem::copy_file(tuning, scratch_ / "quarter.txt");
     for (const std::vector<std::string>& loads :
-         {std::vector<std::string>{}, std::vector<std::string>{"--load", tuning}}) {
-        SCOPED_TRACE(loads.empty() ? "nothing loaded" : "a tuning alone");
+         {std::vector<std::string>{}, std::vector<std::string>{"--load", tuning},
+          std::vector<std::string>{"--load", scratch_ / "quarter.txt"}}) {
+        SCOPED_TRACE(loads.empty() ? "nothing loaded" : "a tuning alone: " + loads[1]);
         std::vector<std::string> arguments = {"check", "--seed", "3"};
         arguments.insert(arguments.end(), loads.begin(), loads.end());
         arguments.push_back(CORVALE_MODULE);
@@ -454,6 +478,19 @@ TEST_F(CorvaleHostProgram, APatchWhoseSampleHoldsHugeNeighboursRendersFiniteWith
     Render render;
     ASSERT_EQ(readRender(wav, render), "");
     EXPECT_GT(peakOf(render), 0.01) << "the patch plays";
+}
+
+// The module plays denormal values as silence, and the check cannot read a patch's audio to know it holds
+// only those: it says it cannot judge the silent note rather than fail it.
+TEST_F(CorvaleHostProgram, ItsCheckSkipsTheSilentNoteOfAPatchWhoseSampleHoldsOnlyDenormalValues) {
+    const std::string patch = demoPatchPlaying(scratch_, std::vector<float>(4410, 1e-39f));
+    const test::ChildResult result = scratch_.run({"check", "--seed", "3", "--load", patch, CORVALE_MODULE});
+    EXPECT_EQ(result.status, 0) << result.out << result.err;
+    EXPECT_NE(result.out.find("SKIP a note through the MIDI input sounds: the note was silent and the check "
+                              "cannot read the audio of " +
+                              patch),
+              std::string::npos)
+        << result.out;
 }
 
 // Values of 10^10 and 10^30 in a float file made the output overflow under the random automation.
