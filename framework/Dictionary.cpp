@@ -7,6 +7,8 @@
 
 #include <tinyxml.h>
 
+#include <utility>
+
 namespace trov {
 
 using namespace dictionary_nodes;
@@ -73,9 +75,9 @@ void Dictionary::adopt(std::shared_ptr<TiXmlDocument> document, TiXmlNode* node)
     node_ = node;
 }
 
-bool Dictionary::readDocument(const std::string& text, const char* where, std::string* problem) {
+bool Dictionary::readDocument(std::string text, const char* where, std::string* problem) {
     auto document = std::make_shared<TiXmlDocument>();
-    const std::string found = dictionary_xml::parseXml(*document, text);
+    const std::string found = dictionary_xml::parseXml(*document, std::move(text));
     if (!found.empty()) {
         logLine(3, "%s: %s", where, found.c_str());
         if (problem != nullptr)

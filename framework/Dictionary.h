@@ -195,7 +195,8 @@ private:
     View viewOn(TiXmlNode* node) const;
     // Gives this view a document of its own, leaving other views on the old one.
     void adopt(std::shared_ptr<TiXmlDocument> document, TiXmlNode* node);
-    bool readDocument(const std::string& text, const char* where, std::string* problem = nullptr);
+    // Takes the text, as parseXml does.
+    bool readDocument(std::string text, const char* where, std::string* problem = nullptr);
     void detectLayout();
     // The entry of a value: by tag, or in typed layout by type tag and "name".
     TiXmlElement* valueEntry(const std::string& key, const char* typeTag, int index, bool byTag) const;

@@ -251,7 +251,8 @@ bool Corvale::loadFile(const File& file) {
     }
     if (programs == 1)
         return readPatch(document);
-    return importFile(file);
+    // The document read above, not the file once more: a second parse would hold two trees at once.
+    return readState(document);
 }
 
 bool Corvale::runLoadDialog() {
