@@ -127,6 +127,10 @@ public:
     // anything is unpacked, and the packed-word form is refused for an expected length above it.
     bool getDataAtMost(const std::string& key, std::vector<std::uint8_t>* data, std::size_t expectedLength,
                        std::size_t maxLength) const;
+    // The length a gzip+Base64 "data" entry's stream declares, read from the end of its text without
+    // unpacking it: what getDataAtMost decodes it into when it decodes at all. False when the entry is
+    // absent, too short for a stream, or in the packed-word form.
+    bool getDataDeclaredLength(const std::string& key, std::size_t* length) const;
     // As the getters, with the value also returned in the entry's "display" attribute when it has one.
     bool getIntegerDisplay(const std::string& key, int* value, std::string* display, int index = 0,
                            const std::string& attribute = "value") const;
