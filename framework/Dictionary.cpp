@@ -237,6 +237,27 @@ bool Dictionary::appendChild(const Dictionary& other) {
     return parent->LinkEndChild(other.node_->Clone()) != nullptr;
 }
 
+std::size_t Dictionary::textSize() const {
+    std::size_t size = 0;
+    const TiXmlNode* node = node_;
+    while (node != nullptr) {
+        size += node->ValueStr().size();
+        if (const TiXmlElement* own = node->ToElement())
+            for (const TiXmlAttribute* attribute = own->FirstAttribute(); attribute != nullptr;
+                 attribute = attribute->Next())
+                size += attribute->NameTStr().size() + attribute->ValueStr().size();
+        // Depth first, never above this view's node.
+        if (node->FirstChild() != nullptr) {
+            node = node->FirstChild();
+            continue;
+        }
+        while (node != node_ && node->NextSibling() == nullptr)
+            node = node->Parent();
+        node = node != node_ ? node->NextSibling() : nullptr;
+    }
+    return size;
+}
+
 bool Dictionary::appendTo(Dictionary& other) const {
     other.appendChild(*this);
     return true;

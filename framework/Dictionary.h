@@ -61,6 +61,9 @@ public:
     bool operator==(const Dictionary& other) const;
     bool operator!=(const Dictionary& other) const { return !(*this == other); }
     bool isValid() const { return node_ != nullptr; }
+    // The characters of this node's names, attributes and texts, its descendants' included: about what a
+    // copy of it holds, markup left out. One walk, without recursion.
+    std::size_t textSize() const;
     // Whether the view stands on an element, rather than on text, a comment or another kind of node.
     bool hasElement() const { return element() != nullptr; }
     bool readsTypedLayout() const { return typedRead_; }

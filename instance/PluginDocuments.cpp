@@ -288,17 +288,32 @@ std::string Plugin::limitRefusal(const ZoneManager::ZoneCount& count, const Dict
     if (count.values > kMaxZoneValues)
         return refusal(count.values, " zone values", "the zones of a bank or patch hold at most ",
                        kMaxZoneValues, " values");
-    // Every sample item's data is decoded, whether a zone plays it or not.
+    // Every sample item's data is decoded, whether a zone plays it or not; everything else of the document
+    // may be copied (zone and program values, the entries of samples not found).
     std::uint64_t dataValues = 0;
+    std::uint64_t text = document.textSize();
     if (const Dictionary::View resources = document.getDictionary(kResources))
         if (const Dictionary::View samples = resources->getArray("samples"))
-            forEachItem(*samples, "", [&dataValues](const Dictionary& item) {
+            forEachItem(*samples, "", [&](const Dictionary& item) {
                 dataValues += Sample::declaredDataValues(item);
+                if (const Dictionary::View data = item.findEntry(Sample::kDataKey))
+                    text -= data->textSize();
             });
+    if (text > kMaxDocumentText)
+        return refusal(text, " bytes of names and values besides their sample data",
+                       "a bank or patch holds at most ", kMaxDocumentText, " besides its sample data");
     if (dataValues > kMaxSampleDataValues)
         return refusal(dataValues, " values of sample data",
                        "the sample data of a bank or patch holds at most ", kMaxSampleDataValues, " values");
     return std::string();
+}
+
+std::string Plugin::documentSizeRefusal(std::uint64_t bytes) {
+    if (bytes <= kMaxDocumentBytes)
+        return std::string();
+    return "These settings hold " + std::to_string(bytes) +
+           " bytes of text and cannot be loaded: a bank or patch holds at most " +
+           std::to_string(kMaxDocumentBytes) + " bytes.";
 }
 
 void Plugin::readPluginParameters(const Dictionary& document) {
