@@ -7,6 +7,8 @@
 
 #include <tinyxml.h>
 
+#include <utility>
+
 namespace trov {
 
 using namespace dictionary_nodes;
@@ -73,9 +75,9 @@ void Dictionary::adopt(std::shared_ptr<TiXmlDocument> document, TiXmlNode* node)
     node_ = node;
 }
 
-bool Dictionary::readDocument(const std::string& text, const char* where, std::string* problem) {
+bool Dictionary::readDocument(std::string text, const char* where, std::string* problem) {
     auto document = std::make_shared<TiXmlDocument>();
-    const std::string found = dictionary_xml::parseXml(*document, text);
+    const std::string found = dictionary_xml::parseXml(*document, std::move(text));
     if (!found.empty()) {
         logLine(3, "%s: %s", where, found.c_str());
         if (problem != nullptr)
@@ -233,6 +235,27 @@ bool Dictionary::appendChild(const Dictionary& other) {
     if (parent == nullptr || other.node_ == nullptr || other.node_->ToDocument() != nullptr)
         return false;
     return parent->LinkEndChild(other.node_->Clone()) != nullptr;
+}
+
+std::size_t Dictionary::textSize() const {
+    std::size_t size = 0;
+    const TiXmlNode* node = node_;
+    while (node != nullptr) {
+        size += node->ValueStr().size();
+        if (const TiXmlElement* own = node->ToElement())
+            for (const TiXmlAttribute* attribute = own->FirstAttribute(); attribute != nullptr;
+                 attribute = attribute->Next())
+                size += attribute->NameTStr().size() + attribute->ValueStr().size();
+        // Depth first, never above this view's node.
+        if (node->FirstChild() != nullptr) {
+            node = node->FirstChild();
+            continue;
+        }
+        while (node != node_ && node->NextSibling() == nullptr)
+            node = node->Parent();
+        node = node != node_ ? node->NextSibling() : nullptr;
+    }
+    return size;
 }
 
 bool Dictionary::appendTo(Dictionary& other) const {

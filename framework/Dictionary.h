@@ -61,6 +61,9 @@ public:
     bool operator==(const Dictionary& other) const;
     bool operator!=(const Dictionary& other) const { return !(*this == other); }
     bool isValid() const { return node_ != nullptr; }
+    // The characters of this node's names, attributes and texts, its descendants' included: about what a
+    // copy of it holds, markup left out. One walk, without recursion.
+    std::size_t textSize() const;
     // Whether the view stands on an element, rather than on text, a comment or another kind of node.
     bool hasElement() const { return element() != nullptr; }
     bool readsTypedLayout() const { return typedRead_; }
@@ -127,6 +130,10 @@ public:
     // anything is unpacked, and the packed-word form is refused for an expected length above it.
     bool getDataAtMost(const std::string& key, std::vector<std::uint8_t>* data, std::size_t expectedLength,
                        std::size_t maxLength) const;
+    // The length a gzip+Base64 "data" entry's stream declares, read from the end of its text without
+    // unpacking it: what getDataAtMost decodes it into when it decodes at all. False when the entry is
+    // absent, too short for a stream, or in the packed-word form.
+    bool getDataDeclaredLength(const std::string& key, std::size_t* length) const;
     // As the getters, with the value also returned in the entry's "display" attribute when it has one.
     bool getIntegerDisplay(const std::string& key, int* value, std::string* display, int index = 0,
                            const std::string& attribute = "value") const;
@@ -202,7 +209,8 @@ private:
     View viewOn(TiXmlNode* node) const;
     // Gives this view a document of its own, leaving other views on the old one.
     void adopt(std::shared_ptr<TiXmlDocument> document, TiXmlNode* node);
-    bool readDocument(const std::string& text, const char* where, std::string* problem = nullptr);
+    // Takes the text, as parseXml does.
+    bool readDocument(std::string text, const char* where, std::string* problem = nullptr);
     void detectLayout();
     // The entry of a value: by tag, or in typed layout by type tag and "name".
     TiXmlElement* valueEntry(const std::string& key, const char* typeTag, int index, bool byTag) const;

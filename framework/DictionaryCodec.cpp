@@ -57,6 +57,17 @@ private:
     std::size_t limit_;
 };
 
+// The gzip trailer's last word: the unpacked length, modulo 2^32.
+std::size_t trailerLength(const std::uint8_t* tail) {
+    return std::size_t{tail[0]} | std::size_t{tail[1]} << 8 | std::size_t{tail[2]} << 16 |
+           std::size_t{tail[3]} << 24;
+}
+
+// The characters the Base64 decoder keeps; it skips every other one, the padding included.
+bool isBase64Character(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' || c == '/';
+}
+
 std::array<signed char, 256> makeAlphabetTable() {
     std::array<signed char, 256> table{};
     table.fill(-1);
@@ -99,10 +110,9 @@ bool gzipBase64Decode(const std::string& text, std::vector<std::uint8_t>& data, 
                                       new CryptoPP::Base64Decoder(new CryptoPP::StringSink(stream)));
         if (stream.size() < kGzipFraming)
             throw std::invalid_argument("text holds no gzip stream");
-        // The trailer's last word is the unpacked length (modulo 2^32): no valid stream yields more.
-        const auto* tail = reinterpret_cast<const std::uint8_t*>(stream.data() + stream.size() - 4);
-        const std::size_t declared = std::size_t{tail[0]} | std::size_t{tail[1]} << 8 |
-                                     std::size_t{tail[2]} << 16 | std::size_t{tail[3]} << 24;
+        // No valid stream yields more than its trailer declares.
+        const std::size_t declared =
+            trailerLength(reinterpret_cast<const std::uint8_t*>(stream.data() + stream.size() - 4));
         if (declared > std::min(maxLength, kMaxDataBytes))
             throw std::length_error("decoded data would be longer than expected");
         CryptoPP::StringSource unzip(
@@ -118,6 +128,24 @@ bool gzipBase64Decode(const std::string& text, std::vector<std::uint8_t>& data, 
         reportFailure(nullptr);
     }
     return false;
+}
+
+bool gzipBase64DeclaredLength(const std::string& text, std::size_t& length) {
+    // The last few characters the decoder keeps decode alone into the stream's last bytes when they start
+    // on the same bit of a 24-bit group as in the whole text: when as many are left out before them as a
+    // multiple of four.
+    const auto kept = static_cast<std::size_t>(std::count_if(text.begin(), text.end(), isBase64Character));
+    if (kept * 6 / 8 < kGzipFraming)
+        return false;
+    const std::size_t wanted = 8 + kept % 4;
+    std::string tail;
+    for (auto c = text.rbegin(); c != text.rend() && tail.size() < wanted; ++c)
+        if (isBase64Character(*c))
+            tail.insert(tail.begin(), *c);
+    std::string bytes;
+    CryptoPP::StringSource source(tail, true, new CryptoPP::Base64Decoder(new CryptoPP::StringSink(bytes)));
+    length = trailerLength(reinterpret_cast<const std::uint8_t*>(bytes.data() + bytes.size() - 4));
+    return true;
 }
 
 bool isPackedWordText(const std::string& text) {

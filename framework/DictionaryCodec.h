@@ -27,6 +27,11 @@ void gzipBase64Encode(std::string& text, const std::uint8_t* data, std::size_t l
 bool gzipBase64Decode(const std::string& text, std::vector<std::uint8_t>& data,
                       std::size_t maxLength = kMaxDataBytes);
 
+// The length a gzip+Base64 text's stream declares (its trailer's last word, modulo 2^32): what
+// gzipBase64Decode yields if the text decodes at all. Read from the text's last characters without decoding
+// the rest; false when the text is too short to hold a stream.
+bool gzipBase64DeclaredLength(const std::string& text, std::size_t& length);
+
 // True when every character of the text is in the packed-word alphabet; an empty text is.
 bool isPackedWordText(const std::string& text);
 

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace trov {
 
@@ -44,6 +45,8 @@ std::string readWholeFile(const std::string& path, std::string& text) {
     if (static_cast<std::uint64_t>(size) > dictionary_xml::kMaxTextBytes)
         return "it is larger than any document";
     in.seekg(0, std::ios::beg);
+    // Room for the parser's padding, so that the text is parsed where it lies.
+    text.reserve(static_cast<std::size_t>(size) + dictionary_xml::kPadding);
     text.resize(static_cast<std::size_t>(size));
     in.read(text.data(), size);
     return in.gcount() == size ? std::string() : std::string("it cannot be read");
@@ -101,7 +104,7 @@ bool Dictionary::load(const File& file, std::string* problem) {
         return false;
     }
     normalizeNewlines(text);
-    return readDocument(text, where, problem);
+    return readDocument(std::move(text), where, problem);
 }
 
 bool Dictionary::save(const File& file) const {

@@ -30,6 +30,12 @@ namespace {
 // Enough for any float in fixed notation with eight decimals (49 characters), so no value is cut.
 constexpr std::size_t kNumberBuffer = 64;
 
+// Every gzip+Base64 text begins with the code of the gzip header, which is also made of packed-word
+// characters: that beginning decides; any other text is read as gzip+Base64 unless it is packed words.
+bool isGzipText(const std::string& text) {
+    return text.compare(0, 4, "H4sI") == 0 || !isPackedWordText(text);
+}
+
 std::string formatFixed8(float value) {
     char buffer[kNumberBuffer];
     const auto result = std::to_chars(buffer, buffer + kNumberBuffer, static_cast<double>(value),
@@ -305,6 +311,12 @@ bool Dictionary::getDataAtMost(const std::string& key, std::vector<std::uint8_t>
     return true;
 }
 
+bool Dictionary::getDataDeclaredLength(const std::string& key, std::size_t* length) const {
+    std::string text;
+    return readText(key, "data", 0, "value", false, &text) && isGzipText(text) &&
+           gzipBase64DeclaredLength(text, *length);
+}
+
 bool Dictionary::getIntegerDisplay(const std::string& key, int* value, std::string* display, int index,
                                    const std::string& attribute) const {
     return readAs(key, "integer", index, attribute, false, value, leadingInteger, display);
@@ -514,10 +526,7 @@ bool Dictionary::decodeData(const std::string& text, std::vector<std::uint8_t>* 
                             std::size_t expectedLength, std::size_t maxLength) {
     data->clear();
     maxLength = std::min(maxLength, kMaxDataBytes);
-    // Every gzip+Base64 text begins with the code of the gzip header, which is also made of packed-word
-    // characters: that beginning decides.
-    const bool gzipped = text.compare(0, 4, "H4sI") == 0;
-    if (gzipped || !isPackedWordText(text))
+    if (isGzipText(text))
         return gzipBase64Decode(text, *data, maxLength);
     if (expectedLength > maxLength)
         return false;

@@ -746,11 +746,10 @@ void prepareXml() {
 
 namespace {
 
-// The text's first length bytes parsed as parseXml parses a text.
-std::string parseText(TiXmlDocument& document, const std::string& text, std::size_t length) {
-    std::string padded;
-    padded.reserve(length + kPadding);
-    padded.append(text, 0, length);
+// The text's first length bytes parsed as parseXml parses a text. The text is cut there and padded in
+// place: a copy would cost as much as the text again.
+std::string parseText(TiXmlDocument& document, std::string& padded, std::size_t length) {
+    padded.resize(length);
     padded.append(kPadding, '\0');
     XmlShape shape = measureXml(padded.c_str());
     if (shape.limit != nullptr)
@@ -796,7 +795,7 @@ std::string parseText(TiXmlDocument& document, const std::string& text, std::siz
 
 } // namespace
 
-std::string parseXml(TiXmlDocument& document, const std::string& text) {
+std::string parseXml(TiXmlDocument& document, std::string text) {
     if (text.size() > kMaxTextBytes)
         return "document is too large";
     // Two-byte text would end at its first NUL for the parser: said so, rather than read as nothing.
@@ -807,9 +806,10 @@ std::string parseXml(TiXmlDocument& document, const std::string& text) {
         return "document is UTF-16 text; only UTF-8 and 8-bit text is read";
     prepareXml();
     // The parser reads a C string: the text ends at its first NUL.
-    const std::size_t length = std::min(text.size(), text.find('\0'));
+    const std::size_t size = text.size();
+    const std::size_t length = std::min(size, text.find('\0'));
     std::string problem = parseText(document, text, length);
-    if (!problem.empty() && length < text.size())
+    if (!problem.empty() && length < size)
         return problem + " (the text ends for the parser at the NUL byte at offset " +
                std::to_string(length) + ")";
     return problem;

@@ -52,7 +52,8 @@ void prepareXml();
 // Parses text into an empty document unless its tree would exceed the guards. Returns what went wrong,
 // empty on success. A document is always held as UTF-8: text the parser would read as 8-bit characters is
 // converted first (and its declaration made to say UTF-8), so what is read is written back in a form
-// that reads again. Other texts are parsed as they are.
-std::string parseXml(TiXmlDocument& document, const std::string& text);
+// that reads again. Other texts are parsed as they are. The text is taken, not copied: a caller done with
+// it moves it in, and one with room for kPadding more bytes spares the parse a copy of it.
+std::string parseXml(TiXmlDocument& document, std::string text);
 
 } // namespace trov::dictionary_xml

@@ -134,11 +134,14 @@ std::int32_t RTASProcess::SetChunk(std::uint32_t id, const std::uint8_t* chunk, 
     if (id != kChunkId || !acceptChunk(chunk, length, text))
         return hostsdk::kResultOk;
     Dictionary document;
-    std::string refusal;
-    if (!parseChunkText(text, document))
-        refusal = "The saved state could not be read.";
-    else if (!document.checkCompatibility(refusal) && refusal.empty())
-        refusal = "The saved state does not belong to this product.";
+    // A text larger than any patch is refused before it is parsed: parsing costs several times the text.
+    std::string refusal = Plugin::documentSizeRefusal(text.size());
+    if (refusal.empty()) {
+        if (!parseChunkText(text, document))
+            refusal = "The saved state could not be read.";
+        else if (!document.checkCompatibility(refusal) && refusal.empty())
+            refusal = "The saved state does not belong to this product.";
+    }
     if (!refusal.empty()) {
         showErrorMessage(Plugin::refusalText(refusal), windowOf(getEditor()));
         return hostsdk::kResultOk;

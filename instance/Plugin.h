@@ -206,12 +206,20 @@ public:
     // Documents. The programs read from one bank or patch make at most kMaxZones zones together, whatever
     // programs and modules hold them, and those zones keep at most kMaxZoneValues value entries (a zone
     // keeps a copy of every entry of its document's values, whatever their names, at about 450 bytes
-    // each). A zone read costs about 13 KB at the peak of the load (its values, the record notes read, its
-    // share of the parsed document): a bank at the limits takes about 240 MB in least zones and no more
-    // than about 550 MB however its zones are filled; a bank of 10,000 zones as the instrument writes them
-    // (22 values each) loads. A document past a limit is refused, naming it, before anything is read.
+    // each). Besides its sample data a document holds at most kMaxDocumentText bytes of names, values and
+    // texts (Dictionary::textSize: about 8 MB in a bank of 10,000 zones as the instrument writes them), and
+    // the data of all its samples, played or not, decodes into at most kMaxSampleDataValues values
+    // (Sample::declaredDataValues; 128 MiB, over 12 minutes at 44.1 kHz). These are counted before anything
+    // is read; a text larger than kMaxDocumentBytes is refused before it is parsed. A document past a limit
+    // is refused, naming it. The worst bank measured within the limits peaks at about 0.9 GB, 1.4 GB
+    // loaded twice; a bank of 10,000 zones as the instrument writes them (22 values each) loads.
     static constexpr std::size_t kMaxZones = 16384;
     static constexpr std::size_t kMaxZoneValues = 262144;
+    static constexpr std::uint64_t kMaxDocumentText = std::uint64_t{64} << 20;
+    static constexpr std::uint64_t kMaxSampleDataValues = std::uint64_t{32} << 20;
+    static constexpr std::uint64_t kMaxDocumentBytes = std::uint64_t{256} << 20;
+    // Empty for a text of no more than kMaxDocumentBytes; else what the user is told.
+    static std::string documentSizeRefusal(std::uint64_t bytes);
 
     void writeHeader(Dictionary& document) const;
     void writeParameters(Dictionary& document) const;
@@ -308,8 +316,9 @@ private:
     void readPrograms(const ProgramItems& programs);
     // How many zones, and values in them, readPrograms would make of them.
     ZoneManager::ZoneCount countZones(const ProgramItems& programs) const;
-    // Empty within kMaxZones and kMaxZoneValues; else what the user is told.
-    static std::string zoneLimitRefusal(const ZoneManager::ZoneCount& count);
+    // Empty when the document and its zones (counted by countZones) are within the limits; else what the
+    // user is told.
+    static std::string limitRefusal(const ZoneManager::ZoneCount& count, const Dictionary& document);
     void readPluginParameters(const Dictionary& document);
     // The document's samples into the resources; the files found nowhere that nobody was asked for (no
     // editor was open) are added to unasked.

@@ -1,6 +1,7 @@
 // The instance's state documents: the bank (plug-in parameters, programs, samples, tunings), the current
 // patch, and the question for a sample file that cannot be found.
 #include "engine/modules/Module.h"
+#include "engine/samples/Sample.h"
 #include "engine/zones/Resources.h"
 #include "framework/Dictionary.h"
 #include "framework/EditorServices.h"
@@ -196,7 +197,7 @@ bool Plugin::readState(const Dictionary& document) {
     const bool compatible = checked.checkCompatibility(refusal);
     const ProgramItems programs = compatible ? bankPrograms(document) : ProgramItems();
     if (compatible)
-        refusal = zoneLimitRefusal(countZones(programs));
+        refusal = limitRefusal(countZones(programs), document);
     if (!compatible || !refusal.empty()) {
         showErrorMessage(refusalText(refusal), windowOf(editor));
         return false;
@@ -291,16 +292,42 @@ ZoneManager::ZoneCount Plugin::countZones(const ProgramItems& programs) const {
     return count;
 }
 
-std::string Plugin::zoneLimitRefusal(const ZoneManager::ZoneCount& count) {
+std::string Plugin::limitRefusal(const ZoneManager::ZoneCount& count, const Dictionary& document) {
+    const auto refusal = [](auto held, const char* what, const char* limit, auto most, const char* unit) {
+        return "These settings hold " + std::to_string(held) + what + " and cannot be loaded: " + limit +
+               std::to_string(most) + unit + ".";
+    };
     if (count.zones > kMaxZones)
-        return "These settings hold " + std::to_string(count.zones) +
-               " zones and cannot be loaded: a bank or patch holds at most " + std::to_string(kMaxZones) +
-               " zones.";
+        return refusal(count.zones, " zones", "a bank or patch holds at most ", kMaxZones, " zones");
     if (count.values > kMaxZoneValues)
-        return "These settings hold " + std::to_string(count.values) +
-               " zone values and cannot be loaded: the zones of a bank or patch hold at most " +
-               std::to_string(kMaxZoneValues) + " values.";
+        return refusal(count.values, " zone values", "the zones of a bank or patch hold at most ",
+                       kMaxZoneValues, " values");
+    // Every sample item's data is decoded, whether a zone plays it or not; everything else of the document
+    // may be copied (zone and program values, the entries of samples not found).
+    std::uint64_t dataValues = 0;
+    std::uint64_t text = document.textSize();
+    if (const Dictionary::View resources = document.getDictionary(kResources))
+        if (const Dictionary::View samples = resources->getArray("samples"))
+            forEachItem(*samples, "", [&](const Dictionary& item) {
+                dataValues += Sample::declaredDataValues(item);
+                if (const Dictionary::View data = item.findEntry(Sample::kDataKey))
+                    text -= data->textSize();
+            });
+    if (text > kMaxDocumentText)
+        return refusal(text, " bytes of names and values besides their sample data",
+                       "a bank or patch holds at most ", kMaxDocumentText, " besides its sample data");
+    if (dataValues > kMaxSampleDataValues)
+        return refusal(dataValues, " values of sample data",
+                       "the sample data of a bank or patch holds at most ", kMaxSampleDataValues, " values");
     return std::string();
+}
+
+std::string Plugin::documentSizeRefusal(std::uint64_t bytes) {
+    if (bytes <= kMaxDocumentBytes)
+        return std::string();
+    return "These settings hold " + std::to_string(bytes) +
+           " bytes of text and cannot be loaded: a bank or patch holds at most " +
+           std::to_string(kMaxDocumentBytes) + " bytes.";
 }
 
 void Plugin::readPluginParameters(const Dictionary& document) {
@@ -331,8 +358,8 @@ bool Plugin::readProgram(const Dictionary& document, int programIndex) {
     const Dictionary::View item =
         programs && programIndex >= 0 ? programs->getChild(programIndex, "program") : nullptr;
     const Preset* current = getCurrentPreset();
-    if (const std::string refusal = zoneLimitRefusal(item && current != nullptr ? current->countZones(*item)
-                                                                                : ZoneManager::ZoneCount());
+    if (const std::string refusal = limitRefusal(
+            item && current != nullptr ? current->countZones(*item) : ZoneManager::ZoneCount(), document);
         !refusal.empty()) {
         showErrorMessage(refusalText(refusal), windowOf(getEditor()));
         return false;

@@ -74,6 +74,21 @@ std::string unreadDocumentText(const File& file, const std::string& problem) {
     return "The file " + file.getPath() + " could not be loaded: " + asSentence(problem);
 }
 
+// What the user is told of a file larger than any bank or patch, or empty. Told before a byte of it is
+// read: parsing costs several times the text.
+std::string oversizeRefusal(const File& file) {
+    return Plugin::documentSizeRefusal(static_cast<std::uint64_t>(std::max<std::int64_t>(file.getSize(), 0)));
+}
+
+// Reads a bank or patch file; false with what the user is told.
+bool loadDocumentFile(const File& file, Dictionary& document, std::string& refusal) {
+    refusal = oversizeRefusal(file);
+    std::string problem;
+    if (refusal.empty() && !document.load(file, &problem))
+        refusal = unreadDocumentText(file, problem);
+    return refusal.empty();
+}
+
 // Whether a file is meant for the document reader: by its extension, or by its first bytes, which begin an
 // XML text ("<" after blanks and a byte order mark) or UTF-16 text. Reads the first bytes of a regular file.
 bool isMeantAsDocument(const File& file) {
@@ -130,9 +145,9 @@ bool Corvale::readPatch(const Dictionary& document) {
 
 bool Corvale::readProgramFile(const File& file, int programIndex) {
     Dictionary document;
-    std::string problem;
-    if (!document.load(file, &problem)) {
-        showErrorMessage(unreadDocumentText(file, problem), windowOf(getEditor()));
+    std::string refusal;
+    if (!loadDocumentFile(file, document, refusal)) {
+        showErrorMessage(refusal, windowOf(getEditor()));
         return false;
     }
     const DocumentFolderScope beside(*this, file.getFolder());
@@ -178,12 +193,14 @@ void Corvale::convertOldFormat(const Dictionary& document) {
 bool Corvale::importFile(const File& file) {
     const DocumentFolderScope beside(*this, file.getFolder());
     Dictionary document;
+    std::string refusal = oversizeRefusal(file);
     std::string problem;
     // A document that loads but is refused has told the user why already.
-    if (document.load(file, &problem))
+    if (refusal.empty() && document.load(file, &problem))
         return readState(document);
-    showErrorMessage("Failed to import settings from " + file.getPath() + ": " + asSentence(problem),
-                     windowOf(getEditor()));
+    if (refusal.empty())
+        refusal = "Failed to import settings from " + file.getPath() + ": " + asSentence(problem);
+    showErrorMessage(refusal, windowOf(getEditor()));
     return false;
 }
 
@@ -247,12 +264,12 @@ bool Corvale::loadFile(const File& file) {
         return false;
     }
     Dictionary document;
-    std::string problem;
-    if (!document.load(file, &problem)) {
+    std::string refusal;
+    if (!loadDocumentFile(file, document, refusal)) {
         // A file meant for no reader (a MIDI file, a picture, plain text) is told what the instrument takes;
         // the parser's complaint would only puzzle.
         showErrorMessage(isMeantAsDocument(file)
-                             ? unreadDocumentText(file, problem)
+                             ? refusal
                              : "The file " + path +
                                    " is not a bank (.kmd), patch (.kpr), Scala tuning (.scl) or sample file "
                                    "(WAV, AIFF, AU, FLAC, Ogg Vorbis, WavPack).",
@@ -275,7 +292,8 @@ bool Corvale::loadFile(const File& file) {
     }
     if (programs == 1)
         return readPatch(document);
-    return importFile(file);
+    // The document read above, not the file once more: a second parse would hold two trees at once.
+    return readState(document);
 }
 
 bool Corvale::runLoadDialog() {
@@ -292,9 +310,9 @@ bool Corvale::runLoadDialog() {
     case kLoadPatch: {
         const DocumentFolderScope beside(*this, file.getFolder());
         Dictionary document;
-        std::string problem;
-        if (!document.load(file, &problem)) {
-            showErrorMessage(unreadDocumentText(file, problem), windowOf(editor));
+        std::string refusal;
+        if (!loadDocumentFile(file, document, refusal)) {
+            showErrorMessage(refusal, windowOf(editor));
             return false;
         }
         return readPatch(document);

@@ -55,6 +55,8 @@ public:
     static constexpr std::int32_t kLinear = 2;
     // The most floats one sample may hold (2 GiB); readers refuse anything larger.
     static constexpr std::size_t kMaxDataValues = std::size_t{1} << 29;
+    // The key of a sample document's data.
+    static constexpr const char* kDataKey = "sampledata";
 
     // The owner module is the parent's.
     explicit Sample(Radio* parent = nullptr);
@@ -77,6 +79,10 @@ public:
     // for data that does not decode, leaving the sample exactly as it was; without data the frame and
     // channel counts stay those of the data held, and a declared count without any gives no frames.
     virtual void fromDictionary(const Dictionary& dictionary);
+    // The most values (frames times channels) a new sample read from the item takes from its data,
+    // counted without decoding it: what its frame and channel counts declare, or without a declared frame
+    // count what its gzip stream declares; 0 without data.
+    static std::uint64_t declaredDataValues(const Dictionary& item);
     virtual void writePositions(Dictionary& dictionary) const;
     virtual void toDictionary(Dictionary& dictionary) const;
     // Loop files render their slices at a tempo; a plain sample has nothing to do.

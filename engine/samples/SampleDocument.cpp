@@ -16,7 +16,7 @@ namespace trov {
 
 namespace {
 
-const char* const kSampleDataKey = "sampledata";
+const char* const kSampleDataKey = Sample::kDataKey;
 // Hostile side files could repeat positions forever; no real slicing comes near this.
 constexpr std::size_t kMaxSlices = 65536;
 // Enough of a line for "Pos=" and any decimal number; the rest of a longer line is skipped.
@@ -110,6 +110,24 @@ void Sample::fromDictionary(const Dictionary& dictionary) {
             info_.frames = 0;
     }
     clampPositions();
+}
+
+std::uint64_t Sample::declaredDataValues(const Dictionary& item) {
+    if (!item.findEntry(kSampleDataKey))
+        return 0;
+    // As readSampleData takes them for a new sample, which has no frames and no channels yet.
+    std::int32_t channels = 0;
+    item.getLong("channels", &channels);
+    std::int32_t frames = 0;
+    constexpr std::uint64_t kMostValues = kMaxDataBytes / 4;
+    if (item.getInteger("samples", &frames))
+        return std::min(static_cast<std::uint64_t>(std::max(frames, 0)) *
+                            static_cast<std::uint64_t>(std::max(channels, 1)),
+                        kMostValues);
+    std::size_t length = 0;
+    return item.getDataDeclaredLength(kSampleDataKey, &length)
+               ? std::min<std::uint64_t>(length / 4, kMostValues)
+               : 0;
 }
 
 std::int32_t Sample::readSampleData(const Dictionary& dictionary, std::int32_t declaredFrames, bool declared,

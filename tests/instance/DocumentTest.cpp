@@ -242,6 +242,47 @@ TEST_F(DocumentTest, ZonesHoldingMoreValuesThanTheLimitAreRefusedNamingItAndAtTh
     EXPECT_EQ(zones(*target, 0, 0)->getZoneCount(), static_cast<int>(Plugin::kMaxZoneValues / kPerZone));
 }
 
+TEST_F(DocumentTest, SampleDataDecodingPastTheBudgetIsRefusedBeforeAnyIsDecodedAndAtTheBudgetLoads) {
+    // What every item's data decodes into counts, played or not: its declared frames times channels, or
+    // without declared frames what its gzip stream declares. The streams here hold a few values each.
+    auto source = world.makePlugin();
+    Dictionary bank;
+    source->writeState(bank, false);
+    const Dictionary::View samples = bank.getDictionary("resources")->getArray("samples");
+    const auto addItem = [&](const char* id, int stereoFrames, std::size_t values) {
+        Dictionary::View item = samples->addDictionary("sample");
+        item->setString("id", id);
+        if (stereoFrames > 0) {
+            item->setInteger("channels", 2);
+            item->setInteger("samples", stereoFrames);
+        }
+        const std::vector<std::uint8_t> zeros(4 * values, 0);
+        item->setData("sampledata", zeros.data(), zeros.size());
+        return item;
+    };
+    addItem("DECLARED", static_cast<int>(Plugin::kMaxSampleDataValues / 2) - 2, 4);
+    const Dictionary::View undeclared = addItem("UNDECLARED", 0, 4);
+    const std::string atBudget = bank.toDocumentText();
+    const std::vector<std::uint8_t> five(20, 0);
+    undeclared->setData("sampledata", five.data(), five.size());
+    const Dictionary overBudget(bank.toDocumentText());
+
+    auto target = world.makePlugin();
+    zones(*target, 2, 0)->createZone(KeyRange(36, 96), "S-KEPT");
+    target->selectPreset(2);
+    EXPECT_FALSE(target->readState(overBudget));
+    EXPECT_FALSE(target->readProgram(overBudget, 0));
+    const auto questions = world.responder.questions();
+    ASSERT_EQ(questions.size(), 2u);
+    for (const auto& question : questions)
+        EXPECT_EQ(question.text,
+                  "These settings hold 33554433 values of sample data and cannot be loaded: the "
+                  "sample data of a bank or patch holds at most 33554432 values.");
+    EXPECT_EQ(target->getCurrentPresetIndex(), 2);
+    EXPECT_EQ(zones(*target, 2, 0)->getZoneSampleName(0), "S-KEPT");
+    EXPECT_TRUE(target->readState(Dictionary(atBudget)));
+}
+
 TEST_F(DocumentTest, AnEmptyCurrentPresetGivesWayToTheFirstNonEmptyOne) {
     auto source = world.makePlugin();
     zones(*source, 5, 0)->createZone(KeyRange(36, 40), "S-FIVE");

@@ -182,6 +182,30 @@ TEST_F(DroppedFileRefusalTest, AFileOfNoKindItTakesNamesTheKindsAndAnEmptyOneSay
     }
 }
 
+// What a bank costs is bounded before it is read: a file larger than any bank is refused before a byte of
+// it is read, and a document holding more besides its sample data than the budget is refused naming it.
+TEST_F(DroppedFileRefusalTest, ABankPastItsSizeOrTextBudgetIsRefusedNamingItAndOneAtTheBudgetLoads) {
+    // Sparse: no byte of it is written.
+    const std::string huge = world.files.write("huge.kmd", "");
+    std::filesystem::resize_file(huge, Plugin::kMaxDocumentBytes + 1);
+    EXPECT_EQ(refusalsOf(huge),
+              std::vector<std::string>{"These settings hold 268435457 bytes of text and cannot be "
+                                       "loaded: a bank or patch holds at most 268435456 bytes."});
+
+    Dictionary bank;
+    plugin->writeState(bank, false);
+    // An entry nobody reads counts too: its name, "value" and its text.
+    const std::string filler(Plugin::kMaxDocumentText - bank.textSize() - 11, 'f');
+    bank.setString("Filler", filler);
+    EXPECT_TRUE(plugin->readState(bank));
+    bank.setString("Filler", filler + "f");
+    EXPECT_FALSE(plugin->readState(bank));
+    EXPECT_EQ(
+        world.responder.questions().back().text,
+        "These settings hold 67108865 bytes of names and values besides their sample data and cannot be "
+        "loaded: a bank or patch holds at most 67108864 besides its sample data.");
+}
+
 // A patch naming a pipe as its sample loads without it, and says why the sample was left out.
 TEST_F(DroppedFileRefusalTest, APatchNamingAPipeAsItsSampleLoadsWithoutIt) {
     const std::string sampleFile = world.files.write("tone.wav", monoWav16(rampValues(2000)));
