@@ -220,6 +220,8 @@ public:
     static constexpr std::uint64_t kMaxDocumentBytes = std::uint64_t{256} << 20;
     // Empty for a text of no more than kMaxDocumentBytes; else what the user is told.
     static std::string documentSizeRefusal(std::uint64_t bytes);
+    // Empty when readState takes the document within the limits above; else what the user is told.
+    std::string stateLimitRefusal(const Dictionary& document) const;
 
     void writeHeader(Dictionary& document) const;
     void writeParameters(Dictionary& document) const;

@@ -330,6 +330,10 @@ std::string Plugin::documentSizeRefusal(std::uint64_t bytes) {
            std::to_string(kMaxDocumentBytes) + " bytes.";
 }
 
+std::string Plugin::stateLimitRefusal(const Dictionary& document) const {
+    return limitRefusal(countZones(bankPrograms(document)), document);
+}
+
 void Plugin::readPluginParameters(const Dictionary& document) {
     const Dictionary::View array = document.getArray(kParameters);
     const Module* first = getFirstModule();

@@ -342,6 +342,14 @@ bool Corvale::runSaveDialog() {
     case kSaveBank: {
         Dictionary document;
         writeState(document, true);
+        // A bank past a reader's limit (more sample data than a bank may decode) would only be refused
+        // when loaded again: the user is told now, while the samples are still here.
+        if (const std::string refusal = stateLimitRefusal(document); !refusal.empty()) {
+            showErrorMessage("The bank was not saved, as it could not be loaded again. " +
+                                 refusalText(refusal),
+                             windowOf(editor));
+            return false;
+        }
         return document.save(file);
     }
     case kSavePatch: {

@@ -14,6 +14,8 @@
 namespace trov::test {
 namespace {
 
+using namespace std::string_literals;
+
 class CorvaleDocumentTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -106,6 +108,33 @@ TEST_F(CorvaleDocumentTest, ABankValueThatIsNoNumberIsRefusedAndTheValueItHadKep
     settings->setFloat(keys::kMasterVolume, 0.4f, Sender::kSettings);
     EXPECT_TRUE(plugin->loadFile(File(path)));
     EXPECT_FLOAT_EQ(settings->getFloat(keys::kMasterVolume), 0.4f) << "read as 0, it silences everything";
+}
+
+TEST_F(CorvaleDocumentTest, ABankWithMoreSampleDataThanABankMayLoadIsNotSaved) {
+    // An 8-bit mono WAV file one frame past the budget, its frames left to the file system as zeros.
+    const std::uint32_t frames = static_cast<std::uint32_t>(Plugin::kMaxSampleDataValues) + 1;
+    std::string header =
+        "RIFF....WAVEfmt \x10\0\0\0\x01\0\x01\0\x44\xac\0\0\x44\xac\0\0\x01\0\x08\0data...."s;
+    const auto put = [&header](std::size_t at, std::uint32_t value) {
+        for (int i = 0; i < 4; ++i)
+            header[at + static_cast<std::size_t>(i)] = static_cast<char>(value >> (8 * i));
+    };
+    put(4, 36 + frames);
+    put(40, frames);
+    const std::string wav = world.files.write("long.wav", header);
+    std::filesystem::resize_file(wav, header.size() + frames);
+    plugin->getZoneManager(0)->createZone(KeyRange(36, 96), world.resources->addSampleFile("", File(wav)));
+    platform::FileDialogAnswer bank;
+    bank.accepted = true;
+    bank.path = world.files / "long.kmd";
+    bank.filterIndex = 0;
+    world.responder.queueFile(bank);
+    settings->setBool(keys::kSave, true, Sender::kEditor);
+    EXPECT_FALSE(File(bank.path).exists());
+    ASSERT_FALSE(world.responder.questions().empty());
+    EXPECT_NE(world.responder.questions().back().text.find(std::to_string(frames) + " values of sample data"),
+              std::string::npos)
+        << world.responder.questions().back().text;
 }
 
 TEST_F(CorvaleDocumentTest, AFileThatIsNoSampleTuningOrDocumentLoadsNothing) {
