@@ -40,6 +40,15 @@ protected:
             text = std::regex_replace(text, std::regex("creator=\"[^\"]*\""), "creator=\"" + creator + "\"");
         return world.files.write(name, text);
     }
+    // The user chooses path and the dialog's entry in the save or load dialog that command opens.
+    void chooseInDialog(const char* command, const std::string& path, int entry) {
+        platform::FileDialogAnswer answer;
+        answer.accepted = true;
+        answer.path = path;
+        answer.filterIndex = entry;
+        world.responder.queueFile(answer);
+        settings->setBool(command, true, Sender::kEditor);
+    }
     void setEnvelope(float attack, float velocity) {
         settings->setNormalizedValue(keys::kVCAAttack, attack, Sender::kSettings);
         settings->setFloat(keys::kVelocityVCAAttack, velocity, Sender::kSettings);
@@ -124,13 +133,8 @@ TEST_F(CorvaleDocumentTest, ABankWithMoreSampleDataThanABankMayLoadIsNotSaved) {
     const std::string wav = world.files.write("long.wav", header);
     std::filesystem::resize_file(wav, header.size() + frames);
     plugin->getZoneManager(0)->createZone(KeyRange(36, 96), world.resources->addSampleFile("", File(wav)));
-    platform::FileDialogAnswer bank;
-    bank.accepted = true;
-    bank.path = world.files / "long.kmd";
-    bank.filterIndex = 0;
-    world.responder.queueFile(bank);
-    settings->setBool(keys::kSave, true, Sender::kEditor);
-    EXPECT_FALSE(File(bank.path).exists());
+    chooseInDialog(keys::kSave, world.files / "long.kmd", 0);
+    EXPECT_FALSE(File(world.files / "long.kmd").exists());
     ASSERT_FALSE(world.responder.questions().empty());
     EXPECT_NE(world.responder.questions().back().text.find(std::to_string(frames) + " values of sample data"),
               std::string::npos)
@@ -152,14 +156,8 @@ TEST_F(CorvaleDocumentTest, AScalaFileBecomesTheCurrentTuning) {
 
 TEST_F(CorvaleDocumentTest, CalibrationEntriesOfBothDialogsReadAndWriteNothing) {
     world.host.setEditor(nullptr);
-    platform::FileDialogAnswer calibration;
-    calibration.accepted = true;
-    calibration.path = world.files / "setup.kch";
-    calibration.filterIndex = 2;
-    world.responder.queueFile(calibration);
-    settings->setBool(keys::kSave, true, Sender::kEditor);
-    world.responder.queueFile(calibration);
-    settings->setBool(keys::kLoad, true, Sender::kEditor);
+    chooseInDialog(keys::kSave, world.files / "setup.kch", 2);
+    chooseInDialog(keys::kLoad, world.files / "setup.kch", 2);
     const auto questions = world.responder.questions();
     ASSERT_EQ(questions.size(), 2u);
     EXPECT_EQ(questions[0].file.initialPath.find("default") != std::string::npos, true);
