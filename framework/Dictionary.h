@@ -119,6 +119,12 @@ public:
                   const std::string& attribute = "value") const;
     bool getDouble(const std::string& key, double* value, int index = 0,
                    const std::string& attribute = "value") const;
+    // As getLong, getIndex and getFloat, for a value that must be a number: only a text that is wholly one,
+    // blanks around it aside (for getFiniteFloat, a finite float), is read. Any other is refused: false, the
+    // value left alone, and `refused` made true when given (it is never made false).
+    bool getWholeLong(const std::string& key, std::int32_t* value, bool* refused = nullptr) const;
+    bool getWholeIndex(const std::string& key, int* value, bool* refused = nullptr) const;
+    bool getFiniteFloat(const std::string& key, float* value, bool* refused = nullptr) const;
     // Backslash, backslash, "n" in the stored text reads as a line feed.
     bool getString(const std::string& key, std::string* value, int index = 0,
                    const std::string& attribute = "value") const;

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdlib>
 #include <limits>
 #include <locale.h>
@@ -133,6 +134,44 @@ double leadingFloat(const std::string& text) {
 }
 float leadingFloat32(const std::string& text) {
     return static_cast<float>(leadingFloat(text));
+}
+
+// Whether nothing but blanks follows `from`.
+bool onlyBlanksFrom(const std::string& text, std::size_t from) {
+    return text.find_first_not_of(" \t\n\v\f\r", from) == std::string::npos;
+}
+
+// What leadingInteger reads, when the text is wholly one integer but blanks.
+template <class Integer> bool wholeInteger(const std::string& text, Integer* value) {
+    std::size_t at = 0;
+    while (at < text.size() && isBlank(text[at]))
+        ++at;
+    if (at < text.size() && (text[at] == '+' || text[at] == '-'))
+        ++at;
+    const std::size_t digits = at;
+    while (at < text.size() && text[at] >= '0' && text[at] <= '9')
+        ++at;
+    if (at == digits || !onlyBlanksFrom(text, at))
+        return false;
+    *value = leadingInteger(text);
+    return true;
+}
+
+// What leadingFloat32 reads, when the text is wholly one number but blanks and that number is a finite float.
+bool finiteFloat(const std::string& text, float* value) {
+    char* end = nullptr;
+    const double read = ::strtod_l(text.c_str(), &end, cLocale());
+    const auto used = static_cast<std::size_t>(end - text.c_str());
+    if (used == 0 || !onlyBlanksFrom(text, used) || !(std::fabs(read) <= std::numeric_limits<float>::max()))
+        return false;
+    *value = static_cast<float>(read);
+    return true;
+}
+
+bool refuseUnless(bool read, bool* refused) {
+    if (!read && refused != nullptr)
+        *refused = true;
+    return read;
 }
 
 // Only the exact text "true" is true.
@@ -280,6 +319,24 @@ bool Dictionary::getFloat(const std::string& key, float* value, int index,
 bool Dictionary::getDouble(const std::string& key, double* value, int index,
                            const std::string& attribute) const {
     return readAs(key, "float", index, attribute, false, value, leadingFloat);
+}
+
+bool Dictionary::getWholeLong(const std::string& key, std::int32_t* value, bool* refused) const {
+    std::string text;
+    return readText(key, "integer", 0, "value", false, &text) &&
+           refuseUnless(wholeInteger(text, value), refused);
+}
+
+bool Dictionary::getWholeIndex(const std::string& key, int* value, bool* refused) const {
+    std::string text;
+    return readText(key, "index", 0, "value", false, &text) &&
+           refuseUnless(wholeInteger(text, value), refused);
+}
+
+bool Dictionary::getFiniteFloat(const std::string& key, float* value, bool* refused) const {
+    std::string text;
+    return readText(key, "float", 0, "value", false, &text) &&
+           refuseUnless(finiteFloat(text, value), refused);
 }
 
 bool Dictionary::getString(const std::string& key, std::string* value, int index,

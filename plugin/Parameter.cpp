@@ -2,6 +2,7 @@
 
 #include "framework/Dictionary.h"
 #include "framework/Error.h"
+#include "framework/Logger.h"
 #include "framework/Preferences.h"
 
 #include <utility>
@@ -96,6 +97,10 @@ void Parameter::sendTo(Radio* station, const ParameterMessage& message) {
 void Parameter::writeTextEntry(Dictionary& dictionary, const std::string& text) const {
     if (const Dictionary::View entry = dictionary.addDictionary(identifier_))
         entry->setString("value", text);
+}
+
+void Parameter::logRefusedValue() const {
+    logLine(3, "parameter %s: the document's value is not a finite number, kept", getName().c_str());
 }
 
 std::unique_ptr<Preferences> Parameter::openPreferences() {

@@ -114,6 +114,8 @@ protected:
     // Adds a sub-dictionary named after the parameter holding text as its "value": the document form of
     // the kinds whose value is a text.
     void writeTextEntry(Dictionary& dictionary, const std::string& text) const;
+    // Says in the log that a document's value, not wholly a finite number, was refused and the value kept.
+    void logRefusedValue() const;
 
 private:
     // Longer aliases first; aliases of equal length count as one.

@@ -14,19 +14,27 @@ namespace trov {
 
 namespace {
 
-template <class Stored> bool readEntryValue(const Dictionary& item, Stored* value) {
+// A document's entry values and selection: a text that is not wholly a number (a finite one for a float)
+// is refused.
+template <class Stored> bool readEntryValue(const Dictionary& item, Stored* value, bool* refused) {
     if constexpr (std::is_same_v<Stored, std::string>)
         return item.getString("value", value);
     else if constexpr (std::is_same_v<Stored, float>)
-        return item.getFloat("value", value);
+        return item.getFiniteFloat("value", value, refused);
     else
-        return item.getLong("value", value);
+        return item.getWholeLong("value", value, refused);
 }
 
 // A selection is written as an index; hand-written specifications in the typed layout may give it as an
 // integer as well.
-bool readIndex(const Dictionary& item, const std::string& key, int* index) {
-    return item.getIndex(key, index) || item.getInteger(key, index);
+bool readIndex(const Dictionary& item, const std::string& key, int* index, bool* refused) {
+    std::int32_t whole = 0;
+    if (item.getWholeIndex(key, index, refused))
+        return true;
+    if (!item.getWholeLong(key, &whole, refused))
+        return false;
+    *index = whole;
+    return true;
 }
 
 std::string entryText(const std::string& value) {
@@ -140,13 +148,15 @@ template <class T> std::int32_t ParameterEnum<T>::getType() const {
 template <class T> void ParameterEnum<T>::read(const Dictionary& item) {
     Parameter::read(item);
 
+    // A refused entry value keeps every entry as it was, a refused selection or default its own.
+    bool refused = false;
     if (const Dictionary::View values = item.getArray("values")) {
         std::vector<Entry> read;
-        values->forEachChild("", [&read](const Dictionary& entry) {
+        values->forEachChild("", [&read, &refused](const Dictionary& entry) {
             if (!entry.hasElement())
                 return;
             Entry next{Stored{}, entry.getAttribute("display")};
-            readEntryValue(entry, &next.value);
+            readEntryValue(entry, &next.value, &refused);
             read.push_back(std::move(next));
         });
         // Documents (a program's stored values at every preset switch) mostly carry the entries there are:
@@ -154,15 +164,17 @@ template <class T> void ParameterEnum<T>::read(const Dictionary& item) {
         const auto same = [](const Entry& a, const Entry& b) {
             return a.value == b.value && a.display == b.display;
         };
-        if (!std::equal(read.begin(), read.end(), entries_.begin(), entries_.end(), same))
+        if (!refused && !std::equal(read.begin(), read.end(), entries_.begin(), entries_.end(), same))
             entries_.swap(read);
     }
 
     int index = 0;
-    if (readIndex(item, "value", &index))
+    if (readIndex(item, "value", &index, &refused))
         select(static_cast<std::uint32_t>(index), Sender::kDocument);
-    if (readIndex(item, "defval", &index))
+    if (readIndex(item, "defval", &index, &refused))
         setDefault(static_cast<std::uint32_t>(index), Sender::kDocument);
+    if (refused)
+        logRefusedValue();
 
     std::string unit;
     if (item.getString("unit", &unit))

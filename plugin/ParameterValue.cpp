@@ -1,7 +1,6 @@
 #include "plugin/ParameterValue.h"
 
 #include "framework/Dictionary.h"
-#include "framework/Logger.h"
 #include "framework/Preferences.h"
 #include "plugin/FeedbackConverter.h"
 #include "plugin/ParameterMath.h"
@@ -9,7 +8,6 @@
 #include "plugin/ValueScaling.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <iomanip>
 #include <limits>
@@ -26,33 +24,19 @@ constexpr double kSmallestStep = 1.1920928955078125e-07; // 2^-23
 constexpr double kUnstepped = 2.220446049250313e-16;
 constexpr std::int32_t kMaxPrecision = 17;
 
-template <class T> bool readTyped(const Dictionary& item, const std::string& key, T* out) {
+// A document's value: a text that is not wholly a number (a finite one for a float) is refused.
+template <class T> bool readTyped(const Dictionary& item, const std::string& key, T* out, bool* refused) {
     if constexpr (std::is_same_v<T, bool>) {
         return item.getBool(key, out);
     } else if constexpr (std::is_same_v<T, float>) {
-        return item.getFloat(key, out);
+        return item.getFiniteFloat(key, out, refused);
     } else {
         std::int32_t value = 0;
-        if (!item.getLong(key, &value))
+        if (!item.getWholeLong(key, &value, refused))
             return false;
         *out = value;
         return true;
     }
-}
-
-// Whether a document's text begins with a number as the document's readers take one: after blanks and a
-// sign, a whole number's digits, or a floating-point number (infinity and NaN among them).
-bool beginsWithNumber(const std::string& text, bool whole) {
-    std::size_t at = text.find_first_not_of(" \t\n\v\f\r");
-    if (at == std::string::npos)
-        return false;
-    if (text[at] == '+' || (whole && text[at] == '-'))
-        ++at;
-    if (whole)
-        return at < text.size() && text[at] >= '0' && text[at] <= '9';
-    double ignored = 0.0;
-    const char* first = text.data() + at;
-    return std::from_chars(first, text.data() + text.size(), ignored).ptr != first;
 }
 
 template <class T> bool readPreference(const Preferences& preferences, const std::string& name, T* out) {
@@ -315,19 +299,15 @@ template <class T> void ParameterValue<T>::read(const Dictionary& item) {
     }
     base_ = scaling_ == kScalingExponential ? 32.0f : 2.0f;
 
-    // A value that is no number would read as 0 (a master volume of 0 silences everything): it is
-    // refused, as a NaN is, and the parameter keeps the value it had.
-    if constexpr (!std::is_same_v<T, bool>) {
-        std::string text;
-        if (item.getString("value", &text) && !beginsWithNumber(text, std::is_same_v<T, long>)) {
-            logLine(3, "parameter %s: the document's value \"%.40s\" is not a number, kept",
-                    getName().c_str(), text.c_str());
-            return;
-        }
-    }
+    // A value that is not wholly a finite number would read as its leading digits, as 0 (a master volume
+    // of 0 silences everything) or as a bound: it is refused, as a NaN is, and the parameter keeps the
+    // value it had.
     T value{};
-    if (readTyped(item, "value", &value))
+    bool refused = false;
+    if (readTyped(item, "value", &value, &refused))
         setValue(value, Sender::kDocument);
+    else if (refused)
+        logRefusedValue();
 }
 
 template <class T> void ParameterValue<T>::write(Dictionary& dictionary) const {

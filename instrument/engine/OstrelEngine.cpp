@@ -108,11 +108,15 @@ void OstrelEngine::setBlockSize(std::int32_t frames) {
 }
 
 std::int32_t OstrelEngine::getTakeFrames() const noexcept {
-    return takes_[static_cast<std::size_t>(recording_.load() & 1)].getValidFrames();
+    return takes_[takeRoles_.load(std::memory_order_acquire) & kRecordingTake].getValidFrames();
 }
 
 std::int32_t OstrelEngine::getTakeCapacity() const noexcept {
-    return takes_[static_cast<std::size_t>(recording_.load() & 1)].getSize();
+    return takes_[takeRoles_.load(std::memory_order_acquire) & kRecordingTake].getSize();
+}
+
+IOChannel<float>& OstrelEngine::recordingTake() noexcept {
+    return takes_[takeRoles_.load(std::memory_order_acquire) & kRecordingTake];
 }
 
 void OstrelEngine::handleEvent(const Note& note) noexcept {
@@ -232,6 +236,9 @@ void OstrelEngine::armed(bool on) {
         recordState_.store(kIdle, std::memory_order_release);
         setSettingBool(keys::kRecordModeArmed, false, Sender::kSettings);
         break;
+    // A stop while the take is starting ends it after its tail, as while it records. Ignored, it would leave
+    // the take recording until full, and the stop a full take gives itself would then change nothing.
+    case kStarting:
     case kRecording:
         if (on)
             break;
@@ -240,7 +247,7 @@ void OstrelEngine::armed(bool on) {
         setSettingBool(keys::kRecordModeArmed, false, Sender::kSettings);
         setSettingBool(keys::kRecordModeEnabled, false, Sender::kSettings);
         break;
-    default: // starting and tail: the take goes on
+    default: // the tail: the take goes on
         break;
     }
 }
@@ -265,11 +272,15 @@ bool OstrelEngine::receive(const Message& message) {
                     if (zones != nullptr)
                         zones->followTempo(tempo);
                 });
-        // A take that ended while this one was written is taken up at once.
-        do {
-            writeRecordedSample();
-            writing_.store(-1, std::memory_order_release);
-        } while (handOff());
+        // Only a take this cycle holds is let go: a cycle woken for a tempo or a zone that freed the slot
+        // would drop a take handed over meanwhile. A take that ended while this one was written is taken
+        // up at once.
+        if ((takeRoles_.load(std::memory_order_acquire) & kWriting) != 0 || handOff()) {
+            do {
+                writeRecordedSample();
+                takeRoles_.fetch_and(~kWriting, std::memory_order_acq_rel);
+            } while (handOff());
+        }
         return true; // the writer stays for the next take
     }
     if (message.kind != kKindParameter || message.code != Code::kParameterValue)
@@ -331,17 +342,15 @@ bool OstrelEngine::receive(const Message& message) {
 }
 
 bool OstrelEngine::handOff() noexcept {
-    if (!handOffPending_.load(std::memory_order_acquire))
-        return false;
-    // Whoever frees the writer's slot first (the audio thread at a block, the writer when it is done)
-    // hands the waiting take over; the other finds the slot taken.
-    int expected = -1;
-    const int take = recording_.load(std::memory_order_acquire);
-    if (!writing_.compare_exchange_strong(expected, take, std::memory_order_acq_rel))
-        return false;
-    recording_.store(take ^ 1, std::memory_order_release);
-    handOffPending_.store(false, std::memory_order_release);
-    return true;
+    // Whoever finds the writer free first (the audio thread at a block, the writer when it is done) hands
+    // the waiting take over, and the audio thread goes on in the other take, in one step: no thread sees
+    // the take handed over but still waiting, or the writer holding the take still recorded into.
+    std::uint32_t roles = takeRoles_.load(std::memory_order_acquire);
+    while ((roles & (kWaiting | kWriting)) == kWaiting)
+        if (takeRoles_.compare_exchange_weak(roles, (roles ^ kRecordingTake ^ kWaiting) | kWriting,
+                                             std::memory_order_acq_rel, std::memory_order_acquire))
+            return true;
+    return false;
 }
 
 void OstrelEngine::stepRecorder(const IOPinConfig& inputs, std::int32_t frames) noexcept {
@@ -349,23 +358,27 @@ void OstrelEngine::stepRecorder(const IOPinConfig& inputs, std::int32_t frames) 
         if (writer_)
             writer_->trigger();
     std::int32_t state = recordState_.load(std::memory_order_acquire);
-    if (state == kStarting) {
+    // A take stopped while starting is in its tail before it began.
+    if (state == kStarting || (state == kTail && restartTake_.load(std::memory_order_acquire))) {
         // The last take still waits for the writer: this one starts when it has been handed over.
-        if (handOffPending_.load(std::memory_order_acquire))
+        if ((takeRoles_.load(std::memory_order_acquire) & kWaiting) != 0)
             return;
         if (restartTake_.exchange(false, std::memory_order_acq_rel))
-            takes_[static_cast<std::size_t>(recording_.load() & 1)].setValidFrames(0);
-        state = kRecording;
-        std::int32_t expected = kStarting;
-        recordState_.compare_exchange_strong(expected, kRecording, std::memory_order_acq_rel);
-    } else if (state == kTail) {
+            recordingTake().setValidFrames(0);
+        // A stop may have come meanwhile: the take is in its tail then.
+        if (std::int32_t expected = kStarting; state == kStarting)
+            state = recordState_.compare_exchange_strong(expected, kRecording, std::memory_order_acq_rel)
+                        ? kRecording
+                        : expected;
+    }
+    if (state == kTail) {
         if (countdown_ > 0) {
             countdown_ -= frames;
         } else {
             recordState_.store(kIdle, std::memory_order_release);
             setSettingBool(keys::kRecordModeArmed, false, Sender::kSettings);
-            if (takes_[static_cast<std::size_t>(recording_.load() & 1)].getValidFrames() > 0) {
-                handOffPending_.store(true, std::memory_order_release);
+            if (recordingTake().getValidFrames() > 0) {
+                takeRoles_.fetch_or(kWaiting, std::memory_order_acq_rel);
                 if (handOff())
                     if (writer_)
                         writer_->trigger();
@@ -378,7 +391,7 @@ void OstrelEngine::stepRecorder(const IOPinConfig& inputs, std::int32_t frames) 
     const IOChannel<float>* in = inputs.getChannel(0);
     if (in == nullptr)
         return;
-    IOChannel<float>& take = takes_[static_cast<std::size_t>(recording_.load() & 1)];
+    IOChannel<float>& take = recordingTake();
     if (take.getSize() == 0)
         return;
     const bool room = take.appendFrom(*in);
@@ -503,7 +516,7 @@ void OstrelEngine::render(IOPinConfig& inputs, IOPinConfig& outputs, std::int32_
 
 bool OstrelEngine::waitForWriter(unsigned milliseconds) const {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    while (writing_.load(std::memory_order_acquire) >= 0 || handOffPending_.load(std::memory_order_acquire)) {
+    while ((takeRoles_.load(std::memory_order_acquire) & (kWaiting | kWriting)) != 0) {
         if (std::chrono::steady_clock::now() >= deadline)
             return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -517,10 +530,10 @@ std::string OstrelEngine::getLastRecording() const {
 }
 
 void OstrelEngine::writeRecordedSample() {
-    const int index = writing_.load(std::memory_order_acquire);
-    if (index < 0)
+    const std::uint32_t roles = takeRoles_.load(std::memory_order_acquire);
+    if ((roles & kWriting) == 0)
         return;
-    const IOChannel<float>& take = takes_[static_cast<std::size_t>(index)];
+    const IOChannel<float>& take = takes_[(roles & kRecordingTake) ^ 1];
     if (take.getValidFrames() <= 0)
         return;
     try {

@@ -121,6 +121,7 @@ private:
     void stepRecorder(const IOPinConfig& inputs, std::int32_t frames) noexcept;
     // Gives the finished take waiting for the writer to it when it is free; true when handed over.
     bool handOff() noexcept;
+    IOChannel<float>& recordingTake() noexcept;
     void writeRecordedSample();
     // Audio thread: a changed host tempo goes to the worker.
     void watchTempo() noexcept;
@@ -138,9 +139,13 @@ private:
     std::atomic<std::int32_t> recordState_{kIdle};
     std::int32_t countdown_ = 0;
     std::array<IOChannel<float>, 2> takes_;
-    std::atomic<int> recording_{0}; // the take the audio thread records into
-    std::atomic<int> writing_{-1};  // the take the writer has, or -1
-    std::atomic<bool> handOffPending_{false};
+    // Which take does what, in one word so that a hand-over is one step for every thread that looks: the
+    // take the audio thread records into (kRecordingTake), whether it has ended and waits for the writer
+    // (kWaiting), and whether the writer has the other (kWriting).
+    static constexpr std::uint32_t kRecordingTake = 1;
+    static constexpr std::uint32_t kWaiting = 2;
+    static constexpr std::uint32_t kWriting = 4;
+    std::atomic<std::uint32_t> takeRoles_{0};
     std::atomic<bool> restartTake_{false};
     std::atomic<int> takeRate_{44100};
     std::atomic<std::int32_t> routing_{kStereoPan};

@@ -282,6 +282,16 @@ TEST_F(EngineRecording, ANewTakeRightAfterTheLastOneLosesNothingOfEither) {
     EXPECT_TRUE(std::all_of(b.begin(), b.end(), [](float v) { return std::fabs(v - 0.75f) < 1e-3f; }));
 }
 
+TEST_F(EngineRecording, AStopWhileTheTakeIsStartingEndsItAfterItsTail) {
+    arm(true);
+    arm(false); // before the block that starts the take
+    feed(0.5f, 9);
+    EXPECT_EQ(engine().getRecordState(), OstrelEngine::kIdle);
+    EXPECT_FALSE(settings().getBool("RecordModeEnabled"));
+    ASSERT_TRUE(engine().waitForWriter(10000));
+    EXPECT_EQ(read(engine().getLastRecording()).size(), static_cast<std::size_t>(8 * kBlock));
+}
+
 TEST_F(EngineRecording, AFullTakeStopsByItselfWithoutATailAndIsWritten) {
     arm(true);
     const std::int32_t capacity = engine().getTakeCapacity();

@@ -49,6 +49,20 @@ protected:
         world.responder.queueFile(answer);
         settings->setBool(command, true, Sender::kEditor);
     }
+    // The current state as a bank file with the value of the first element opened by `element` replaced.
+    std::string bankWith(const std::string& name, const std::string& element, const std::string& value) {
+        Dictionary bank;
+        plugin->writeState(bank, false);
+        std::string text;
+        bank.toText(text);
+        std::smatch found;
+        if (!std::regex_search(text, found, std::regex("(<" + element + " [^>]*value=\")[^\"]*\""))) {
+            ADD_FAILURE() << element << " not in " << text;
+            return std::string();
+        }
+        return world.files.write(name,
+                                 found.prefix().str() + found[1].str() + value + "\"" + found.suffix().str());
+    }
     void setEnvelope(float attack, float velocity) {
         settings->setNormalizedValue(keys::kVCAAttack, attack, Sender::kSettings);
         settings->setFloat(keys::kVelocityVCAAttack, velocity, Sender::kSettings);
@@ -107,16 +121,32 @@ TEST_F(CorvaleDocumentTest, BanksCarryTheAnalogModelAndComeBackThroughADrop) {
 
 TEST_F(CorvaleDocumentTest, ABankValueThatIsNoNumberIsRefusedAndTheValueItHadKept) {
     settings->setFloat(keys::kMasterVolume, 0.6f, Sender::kSettings);
-    Dictionary bank;
-    plugin->writeState(bank, false);
-    std::string text;
-    bank.toText(text);
-    const std::regex volume("(<MasterVolume [^>]*value=\")[^\"]*\"");
-    ASSERT_TRUE(std::regex_search(text, volume)) << text;
-    const std::string path = world.files.write("loud.kmd", std::regex_replace(text, volume, "$1loud\""));
+    const std::string path = bankWith("loud.kmd", keys::kMasterVolume, "loud");
     settings->setFloat(keys::kMasterVolume, 0.4f, Sender::kSettings);
     EXPECT_TRUE(plugin->loadFile(File(path)));
     EXPECT_FLOAT_EQ(settings->getFloat(keys::kMasterVolume), 0.4f) << "read as 0, it silences everything";
+}
+
+TEST_F(CorvaleDocumentTest, ABankValueThatIsNotWhollyAFiniteNumberIsRefusedAndTheValueItHadKept) {
+    const std::string choice = std::string(keys::kOutputConfiguration) + "><value";
+    for (const auto& [element, text] : {std::pair<std::string, const char*>{keys::kMasterVolume, "5abc"},
+                                        {keys::kMasterVolume, "inf"},
+                                        {keys::kMasterVolume, "1e400"},
+                                        {keys::kMasterVolume, "-inf"},
+                                        {keys::kMasterVolume, "1e39"}, // beyond a float
+                                        {keys::kPitchBendRange, "7abc"},
+                                        {choice, "2abc"}}) {
+        settings->setFloat(keys::kMasterVolume, 0.4f, Sender::kSettings);
+        settings->setLong(keys::kPitchBendRange, 9, Sender::kSettings);
+        settings->setLong(keys::kOutputConfiguration, 1, Sender::kSettings);
+        EXPECT_TRUE(plugin->loadFile(File(bankWith(std::string(text) + ".kmd", element, text)))) << text;
+        EXPECT_FLOAT_EQ(settings->getFloat(keys::kMasterVolume), 0.4f) << text;
+        EXPECT_EQ(settings->getLong(keys::kPitchBendRange), 9) << text;
+        EXPECT_EQ(settings->getLong(keys::kOutputConfiguration), 1) << text;
+    }
+    // Blanks around a number still read.
+    EXPECT_TRUE(plugin->loadFile(File(bankWith("blanks.kmd", keys::kMasterVolume, "  0.25 "))));
+    EXPECT_FLOAT_EQ(settings->getFloat(keys::kMasterVolume), 0.25f);
 }
 
 TEST_F(CorvaleDocumentTest, ABankWithMoreSampleDataThanABankMayLoadIsNotSaved) {
