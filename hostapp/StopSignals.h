@@ -6,8 +6,10 @@ namespace corvale::hostapp {
 
 // The signals that ask the program to stop (SIGINT, SIGTERM, SIGHUP), caught while a command runs so that
 // it can finish the file it writes and remove its scratch store: the first one only records which it was
-// (a render stops at its next block, check after the check it is running), and puts back the default for
-// all three, so a second one ends the program at once. A signal the program was started to ignore stays
+// (a render stops at its next block, check after the check it is running); a second one ends the program
+// at once, as the signal would by default, unless it comes within a second of the first: then it is the same
+// request delivered twice (`timeout` signals the program, then its process group). A signal the program was
+// started to ignore stays
 // ignored. One at a time, made by main on its thread; the previous handling is put back when it goes.
 class StopSignals {
 public:

@@ -1,6 +1,7 @@
 // How the host program renders and reports: files loaded in order, where the render ends, broken output,
 // dropped notes, a render a signal stops, and what the check judges after a loaded file spoke.
 #include "HostProgramFixture.h"
+#include "hostapp/StopSignals.h"
 
 #include <gtest/gtest.h>
 
@@ -221,6 +222,14 @@ TEST_F(HostProgramRender, ASignalStopsTheRenderWithItsFileFinishedAndItsScratchS
     EXPECT_GT(wavFrames(out), 0);
     for (const auto& left : std::filesystem::directory_iterator(temporary))
         EXPECT_NE(left.path().filename().string().rfind("corvale-host-user-", 0), 0u) << left.path();
+}
+
+TEST(StopSignals, ASignalDeliveredTwiceAtOnceIsOneRequestAsTimeoutSendsIt) {
+    // `timeout` signals the program and then its process group: the repeat must not end the program.
+    const StopSignals stop;
+    std::raise(SIGINT);
+    std::raise(SIGINT);
+    EXPECT_EQ(StopSignals::caught(), SIGINT);
 }
 
 TEST_F(HostProgramRender, ChecksJudgeOnlyTheMessagesTheirOwnStepsMadeTheModuleShow) {
