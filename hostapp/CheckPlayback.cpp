@@ -1,5 +1,6 @@
 #include "hostapp/CheckSession.h"
 #include "hostapp/FileChecks.h"
+#include "hostapp/HostedProcess.h"
 
 #include <sndfile.h>
 
@@ -153,8 +154,7 @@ Problems checkNoteSounds(CheckSession& session) {
     // The files whose drop changed the instance's program gave it samples; a tuning, whatever its name,
     // leaves it as it was. A program that cannot be read (the chunk check's to report) counts as changed.
     std::vector<std::string> withSamples;
-    Problems unread;
-    std::vector<std::uint8_t> program = readChunk(*instance.process, unread);
+    std::vector<std::uint8_t> program = programChunk(*instance.process);
     for (const std::string& load : session.loadPaths) {
         if (const std::string problem = loadProblem(load); !problem.empty()) {
             problems.add(problem);
@@ -172,7 +172,7 @@ Problems checkNoteSounds(CheckSession& session) {
                                         : "the module refused it: " + shown));
             return problems;
         }
-        std::vector<std::uint8_t> after = readChunk(*instance.process, unread);
+        std::vector<std::uint8_t> after = programChunk(*instance.process);
         if (after.empty() || after != program)
             withSamples.push_back(load);
         program = std::move(after);

@@ -43,4 +43,15 @@ std::int32_t chooseRenderType(trov::hostsdk::PlugInGroup& group) {
     return anyOutput;
 }
 
+std::vector<std::uint8_t> programChunk(trov::hostsdk::Process& process) {
+    std::int32_t size = 0;
+    if (process.getChunkSize(trov::hostsdk::kStateChunkId, size) != trov::hostsdk::kResultOk ||
+        size < trov::hostsdk::kChunkHeaderSize)
+        return {};
+    std::vector<std::uint8_t> chunk(static_cast<std::size_t>(size));
+    if (process.getChunk(trov::hostsdk::kStateChunkId, chunk.data(), size) != trov::hostsdk::kResultOk)
+        return {};
+    return chunk;
+}
+
 } // namespace corvale::hostapp

@@ -42,4 +42,8 @@ int channelsOfStem(std::int32_t stem);
 // The type a render uses: the first with a stereo output, else the first with any output; -1 when none.
 std::int32_t chooseRenderType(trov::hostsdk::PlugInGroup& group);
 
+// The instance's program as its state chunk holds it; empty when the process gives none. A drop that
+// changes it gave the instance something to play; a tuning leaves it as it was.
+std::vector<std::uint8_t> programChunk(trov::hostsdk::Process& process);
+
 } // namespace corvale::hostapp

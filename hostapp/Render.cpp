@@ -162,18 +162,6 @@ std::string silenceCause(const Options& options, const MidiSchedule& schedule, s
            " gave it nothing to play (a bank whose sample files are missing loads without them" + named + ")";
 }
 
-// The instance's program as its state chunk holds it; empty when the process gives none.
-std::vector<std::uint8_t> programChunk(trov::hostsdk::Process& process) {
-    std::int32_t size = 0;
-    if (process.getChunkSize(trov::hostsdk::kStateChunkId, size) != trov::hostsdk::kResultOk ||
-        size < trov::hostsdk::kChunkHeaderSize)
-        return {};
-    std::vector<std::uint8_t> chunk(static_cast<std::size_t>(size));
-    if (process.getChunk(trov::hostsdk::kStateChunkId, chunk.data(), size) != trov::hostsdk::kResultOk)
-        return {};
-    return chunk;
-}
-
 // Drops each file on the process in order, by its absolute path: the instance makes the file's folder the
 // current one before it reads the file. False with the line to end on when one is refused; what the module
 // says of a file it takes goes to err. playable gets the files whose drop changed the instance's program:
