@@ -108,15 +108,15 @@ void OstrelEngine::setBlockSize(std::int32_t frames) {
 }
 
 std::int32_t OstrelEngine::getTakeFrames() const noexcept {
-    return takes_[takeRoles_.load(std::memory_order_acquire) & kRecordingTake].getValidFrames();
+    return takes_[recordingIndex()].getValidFrames();
 }
 
 std::int32_t OstrelEngine::getTakeCapacity() const noexcept {
-    return takes_[takeRoles_.load(std::memory_order_acquire) & kRecordingTake].getSize();
+    return takes_[recordingIndex()].getSize();
 }
 
-IOChannel<float>& OstrelEngine::recordingTake() noexcept {
-    return takes_[takeRoles_.load(std::memory_order_acquire) & kRecordingTake];
+std::size_t OstrelEngine::recordingIndex() const noexcept {
+    return takeRoles_.load(std::memory_order_acquire) & kRecordingTake;
 }
 
 void OstrelEngine::handleEvent(const Note& note) noexcept {
@@ -364,7 +364,7 @@ void OstrelEngine::stepRecorder(const IOPinConfig& inputs, std::int32_t frames) 
         if ((takeRoles_.load(std::memory_order_acquire) & kWaiting) != 0)
             return;
         if (restartTake_.exchange(false, std::memory_order_acq_rel))
-            recordingTake().setValidFrames(0);
+            takes_[recordingIndex()].setValidFrames(0);
         // A stop may have come meanwhile: the take is in its tail then.
         if (std::int32_t expected = kStarting; state == kStarting)
             state = recordState_.compare_exchange_strong(expected, kRecording, std::memory_order_acq_rel)
@@ -377,7 +377,7 @@ void OstrelEngine::stepRecorder(const IOPinConfig& inputs, std::int32_t frames) 
         } else {
             recordState_.store(kIdle, std::memory_order_release);
             setSettingBool(keys::kRecordModeArmed, false, Sender::kSettings);
-            if (recordingTake().getValidFrames() > 0) {
+            if (takes_[recordingIndex()].getValidFrames() > 0) {
                 takeRoles_.fetch_or(kWaiting, std::memory_order_acq_rel);
                 if (handOff())
                     if (writer_)
@@ -391,7 +391,7 @@ void OstrelEngine::stepRecorder(const IOPinConfig& inputs, std::int32_t frames) 
     const IOChannel<float>* in = inputs.getChannel(0);
     if (in == nullptr)
         return;
-    IOChannel<float>& take = recordingTake();
+    IOChannel<float>& take = takes_[recordingIndex()];
     if (take.getSize() == 0)
         return;
     const bool room = take.appendFrom(*in);

@@ -121,7 +121,8 @@ private:
     void stepRecorder(const IOPinConfig& inputs, std::int32_t frames) noexcept;
     // Gives the finished take waiting for the writer to it when it is free; true when handed over.
     bool handOff() noexcept;
-    IOChannel<float>& recordingTake() noexcept;
+    // The take the audio thread records into.
+    std::size_t recordingIndex() const noexcept;
     void writeRecordedSample();
     // Audio thread: a changed host tempo goes to the worker.
     void watchTempo() noexcept;
