@@ -128,9 +128,45 @@ locale_t cLocale() {
     return locale;
 }
 
-// The decimal floating-point number at the start of the text, 0 when there is none.
+// The length of the decimal number at `from`, as the instrument writes numbers: a sign, digits with at most
+// one point, an exponent. 0 when none stands there. The C library would also read hexadecimal ("0x10" as
+// 16), which no document of ours holds and integers do not take either.
+std::size_t decimalLength(const std::string& text, std::size_t from) {
+    const auto digitsFrom = [&text](std::size_t at) {
+        while (at < text.size() && text[at] >= '0' && text[at] <= '9')
+            ++at;
+        return at;
+    };
+    std::size_t at = from;
+    if (at < text.size() && (text[at] == '+' || text[at] == '-'))
+        ++at;
+    const std::size_t whole = digitsFrom(at);
+    std::size_t end = whole;
+    if (end < text.size() && text[end] == '.')
+        end = digitsFrom(end + 1);
+    // At least one digit, before or after the point.
+    if (end - at <= (end > whole ? 1u : 0u))
+        return 0;
+    if (end < text.size() && (text[end] == 'e' || text[end] == 'E')) {
+        std::size_t exponent = end + 1;
+        if (exponent < text.size() && (text[exponent] == '+' || text[exponent] == '-'))
+            ++exponent;
+        if (const std::size_t digits = digitsFrom(exponent); digits > exponent)
+            end = digits;
+    }
+    return end - from;
+}
+
+// The decimal floating-point number at the start of the text after blanks, 0 when there is none ("inf" and
+// "nan" as the C library reads them, for callers that hold values that are not finite).
 double leadingFloat(const std::string& text) {
-    return ::strtod_l(text.c_str(), nullptr, cLocale());
+    std::size_t at = 0;
+    while (at < text.size() && isBlank(text[at]))
+        ++at;
+    const std::size_t length = decimalLength(text, at);
+    if (length == 0)
+        return ::strtod_l(text.c_str(), nullptr, cLocale());
+    return ::strtod_l(text.substr(at, length).c_str(), nullptr, cLocale());
 }
 float leadingFloat32(const std::string& text) {
     return static_cast<float>(leadingFloat(text));
@@ -159,10 +195,14 @@ template <class Integer> bool wholeInteger(const std::string& text, Integer* val
 
 // What leadingFloat32 reads, when the text is wholly one number but blanks and that number is a finite float.
 bool finiteFloat(const std::string& text, float* value) {
-    char* end = nullptr;
-    const double read = ::strtod_l(text.c_str(), &end, cLocale());
-    const auto used = static_cast<std::size_t>(end - text.c_str());
-    if (used == 0 || !onlyBlanksFrom(text, used) || !(std::fabs(read) <= std::numeric_limits<float>::max()))
+    std::size_t at = 0;
+    while (at < text.size() && isBlank(text[at]))
+        ++at;
+    const std::size_t length = decimalLength(text, at);
+    if (length == 0 || !onlyBlanksFrom(text, at + length))
+        return false;
+    const double read = ::strtod_l(text.substr(at, length).c_str(), nullptr, cLocale());
+    if (!(std::fabs(read) <= std::numeric_limits<float>::max()))
         return false;
     *value = static_cast<float>(read);
     return true;

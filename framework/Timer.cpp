@@ -39,14 +39,23 @@ void Timer::start() {
     // The lock keeps even an immediate first tick waiting until the times below are set.
     // A period that truncates to 0 ms would make a periodic timer a one-shot one: it runs at 1 ms instead.
     const unsigned periodMs = period_ >= 1.0 ? static_cast<unsigned>(period_) : 1u;
-    platformTimer_ = platform::TimerQueue::defaultQueue().createTimer(periodMs, oneShot_ ? 0u : periodMs,
-                                                                      [this] { tick(); });
+    platformTimer_ =
+        platform::TimerQueue::defaultQueue().createTimer(periodMs, oneShot_ ? 0u : periodMs, [this] {
+            if (!isStopping())
+                tick();
+        });
     if (platformTimer_)
         startTime_ = lastTickTime_ = getTime();
     running_ = true;
 }
 
 void Timer::stop(bool final) {
+    // Made known before the lock is asked for: ticks that come meanwhile return without taking it.
+    stopsUnderWay_.fetch_add(1, std::memory_order_acq_rel);
+    struct StopEnds {
+        std::atomic<int>& count;
+        ~StopEnds() { count.fetch_sub(1, std::memory_order_acq_rel); }
+    } const ends{stopsUnderWay_};
     std::shared_ptr<platform::TimerQueueTimer> platformTimer;
     {
         std::lock_guard guard(getLock());
@@ -73,10 +82,13 @@ bool Timer::isRunning() const {
 }
 
 void Timer::tick() {
+    if (isStopping())
+        return;
     bool stopNow = false;
     {
         std::lock_guard guard(getLock());
-        if (!running_)
+        // A stop may have begun while this tick waited for the lock.
+        if (!running_ || isStopping())
             return;
         const double now = getTime();
         secondsSincePrevious_ = std::trunc(now - lastTickTime_);

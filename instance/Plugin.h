@@ -33,6 +33,7 @@ class HostInterface;
 class IOPinConfig;
 class Parameter;
 class Preset;
+class RefusedValues;
 class Resources;
 template <class T> class MidiMapper;
 
@@ -328,6 +329,8 @@ private:
                                std::vector<std::string>& unasked);
     // One message naming them, when there are any.
     void tellUnaskedSamples(const std::vector<std::string>& unasked);
+    // One message naming the document's values that parameters refused, when there are any.
+    void tellRefusedValues(const RefusedValues& refused);
     void refreshEditor();
 
     std::atomic<bool> running_{true};

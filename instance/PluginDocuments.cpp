@@ -12,6 +12,7 @@
 #include "instance/Preset.h"
 #include "plugin/Parameter.h"
 #include "plugin/PluginInfo.h"
+#include "plugin/RefusedValues.h"
 #include "plugin/Settings.h"
 
 #include <algorithm>
@@ -205,6 +206,7 @@ bool Plugin::readState(const Dictionary& document) {
     const Module* shown = editor != nullptr ? editor->getEditedModule() : nullptr;
     Resources* resources = getResources();
     std::vector<std::string> unasked;
+    RefusedValues refused;
     try {
         if (resources != nullptr) {
             resources->retainAll();
@@ -236,8 +238,14 @@ bool Plugin::readState(const Dictionary& document) {
         editor->draw(nullptr);
     }
     notifyPresetChanged();
+    tellRefusedValues(refused);
     tellUnaskedSamples(unasked);
     return true;
+}
+
+void Plugin::tellRefusedValues(const RefusedValues& refused) {
+    if (refused.count() > 0)
+        showErrorMessage(refused.message(), windowOf(getEditor()));
 }
 
 void Plugin::readDocumentResources(Resources& resources, const Dictionary& document,
@@ -372,6 +380,7 @@ bool Plugin::readProgram(const Dictionary& document, int programIndex) {
     if (resources != nullptr)
         resources->retainAll();
     std::vector<std::string> unasked;
+    RefusedValues refused;
     if (item) {
         if (resources != nullptr)
             readDocumentResources(*resources, document, unasked);
@@ -384,6 +393,7 @@ bool Plugin::readProgram(const Dictionary& document, int programIndex) {
     if (resources != nullptr)
         purgeUnnamed(*resources, this, presets_);
     notifyPresetChanged();
+    tellRefusedValues(refused);
     tellUnaskedSamples(unasked);
     return true;
 }

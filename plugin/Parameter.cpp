@@ -4,6 +4,7 @@
 #include "framework/Error.h"
 #include "framework/Logger.h"
 #include "framework/Preferences.h"
+#include "plugin/RefusedValues.h"
 
 #include <utility>
 
@@ -99,8 +100,12 @@ void Parameter::writeTextEntry(Dictionary& dictionary, const std::string& text) 
         entry->setString("value", text);
 }
 
-void Parameter::logRefusedValue() const {
+void Parameter::logRefusedValue(const Dictionary& item) const {
     logLine(3, "parameter %s: the document's value is not a finite number, kept", getName().c_str());
+    std::string text;
+    if (!item.getString("value", &text))
+        item.getString("defval", &text);
+    RefusedValues::record(getName(), text);
 }
 
 std::unique_ptr<Preferences> Parameter::openPreferences() {

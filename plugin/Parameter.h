@@ -114,8 +114,9 @@ protected:
     // Adds a sub-dictionary named after the parameter holding text as its "value": the document form of
     // the kinds whose value is a text.
     void writeTextEntry(Dictionary& dictionary, const std::string& text) const;
-    // Says in the log that a document's value, not wholly a finite number, was refused and the value kept.
-    void logRefusedValue() const;
+    // Says that a document's value, not wholly a finite decimal number, was refused and the value kept: in
+    // the log, and to the reader of the document (`RefusedValues`), naming the item's text.
+    void logRefusedValue(const Dictionary& item) const;
 
 private:
     // Longer aliases first; aliases of equal length count as one.

@@ -174,7 +174,7 @@ template <class T> void ParameterEnum<T>::read(const Dictionary& item) {
     if (readIndex(item, "defval", &index, &refused))
         setDefault(static_cast<std::uint32_t>(index), Sender::kDocument);
     if (refused)
-        logRefusedValue();
+        logRefusedValue(item);
 
     std::string unit;
     if (item.getString("unit", &unit))

@@ -307,7 +307,7 @@ template <class T> void ParameterValue<T>::read(const Dictionary& item) {
     if (readTyped(item, "value", &value, &refused))
         setValue(value, Sender::kDocument);
     else if (refused)
-        logRefusedValue();
+        logRefusedValue(item);
 }
 
 template <class T> void ParameterValue<T>::write(Dictionary& dictionary) const {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -133,4 +134,29 @@ TEST(Timer, DestroyingATimerWaitsForItsTickInFlight) {
     const std::size_t seen = listener.ticks.size();
     std::this_thread::sleep_for(30ms);
     EXPECT_EQ(listener.ticks.size(), seen);
+}
+
+// Ticks slower than their period ran back to back, each taking the station's lock again before a stopping
+// thread waiting for it ever got it: a tick that gets the lock once a stop is under way returns at once.
+TEST(Timer, ATickThatGetsTheLockWhileAStopIsUnderWayReturnsWithoutTicking) {
+    struct HeldTimer : Timer {
+        using Timer::getLock;
+        using Timer::Timer;
+    };
+    Listener listener;
+    HeldTimer timer(nullptr, kTick, 60000, false, false);
+    timer.addListener(&listener);
+    timer.start();
+    std::thread stopping;
+    {
+        const std::lock_guard held(timer.getLock());
+        stopping = std::thread([&timer] { timer.stop(true); });
+        while (!timer.isStopping())
+            std::this_thread::yield();
+        // As the service thread's next tick would, once the lock is its own.
+        timer.tick();
+    }
+    stopping.join();
+    EXPECT_EQ(listener.ticks.size(), 0u);
+    EXPECT_FALSE(timer.isRunning());
 }

@@ -134,6 +134,7 @@ TEST_F(CorvaleDocumentTest, ABankValueThatIsNotWhollyAFiniteNumberIsRefusedAndTh
                                         {keys::kMasterVolume, "1e400"},
                                         {keys::kMasterVolume, "-inf"},
                                         {keys::kMasterVolume, "1e39"}, // beyond a float
+                                        {keys::kMasterVolume, "0x10"}, // hexadecimal: 16, full volume
                                         {keys::kPitchBendRange, "7abc"},
                                         {choice, "2abc"}}) {
         settings->setFloat(keys::kMasterVolume, 0.4f, Sender::kSettings);
@@ -147,6 +148,15 @@ TEST_F(CorvaleDocumentTest, ABankValueThatIsNotWhollyAFiniteNumberIsRefusedAndTh
     // Blanks around a number still read.
     EXPECT_TRUE(plugin->loadFile(File(bankWith("blanks.kmd", keys::kMasterVolume, "  0.25 "))));
     EXPECT_FLOAT_EQ(settings->getFloat(keys::kMasterVolume), 0.25f);
+}
+
+TEST_F(CorvaleDocumentTest, ABankWhoseValuesWereRefusedSaysHowManyAndNamesTheFirstWithTheirText) {
+    const std::size_t asked = world.responder.questions().size();
+    EXPECT_TRUE(plugin->loadFile(File(bankWith("comma.kmd", keys::kMasterVolume, "0,3"))));
+    ASSERT_EQ(world.responder.questions().size(), asked + 1);
+    const std::string said = world.responder.questions().back().text;
+    EXPECT_NE(said.find("1 value "), std::string::npos) << said;
+    EXPECT_NE(said.find(std::string(keys::kMasterVolume) + " \"0,3\""), std::string::npos) << said;
 }
 
 TEST_F(CorvaleDocumentTest, ABankWithMoreSampleDataThanABankMayLoadIsNotSaved) {
