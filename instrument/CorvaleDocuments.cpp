@@ -258,6 +258,7 @@ bool Corvale::loadFile(const File& file) {
         return true;
     }
     if (scala) {
+        logLine(3, "Scala file %s is not a valid scale: %s", path.c_str(), tuning.getRefusal().c_str());
         showErrorMessage("The tuning file " + path +
                              " could not be loaded: " + asSentence(tuning.getRefusal()),
                          windowOf(editor));
