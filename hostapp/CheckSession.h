@@ -109,10 +109,12 @@ Problems checkTeardown(CheckSession& session);
 Problems checkReload(CheckSession& session);
 
 // The check command: every check above on the module at options.module, one line each on out, then
-// "N passed, N failed" (and ", N skipped" when a check could not judge). Messages the module showed and
-// no check took are dropped before the next check runs, so none is judged by a check it does not belong
-// to. Returns 0 when none failed, 1 otherwise; 128 and the signal's number when StopSignals caught one,
-// which stops the checks before the next one (a line says after how many).
+// "N passed, N failed" (and ", N skipped" when a check could not judge); the checks a module that did not
+// start leaves nothing to judge are skipped on one line. Messages the module showed and no check took are
+// dropped before the next check runs, so none is judged by a check it does not belong to. Returns 0 when
+// none failed, 1 otherwise; 2, with one line and no check run, when a file to load cannot be read; 128 and
+// the signal's number when StopSignals caught one, which stops the checks before the next one (a line says
+// after how many).
 int runCheck(const Options& options, std::ostream& out);
 
 } // namespace corvale::hostapp
