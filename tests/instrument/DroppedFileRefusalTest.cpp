@@ -221,6 +221,22 @@ TEST_F(DroppedFileRefusalTest, AFileInAFolderTooDeepToNameFromTheRootIsRefusedWi
     }
 }
 
+// Dropped by a relative path from a working folder that was removed, a file has nothing to be named from:
+// the refusal says so, not that its path is too long.
+TEST_F(DroppedFileRefusalTest, AFileDroppedFromAWorkingFolderThatIsGoneIsRefusedSayingSo) {
+    const int back = ::open(".", O_RDONLY | O_DIRECTORY);
+    const std::string gone = world.files / "gone";
+    ASSERT_EQ(::mkdir(gone.c_str(), 0700), 0);
+    ASSERT_EQ(::chdir(gone.c_str()), 0);
+    ASSERT_EQ(::rmdir(gone.c_str()), 0);
+    const std::vector<std::string> shown = refusalsOf("s.wav");
+    EXPECT_EQ(::fchdir(back), 0);
+    ::close(back);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0],
+              "The file could not be loaded: the working folder it is named from no longer exists: s.wav");
+}
+
 // The load dialog's bank and patch entries and the browser's programs say why a document did not load.
 TEST_F(DroppedFileRefusalTest, DocumentsChosenInTheDialogOrTheBrowserSayWhyTheyDidNotLoad) {
     const std::string cut =
