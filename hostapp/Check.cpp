@@ -1,4 +1,5 @@
 #include "hostapp/CheckSession.h"
+#include "hostapp/FileChecks.h"
 #include "hostapp/ModuleStartup.h"
 #include "hostapp/StopSignals.h"
 
@@ -360,6 +361,12 @@ Problems checkReload(CheckSession& session) {
 }
 
 int runCheck(const Options& options, std::ostream& out) {
+    // A file to load that cannot be read is the command line's fault, not the module's: nothing is checked.
+    for (const std::string& load : options.loads)
+        if (const std::string problem = loadProblem(load); !problem.empty()) {
+            out << "no check ran: " << problem << " (given with --load)" << std::endl;
+            return 2;
+        }
     // Outlives the session, whose module keeps writing its per-user store until it is unloaded.
     ModuleStartup startup;
     std::string error;
@@ -405,19 +412,23 @@ int runCheck(const Options& options, std::ostream& out) {
     bool started = true;
     bool loaded = true;
     int ran = 0;
+    // The checks a module that did not start (or load) leaves nothing to judge: said once, after the others.
+    int unstarted = 0;
     for (const Step& step : steps) {
         // A signal stops the checks between two, so that the module is unloaded and the store removed.
         if (StopSignals::caught() != 0)
             break;
         ++ran;
+        // A module that never loaded has nothing to tear down: that is no pass.
+        if (step.run == checkTeardown ? !loaded : !started) {
+            ++unstarted;
+            continue;
+        }
         // A message left over from an earlier step (a refused file's reason) is not this step's.
         if (step.run != checkModuleStarts)
             session.services.takeMessages();
         Problems problems;
-        if (step.run == checkTeardown ? !loaded : !started) {
-            // A module that never loaded has nothing to tear down: that is no pass.
-            problems.add(loaded ? "skipped: the module did not start" : "skipped: the module did not load");
-        } else if (step.needsInstances && session.instances.empty()) {
+        if (step.needsInstances && session.instances.empty()) {
             problems.add("skipped: no instance could be made");
         } else {
             problems = step.run(session);
@@ -437,6 +448,11 @@ int runCheck(const Options& options, std::ostream& out) {
             ++failed;
             out << "FAIL " << step.name << ": " << problems.text() << std::endl;
         }
+    }
+    if (unstarted > 0) {
+        skipped += unstarted;
+        out << "SKIP the " << unstarted << " other checks: the module did not " << (loaded ? "start" : "load")
+            << std::endl;
     }
     session.releaseInstances();
     session.module.unload();

@@ -8,7 +8,10 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstring>
+#include <fstream>
 #include <limits>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -81,9 +84,9 @@ struct DCBlocker {
     }
 };
 
-// The prediction for a sample file, frame by frame at the file's rate (key 60 plays it at its own pitch);
-// false when libsndfile cannot read it (it is no sample file, or a kind the module reads itself, such as
-// WavPack).
+// The prediction for a sample file, frame by frame at the file's rate (its root key plays it at its own
+// pitch); false when libsndfile cannot read it (it is no sample file, or a kind the module reads itself, such
+// as WavPack).
 bool predictNotePeak(const std::string& path, PredictedPeak& predicted) {
     SF_INFO info = {};
     SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
@@ -112,6 +115,71 @@ bool predictNotePeak(const std::string& path, PredictedPeak& predicted) {
     return true;
 }
 
+// The key a sample file plays at its own pitch when it names no root note.
+constexpr int kDefaultRootKey = 60;
+
+std::uint32_t littleEndian(const unsigned char* bytes, int count) {
+    std::uint32_t value = 0;
+    for (int i = count - 1; i >= 0; --i)
+        value = value << 8 | bytes[i];
+    return value;
+}
+
+// A RIFF WAVE file's root note as the module's own WAV reader takes it: the last whole "smpl" chunk's unity
+// note unless 0, else the last whole "acid" chunk's root note unless 0, held to the keyboard; nothing when
+// that reader does not decode the file (no RIFF WAVE header, no whole format chunk, a coding other than
+// integers of up to 32 bits or 32-bit floats, or less than a frame of data), which libsndfile then reads.
+std::optional<int> ownWavRootKey(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    unsigned char header[12] = {};
+    if (!in.read(reinterpret_cast<char*>(header), sizeof header) || std::memcmp(header, "RIFF", 4) != 0 ||
+        std::memcmp(header + 8, "WAVE", 4) != 0)
+        return std::nullopt;
+    in.seekg(0, std::ios::end);
+    const auto length = static_cast<std::uint64_t>(std::max<std::streamoff>(in.tellg(), 0));
+    std::uint32_t coding = 0, channels = 0, bits = 0, blockAlign = 0, unity = 0, acidRoot = 0;
+    std::uint64_t dataBytes = 0;
+    bool format = false;
+    for (std::uint64_t position = 12; position + 8 <= length;) {
+        unsigned char chunk[8 + 36] = {};
+        in.clear();
+        in.seekg(static_cast<std::streamoff>(position));
+        if (!in.read(reinterpret_cast<char*>(chunk), 8))
+            break;
+        const std::uint32_t size = littleEndian(chunk + 4, 4);
+        // Nothing past the end of the file counts, whatever the chunk says.
+        const std::uint64_t body = std::min<std::uint64_t>(size, length - position - 8);
+        in.read(reinterpret_cast<char*>(chunk + 8),
+                static_cast<std::streamsize>(std::min<std::uint64_t>(body, 36)));
+        const unsigned char* field = chunk + 8;
+        if (std::memcmp(chunk, "fmt ", 4) == 0) {
+            const bool extensible = body >= 16 && littleEndian(field, 2) == 0xFFFE;
+            if (body >= (extensible ? 26u : 16u)) {
+                coding = littleEndian(extensible ? field + 24 : field, 2);
+                channels = littleEndian(field + 2, 2);
+                blockAlign = littleEndian(field + 12, 2);
+                bits = littleEndian(field + 14, 2);
+                format = true;
+            }
+        } else if (std::memcmp(chunk, "smpl", 4) == 0 && body >= 36) {
+            unity = littleEndian(field + 12, 4);
+        } else if (std::memcmp(chunk, "acid", 4) == 0 && body >= 24) {
+            acidRoot = littleEndian(field + 4, 2);
+        } else if (std::memcmp(chunk, "data", 4) == 0) {
+            dataBytes = body;
+        }
+        position += 8 + std::uint64_t{size} + (size & 1u);
+    }
+    const std::uint32_t bytesPerValue = (bits + 7) / 8;
+    const bool decoded = format && channels > 0 && bits > 0 &&
+                         (coding == 3 ? bytesPerValue == 4 : coding == 1 && bytesPerValue <= 4) &&
+                         blockAlign >= channels * bytesPerValue && dataBytes >= blockAlign;
+    if (!decoded)
+        return std::nullopt;
+    const std::uint32_t named = unity != 0 ? unity : acidRoot != 0 ? acidRoot : kDefaultRootKey;
+    return static_cast<int>(std::min<std::uint32_t>(named, 127));
+}
+
 // Whether the check can read the audio of the file (libsndfile reads it).
 bool readsAudio(const std::string& path) {
     SF_INFO info = {};
@@ -126,6 +194,22 @@ std::string decibels(double level) {
 }
 
 } // namespace
+
+int sampleRootKey(const std::string& path) {
+    if (const std::optional<int> key = ownWavRootKey(path))
+        return *key;
+    SF_INFO info = {};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    if (file == nullptr)
+        return kDefaultRootKey;
+    SF_INSTRUMENT instrument = {};
+    int key = kDefaultRootKey;
+    // As the module reads it: the base note's low byte, signed, held to the keyboard.
+    if (sf_command(file, SFC_GET_INSTRUMENT, &instrument, sizeof instrument) == SF_TRUE)
+        key = std::clamp<int>(static_cast<signed char>(instrument.basenote), 0, 127);
+    sf_close(file);
+    return key;
+}
 
 bool judgeSampleNote(const std::string& path, float peak, Problems& problems) {
     PredictedPeak predicted;
@@ -177,10 +261,13 @@ Problems checkNoteSounds(CheckSession& session) {
             withSamples.push_back(load);
         program = std::move(after);
     }
-    // The whole note, its onset included: a short sample may end within the first milliseconds.
-    instance.process->deliverMidi(0x90, 60, 127);
+    // The whole note, its onset included: a short sample may end within the first milliseconds. A sample
+    // file is played at its root key, where it sounds at its own pitch, as its prediction reads it.
+    const auto key = static_cast<std::uint8_t>(withSamples.size() == 1 ? sampleRootKey(withSamples.front())
+                                                                       : kDefaultRootKey);
+    instance.process->deliverMidi(0x90, key, 127);
     const float peak = renderPeak(instance, static_cast<std::int64_t>(kCheckRate * kNoteSeconds), 256);
-    instance.process->deliverMidi(0x80, 60, 0);
+    instance.process->deliverMidi(0x80, key, 0);
     renderPeak(instance, kCheckRate / 10, 256);
     if (!problems.expect(peak >= 0.0f, "the output is not finite"))
         return problems;

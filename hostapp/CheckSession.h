@@ -76,12 +76,17 @@ constexpr std::uint32_t kCheckRate = 48000;
 // or -1 when any output was not finite.
 float renderPeak(CheckInstance& instance, std::int64_t frames, std::int32_t block);
 
-// Judges a note of the one sample file dropped (at path), held at full velocity for 0.3 s, by its peak (the
-// largest absolute output value, its onset included) against what the file predicts through the
-// instrument's voice at its default settings: within a few decibels, or below audibility for a sample that
-// plays no louder. Adds the problem when it is not; false when libsndfile cannot read the file, which then
-// predicts nothing.
+// Judges a note of the one sample file dropped (at path), played at its root key at full velocity for
+// 0.3 s, by its peak (the largest absolute output value, its onset included) against what the file predicts
+// through the instrument's voice at its default settings: within a few decibels, or below audibility for a
+// sample that plays no louder. Adds the problem when it is not; false when libsndfile cannot read the file,
+// which then predicts nothing.
 bool judgeSampleNote(const std::string& path, float peak, Problems& problems);
+
+// The key that plays a sample file at its own pitch: its root note as the module reads it (a WAV file's
+// "smpl" unity note, else its "acid" root note; another file's instrument chunk through libsndfile), held to
+// 0..127; 60 when it names none or is no sample file libsndfile or the module's WAV reader reads.
+int sampleRootKey(const std::string& path);
 
 // Every control's value, in control order.
 std::vector<std::int32_t> controlValues(trov::hostsdk::Process& process);
@@ -104,10 +109,12 @@ Problems checkTeardown(CheckSession& session);
 Problems checkReload(CheckSession& session);
 
 // The check command: every check above on the module at options.module, one line each on out, then
-// "N passed, N failed" (and ", N skipped" when a check could not judge). Messages the module showed and
-// no check took are dropped before the next check runs, so none is judged by a check it does not belong
-// to. Returns 0 when none failed, 1 otherwise; 128 and the signal's number when StopSignals caught one,
-// which stops the checks before the next one (a line says after how many).
+// "N passed, N failed" (and ", N skipped" when a check could not judge); the checks a module that did not
+// start leaves nothing to judge are skipped on one line. Messages the module showed and no check took are
+// dropped before the next check runs, so none is judged by a check it does not belong to. Returns 0 when
+// none failed, 1 otherwise; 2, with one line and no check run, when a file to load cannot be read; 128 and
+// the signal's number when StopSignals caught one, which stops the checks before the next one (a line says
+// after how many).
 int runCheck(const Options& options, std::ostream& out);
 
 } // namespace corvale::hostapp

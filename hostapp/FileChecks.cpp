@@ -1,6 +1,7 @@
 #include "hostapp/FileChecks.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -45,14 +46,28 @@ std::string kindText(FileLook::Kind kind) {
     }
 }
 
+namespace {
+
+// The path from the root, its links resolved as far as they exist (only normalised when they cannot be,
+// as past the length a path may have); empty when the working folder's path cannot be told.
+std::filesystem::path fromRoot(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    if (error)
+        return {};
+    std::filesystem::path resolved = std::filesystem::weakly_canonical(absolute, error);
+    return error ? absolute.lexically_normal() : resolved;
+}
+
+} // namespace
+
 bool sameFile(const std::string& a, const std::string& b) {
     const FileLook first = lookAt(a);
     const FileLook second = lookAt(b);
     if (first.kind != FileLook::Kind::Missing && second.kind != FileLook::Kind::Missing)
         return first.device == second.device && first.inode == second.inode;
-    std::error_code ignored;
-    return std::filesystem::weakly_canonical(std::filesystem::absolute(a, ignored), ignored) ==
-           std::filesystem::weakly_canonical(std::filesystem::absolute(b, ignored), ignored);
+    const std::filesystem::path named = fromRoot(a);
+    return !named.empty() && named == fromRoot(b);
 }
 
 std::string loadProblem(const std::string& path) {
@@ -124,6 +139,16 @@ bool isPng(const std::string& head) {
 
 std::string overwriteRefusal(const std::string& path, OutputKind kind,
                              const std::vector<std::string>& inputs) {
+    // Outputs are opened by their path from the root (PATH_MAX, 4,096 bytes with its end): the module may
+    // change the working folder.
+    std::error_code error;
+    const std::string absolute = std::filesystem::absolute(path, error).string();
+    if (error)
+        return "will not write " + path +
+               ": its path from the root cannot be told (the working folder's: " + error.message() + ")";
+    if (absolute.size() >= PATH_MAX)
+        return "will not write " + path +
+               ": its path from the root is longer than the 4,096 bytes a path may hold";
     for (const std::string& input : inputs)
         if (sameFile(path, input))
             return "will not write " + path + ": it is " + input + ", which this render reads";

@@ -24,7 +24,8 @@ FileLook lookAt(const std::string& path);
 std::string kindText(FileLook::Kind kind);
 
 // True when a and b name one file: device and inode when both exist, whatever their names and links;
-// otherwise their absolute, normalised paths.
+// otherwise their absolute, normalised paths (never when those cannot be told, in a working folder that is
+// gone).
 bool sameFile(const std::string& a, const std::string& b);
 
 // Why a file to load cannot be handed to the module, looked at without opening it: empty when it is a
@@ -46,9 +47,10 @@ constexpr char kRenderMark[] = "corvale-host";
 
 // Why the host program must not write path: empty when it may (nothing is there yet, or an empty file, or
 // a file of the output's kind by its first bytes: a RIFF or RF64 WAVE file that carries the render mark,
-// or the PNG signature), else one line naming path and the reason (it is one of inputs, it is not a
-// regular file, it is a WAV file the host program did not write or another kind of file) and, for a file
-// there, what to do. Looks at the file without opening anything but a regular file. Any thread.
+// or the PNG signature), else one line naming path and the reason (its path from the root cannot be told
+// or is longer than a path may be, it is one of inputs, it is not a regular file, it is a WAV file the host
+// program did not write or another kind of file) and, for a file there, what to do. Looks at the file
+// without opening anything but a regular file. Any thread.
 std::string overwriteRefusal(const std::string& path, OutputKind kind,
                              const std::vector<std::string>& inputs);
 

@@ -236,7 +236,8 @@ int runRender(const Options& options, std::ostream& out, std::ostream& err) {
         !refusal.empty())
         return fail(refusal);
     if (!options.view.empty()) {
-        inputs.push_back(options.output);
+        if (sameFile(options.view, options.output))
+            return fail("will not write " + options.view + ": the picture and the output share its name");
         if (const std::string refusal = overwriteRefusal(options.view, OutputKind::Png, inputs);
             !refusal.empty())
             return fail(refusal);

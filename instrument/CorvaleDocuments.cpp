@@ -23,8 +23,10 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <string>
+#include <system_error>
 
 namespace trov {
 
@@ -107,18 +109,30 @@ bool isMeantAsDocument(const File& file) {
 }
 
 // What a load records is named from the root, so that a saved project finds it from any working folder,
-// by a path no longer than a path may be (4,096 bytes with its end); a relative one from a working folder
-// past that, whose own path cannot even be told, has nothing to be named from.
-bool isNamedFromRoot(const File& file) {
+// by a path no longer than a path may be (4,096 bytes with its end); a relative one has nothing to be named
+// from when the working folder's own path cannot be told (past that length, or the folder is gone). Why the
+// file cannot be so named, as the end of a sentence; empty when it can.
+std::string unnamedFromRoot(const File& file) {
     constexpr std::size_t kPathBytes = 4096;
+    constexpr const char* kTooLong = "its path from the root is longer than the 4,096 bytes a path may hold, "
+                                     "so a saved project could not open it again";
     std::size_t length = file.getPath().size();
     if (file.getFolder().isRelative()) {
         const Folder current = Folder::getCurrent();
-        if (current.isRelative())
-            return false;
+        if (current.isRelative()) {
+            // Past the folder's buffer or gone: the system's own reason tells which.
+            std::error_code error;
+            static_cast<void>(std::filesystem::current_path(error));
+            if (error == std::errc::no_such_file_or_directory)
+                return "the working folder it is named from no longer exists";
+            if (error && error != std::errc::filename_too_long && error != std::errc::result_out_of_range)
+                return "the path of the working folder it is named from cannot be told (" + error.message() +
+                       ")";
+            return kTooLong;
+        }
         length += current.getPath().size() + 1;
     }
-    return length < kPathBytes;
+    return length < kPathBytes ? std::string() : std::string(kTooLong);
 }
 
 } // namespace
@@ -212,12 +226,8 @@ bool Corvale::loadFile(const File& file) {
     EditorInterface* editor = getEditor();
     const std::string path = file.getPath();
     // The reason first: where the message is quoted, a path this long is cut.
-    if (!isNamedFromRoot(file)) {
-        showErrorMessage(
-            "The file could not be loaded: its path from the root is longer than the 4,096 bytes a "
-            "path may hold, so a saved project could not open it again: " +
-                path,
-            windowOf(editor));
+    if (const std::string unnamed = unnamedFromRoot(file); !unnamed.empty()) {
+        showErrorMessage("The file could not be loaded: " + unnamed + ": " + path, windowOf(editor));
         return false;
     }
     // Checked before anything opens it: a pipe would keep the load waiting for a writer.
@@ -258,6 +268,7 @@ bool Corvale::loadFile(const File& file) {
         return true;
     }
     if (scala) {
+        logLine(3, "Scala file %s is not a valid scale: %s", path.c_str(), tuning.getRefusal().c_str());
         showErrorMessage("The tuning file " + path +
                              " could not be loaded: " + asSentence(tuning.getRefusal()),
                          windowOf(editor));

@@ -5,8 +5,8 @@
 # become absolute against caller. Ends the script with status 2 and a line on stderr for a missing song
 # or file to load, an output given with a song that is no MIDI file, an output named "-", a lone
 # argument that is neither a MIDI file nor an output named .wav, or an output named alone after the song
-# that is a WAV file the host program did not write (a sample meant to be loaded: files to load follow the
-# output). The demo's own output (demo.wav beside demo_view) is the run command's to write whatever wrote
+# that the host program will not write over and the module may load (a WAV file it did not write, or a
+# sample, bank, patch or tuning of another kind: files to load follow the output). The demo's own output (demo.wav beside demo_view) is the run command's to write whatever wrote
 # it: old_output names it when it is there and no file the render reads, for the caller to remove.
 #   tools/run.sh                          the demo tune with the demo bank into build/release/demo.wav
 #   tools/run.sh OUT.wav                  the demo tune into OUT.wav
@@ -47,12 +47,28 @@ run_wav_of_others() {
         }'
 }
 
+# A file the host program will not write over that the module may load: a WAV or RF64 file without the
+# render mark, or any other file that is not empty and neither a RIFF file, a MIDI file nor a PNG picture
+# (a sample, bank, patch or Scala tuning, whatever its name). Prints what it is.
+run_to_load() {
+    { [ -f "$1" ] && [ -s "$1" ]; } || return 1
+    if run_wav_of_others "$1"; then
+        echo "a WAV file that corvale-host did not write"
+        return 0
+    fi
+    # RIFF, RF64, MThd, \211PNG
+    case "$(head -c 4 "$1" | od -An -tx1 | tr -d ' \n')" in
+        52494646 | 52463634 | 4d546864 | 89504e47) return 1 ;;
+    esac
+    echo "no WAV file"
+}
+
 song=""
 output=build/release/demo.wav
 demo_output=${demo_view%.*}.wav
-if [ $# -eq 2 ] && run_is_midi "$(run_absolute "$1")" && run_wav_of_others "$(run_absolute "$2")" &&
-    ! [ "$(run_absolute "$2")" -ef "$demo_output" ]; then
-    echo "run.sh: $(run_absolute "$2") is a WAV file that corvale-host did not write, left as it was:" \
+if [ $# -eq 2 ] && run_is_midi "$(run_absolute "$1")" && ! [ "$(run_absolute "$2")" -ef "$demo_output" ] &&
+    run_kind=$(run_to_load "$(run_absolute "$2")"); then
+    echo "run.sh: $(run_absolute "$2") is $run_kind, left as it was:" \
         "files to load follow the output (tools/run.sh $1 out.wav $2)" >&2
     exit 2
 fi

@@ -2,7 +2,6 @@
 
 #include "engine/notes/LineReader.h"
 #include "framework/File.h"
-#include "framework/Logger.h"
 
 #include <charconv>
 #include <cmath>
@@ -83,17 +82,12 @@ std::string quoted(const std::string& line) {
 bool TuningSCL::load(const File& file) {
     File scale(file);
     // Checked before opening: opening a pipe would wait for a writer.
-    if (!scale.isRegularFile() || !scale.openRead() || scale.getStream() == nullptr) {
-        refuse(!scale.exists()          ? "it does not exist"
-               : !scale.isRegularFile() ? std::string("it is ") + File::kNotRegularText
-                                        : "it cannot be opened");
-        logLine(3, "Scala file %s could not be opened: %s", scale.getPath().c_str(), refusal_.c_str());
-        return false;
-    }
+    if (!scale.isRegularFile() || !scale.openRead() || scale.getStream() == nullptr)
+        return refuse(!scale.exists()          ? "it does not exist"
+                      : !scale.isRegularFile() ? std::string("it is ") + File::kNotRegularText
+                                               : "it cannot be opened");
     const bool loaded = parse(*scale.getStream());
     scale.close();
-    if (!loaded)
-        logLine(3, "Scala file %s is not a valid scale: %s", scale.getPath().c_str(), refusal_.c_str());
     return loaded;
 }
 

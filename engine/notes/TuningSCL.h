@@ -18,7 +18,8 @@ public:
     TuningSCL() = default;
 
     // False for a file that cannot be read (only regular files are opened) or is not a valid scale; the
-    // tuning is then left as it was and the reason is logged and kept.
+    // tuning is then left as it was and the reason kept, for a caller that may try the file as something
+    // else to log or show once it knows the load failed.
     bool load(const File& file) override;
     // The same from a stream.
     bool parse(std::istream& in);

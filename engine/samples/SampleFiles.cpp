@@ -159,7 +159,11 @@ Sample* loadSampleFile(Radio* parent, const File& file, bool loadData) {
     const std::string reason = file.getSize() == 0 ? std::string("it is empty")
                                : meant             ? failures[static_cast<std::size_t>(*meant)].getMessage()
                                                    : std::string("no sample reader takes it");
-    logErrorLine(3, GeneralError(kWhere, std::string(kSampleUnsupportedText) + " " + path + ": " + reason));
+    // A caller that tries other readers after these (in a refusal scope) has a file meant for none of them
+    // still to read: the failure, if there is one, is that caller's to log.
+    if (meant || innermostRefusals == nullptr)
+        logErrorLine(3,
+                     GeneralError(kWhere, std::string(kSampleUnsupportedText) + " " + path + ": " + reason));
     SampleFileRefusals::keep("The sample file " + path + " could not be loaded: " + asSentence(reason));
     return nullptr;
 }

@@ -22,9 +22,10 @@ bool isMeantAsSampleFile(const File& file);
 // A new sample (one reference, held by the caller) or null. Tries the REX, WAV, sound-file and WavPack
 // readers in that order. A missing file, or one no reader takes, gives null and an error line in the log
 // naming the file ("unsupported or damaged sample file", with the reason of the reader the file was meant
-// for); a file that is no regular file is never opened; that and a file a reader recognises but cannot
-// load are logged and shown to the user. With loadData the sample's settings, its ".mrk" slices and its
-// rendering at 120 beats per minute are applied too.
+// for), except for a file meant for none of them while a `SampleFileRefusals` scope lives (its caller tries
+// other readers); a file that is no regular file is never opened; that and a file a reader recognises but
+// cannot load are logged and shown to the user. With loadData the sample's settings, its ".mrk" slices and
+// its rendering at 120 beats per minute are applied too.
 Sample* loadSampleFile(Radio* parent, const File& file, bool loadData);
 
 // While one lives on a thread, the sample files refused on that thread are not shown to the user: the

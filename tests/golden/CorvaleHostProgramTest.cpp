@@ -36,10 +36,11 @@ double peakOf(const Render& render) {
     return peak;
 }
 
-// A 44100 Hz file of the given interleaved values (mono unless told) in the given libsndfile format; empty,
-// or the reason it could not be written.
+// A 44100 Hz file of the given interleaved values (mono unless told) in the given libsndfile format, naming
+// its root note when given one (a WAV file's "smpl" unity note); empty, or the reason it could not be
+// written.
 std::string writeSamples(const std::string& path, int format, const std::vector<float>& values,
-                         int channels = 1) {
+                         int channels = 1, int rootNote = -1) {
     SF_INFO info = {};
     info.samplerate = 44100;
     info.channels = channels;
@@ -47,6 +48,13 @@ std::string writeSamples(const std::string& path, int format, const std::vector<
     SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
     if (file == nullptr)
         return path + ": " + sf_strerror(nullptr);
+    SF_INSTRUMENT instrument = {};
+    instrument.basenote = static_cast<char>(rootNote);
+    instrument.key_hi = instrument.velocity_hi = 127;
+    if (rootNote >= 0 && sf_command(file, SFC_SET_INSTRUMENT, &instrument, sizeof instrument) != SF_TRUE) {
+        sf_close(file);
+        return path + ": its root note was not taken";
+    }
     const auto frames = static_cast<sf_count_t>(values.size()) / channels;
     const sf_count_t written = sf_writef_float(file, values.data(), frames);
     sf_close(file);
@@ -196,6 +204,32 @@ INSTANTIATE_TEST_SUITE_P(Files, CorvaleHostProgramNoteCheck,
                          ::testing::Values("sine2048", "sine16", "nonfinite", "right", "low", "pulses",
                                            "instrument_document_fuzz/patch.kpr", "wavpack_fuzz/mono16.wv"),
                          [](const auto& info) { return std::filesystem::path(info.param).stem().string(); });
+
+// A sample file naming its root note plays at its own pitch on that key, so the note check plays that key:
+// played on key 60 instead, a pad's 250 ms attack took a second and low or high sines lost their level.
+TEST_F(CorvaleHostProgram, ItsNoteCheckPassesSamplesThatNameTheirRootNote) {
+    struct Named {
+        const char* name;
+        double hz;
+        double attackSeconds;
+        int rootNote;
+    };
+    for (const Named& named : {Named{"pad84", 1046.5, 0.25, 84}, Named{"sine96", 200.0, 0.0, 96},
+                               Named{"sine84", 40.0, 0.0, 84}}) {
+        SCOPED_TRACE(named.name);
+        std::vector<float> values = sineValues(44100, named.hz);
+        const double attack = named.attackSeconds * 44100.0;
+        for (std::size_t i = 0; static_cast<double>(i) < attack; ++i)
+            values[i] *= static_cast<float>(static_cast<double>(i) / attack);
+        const std::string file = scratch_ / (std::string(named.name) + ".wav");
+        ASSERT_EQ(writeSamples(file, SF_FORMAT_WAV | SF_FORMAT_PCM_16, values, 1, named.rootNote), "");
+        const test::ChildResult result =
+            scratch_.run({"check", "--seed", "3", "--load", file, CORVALE_MODULE});
+        EXPECT_EQ(result.status, 0) << result.out << result.err;
+        EXPECT_NE(result.out.find("ok   a note through the MIDI input sounds\n"), std::string::npos)
+            << result.out;
+    }
+}
 
 TEST_F(CorvaleHostProgram, ASeedAloneRepeatsARenderByteForByteAndLeavesTheUserStoreAsItWas) {
     const std::string bank = std::string(CORVALE_DATA_DIR) + "/demo/demo.kmd";

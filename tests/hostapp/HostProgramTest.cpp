@@ -89,14 +89,31 @@ TEST_F(HostProgram, CountsNoCheckOfAModuleThatDoesNotLoadAsPassed) {
     for (const std::string& module : {scratch_ + "/missing.so", std::string(CORVALE_NOT_A_MODULE)}) {
         const test::ChildResult result = run({"check", module});
         EXPECT_EQ(result.status, 1);
-        EXPECT_TRUE(std::regex_search(result.out, std::regex("\n0 passed, [1-9][0-9]* failed\n$")))
+        EXPECT_TRUE(std::regex_search(result.out, std::regex("\n0 passed, 1 failed, 10 skipped\n$")))
             << result.out;
-        EXPECT_NE(
-            result.out.find("FAIL teardown releases everything, unloads the module and leaves no thread: "
-                            "skipped: the module did not load"),
-            std::string::npos)
+        EXPECT_NE(result.out.find("SKIP the 10 other checks: the module did not load\n"), std::string::npos)
             << result.out;
     }
+}
+
+// A module that does not start fails its start once and leaves the rest to skip on one line; a file to
+// load that cannot be read is the command line's fault, and no check runs.
+TEST_F(HostProgram, ACheckSaysOnceThatTheModuleDidNotStartAndTellsABadLoadFromAFailingModule) {
+    const test::ChildResult bad = run({"check", "--load", scratch_ + "/missing.kmd", modulePath()});
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_EQ(bad.out, "no check ran: cannot read " + scratch_ +
+                           "/missing.kmd: No such file or directory (given with --load)\n");
+    if (!moduleBuilt())
+        return;
+    // No installation: the module loads but does not start.
+    const test::ChildResult result = run({"check", modulePath()});
+    EXPECT_EQ(result.status, 1);
+    const std::string once = "SKIP the 9 other checks: the module did not start\n";
+    EXPECT_NE(result.out.find(once), std::string::npos) << result.out;
+    EXPECT_EQ(result.out.find("the module did not start"), result.out.rfind("the module did not start"))
+        << result.out;
+    EXPECT_TRUE(std::regex_search(result.out, std::regex("\n1 passed, 1 failed, 9 skipped\n$")))
+        << result.out;
 }
 
 TEST_F(HostProgram, StartsNotesAtTheirFramesThroughTheTempoMapForTwoBlockSizesAndTwoRates) {

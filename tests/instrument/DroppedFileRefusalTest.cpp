@@ -9,6 +9,7 @@
 #include "support/CorvaleTestSupport.h"
 #include "support/PipeTestSupport.h"
 #include "support/SampleFileBytes.h"
+#include "support/TooDeepFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -22,42 +23,6 @@
 
 namespace trov::test {
 namespace {
-
-// While it lives, the process works in a folder below base whose path is longer than a path may be
-// (4,096 bytes), holding the file; then it goes, and the process works where it did.
-class TooDeepFolder {
-public:
-    TooDeepFolder(const std::string& base, const std::string& file, const std::string& bytes)
-        : back_(::open(".", O_RDONLY | O_DIRECTORY)), file_(file), path_(base) {
-        if (::chdir(base.c_str()) != 0)
-            return;
-        for (; depth_ < kLevels && ::mkdir(kName.c_str(), 0700) == 0 && ::chdir(kName.c_str()) == 0; ++depth_)
-            path_ += "/" + kName;
-        path_ += "/" + file_;
-        std::ofstream(file_, std::ios::binary) << bytes;
-    }
-    ~TooDeepFolder() {
-        ::unlink(file_.c_str());
-        for (; depth_ > 0 && ::chdir("..") == 0; --depth_)
-            ::rmdir(kName.c_str());
-        if (::fchdir(back_) != 0)
-            ADD_FAILURE() << "cannot go back to the working folder";
-        ::close(back_);
-    }
-    TooDeepFolder(const TooDeepFolder&) = delete;
-    TooDeepFolder& operator=(const TooDeepFolder&) = delete;
-    bool made() const { return depth_ == kLevels; }
-    // The file's path from the root.
-    const std::string& path() const { return path_; }
-
-private:
-    static constexpr int kLevels = 24;
-    inline static const std::string kName = std::string(200, 'd');
-    int back_;
-    int depth_ = 0;
-    std::string file_;
-    std::string path_;
-};
 
 class DroppedFileRefusalTest : public ::testing::Test {
 protected:
@@ -254,6 +219,22 @@ TEST_F(DroppedFileRefusalTest, AFileInAFolderTooDeepToNameFromTheRootIsRefusedWi
                   "path may hold, so a saved project could not open it again: " +
                       path);
     }
+}
+
+// Dropped by a relative path from a working folder that was removed, a file has nothing to be named from:
+// the refusal says so, not that its path is too long.
+TEST_F(DroppedFileRefusalTest, AFileDroppedFromAWorkingFolderThatIsGoneIsRefusedSayingSo) {
+    const int back = ::open(".", O_RDONLY | O_DIRECTORY);
+    const std::string gone = world.files / "gone";
+    ASSERT_EQ(::mkdir(gone.c_str(), 0700), 0);
+    ASSERT_EQ(::chdir(gone.c_str()), 0);
+    ASSERT_EQ(::rmdir(gone.c_str()), 0);
+    const std::vector<std::string> shown = refusalsOf("s.wav");
+    EXPECT_EQ(::fchdir(back), 0);
+    ::close(back);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0],
+              "The file could not be loaded: the working folder it is named from no longer exists: s.wav");
 }
 
 // The load dialog's bank and patch entries and the browser's programs say why a document did not load.

@@ -4,6 +4,7 @@
 #include "instrument/InstrumentKeys.h"
 #include "support/CorvaleTestSupport.h"
 #include "support/DocumentFolderTestSupport.h"
+#include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -117,6 +118,21 @@ TEST_F(CorvaleDocumentTest, BanksCarryTheAnalogModelAndComeBackThroughADrop) {
     EXPECT_TRUE(plugin->acceptsFile(File(path)));
     EXPECT_TRUE(plugin->loadFile(File(path)));
     EXPECT_TRUE(world.responder.questions().empty());
+}
+
+// A dropped file is tried as a sample file and as a tuning before it is read as a document: the log tells
+// of the reader whose load failed, not of each one tried on the way.
+TEST_F(CorvaleDocumentTest, ADroppedBankLogsNoFailureOfTheReadersTriedBeforeIt) {
+    Dictionary bank;
+    plugin->writeState(bank, true);
+    const std::string path = world.files / "bank.kmd";
+    ASSERT_TRUE(bank.save(File(path)));
+    const LogCapture log;
+    EXPECT_TRUE(plugin->loadFile(File(path)));
+    EXPECT_EQ(log.count("unsupported or damaged sample file"), 0) << log.text();
+    EXPECT_EQ(log.count("is not a valid scale"), 0) << log.text();
+    EXPECT_FALSE(plugin->loadFile(File(world.files.write("broken.scl", "! broken.scl\nBroken\n3\n3/2\n"))));
+    EXPECT_EQ(log.count("broken.scl is not a valid scale"), 1) << log.text();
 }
 
 TEST_F(CorvaleDocumentTest, ABankValueThatIsNoNumberIsRefusedAndTheValueItHadKept) {

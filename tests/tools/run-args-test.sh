@@ -16,6 +16,7 @@ printf 'RIFF' >old.wav
 printf 'not midi' >notes.mid
 : >bank.kmd
 printf 'RIFF\004\000\000\000WAVEdata\000\000\000\000' >kick.wav
+printf 'FORM\000\000\000\004AIFF' >bell.aiff
 printf 'RIFF\034\000\000\000WAVEcvhr\014\000\000\000corvale-hostdata\000\000\000\000' >render.wav
 : >just.scl
 
@@ -83,6 +84,12 @@ said=$( (caller=$work demo=/demo/demo.kmd demo_view=/none && set -- Song.Mid kic
 case "$said" in
     *"files to load follow the output (tools/run.sh Song.Mid out.wav kick.wav)") ;;
     *) echo "FAIL a sample named as the output is told: got '$said'" >&2; failures=$((failures + 1)) ;;
+esac
+expect "a sample of another kind named alone as the output" "status 2" Song.Mid bell.aiff
+said=$( (caller=$work demo=/demo/demo.kmd demo_view=/none && set -- Song.Mid bell.aiff && . "$args") 2>&1 || true)
+case "$said" in
+    "run.sh: $work/bell.aiff is no WAV file, left as it was: files to load follow the output"*) ;;
+    *) echo "FAIL a sample of another kind named as the output is told: got '$said'" >&2; failures=$((failures + 1)) ;;
 esac
 expect "the host program's own render as the output" "$work/Song.Mid|$work/render.wav|--load|/demo/demo.kmd" \
     Song.Mid render.wav
