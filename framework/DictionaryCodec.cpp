@@ -35,16 +35,20 @@ void reportFailure(const std::exception* e) {
         std::cout << "unsuccessful!" << std::endl;
 }
 
-// Appends to a byte vector, refusing to grow past a limit (the size the stream declares).
+// Appends to a byte vector, refusing to grow past a limit (the size the stream declares) and anything
+// that comes once the gzip member has ended.
 class BoundedSink : public CryptoPP::Bufferless<CryptoPP::Sink> {
 public:
     // Room for the output is reserved up to `expected` bytes.
-    BoundedSink(std::vector<std::uint8_t>& output, std::size_t limit, std::size_t expected)
-        : output_(output), limit_(limit) {
+    BoundedSink(std::vector<std::uint8_t>& output, std::size_t limit, std::size_t expected,
+                const bool& memberEnded)
+        : output_(output), limit_(limit), memberEnded_(memberEnded) {
         output_.reserve(std::min(limit, expected));
     }
 
     std::size_t Put2(const CryptoPP::byte* bytes, std::size_t length, int, bool) override {
+        if (length > 0 && memberEnded_)
+            throw std::length_error("bytes follow the gzip member");
         const std::size_t room = limit_ - output_.size();
         output_.insert(output_.end(), bytes, bytes + std::min(length, room));
         if (length > room)
@@ -55,6 +59,23 @@ public:
 private:
     std::vector<std::uint8_t>& output_;
     std::size_t limit_;
+    const bool& memberEnded_;
+};
+
+// Gunzip passes whatever follows its member's trailer on unpacked: this one notes where the member ends,
+// once its trailer has been checked, so that the sink can refuse the rest.
+class MemberGunzip : public CryptoPP::Gunzip {
+public:
+    MemberGunzip(CryptoPP::BufferedTransformation* sink, bool& ended) : Gunzip(sink), ended_(ended) {}
+
+protected:
+    void ProcessPoststreamTail() override {
+        Gunzip::ProcessPoststreamTail();
+        ended_ = true;
+    }
+
+private:
+    bool& ended_;
 };
 
 // The gzip trailer's last word: the unpacked length, modulo 2^32.
@@ -115,10 +136,12 @@ bool gzipBase64Decode(const std::string& text, std::vector<std::uint8_t>& data, 
             trailerLength(reinterpret_cast<const std::uint8_t*>(stream.data() + stream.size() - 4));
         if (declared > std::min(maxLength, kMaxDataBytes))
             throw std::length_error("decoded data would be longer than expected");
+        // Bytes behind the gzip member are not ours: the sink refuses them, whatever the last trailer says.
+        bool memberEnded = false;
         CryptoPP::StringSource unzip(
             stream, true,
-            new CryptoPP::Gunzip(new BoundedSink(data, declared, stream.size() * kMaxDeflateRatio)));
-        // Bytes behind the gzip member come through unpacked; a stream with any is not ours.
+            new MemberGunzip(new BoundedSink(data, declared, stream.size() * kMaxDeflateRatio, memberEnded),
+                             memberEnded));
         if (data.size() != declared)
             throw std::length_error("decoded data is shorter than its stream declares");
         return true;

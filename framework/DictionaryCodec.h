@@ -21,9 +21,9 @@ constexpr char kPackedWordAlphabet[] = "0123456789abcdefghijklmnopqrstuvwxyzABCD
 void gzipBase64Encode(std::string& text, const std::uint8_t* data, std::size_t length);
 
 // Reads a gzip+Base64 text back. False when it does not decode: bad Base64, a broken or truncated stream,
-// more bytes than the stream declares, or a stream declaring more than maxLength (checked before anything
-// is unpacked, so the output never grows past what the caller allows); `data` then holds what was decoded
-// before the failure.
+// bytes after its gzip member, more bytes than the stream declares, or a stream declaring more than maxLength
+// (checked before anything is unpacked, so the output never grows past what the caller allows); `data` then
+// holds what was decoded before the failure.
 bool gzipBase64Decode(const std::string& text, std::vector<std::uint8_t>& data,
                       std::size_t maxLength = kMaxDataBytes);
 

@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace trov {
 
@@ -100,10 +101,15 @@ public:
 };
 
 namespace Exception {
-// Stored sample data does not match its declared size.
+// Stored sample data does not match its declared size, or does not decode; what() says why when told.
 class SampleDataCorrupt : public std::exception {
 public:
-    const char* what() const noexcept override { return "sample data corrupt"; }
+    SampleDataCorrupt() = default;
+    explicit SampleDataCorrupt(std::string reason) : reason_(std::move(reason)) {}
+    const char* what() const noexcept override { return reason_.c_str(); }
+
+private:
+    std::string reason_ = "sample data corrupt";
 };
 } // namespace Exception
 

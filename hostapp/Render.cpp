@@ -159,7 +159,9 @@ std::string silenceCause(const Options& options, const MidiSchedule& schedule, s
     const std::string named =
         log.empty() ? std::string() : "; the module's log " + log + " names the ones it skipped";
     return withSamples +
-           " gave it nothing to play (a bank whose sample files are missing loads without them" + named + ")";
+           " gave it nothing to play (a bank whose sample files are missing, or whose sample data cannot be "
+           "read, loads without them" +
+           named + ")";
 }
 
 // Drops each file on the process in order, by its absolute path: the instance makes the file's folder the

@@ -35,6 +35,7 @@ class Parameter;
 class Preset;
 class RefusedValues;
 class Resources;
+struct SkippedSamples;
 template <class T> class MidiMapper;
 
 // One plug-in instance: loads the plug-in specification into a bank of presets with one program per
@@ -323,12 +324,12 @@ private:
     // user is told.
     static std::string limitRefusal(const ZoneManager::ZoneCount& count, const Dictionary& document);
     void readPluginParameters(const Dictionary& document);
-    // The document's samples into the resources; the files found nowhere that nobody was asked for (no
-    // editor was open) are added to unasked.
-    void readDocumentResources(Resources& resources, const Dictionary& document,
-                               std::vector<std::string>& unasked);
+    // The document's samples into the resources, their skipped items kept for this instance; the files
+    // found nowhere that nobody was asked for (no editor was open) and the items whose audio could not be
+    // read are added to skipped.
+    void readDocumentResources(Resources& resources, const Dictionary& document, SkippedSamples& skipped);
     // One message naming them, when there are any.
-    void tellUnaskedSamples(const std::vector<std::string>& unasked);
+    void tellSkippedSamples(const SkippedSamples& skipped);
     // One message naming the document's values that parameters refused, when there are any.
     void tellRefusedValues(const RefusedValues& refused);
     void refreshEditor();

@@ -61,6 +61,21 @@ std::string unfoundSamplesText(const std::vector<std::string>& names) {
     return text + ". Their zones stay silent, and a save still names them.";
 }
 
+// What the user is told of the sample items a document holds whose audio could not be read: the first few
+// by name, each with the reason.
+std::string unreadSamplesText(const std::vector<std::pair<std::string, std::string>>& items) {
+    constexpr std::size_t kNamed = 3;
+    if (items.size() == 1)
+        return "The sample " + items[0].first + " could not be read: " + items[0].second +
+               ". Its zones stay silent, and a save keeps its item as it came.";
+    std::string text = std::to_string(items.size()) + " samples could not be read: ";
+    for (std::size_t i = 0; i < items.size() && i < kNamed; ++i)
+        text += (i > 0 ? "; " : "") + items[i].first + ": " + items[i].second;
+    if (items.size() > kNamed)
+        text += "; and " + std::to_string(items.size() - kNamed) + " more";
+    return text + ". Their zones stay silent, and a save keeps their items as they came.";
+}
+
 // The plug-in parameters a bank carries: exported, not kept in the preferences.
 bool isDocumentParameter(const Parameter& parameter) {
     return parameter.getScope() == Parameter::kScopePlugin && parameter.testFlags(Parameter::kExport) &&
@@ -140,7 +155,7 @@ void Plugin::writeTunings(Dictionary& document) const {
 void Plugin::writeResources(Dictionary& document, bool withData) const {
     const Dictionary::View resources = document.addDictionary(kResources);
     if (Resources* shared = getResources(); shared != nullptr && resources)
-        shared->saveSamplesOf(*resources, sampleIdsOf(presets_), withData);
+        shared->saveSamplesOf(*resources, sampleIdsOf(presets_), withData, this);
 }
 
 void Plugin::writeProgramResources(Dictionary& document) const {
@@ -149,7 +164,7 @@ void Plugin::writeProgramResources(Dictionary& document) const {
         preset->getSampleIds(ids);
     const Dictionary::View resources = document.addDictionary(kResources);
     if (Resources* shared = getResources(); shared != nullptr && resources)
-        shared->saveSamplesOf(*resources, ids, false);
+        shared->saveSamplesOf(*resources, ids, false, this);
 }
 
 // Edits made since the current preset was activated live only in the settings until a document is
@@ -205,12 +220,12 @@ bool Plugin::readState(const Dictionary& document) {
     }
     const Module* shown = editor != nullptr ? editor->getEditedModule() : nullptr;
     Resources* resources = getResources();
-    std::vector<std::string> unasked;
+    SkippedSamples skipped;
     RefusedValues refused;
     try {
         if (resources != nullptr) {
             resources->retainAll();
-            readDocumentResources(*resources, document, unasked);
+            readDocumentResources(*resources, document, skipped);
         }
         readTunings(document);
         {
@@ -239,7 +254,7 @@ bool Plugin::readState(const Dictionary& document) {
     }
     notifyPresetChanged();
     tellRefusedValues(refused);
-    tellUnaskedSamples(unasked);
+    tellSkippedSamples(skipped);
     return true;
 }
 
@@ -249,24 +264,26 @@ void Plugin::tellRefusedValues(const RefusedValues& refused) {
 }
 
 void Plugin::readDocumentResources(Resources& resources, const Dictionary& document,
-                                   std::vector<std::string>& unasked) {
+                                   SkippedSamples& skipped) {
     const Dictionary::View samples = document.getDictionary(kResources);
     if (!samples)
         return;
     // With the editor open the user is asked for each missing sample; otherwise (a host restoring its
     // saved state, a file dropped with the editor closed) the user is told afterwards.
-    resources.readDocumentSamples(*samples, documentFolder_.value_or(Folder()), &unasked);
+    resources.readDocumentSamples(*samples, documentFolder_.value_or(Folder()), &skipped, this);
 }
 
-void Plugin::tellUnaskedSamples(const std::vector<std::string>& unasked) {
+void Plugin::tellSkippedSamples(const SkippedSamples& skipped) {
     std::vector<std::string> names;
     std::set<std::string> seen;
-    for (const std::string& name : unasked)
+    for (const std::string& name : skipped.unasked)
         if (seen.insert(name).second)
             names.push_back(name);
-    if (names.empty())
+    if (names.empty() && skipped.unreadable.empty())
         return;
-    const std::string text = unfoundSamplesText(names);
+    std::string text = names.empty() ? std::string() : unfoundSamplesText(names);
+    if (!skipped.unreadable.empty())
+        text += (text.empty() ? "" : " ") + unreadSamplesText(skipped.unreadable);
     logLine(3, "%s", text.c_str());
     showErrorMessage(text, windowOf(getEditor()));
 }
@@ -379,11 +396,11 @@ bool Plugin::readProgram(const Dictionary& document, int programIndex) {
     Resources* resources = getResources();
     if (resources != nullptr)
         resources->retainAll();
-    std::vector<std::string> unasked;
+    SkippedSamples skipped;
     RefusedValues refused;
     if (item) {
         if (resources != nullptr)
-            readDocumentResources(*resources, document, unasked);
+            readDocumentResources(*resources, document, skipped);
         std::lock_guard switching(presetMutex_);
         if (Preset* preset = getCurrentPreset()) {
             preset->read(*item);
@@ -394,7 +411,7 @@ bool Plugin::readProgram(const Dictionary& document, int programIndex) {
         purgeUnnamed(*resources, this, presets_);
     notifyPresetChanged();
     tellRefusedValues(refused);
-    tellUnaskedSamples(unasked);
+    tellSkippedSamples(skipped);
     return true;
 }
 
@@ -470,7 +487,7 @@ bool Plugin::loadSampleFromFile(const File& file, const std::string& id) {
         if (const Dictionary::View array = single.addArray("samples"))
             array->appendChild(item);
         if (Resources* shared = getResources())
-            shared->readDocumentSamples(single, file.getFolder());
+            shared->readDocumentSamples(single, file.getFolder(), nullptr, this);
     });
     return found;
 }

@@ -158,7 +158,12 @@ std::int32_t Sample::readSampleData(const Dictionary& dictionary, std::int32_t d
                 "trov::Sample: sample data that does not decode into at most %d frames of %d channels is "
                 "refused",
                 declaredFrames, static_cast<int>(channels));
-        throw Exception::SampleDataCorrupt();
+        // A stream's trailer tells data longer than declared from data that is damaged.
+        std::size_t stated = 0;
+        if (declared && dictionary.getDataDeclaredLength(kSampleDataKey, &stated) && stated > declaredBytes)
+            throw Exception::SampleDataCorrupt("its data holds more than the " +
+                                               std::to_string(declaredFrames) + " frames it declares");
+        throw Exception::SampleDataCorrupt("its data is damaged and does not decode");
     }
     const std::uint64_t frames = bytes.size() / (4 * channels);
     if (frames == 0)
@@ -167,7 +172,7 @@ std::int32_t Sample::readSampleData(const Dictionary& dictionary, std::int32_t d
     const std::uint64_t values = frames * channels;
     if (frames >= static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()) ||
         values >= kMaxDataValues || !into.allocate(static_cast<std::size_t>(values) + 1))
-        throw Exception::SampleDataCorrupt();
+        throw Exception::SampleDataCorrupt("its data is longer than a sample may hold");
     float* data = into.data();
     for (std::size_t i = 0; i < values; ++i) {
         const std::uint32_t word = readLittleEndian(&bytes[4 * i]);

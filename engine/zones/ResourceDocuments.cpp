@@ -42,13 +42,16 @@ std::string namedFile(const std::string& filename, const File& recorded) {
     return isRelativePath(filename) && !recorded.getFolder().isRelative() ? recorded.getPath() : filename;
 }
 
-// Reads a sample dictionary into the sample; a broken embedded sample is logged and leaves it empty.
-void readInto(Sample& sample, const Dictionary& item) {
+// Reads a sample dictionary into the sample; a broken embedded sample is logged and leaves it empty. Why
+// it could not be read; empty when it was.
+std::string readInto(Sample& sample, const Dictionary& item) {
     try {
         sample.fromDictionary(item);
     } catch (const std::exception& exception) {
         logLine(3, "caught exception: %s", exception.what());
+        return exception.what();
     }
+    return std::string();
 }
 
 } // namespace
@@ -121,22 +124,27 @@ void Resources::readSamples() {
 }
 
 void Resources::readDocumentSamples(const Dictionary& dictionary, const Folder& documentFolder,
-                                    std::vector<std::string>* unasked) {
-    std::size_t skipped = 0;
+                                    SkippedSamples* skipped, const void* holder) {
+    DocumentRead read{holder, skipped};
     forEachItem(dictionary, kSamplesKey,
-                [&](const Dictionary& item) { readSampleItem(item, documentFolder, unasked, skipped); });
-    if (skipped > kLoggedSkips)
-        logLine(3, "Resources: %zu more samples of the document not found, skipped", skipped - kLoggedSkips);
+                [&](const Dictionary& item) { readSampleItem(item, documentFolder, read); });
+    if (read.skipped > kLoggedSkips)
+        logLine(3, "Resources: %zu more samples of the document not found or not read, skipped",
+                read.skipped - kLoggedSkips);
 }
 
-void Resources::readSampleItem(const Dictionary& item, const Folder& documentFolder,
-                               std::vector<std::string>* unasked, std::size_t& skipped) {
+void Resources::readSampleItem(const Dictionary& item, const Folder& documentFolder, DocumentRead& read) {
     std::string id;
     std::string filename;
     item.getString("id", &id);
     item.getFileName("filename", &filename);
     if (id.empty())
         return;
+    {
+        // What this document says of the id replaces what the holder kept of it from an earlier one.
+        std::lock_guard guard(lock_);
+        forgetKept(id, read.holder);
+    }
     // A known id names the sample already in use: its data is never replaced under its players.
     if (findSample(id) != nullptr)
         return;
@@ -155,7 +163,7 @@ void Resources::readSampleItem(const Dictionary& item, const Folder& documentFol
         const bool found = shared || locate(file, documentFolder, false);
         Sample* sample = found ? acquireSample(id, file) : nullptr;
         if (sample == nullptr) {
-            keepSkipped(id, namedFile(filename, recorded), item, !found, unasked, skipped);
+            keepSkipped(id, namedFile(filename, recorded), item, !found, read);
             return;
         }
         // The document's positions and flags go to a sample loaded for it (resident data is unmasked
@@ -167,7 +175,7 @@ void Resources::readSampleItem(const Dictionary& item, const Folder& documentFol
         return;
     }
     Sample* sample = new Sample(this);
-    readInto(*sample, item);
+    const std::string unread = readInto(*sample, item);
     if (sample->getData() != nullptr) {
         // Under the same path as the file's other ids of the document, which share this audio.
         addSample(id, sample, filename.empty() ? filename : recorded.getPath());
@@ -176,21 +184,24 @@ void Resources::readSampleItem(const Dictionary& item, const Folder& documentFol
     }
     sample->release();
     // Without usable embedded audio the recorded file may still do (a patch file's samples have none).
-    if (filename.empty() || filename.find("kpr") != std::string::npos)
-        return;
+    const bool named = !filename.empty() && filename.find("kpr") == std::string::npos;
     File file(recorded);
-    const bool found = locate(file, documentFolder, false);
+    const bool found = named && locate(file, documentFolder, false);
     if (Sample* located = found ? acquireSample(id, file) : nullptr) {
         located->release(); // the cache keeps it
         announce(id);
         return;
     }
-    keepSkipped(id, namedFile(filename, recorded), item, !found, unasked, skipped);
+    // Audio that could not be read is the only copy there may be: the item goes back as it came.
+    if (!unread.empty())
+        keepUnread(id, filename, item, unread, read);
+    else if (named)
+        keepSkipped(id, namedFile(filename, recorded), item, !found, read);
 }
 
 void Resources::keepSkipped(const std::string& id, const std::string& filename, const Dictionary& item,
-                            bool notFound, std::vector<std::string>* unasked, std::size_t& skipped) {
-    if (++skipped <= kLoggedSkips)
+                            bool notFound, DocumentRead& read) {
+    if (++read.skipped <= kLoggedSkips)
         logLine(3, "Resources: sample %s (%s) not found, skipped", id.c_str(), filename.c_str());
     Dictionary entries;
     item.forEachChild("", [&entries](const Dictionary& entry) {
@@ -198,15 +209,27 @@ void Resources::keepSkipped(const std::string& id, const std::string& filename, 
             entries.appendChild(entry);
     });
     {
-        // An item kept already keeps its holders: another instance may name the id.
         std::lock_guard guard(lock_);
-        Skipped& kept = skipped_[id];
-        kept.filename = filename;
-        kept.entries = entries;
+        skipped_[id][read.holder] = Skipped{filename, entries, false};
     }
     const MissingSampleHandler* handler = missingSampleHandler_.load(std::memory_order_acquire);
-    if (notFound && unasked != nullptr && (handler == nullptr || !handler->canAskForSample()))
-        unasked->push_back(filename);
+    if (notFound && read.told != nullptr && (handler == nullptr || !handler->canAskForSample()))
+        read.told->unasked.push_back(filename);
+}
+
+void Resources::keepUnread(const std::string& id, const std::string& filename, const Dictionary& item,
+                           const std::string& reason, DocumentRead& read) {
+    if (++read.skipped <= kLoggedSkips)
+        logLine(3, "Resources: sample %s (%s) not read, kept as it came: %s", id.c_str(), filename.c_str(),
+                reason.c_str());
+    Dictionary whole;
+    whole.copyFrom(item);
+    {
+        std::lock_guard guard(lock_);
+        skipped_[id][read.holder] = Skipped{std::string(), whole, true};
+    }
+    if (read.told != nullptr)
+        read.told->unreadable.emplace_back(filename.empty() ? id : id + " (" + filename + ")", reason);
 }
 
 File Resources::resolveSampleName(const std::string& filename, const Folder& documentFolder) const {
@@ -224,27 +247,37 @@ File Resources::resolveSampleName(const std::string& filename, const Folder& doc
 }
 
 void Resources::saveSamples(Dictionary& dictionary, bool withData) {
-    writeSamples(dictionary, nullptr, withData);
+    writeSamples(dictionary, nullptr, withData, nullptr);
 }
 
-void Resources::saveSamplesOf(Dictionary& dictionary, const std::set<std::string>& ids, bool withData) {
-    writeSamples(dictionary, &ids, withData);
+void Resources::saveSamplesOf(Dictionary& dictionary, const std::set<std::string>& ids, bool withData,
+                              const void* holder) {
+    writeSamples(dictionary, &ids, withData, holder);
 }
 
-void Resources::writeSamples(Dictionary& dictionary, const std::set<std::string>* ids, bool withData) {
+void Resources::writeSamples(Dictionary& dictionary, const std::set<std::string>* ids, bool withData,
+                             const void* holder) {
     struct Item {
         std::string id;
         std::string filename;
         Sample* sample;                    // null for a skipped sample's kept item
-        std::optional<Dictionary> entries; // a copy of the kept item's entries
+        std::optional<Dictionary> entries; // a copy of the kept item's entries, or of the whole item
+        bool whole = false;
     };
     // Taken under the lock, written (and the audio encoded) after it.
     std::vector<Item> items;
     {
         std::lock_guard guard(lock_);
+        // The holder's own kept item of an id is what its document named, whatever sample the id has since.
+        const auto ownKept = [&](const std::map<const void*, Skipped>& kept) {
+            return holder != nullptr ? kept.find(holder) : kept.end();
+        };
         for (const auto& [id, entry] : samples_) {
             ++visited_;
             if ((ids != nullptr && ids->count(id) == 0) || !entry.sample->testFlags(Sample::kFlagExport))
+                continue;
+            if (const auto kept = skipped_.find(id);
+                kept != skipped_.end() && ownKept(kept->second) != kept->second.end())
                 continue;
             entry.sample->retain();
             items.push_back({id, entry.file.getName().empty() ? std::string() : entry.file.getPath(),
@@ -252,10 +285,12 @@ void Resources::writeSamples(Dictionary& dictionary, const std::set<std::string>
         }
         for (const auto& [id, kept] : skipped_) {
             ++visited_;
-            if ((ids != nullptr && ids->count(id) == 0) || samples_.count(id) != 0)
+            const auto own = ownKept(kept);
+            if ((ids != nullptr && ids->count(id) == 0) || (own == kept.end() && samples_.count(id) != 0))
                 continue;
-            items.push_back({id, kept.filename, nullptr, std::nullopt});
-            items.back().entries.emplace().copyFrom(kept.entries);
+            const Skipped& item = own != kept.end() ? own->second : kept.begin()->second;
+            items.push_back({id, item.filename, nullptr, std::nullopt, item.whole});
+            items.back().entries.emplace().copyFrom(item.entries);
         }
     }
     // In id order, whether a sample was had or skipped: a document read and written again keeps its order.
@@ -263,6 +298,11 @@ void Resources::writeSamples(Dictionary& dictionary, const std::set<std::string>
     const Dictionary::View array = dictionary.addArray(kSamplesKey);
     std::set<std::string> filesWritten;
     for (const Item& item : items) {
+        // An item whose audio could not be read goes back whole, as it came.
+        if (item.whole && array) {
+            array->appendChild(*item.entries);
+            continue;
+        }
         if (const Dictionary::View entry = array ? array->addDictionary("sample") : nullptr) {
             entry->setString("id", item.id);
             entry->setFileName("filename", item.filename);

@@ -196,9 +196,19 @@ Sample* Resources::retainCached(const std::string& id) {
     return it->second.sample;
 }
 
+void Resources::forgetKept(const std::string& id, const void* holder) {
+    if (const auto kept = skipped_.find(id); kept != skipped_.end()) {
+        kept->second.erase(holder);
+        if (kept->second.empty())
+            skipped_.erase(kept);
+    }
+}
+
 void Resources::cacheEntry(const std::string& id, Sample* sample, const File& file) {
-    // An id that has a sample is written from it, no longer from a skipped document item.
-    skipped_.erase(id);
+    // An id that has a sample is written from it, no longer from an item kept for no holder; a holder's own
+    // item stays until its own document names the id again (another instance's load is no reason to name
+    // another file).
+    forgetKept(id, nullptr);
     const auto it = samples_.find(id);
     Sample* previous = it != samples_.end() ? it->second.sample : nullptr;
     if (it != samples_.end() && previous == sample) {
@@ -398,18 +408,22 @@ void Resources::holdKeptItems(const void* holder, const std::set<std::string>& i
     std::lock_guard guard(lock_);
     for (auto it = skipped_.begin(); it != skipped_.end();) {
         ++visited_;
-        std::set<const void*>& holders = it->second.holders;
-        if (ids.count(it->first) != 0)
-            holders.insert(holder);
-        else
-            holders.erase(holder);
-        it = holders.empty() ? skipped_.erase(it) : std::next(it);
+        std::map<const void*, Skipped>& kept = it->second;
+        if (ids.count(it->first) == 0)
+            kept.erase(holder);
+        else if (const auto unheld = kept.find(nullptr); unheld != kept.end())
+            kept.emplace(holder, unheld->second);
+        kept.erase(nullptr);
+        it = kept.empty() ? skipped_.erase(it) : std::next(it);
     }
 }
 
 std::size_t Resources::countKeptItems() const {
     std::lock_guard guard(lock_);
-    return skipped_.size();
+    std::size_t count = 0;
+    for (const auto& [id, kept] : skipped_)
+        count += kept.size();
+    return count;
 }
 
 void Resources::addSampleFolder(const Folder& folder) {

@@ -14,6 +14,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace trov {
@@ -21,6 +22,15 @@ namespace trov {
 class BitmapInterface;
 class MissingSampleHandler;
 class Sample;
+
+// What reading a document's samples leaves its reader to tell the user.
+struct SkippedSamples {
+    // The files found nowhere that nobody could be asked for.
+    std::vector<std::string> unasked;
+    // The items whose audio could not be read: each one's name (its id, and its file when it names one)
+    // and why.
+    std::vector<std::pair<std::string, std::string>> unreadable;
+};
 
 // The process-wide resource manager: the resource description, the editor's skin bitmaps by name (loaded
 // on first use through the editor services) and every sample any plug-in instance uses, by resource id,
@@ -60,19 +70,22 @@ public:
     // relative name lies in the document's folder (empty for a document without a file, such as a host
     // chunk) or else in the installation's data folder, whichever holds the file, and the path found is
     // what the sample records, from the root; the search for a missing file looks in the document's
-    // folder first. A sample that cannot be had is skipped, but its item is kept and written again in its
-    // place, so a document saved afterwards still names the file. The names of the files found nowhere
-    // that nobody could be asked for go into unasked, when given, for the reader to tell the user.
+    // folder first. A sample that cannot be had is skipped, but its item is kept for the holder (see
+    // holdKeptItems) and written again in its place, so a document it saves afterwards still names the
+    // file; an item whose audio cannot be read is kept whole, its audio as it was. The files found nowhere
+    // that nobody could be asked for, and the items whose audio could not be read, go into skipped, when
+    // given, for the reader to tell the user.
     virtual void readDocumentSamples(const Dictionary& dictionary, const Folder& documentFolder = Folder(),
-                                     std::vector<std::string>* unasked = nullptr);
+                                     SkippedSamples* skipped = nullptr, const void* holder = nullptr);
     // Gives back what retainAll took; samples no one else holds leave the cache.
     virtual void purgeUnused();
-    // The kept items of skipped samples are held by whoever names their ids (an instance, by its address):
-    // after reading a document the holder names every id its programs use (none when it goes), and a kept
-    // item that no holder names any more, among them those of the document just read that no program
-    // named, is let go.
+    // The kept items of skipped samples are each their holder's, the instance (by its address) whose
+    // document they came from, so another instance's document never changes what one saves: after reading
+    // a document the holder names every id its programs use (none when it goes), and its kept items of ids
+    // it does not name are let go, among them those of the document just read that no program named. An
+    // item read for no holder is taken by the first holder that names its id, and otherwise goes.
     void holdKeptItems(const void* holder, const std::set<std::string>& ids);
-    // How many kept items of skipped samples there are.
+    // How many kept items of skipped samples there are, each holder's counted.
     std::size_t countKeptItems() const;
     virtual void saveSamples(Dictionary& dictionary) { saveSamples(dictionary, true); }
 
@@ -123,10 +136,12 @@ public:
 
     // A "samples" array with every exported sample ("id", "filename", positions) and, with data, the
     // format and audio of each, a file's audio only once; in id order, among them the items kept for
-    // document samples that were skipped (without audio).
+    // document samples that were skipped (without audio, unless theirs could not be read).
     void saveSamples(Dictionary& dictionary, bool withData);
-    // The same for the samples of the given ids.
-    void saveSamplesOf(Dictionary& dictionary, const std::set<std::string>& ids, bool withData);
+    // The same for the samples of the given ids, as the holder's documents named them: its own kept item of
+    // an id comes before the id's sample.
+    void saveSamplesOf(Dictionary& dictionary, const std::set<std::string>& ids, bool withData,
+                       const void* holder = nullptr);
 
     const Folder& getSamplesFolder() const { return samplesFolder_; }
 
@@ -146,13 +161,22 @@ private:
     static File fromRoot(const File& file);
     // The description's own samples, in order; one that does not load is logged and skipped.
     void readSamples();
-    // skipped counts the document's skipped samples: the log names the first few (kLoggedSkips).
-    void readSampleItem(const Dictionary& item, const Folder& documentFolder,
-                        std::vector<std::string>* unasked, std::size_t& skipped);
-    // Keeps a skipped sample's item for the documents written later; a file not found that nobody could be
-    // asked for is named in unasked.
+    // The reading of one document's samples: whose kept items they become, what goes to the reader, and
+    // how many were skipped (the log names the first few, kLoggedSkips).
+    struct DocumentRead {
+        const void* holder;
+        SkippedSamples* told;
+        std::size_t skipped = 0;
+    };
+    void readSampleItem(const Dictionary& item, const Folder& documentFolder, DocumentRead& read);
+    // Keeps a skipped sample's item for the holder's documents written later; a file not found that nobody
+    // could be asked for is told.
     void keepSkipped(const std::string& id, const std::string& filename, const Dictionary& item,
-                     bool notFound, std::vector<std::string>* unasked, std::size_t& skipped);
+                     bool notFound, DocumentRead& read);
+    // Keeps an item whose audio could not be read, whole, for the holder's documents written later; the
+    // reason is told.
+    void keepUnread(const std::string& id, const std::string& filename, const Dictionary& item,
+                    const std::string& reason, DocumentRead& read);
     // locateSampleFile, with the line naming a file found nowhere left to the caller when not logMissing.
     bool locate(File& file, const Folder& firstFolder, bool logMissing);
     // A document's file name as a file: a relative one in the first of the document's folder and the data
@@ -164,6 +188,8 @@ private:
     // Under the lock: caches the sample under the id; the cache takes its reference when the sample is new
     // to it. A sample that loses its last entry gives the cache's reference back.
     void cacheEntry(const std::string& id, Sample* sample, const File& file);
+    // Under the lock: the holder's kept item of the id goes.
+    void forgetKept(const std::string& id, const void* holder);
     // Under the lock: the look-ups by sample and by file of an entry, added or taken away with it.
     void indexEntry(const std::string& id, const Entry& entry);
     void unindexEntry(const std::string& id, const Entry& entry);
@@ -177,7 +203,8 @@ private:
     std::optional<Dictionary> descriptionItem(const std::string& id) const;
     // A relative description file name lies in the samples folder.
     File descriptionFile(const std::string& filename) const;
-    void writeSamples(Dictionary& dictionary, const std::set<std::string>* ids, bool withData);
+    void writeSamples(Dictionary& dictionary, const std::set<std::string>* ids, bool withData,
+                      const void* holder);
     const Folder& bitmapsFolder();
 
     Dictionary description_;
@@ -187,14 +214,15 @@ private:
     // samples looks each up, never walking the cache per sample.
     std::map<const Sample*, std::set<std::string>> idsOfSample_;
     std::map<std::string, std::set<std::string>> idsOfPath_;
-    // The items of skipped document samples by id, until the id has a sample: their "filename" and the
-    // entries besides the audio, written again as they came.
+    // The items of skipped document samples by id and by holder (see holdKeptItems; null for an item read
+    // for none): their "filename" and the entries besides the audio, written again as they came; or, for an
+    // item whose audio could not be read, the whole item.
     struct Skipped {
         std::string filename;
         Dictionary entries;
-        std::set<const void*> holders; // see holdKeptItems
+        bool whole = false;
     };
-    std::map<std::string, Skipped> skipped_;
+    std::map<std::string, std::map<const void*, Skipped>> skipped_;
     std::uint64_t visited_ = 0; // under the lock
     Folder samplesFolder_;
     Folder dataFolder_; // the installation's folder ("InstallPath")

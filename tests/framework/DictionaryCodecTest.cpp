@@ -154,6 +154,8 @@ TEST(DictionaryCodec, TextsThatDoNotDecodeAreRefused) {
     flipped[12] ^= 0x55;
     std::string wrongLength = stream;
     wrongLength[stream.size() - 4] = 2;
+    // Behind the member, ending in a trailer that states the total: the member's 3 bytes and these 12.
+    const std::string behindWithTotal = "trailing" + std::string(1, '\x0F') + std::string(3, '\0');
 
     const std::string bad[] = {
         "!!!not base64!!!",
@@ -161,6 +163,7 @@ TEST(DictionaryCodec, TextsThatDoNotDecodeAreRefused) {
         base64(flipped),                   // damaged stream
         base64(wrongLength),               // declares fewer bytes than it holds
         base64(stream + "trailing bytes"), // bytes behind the stream
+        base64(stream + behindWithTotal),
         base64("not gzip"),
     };
     for (const std::string& text : bad) {

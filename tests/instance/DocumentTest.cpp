@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 using namespace trov;
@@ -391,6 +392,56 @@ TEST_F(DocumentTest, ABankWithAudioRestoresItsSamplesWhereTheFilesAreGone) {
     EXPECT_EQ(world.resources->findSample(id)->getInfo().frames, 500);
 }
 
+// The gzip stream's text with one character of its CRC changed: the stream then fails its check.
+std::string withWrongCrc(std::string text) {
+    const std::size_t bytes =
+        text.size() / 4 * 3 - static_cast<std::size_t>(std::count(text.begin(), text.end(), '='));
+    // The first character whose six bits lie wholly within the CRC, the trailer's first four bytes.
+    const std::size_t at = (8 * (bytes - 8) + 5) / 6;
+    text[at] = text[at] == 'A' ? 'B' : 'A';
+    return text;
+}
+
+// A bank whose sample item's audio cannot be read (it declares fewer frames than its data holds, or its
+// stream fails its check) loads without it, says which item and why, and a save keeps the item as it came.
+TEST_F(DocumentTest, ASampleItemWhoseAudioCannotBeReadIsToldWithTheReasonAndSavedAsItCame) {
+    auto source = world.makePlugin();
+    const std::string id = world.resources->addSample("", makeSample(makeRamp(500)).get(), "");
+    zones(*source, 0, 0)->createZone(KeyRange(36, 96), id);
+    const std::string bank = write(*source, true);
+    source.reset();
+    const auto damage = [&bank](bool fewerFrames) {
+        Dictionary damaged(bank);
+        const Dictionary::View item = damaged.getDictionary("resources/samples")->getFirstChild("sample");
+        std::string data;
+        item->getString("sampledata", &data);
+        if (fewerFrames)
+            item->setInteger("samples", 400);
+        else
+            item->setString("sampledata", withWrongCrc(data));
+        return damaged;
+    };
+    const auto itemText = [](const Dictionary& document) {
+        std::string text;
+        document.getDictionary("resources/samples")->getFirstChild("sample")->toText(text);
+        return text;
+    };
+    for (bool fewerFrames : {true, false}) {
+        freshResources();
+        auto target = world.makePlugin();
+        const Dictionary damaged = damage(fewerFrames);
+        ASSERT_TRUE(target->readState(damaged)) << fewerFrames;
+        const auto shown = world.responder.questions();
+        ASSERT_FALSE(shown.empty()) << fewerFrames;
+        EXPECT_EQ(shown.back().text, "The sample " + id + " could not be read: " +
+                                         (fewerFrames ? "its data holds more than the 400 frames it declares"
+                                                      : "its data is damaged and does not decode") +
+                                         ". Its zones stay silent, and a save keeps its item as it came.");
+        // A chunk, which carries no audio otherwise, keeps this item's.
+        EXPECT_EQ(itemText(Dictionary(write(*target))), itemText(damaged)) << fewerFrames;
+    }
+}
+
 TEST_F(DocumentTest, ASampleIsLoadedFromASavedDocumentById) {
     auto source = world.makePlugin();
     const std::string id = world.resources->addSampleFile("", File(writeWav("Samples/b.wav", 300)));
@@ -506,6 +557,32 @@ TEST_F(DocumentTest, BanksOfMissingSamplesReadInTurnKeepOnlyTheItemsProgramsName
     EXPECT_EQ(log.count("10 more samples of the document not found"), 4);
     EXPECT_EQ(log.count(".wav) not found, skipped"), 4 * 20);
     EXPECT_EQ(log.count("Unable to locate"), 0);
+}
+
+// Two instances whose banks name one sample id by different files: each saves what its own bank named,
+// whether the other's file is missing or found.
+TEST_F(DocumentTest, WhatAnInstanceSavesOfAMissingSampleIsWhatItsOwnBankNamed) {
+    const auto bankNaming = [this](const std::string& filename) {
+        auto source = world.makePlugin();
+        zones(*source, 0, 0)->createZone(KeyRange(36, 96), "SHARED");
+        Dictionary document(write(*source));
+        const Dictionary::View item = document.getDictionary("resources/samples")->addDictionary("sample");
+        item->setString("id", "SHARED");
+        item->setString("filename", filename);
+        return document;
+    };
+    auto first = world.makePlugin();
+    ASSERT_TRUE(first->readState(bankNaming(world.files / "gone/x.wav")));
+    auto second = world.makePlugin();
+    for (bool found : {false, true}) {
+        if (found)
+            writeWav("gone2/other.wav", 300);
+        ASSERT_TRUE(second->readState(bankNaming(world.files / "gone2/other.wav")));
+        EXPECT_EQ(world.resources->findSample("SHARED") != nullptr, found);
+        const std::string chunk = write(*first);
+        EXPECT_NE(chunk.find("gone/x.wav"), std::string::npos) << found;
+        EXPECT_EQ(chunk.find("other.wav"), std::string::npos) << found;
+    }
 }
 
 class MissingSampleTest : public DocumentTest {
