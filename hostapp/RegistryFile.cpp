@@ -3,8 +3,11 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace corvale::hostapp {
 
@@ -14,6 +17,7 @@ namespace {
 constexpr std::size_t kMaxKeyName = 255;
 constexpr std::size_t kMaxValueName = 16383;
 constexpr std::size_t kMaxValueSize = std::size_t(1) << 20;
+constexpr std::uint8_t kMagic[4] = {'T', 'R', 'R', 'G'};
 
 void put16(std::vector<std::uint8_t>& bytes, std::uint32_t value) {
     bytes.push_back(static_cast<std::uint8_t>(value));
@@ -28,6 +32,48 @@ void put32(std::vector<std::uint8_t>& bytes, std::uint32_t value) {
 void putName(std::vector<std::uint8_t>& bytes, const std::string& name) {
     put16(bytes, static_cast<std::uint32_t>(name.size()));
     bytes.insert(bytes.end(), name.begin(), name.end());
+}
+
+enum class StoreLook { Missing, Bytes, NotAStore };
+
+// The first limit bytes of the file at path when it may be a store; else why it is none.
+StoreLook lookAtStore(const std::string& path, std::size_t limit, std::vector<std::uint8_t>& bytes,
+                      std::string& why) {
+    // Not blocking: the name may be a named pipe.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT)
+            return StoreLook::Missing;
+        why = std::string("it cannot be read: ") + std::strerror(errno);
+        return StoreLook::NotAStore;
+    }
+    struct stat st;
+    bytes.clear();
+    if (::fstat(fd, &st) != 0)
+        why = std::string("it cannot be read: ") + std::strerror(errno);
+    else if (S_ISDIR(st.st_mode))
+        why = "it is a folder";
+    else if (!S_ISREG(st.st_mode))
+        why = "it is not a regular file";
+    else {
+        bytes.resize(std::min<std::uint64_t>(static_cast<std::uint64_t>(st.st_size), limit));
+        std::size_t got = 0;
+        while (got < bytes.size()) {
+            const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                why = std::string("it cannot be read: ") + std::strerror(errno);
+            if (n <= 0)
+                break;
+            got += static_cast<std::size_t>(n);
+        }
+        bytes.resize(got);
+        if (why.empty() && got > 0 && std::memcmp(bytes.data(), kMagic, std::min(got, sizeof kMagic)) != 0)
+            why = "it does not begin as a store does";
+    }
+    ::close(fd);
+    return why.empty() ? StoreLook::Bytes : StoreLook::NotAStore;
 }
 
 } // namespace
@@ -95,6 +141,12 @@ bool writeRegistryStore(const std::string& path, const std::string& keyPath,
         return false;
     }
     return true;
+}
+
+std::string notAStoreReason(const std::string& path) {
+    std::vector<std::uint8_t> head;
+    std::string why;
+    return lookAtStore(path, sizeof kMagic, head, why) == StoreLook::NotAStore ? why : std::string();
 }
 
 std::string registryStoreFile(bool machine) {

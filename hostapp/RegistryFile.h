@@ -21,6 +21,10 @@ bool buildRegistryStore(const std::string& keyPath,
 bool writeRegistryStore(const std::string& path, const std::string& keyPath,
                         const std::vector<std::pair<std::string, std::string>>& values, std::string& error);
 
+// Why the file at path is plainly no registry store ("it is a folder", "it does not begin as a store
+// does", ...), as the module judges it; empty when it is missing, empty or begins as a store does.
+std::string notAStoreReason(const std::string& path);
+
 // The store file the module reads for its machine-wide (machine) or per-user root, by the module's own
 // rule: $TROV_MACHINE_REGISTRY or $TROV_USER_REGISTRY when set and not empty, else
 // trov-registry/machine.reg or trov-registry/user.reg in $XDG_CONFIG_HOME (else ~/.config); empty when

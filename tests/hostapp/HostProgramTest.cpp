@@ -193,6 +193,49 @@ TEST_F(HostProgram, NamesAMissingMachineStoreWithItsVariableAndToolAndMakesNoSto
     EXPECT_FALSE(std::filesystem::exists(fallback));
 }
 
+TEST_F(HostProgram, AFileOrFolderNamedAsAStoreKeepsItsNameAndBytesAndTheStartSaysWhyItCannotUseIt) {
+    if (!moduleBuilt())
+        GTEST_SKIP() << "the test module is not built";
+    layOutInstallation();
+    const std::string song = file("song.mid", oneNoteFile());
+    const std::string wav = file("mykick.wav", {'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'A', 'V', 'E'});
+    const std::string folder = scratch_ + "/myproject";
+    const std::string data = scratch_ + "/share/corvale";
+    std::filesystem::create_directories(data);
+    std::filesystem::create_directories(folder);
+    const std::pair<const char*, std::string> named[] = {
+        {"TROV_USER_REGISTRY", wav}, {"TROV_USER_REGISTRY", folder}, {"TROV_MACHINE_REGISTRY", data}};
+    for (const auto& [variable, path] : named)
+        for (const bool seed : {false, true}) {
+            SCOPED_TRACE(path + (seed ? " with --seed" : ""));
+            std::vector<std::string> arguments = {"render", modulePath(), song, scratch_ + "/out.wav"};
+            if (seed)
+                arguments.insert(arguments.begin() + 1, {"--seed", "7"});
+            expectOneLineError(run(arguments, {{variable, path}}), 1,
+                               std::string(variable) + " names " + path +
+                                   ", which is not a registry store (");
+            EXPECT_FALSE(std::filesystem::exists(path + ".unreadable"));
+        }
+    EXPECT_EQ(test::readWhole(wav), std::string("RIFF\4\0\0\0WAVE", 12));
+    EXPECT_TRUE(std::filesystem::is_empty(folder));
+    EXPECT_TRUE(std::filesystem::is_empty(data));
+    EXPECT_FALSE(std::filesystem::exists(scratch_ + "/user.reg")) << "a start that fails writes no store";
+}
+
+TEST_F(HostProgram, SaysWhereTheModuleSetADamagedUserStoreAside) {
+    if (!moduleBuilt())
+        GTEST_SKIP() << "the test module is not built";
+    layOutInstallation();
+    const std::string song = file("song.mid", oneNoteFile());
+    const std::string store = file("user.reg", {'T', 'R', 'R', 'G', 9});
+    const test::ChildResult result = run({"render", "--quiet", modulePath(), song, scratch_ + "/out.wav"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "corvale-host: TROV_USER_REGISTRY names " + store +
+                              ", which could not be read as a store: the module kept it as " + store +
+                              ".unreadable and began a new one\n");
+    EXPECT_EQ(test::readWhole(store + ".unreadable"), std::string("TRRG\x09", 5));
+}
+
 TEST_F(HostProgram, TheStoreWritersUsageNamesTheKeyAndTheValuesAnInstallationNeedsAsRunShWritesThem) {
     const test::ChildResult result = test::runChild({CORVALE_INSTALL_KEYS}, {}, scratch_);
     EXPECT_EQ(result.status, 2);
