@@ -17,7 +17,10 @@ bool buildRegistryStore(const std::string& keyPath,
                         const std::vector<std::pair<std::string, std::string>>& values,
                         std::vector<std::uint8_t>& bytes, std::string& error);
 
-// Writes the store to path (replacing it). False with the reason in error.
+// Writes the key with exactly these values into the store at path, made when missing (or an empty file):
+// an existing store keeps its other keys, and the key its child keys. The file is replaced through a
+// temporary one beside it. False with the reason in error, leaving the file as it was, also for a file
+// that is no store (a folder, another kind of file) or a damaged store.
 bool writeRegistryStore(const std::string& path, const std::string& keyPath,
                         const std::vector<std::pair<std::string, std::string>>& values, std::string& error);
 

@@ -1,5 +1,6 @@
 #include "HostProgramFixture.h"
 #include "hostapp/WavWriter.h"
+#include "platform/RegistryNode.h"
 
 #include <gtest/gtest.h>
 
@@ -270,6 +271,42 @@ TEST_F(HostProgram, TheStoreWriterRefusesAValueTheModuleDoesNotReadAndARelativeD
     const test::ChildResult written = write("InstallPath=/opt/corvale");
     EXPECT_EQ(written.status, 0) << written.err;
     EXPECT_TRUE(std::filesystem::exists(store));
+}
+
+TEST_F(HostProgram, TheStoreWriterRefusesAFileThatIsNoStoreAndKeepsAStoresOtherKeys) {
+    const auto write = [&](const std::string& store, const std::string& value) {
+        return test::runChild({CORVALE_INSTALL_KEYS, store, "Software/Vennikt/Corvale", value}, {}, scratch_);
+    };
+    const test::Bytes riff = {'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'A', 'V', 'E'};
+    const std::string wav = file("kick.wav", riff);
+    const test::ChildResult refused = write(wav, "InstallPath=/opt/corvale");
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find(wav + " is not a registry store (it does not begin as a store does)"),
+              std::string::npos)
+        << refused.err;
+    EXPECT_EQ(test::readWhole(wav), std::string(riff.begin(), riff.end()));
+
+    const std::string store = scratch_ + "/machine.reg";
+    std::string error;
+    ASSERT_TRUE(writeRegistryStore(store, "Software/Other", {{"Kept", "yes"}}, error)) << error;
+    ASSERT_EQ(write(store, "ImagesDir=images").status, 0);
+    ASSERT_EQ(write(store, "InstallPath=/opt/corvale").status, 0);
+    const std::string bytes = test::readWhole(store);
+    trov::platform::RegistryNode root;
+    ASSERT_TRUE(trov::platform::RegistryNode::parse(reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                                                    bytes.size(), root, error))
+        << error;
+    const auto key = [&root](const char* name) {
+        const trov::platform::RegistryNode* software = root.findChild("Software");
+        return software != nullptr ? software->findChild(name) : nullptr;
+    };
+    ASSERT_TRUE(key("Other") != nullptr && key("Vennikt") != nullptr && key("Vennikt")->findChild("Corvale"));
+    EXPECT_NE(key("Other")->findValue("Kept"), nullptr);
+    const auto& values = key("Vennikt")->findChild("Corvale")->values;
+    ASSERT_EQ(values.size(), 1u) << "the key's values are those given last";
+    EXPECT_EQ(values[0].name, "InstallPath");
+    EXPECT_NE(test::runChild({CORVALE_INSTALL_KEYS}, {}, scratch_).err.find("keeps its other keys"),
+              std::string::npos);
 }
 
 TEST_F(HostProgram, TheRunsCheckPassesOnlyARenderThatSoundsAndEndsInSilence) {
