@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <iostream>
 #include <iterator>
 #include <thread>
 
@@ -456,6 +457,8 @@ int runCheck(const Options& options, std::ostream& out) {
     }
     session.releaseInstances();
     session.module.unload();
+    for (const std::string& line : startup.setAside())
+        std::cerr << "corvale-host: " << line << std::endl;
     const int stopped = StopSignals::caught();
     if (stopped != 0)
         out << "stopped by " << StopSignals::name(stopped) << " after " << ran << " of " << std::size(steps)

@@ -7,6 +7,7 @@
 #include <ctime>
 #include <filesystem>
 #include <random>
+#include <sys/stat.h>
 
 namespace corvale::hostapp {
 
@@ -18,6 +19,14 @@ constexpr const char* kUserStoreVariable = "TROV_USER_REGISTRY";
 std::optional<std::string> variable(const char* name) {
     const char* value = std::getenv(name);
     return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
+}
+
+// The store file and the variable that names it, or would name it.
+std::string storeNaming(bool machine, const std::string& file) {
+    const char* name = machine ? "TROV_MACHINE_REGISTRY" : kUserStoreVariable;
+    const std::optional<std::string> given = variable(name);
+    return given && !given->empty() ? std::string(name) + " names " + file
+                                    : std::string(name) + " is not set, and its default " + file;
 }
 
 } // namespace
@@ -47,12 +56,28 @@ void ModuleStartup::setVariable(const char* name, std::optional<std::optional<st
 }
 
 bool ModuleStartup::prepare(const Options& options, std::string& error) {
+    // What each store's set-aside name holds now, so that one the module sets aside is told; under a given
+    // seed the module writes only the scratch copy of the per-user store.
+    for (const bool machine : {true, false}) {
+        Watched& store = watched_.emplace_back();
+        store.machine = machine;
+        store.file = machine || !options.startupSeed ? registryStoreFile(machine) : std::string();
+        struct stat st;
+        store.existed = !store.file.empty() && ::stat((store.file + ".unreadable").c_str(), &st) == 0;
+        store.device = store.existed ? st.st_dev : 0;
+        store.inode = store.existed ? st.st_ino : 0;
+    }
     if (options.startupSeed) {
         // 0 asks for a seed from the time, which the module would pick unseen: it is picked here and named.
         seed_ = *options.startupSeed != 0
                     ? *options.startupSeed
                     : std::max<std::uint32_t>(static_cast<std::uint32_t>(std::time(nullptr)), 1);
         const std::string store = registryStoreFile(false);
+        if (const std::string why = store.empty() ? std::string() : notAStoreReason(store); !why.empty()) {
+            error = storeNaming(false, store) + ", which is not a registry store (" + why +
+                    "): it is left as it is";
+            return false;
+        }
         std::string pattern = (std::filesystem::temp_directory_path() / "corvale-host-user-XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr) {
             error = "cannot make a scratch folder for the per-user store in " +
@@ -79,6 +104,21 @@ bool ModuleStartup::prepare(const Options& options, std::string& error) {
     }
     setVariable(kSeedVariable, previousSeed_, std::to_string(seed_));
     return true;
+}
+
+std::vector<std::string> ModuleStartup::setAside() const {
+    std::vector<std::string> lines;
+    for (const Watched& store : watched_) {
+        struct stat st;
+        const std::string kept = store.file + ".unreadable";
+        if (store.file.empty() || ::stat(kept.c_str(), &st) != 0 ||
+            (store.existed && st.st_dev == store.device && st.st_ino == store.inode))
+            continue;
+        lines.push_back(storeNaming(store.machine, store.file) +
+                        ", which could not be read as a store: the module kept it as " + kept +
+                        " and began a new one");
+    }
+    return lines;
 }
 
 } // namespace corvale::hostapp

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <sys/types.h>
+#include <vector>
 
 namespace corvale::hostapp {
 
@@ -15,6 +17,10 @@ namespace corvale::hostapp {
 // a copy of the store as it is, and the store itself is left unchanged. Made by a command before it loads
 // the module and destroyed after the module is unloaded, which removes the copy and puts the variables
 // back. One thread.
+//
+// A per-user store that is plainly no store (a folder, another kind of file) is not copied: the module
+// would refuse the copy under the scratch name. The module sets a damaged store aside as NAME.unreadable
+// when it writes a new one; setAside names each store it set aside during the run.
 class ModuleStartup {
 public:
     ModuleStartup() = default;
@@ -25,14 +31,27 @@ public:
     // The seed is options.startupSeed (with the scratch store; 0 takes the calendar time as the seed), else
     // the environment's TROV_STARTUP_SEED when it is a number, else one picked here. Never 0, which the
     // module would take for the time without telling. False with the reason when the scratch copy cannot be
-    // made.
+    // made, or when the per-user store to copy is no store.
     bool prepare(const Options& options, std::string& error);
+
+    // One line for each store that the module set aside as damaged since prepare, naming the store, its
+    // variable and the name it is kept under (not the scratch store, whose original stays as it was).
+    std::vector<std::string> setAside() const;
 
     std::uint32_t seed() const { return seed_; }
     // The scratch store's file; empty without one.
     const std::string& scratchStore() const { return scratchStore_; }
 
 private:
+    // A store and what was kept under its set-aside name at prepare.
+    struct Watched {
+        bool machine = false;
+        std::string file;
+        bool existed = false;
+        dev_t device = 0;
+        ino_t inode = 0;
+    };
+
     static void setVariable(const char* name, std::optional<std::optional<std::string>>& previous,
                             const std::string& value);
 
@@ -42,6 +61,7 @@ private:
     // The variables as they were before prepare (nullopt: unset), put back at the end.
     std::optional<std::optional<std::string>> previousSeed_;
     std::optional<std::optional<std::string>> previousStore_;
+    std::vector<Watched> watched_;
 };
 
 } // namespace corvale::hostapp

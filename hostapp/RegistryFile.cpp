@@ -3,17 +3,53 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
-#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unordered_set>
 
 namespace corvale::hostapp {
 
 namespace {
 
-// Limits of the store's reader: key names up to 255 bytes, value names up to 16383, values up to 1 MiB.
+// Limits of the store's reader: key names up to 255 bytes, value names up to 16383, values up to 1 MiB,
+// keys nested 512 levels below the root, the whole store up to 16 MiB.
 constexpr std::size_t kMaxKeyName = 255;
 constexpr std::size_t kMaxValueName = 16383;
 constexpr std::size_t kMaxValueSize = std::size_t(1) << 20;
+constexpr std::size_t kMaxDepth = 512;
+constexpr std::size_t kMaxStoreSize = std::size_t(16) << 20;
+constexpr std::uint8_t kMagic[4] = {'T', 'R', 'R', 'G'};
+
+struct StoreValue {
+    std::string name;
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> data;
+};
+
+struct StoreKey {
+    std::string name;
+    std::vector<StoreValue> values;
+    std::vector<StoreKey> children;
+};
+
+// Names compare ignoring ASCII case, as the module compares them.
+std::string folded(const std::string& name) {
+    std::string result = name;
+    for (char& c : result)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return result;
+}
+
+template <typename Items> auto* findNamed(Items& items, const std::string& name) {
+    const std::string wanted = folded(name);
+    for (auto& item : items)
+        if (folded(item.name) == wanted)
+            return &item;
+    return static_cast<typename Items::value_type*>(nullptr);
+}
 
 void put16(std::vector<std::uint8_t>& bytes, std::uint32_t value) {
     bytes.push_back(static_cast<std::uint8_t>(value));
@@ -30,12 +66,115 @@ void putName(std::vector<std::uint8_t>& bytes, const std::string& name) {
     bytes.insert(bytes.end(), name.begin(), name.end());
 }
 
-} // namespace
+void putKey(std::vector<std::uint8_t>& bytes, const StoreKey& key) {
+    putName(bytes, key.name);
+    put32(bytes, static_cast<std::uint32_t>(key.values.size()));
+    for (const StoreValue& value : key.values) {
+        putName(bytes, value.name);
+        put32(bytes, value.type);
+        put32(bytes, static_cast<std::uint32_t>(value.data.size()));
+        bytes.insert(bytes.end(), value.data.begin(), value.data.end());
+    }
+    put32(bytes, static_cast<std::uint32_t>(key.children.size()));
+    for (const StoreKey& child : key.children)
+        putKey(bytes, child);
+}
 
-bool buildRegistryStore(const std::string& keyPath,
-                        const std::vector<std::pair<std::string, std::string>>& values,
-                        std::vector<std::uint8_t>& bytes, std::string& error) {
-    std::vector<std::string> levels(1);
+// Reads a store as the module's reader does, refusing what it refuses, so that what is kept of a store
+// is written back as the module read it.
+class StoreReader {
+public:
+    explicit StoreReader(const std::vector<std::uint8_t>& bytes) : bytes_(bytes) {}
+
+    bool read(StoreKey& root, std::string& error) {
+        std::uint32_t version = 0;
+        bool ok = has(sizeof kMagic) &&
+                  (std::memcmp(bytes_.data(), kMagic, sizeof kMagic) == 0 || fail("not a registry store"));
+        at_ = sizeof kMagic;
+        ok = ok && u32(version) &&
+             (version == 1 || fail("unknown format version " + std::to_string(version))) && key(root, 0) &&
+             (at_ == bytes_.size() || fail("trailing bytes"));
+        error = error_;
+        return ok;
+    }
+
+private:
+    bool fail(const std::string& why) {
+        if (error_.empty())
+            error_ = why + " at byte " + std::to_string(at_);
+        return false;
+    }
+    bool has(std::size_t n) { return bytes_.size() - at_ >= n || fail("truncated"); }
+    bool u32(std::uint32_t& value) {
+        if (!has(4))
+            return false;
+        value = std::uint32_t(bytes_[at_]) | (std::uint32_t(bytes_[at_ + 1]) << 8) |
+                (std::uint32_t(bytes_[at_ + 2]) << 16) | (std::uint32_t(bytes_[at_ + 3]) << 24);
+        at_ += 4;
+        return true;
+    }
+    bool take(std::size_t length, std::string& out) {
+        if (!has(length))
+            return false;
+        out.assign(bytes_.begin() + static_cast<std::ptrdiff_t>(at_),
+                   bytes_.begin() + static_cast<std::ptrdiff_t>(at_ + length));
+        at_ += length;
+        return true;
+    }
+    bool name(std::string& out, std::size_t limit) {
+        if (!has(2))
+            return false;
+        const std::size_t length = bytes_[at_] | (std::size_t(bytes_[at_ + 1]) << 8);
+        at_ += 2;
+        return length <= limit ? take(length, out) : fail("name too long");
+    }
+    bool key(StoreKey& key, std::size_t depth) {
+        if (depth > kMaxDepth)
+            return fail("keys nested too deeply");
+        std::uint32_t count = 0;
+        if (!name(key.name, kMaxKeyName))
+            return false;
+        if (depth > 0 && key.name.empty())
+            return fail("empty key name");
+        if (!u32(count))
+            return false;
+        std::unordered_set<std::string> seen;
+        for (std::uint32_t i = 0; i < count; ++i) {
+            StoreValue& value = key.values.emplace_back();
+            std::uint32_t size = 0;
+            std::string data;
+            if (!name(value.name, kMaxValueName) || !u32(value.type) || !u32(size))
+                return false;
+            if (size > kMaxValueSize)
+                return fail("value too large");
+            if (!take(size, data))
+                return false;
+            value.data.assign(data.begin(), data.end());
+            if (!seen.insert(folded(value.name)).second)
+                return fail("duplicate value name");
+        }
+        if (!u32(count))
+            return false;
+        seen.clear();
+        for (std::uint32_t i = 0; i < count; ++i) {
+            if (!this->key(key.children.emplace_back(), depth + 1))
+                return false;
+            if (!seen.insert(folded(key.children.back().name)).second)
+                return fail("duplicate key name");
+        }
+        return true;
+    }
+
+    const std::vector<std::uint8_t>& bytes_;
+    std::size_t at_ = 0;
+    std::string error_;
+};
+
+// The key path's levels and the values, checked against the store's limits.
+bool checkKeyAndValues(const std::string& keyPath,
+                       const std::vector<std::pair<std::string, std::string>>& values,
+                       std::vector<std::string>& levels, std::string& error) {
+    levels.assign(1, std::string());
     for (const char c : keyPath) {
         if (c == '\\' || c == '/')
             levels.emplace_back();
@@ -59,42 +198,170 @@ bool buildRegistryStore(const std::string& keyPath,
             return false;
         }
     }
-    bytes.assign({'T', 'R', 'R', 'G'});
-    put32(bytes, 1);
-    // The root: no name, no values, one child per level down to the key that holds the values.
-    putName(bytes, std::string());
-    put32(bytes, 0);
-    put32(bytes, 1);
-    for (std::size_t i = 0; i < levels.size(); ++i) {
-        putName(bytes, levels[i]);
-        const bool last = i + 1 == levels.size();
-        put32(bytes, last ? static_cast<std::uint32_t>(values.size()) : 0);
-        if (last)
-            for (const auto& [name, text] : values) {
-                putName(bytes, name);
-                put32(bytes, 1);
-                put32(bytes, static_cast<std::uint32_t>(text.size() + 1));
-                bytes.insert(bytes.end(), text.begin(), text.end());
-                bytes.push_back(0);
-            }
-        put32(bytes, last ? 0 : 1);
+    return true;
+}
+
+// Makes the key (matching existing levels ignoring case) and gives it exactly the values, as strings.
+void setKeyValues(StoreKey& root, const std::vector<std::string>& levels,
+                  const std::vector<std::pair<std::string, std::string>>& values) {
+    StoreKey* key = &root;
+    for (const std::string& level : levels) {
+        StoreKey* child = findNamed(key->children, level);
+        if (child == nullptr) {
+            child = &key->children.emplace_back();
+            child->name = level;
+        }
+        key = child;
     }
+    key->values.clear();
+    for (const auto& [name, text] : values) {
+        StoreValue* value = findNamed(key->values, name);
+        if (value == nullptr) {
+            value = &key->values.emplace_back();
+            value->name = name;
+        }
+        value->type = 1;
+        value->data.assign(text.begin(), text.end());
+        value->data.push_back(0);
+    }
+}
+
+enum class StoreLook { Missing, Bytes, NotAStore };
+
+// The first limit bytes of the file at path when it may be a store; else why it is none.
+StoreLook lookAtStore(const std::string& path, std::size_t limit, std::vector<std::uint8_t>& bytes,
+                      std::string& why) {
+    // Not blocking: the name may be a named pipe.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT)
+            return StoreLook::Missing;
+        why = std::string("it cannot be read: ") + std::strerror(errno);
+        return StoreLook::NotAStore;
+    }
+    struct stat st;
+    bytes.clear();
+    if (::fstat(fd, &st) != 0)
+        why = std::string("it cannot be read: ") + std::strerror(errno);
+    else if (S_ISDIR(st.st_mode))
+        why = "it is a folder";
+    else if (!S_ISREG(st.st_mode))
+        why = "it is not a regular file";
+    else {
+        bytes.resize(std::min<std::uint64_t>(static_cast<std::uint64_t>(st.st_size), limit));
+        std::size_t got = 0;
+        while (got < bytes.size()) {
+            const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                why = std::string("it cannot be read: ") + std::strerror(errno);
+            if (n <= 0)
+                break;
+            got += static_cast<std::size_t>(n);
+        }
+        bytes.resize(got);
+        if (why.empty() && got > 0 && std::memcmp(bytes.data(), kMagic, std::min(got, sizeof kMagic)) != 0)
+            why = "it does not begin as a store does";
+    }
+    ::close(fd);
+    return why.empty() ? StoreLook::Bytes : StoreLook::NotAStore;
+}
+
+// The store at path, or an empty one where there is none (or an empty file). False with the reason, for
+// a file that is no store or a damaged one: either is left as it is.
+bool readStore(const std::string& path, StoreKey& root, std::string& error) {
+    std::vector<std::uint8_t> bytes;
+    std::string why;
+    switch (lookAtStore(path, kMaxStoreSize + 1, bytes, why)) {
+    case StoreLook::Missing:
+        return true;
+    case StoreLook::NotAStore:
+        error =
+            path + " is not a registry store (" + why + "): it is left as it was; name a new file or a store";
+        return false;
+    case StoreLook::Bytes:
+        break;
+    }
+    if (bytes.empty())
+        return true;
+    if (bytes.size() > kMaxStoreSize)
+        why = "larger than " + std::to_string(kMaxStoreSize) + " bytes";
+    else
+        StoreReader(bytes).read(root, why);
+    if (why.empty())
+        return true;
+    error = path + " is a damaged registry store (" + why +
+            "): it is left as it was; remove it or name another file";
+    return false;
+}
+
+// Replaces the file at path with bytes through a temporary file beside it, so that a failed write leaves
+// the store as it was.
+bool replaceFile(const std::string& path, const std::vector<std::uint8_t>& bytes, std::string& error) {
+    std::string temporary = path + ".XXXXXX";
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0) {
+        error = "cannot write " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    std::size_t done = 0;
+    bool ok = true;
+    while (ok && done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        ok = n > 0;
+        done += ok ? static_cast<std::size_t>(n) : 0;
+    }
+    ok = ok && ::fchmod(fd, 0644) == 0 && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    ok = ok && ::rename(temporary.c_str(), path.c_str()) == 0;
+    if (!ok) {
+        error = "cannot write " + path + ": " + std::strerror(errno);
+        ::unlink(temporary.c_str());
+    }
+    return ok;
+}
+
+} // namespace
+
+bool buildRegistryStore(const std::string& keyPath,
+                        const std::vector<std::pair<std::string, std::string>>& values,
+                        std::vector<std::uint8_t>& bytes, std::string& error) {
+    std::vector<std::string> levels;
+    if (!checkKeyAndValues(keyPath, values, levels, error))
+        return false;
+    // The root has no name and holds one child per level down to the key that holds the values.
+    StoreKey root;
+    setKeyValues(root, levels, values);
+    bytes.assign(std::begin(kMagic), std::end(kMagic));
+    put32(bytes, 1);
+    putKey(bytes, root);
     return true;
 }
 
 bool writeRegistryStore(const std::string& path, const std::string& keyPath,
                         const std::vector<std::pair<std::string, std::string>>& values, std::string& error) {
-    std::vector<std::uint8_t> bytes;
-    if (!buildRegistryStore(keyPath, values, bytes, error))
+    std::vector<std::string> levels;
+    StoreKey root;
+    if (!checkKeyAndValues(keyPath, values, levels, error) || !readStore(path, root, error))
         return false;
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out ||
-        !out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size())) ||
-        !out.flush()) {
-        error = "cannot write " + path + ": " + std::strerror(errno);
+    setKeyValues(root, levels, values);
+    std::vector<std::uint8_t> bytes(std::begin(kMagic), std::end(kMagic));
+    put32(bytes, 1);
+    putKey(bytes, root);
+    if (bytes.size() > kMaxStoreSize) {
+        error = "the store " + path + " would be larger than " + std::to_string(kMaxStoreSize) + " bytes";
         return false;
     }
-    return true;
+    return replaceFile(path, bytes, error);
+}
+
+std::string notAStoreReason(const std::string& path) {
+    std::vector<std::uint8_t> head;
+    std::string why;
+    return lookAtStore(path, sizeof kMagic, head, why) == StoreLook::NotAStore ? why : std::string();
 }
 
 std::string registryStoreFile(bool machine) {

@@ -17,9 +17,16 @@ bool buildRegistryStore(const std::string& keyPath,
                         const std::vector<std::pair<std::string, std::string>>& values,
                         std::vector<std::uint8_t>& bytes, std::string& error);
 
-// Writes the store to path (replacing it). False with the reason in error.
+// Writes the key with exactly these values into the store at path, made when missing (or an empty file):
+// an existing store keeps its other keys, and the key its child keys. The file is replaced through a
+// temporary one beside it. False with the reason in error, leaving the file as it was, also for a file
+// that is no store (a folder, another kind of file) or a damaged store.
 bool writeRegistryStore(const std::string& path, const std::string& keyPath,
                         const std::vector<std::pair<std::string, std::string>>& values, std::string& error);
+
+// Why the file at path is plainly no registry store ("it is a folder", "it does not begin as a store
+// does", ...), as the module judges it; empty when it is missing, empty or begins as a store does.
+std::string notAStoreReason(const std::string& path);
 
 // The store file the module reads for its machine-wide (machine) or per-user root, by the module's own
 // rule: $TROV_MACHINE_REGISTRY or $TROV_USER_REGISTRY when set and not empty, else

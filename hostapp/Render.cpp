@@ -270,6 +270,8 @@ int runRender(const Options& options, std::ostream& out, std::ostream& err) {
     LoadedModule module;
     if (!module.load(options.module, services, error))
         return fail(error);
+    for (const std::string& line : startup.setAside())
+        err << "corvale-host: " << line << std::endl;
     trov::hostsdk::PlugInGroup& group = *module.group();
     if (const std::string reason = startFailure(group, services); !reason.empty())
         return fail("module " + options.module + " did not start: " + reason);

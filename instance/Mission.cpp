@@ -68,6 +68,11 @@ void Mission::start() {
     info->getSystemReport(report);
     logger_->log(4, report);
     initSystem();
+    info->init();
+    if (const std::string problem = storeProblem(*info); !problem.empty()) {
+        exitWithError(problem, NoError());
+        return;
+    }
 
     machinePreferences_ = new Preferences(info->getRegistryRoot(0), info->getRegistryPath());
     userPreferences_ = new Preferences(info->getRegistryRoot(1), info->getRegistryPath());
@@ -82,11 +87,30 @@ void Mission::start() {
     if (userPreferences_->getLong("LogLevel", level))
         logger_->setLevel(level);
     installPluginEnvironment();
-    info->init();
     // 0 (the time) unless fixed from outside for a render that must repeat.
     seedRandomGenerators(platform::startupSeed());
     minidumper_ = new Minidumper();
     loadResources();
+}
+
+std::string Mission::storeProblem(const PluginInfo& info) {
+    using State = platform::RegistryStoreCheck::State;
+    const platform::RegistryRoot machine = info.getRegistryRoot(0);
+    const platform::RegistryStoreCheck machineStore = platform::checkRegistryStore(machine);
+    const platform::RegistryStoreCheck userStore = platform::checkRegistryStore(info.getRegistryRoot(1));
+    if (machineStore.state == State::Refused)
+        return machineStore.problem;
+    if (userStore.state == State::Refused)
+        return userStore.problem;
+    if (machineStore.state == State::Damaged)
+        return errorTextRegistryKeyMissing + "\n" + machineStore.problem;
+    // Looked up without the preferences, whose opening would add the key to the installation's store.
+    if (platform::RegistryKey::open(machine, info.getRegistryPath(), false))
+        return std::string();
+    if (machineStore.state != State::Readable)
+        return errorTextRegistryKeyMissing;
+    return errorTextRegistryKeyMissing + "\nNo key " + info.getRegistryPath() + " in the store " +
+           platform::registryStoreFile(machine) + ".";
 }
 
 void Mission::loadResources() {

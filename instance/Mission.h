@@ -10,6 +10,7 @@ class File;
 class Logger;
 class Minidumper;
 class Plugin;
+class PluginInfo;
 class Preferences;
 class Resources;
 
@@ -53,6 +54,10 @@ public:
 
 private:
     void tearDown();
+    // Why the stores cannot be used (either is no store, the machine-wide one is missing, damaged or lacks
+    // the product's key), found before either is written, so that such a start writes no store; empty
+    // when they can.
+    static std::string storeProblem(const PluginInfo& info);
     // The "InstallPath" step of start: the resources, or the fatal message.
     void loadResources();
 

@@ -100,6 +100,22 @@ private:
     int fd_;
 };
 
+// Reads up to out.size() bytes; false on a read error.
+bool readUpTo(int fd, std::vector<std::uint8_t>& out, std::size_t& got) {
+    got = 0;
+    while (got < out.size()) {
+        const ssize_t n = ::read(fd, out.data() + got, out.size() - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
 bool writeAll(int fd, const std::uint8_t* data, std::size_t size) {
     while (size > 0) {
         const ssize_t n = ::write(fd, data, size);
@@ -136,12 +152,26 @@ public:
         return reader(static_cast<const RegistryNode&>(root_));
     }
 
+    // The file's state as last loaded, and why it is damaged or refused.
+    RegistryStoreCheck::State state(std::string& why) {
+        std::lock_guard guard(mutex_);
+        refresh();
+        why = why_;
+        return state_;
+    }
+
     // Applies change to the current tree and saves it. False when the change was refused or could not be
     // saved; the tree then stays as stored.
     bool write(const std::function<Change(RegistryNode&)>& change) {
         std::lock_guard guard(mutex_);
+        // A file that is no store is never written, nor is a lock file made beside it.
+        refresh();
+        if (state_ == RegistryStoreCheck::State::Refused)
+            return refuseWrite();
         FileDescriptor lock(lockForWriting());
         refresh();
+        if (state_ == RegistryStoreCheck::State::Refused)
+            return refuseWrite();
         switch (change(root_)) {
         case Change::None:
             return true;
@@ -181,40 +211,62 @@ private:
         loadedOnce_ = true;
         root_ = RegistryNode();
         loaded_ = FileIdentity();
-        unreadable_ = false;
-        FileDescriptor fd(::open(file_.c_str(), O_RDONLY | O_CLOEXEC));
-        if (fd.get() < 0) {
-            if (errno != ENOENT)
-                setUnreadable(errnoText());
-            return;
-        }
+        state_ = RegistryStoreCheck::State::Missing;
+        why_.clear();
+        // Not blocking: the name may be a named pipe.
+        FileDescriptor fd(::open(file_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
         struct stat st;
+        if (fd.get() < 0) {
+            if (errno == ENOENT)
+                return;
+            const std::string why = "it cannot be read: " + errnoText();
+            if (::stat(file_.c_str(), &st) == 0)
+                loaded_ = FileIdentity::of(st);
+            return setRefused(why);
+        }
         if (::fstat(fd.get(), &st) != 0)
-            return setUnreadable(errnoText());
+            return setRefused("it cannot be read: " + errnoText());
         loaded_ = FileIdentity::of(st);
+        if (S_ISDIR(st.st_mode))
+            return setRefused("it is a folder");
+        if (!S_ISREG(st.st_mode))
+            return setRefused("it is not a regular file");
+        state_ = RegistryStoreCheck::State::Readable;
         if (st.st_size == 0)
             return;
-        if (static_cast<std::uint64_t>(st.st_size) > RegistryNode::kMaxStoreSize)
-            return setUnreadable("larger than " + std::to_string(RegistryNode::kMaxStoreSize) + " bytes");
-        std::vector<std::uint8_t> bytes(static_cast<std::size_t>(st.st_size));
+        // An oversized file is read only as far as telling whether it is a store.
+        const bool oversized = static_cast<std::uint64_t>(st.st_size) > RegistryNode::kMaxStoreSize;
+        std::vector<std::uint8_t> bytes(oversized ? 4 : static_cast<std::size_t>(st.st_size));
         std::size_t got = 0;
-        while (got < bytes.size()) {
-            const ssize_t n = ::read(fd.get(), bytes.data() + got, bytes.size() - got);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            got += static_cast<std::size_t>(n);
-        }
+        if (!readUpTo(fd.get(), bytes, got))
+            return setRefused("it cannot be read: " + errnoText());
+        if (!RegistryNode::beginsAsStore(bytes.data(), got))
+            return setRefused("it does not begin as a store does");
+        if (oversized)
+            return setUnreadable("larger than " + std::to_string(RegistryNode::kMaxStoreSize) + " bytes");
         std::string error;
         if (!RegistryNode::parse(bytes.data(), got, root_, error))
             setUnreadable(error);
     }
 
     void setUnreadable(const std::string& why) {
-        unreadable_ = true;
+        state_ = RegistryStoreCheck::State::Damaged;
+        why_ = why;
         report(3, "registry store '" + file_ + "' is unreadable (" + why +
                       "); reading it as empty, it is kept as '" + file_ + ".unreadable' at the next write");
+    }
+
+    // Another kind of file, or a folder, that the name points at by mistake: it is left as it is.
+    void setRefused(const std::string& why) {
+        state_ = RegistryStoreCheck::State::Refused;
+        why_ = why;
+        report(3, "registry store '" + file_ + "' is not a store (" + why +
+                      "); reading it as empty, nothing is saved in it");
+    }
+
+    bool refuseWrite() {
+        report(3, "registry store '" + file_ + "' is not a store (" + why_ + "); write refused");
+        return false;
     }
 
     bool save() {
@@ -231,9 +283,11 @@ private:
             ::fsync(fd.get()) != 0 || !fd.close())
             return saveFailed(errnoText(), temporary);
         // A store we could not read is kept aside rather than overwritten.
-        if (unreadable_ && ::rename(file_.c_str(), (file_ + ".unreadable").c_str()) != 0 && errno != ENOENT)
+        if (state_ == RegistryStoreCheck::State::Damaged &&
+            ::rename(file_.c_str(), (file_ + ".unreadable").c_str()) != 0 && errno != ENOENT)
             return saveFailed("cannot keep the unreadable store: " + errnoText(), temporary);
-        unreadable_ = false;
+        state_ = RegistryStoreCheck::State::Readable;
+        why_.clear();
         if (::rename(temporary.c_str(), file_.c_str()) != 0)
             return saveFailed(errnoText(), temporary);
         const std::string folder = std::filesystem::path(file_).parent_path().string();
@@ -258,7 +312,8 @@ private:
     RegistryNode root_;
     FileIdentity loaded_;
     bool loadedOnce_ = false;
-    bool unreadable_ = false;
+    RegistryStoreCheck::State state_ = RegistryStoreCheck::State::Missing;
+    std::string why_;
 };
 
 namespace {
@@ -290,6 +345,27 @@ std::string registryStoreFile(RegistryRoot root) {
     if (config.empty())
         return std::string();
     return config + (machine ? "/trov-registry/machine.reg" : "/trov-registry/user.reg");
+}
+
+RegistryStoreCheck checkRegistryStore(RegistryRoot root) {
+    RegistryStoreCheck check;
+    const std::string file = registryStoreFile(root);
+    if (file.empty())
+        return check;
+    std::string why;
+    check.state = storeFor(file)->state(why);
+    const char* variable = root == RegistryRoot::Machine ? "TROV_MACHINE_REGISTRY" : "TROV_USER_REGISTRY";
+    const char* given = std::getenv(variable);
+    const std::string named = given != nullptr && *given != '\0'
+                                  ? std::string(variable) + " names " + file
+                                  : std::string(variable) + " is not set, and its default " + file;
+    if (check.state == RegistryStoreCheck::State::Refused)
+        check.problem = named + ", which is not a registry store (" + why +
+                        "): it is left as it is, and nothing is saved in it.";
+    else if (check.state == RegistryStoreCheck::State::Damaged)
+        check.problem = named + ", a registry store that cannot be read (" + why +
+                        "): it is read as empty and kept as " + file + ".unreadable at the next write.";
+    return check;
 }
 
 RegistryKey::RegistryKey(RegistryRoot root, std::shared_ptr<RegistryStore> store,

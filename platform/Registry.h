@@ -21,7 +21,8 @@ class RegistryStore;
 class RegistryKey {
 public:
     // The key at path below the root's top; create makes missing levels. Null when a level is missing (and
-    // not created), the store file cannot be named, or a new level cannot be saved.
+    // not created), the store file cannot be named, or a new level cannot be saved. A store file that is
+    // plainly no store (see checkRegistryStore) reads as empty and is never written.
     //
     // The machine-wide store is made by an installation, never by opening a key: while its file does not
     // exist, a key opened with create is not written, and the first value set makes the file. A wrong path
@@ -64,5 +65,19 @@ private:
 // "trov-registry/machine.reg" or "trov-registry/user.reg" in the configuration folder; empty when neither
 // names one.
 std::string registryStoreFile(RegistryRoot root);
+
+// What the file holding a root's store is, judged as every key of it reads it.
+struct RegistryStoreCheck {
+    enum class State {
+        Missing,  // no file, or none can be named: read as empty
+        Readable, // a store, or an empty file
+        Damaged,  // begins as a store does but is not one: read as empty, kept aside at the next write
+        Refused,  // a folder, plainly another kind of file, or one that cannot be read: never written
+    };
+    State state = State::Missing;
+    // For Damaged and Refused, one sentence naming the file and the variable that names it.
+    std::string problem;
+};
+RegistryStoreCheck checkRegistryStore(RegistryRoot root);
 
 } // namespace trov::platform

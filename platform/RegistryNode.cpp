@@ -223,6 +223,10 @@ std::vector<std::uint8_t> RegistryNode::serialize() const {
     return writer.take();
 }
 
+bool RegistryNode::beginsAsStore(const std::uint8_t* data, std::size_t size) {
+    return size == 0 || std::memcmp(data, kMagic, std::min(size, sizeof kMagic)) == 0;
+}
+
 bool RegistryNode::parse(const std::uint8_t* data, std::size_t size, RegistryNode& out, std::string& error) {
     if (size > kMaxStoreSize) {
         error = "store larger than " + std::to_string(kMaxStoreSize) + " bytes";

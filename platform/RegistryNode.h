@@ -48,6 +48,9 @@ public:
     bool removeValue(const std::string& valueName);
 
     std::vector<std::uint8_t> serialize() const;
+    // True when the bytes are no more than a store file's beginning or begin as one does, damaged or not:
+    // what fails this is plainly some other kind of file.
+    static bool beginsAsStore(const std::uint8_t* data, std::size_t size);
     // Reads a whole store file. A truncated, malformed or oversized input gives false with the reason in
     // error and leaves out unchanged; nothing is allocated beyond what the input's bytes account for.
     static bool parse(const std::uint8_t* data, std::size_t size, RegistryNode& out, std::string& error);

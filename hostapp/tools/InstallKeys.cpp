@@ -1,6 +1,7 @@
 // corvale-install-keys: writes a registry store file for the module's installation, so that a host can
 // point TROV_MACHINE_REGISTRY at it. It takes only the values the module reads, and an absolute data folder:
-// a misspelt name or a relative folder would give a store the module cannot start from.
+// a misspelt name or a relative folder would give a store the module cannot start from. An existing store
+// keeps its other keys; a file that is no store is refused and left as it is.
 //   corvale-install-keys STORE KEY NAME=VALUE...
 //   corvale-install-keys build/install/machine.reg 'Software\Trovato\Corvale Test' InstallPath=/opt/x ...
 #include "hostapp/RegistryFile.h"
@@ -25,9 +26,12 @@ constexpr std::pair<const char*, const char*> kValues[] = {
 
 void printUsage() {
     std::cerr << "usage: corvale-install-keys STORE KEY NAME=VALUE...\n"
-                 "writes the registry store STORE (the file TROV_MACHINE_REGISTRY names) with the string "
-                 "values under\n"
-                 "KEY. The module corvale reads the key Software/Vennikt/Corvale and five values:\n";
+                 "writes the string values under KEY into the registry store STORE (the file "
+                 "TROV_MACHINE_REGISTRY names),\n"
+                 "made when missing; an existing store keeps its other keys and KEY's values become those "
+                 "given, and\n"
+                 "any other file (a WAV file, a folder, a damaged store) is refused and left as it is.\n"
+                 "The module corvale reads the key Software/Vennikt/Corvale and five values:\n";
     for (const auto& [name, meaning] : kValues)
         std::cerr << "  " << name << std::string(18 - std::string(name).size(), ' ') << meaning << "\n";
     std::cerr

@@ -1,5 +1,6 @@
 #include "HostProgramFixture.h"
 #include "hostapp/WavWriter.h"
+#include "platform/RegistryNode.h"
 
 #include <gtest/gtest.h>
 
@@ -210,6 +211,49 @@ TEST_F(HostProgram, NamesAMissingMachineStoreWithItsVariableAndToolAndMakesNoSto
     EXPECT_FALSE(std::filesystem::exists(fallback));
 }
 
+TEST_F(HostProgram, AFileOrFolderNamedAsAStoreKeepsItsNameAndBytesAndTheStartSaysWhyItCannotUseIt) {
+    if (!moduleBuilt())
+        GTEST_SKIP() << "the test module is not built";
+    layOutInstallation();
+    const std::string song = file("song.mid", oneNoteFile());
+    const std::string wav = file("mykick.wav", {'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'A', 'V', 'E'});
+    const std::string folder = scratch_ + "/myproject";
+    const std::string data = scratch_ + "/share/corvale";
+    std::filesystem::create_directories(data);
+    std::filesystem::create_directories(folder);
+    const std::pair<const char*, std::string> named[] = {
+        {"TROV_USER_REGISTRY", wav}, {"TROV_USER_REGISTRY", folder}, {"TROV_MACHINE_REGISTRY", data}};
+    for (const auto& [variable, path] : named)
+        for (const bool seed : {false, true}) {
+            SCOPED_TRACE(path + (seed ? " with --seed" : ""));
+            std::vector<std::string> arguments = {"render", modulePath(), song, scratch_ + "/out.wav"};
+            if (seed)
+                arguments.insert(arguments.begin() + 1, {"--seed", "7"});
+            expectOneLineError(run(arguments, {{variable, path}}), 1,
+                               std::string(variable) + " names " + path +
+                                   ", which is not a registry store (");
+            EXPECT_FALSE(std::filesystem::exists(path + ".unreadable"));
+        }
+    EXPECT_EQ(test::readWhole(wav), std::string("RIFF\4\0\0\0WAVE", 12));
+    EXPECT_TRUE(std::filesystem::is_empty(folder));
+    EXPECT_TRUE(std::filesystem::is_empty(data));
+    EXPECT_FALSE(std::filesystem::exists(scratch_ + "/user.reg")) << "a start that fails writes no store";
+}
+
+TEST_F(HostProgram, SaysWhereTheModuleSetADamagedUserStoreAside) {
+    if (!moduleBuilt())
+        GTEST_SKIP() << "the test module is not built";
+    layOutInstallation();
+    const std::string song = file("song.mid", oneNoteFile());
+    const std::string store = file("user.reg", {'T', 'R', 'R', 'G', 9});
+    const test::ChildResult result = run({"render", "--quiet", modulePath(), song, scratch_ + "/out.wav"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "corvale-host: TROV_USER_REGISTRY names " + store +
+                              ", which could not be read as a store: the module kept it as " + store +
+                              ".unreadable and began a new one\n");
+    EXPECT_EQ(test::readWhole(store + ".unreadable"), std::string("TRRG\x09", 5));
+}
+
 TEST_F(HostProgram, TheStoreWritersUsageNamesTheKeyAndTheValuesAnInstallationNeedsAsRunShWritesThem) {
     const test::ChildResult result = test::runChild({CORVALE_INSTALL_KEYS}, {}, scratch_);
     EXPECT_EQ(result.status, 2);
@@ -244,6 +288,42 @@ TEST_F(HostProgram, TheStoreWriterRefusesAValueTheModuleDoesNotReadAndARelativeD
     const test::ChildResult written = write("InstallPath=/opt/corvale");
     EXPECT_EQ(written.status, 0) << written.err;
     EXPECT_TRUE(std::filesystem::exists(store));
+}
+
+TEST_F(HostProgram, TheStoreWriterRefusesAFileThatIsNoStoreAndKeepsAStoresOtherKeys) {
+    const auto write = [&](const std::string& store, const std::string& value) {
+        return test::runChild({CORVALE_INSTALL_KEYS, store, "Software/Vennikt/Corvale", value}, {}, scratch_);
+    };
+    const test::Bytes riff = {'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'A', 'V', 'E'};
+    const std::string wav = file("kick.wav", riff);
+    const test::ChildResult refused = write(wav, "InstallPath=/opt/corvale");
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find(wav + " is not a registry store (it does not begin as a store does)"),
+              std::string::npos)
+        << refused.err;
+    EXPECT_EQ(test::readWhole(wav), std::string(riff.begin(), riff.end()));
+
+    const std::string store = scratch_ + "/machine.reg";
+    std::string error;
+    ASSERT_TRUE(writeRegistryStore(store, "Software/Other", {{"Kept", "yes"}}, error)) << error;
+    ASSERT_EQ(write(store, "ImagesDir=images").status, 0);
+    ASSERT_EQ(write(store, "InstallPath=/opt/corvale").status, 0);
+    const std::string bytes = test::readWhole(store);
+    trov::platform::RegistryNode root;
+    ASSERT_TRUE(trov::platform::RegistryNode::parse(reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                                                    bytes.size(), root, error))
+        << error;
+    const auto key = [&root](const char* name) {
+        const trov::platform::RegistryNode* software = root.findChild("Software");
+        return software != nullptr ? software->findChild(name) : nullptr;
+    };
+    ASSERT_TRUE(key("Other") != nullptr && key("Vennikt") != nullptr && key("Vennikt")->findChild("Corvale"));
+    EXPECT_NE(key("Other")->findValue("Kept"), nullptr);
+    const auto& values = key("Vennikt")->findChild("Corvale")->values;
+    ASSERT_EQ(values.size(), 1u) << "the key's values are those given last";
+    EXPECT_EQ(values[0].name, "InstallPath");
+    EXPECT_NE(test::runChild({CORVALE_INSTALL_KEYS}, {}, scratch_).err.find("keeps its other keys"),
+              std::string::npos);
 }
 
 TEST_F(HostProgram, TheRunsCheckPassesOnlyARenderThatSoundsAndEndsInSilence) {

@@ -86,15 +86,16 @@ TEST_F(ModuleStartupTest, AGivenSeedRunsTheModuleOnAScratchCopyOfTheUserStoreTha
     std::filesystem::create_directories(scratch_ + "/config/trov-registry");
     const std::string named = scratch_ + "/named.reg";
     const std::string fallback = scratch_ + "/config/trov-registry/user.reg";
-    std::ofstream(named) << "named store";
-    std::ofstream(fallback) << "default store";
+    std::ofstream(named) << "TRRG named store";
+    std::ofstream(fallback) << "TRRG default store";
     struct Case {
         std::optional<std::string> variable;
         std::string store;
         std::string contents;
     };
-    for (const Case& c : {Case{named, named, "named store"}, Case{std::nullopt, fallback, "default store"},
-                          Case{scratch_ + "/missing.reg", scratch_ + "/missing.reg", ""}}) {
+    for (const Case& c :
+         {Case{named, named, "TRRG named store"}, Case{std::nullopt, fallback, "TRRG default store"},
+          Case{scratch_ + "/missing.reg", scratch_ + "/missing.reg", ""}}) {
         SCOPED_TRACE(c.store);
         if (c.variable)
             ::setenv("TROV_USER_REGISTRY", c.variable->c_str(), 1);

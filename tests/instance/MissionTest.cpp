@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -181,6 +182,24 @@ TEST_F(MissionTest, WithoutAnInstallPathTheUserIsToldAndTheHostAskedToQuitOnce) 
     ASSERT_NE(at[0], std::string::npos) << log;
     ASSERT_NE(at[1], std::string::npos) << log;
     EXPECT_LT(at[0], at[1]);
+}
+
+TEST_F(MissionTest, AStoreWithoutTheProductsKeyIsNamedWithTheKeyAndIsNotWritten) {
+    std::filesystem::remove(files / "machine.reg");
+    Preferences(platform::RegistryRoot::Machine, "Software\\Maker\\Other")
+        .setString("InstallPath", files.path());
+    const std::string before = readFile(files / "machine.reg");
+    auto report = inChild([](Report& r) {
+        Mission::instance().start();
+        r.set("started", Mission::instance().isStarted());
+    });
+    EXPECT_EQ(report["started"], "0");
+    EXPECT_EQ(report["boxes"],
+              "Registry key missing, unable to continue.\nPlease reinstall Corvale Test. \nNo key "
+              "Software\\Maker\\Corvale Test in the store " +
+                  (files / "machine.reg") + ".\n\nCorvale Test will exit.|");
+    EXPECT_EQ(readFile(files / "machine.reg"), before);
+    EXPECT_FALSE(std::filesystem::exists(files / "user.reg")) << "a start that fails writes no store";
 }
 
 TEST_F(MissionTest, ResourcesThatDoNotLoadEndTheStartWithTheirError) {

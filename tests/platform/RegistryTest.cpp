@@ -122,11 +122,11 @@ TEST_F(RegistryTest, OversizedValuesAndNamesAreRefusedAndNothingChanges) {
 }
 
 TEST_F(RegistryTest, AnUnreadableStoreReadsAsEmptyAndIsKeptAsideAtTheNextWrite) {
-    folder_.write("sub/user.reg", "garbage that is no store");
+    folder_.write("sub/user.reg", "TRRG, then garbage");
     auto key = product();
     ASSERT_TRUE(key);
     ASSERT_TRUE(setText(*key, "fresh", "1"));
-    EXPECT_EQ(trov::test::readFile(userFile_ + ".unreadable"), "garbage that is no store");
+    EXPECT_EQ(trov::test::readFile(userFile_ + ".unreadable"), "TRRG, then garbage");
     EXPECT_EQ(RegistryKey::open(RegistryRoot::User, "Software/Maker/Product", false)->getValueNames(),
               (Names{"fresh"}));
 
@@ -134,6 +134,26 @@ TEST_F(RegistryTest, AnUnreadableStoreReadsAsEmptyAndIsKeptAsideAtTheNextWrite) 
     folder_.write("plain", "not a folder");
     ::setenv("TROV_USER_REGISTRY", (folder_ / "plain/user.reg").c_str(), 1);
     EXPECT_FALSE(RegistryKey::open(RegistryRoot::User, "Software", true));
+}
+
+TEST_F(RegistryTest, AFolderOrAFileThatIsNoStoreIsNeverWrittenAndIsNamedWithItsVariable) {
+    const std::string wav = folder_.write("sub/mykick.wav", std::string("RIFF\x24\0\0\0WAVEfmt ", 16));
+    fs::create_directories(folder_ / "myproject");
+    for (const std::string& named : {wav, folder_ / "myproject"}) {
+        SCOPED_TRACE(named);
+        ::setenv("TROV_USER_REGISTRY", named.c_str(), 1);
+        EXPECT_FALSE(product()) << "no key is made in it";
+        const RegistryStoreCheck check = checkRegistryStore(RegistryRoot::User);
+        EXPECT_EQ(check.state, RegistryStoreCheck::State::Refused);
+        EXPECT_EQ(
+            check.problem.rfind("TROV_USER_REGISTRY names " + named + ", which is not a registry store (", 0),
+            0u)
+            << check.problem;
+        EXPECT_FALSE(fs::exists(named + ".unreadable"));
+        EXPECT_FALSE(fs::exists(named + ".lock"));
+    }
+    EXPECT_EQ(trov::test::readFile(wav), std::string("RIFF\x24\0\0\0WAVEfmt ", 16));
+    EXPECT_TRUE(fs::is_directory(folder_ / "myproject"));
 }
 
 TEST_F(RegistryTest, WritesFromAnotherProcessAreSeenAndNoneIsLost) {
