@@ -246,7 +246,8 @@ public:
     bool readProgram(const Dictionary& document, int programIndex = 0);
     void readTunings(const Dictionary& document);
     int selectFirstNonEmptyPreset();
-    // True when the document lists a sample of that id (it is then loaded into the resources).
+    // True when the document lists a sample of that id (it is then loaded into the resources). The file
+    // and that item are held to a document's limits (false, the user told which, past one).
     bool loadSampleFromFile(const File& file, const std::string& id);
     // The missing-sample dialog: true when the user located the file.
     bool askForSample(File& file) override;

@@ -443,6 +443,15 @@ int Plugin::selectFirstNonEmptyPreset() {
 }
 
 bool Plugin::loadSampleFromFile(const File& file, const std::string& id) {
+    // As any door a document comes through: a file past the size of any bank is not parsed, and the one
+    // item read is held to a document's limits before its data is decoded.
+    const NativeWindow* window = windowOf(getEditor());
+    if (const std::string refusal =
+            documentSizeRefusal(static_cast<std::uint64_t>(std::max<std::int64_t>(file.getSize(), 0)));
+        !refusal.empty()) {
+        showErrorMessage(refusal, window);
+        return false;
+    }
     Dictionary document;
     if (!document.load(file))
         return false;
@@ -451,18 +460,27 @@ bool Plugin::loadSampleFromFile(const File& file, const std::string& id) {
     if (!samples)
         return false;
     bool found = false;
+    bool refused = false;
     forEachItem(*samples, "", [&](const Dictionary& item) {
         std::string itemId;
         if (found || !item.getString("id", &itemId) || itemId != id)
             return;
         found = true;
         Dictionary single;
-        if (const Dictionary::View array = single.addArray("samples"))
-            array->appendChild(item);
+        const Dictionary::View chosen = single.addDictionary(kResources);
+        const Dictionary::View array = chosen ? chosen->addArray("samples") : nullptr;
+        if (!array)
+            return;
+        array->appendChild(item);
+        if (const std::string refusal = limitRefusal(ZoneManager::ZoneCount(), single); !refusal.empty()) {
+            refused = true;
+            showErrorMessage(refusalText(refusal), window);
+            return;
+        }
         if (Resources* shared = getResources())
-            shared->readDocumentSamples(single, file.getFolder());
+            shared->readDocumentSamples(*chosen, file.getFolder());
     });
-    return found;
+    return found && !refused;
 }
 
 bool Plugin::canAskForSample() const {

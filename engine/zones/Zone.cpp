@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
+#include <string>
 
 namespace trov {
 
@@ -38,6 +39,20 @@ const SampleREX* asLoop(const Sample* sample) {
 // A loop plays for the tempo slowed or hurried by the transposition: an octave up renders at half the tempo.
 double loopTempo(double tempo, std::int32_t semitones) {
     return tempo / pitchRatio(static_cast<float>(semitones), 0.0f);
+}
+
+// A zone's values as the sample reader takes them. The instrument keeps no sample data among a zone's
+// values: entries of that kind, kept as read (and written back so), are not decoded, which would cost what
+// no limit of a document counts. A copy without them only when there are any.
+const Dictionary& readableValues(const Dictionary& values, Dictionary& withoutData) {
+    const auto isData = [](const std::string& name) { return name == Sample::kDataKey || name == "samples"; };
+    if (!values.findEntry(Sample::kDataKey) && !values.findEntry("samples"))
+        return values;
+    values.forEachChild("", [&](const Dictionary& entry) {
+        if (entry.hasElement() && !isData(entry.getName()))
+            withoutData.appendChild(entry);
+    });
+    return withoutData;
 }
 
 } // namespace
@@ -329,7 +344,8 @@ void Zone::prepareSampleLocked() {
     const Dictionary::View values = dictionary_.getDictionary(kParametersKey);
     if (values) {
         try {
-            sample_->fromDictionary(*values);
+            Dictionary withoutData;
+            sample_->fromDictionary(readableValues(*values, withoutData));
         } catch (const std::exception& exception) {
             logLine(3, "caught exception: %s", exception.what());
         }

@@ -27,7 +27,8 @@ class ZoneManager;
 // dictionary, its loops and its slices. The zone holds its sample by resource id through the process-wide
 // resources; when its settings ask for processed data (normalize, reverse, invert, loop-file
 // transposition) it plays a private processed copy and keeps its hold on the shared sample, so that
-// switching the processing off finds the shared one again.
+// switching the processing off finds the shared one again. Sample data among the zone's values is kept as
+// read but never decoded.
 //
 // A loop file (REX) is rendered for the host's tempo over the zone's transposition: when either changes, a
 // copy is rendered off the audio path and swapped in. The zone never changes or frees a sample it has

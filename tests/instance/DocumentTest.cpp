@@ -410,6 +410,29 @@ TEST_F(DocumentTest, ASampleIsLoadedFromASavedDocumentById) {
     EXPECT_NE(world.resources->findSample(id), nullptr);
 }
 
+TEST_F(DocumentTest, ASampleItemPastTheBudgetIsNotLoadedFromASavedDocumentAndTheUserIsToldWhy) {
+    // The sample browser loads one item of a bank file: its data is held to a document's budget too.
+    auto source = world.makePlugin();
+    Dictionary bank;
+    source->writeState(bank, false);
+    const Dictionary::View item =
+        bank.getDictionary("resources")->getArray("samples")->addDictionary("sample");
+    item->setString("id", "HUGE");
+    item->setInteger("samples", static_cast<int>(Plugin::kMaxSampleDataValues) + 1);
+    const std::vector<std::uint8_t> zeros(4 * 4, 0);
+    item->setData("sampledata", zeros.data(), zeros.size());
+    const std::string file = world.files / "huge.kmd";
+    ASSERT_TRUE(bank.save(File(file)));
+
+    auto target = world.makePlugin();
+    EXPECT_FALSE(target->loadSampleFromFile(File(file), "HUGE"));
+    EXPECT_EQ(world.resources->findSample("HUGE"), nullptr);
+    ASSERT_EQ(world.responder.questions().size(), 1u);
+    EXPECT_EQ(world.responder.questions()[0].text,
+              "These settings hold 33554433 values of sample data and cannot be loaded: the sample data of a "
+              "bank or patch holds at most 33554432 values.");
+}
+
 TEST_F(DocumentTest, ImportingAFileReadsTheBankAndTheSamplesBesideItWithoutMovingTheCurrentFolder) {
     const CurrentFolderKeeper keeper;
     // The bank names its sample relative to its own folder; the current folder has a file of that name too.
