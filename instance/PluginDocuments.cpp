@@ -303,22 +303,37 @@ std::string Plugin::limitRefusal(const ZoneManager::ZoneCount& count, const Dict
         return refusal(count.values, " zone values", "the zones of a bank or patch hold at most ",
                        kMaxZoneValues, " values");
     // Every sample item's data is decoded, whether a zone plays it or not; everything else of the document
-    // may be copied (zone and program values, the entries of samples not found).
+    // may be copied (zone and program values, the entries of samples not found). The first item of an id
+    // is the one read.
     std::uint64_t dataValues = 0;
     std::uint64_t text = document.textSize();
+    std::map<std::string, std::uint64_t> heldValues;
     if (const Dictionary::View resources = document.getDictionary(kResources))
         if (const Dictionary::View samples = resources->getArray("samples"))
             forEachItem(*samples, "", [&](const Dictionary& item) {
                 dataValues += Sample::declaredDataValues(item);
                 if (const Dictionary::View data = item.findEntry(Sample::kDataKey))
                     text -= data->textSize();
+                std::string id;
+                if (!count.processed.empty() && item.getString("id", &id))
+                    heldValues.emplace(std::move(id), Sample::declaredHeldValues(item));
             });
+    // A processed copy holds its sample's data as read.
+    std::uint64_t processedValues = 0;
+    for (const auto& [id, processing] : count.processed)
+        if (const auto held = heldValues.find(id); held != heldValues.end())
+            processedValues += held->second;
     if (text > kMaxDocumentText)
         return refusal(text, " bytes of names and values besides their sample data",
                        "a bank or patch holds at most ", kMaxDocumentText, " besides its sample data");
     if (dataValues > kMaxSampleDataValues)
         return refusal(dataValues, " values of sample data",
                        "the sample data of a bank or patch holds at most ", kMaxSampleDataValues, " values");
+    if (processedValues > kMaxProcessedValues)
+        return refusal(processedValues,
+                       " values of sample data in the copies their zones normalize, reverse or invert",
+                       "the copies of a bank or patch hold at most ", kMaxProcessedValues,
+                       " values, one for each sample and processing");
     return std::string();
 }
 

@@ -260,6 +260,24 @@ TEST_F(ZoneTest, CopyOfAProcessedZoneSharesItsCopyUntilEitherChangesIt) {
     EXPECT_NEAR(peakOf(*zone->getSample()), 1.0f, 1e-5f);
 }
 
+TEST_F(ZoneTest, ZonesProcessingOneSampleAlikeShareOneCopyOfIt) {
+    // A bank of many zones normalizing slices of one long sample holds one such copy, not one a zone.
+    std::string id;
+    const SharedObjectPtr<Zone> first = zoneWithSample(&id);
+    const SharedObjectPtr<Zone> second(new Zone(nullptr, world_.parent.get(), KeyRange(60, 70), id));
+    const SharedObjectPtr<Zone> reversed(new Zone(nullptr, world_.parent.get(), KeyRange(71, 80), id));
+    for (Zone* zone : {first.get(), second.get()}) {
+        change(*zone, "SampleNormalize", true);
+        zone->prepareSample();
+    }
+    change(*reversed, "SampleReverse", true);
+    reversed->prepareSample();
+    ASSERT_TRUE(first->holdsPrivateCopy());
+    EXPECT_EQ(second->getSample(), first->getSample());
+    EXPECT_NE(reversed->getSample(), first->getSample());
+    EXPECT_NEAR(peakOf(*first->getSample()), 1.0f, 1e-5f);
+}
+
 TEST_F(ZoneTest, SampleDataAmongAZonesValuesIsKeptAsReadAndNeverDecoded) {
     std::string id;
     const SharedObjectPtr<Zone> zone = zoneWithSample(&id);
