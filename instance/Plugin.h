@@ -211,14 +211,18 @@ public:
     // each). Besides its sample data a document holds at most kMaxDocumentText bytes of names, values and
     // texts (Dictionary::textSize: about 8 MB in a bank of 10,000 zones as the instrument writes them), and
     // the data of all its samples, played or not, decodes into at most kMaxSampleDataValues values
-    // (Sample::declaredDataValues; 128 MiB, over 12 minutes at 44.1 kHz). These are counted before anything
-    // is read; a text larger than kMaxDocumentBytes is refused before it is parsed. A document past a limit
-    // is refused, naming it. The worst bank measured within the limits peaks at about 0.9 GB, 1.4 GB
-    // loaded twice; a bank of 10,000 zones as the instrument writes them (22 values each) loads.
+    // (Sample::declaredDataValues; 128 MiB, over 12 minutes at 44.1 kHz). The copies its zones play
+    // normalized, reversed or inverted, one for each of its samples and processing however many zones
+    // share it, hold at most kMaxProcessedValues values (Sample::declaredHeldValues: mono). These are
+    // counted before anything is read; a text larger than kMaxDocumentBytes is refused before it is parsed.
+    // A document past a limit is refused, naming it. The worst bank measured within the limits peaks at
+    // about 1.1 GB, 1.5 GB loaded twice; a bank of 10,000 zones as the instrument writes them (22 values
+    // each) loads.
     static constexpr std::size_t kMaxZones = 16384;
     static constexpr std::size_t kMaxZoneValues = 262144;
     static constexpr std::uint64_t kMaxDocumentText = std::uint64_t{64} << 20;
     static constexpr std::uint64_t kMaxSampleDataValues = std::uint64_t{32} << 20;
+    static constexpr std::uint64_t kMaxProcessedValues = std::uint64_t{32} << 20;
     static constexpr std::uint64_t kMaxDocumentBytes = std::uint64_t{256} << 20;
     // Empty for a text of no more than kMaxDocumentBytes; else what the user is told.
     static std::string documentSizeRefusal(std::uint64_t bytes);
@@ -248,7 +252,8 @@ public:
     bool readProgram(const Dictionary& document, int programIndex = 0);
     void readTunings(const Dictionary& document);
     int selectFirstNonEmptyPreset();
-    // True when the document lists a sample of that id (it is then loaded into the resources).
+    // True when the document lists a sample of that id (it is then loaded into the resources). The file
+    // and that item are held to a document's limits (false, the user told which, past one).
     bool loadSampleFromFile(const File& file, const std::string& id);
     // The missing-sample dialog: true when the user located the file.
     bool askForSample(File& file) override;

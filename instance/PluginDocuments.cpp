@@ -328,22 +328,37 @@ std::string Plugin::limitRefusal(const ZoneManager::ZoneCount& count, const Dict
         return refusal(count.values, " zone values", "the zones of a bank or patch hold at most ",
                        kMaxZoneValues, " values");
     // Every sample item's data is decoded, whether a zone plays it or not; everything else of the document
-    // may be copied (zone and program values, the entries of samples not found).
+    // may be copied (zone and program values, the entries of samples not found). The first item of an id
+    // is the one read.
     std::uint64_t dataValues = 0;
     std::uint64_t text = document.textSize();
+    std::map<std::string, std::uint64_t> heldValues;
     if (const Dictionary::View resources = document.getDictionary(kResources))
         if (const Dictionary::View samples = resources->getArray("samples"))
             forEachItem(*samples, "", [&](const Dictionary& item) {
                 dataValues += Sample::declaredDataValues(item);
                 if (const Dictionary::View data = item.findEntry(Sample::kDataKey))
                     text -= data->textSize();
+                std::string id;
+                if (!count.processed.empty() && item.getString("id", &id))
+                    heldValues.emplace(std::move(id), Sample::declaredHeldValues(item));
             });
+    // A processed copy holds its sample's data as read.
+    std::uint64_t processedValues = 0;
+    for (const auto& [id, processing] : count.processed)
+        if (const auto held = heldValues.find(id); held != heldValues.end())
+            processedValues += held->second;
     if (text > kMaxDocumentText)
         return refusal(text, " bytes of names and values besides their sample data",
                        "a bank or patch holds at most ", kMaxDocumentText, " besides its sample data");
     if (dataValues > kMaxSampleDataValues)
         return refusal(dataValues, " values of sample data",
                        "the sample data of a bank or patch holds at most ", kMaxSampleDataValues, " values");
+    if (processedValues > kMaxProcessedValues)
+        return refusal(processedValues,
+                       " values of sample data in the copies their zones normalize, reverse or invert",
+                       "the copies of a bank or patch hold at most ", kMaxProcessedValues,
+                       " values, one for each sample and processing");
     return std::string();
 }
 
@@ -470,6 +485,15 @@ int Plugin::selectFirstNonEmptyPreset() {
 }
 
 bool Plugin::loadSampleFromFile(const File& file, const std::string& id) {
+    // As any door a document comes through: a file past the size of any bank is not parsed, and the one
+    // item read is held to a document's limits before its data is decoded.
+    const NativeWindow* window = windowOf(getEditor());
+    if (const std::string refusal =
+            documentSizeRefusal(static_cast<std::uint64_t>(std::max<std::int64_t>(file.getSize(), 0)));
+        !refusal.empty()) {
+        showErrorMessage(refusal, window);
+        return false;
+    }
     Dictionary document;
     if (!document.load(file))
         return false;
@@ -478,18 +502,27 @@ bool Plugin::loadSampleFromFile(const File& file, const std::string& id) {
     if (!samples)
         return false;
     bool found = false;
+    bool refused = false;
     forEachItem(*samples, "", [&](const Dictionary& item) {
         std::string itemId;
         if (found || !item.getString("id", &itemId) || itemId != id)
             return;
         found = true;
         Dictionary single;
-        if (const Dictionary::View array = single.addArray("samples"))
-            array->appendChild(item);
+        const Dictionary::View chosen = single.addDictionary(kResources);
+        const Dictionary::View array = chosen ? chosen->addArray("samples") : nullptr;
+        if (!array)
+            return;
+        array->appendChild(item);
+        if (const std::string refusal = limitRefusal(ZoneManager::ZoneCount(), single); !refusal.empty()) {
+            refused = true;
+            showErrorMessage(refusalText(refusal), window);
+            return;
+        }
         if (Resources* shared = getResources())
-            shared->readDocumentSamples(single, file.getFolder(), nullptr, this);
+            shared->readDocumentSamples(*chosen, file.getFolder(), nullptr, this);
     });
-    return found;
+    return found && !refused;
 }
 
 bool Plugin::canAskForSample() const {

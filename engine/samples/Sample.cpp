@@ -48,14 +48,16 @@ Sample::Sample(Radio* parent, const SampleInfo& info) : Sample(parent) {
     end_ = info_.frames - 1;
 }
 
+Sample::Sample(const Sample& other) : Sample(other, true) {}
+
 // A copy is a new sample with its own reference count, so the count is not copied.
-Sample::Sample(const Sample& other) // NOLINT(bugprone-copy-constructor-init)
+Sample::Sample(const Sample& other, bool withData)
     : Radio(other), SharedObject(), info_(other.info_), flags_(other.flags_),
       interpolation_(other.interpolation_), start_(other.start_), end_(other.end_), loop_(other.loop_),
       slices_(other.slices_), gain_(other.gain_) {
     info_.data = nullptr;
     settings_.copyFrom(other.settings_);
-    if (other.info_.data != nullptr)
+    if (withData && other.info_.data != nullptr)
         copyData(other.info_.data, other.heldValueCount());
 }
 
@@ -63,6 +65,10 @@ Sample::~Sample() = default;
 
 Sample* Sample::clone() const {
     return new Sample(*this);
+}
+
+Sample* Sample::cloneDescription() const {
+    return new Sample(*this, false);
 }
 
 void Sample::updateSettings() {
@@ -80,9 +86,18 @@ bool Sample::needsProcessing() const {
 
 void Sample::applySettings(const Dictionary& settings) {
     // Read everything first: settings may be the own dictionary.
-    const bool normalizeOn = flagOf(settings, kNormalizeKey);
-    const bool reverseOn = flagOf(settings, kReverseKey);
-    const bool invertOn = flagOf(settings, kInvertKey);
+    applyProcessing(processingOf(settings));
+}
+
+std::uint32_t Sample::processingOf(const Dictionary& settings) {
+    return (flagOf(settings, kNormalizeKey) ? kNormalized : 0) |
+           (flagOf(settings, kReverseKey) ? kReversed : 0) | (flagOf(settings, kInvertKey) ? kInverted : 0);
+}
+
+void Sample::applyProcessing(std::uint32_t processing) {
+    const bool normalizeOn = (processing & kNormalized) != 0;
+    const bool reverseOn = (processing & kReversed) != 0;
+    const bool invertOn = (processing & kInverted) != 0;
     if (normalizeOn != flagOf(settings_, kNormalizeKey)) {
         if (normalizeOn)
             normalize();

@@ -47,6 +47,10 @@ public:
     static constexpr std::uint32_t kFlagResident = 2;
     // The least distance between start and end, and the shortest loop, in frames.
     static constexpr std::int32_t kMinimumSpan = 512;
+    // The processing a sample's settings ask for, one bit each (`getProcessing`, `processingOf`).
+    static constexpr std::uint32_t kNormalized = 1;
+    static constexpr std::uint32_t kReversed = 2;
+    static constexpr std::uint32_t kInverted = 4;
     // Resident sample data is held scrambled by this 24-bit mask (XOR on every 32-bit word).
     static constexpr std::uint32_t kResidentMask = 0x3B1D47;
     // Interpolation modes of getValue.
@@ -69,6 +73,10 @@ public:
 
     // A new copy of the same class with a count of one, held by the caller.
     virtual Sample* clone() const;
+    // A new plain sample with the block, flags, settings, positions, loop and slices of this one but none
+    // of its data (its frame count kept), held by the caller: what positions and processing settings make
+    // of each other is worked out on it without copying the audio.
+    Sample* cloneDescription() const;
     // Reads an audio file; an import failure (kErrorImportFailed) means the class does not take the file, so
     // the next reader may try.
     virtual Error load(const File& file, bool loadData);
@@ -83,6 +91,8 @@ public:
     // counted without decoding it: what its frame and channel counts declare, or without a declared frame
     // count what its gzip stream declares; 0 without data.
     static std::uint64_t declaredDataValues(const Dictionary& item);
+    // The values such a sample holds once read (its data is mixed down to one channel), counted alike.
+    static std::uint64_t declaredHeldValues(const Dictionary& item);
     virtual void writePositions(Dictionary& dictionary) const;
     virtual void toDictionary(Dictionary& dictionary) const;
     // Loop files render their slices at a tempo; a plain sample has nothing to do.
@@ -90,6 +100,12 @@ public:
     virtual bool needsProcessing() const;
     // Normalize, reverse and invert as the settings say, undoing what they no longer ask for.
     virtual void applySettings(const Dictionary& settings);
+    // The processing settings ask for ("SampleNormalize", "SampleReverse", "SampleInvertPhase"), and the
+    // processing the sample's own settings hold, as kNormalized, kReversed and kInverted bits.
+    static std::uint32_t processingOf(const Dictionary& settings);
+    std::uint32_t getProcessing() const { return processingOf(settings_); }
+    // The plain sample's part of applySettings, for settings asking for that processing.
+    void applyProcessing(std::uint32_t processing);
     // Frees the data; positions stay.
     virtual void releaseData();
     // The reader of a subclass that reads from a stream; the plain sample takes no stream (an import
@@ -184,6 +200,8 @@ protected:
     float gain_ = 1.0f;
 
 private:
+    // A copy, with the data or without it.
+    Sample(const Sample& other, bool withData);
     // Frees the buffer without touching the description.
     void releaseDataBuffer();
     void copyData(const float* source, std::size_t count);

@@ -130,6 +130,12 @@ std::uint64_t Sample::declaredDataValues(const Dictionary& item) {
                : 0;
 }
 
+std::uint64_t Sample::declaredHeldValues(const Dictionary& item) {
+    std::int32_t channels = 0;
+    item.getLong("channels", &channels);
+    return declaredDataValues(item) / static_cast<std::uint64_t>(std::max(channels, 1));
+}
+
 std::int32_t Sample::readSampleData(const Dictionary& dictionary, std::int32_t declaredFrames, bool declared,
                                     std::int32_t channelCount, SampleBuffer& into) {
     const std::uint64_t channels = static_cast<std::uint64_t>(std::max(channelCount, 1));

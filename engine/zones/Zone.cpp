@@ -15,6 +15,9 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
+#include <map>
+#include <string>
+#include <utility>
 
 namespace trov {
 
@@ -38,6 +41,89 @@ const SampleREX* asLoop(const Sample* sample) {
 // A loop plays for the tempo slowed or hurried by the transposition: an octave up renders at half the tempo.
 double loopTempo(double tempo, std::int32_t semitones) {
     return tempo / pitchRatio(static_cast<float>(semitones), 0.0f);
+}
+
+// The copy of a sample that zones play processed (normalized, reversed, inverted): one for each sample and
+// processing, process-wide, whichever zones of whichever programs and instances play it, so a bank of many
+// zones processing one sample alike holds one copy of it. Listed while anybody holds it; it holds the
+// sample it was made from, so that no other sample made at the same address later finds it.
+class ProcessedSample : public Sample {
+public:
+    using Key = std::pair<const Sample*, std::uint32_t>;
+
+    // With one reference for the caller; the same copy for everyone asking alike while it lives.
+    static Sample* acquire(Sample& source, std::uint32_t processing) {
+        const Key key(&source, processing);
+        {
+            const std::lock_guard guard(mutex());
+            if (const auto found = copies().find(key); found != copies().end()) {
+                found->second->retain();
+                return found->second;
+            }
+        }
+        // Made outside the lock: copying and processing a long sample takes a while.
+        auto* made = new ProcessedSample(source, processing);
+        Sample* taken = made;
+        {
+            const std::lock_guard guard(mutex());
+            const auto [listed, added] = copies().emplace(key, made);
+            if (!added) {
+                listed->second->retain();
+                taken = listed->second;
+            }
+        }
+        // Another thread listed the same copy meanwhile.
+        if (taken != made)
+            made->release();
+        return taken;
+    }
+
+    ProcessedSample(const ProcessedSample&) = delete;
+    ProcessedSample& operator=(const ProcessedSample&) = delete;
+    ~ProcessedSample() override { source_->release(); }
+
+    // The last holder takes the copy off the list under the list's lock, so nobody finds it meanwhile.
+    std::int32_t release() override {
+        const std::lock_guard guard(mutex());
+        if (getReferenceCount() == 1)
+            if (const auto listed = copies().find(key_); listed != copies().end() && listed->second == this)
+                copies().erase(listed);
+        return Sample::release();
+    }
+
+private:
+    ProcessedSample(Sample& source, std::uint32_t processing)
+        : Sample(source), key_(&source, processing), source_(&source) {
+        source.retain();
+        applyProcessing(processing);
+    }
+
+    // Copies may be let go while the process ends: the list is never destroyed.
+    static std::mutex& mutex() {
+        static auto* const mutex = new std::mutex;
+        return *mutex;
+    }
+    static std::map<Key, ProcessedSample*>& copies() {
+        static auto* const copies = new std::map<Key, ProcessedSample*>;
+        return *copies;
+    }
+
+    const Key key_;
+    Sample* const source_; // one reference
+};
+
+// A zone's values as the sample reader takes them. The instrument keeps no sample data among a zone's
+// values: entries of that kind, kept as read (and written back so), are not decoded, which would cost what
+// no limit of a document counts. A copy without them only when there are any.
+const Dictionary& readableValues(const Dictionary& values, Dictionary& withoutData) {
+    const auto isData = [](const std::string& name) { return name == Sample::kDataKey || name == "samples"; };
+    if (!values.findEntry(Sample::kDataKey) && !values.findEntry("samples"))
+        return values;
+    values.forEachChild("", [&](const Dictionary& entry) {
+        if (entry.hasElement() && !isData(entry.getName()))
+            withoutData.appendChild(entry);
+    });
+    return withoutData;
 }
 
 } // namespace
@@ -315,34 +401,42 @@ void Zone::prepareSampleLocked() {
     // values must not retune the sample, so its own root note and detune are put back afterwards.
     const std::int32_t rootNote = sample_->getRootNote();
     const std::int32_t detune = sample_->getDetune();
-    // Always a new copy: the sample played so far may be read by a voice, so it is never changed; it is
-    // retired when it was the zone's own copy.
-    Sample* copy = sample_->clone();
-    if (ownsPrivateCopy_)
-        retire(sample_);
-    sample_ = copy;
-    ownsPrivateCopy_ = true;
     const bool loop = asLoop(sample_) != nullptr;
+    // A loop renders a copy of its own. Any other sample's positions are worked out on its description
+    // alone, and the zone plays the shared sample or the processed copy of it that every zone processing it
+    // alike shares: no zone holds a whole copy of its own.
+    const bool ownCopy = loop || shared_ == nullptr;
+    // Always new: the sample played so far may be read by a voice, so it is never changed; it is retired
+    // when it was the zone's own copy.
+    Sample* work = ownCopy ? sample_->clone() : sample_->cloneDescription();
+    const SharedObjectPtr<Sample> description(ownCopy ? nullptr : work);
+    if (ownCopy) {
+        if (ownsPrivateCopy_)
+            retire(sample_);
+        sample_ = work;
+        ownsPrivateCopy_ = true;
+    }
     std::unique_lock<std::mutex> rendering(loopRenderMutex(), std::defer_lock);
     if (loop)
         rendering.lock();
     const Dictionary::View values = dictionary_.getDictionary(kParametersKey);
     if (values) {
         try {
-            sample_->fromDictionary(*values);
+            Dictionary withoutData;
+            work->fromDictionary(readableValues(*values, withoutData));
         } catch (const std::exception& exception) {
             logLine(3, "caught exception: %s", exception.what());
         }
-        sample_->setRootNote(rootNote);
-        sample_->setDetune(detune);
+        work->setRootNote(rootNote);
+        work->setDetune(detune);
     }
     if (!loops_.empty())
-        sample_->setLoop(loops_.front());
+        work->setLoop(loops_.front());
     if (values) {
-        sample_->applySettings(*values);
+        work->applySettings(*values);
         // Only the positions go back into the values: the sample's root note and detune are its own.
         Dictionary positions;
-        sample_->writePositions(positions);
+        work->writePositions(positions);
         for (const char* key : {"SampleStart", "SampleEnd", "SampleLoopStart", "SampleLoopEnd"}) {
             int value = 0;
             if (positions.getInteger(key, &value))
@@ -361,8 +455,15 @@ void Zone::prepareSampleLocked() {
     }
     if (rendering.owns_lock())
         rendering.unlock();
-    // The shared sample is every program's: it keeps its own loop, and notes play the zone's (its state's).
-    if (!sample_->needsProcessing() && sharedLoopFits && shared_ != nullptr) {
+    if (!ownCopy) {
+        const std::uint32_t processing = work->getProcessing();
+        if (ownsPrivateCopy_)
+            retire(sample_);
+        sample_ = processing != 0 ? ProcessedSample::acquire(*shared_, processing) : shared_;
+        ownsPrivateCopy_ = processing != 0;
+    } else if (!sample_->needsProcessing() && sharedLoopFits && shared_ != nullptr) {
+        // The shared sample is every program's: it keeps its own loop, and notes play the zone's (its
+        // state's).
         retire(sample_);
         sample_ = shared_;
         ownsPrivateCopy_ = false;

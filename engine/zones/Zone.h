@@ -26,8 +26,10 @@ class ZoneManager;
 // (start and end points, loop switch, processing switches, transposition) in the child "parameters" of its
 // dictionary, its loops and its slices. The zone holds its sample by resource id through the process-wide
 // resources; when its settings ask for processed data (normalize, reverse, invert, loop-file
-// transposition) it plays a private processed copy and keeps its hold on the shared sample, so that
-// switching the processing off finds the shared one again.
+// transposition) it plays a processed copy and keeps its hold on the shared sample, so that switching the
+// processing off finds the shared one again. A loop file's copy is the zone's own; any other sample's is
+// shared by every zone processing that sample alike, process-wide, and never changed once made. Sample
+// data among the zone's values is kept as read but never decoded.
 //
 // A loop file (REX) is rendered for the host's tempo over the zone's transposition: when either changes, a
 // copy is rendered off the audio path and swapped in. The zone never changes or frees a sample it has
@@ -97,6 +99,7 @@ public:
 
     // The sample played, shared or processed; null without one. No reference is added.
     Sample* getSample() const { return sample_; }
+    // Whether it plays a processed copy (its own, or one shared with zones processing the sample alike).
     bool holdsPrivateCopy() const { return ownsPrivateCopy_; }
     // Any thread.
     KeyRange getKeyRange() const noexcept { return unpack(range_.load(std::memory_order_relaxed)); }
@@ -114,10 +117,10 @@ public:
     float getRootFrequency() const;
     // Whether the manager's current zone is this one. Any thread, without a lock.
     bool isCurrent() const noexcept;
-    // Applies the zone's values to its sample: a processed private copy when the values ask for
-    // processing, the shared sample otherwise, which keeps its own loop (the zones of every program may
-    // play it, each with its own loops). "parameters" receives the clamped positions; the sample keeps its
-    // own root note and detune.
+    // Applies the zone's values to its sample: a processed copy when the values ask for processing, the
+    // shared sample otherwise, which keeps its own loop (the zones of every program may play it, each with
+    // its own loops). "parameters" receives the clamped positions; the sample keeps its own root note and
+    // detune.
     void prepareSample();
 
     // Loop files follow the tempo (beats per minute): when the played loop was rendered for another tempo
@@ -222,7 +225,7 @@ private:
     std::atomic<std::uint32_t> range_;
     Dictionary dictionary_;
     std::string sampleName_;
-    Sample* sample_ = nullptr; // the sample played: shared_ or the processed copy
+    Sample* sample_ = nullptr; // the sample played: shared_ or a processed copy
     Sample* shared_ = nullptr; // the resources' sample, one reference held
     bool ownsPrivateCopy_ = false;
     bool readingDocument_ = false;

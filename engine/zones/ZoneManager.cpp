@@ -184,11 +184,16 @@ ZoneManager::ZoneCount ZoneManager::countZones(const Dictionary& dictionary) {
             Dictionary::View values = item.getDictionary("parameters");
             if (!values)
                 values = item.getDictionary("settings");
-            if (values)
-                values->forEachChild("", [&count](const Dictionary& entry) {
-                    if (entry.hasElement())
-                        ++count.values;
-                });
+            if (!values)
+                return;
+            values->forEachChild("", [&count](const Dictionary& entry) {
+                if (entry.hasElement())
+                    ++count.values;
+            });
+            std::string id;
+            if (const std::uint32_t processing = Sample::processingOf(*values);
+                processing != 0 && item.getString("id", &id))
+                count.processed.emplace(std::move(id), processing);
         });
     return count;
 }

@@ -6,8 +6,11 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <mutex>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace trov {
@@ -55,14 +58,18 @@ public:
     virtual void listWillChange() {}
     // Replaces the list by the document's "zones", in file order; zone 0 becomes current.
     virtual void fromDictionary(const Dictionary& dictionary);
-    // What fromDictionary would make of the document, counted without making anything: the zones, and the
-    // value entries they would keep (each zone keeps its document's entries, whatever their names).
+    // What fromDictionary would make of the document, counted without making anything: the zones, the
+    // value entries they would keep (each zone keeps its document's entries, whatever their names), and the
+    // samples they would play processed, by id with the processing (`Sample::processingOf`): zones
+    // processing one sample alike share one copy of it.
     struct ZoneCount {
         std::size_t zones = 0;
         std::size_t values = 0;
+        std::set<std::pair<std::string, std::uint32_t>> processed;
         ZoneCount& operator+=(const ZoneCount& other) {
             zones += other.zones;
             values += other.values;
+            processed.insert(other.processed.begin(), other.processed.end());
             return *this;
         }
     };

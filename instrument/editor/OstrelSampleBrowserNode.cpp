@@ -2,12 +2,16 @@
 
 #include "engine/zones/Resources.h"
 #include "framework/Dictionary.h"
+#include "framework/Logger.h"
 #include "framework/StringUtils.h"
 #include "gui/Bitmap.h"
 #include "gui/Canvas.h"
 #include "gui/controls/ProductFont.h"
+#include "instance/Plugin.h"
 #include "instrument/editor/OstrelSampleBrowser.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <memory>
 
 namespace trov {
@@ -80,8 +84,16 @@ OstrelSampleBrowserNode* OstrelSampleBrowserNode::addDocumentChild(std::int32_t 
 void OstrelSampleBrowserNode::listDocument() {
     setListed(true);
     removeChildren();
+    // A file larger than any bank is not parsed (parsing costs several times its text): it lists nothing.
+    const File& file = getFile();
+    if (const std::string refusal = Plugin::documentSizeRefusal(
+            static_cast<std::uint64_t>(std::max<std::int64_t>(file.getSize(), 0)));
+        !refusal.empty()) {
+        logLine(3, "%s is not listed: %s", file.getPath().c_str(), refusal.c_str());
+        return;
+    }
     Dictionary document;
-    if (!document.load(getFile()))
+    if (!document.load(file))
         return;
     const std::int32_t kind = getKind();
     if (const Dictionary::View programs = document.getArray("programs")) {

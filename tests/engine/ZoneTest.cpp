@@ -15,7 +15,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <tuple>
+#include <vector>
 
 using namespace trov;
 using test::zoneItem;
@@ -256,6 +258,39 @@ TEST_F(ZoneTest, CopyOfAProcessedZoneSharesItsCopyUntilEitherChangesIt) {
     copy->prepareSample();
     EXPECT_EQ(copy->getSample(), world_.resources->findSample(id));
     EXPECT_NEAR(peakOf(*zone->getSample()), 1.0f, 1e-5f);
+}
+
+TEST_F(ZoneTest, ZonesProcessingOneSampleAlikeShareOneCopyOfIt) {
+    // A bank of many zones normalizing slices of one long sample holds one such copy, not one a zone.
+    std::string id;
+    const SharedObjectPtr<Zone> first = zoneWithSample(&id);
+    const SharedObjectPtr<Zone> second(new Zone(nullptr, world_.parent.get(), KeyRange(60, 70), id));
+    const SharedObjectPtr<Zone> reversed(new Zone(nullptr, world_.parent.get(), KeyRange(71, 80), id));
+    for (Zone* zone : {first.get(), second.get()}) {
+        change(*zone, "SampleNormalize", true);
+        zone->prepareSample();
+    }
+    change(*reversed, "SampleReverse", true);
+    reversed->prepareSample();
+    ASSERT_TRUE(first->holdsPrivateCopy());
+    EXPECT_EQ(second->getSample(), first->getSample());
+    EXPECT_NE(reversed->getSample(), first->getSample());
+    EXPECT_NEAR(peakOf(*first->getSample()), 1.0f, 1e-5f);
+}
+
+TEST_F(ZoneTest, SampleDataAmongAZonesValuesIsKeptAsReadAndNeverDecoded) {
+    std::string id;
+    const SharedObjectPtr<Zone> zone = zoneWithSample(&id);
+    Dictionary item = zoneItem(test::rangeText(36, 59, id) +
+                               "<parameters><SampleInvertPhase value=\"true\"/><samples value=\"600\"/>"
+                               "</parameters>");
+    const std::vector<std::uint8_t> bytes(4 * 600, 0);
+    item.getDictionary("parameters")->setData(Sample::kDataKey, bytes.data(), bytes.size());
+    zone->fromDictionary(item);
+    ASSERT_TRUE(zone->holdsPrivateCopy());
+    EXPECT_EQ(zone->getSample()->getInfo().frames, 4000);
+    EXPECT_EQ(zone->getParameterLong("SampleEnd"), 3999);
+    EXPECT_TRUE(zone->getDictionary().getDictionary("parameters")->findEntry(Sample::kDataKey));
 }
 
 TEST_F(ZoneTest, ParameterChangesOfTheSettingsAreStoredAndUnknownNamesIgnored) {

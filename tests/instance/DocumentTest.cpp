@@ -284,6 +284,43 @@ TEST_F(DocumentTest, SampleDataDecodingPastTheBudgetIsRefusedBeforeAnyIsDecodedA
     EXPECT_TRUE(target->readState(Dictionary(atBudget)));
 }
 
+TEST_F(DocumentTest,
+       ProcessedCopiesPastTheirBudgetAreRefusedBeforeAnyIsDecodedAndOneASampleAndProcessingLoads) {
+    // A zone normalizing, reversing or inverting a sample plays a copy of it: one for each sample and
+    // processing, however many zones share it. Two kinds of one long sample are one too many.
+    auto source = world.makePlugin();
+    Dictionary bank;
+    source->writeState(bank, false);
+    const Dictionary::View item =
+        bank.getDictionary("resources")->getArray("samples")->addDictionary("sample");
+    item->setString("id", "LONG");
+    item->setInteger("samples", static_cast<int>(Plugin::kMaxProcessedValues / 2) + 1);
+    const std::vector<std::uint8_t> zeros(4 * 4, 0);
+    item->setData("sampledata", zeros.data(), zeros.size());
+    const Dictionary::View zonesOf =
+        bank.getArrayItem("programs", 0)->getArrayItem("modules", 0)->getArray("zones");
+    const auto addZone = [&](int low, const char* processing) {
+        const Dictionary zone("<dict><zone><id value=\"LONG\"/><min value=\"" + std::to_string(low) +
+                              "\"/><max value=\"" + std::to_string(low + 5) + "\"/><parameters><" +
+                              processing + " value=\"true\"/></parameters></zone></dict>");
+        zonesOf->appendChild(*zone.getFirstChild("zone"));
+    };
+    for (int low = 36; low < 90; low += 6)
+        addZone(low, "SampleInvertPhase");
+    const std::string alike = bank.toDocumentText();
+    addZone(90, "SampleReverse");
+
+    auto target = world.makePlugin();
+    EXPECT_FALSE(target->readState(Dictionary(bank.toDocumentText())));
+    ASSERT_EQ(world.responder.questions().size(), 1u);
+    EXPECT_EQ(world.responder.questions()[0].text,
+              "These settings hold 33554434 values of sample data in the copies their zones normalize, "
+              "reverse or invert and cannot be loaded: the copies of a bank or patch hold at most 33554432 "
+              "values, one for each sample and processing.");
+    EXPECT_EQ(world.resources->findSample("LONG"), nullptr);
+    EXPECT_TRUE(target->readState(Dictionary(alike)));
+}
+
 TEST_F(DocumentTest, AnEmptyCurrentPresetGivesWayToTheFirstNonEmptyOne) {
     auto source = world.makePlugin();
     zones(*source, 5, 0)->createZone(KeyRange(36, 40), "S-FIVE");
@@ -459,6 +496,29 @@ TEST_F(DocumentTest, ASampleIsLoadedFromASavedDocumentById) {
     EXPECT_EQ(world.resources->findSample(id), nullptr);
     EXPECT_TRUE(target->loadSampleFromFile(File(file), id));
     EXPECT_NE(world.resources->findSample(id), nullptr);
+}
+
+TEST_F(DocumentTest, ASampleItemPastTheBudgetIsNotLoadedFromASavedDocumentAndTheUserIsToldWhy) {
+    // The sample browser loads one item of a bank file: its data is held to a document's budget too.
+    auto source = world.makePlugin();
+    Dictionary bank;
+    source->writeState(bank, false);
+    const Dictionary::View item =
+        bank.getDictionary("resources")->getArray("samples")->addDictionary("sample");
+    item->setString("id", "HUGE");
+    item->setInteger("samples", static_cast<int>(Plugin::kMaxSampleDataValues) + 1);
+    const std::vector<std::uint8_t> zeros(4 * 4, 0);
+    item->setData("sampledata", zeros.data(), zeros.size());
+    const std::string file = world.files / "huge.kmd";
+    ASSERT_TRUE(bank.save(File(file)));
+
+    auto target = world.makePlugin();
+    EXPECT_FALSE(target->loadSampleFromFile(File(file), "HUGE"));
+    EXPECT_EQ(world.resources->findSample("HUGE"), nullptr);
+    ASSERT_EQ(world.responder.questions().size(), 1u);
+    EXPECT_EQ(world.responder.questions()[0].text,
+              "These settings hold 33554433 values of sample data and cannot be loaded: the sample data of a "
+              "bank or patch holds at most 33554432 values.");
 }
 
 TEST_F(DocumentTest, ImportingAFileReadsTheBankAndTheSamplesBesideItWithoutMovingTheCurrentFolder) {
