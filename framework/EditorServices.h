@@ -45,9 +45,14 @@ public:
     virtual void showInfo(const void* sender, const std::string& text, int level) = 0;
     virtual void clearInfo(const void* sender) = 0;
     virtual void showModule(int moduleIndex) = 0;
-    // Writes what the open editor's window shows as a PNG file; false when it is closed, shows nothing or
-    // the file cannot be written.
-    virtual bool writeImage(const std::string& /*path*/) { return false; }
+    // Writes what the open editor's window shows as a PNG file carrying the text chunk keyword = text (none
+    // for an empty keyword); false when it is closed, shows nothing or the file cannot be written, and false
+    // with problem naming them, writing nothing, when skins it paints did not load (a bare panel is no
+    // picture of it).
+    virtual bool writeImage(const std::string& /*path*/, const std::string& /*keyword*/,
+                            const std::string& /*text*/, std::string& /*problem*/) {
+        return false;
+    }
 };
 
 // A reference-counted skin bitmap loaded from an image file at construction.

@@ -96,7 +96,8 @@ public:
     // selectModule, then refresh.
     void showModule(int index) override;
     // The window as the screen would show it (its children and popups laid over it).
-    bool writeImage(const std::string& path) override;
+    bool writeImage(const std::string& path, const std::string& keyword, const std::string& text,
+                    std::string& problem) override;
 
     // WindowTarget.
     bool receiveWindowMessage(const WindowMessage& message) override { return receive(message); }

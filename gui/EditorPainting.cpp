@@ -1,6 +1,8 @@
 // Incremental painting: the dirty list, the tick that repaints it from the frame's tree into the canvas,
 // and whole paints.
+#include "engine/zones/Resources.h"
 #include "framework/CPUMeter.h"
+#include "framework/StationEnvironment.h"
 #include "gui/Canvas.h"
 #include "gui/Editor.h"
 #include "gui/InfoLine.h"
@@ -57,9 +59,32 @@ void Editor::applyDeferredWork() {
             control->applyDeferredWork();
 }
 
-bool Editor::writeImage(const std::string& path) {
+bool Editor::writeImage(const std::string& path, const std::string& keyword, const std::string& text,
+                        std::string& problem) {
     const Window* window = getEditorWindow();
-    return window != nullptr && platform::draw::writeSnapshot(window->getHandle(), path);
+    if (window == nullptr)
+        return false;
+    const StationEnvironment* environment = getStationEnvironment();
+    Resources* resources = environment != nullptr ? environment->getResources() : nullptr;
+    const std::vector<std::string> unloaded =
+        resources != nullptr ? resources->getUnloadedBitmapFiles() : std::vector<std::string>();
+    if (!unloaded.empty()) {
+        // Named by file within their folder, which is most often the one that is missing.
+        const std::string folder = File(unloaded.front()).getFolder().getPath();
+        std::string names;
+        for (const std::string& skin : unloaded) {
+            const File file(skin);
+            names +=
+                (names.empty() ? "" : ", ") + (file.getFolder().getPath() == folder ? file.getName() : skin);
+        }
+        problem =
+            std::to_string(unloaded.size()) + " of its skins did not load from " + folder + ": " + names;
+        return false;
+    }
+    std::vector<platform::draw::PngText> texts;
+    if (!keyword.empty())
+        texts.push_back({keyword, text});
+    return platform::draw::writeSnapshot(window->getHandle(), path, texts);
 }
 
 void Editor::idle() {

@@ -1,5 +1,7 @@
 #include "hostapp/FileChecks.h"
 
+#include "platform/hostsdk/HostSide.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -135,6 +137,25 @@ bool isPng(const std::string& head) {
     return head.size() >= 8 && head.compare(0, 8, "\x89PNG\r\n\x1a\n") == 0;
 }
 
+// A PNG file's chunks before its image data, within head, hold the view's mark: a text chunk of its
+// keyword, a zero byte and its text. Each chunk is its length (32 bits, big-endian), type, data and CRC.
+bool hasViewMark(const std::string& head) {
+    const std::string mark =
+        std::string(trov::hostsdk::kViewImageKeyword) + '\0' + trov::hostsdk::kViewImageMark;
+    for (std::size_t at = 8; at + 8 <= head.size();) {
+        std::uint32_t size = 0;
+        for (int i = 0; i < 4; ++i)
+            size = size << 8 | static_cast<unsigned char>(head[at + i]);
+        const std::string_view type(head.data() + at + 4, 4);
+        if (type == "IDAT" || type == "IEND")
+            return false;
+        if (type == "tEXt" && size == mark.size() && head.compare(at + 8, size, mark) == 0)
+            return true;
+        at += 12 + std::size_t{size};
+    }
+    return false;
+}
+
 } // namespace
 
 std::string overwriteRefusal(const std::string& path, OutputKind kind,
@@ -160,13 +181,18 @@ std::string overwriteRefusal(const std::string& path, OutputKind kind,
                (kind == OutputKind::Wav ? "a WAV file" : "a PNG image");
     if (look.size == 0)
         return std::string();
-    // The mark comes before the audio, within the room the writer leaves for the header.
+    // The mark comes before the audio, within the room the writer leaves for the header; a picture's comes
+    // right after its image header.
     const std::string head = firstBytes(path, 4096);
-    if (kind == OutputKind::Wav ? isWav(head) && hasRenderMark(head) : isPng(head))
+    if (kind == OutputKind::Wav ? isWav(head) && hasRenderMark(head) : isPng(head) && hasViewMark(head))
         return std::string();
     if (kind == OutputKind::Wav && isWav(head))
         return "will not write over " + path +
                ": it is a WAV file that corvale-host did not write (name another output, or remove it)";
+    if (kind == OutputKind::Png && isPng(head))
+        return "will not write over " + path +
+               ": it is a PNG image that corvale-host did not paint (name another picture with --view, or "
+               "remove it)";
     const std::string found = head.compare(0, 4, "MThd") == 0 ? "a MIDI file" : "another kind of file";
     return "will not write over " + path + ": it is " + found + ", not " +
            (kind == OutputKind::Wav ? "a WAV file" : "a PNG image") + " (remove it or name another output)";

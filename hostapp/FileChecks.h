@@ -47,10 +47,11 @@ constexpr char kRenderMark[] = "corvale-host";
 
 // Why the host program must not write path: empty when it may (nothing is there yet, or an empty file, or
 // a file of the output's kind by its first bytes: a RIFF or RF64 WAVE file that carries the render mark,
-// or the PNG signature), else one line naming path and the reason (its path from the root cannot be told
-// or is longer than a path may be, it is one of inputs, it is not a regular file, it is a WAV file the host
-// program did not write or another kind of file) and, for a file there, what to do. Looks at the file
-// without opening anything but a regular file. Any thread.
+// or a PNG image that carries the mark of the module's view writer, trov::hostsdk::kViewImageMark), else
+// one line naming path and the reason (its path from the root cannot be told or is longer than a path may
+// be, it is one of inputs, it is not a regular file, it is a WAV file or PNG image the host program did not
+// write or another kind of file) and, for a file there, what to do. Looks at the file without opening
+// anything but a regular file. Any thread.
 std::string overwriteRefusal(const std::string& path, OutputKind kind,
                              const std::vector<std::string>& inputs);
 

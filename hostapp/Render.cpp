@@ -350,7 +350,7 @@ int runRender(const Options& options, std::ostream& out, std::ostream& err) {
         return fail("module " + options.module +
                     " asked to quit while rendering: " + reasonLine(services.takeMessages()));
 
-    if (!options.view.empty() && !writeViewImage(module, process, options.view, error))
+    if (!options.view.empty() && !writeViewImage(module, services, process, options.view, error))
         return fail("cannot write the view to " + options.view + ": " + error);
 
     // The render stands (its status is unchanged), but a silent file is worth a word on why, and so is

@@ -2,8 +2,11 @@
 
 #include "hostapp/FileChecks.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstddef>
 #include <thread>
+#include <vector>
 
 namespace corvale::hostapp {
 
@@ -26,8 +29,8 @@ struct ViewGuard {
 
 } // namespace
 
-bool writeViewImage(const LoadedModule& module, trov::hostsdk::Process& process, const std::string& path,
-                    std::string& error) {
+bool writeViewImage(const LoadedModule& module, HeadlessServices& services, trov::hostsdk::Process& process,
+                    const std::string& path, std::string& error) {
     const auto write = reinterpret_cast<trov::hostsdk::WriteViewImageFunction>(
         module.symbol(trov::hostsdk::kWriteViewImageSymbol));
     if (write == nullptr) {
@@ -57,7 +60,16 @@ bool writeViewImage(const LoadedModule& module, trov::hostsdk::Process& process,
         error = "the module's view was never painted (its window timer did not tick)";
         return false;
     }
+    const std::size_t shownBefore = services.messageCount();
     if (write(&process, path.c_str()) != trov::hostsdk::kResultOk) {
+        // What the module said of it (the skins its view lacks), or else what the system says of the file.
+        std::vector<std::string> shown = services.takeMessages();
+        shown.erase(shown.begin(),
+                    shown.begin() + static_cast<std::ptrdiff_t>(std::min(shownBefore, shown.size())));
+        if (!shown.empty()) {
+            error = reasonLine(shown);
+            return false;
+        }
         const std::string problem = writeProblem(path);
         error = "the module could not write its view to " + path + (problem.empty() ? "" : ": " + problem);
         return false;

@@ -10,9 +10,9 @@ namespace corvale::hostapp {
 // (kWriteViewImageSymbol): the view is made and attached to a port of its own window headless, the host
 // idles until the view's window timer has ticked a few times (each tick paints what is due), the module
 // writes the window, and the view is detached and destroyed. False with a one-line reason in error for a
-// product without a view, a module without the entry, or a file it cannot write. The user-interface
-// thread.
-bool writeViewImage(const LoadedModule& module, trov::hostsdk::Process& process, const std::string& path,
-                    std::string& error);
+// product without a view, a module without the entry, a view that lacks skins it paints (what the module
+// showed through services names them) or a file it cannot write. The user-interface thread.
+bool writeViewImage(const LoadedModule& module, HeadlessServices& services, trov::hostsdk::Process& process,
+                    const std::string& path, std::string& error);
 
 } // namespace corvale::hostapp

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sndfile.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace corvale::hostapp {
@@ -45,6 +46,17 @@ bool blankPeakChunk(const std::string& path) {
         ok = std::fseek(file, static_cast<long>(size) + static_cast<long>(size & 1u), SEEK_CUR) == 0;
     }
     return std::fclose(file) == 0 && ok;
+}
+
+// Why a write to path failed, as libsndfile said it; a file the process's file-size limit stopped is said
+// to have reached it (libsndfile only says the file is too large), as what to change.
+std::string writeFailure(const std::string& path, const std::string& said) {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+        static_cast<rlim_t>(std::max<std::int64_t>(lookAt(path).size, 0)) >= limit.rlim_cur)
+        return "cannot write " + path + ": it reached this process's file-size limit of " +
+               std::to_string(limit.rlim_cur) + " bytes (ulimit -f)";
+    return "cannot write " + path + ": " + said;
 }
 
 } // namespace
@@ -87,7 +99,7 @@ bool WavWriter::open(const std::string& path, int channels, std::uint32_t sample
     // libsndfile closes the descriptor, also when it fails.
     SNDFILE* file = sf_open_fd(descriptor, SFM_WRITE, &info, SF_TRUE);
     if (file == nullptr) {
-        error = "cannot write " + path + ": " + sf_strerror(nullptr);
+        error = writeFailure(path, sf_strerror(nullptr));
         std::remove(path.c_str());
         return false;
     }
@@ -137,7 +149,7 @@ bool WavWriter::write(const float* const* channels, std::int32_t frames, std::st
         for (int channel = 0; channel < channels_; ++channel)
             interleaved_[static_cast<std::size_t>(frame) * channels_ + channel] = channels[channel][frame];
     if (sf_writef_float(handle(file_), interleaved_.data(), frames) != frames) {
-        error = "cannot write " + path_ + ": " + sf_strerror(handle(file_));
+        error = writeFailure(path_, sf_strerror(handle(file_)));
         abandon();
         return false;
     }

@@ -6,6 +6,7 @@
 #include "hostapp/StopSignals.h"
 
 #include <clocale>
+#include <csignal>
 #include <iostream>
 #include <string>
 
@@ -20,6 +21,9 @@ int main(int argc, char** argv) {
     }
     // A render or check stops at a signal where it can finish its file and remove its scratch store.
     const StopSignals stop;
+    // Past a file-size limit a write fails (EFBIG), as on a full disk, rather than the signal ending the
+    // program with its file unfinished and its scratch store left.
+    std::signal(SIGXFSZ, SIG_IGN);
     switch (options.command) {
     case Options::Command::Render:
         return runRender(options, std::cout, std::cerr);

@@ -2,7 +2,9 @@
 # The README's run as CI runs it: tools/run.sh builds, installs and renders the demo tune with the demo
 # bank, and the module paints its editor. The render must be a WAV file that sounds (its peak between -20
 # and 0 dBFS) and ends in silence (its last 100 ms below -100 dBFS: corvale-check-render), and the picture a
-# PNG file of the front panel's size (the background's in data/controls.xml).
+# PNG file of the front panel's size (the background's in data/controls.xml) that shows the panel: at least
+# half of its pixels are those of the panel's skin (corvale-check-render --view), which a view painted
+# without its skins lacks.
 #   tools/check-run.sh
 set -eu
 cd "$(dirname "$0")/.."
@@ -35,4 +37,10 @@ panel=$(awk '/"special::background"/ { found = 1 }
     }' data/controls.xml)
 [ -n "$panel" ] || fail "data/controls.xml gives the background no size"
 [ "$size" = "$panel" ] || fail "$png is $size, the front panel $panel"
-echo "check-run.sh: $levels; $png shows the $panel front panel"
+# The panel's skin: the installed resource description's file for the background.
+data=build/release/install/share/corvale
+skin=$(sed -n 's/.*<dict name="special::background"><string name="filename" value="\([^"]*\)".*/\1/p' \
+    "$data/resources.xml")
+[ -n "$skin" ] || fail "$data/resources.xml names no skin for the front panel"
+shown=$(build/release/hostapp/corvale-check-render --view "$png" "$data/images/$skin") || exit 1
+echo "check-run.sh: $levels; $png shows the $panel front panel (${shown#"$png: "})"

@@ -15,6 +15,8 @@
 # .kar (any case) is taken for a song that must exist.
 # view is the editor's picture beside the output (its name with .png), painted only where no file is yet
 # or over the demo's own picture; otherwise view is empty and view_left names the file left as it was.
+# old_view names the demo's own picture when it is to be painted again and is no file the render reads,
+# for the caller to remove (the host program paints over no picture it did not paint).
 
 run_absolute() { case "$1" in /*) printf '%s\n' "$1" ;; *) printf '%s\n' "$caller/$1" ;; esac; }
 run_is_midi() { [ -f "$1" ] && [ "$(head -c 4 "$1" 2>/dev/null)" = MThd ]; }
@@ -142,4 +144,11 @@ view_left=""
 if { [ -e "$view" ] || [ -L "$view" ]; } && ! [ "$view" -ef "$demo_view" ]; then
     view_left=$view
     view=""
+fi
+old_view=""
+if [ -n "$view" ] && [ "$view" -ef "$demo_view" ]; then
+    old_view=$view
+    for file in "$song" "$@"; do
+        if [ "$file" -ef "$view" ]; then old_view=""; fi
+    done
 fi

@@ -57,8 +57,9 @@ if [ -z "$song" ]; then
 fi
 
 [ -z "$view" ] || set -- "$@" --view "$view"
-# The demo's own output may be an older version's render, without the mark the host program looks for.
+# The demo's own output and picture may be an older version's, without the mark the host program looks for.
 [ -z "$old_output" ] || rm -f "$old_output"
+[ -z "$old_view" ] || rm -f "$old_view"
 TROV_MACHINE_REGISTRY="$root/$install/machine.reg" \
 TROV_USER_REGISTRY="$root/$install/user.reg" \
 XDG_STATE_HOME="$root/$install/state" \

@@ -4,6 +4,7 @@
 #include "framework/Logger.h"
 #include "framework/Preferences.h"
 
+#include <algorithm>
 #include <mutex>
 
 namespace trov {
@@ -50,11 +51,17 @@ BitmapInterface* Resources::getBitmap(const std::string& name) {
     logLine(0, "  filename: %s", filename.c_str());
     float flicker = 0.0f;
     entry->getFloat("flicker", &flicker);
-    BitmapInterface* bitmap = editorServices().createBitmap(bitmapsFolder() + File(filename));
-    if (bitmap == nullptr) {
+    const File file = bitmapsFolder() + File(filename);
+    const auto unloaded = [this, &file, &name]() -> BitmapInterface* {
         logLine(1, "  failed to load bitmap %s", name.c_str());
+        if (std::find(unloadedBitmapFiles_.begin(), unloadedBitmapFiles_.end(), file.getPath()) ==
+            unloadedBitmapFiles_.end())
+            unloadedBitmapFiles_.push_back(file.getPath());
         return nullptr;
-    }
+    };
+    BitmapInterface* bitmap = editorServices().createBitmap(file);
+    if (bitmap == nullptr)
+        return unloaded();
     bitmap->setFlicker(flicker);
 
     const Rect bounds = bitmap->getBounds();
@@ -91,9 +98,9 @@ BitmapInterface* Resources::getBitmap(const std::string& name) {
 
     if (!bitmap->isLoaded()) {
         bitmap->release();
-        logLine(1, "  failed to load bitmap %s", name.c_str());
-        return nullptr;
+        return unloaded();
     }
+    std::erase(unloadedBitmapFiles_, file.getPath());
     bitmaps_[name] = bitmap; // the cache's reference
     bool useAlpha = false;
     if (entry->getBool("usealpha", &useAlpha))
@@ -103,6 +110,11 @@ BitmapInterface* Resources::getBitmap(const std::string& name) {
         bitmap->setTransparency(transparency);
     bitmap->retain();
     return bitmap;
+}
+
+std::vector<std::string> Resources::getUnloadedBitmapFiles() {
+    std::lock_guard guard(bitmapsMutex_);
+    return unloadedBitmapFiles_;
 }
 
 void Resources::releaseBitmap(BitmapInterface* bitmap) {

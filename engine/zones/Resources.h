@@ -96,6 +96,9 @@ public:
     // such bitmap or its file does not load. Editor thread.
     BitmapInterface* getBitmap(const std::string& name);
     void releaseBitmap(BitmapInterface* bitmap);
+    // The files of the described bitmaps asked for whose file did not load (nor has since), each once, in
+    // the order first asked for: the skins a painting lacks. Editor thread.
+    std::vector<std::string> getUnloadedBitmapFiles();
 
     static bool isSampleFile(const File& file);
     // 32 letters in 8 groups of 4 joined by "-".
@@ -230,6 +233,7 @@ private:
     bool bitmapsFolderKnown_ = false;
     mutable CriticalSection lock_; // the sample cache and the description
     std::mutex bitmapsMutex_;
+    std::vector<std::string> unloadedBitmapFiles_; // under bitmapsMutex_
     std::vector<Folder> searchFolders_;
     std::set<Sample*> residents_;          // each holds one extra reference
     std::vector<Sample*> retainedForLoad_; // references taken by retainAll

@@ -1,8 +1,13 @@
 // corvale-check-render: checks that a render of the demo sounds and ends in silence, as tools/check-run.sh
 // asks of the README's run: its peak lies between -20 and 0 dBFS, and its last 100 ms stay below -100 dBFS
-// (the level the host program's tail waits for), so a render cut off while it sounds fails. One line on
-// stdout with the levels, or on stderr with what failed and status 1.
+// (the level the host program's tail waits for), so a render cut off while it sounds fails. With --view,
+// that the editor's picture shows the front panel: it is the size of the panel's skin and at least half of
+// its pixels are the skin's, which the controls are drawn over (a view painted without its skins is a bare
+// panel of the same size). One line on stdout with the levels or the share shown, or on stderr with what
+// failed and status 1.
 //   corvale-check-render FILE.wav
+//   corvale-check-render --view FILE.png PANEL.png
+#include <png.h>
 #include <sndfile.h>
 
 #include <algorithm>
@@ -33,11 +38,62 @@ int fail(const std::string& text) {
     return 1;
 }
 
+// The image as 8-bit RGBA rows; false with libpng's reason in error.
+bool readPng(const std::string& path, std::vector<png_byte>& pixels, png_uint_32& width, png_uint_32& height,
+             std::string& error) {
+    png_image image = {};
+    image.version = PNG_IMAGE_VERSION;
+    if (png_image_begin_read_from_file(&image, path.c_str()) == 0) {
+        error = "cannot read " + path + ": " + image.message;
+        return false;
+    }
+    image.format = PNG_FORMAT_RGBA;
+    pixels.assign(PNG_IMAGE_SIZE(image), 0);
+    if (png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr) == 0) {
+        error = "cannot read " + path + ": " + image.message;
+        return false;
+    }
+    width = image.width;
+    height = image.height;
+    return true;
+}
+
+int checkView(const std::string& path, const std::string& panel) {
+    std::vector<png_byte> view;
+    std::vector<png_byte> skin;
+    png_uint_32 size[4] = {};
+    std::string error;
+    if (!readPng(path, view, size[0], size[1], error) || !readPng(panel, skin, size[2], size[3], error))
+        return fail(error);
+    const auto dimensions = [](png_uint_32 width, png_uint_32 height) {
+        return std::to_string(width) + "x" + std::to_string(height);
+    };
+    if (size[0] != size[2] || size[1] != size[3])
+        return fail(path + " is " + dimensions(size[0], size[1]) + ", the front panel's skin " +
+                    dimensions(size[2], size[3]));
+    std::size_t same = 0;
+    for (std::size_t at = 0; at + 4 <= view.size(); at += 4)
+        same += std::equal(view.begin() + static_cast<std::ptrdiff_t>(at),
+                           view.begin() + static_cast<std::ptrdiff_t>(at + 4),
+                           skin.begin() + static_cast<std::ptrdiff_t>(at))
+                    ? 1
+                    : 0;
+    const std::size_t share = view.empty() ? 0 : same * 100 / (view.size() / 4);
+    if (share < 50)
+        return fail(path + " does not show the front panel: " + std::to_string(share) + "% of it is " +
+                    panel + "'s (was it painted without its skins?)");
+    std::cout << path << ": " << share << "% of it is the front panel's skin\n";
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 4 && std::string(argv[1]) == "--view")
+        return checkView(argv[2], argv[3]);
     if (argc != 2) {
-        std::cerr << "usage: corvale-check-render FILE.wav\n";
+        std::cerr << "usage: corvale-check-render FILE.wav\n       corvale-check-render --view FILE.png "
+                     "PANEL.png\n";
         return 2;
     }
     const std::string path = argv[1];

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace trov::platform::draw {
 
@@ -40,7 +41,14 @@ PngImage decodePng(const std::uint8_t* data, std::size_t size);
 // it). Null for anything else.
 std::shared_ptr<Surface> decodeBmp(const std::uint8_t* data, std::size_t size);
 
-// Writes the surface as an 8-bit RGBA PNG (alpha un-premultiplied); false when the file cannot be written.
-bool writePng(const Surface& surface, const std::string& path);
+// A text chunk (tEXt) of a written image: a keyword of 1 to 79 Latin-1 characters and its text.
+struct PngText {
+    std::string keyword;
+    std::string text;
+};
+
+// Writes the surface as an 8-bit RGBA PNG (alpha un-premultiplied) with the text chunks before its image
+// data; false when the file cannot be written.
+bool writePng(const Surface& surface, const std::string& path, const std::vector<PngText>& texts = {});
 
 } // namespace trov::platform::draw

@@ -125,6 +125,7 @@ namespace {
 struct Writing {
     std::vector<std::uint8_t> bytes;
     std::vector<png_bytep> rows;
+    std::vector<png_text> texts;
 };
 
 bool writeImage(png_structp png, png_infop info, std::FILE* file, const Surface& surface, Writing& out) {
@@ -134,6 +135,8 @@ bool writeImage(png_structp png, png_infop info, std::FILE* file, const Surface&
     png_set_IHDR(png, info, static_cast<png_uint_32>(surface.width()),
                  static_cast<png_uint_32>(surface.height()), 8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    if (!out.texts.empty())
+        png_set_text(png, info, out.texts.data(), static_cast<int>(out.texts.size()));
     png_write_info(png, info);
     png_write_image(png, out.rows.data());
     png_write_end(png, nullptr);
@@ -146,8 +149,16 @@ std::uint8_t unpremultiply(std::uint32_t c, std::uint32_t a) {
 
 } // namespace
 
-bool writePng(const Surface& surface, const std::string& path) {
+bool writePng(const Surface& surface, const std::string& path, const std::vector<PngText>& texts) {
     Writing writing;
+    for (const PngText& text : texts) {
+        png_text entry{};
+        entry.compression = PNG_TEXT_COMPRESSION_NONE;
+        entry.key = const_cast<png_charp>(text.keyword.c_str()); // copied by libpng
+        entry.text = const_cast<png_charp>(text.text.c_str());
+        entry.text_length = text.text.size();
+        writing.texts.push_back(entry);
+    }
     const auto width = static_cast<std::size_t>(surface.width());
     writing.bytes.resize(width * 4 * static_cast<std::size_t>(surface.height()));
     writing.rows.resize(static_cast<std::size_t>(surface.height()));

@@ -50,9 +50,9 @@ std::shared_ptr<Surface> snapshotWindow(WindowHandle window) {
     return result;
 }
 
-bool writeSnapshot(WindowHandle window, const std::string& path) {
+bool writeSnapshot(WindowHandle window, const std::string& path, const std::vector<PngText>& texts) {
     const auto snapshot = snapshotWindow(window);
-    return snapshot && writePng(*snapshot, path);
+    return snapshot && writePng(*snapshot, path, texts);
 }
 
 } // namespace trov::platform::draw

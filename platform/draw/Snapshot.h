@@ -1,10 +1,12 @@
 #pragma once
 
 #include "platform/WindowHandle.h"
+#include "platform/draw/ImageFiles.h"
 #include "platform/draw/Surface.h"
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace trov::platform::draw {
 
@@ -12,7 +14,8 @@ namespace trov::platform::draw {
 // visible popups it owns laid over it at their places, a layered one blended with its constant alpha.
 // Null when the window has no surface. User-interface thread.
 std::shared_ptr<Surface> snapshotWindow(WindowHandle window);
-// The snapshot written as PNG; false without a surface or when the file cannot be written.
-bool writeSnapshot(WindowHandle window, const std::string& path);
+// The snapshot written as PNG with the text chunks; false without a surface or when the file cannot be
+// written.
+bool writeSnapshot(WindowHandle window, const std::string& path, const std::vector<PngText>& texts = {});
 
 } // namespace trov::platform::draw

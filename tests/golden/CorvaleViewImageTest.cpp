@@ -53,17 +53,19 @@ protected:
                 .bytes());
     }
 
-    // An installation of the data folder's files and the editor specification, named in the machine store.
-    void installEditor() {
+    // An installation of the data folder's files and the editor specification, named in the machine store;
+    // without skins, its images folder is left out.
+    void installEditor(const std::string& controls = kControls, bool withSkins = true) {
         const std::string install = scratch_ / "install";
         std::filesystem::create_directories(install);
         // Linked but the editor's specification, which is written here (never through a link into the data
         // folder).
         for (const auto& entry : std::filesystem::directory_iterator(CORVALE_DATA_DIR))
-            if (entry.path().filename() != "controls.xml")
+            if (entry.path().filename() != "controls.xml" &&
+                (withSkins || entry.path().filename() != "images"))
                 std::filesystem::create_symlink(entry.path(),
                                                 install + "/" + entry.path().filename().string());
-        std::ofstream(install + "/controls.xml") << kControls;
+        std::ofstream(install + "/controls.xml") << controls;
         std::string error;
         ASSERT_TRUE(hostapp::writeRegistryStore(scratch_ / "machine.reg", "Software/Vennikt/Corvale",
                                                 {{"InstallPath", install},
@@ -118,6 +120,59 @@ TEST_F(CorvaleView, WithoutAnEditorSpecificationTheViewOptionFailsOnOneLineSayin
               std::string::npos)
         << result.err;
     EXPECT_FALSE(std::filesystem::exists(png));
+}
+
+TEST_F(CorvaleView, WithoutItsSkinsTheViewOptionFailsNamingThemAndPaintsNoBarePanel) {
+    installEditor(trov::test::readFile(std::string(CORVALE_DATA_DIR) + "/controls.xml"), false);
+    const std::string png = scratch_ / "view.png";
+    const test::ChildResult result = renderWithView(png);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+    EXPECT_TRUE(std::regex_search(result.err, std::regex("^corvale-host: cannot write the view to " + png +
+                                                         ": Corvale: The editor's picture was not written: "
+                                                         "[0-9]+ of its skins did not load from " +
+                                                         (scratch_ / "install/images") + ": [^ ]+\\.png")))
+        << result.err;
+    EXPECT_FALSE(std::filesystem::exists(png));
+}
+
+TEST_F(CorvaleView, TheRunsCheckPassesThePaintedFrontPanelButNotABarePanelOfItsSize) {
+    installEditor(trov::test::readFile(std::string(CORVALE_DATA_DIR) + "/controls.xml"));
+    const std::string png = scratch_ / "view.png";
+    ASSERT_EQ(renderWithView(png).status, 0);
+    const std::string skin = std::string(CORVALE_DATA_DIR) + "/images/special--background.png";
+    const test::ChildResult shown = scratch_.runProgram({CORVALE_CHECK_RENDER, "--view", png, skin});
+    EXPECT_EQ(shown.status, 0) << shown.err;
+    // What the view painted without its skins showed: a white panel of the skin's size.
+    const std::string bytes = trov::test::readFile(skin);
+    const trov::platform::draw::PngImage panel =
+        trov::platform::draw::decodePng(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    ASSERT_EQ(panel.status, trov::platform::draw::PngStatus::Decoded);
+    const auto bare = trov::platform::draw::Surface::create(panel.width, panel.height);
+    bare->fill(0xFFFFFFFF);
+    ASSERT_TRUE(trov::platform::draw::writePng(*bare, scratch_ / "bare.png"));
+    const test::ChildResult refused =
+        scratch_.runProgram({CORVALE_CHECK_RENDER, "--view", scratch_ / "bare.png", skin});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("bare.png does not show the front panel"), std::string::npos) << refused.err;
+}
+
+TEST_F(CorvaleView, TheViewOptionPaintsOverItsOwnPictureButNeverOverAnotherPngImage) {
+    installEditor();
+    const std::string png = scratch_ / "view.png";
+    ASSERT_EQ(renderWithView(png).status, 0);
+    const test::ChildResult again = renderWithView(png);
+    EXPECT_EQ(again.status, 0) << again.err;
+    // A picture another program wrote.
+    const std::string photo = scratch_ / "photo.png";
+    ASSERT_TRUE(trov::platform::draw::writePng(*trov::platform::draw::Surface::create(4, 4), photo));
+    const std::string before = trov::test::readFile(photo);
+    const test::ChildResult refused = renderWithView(photo);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err, "corvale-host: will not write over " + photo +
+                               ": it is a PNG image that corvale-host did not paint (name another picture "
+                               "with --view, or remove it)\n");
+    EXPECT_EQ(trov::test::readFile(photo), before);
 }
 
 TEST_F(CorvaleView, TheHostProgramsCheckOpensClicksAndClosesTheInstrumentsEditor) {

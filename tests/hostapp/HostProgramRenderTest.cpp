@@ -1,7 +1,9 @@
 // How the host program renders and reports: files loaded in order, where the render ends, broken output,
-// dropped notes, a render a signal stops, and what the check judges after a loaded file spoke.
+// dropped notes, a render a signal or a file-size limit stops, and what the check judges after a loaded
+// file spoke.
 #include "HostProgramFixture.h"
 #include "hostapp/StopSignals.h"
+#include "support/ChildProcess.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +13,7 @@
 #include <cstring>
 #include <regex>
 #include <string>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <vector>
@@ -220,6 +223,31 @@ TEST_F(HostProgramRender, ASignalStopsTheRenderWithItsFileFinishedAndItsScratchS
     EXPECT_EQ(sizes[1], bytes.size() - data);
     EXPECT_EQ(wavFrames(out), std::stoll(said[1].str()));
     EXPECT_GT(wavFrames(out), 0);
+    for (const auto& left : std::filesystem::directory_iterator(temporary))
+        EXPECT_NE(left.path().filename().string().rfind("corvale-host-user-", 0), 0u) << left.path();
+}
+
+TEST_F(HostProgramRender, AFileSizeLimitEndsTheRenderAsAFullDiskDoesWithNoFileOrScratchStoreLeft) {
+    const std::string song = file("song.mid", oneNoteFile());
+    const std::string out = scratch_ + "/out.wav";
+    const std::string temporary = scratch_ + "/tmp";
+    std::filesystem::create_directory(temporary);
+    // A second of stereo float audio is 384,000 bytes: the limit stops it within its first tenth. The
+    // program's LeakSanitizer is told not to follow thread-local blocks, as for a signal above.
+    const trov::test::ChildOutcome limited = trov::test::runInChild([&] {
+        const rlimit limit{32768, 32768};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        return run({"render", "--seed", "7", "--tail", "0.5", modulePath(), song, out},
+                   {{"TMPDIR", temporary},
+                    {"ASAN_OPTIONS", "halt_on_error=1:detect_leaks=1:intercept_tls_get_addr=0"}})
+            .status;
+    });
+    const test::ChildResult result{limited.exitCode, test::readWhole(scratch_ + "/child.out"),
+                                   test::readWhole(scratch_ + "/child.err")};
+    expectOneLineError(result, 1,
+                       "corvale-host: cannot write " + out +
+                           ": it reached this process's file-size limit of 32768 bytes (ulimit -f)\n");
+    EXPECT_FALSE(std::filesystem::exists(out));
     for (const auto& left : std::filesystem::directory_iterator(temporary))
         EXPECT_NE(left.path().filename().string().rfind("corvale-host-user-", 0), 0u) << left.path();
 }

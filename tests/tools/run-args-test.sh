@@ -47,6 +47,7 @@ sourced() {
 # The editor's picture: "view|the file left as it was"; the demo's own output, removed before the render.
 picture() { sourced '$view|$view_left' "$@"; }
 removed() { sourced '$old_output' "$@"; }
+repainted() { sourced '$old_view' "$@"; }
 expect() { # description, wanted, arguments...
     what=$1
     wanted=$2
@@ -110,6 +111,11 @@ expect "the demo's own output is removed before the render, whatever wrote it" "
 expect "also named alone after a song" "$work/build/release/demo.wav" Song.Mid build/release/demo.wav
 expect "but not when the render loads it" "" Song.Mid build/release/demo.wav build/release/demo.wav
 expect "no other output is removed" "" Song.Mid kick.wav bank.kmd
+
+how=repainted
+expect "the demo's own picture is removed before it is painted again" "build/release/demo.png"
+expect "but not when the render loads it" "" Song.Mid build/release/demo.wav build/release/demo.png
+expect "no other picture is removed" "" Song.Mid
 
 if [ "$failures" -gt 0 ]; then
     echo "run-args-test.sh: $failures failed" >&2
