@@ -270,11 +270,13 @@ StoreLook lookAtStore(const std::string& path, std::size_t limit, std::vector<st
 
 // The store at path, or an empty one where there is none (or an empty file). False with the reason, for
 // a file that is no store or a damaged one: either is left as it is.
-bool readStore(const std::string& path, StoreKey& root, std::string& error) {
-    std::vector<std::uint8_t> bytes;
+// The store's bytes at path: none when it is missing (or empty); false, with the reason naming path, for
+// a file that is no store.
+bool storeBytes(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error) {
     std::string why;
     switch (lookAtStore(path, kMaxStoreSize + 1, bytes, why)) {
     case StoreLook::Missing:
+        bytes.clear();
         return true;
     case StoreLook::NotAStore:
         error =
@@ -283,17 +285,17 @@ bool readStore(const std::string& path, StoreKey& root, std::string& error) {
     case StoreLook::Bytes:
         break;
     }
-    if (bytes.empty())
-        return true;
+    return true;
+}
+
+// Why the bytes of a store do not read, as the module's reader would refuse them; empty when they read.
+std::string readStore(const std::vector<std::uint8_t>& bytes, StoreKey& root) {
+    std::string why;
     if (bytes.size() > kMaxStoreSize)
         why = "larger than " + std::to_string(kMaxStoreSize) + " bytes";
-    else
+    else if (!bytes.empty())
         StoreReader(bytes).read(root, why);
-    if (why.empty())
-        return true;
-    error = path + " is a damaged registry store (" + why +
-            "): it is left as it was; remove it or name another file";
-    return false;
+    return why;
 }
 
 // Replaces the file at path with bytes through a temporary file beside it, so that a failed write leaves
@@ -341,18 +343,37 @@ bool buildRegistryStore(const std::string& keyPath,
     return true;
 }
 
-bool writeRegistryStore(const std::string& path, const std::string& keyPath,
-                        const std::vector<std::pair<std::string, std::string>>& values, std::string& error) {
+bool mergeRegistryStore(const std::vector<std::uint8_t>& existing, const std::string& keyPath,
+                        const std::vector<std::pair<std::string, std::string>>& values,
+                        std::vector<std::uint8_t>& bytes, std::string& error) {
     std::vector<std::string> levels;
     StoreKey root;
-    if (!checkKeyAndValues(keyPath, values, levels, error) || !readStore(path, root, error))
+    if (!checkKeyAndValues(keyPath, values, levels, error))
         return false;
+    if (const std::string why = readStore(existing, root); !why.empty()) {
+        error = "is a damaged registry store (" + why + ")";
+        return false;
+    }
     setKeyValues(root, levels, values);
-    std::vector<std::uint8_t> bytes(std::begin(kMagic), std::end(kMagic));
+    bytes.assign(std::begin(kMagic), std::end(kMagic));
     put32(bytes, 1);
     putKey(bytes, root);
     if (bytes.size() > kMaxStoreSize) {
-        error = "the store " + path + " would be larger than " + std::to_string(kMaxStoreSize) + " bytes";
+        error = "would grow larger than the " + std::to_string(kMaxStoreSize) + " bytes a store may hold";
+        return false;
+    }
+    return true;
+}
+
+bool writeRegistryStore(const std::string& path, const std::string& keyPath,
+                        const std::vector<std::pair<std::string, std::string>>& values, std::string& error) {
+    std::vector<std::string> levels;
+    std::vector<std::uint8_t> existing;
+    if (!checkKeyAndValues(keyPath, values, levels, error) || !storeBytes(path, existing, error))
+        return false;
+    std::vector<std::uint8_t> bytes;
+    if (!mergeRegistryStore(existing, keyPath, values, bytes, error)) {
+        error = "the store " + path + " " + error + ": it is left as it was; remove it or name another file";
         return false;
     }
     return replaceFile(path, bytes, error);

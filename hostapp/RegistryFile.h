@@ -17,6 +17,13 @@ bool buildRegistryStore(const std::string& keyPath,
                         const std::vector<std::pair<std::string, std::string>>& values,
                         std::vector<std::uint8_t>& bytes, std::string& error);
 
+// The bytes of the store `existing` (none: a new store) with the key holding exactly these values: its
+// other keys, and the key's child keys, kept. False with the reason in error ("is a damaged registry store
+// (...)", a bad key or value, a store that would grow past the most a store holds).
+bool mergeRegistryStore(const std::vector<std::uint8_t>& existing, const std::string& keyPath,
+                        const std::vector<std::pair<std::string, std::string>>& values,
+                        std::vector<std::uint8_t>& bytes, std::string& error);
+
 // Writes the key with exactly these values into the store at path, made when missing (or an empty file):
 // an existing store keeps its other keys, and the key its child keys. The file is replaced through a
 // temporary one beside it. False with the reason in error, leaving the file as it was, also for a file
