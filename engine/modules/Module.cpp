@@ -66,15 +66,15 @@ int Module::queryEngine() const {
 }
 
 Program* Module::getProgram() const {
-    return services_.getProgram(index_);
+    return services_.getProgram(getIndex());
 }
 
 ZoneManager* Module::getZoneManager() const {
-    return services_.getZoneManager(index_);
+    return services_.getZoneManager(getIndex());
 }
 
 void Module::withZoneManager(const std::function<void(ZoneManager*)>& work) const {
-    services_.withZoneManager(index_, work);
+    services_.withZoneManager(getIndex(), work);
 }
 
 HostInterface* Module::getHost() const {

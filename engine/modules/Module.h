@@ -55,8 +55,9 @@ public:
     Settings* getSettings() const { return settings_.get(); }
     // Null before `init`.
     Engine* getEngine() const { return engine_.get(); }
-    int getIndex() const { return index_; }
-    void setIndex(int index) { index_ = index; }
+    // Read by note dispatch on the audio thread while the user-interface thread may swap modules.
+    int getIndex() const { return index_.load(std::memory_order_relaxed); }
+    void setIndex(int index) { index_.store(index, std::memory_order_relaxed); }
     std::string getName() const { return name_; }
     void setName(const std::string& name) { name_ = name; }
     // Read by the engine on the audio thread while the user-interface thread may set it.
@@ -92,7 +93,7 @@ private:
     PluginServices& services_;
     std::unique_ptr<Settings> settings_;
     std::unique_ptr<Engine> engine_;
-    int index_ = 0;
+    std::atomic<int> index_{0};
     std::string name_;
     mutable std::mutex poolMutex_; // a leaf lock: nothing is called out while it is held
     mutable std::vector<TempBuffer> tempBuffers_;
