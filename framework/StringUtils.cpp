@@ -82,4 +82,13 @@ std::string asSentence(const std::string& reason) {
     return reason + (last == '.' || last == '!' || last == '?' ? "" : ".");
 }
 
+std::string cutWithEllipsis(const std::string& text, std::size_t most) {
+    if (text.size() <= most)
+        return text;
+    std::size_t end = most;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
+    return text.substr(0, end) + "...";
+}
+
 } // namespace trov

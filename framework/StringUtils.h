@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -18,6 +19,9 @@ std::string replaceAll(const std::string& text, const std::string& search, const
 std::int32_t hexToInteger(const std::string& text);
 // A reason as the end of a sentence: a full stop added unless it ends in one (or "!" or "?").
 std::string asSentence(const std::string& reason);
+// The text as it is when it holds at most `most` bytes; else cut there, at the first byte of a UTF-8
+// character rather than inside one, and "..." added.
+std::string cutWithEllipsis(const std::string& text, std::size_t most);
 
 // Character sets for filterCharacters.
 enum CharacterFilter { kFilterName = 0, kFilterUrl = 1, kFilterAlphanumeric = 2 };

@@ -7,6 +7,7 @@
 #include "framework/EditorServices.h"
 #include "framework/File.h"
 #include "framework/Logger.h"
+#include "framework/StringUtils.h"
 #include "framework/System.h"
 #include "instance/Plugin.h"
 #include "instance/Preset.h"
@@ -195,15 +196,7 @@ void Plugin::writeProgram(Dictionary& document) const {
 
 std::string Plugin::refusalText(const std::string& refusal) {
     constexpr std::size_t kMaxLength = 400;
-    std::string text = refusal.substr(0, refusal.find("\n\n"));
-    if (text.size() <= kMaxLength)
-        return text;
-    // Cut at a character's first byte, not inside a UTF-8 sequence.
-    std::size_t end = kMaxLength;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
-        --end;
-    text.resize(end);
-    return text + "...";
+    return cutWithEllipsis(refusal.substr(0, refusal.find("\n\n")), kMaxLength);
 }
 
 bool Plugin::readState(const Dictionary& document) {

@@ -1,5 +1,7 @@
 #include "plugin/RefusedValues.h"
 
+#include "framework/StringUtils.h"
+
 namespace trov {
 
 namespace {
@@ -10,13 +12,7 @@ thread_local RefusedValues* current = nullptr;
 constexpr std::size_t kShownText = 24;
 
 std::string shown(const std::string& text) {
-    if (text.size() <= kShownText)
-        return "\"" + text + "\"";
-    // Cut at a character's first byte, not inside a UTF-8 sequence.
-    std::size_t end = kShownText;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
-        --end;
-    return "\"" + text.substr(0, end) + "...\"";
+    return "\"" + cutWithEllipsis(text, kShownText) + "\"";
 }
 
 } // namespace
