@@ -157,16 +157,23 @@ std::size_t decimalLength(const std::string& text, std::size_t from) {
     return end - from;
 }
 
-// The decimal floating-point number at the start of the text after blanks, 0 when there is none ("inf" and
-// "nan" as the C library reads them, for callers that hold values that are not finite).
-double leadingFloat(const std::string& text) {
+// The decimal number after the text's leading blanks: where it ends, 0 when there is none, and its value.
+std::size_t leadingDecimal(const std::string& text, double* value) {
     std::size_t at = 0;
     while (at < text.size() && isBlank(text[at]))
         ++at;
     const std::size_t length = decimalLength(text, at);
     if (length == 0)
-        return ::strtod_l(text.c_str(), nullptr, cLocale());
-    return ::strtod_l(text.substr(at, length).c_str(), nullptr, cLocale());
+        return 0;
+    *value = ::strtod_l(text.substr(at, length).c_str(), nullptr, cLocale());
+    return at + length;
+}
+
+// The decimal floating-point number at the start of the text after blanks, 0 when there is none ("inf" and
+// "nan" as the C library reads them, for callers that hold values that are not finite).
+double leadingFloat(const std::string& text) {
+    double value = 0.0;
+    return leadingDecimal(text, &value) != 0 ? value : ::strtod_l(text.c_str(), nullptr, cLocale());
 }
 float leadingFloat32(const std::string& text) {
     return static_cast<float>(leadingFloat(text));
@@ -195,14 +202,9 @@ template <class Integer> bool wholeInteger(const std::string& text, Integer* val
 
 // What leadingFloat32 reads, when the text is wholly one number but blanks and that number is a finite float.
 bool finiteFloat(const std::string& text, float* value) {
-    std::size_t at = 0;
-    while (at < text.size() && isBlank(text[at]))
-        ++at;
-    const std::size_t length = decimalLength(text, at);
-    if (length == 0 || !onlyBlanksFrom(text, at + length))
-        return false;
-    const double read = ::strtod_l(text.substr(at, length).c_str(), nullptr, cLocale());
-    if (!(std::fabs(read) <= std::numeric_limits<float>::max()))
+    double read = 0.0;
+    const std::size_t end = leadingDecimal(text, &read);
+    if (end == 0 || !onlyBlanksFrom(text, end) || !(std::fabs(read) <= std::numeric_limits<float>::max()))
         return false;
     *value = static_cast<float>(read);
     return true;
