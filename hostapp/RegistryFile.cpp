@@ -231,6 +231,7 @@ enum class StoreLook { Missing, Bytes, NotAStore };
 // The first limit bytes of the file at path when it may be a store; else why it is none.
 StoreLook lookAtStore(const std::string& path, std::size_t limit, std::vector<std::uint8_t>& bytes,
                       std::string& why) {
+    bytes.clear();
     // Not blocking: the name may be a named pipe.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
@@ -240,7 +241,6 @@ StoreLook lookAtStore(const std::string& path, std::size_t limit, std::vector<st
         return StoreLook::NotAStore;
     }
     struct stat st;
-    bytes.clear();
     if (::fstat(fd, &st) != 0)
         why = std::string("it cannot be read: ") + std::strerror(errno);
     else if (S_ISDIR(st.st_mode))
@@ -268,24 +268,14 @@ StoreLook lookAtStore(const std::string& path, std::size_t limit, std::vector<st
     return why.empty() ? StoreLook::Bytes : StoreLook::NotAStore;
 }
 
-// The store at path, or an empty one where there is none (or an empty file). False with the reason, for
-// a file that is no store or a damaged one: either is left as it is.
 // The store's bytes at path: none when it is missing (or empty); false, with the reason naming path, for
 // a file that is no store.
 bool storeBytes(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error) {
     std::string why;
-    switch (lookAtStore(path, kMaxStoreSize + 1, bytes, why)) {
-    case StoreLook::Missing:
-        bytes.clear();
+    if (lookAtStore(path, kMaxStoreSize + 1, bytes, why) != StoreLook::NotAStore)
         return true;
-    case StoreLook::NotAStore:
-        error =
-            path + " is not a registry store (" + why + "): it is left as it was; name a new file or a store";
-        return false;
-    case StoreLook::Bytes:
-        break;
-    }
-    return true;
+    error = path + " is not a registry store (" + why + "): it is left as it was; name a new file or a store";
+    return false;
 }
 
 // Why the bytes of a store do not read, as the module's reader would refuse them; empty when they read.
@@ -331,16 +321,7 @@ bool replaceFile(const std::string& path, const std::vector<std::uint8_t>& bytes
 bool buildRegistryStore(const std::string& keyPath,
                         const std::vector<std::pair<std::string, std::string>>& values,
                         std::vector<std::uint8_t>& bytes, std::string& error) {
-    std::vector<std::string> levels;
-    if (!checkKeyAndValues(keyPath, values, levels, error))
-        return false;
-    // The root has no name and holds one child per level down to the key that holds the values.
-    StoreKey root;
-    setKeyValues(root, levels, values);
-    bytes.assign(std::begin(kMagic), std::end(kMagic));
-    put32(bytes, 1);
-    putKey(bytes, root);
-    return true;
+    return mergeRegistryStore({}, keyPath, values, bytes, error);
 }
 
 bool mergeRegistryStore(const std::vector<std::uint8_t>& existing, const std::string& keyPath,

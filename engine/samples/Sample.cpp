@@ -80,8 +80,7 @@ bool Sample::render(double /*tempo*/) {
 }
 
 bool Sample::needsProcessing() const {
-    return flagOf(settings_, kNormalizeKey) || flagOf(settings_, kReverseKey) ||
-           flagOf(settings_, kInvertKey);
+    return getProcessing() != 0;
 }
 
 void Sample::applySettings(const Dictionary& settings) {
