@@ -43,6 +43,19 @@ protected:
         stretched.setDescription("Stretched");
         plugin.addTuning(stretched);
     }
+    // A new plug-in's bank with one more sample item that declares frames its few values do not hold: the
+    // budgets count what an item declares before anything is decoded.
+    Dictionary bankDeclaring(const char* id, int frames) {
+        Dictionary bank;
+        world.makePlugin()->writeState(bank, false);
+        const Dictionary::View item =
+            bank.getDictionary("resources")->getArray("samples")->addDictionary("sample");
+        item->setString("id", id);
+        item->setInteger("samples", frames);
+        const std::vector<std::uint8_t> zeros(4 * 4, 0);
+        item->setData("sampledata", zeros.data(), zeros.size());
+        return bank;
+    }
     std::string write(Plugin& plugin, bool withData = false) {
         Dictionary document;
         plugin.writeState(document, withData);
@@ -288,15 +301,7 @@ TEST_F(DocumentTest,
        ProcessedCopiesPastTheirBudgetAreRefusedBeforeAnyIsDecodedAndOneASampleAndProcessingLoads) {
     // A zone normalizing, reversing or inverting a sample plays a copy of it: one for each sample and
     // processing, however many zones share it. Two kinds of one long sample are one too many.
-    auto source = world.makePlugin();
-    Dictionary bank;
-    source->writeState(bank, false);
-    const Dictionary::View item =
-        bank.getDictionary("resources")->getArray("samples")->addDictionary("sample");
-    item->setString("id", "LONG");
-    item->setInteger("samples", static_cast<int>(Plugin::kMaxProcessedValues / 2) + 1);
-    const std::vector<std::uint8_t> zeros(4 * 4, 0);
-    item->setData("sampledata", zeros.data(), zeros.size());
+    Dictionary bank = bankDeclaring("LONG", static_cast<int>(Plugin::kMaxProcessedValues / 2) + 1);
     const Dictionary::View zonesOf =
         bank.getArrayItem("programs", 0)->getArrayItem("modules", 0)->getArray("zones");
     const auto addZone = [&](int low, const char* processing) {
@@ -500,15 +505,7 @@ TEST_F(DocumentTest, ASampleIsLoadedFromASavedDocumentById) {
 
 TEST_F(DocumentTest, ASampleItemPastTheBudgetIsNotLoadedFromASavedDocumentAndTheUserIsToldWhy) {
     // The sample browser loads one item of a bank file: its data is held to a document's budget too.
-    auto source = world.makePlugin();
-    Dictionary bank;
-    source->writeState(bank, false);
-    const Dictionary::View item =
-        bank.getDictionary("resources")->getArray("samples")->addDictionary("sample");
-    item->setString("id", "HUGE");
-    item->setInteger("samples", static_cast<int>(Plugin::kMaxSampleDataValues) + 1);
-    const std::vector<std::uint8_t> zeros(4 * 4, 0);
-    item->setData("sampledata", zeros.data(), zeros.size());
+    const Dictionary bank = bankDeclaring("HUGE", static_cast<int>(Plugin::kMaxSampleDataValues) + 1);
     const std::string file = world.files / "huge.kmd";
     ASSERT_TRUE(bank.save(File(file)));
 
