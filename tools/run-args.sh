@@ -6,8 +6,9 @@
 # or file to load, an output given with a song that is no MIDI file, an output named "-", a lone
 # argument that is neither a MIDI file nor an output named .wav, or an output named alone after the song
 # that the host program will not write over and the module may load (a WAV file it did not write, or a
-# sample, bank, patch or tuning of another kind: files to load follow the output). The demo's own output (demo.wav beside demo_view) is the run command's to write whatever wrote
-# it: old_output names it when it is there and no file the render reads, for the caller to remove.
+# sample, bank, patch or tuning of another kind: files to load follow the output). The demo's own output
+# (demo.wav beside demo_view) is the run command's to write whatever wrote it: old_output names it when it
+# is there and no file the render reads, for the caller to remove.
 #   tools/run.sh                          the demo tune with the demo bank into build/release/demo.wav
 #   tools/run.sh OUT.wav                  the demo tune into OUT.wav
 #   tools/run.sh IN.mid [OUT.wav [FILE...]]

@@ -14,8 +14,8 @@
 # A song is known by its content (any MIDI file, whatever its name); the host program writes over no file
 # but a WAV file it rendered itself (build/release/demo.wav is this command's whatever wrote it), an output
 # named alone after the song that is another WAV file or a sample, bank, patch or tuning of another kind is
-# refused (files to load follow the output), and the output cannot be "-". TROV_STARTUP_SEED fixes the module's start-up seed
-# (unset: the host program picks one and names it).
+# refused (files to load follow the output), and the output cannot be "-". TROV_STARTUP_SEED fixes the
+# module's start-up seed (unset: the host program picks one and names it).
 set -eu
 caller=$(pwd)
 cd "$(dirname "$0")/.."
