@@ -53,6 +53,9 @@ public:
                             const std::string& /*text*/, std::string& /*problem*/) {
         return false;
     }
+    // The skins the editor paints that did not load, on one line naming them and their folder (the problem
+    // writeImage gives for them); empty when it lacks none.
+    virtual std::string getMissingSkins() const { return std::string(); }
 };
 
 // A reference-counted skin bitmap loaded from an image file at construction.

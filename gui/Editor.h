@@ -98,6 +98,7 @@ public:
     // The window as the screen would show it (its children and popups laid over it).
     bool writeImage(const std::string& path, const std::string& keyword, const std::string& text,
                     std::string& problem) override;
+    std::string getMissingSkins() const override;
 
     // WindowTarget.
     bool receiveWindowMessage(const WindowMessage& message) override { return receive(message); }

@@ -59,28 +59,31 @@ void Editor::applyDeferredWork() {
             control->applyDeferredWork();
 }
 
+std::string Editor::getMissingSkins() const {
+    const StationEnvironment* environment = getStationEnvironment();
+    Resources* resources = environment != nullptr ? environment->getResources() : nullptr;
+    const std::vector<std::string> unloaded =
+        resources != nullptr ? resources->getUnloadedBitmapFiles() : std::vector<std::string>();
+    if (unloaded.empty())
+        return std::string();
+    // Named by file within their folder, which is most often the one that is missing.
+    const std::string folder = File(unloaded.front()).getFolder().getPath();
+    std::string names;
+    for (const std::string& skin : unloaded) {
+        const File file(skin);
+        names += (names.empty() ? "" : ", ") + (file.getFolder().getPath() == folder ? file.getName() : skin);
+    }
+    return std::to_string(unloaded.size()) + " of its skins did not load from " + folder + ": " + names;
+}
+
 bool Editor::writeImage(const std::string& path, const std::string& keyword, const std::string& text,
                         std::string& problem) {
     const Window* window = getEditorWindow();
     if (window == nullptr)
         return false;
-    const StationEnvironment* environment = getStationEnvironment();
-    Resources* resources = environment != nullptr ? environment->getResources() : nullptr;
-    const std::vector<std::string> unloaded =
-        resources != nullptr ? resources->getUnloadedBitmapFiles() : std::vector<std::string>();
-    if (!unloaded.empty()) {
-        // Named by file within their folder, which is most often the one that is missing.
-        const std::string folder = File(unloaded.front()).getFolder().getPath();
-        std::string names;
-        for (const std::string& skin : unloaded) {
-            const File file(skin);
-            names +=
-                (names.empty() ? "" : ", ") + (file.getFolder().getPath() == folder ? file.getName() : skin);
-        }
-        problem =
-            std::to_string(unloaded.size()) + " of its skins did not load from " + folder + ": " + names;
+    problem = getMissingSkins();
+    if (!problem.empty())
         return false;
-    }
     std::vector<platform::draw::PngText> texts;
     if (!keyword.empty())
         texts.push_back({keyword, text});

@@ -31,21 +31,26 @@ CheckInstance* CheckSession::startInstance(std::int32_t index, std::int32_t maxB
     instance->process = group().createProcess(index, &instance->host);
     if (!problems.expect(instance->process != nullptr, "type " + std::to_string(index) + " made no process"))
         return nullptr;
-    CheckInstance* made = instance.get();
-    instances.push_back(std::move(instance));
-    Process& process = *made->process;
-    if (!problems.expect(process.initialize() == kResultOk,
-                         "an instance of type " + std::to_string(index) + " failed to initialise"))
+    Process& process = *instance->process;
+    // An instance that did not start is released at once: no later check may take it for a working one.
+    const auto notStarted = [&](const std::string& what) -> CheckInstance* {
+        const std::string shown = reasonLine(services.takeMessages());
+        problems.add("an instance of type " + std::to_string(index) + " " + what +
+                     (shown.empty() ? "" : ": " + shown));
+        process.release();
         return nullptr;
+    };
+    if (process.initialize() != kResultOk)
+        return notStarted("failed to initialise");
     process.setSampleRate(static_cast<std::int32_t>(kCheckRate));
     ConnectInfo connect;
-    connect.inputStem = made->type.inputStem;
-    connect.outputStem = made->type.outputStem;
+    connect.inputStem = instance->type.inputStem;
+    connect.outputStem = instance->type.outputStem;
     connect.maxBlockSize = maxBlock;
-    if (!problems.expect(process.connect(connect) == kResultOk,
-                         "an instance of type " + std::to_string(index) + " refused its connection"))
-        return nullptr;
-    return made;
+    if (process.connect(connect) != kResultOk)
+        return notStarted("refused its connection");
+    instances.push_back(std::move(instance));
+    return instances.back().get();
 }
 
 void CheckSession::releaseInstances() {
@@ -130,6 +135,15 @@ Problems checkModuleStarts(CheckSession& session) {
     const std::string failure = startFailure(session.group(), session.services);
     if (!problems.expect(failure.empty(), "it did not start: " + failure))
         return problems;
+    // A module whose instance cannot initialise (its settings file missing, for one) did not start either,
+    // as a render finds it; the instance is let go, the later checks make their own.
+    if (const std::int32_t type = chooseRenderType(session.group()); type >= 0) {
+        Problems instance;
+        const bool started = session.startInstance(type, 512, instance) != nullptr;
+        session.releaseInstances();
+        if (!problems.expect(started, "it did not start: " + instance.text()))
+            return problems;
+    }
     GroupIdentity identity;
     session.group().getIdentity(identity);
     problems.expect(std::strlen(identity.productName) > 0, "no product name");
@@ -430,7 +444,7 @@ int runCheck(const Options& options, std::ostream& out) {
             session.services.takeMessages();
         Problems problems;
         if (step.needsInstances && session.instances.empty()) {
-            problems.add("skipped: no instance could be made");
+            problems.skip("no instance could be made");
         } else {
             problems = step.run(session);
         }

@@ -189,6 +189,14 @@ bool readsAudio(const std::string& path) {
     return file != nullptr;
 }
 
+// Whether the file is a sample file the module plays as one zone: audio libsndfile reads, or WavPack (which
+// the module reads itself).
+bool isSampleFile(const std::string& path) {
+    char head[4] = {};
+    return readsAudio(path) ||
+           (std::ifstream(path, std::ios::binary).read(head, 4) && std::memcmp(head, "wvpk", 4) == 0);
+}
+
 std::string decibels(double level) {
     return std::to_string(20.0 * std::log10(std::max(level, 1e-9)));
 }
@@ -261,6 +269,11 @@ Problems checkNoteSounds(CheckSession& session) {
             withSamples.push_back(load);
         program = std::move(after);
     }
+    // A dropped sample file replaces the zone of the one before it over the same keys, so after sample
+    // files alone the last one plays. After a bank or patch among them, which zone the note plays cannot be
+    // told here: all are taken into account.
+    if (std::all_of(withSamples.begin(), withSamples.end(), isSampleFile) && withSamples.size() > 1)
+        withSamples.erase(withSamples.begin(), withSamples.end() - 1);
     // The whole note, its onset included: a short sample may end within the first milliseconds. A sample
     // file is played at its root key, where it sounds at its own pitch, as its prediction reads it.
     const auto key = static_cast<std::uint8_t>(withSamples.size() == 1 ? sampleRootKey(withSamples.front())
@@ -271,7 +284,7 @@ Problems checkNoteSounds(CheckSession& session) {
     renderPeak(instance, kCheckRate / 10, 256);
     if (!problems.expect(peak >= 0.0f, "the output is not finite"))
         return problems;
-    // A dropped sample file (the one file that gave samples) says how loud its note should be. Without one,
+    // A dropped sample file (the one file that plays) says how loud its note should be. Without one,
     // a note must at least be clearly audible, not a click's residue.
     if (withSamples.size() == 1 && judgeSampleNote(withSamples.front(), peak, problems))
         return problems;

@@ -63,7 +63,8 @@ struct CheckSession {
 
     trov::hostsdk::PlugInGroup& group() { return *module.group(); }
     // A started process of type index (set up, rate 48000, connected with the type's stems and the given
-    // largest block); null with the reason in problems.
+    // largest block), kept in instances; null with the reason (and what the module showed) in problems,
+    // the process released and not kept.
     CheckInstance* startInstance(std::int32_t index, std::int32_t maxBlock, Problems& problems);
     void releaseInstances();
     // The started instances of the render type, in the order they were made.

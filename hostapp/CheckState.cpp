@@ -1,4 +1,5 @@
 #include "hostapp/CheckSession.h"
+#include "hostapp/ViewImage.h"
 
 #include <algorithm>
 #include <chrono>
@@ -216,6 +217,9 @@ Problems checkView(CheckSession& session) {
     };
     idleFor(std::chrono::milliseconds(300));
     problems.expect(delivered > 0, "idling delivered nothing in 300 ms (no window timer ticks)");
+    // Painted without skins it is a bare panel: the check names them as a render's picture of it would.
+    if (const std::string lacking = missingSkins(session.module, session.services, process); !lacking.empty())
+        problems.add(lacking);
 
     if (controls > 0) {
         for (const std::int32_t colour : {0, 1, 2, 3, 7})

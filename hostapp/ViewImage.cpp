@@ -27,7 +27,26 @@ struct ViewGuard {
     }
 };
 
+// What the module showed after it had shown count messages.
+std::vector<std::string> shownSince(HeadlessServices& services, std::size_t count) {
+    std::vector<std::string> shown = services.takeMessages();
+    shown.erase(shown.begin(), shown.begin() + static_cast<std::ptrdiff_t>(std::min(count, shown.size())));
+    return shown;
+}
+
 } // namespace
+
+std::string missingSkins(const LoadedModule& module, HeadlessServices& services,
+                         trov::hostsdk::Process& process) {
+    const auto ask = reinterpret_cast<trov::hostsdk::WriteViewImageFunction>(
+        module.symbol(trov::hostsdk::kWriteViewImageSymbol));
+    if (ask == nullptr)
+        return std::string();
+    const std::size_t shownBefore = services.messageCount();
+    if (ask(&process, nullptr) == trov::hostsdk::kResultOk)
+        return std::string();
+    return reasonLine(shownSince(services, shownBefore));
+}
 
 bool writeViewImage(const LoadedModule& module, HeadlessServices& services, trov::hostsdk::Process& process,
                     const std::string& path, std::string& error) {
@@ -63,9 +82,7 @@ bool writeViewImage(const LoadedModule& module, HeadlessServices& services, trov
     const std::size_t shownBefore = services.messageCount();
     if (write(&process, path.c_str()) != trov::hostsdk::kResultOk) {
         // What the module said of it (the skins its view lacks), or else what the system says of the file.
-        std::vector<std::string> shown = services.takeMessages();
-        shown.erase(shown.begin(),
-                    shown.begin() + static_cast<std::ptrdiff_t>(std::min(shownBefore, shown.size())));
+        const std::vector<std::string> shown = shownSince(services, shownBefore);
         if (!shown.empty()) {
             error = reasonLine(shown);
             return false;

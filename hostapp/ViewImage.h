@@ -15,4 +15,10 @@ namespace corvale::hostapp {
 bool writeViewImage(const LoadedModule& module, HeadlessServices& services, trov::hostsdk::Process& process,
                     const std::string& path, std::string& error);
 
+// The skins the process's open view paints but lacks, as writeViewImage's refusal names them (what the
+// module showed, on one line), asked through the same entry without a file; empty when it lacks none or
+// the module cannot tell (it has no entry, or the entry said nothing). The user-interface thread.
+std::string missingSkins(const LoadedModule& module, HeadlessServices& services,
+                         trov::hostsdk::Process& process);
+
 } // namespace corvale::hostapp

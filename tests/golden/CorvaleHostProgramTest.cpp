@@ -120,6 +120,21 @@ TEST_F(CorvaleHostProgram, ItsCheckPassesWithASampleFileDropped) {
     EXPECT_NE(result.out.find("ok   a note through the MIDI input sounds"), std::string::npos) << result.out;
 }
 
+// The second sample file replaces the first one's zone: its note is judged by its own level.
+TEST_F(CorvaleHostProgram, ItsCheckPassesTwoSampleFilesDroppedOneAfterTheOtherByTheLastOnesLevel) {
+    const std::string loud = scratch_ / "loud.wav";
+    const std::string quiet = scratch_ / "quiet.wav";
+    std::vector<float> values = sineValues();
+    ASSERT_EQ(writeSamples(loud, SF_FORMAT_WAV | SF_FORMAT_FLOAT, values), "");
+    for (float& value : values)
+        value *= 0.02f; // -40 dBFS
+    ASSERT_EQ(writeSamples(quiet, SF_FORMAT_WAV | SF_FORMAT_FLOAT, values), "");
+    const test::ChildResult result =
+        scratch_.run({"check", "--seed", "3", "--load", loud, "--load", quiet, CORVALE_MODULE});
+    EXPECT_EQ(result.status, 0) << result.out << result.err;
+    EXPECT_NE(result.out.find("ok   a note through the MIDI input sounds"), std::string::npos) << result.out;
+}
+
 TEST_F(CorvaleHostProgram, ItsChunkCheckQuotesWhatTheModuleSaidOfAPatchWhoseSampleFileIsGone) {
     // The seed patch without its audio, naming a file that does not exist: the second instance, given the
     // first one's chunk, tells the user that the sample is missing, and the check says what it was told.

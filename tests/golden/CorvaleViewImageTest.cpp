@@ -136,6 +136,18 @@ TEST_F(CorvaleView, WithoutItsSkinsTheViewOptionFailsNamingThemAndPaintsNoBarePa
     EXPECT_FALSE(std::filesystem::exists(png));
 }
 
+TEST_F(CorvaleView, WithoutItsSkinsTheHostProgramsViewCheckFailsNamingThem) {
+    installEditor(trov::test::readFile(std::string(CORVALE_DATA_DIR) + "/controls.xml"), false);
+    const test::ChildResult result = scratch_.run(
+        {"check", "--seed", "5", "--load", std::string(CORVALE_DATA_DIR) + "/demo/demo.kmd", CORVALE_MODULE});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_TRUE(
+        std::regex_search(result.out, std::regex("\nFAIL the view opens[^:]*: Corvale: The editor is shown "
+                                                 "without its skins: [0-9]+ of its skins did not load from " +
+                                                 (scratch_ / "install/images") + ": [^ ]+\\.png")))
+        << result.out;
+}
+
 TEST_F(CorvaleView, TheRunsCheckPassesThePaintedFrontPanelButNotABarePanelOfItsSize) {
     installEditor(trov::test::readFile(std::string(CORVALE_DATA_DIR) + "/controls.xml"));
     const std::string png = scratch_ / "view.png";

@@ -56,13 +56,14 @@ protected:
 #endif
     }
 
-    // Writes the machine-wide store: the module's key with the given values (all of them by default).
-    void layOutInstallation(bool withInstallPath = true) {
+    // Writes the machine-wide store: the module's key with the given values (all of them by default), naming
+    // settings as its settings file when given.
+    void layOutInstallation(bool withInstallPath = true, const std::string& settings = std::string()) {
 #ifdef CORVALE_TEST_MODULE
         std::vector<std::pair<std::string, std::string>> values = {
             {"ResourcesXmlFile", CORVALE_TEST_MODULE_RESOURCES},
             { "SettingsXmlFile",
-              CORVALE_TEST_MODULE_SETTINGS }};
+              settings.empty() ? CORVALE_TEST_MODULE_SETTINGS : settings }};
         if (withInstallPath)
             values.insert(values.begin(), {"InstallPath", CORVALE_TEST_MODULE_DATA});
         std::string error;
@@ -70,6 +71,7 @@ protected:
             << error;
 #else
         (void)withInstallPath;
+        (void)settings;
 #endif
     }
 

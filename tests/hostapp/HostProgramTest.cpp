@@ -117,6 +117,21 @@ TEST_F(HostProgram, ACheckSaysOnceThatTheModuleDidNotStartAndTellsABadLoadFromAF
         << result.out;
 }
 
+TEST_F(HostProgram, ACheckOfAModuleWhoseInstanceCannotInitialiseSaysItDidNotStartAndPassesNothingItNeeds) {
+    if (!moduleBuilt())
+        GTEST_SKIP() << "the test module is not built";
+    layOutInstallation(true, "missing.xml");
+    const test::ChildResult result = run({"check", modulePath()});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(
+        result.out.find("FAIL the module loads and starts with its identity: it did not start: an "
+                        "instance of type 0 failed to initialise: Corvale Test: Error loading settings"),
+        std::string::npos)
+        << result.out;
+    EXPECT_TRUE(std::regex_search(result.out, std::regex("\n1 passed, 1 failed, 9 skipped\n$")))
+        << result.out;
+}
+
 TEST_F(HostProgram, StartsNotesAtTheirFramesThroughTheTempoMapForTwoBlockSizesAndTwoRates) {
     if (!moduleBuilt())
         GTEST_SKIP() << "the test module is not built";
