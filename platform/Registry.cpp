@@ -166,7 +166,7 @@ std::string setAsideName(const std::string& file, int n) {
 // links) a rename that refuses a taken name. The name, or empty with errno set.
 std::string keepAside(const std::string& file, bool& linked) {
     for (int n = 0; n < kMaxSetAside; ++n) {
-        const std::string name = setAsideName(file, n);
+        std::string name = setAsideName(file, n);
         linked = ::link(file.c_str(), name.c_str()) == 0;
         if (linked)
             return name;

@@ -34,7 +34,7 @@ void printUsage() {
                  "given, and\n"
                  "any other file (a WAV file, a folder, a damaged store) is refused and left as it is.\n"
                  "The module corvale reads the key "
-              << kProductKey << " and five values, each of which that key must be given:\n";
+              << kProductKey << " and these five values in it, all of which must be given:\n";
     for (const auto& [name, meaning] : kValues)
         std::cerr << "  " << name << std::string(18 - std::string(name).size(), ' ') << meaning << "\n";
     std::cerr
