@@ -62,11 +62,17 @@ bool ModuleStartup::prepare(const Options& options, std::string& error) {
         Watched& store = watched_.emplace_back();
         store.machine = machine;
         store.file = machine || !options.startupSeed ? registryStoreFile(machine) : std::string();
-        struct stat st;
-        store.existed = !store.file.empty() && ::stat((store.file + ".unreadable").c_str(), &st) == 0;
-        store.device = store.existed ? st.st_dev : 0;
-        store.inode = store.existed ? st.st_ino : 0;
+        std::string ignored;
+        store.target = store.file.empty() ? std::string() : storeTarget(store.file, ignored);
+        for (int n = 0; !store.target.empty() && n < kMaxSetAside; ++n)
+            store.kept.push_back(seen(setAsideName(store.target, n)));
     }
+    // The module writes the per-user store at least when it unloads; a write that fails is told only in its
+    // log.
+    if (const Watched& user = watched_.back(); !user.file.empty())
+        if (const std::string why = saveProblem(user.file); !why.empty())
+            unsaved_ = storeNaming(false, user.file) + ", which cannot be saved (" + why +
+                       "): what the module stores in this run is not kept";
     if (options.startupSeed) {
         // 0 asks for a seed from the time, which the module would pick unseen: it is picked here and named.
         seed_ = *options.startupSeed != 0
@@ -106,18 +112,28 @@ bool ModuleStartup::prepare(const Options& options, std::string& error) {
     return true;
 }
 
+ModuleStartup::Seen ModuleStartup::seen(const std::string& file) {
+    struct stat st;
+    if (::stat(file.c_str(), &st) != 0)
+        return Seen();
+    return Seen{true, st.st_dev, st.st_ino};
+}
+
 std::vector<std::string> ModuleStartup::setAside() const {
     std::vector<std::string> lines;
-    for (const Watched& store : watched_) {
-        struct stat st;
-        const std::string kept = store.file + ".unreadable";
-        if (store.file.empty() || ::stat(kept.c_str(), &st) != 0 ||
-            (store.existed && st.st_dev == store.device && st.st_ino == store.inode))
-            continue;
-        lines.push_back(storeNaming(store.machine, store.file) +
-                        ", which could not be read as a store: the module kept it as " + kept +
-                        " and began a new one");
-    }
+    for (const Watched& store : watched_)
+        for (std::size_t n = 0; n < store.kept.size(); ++n) {
+            const std::string kept = setAsideName(store.target, static_cast<int>(n));
+            const Seen now = seen(kept);
+            const Seen& before = store.kept[n];
+            if (!now.existed || (before.existed && now.device == before.device && now.inode == before.inode))
+                continue;
+            lines.push_back(storeNaming(store.machine, store.file) +
+                            ", which could not be read as a store: the module kept it as " + kept +
+                            " and began a new one");
+        }
+    if (!unsaved_.empty())
+        lines.push_back(unsaved_);
     return lines;
 }
 

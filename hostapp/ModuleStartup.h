@@ -19,8 +19,9 @@ namespace corvale::hostapp {
 // back. One thread.
 //
 // A per-user store that is plainly no store (a folder, another kind of file) is not copied: the module
-// would refuse the copy under the scratch name. The module sets a damaged store aside as NAME.unreadable
-// when it writes a new one; setAside names each store it set aside during the run.
+// would refuse the copy under the scratch name. The module sets a damaged store aside under the first
+// free name of NAME.unreadable, NAME.unreadable.1, ... when it writes a new one; setAside names each store
+// it set aside during the run, and a per-user store the module's writes cannot be saved in.
 class ModuleStartup {
 public:
     ModuleStartup() = default;
@@ -35,7 +36,8 @@ public:
     bool prepare(const Options& options, std::string& error);
 
     // One line for each store that the module set aside as damaged since prepare, naming the store, its
-    // variable and the name it is kept under (not the scratch store, whose original stays as it was).
+    // variable and the name it is kept under (not the scratch store, whose original stays as it was); and
+    // one for a per-user store that could not be saved at prepare, with the system's reason.
     std::vector<std::string> setAside() const;
 
     std::uint32_t seed() const { return seed_; }
@@ -43,15 +45,22 @@ public:
     const std::string& scratchStore() const { return scratchStore_; }
 
 private:
-    // A store and what was kept under its set-aside name at prepare.
-    struct Watched {
-        bool machine = false;
-        std::string file;
+    // A file as it was at prepare.
+    struct Seen {
         bool existed = false;
         dev_t device = 0;
         ino_t inode = 0;
     };
+    // A store (file: as its variable names it; target: the end of its links, where the module writes) and
+    // what was kept under each of its set-aside names at prepare.
+    struct Watched {
+        bool machine = false;
+        std::string file;
+        std::string target;
+        std::vector<Seen> kept;
+    };
 
+    static Seen seen(const std::string& file);
     static void setVariable(const char* name, std::optional<std::optional<std::string>>& previous,
                             const std::string& value);
 
@@ -62,6 +71,7 @@ private:
     std::optional<std::optional<std::string>> previousSeed_;
     std::optional<std::optional<std::string>> previousStore_;
     std::vector<Watched> watched_;
+    std::string unsaved_;
 };
 
 } // namespace corvale::hostapp

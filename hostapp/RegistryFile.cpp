@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_set>
@@ -288,10 +289,13 @@ std::string readStore(const std::vector<std::uint8_t>& bytes, StoreKey& root) {
     return why;
 }
 
-// Replaces the file at path with bytes through a temporary file beside it, so that a failed write leaves
-// the store as it was.
-bool replaceFile(const std::string& path, const std::vector<std::uint8_t>& bytes, std::string& error) {
-    std::string temporary = path + ".XXXXXX";
+// Replaces target (the end of path's links) with bytes through a temporary file beside it, so that a
+// failed write leaves the store as it was; the file replaced keeps its mode, a new one gets 0644.
+bool replaceFile(const std::string& path, const std::string& target, const std::vector<std::uint8_t>& bytes,
+                 std::string& error) {
+    struct stat st;
+    const mode_t mode = ::stat(target.c_str(), &st) == 0 ? st.st_mode & 07777 : 0644;
+    std::string temporary = target + ".XXXXXX";
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) {
         error = "cannot write " + path + ": " + std::strerror(errno);
@@ -306,15 +310,35 @@ bool replaceFile(const std::string& path, const std::vector<std::uint8_t>& bytes
         ok = n > 0;
         done += ok ? static_cast<std::size_t>(n) : 0;
     }
-    ok = ok && ::fchmod(fd, 0644) == 0 && ::fsync(fd) == 0;
+    ok = ok && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
     ok = ::close(fd) == 0 && ok;
-    ok = ok && ::rename(temporary.c_str(), path.c_str()) == 0;
+    ok = ok && ::rename(temporary.c_str(), target.c_str()) == 0;
     if (!ok) {
         error = "cannot write " + path + ": " + std::strerror(errno);
         ::unlink(temporary.c_str());
     }
     return ok;
 }
+
+// The lock the module takes around its writes of the store at target, held while this lives.
+class StoreLock {
+public:
+    explicit StoreLock(const std::string& target)
+        : fd_(::open((target + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)) {
+        while (fd_ >= 0 && ::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+        }
+    }
+    StoreLock(const StoreLock&) = delete;
+    StoreLock& operator=(const StoreLock&) = delete;
+    ~StoreLock() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    bool held() const { return fd_ >= 0; }
+
+private:
+    int fd_;
+};
 
 } // namespace
 
@@ -350,14 +374,75 @@ bool writeRegistryStore(const std::string& path, const std::string& keyPath,
                         const std::vector<std::pair<std::string, std::string>>& values, std::string& error) {
     std::vector<std::string> levels;
     std::vector<std::uint8_t> existing;
+    // A file that is no store is refused before a lock file is made beside it.
     if (!checkKeyAndValues(keyPath, values, levels, error) || !storeBytes(path, existing, error))
+        return false;
+    const std::string target = storeTarget(path, error);
+    if (target.empty()) {
+        error = "cannot write " + path + ": " + error;
+        return false;
+    }
+    // Read, merged and replaced under the module's lock, so that no other writer's keys are lost.
+    const StoreLock lock(target);
+    if (!lock.held()) {
+        error = "cannot write " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    if (!storeBytes(path, existing, error))
         return false;
     std::vector<std::uint8_t> bytes;
     if (!mergeRegistryStore(existing, keyPath, values, bytes, error)) {
         error = "the store " + path + " " + error + ": it is left as it was; remove it or name another file";
         return false;
     }
-    return replaceFile(path, bytes, error);
+    return replaceFile(path, target, bytes, error);
+}
+
+std::string storeTarget(const std::string& path, std::string& error) {
+    std::filesystem::path at = path;
+    for (int links = 0; links <= kMaxStoreLinks; ++links) {
+        std::error_code failed;
+        if (!std::filesystem::is_symlink(std::filesystem::symlink_status(at, failed)))
+            return at.string();
+        const std::filesystem::path target = std::filesystem::read_symlink(at, failed);
+        if (failed) {
+            error = "its symbolic link " + at.string() + " cannot be read: " + failed.message();
+            return std::string();
+        }
+        at = target.is_absolute() ? target : at.parent_path() / target;
+    }
+    error = "more than " + std::to_string(kMaxStoreLinks) + " symbolic links lead to it";
+    return std::string();
+}
+
+std::string setAsideName(const std::string& target, int n) {
+    return target + ".unreadable" + (n == 0 ? std::string() : "." + std::to_string(n));
+}
+
+std::string saveProblem(const std::string& path) {
+    std::string error;
+    const std::string target = storeTarget(path, error);
+    if (target.empty())
+        return error;
+    // The module makes a missing folder: the nearest one that exists must take it.
+    std::filesystem::path folder = std::filesystem::path(target).parent_path();
+    std::error_code failed;
+    while (!folder.empty() && !std::filesystem::exists(folder, failed) && folder != folder.parent_path())
+        folder = folder.parent_path();
+    std::string temporary =
+        ((folder.empty() ? std::filesystem::path(".") : folder) / std::filesystem::path(target).filename())
+            .string() +
+        ".XXXXXX";
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0)
+        return std::strerror(errno);
+    // Room for a new store as large as the present one, and a little more.
+    struct stat st;
+    const off_t size = ::stat(target.c_str(), &st) == 0 ? std::min<off_t>(st.st_size, kMaxStoreSize) : 0;
+    const int refused = ::posix_fallocate(fd, 0, size + 4096);
+    ::close(fd);
+    ::unlink(temporary.c_str());
+    return refused != 0 ? std::strerror(refused) : std::string();
 }
 
 std::string notAStoreReason(const std::string& path) {

@@ -25,11 +25,29 @@ bool mergeRegistryStore(const std::vector<std::uint8_t>& existing, const std::st
                         std::vector<std::uint8_t>& bytes, std::string& error);
 
 // Writes the key with exactly these values into the store at path, made when missing (or an empty file):
-// an existing store keeps its other keys, and the key its child keys. The file is replaced through a
-// temporary one beside it. False with the reason in error, leaving the file as it was, also for a file
-// that is no store (a folder, another kind of file) or a damaged store.
+// an existing store keeps its other keys, and the key its child keys. Read, merged and written under the
+// lock the module takes for its own writes (path's target + ".lock"). A path that is a symbolic link stays
+// one: its target (storeTarget) is replaced through a temporary file in the target's folder and keeps its
+// mode. False with the reason in error, leaving the file as it was, also for a file that is no store (a
+// folder, another kind of file) or a damaged store.
 bool writeRegistryStore(const std::string& path, const std::string& keyPath,
                         const std::vector<std::pair<std::string, std::string>>& values, std::string& error);
+
+// The file a store's path stands for, as the module's store finds it: the end of its chain of symbolic
+// links (which need not exist yet), or path itself. Empty, with the reason in error, past kMaxStoreLinks
+// links or for a link that cannot be read.
+constexpr int kMaxStoreLinks = 40;
+std::string storeTarget(const std::string& path, std::string& error);
+
+// The names the module keeps a damaged store at target aside under, the first free one of them:
+// NAME.unreadable for n = 0, then NAME.unreadable.n, for n below kMaxSetAside.
+constexpr int kMaxSetAside = 100;
+std::string setAsideName(const std::string& target, int n);
+
+// Why the store at path could not be saved as the module saves it (a new file beside its target, flushed
+// to the disk): the system's reason ("Read-only file system", "No space left on device"); empty when it
+// can be.
+std::string saveProblem(const std::string& path);
 
 // Why the file at path is plainly no registry store ("it is a folder", "it does not begin as a store
 // does", ...), as the module judges it; empty when it is missing, empty or begins as a store does.

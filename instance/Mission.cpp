@@ -37,6 +37,18 @@ unsigned long addressOf(const void* object) {
     return static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(object));
 }
 
+// The values the start reads from the installation's key that it lacks, as "A, B and C".
+std::string lackingValues(const Preferences& machine) {
+    std::vector<std::string> missing;
+    for (const char* name : {"InstallPath", "ResourcesXmlFile", "SettingsXmlFile"})
+        if (!machine.exists(name))
+            missing.emplace_back(name);
+    std::string names;
+    for (std::size_t i = 0; i < missing.size(); ++i)
+        names += (i == 0 ? "" : i + 1 == missing.size() ? " and " : ", ") + missing[i];
+    return names;
+}
+
 // Built when the module loads, torn down when it unloads.
 [[maybe_unused]] Mission& gLoadTime = Mission::instance();
 
@@ -118,7 +130,12 @@ void Mission::loadResources() {
     if (!machinePreferences_->getString("InstallPath", install)) {
         const ErrorPrefsKeyNotFound error("void __thiscall trov::Mission::start(void)", "InstallPath");
         logger_->logError(3, error);
-        exitWithError(errorTextRegistryKeyMissing, NoError());
+        // The key is there (the stores were checked), but not the values.
+        exitWithError(errorTextRegistryKeyMissing + "\nThe key " + machinePreferences_->getPath() +
+                          " in the store " +
+                          platform::registryStoreFile(getPluginInfo()->getRegistryRoot(0)) + " lacks " +
+                          lackingValues(*machinePreferences_) + ".",
+                      NoError());
         return;
     }
     std::string description;

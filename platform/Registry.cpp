@@ -132,6 +132,55 @@ bool writeAll(int fd, const std::uint8_t* data, std::size_t size) {
 
 enum class Change { None, Made, Refused };
 
+// More links than this in a chain is taken for a loop, as the system takes it.
+constexpr int kMaxLinks = 40;
+// A damaged store is kept under the first free one of NAME.unreadable, NAME.unreadable.1, ... below this.
+constexpr int kMaxSetAside = 100;
+
+// The file a store's name stands for: the end of its chain of symbolic links (which need not exist yet),
+// or the name itself. A store is written there, in that file's folder, so that the links stay links.
+// Empty, with the reason, for a chain that is too long or cannot be read.
+std::string linkTarget(const std::string& file, std::string& why) {
+    std::filesystem::path path = file;
+    for (int links = 0; links <= kMaxLinks; ++links) {
+        std::error_code failed;
+        if (!std::filesystem::is_symlink(std::filesystem::symlink_status(path, failed)))
+            return path.string();
+        const std::filesystem::path target = std::filesystem::read_symlink(path, failed);
+        if (failed) {
+            why = "its symbolic link " + path.string() + " cannot be read: " + failed.message();
+            return std::string();
+        }
+        path = target.is_absolute() ? target : path.parent_path() / target;
+    }
+    why = "more than " + std::to_string(kMaxLinks) + " symbolic links lead to it";
+    return std::string();
+}
+
+std::string setAsideName(const std::string& file, int n) {
+    return file + ".unreadable" + (n == 0 ? std::string() : "." + std::to_string(n));
+}
+
+// Gives file the first free set-aside name without ever replacing what has one: a second link, so that
+// the store stays in place until its replacement is renamed over it, else (a file system without hard
+// links) a rename that refuses a taken name. The name, or empty with errno set.
+std::string keepAside(const std::string& file, bool& linked) {
+    for (int n = 0; n < kMaxSetAside; ++n) {
+        std::string name = setAsideName(file, n);
+        linked = ::link(file.c_str(), name.c_str()) == 0;
+        if (linked)
+            return name;
+        if (errno == EEXIST)
+            continue;
+        if (::renameat2(AT_FDCWD, file.c_str(), AT_FDCWD, name.c_str(), RENAME_NOREPLACE) == 0)
+            return name;
+        if (errno != EEXIST)
+            return std::string();
+    }
+    errno = EEXIST;
+    return std::string();
+}
+
 } // namespace
 
 // One root's tree and the file that keeps it. All access goes through read and write, under the mutex.
@@ -168,7 +217,11 @@ public:
         refresh();
         if (state_ == RegistryStoreCheck::State::Refused)
             return refuseWrite();
-        FileDescriptor lock(lockForWriting());
+        std::string why;
+        const std::string target = linkTarget(file_, why);
+        if (target.empty())
+            return saveFailed(why, std::string());
+        FileDescriptor lock(lockForWriting(target));
         refresh();
         if (state_ == RegistryStoreCheck::State::Refused)
             return refuseWrite();
@@ -180,19 +233,20 @@ public:
         case Change::Made:
             break;
         }
-        if (save())
+        if (save(target))
             return true;
         load();
         return false;
     }
 
 private:
-    // Serialises writers across processes; the store file itself cannot carry the lock since every save
-    // replaces it. Without a lock file (unwritable folder) the save fails anyway.
-    int lockForWriting() {
+    // Serialises writers across processes (corvale-install-keys takes the same lock); the store file
+    // itself cannot carry the lock since every save replaces it. Without a lock file (unwritable folder)
+    // the save fails anyway.
+    static int lockForWriting(const std::string& target) {
         std::error_code ignored;
-        std::filesystem::create_directories(std::filesystem::path(file_).parent_path(), ignored);
-        const int fd = ::open((file_ + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        std::filesystem::create_directories(std::filesystem::path(target).parent_path(), ignored);
+        const int fd = ::open((target + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
         if (fd >= 0) {
             while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
             }
@@ -253,7 +307,7 @@ private:
         state_ = RegistryStoreCheck::State::Damaged;
         why_ = why;
         report(3, "registry store '" + file_ + "' is unreadable (" + why +
-                      "); reading it as empty, it is kept as '" + file_ + ".unreadable' at the next write");
+                      "); reading it as empty, a write first keeps it aside under a free name");
     }
 
     // Another kind of file, or a folder, that the name points at by mistake: it is left as it is.
@@ -269,33 +323,46 @@ private:
         return false;
     }
 
-    bool save() {
+    // Replaces the store at target, the end of its name's links, keeping the mode of the file replaced.
+    bool save(const std::string& target) {
         const std::vector<std::uint8_t> bytes = root_.serialize();
         if (bytes.size() > RegistryNode::kMaxStoreSize) {
             report(3, "registry store '" + file_ + "' would exceed its size limit; write refused");
             return false;
         }
-        std::string temporary = file_ + ".XXXXXX";
+        struct stat st;
+        const mode_t mode =
+            ::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? st.st_mode & 07777 : 0644;
+        std::string temporary = target + ".XXXXXX";
         FileDescriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
         if (fd.get() < 0)
             return saveFailed("cannot create a temporary file: " + errnoText(), std::string());
-        if (!writeAll(fd.get(), bytes.data(), bytes.size()) || ::fchmod(fd.get(), 0644) != 0 ||
+        if (!writeAll(fd.get(), bytes.data(), bytes.size()) || ::fchmod(fd.get(), mode) != 0 ||
             ::fsync(fd.get()) != 0 || !fd.close())
             return saveFailed(errnoText(), temporary);
         // A store we could not read is kept aside rather than overwritten.
-        if (state_ == RegistryStoreCheck::State::Damaged &&
-            ::rename(file_.c_str(), (file_ + ".unreadable").c_str()) != 0 && errno != ENOENT)
-            return saveFailed("cannot keep the unreadable store: " + errnoText(), temporary);
+        std::string kept;
+        bool linked = false;
+        if (state_ == RegistryStoreCheck::State::Damaged) {
+            kept = keepAside(target, linked);
+            if (kept.empty() && errno != ENOENT)
+                return saveFailed("cannot keep the unreadable store: " + errnoText(), temporary);
+        }
+        if (::rename(temporary.c_str(), target.c_str()) != 0) {
+            if (linked)
+                ::unlink(kept.c_str());
+            return saveFailed(errnoText(), temporary);
+        }
+        if (!kept.empty())
+            report(3, "registry store '" + file_ + "' was unreadable: kept it as '" + kept +
+                          "' and began a new one");
         state_ = RegistryStoreCheck::State::Readable;
         why_.clear();
-        if (::rename(temporary.c_str(), file_.c_str()) != 0)
-            return saveFailed(errnoText(), temporary);
-        const std::string folder = std::filesystem::path(file_).parent_path().string();
+        const std::string folder = std::filesystem::path(target).parent_path().string();
         FileDescriptor directory(
             ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         if (directory.get() >= 0)
             ::fsync(directory.get());
-        struct stat st;
         loaded_ = ::stat(file_.c_str(), &st) == 0 ? FileIdentity::of(st) : FileIdentity();
         return true;
     }
@@ -362,9 +429,14 @@ RegistryStoreCheck checkRegistryStore(RegistryRoot root) {
     if (check.state == RegistryStoreCheck::State::Refused)
         check.problem = named + ", which is not a registry store (" + why +
                         "): it is left as it is, and nothing is saved in it.";
+    else if (check.state == RegistryStoreCheck::State::Damaged && root == RegistryRoot::Machine)
+        // The module only reads the machine-wide store.
+        check.problem = named + ", a registry store that cannot be read (" + why +
+                        "): it is read as empty and left as it is.";
     else if (check.state == RegistryStoreCheck::State::Damaged)
         check.problem = named + ", a registry store that cannot be read (" + why +
-                        "): it is read as empty and kept as " + file + ".unreadable at the next write.";
+                        "): it is read as empty, and kept aside under a free name (" + file +
+                        ".unreadable, .unreadable.1, ...) at the next write.";
     return check;
 }
 

@@ -16,8 +16,10 @@ class RegistryStore;
 // An open key of the registry stand-in: a key tree per root, kept in one file per root and shared by every
 // key of that root in the process. Every write replaces the file atomically (temporary file, fsync, rename)
 // under a lock file, so a crash never loses the store and other processes' writes are not lost; each call
-// first reloads the file when another writer has replaced it. Key paths split at "/" and "\"; key and value
-// names compare ignoring case. Any thread: the store is locked per call.
+// first reloads the file when another writer has replaced it. A file named through symbolic links is
+// replaced at the end of the chain, so the links stay links, and keeps its mode (a new store gets 0644). Key
+// paths split at "/" and "\"; key and value names compare ignoring case. Any thread: the store is locked per
+// call.
 class RegistryKey {
 public:
     // The key at path below the root's top; create makes missing levels. Null when a level is missing (and

@@ -267,6 +267,15 @@ TEST_F(HostProgram, SaysWhereTheModuleSetADamagedUserStoreAside) {
                               ", which could not be read as a store: the module kept it as " + store +
                               ".unreadable and began a new one\n");
     EXPECT_EQ(test::readWhole(store + ".unreadable"), std::string("TRRG\x09", 5));
+
+    // Damaged again, it is kept under the next free name, and the first one stays.
+    file("user.reg", {'T', 'R', 'R', 'G', 8});
+    const test::ChildResult again = run({"render", "--quiet", modulePath(), song, scratch_ + "/out.wav"});
+    EXPECT_EQ(again.err, "corvale-host: TROV_USER_REGISTRY names " + store +
+                             ", which could not be read as a store: the module kept it as " + store +
+                             ".unreadable.1 and began a new one\n");
+    EXPECT_EQ(test::readWhole(store + ".unreadable"), std::string("TRRG\x09", 5));
+    EXPECT_EQ(test::readWhole(store + ".unreadable.1"), std::string("TRRG\x08", 5));
 }
 
 TEST_F(HostProgram, TheStoreWritersUsageNamesTheKeyAndTheValuesAnInstallationNeedsAsRunShWritesThem) {
@@ -286,9 +295,10 @@ TEST_F(HostProgram, TheStoreWritersUsageNamesTheKeyAndTheValuesAnInstallationNee
 TEST_F(HostProgram, TheStoreWriterRefusesAValueTheModuleDoesNotReadAndARelativeDataFolder) {
     const std::string store = scratch_ + "/machine.reg";
     const auto write = [&](const std::string& value) {
-        return test::runChild(
-            {CORVALE_INSTALL_KEYS, store, "Software/Vennikt/Corvale", value, "ImagesDir=images"}, {},
-            scratch_);
+        return test::runChild({CORVALE_INSTALL_KEYS, store, "Software/Vennikt/Corvale", value,
+                               "ResourcesXmlFile=resources.xml", "SettingsXmlFile=settings.xml",
+                               "ControlsXmlFile=controls.xml", "ImagesDir=images"},
+                              {}, scratch_);
     };
     const std::pair<const char*, std::string> refused[] = {
         {"InstalPath=/opt/corvale", "the module reads no value 'InstalPath': it reads InstallPath, "
@@ -305,9 +315,31 @@ TEST_F(HostProgram, TheStoreWriterRefusesAValueTheModuleDoesNotReadAndARelativeD
     EXPECT_TRUE(std::filesystem::exists(store));
 }
 
+TEST_F(HostProgram, TheStoreWriterRefusesTheProductsKeyWithoutAllFiveValuesAndAnyKeyWithoutValues) {
+    const std::string store = scratch_ + "/machine.reg";
+    std::string error;
+    ASSERT_TRUE(writeRegistryStore(store, "Software/Other", {{"Kept", "yes"}}, error)) << error;
+    const std::string before = test::readWhole(store);
+    const std::pair<std::vector<std::string>, std::string> refused[] = {
+        {{"Software/Other"}, "no values given for Software/Other"},
+        {{"Software\\vennikt\\CORVALE", "InstallPath=/opt/corvale"},
+         "ResourcesXmlFile, SettingsXmlFile, ControlsXmlFile and ImagesDir are missing"},
+        {{"Software/Vennikt/Corvale", "ImagesDir=images"},
+         "InstallPath, ResourcesXmlFile, SettingsXmlFile and ControlsXmlFile are missing"}};
+    for (const auto& [arguments, reason] : refused) {
+        std::vector<std::string> command = {CORVALE_INSTALL_KEYS, store};
+        command.insert(command.end(), arguments.begin(), arguments.end());
+        const test::ChildResult result = test::runChild(command, {}, scratch_);
+        EXPECT_EQ(result.status, 2);
+        EXPECT_NE(result.err.find(reason), std::string::npos) << result.err;
+        EXPECT_EQ(test::readWhole(store), before) << "the store is left as it was";
+    }
+}
+
 TEST_F(HostProgram, TheStoreWriterRefusesAFileThatIsNoStoreAndKeepsAStoresOtherKeys) {
     const auto write = [&](const std::string& store, const std::string& value) {
-        return test::runChild({CORVALE_INSTALL_KEYS, store, "Software/Vennikt/Corvale", value}, {}, scratch_);
+        return test::runChild({CORVALE_INSTALL_KEYS, store, "Software/Vennikt/Corvale Test", value}, {},
+                              scratch_);
     };
     const test::Bytes riff = {'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'A', 'V', 'E'};
     const std::string wav = file("kick.wav", riff);
@@ -332,9 +364,10 @@ TEST_F(HostProgram, TheStoreWriterRefusesAFileThatIsNoStoreAndKeepsAStoresOtherK
         const trov::platform::RegistryNode* software = root.findChild("Software");
         return software != nullptr ? software->findChild(name) : nullptr;
     };
-    ASSERT_TRUE(key("Other") != nullptr && key("Vennikt") != nullptr && key("Vennikt")->findChild("Corvale"));
+    ASSERT_TRUE(key("Other") != nullptr && key("Vennikt") != nullptr &&
+                key("Vennikt")->findChild("Corvale Test"));
     EXPECT_NE(key("Other")->findValue("Kept"), nullptr);
-    const auto& values = key("Vennikt")->findChild("Corvale")->values;
+    const auto& values = key("Vennikt")->findChild("Corvale Test")->values;
     ASSERT_EQ(values.size(), 1u) << "the key's values are those given last";
     EXPECT_EQ(values[0].name, "InstallPath");
     EXPECT_NE(test::runChild({CORVALE_INSTALL_KEYS}, {}, scratch_).err.find("keeps its other keys"),

@@ -155,5 +155,21 @@ TEST_F(ModuleStartupTest, WithoutAGivenSeedTheEnvironmentsNumberIsKeptElseOneIsP
     }
 }
 
+TEST_F(ModuleStartupTest, NamesAUserStoreThatCannotBeSavedWithTheSystemsReason) {
+    // Not even root makes a file in /proc.
+    ::setenv("TROV_USER_REGISTRY", "/proc/corvale-user.reg", 1);
+    ModuleStartup startup;
+    std::string error;
+    ASSERT_TRUE(startup.prepare(Options(), error)) << error;
+    const std::vector<std::string> lines = startup.setAside();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(
+        lines[0].rfind("TROV_USER_REGISTRY names /proc/corvale-user.reg, which cannot be saved (No such "
+                       "file or directory): ",
+                       0),
+        0u)
+        << lines[0];
+}
+
 } // namespace
 } // namespace corvale::hostapp

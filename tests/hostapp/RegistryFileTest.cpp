@@ -1,8 +1,15 @@
 #include "hostapp/RegistryFile.h"
 
 #include "platform/RegistryNode.h"
+#include "support/FileTestFolder.h"
 
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <latch>
+#include <sys/stat.h>
+#include <thread>
 
 namespace corvale::hostapp {
 namespace {
@@ -58,6 +65,50 @@ TEST(RegistryFile, RefusesKeyPathsAndValuesTheStoreCannotHold) {
     EXPECT_FALSE(buildRegistryStore("K", {{"V", std::string(std::size_t(1) << 20, 'v')}}, bytes, error));
     EXPECT_FALSE(writeRegistryStore("/nonexistent-folder/machine.reg", "K", {}, error));
     EXPECT_NE(error.find("cannot write /nonexistent-folder/machine.reg"), std::string::npos) << error;
+}
+
+TEST(RegistryFile, TwentyWritersAtOnceKeepEveryKeyForEachTakesTheModulesLock) {
+    trov::test::FileTestFolder folder;
+    const std::string store = folder / "machine.reg";
+    constexpr int kWriters = 20;
+    std::latch start(kWriters);
+    std::atomic<int> written{0};
+    std::vector<std::thread> writers;
+    for (int i = 0; i < kWriters; ++i)
+        writers.emplace_back([&, i] {
+            start.arrive_and_wait();
+            std::string error;
+            written +=
+                writeRegistryStore(store, "Software/K" + std::to_string(i), {{"V", "x"}}, error) ? 1 : 0;
+        });
+    for (std::thread& writer : writers)
+        writer.join();
+    EXPECT_EQ(written.load(), kWriters);
+    const std::string bytes = trov::test::readFile(store);
+    trov::platform::RegistryNode root;
+    std::string error;
+    ASSERT_TRUE(trov::platform::RegistryNode::parse(reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                                                    bytes.size(), root, error))
+        << error;
+    ASSERT_NE(root.findChild("Software"), nullptr);
+    EXPECT_EQ(root.findChild("Software")->children.size(), std::size_t(kWriters));
+}
+
+TEST(RegistryFile, AStoreBehindALinkStaysALinkAndItsTargetKeepsItsMode) {
+    trov::test::FileTestFolder folder;
+    const std::string target = folder.write("real.reg", "");
+    ::chmod(target.c_str(), 0600);
+    std::filesystem::create_symlink("real.reg", folder / "link.reg");
+    std::filesystem::create_symlink("fresh.reg", folder / "dangling.reg");
+    for (const char* link : {"link.reg", "dangling.reg"}) {
+        std::string error;
+        ASSERT_TRUE(writeRegistryStore(folder / link, "K", {{"V", "x"}}, error)) << error;
+        EXPECT_TRUE(std::filesystem::is_symlink(folder / link)) << link;
+    }
+    EXPECT_FALSE(trov::test::readFile(target).empty());
+    EXPECT_EQ(std::filesystem::status(target).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    EXPECT_TRUE(std::filesystem::is_regular_file(folder / "fresh.reg"));
 }
 
 } // namespace

@@ -162,6 +162,7 @@ TEST_F(MissionTest, TheUsersLogLevelBecomesTheThreshold) {
 
 TEST_F(MissionTest, WithoutAnInstallPathTheUserIsToldAndTheHostAskedToQuitOnce) {
     machine().clear();
+    machine().setString("ImagesDir", "images");
     auto report = inChild([](Report& r) {
         Mission::instance().start();
         r.set("started", Mission::instance().isStarted());
@@ -173,8 +174,10 @@ TEST_F(MissionTest, WithoutAnInstallPathTheUserIsToldAndTheHostAskedToQuitOnce) 
     EXPECT_EQ(report["log"], "1");
     EXPECT_EQ(report["quits"], "1");
     EXPECT_EQ(report["boxes"],
-              "Registry key missing, unable to continue.\nPlease reinstall Corvale Test. \n\n"
-              "Corvale Test will exit.|");
+              "Registry key missing, unable to continue.\nPlease reinstall Corvale Test. \nThe key "
+              "Software\\Maker\\Corvale Test in the store " +
+                  (files / "machine.reg") +
+                  " lacks InstallPath, ResourcesXmlFile and SettingsXmlFile.\n\nCorvale Test will exit.|");
     const std::string log = logText();
     const auto at = positionsOf(log, {"!! Preferences key 'InstallPath' not found [EPKNF] at void __thiscall "
                                       "trov::Mission::start(void)",

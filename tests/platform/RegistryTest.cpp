@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sys/stat.h>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -134,6 +135,40 @@ TEST_F(RegistryTest, AnUnreadableStoreReadsAsEmptyAndIsKeptAsideAtTheNextWrite) 
     folder_.write("plain", "not a folder");
     ::setenv("TROV_USER_REGISTRY", (folder_ / "plain/user.reg").c_str(), 1);
     EXPECT_FALSE(RegistryKey::open(RegistryRoot::User, "Software", true));
+}
+
+TEST_F(RegistryTest, ADamagedStoreIsKeptAsideUnderTheFirstFreeNameReplacingNothing) {
+    folder_.write("sub/user.reg.unreadable", "the user's own file");
+    folder_.write("sub/user.reg", "TRRG, then garbage");
+    ASSERT_TRUE(setText(*product(), "fresh", "1"));
+    EXPECT_EQ(trov::test::readFile(userFile_ + ".unreadable"), "the user's own file");
+    EXPECT_EQ(trov::test::readFile(userFile_ + ".unreadable.1"), "TRRG, then garbage");
+}
+
+TEST_F(RegistryTest, ADamagedMachineStoreIsSaidToBeLeftAsItIsForTheModuleNeverWritesIt) {
+    folder_.write("machine.reg", "TRRG, then garbage");
+    const RegistryStoreCheck check = checkRegistryStore(RegistryRoot::Machine);
+    EXPECT_EQ(check.state, RegistryStoreCheck::State::Damaged);
+    EXPECT_NE(check.problem.find("it is read as empty and left as it is."), std::string::npos)
+        << check.problem;
+}
+
+TEST_F(RegistryTest, AStoreBehindALinkIsWrittenAtItsTargetWhichKeepsItsMode) {
+    folder_.write("real/user.reg", "");
+    ::chmod((folder_ / "real/user.reg").c_str(), 0600);
+    fs::create_directories(folder_ / "sub");
+    fs::create_symlink("../real/user.reg", userFile_);
+    fs::create_symlink(folder_ / "real/new.reg", folder_ / "dangling.reg");
+    for (const std::string& link : {userFile_, folder_ / "dangling.reg"}) {
+        ::setenv("TROV_USER_REGISTRY", link.c_str(), 1);
+        ASSERT_TRUE(setText(*product(), "kept", "1"));
+        EXPECT_TRUE(fs::is_symlink(link));
+        EXPECT_EQ(RegistryKey::open(RegistryRoot::User, "Software/Maker/Product", false)->getValueNames(),
+                  (Names{"kept"}));
+    }
+    EXPECT_EQ(fs::status(folder_ / "real/user.reg").permissions(),
+              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_TRUE(fs::is_regular_file(folder_ / "real/new.reg"));
 }
 
 TEST_F(RegistryTest, AFolderOrAFileThatIsNoStoreIsNeverWrittenAndIsNamedWithItsVariable) {
