@@ -64,6 +64,10 @@ bool Editor::writeImage(const std::string& path, const std::string& keyword, con
     const Window* window = getEditorWindow();
     if (window == nullptr)
         return false;
+    if (isSpecificationUnreadable()) {
+        problem = unreadSpecification_;
+        return false;
+    }
     const StationEnvironment* environment = getStationEnvironment();
     Resources* resources = environment != nullptr ? environment->getResources() : nullptr;
     const std::vector<std::string> unloaded =
@@ -84,7 +88,7 @@ bool Editor::writeImage(const std::string& path, const std::string& keyword, con
     std::vector<platform::draw::PngText> texts;
     if (!keyword.empty())
         texts.push_back({keyword, text});
-    return platform::draw::writeSnapshot(window->getHandle(), path, texts);
+    return platform::draw::writeSnapshot(window->getHandle(), path, texts, &problem);
 }
 
 void Editor::idle() {
