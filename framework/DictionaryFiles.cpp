@@ -4,14 +4,10 @@
 #include "framework/DictionaryXml.h"
 #include "framework/File.h"
 #include "framework/Logger.h"
+#include "platform/FileReplacement.h"
 
-#include <cerrno>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <fstream>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <utility>
 
 namespace trov {
@@ -54,29 +50,8 @@ std::string readWholeFile(const std::string& path, std::string& text) {
 
 // Writes beside the target and renames over it, so that a failed save never leaves a cut-off document.
 bool writeFileAtomically(const std::string& path, const std::string& text) {
-    std::string temporary = path + ".XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0)
-        return false;
-    struct stat existing {};
-    const mode_t mode = ::stat(path.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : 0644;
-    bool ok = ::fchmod(fd, mode) == 0;
-    std::size_t written = 0;
-    while (ok && written < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
-        if (n < 0 && errno == EINTR)
-            continue;
-        ok = n > 0;
-        if (ok)
-            written += static_cast<std::size_t>(n);
-    }
-    ok = ::fsync(fd) == 0 && ok;
-    ok = ::close(fd) == 0 && ok;
-    if (ok)
-        ok = std::rename(temporary.c_str(), path.c_str()) == 0;
-    if (!ok)
-        ::unlink(temporary.c_str());
-    return ok;
+    platform::FileReplacement file(path);
+    return file.write(text.data(), text.size()) && file.commit();
 }
 
 } // namespace

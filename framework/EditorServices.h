@@ -46,9 +46,10 @@ public:
     virtual void clearInfo(const void* sender) = 0;
     virtual void showModule(int moduleIndex) = 0;
     // Writes what the open editor's window shows as a PNG file carrying the text chunk keyword = text (none
-    // for an empty keyword); false when it is closed, shows nothing or the file cannot be written, and false
-    // with problem naming them, writing nothing, when skins it paints did not load (a bare panel is no
-    // picture of it).
+    // for an empty keyword), replacing what is at path only once it is whole; false when it is closed, and
+    // false with the reason in problem, writing nothing, when it shows nothing, the file cannot be written
+    // (the system's reason), its specification did not load (naming the file) or skins it paints did not
+    // load (naming them: a bare panel is no picture of it).
     virtual bool writeImage(const std::string& /*path*/, const std::string& /*keyword*/,
                             const std::string& /*text*/, std::string& /*problem*/) {
         return false;

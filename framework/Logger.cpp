@@ -7,6 +7,7 @@
 #include "platform/UserFolders.h"
 
 #include <atomic>
+#include <cerrno>
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
@@ -21,14 +22,14 @@ std::atomic<Logger*> gLog{nullptr};
 
 Logger::Logger(int threshold) : threshold_(threshold), start_(getTime()), buffer_(new char[kBufferSize]) {
     const std::string appData = platform::applicationDataFolder();
+    std::error_code folderError;
     if (!appData.empty()) {
         const std::filesystem::path folder =
             std::filesystem::path(appData) / getProductIdentity().getMakerName();
-        std::error_code ignored;
-        std::filesystem::create_directories(folder, ignored);
+        std::filesystem::create_directories(folder, folderError);
         path_ = (folder / (getProductIdentity().getName() + ".log")).string();
     }
-    open();
+    open(folderError);
 }
 
 Logger::Logger(int threshold, const std::string& path)
@@ -42,10 +43,14 @@ Logger::~Logger() {
     file_.close();
 }
 
-void Logger::open() {
-    // A file that cannot be opened loses its lines; nothing is reported.
-    if (!path_.empty())
-        file_.open(path_);
+void Logger::open(const std::error_code& folderError) {
+    // A file that cannot be opened loses its lines, which is said where the process's errors go, since the
+    // log itself cannot say it. Its folder's failure, when it has one, is the cause.
+    if (!path_.empty() && !file_.open(path_)) {
+        const std::string reason = folderError ? folderError.message() : std::strerror(errno);
+        platform::debugOutput(getProductIdentity().getName() + ": no log is written: cannot write " + path_ +
+                              ": " + reason + "\n");
+    }
     writeBanner("started");
 }
 

@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <system_error>
 
 namespace trov {
 
@@ -42,7 +43,7 @@ public:
     static std::string formatPrefix(std::int64_t ms);
 
 private:
-    void open();
+    void open(const std::error_code& folderError = {});
     void writeBanner(const char* what);
     void write(const char* text);
 

@@ -113,11 +113,13 @@ void Editor::loadSpecification() {
     controlManager_.reset(made != nullptr ? made : new ControlManager(this));
     midiMapper_ = std::make_unique<ControlMidiMapper>(getOwner());
     Dictionary document;
-    if (document.load(file)) {
+    std::string problem;
+    if (document.load(file, &problem)) {
         buildControls(document, nullptr, 0, Point());
         return;
     }
-    specificationUnreadable_ = true;
+    unreadSpecification_ = "its editor specification " + file.getPath() + " did not load" +
+                           (problem.empty() ? std::string() : " (" + problem + ")");
     logErrorLine(3, ErrorImportFailed(kConstructorWhere, file));
     showErrorMessage(errorTextLoadingControls);
 }

@@ -143,7 +143,7 @@ public:
     bool isButtonDown() const { return buttonDown_ != 0; }
     const Point& getLastMouse() const { return lastMouse_; }
     // True when the specification could not be read: the editor has no controls, and the user was told.
-    bool isSpecificationUnreadable() const { return specificationUnreadable_; }
+    bool isSpecificationUnreadable() const { return !unreadSpecification_.empty(); }
     bool ownsControl(const void* control) const;
 
     // Modules and zones.
@@ -225,7 +225,8 @@ private:
     bool showCpuMeters_ = false;
     bool mayListen_ = false; // an editor the user asked not to have never listens
     bool listening_ = false;
-    bool specificationUnreadable_ = false;
+    // Why the specification could not be read, naming its file; empty when it was.
+    std::string unreadSpecification_;
     ControlDebugInfo* debugInfo_ = nullptr; // the frame when there is one
     Point lastMouse_;
     Point lastDrag_;

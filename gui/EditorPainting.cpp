@@ -81,13 +81,17 @@ bool Editor::writeImage(const std::string& path, const std::string& keyword, con
     const Window* window = getEditorWindow();
     if (window == nullptr)
         return false;
+    if (isSpecificationUnreadable()) {
+        problem = unreadSpecification_;
+        return false;
+    }
     problem = getMissingSkins();
     if (!problem.empty())
         return false;
     std::vector<platform::draw::PngText> texts;
     if (!keyword.empty())
         texts.push_back({keyword, text});
-    return platform::draw::writeSnapshot(window->getHandle(), path, texts);
+    return platform::draw::writeSnapshot(window->getHandle(), path, texts, &problem);
 }
 
 void Editor::idle() {

@@ -92,8 +92,10 @@ std::string writeProblem(const std::string& path) {
         return std::strerror(look.error);
     if (look.kind != FileLook::Kind::Folder)
         return std::strerror(ENOTDIR);
-    const bool exists = lookAt(path).kind != FileLook::Kind::Missing;
-    if (::access(exists ? path.c_str() : folder.c_str(), exists ? W_OK : W_OK | X_OK) != 0)
+    // The file is made beside it and renamed over it; one that may not be written is not replaced.
+    if (lookAt(path).kind != FileLook::Kind::Missing && ::access(path.c_str(), W_OK) != 0)
+        return std::strerror(errno);
+    if (::access(folder.c_str(), W_OK | X_OK) != 0)
         return std::strerror(errno);
     return std::string();
 }

@@ -33,8 +33,9 @@ bool sameFile(const std::string& a, const std::string& b);
 // PATH: it is a named pipe, not a regular file").
 std::string loadProblem(const std::string& path);
 
-// Why a file cannot be made or written at path, as the system says it (its folder missing, not a folder
-// or not writable; the file not writable): empty when nothing stands in the way. Opens nothing.
+// Why a file cannot be made beside path and renamed over it, as the system says it (its folder missing,
+// not a folder or not writable; a file at path not writable): empty when nothing stands in the way. Opens
+// nothing.
 std::string writeProblem(const std::string& path);
 
 // What an output the host program writes must be if it exists already.

@@ -162,6 +162,12 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
                 error = "--view needs a file name";
                 return false;
             }
+            if (value == "-") {
+                error =
+                    "the picture cannot be '-' (standard output): it is written beside its file and renamed "
+                    "into place; name a file";
+                return false;
+            }
             options.view = value;
         } else if (name == "--load") {
             if (!takeValue())
@@ -192,6 +198,12 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
         error += " (" + std::to_string(operands.size()) + " given)";
         return false;
     }
+    const char* const names[] = {"MODULE", "INPUT.mid", "OUTPUT.wav"};
+    for (std::size_t i = 0; i < wanted; ++i)
+        if (operands[i].empty()) {
+            error = std::string("the name given for ") + names[i] + " is empty";
+            return false;
+        }
     options.module = operands[0];
     if (render) {
         options.input = operands[1];

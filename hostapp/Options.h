@@ -50,9 +50,9 @@ const char* usageText();
 const char* versionText();
 
 // Reads the arguments after the program's name. False with a one-line reason in error for an unknown
-// command or option, a missing or surplus operand, a value that is not a number in its range, or an
-// output named "-". Options take their value as the next argument or after "="; --help or --version
-// anywhere before "--" asks for the usage or the version alone.
+// command or option, a missing, surplus or empty operand, a value that is not a number in its range, or an
+// output or a picture named "-". Options take their value as the next argument or after "="; --help or
+// --version anywhere before "--" asks for the usage or the version alone.
 bool parseOptions(int argc, const char* const* argv, Options& options, std::string& error);
 
 } // namespace corvale::hostapp

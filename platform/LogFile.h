@@ -15,7 +15,7 @@ public:
     LogFile& operator=(const LogFile&) = delete;
     ~LogFile();
 
-    // False when the file cannot be opened; lines are then dropped.
+    // False when the file cannot be opened, with errno telling why; lines are then dropped.
     bool open(const std::string& path);
     bool isOpen() const { return descriptor_ >= 0; }
     // Writes the text as it is, in one piece.

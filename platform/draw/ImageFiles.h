@@ -48,7 +48,9 @@ struct PngText {
 };
 
 // Writes the surface as an 8-bit RGBA PNG (alpha un-premultiplied) with the text chunks before its image
-// data; false when the file cannot be written.
-bool writePng(const Surface& surface, const std::string& path, const std::vector<PngText>& texts = {});
+// data. The file replaces what is at path only once it is whole (FileReplacement): false, with the reason
+// in problem when one is given, when it cannot be written, and what was there stays.
+bool writePng(const Surface& surface, const std::string& path, const std::vector<PngText>& texts = {},
+              std::string* problem = nullptr);
 
 } // namespace trov::platform::draw

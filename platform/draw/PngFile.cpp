@@ -1,8 +1,9 @@
 #include "platform/draw/ImageFiles.h"
 
+#include "platform/FileReplacement.h"
+
 #include <png.h>
 
-#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -128,10 +129,17 @@ struct Writing {
     std::vector<png_text> texts;
 };
 
-bool writeImage(png_structp png, png_infop info, std::FILE* file, const Surface& surface, Writing& out) {
+void writeBytes(png_structp png, png_bytep data, png_size_t count) {
+    if (!static_cast<FileReplacement*>(png_get_io_ptr(png))->write(data, count))
+        png_error(png, "write failed");
+}
+void flushNothing(png_structp) {}
+
+bool writeImage(png_structp png, png_infop info, FileReplacement& file, const Surface& surface,
+                Writing& out) {
     if (setjmp(png_jmpbuf(png)))
         return false;
-    png_init_io(png, file);
+    png_set_write_fn(png, &file, writeBytes, flushNothing);
     png_set_IHDR(png, info, static_cast<png_uint_32>(surface.width()),
                  static_cast<png_uint_32>(surface.height()), 8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
@@ -149,7 +157,8 @@ std::uint8_t unpremultiply(std::uint32_t c, std::uint32_t a) {
 
 } // namespace
 
-bool writePng(const Surface& surface, const std::string& path, const std::vector<PngText>& texts) {
+bool writePng(const Surface& surface, const std::string& path, const std::vector<PngText>& texts,
+              std::string* problem) {
     Writing writing;
     for (const PngText& text : texts) {
         png_text entry{};
@@ -174,16 +183,13 @@ bool writePng(const Surface& surface, const std::string& path, const std::vector
             out[3] = static_cast<std::uint8_t>(a);
         }
     }
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr)
-        return false;
+    FileReplacement file(path);
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, onError, onWarning);
     png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
-    bool written = info != nullptr && writeImage(png, info, file, surface, writing);
+    const bool written = info != nullptr && writeImage(png, info, file, surface, writing) && file.commit();
     png_destroy_write_struct(&png, info != nullptr ? &info : nullptr);
-    written = std::fclose(file) == 0 && written;
-    if (!written)
-        std::remove(path.c_str());
+    if (!written && problem != nullptr)
+        *problem = file.problem().empty() ? "the image could not be encoded" : file.problem();
     return written;
 }
 

@@ -50,9 +50,12 @@ std::shared_ptr<Surface> snapshotWindow(WindowHandle window) {
     return result;
 }
 
-bool writeSnapshot(WindowHandle window, const std::string& path, const std::vector<PngText>& texts) {
+bool writeSnapshot(WindowHandle window, const std::string& path, const std::vector<PngText>& texts,
+                   std::string* problem) {
     const auto snapshot = snapshotWindow(window);
-    return snapshot && writePng(*snapshot, path, texts);
+    if (!snapshot && problem != nullptr)
+        *problem = "the window has nothing painted to show";
+    return snapshot && writePng(*snapshot, path, texts, problem);
 }
 
 } // namespace trov::platform::draw

@@ -14,8 +14,9 @@ namespace trov::platform::draw {
 // visible popups it owns laid over it at their places, a layered one blended with its constant alpha.
 // Null when the window has no surface. User-interface thread.
 std::shared_ptr<Surface> snapshotWindow(WindowHandle window);
-// The snapshot written as PNG with the text chunks; false without a surface or when the file cannot be
-// written.
-bool writeSnapshot(WindowHandle window, const std::string& path, const std::vector<PngText>& texts = {});
+// The snapshot written as PNG with the text chunks (writePng); false without a surface or when the file
+// cannot be written, with the reason in problem when one is given.
+bool writeSnapshot(WindowHandle window, const std::string& path, const std::vector<PngText>& texts = {},
+                   std::string* problem = nullptr);
 
 } // namespace trov::platform::draw

@@ -247,11 +247,13 @@ using NewPlugInFunction = PlugInGroup* (*)();
 using SetHostServicesFunction = void (*)(HostServices* services);
 // Writes what the process's view shows (attached to a port, after its window timer has painted it) as a
 // PNG file at path, marked with a text chunk (tEXt) of kViewImageKeyword and kViewImageMark before its
-// image: kResultOk, or kResultFailed without a view, for a view that shows nothing or a file that cannot be
-// written, and for a view that lacks skins it paints, writing nothing (the reason, naming them, goes to
-// HostServices::messageBox). A null path writes nothing and only asks about the skins: kResultOk when the
-// view lacks none, kResultFailed without a view or, with the reason shown the same way, when it lacks some.
-// The user-interface thread. A module without it cannot show its view as a file.
+// image. The picture is written beside path and renamed over it once whole, so a failure leaves what was
+// there. kResultOk, or kResultFailed without a view, and, writing nothing, with the reason going to
+// HostServices::messageBox: for a view that shows nothing, a file that cannot be written (the system's
+// reason, a file-size limit named as such), a view whose specification did not load (naming its file) or
+// that lacks skins it paints (naming them). A null path writes nothing and only asks about the skins:
+// kResultOk when the view lacks none, kResultFailed without a view or, with the reason shown the same way,
+// when it lacks some. The user-interface thread. A module without it cannot show its view as a file.
 using WriteViewImageFunction = std::int32_t (*)(Process* process, const char* path);
 // The mark of a picture the entry painted, by which a host tells it from another's before writing over it.
 constexpr const char* kViewImageKeyword = "Software";

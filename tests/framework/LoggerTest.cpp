@@ -8,12 +8,14 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <fstream>
 #include <iterator>
 #include <memory>
 #include <regex>
 #include <sstream>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 using namespace trov;
@@ -76,6 +78,23 @@ TEST(Logger, ProductLogLivesInTheMakersApplicationDataFolderBetweenBanners) {
     for (const std::string& line : {"---- Sampler logger started" + stamp, std::string(R"(\| hello\n)"),
                                     "---- Sampler logger stopped" + stamp})
         EXPECT_TRUE(std::regex_search(text, std::regex(line))) << line << "\n" << text;
+}
+
+TEST(Logger, ALogThatCannotBeWrittenSaysOnStandardErrorWhereItCouldNotGo) {
+    test::FileTestFolder folder;
+    test::ScopedProduct product;
+    // The application-data folder names a file.
+    const std::string state = folder.write("state", "not a folder");
+    const test::ChildOutcome child = test::runInChild([&] {
+        const int err = ::open((folder / "err.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ::dup2(err, STDERR_FILENO);
+        ::setenv("XDG_STATE_HOME", state.c_str(), 1);
+        Logger log(2);
+        return 0;
+    });
+    ASSERT_TRUE(child.exited);
+    EXPECT_EQ(test::readFile(folder / "err.txt"),
+              "Sampler: no log is written: cannot write " + state + "/Maker/Sampler.log: Not a directory\n");
 }
 
 TEST(Logger, KeepsLinesFromSeveralThreadsWhole) {

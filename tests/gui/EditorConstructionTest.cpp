@@ -120,6 +120,17 @@ TEST_F(EditorConstruction, AMissingOrBrokenSpecificationIsReportedAndLeavesAnEmp
     }
 }
 
+TEST_F(EditorConstruction, AnEditorWhoseSpecificationDidNotLoadWritesNoPictureAndNamesTheFile) {
+    world().machine.setString("ControlsXmlFile", "absent.xml");
+    Editor& made = build("");
+    open(Rect(0, 0, 50, 40));
+    std::string problem;
+    EXPECT_FALSE(made.writeImage(world().files / "view.png", "", "", problem));
+    EXPECT_EQ(problem, "its editor specification " + (world().files / "absent.xml") +
+                           " did not load (it does not exist)");
+    EXPECT_FALSE(std::filesystem::exists(world().files / "view.png"));
+}
+
 TEST_F(EditorConstruction, AnUnknownTypeTwoLevelsDownIsLoggedAtEveryLevelAndEndsTheConstruction) {
     test::LogCapture log(3);
     const int before = TestPanel::live.load();

@@ -137,5 +137,19 @@ TEST(Options, RefusesBadCommandLinesWithOneLineSayingWhy) {
     }
 }
 
+TEST(Options, AnEmptyOperandIsRefusedAsAnEmptyName) {
+    Options options;
+    std::string error;
+    EXPECT_FALSE(parse({"render", "m.so", "in.mid", ""}, options, error));
+    EXPECT_EQ(error, "the name given for OUTPUT.wav is empty");
+}
+
+TEST(Options, APictureNamedDashIsRefusedAsAnOutputNamedDashIs) {
+    Options options;
+    std::string error;
+    EXPECT_FALSE(parse({"render", "--view", "-", "m.so", "in.mid", "out.wav"}, options, error));
+    EXPECT_EQ(error.rfind("the picture cannot be '-' (standard output)", 0), 0u) << error;
+}
+
 } // namespace
 } // namespace corvale::hostapp

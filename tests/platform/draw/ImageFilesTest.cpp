@@ -1,13 +1,16 @@
 #include "platform/draw/ImageFiles.h"
 
+#include "support/ChildProcess.h"
 #include "support/FileTestFolder.h"
 #include "support/TestImages.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <csignal>
 #include <fstream>
 #include <iterator>
+#include <sys/resource.h>
 
 using namespace trov::platform::draw;
 using trov::test::BmpSpec;
@@ -187,6 +190,35 @@ TEST(PngWriting, ASurfaceWrittenAndReadBackKeepsItsPixels) {
         for (int x = 0; x < 3; ++x)
             EXPECT_EQ(image.surface->pixel(x, y), surface->pixel(x, y)) << x << "," << y;
     EXPECT_FALSE(writePng(*surface, folder / "no-such-folder/out.png"));
+}
+
+TEST(PngWriting, AnImageTheFileSizeLimitStopsLeavesTheEarlierOneAndNamesTheLimit) {
+    trov::test::FileTestFolder folder;
+    const std::string path = folder / "view.png";
+    ASSERT_TRUE(writePng(*Surface::create(2, 2), path));
+    const std::string earlier = trov::test::readFile(path);
+    // Noise does not compress below the limit; past it a write fails (EFBIG) once the signal is ignored.
+    auto noise = Surface::create(64, 64);
+    std::uint32_t random = 1;
+    for (int i = 0; i < 64 * 64; ++i) {
+        random = random * 1664525u + 1013904223u;
+        noise->setPixel(i % 64, i / 64, random | 0xFF000000u);
+    }
+    const trov::test::ChildOutcome child = trov::test::runInChild([&] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{4096, 4096};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        std::string problem;
+        const bool written = writePng(*noise, path, {}, &problem);
+        std::ofstream(folder / "problem.txt") << problem;
+        return written ? 1 : 0;
+    });
+    EXPECT_EQ(child.exitCode, 0);
+    EXPECT_EQ(trov::test::readFile(folder / "problem.txt"),
+              "it reached this process's file-size limit of 4096 bytes (ulimit -f)");
+    EXPECT_TRUE(trov::test::readFile(path) == earlier);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 2)
+        << "no file beside it";
 }
 
 TEST(BmpDecoding, RowsAreReadInEitherOrder) {
