@@ -103,7 +103,7 @@ TEST(SampleDataBound, DataThatDoesNotDecodeIsRefusedForWhatIsWrongWithIt) {
         change(bytes);
         return base64(bytes);
     };
-    const auto append = [](std::vector<std::uint8_t> tail) {
+    const auto append = [](const std::vector<std::uint8_t>& tail) {
         return
             [tail](std::vector<std::uint8_t>& bytes) { bytes.insert(bytes.end(), tail.begin(), tail.end()); };
     };
