@@ -132,10 +132,11 @@ public:
     // holds (the form does not say). False when absent or when the text does not decode.
     bool getData(const std::string& key, std::vector<std::uint8_t>* data, std::size_t expectedLength = 0,
                  int index = 0, const std::string& attribute = "value") const;
-    // As getData, decoding at most maxLength bytes: a gzip stream that declares more is refused before
-    // anything is unpacked, and the packed-word form is refused for an expected length above it.
+    // As getData, decoding at most maxLength bytes: a gzip stream that declares more is never held, and the
+    // packed-word form is refused for an expected length above it. When false, `fault` says why (kNone: the
+    // entry has no text to decode).
     bool getDataAtMost(const std::string& key, std::vector<std::uint8_t>* data, std::size_t expectedLength,
-                       std::size_t maxLength) const;
+                       std::size_t maxLength, DataFault* fault = nullptr) const;
     // The length a gzip+Base64 "data" entry's stream declares, read from the end of its text without
     // unpacking it: what getDataAtMost decodes it into when it decodes at all. False when the entry is
     // absent, too short for a stream, or in the packed-word form.
@@ -204,7 +205,8 @@ public:
     // Binary values: gzip and Base64; the older packed-word form is read too.
     static void encodeData(std::string& text, const std::uint8_t* data, std::size_t length);
     static bool decodeData(const std::string& text, std::vector<std::uint8_t>* data,
-                           std::size_t expectedLength, std::size_t maxLength = kMaxDataBytes);
+                           std::size_t expectedLength, std::size_t maxLength = kMaxDataBytes,
+                           DataFault* fault = nullptr);
 
 private:
     Dictionary(const Dictionary& parent, TiXmlNode* node);

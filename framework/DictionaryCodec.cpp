@@ -1,5 +1,7 @@
 #include "framework/DictionaryCodec.h"
 
+#include "framework/Logger.h"
+
 #include <crypto++/base64.h>
 #include <crypto++/basecode.h>
 #include <crypto++/filters.h>
@@ -8,7 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <exception>
-#include <iostream>
+#include <new>
 #include <stdexcept>
 
 namespace trov {
@@ -27,38 +29,39 @@ constexpr CryptoPP::byte kBase64Alphabet[] =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 constexpr int kBase64Padding = '=';
 
-// Codec failures go to the process's standard output, as they always have, not to the log.
-void reportFailure(const std::exception* e) {
-    if (e != nullptr)
-        std::cout << "unsuccessful!  caught unknown: " << e->what() << std::endl;
-    else
-        std::cout << "unsuccessful!" << std::endl;
-}
+// A failure the decoder found itself, thrown from inside the filter chain.
+struct DecodeFailure : std::exception {
+    explicit DecodeFailure(DataFault why) : fault(why) {}
+    DataFault fault;
+};
 
-// Appends to a byte vector, refusing to grow past a limit (the size the stream declares) and anything
-// that comes once the gzip member has ended.
+// Appends to a byte vector up to `keep` bytes (the size the stream declares) and counts the rest, refusing
+// more than `limit` bytes in all and anything that comes once the gzip member has ended.
 class BoundedSink : public CryptoPP::Bufferless<CryptoPP::Sink> {
 public:
     // Room for the output is reserved up to `expected` bytes.
-    BoundedSink(std::vector<std::uint8_t>& output, std::size_t limit, std::size_t expected,
+    BoundedSink(std::vector<std::uint8_t>& output, std::size_t keep, std::size_t limit, std::size_t expected,
                 const bool& memberEnded)
-        : output_(output), limit_(limit), memberEnded_(memberEnded) {
-        output_.reserve(std::min(limit, expected));
+        : output_(output), keep_(keep), limit_(limit), memberEnded_(memberEnded) {
+        output_.reserve(std::min(keep, expected));
     }
 
     std::size_t Put2(const CryptoPP::byte* bytes, std::size_t length, int, bool) override {
         if (length > 0 && memberEnded_)
-            throw std::length_error("bytes follow the gzip member");
-        const std::size_t room = limit_ - output_.size();
+            throw DecodeFailure(DataFault::kBytesAfter);
+        if (length > limit_ - counted_)
+            throw DecodeFailure(DataFault::kTooLong);
+        counted_ += length;
+        const std::size_t room = keep_ - std::min(keep_, output_.size());
         output_.insert(output_.end(), bytes, bytes + std::min(length, room));
-        if (length > room)
-            throw std::length_error("decoded data is longer than its stream declares");
         return 0;
     }
 
 private:
     std::vector<std::uint8_t>& output_;
+    std::size_t keep_;
     std::size_t limit_;
+    std::size_t counted_ = 0;
     const bool& memberEnded_;
 };
 
@@ -89,6 +92,32 @@ bool isBase64Character(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' || c == '/';
 }
 
+// Whether the Base64 decoder, which skips what it does not know, skipped anything but blanks and the
+// padding at the end.
+bool isBase64Text(const std::string& text) {
+    bool padded = false;
+    for (const char c : text) {
+        if (isBase64Character(c) && !padded)
+            continue;
+        padded = padded || c == '=';
+        if (c != '=' && c != ' ' && c != '\t' && c != '\r' && c != '\n')
+            return false;
+    }
+    return true;
+}
+
+// The fault a gzip member's reader reports, by the library's exception.
+DataFault memberFault(const CryptoPP::Exception& e, std::size_t streamSize) {
+    if (dynamic_cast<const CryptoPP::Inflator::UnexpectedEndErr*>(&e) != nullptr ||
+        dynamic_cast<const CryptoPP::Gunzip::TailErr*>(&e) != nullptr)
+        return DataFault::kCutShort;
+    if (dynamic_cast<const CryptoPP::Gunzip::HeaderErr*>(&e) != nullptr)
+        return streamSize < kGzipFraming ? DataFault::kCutShort : DataFault::kDamaged;
+    if (e.GetErrorType() == CryptoPP::Exception::DATA_INTEGRITY_CHECK_FAILED)
+        return DataFault::kFailsCheck;
+    return DataFault::kDamaged;
+}
+
 std::array<signed char, 256> makeAlphabetTable() {
     std::array<signed char, 256> table{};
     table.fill(-1);
@@ -116,40 +145,57 @@ void gzipBase64Encode(std::string& text, const std::uint8_t* data, std::size_t l
                                                            kBase64Padding),
                                kDeflateLevel, kLog2Window, true));
     } catch (const std::exception& e) {
-        reportFailure(&e);
-    } catch (...) {
-        reportFailure(nullptr);
+        text.clear();
+        logLine(3, "trov::Dictionary: %zu bytes of data could not be encoded: %s", length, e.what());
     }
 }
 
-bool gzipBase64Decode(const std::string& text, std::vector<std::uint8_t>& data, std::size_t maxLength) {
+bool gzipBase64Decode(const std::string& text, std::vector<std::uint8_t>& data, std::size_t maxLength,
+                      DataFault* fault) {
     data.clear();
+    DataFault found = DataFault::kNone;
     try {
         std::string stream;
         stream.reserve(text.size() / 4 * 3 + 3);
         CryptoPP::StringSource unbase(text, true,
                                       new CryptoPP::Base64Decoder(new CryptoPP::StringSink(stream)));
-        if (stream.size() < kGzipFraming)
-            throw std::invalid_argument("text holds no gzip stream");
-        // No valid stream yields more than its trailer declares.
+        if (stream.compare(0, 2, "\x1F\x8B") != 0)
+            throw DecodeFailure(DataFault::kNotGzip);
+        const std::size_t limit = std::min(maxLength, kMaxDataBytes);
+        // No valid stream yields more than its trailer declares: what is kept stops there. A stream declaring
+        // more than the limit is only counted, to tell data that is too long from data that is damaged.
         const std::size_t declared =
-            trailerLength(reinterpret_cast<const std::uint8_t*>(stream.data() + stream.size() - 4));
-        if (declared > std::min(maxLength, kMaxDataBytes))
-            throw std::length_error("decoded data would be longer than expected");
+            stream.size() < kGzipFraming
+                ? 0
+                : trailerLength(reinterpret_cast<const std::uint8_t*>(stream.data() + stream.size() - 4));
+        const std::size_t keep = declared <= limit ? declared : 0;
         // Bytes behind the gzip member are not ours: the sink refuses them, whatever the last trailer says.
         bool memberEnded = false;
-        CryptoPP::StringSource unzip(
-            stream, true,
-            new MemberGunzip(new BoundedSink(data, declared, stream.size() * kMaxDeflateRatio, memberEnded),
-                             memberEnded));
+        try {
+            CryptoPP::StringSource unzip(
+                stream, true,
+                new MemberGunzip(
+                    new BoundedSink(data, keep, limit, stream.size() * kMaxDeflateRatio, memberEnded),
+                    memberEnded));
+        } catch (const CryptoPP::Exception& e) {
+            throw DecodeFailure(memberFault(e, stream.size()));
+        }
+        // The member's own checks have passed, so what was kept is all it holds; this guards the bound.
         if (data.size() != declared)
-            throw std::length_error("decoded data is shorter than its stream declares");
+            throw DecodeFailure(DataFault::kFailsCheck);
         return true;
-    } catch (const std::exception& e) {
-        reportFailure(&e);
-    } catch (...) {
-        reportFailure(nullptr);
+    } catch (const DecodeFailure& failure) {
+        found = failure.fault;
+    } catch (const std::bad_alloc&) {
+        found = DataFault::kNoMemory;
+    } catch (const std::exception&) {
+        found = DataFault::kDamaged;
     }
+    // The decoder skips what is not Base64, so any failure may come from that.
+    if (!isBase64Text(text) && found != DataFault::kNoMemory)
+        found = DataFault::kNotBase64;
+    if (fault != nullptr)
+        *fault = found;
     return false;
 }
 

@@ -20,12 +20,26 @@ constexpr char kPackedWordAlphabet[] = "0123456789abcdefghijklmnopqrstuvwxyzABCD
 // them as Base64 without line breaks. The text is cleared first.
 void gzipBase64Encode(std::string& text, const std::uint8_t* data, std::size_t length);
 
-// Reads a gzip+Base64 text back. False when it does not decode: bad Base64, a broken or truncated stream,
-// bytes after its gzip member, more bytes than the stream declares, or a stream declaring more than maxLength
-// (checked before anything is unpacked, so the output never grows past what the caller allows); `data` then
-// holds what was decoded before the failure.
+// Why a binary "data" text did not decode, as the decoder found it.
+enum class DataFault {
+    kNone,
+    kNotBase64,  // a character other than Base64's, its padding or a blank
+    kNotGzip,    // the bytes do not begin as a gzip stream
+    kCutShort,   // the stream ends before its gzip member does
+    kDamaged,    // the member's compressed blocks do not decode
+    kFailsCheck, // the unpacked bytes fail the member's CRC or length
+    kBytesAfter, // bytes follow the gzip member
+    kTooLong,    // the text unpacks into more than the caller allows
+    kNoMemory,
+};
+
+// Reads a gzip+Base64 text back. False when it does not decode, with the reason in `fault` when given;
+// `data` then holds what was decoded before the failure. The output is kept only up to the length the
+// stream's last word declares, when that is at most maxLength: beyond it, and for a stream declaring more,
+// the rest is only counted, up to maxLength bytes, to tell why it fails. So memory never grows past what the
+// caller allows, and unpacking costs no more than a text holding maxLength bytes would.
 bool gzipBase64Decode(const std::string& text, std::vector<std::uint8_t>& data,
-                      std::size_t maxLength = kMaxDataBytes);
+                      std::size_t maxLength = kMaxDataBytes, DataFault* fault = nullptr);
 
 // The length a gzip+Base64 text's stream declares (its trailer's last word, modulo 2^32): what
 // gzipBase64Decode yields if the text decodes at all. Read from the text's last characters without decoding

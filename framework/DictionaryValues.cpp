@@ -399,12 +399,12 @@ bool Dictionary::getData(const std::string& key, std::vector<std::uint8_t>* data
 }
 
 bool Dictionary::getDataAtMost(const std::string& key, std::vector<std::uint8_t>* data,
-                               std::size_t expectedLength, std::size_t maxLength) const {
+                               std::size_t expectedLength, std::size_t maxLength, DataFault* fault) const {
     std::string text;
     if (!readText(key, "data", 0, "value", false, &text))
         return false;
     std::vector<std::uint8_t> decoded;
-    if (!decodeData(text, &decoded, expectedLength, maxLength))
+    if (!decodeData(text, &decoded, expectedLength, maxLength, fault))
         return false;
     *data = std::move(decoded);
     return true;
@@ -622,13 +622,16 @@ void Dictionary::encodeData(std::string& text, const std::uint8_t* data, std::si
 }
 
 bool Dictionary::decodeData(const std::string& text, std::vector<std::uint8_t>* data,
-                            std::size_t expectedLength, std::size_t maxLength) {
+                            std::size_t expectedLength, std::size_t maxLength, DataFault* fault) {
     data->clear();
     maxLength = std::min(maxLength, kMaxDataBytes);
     if (isGzipText(text))
-        return gzipBase64Decode(text, *data, maxLength);
-    if (expectedLength > maxLength)
+        return gzipBase64Decode(text, *data, maxLength, fault);
+    if (expectedLength > maxLength) {
+        if (fault != nullptr)
+            *fault = DataFault::kTooLong;
         return false;
+    }
     data->assign(expectedLength, 0);
     PackedWordReader reader(text);
     for (std::size_t at = 0; at + 4 <= expectedLength; at += 4) {

@@ -125,32 +125,69 @@ std::uint32_t littleEndian(const unsigned char* bytes, int count) {
     return value;
 }
 
-// A RIFF WAVE file's root note as the module's own WAV reader takes it: the last whole "smpl" chunk's unity
-// note unless 0, else the last whole "acid" chunk's root note unless 0, held to the keyboard; nothing when
-// that reader does not decode the file (no RIFF WAVE header, no whole format chunk, a coding other than
-// integers of up to 32 bits or 32-bit floats, or less than a frame of data), which libsndfile then reads.
-std::optional<int> ownWavRootKey(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+// How much of a WAV file its root key's scan reads at once: a walk over many small chunks (a file of zeros is
+// empty chunks of 8 bytes each) costs a read per block, not a seek and a read per chunk.
+constexpr std::size_t kScanBlock = std::size_t{1} << 16;
+
+// Whether the check can read the audio of the file (libsndfile reads it).
+bool readsAudio(const std::string& path) {
+    SF_INFO info = {};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    if (file != nullptr)
+        sf_close(file);
+    return file != nullptr;
+}
+
+// Whether the file is a sample file the module plays as one zone: audio libsndfile reads, or WavPack (which
+// the module reads itself).
+bool isSampleFile(const std::string& path) {
+    char head[4] = {};
+    return readsAudio(path) ||
+           (std::ifstream(path, std::ios::binary).read(head, 4) && std::memcmp(head, "wvpk", 4) == 0);
+}
+
+std::string decibels(double level) {
+    return std::to_string(20.0 * std::log10(std::max(level, 1e-9)));
+}
+
+} // namespace
+
+std::optional<int> ownWavRootKey(std::istream& in) {
     unsigned char header[12] = {};
     if (!in.read(reinterpret_cast<char*>(header), sizeof header) || std::memcmp(header, "RIFF", 4) != 0 ||
         std::memcmp(header + 8, "WAVE", 4) != 0)
         return std::nullopt;
     in.seekg(0, std::ios::end);
     const auto length = static_cast<std::uint64_t>(std::max<std::streamoff>(in.tellg(), 0));
+    std::vector<char> block;
+    std::uint64_t blockStart = 0;
+    // count bytes at position (no more than the file holds after it), read through the block.
+    const auto bytesAt = [&](std::uint64_t position, std::size_t count) -> const unsigned char* {
+        if (position < blockStart || position + count > blockStart + block.size()) {
+            block.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kScanBlock, length - position)));
+            blockStart = position;
+            in.clear();
+            if (!in.seekg(static_cast<std::streamoff>(position)) ||
+                !in.read(block.data(), static_cast<std::streamsize>(block.size()))) {
+                block.clear();
+                return nullptr;
+            }
+        }
+        return reinterpret_cast<const unsigned char*>(block.data()) + (position - blockStart);
+    };
     std::uint32_t coding = 0, channels = 0, bits = 0, blockAlign = 0, unity = 0, acidRoot = 0;
     std::uint64_t dataBytes = 0;
     bool format = false;
     for (std::uint64_t position = 12; position + 8 <= length;) {
-        unsigned char chunk[8 + 36] = {};
-        in.clear();
-        in.seekg(static_cast<std::streamoff>(position));
-        if (!in.read(reinterpret_cast<char*>(chunk), 8))
+        const unsigned char* chunk = bytesAt(position, 8);
+        if (chunk == nullptr)
             break;
         const std::uint32_t size = littleEndian(chunk + 4, 4);
         // Nothing past the end of the file counts, whatever the chunk says.
         const std::uint64_t body = std::min<std::uint64_t>(size, length - position - 8);
-        in.read(reinterpret_cast<char*>(chunk + 8),
-                static_cast<std::streamsize>(std::min<std::uint64_t>(body, 36)));
+        chunk = bytesAt(position, 8 + static_cast<std::size_t>(std::min<std::uint64_t>(body, 36)));
+        if (chunk == nullptr)
+            break;
         const unsigned char* field = chunk + 8;
         if (std::memcmp(chunk, "fmt ", 4) == 0) {
             const bool extensible = body >= 16 && littleEndian(field, 2) == 0xFFFE;
@@ -180,31 +217,9 @@ std::optional<int> ownWavRootKey(const std::string& path) {
     return static_cast<int>(std::min<std::uint32_t>(named, 127));
 }
 
-// Whether the check can read the audio of the file (libsndfile reads it).
-bool readsAudio(const std::string& path) {
-    SF_INFO info = {};
-    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-    if (file != nullptr)
-        sf_close(file);
-    return file != nullptr;
-}
-
-// Whether the file is a sample file the module plays as one zone: audio libsndfile reads, or WavPack (which
-// the module reads itself).
-bool isSampleFile(const std::string& path) {
-    char head[4] = {};
-    return readsAudio(path) ||
-           (std::ifstream(path, std::ios::binary).read(head, 4) && std::memcmp(head, "wvpk", 4) == 0);
-}
-
-std::string decibels(double level) {
-    return std::to_string(20.0 * std::log10(std::max(level, 1e-9)));
-}
-
-} // namespace
-
 int sampleRootKey(const std::string& path) {
-    if (const std::optional<int> key = ownWavRootKey(path))
+    std::ifstream in(path, std::ios::binary);
+    if (const std::optional<int> key = ownWavRootKey(in))
         return *key;
     SF_INFO info = {};
     SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);

@@ -5,7 +5,9 @@
 #include "hostapp/Options.h"
 
 #include <cstdint>
+#include <istream>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <random>
 #include <string>
@@ -88,6 +90,11 @@ bool judgeSampleNote(const std::string& path, float peak, Problems& problems);
 // "smpl" unity note, else its "acid" root note; another file's instrument chunk through libsndfile), held to
 // 0..127; 60 when it names none or is no sample file libsndfile or the module's WAV reader reads.
 int sampleRootKey(const std::string& path);
+// A RIFF WAVE file's root key as the module's own WAV reader takes it: the last whole "smpl" chunk's unity
+// note unless 0, else the last whole "acid" chunk's root note unless 0, held to the keyboard; nothing when
+// that reader does not decode the file (no RIFF WAVE header, no whole format chunk, a coding other than
+// integers of up to 32 bits or 32-bit floats, or less than a frame of data), which libsndfile then reads.
+std::optional<int> ownWavRootKey(std::istream& in);
 
 // Every control's value, in control order.
 std::vector<std::int32_t> controlValues(trov::hostsdk::Process& process);

@@ -1,5 +1,6 @@
 // Loading and saving a 10-second 24-bit stereo WAV file through our reader and writer, against libsndfile
-// reading and writing the same file in the same run.
+// reading and writing the same file in the same run; and refusing a 30 MB file of zeros after a RIFF/WAVE
+// header (empty chunks of 8 bytes each, no format chunk), against reading that file once.
 #include "engine/samples/Sample.h"
 #include "engine/samples/SampleWav.h"
 #include "framework/File.h"
@@ -9,6 +10,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -107,5 +109,48 @@ void BM_SaveThroughLibsndfile(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * kFrames);
 }
 BENCHMARK(BM_SaveThroughLibsndfile)->Unit(benchmark::kMillisecond);
+
+// A RIFF/WAVE header and then zeros, 30 MB in all, written once and removed at exit.
+struct ZerosFile {
+    ZerosFile() : path(benchPath("zeros.wav")) {
+        std::ofstream out(path, std::ios::binary);
+        const std::vector<char> zeros(1 << 20, 0);
+        out.write("RIFF\0\0\0\0WAVE", 12);
+        for (int i = 0; i < 30; ++i)
+            out.write(zeros.data(), static_cast<std::streamsize>(zeros.size()));
+    }
+    ~ZerosFile() { std::filesystem::remove(path); }
+    std::string path;
+};
+
+const std::string& zerosFile() {
+    static const ZerosFile zeros;
+    return zeros.path;
+}
+
+void BM_RefuseZerosOurReader(benchmark::State& state) {
+    const trov::File file(zerosFile());
+    for (auto _ : state) {
+        trov::SampleWav sample;
+        if (!sample.load(file, true).failed())
+            state.SkipWithError("a file of zeros loaded");
+    }
+    state.SetBytesProcessed(state.iterations() *
+                            static_cast<std::int64_t>(std::filesystem::file_size(zerosFile())));
+}
+BENCHMARK(BM_RefuseZerosOurReader)->Unit(benchmark::kMillisecond);
+
+// The reference: the same file read once, in blocks of 64 KiB.
+void BM_ReadZerosOnce(benchmark::State& state) {
+    std::vector<char> block(1 << 16);
+    for (auto _ : state) {
+        std::ifstream in(zerosFile(), std::ios::binary);
+        while (in.read(block.data(), static_cast<std::streamsize>(block.size())))
+            benchmark::DoNotOptimize(block.data());
+    }
+    state.SetBytesProcessed(state.iterations() *
+                            static_cast<std::int64_t>(std::filesystem::file_size(zerosFile())));
+}
+BENCHMARK(BM_ReadZerosOnce)->Unit(benchmark::kMillisecond);
 
 } // namespace

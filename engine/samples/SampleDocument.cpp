@@ -43,6 +43,31 @@ std::int32_t leadingInteger(const std::string& text, std::size_t from) {
                                                               std::numeric_limits<std::int32_t>::max()));
 }
 
+// Why a document's sample data did not decode, as a load names it.
+const char* faultText(DataFault fault) {
+    switch (fault) {
+    case DataFault::kNone:
+        return "its data entry has no text";
+    case DataFault::kNotBase64:
+        return "its data is not Base64";
+    case DataFault::kNotGzip:
+        return "its data is not a gzip stream";
+    case DataFault::kCutShort:
+        return "its data ends before its gzip stream does";
+    case DataFault::kDamaged:
+        return "its data is damaged and does not decode";
+    case DataFault::kFailsCheck:
+        return "its data fails its gzip stream's check";
+    case DataFault::kBytesAfter:
+        return "its data has bytes after the end of its gzip stream";
+    case DataFault::kTooLong:
+        break;
+    case DataFault::kNoMemory:
+        return "there is not enough memory to decode its data";
+    }
+    return "its data is longer than a sample may hold";
+}
+
 std::int32_t oneBefore(std::int32_t frame) {
     return frame == std::numeric_limits<std::int32_t>::min() ? frame : frame - 1;
 }
@@ -158,18 +183,16 @@ std::int32_t Sample::readSampleData(const Dictionary& dictionary, std::int32_t d
         expected = std::min(declaredBytes, textWords * 4);
     }
     std::vector<std::uint8_t> bytes;
+    DataFault fault = DataFault::kNone;
     if (!dictionary.getDataAtMost(kSampleDataKey, &bytes, static_cast<std::size_t>(expected),
-                                  static_cast<std::size_t>(most))) {
-        logLine(3,
-                "trov::Sample: sample data that does not decode into at most %d frames of %d channels is "
-                "refused",
-                declaredFrames, static_cast<int>(channels));
-        // A stream's trailer tells data longer than declared from data that is damaged.
-        std::size_t stated = 0;
-        if (declared && dictionary.getDataDeclaredLength(kSampleDataKey, &stated) && stated > declaredBytes)
-            throw Exception::SampleDataCorrupt("its data holds more than the " +
-                                               std::to_string(declaredFrames) + " frames it declares");
-        throw Exception::SampleDataCorrupt("its data is damaged and does not decode");
+                                  static_cast<std::size_t>(most), &fault)) {
+        const std::string reason =
+            fault == DataFault::kTooLong && declared && declaredBytes <= kMaxDataBytes
+                ? "its data holds more than the " + std::to_string(declaredFrames) + " frames it declares"
+                : faultText(fault);
+        logLine(3, "trov::Sample: sample data of %d frames of %d channels is refused: %s", declaredFrames,
+                static_cast<int>(channels), reason.c_str());
+        throw Exception::SampleDataCorrupt(reason);
     }
     const std::uint64_t frames = bytes.size() / (4 * channels);
     if (frames == 0)
@@ -178,7 +201,7 @@ std::int32_t Sample::readSampleData(const Dictionary& dictionary, std::int32_t d
     const std::uint64_t values = frames * channels;
     if (frames >= static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()) ||
         values >= kMaxDataValues || !into.allocate(static_cast<std::size_t>(values) + 1))
-        throw Exception::SampleDataCorrupt("its data is longer than a sample may hold");
+        throw Exception::SampleDataCorrupt(faultText(DataFault::kTooLong));
     float* data = into.data();
     for (std::size_t i = 0; i < values; ++i) {
         const std::uint32_t word = readLittleEndian(&bytes[4 * i]);

@@ -84,6 +84,48 @@ bool readExactly(std::istream& in, void* data, std::size_t size) {
     return static_cast<std::size_t>(in.gcount()) == size;
 }
 
+// The stream's bytes at offsets from `begin`, read through one block held in memory: walking a file of many
+// small chunks (or of zeros, each 8 bytes an empty chunk) costs a read of the stream per block, not a seek
+// and a read per chunk header.
+class BlockReader {
+public:
+    BlockReader(std::istream& in, std::istream::pos_type begin, std::uint64_t length)
+        : in_(in), begin_(begin), length_(length) {}
+
+    // False when the stream holds fewer than size bytes at position.
+    bool read(std::uint64_t position, std::uint8_t* out, std::size_t size) {
+        if (position > length_ || size > length_ - position)
+            return false;
+        if (size == 0)
+            return true;
+        if (size > kBlockSize)
+            return seek(position) && readExactly(in_, out, size);
+        if (position < blockStart_ || position + size > blockStart_ + block_.size()) {
+            block_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kBlockSize, length_ - position)));
+            blockStart_ = position;
+            if (!seek(position) || !readExactly(in_, block_.data(), block_.size())) {
+                block_.clear();
+                return false;
+            }
+        }
+        std::memcpy(out, block_.data() + (position - blockStart_), size);
+        return true;
+    }
+
+private:
+    static constexpr std::size_t kBlockSize = std::size_t{1} << 16;
+
+    bool seek(std::uint64_t position) {
+        return static_cast<bool>(in_.seekg(begin_ + static_cast<std::streamoff>(position)));
+    }
+
+    std::istream& in_;
+    std::istream::pos_type begin_;
+    std::uint64_t length_;
+    std::vector<std::uint8_t> block_;
+    std::uint64_t blockStart_ = 0;
+};
+
 void parseFormat(BodyCursor& body, WavChunks::Format& format) {
     format.formatTag = body.u16();
     format.channels = body.u16();
@@ -222,12 +264,10 @@ void parseChunk(WavChunks& chunks, const FourCC& id, std::uint32_t size,
 }
 
 bool isUnderstood(const FourCC& id) {
-    for (const FourCC& known :
-         {chunk::kFormat, chunk::kSampler, chunk::kCue, chunk::kPlaylist, chunk::kAcid, chunk::kInstrument,
-          chunk::kLabelledText, chunk::kLabel, chunk::kNote, chunk::kStretch})
-        if (id == known)
-            return true;
-    return false;
+    static constexpr FourCC kUnderstood[] = {
+        chunk::kFormat,     chunk::kSampler,      chunk::kCue,   chunk::kPlaylist, chunk::kAcid,
+        chunk::kInstrument, chunk::kLabelledText, chunk::kLabel, chunk::kNote,     chunk::kStretch};
+    return std::find(std::begin(kUnderstood), std::end(kUnderstood), id) != std::end(kUnderstood);
 }
 
 template <int N> std::uint32_t readWord(const std::uint8_t* p) {
@@ -307,11 +347,11 @@ bool WavChunks::read(std::istream& in, bool loadData, std::uint64_t maxFrames) {
     std::size_t dataAvailable = 0;
     std::uint32_t dataDeclared = 0;
     std::vector<std::uint8_t> body;
+    BlockReader blocks(in, begin, length);
     std::uint64_t position = 12;
     while (position + 8 <= length) {
         std::uint8_t chunkHeader[8];
-        in.seekg(begin + static_cast<std::streamoff>(position));
-        if (!readExactly(in, chunkHeader, sizeof chunkHeader))
+        if (!blocks.read(position, chunkHeader, sizeof chunkHeader))
             break;
         const FourCC id = FourCC::fromBytes(chunkHeader);
         const std::uint32_t size = BodyCursor(chunkHeader + 4, 4).u32();
@@ -326,7 +366,7 @@ bool WavChunks::read(std::istream& in, bool loadData, std::uint64_t maxFrames) {
             dataDeclared = size;
         } else if (isUnderstood(id)) {
             body.resize(available);
-            if (!readExactly(in, body.data(), available))
+            if (!blocks.read(bodyStart, body.data(), available))
                 return refuse("its " + id.toString() + " chunk cannot be read");
             parseChunk(*this, id, size, body, hasFormat);
         }

@@ -1,6 +1,7 @@
 #include "engine/samples/SampleWav.h"
 
 #include "framework/File.h"
+#include "support/CountingStream.h"
 #include "support/FileTestFolder.h"
 #include "support/PeakMemory.h"
 #include "support/SampleTestSupport.h"
@@ -304,6 +305,28 @@ TEST(WavRead, ADataChunkDeclaringMoreFramesThanASampleHoldsIsRefusedBeforeAnyOfI
     WavBuilder largest = WavBuilder().format(1, 1, 44100, 16);
     largest.chunk("data", {0, 0x40, 0, 0xC0}, 2 * (limit - 1));
     EXPECT_EQ(valuesOf(load(largest)), (std::vector<float>{0.5f, -0.5f}));
+}
+
+// Zeros after the header read as empty chunks of 8 bytes each: they are read through blocks, not with a seek
+// and a read for each, so refusing such a file costs about what reading it once does; chunks after them, some
+// across the blocks' ends, count as before.
+TEST(WavRead, AFileOfZerosIsRefusedReadingItInBlocksNotChunkByChunkAndChunksAfterZerosStillCount) {
+    // An odd chunk first, so that later headers lie across the ends of blocks.
+    const std::string zeros = WavBuilder().chunk("JUNK", {1, 2, 3, 4, 5}).str() + std::string(1 << 20, '\0');
+    const std::string chunks = WavBuilder().format(1, 1, 44100, 8).data({0x40, 0xC0}, 1).str().substr(12);
+    for (const std::string& bytes : {zeros, zeros + chunks}) {
+        test::CountingBuffer buffer(bytes);
+        std::istream in(&buffer);
+        SampleWav sample;
+        const Error result = sample.loadStream(in, true);
+        EXPECT_EQ(result.getMessage().find("it has no complete format chunk") != std::string::npos,
+                  bytes == zeros)
+            << result.getMessage();
+        const std::vector<float> values =
+            bytes == zeros ? std::vector<float>() : std::vector<float>{-0.5f, 0.5f};
+        EXPECT_EQ(test::valuesOf(sample), values);
+        EXPECT_LE(buffer.calls, 8 + 2 * static_cast<int>(bytes.size() / 4096)) << "calls on the stream";
+    }
 }
 
 TEST(WavRead, ManyChannelsAreMixedDownInPiecesBoundedByTheFramesPresent) {

@@ -45,12 +45,10 @@ std::string unbase64(const std::string& text) {
     return bytes;
 }
 
-// Decodes as a document's reader does, without the failure report it prints.
+// Decodes as a document's reader does.
 Bytes decodeQuietly(const std::string& text, bool* ok, std::size_t expected = 0) {
     Bytes data;
-    testing::internal::CaptureStdout();
     *ok = Dictionary::decodeData(text, &data, expected);
-    testing::internal::GetCapturedStdout();
     return data;
 }
 
@@ -177,7 +175,7 @@ TEST(DictionaryCodec, TextsThatDoNotDecodeAreRefused) {
     Bytes data{9};
     testing::internal::CaptureStdout();
     EXPECT_FALSE(d.getData("sampledata", &data));
-    EXPECT_EQ(testing::internal::GetCapturedStdout().rfind("unsuccessful!  caught unknown: ", 0), 0u);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(data, Bytes{9});
 }
 
@@ -191,10 +189,7 @@ TEST(DictionaryCodec, NeverDecodesPastTheLengthTheStreamDeclares) {
     zip.MessageEnd();
     const auto decodeWithTrailer = [&](const char* size, Bytes& data) {
         bomb.replace(bomb.size() - 4, 4, std::string(size, 4));
-        testing::internal::CaptureStdout();
-        const bool ok = gzipBase64Decode(base64(bomb), data);
-        testing::internal::GetCapturedStdout();
-        return ok;
+        return gzipBase64Decode(base64(bomb), data);
     };
     Bytes data;
     EXPECT_FALSE(decodeWithTrailer(

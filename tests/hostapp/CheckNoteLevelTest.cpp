@@ -2,6 +2,7 @@
 // is in tests/golden).
 #include "hostapp/CheckSession.h"
 
+#include "support/CountingStream.h"
 #include "support/FileTestFolder.h"
 
 #include <gtest/gtest.h>
@@ -46,6 +47,26 @@ void expectJudged(const trov::test::FileTestFolder& folder, const Judged& given)
         EXPECT_TRUE(judgeSampleNote(folder / "sample.wav", peak, problems) && !problems.empty())
             << given.values.size() << " values, peak " << peak;
     }
+}
+
+// Zeros after the header read as empty chunks of 8 bytes each: the root key's scan reads them in blocks, not
+// with a seek and a read for each, and finds the chunks after them.
+TEST(CheckNoteJudgement, TheRootKeyScanReadsAFileOfManyEmptyChunksInBlocks) {
+    std::string bytes = std::string("RIFF\0\0\0\0WAVE", 12) + std::string(std::size_t{1} << 20, '\0');
+    const auto chunk = [&bytes](const char* id, std::vector<std::uint32_t> words) {
+        words.insert(words.begin(), static_cast<std::uint32_t>(4 * words.size()));
+        bytes.append(id, 4);
+        for (const std::uint32_t word : words)
+            for (int i = 0; i < 4; ++i)
+                bytes.push_back(static_cast<char>(word >> (8 * i)));
+    };
+    chunk("fmt ", {0x00010001, 44100, 88200, 0x00100002});
+    chunk("smpl", {0, 0, 0, 72, 0, 0, 0, 0, 0});
+    chunk("data", {0});
+    trov::test::CountingBuffer buffer(bytes);
+    std::istream in(&buffer);
+    EXPECT_EQ(ownWavRootKey(in), 72);
+    EXPECT_LE(buffer.calls, 8 + 2 * static_cast<int>(bytes.size() / 4096)) << "calls on the stream";
 }
 
 TEST(CheckNoteJudgement, FailsASilentOrWrongLevelNoteOfASampleHoweverShortAndALoudOneOfASilentSample) {

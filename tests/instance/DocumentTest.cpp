@@ -56,6 +56,13 @@ protected:
         item->setData("sampledata", zeros.data(), zeros.size());
         return bank;
     }
+    // A bank, with its audio, whose one zone plays one sample; its id in *id.
+    std::string bankWithSample(std::string* id) {
+        auto source = world.makePlugin();
+        *id = world.resources->addSample("", makeSample(makeRamp(500)).get(), "");
+        zones(*source, 0, 0)->createZone(KeyRange(36, 96), *id);
+        return write(*source, true);
+    }
     std::string write(Plugin& plugin, bool withData = false) {
         Dictionary document;
         plugin.writeState(document, withData);
@@ -447,11 +454,8 @@ std::string withWrongCrc(std::string text) {
 // A bank whose sample item's audio cannot be read (it declares fewer frames than its data holds, or its
 // stream fails its check) loads without it, says which item and why, and a save keeps the item as it came.
 TEST_F(DocumentTest, ASampleItemWhoseAudioCannotBeReadIsToldWithTheReasonAndSavedAsItCame) {
-    auto source = world.makePlugin();
-    const std::string id = world.resources->addSample("", makeSample(makeRamp(500)).get(), "");
-    zones(*source, 0, 0)->createZone(KeyRange(36, 96), id);
-    const std::string bank = write(*source, true);
-    source.reset();
+    std::string id;
+    const std::string bank = bankWithSample(&id);
     const auto damage = [&bank](bool fewerFrames) {
         Dictionary damaged(bank);
         const Dictionary::View item = damaged.getDictionary("resources/samples")->getFirstChild("sample");
@@ -477,11 +481,33 @@ TEST_F(DocumentTest, ASampleItemWhoseAudioCannotBeReadIsToldWithTheReasonAndSave
         ASSERT_FALSE(shown.empty()) << fewerFrames;
         EXPECT_EQ(shown.back().text, "The sample " + id + " could not be read: " +
                                          (fewerFrames ? "its data holds more than the 400 frames it declares"
-                                                      : "its data is damaged and does not decode") +
+                                                      : "its data fails its gzip stream's check") +
                                          ". Its zones stay silent, and a save keeps its item as it came.");
         // A chunk, which carries no audio otherwise, keeps this item's.
         EXPECT_EQ(itemText(Dictionary(write(*target))), itemText(damaged)) << fewerFrames;
     }
+}
+
+TEST_F(DocumentTest, ABankWhoseSampleTextIsNotBase64LeavesStandardOutputAloneAndTheLoadSaysSo) {
+    std::string id;
+    Dictionary bank(bankWithSample(&id));
+    const Dictionary::View item = bank.getDictionary("resources/samples")->getFirstChild("sample");
+    std::string data;
+    item->getString("sampledata", &data);
+    data[data.size() / 2] = '!';
+    item->setString("sampledata", data);
+    freshResources();
+    auto target = world.makePlugin();
+    testing::internal::CaptureStdout();
+    const bool read = target->readState(bank);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    ASSERT_TRUE(read);
+    ASSERT_FALSE(world.responder.questions().empty());
+    EXPECT_EQ(
+        world.responder.questions().back().text,
+        "The sample " + id +
+            " could not be read: its data is not Base64. Its zones stay silent, and a save keeps its item "
+            "as it came.");
 }
 
 TEST_F(DocumentTest, ASampleIsLoadedFromASavedDocumentById) {
