@@ -10,6 +10,7 @@
 #include "framework/CriticalSection.h"
 #include "framework/Folder.h"
 #include "framework/Radio.h"
+#include "framework/SharedObject.h"
 #include "instance/MidiEvent.h"
 #include "instance/ReaderEpochs.h"
 
@@ -35,6 +36,7 @@ class Parameter;
 class Preset;
 class RefusedValues;
 class Resources;
+class Sample;
 struct SkippedSamples;
 template <class T> class MidiMapper;
 
@@ -211,13 +213,26 @@ public:
     // each). Besides its sample data a document holds at most kMaxDocumentText bytes of names, values and
     // texts (Dictionary::textSize: about 8 MB in a bank of 10,000 zones as the instrument writes them), and
     // the data of all its samples, played or not, decodes into at most kMaxSampleDataValues values
-    // (Sample::declaredDataValues; 128 MiB, over 12 minutes at 44.1 kHz). The copies its zones play
-    // normalized, reversed or inverted, one for each of its samples and processing however many zones
-    // share it, hold at most kMaxProcessedValues values (Sample::declaredHeldValues: mono). These are
-    // counted before anything is read; a text larger than kMaxDocumentBytes is refused before it is parsed.
-    // A document past a limit is refused, naming it. The worst bank measured within the limits peaks at
-    // about 1.1 GB, 1.5 GB loaded twice; a bank of 10,000 zones as the instrument writes them (22 values
-    // each) loads.
+    // (Sample::declaredDataValues; 128 MiB, over 12 minutes at 44.1 kHz). These are counted before anything
+    // is read; a text larger than kMaxDocumentBytes is refused before it is parsed.
+    //
+    // The copies zones play normalized, reversed or inverted are process-wide, one for each sample and
+    // processing however many zones of whichever instances share it, and hold at most kMaxProcessedValues
+    // values together once a document is read. Counted before anything is read, each as its sample's mono
+    // values (a document's item: Sample::declaredHeldValues; a sample file: its header,
+    // sampleFileHeldValues; a sample already loaded, whatever document brought it: what it holds): every
+    // copy living now that anybody besides the programs the document replaces holds (other presets and
+    // instances, zones kept for voices), plus each copy its zones need that is not among those, living now
+    // or not. So a bank read again, or another in its place, costs no more than it does alone: copies held
+    // only by what it replaces are not counted, though they go only once its zones are read. A file found
+    // nowhere counts nothing (a file the user locates while the document is read goes uncounted). The
+    // copies are made once the document's samples are read and before any program changes: one that memory
+    // is short for refuses the document, leaving the instance as it was.
+    //
+    // A document past a limit is refused, naming it. The sample files it names are bounded one by one
+    // (Sample::kMaxDataValues). The worst bank measured within the limits peaks at about 1.1 GB, 1.5 GB
+    // loaded twice (1.2 GB and 1.6 GB with its copy made of a sample file); a bank of 10,000 zones as the
+    // instrument writes them (22 values each) loads.
     static constexpr std::size_t kMaxZones = 16384;
     static constexpr std::size_t kMaxZoneValues = 262144;
     static constexpr std::uint64_t kMaxDocumentText = std::uint64_t{64} << 20;
@@ -328,6 +343,21 @@ private:
     // Empty when the document and its zones (counted by countZones) are within the limits; else what the
     // user is told.
     static std::string limitRefusal(const ZoneManager::ZoneCount& count, const Dictionary& document);
+    // Every preset, as a bank read replaces them.
+    std::vector<const Preset*> allPresets() const;
+    // Empty when the copies the counted zones share, with those held already, stay within
+    // kMaxProcessedValues once the document is read in place of the replaced presets' programs; else what
+    // the user is told.
+    std::string copyRefusal(const ZoneManager::ZoneCount& count, const Dictionary& document,
+                            const std::vector<const Preset*>& replaced) const;
+    // limitRefusal, then copyRefusal.
+    std::string documentRefusal(const ZoneManager::ZoneCount& count, const Dictionary& document,
+                                const std::vector<const Preset*>& replaced) const;
+    // Once the document's samples are read: holds the copies the counted zones will share, made now. False
+    // when memory is short for one: the user is told, nothing is held, and the samples the document brought
+    // that nobody holds go again.
+    bool holdSharedCopies(const ZoneManager::ZoneCount& count, std::vector<SharedObjectPtr<Sample>>& held,
+                          Resources* resources);
     void readPluginParameters(const Dictionary& document);
     // The document's samples into the resources, their skipped items kept for this instance; the files
     // found nowhere that nobody was asked for (no editor was open) and the items whose audio could not be

@@ -3,6 +3,7 @@
 #include "engine/modules/Module.h"
 #include "engine/samples/Sample.h"
 #include "engine/zones/Resources.h"
+#include "engine/zones/Zone.h"
 #include "framework/Dictionary.h"
 #include "framework/EditorServices.h"
 #include "framework/File.h"
@@ -205,8 +206,9 @@ bool Plugin::readState(const Dictionary& document) {
     std::string refusal;
     const bool compatible = checked.checkCompatibility(refusal);
     const ProgramItems programs = compatible ? bankPrograms(document) : ProgramItems();
+    const ZoneManager::ZoneCount count = compatible ? countZones(programs) : ZoneManager::ZoneCount();
     if (compatible)
-        refusal = limitRefusal(countZones(programs), document);
+        refusal = documentRefusal(count, document, allPresets());
     if (!compatible || !refusal.empty()) {
         showErrorMessage(refusalText(refusal), windowOf(editor));
         return false;
@@ -215,11 +217,15 @@ bool Plugin::readState(const Dictionary& document) {
     Resources* resources = getResources();
     SkippedSamples skipped;
     RefusedValues refused;
+    // Held until the programs' zones hold them.
+    std::vector<SharedObjectPtr<Sample>> copies;
     try {
         if (resources != nullptr) {
             resources->retainAll();
             readDocumentResources(*resources, document, skipped);
         }
+        if (!holdSharedCopies(count, copies, resources))
+            return false;
         readTunings(document);
         {
             std::lock_guard switching(presetMutex_);
@@ -325,34 +331,49 @@ std::string Plugin::limitRefusal(const ZoneManager::ZoneCount& count, const Dict
     // is the one read.
     std::uint64_t dataValues = 0;
     std::uint64_t text = document.textSize();
-    std::map<std::string, std::uint64_t> heldValues;
     if (const Dictionary::View resources = document.getDictionary(kResources))
         if (const Dictionary::View samples = resources->getArray("samples"))
             forEachItem(*samples, "", [&](const Dictionary& item) {
                 dataValues += Sample::declaredDataValues(item);
                 if (const Dictionary::View data = item.findEntry(Sample::kDataKey))
                     text -= data->textSize();
-                std::string id;
-                if (!count.processed.empty() && item.getString("id", &id))
-                    heldValues.emplace(std::move(id), Sample::declaredHeldValues(item));
             });
-    // A processed copy holds its sample's data as read.
-    std::uint64_t processedValues = 0;
-    for (const auto& [id, processing] : count.processed)
-        if (const auto held = heldValues.find(id); held != heldValues.end())
-            processedValues += held->second;
     if (text > kMaxDocumentText)
         return refusal(text, " bytes of names and values besides their sample data",
                        "a bank or patch holds at most ", kMaxDocumentText, " besides its sample data");
     if (dataValues > kMaxSampleDataValues)
         return refusal(dataValues, " values of sample data",
                        "the sample data of a bank or patch holds at most ", kMaxSampleDataValues, " values");
-    if (processedValues > kMaxProcessedValues)
-        return refusal(processedValues,
-                       " values of sample data in the copies their zones normalize, reverse or invert",
-                       "the copies of a bank or patch hold at most ", kMaxProcessedValues,
-                       " values, one for each sample and processing");
     return std::string();
+}
+
+std::string Plugin::documentRefusal(const ZoneManager::ZoneCount& count, const Dictionary& document,
+                                    const std::vector<const Preset*>& replaced) const {
+    const std::string refusal = limitRefusal(count, document);
+    return refusal.empty() ? copyRefusal(count, document, replaced) : refusal;
+}
+
+bool Plugin::holdSharedCopies(const ZoneManager::ZoneCount& count, std::vector<SharedObjectPtr<Sample>>& held,
+                              Resources* resources) {
+    for (const auto& [id, processing] : count.processed) {
+        Sample* source = resources != nullptr ? resources->findSample(id) : nullptr;
+        SharedObjectPtr<Sample> copy;
+        if (source != nullptr && !Zone::holdSharedCopy(*source, processing, copy)) {
+            const File file = resources->getSampleFile(id);
+            const std::string refusal =
+                "These settings cannot be loaded: " +
+                Zone::copyRefusal(*source, file.getName().empty() ? id : file.getPath()) + ".";
+            // Nothing of the instance has changed yet; what the document brought goes again.
+            held.clear();
+            purgeUnnamed(*resources, this, presets_);
+            logLine(3, "%s", refusal.c_str());
+            showErrorMessage(refusal, windowOf(getEditor()));
+            return false;
+        }
+        if (copy)
+            held.push_back(std::move(copy));
+    }
+    return true;
 }
 
 std::string Plugin::documentSizeRefusal(std::uint64_t bytes) {
@@ -364,7 +385,7 @@ std::string Plugin::documentSizeRefusal(std::uint64_t bytes) {
 }
 
 std::string Plugin::stateLimitRefusal(const Dictionary& document) const {
-    return limitRefusal(countZones(bankPrograms(document)), document);
+    return documentRefusal(countZones(bankPrograms(document)), document, allPresets());
 }
 
 void Plugin::readPluginParameters(const Dictionary& document) {
@@ -395,9 +416,11 @@ bool Plugin::readProgram(const Dictionary& document, int programIndex) {
     const Dictionary::View item =
         programs && programIndex >= 0 ? programs->getChild(programIndex, "program") : nullptr;
     const Preset* current = getCurrentPreset();
-    if (const std::string refusal = limitRefusal(
-            item && current != nullptr ? current->countZones(*item) : ZoneManager::ZoneCount(), document);
-        !refusal.empty()) {
+    const ZoneManager::ZoneCount count =
+        item && current != nullptr ? current->countZones(*item) : ZoneManager::ZoneCount();
+    const std::vector<const Preset*> replaced =
+        current != nullptr ? std::vector<const Preset*>{current} : std::vector<const Preset*>();
+    if (const std::string refusal = documentRefusal(count, document, replaced); !refusal.empty()) {
         showErrorMessage(refusalText(refusal), windowOf(getEditor()));
         return false;
     }
@@ -406,9 +429,13 @@ bool Plugin::readProgram(const Dictionary& document, int programIndex) {
         resources->retainAll();
     SkippedSamples skipped;
     RefusedValues refused;
+    // Held until the program's zones hold them.
+    std::vector<SharedObjectPtr<Sample>> copies;
     if (item) {
         if (resources != nullptr)
             readDocumentResources(*resources, document, skipped);
+        if (!holdSharedCopies(count, copies, resources))
+            return false;
         std::lock_guard switching(presetMutex_);
         if (Preset* preset = getCurrentPreset()) {
             preset->read(*item);

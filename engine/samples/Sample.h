@@ -114,9 +114,14 @@ public:
 
     // Whether the sound-file reader takes the file's extension.
     static bool acceptsFile(const File& file);
+    // The frames a sound file declares, read from its header by libsndfile without decoding any audio; -1
+    // when libsndfile does not open it.
+    static std::int64_t declaredFileFrames(const File& file);
 
     float* getData() noexcept { return info_.data; }
     const float* getData() const noexcept { return info_.data; }
+    // channels x frames (a channel count below 1 counts as 1), bounded by what the buffer holds.
+    std::size_t heldValueCount() const;
     // The block; its data pointer points into this sample. Read it in place on the audio thread: a copy
     // copies the creator and comment texts.
     const SampleInfo& getInfo() const noexcept { return info_; }
@@ -186,8 +191,6 @@ protected:
     void boundData(const std::string& source);
     // The same over values not yet the sample's (a document's data), without the guard.
     static void boundValues(float* values, std::size_t count, const std::string& source);
-    // channels x frames (a channel count below 1 counts as 1), bounded by what the buffer holds.
-    std::size_t heldValueCount() const;
 
     SampleInfo info_;
     std::uint32_t flags_ = kFlagExport;

@@ -11,8 +11,21 @@ namespace trov {
 namespace {
 
 constexpr std::size_t kMaxCount = std::numeric_limits<std::size_t>::max() / sizeof(float);
+thread_local std::size_t refusedFrom = std::numeric_limits<std::size_t>::max();
+
+bool fits(std::size_t count) noexcept {
+    return count != 0 && count <= kMaxCount && count < refusedFrom;
+}
 
 } // namespace
+
+SampleBuffer::ShortMemory::ShortMemory(std::size_t floats) : previous_(refusedFrom) {
+    refusedFrom = floats;
+}
+
+SampleBuffer::ShortMemory::~ShortMemory() {
+    refusedFrom = previous_;
+}
 
 SampleBuffer::SampleBuffer(SampleBuffer&& other) noexcept
     : values_(std::exchange(other.values_, nullptr)), size_(std::exchange(other.size_, 0)) {}
@@ -32,7 +45,7 @@ SampleBuffer::~SampleBuffer() {
 
 bool SampleBuffer::allocate(std::size_t count) noexcept {
     release();
-    if (count == 0 || count > kMaxCount)
+    if (!fits(count))
         return false;
     // calloc hands large blocks out as fresh pages, zero without being touched.
     values_ = static_cast<float*>(std::calloc(count, sizeof(float)));
@@ -45,7 +58,7 @@ bool SampleBuffer::allocate(std::size_t count) noexcept {
 bool SampleBuffer::resize(std::size_t count) noexcept {
     if (values_ == nullptr)
         return allocate(count);
-    if (count == 0 || count > kMaxCount)
+    if (!fits(count))
         return false;
     if (count == size_)
         return true;

@@ -9,6 +9,19 @@ namespace trov {
 // remapping its pages. New values read 0. Owned by one `Sample`; one thread at a time.
 class SampleBuffer {
 public:
+    // While one lives on a thread, every block of at least that many floats the thread asks for is refused
+    // as memory short would refuse it: tests see so what a sample or copy that does not fit leaves behind.
+    class ShortMemory {
+    public:
+        explicit ShortMemory(std::size_t floats);
+        ~ShortMemory();
+        ShortMemory(const ShortMemory&) = delete;
+        ShortMemory& operator=(const ShortMemory&) = delete;
+
+    private:
+        std::size_t previous_;
+    };
+
     SampleBuffer() = default;
     SampleBuffer(SampleBuffer&& other) noexcept;
     SampleBuffer& operator=(SampleBuffer&& other) noexcept;

@@ -11,6 +11,7 @@
 #include "framework/StringUtils.h"
 #include "framework/System.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <exception>
@@ -109,6 +110,18 @@ bool canLoadSampleFile(const File& file) {
 
 bool isMeantAsSampleFile(const File& file) {
     return meantReader(file).has_value();
+}
+
+std::uint64_t sampleFileHeldValues(const File& file) {
+    if (!file.isRegularFile() || SampleREX::acceptsFile(file))
+        return 0;
+    std::int64_t frames = Sample::declaredFileFrames(file);
+    if (frames < 0)
+        frames = SampleWavpack::declaredFileFrames(file);
+    if (frames < 0 && meantReader(file) == Reader::Wav)
+        frames = file.getSize();
+    return std::min(static_cast<std::uint64_t>(std::max<std::int64_t>(frames, 0)),
+                    std::uint64_t{Sample::kMaxDataValues});
 }
 
 Sample* loadSampleFile(Radio* parent, const File& file, bool loadData) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace trov {
@@ -27,6 +28,12 @@ bool isMeantAsSampleFile(const File& file);
 // cannot load are logged and shown to the user. With loadData the sample's settings, its ".mrk" slices and
 // its rendering at 120 beats per minute are applied too.
 Sample* loadSampleFile(Radio* parent, const File& file, bool loadData);
+
+// The values a sample read from the file would hold (its frames: every reader mixes the channels down),
+// told from the file's header without decoding any audio: as libsndfile or WavPack reads it; a WAV file
+// neither opens holds no more frames than bytes. 0 for a file meant for no reader, and for a loop file,
+// whose zones never share a processed copy. At most what a sample holds.
+std::uint64_t sampleFileHeldValues(const File& file);
 
 // While one lives on a thread, the sample files refused on that thread are not shown to the user: the
 // first refusal's message is kept for the caller, and so is the reason a missing file or one no reader

@@ -121,6 +121,14 @@ bool Sample::acceptsFile(const File& file) {
     return extensionInList(file, kSoundFileExtensions);
 }
 
+std::int64_t Sample::declaredFileFrames(const File& file) {
+    if (!file.isRegularFile())
+        return -1;
+    SF_INFO format{};
+    const SoundFile sound(sf_open(file.getPath().c_str(), SFM_READ, &format));
+    return sound.get() != nullptr && format.channels > 0 ? std::max<sf_count_t>(format.frames, 0) : -1;
+}
+
 Error Sample::load(const File& file, bool loadData) {
     static const char* const kWhere = "Sample::load";
     // Only regular files: opening a pipe would wait for a writer.

@@ -116,6 +116,18 @@ Error SampleWavpack::decodeMono(WavpackContext* context) {
     return NoError();
 }
 
+std::int64_t SampleWavpack::declaredFileFrames(const File& file) {
+    if (!file.isRegularFile())
+        return -1;
+    char error[128] = {};
+    const Context context(WavpackOpenFileInput(file.getPath().c_str(), error, OPEN_WVC | OPEN_2CH_MAX, 0));
+    if (!context)
+        return -1;
+    // A file that gives no length is read as far as it goes.
+    const std::int64_t declared = WavpackGetNumSamples64(context.get());
+    return declared >= 0 ? declared : static_cast<std::int64_t>(kMaxDataValues);
+}
+
 Error SampleWavpack::load(const File& file, bool loadData) {
     static const char* const kWhere = "SampleWavpack::load";
     // Only regular files: opening a pipe would wait for a writer.

@@ -1,5 +1,6 @@
 // The resources' documents: the resource description, the "samples" of state documents read and written.
 #include "engine/samples/Sample.h"
+#include "engine/samples/SampleFiles.h"
 #include "engine/zones/MissingSampleHandler.h"
 #include "engine/zones/Resources.h"
 #include "framework/Logger.h"
@@ -197,6 +198,34 @@ void Resources::readSampleItem(const Dictionary& item, const Folder& documentFol
         keepUnread(id, filename, item, unread, read);
     else if (named)
         keepSkipped(id, namedFile(filename, recorded), item, !found, read);
+}
+
+Resources::DocumentSample Resources::findDocumentSample(const std::string& id, const Dictionary* item,
+                                                        const Folder& documentFolder) const {
+    // As readSampleItem finds it.
+    DocumentSample found;
+    const auto cachedUnder = [&](const std::string& path) {
+        std::lock_guard guard(lock_);
+        const std::string* other = path.empty() ? &id : firstIdOfPath(path);
+        const auto entry = other != nullptr ? samples_.find(*other) : samples_.end();
+        found.cached = entry != samples_.end() ? entry->second.sample : nullptr;
+        return found.cached != nullptr;
+    };
+    if (id.empty() || cachedUnder(std::string()) || item == nullptr)
+        return found;
+    std::string filename;
+    item->getFileName("filename", &filename);
+    // Embedded audio that reads gives the sample; without any, the recorded file may still do.
+    found.values = Sample::declaredHeldValues(*item);
+    found.name = "item " + id;
+    if (found.values > 0 || filename.empty())
+        return found;
+    File file = resolveSampleName(filename, documentFolder);
+    if (cachedUnder(file.getPath()) || !search(file, documentFolder) || cachedUnder(fromRoot(file).getPath()))
+        return found;
+    found.name = "file " + fromRoot(file).getPath();
+    found.values = sampleFileHeldValues(file);
+    return found;
 }
 
 void Resources::keepSkipped(const std::string& id, const std::string& filename, const Dictionary& item,

@@ -440,6 +440,15 @@ bool Resources::locateSampleFile(File& file, const Folder& firstFolder) {
 }
 
 bool Resources::locate(File& file, const Folder& firstFolder, bool logMissing) {
+    if (search(file, firstFolder))
+        return true;
+    if (logMissing)
+        logLine(3, "Unable to locate sample file %s", file.getPath().c_str());
+    MissingSampleHandler* handler = missingSampleHandler_.load(std::memory_order_acquire);
+    return handler != nullptr && handler->askForSample(file);
+}
+
+bool Resources::search(File& file, const Folder& firstFolder) const {
     if (file.exists())
         return true;
     std::vector<Folder> folders;
@@ -470,10 +479,7 @@ bool Resources::locate(File& file, const Folder& firstFolder, bool logMissing) {
             }
         }
     }
-    if (logMissing)
-        logLine(3, "Unable to locate sample file %s", file.getPath().c_str());
-    MissingSampleHandler* handler = missingSampleHandler_.load(std::memory_order_acquire);
-    return handler != nullptr && handler->askForSample(file);
+    return false;
 }
 
 void Resources::setMissingSampleHandler(MissingSampleHandler* handler) {

@@ -77,6 +77,18 @@ public:
     // given, for the reader to tell the user.
     virtual void readDocumentSamples(const Dictionary& dictionary, const Folder& documentFolder = Folder(),
                                      SkippedSamples* skipped = nullptr, const void* holder = nullptr);
+    // What a zone naming the id will play once a document is read whose item of the id is given (null when
+    // it has none), told without decoding any audio and without asking anybody: the sample cached under the
+    // id, or under the item's file; else the values a sample read from the item would hold (what its data
+    // declares, `Sample::declaredHeldValues`, or its file's header, `sampleFileHeldValues`), with a name
+    // telling that sample apart. A file found nowhere holds nothing.
+    struct DocumentSample {
+        const Sample* cached = nullptr;
+        std::string name;
+        std::uint64_t values = 0;
+    };
+    DocumentSample findDocumentSample(const std::string& id, const Dictionary* item,
+                                      const Folder& documentFolder) const;
     // Gives back what retainAll took; samples no one else holds leave the cache.
     virtual void purgeUnused();
     // The kept items of skipped samples are each their holder's, the instance (by its address) whose
@@ -182,6 +194,8 @@ private:
                     const std::string& reason, DocumentRead& read);
     // locateSampleFile, with the line naming a file found nowhere left to the caller when not logMissing.
     bool locate(File& file, const Folder& firstFolder, bool logMissing);
+    // Its search, which asks nobody.
+    bool search(File& file, const Folder& firstFolder) const;
     // A document's file name as a file: a relative one in the first of the document's folder and the data
     // folder that holds it (in the document's folder when neither does).
     File resolveSampleName(const std::string& filename, const Folder& documentFolder) const;

@@ -9,6 +9,7 @@
 #include "framework/File.h"
 #include "framework/Logger.h"
 #include "framework/Message.h"
+#include "framework/System.h"
 #include "plugin/Parameter.h"
 #include "plugin/Settings.h"
 
@@ -16,8 +17,10 @@
 #include <cmath>
 #include <exception>
 #include <map>
+#include <new>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace trov {
 
@@ -51,7 +54,8 @@ class ProcessedSample : public Sample {
 public:
     using Key = std::pair<const Sample*, std::uint32_t>;
 
-    // With one reference for the caller; the same copy for everyone asking alike while it lives.
+    // With one reference for the caller; the same copy for everyone asking alike while it lives. Null when
+    // memory is short for the copy.
     static Sample* acquire(Sample& source, std::uint32_t processing) {
         const Key key(&source, processing);
         {
@@ -62,7 +66,17 @@ public:
             }
         }
         // Made outside the lock: copying and processing a long sample takes a while.
-        auto* made = new ProcessedSample(source, processing);
+        ProcessedSample* made = nullptr;
+        try {
+            made = new ProcessedSample(source, processing);
+        } catch (const std::bad_alloc&) {
+            return nullptr;
+        }
+        // A copy whose values did not fit holds none.
+        if (made->getData() == nullptr && source.getData() != nullptr) {
+            made->release();
+            return nullptr;
+        }
         Sample* taken = made;
         {
             const std::lock_guard guard(mutex());
@@ -89,6 +103,16 @@ public:
             if (const auto listed = copies().find(key_); listed != copies().end() && listed->second == this)
                 copies().erase(listed);
         return Sample::release();
+    }
+
+    static std::vector<Zone::SharedCopy> list() {
+        const std::lock_guard guard(mutex());
+        std::vector<Zone::SharedCopy> listed;
+        for (const auto& [key, copy] : copies()) {
+            listed.push_back(
+                {copy, key.first, key.second, copy->heldValueCount(), copy->getReferenceCount()});
+        }
+        return listed;
     }
 
 private:
@@ -127,6 +151,23 @@ const Dictionary& readableValues(const Dictionary& values, Dictionary& withoutDa
 }
 
 } // namespace
+
+std::vector<Zone::SharedCopy> Zone::sharedCopies() {
+    return ProcessedSample::list();
+}
+
+bool Zone::holdSharedCopy(Sample& source, std::uint32_t processing, SharedObjectPtr<Sample>& held) {
+    if (processing == 0 || asLoop(&source) != nullptr)
+        return true;
+    Sample* copy = ProcessedSample::acquire(source, processing);
+    held = SharedObjectPtr<Sample>(copy);
+    return copy != nullptr;
+}
+
+std::string Zone::copyRefusal(const Sample& source, const std::string& name) {
+    return "the copy of the sample " + name + " that its zones play normalized, reversed or inverted (" +
+           std::to_string(source.heldValueCount()) + " values) does not fit in memory";
+}
 
 Zone::Zone(ZoneManager* manager, Radio* parent, const KeyRange& range, const std::string& sampleName)
     : Radio(parent != nullptr ? parent->getOwner() : nullptr), manager_(manager),
@@ -385,18 +426,34 @@ bool Zone::isCurrent() const noexcept {
     return manager != nullptr && manager->isCurrentZone(this);
 }
 
-void Zone::prepareSample() {
+bool Zone::prepareSample() {
+    std::string refusal;
     {
         std::lock_guard guard(sampleMutex_);
         if (sample_ == nullptr)
-            return;
-        prepareSampleLocked();
+            return true;
+        if (!prepareSampleLocked()) {
+            // Told outside the zone's lock; a document's reader made its copies beforehand and refused
+            // the document already when one did not fit.
+            const Resources* resources = getResources();
+            const File file = resources != nullptr ? resources->getSampleFile(sampleName_) : File();
+            refusal = "The zone keeps playing what it played: " +
+                      copyRefusal(shared_ != nullptr ? *shared_ : *sample_,
+                                  file.getName().empty() ? sampleName_ : file.getPath()) +
+                      ".";
+            logLine(3, "%s", refusal.c_str());
+        }
+    }
+    if (!refusal.empty()) {
+        showErrorMessage(refusal);
+        return false;
     }
     if (ZoneManager* manager = getManager())
         manager->zoneChanged(this);
+    return true;
 }
 
-void Zone::prepareSampleLocked() {
+bool Zone::prepareSampleLocked() {
     // The zone's "SampleDetuneCoarse" counts semitones, the sample's detune cents: reading the zone's
     // values must not retune the sample, so its own root note and detune are put back afterwards.
     const std::int32_t rootNote = sample_->getRootNote();
@@ -409,6 +466,11 @@ void Zone::prepareSampleLocked() {
     // Always new: the sample played so far may be read by a voice, so it is never changed; it is retired
     // when it was the zone's own copy.
     Sample* work = ownCopy ? sample_->clone() : sample_->cloneDescription();
+    // A copy whose values did not fit holds none: the zone keeps what it plays.
+    if (ownCopy && work->getData() == nullptr && sample_->getData() != nullptr) {
+        work->release();
+        return false;
+    }
     const SharedObjectPtr<Sample> description(ownCopy ? nullptr : work);
     if (ownCopy) {
         if (ownsPrivateCopy_)
@@ -432,8 +494,14 @@ void Zone::prepareSampleLocked() {
     }
     if (!loops_.empty())
         work->setLoop(loops_.front());
-    if (values) {
+    if (values)
         work->applySettings(*values);
+    // The shared copy is had before anything of the zone changes: one that does not fit leaves it as it was.
+    const std::uint32_t processing = work->getProcessing();
+    Sample* played = ownCopy || processing == 0 ? shared_ : ProcessedSample::acquire(*shared_, processing);
+    if (!ownCopy && played == nullptr)
+        return false;
+    if (values) {
         // Only the positions go back into the values: the sample's root note and detune are its own.
         Dictionary positions;
         work->writePositions(positions);
@@ -456,10 +524,9 @@ void Zone::prepareSampleLocked() {
     if (rendering.owns_lock())
         rendering.unlock();
     if (!ownCopy) {
-        const std::uint32_t processing = work->getProcessing();
         if (ownsPrivateCopy_)
             retire(sample_);
-        sample_ = processing != 0 ? ProcessedSample::acquire(*shared_, processing) : shared_;
+        sample_ = played;
         ownsPrivateCopy_ = processing != 0;
     } else if (!sample_->needsProcessing() && sharedLoopFits && shared_ != nullptr) {
         // The shared sample is every program's: it keeps its own loop, and notes play the zone's (its
@@ -472,6 +539,7 @@ void Zone::prepareSampleLocked() {
     publish();
     // The manager's hold.
     pruneRetired(1);
+    return true;
 }
 
 std::int32_t Zone::getParameterLong(const std::string& name) const {

@@ -120,8 +120,27 @@ public:
     // Applies the zone's values to its sample: a processed copy when the values ask for processing, the
     // shared sample otherwise, which keeps its own loop (the zones of every program may play it, each with
     // its own loops). "parameters" receives the clamped positions; the sample keeps its own root note and
-    // detune.
-    void prepareSample();
+    // detune. False when memory is short for the copy: the zone keeps playing what it played, and the user
+    // is told (and the log).
+    bool prepareSample();
+
+    // A copy zones share (one for each sample and processing, process-wide) as it is now: the copy, the
+    // sample it was made from, its processing, the values it holds and the references held on it (one for
+    // each zone playing it, besides those a zone keeps for voices that may still read it).
+    struct SharedCopy {
+        const Sample* copy = nullptr;
+        const Sample* source = nullptr;
+        std::uint32_t processing = 0;
+        std::uint64_t values = 0;
+        std::int32_t holders = 0;
+    };
+    static std::vector<SharedCopy> sharedCopies();
+    // Holds the copy that zones processing the sample so share, made now unless it lives: false, holding
+    // nothing, when memory is short for it. No processing, and a loop file (whose zones render copies of
+    // their own), need none: true, holding nothing.
+    static bool holdSharedCopy(Sample& source, std::uint32_t processing, SharedObjectPtr<Sample>& held);
+    // Why such a copy of the sample, named so, was not made, as a clause.
+    static std::string copyRefusal(const Sample& source, const std::string& name);
 
     // Loop files follow the tempo (beats per minute): when the played loop was rendered for another tempo
     // than this one over the zone's transposition, a copy is rendered for it, without any lock a note
@@ -201,8 +220,9 @@ private:
     void publish();
     // The sample, loop 0, the slices and the key range as they are now, with the values last published.
     void publishSample();
-    // Under sampleMutex_, with a sample: the work of prepareSample.
-    void prepareSampleLocked();
+    // Under sampleMutex_, with a sample: the work of prepareSample, false changing nothing when memory is
+    // short for the copy.
+    bool prepareSampleLocked();
     // Gives both held samples back (the zone's own copy retired, not freed); the id stays.
     void dropSample();
     // Under sampleMutex_: keeps a sample the zone stops playing, with its reference, for the voices that

@@ -150,8 +150,8 @@ void CorvaleZone::reverse() {
         const Slice slice = getSlice(i);
         slices.push_back(slice);
     }
-    prepareSample();
-    const Sample* sample = getSample();
+    // A reversed copy that did not fit leaves the zone as it was.
+    const Sample* sample = prepareSample() ? getSample() : nullptr;
     if (sample == nullptr)
         return;
     const std::int32_t n = sample->getInfo().frames;

@@ -2,9 +2,11 @@
 
 #include "engine/modules/Module.h"
 #include "engine/samples/Sample.h"
+#include "engine/samples/SampleBuffer.h"
 #include "engine/zones/Resources.h"
 #include "framework/File.h"
 #include "framework/Message.h"
+#include "platform/Responder.h"
 #include "plugin/Parameter.h"
 #include "plugin/Settings.h"
 #include "support/EngineTestSupport.h"
@@ -276,6 +278,28 @@ TEST_F(ZoneTest, ZonesProcessingOneSampleAlikeShareOneCopyOfIt) {
     EXPECT_EQ(second->getSample(), first->getSample());
     EXPECT_NE(reversed->getSample(), first->getSample());
     EXPECT_NEAR(peakOf(*first->getSample()), 1.0f, 1e-5f);
+}
+
+TEST_F(ZoneTest, ACopyThatDoesNotFitInMemoryLeavesTheZonePlayingWhatItPlayedAndIsTold) {
+    std::string id;
+    const SharedObjectPtr<Zone> zone = zoneWithSample(&id);
+    Sample* shared = world_.resources->findSample(id);
+    platform::ScriptedResponder responder;
+    platform::setResponder(&responder);
+    {
+        const SampleBuffer::ShortMemory noRoom(4000);
+        change(*zone, "SampleNormalize", true);
+        EXPECT_FALSE(zone->prepareSample());
+    }
+    platform::setResponder(nullptr);
+    EXPECT_EQ(zone->getSample(), shared);
+    EXPECT_FALSE(zone->holdsPrivateCopy());
+    ASSERT_EQ(responder.questions().size(), 1u);
+    EXPECT_EQ(
+        responder.questions()[0].text,
+        "The zone keeps playing what it played: the copy of the sample " +
+            world_.resources->getSampleFile(id).getPath() +
+            " that its zones play normalized, reversed or inverted (4000 values) does not fit in memory.");
 }
 
 TEST_F(ZoneTest, SampleDataAmongAZonesValuesIsKeptAsReadAndNeverDecoded) {

@@ -1,18 +1,22 @@
 #include "support/InstanceTestSupport.h"
 
 #include "engine/notes/Tuning.h"
+#include "engine/samples/SampleBuffer.h"
+#include "engine/zones/Zone.h"
 #include "framework/Dictionary.h"
 #include "framework/File.h"
 #include "framework/Folder.h"
 #include "plugin/Parameter.h"
 #include "support/DocumentFolderTestSupport.h"
 #include "support/LogCapture.h"
+#include "support/SampleFileBytes.h"
 #include "support/SampleTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 
 using namespace trov;
 using namespace trov::test;
@@ -62,6 +66,51 @@ protected:
         *id = world.resources->addSample("", makeSample(makeRamp(500)).get(), "");
         zones(*source, 0, 0)->createZone(KeyRange(36, 96), *id);
         return write(*source, true);
+    }
+    // A new plug-in's bank with a sample item naming the file (none when the file is empty) and, in its
+    // first program, a zone over that id for each processing given (Sample::kNormalized, ... bits).
+    Dictionary bankProcessing(const char* id, const std::string& file,
+                              const std::vector<std::uint32_t>& kinds) {
+        Dictionary bank;
+        world.makePlugin()->writeState(bank, false);
+        if (!file.empty()) {
+            const Dictionary::View item =
+                bank.getDictionary("resources")->getArray("samples")->addDictionary("sample");
+            item->setString("id", id);
+            item->setFileName("filename", file);
+        }
+        const Dictionary::View zonesOf =
+            bank.getArrayItem("programs", 0)->getArrayItem("modules", 0)->getArray("zones");
+        int low = 0;
+        for (const std::uint32_t kind : kinds) {
+            std::string values;
+            for (const auto& [bit, name] : {std::pair{Sample::kNormalized, "SampleNormalize"},
+                                            {Sample::kReversed, "SampleReverse"},
+                                            {Sample::kInverted, "SampleInvertPhase"}})
+                values += "<" + std::string(name) + (kind & bit ? " value=\"true\"/>" : " value=\"false\"/>");
+            const Dictionary zone("<dict><zone><id value=\"" + std::string(id) + "\"/><min value=\"" +
+                                  std::to_string(low) + "\"/><max value=\"" + std::to_string(low + 5) +
+                                  "\"/><parameters>" + values + "</parameters></zone></dict>");
+            zonesOf->appendChild(*zone.getFirstChild("zone"));
+            low += 6;
+        }
+        return bank;
+    }
+    // A mono 8-bit WAV file of that many frames of silence whose data takes no room on the disk; its path.
+    std::string writeLongWav(const std::string& name, std::uint32_t frames) {
+        std::string path = world.files / name;
+        std::ofstream(path, std::ios::binary)
+            << "RIFF" << littleEndianFields({{36 + frames, 4}}) << "WAVEfmt "
+            << littleEndianFields({{16, 4}, {1, 2}, {1, 2}, {44100, 4}, {44100, 4}, {1, 2}, {8, 2}}) << "data"
+            << littleEndianFields({{frames, 4}});
+        std::filesystem::resize_file(path, 44 + std::uintmax_t{frames});
+        return path;
+    }
+    std::string copiesRefusal(std::uint64_t values, const std::string& held = std::string()) const {
+        return "These settings hold " + std::to_string(values) +
+               " values of sample data in the copies their zones normalize, reverse or invert" + held +
+               " and cannot be loaded: the copies of a bank or patch hold at most 33554432 values, one for "
+               "each sample and processing.";
     }
     std::string write(Plugin& plugin, bool withData = false) {
         Dictionary document;
@@ -331,6 +380,57 @@ TEST_F(DocumentTest,
               "values, one for each sample and processing.");
     EXPECT_EQ(world.resources->findSample("LONG"), nullptr);
     EXPECT_TRUE(target->readState(Dictionary(alike)));
+}
+
+TEST_F(DocumentTest, CopiesOfASampleFileCountAsItsHeaderSaysAndPastTheBudgetAreRefusedBeforeItIsDecoded) {
+    // A file's frames are told by its header: seven kinds of one long file are one copy too many.
+    constexpr std::uint32_t kFrames = Plugin::kMaxProcessedValues / 7 + 1;
+    const Dictionary bank = bankProcessing("LONG", writeLongWav("long.wav", kFrames), {1, 2, 3, 4, 5, 6, 7});
+    auto target = world.makePlugin();
+    EXPECT_FALSE(target->readState(bank));
+    EXPECT_FALSE(target->readProgram(bank, 0));
+    const auto questions = world.responder.questions();
+    ASSERT_EQ(questions.size(), 2u);
+    for (const auto& question : questions)
+        EXPECT_EQ(question.text, copiesRefusal(7 * std::uint64_t{kFrames}));
+    EXPECT_EQ(world.resources->findSample("LONG"), nullptr);
+}
+
+TEST_F(DocumentTest, CopiesHeldAlreadyCountWhateverDocumentBroughtTheirSampleAndThoseALoadLetsGoDoNot) {
+    constexpr std::uint32_t kFrames = Plugin::kMaxProcessedValues / 2 + 1;
+    const Dictionary normalizing =
+        bankProcessing("LONG", writeLongWav("long.wav", kFrames), {Sample::kNormalized});
+    auto first = world.makePlugin();
+    ASSERT_TRUE(first->readState(normalizing));
+    // Read again, the bank takes the place of the one whose copy it needs.
+    ASSERT_TRUE(first->readState(normalizing));
+    // Another instance's bank reversing the same sample, which it does not carry, needs a second copy.
+    auto second = world.makePlugin();
+    EXPECT_FALSE(second->readState(bankProcessing("LONG", "", {Sample::kReversed})));
+    ASSERT_EQ(world.responder.questions().size(), 1u);
+    EXPECT_EQ(world.responder.questions()[0].text,
+              copiesRefusal(2 * std::uint64_t{kFrames},
+                            " (" + std::to_string(kFrames) + " of them in copies already held)"));
+}
+
+TEST_F(DocumentTest, ACopyThatDoesNotFitInMemoryRefusesTheLoadAndLeavesTheInstanceAsItWas) {
+    const std::string path = writeWav("short.wav", 2000);
+    auto plugin = world.makePlugin();
+    ASSERT_TRUE(plugin->readState(bankProcessing("SHORT", path, {0})));
+    {
+        const SampleBuffer::ShortMemory noRoom(2000);
+        EXPECT_FALSE(plugin->readState(bankProcessing("SHORT", "", {Sample::kNormalized})));
+    }
+    ASSERT_EQ(world.responder.questions().size(), 1u);
+    EXPECT_EQ(world.responder.questions()[0].text,
+              "These settings cannot be loaded: the copy of the sample " + path +
+                  " that its zones play normalized, reversed or inverted (2000 values) does not fit in "
+                  "memory.");
+    const SharedObjectPtr<Zone> zone(zones(*plugin, 0, 0)->getZone(0));
+    ASSERT_TRUE(zone);
+    EXPECT_FALSE(zone->holdsPrivateCopy());
+    EXPECT_EQ(zone->getSample(), world.resources->findSample("SHORT"));
+    EXPECT_TRUE(Zone::sharedCopies().empty());
 }
 
 TEST_F(DocumentTest, AnEmptyCurrentPresetGivesWayToTheFirstNonEmptyOne) {
