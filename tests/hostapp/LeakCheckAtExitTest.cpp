@@ -22,19 +22,23 @@ constexpr const char* kShiftVariable = "CORVALE_TEST_HEAP_SHIFT";
 constexpr int kShifts = 64;
 constexpr std::size_t kBlock = 48;
 
-#if defined(__has_feature)
+// Reachable at exit, so no leak.
+void* gHeld[kShifts] = {};
+
+#if defined(__SANITIZE_ADDRESS__)
+#define CORVALE_TEST_ASAN 1
+#elif defined(__has_feature)
 #if __has_feature(address_sanitizer)
 #define CORVALE_TEST_ASAN 1
 #endif
 #endif
 
-// The child: blocks held (reachable at exit, so no leak) before the library is loaded and its block made
+// The child: blocks held before the library is loaded and its block made
 // for this thread.
 TEST(LeakCheckAtExit, ChildTouchesALoadedLibrarysThreadLocalBlockAfterAShiftedHeap) {
-    static void* held[kShifts] = {};
     const char* shift = std::getenv(kShiftVariable);
     for (int i = 0; shift != nullptr && i < std::min(std::atoi(shift), kShifts); ++i)
-        held[i] = std::malloc(kBlock);
+        gHeld[i] = std::malloc(kBlock);
     void* library = ::dlopen(CORVALE_THREAD_LOCAL_BLOCK, RTLD_NOW);
     ASSERT_NE(library, nullptr) << ::dlerror();
     const auto block = reinterpret_cast<char* (*)()>(::dlsym(library, "corvaleThreadLocalBlock"));
