@@ -4,6 +4,7 @@
 #include "framework/ProductIdentity.h"
 #include "framework/System.h"
 #include "platform/Diagnostics.h"
+#include "platform/FileReplacement.h"
 #include "platform/UserFolders.h"
 
 #include <atomic>
@@ -109,7 +110,13 @@ void Logger::write(const char* text) {
         std::string line;
         line.reserve(prefix.size() + std::strlen(text) + 1);
         line.append(prefix).append(text).push_back('\n');
-        file_.write(line);
+        // A full disk or the file-size limit loses lines from here on: said once, as a failed open is.
+        if (!file_.write(line) && !writeFailureTold_) {
+            const std::string reason = platform::writeFailureText(errno);
+            writeFailureTold_ = true;
+            platform::debugOutput(getProductIdentity().getName() + ": the log loses lines: cannot write " +
+                                  path_ + ": " + reason + "\n");
+        }
     } else {
         platform::debugOutput(prefix);
         platform::debugOutput(text);

@@ -49,6 +49,7 @@ private:
 
     std::string path_;
     platform::LogFile file_;
+    bool writeFailureTold_ = false;
     int threshold_;
     double start_;
     mutable std::mutex mutex_;

@@ -29,21 +29,21 @@ bool LogFile::open(const std::string& path) {
     return true;
 }
 
-void LogFile::write(const std::string& text) {
+bool LogFile::write(const std::string& text) {
     if (descriptor_ < 0)
-        return;
+        return true;
     const char* data = text.data();
     std::size_t left = text.size();
     while (left > 0) {
         const ssize_t written = ::write(descriptor_, data, left);
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return;
-        }
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
         data += written;
         left -= static_cast<std::size_t>(written);
     }
+    return true;
 }
 
 void LogFile::close() {

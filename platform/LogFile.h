@@ -18,8 +18,9 @@ public:
     // False when the file cannot be opened, with errno telling why; lines are then dropped.
     bool open(const std::string& path);
     bool isOpen() const { return descriptor_ >= 0; }
-    // Writes the text as it is, in one piece.
-    void write(const std::string& text);
+    // Writes the text as it is, in one piece. False when it could not all be written (a full disk, the
+    // file-size limit), with errno telling why; true when the file is not open.
+    bool write(const std::string& text);
     void close();
 
 private:

@@ -97,6 +97,22 @@ TEST(Logger, ALogThatCannotBeWrittenSaysOnStandardErrorWhereItCouldNotGo) {
               "Sampler: no log is written: cannot write " + state + "/Maker/Sampler.log: Not a directory\n");
 }
 
+TEST(Logger, ALogOnAFullDiskSaysOnceOnStandardErrorThatItLosesLines) {
+    test::FileTestFolder folder;
+    test::ScopedProduct product;
+    // Every write to /dev/full fails as on a full file system, though it opens.
+    const test::ChildOutcome child = test::runInChild([&] {
+        const int err = ::open((folder / "err.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ::dup2(err, STDERR_FILENO);
+        Logger log(0, "/dev/full");
+        log.log(3, "lost");
+        return 0;
+    });
+    ASSERT_TRUE(child.exited);
+    EXPECT_EQ(test::readFile(folder / "err.txt"),
+              "Sampler: the log loses lines: cannot write /dev/full: No space left on device\n");
+}
+
 TEST(Logger, KeepsLinesFromSeveralThreadsWhole) {
     test::LogCapture capture(0);
     std::vector<std::thread> threads;
