@@ -17,6 +17,7 @@
 #include <exception>
 #include <fstream>
 #include <optional>
+#include <utility>
 
 namespace trov {
 
@@ -48,6 +49,17 @@ void finishLoading(Reader reader, Sample& sample, const File& file) {
     if (reader == Reader::Wav || reader == Reader::SoundFile)
         sample.loadSliceFile(file);
     sample.render(kFirstTempo);
+}
+
+// The first of the readers after the loop reader that takes the file by its content, as loadSampleFile
+// tries them, with the frames it declares (as far as it reads); none when none takes it.
+std::optional<std::pair<Reader, std::int64_t>> contentReader(const File& file) {
+    for (const auto& [reader, declared] : {std::pair{Reader::Wav, &SampleWav::declaredFileFrames},
+                                           std::pair{Reader::SoundFile, &Sample::declaredFileFrames},
+                                           std::pair{Reader::Wavpack, &SampleWavpack::declaredFileFrames}})
+        if (const std::int64_t frames = declared(file); frames >= 0)
+            return std::pair{reader, frames};
+    return std::nullopt;
 }
 
 // The reader a file is meant for: by its first bytes, else by its extension; none for any other file.
@@ -113,12 +125,13 @@ bool isMeantAsSampleFile(const File& file) {
 }
 
 std::uint64_t sampleFileHeldValues(const File& file) {
-    if (!file.isRegularFile() || SampleREX::acceptsFile(file))
+    // What the reader that takes the file holds of it, whatever the file's name says.
+    if (!file.isRegularFile() || SampleREX::takesFile(file))
         return 0;
-    std::int64_t frames = Sample::declaredFileFrames(file);
-    if (frames < 0)
-        frames = SampleWavpack::declaredFileFrames(file);
-    if (frames < 0 && meantReader(file) == Reader::Wav)
+    std::int64_t frames = 0;
+    if (const auto taken = contentReader(file))
+        frames = taken->second;
+    else if (meantReader(file) == Reader::Wav)
         frames = file.getSize();
     return std::min(static_cast<std::uint64_t>(std::max<std::int64_t>(frames, 0)),
                     std::uint64_t{Sample::kMaxDataValues});

@@ -413,6 +413,21 @@ TEST_F(DocumentTest, CopiesHeldAlreadyCountWhateverDocumentBroughtTheirSampleAnd
                             " (" + std::to_string(kFrames) + " of them in copies already held)"));
 }
 
+TEST_F(DocumentTest, ASampleFileCountsAsTheReaderThatTakesItsContentHoldsItWhateverItsName) {
+    // A FLAC file named as a loop file is read by the sound-file reader all the same: no loop without the
+    // REX reader taking it.
+    constexpr std::uint32_t kFrames = Plugin::kMaxProcessedValues / 2 + 1;
+    auto target = world.makePlugin();
+    for (const char* name : {"long.flac", "long.rex"}) {
+        const std::string path = world.files / name;
+        ASSERT_TRUE(writeFlacDeclaring(path, kFrames));
+        EXPECT_FALSE(
+            target->readState(bankProcessing("LONG", path, {Sample::kNormalized, Sample::kReversed})));
+        EXPECT_EQ(world.responder.questions().back().text, copiesRefusal(2 * std::uint64_t{kFrames})) << name;
+        EXPECT_EQ(world.resources->findSample("LONG"), nullptr) << name;
+    }
+}
+
 TEST_F(DocumentTest, ACopyThatDoesNotFitInMemoryRefusesTheLoadAndLeavesTheInstanceAsItWas) {
     const std::string path = writeWav("short.wav", 2000);
     auto plugin = world.makePlugin();
