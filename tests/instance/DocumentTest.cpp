@@ -428,6 +428,30 @@ TEST_F(DocumentTest, ASampleFileCountsAsTheReaderThatTakesItsContentHoldsItWhate
     }
 }
 
+TEST_F(DocumentTest, AnItemFallingBackToItsFileIsCountedAsWhatItReadsAndPastTheBudgetRefusedLeavingAll) {
+    // The item declares one frame, but its data holds more and is not read: the file it names is.
+    constexpr std::uint32_t kFrames = Plugin::kMaxProcessedValues / 2 + 1;
+    const Dictionary bank =
+        bankProcessing("LONG", writeLongWav("long.wav", kFrames), {Sample::kNormalized, Sample::kReversed});
+    const Dictionary::View item = bank.getDictionary("resources")->getArrayItem("samples", 0);
+    item->setInteger("samples", 1);
+    const std::vector<std::uint8_t> zeros(4 * 4, 0);
+    item->setData("sampledata", zeros.data(), zeros.size());
+    auto plugin = world.makePlugin();
+    zones(*plugin, 2, 0)->createZone(KeyRange(36, 96), "S-KEPT");
+    plugin->selectPreset(2);
+    EXPECT_FALSE(plugin->readState(bank));
+    EXPECT_FALSE(plugin->readProgram(bank, 0));
+    const auto questions = world.responder.questions();
+    ASSERT_EQ(questions.size(), 2u);
+    for (const auto& question : questions)
+        EXPECT_EQ(question.text, copiesRefusal(2 * std::uint64_t{kFrames}));
+    EXPECT_EQ(world.resources->findSample("LONG"), nullptr);
+    EXPECT_TRUE(Zone::sharedCopies().empty());
+    EXPECT_EQ(plugin->getCurrentPresetIndex(), 2);
+    EXPECT_EQ(zones(*plugin, 2, 0)->getZoneSampleName(0), "S-KEPT");
+}
+
 TEST_F(DocumentTest, ACopyThatDoesNotFitInMemoryRefusesTheLoadAndLeavesTheInstanceAsItWas) {
     const std::string path = writeWav("short.wav", 2000);
     auto plugin = world.makePlugin();
