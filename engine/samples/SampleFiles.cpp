@@ -62,7 +62,9 @@ std::optional<std::pair<Reader, std::int64_t>> contentReader(const File& file) {
     return std::nullopt;
 }
 
-// The reader a file is meant for: by its first bytes, else by its extension; none for any other file.
+// The reader a file is meant for: by its first bytes, else the one that takes its content, else by its
+// extension; none for any other file. A loop file is known by its extension only: the loop reader reads
+// the whole file to tell.
 std::optional<Reader> meantReader(const File& file) {
     char head[12] = {};
     std::streamsize got = 0;
@@ -80,6 +82,10 @@ std::optional<Reader> meantReader(const File& file) {
         return Reader::SoundFile;
     if (at(0, "wvpk"))
         return Reader::Wavpack;
+    if (at(0, "fLaC") || at(0, "OggS"))
+        return Reader::SoundFile;
+    if (const auto taken = contentReader(file))
+        return taken->first;
     if (SampleREX::acceptsFile(file))
         return Reader::Rex;
     if (SampleWav::acceptsFile(file))

@@ -16,8 +16,9 @@ class Sample;
 // Whether any sample class takes the file's extension.
 bool canLoadSampleFile(const File& file);
 
-// Whether the file is meant for a sample reader: its first bytes are those of a WAV, AIFF, AU or WavPack
-// file, or its extension is one a sample reader takes. Reads the first bytes of regular files only.
+// Whether the file is meant for a sample reader: its first bytes are those of a WAV, AIFF, AU, FLAC, Ogg or
+// WavPack file, a sample reader takes its content (libsndfile or WavPack opens it), or its extension is one
+// a sample reader takes. Reads regular files only.
 bool isMeantAsSampleFile(const File& file);
 
 // A new sample (one reference, held by the caller) or null. Tries the REX, WAV, sound-file and WavPack
