@@ -219,15 +219,16 @@ public:
     // The copies zones play normalized, reversed or inverted are process-wide, one for each sample and
     // processing however many zones of whichever instances share it, and hold at most kMaxProcessedValues
     // values together once a document is read. Counted before anything is read, each as its sample's mono
-    // values (a document's item: Sample::declaredHeldValues; a sample file: its header,
-    // sampleFileHeldValues; a sample already loaded, whatever document brought it: what it holds): every
-    // copy living now that anybody besides the programs the document replaces holds (other presets and
-    // instances, zones kept for voices), plus each copy its zones need that is not among those, living now
-    // or not. So a bank read again, or another in its place, costs no more than it does alone: copies held
-    // only by what it replaces are not counted, though they go only once its zones are read. A file found
-    // nowhere counts nothing (a file the user locates while the document is read goes uncounted). The
-    // copies are made once the document's samples are read and before any program changes: one that memory
-    // is short for refuses the document, leaving the instance as it was.
+    // values (a document's item: Sample::declaredHeldValues; a sample file: the header of the reader that
+    // takes its content, sampleFileHeldValues; a sample already loaded, whatever document brought it: what
+    // it holds): every copy living now that anybody besides the programs the document replaces holds (other
+    // presets and instances, zones kept for voices), plus each copy its zones need that is not among those,
+    // living now or not. So a bank read again, or another in its place, costs no more than it does alone:
+    // copies held only by what it replaces are not counted, though they go only once its zones are read. A
+    // file found nowhere counts nothing then. Once the document's samples are read they are counted again as
+    // read (an item whose data does not decode falls back to the file it names; a file the user locates
+    // counts), and the copies are made before any program changes: past the budget, or one that memory is
+    // short for, refuses the document, leaving the instance as it was.
     //
     // A document past a limit is refused, naming it. The sample files it names are bounded one by one
     // (Sample::kMaxDataValues). The worst bank measured within the limits peaks at about 1.1 GB, 1.5 GB
@@ -350,14 +351,19 @@ private:
     // the user is told.
     std::string copyRefusal(const ZoneManager::ZoneCount& count, const Dictionary& document,
                             const std::vector<const Preset*>& replaced) const;
+    // The same once the document's samples are read, each copy counted as the sample read holds (an item
+    // whose data did not decode may have fallen back to the file it names).
+    std::string copyRefusal(const ZoneManager::ZoneCount& count,
+                            const std::vector<const Preset*>& replaced) const;
     // limitRefusal, then copyRefusal.
     std::string documentRefusal(const ZoneManager::ZoneCount& count, const Dictionary& document,
                                 const std::vector<const Preset*>& replaced) const;
-    // Once the document's samples are read: holds the copies the counted zones will share, made now. False
-    // when memory is short for one: the user is told, nothing is held, and the samples the document brought
-    // that nobody holds go again.
-    bool holdSharedCopies(const ZoneManager::ZoneCount& count, std::vector<SharedObjectPtr<Sample>>& held,
-                          Resources* resources);
+    // Once the document's samples are read: holds the copies the counted zones will share, made now, in place
+    // of the replaced presets' programs. False when they hold more than kMaxProcessedValues as read, or
+    // memory is short for one: the user is told, nothing is held, and the samples the document brought that
+    // nobody holds go again.
+    bool holdSharedCopies(const ZoneManager::ZoneCount& count, const std::vector<const Preset*>& replaced,
+                          std::vector<SharedObjectPtr<Sample>>& held, Resources* resources);
     void readPluginParameters(const Dictionary& document);
     // The document's samples into the resources, their skipped items kept for this instance; the files
     // found nowhere that nobody was asked for (no editor was open) and the items whose audio could not be

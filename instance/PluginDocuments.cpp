@@ -224,7 +224,7 @@ bool Plugin::readState(const Dictionary& document) {
             resources->retainAll();
             readDocumentResources(*resources, document, skipped);
         }
-        if (!holdSharedCopies(count, copies, resources))
+        if (!holdSharedCopies(count, allPresets(), copies, resources))
             return false;
         readTunings(document);
         {
@@ -353,8 +353,20 @@ std::string Plugin::documentRefusal(const ZoneManager::ZoneCount& count, const D
     return refusal.empty() ? copyRefusal(count, document, replaced) : refusal;
 }
 
-bool Plugin::holdSharedCopies(const ZoneManager::ZoneCount& count, std::vector<SharedObjectPtr<Sample>>& held,
-                              Resources* resources) {
+bool Plugin::holdSharedCopies(const ZoneManager::ZoneCount& count, const std::vector<const Preset*>& replaced,
+                              std::vector<SharedObjectPtr<Sample>>& held, Resources* resources) {
+    const auto refuse = [&](const std::string& refusal, const std::string& shown) {
+        // Nothing of the instance has changed yet; what the document brought goes again.
+        held.clear();
+        purgeUnnamed(*resources, this, presets_);
+        logLine(3, "%s", refusal.c_str());
+        showErrorMessage(shown, windowOf(getEditor()));
+        return false;
+    };
+    // Counted before the read from what the document and the files' headers say; what was read is what
+    // the copies hold.
+    if (const std::string refusal = copyRefusal(count, replaced); !refusal.empty())
+        return refuse(refusal, refusalText(refusal));
     for (const auto& [id, processing] : count.processed) {
         Sample* source = resources != nullptr ? resources->findSample(id) : nullptr;
         SharedObjectPtr<Sample> copy;
@@ -363,12 +375,7 @@ bool Plugin::holdSharedCopies(const ZoneManager::ZoneCount& count, std::vector<S
             const std::string refusal =
                 "These settings cannot be loaded: " +
                 Zone::copyRefusal(*source, file.getName().empty() ? id : file.getPath()) + ".";
-            // Nothing of the instance has changed yet; what the document brought goes again.
-            held.clear();
-            purgeUnnamed(*resources, this, presets_);
-            logLine(3, "%s", refusal.c_str());
-            showErrorMessage(refusal, windowOf(getEditor()));
-            return false;
+            return refuse(refusal, refusal);
         }
         if (copy)
             held.push_back(std::move(copy));
@@ -434,7 +441,7 @@ bool Plugin::readProgram(const Dictionary& document, int programIndex) {
     if (item) {
         if (resources != nullptr)
             readDocumentResources(*resources, document, skipped);
-        if (!holdSharedCopies(count, copies, resources))
+        if (!holdSharedCopies(count, replaced, copies, resources))
             return false;
         std::lock_guard switching(presetMutex_);
         if (Preset* preset = getCurrentPreset()) {

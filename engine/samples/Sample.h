@@ -114,8 +114,9 @@ public:
 
     // Whether the sound-file reader takes the file's extension.
     static bool acceptsFile(const File& file);
-    // The frames a sound file declares, read from its header by libsndfile without decoding any audio; -1
-    // when libsndfile does not open it.
+    // The frames a sound file declares, read from its header by libsndfile without decoding any audio, which
+    // is as far as it is read (0 for one declaring no channels, which the reader refuses); -1 when
+    // libsndfile does not open it.
     static std::int64_t declaredFileFrames(const File& file);
 
     float* getData() noexcept { return info_.data; }

@@ -17,6 +17,7 @@
 #include <exception>
 #include <fstream>
 #include <optional>
+#include <utility>
 
 namespace trov {
 
@@ -50,7 +51,20 @@ void finishLoading(Reader reader, Sample& sample, const File& file) {
     sample.render(kFirstTempo);
 }
 
-// The reader a file is meant for: by its first bytes, else by its extension; none for any other file.
+// The first of the readers after the loop reader that takes the file by its content, as loadSampleFile
+// tries them, with the frames it declares (as far as it reads); none when none takes it.
+std::optional<std::pair<Reader, std::int64_t>> contentReader(const File& file) {
+    for (const auto& [reader, declared] : {std::pair{Reader::Wav, &SampleWav::declaredFileFrames},
+                                           std::pair{Reader::SoundFile, &Sample::declaredFileFrames},
+                                           std::pair{Reader::Wavpack, &SampleWavpack::declaredFileFrames}})
+        if (const std::int64_t frames = declared(file); frames >= 0)
+            return std::pair{reader, frames};
+    return std::nullopt;
+}
+
+// The reader a file is meant for: by its first bytes, else the one that takes its content, else by its
+// extension; none for any other file. A loop file is known by its extension only: the loop reader reads
+// the whole file to tell.
 std::optional<Reader> meantReader(const File& file) {
     char head[12] = {};
     std::streamsize got = 0;
@@ -68,6 +82,10 @@ std::optional<Reader> meantReader(const File& file) {
         return Reader::SoundFile;
     if (at(0, "wvpk"))
         return Reader::Wavpack;
+    if (at(0, "fLaC") || at(0, "OggS"))
+        return Reader::SoundFile;
+    if (const auto taken = contentReader(file))
+        return taken->first;
     if (SampleREX::acceptsFile(file))
         return Reader::Rex;
     if (SampleWav::acceptsFile(file))
@@ -113,12 +131,13 @@ bool isMeantAsSampleFile(const File& file) {
 }
 
 std::uint64_t sampleFileHeldValues(const File& file) {
-    if (!file.isRegularFile() || SampleREX::acceptsFile(file))
+    // What the reader that takes the file holds of it, whatever the file's name says.
+    if (!file.isRegularFile() || SampleREX::takesFile(file))
         return 0;
-    std::int64_t frames = Sample::declaredFileFrames(file);
-    if (frames < 0)
-        frames = SampleWavpack::declaredFileFrames(file);
-    if (frames < 0 && meantReader(file) == Reader::Wav)
+    std::int64_t frames = 0;
+    if (const auto taken = contentReader(file))
+        frames = taken->second;
+    else if (meantReader(file) == Reader::Wav)
         frames = file.getSize();
     return std::min(static_cast<std::uint64_t>(std::max<std::int64_t>(frames, 0)),
                     std::uint64_t{Sample::kMaxDataValues});

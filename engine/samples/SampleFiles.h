@@ -16,8 +16,9 @@ class Sample;
 // Whether any sample class takes the file's extension.
 bool canLoadSampleFile(const File& file);
 
-// Whether the file is meant for a sample reader: its first bytes are those of a WAV, AIFF, AU or WavPack
-// file, or its extension is one a sample reader takes. Reads the first bytes of regular files only.
+// Whether the file is meant for a sample reader: its first bytes are those of a WAV, AIFF, AU, FLAC, Ogg or
+// WavPack file, a sample reader takes its content (libsndfile or WavPack opens it), or its extension is one
+// a sample reader takes. Reads regular files only.
 bool isMeantAsSampleFile(const File& file);
 
 // A new sample (one reference, held by the caller) or null. Tries the REX, WAV, sound-file and WavPack
@@ -30,9 +31,11 @@ bool isMeantAsSampleFile(const File& file);
 Sample* loadSampleFile(Radio* parent, const File& file, bool loadData);
 
 // The values a sample read from the file would hold (its frames: every reader mixes the channels down),
-// told from the file's header without decoding any audio: as libsndfile or WavPack reads it; a WAV file
-// neither opens holds no more frames than bytes. 0 for a file meant for no reader, and for a loop file,
-// whose zones never share a processed copy. At most what a sample holds.
+// told from the file's header without decoding any audio by the reader that takes the file's content, in
+// the order loadSampleFile tries them, whatever the file's name; each reads no more than it declares. A WAV
+// file no reader takes holds no more frames than bytes. 0 for a file meant for no reader, and for a loop
+// file (the REX library makes a loop of it), whose zones never share a processed copy. At most what a
+// sample holds.
 std::uint64_t sampleFileHeldValues(const File& file);
 
 // While one lives on a thread, the sample files refused on that thread are not shown to the user: the

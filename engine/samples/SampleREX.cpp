@@ -65,6 +65,11 @@ bool SampleREX::acceptsFile(const File& file) {
     return extensionInList(file, kRexExtensions);
 }
 
+bool SampleREX::takesFile(const File& file) {
+    SampleREX probe;
+    return probe.createObject(file) == kRexOk;
+}
+
 Error SampleREX::loadFile(const File& file) {
     static const char* const kWhere = "SampleREX::loadFile";
     const std::int32_t code = createObject(file);

@@ -28,6 +28,8 @@ public:
     void applySettings(const Dictionary& settings) override;
 
     static bool acceptsFile(const File& file);
+    // Whether the REX library makes a loop of the file, whatever its name: never without the library.
+    static bool takesFile(const File& file);
     double getRenderedTempo() const { return tempo_; }
 
 private:

@@ -126,7 +126,9 @@ std::int64_t Sample::declaredFileFrames(const File& file) {
         return -1;
     SF_INFO format{};
     const SoundFile sound(sf_open(file.getPath().c_str(), SFM_READ, &format));
-    return sound.get() != nullptr && format.channels > 0 ? std::max<sf_count_t>(format.frames, 0) : -1;
+    if (sound.get() == nullptr)
+        return -1;
+    return format.channels > 0 ? std::max<sf_count_t>(format.frames, 0) : 0;
 }
 
 Error Sample::load(const File& file, bool loadData) {

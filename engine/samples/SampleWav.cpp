@@ -44,6 +44,18 @@ bool SampleWav::acceptsFile(const File& file) {
     return extensionInList(file, kWavExtensions);
 }
 
+std::int64_t SampleWav::declaredFileFrames(const File& file) {
+    if (!file.isRegularFile())
+        return -1;
+    std::ifstream in(file.getPath(), std::ios::binary);
+    WavChunks chunks;
+    WavCoding coding;
+    // As loadStream takes the file.
+    if (!in.is_open() || !chunks.read(in, false, kMaxDataValues - 1))
+        return chunks.tooLarge ? static_cast<std::int64_t>(kMaxDataValues) : -1;
+    return coding.fromChunks(chunks) && coding.frames > 0 ? coding.frames : -1;
+}
+
 Error SampleWav::load(const File& file, bool loadData) {
     // Only regular files: opening a pipe would wait for a writer.
     if (!file.isRegularFile())

@@ -26,6 +26,10 @@ public:
     Error save(File& file) const override;
 
     static bool acceptsFile(const File& file);
+    // The frames this reader would decode from the file, told from its header walk without reading the
+    // data: the most a sample holds for one it refuses as too large; -1 for a file it leaves to the other
+    // readers.
+    static std::int64_t declaredFileFrames(const File& file);
     const WavChunks& getChunks() const { return chunks_; }
 
 private:

@@ -48,7 +48,8 @@ bool SampleWavpack::acceptsFile(const File& file) {
 // Unpacks every frame straight into the sample's buffer and ends trimmed to the frames read and the guard.
 // The buffer is reserved once for the length the file declares when its size makes that plausible, and
 // otherwise grows as frames arrive (doubling, but never past the declared length): a file that lies about
-// its length, or gives none, costs only what it really holds.
+// its length, or gives none, costs only what it really holds. A declared length is as far as it is read,
+// as the sound-file reader does: the copies' budget counted the file so.
 Error SampleWavpack::decodeMono(WavpackContext* context) {
     static const char* const kWhere = "SampleWavpack::load";
     const std::size_t channels = static_cast<std::size_t>(info_.channels);
@@ -75,7 +76,11 @@ Error SampleWavpack::decodeMono(WavpackContext* context) {
             return GeneralError(kWhere, tooLargeText("its frames do not fit in memory"));
     }
     for (;;) {
-        const std::uint32_t count = WavpackUnpackSamples(context, piece.data(), framesPerPiece);
+        const std::uint32_t wanted = declared >= 0
+                                         ? static_cast<std::uint32_t>(std::min<std::int64_t>(
+                                               framesPerPiece, declared - static_cast<std::int64_t>(done)))
+                                         : framesPerPiece;
+        const std::uint32_t count = wanted > 0 ? WavpackUnpackSamples(context, piece.data(), wanted) : 0;
         if (count == 0)
             break;
         const std::size_t needed = done + count;

@@ -21,8 +21,8 @@ public:
     Error load(const File& file, bool loadData) override;
 
     static bool acceptsFile(const File& file);
-    // The frames a WavPack file declares, read from its header without decoding any audio; the most a
-    // sample holds when it declares none; -1 when WavPack does not open it.
+    // The frames a WavPack file declares, read from its header without decoding any audio, which is as far
+    // as it is read; the most a sample holds when it declares none; -1 when WavPack does not open it.
     static std::int64_t declaredFileFrames(const File& file);
 
 private:

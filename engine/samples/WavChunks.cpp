@@ -381,8 +381,10 @@ bool WavChunks::read(std::istream& in, bool loadData, std::uint64_t maxFrames) {
         return refuse("its data chunk declares " + std::to_string(declared / format.blockAlign) +
                       " frames, more than a sample holds");
     }
-    if (!loadData)
+    if (!loadData) {
+        data.size = static_cast<std::uint32_t>(dataAvailable);
         return true;
+    }
     if (!hasData)
         return refuse("it has no data chunk");
     data.bytes.resize(dataAvailable);

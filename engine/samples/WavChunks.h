@@ -42,7 +42,7 @@ struct WavChunks {
     };
     struct Data {
         FourCC id = chunk::kData;
-        std::uint32_t size = 0;          // bytes read, never more than the file had
+        std::uint32_t size = 0;          // bytes the stream holds of it (read with loadData)
         std::vector<std::uint8_t> bytes; // until the sample has decoded them
     };
     struct Format {

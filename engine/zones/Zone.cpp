@@ -164,6 +164,10 @@ bool Zone::holdSharedCopy(Sample& source, std::uint32_t processing, SharedObject
     return copy != nullptr;
 }
 
+std::uint64_t Zone::sharedCopyValues(const Sample& source) {
+    return asLoop(&source) != nullptr ? 0 : source.heldValueCount();
+}
+
 std::string Zone::copyRefusal(const Sample& source, const std::string& name) {
     return "the copy of the sample " + name + " that its zones play normalized, reversed or inverted (" +
            std::to_string(source.heldValueCount()) + " values) does not fit in memory";

@@ -139,6 +139,8 @@ public:
     // nothing, when memory is short for it. No processing, and a loop file (whose zones render copies of
     // their own), need none: true, holding nothing.
     static bool holdSharedCopy(Sample& source, std::uint32_t processing, SharedObjectPtr<Sample>& held);
+    // The values such a copy of the sample holds: none for a loop file, which needs none.
+    static std::uint64_t sharedCopyValues(const Sample& source);
     // Why such a copy of the sample, named so, was not made, as a clause.
     static std::string copyRefusal(const Sample& source, const std::string& name);
 

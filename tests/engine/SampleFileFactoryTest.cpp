@@ -395,6 +395,16 @@ TEST_F(SampleFileFactory, WavPackFilesKeepOnlyTheFramesTheyHoldWhateverTheirHead
     EXPECT_TRUE(test::holdsGuard(grown));
 }
 
+TEST_F(SampleFileFactory, AWavPackFileHoldingMoreThanItsHeaderDeclaresIsReadToTheFramesCountedForIt) {
+    WavPackFile file{.values = std::vector<std::int32_t>(300000, 8192), .claimedFrames = 1000};
+    ASSERT_TRUE(file.write(folder_ / "long.wv"));
+    Held<SampleWavpack> sample;
+    ASSERT_TRUE(sample.load(File(folder_ / "long.wv"), true).ok());
+    EXPECT_EQ(std::pair(sample.getInfo().frames, sample.getDataCapacity()),
+              std::pair(1000, std::size_t{1001}));
+    EXPECT_EQ(sampleFileHeldValues(File(folder_ / "long.wv")), 1000u);
+}
+
 TEST_F(SampleFileFactory, WavPackDecodesIntoTheSamplesOwnBufferWithoutASecondCopy) {
     // Just past a power of two, where a collecting vector holds twice the values.
     constexpr int kFrames = (1 << 22) + 4096;

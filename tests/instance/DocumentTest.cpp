@@ -413,6 +413,45 @@ TEST_F(DocumentTest, CopiesHeldAlreadyCountWhateverDocumentBroughtTheirSampleAnd
                             " (" + std::to_string(kFrames) + " of them in copies already held)"));
 }
 
+TEST_F(DocumentTest, ASampleFileCountsAsTheReaderThatTakesItsContentHoldsItWhateverItsName) {
+    // A FLAC file named as a loop file is read by the sound-file reader all the same: no loop without the
+    // REX reader taking it.
+    constexpr std::uint32_t kFrames = Plugin::kMaxProcessedValues / 2 + 1;
+    auto target = world.makePlugin();
+    for (const char* name : {"long.flac", "long.rex"}) {
+        const std::string path = world.files / name;
+        ASSERT_TRUE(writeFlacDeclaring(path, kFrames));
+        EXPECT_FALSE(
+            target->readState(bankProcessing("LONG", path, {Sample::kNormalized, Sample::kReversed})));
+        EXPECT_EQ(world.responder.questions().back().text, copiesRefusal(2 * std::uint64_t{kFrames})) << name;
+        EXPECT_EQ(world.resources->findSample("LONG"), nullptr) << name;
+    }
+}
+
+TEST_F(DocumentTest, AnItemFallingBackToItsFileIsCountedAsWhatItReadsAndPastTheBudgetRefusedLeavingAll) {
+    // The item declares one frame, but its data holds more and is not read: the file it names is.
+    constexpr std::uint32_t kFrames = Plugin::kMaxProcessedValues / 2 + 1;
+    const Dictionary bank =
+        bankProcessing("LONG", writeLongWav("long.wav", kFrames), {Sample::kNormalized, Sample::kReversed});
+    const Dictionary::View item = bank.getDictionary("resources")->getArrayItem("samples", 0);
+    item->setInteger("samples", 1);
+    const std::vector<std::uint8_t> zeros(4 * 4, 0);
+    item->setData("sampledata", zeros.data(), zeros.size());
+    auto plugin = world.makePlugin();
+    zones(*plugin, 2, 0)->createZone(KeyRange(36, 96), "S-KEPT");
+    plugin->selectPreset(2);
+    EXPECT_FALSE(plugin->readState(bank));
+    EXPECT_FALSE(plugin->readProgram(bank, 0));
+    const auto questions = world.responder.questions();
+    ASSERT_EQ(questions.size(), 2u);
+    for (const auto& question : questions)
+        EXPECT_EQ(question.text, copiesRefusal(2 * std::uint64_t{kFrames}));
+    EXPECT_EQ(world.resources->findSample("LONG"), nullptr);
+    EXPECT_TRUE(Zone::sharedCopies().empty());
+    EXPECT_EQ(plugin->getCurrentPresetIndex(), 2);
+    EXPECT_EQ(zones(*plugin, 2, 0)->getZoneSampleName(0), "S-KEPT");
+}
+
 TEST_F(DocumentTest, ACopyThatDoesNotFitInMemoryRefusesTheLoadAndLeavesTheInstanceAsItWas) {
     const std::string path = writeWav("short.wav", 2000);
     auto plugin = world.makePlugin();

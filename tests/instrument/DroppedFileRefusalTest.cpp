@@ -147,6 +147,16 @@ TEST_F(DroppedFileRefusalTest, AFileOfNoKindItTakesNamesTheKindsAndAnEmptyOneSay
     }
 }
 
+// A file a sample reader takes by its content is refused in that reader's words: a FLAC file declaring more
+// frames than a sample holds is no "bank, patch, tuning or sample file".
+TEST_F(DroppedFileRefusalTest, AFlacFileLongerThanASampleIsRefusedWithTheSoundFileReadersReason) {
+    const std::string path = world.files / "long.flac";
+    ASSERT_TRUE(writeFlacDeclaring(path, 540000000));
+    EXPECT_EQ(refusalsOf(path),
+              std::vector<std::string>{path + ": The sample file is too large to be loaded: it "
+                                              "declares 540000000 frames."});
+}
+
 // What a bank costs is bounded before it is read: a file larger than any bank is refused before a byte of
 // it is read, and a document holding more besides its sample data than the budget is refused naming it.
 TEST_F(DroppedFileRefusalTest, ABankPastItsSizeOrTextBudgetIsRefusedNamingItAndOneAtTheBudgetLoads) {

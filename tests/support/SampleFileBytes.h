@@ -1,13 +1,15 @@
 #pragma once
 
-// Sample files written byte by byte (or through the WavPack encoder) for tests: whole ones of each kind the
-// readers take, and the pieces to build broken ones.
+// Sample files written byte by byte (or through the WavPack and libsndfile encoders) for tests: whole ones
+// of each kind the readers take, and the pieces to build broken ones.
 
+#include <sndfile.h>
 #include <wavpack/wavpack.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <fstream>
 #include <initializer_list>
 #include <string>
 #include <utility>
@@ -160,6 +162,24 @@ inline bool writeMonoWavPack16(const std::string& path, const std::vector<std::i
     return writeWavPack(path, config, static_cast<std::int64_t>(words.size()), [&](WavpackContext* context) {
         return WavpackPackSamples(context, words.data(), static_cast<std::uint32_t>(words.size())) != 0;
     });
+}
+
+// Writes a short mono 16-bit FLAC file of silence through libsndfile whose STREAMINFO then declares frames
+// frames (its total-samples field: the 36 bits ending at byte 25 of the file).
+inline bool writeFlacDeclaring(const std::string& path, std::uint64_t frames) {
+    SF_INFO info{0, 44100, 1, SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 0, 0};
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    const std::vector<short> silence(4096, 0);
+    const bool written = file != nullptr && sf_writef_short(file, silence.data(), 4096) == 4096;
+    if (file == nullptr || sf_close(file) != 0 || !written)
+        return false;
+    std::fstream patched(path, std::ios::binary | std::ios::in | std::ios::out);
+    char field[5] = {};
+    patched.seekg(21).read(field, sizeof field);
+    field[0] = static_cast<char>((field[0] & 0xF0) | ((frames >> 32) & 0x0F));
+    for (int i = 1; i < 5; ++i)
+        field[i] = static_cast<char>(frames >> (32 - 8 * i));
+    return static_cast<bool>(patched.seekp(21).write(field, sizeof field));
 }
 
 } // namespace trov::test
