@@ -10,6 +10,7 @@
 #include <latch>
 #include <sys/stat.h>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 
 namespace corvale::hostapp {
@@ -117,15 +118,13 @@ TEST(RegistryFile, AUsersStoreRootRewritesKeepsItsOwnerGroupAndMode) {
         GTEST_SKIP() << "only root may give a file to another user";
     trov::test::FileTestFolder folder;
     const std::string store = folder.write("user.reg", "");
-    ASSERT_EQ(::chown(store.c_str(), 4321, 8765), 0);
-    ASSERT_EQ(::chmod(store.c_str(), 0600), 0);
+    ASSERT_TRUE(::chown(store.c_str(), 4321, 8765) == 0 && ::chmod(store.c_str(), 0600) == 0);
     std::string error;
     ASSERT_TRUE(writeRegistryStore(store, "K", {{"V", "x"}}, error)) << error;
     struct stat status {};
     ASSERT_EQ(::stat(store.c_str(), &status), 0);
-    EXPECT_EQ(status.st_uid, 4321u);
-    EXPECT_EQ(status.st_gid, 8765u);
-    EXPECT_EQ(status.st_mode & 07777, 0600u);
+    EXPECT_EQ(std::make_tuple(status.st_uid, status.st_gid, status.st_mode & 07777),
+              std::make_tuple(4321u, 8765u, 0600u));
     EXPECT_FALSE(trov::test::readFile(store).empty());
 }
 

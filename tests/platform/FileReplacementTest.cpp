@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <sys/stat.h>
+#include <tuple>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -37,14 +38,12 @@ TEST(FileReplacement, AFileRootReplacesKeepsItsOwnerGroupAndMode) {
         GTEST_SKIP() << "only root may give a file to another user";
     trov::test::FileTestFolder folder;
     const std::string path = folder.write("user.reg", "earlier");
-    ASSERT_EQ(::chown(path.c_str(), 4321, 8765), 0);
-    ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
+    ASSERT_TRUE(::chown(path.c_str(), 4321, 8765) == 0 && ::chmod(path.c_str(), 0600) == 0);
     ASSERT_TRUE(replace(path, "later"));
     struct stat status {};
     ASSERT_EQ(::stat(path.c_str(), &status), 0);
-    EXPECT_EQ(status.st_uid, 4321u);
-    EXPECT_EQ(status.st_gid, 8765u);
-    EXPECT_EQ(status.st_mode & 07777, 0600u);
+    EXPECT_EQ(std::make_tuple(status.st_uid, status.st_gid, status.st_mode & 07777),
+              std::make_tuple(4321u, 8765u, 0600u));
 }
 
 } // namespace
