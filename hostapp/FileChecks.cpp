@@ -83,8 +83,29 @@ std::string loadProblem(const std::string& path) {
     return std::string();
 }
 
+std::string linkTarget(const std::string& path, std::string& error) {
+    std::filesystem::path at = path;
+    for (int links = 0; links <= kMaxLinks; ++links) {
+        std::error_code failed;
+        if (!std::filesystem::is_symlink(std::filesystem::symlink_status(at, failed)))
+            return at.string();
+        const std::filesystem::path target = std::filesystem::read_symlink(at, failed);
+        if (failed) {
+            error = "its symbolic link " + at.string() + " cannot be read: " + failed.message();
+            return std::string();
+        }
+        at = target.is_absolute() ? target : at.parent_path() / target;
+    }
+    error = "more than " + std::to_string(kMaxLinks) + " symbolic links lead to it";
+    return std::string();
+}
+
 std::string writeProblem(const std::string& path) {
-    std::string folder = std::filesystem::path(path).parent_path().string();
+    std::string error;
+    const std::string target = linkTarget(path, error);
+    if (target.empty())
+        return error;
+    std::string folder = std::filesystem::path(target).parent_path().string();
     if (folder.empty())
         folder = ".";
     const FileLook look = lookAt(folder);
@@ -93,7 +114,7 @@ std::string writeProblem(const std::string& path) {
     if (look.kind != FileLook::Kind::Folder)
         return std::strerror(ENOTDIR);
     // The file is made beside it and renamed over it; one that may not be written is not replaced.
-    if (lookAt(path).kind != FileLook::Kind::Missing && ::access(path.c_str(), W_OK) != 0)
+    if (lookAt(target).kind != FileLook::Kind::Missing && ::access(target.c_str(), W_OK) != 0)
         return std::strerror(errno);
     if (::access(folder.c_str(), W_OK | X_OK) != 0)
         return std::strerror(errno);

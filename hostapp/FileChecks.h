@@ -33,9 +33,16 @@ bool sameFile(const std::string& a, const std::string& b);
 // PATH: it is a named pipe, not a regular file").
 std::string loadProblem(const std::string& path);
 
-// Why a file cannot be made beside path and renamed over it, as the system says it (its folder missing,
-// not a folder or not writable; a file at path not writable): empty when nothing stands in the way. Opens
-// nothing.
+// The file a path stands for, as every writer of ours finds it: the end of its chain of symbolic links
+// (which need not exist yet), or path itself. A file is replaced there, in that file's folder, so that the
+// links stay links. Empty, with the reason in error, past kMaxLinks links or for a link that cannot be
+// read.
+constexpr int kMaxLinks = 40;
+std::string linkTarget(const std::string& path, std::string& error);
+
+// Why a file cannot be made beside the file path stands for (linkTarget) and renamed over it, as the system
+// says it (its folder missing, not a folder or not writable; a file there not writable; too many links):
+// empty when nothing stands in the way. Opens nothing.
 std::string writeProblem(const std::string& path);
 
 // What an output the host program writes must be if it exists already.

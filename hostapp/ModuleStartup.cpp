@@ -1,5 +1,6 @@
 #include "hostapp/ModuleStartup.h"
 
+#include "hostapp/FileChecks.h"
 #include "hostapp/RegistryFile.h"
 
 #include <algorithm>
@@ -63,7 +64,7 @@ bool ModuleStartup::prepare(const Options& options, std::string& error) {
         store.machine = machine;
         store.file = machine || !options.startupSeed ? registryStoreFile(machine) : std::string();
         std::string ignored;
-        store.target = store.file.empty() ? std::string() : storeTarget(store.file, ignored);
+        store.target = store.file.empty() ? std::string() : linkTarget(store.file, ignored);
         for (int n = 0; !store.target.empty() && n < kMaxSetAside; ++n)
             store.kept.push_back(seen(setAsideName(store.target, n)));
     }

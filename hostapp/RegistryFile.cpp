@@ -1,5 +1,8 @@
 #include "hostapp/RegistryFile.h"
 
+#include "hostapp/FileChecks.h"
+#include "hostapp/ReplacementFile.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -289,35 +292,31 @@ std::string readStore(const std::vector<std::uint8_t>& bytes, StoreKey& root) {
     return why;
 }
 
-// Replaces target (the end of path's links) with bytes through a temporary file beside it, so that a
-// failed write leaves the store as it was; the file replaced keeps its mode, a new one gets 0644.
+// Replaces target (the end of path's links) with bytes through a new file beside it, so that a failed
+// write leaves the store as it was; the file replaced keeps its mode, owner and group, a new one is 0644.
 bool replaceFile(const std::string& path, const std::string& target, const std::vector<std::uint8_t>& bytes,
                  std::string& error) {
-    struct stat st;
-    const mode_t mode = ::stat(target.c_str(), &st) == 0 ? st.st_mode & 07777 : 0644;
-    std::string temporary = target + ".XXXXXX";
-    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0) {
-        error = "cannot write " + path + ": " + std::strerror(errno);
+    ReplacementFile file;
+    if (!file.open(target, error, 0644)) {
+        error = "cannot write " + path + ": " + error;
         return false;
     }
     std::size_t done = 0;
-    bool ok = true;
-    while (ok && done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(file.descriptor(), bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR)
             continue;
-        ok = n > 0;
-        done += ok ? static_cast<std::size_t>(n) : 0;
+        if (n <= 0) {
+            error = "cannot write " + path + ": " + std::strerror(n < 0 ? errno : EIO);
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
     }
-    ok = ok && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    ok = ok && ::rename(temporary.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        error = "cannot write " + path + ": " + std::strerror(errno);
-        ::unlink(temporary.c_str());
+    if (!file.commit(error)) {
+        error = "cannot write " + path + ": " + error;
+        return false;
     }
-    return ok;
+    return true;
 }
 
 // The lock the module takes around its writes of the store at target, held while this lives.
@@ -377,7 +376,7 @@ bool writeRegistryStore(const std::string& path, const std::string& keyPath,
     // A file that is no store is refused before a lock file is made beside it.
     if (!checkKeyAndValues(keyPath, values, levels, error) || !storeBytes(path, existing, error))
         return false;
-    const std::string target = storeTarget(path, error);
+    const std::string target = linkTarget(path, error);
     if (target.empty()) {
         error = "cannot write " + path + ": " + error;
         return false;
@@ -398,30 +397,13 @@ bool writeRegistryStore(const std::string& path, const std::string& keyPath,
     return replaceFile(path, target, bytes, error);
 }
 
-std::string storeTarget(const std::string& path, std::string& error) {
-    std::filesystem::path at = path;
-    for (int links = 0; links <= kMaxStoreLinks; ++links) {
-        std::error_code failed;
-        if (!std::filesystem::is_symlink(std::filesystem::symlink_status(at, failed)))
-            return at.string();
-        const std::filesystem::path target = std::filesystem::read_symlink(at, failed);
-        if (failed) {
-            error = "its symbolic link " + at.string() + " cannot be read: " + failed.message();
-            return std::string();
-        }
-        at = target.is_absolute() ? target : at.parent_path() / target;
-    }
-    error = "more than " + std::to_string(kMaxStoreLinks) + " symbolic links lead to it";
-    return std::string();
-}
-
 std::string setAsideName(const std::string& target, int n) {
     return target + ".unreadable" + (n == 0 ? std::string() : "." + std::to_string(n));
 }
 
 std::string saveProblem(const std::string& path) {
     std::string error;
-    const std::string target = storeTarget(path, error);
+    const std::string target = linkTarget(path, error);
     if (target.empty())
         return error;
     // The module makes a missing folder: the nearest one that exists must take it.

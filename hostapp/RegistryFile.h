@@ -27,17 +27,11 @@ bool mergeRegistryStore(const std::vector<std::uint8_t>& existing, const std::st
 // Writes the key with exactly these values into the store at path, made when missing (or an empty file):
 // an existing store keeps its other keys, and the key its child keys. Read, merged and written under the
 // lock the module takes for its own writes (path's target + ".lock"). A path that is a symbolic link stays
-// one: its target (storeTarget) is replaced through a temporary file in the target's folder and keeps its
-// mode. False with the reason in error, leaving the file as it was, also for a file that is no store (a
-// folder, another kind of file) or a damaged store.
+// one: its target (linkTarget) is replaced through a new file in the target's folder (ReplacementFile) and
+// keeps its mode, owner and group. False with the reason in error, leaving the file as it was, also for a
+// file that is no store (a folder, another kind of file) or a damaged store.
 bool writeRegistryStore(const std::string& path, const std::string& keyPath,
                         const std::vector<std::pair<std::string, std::string>>& values, std::string& error);
-
-// The file a store's path stands for, as the module's store finds it: the end of its chain of symbolic
-// links (which need not exist yet), or path itself. Empty, with the reason in error, past kMaxStoreLinks
-// links or for a link that cannot be read.
-constexpr int kMaxStoreLinks = 40;
-std::string storeTarget(const std::string& path, std::string& error);
 
 // The names the module keeps a damaged store at target aside under, the first free one of them:
 // NAME.unreadable for n = 0, then NAME.unreadable.n, for n below kMaxSetAside.

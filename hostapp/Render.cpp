@@ -237,6 +237,10 @@ int runRender(const Options& options, std::ostream& out, std::ostream& err) {
     if (const std::string refusal = overwriteRefusal(options.output, OutputKind::Wav, inputs);
         !refusal.empty())
         return fail(refusal);
+    // The render is written beside the output and renamed over it: a folder that cannot take it is found
+    // out before the render rather than after it.
+    if (const std::string problem = writeProblem(options.output); !problem.empty())
+        return fail("cannot write " + options.output + ": " + problem);
     if (!options.view.empty()) {
         if (sameFile(options.view, options.output))
             return fail("will not write " + options.view + ": the picture and the output share its name");

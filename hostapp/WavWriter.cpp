@@ -4,9 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <sndfile.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -25,35 +23,32 @@ constexpr std::uint64_t kHeaderRoom = 4096;
 
 // libsndfile keeps a peak chunk, with the time of writing, in every RF64 float file and cannot be told
 // otherwise: it is made a filler chunk of zeros, which readers skip. The chunks before the audio are
-// walked; false when the file cannot be read or written.
-bool blankPeakChunk(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "r+b");
-    if (file == nullptr)
-        return false;
-    bool ok = std::fseek(file, 12, SEEK_SET) == 0;
+// walked; false, with errno set, when the file cannot be read or written.
+bool blankPeakChunk(int descriptor) {
+    off_t at = 12;
     unsigned char header[8];
-    while (ok && std::fread(header, 1, sizeof header, file) == sizeof header) {
+    while (::pread(descriptor, header, sizeof header, at) == static_cast<ssize_t>(sizeof header)) {
         const std::uint32_t size =
             header[4] | (header[5] << 8) | (header[6] << 16) | (static_cast<std::uint32_t>(header[7]) << 24);
         if (std::memcmp(header, "data", 4) == 0)
-            break;
+            return true;
         if (std::memcmp(header, "PEAK", 4) == 0) {
             const std::vector<unsigned char> zeros(size, 0);
-            ok = std::fseek(file, -8, SEEK_CUR) == 0 && std::fwrite("JUNK", 1, 4, file) == 4 &&
-                 std::fseek(file, 4, SEEK_CUR) == 0 && std::fwrite(zeros.data(), 1, size, file) == size;
-            break;
+            return ::pwrite(descriptor, "JUNK", 4, at) == 4 &&
+                   ::pwrite(descriptor, zeros.data(), size, at + 8) == static_cast<ssize_t>(size);
         }
-        ok = std::fseek(file, static_cast<long>(size) + static_cast<long>(size & 1u), SEEK_CUR) == 0;
+        at += 8 + static_cast<off_t>(size) + static_cast<off_t>(size & 1u);
     }
-    return std::fclose(file) == 0 && ok;
+    return false;
 }
 
-// Why a write to path failed, as libsndfile said it; a file the process's file-size limit stopped is said
-// to have reached it (libsndfile only says the file is too large), as what to change.
-std::string writeFailure(const std::string& path, const std::string& said) {
+// Why a write to path (through its new file, written) failed, as libsndfile said it; a file the process's
+// file-size limit stopped is said to have reached it (libsndfile only says the file is too large), as
+// what to change.
+std::string writeFailure(const std::string& path, const std::string& written, const std::string& said) {
     rlimit limit{};
     if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
-        static_cast<rlim_t>(std::max<std::int64_t>(lookAt(path).size, 0)) >= limit.rlim_cur)
+        static_cast<rlim_t>(std::max<std::int64_t>(lookAt(written).size, 0)) >= limit.rlim_cur)
         return "cannot write " + path + ": it reached this process's file-size limit of " +
                std::to_string(limit.rlim_cur) + " bytes (ulimit -f)";
     return "cannot write " + path + ": " + said;
@@ -66,11 +61,10 @@ WavWriter::~WavWriter() {
 }
 
 void WavWriter::abandon() {
-    if (file_ != nullptr) {
+    if (file_ != nullptr)
         sf_close(handle(file_));
-        file_ = nullptr;
-        std::remove(path_.c_str());
-    }
+    file_ = nullptr;
+    replacement_.abandon();
 }
 
 bool WavWriter::needsRf64(std::int64_t totalFrames, int channels) {
@@ -87,20 +81,20 @@ bool WavWriter::open(const std::string& path, int channels, std::uint32_t sample
     const bool forced = container == Container::Rf64;
     const bool rf64 = forced || needsRf64(maxFrames, channels);
     // Opened here, so that a failure names the system's reason, not libsndfile's summary of it.
-    const int descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (descriptor < 0) {
-        error = "cannot write " + path + ": " + std::strerror(errno);
+    if (!replacement_.open(path, error)) {
+        error = "cannot write " + path + ": " + error;
         return false;
     }
     SF_INFO info = {};
     info.samplerate = static_cast<int>(sampleRate);
     info.channels = channels;
     info.format = (rf64 ? SF_FORMAT_RF64 : SF_FORMAT_WAV) | SF_FORMAT_FLOAT;
-    // libsndfile closes the descriptor, also when it fails.
-    SNDFILE* file = sf_open_fd(descriptor, SFM_WRITE, &info, SF_TRUE);
+    // The descriptor stays the replacement's: RF64's peak chunk is blanked through it after libsndfile's
+    // close, before the rename.
+    SNDFILE* file = sf_open_fd(replacement_.descriptor(), SFM_WRITE, &info, SF_FALSE);
     if (file == nullptr) {
-        error = writeFailure(path, sf_strerror(nullptr));
-        std::remove(path.c_str());
+        error = writeFailure(path, replacement_.newPath(), sf_strerror(nullptr));
+        replacement_.abandon();
         return false;
     }
     // The mark goes into the header before the first frame, so that even a render cut short carries it.
@@ -114,7 +108,7 @@ bool WavWriter::open(const std::string& path, int channels, std::uint32_t sample
     if (const int failed = sf_set_chunk(file, &mark); failed != SF_ERR_NO_ERROR) {
         error = "cannot write " + path + ": " + sf_error_number(failed);
         sf_close(file);
-        std::remove(path.c_str());
+        replacement_.abandon();
         return false;
     }
     // Taken for WAV only; RF64's is blanked at close.
@@ -149,7 +143,7 @@ bool WavWriter::write(const float* const* channels, std::int32_t frames, std::st
         for (int channel = 0; channel < channels_; ++channel)
             interleaved_[static_cast<std::size_t>(frame) * channels_ + channel] = channels[channel][frame];
     if (sf_writef_float(handle(file_), interleaved_.data(), frames) != frames) {
-        error = writeFailure(path_, sf_strerror(handle(file_)));
+        error = writeFailure(path_, replacement_.newPath(), sf_strerror(handle(file_)));
         abandon();
         return false;
     }
@@ -160,17 +154,22 @@ bool WavWriter::write(const float* const* channels, std::int32_t frames, std::st
 bool WavWriter::close(std::string& error) {
     if (file_ == nullptr)
         return true;
-    sf_write_sync(handle(file_));
     const int result = sf_close(handle(file_));
     file_ = nullptr;
     if (result != 0) {
         error = "cannot finish " + path_ + ": " + sf_error_number(result);
-        std::remove(path_.c_str());
+        replacement_.abandon();
         return false;
     }
-    if (rf64_ && !blankPeakChunk(path_)) {
-        error = "cannot finish " + path_ + ": " + std::strerror(errno);
-        std::remove(path_.c_str());
+    errno = 0;
+    if (rf64_ && !blankPeakChunk(replacement_.descriptor())) {
+        error = "cannot finish " + path_ + ": " + std::strerror(errno != 0 ? errno : EIO);
+        replacement_.abandon();
+        return false;
+    }
+    // Said written only once it stands under its name: a failed rename fails the render.
+    if (!replacement_.commit(error)) {
+        error = "cannot finish " + path_ + ": " + error;
         return false;
     }
     return true;

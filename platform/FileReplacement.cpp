@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,7 +19,28 @@ std::string writeFailureText(int error) {
     return std::strerror(error);
 }
 
-FileReplacement::FileReplacement(const std::string& path) : path_(path), temporary_(path + ".XXXXXX") {
+std::string linkTarget(const std::string& path, std::string& why) {
+    std::filesystem::path at = path;
+    for (int links = 0; links <= kMaxLinks; ++links) {
+        std::error_code failed;
+        if (!std::filesystem::is_symlink(std::filesystem::symlink_status(at, failed)))
+            return at.string();
+        const std::filesystem::path target = std::filesystem::read_symlink(at, failed);
+        if (failed) {
+            why = "its symbolic link " + at.string() + " cannot be read: " + failed.message();
+            return std::string();
+        }
+        at = target.is_absolute() ? target : at.parent_path() / target;
+    }
+    why = "more than " + std::to_string(kMaxLinks) + " symbolic links lead to it";
+    return std::string();
+}
+
+FileReplacement::FileReplacement(const std::string& path) {
+    path_ = linkTarget(path, problem_);
+    if (path_.empty())
+        return;
+    temporary_ = path_ + ".XXXXXX";
     descriptor_ = ::mkostemp(temporary_.data(), O_CLOEXEC);
     if (descriptor_ < 0) {
         temporary_.clear();
@@ -26,8 +48,15 @@ FileReplacement::FileReplacement(const std::string& path) : path_(path), tempora
         return;
     }
     struct stat existing {};
-    const mode_t mode = ::stat(path_.c_str(), &existing) == 0 ? (existing.st_mode & 0777) : 0644;
-    if (::fchmod(descriptor_, mode) != 0)
+    const bool replacing = ::stat(path_.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
+    // The owner first, since a change of owner clears the set-user and set-group bits. A process that may
+    // not give the file away (EPERM; EINVAL for an owner outside its user namespace) keeps it as its own.
+    if (replacing && ::fchown(descriptor_, existing.st_uid, existing.st_gid) != 0 && errno != EPERM &&
+        errno != EINVAL) {
+        fail();
+        return;
+    }
+    if (::fchmod(descriptor_, replacing ? existing.st_mode & 07777 : 0644) != 0)
         fail();
 }
 

@@ -1,6 +1,7 @@
 #include "platform/Registry.h"
 
 #include "platform/Diagnostics.h"
+#include "platform/FileReplacement.h"
 #include "platform/Paths.h"
 #include "platform/UserFolders.h"
 
@@ -89,12 +90,6 @@ public:
             ::close(fd_);
     }
     int get() const { return fd_; }
-    // Closes now, reporting whether the close (which may flush) succeeded.
-    bool close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd < 0 || ::close(fd) == 0;
-    }
 
 private:
     int fd_;
@@ -116,46 +111,10 @@ bool readUpTo(int fd, std::vector<std::uint8_t>& out, std::size_t& got) {
     return true;
 }
 
-bool writeAll(int fd, const std::uint8_t* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 enum class Change { None, Made, Refused };
 
-// More links than this in a chain is taken for a loop, as the system takes it.
-constexpr int kMaxLinks = 40;
 // A damaged store is kept under the first free one of NAME.unreadable, NAME.unreadable.1, ... below this.
 constexpr int kMaxSetAside = 100;
-
-// The file a store's name stands for: the end of its chain of symbolic links (which need not exist yet),
-// or the name itself. A store is written there, in that file's folder, so that the links stay links.
-// Empty, with the reason, for a chain that is too long or cannot be read.
-std::string linkTarget(const std::string& file, std::string& why) {
-    std::filesystem::path path = file;
-    for (int links = 0; links <= kMaxLinks; ++links) {
-        std::error_code failed;
-        if (!std::filesystem::is_symlink(std::filesystem::symlink_status(path, failed)))
-            return path.string();
-        const std::filesystem::path target = std::filesystem::read_symlink(path, failed);
-        if (failed) {
-            why = "its symbolic link " + path.string() + " cannot be read: " + failed.message();
-            return std::string();
-        }
-        path = target.is_absolute() ? target : path.parent_path() / target;
-    }
-    why = "more than " + std::to_string(kMaxLinks) + " symbolic links lead to it";
-    return std::string();
-}
 
 std::string setAsideName(const std::string& file, int n) {
     return file + ".unreadable" + (n == 0 ? std::string() : "." + std::to_string(n));
@@ -220,7 +179,7 @@ public:
         std::string why;
         const std::string target = linkTarget(file_, why);
         if (target.empty())
-            return saveFailed(why, std::string());
+            return saveFailed(why);
         FileDescriptor lock(lockForWriting(target));
         refresh();
         if (state_ == RegistryStoreCheck::State::Refused)
@@ -323,35 +282,29 @@ private:
         return false;
     }
 
-    // Replaces the store at target, the end of its name's links, keeping the mode of the file replaced.
+    // Replaces the store at target, the end of its name's links (so that they stay links), keeping the
+    // mode, owner and group of the file replaced.
     bool save(const std::string& target) {
         const std::vector<std::uint8_t> bytes = root_.serialize();
         if (bytes.size() > RegistryNode::kMaxStoreSize) {
             report(3, "registry store '" + file_ + "' would exceed its size limit; write refused");
             return false;
         }
-        struct stat st;
-        const mode_t mode =
-            ::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? st.st_mode & 07777 : 0644;
-        std::string temporary = target + ".XXXXXX";
-        FileDescriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
-        if (fd.get() < 0)
-            return saveFailed("cannot create a temporary file: " + errnoText(), std::string());
-        if (!writeAll(fd.get(), bytes.data(), bytes.size()) || ::fchmod(fd.get(), mode) != 0 ||
-            ::fsync(fd.get()) != 0 || !fd.close())
-            return saveFailed(errnoText(), temporary);
+        FileReplacement file(target);
+        if (!file.write(bytes.data(), bytes.size()))
+            return saveFailed(file.problem());
         // A store we could not read is kept aside rather than overwritten.
         std::string kept;
         bool linked = false;
         if (state_ == RegistryStoreCheck::State::Damaged) {
             kept = keepAside(target, linked);
             if (kept.empty() && errno != ENOENT)
-                return saveFailed("cannot keep the unreadable store: " + errnoText(), temporary);
+                return saveFailed("cannot keep the unreadable store: " + errnoText());
         }
-        if (::rename(temporary.c_str(), target.c_str()) != 0) {
+        if (!file.commit()) {
             if (linked)
                 ::unlink(kept.c_str());
-            return saveFailed(errnoText(), temporary);
+            return saveFailed(file.problem());
         }
         if (!kept.empty())
             report(3, "registry store '" + file_ + "' was unreadable: kept it as '" + kept +
@@ -363,13 +316,12 @@ private:
             ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         if (directory.get() >= 0)
             ::fsync(directory.get());
+        struct stat st;
         loaded_ = ::stat(file_.c_str(), &st) == 0 ? FileIdentity::of(st) : FileIdentity();
         return true;
     }
 
-    bool saveFailed(const std::string& why, const std::string& temporary) {
-        if (!temporary.empty())
-            ::unlink(temporary.c_str());
+    bool saveFailed(const std::string& why) {
         report(3, "registry store '" + file_ + "' could not be saved: " + why);
         return false;
     }

@@ -3,14 +3,17 @@
 #include "HostProgramFixture.h"
 #include "hostapp/FileChecks.h"
 
+#include "support/ChildProcess.h"
 #include "support/FileTestFolder.h"
 #include "support/TooDeepFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <grp.h>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace corvale::hostapp {
 namespace {
@@ -94,6 +97,27 @@ TEST_F(HostProgram, RefusesAViewItCannotWriteBeforeRenderingWithTheSystemsReason
                        "corvale-host: cannot write the view to " + scratch_ +
                            "/nodir/v.png: No such file or directory\n");
     EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+TEST_F(HostProgram, RefusesAnOutputWhoseFolderCannotTakeANewFileBeforeRendering) {
+    const std::string song = file("song.mid", oneNoteFile());
+    std::filesystem::create_directory(scratch_ + "/kept");
+    const std::string out = file("kept/out.wav", {});
+    // Root writes in any folder: the program runs as another user then, who needs its own way in.
+    for (const std::string& path : {out, file("child.out", {}), file("child.err", {})})
+        ::chmod(path.c_str(), 0666);
+    ::chmod(scratch_.c_str(), 0755);
+    ::chmod((scratch_ + "/kept").c_str(), 0555);
+    const trov::test::ChildOutcome refused = trov::test::runInChild([&] {
+        if (::geteuid() == 0 &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
+            return 99;
+        return run({"render", modulePath(), song, out}).status;
+    });
+    ::chmod((scratch_ + "/kept").c_str(), 0755);
+    expectOneLineError({refused.exitCode, test::readWhole(scratch_ + "/child.out"),
+                        test::readWhole(scratch_ + "/child.err")},
+                       1, "corvale-host: cannot write " + out + ": Permission denied\n");
 }
 
 TEST_F(HostProgram, WritesOverAnEarlierRenderOrAnEmptyFile) {

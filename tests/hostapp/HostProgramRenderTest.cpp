@@ -187,10 +187,18 @@ TEST_F(HostProgramRender, ASignalStopsTheRenderWithItsFileFinishedAndItsScratchS
     const std::string out = scratch_ + "/out.wav";
     const std::string temporary = scratch_ + "/tmp";
     std::filesystem::create_directory(temporary);
+    // The render grows beside its name until it is finished.
+    const auto begun = [&] {
+        std::error_code missing;
+        for (const auto& entry : std::filesystem::directory_iterator(scratch_, missing))
+            if (entry.path().filename().string().rfind("out.wav.", 0) == 0 &&
+                entry.file_size(missing) >= 65536)
+                return true;
+        return false;
+    };
     const auto interrupt = [&](pid_t child) {
         siginfo_t ended = {};
-        std::error_code missing;
-        while (std::filesystem::file_size(out, missing) < 65536 || missing) {
+        while (!begun()) {
             if (::waitid(P_PID, static_cast<id_t>(child), &ended, WEXITED | WNOHANG | WNOWAIT) == 0 &&
                 ended.si_pid == child)
                 return;
@@ -250,6 +258,32 @@ TEST_F(HostProgramRender, AFileSizeLimitEndsTheRenderAsAFullDiskDoesWithNoFileOr
     EXPECT_FALSE(std::filesystem::exists(out));
     for (const auto& left : std::filesystem::directory_iterator(temporary))
         EXPECT_NE(left.path().filename().string().rfind("corvale-host-user-", 0), 0u) << left.path();
+}
+
+TEST_F(HostProgramRender, ARenderTheFileSizeLimitStopsLeavesTheEarlierOutputAndItsLinkAsTheyWere) {
+    const std::string song = file("song.mid", oneNoteFile());
+    const std::string renders = scratch_ + "/renders";
+    const std::string out = renders + "/out.wav";
+    const std::string link = scratch_ + "/link.wav";
+    std::filesystem::create_directory(renders);
+    ASSERT_EQ(run({"render", "--quiet", "--tail", "0", modulePath(), song, out}).status, 0);
+    std::filesystem::create_symlink("renders/out.wav", link);
+    const std::string earlier = test::readWhole(out);
+    for (const std::string& name : {out, link}) {
+        const trov::test::ChildOutcome limited = trov::test::runInChild([&] {
+            const rlimit limit{32768, 32768};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            return run({"render", "--quiet", "--tail", "0.5", modulePath(), song, name}).status;
+        });
+        EXPECT_EQ(limited.exitCode, 1) << name;
+        EXPECT_TRUE(std::filesystem::is_symlink(link)) << name;
+        EXPECT_TRUE(test::readWhole(out) == earlier) << name;
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(renders), {}), 1) << "nothing beside it";
+    }
+    // A render through the link that finishes replaces its target.
+    ASSERT_EQ(run({"render", "--quiet", "--tail", "0.5", modulePath(), song, link}).status, 0);
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(wavFrames(out), 24000 + 24000);
 }
 
 TEST(StopSignals, ASignalDeliveredTwiceAtOnceIsOneRequestAsTimeoutSendsIt) {

@@ -10,6 +10,8 @@
 #include <latch>
 #include <sys/stat.h>
 #include <thread>
+#include <tuple>
+#include <unistd.h>
 
 namespace corvale::hostapp {
 namespace {
@@ -109,6 +111,21 @@ TEST(RegistryFile, AStoreBehindALinkStaysALinkAndItsTargetKeepsItsMode) {
     EXPECT_EQ(std::filesystem::status(target).permissions(),
               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     EXPECT_TRUE(std::filesystem::is_regular_file(folder / "fresh.reg"));
+}
+
+TEST(RegistryFile, AUsersStoreRootRewritesKeepsItsOwnerGroupAndMode) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root may give a file to another user";
+    trov::test::FileTestFolder folder;
+    const std::string store = folder.write("user.reg", "");
+    ASSERT_TRUE(::chown(store.c_str(), 4321, 8765) == 0 && ::chmod(store.c_str(), 0600) == 0);
+    std::string error;
+    ASSERT_TRUE(writeRegistryStore(store, "K", {{"V", "x"}}, error)) << error;
+    struct stat status {};
+    ASSERT_EQ(::stat(store.c_str(), &status), 0);
+    EXPECT_EQ(std::make_tuple(status.st_uid, status.st_gid, status.st_mode & 07777),
+              std::make_tuple(4321u, 8765u, 0600u));
+    EXPECT_FALSE(trov::test::readFile(store).empty());
 }
 
 } // namespace

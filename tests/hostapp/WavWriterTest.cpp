@@ -2,6 +2,7 @@
 
 #include "hostapp/FileChecks.h"
 
+#include "support/FileTestFolder.h"
 #include "support/ProgramRun.h"
 
 #include <gtest/gtest.h>
@@ -90,16 +91,59 @@ TEST(WavWriter, SaysWhyAFileCannotBeWrittenAndLeavesNoUnfinishedFile) {
     EXPECT_EQ(error.rfind("cannot write /nonexistent-folder/out.wav: ", 0), 0u) << error;
     EXPECT_FALSE(writer.write(nullptr, 1, error));
 
-    const std::string path = scratchPath("abandoned.wav");
+    const trov::test::FileTestFolder folder;
+    const std::string path = folder / "abandoned.wav";
     {
         WavWriter abandoned;
         ASSERT_TRUE(abandoned.open(path, 1, 48000, 1, error));
         const float data[1] = {0.0f};
         const float* channels[1] = {data};
         ASSERT_TRUE(abandoned.write(channels, 1, error));
-        EXPECT_TRUE(std::filesystem::exists(path));
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
     }
-    EXPECT_FALSE(std::filesystem::exists(path)) << "a writer destroyed before close removes its file";
+    EXPECT_TRUE(std::filesystem::is_empty(folder.path()))
+        << "a writer destroyed before close removes its file";
+}
+
+// One block of mono frames, each of value, into writer.
+bool writeFrames(WavWriter& writer, float value, std::int32_t frames, std::string& error) {
+    const std::vector<float> data(static_cast<std::size_t>(frames), value);
+    const float* channels[1] = {data.data()};
+    return writer.write(channels, frames, error);
+}
+
+TEST(WavWriter, WritersOfOneNameLeaveTheLastFinishedWholeAndOneThatFailsLeavesWhatWasThere) {
+    const trov::test::FileTestFolder folder;
+    const std::string path = folder / "same.wav";
+    std::string error;
+    WavWriter alone;
+    ASSERT_TRUE(alone.open(path, 1, 48000, 300, error) && writeFrames(alone, 0.5f, 300, error) &&
+                alone.close(error))
+        << error;
+    const std::string whole = test::readWhole(path);
+
+    WavWriter longer;
+    WavWriter shorter;
+    ASSERT_TRUE(longer.open(path, 1, 48000, 300, error)) << error;
+    ASSERT_TRUE(shorter.open(path, 1, 48000, 300, error)) << error;
+    ASSERT_TRUE(writeFrames(longer, 0.5f, 200, error)) << error;
+    ASSERT_TRUE(writeFrames(shorter, -0.25f, 100, error) && shorter.close(error)) << error;
+    EXPECT_EQ(test::readWhole(path).size(), whole.size() - 200 * sizeof(float));
+    ASSERT_TRUE(writeFrames(longer, 0.5f, 100, error) && longer.close(error)) << error;
+    EXPECT_TRUE(test::readWhole(path) == whole);
+
+    // Past its frames a writer fails; one dropped unfinished fails as well.
+    WavWriter failing;
+    ASSERT_TRUE(failing.open(path, 1, 48000, 10, error)) << error;
+    EXPECT_FALSE(writeFrames(failing, 1.0f, 20, error));
+    {
+        WavWriter dropped;
+        ASSERT_TRUE(dropped.open(path, 1, 48000, 10, error) && writeFrames(dropped, 1.0f, 10, error))
+            << error;
+    }
+    EXPECT_TRUE(test::readWhole(path) == whole);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1)
+        << "nothing beside it";
 }
 
 TEST(WavWriter, WritesRf64ExactlyWhenTheAudioWouldPassTheFourGibibytesOfARiffSize) {
