@@ -47,6 +47,12 @@ protected:
         stretched.setDescription("Stretched");
         plugin.addTuning(stretched);
     }
+    // Gives a sample item data that declares frames its few values do not hold, which does not decode.
+    static void declareFrames(const Dictionary::View& item, int frames) {
+        item->setInteger("samples", frames);
+        const std::vector<std::uint8_t> zeros(4 * 4, 0);
+        item->setData("sampledata", zeros.data(), zeros.size());
+    }
     // A new plug-in's bank with one more sample item that declares frames its few values do not hold: the
     // budgets count what an item declares before anything is decoded.
     Dictionary bankDeclaring(const char* id, int frames) {
@@ -55,9 +61,7 @@ protected:
         const Dictionary::View item =
             bank.getDictionary("resources")->getArray("samples")->addDictionary("sample");
         item->setString("id", id);
-        item->setInteger("samples", frames);
-        const std::vector<std::uint8_t> zeros(4 * 4, 0);
-        item->setData("sampledata", zeros.data(), zeros.size());
+        declareFrames(item, frames);
         return bank;
     }
     // A bank, with its audio, whose one zone plays one sample; its id in *id.
@@ -433,10 +437,7 @@ TEST_F(DocumentTest, AnItemFallingBackToItsFileIsCountedAsWhatItReadsAndPastTheB
     constexpr std::uint32_t kFrames = Plugin::kMaxProcessedValues / 2 + 1;
     const Dictionary bank =
         bankProcessing("LONG", writeLongWav("long.wav", kFrames), {Sample::kNormalized, Sample::kReversed});
-    const Dictionary::View item = bank.getDictionary("resources")->getArrayItem("samples", 0);
-    item->setInteger("samples", 1);
-    const std::vector<std::uint8_t> zeros(4 * 4, 0);
-    item->setData("sampledata", zeros.data(), zeros.size());
+    declareFrames(bank.getDictionary("resources")->getArrayItem("samples", 0), 1);
     auto plugin = world.makePlugin();
     zones(*plugin, 2, 0)->createZone(KeyRange(36, 96), "S-KEPT");
     plugin->selectPreset(2);
