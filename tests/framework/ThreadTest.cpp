@@ -3,6 +3,7 @@
 #include "framework/Radio.h"
 
 #include "support/Events.h"
+#include "support/TestTime.h"
 
 #include <gtest/gtest.h>
 
@@ -104,7 +105,7 @@ TEST(Thread, PauseOnAPausedWorkerWaitsForTheCycleUnderWay) {
     auto waiting = std::async(std::launch::async, [&] { worker.pause(); });
     EXPECT_EQ(waiting.wait_for(50ms), std::future_status::timeout);
     open.set_value();
-    EXPECT_EQ(waiting.wait_for(3s), std::future_status::ready);
+    EXPECT_EQ(waiting.wait_for(trov::test::hangWait(3s)), std::future_status::ready);
     EXPECT_EQ(client.finished, 1);
     EXPECT_FALSE(worker.isBusy());
 }

@@ -13,11 +13,13 @@
 #include "support/EditorHarness.h"
 #include "support/KnownBand.h"
 #include "support/PixelChecks.h"
+#include "support/TestTime.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <functional>
@@ -190,7 +192,8 @@ TEST_F(Spectrum, AWorkersAnnouncementIsWorkedOutAtTheNextTick) {
     std::vector<float> input = spectrum(64, 8.0f);
     fft()->setInput(input.data(), input.size());
     fft()->setWorker(std::make_unique<Thread>(fft(), SystemMessage(nullptr, Code::kWorkerData, 0), true));
-    for (int i = 0; i < 200 && fft()->getCurve().empty(); ++i) {
+    const auto deadline = std::chrono::steady_clock::now() + test::hangWait(std::chrono::seconds(3));
+    while (fft()->getCurve().empty() && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
         tick();
     }

@@ -1,5 +1,7 @@
 #include "platform/EventLoop.h"
 
+#include "support/TestTime.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -23,7 +25,7 @@ int runWithWatchdog(EventLoop& loop, std::thread::id* runner = nullptr) {
             *runner = std::this_thread::get_id();
         return loop.run();
     });
-    if (result.wait_for(5s) != std::future_status::ready) {
+    if (result.wait_for(trov::test::hangWait(5s)) != std::future_status::ready) {
         ADD_FAILURE() << "the loop did not quit";
         loop.postQuit(-1);
     }

@@ -8,6 +8,7 @@
 #include "plugin/Settings.h"
 #include "support/AllocationGuard.h"
 #include "support/PluginTestSupport.h"
+#include "support/TestTime.h"
 
 #include <gtest/gtest.h>
 
@@ -81,7 +82,8 @@ public:
     // Waits for the count-th clearInfo; false when it has not come after a generous while.
     bool waitForClears(std::size_t count) {
         std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, std::chrono::seconds(20), [&] { return cleared_.size() >= count; });
+        return changed_.wait_for(lock, test::hangWait(std::chrono::seconds(20)),
+                                 [&] { return cleared_.size() >= count; });
     }
 
 private:

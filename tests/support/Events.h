@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/TestTime.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -20,7 +22,8 @@ public:
     }
     bool waitFor(std::size_t count) {
         std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, std::chrono::seconds(3), [&] { return entries_.size() >= count; });
+        return changed_.wait_for(lock, hangWait(std::chrono::seconds(3)),
+                                 [&] { return entries_.size() >= count; });
     }
     std::vector<T> all() {
         std::lock_guard guard(mutex_);
