@@ -256,6 +256,13 @@ bool Corvale::loadFile(const File& file) {
     }
     logLine(3, "not a sample file");
     const bool scala = toLowerCase(file.getExtension()) == "scl";
+    // A bank or patch is its text as it stands in the file, so its size alone decides the budget: past it
+    // the file is refused before the Scala reader reads it to its end to find it no scale.
+    if (!scala && isMeantAsDocument(file))
+        if (const std::string refusal = oversizeRefusal(file); !refusal.empty()) {
+            showErrorMessage(refusal, windowOf(editor));
+            return false;
+        }
     if (file.getSize() == 0) {
         showErrorMessage((scala ? "The tuning file " : "The file ") + path +
                              " could not be loaded: it is empty.",

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -29,11 +30,13 @@ protected:
     void SetUp() override { plugin = world.makeCorvale(); }
     void TearDown() override { plugin.reset(); }
 
-    // Drops the file on the instance; the messages it showed meanwhile.
-    std::vector<std::string> refusalsOf(const std::string& path, bool taken = false) {
+    // Drops the file on the instance; the messages it showed meanwhile. The load must not wait on the pipe
+    // given, by default the file itself.
+    std::vector<std::string> refusalsOf(const std::string& path, bool taken = false,
+                                        const std::string& pipe = {}) {
         const std::size_t before = world.responder.questions().size();
         bool loaded = !taken;
-        loadWithoutWaitingOn(path, [&] { loaded = plugin->loadFile(File(path)); });
+        loadWithoutWaitingOn(pipe.empty() ? path : pipe, [&] { loaded = plugin->loadFile(File(path)); });
         EXPECT_EQ(loaded, taken) << path;
         std::vector<std::string> shown;
         const auto questions = world.responder.questions();
@@ -57,6 +60,16 @@ protected:
         world.resources = std::make_unique<Resources>();
         PluginEnvironment::instance().setResources(world.resources.get());
         plugin = world.makeCorvale();
+    }
+
+    // The bytes the process has read from files and pipes so far.
+    static std::uint64_t bytesRead() {
+        std::ifstream io("/proc/self/io");
+        std::string name;
+        std::uint64_t count = 0;
+        while (io >> name >> count && name != "rchar:")
+            count = 0;
+        return count;
     }
 
     CorvaleWorld world;
@@ -157,15 +170,20 @@ TEST_F(DroppedFileRefusalTest, AFlacFileLongerThanASampleIsRefusedWithTheSoundFi
                                               "declares 540000000 frames."});
 }
 
-// What a bank costs is bounded before it is read: a file larger than any bank is refused before a byte of
-// it is read, and a document holding more besides its sample data than the budget is refused naming it.
+// What a bank costs is bounded before it is read: a file larger than any bank is refused by its size, no
+// reader but the sample readers' look at its head reading it, and a document holding more besides its
+// sample data than the budget is refused naming it.
 TEST_F(DroppedFileRefusalTest, ABankPastItsSizeOrTextBudgetIsRefusedNamingItAndOneAtTheBudgetLoads) {
     // Sparse: no byte of it is written.
     const std::string huge = world.files.write("huge.kmd", "");
     std::filesystem::resize_file(huge, Plugin::kMaxDocumentBytes + 1);
+    const std::uint64_t read = bytesRead();
+    ASSERT_GT(read, 0u) << "/proc/self/io counts no read";
     EXPECT_EQ(refusalsOf(huge),
               std::vector<std::string>{"These settings hold 268435457 bytes of text and cannot be "
                                        "loaded: a bank or patch holds at most 268435456 bytes."});
+    // The sample readers look at its head only.
+    EXPECT_LT(bytesRead() - read, std::uint64_t{16} << 20);
 
     Dictionary bank;
     plugin->writeState(bank, false);
@@ -192,7 +210,7 @@ TEST_F(DroppedFileRefusalTest, APatchNamingAPipeAsItsSampleLoadsWithoutIt) {
     const std::string patchFile = world.files.write("piped.kpr", text);
 
     startAnotherProcess();
-    const std::vector<std::string> shown = refusalsOf(patchFile, true);
+    const std::vector<std::string> shown = refusalsOf(patchFile, true, pipe);
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0], "The sample file " + pipe +
                             " is not a regular file (a folder, a pipe or a device) and was not read.");
