@@ -94,13 +94,13 @@ TEST(CPUMeter, ItsOwnTimerUpdatesTheHistoryWhileTheMeasuredThreadWorks) {
     CPUMeter meter(10);
     meter.init();
     meter.init(); // a second init keeps the one timer
-    const auto deadline = std::chrono::steady_clock::now() + trov::test::hangWait(5s);
-    while (meter.getPeakLoad() == 0.0 && std::chrono::steady_clock::now() < deadline) {
+    trov::test::pollUntil(5s, [&] {
         meter.beginCycle();
         std::this_thread::sleep_for(5ms);
         meter.end();
         std::this_thread::sleep_for(5ms);
-    }
+        return meter.getPeakLoad() > 0.0;
+    });
     EXPECT_GT(meter.getPeakLoad(), 0.0);
     EXPECT_LE(meter.getPeakLoad(), 1.5);
 }

@@ -19,7 +19,6 @@
 
 #include <array>
 #include <atomic>
-#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <functional>
@@ -192,11 +191,10 @@ TEST_F(Spectrum, AWorkersAnnouncementIsWorkedOutAtTheNextTick) {
     std::vector<float> input = spectrum(64, 8.0f);
     fft()->setInput(input.data(), input.size());
     fft()->setWorker(std::make_unique<Thread>(fft(), SystemMessage(nullptr, Code::kWorkerData, 0), true));
-    const auto deadline = std::chrono::steady_clock::now() + test::hangWait(std::chrono::seconds(3));
-    while (fft()->getCurve().empty() && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    test::pollUntil(std::chrono::seconds(3), [&] {
         tick();
-    }
+        return !fft()->getCurve().empty();
+    });
     ASSERT_EQ(fft()->getCurve().size(), static_cast<std::size_t>(kW));
     EXPECT_FLOAT_EQ(fft()->getCurve()[100], 2.5f);
 }

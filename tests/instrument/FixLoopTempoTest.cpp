@@ -74,9 +74,7 @@ protected:
     }
     // The worker renders on its own thread: the tempo it reaches, or the last one seen after a while.
     double waitForTempo(double tempo) const {
-        const auto deadline = std::chrono::steady_clock::now() + hangWait(std::chrono::seconds(5));
-        while (renderedTempo() != tempo && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        pollUntil(std::chrono::seconds(5), [&] { return renderedTempo() == tempo; });
         return renderedTempo();
     }
 

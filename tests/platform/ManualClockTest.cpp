@@ -141,9 +141,7 @@ TEST(ManualClock, RemovingTheManualClockHandsTimersBackToTheRealOne) {
         EXPECT_DOUBLE_EQ(trov::platform::clockSeconds(),
                          std::chrono::duration<double>(clock.now().time_since_epoch()).count());
     }
-    const auto deadline = std::chrono::steady_clock::now() + trov::test::hangWait(2s);
-    while (calls.load() < 2 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(5ms);
+    trov::test::pollUntil(2s, [&] { return calls.load() >= 2; });
     EXPECT_GE(calls.load(), 2);
     queue.deleteTimer(timer);
 }
