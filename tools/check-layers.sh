@@ -26,7 +26,7 @@ done
 
 # shellcheck disable=SC2086
 grep -rHnE --include='*.cpp' --include='*.h' '^[[:space:]]*#[[:space:]]*include[[:space:]]*[<"]' $present |
-    awk -v root="$(pwd)" '
+    awk '
 BEGIN {
     # The host-side interfaces are one self-contained header: a layer of their own.
     hostSide = "platform/hostsdk/HostSide.h"
@@ -67,7 +67,7 @@ function engineRankOf(path, parts, count) {
         return 5
     return (parts[2] in engineRank) ? engineRank[parts[2]] : 4
 }
-function exists(path, line, status) {
+function exists(path, line, status) { # relative to the tree, the working folder
     status = (getline line < path)
     if (status >= 0)
         close(path)
@@ -86,7 +86,7 @@ function exists(path, line, status) {
         printf "%s:%s: include leaves its folder: %s\n", file, lineno, target
         bad = 1
     } else if (from == "") {
-        if (to != "" && !exists(root "/" target)) {
+        if (to != "" && !exists(target)) {
             printf "%s:%s: \"%s\" is no header of %s; include test helpers as \"support/...\"\n",
                    file, lineno, target, to
             bad = 1

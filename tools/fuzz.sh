@@ -12,7 +12,8 @@ set -eu
 cd "$(dirname "$0")/.."
 build=build/asan
 out=$build/fuzz
-LSAN_OPTIONS="suppressions=$(pwd)/tools/fuzz-lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+# The path quoted, as the sanitizers read their options: a checkout's path may hold a space or a colon.
+LSAN_OPTIONS="suppressions=\"$(pwd)/tools/fuzz-lsan.supp\"${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 export LSAN_OPTIONS
 targets=$(ls tests/fuzz/*_fuzz.cpp 2>/dev/null | xargs -n1 basename | sed 's/\.cpp$//')
 if [ $# -eq 0 ]; then

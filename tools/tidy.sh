@@ -21,8 +21,11 @@ build=build/tidy
 tools/configure.sh tidy
 
 # Headers of ours only, never the system's or the build folder's. A warning option of GCC's in the database
-# would be unknown to clang, which says so once per file unless told not to.
-filter="^$root/(platform|framework|plugin|engine|instance|host|instrument|gui|imaging|tests|bench)/"
+# would be unknown to clang, which says so once per file unless told not to. The checkout's path is matched
+# as it is, whatever characters it holds.
+# shellcheck disable=SC2016
+root_pattern=$(printf '%s' "$root" | sed 's/[][\\.|$(){}?+*^]/\\&/g')
+filter="^$root_pattern/(platform|framework|plugin|engine|instance|host|instrument|gui|imaging|tests|bench)/"
 quiet=-Wno-unknown-warning-option
 
 log="$build/tidy.log"
@@ -38,15 +41,16 @@ else
     [ $# -eq 0 ] || pattern=$(printf '%s|' "$@" | sed 's/|$//')
     status=0
     sed -n 's/^ *"file": "\(.*\)",*$/\1/p' "$build/compile_commands.json" | sort -u | grep -E "$pattern" |
-        xargs -P "$jobs" -n 1 "$tidy" -p "$build" --quiet --header-filter="$filter" --extra-arg="$quiet" \
-            >"$log" 2>&1 || status=$?
+        tr '\n' '\0' | xargs -0 -P "$jobs" -n 1 "$tidy" -p "$build" --quiet --header-filter="$filter" \
+            --extra-arg="$quiet" >"$log" 2>&1 || status=$?
 fi
 seconds=$(($(date +%s) - start))
 
 # Findings only (file:line:column: warning/error: text [check]), each once though many sources include it;
 # run-clang-tidy colours its output.
 esc=$(printf '\033')
-findings=$(sed -e "s/$esc\[[0-9;]*m//g" -e "s|^$root/||" "$log" |
+findings=$(sed -e "s/$esc\[[0-9;]*m//g" "$log" |
+    prefix=$root/ awk 'index($0, ENVIRON["prefix"]) == 1 { $0 = substr($0, length(ENVIRON["prefix"]) + 1) } 1' |
     grep -E '^[^ ]+:[0-9]+:[0-9]+: (warning|error): ' | sort -u || true)
 if [ -n "$findings" ] || [ "$status" -ne 0 ]; then
     if [ -n "$findings" ]; then

@@ -2,17 +2,15 @@
 
 // What the sample-file fuzz targets share: a scratch folder for the files the readers open, and the
 // invariants every loaded sample keeps.
+#include "FuzzScratch.h"
 #include "engine/samples/Sample.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <string>
-#include <system_error>
-#include <unistd.h>
 
 namespace trov::fuzz {
 
@@ -20,28 +18,6 @@ inline void check(bool condition) {
     if (!condition)
         std::abort();
 }
-
-// A temporary folder made on first use and removed at exit.
-class ScratchFolder {
-public:
-    static const std::string& path() {
-        static ScratchFolder folder;
-        return folder.path_;
-    }
-
-private:
-    ScratchFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "trov-fuzz-XXXXXX").string();
-        check(::mkdtemp(pattern.data()) != nullptr);
-        path_ = pattern;
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-
-    std::string path_;
-};
 
 // Writes the bytes to name in the scratch folder and returns the file's path.
 inline std::string writeScratchFile(const std::string& name, const std::uint8_t* data, std::size_t size) {

@@ -16,9 +16,10 @@
 #include "plugin/PluginEnvironment.h"
 #include "plugin/PluginInfo.h"
 
+#include "FuzzScratch.h"
+
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -92,8 +93,7 @@ const char* const kSpecification =
 // environment, the resources and the descriptor.
 trov::Plugin& plugin() {
     static trov::Plugin* const instance = [] {
-        std::string pattern = (std::filesystem::temp_directory_path() / "trov-bank-fuzz-XXXXXX").string();
-        check(::mkdtemp(pattern.data()) != nullptr);
+        const std::string& pattern = trov::fuzz::ScratchFolder::path();
         ::setenv("TROV_USER_REGISTRY", (pattern + "/user.reg").c_str(), 1);
         ::setenv("TROV_MACHINE_REGISTRY", (pattern + "/machine.reg").c_str(), 1);
         std::ofstream(pattern + "/settings.xml") << kSpecification;

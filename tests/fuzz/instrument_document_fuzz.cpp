@@ -12,10 +12,11 @@
 #include "instrument/CorvalePluginInfo.h"
 #include "plugin/PluginEnvironment.h"
 
+#include "FuzzScratch.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <unistd.h>
 
@@ -37,9 +38,7 @@ public:
 // installation, its resources loaded, the product's descriptor and one instance.
 trov::Corvale& instrument() {
     static trov::Corvale* const instance = [] {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "trov-instrument-fuzz-XXXXXX").string();
-        check(::mkdtemp(pattern.data()) != nullptr);
+        const std::string& pattern = trov::fuzz::ScratchFolder::path();
         ::setenv("TROV_USER_REGISTRY", (pattern + "/user.reg").c_str(), 1);
         ::setenv("TROV_MACHINE_REGISTRY", (pattern + "/machine.reg").c_str(), 1);
         ::setenv("XDG_DOCUMENTS_DIR", (pattern + "/Documents").c_str(), 1);

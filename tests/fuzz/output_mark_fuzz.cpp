@@ -3,12 +3,13 @@
 // a WAV render's chunk, a painted picture's text chunk. Any bytes give an answer naming the file or none.
 #include "hostapp/FileChecks.h"
 
+#include "FuzzScratch.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
@@ -17,16 +18,9 @@ void check(bool condition) {
         std::abort();
 }
 
-// One file, rewritten for every input and removed at exit.
+// One file, rewritten for every input; the scratch folder holding it goes at exit.
 const std::string& scratchFile() {
-    static const std::string path = [] {
-        std::string pattern = "/tmp/output_mark_fuzz.XXXXXX";
-        const int fd = ::mkstemp(pattern.data());
-        check(fd >= 0);
-        ::close(fd);
-        std::atexit([] { ::unlink(scratchFile().c_str()); });
-        return pattern;
-    }();
+    static const std::string path = trov::fuzz::ScratchFolder::path() + "/output";
     return path;
 }
 

@@ -8,13 +8,13 @@
 #include "framework/Dictionary.h"
 #include "framework/File.h"
 
+#include "FuzzScratch.h"
+
 #include <cstdint>
 #include <cstdlib>
 #include <exception>
-#include <filesystem>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
@@ -34,13 +34,7 @@ bool audioUnreadable(const trov::Dictionary& item) {
 }
 
 const std::string& descriptionPath() {
-    static const std::string path = [] {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "trov-resources-fuzz-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr)
-            std::abort();
-        return pattern + "/resources.xml";
-    }();
+    static const std::string path = trov::fuzz::ScratchFolder::path() + "/resources.xml";
     return path;
 }
 

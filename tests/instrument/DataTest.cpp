@@ -10,11 +10,11 @@
 #include "plugin/Settings.h"
 #include "support/FileTestFolder.h"
 #include "support/PluginTestSupport.h"
+#include "support/ProgramRun.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -326,18 +326,21 @@ TEST_F(ResourceDataTest, InputCurvesRiseThroughZeroCleanOnesFollowTheInputDriven
     }
 }
 
-std::string run(const std::string& arguments) {
-    const std::string command = std::string(TROV_MAKE_RESOURCES) + " " + arguments;
-    return std::system(command.c_str()) == 0 ? "ok" : "failed: " + command;
+// The resource tool run with the arguments as they are, no shell between; what it wrote goes to scratch.
+std::string run(const std::string& scratch, std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), TROV_MAKE_RESOURCES);
+    const corvale::test::ChildResult result = corvale::test::runChild(arguments, {}, scratch);
+    return result.status == 0 ? "ok" : "failed: " + result.err;
 }
 
 TEST_F(ResourceDataTest, TheToolWritesTheSameBytesForTheSameSeed) {
     const std::string a = folder_.path() + "/a";
     const std::string b = folder_.path() + "/b";
-    const std::string c = folder_.path() + "/c";
-    ASSERT_EQ(run("--seed 7 --out " + a), "ok");
-    ASSERT_EQ(run("--seed 7 --out " + b), "ok");
-    ASSERT_EQ(run("--seed 8 --out " + c), "ok");
+    // Each argument reaches the tool whole, whatever it holds.
+    const std::string c = folder_.path() + "/c, with 'space' é";
+    ASSERT_EQ(run(folder_.path(), {"--seed", "7", "--out", a}), "ok");
+    ASSERT_EQ(run(folder_.path(), {"--seed", "7", "--out", b}), "ok");
+    ASSERT_EQ(run(folder_.path(), {"--seed", "8", "--out", c}), "ok");
     const std::string crosstalk = "/samples/OstrelCrosstalkNoise.wav";
     EXPECT_EQ(test::readFile(a + "/resources.xml"), test::readFile(b + "/resources.xml"));
     EXPECT_FALSE(test::readFile(a + crosstalk).empty());
@@ -346,7 +349,7 @@ TEST_F(ResourceDataTest, TheToolWritesTheSameBytesForTheSameSeed) {
 }
 
 TEST_F(ResourceDataTest, RegisteringAFolderTellsTheInstrumentWhereItsFilesAre) {
-    ASSERT_EQ(run("--register " + kData), "ok");
+    ASSERT_EQ(run(folder_.path(), {"--register", kData}), "ok");
     Preferences fresh(platform::RegistryRoot::Machine, "Software\\Vennikt\\Corvale");
     std::string install;
     std::string resources;
@@ -368,10 +371,10 @@ TEST_F(ResourceDataTest, RegisteringAFolderTellsTheInstrumentWhereItsFilesAre) {
 TEST_F(ResourceDataTest, AnInstallationWithTheEditorsSpecificationIsRegisteredWithItAndItsSkins) {
     for (const bool withEditor : {false, true}) {
         const std::string install = folder_.path() + (withEditor ? "/with" : "/without");
-        ASSERT_EQ(run("--seed 2 --out " + install), "ok");
+        ASSERT_EQ(run(folder_.path(), {"--seed", "2", "--out", install}), "ok");
         if (withEditor)
             std::ofstream(install + "/controls.xml") << "<?xml version=\"1.0\"?><dict/>";
-        ASSERT_EQ(run("--register " + install), "ok");
+        ASSERT_EQ(run(folder_.path(), {"--register", install}), "ok");
         Preferences fresh(platform::RegistryRoot::Machine, "Software\\Vennikt\\Corvale");
         std::string controls;
         std::string images;

@@ -1,12 +1,19 @@
 #include "support/AllocationCounter.h"
 
 #include <atomic>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <dlfcn.h>
 #include <execinfo.h>
+#include <fcntl.h>
 #include <new>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define TROV_SANITIZER_ALLOCATOR 1
@@ -58,6 +65,41 @@ AllocationSite* watchAllocationSite(AllocationSite* site) noexcept {
     return previous;
 }
 
+namespace {
+
+// What addr2line says of an offset in a binary: the binary's path is one argument, whatever it holds, with
+// no shell between. Empty when it cannot run.
+std::string addr2line(const char* binary, const char* offset) {
+    int output[2];
+    if (::pipe2(output, O_CLOEXEC) != 0)
+        return std::string();
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, output[1], 1);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    const char* const arguments[] = {"addr2line", "-C", "-f", "-p", "-e", binary, offset, nullptr};
+    pid_t pid = 0;
+    const int spawned =
+        ::posix_spawnp(&pid, "addr2line", &actions, nullptr, const_cast<char* const*>(arguments), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(output[1]);
+    std::string said;
+    char buffer[512];
+    ssize_t got = 0;
+    while (spawned == 0 && (got = ::read(output[0], buffer, sizeof buffer)) != 0)
+        if (got > 0)
+            said.append(buffer, static_cast<std::size_t>(got));
+        else if (errno != EINTR)
+            break;
+    ::close(output[0]);
+    int status = 0;
+    while (spawned == 0 && ::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return said;
+}
+
+} // namespace
+
 std::string describeAllocationSite(const AllocationSite& site) {
     std::string text;
     for (int i = 0; i < site.depth; ++i) {
@@ -73,15 +115,7 @@ std::string describeAllocationSite(const AllocationSite& site) {
         const std::uintptr_t offset = address - reinterpret_cast<std::uintptr_t>(info.dli_fbase) - 1;
         char where[64];
         std::snprintf(where, sizeof where, "+0x%jx", static_cast<std::uintmax_t>(offset));
-        const std::string command =
-            "addr2line -C -f -p -e '" + std::string(info.dli_fname) + "' " + (where + 1) + " 2>/dev/null";
-        std::string resolved;
-        if (FILE* pipe = ::popen(command.c_str(), "r")) {
-            char buffer[512];
-            while (std::fgets(buffer, sizeof buffer, pipe) != nullptr)
-                resolved += buffer;
-            ::pclose(pipe);
-        }
+        std::string resolved = addr2line(info.dli_fname, where + 1);
         if (resolved.empty() || resolved.rfind("??", 0) == 0)
             resolved = std::string(info.dli_fname) + where + "\n";
         text.append("  ").append(resolved);

@@ -3,6 +3,7 @@
 // Runs a program as a child process with extra environment variables and gives its exit status and
 // what it wrote, for tests of command-line programs.
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <fstream>
 #include <functional>
@@ -19,7 +20,7 @@ extern char** environ;
 namespace corvale::test {
 
 struct ChildResult {
-    int status = -1; // the exit status, or -1 when it did not exit normally
+    int status = -1; // the exit status, or -1 when it did not start or did not exit normally
     std::string out;
     std::string err;
 };
@@ -72,8 +73,10 @@ inline ChildResult runChild(const std::vector<std::string>& arguments,
     pid_t pid = 0;
     const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0)
+    if (spawned != 0) {
+        result.err = "cannot start " + arguments[0] + ": " + std::strerror(spawned);
         return result;
+    }
     if (meanwhile)
         meanwhile(pid);
     int status = 0;
