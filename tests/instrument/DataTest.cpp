@@ -256,6 +256,12 @@ protected:
         const int n = curve.getInfo().frames - 1;
         return 2.0 * frame / (n - 1) - 1.0;
     }
+    // The resource tool run with the arguments as they are, no shell between; its output goes to the folder.
+    std::string run(std::vector<std::string> arguments) const {
+        arguments.insert(arguments.begin(), TROV_MAKE_RESOURCES);
+        const corvale::test::ChildResult result = corvale::test::runChild(arguments, {}, folder_.path());
+        return result.status == 0 ? "ok" : "failed: " + result.err;
+    }
 
     test::FileTestFolder folder_;
     Preferences machine_;
@@ -326,21 +332,14 @@ TEST_F(ResourceDataTest, InputCurvesRiseThroughZeroCleanOnesFollowTheInputDriven
     }
 }
 
-// The resource tool run with the arguments as they are, no shell between; what it wrote goes to scratch.
-std::string run(const std::string& scratch, std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), TROV_MAKE_RESOURCES);
-    const corvale::test::ChildResult result = corvale::test::runChild(arguments, {}, scratch);
-    return result.status == 0 ? "ok" : "failed: " + result.err;
-}
-
 TEST_F(ResourceDataTest, TheToolWritesTheSameBytesForTheSameSeed) {
     const std::string a = folder_.path() + "/a";
     const std::string b = folder_.path() + "/b";
     // Each argument reaches the tool whole, whatever it holds.
     const std::string c = folder_.path() + "/c, with 'space' é";
-    ASSERT_EQ(run(folder_.path(), {"--seed", "7", "--out", a}), "ok");
-    ASSERT_EQ(run(folder_.path(), {"--seed", "7", "--out", b}), "ok");
-    ASSERT_EQ(run(folder_.path(), {"--seed", "8", "--out", c}), "ok");
+    ASSERT_EQ(run({"--seed", "7", "--out", a}), "ok");
+    ASSERT_EQ(run({"--seed", "7", "--out", b}), "ok");
+    ASSERT_EQ(run({"--seed", "8", "--out", c}), "ok");
     const std::string crosstalk = "/samples/OstrelCrosstalkNoise.wav";
     EXPECT_EQ(test::readFile(a + "/resources.xml"), test::readFile(b + "/resources.xml"));
     EXPECT_FALSE(test::readFile(a + crosstalk).empty());
@@ -349,7 +348,7 @@ TEST_F(ResourceDataTest, TheToolWritesTheSameBytesForTheSameSeed) {
 }
 
 TEST_F(ResourceDataTest, RegisteringAFolderTellsTheInstrumentWhereItsFilesAre) {
-    ASSERT_EQ(run(folder_.path(), {"--register", kData}), "ok");
+    ASSERT_EQ(run({"--register", kData}), "ok");
     Preferences fresh(platform::RegistryRoot::Machine, "Software\\Vennikt\\Corvale");
     std::string install;
     std::string resources;
@@ -371,10 +370,10 @@ TEST_F(ResourceDataTest, RegisteringAFolderTellsTheInstrumentWhereItsFilesAre) {
 TEST_F(ResourceDataTest, AnInstallationWithTheEditorsSpecificationIsRegisteredWithItAndItsSkins) {
     for (const bool withEditor : {false, true}) {
         const std::string install = folder_.path() + (withEditor ? "/with" : "/without");
-        ASSERT_EQ(run(folder_.path(), {"--seed", "2", "--out", install}), "ok");
+        ASSERT_EQ(run({"--seed", "2", "--out", install}), "ok");
         if (withEditor)
             std::ofstream(install + "/controls.xml") << "<?xml version=\"1.0\"?><dict/>";
-        ASSERT_EQ(run(folder_.path(), {"--register", install}), "ok");
+        ASSERT_EQ(run({"--register", install}), "ok");
         Preferences fresh(platform::RegistryRoot::Machine, "Software\\Vennikt\\Corvale");
         std::string controls;
         std::string images;

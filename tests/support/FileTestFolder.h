@@ -62,7 +62,7 @@ private:
     static constexpr std::array<const char*, 3> kVariables = {"TROV_USER_REGISTRY", "TROV_MACHINE_REGISTRY",
                                                               "TMPDIR"};
     std::string path_;
-    std::array<std::optional<std::string>, 3> before_;
+    std::array<std::optional<std::string>, kVariables.size()> before_;
 };
 
 } // namespace trov::test
